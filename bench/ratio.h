@@ -1,0 +1,46 @@
+// Runs Google Benchmark and prints, for each pair (ours, limit), the ratio limit time / our time:
+// 1.0 means as fast as the simplest correct loop, below 1 slower.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace velmora_bench {
+
+class CaptureReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const Run& r : runs) times[r.benchmark_name()] = r.GetAdjustedRealTime();
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> times;
+};
+
+struct Pair {
+    std::string ours, limit, label;
+    double goal;
+};
+
+inline int RunAndReport(int argc, char** argv, const std::vector<Pair>& pairs) {
+    benchmark::Initialize(&argc, argv);
+    CaptureReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    int status = 0;
+    for (const Pair& p : pairs) {
+        auto a = reporter.times.find(p.ours), b = reporter.times.find(p.limit);
+        if (a == reporter.times.end() || b == reporter.times.end() || a->second <= 0) continue;
+        double ratio = b->second / a->second;
+        std::printf("%s: ratio %.3f against the plain loop (goal at least %.2f)%s\n", p.label.c_str(), ratio, p.goal,
+                    ratio >= p.goal ? "" : "  BELOW GOAL");
+        if (ratio < p.goal) status = 1;
+    }
+    benchmark::Shutdown();
+    return status;
+}
+
+}  // namespace velmora_bench

@@ -1,0 +1,18 @@
+# velmora_test(<name> SOURCES <files...> LIBS <libs...> [LABELS <labels...>] [WINDOWS])
+# One test program is one CTest entry: under Wine every start costs seconds.
+# WINDOWS marks a program that opens windows (the test script gives it a display).
+function(velmora_test name)
+  cmake_parse_arguments(VT "WINDOWS" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${VT_SOURCES})
+  target_link_libraries(${name} PRIVATE ${VT_LIBS} GTest::gtest_main GTest::gmock Threads::Threads)
+  target_compile_definitions(${name} PRIVATE VELMORA_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+  add_test(NAME ${name} COMMAND ${name} --gtest_brief=1)
+  set(labels ${VT_LABELS})
+  if(VT_WINDOWS)
+    list(APPEND labels windows)
+  endif()
+  if(labels)
+    set_tests_properties(${name} PROPERTIES LABELS "${labels}")
+  endif()
+  set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+endfunction()
