@@ -5,5 +5,7 @@ export WINEPREFIX=${WINEPREFIX:-$VELMORA_BUILD/wineprefix}
 export WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-export LC_ALL=zh_CN.UTF-8
-export LANG=zh_CN.UTF-8
+# The Chinese locale gives Wine the ANSI code page 936 (setup generates it).
+if locale -a 2>/dev/null | grep -qi '^zh_CN.utf8$'; then
+  export LC_ALL=zh_CN.UTF-8 LANG=zh_CN.UTF-8
+fi
