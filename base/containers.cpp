@@ -243,10 +243,24 @@ CSPMapStringToPtr::~CSPMapStringToPtr() { RemoveAll(); }
 
 void CSPMapStringToPtr::InitHashTable(UINT count, bool allocate) {
     if (count == 0) count = 1;  // a table of no buckets would divide by zero
-    delete[] m_pHashTable;
+    Assoc** old = m_pHashTable;
+    const UINT oldSize = m_nHashTableSize;
     m_pHashTable = nullptr;
-    if (allocate) m_pHashTable = new Assoc*[count]();
+    // Entries already in the map move to the new table rather than going astray.
+    if (allocate || m_nCount > 0) m_pHashTable = new Assoc*[count]();
     m_nHashTableSize = count;
+    if (old && m_nCount > 0) {
+        for (UINT b = 0; b < oldSize; ++b) {
+            for (Assoc* a = old[b]; a;) {
+                Assoc* next = a->pNext;
+                a->nHashValue = HashKey(a->key.c_str()) % count;
+                a->pNext = m_pHashTable[a->nHashValue];
+                m_pHashTable[a->nHashValue] = a;
+                a = next;
+            }
+        }
+    }
+    delete[] old;
 }
 
 UINT CSPMapStringToPtr::HashKey(const char* key) {

@@ -141,6 +141,7 @@ public:
     UINT GetHashTableSize() const { return m_nHashTableSize; }
 
     // Frees the bucket table and, when asked, allocates an empty one of count buckets (at least 1).
+    // Entries already in the map are kept and spread over the new table.
     void InitHashTable(UINT count, bool allocate = true);
     static UINT HashKey(const char* key);
     // The key's association (null when missing); bucket receives the key's bucket index.

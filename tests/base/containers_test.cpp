@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/text.h"
+#include "file_fixture.h"
 
 namespace {
 
@@ -116,7 +117,7 @@ TEST(StringArrayTest, WorksWithTheTextHelpers) {
     EXPECT_EQ(SplitString("a;;b", ";", parts), 2);
     EXPECT_EQ(parts.ToVector(), (std::vector<std::string>{"first", "a", "b"}));
 
-    std::string dir = testing::TempDir() + "velmora_list_" + std::to_string(std::rand());
+    std::string dir = testing::TempDir() + "velmora_list_" + std::to_string(VELMORA_GETPID());
     std::string file = dir + velmora::kPathSep + "one.txt";
 #ifdef _WIN32
     ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr));
@@ -169,6 +170,14 @@ TEST(MapTest, InsertsLooksUpRemovesAndIsReused) {
     // GetValueRef inserts a missing key with a null value.
     EXPECT_EQ(m.GetValueRef("new"), nullptr);
     EXPECT_EQ(m.GetCount(), 3001);
+
+    // Resizing the table keeps every entry.
+    m.InitHashTable(101);
+    for (const auto& kv : reference) {
+        void* found = nullptr;
+        ASSERT_TRUE(m.Lookup(kv.first.c_str(), found)) << kv.first;
+        EXPECT_EQ(found, &values[kv.second]);
+    }
 
     std::set<std::string> seen;
     for (CSPMapStringToPtr::Position pos = m.GetStartPosition(); pos;) {
