@@ -444,10 +444,7 @@ bool CHTTP::Get(const std::string& url, std::string& body) {
     body.clear();
     int status = Request("GET", url, nullptr);
     if (status != 200) {
-        if (status != 0) {
-            m_error = kErrInvalid;
-            Close();
-        }
+        Close();
         return false;
     }
     bool ok = ReadBody(body);
