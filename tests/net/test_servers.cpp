@@ -145,7 +145,14 @@ bool FixtureProcess::Start(const std::vector<std::string>& args, std::string* wh
     std::vector<std::string> argv = {"python3", script, "--port", "0", "--port-file", m_portFile, "--max-seconds", "600"};
     argv.insert(argv.end(), args.begin(), args.end());
 #ifdef _WIN32
+    // Wine starts host programs too; look for the host's python3 through the drive Z:.
     std::string python = "Z:\\usr\\bin\\python3";
+    for (const char* candidate : {"Z:\\usr\\bin\\python3", "Z:\\usr\\local\\bin\\python3", "Z:\\bin\\python3"}) {
+        if (GetFileAttributesA(candidate) != INVALID_FILE_ATTRIBUTES) {
+            python = candidate;
+            break;
+        }
+    }
     if (const char* p = std::getenv("VELMORA_PYTHON")) python = p;
     std::string line = "\"" + python + "\"";
     for (size_t i = 1; i < argv.size(); ++i) line += " \"" + argv[i] + "\"";

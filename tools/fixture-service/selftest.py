@@ -206,6 +206,20 @@ class FixtureTest(unittest.TestCase):
         self.assertTrue(last.startswith(b"GET http://127.0.0.1:%d/plus/stock_trend.php" % self.port))
         self.assertIn(b"\r\nUser-Agent: Pirandel\r\n", last)
 
+    def test_forwards_for_other_hosts(self):
+        origin = fixture.make_server(fixture.parse_args(["--seed", "9", "--now", NOW]))
+        t = threading.Thread(target=origin.serve_forever, kwargs={"poll_interval": 0.05}, daemon=True)
+        t.start()
+        try:
+            port = origin.server_address[1]
+            direct = fetch(port, "/login/login.php?t=")[2]
+            status, headers, body = fetch(self.port, "http://127.0.0.1:%d/login/login.php?t=" % port)
+            self.assertEqual("HTTP/1.1 200 OK", status)
+            self.assertEqual(direct, body)
+        finally:
+            origin.shutdown()
+            origin.server_close()
+
     def test_deterministic_for_a_seed(self):
         other = marketdata.MarketData(7, fixture.parse_now(NOW))
         s = other.find("SZ", "000001")
