@@ -222,6 +222,34 @@ TEST_F(HttpTest, RedirectResendsOnlyTheCallersHeaders) {
     EXPECT_NE(std::string::npos, http.GetHeaderText().find("Content-Length: 4"));
 }
 
+TEST_F(HttpTest, RedirectTargets) {
+    struct Case {
+        const char* location;
+        const char* nextRequest;  // null: not followed, the request fails
+    } cases[] = {
+        {"Location: /b/c?d=1", "GET /b/c?d=1 HTTP/1.1\r\n"},
+        {"location:   sibling", "GET /dir/sibling HTTP/1.1\r\n"},
+        {"Location: HTTP://127.0.0.1:{PORT}/abs", "GET /abs HTTP/1.1\r\n"},
+        {"Location: https://127.0.0.1:{PORT}/secure", nullptr},
+        {"Location: ftp://127.0.0.1:{PORT}/file", nullptr},
+        {"Location: ", nullptr},
+    };
+    for (const Case& c : cases) {
+        ScriptServer server;
+        ASSERT_TRUE(server.Start({Reply("HTTP/1.1 302 Found\r\n" + std::string(c.location) + "\r\nContent-Length: 0\r\n\r\n"),
+                                  Reply("HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok")}));
+        std::string body;
+        bool ok = http.Get(server.Url("/dir/first"), body);
+        server.Stop();
+        auto requests = server.Requests();
+        EXPECT_EQ(c.nextRequest != nullptr, ok) << c.location;
+        ASSERT_EQ(c.nextRequest ? 2u : 1u, requests.size()) << c.location;
+        if (c.nextRequest) {
+            EXPECT_EQ(0u, requests[1].find(c.nextRequest)) << requests[1];
+        }
+    }
+}
+
 TEST_F(HttpTest, ErrorStatusesAndOddBodies) {
     NeedFixture();
     std::string body;

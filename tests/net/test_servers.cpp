@@ -328,7 +328,10 @@ void ScriptServer::Run() {
         }
         for (const Step& step : m_scripts[index]) {
             if (m_stop) break;
-            if (!step.bytes.empty() && !SendAll(c, step.bytes)) break;
+            std::string bytes = step.bytes;
+            for (size_t at; (at = bytes.find("{PORT}")) != std::string::npos;)
+                bytes.replace(at, 6, std::to_string(m_port));
+            if (!bytes.empty() && !SendAll(c, bytes)) break;
             if (step.pauseMs > 0) SleepMs(step.pauseMs);
         }
         if (m_hold) {

@@ -52,7 +52,8 @@ public:
 
     ScriptServer();
     ~ScriptServer();
-    // Connection i runs scripts[i], the last one for every later connection.
+    // Connection i runs scripts[i], the last one for every later connection. "{PORT}" in the
+    // bytes becomes the server's port.
     bool Start(const std::vector<Script>& scripts, bool holdOpen = false);
     void Stop();
     int Port() const { return m_port; }
