@@ -165,10 +165,11 @@ class MarketData:
         rng = random.Random("names:%d" % self.seed)
         used = set()
         add = self.stocks.append
-        add(Stock("SH", "1A0001", "上证指数", "SZZS", 16, 3000.0, 0.10, 0.01, 2.0e8))
-        add(Stock("SH", "000016", "上证50", "SZ50", 16, 2500.0, 0.10, 0.01, 5.0e7))
-        add(Stock("SZ", "399001", "深证成指", "SZCZ", 32, 10000.0, 0.10, 0.01, 2.5e8))
-        add(Stock("SZ", "399006", "创业板指", "CYBZ", 32, 2000.0, 0.10, 0.01, 8.0e7))
+        level = lambda base: round(base * rng.uniform(0.85, 1.15), 2)  # noqa: E731
+        add(Stock("SH", "1A0001", "上证指数", "SZZS", 16, level(3200), 0.10, 0.01, 2.0e8))
+        add(Stock("SH", "000016", "上证50", "SZ50", 16, level(2600), 0.10, 0.01, 5.0e7))
+        add(Stock("SZ", "399001", "深证成指", "SZCZ", 32, level(10500), 0.10, 0.01, 2.5e8))
+        add(Stock("SZ", "399006", "创业板指", "CYBZ", 32, level(2100), 0.10, 0.01, 8.0e7))
 
         def a_share(market, code, kind):
             name, short, ind = self._make_name(rng, used)
@@ -226,6 +227,11 @@ class MarketData:
     def _round(self, s, p):
         return round(round(p / s.tick) * s.tick, 3)
 
+    @staticmethod
+    def _amount(s, volume, price):
+        # Volumes are in lots of 100 shares; an index trades at the market's mean share price.
+        return volume * 100 * (13.0 if s.is_index else price)
+
     def intraday(self, s):
         """Today's minutes (list of 241 tuples or None) and the session day's bar."""
         k = ("intraday", s.key)
@@ -255,7 +261,7 @@ class MarketData:
             hi = max(path[i], path[i - 1] if i else open_)
             lo = min(path[i], path[i - 1] if i else open_)
             v = float(max(1, int(s.vol / 241 * shape[i] * rng.uniform(0.3, 1.7))))
-            a = v * 100 * (hi + lo) / 2
+            a = self._amount(s, v, (hi + lo) / 2)
             cum_v += v
             cum_a += a
             minutes.append((self.slot_hhmm(i), path[i], cum_a / (cum_v * 100), cum_v, v, cum_a, a, hi, lo))
@@ -289,7 +295,7 @@ class MarketData:
             high = self._round(s, min(hi_lim, max(open_, close) * (1 + abs(rng.gauss(0, 0.008)))))
             low = self._round(s, max(lo_lim, min(open_, close) * (1 - abs(rng.gauss(0, 0.008)))))
             vol = float(max(100, int(s.vol * rng.lognormvariate(0, 0.4))))
-            amount = vol * 100 * (open_ + high + low + close) / 4
+            amount = self._amount(s, vol, (open_ + high + low + close) / 4)
             gap = rng.random()
             skip = rng.random()
             ref_r = self._round(s, ref)
@@ -398,7 +404,7 @@ class MarketData:
             s = self.by_key[key]
             _, bar = self.intraday(s)
             chg = bar[4] - bar[7]
-            rows.append("%s\t%.2f;%.2f;%.2f;%.0f" % (name, bar[4], chg, chg / bar[7] * 100, bar[6] / 1e8))
+            rows.append("%s\t%.2f;%.2f;%.2f;%.0f" % (name, bar[4], chg, chg / bar[7] * 100, bar[6]))
         up = down = flat = 0
         for s in self.stocks:
             if s.is_index:
