@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <ctime>
 
 #include "base/timestamp.h"
 #include "store/kdata.h"
@@ -369,7 +370,8 @@ bool BuildKDataFromReport(KDATA& bar, const REPORT* quote) {
     std::memset(&bar, 0, sizeof bar);
     bar.market = quote->market;
     std::memcpy(bar.code, quote->code, 9);
-    bar.time = (quote->time == 0 || quote->time == -1) ? CTimeStamp::GetCurrentTime().GetTime() : quote->time;
+    // std::time rather than CTimeStamp::GetCurrentTime, which windows.h renames by a macro.
+    bar.time = (quote->time == 0 || quote->time == -1) ? int32_t(std::time(nullptr)) : quote->time;
     int date = CTimeStamp(bar.time).GetDateNumber();
     bar.date = date > 0 ? DWORD(date) : 0;
     bar.open = quote->open;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 #include "base/timestamp.h"
@@ -243,7 +244,7 @@ TEST(QuoteOperations, CleanUpStatisticsAndBars) {
     EXPECT_EQ(bar.open, 9.f);
     EXPECT_STREQ(bar.code, "600000_1");
     q.time = -1;
-    int32_t before = CTimeStamp::GetCurrentTime().GetTime();
+    int32_t before = int32_t(std::time(nullptr));
     ASSERT_TRUE(BuildKDataFromReport(bar, &q));
     EXPECT_GE(bar.time, before);
     EXPECT_EQ(int(bar.date), CTimeStamp(bar.time).GetDateNumber());
