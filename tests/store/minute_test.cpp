@@ -173,10 +173,10 @@ TEST(MinuteFigures, VolumesChangesAndDistribution) {
     EXPECT_TRUE(a.SumPriceChanges(&sum, 2));
     EXPECT_NEAR(sum, 0.1, 1e-6);
 
-    std::vector<DWORD> p, v;
+    CSPDWordArray p, v;
     DWORD most = 0;
     EXPECT_TRUE(a.GetPriceVolumeDistribution(p, v, &most));
-    ASSERT_EQ(p.size(), 2u);
+    ASSERT_EQ(p.GetSize(), 2);
     EXPECT_EQ(p[0], 10000u);
     EXPECT_EQ(p[1], 10100u);
     EXPECT_EQ(v[0], 100u + 30 + 60);
