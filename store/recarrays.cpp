@@ -149,7 +149,7 @@ bool MinuteArray::GetPriceVolumeDistribution(CSPDWordArray& prices, CSPDWordArra
     prices.RemoveAll();
     volumes.RemoveAll();
     std::vector<DWORD> keys(static_cast<size_t>(m_nSize));
-    for (int i = 0; i < m_nSize; ++i) keys[size_t(i)] = DWORD(int64_t(double(m_pData[i].price) * 1000));
+    for (int i = 0; i < m_nSize; ++i) keys[size_t(i)] = DWORD(TruncateToInteger(double(m_pData[i].price) * 1000));
     std::vector<DWORD> sorted = keys;
     std::sort(sorted.begin(), sorted.end());
     sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
@@ -157,7 +157,7 @@ bool MinuteArray::GetPriceVolumeDistribution(CSPDWordArray& prices, CSPDWordArra
     for (int i = 0; i < m_nSize; ++i) {
         double step = i == 0 ? m_pData[0].volume : double(m_pData[i].volume) - m_pData[i - 1].volume;
         size_t slot = size_t(std::lower_bound(sorted.begin(), sorted.end(), keys[size_t(i)]) - sorted.begin());
-        sums[slot] += DWORD(int64_t(step));
+        sums[slot] += DWORD(TruncateToInteger(step));
     }
     const int n = int(sorted.size());
     prices.SetSize(n, n);
