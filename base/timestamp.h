@@ -6,6 +6,13 @@
 #include <cstdint>
 #include <string>
 
+#include "base/platform.h"
+// windows.h maps GetCurrentTime to GetTickCount; it is included once above, so undoing the
+// macro here keeps our method name whatever is included later.
+#ifdef GetCurrentTime
+#undef GetCurrentTime
+#endif
+
 class CTimeStamp {
 public:
     enum : int32_t {
