@@ -218,6 +218,7 @@ void ReadThemeFrameParams(ThemeFrameParams* p) {
         b.type = GetThemeInt(section, "Type", 0);
         if (b.type > 2) continue;  // unknown kinds are skipped
         b.image = GetThemeFilePath(section, "ButtonImage");
+        if (b.image.empty()) continue;  // a section that is missing or names no picture
         b.x = GetThemeInt(section, "XCoord", 0);
         b.y = GetThemeInt(section, "YCoord", 0);
         p->buttons.push_back(b);

@@ -73,7 +73,7 @@ struct ThemeFrameParams {
     UINT buttonImgCount;  // at least 1, so that a frame width can be taken from it
     COLORREF textColorActive;
     COLORREF textColorInactive;
-    std::vector<ThemeFrameButton> buttons;  // at most kMaxFrameButtons, types 0-2 only
+    std::vector<ThemeFrameButton> buttons;  // at most kMaxFrameButtons; types 0-2 with a picture
 };
 void ReadThemeFrameParams(ThemeFrameParams* params);
 

