@@ -348,6 +348,8 @@ INT_PTR CALLBACK CWindowImplCore::DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam
             break;
         }
     }
+    else if (uMsg == WM_INITDIALOG)
+        ret = TRUE;  // the dialog manager gives the first control the focus
     if (uMsg == WM_NCDESTROY) p->m_bDestroyed = true;
     AfterMessage(p, outer);
     return ret;

@@ -239,7 +239,7 @@ public:
         CSkinBitmap title;
         title.LoadSkinFile("Title.bmp");
         CRect upper(0, 0, 200, 30);
-        title.DrawStretched(dc, CRect(0, 0, client.Width(), 30), 100, 0);
+        title.StretchDraw(dc, CRect(0, 0, client.Width(), 30), &upper);
         int y = 40, x = 10;
         const char* pngs[] = {"Logo.png", "menu.png", "Tabs.png", "barbutton_left.png", "barbutton_middle.png",
                               "barbutton_right.png", "kline.png", "realtime.png", "shape.png", "trend.png",
