@@ -72,7 +72,10 @@ const std::string& GetSkinName() { return g_skinName; }
 const std::string& GetSkinFolder() { return g_skinFolder; }
 const std::string& GetThemePath() { return g_themePath; }
 
-std::string GetSkinFilePath(const char* file) { return g_skinFolder + "\\" + (file ? file : ""); }
+std::string GetSkinFilePath(const char* file) {
+    if (g_skinFolder.empty()) LoadSkin(nullptr);  // nothing selected yet: the default skin
+    return g_skinFolder + "\\" + (file ? file : "");
+}
 
 std::string GetModuleDirectory() {
     char path[MAX_PATH * 2] = {};

@@ -242,12 +242,9 @@ HWND CWindowImplCore::CreateBound(LPCSTR className, HWND parent, CRectArg rect, 
     PrepareBinding();
     HWND h = ::CreateWindowExA(exStyle, className, name, style, r->left, r->top, cx, cy, parent, menu.h,
                                GetAppModule().GetModuleInstance(), param);
+    // No member is touched after a refused creation (WM_CREATE answered -1): the window is gone
+    // and OnFinalMessage may already have deleted this object.
     CancelBinding();
-    if (!h && Hwnd()) {
-        // Creation refused after the first message bound us (WM_CREATE answered -1): already
-        // destroyed, so the binding is gone too.
-        Hwnd() = nullptr;
-    }
     return h;
 }
 

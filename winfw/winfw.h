@@ -8,5 +8,6 @@
 #include "winfw/gdi.h"
 #include "winfw/module.h"
 #include "winfw/msgloop.h"
+#include "winfw/theme.h"
 #include "winfw/types.h"
 #include "winfw/window.h"

@@ -452,4 +452,36 @@ TEST(DoubleBuffer, PaintReachesAMemoryDC) {
     view.DestroyWindow();
 }
 
+// ---- Visual styles -------------------------------------------------------------------------
+
+class CStyledView : public CWindowImpl<CStyledView>, public CThemeImpl<CStyledView> {
+public:
+    DECLARE_WND_CLASS("VelmoraTestStyled")
+    CStyledView() { SetThemeClassList(L"HEADER"); }
+    BEGIN_MSG_MAP(CStyledView)
+        CHAIN_MSG_MAP(CThemeImpl<CStyledView>)
+    END_MSG_MAP()
+};
+
+TEST(Theme, OpenWhileTheWindowLivesAndDrawsWhenActive) {
+    CStyledView view;
+    ASSERT_NE(view.Create(nullptr, CRect(0, 0, 80, 30), nullptr, WS_POPUP), nullptr);
+    ASSERT_EQ(!view.m_theme.IsNull(), CTheme::IsThemingActive());
+    if (!view.m_theme.IsNull()) {
+        CDC mem;
+        mem.CreateCompatibleDC(nullptr);
+        CBitmap bmp;
+        bmp.CreateDIB32(80, 30);
+        CSelectObject select(mem, bmp);
+        CRect r(0, 0, 80, 30);
+        mem.FillSolidRect(&r, RGB(255, 0, 255));
+        EXPECT_EQ(view.m_theme.DrawBackground(mem, 1, 1, &r), S_OK);  // header item, normal
+        EXPECT_NE(mem.GetPixel(40, 15), RGB(255, 0, 255));
+        view.SendMessage(WM_THEMECHANGED);
+        EXPECT_FALSE(view.m_theme.IsNull());  // reopened
+    }
+    view.DestroyWindow();
+    EXPECT_TRUE(view.m_theme.IsNull());
+}
+
 }  // namespace
