@@ -1,8 +1,11 @@
 // Skin selection, theme values with their defaults and bounds, and the pictures of the skin.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "base/gdicache.h"
 #include "base/win32util.h"
@@ -213,6 +216,21 @@ TEST(GdiCache, SameKeySameHandleChangedKeyNewHandle) {
     EXPECT_EQ(cache->GetPen(PS_SOLID, 1, RGB(255, 0, 0)), thin);
     EXPECT_EQ(cache->GetFontCount(), 4u);
     EXPECT_EQ(cache->GetPenCount(), 4u);
+
+    // Status panes are built on the refresh thread while the UI thread paints.
+    std::atomic<int> mismatches{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 200; ++i) {
+                if (cache->GetFont(12, "宋体", false) != song12) ++mismatches;
+                cache->GetPen(PS_SOLID, 1 + i % 3, RGB(i, t, 7));
+            }
+        });
+    }
+    for (auto& th : threads) th.join();
+    EXPECT_EQ(mismatches.load(), 0);
+    EXPECT_EQ(cache->GetPenCount(), 4u + 4 * 200);
 
     FreeGdiCache();
     CGdiCache* fresh = GetGdiCache();

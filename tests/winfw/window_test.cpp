@@ -181,6 +181,26 @@ TEST(WindowMap, DispatchesByMessageCommandAndNotifyAndChains) {
     EXPECT_EQ(CWindowImplCore::FromHandle(h), nullptr);
 }
 
+class CRefusingWnd : public CWindowImpl<CRefusingWnd> {
+public:
+    DECLARE_WND_CLASS("VelmoraTestRefusing")
+    int finals = 0;
+    BEGIN_MSG_MAP(CRefusingWnd)
+        MESSAGE_HANDLER(WM_CREATE, OnCreate)
+    END_MSG_MAP()
+    LRESULT OnCreate(UINT, WPARAM, LPARAM, BOOL&) { return -1; }
+    void OnFinalMessage(HWND) override { ++finals; }
+};
+
+TEST(WindowMap, RefusedCreationLeavesTheObjectUnbound) {
+    CRefusingWnd w;
+    EXPECT_EQ(w.Create(nullptr, CRect(0, 0, 20, 20), nullptr, WS_POPUP), nullptr);
+    EXPECT_EQ(w.m_hWnd, nullptr);
+    EXPECT_EQ(w.finals, 1);
+    EXPECT_EQ(w.Create(nullptr, CRect(0, 0, 20, 20), nullptr, WS_POPUP), nullptr);  // and again
+    EXPECT_EQ(w.finals, 2);
+}
+
 // ---- Superclassing and subclassing ---------------------------------------------------------
 
 class CHost : public CWindowImpl<CHost> {
