@@ -122,10 +122,13 @@ BOOL CWindow::CenterWindow(HWND center) {
     return ::SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+// MapWindowPoints answers 0 both on failure and for a zero offset; the error code tells them apart.
 BOOL CWindow::ClientToScreen(LPRECT r) const {
+    ::SetLastError(0);
     return ::MapWindowPoints(m_hWnd, nullptr, (LPPOINT)r, 2) != 0 || ::GetLastError() == 0;
 }
 BOOL CWindow::ScreenToClient(LPRECT r) const {
+    ::SetLastError(0);
     return ::MapWindowPoints(nullptr, m_hWnd, (LPPOINT)r, 2) != 0 || ::GetLastError() == 0;
 }
 
