@@ -1,0 +1,15 @@
+// Small Windows helpers: keeping a window on the monitor and loading PNG images into GDI.
+#pragma once
+
+#ifdef _WIN32
+#include <windows.h>
+
+// x when (x, y) lies on a monitor; otherwise x kept inside the work area of the nearest one.
+int ClampToMonitorX(int x, int y);
+
+// Loads an image into a new GDI bitmap (null on failure). A text name is a file path; a
+// resource number is read from the program's resources of the given type (or, for no type or
+// RT_BITMAP, as a bitmap resource). PNG images come back as 32-bit premultiplied DIB sections.
+HBITMAP LoadPngResource(const char* name, const char* type);
+
+#endif  // _WIN32
