@@ -1,0 +1,110 @@
+// The Update program under Wine: it waits for the client's mutex, puts the ".new" file in place,
+// deletes it and starts the client, which then finds the mutex free.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+namespace {
+
+std::string WinePath(const char* hostPath) {
+    std::string out = "Z:";
+    for (const char* p = hostPath; *p; ++p) out += *p == '/' ? '\\' : *p;
+    return out;
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Waits for a file to appear with some content.
+std::string WaitForText(const std::string& path, int ms) {
+    for (int waited = 0; waited < ms; waited += 100) {
+        std::string t = ReadAll(path);
+        if (!t.empty()) return t;
+        Sleep(100);
+    }
+    return "";
+}
+
+class UpdaterProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char tmp[MAX_PATH];
+        GetTempPathA(sizeof(tmp), tmp);
+        static int serial = 0;
+        // A folder with spaces: the client's path reaches Update unquoted.
+        m_dir = std::string(tmp) + "velmora upd " + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(serial++);
+        CreateDirectoryA(m_dir.c_str(), nullptr);
+        m_exe = m_dir + "\\Velmora Client.exe";
+        ASSERT_TRUE(CopyFileA(WinePath(FAKE_CLIENT_V1).c_str(), m_exe.c_str(), FALSE));
+    }
+    void TearDown() override {
+        for (const char* suffix : {"", ".new", ".ran"}) DeleteFileA((m_exe + suffix).c_str());
+        RemoveDirectoryA(m_dir.c_str());
+    }
+    void PutUpdate() { ASSERT_TRUE(CopyFileA(WinePath(FAKE_CLIENT_V2).c_str(), (m_exe + ".new").c_str(), FALSE)); }
+
+    // Starts Update with the client's path as its whole (unquoted) argument text.
+    HANDLE StartUpdate() {
+        std::string app = WinePath(UPDATE_EXE);
+        std::string line = "\"" + app + "\" " + m_exe;
+        STARTUPINFOA si;
+        ZeroMemory(&si, sizeof(si));
+        si.cb = sizeof(si);
+        PROCESS_INFORMATION pi;
+        ZeroMemory(&pi, sizeof(pi));
+        std::string cmd = line;
+        if (!CreateProcessA(app.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return nullptr;
+        CloseHandle(pi.hThread);
+        return pi.hProcess;
+    }
+
+    std::string m_dir, m_exe;
+};
+
+TEST_F(UpdaterProgram, ReplacesAndRestartsWhenNoClientRuns) {
+    PutUpdate();
+    HANDLE update = StartUpdate();
+    ASSERT_NE(update, nullptr);
+    EXPECT_EQ(WaitForSingleObject(update, 60000), WAIT_OBJECT_0);
+    CloseHandle(update);
+    // The new build runs and finds the mutex free: Update gave it up before the start.
+    EXPECT_EQ(WaitForText(m_exe + ".ran", 60000), "2 free");
+    EXPECT_FALSE(Exists(m_exe + ".new"));
+}
+
+TEST_F(UpdaterProgram, WaitsForTheRunningClient) {
+    PutUpdate();
+    HANDLE held = CreateMutexA(nullptr, TRUE, "KAMO_STOCK_PRODUCTS");
+    ASSERT_NE(held, nullptr);
+    HANDLE update = StartUpdate();
+    ASSERT_NE(update, nullptr);
+    EXPECT_EQ(WaitForSingleObject(update, 3000), (DWORD)WAIT_TIMEOUT);  // still waiting
+    EXPECT_TRUE(Exists(m_exe + ".new"));
+    EXPECT_FALSE(Exists(m_exe + ".ran"));
+    ReleaseMutex(held);
+    CloseHandle(held);
+    EXPECT_EQ(WaitForSingleObject(update, 60000), WAIT_OBJECT_0);
+    CloseHandle(update);
+    EXPECT_EQ(WaitForText(m_exe + ".ran", 60000), "2 free");
+    EXPECT_FALSE(Exists(m_exe + ".new"));
+}
+
+TEST_F(UpdaterProgram, WithoutUpdateFileOnlyRestarts) {
+    HANDLE update = StartUpdate();
+    ASSERT_NE(update, nullptr);
+    EXPECT_EQ(WaitForSingleObject(update, 60000), WAIT_OBJECT_0);
+    CloseHandle(update);
+    EXPECT_EQ(WaitForText(m_exe + ".ran", 60000), "1 free");
+}
+
+}  // namespace
