@@ -1,0 +1,183 @@
+#include "app/ini.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#ifndef _WIN32
+#include <fstream>
+#include <sstream>
+#endif
+
+std::string CIni::ReadGrowing(const std::function<DWORD(char*, DWORD)>& read) {
+    const DWORD kStep = 512;
+    const DWORD kLimit = 16u * 1024u * 1024u;  // no setting is that long; stop growing there
+    std::vector<char> buf;
+    for (DWORD size = kStep;; size += kStep) {
+        buf.assign(size, '\0');
+        DWORD n = read(buf.data(), size);
+        if (n > size - 1) n = size - 1;
+        if (n + 1 < size || size >= kLimit) return std::string(buf.data(), n);
+    }
+}
+
+std::string CIni::GetString(const char* section, const char* key, const char* defaultValue) const {
+    if (!section || !key) return defaultValue ? defaultValue : "";
+    return ReadGrowing([&](char* b, DWORD n) { return RawRead(section, key, defaultValue, b, n); });
+}
+
+DWORD CIni::GetString(const char* section, const char* key, char* buffer, DWORD size,
+                      const char* defaultValue) const {
+    if (!buffer || size == 0) return 0;
+    std::string v = GetString(section, key, defaultValue);
+    DWORD n = static_cast<DWORD>(v.size() < size - 1 ? v.size() : size - 1);
+    std::memcpy(buffer, v.data(), n);
+    buffer[n] = '\0';
+    return n;
+}
+
+UINT CIni::GetUInt(const char* section, const char* key) const {
+    std::string v = GetString(section, key, "");
+    const char* p = v.c_str();
+    while (*p == ' ' || *p == '\t') ++p;
+    if (*p < '0' || *p > '9') return 0;
+    return static_cast<UINT>(std::strtoul(p, nullptr, 10));
+}
+
+BOOL CIni::WriteInt(const char* section, const char* key, int value) {
+    char text[16];
+    std::snprintf(text, sizeof(text), "%d", value);
+    return WriteString(section, key, text);
+}
+
+#ifdef _WIN32
+
+DWORD CIni::RawRead(const char* section, const char* key, const char* defaultValue, char* buffer, DWORD size) const {
+    return ::GetPrivateProfileStringA(section, key, defaultValue ? defaultValue : "", buffer, size, m_path.c_str());
+}
+
+BOOL CIni::WriteString(const char* section, const char* key, const char* value) {
+    if (!section || !key) return FALSE;
+    return ::WritePrivateProfileStringA(section, key, value ? value : "", m_path.c_str());
+}
+
+#else
+
+// The profile format as the Windows calls read it: "[section]" lines, "key=value" lines, names
+// compared without regard to case, blanks around names and values dropped, one pair of
+// enclosing quotes taken off a value.
+namespace {
+
+std::string Trim(const std::string& s) {
+    size_t b = s.find_first_not_of(" \t\r\n");
+    if (b == std::string::npos) return "";
+    size_t e = s.find_last_not_of(" \t\r\n");
+    return s.substr(b, e - b + 1);
+}
+
+bool SameName(const std::string& a, const char* b) {
+    size_t n = std::strlen(b);
+    if (a.size() != n) return false;
+    for (size_t i = 0; i < n; ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+std::vector<std::string> ReadLines(const std::string& path) {
+    std::vector<std::string> lines;
+    std::ifstream in(path, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+bool IsSection(const std::string& line, std::string* name) {
+    std::string t = Trim(line);
+    if (t.size() < 2 || t[0] != '[') return false;
+    size_t e = t.find(']');
+    if (e == std::string::npos) return false;
+    *name = Trim(t.substr(1, e - 1));
+    return true;
+}
+
+// Index of the key's line within the section starting after line `from`, or -1.
+bool SplitPair(const std::string& line, std::string* key, std::string* value) {
+    size_t eq = line.find('=');
+    if (eq == std::string::npos) return false;
+    *key = Trim(line.substr(0, eq));
+    *value = Trim(line.substr(eq + 1));
+    return true;
+}
+
+}  // namespace
+
+DWORD CIni::RawRead(const char* section, const char* key, const char* defaultValue, char* buffer, DWORD size) const {
+    std::string value = defaultValue ? defaultValue : "";
+    std::vector<std::string> lines = ReadLines(m_path);
+    bool inSection = false;
+    for (const std::string& line : lines) {
+        std::string name, k, v;
+        if (IsSection(line, &name)) {
+            inSection = SameName(name, section);
+            continue;
+        }
+        if (inSection && SplitPair(line, &k, &v) && SameName(k, key)) {
+            if (v.size() >= 2 && (v[0] == '"' || v[0] == '\'') && v.back() == v[0]) v = v.substr(1, v.size() - 2);
+            value = v;
+            break;
+        }
+    }
+    DWORD n = static_cast<DWORD>(value.size() < size - 1 ? value.size() : size - 1);
+    std::memcpy(buffer, value.data(), n);
+    buffer[n] = '\0';
+    return n;
+}
+
+BOOL CIni::WriteString(const char* section, const char* key, const char* value) {
+    if (!section || !key) return FALSE;
+    std::vector<std::string> lines = ReadLines(m_path);
+    std::string entry = std::string(key) + "=" + (value ? value : "");
+    int sectionLine = -1, end = static_cast<int>(lines.size());
+    bool done = false;
+    for (int i = 0; i < static_cast<int>(lines.size()) && !done; ++i) {
+        std::string name, k, v;
+        if (IsSection(lines[i], &name)) {
+            if (sectionLine >= 0) {
+                end = i;
+                break;
+            }
+            if (SameName(name, section)) sectionLine = i;
+            continue;
+        }
+        if (sectionLine >= 0 && SplitPair(lines[i], &k, &v) && SameName(k, key)) {
+            lines[i] = entry;
+            done = true;
+        }
+    }
+    if (!done) {
+        if (sectionLine < 0) {
+            lines.push_back(std::string("[") + section + "]");
+            lines.push_back(entry);
+        } else {
+            // After the section's last non-blank line.
+            int at = end;
+            while (at > sectionLine + 1 && Trim(lines[at - 1]).empty()) --at;
+            lines.insert(lines.begin() + at, entry);
+        }
+    }
+    std::string tmp = m_path + ".tmp";
+    {
+        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+        for (const std::string& l : lines) out << l << "\r\n";
+        if (!out.flush()) return FALSE;
+    }
+    return std::rename(tmp.c_str(), m_path.c_str()) == 0;
+}
+
+#endif

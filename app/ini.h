@@ -1,0 +1,37 @@
+// Settings files in the Windows profile format (run.ini): read and written through the profile
+// calls under Windows, through an equivalent reader and writer of our own elsewhere.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "base/platform.h"
+
+class CIni {
+public:
+    CIni() = default;
+    explicit CIni(const std::string& path) : m_path(path) {}
+    virtual ~CIni() = default;
+
+    void SetPathName(const std::string& path) { m_path = path; }
+    const std::string& GetPathName() const { return m_path; }
+
+    // The value, read into a buffer that grows in 512-character steps while the value fills it;
+    // a missing section or key name gives the default (or the empty text).
+    std::string GetString(const char* section, const char* key, const char* defaultValue = nullptr) const;
+    // The value copied into the caller's buffer, cut to its size; returns the length copied.
+    DWORD GetString(const char* section, const char* key, char* buffer, DWORD size,
+                    const char* defaultValue = nullptr) const;
+    // An unsigned decimal; empty, missing or not a number gives 0.
+    UINT GetUInt(const char* section, const char* key) const;
+    BOOL WriteString(const char* section, const char* key, const char* value);
+    BOOL WriteInt(const char* section, const char* key, int value);
+
+    // The growing read: calls read(buffer, size) (which returns the count copied, cut to size - 1)
+    // with larger buffers until the value leaves room to spare.
+    static std::string ReadGrowing(const std::function<DWORD(char*, DWORD)>& read);
+
+private:
+    DWORD RawRead(const char* section, const char* key, const char* defaultValue, char* buffer, DWORD size) const;
+    std::string m_path;
+};

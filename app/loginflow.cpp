@@ -1,0 +1,46 @@
+#include "app/loginflow.h"
+
+#include <chrono>
+#include <thread>
+
+#include "app/update.h"
+#include "app/urltable.h"
+#include "base/seams.h"
+
+bool RequestLogin(const FetchFunction& fetch, const std::string& url, LoginReply* reply, int* attempts) {
+    std::string body;
+    int tries = 0;
+    for (; tries < 3; ++tries) {
+        body.clear();
+        if (fetch(url, &body) && !body.empty()) {
+            ++tries;
+            break;
+        }
+    }
+    if (attempts) *attempts = tries;
+    return !body.empty() && ParseLoginReply(body, reply);
+}
+
+bool RunUpdate(ILoginView& view, const FetchFunction& fetch, const std::string& exePath,
+               const std::string& updaterPath) {
+    view.SetStatusText("发现新版本....");
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    view.SetStatusText("开始下载新版本....");
+    SetUrl(kUrlUpdate, UpdateRequestForEdition(Edition));
+    std::string url = GetSiteRoot() + GetUrl(kUrlUpdate);
+    std::string body;
+    bool fetched = fetch(url, &body);
+    if (view.IsStopRequested()) return false;
+    // Only a whole executable becomes the update file: a short or foreign body would make
+    // Update restart the old client, which would find the same newer version again.
+    if (!fetched || !IsClientImage(body.data(), body.size()) ||
+        !WriteFileReplacing(UpdateFileFor(exePath), body.data(), body.size())) {
+        view.Message(UpdateFailedMessage(GetSiteRoot()).c_str(), "提示", MB_OK);
+        return false;
+    }
+    view.SetStatusText("开始下载更新....");
+    view.Message("新版本下载完成，软件需要重新启动!", "提示", MB_OK);
+    bool started = LaunchProgram(updaterPath.c_str(), exePath.c_str());
+    view.FinishDialog(2);
+    return started;
+}

@@ -1,0 +1,22 @@
+// The client side of the online update: check the downloaded build, store it beside the running
+// executable as "<exe>.new" and hand over to Update.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// Larger bodies than this can be the client; smaller ones never are.
+constexpr size_t kMinUpdateBody = 10240;
+
+// A body that can replace the client: more than 10240 bytes and starting with "MZ".
+bool IsClientImage(const void* data, size_t size);
+
+// Writes the bytes to "<path>.tmp", checking every write, and renames that over path; the
+// temporary file is removed on failure. True when path now holds exactly the bytes.
+bool WriteFileReplacing(const std::string& path, const void* data, size_t size);
+
+// The file the client leaves for Update.
+inline std::string UpdateFileFor(const std::string& exePath) { return exePath + ".new"; }
+
+// The failure message: "新版本下载失败，请访问 <site> 手动下载新版本!".
+std::string UpdateFailedMessage(const std::string& site);

@@ -1,0 +1,138 @@
+#include "app/urltable.h"
+
+#include <mutex>
+
+#include "app/ini.h"
+
+const char kDefaultSiteRoot[] = "http://www.velmora.cn/";
+const char kDefaultChatUrl[] = "http://chat.velmora.cn/live/";
+
+namespace {
+
+const char* const kBuiltIn[kUrlCount] = {
+    kDefaultSiteRoot,
+    "login/login.php?t=",
+    "member/index_do.php?fmdo=user&dopost=regnew",
+    "member/resetpassword.php",
+    "html/gushibobao/",
+    "html/jinriniugu/",
+    "html/qushiyuce/",
+    "html/mingjiadianping/",
+    "html/redianbankuai/",
+    "html/zhulidongxiang/",
+    "html/shujuyanjiu/",
+    "html/gupiaozhishi/",
+    "plus/rollnews.php",
+    "login/login.php",
+    "hqdata/makestatusinfo.php",
+    "velmora/update.php?id=5",
+    "plus/velmora_stocks.php",
+    "",
+    "company/contact.html",
+    kDefaultChatUrl,
+    "html/velmoraruanjian",
+    "apply",
+    "",
+    "",
+    "data/blank/",
+    "",
+    "hqdata/",
+    "5",
+    "hqdata\\usrstock.dat",
+    "hqdata\\group",
+    "hqdatagzip/day/",
+    "hqdatagzip/sday/",
+    "hqdatagzip/min/",
+    "hqdatagzip/F10/",
+    "hqdatagzip/macd/",
+    "hqdatagzip/fenbi/",
+    "hqdata/calc/",
+    "continue.dat",
+    "markupsort.dat",
+    "pricesort.dat",
+    "volumesort.dat",
+    "amountsort.dat",
+    "volumescale.dat",
+    "hqdata/php/",
+};
+
+struct Table {
+    std::mutex lock;
+    std::string entries[kUrlCount];
+    Table() {
+        for (int i = 0; i < kUrlCount; ++i) entries[i] = kBuiltIn[i];
+    }
+};
+
+Table& TheTable() {
+    static Table table;
+    return table;
+}
+
+}  // namespace
+
+std::string GetUrl(int index) {
+    if (index < 0 || index >= kUrlCount) return std::string();
+    Table& t = TheTable();
+    std::lock_guard<std::mutex> hold(t.lock);
+    return t.entries[index];
+}
+
+void SetUrl(int index, const std::string& text) {
+    if (index < 0 || index >= kUrlCount) return;
+    Table& t = TheTable();
+    std::lock_guard<std::mutex> hold(t.lock);
+    t.entries[index] = text;
+}
+
+std::string GetSiteRoot() { return GetUrl(kUrlSiteRoot); }
+
+void ResetUrlTable() {
+    Table& t = TheTable();
+    std::lock_guard<std::mutex> hold(t.lock);
+    for (int i = 0; i < kUrlCount; ++i) t.entries[i] = kBuiltIn[i];
+}
+
+std::string NormalizeSiteRoot(const std::string& text) {
+    size_t b = text.find_first_not_of(" \t\r\n");
+    if (b == std::string::npos) return "";
+    size_t e = text.find_last_not_of(" \t\r\n");
+    std::string url = text.substr(b, e - b + 1);
+    size_t scheme = url.find("://");
+    if (scheme == std::string::npos) return "";
+    std::string name = url.substr(0, scheme);
+    for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    if (name != "http" && name != "https") return "";
+    size_t hostEnd = url.find('/', scheme + 3);
+    if ((hostEnd == std::string::npos ? url.size() : hostEnd) == scheme + 3) return "";  // no host
+    for (char c : url)
+        if (static_cast<unsigned char>(c) <= ' ') return "";
+    if (url.back() != '/') url += '/';
+    return url;
+}
+
+void ApplyUrlConfig(const CIni& ini) {
+    std::string root = NormalizeSiteRoot(ini.GetString("Global", "SiteRoot", ""));
+    if (!root.empty()) SetUrl(kUrlSiteRoot, root);
+    std::string chat = NormalizeSiteRoot(ini.GetString("Global", "ChatUrl", ""));
+    if (!chat.empty()) {
+        // A page address: keep it as written, without the slash added for roots.
+        std::string written = ini.GetString("Global", "ChatUrl", "");
+        size_t b = written.find_first_not_of(" \t"), e = written.find_last_not_of(" \t\r\n");
+        SetUrl(kUrlChat, written.substr(b, e - b + 1));
+    }
+}
+
+const char* LoginScriptForEdition(int edition) {
+    return edition == 2 ? "login/login.6.php" : edition == 3 ? "login/login.7.php" : "login/login.5.php";
+}
+
+const char* UpdateRequestForEdition(int edition) {
+    return edition == 2 ? "velmora/update.php?id=6" : edition == 3 ? "velmora/update.php?id=7" : "velmora/update.php?id=5";
+}
+
+const char* LoginCaptionForEdition(int edition) {
+    return edition == 2 ? "Quorvel股票分析系统 - 智能版"
+           : edition == 3 ? "Quorvel股票分析系统 - 机构版"
+                          : "Quorvel股票分析系统 - 经典版";
+}

@@ -1,0 +1,52 @@
+// The service's places: one table of 44 texts by position, the program version and the edition.
+#pragma once
+
+#include <string>
+
+class CIni;
+
+enum : int {
+    kUrlCount = 44,
+    kUrlSiteRoot = 0,
+    kUrlHeartbeat = 1,
+    kUrlRegister = 2,
+    kUrlResetPassword = 3,
+    kUrlLoginScript = 13,
+    kUrlUpdate = 15,
+    kUrlChat = 19,
+    kUrlClientId = 27,
+    kUrlDayFolder = 31,
+    kUrlMinuteFolder = 32,
+};
+
+// The program version, a date number, that the login reply's version is compared with.
+constexpr int kProgramVersion = 20101228;
+// 1 classic, 2 intelligent, 3 institutional; a build setting.
+#ifndef VELMORA_EDITION
+#define VELMORA_EDITION 1
+#endif
+constexpr int Edition = VELMORA_EDITION;
+
+// Built-in values of the two configured entries.
+extern const char kDefaultSiteRoot[];
+extern const char kDefaultChatUrl[];
+
+// The entry at a position ("" outside the table). Safe from any thread.
+std::string GetUrl(int index);
+// Replaces an entry (the login script and the update request are chosen at run time).
+void SetUrl(int index, const std::string& text);
+// Entry 0 (always ends in "/").
+std::string GetSiteRoot();
+// Puts every entry back to its built-in text.
+void ResetUrlTable();
+
+// An http or https URL with a host, given a trailing "/" when it has none; "" when unusable.
+std::string NormalizeSiteRoot(const std::string& text);
+// Reads the configured entries from run.ini: "Global"/"SiteRoot" for entry 0 and
+// "Global"/"ChatUrl" for entry 19; an absent or unusable value keeps the built-in one.
+void ApplyUrlConfig(const CIni& ini);
+
+// What the edition selects.
+const char* LoginScriptForEdition(int edition);
+const char* UpdateRequestForEdition(int edition);
+const char* LoginCaptionForEdition(int edition);
