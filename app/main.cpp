@@ -1,0 +1,93 @@
+// The client's entry: one instance, the login dialog, then the main window until the user
+// leaves (or asks to log in again).
+#include <windows.h>
+#include <commctrl.h>
+#include <ole2.h>
+
+#include <string>
+
+#include "app/landeddlg.h"
+#include "app/urltable.h"
+#include "app/ini.h"
+#include "winfw/winfw.h"
+
+namespace {
+
+const int kReloginResult = 1111;
+
+// Stands in for the main frame until it is built: says so, and closes cleanly.
+class CPlaceholderFrame : public CFrameWindowImpl<CPlaceholderFrame> {
+public:
+    DECLARE_FRAME_WND_CLASS("VelmoraMainFrame", 0)
+    bool m_bRelogin = false;
+
+    BEGIN_MSG_MAP(CPlaceholderFrame)
+        MESSAGE_HANDLER(WM_CREATE, OnCreate)
+        CHAIN_MSG_MAP(CFrameWindowImpl<CPlaceholderFrame>)
+    END_MSG_MAP()
+
+    LRESULT OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
+        SetWindowText(LoginCaptionForEdition(Edition));
+        RECT r = {20, 20, 860, 80};
+        m_text.Create("STATIC", m_hWnd, r, "登录成功，数据已加载。主窗口尚未提供，关闭本窗口即退出。",
+                      WS_CHILD | WS_VISIBLE);
+        m_text.SetFont((HFONT)::GetStockObject(DEFAULT_GUI_FONT));
+        return 0;
+    }
+    CWindow m_text;
+};
+
+int Run(LPSTR, int show) {
+    CMessageLoop loop;
+    GetAppModule().AddMessageLoop(&loop);
+    int result = 0;
+    {
+        CPlaceholderFrame frame;
+        RECT r = {0, 0, 900, 680};
+        if (frame.Create(nullptr, r, nullptr)) {
+            frame.ShowWindow(show);
+            result = loop.Run();
+            if (frame.m_bRelogin) result = kReloginResult;
+        }
+        if (frame.IsWindow()) frame.DestroyWindow();
+    }
+    GetAppModule().RemoveMessageLoop();
+    return result;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
+    // One client at a time; the handle stays open for the life of the process.
+    HANDLE mutex = ::CreateMutexA(nullptr, TRUE, "KAMO_STOCK_PRODUCTS");
+    if (!mutex || ::GetLastError() == ERROR_ALREADY_EXISTS) return 0;
+
+    ::OleInitialize(nullptr);
+    std::string dataFolder = GetAppDirectory() + "hqdata";
+    if (::GetFileAttributesA(dataFolder.c_str()) == INVALID_FILE_ATTRIBUTES)
+        ::CreateDirectoryA(dataFolder.c_str(), nullptr);
+    ::DefWindowProcA(nullptr, 0, 0, 0);
+    INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_BAR_CLASSES};
+    ::InitCommonControlsEx(&icc);
+    GetAppModule().Init(instance);
+
+    // The site root (and the chat page) may be configured in run.ini.
+    ApplyUrlConfig(CIni(GetAppDirectory() + "run.ini"));
+
+    int exitCode = 0;
+    {
+        CLandedDlg first;
+        if (first.DoModal(::GetActiveWindow()) == IDOK) {
+            for (;;) {
+                exitCode = Run(commandLine, show);
+                if (exitCode != kReloginResult) break;
+                CLandedDlg again;
+                if (again.DoModal(::GetActiveWindow()) != IDOK) break;
+            }
+        }
+        // The dialog's object waits for its thread before it goes.
+    }
+    GetAppModule().Term();
+    ::OleUninitialize();
+    return exitCode;
+}

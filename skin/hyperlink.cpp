@@ -1,0 +1,252 @@
+#include "skin/hyperlink.h"
+
+#include <cstdio>
+
+#include "base/seams.h"
+
+namespace {
+
+const UINT_PTR kAnimateTimer = 1009;
+
+COLORREF RegistryColor(const char* value, COLORREF defaultValue) {
+    HKEY key;
+    if (::RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\Settings", 0, KEY_READ, &key) !=
+        ERROR_SUCCESS)
+        return defaultValue;
+    char text[64] = {0};
+    DWORD size = sizeof(text) - 1, type = 0;
+    COLORREF c = defaultValue;
+    if (::RegQueryValueExA(key, value, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) == ERROR_SUCCESS &&
+        type == REG_SZ)
+        c = ParseAnchorColor(text, defaultValue);
+    ::RegCloseKey(key);
+    return c;
+}
+
+}  // namespace
+
+COLORREF ParseAnchorColor(const char* text, COLORREF defaultValue) {
+    int r, g, b;
+    char tail;
+    if (!text || std::sscanf(text, " %d , %d , %d %c", &r, &g, &b, &tail) != 3) return defaultValue;
+    if (r < 0 || r > 255 || g < 0 || g > 255 || b < 0 || b > 255) return defaultValue;
+    return RGB(r, g, b);
+}
+
+CSkinBitmapHyperLink::CSkinBitmapHyperLink()
+    : m_rcLink(), m_rcImage(), m_clrLink(RGB(0, 0, 255)), m_clrVisited(RGB(128, 0, 128)), m_clrHover(0x9B9B9B) {}
+
+CSkinBitmapHyperLink::~CSkinBitmapHyperLink() {
+    if (m_hFontUnderline) ::DeleteObject(m_hFontUnderline);
+}
+
+void CSkinBitmapHyperLink::SetLabel(const char* text) {
+    m_label = text ? text : "";
+    if (m_hWnd) {
+        ::SetWindowTextA(m_hWnd, m_label.c_str());
+        Invalidate();
+    }
+}
+
+void CSkinBitmapHyperLink::SetColors(COLORREF link, COLORREF visited, COLORREF hover) {
+    m_clrLink = link;
+    m_clrVisited = visited;
+    m_clrHover = hover;
+}
+
+void CSkinBitmapHyperLink::SetLinkFont(HFONT font) {
+    m_hFont = font;
+    if (m_hFontUnderline) {
+        ::DeleteObject(m_hFontUnderline);
+        m_hFontUnderline = nullptr;
+    }
+    LOGFONTA lf;
+    if (font && ::GetObjectA(font, sizeof(lf), &lf)) {
+        lf.lfUnderline = TRUE;
+        m_hFontUnderline = ::CreateFontIndirectA(&lf);
+    }
+}
+
+void CSkinBitmapHyperLink::AddImage(HBITMAP image) {
+    if (image) m_images.push_back(image);
+}
+
+BOOL CSkinBitmapHyperLink::SubclassWindow(HWND hWnd) {
+    if (!CWindowImplRootT<CWindow>::SubclassWindow(hWnd)) return FALSE;
+    ModifyStyle(0, SS_NOTIFY);
+    Init();
+    return TRUE;
+}
+
+LRESULT CSkinBitmapHyperLink::OnCreate(UINT, WPARAM, LPARAM, BOOL& bHandled) {
+    Init();
+    bHandled = FALSE;
+    return 0;
+}
+
+void CSkinBitmapHyperLink::Init() {
+    if (m_label.empty()) m_label = GetWindowText();
+    if (m_url.empty()) m_url = m_label;
+    m_clrLink = RegistryColor("Anchor Color", m_clrLink);
+    m_clrVisited = RegistryColor("Anchor Color Visited", m_clrVisited);
+    if (!m_hFont) SetLinkFont(GetParent().GetFont() ? GetParent().GetFont() : GetFont());
+    if (m_animate) SetTimer(kAnimateTimer, 1000);
+}
+
+bool CSkinBitmapHyperLink::HitLink(POINT pt) const {
+    return ::PtInRect(&m_rcLink, pt) || (!m_images.empty() && ::PtInRect(&m_rcImage, pt));
+}
+
+void CSkinBitmapHyperLink::Paint(HDC dc) {
+    RECT client;
+    GetClientRect(&client);
+    // The parent's background, as it gives it to its static controls.
+    HBRUSH brush = reinterpret_cast<HBRUSH>(GetParent().SendMessage(WM_CTLCOLORSTATIC, (WPARAM)dc, (LPARAM)m_hWnd));
+    ::FillRect(dc, &client, brush ? brush : ::GetSysColorBrush(COLOR_BTNFACE));
+
+    RECT text = client;
+    if (!m_images.empty()) {
+        BITMAP bm = {};
+        ::GetObjectA(m_images[m_currentImage % m_images.size()], sizeof(bm), &bm);
+        int x = 0;
+        if (m_extStyle & HLINK_RIGHTIMAGE) {
+            x = client.right - bm.bmWidth;
+            text.right = client.right - bm.bmWidth;
+        } else {
+            text.left = bm.bmWidth + 5;
+        }
+        ::DrawStateA(dc, nullptr, nullptr, (LPARAM)m_images[m_currentImage % m_images.size()], 0, x, 0, bm.bmWidth,
+                     bm.bmHeight, DST_BITMAP);
+        ::SetRect(&m_rcImage, x, 0, x + bm.bmWidth, bm.bmHeight);
+    }
+    bool underline = !(m_extStyle & HLINK_UNDERLINEHOVER) || m_hover;
+    HFONT font = underline && m_hFontUnderline ? m_hFontUnderline : m_hFont;
+    HGDIOBJ old = font ? ::SelectObject(dc, font) : nullptr;
+    COLORREF color = !IsWindowEnabled() ? ::GetSysColor(COLOR_GRAYTEXT)
+                     : (m_extStyle & HLINK_UNDERLINEHOVER) && m_hover ? m_clrHover
+                     : m_visited ? m_clrVisited
+                                 : m_clrLink;
+    ::SetTextColor(dc, color);
+    ::SetBkMode(dc, TRANSPARENT);
+    DWORD style = GetStyle();
+    UINT align = (style & SS_TYPEMASK) == SS_CENTER ? DT_CENTER : (style & SS_TYPEMASK) == SS_RIGHT ? DT_RIGHT : DT_LEFT;
+    RECT measured = text;
+    ::DrawTextA(dc, m_label.c_str(), -1, &measured, DT_WORDBREAK | DT_CALCRECT | align);
+    int width = measured.right - measured.left;
+    if (align == DT_CENTER) measured.left = text.left + (text.right - text.left - width) / 2;
+    else if (align == DT_RIGHT) measured.left = text.right - width;
+    measured.right = measured.left + width;
+    m_rcLink = measured;
+    ::DrawTextA(dc, m_label.c_str(), -1, &text, DT_WORDBREAK | align);
+    if (::GetFocus() == m_hWnd) ::DrawFocusRect(dc, &m_rcLink);
+    if (old) ::SelectObject(dc, old);
+}
+
+LRESULT CSkinBitmapHyperLink::OnPaint(UINT, WPARAM wParam, LPARAM, BOOL&) {
+    if (wParam) {
+        Paint((HDC)wParam);
+        return 0;
+    }
+    PAINTSTRUCT ps;
+    HDC dc = ::BeginPaint(m_hWnd, &ps);
+    Paint(dc);
+    ::EndPaint(m_hWnd, &ps);
+    return 0;
+}
+
+LRESULT CSkinBitmapHyperLink::OnTimer(UINT, WPARAM id, LPARAM, BOOL& bHandled) {
+    if (id != kAnimateTimer || !m_animate) {
+        bHandled = FALSE;
+        return 0;
+    }
+    if (!m_images.empty()) m_currentImage = (m_currentImage + 1) % m_images.size();
+    Invalidate();
+    return 0;
+}
+
+LRESULT CSkinBitmapHyperLink::OnSetCursor(UINT, WPARAM, LPARAM, BOOL& bHandled) {
+    POINT pt;
+    ::GetCursorPos(&pt);
+    ScreenToClient(&pt);
+    if (!HitLink(pt)) {
+        bHandled = FALSE;
+        return 0;
+    }
+    ::SetCursor(::LoadCursor(nullptr, IDC_HAND));
+    return TRUE;
+}
+
+LRESULT CSkinBitmapHyperLink::OnMouseMove(UINT, WPARAM, LPARAM lParam, BOOL&) {
+    POINT pt = {(short)LOWORD(lParam), (short)HIWORD(lParam)};
+    bool over = HitLink(pt);
+    if (over != m_hover) {
+        m_hover = over;
+        Invalidate();
+    }
+    if (over && !m_tracking) {
+        TRACKMOUSEEVENT t = {sizeof(t), TME_LEAVE, m_hWnd, 0};
+        m_tracking = ::TrackMouseEvent(&t) != 0;
+    }
+    return 0;
+}
+
+LRESULT CSkinBitmapHyperLink::OnMouseLeave(UINT, WPARAM, LPARAM, BOOL&) {
+    m_tracking = false;
+    if (m_hover) {
+        m_hover = false;
+        Invalidate();
+    }
+    return 0;
+}
+
+LRESULT CSkinBitmapHyperLink::OnLButtonDown(UINT, WPARAM, LPARAM lParam, BOOL&) {
+    POINT pt = {(short)LOWORD(lParam), (short)HIWORD(lParam)};
+    if (HitLink(pt)) {
+        SetFocus();
+        SetCapture();
+    }
+    return 0;
+}
+
+LRESULT CSkinBitmapHyperLink::OnLButtonUp(UINT, WPARAM, LPARAM lParam, BOOL&) {
+    if (::GetCapture() != m_hWnd) return 0;
+    ::ReleaseCapture();
+    POINT pt = {(short)LOWORD(lParam), (short)HIWORD(lParam)};
+    if (HitLink(pt)) Navigate();
+    return 0;
+}
+
+LRESULT CSkinBitmapHyperLink::OnChar(UINT, WPARAM wParam, LPARAM, BOOL&) {
+    if (wParam == VK_RETURN || wParam == VK_SPACE) Navigate();
+    return 0;
+}
+
+LRESULT CSkinBitmapHyperLink::OnFocus(UINT, WPARAM, LPARAM, BOOL& bHandled) {
+    Invalidate();
+    bHandled = FALSE;
+    return 0;
+}
+
+LRESULT CSkinBitmapHyperLink::OnDestroy(UINT, WPARAM, LPARAM, BOOL& bHandled) {
+    KillTimer(kAnimateTimer);
+    bHandled = FALSE;
+    return 0;
+}
+
+bool CSkinBitmapHyperLink::Navigate() {
+    HWND parent = ::GetParent(m_hWnd);
+    int id = GetDlgCtrlID();
+    if ((m_extStyle & HLINK_NOTIFYBUTTON) == HLINK_NOTIFYBUTTON) {
+        NMHDR nm = {m_hWnd, (UINT_PTR)id, (UINT)NM_CLICK};
+        ::SendMessageA(parent, WM_NOTIFY, id, (LPARAM)&nm);
+        return true;
+    }
+    if (m_extStyle & HLINK_COMMANDBUTTON) {
+        ::SendMessageA(parent, WM_COMMAND, MAKEWPARAM(id, 0), (LPARAM)m_hWnd);
+        return true;
+    }
+    if (!OpenWebPage(m_url.c_str())) return false;
+    m_visited = true;
+    Invalidate();
+    return true;
+}

@@ -1,0 +1,99 @@
+// A hyperlink over a static control: drawn over its parent's background, with optional images
+// beside the text that can cycle once a second.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "winfw/winfw.h"
+
+enum : DWORD {
+    HLINK_UNDERLINEHOVER = 0x2,   // underline only while hovered
+    HLINK_COMMANDBUTTON = 0x4,    // WM_COMMAND to the parent instead of opening the URL
+    HLINK_NOTIFYBUTTON = 0xC,     // WM_NOTIFY (NM_CLICK) to the parent instead
+    HLINK_USETAGS = 0x10,
+    HLINK_NOTOOLTIP = 0x40,
+    HLINK_LEFTIMAGE = 0x80,
+    HLINK_RIGHTIMAGE = 0x100,
+};
+
+class CSkinBitmapHyperLink : public CWindowImpl<CSkinBitmapHyperLink> {
+public:
+    DECLARE_WND_CLASS("VelmoraHyperLink")
+
+    CSkinBitmapHyperLink();
+    ~CSkinBitmapHyperLink() override;
+
+    void SetHyperLink(const char* url) { m_url = url ? url : ""; }
+    void SetLabel(const char* text);
+    const std::string& GetHyperLink() const { return m_url; }
+    const std::string& GetLabel() const { return m_label; }
+    void SetExtendedStyle(DWORD style) { m_extStyle = style; }
+    DWORD GetExtendedStyle() const { return m_extStyle; }
+    void SetColors(COLORREF link, COLORREF visited, COLORREF hover);
+    void SetLinkFont(HFONT font);
+    // Images belong to the caller; a null one is ignored.
+    void AddImage(HBITMAP image);
+    void SetAnimate(bool animate) { m_animate = animate; }
+    bool IsVisited() const { return m_visited; }
+
+    // Attaches to a static control of a dialog.
+    BOOL SubclassWindow(HWND hWnd);
+    // Opens the link (or notifies the parent); true on success.
+    bool Navigate();
+
+    BEGIN_MSG_MAP(CSkinBitmapHyperLink)
+        MESSAGE_HANDLER(WM_CREATE, OnCreate)
+        MESSAGE_HANDLER(WM_PAINT, OnPaint)
+        MESSAGE_HANDLER(WM_ERASEBKGND, OnEraseBkgnd)
+        MESSAGE_HANDLER(WM_TIMER, OnTimer)
+        MESSAGE_HANDLER(WM_SETCURSOR, OnSetCursor)
+        MESSAGE_HANDLER(WM_MOUSEMOVE, OnMouseMove)
+        MESSAGE_HANDLER(WM_MOUSELEAVE, OnMouseLeave)
+        MESSAGE_HANDLER(WM_LBUTTONDOWN, OnLButtonDown)
+        MESSAGE_HANDLER(WM_LBUTTONUP, OnLButtonUp)
+        MESSAGE_HANDLER(WM_CHAR, OnChar)
+        MESSAGE_HANDLER(WM_GETDLGCODE, OnGetDlgCode)
+        MESSAGE_HANDLER(WM_SETFOCUS, OnFocus)
+        MESSAGE_HANDLER(WM_KILLFOCUS, OnFocus)
+        MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
+    END_MSG_MAP()
+
+    // Where the text and the current image were drawn (client coordinates).
+    RECT m_rcLink;
+    RECT m_rcImage;
+
+private:
+    void Init();
+    bool HitLink(POINT pt) const;
+    void Paint(HDC dc);
+    LRESULT OnCreate(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnPaint(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnEraseBkgnd(UINT, WPARAM, LPARAM, BOOL&) { return 1; }
+    LRESULT OnTimer(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnSetCursor(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnMouseMove(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnMouseLeave(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnLButtonDown(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnLButtonUp(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnChar(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnGetDlgCode(UINT, WPARAM, LPARAM, BOOL&) { return DLGC_WANTCHARS; }
+    LRESULT OnFocus(UINT, WPARAM, LPARAM, BOOL& bHandled);
+    LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL& bHandled);
+
+    std::string m_url;
+    std::string m_label;
+    std::vector<HBITMAP> m_images;
+    COLORREF m_clrLink, m_clrVisited, m_clrHover;
+    HFONT m_hFont = nullptr;           // normal text (not owned)
+    HFONT m_hFontUnderline = nullptr;  // owned
+    DWORD m_extStyle = 0;
+    bool m_animate = false;
+    size_t m_currentImage = 0;
+    bool m_hover = false;
+    bool m_visited = false;
+    bool m_tracking = false;
+};
+
+// "r,g,b" as Internet Explorer stores its link colours; the default when unreadable.
+COLORREF ParseAnchorColor(const char* text, COLORREF defaultValue);
