@@ -87,6 +87,17 @@ bool CStockContainer::LookupMarketAndKind(const char* code, DWORD* market, int* 
     return true;
 }
 
+bool CStockContainer::GetStockName(const char* code, std::string* name) {
+    if (!code || !*code) return false;
+    SingleLock lock(&m_lock);
+    void* value = nullptr;
+    if (!m_map.Lookup(code, value)) return false;
+    int index = int(reinterpret_cast<intptr_t>(value));
+    if (index < 0 || index >= GetSize()) return false;
+    if (name) *name = ElementAt(index).GetStockName();
+    return true;
+}
+
 int CStockContainer::SetCurrentStockIndex(int index) {
     SingleLock lock(&m_lock);
     if (index == m_nCurrent || index < 0 || index >= GetSize()) return 0;

@@ -25,6 +25,7 @@ public:
     int GetStockInfo(const char* code, CStockInfo* out, int* outIndex);
     // The market and kind of a known code, without copying the stock.
     bool LookupMarketAndKind(const char* code, DWORD* market, int* kind);
+    bool GetStockName(const char* code, std::string* name);
     int SetCurrentStockIndex(int index);
     int SetCurrentStock(const char* code);
     int GetCurrentStock(CStockInfo* out);
