@@ -479,8 +479,10 @@ int CSelfDB::LoadBaseText(CStock* stock) {
 bool CSelfDB::IsInsideRoot(const char* path) const {
     const size_t rootLen = std::strlen(m_szRoot);
     if (!path || rootLen == 0 || std::strncmp(path, m_szRoot, rootLen) != 0) return false;
+    // Downloads land in the hqdata tree only.
     const char* rest = path + rootLen;
-    if (!*rest || std::strstr(rest, "..") || std::strchr(rest, ':')) return false;
+    if (std::strncmp(rest, "hqdata", 6) != 0 || (rest[6] != '\\' && rest[6] != '/')) return false;
+    if (std::strstr(rest, "..") || std::strchr(rest, ':')) return false;
     return true;
 }
 
