@@ -9,8 +9,9 @@
 #include "base/seams.h"
 #include "base/win32util.h"
 #include "skin/skinmanager.h"
+#include "store/storeenv.h"
 
-std::string GetAppDirectory() { return GetModuleDirectory(); }
+std::string GetAppDirectory() { return GetProgramFolder(); }
 
 CLandedDlg::CLandedDlg() {}
 
@@ -137,7 +138,7 @@ void CLandedDlg::Run() {
         RunUpdate(*this, [](const std::string& u, std::string* body) { return FetchUrl(u, body, 128); }, exe,
                   GetAppDirectory() + "Update.exe");
     } else {
-        LoadStartupData(*this, GetAppDirectory());
+        LoadStartupData(*this);
     }
 }
 

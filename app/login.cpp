@@ -65,10 +65,10 @@ bool ParseLoginReply(const std::string& body, LoginReply* out) {
     if (fields.size() < 5) return false;
     for (std::string& f : fields) f = Trim(f);
     if (fields[0] != "T" && fields[0] != "F") return false;
-    // A time of 1 to 4294967295 seconds.
+    // A time of 1 to 2^31 - 1 seconds (the store keeps it signed).
     if (!AllDigits(fields[1]) || fields[1].size() > 10) return false;
     unsigned long long t = std::strtoull(fields[1].c_str(), nullptr, 10);
-    if (t == 0 || t > 0xFFFFFFFFull) return false;
+    if (t == 0 || t > 0x7FFFFFFFull) return false;
     if (!IsValidDataHost(fields[4])) return false;
     LoginReply r;
     r.dataHost = fields[4];

@@ -1,7 +1,95 @@
 #include "app/startup.h"
 
-bool LoadStartupData(ILoginView& view, const std::string& workDirectory) {
+#include <sys/stat.h>
+
+#include "app/urltable.h"
+#include "base/seams.h"
+#include "net/download.h"
+#include "net/services.h"
+#include "store/codestate.h"
+#include "store/database.h"
+#include "store/groups.h"
+#include "store/storeenv.h"
+
+namespace {
+
+const char kIndexCode[] = "1A0001_1";
+const char kIndexPlainCode[] = "1A0001";
+
+bool FileExists(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+// Fetches the file when it is missing or stale; records it once stored. A failure is not reported.
+void FetchWhenNeeded(DownloadManager* manager, const IndexFile& file) {
+    CodeStateMap* states = GetCodeStateMap();
+    if (FileExists(file.local) && states && !states->NeedsUpdate(kIndexCode, file.kind)) return;
+    if (manager && manager->DownloadNow(file.url.c_str(), kIndexCode, file.local.c_str(), nullptr, nullptr, false,
+                                        true, true)) {
+        if (states) states->SetCodeState(kIndexCode, file.kind, GetServerDataTime());
+    }
+}
+
+}  // namespace
+
+IndexFile IndexDayFile() {
+    return {GetServerRootUrl() + GetUrl(kUrlDayFolder) + "SH" + kIndexPlainCode + ".ldy",
+            JoinStorePath(GetProgramFolder(), (std::string("hqdata\\sh\\day\\SH") + kIndexCode + ".day").c_str()),
+            codeStateDay};
+}
+
+IndexFile IndexMinuteFile() {
+    return {GetServerRootUrl() + GetUrl(kUrlMinuteFolder) + "sh/" + kIndexPlainCode + ".min",
+            JoinStorePath(GetProgramFolder(), (std::string("hqdata\\sh\\min\\") + kIndexCode + ".min").c_str()),
+            codeStateMinute};
+}
+
+bool LoadStartupData(ILoginView& view) {
     view.SetStatusText("初始化原始数据...");
+    char error[1024] = {0};
+    if (!InitializeDatabase(error, sizeof(error))) {
+        view.Message(error, "ERROR", MB_ICONINFORMATION);
+        view.FinishDialog(2);
+        return false;
+    }
+    if (view.IsStopRequested()) return false;
+
+    view.SetStatusText("下载股票代码....");
+    DownloadManager* manager = GetDownloadManager();
+    std::string url = GetServerRootUrl() + "hqdatagzip/codelist/codelist.ldt";
+    std::string local = JoinStorePath(GetProgramFolder(), "hqdata\\codelist.dat");
+    bool listed = false;
+    for (int attempt = 0; attempt < 3 && manager && !listed; ++attempt) {
+        if (view.IsStopRequested()) return false;
+        listed = manager->DownloadNow(url.c_str(), "", local.c_str(), nullptr, nullptr, false, true, true);
+    }
+    if (view.IsStopRequested()) return false;
+    if (!listed) {
+        view.Message("下载股票代码列表失败,程序有可能不能正常使用", "ERROR", MB_ICONINFORMATION);
+        view.FinishDialog(2);
+        return false;
+    }
+
+    view.SetStatusText("初始化资源文件....");
+    view.SetStatusText("下载数据......");
+    FetchWhenNeeded(manager, IndexDayFile());
+    if (view.IsStopRequested()) return false;
+
+    view.SetStatusText("初始化资源文件....");
+    GetStockContainer().LoadFromDatabase(&GetDatabase(), 0, 10000);
+    GetDomainContainer().LoadText(JoinStorePath(GetProgramFolder(), "history\\domain.dat").c_str());
+    GetGroupContainer().LoadText(JoinStorePath(GetProgramFolder(), "group.dat").c_str());
+    if (view.IsStopRequested()) return false;
+
+    view.SetStatusText("下载数据......");
+    FetchWhenNeeded(manager, IndexMinuteFile());
+    if (view.IsStopRequested()) return false;
+
+    view.SetStatusText("加载板块数据......");
+    if (CGroupDownloader* groups = GetGroupDownloader()) groups->DownloadGroups(false, nullptr);
+    if (view.IsStopRequested()) return false;
+
     view.FinishDialog(1);
     return true;
 }

@@ -3,14 +3,14 @@
 #include <mutex>
 
 #include "app/ini.h"
+#include "net/services.h"
 
-const char kDefaultSiteRoot[] = "http://www.velmora.cn/";
 const char kDefaultChatUrl[] = "http://chat.velmora.cn/live/";
 
 namespace {
 
 const char* const kBuiltIn[kUrlCount] = {
-    kDefaultSiteRoot,
+    "",  // the site root is kept by the network layer
     "login/login.php?t=",
     "member/index_do.php?fmdo=user&dopost=regnew",
     "member/resetpassword.php",
@@ -73,6 +73,7 @@ Table& TheTable() {
 
 std::string GetUrl(int index) {
     if (index < 0 || index >= kUrlCount) return std::string();
+    if (index == kUrlSiteRoot) return GetSiteRootUrl();
     Table& t = TheTable();
     std::lock_guard<std::mutex> hold(t.lock);
     return t.entries[index];
@@ -80,6 +81,10 @@ std::string GetUrl(int index) {
 
 void SetUrl(int index, const std::string& text) {
     if (index < 0 || index >= kUrlCount) return;
+    if (index == kUrlSiteRoot) {
+        SetSiteRootUrl(text);
+        return;
+    }
     Table& t = TheTable();
     std::lock_guard<std::mutex> hold(t.lock);
     t.entries[index] = text;
@@ -88,6 +93,7 @@ void SetUrl(int index, const std::string& text) {
 std::string GetSiteRoot() { return GetUrl(kUrlSiteRoot); }
 
 void ResetUrlTable() {
+    SetSiteRootUrl("");
     Table& t = TheTable();
     std::lock_guard<std::mutex> hold(t.lock);
     for (int i = 0; i < kUrlCount; ++i) t.entries[i] = kBuiltIn[i];

@@ -27,15 +27,14 @@ constexpr int kProgramVersion = 20101228;
 #endif
 constexpr int Edition = VELMORA_EDITION;
 
-// Built-in values of the two configured entries.
-extern const char kDefaultSiteRoot[];
+// Built-in value of the chat page (the site root's is the network layer's kDefaultSiteRootUrl).
 extern const char kDefaultChatUrl[];
 
 // The entry at a position ("" outside the table). Safe from any thread.
 std::string GetUrl(int index);
 // Replaces an entry (the login script and the update request are chosen at run time).
 void SetUrl(int index, const std::string& text);
-// Entry 0 (always ends in "/").
+// Entry 0 (always ends in "/"): the network layer's site root, which GetSiteRootUrl gives too.
 std::string GetSiteRoot();
 // Puts every entry back to its built-in text.
 void ResetUrlTable();

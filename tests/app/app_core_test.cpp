@@ -15,6 +15,7 @@
 #include "app/update.h"
 #include "app/urltable.h"
 #include "base/seams.h"
+#include "net/services.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ bool Exists(const std::string& path) { return std::ifstream(path).good(); }
 
 TEST(UrlTable, EntriesEditionsAndConfiguredRoots) {
     ResetUrlTable();
-    EXPECT_EQ(GetSiteRoot() + GetUrl(kUrlRegister), std::string(kDefaultSiteRoot) + "member/index_do.php?fmdo=user&dopost=regnew");
+    EXPECT_EQ(GetSiteRoot() + GetUrl(kUrlRegister), std::string(kDefaultSiteRootUrl) + "member/index_do.php?fmdo=user&dopost=regnew");
     EXPECT_EQ(GetUrl(kUrlResetPassword), "member/resetpassword.php");
     EXPECT_EQ(GetUrl(kUrlClientId), "5");
     EXPECT_EQ(GetUrl(28), "hqdata\\usrstock.dat");
@@ -80,7 +81,7 @@ TEST(UrlTable, EntriesEditionsAndConfiguredRoots) {
     ApplyUrlConfig(ini);
     EXPECT_EQ(GetSiteRoot(), "http://127.0.0.1:18080/");
     ResetUrlTable();
-    EXPECT_EQ(GetSiteRoot(), kDefaultSiteRoot);
+    EXPECT_EQ(GetSiteRoot(), kDefaultSiteRootUrl);
     std::remove(path.c_str());
 }
 
@@ -318,7 +319,7 @@ TEST(Update, OnlyAWholeExecutableIsHandedToTheUpdater) {
             },
             exe, "C:\\V\\Update.exe");
         EXPECT_EQ(handed, c.handed);
-        EXPECT_EQ(asked, std::string(kDefaultSiteRoot) + "velmora/update.php?id=5");
+        EXPECT_EQ(asked, std::string(kDefaultSiteRootUrl) + "velmora/update.php?id=5");
         EXPECT_EQ(GetUrl(kUrlUpdate), "velmora/update.php?id=5");
         if (c.handed) {
             EXPECT_EQ(ReadFile(exe + ".new"), c.body);
@@ -333,7 +334,7 @@ TEST(Update, OnlyAWholeExecutableIsHandedToTheUpdater) {
             EXPECT_TRUE(launches.calls.empty());
             EXPECT_EQ(view.finished, 0);  // the dialog stays open
             ASSERT_EQ(view.messages.size(), 1u);
-            EXPECT_EQ(view.messages[0], UpdateFailedMessage(kDefaultSiteRoot));
+            EXPECT_EQ(view.messages[0], UpdateFailedMessage(kDefaultSiteRootUrl));
         }
         EXPECT_FALSE(Exists(exe + ".new.tmp"));
         std::remove((exe + ".new").c_str());

@@ -57,6 +57,7 @@ class State:
         self.data = marketdata.MarketData(args.seed, args.now)
         self.flag = args.market_flag
         self.version = args.version
+        self.password = args.password
         self.rules = []  # (path prefix, opts)
         for r in args.fault or []:
             prefix, _, opts = r.partition("=")
@@ -65,6 +66,16 @@ class State:
         self.log_file = open(args.log, "a", encoding="utf-8") if args.log else None
         self.port = 0
         self.static_cache = {}
+
+    def password_ok(self, encoded):
+        """The login's p= (URL-form base64) against --password; any password when none is set."""
+        if not self.password:
+            return True
+        raw = encoded.replace("!", "+").replace("_", "/").replace("-", "=")
+        try:
+            return base64.b64decode(raw + "=" * (-len(raw) % 4)) == self.password.encode("gbk")
+        except ValueError:
+            return False
 
     def market_flag(self):
         return self.data.market_open() if self.flag is None else self.flag
@@ -101,7 +112,7 @@ def route(state, path, query, host):
     site_root = "http://%s/" % host
     q = urllib.parse.parse_qs(query, keep_blank_values=True)
     if path.startswith("login/login.") and path.endswith(".php") and path != "login/login.php":
-        if "u" not in q or "p" not in q:
+        if "u" not in q or "p" not in q or not state.password_ok(q["p"][0]):
             return Reply(200, "F|0|0||".encode("utf-8"), "text/plain")
         data_host = state.args.data_host or host
         text = "T|%d|%d|%s|%s" % (d.now, state.market_flag(), state.version, data_host)
@@ -109,6 +120,9 @@ def route(state, path, query, host):
     if path == "login/login.php":
         return Reply(200, ("%d|%d" % (d.now, state.market_flag())).encode("utf-8"), "text/plain")
     if path == "velmora/update.php":
+        if state.args.update_file:
+            with open(state.args.update_file, "rb") as f:
+                return Reply(200, f.read())
         return Reply(200, d.update_exe())
     if path == "plus/rollnews.php":
         return Reply(200, d.news(site_root), "text/plain; charset=utf-8")
@@ -377,6 +391,8 @@ class Handler(socketserver.BaseRequestHandler):
                 state.flag = None if q["flag"] == "" else int(q["flag"])
             if "version" in q:
                 state.version = q["version"]
+            if "password" in q:
+                state.password = q["password"]
         elif what == "log":
             with state.lock:
                 body = "".join(json.dumps(e) + "\n" for e in state.log).encode()
@@ -456,6 +472,8 @@ def parse_args(argv):
     p.add_argument("--fault", action="append", help="PATH-PREFIX=key=value,... (see README)")
     p.add_argument("--market-flag", type=int, default=None, help="market flag of login and heartbeat")
     p.add_argument("--version", default="", help="version field of the login reply")
+    p.add_argument("--update-file", default="", help="serve this file as the update")
+    p.add_argument("--password", default="", help="the one password the login accepts (default: any)")
     p.add_argument("--data-host", default="", help="data host of the login reply (default: this server)")
     p.add_argument("--sector-utf8", action="store_true", help="send the sector list in UTF-8, not GBK")
     p.add_argument("--max-seconds", type=float, default=0, help="exit after this long (0: never)")
