@@ -1,0 +1,177 @@
+// Login and start-up loading against the fixture service, without the dialog: the reply sets the
+// data server, the loading fills hqdata and the lists, and failures end it with their message.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/appstate.h"
+#include "app/loginflow.h"
+#include "app/settings.h"
+#include "app/startup.h"
+#include "app/urltable.h"
+#include "net/download.h"
+#include "net/services.h"
+#include "store/codestate.h"
+#include "store/database.h"
+#include "store/storeenv.h"
+#include "tests/net/test_servers.h"
+
+namespace {
+
+using velmora_test::FixtureProcess;
+using velmora_test::RawExchange;
+
+class RecordingView : public ILoginView {
+public:
+    std::vector<std::string> statuses, messages, titles;
+    int finished = 0;
+    void SetStatusText(const char* t) override { statuses.push_back(t); }
+    void FinishDialog(int code) override { finished = code; }
+    int Message(const char* text, const char* title, UINT) override {
+        messages.push_back(text);
+        titles.push_back(title);
+        return 1;
+    }
+    bool IsStopRequested() const override { return false; }
+};
+
+long FileSize(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 ? static_cast<long>(st.st_size) : -1;
+}
+
+std::string FreshFolder() {
+    static int serial = 0;
+#ifdef _WIN32
+    char tmp[MAX_PATH];
+    GetTempPathA(sizeof(tmp), tmp);
+    std::string dir = std::string(tmp) + "velmora-startup-" + std::to_string(GetCurrentProcessId()) + "-" +
+                      std::to_string(serial++) + "\\";
+    CreateDirectoryA(dir.c_str(), nullptr);
+#else
+    std::string dir = "/tmp/velmora-startup-" + std::to_string(::getpid()) + "-" + std::to_string(serial++) + "/";
+    std::system(("rm -rf '" + dir + "' && mkdir -p '" + dir + "'").c_str());
+#endif
+    return dir;
+}
+
+// Requests of the fixture's log whose path starts with the text.
+int Requests(int port, const std::string& prefix) {
+    std::string log = RawExchange(port, "GET /__fixture/log HTTP/1.1\r\nConnection: close\r\n\r\n");
+    std::string text = "\"path\": \"" + prefix;
+    int n = 0;
+    for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++n;
+    return n;
+}
+
+void Control(int port, const std::string& what) {
+    RawExchange(port, "GET /__fixture/" + what + " HTTP/1.1\r\nConnection: close\r\n\r\n");
+}
+
+class Startup : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        std::string why;
+        s_fixture = new FixtureProcess;
+        ASSERT_TRUE(s_fixture->Start({"--now", "2026-12-10 14:00", "--password", "good pw", "--market-flag", "0"}, &why)) << why;
+    }
+    static void TearDownTestSuite() {
+        FreeDownloadManager();
+        delete s_fixture;
+        s_fixture = nullptr;
+    }
+    void SetUp() override {
+        ASSERT_NE(s_fixture, nullptr);
+        m_folder = FreshFolder();
+        SetProgramFolder(m_folder.c_str());
+        SaveAndFreeCodeStateMap();
+        SetUrl(kUrlSiteRoot, s_fixture->Url("/"));
+        Control(s_fixture->Port(), "clear");
+    }
+    void TearDown() override {
+        SaveAndFreeCodeStateMap();
+        SetProgramFolder("");
+        ResetUrlTable();
+    }
+    // Logs in through the process-wide client and takes the reply's data server.
+    bool LogIn(const std::string& password) {
+        std::string url = BuildLoginUrl(GetSiteRoot(), LoginScriptForEdition(1), "5", "股民", password);
+        LoginReply reply;
+        if (!RequestLogin([](const std::string& u, std::string* b) { return FetchUrl(u, b, 256); }, url, &reply))
+            return false;
+        ApplyLoginReply(reply);
+        return true;
+    }
+    std::string Path(const char* relative) { return JoinStorePath(m_folder, relative); }
+
+    static FixtureProcess* s_fixture;
+    std::string m_folder;
+};
+FixtureProcess* Startup::s_fixture = nullptr;
+
+TEST_F(Startup, LoginSetsTheDataServerAndAWrongPasswordIsRefused) {
+    ApplyLoginReply(LoginReply{1234, 0, 0, "old.host"});
+    EXPECT_FALSE(LogIn("bad pw"));  // the service answers "F|0|0||": no zero time, no empty host
+    EXPECT_EQ(GetDataServerHost(), "old.host");
+    EXPECT_EQ(GetServerDataTime(), 1234);
+    ASSERT_TRUE(LogIn("good pw"));
+    EXPECT_EQ(GetDataServerHost(), "127.0.0.1:" + std::to_string(s_fixture->Port()));
+    EXPECT_GT(GetServerDataTime(), 1700000000);
+    EXPECT_EQ(Requests(s_fixture->Port(), "/login/login.5.php?id=5&u="), 2);
+
+    // An unreachable service: three attempts, then a refusal.
+    Control(s_fixture->Port(), "clear");
+    Control(s_fixture->Port(), "fault?prefix=/login/&mode=500");
+    EXPECT_FALSE(LogIn("good pw"));
+    EXPECT_EQ(Requests(s_fixture->Port(), "/login/login.5.php"), 3);
+}
+
+TEST_F(Startup, FirstStartFillsTheStoreAndASecondStartFetchesNothingStale) {
+    ASSERT_TRUE(LogIn("good pw"));
+    RecordingView view;
+    EXPECT_TRUE(LoadStartupData(view));
+    EXPECT_EQ(view.finished, 1);
+    EXPECT_TRUE(view.messages.empty());
+    std::vector<std::string> expected = {"初始化原始数据...", "下载股票代码....", "初始化资源文件....", "下载数据......",
+                                         "初始化资源文件....", "下载数据......",   "加载板块数据......"};
+    EXPECT_EQ(view.statuses, expected);
+
+    long list = FileSize(Path("hqdata\\codelist.dat"));
+    EXPECT_GT(list, 0);
+    EXPECT_EQ(list % 68, 0);
+    long day = FileSize(Path("hqdata\\sh\\day\\SH1A0001_1.day"));
+    EXPECT_GT(day, 0);
+    EXPECT_EQ(day % 32, 0);
+    EXPECT_EQ(FileSize(Path("hqdata\\sh\\min\\1A0001_1.min")), 8314);
+    EXPECT_GT(GetStockContainer().GetSize(), 300);
+    EXPECT_EQ(Requests(s_fixture->Port(), "/hqdatagzip/sday/SH1A0001.ldy"), 1);
+    EXPECT_EQ(Requests(s_fixture->Port(), "/hqdatagzip/min/sh/1A0001.min"), 1);
+
+    // Present and recorded after the server data time: neither index file is asked for again.
+    Control(s_fixture->Port(), "clear");
+    RecordingView again;
+    EXPECT_TRUE(LoadStartupData(again));
+    EXPECT_EQ(again.finished, 1);
+    EXPECT_EQ(Requests(s_fixture->Port(), "/hqdatagzip/codelist/codelist.ldt"), 1);
+    EXPECT_EQ(Requests(s_fixture->Port(), "/hqdatagzip/sday/"), 0);
+    EXPECT_EQ(Requests(s_fixture->Port(), "/hqdatagzip/min/"), 0);
+}
+
+TEST_F(Startup, FailedCodeListEndsWithItsMessage) {
+    ASSERT_TRUE(LogIn("good pw"));
+    Control(s_fixture->Port(), "fault?prefix=/hqdatagzip/codelist/&mode=404");
+    RecordingView view;
+    EXPECT_FALSE(LoadStartupData(view));
+    EXPECT_EQ(view.finished, 2);
+    ASSERT_EQ(view.messages.size(), 1u);
+    EXPECT_EQ(view.messages[0], "下载股票代码列表失败,程序有可能不能正常使用");
+    EXPECT_EQ(view.titles[0], "ERROR");
+    EXPECT_EQ(Requests(s_fixture->Port(), "/hqdatagzip/codelist/codelist.ldt"), 3);
+    EXPECT_EQ(FileSize(Path("hqdata\\codelist.dat")), -1);
+}
+
+}  // namespace
