@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <ole2.h>
+#include <gdiplus.h>
 
 #include <string>
 
@@ -69,6 +70,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
     ::DefWindowProcA(nullptr, 0, 0, 0);
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&icc);
+    Gdiplus::GdiplusStartupInput gdiplusInput;
+    ULONG_PTR gdiplusToken = 0;
+    Gdiplus::GdiplusStartup(&gdiplusToken, &gdiplusInput, nullptr);
     GetAppModule().Init(instance);
 
     // The site root (and the chat page) may be configured in run.ini.
@@ -85,8 +89,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
                 if (again.DoModal(::GetActiveWindow()) != IDOK) break;
             }
         }
-        // The dialog's object waits for its thread before it goes.
+        // The dialog's object waits for its thread before it goes (and before GDI+ shuts down).
     }
+    Gdiplus::GdiplusShutdown(gdiplusToken);
     GetAppModule().Term();
     ::OleUninitialize();
     return exitCode;
