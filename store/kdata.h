@@ -1,0 +1,130 @@
+// One stock's K-line series of one period, with its ex-rights records.
+#pragma once
+
+#include "store/recarrays.h"
+#include "store/records.h"
+
+class CKData {
+public:
+    CKData();
+    CKData(const CKData& other);
+    CKData& operator=(const CKData& other) {
+        Copy(other);
+        return *this;
+    }
+    virtual ~CKData();
+
+    // Frees both bar arrays; ktype 5, plain bars, close prices. The ex-rights records stay.
+    void Clear();
+    // Assignment; assigning a series to itself keeps it.
+    void Copy(const CKData& other);
+
+    int GetSize() const { return m_nSize; }
+    int GetCapacity() const { return m_nMaxSize; }
+    int GetGrowBy() const { return m_nGrowBy; }
+    int GetKType() const { return m_nKType; }
+    void SetKType(int ktype) { m_nKType = ktype; }
+    int GetExrightMode() const { return m_nExrightMode; }
+    int GetPriceMode() const { return m_nPriceMode; }
+    void SetPriceMode(int mode) { m_nPriceMode = mode; }
+
+    KDATA* GetData() { return m_pData; }
+    const KDATA* GetData() const { return m_pData; }
+    KDATA& ElementAt(int i) { return m_pData[i]; }
+    const KDATA& ElementAt(int i) const { return m_pData[i]; }
+    KDATA& operator[](int i) { return m_pData[i]; }
+    const KDATA& operator[](int i) const { return m_pData[i]; }
+    // The unadjusted bars kept while the series is shown adjusted (empty in mode 1).
+    int GetPlainSize() const { return m_nSizePlain; }
+    const KDATA* GetPlainData() const { return m_pDataPlain; }
+
+    // growBy -1 keeps the step; count 0 frees. New slots are zero.
+    void SetSize(int count, int growBy = -1);
+    void SetGrowBy(int growBy) { m_nGrowBy = growBy < 0 ? 0 : growBy; }
+    void SetAt(int i, const KDATA& bar);
+    void ReplaceAt(int i, const KDATA& bar) { m_pData[i] = bar; }
+    int Add(const KDATA& bar);
+    void InsertAt(int i, const KDATA& bar, int count = 1);
+    void RemoveAt(int i, int count = 1);
+    // Replaces the bar of the same date or inserts it in date order; returns its index.
+    int InsertOrReplace(const KDATA& bar);
+
+    void SetDRData(const CArray42& records) { m_drdata = records; }
+    const CArray42& GetDRData() const { return m_drdata; }
+    CArray42& GetDRData() { return m_drdata; }
+    // 1 plain, 2 forward, 3 backward; always rebuilt from the plain bars.
+    void SetExrightMode(int mode, int baseDate = kDefaultExrightBaseDate,
+                        int thresholdPercent = kDefaultGapThresholdPercent);
+
+    // Close, open or average price of bar i by the price mode; 0 out of range.
+    double GetPriceAt(int i) const;
+    // Date field of bar i, of the last bar when i is out of range, 0 when empty.
+    DWORD GetDate(int i) const;
+    // As GetDate, with minute stamps turned into their day's YYYYMMDD.
+    DWORD GetDateAt(int i) const;
+    bool GetDateFields(int i, int* year, int* month, int* day, int* hour, int* minute) const;
+    int GetIndexByDate(DWORD date) const;
+    bool GetMinMax(int from, int to, double* low, double* high) const;
+
+    // Places other's bars by date; returns the number of bars placed.
+    int Merge(const CKData* other);
+    // Inserts a bar for every index date on which the stock did not trade.
+    int FillSuspendedDays(const CKData& indexSeries, bool loose);
+    // 1 when this series' last bar is later than the source's, 0 when equal, -1 when earlier.
+    int CompareLatest(const CKData& source) const;
+
+    bool GetDiff(double* out, DWORD date, int n) const;
+    bool GetRatio(double* out, DWORD date, int n) const;
+    bool GetAmplitude(double* out, DWORD date, int n) const;
+    bool GetVolumeSum(double* out, DWORD date, int n) const;
+    bool GetRatioVolume(double* out, DWORD date, int n) const;
+    bool GetUpDownRatio(double* out, DWORD date, int n) const;
+    bool GetMA(double* out, int i, int n) const;
+    bool IsNewHigh(int i, bool high, int n) const;
+    bool IsValidSpan(int i, int n) const;
+
+private:
+    friend struct KArrayAccess;
+    void Rebuild();
+    void FreePlain();
+
+    int m_nKType;
+    int m_nExrightMode;
+    int m_nPriceMode;
+    CArray42 m_drdata;
+    // Settings of the last adjustment, so that a merge in an adjusted mode can rebuild.
+    int m_nBaseDate;
+    int m_nThresholdPercent;
+
+    KDATA* m_pDataPlain;
+    int m_nSizePlain;
+    int m_nMaxSizePlain;
+
+    KDATA* m_pData;
+    int m_nSize;
+    int m_nMaxSize;
+    int m_nGrowBy;
+};
+
+// Factor of one ex-rights event for the reference price; never 0 or below.
+double GetExrightFactor(double price, const DRDATA& record);
+
+// YYYYMMDD of a bar date of the period (minute stamps give their day).
+DWORD BarDateToDay(DWORD date, int ktype);
+
+// Period conversions; each rebuilds the target and returns its bar count.
+int ConvertMinutePeriod(const CKData& source, CKData& target, int n);
+inline int Convert5To15Minute(const CKData& source, CKData& target) { return ConvertMinutePeriod(source, target, 3); }
+inline int Convert5To30Minute(const CKData& source, CKData& target) { return ConvertMinutePeriod(source, target, 6); }
+inline int Convert5To60Minute(const CKData& source, CKData& target) { return ConvertMinutePeriod(source, target, 12); }
+int ConvertDayToWeek(const CKData& source, CKData& target);
+int ConvertDayToMonth(const CKData& source, CKData& target);
+
+// Yearly average return and its deviation over n bars up to end (-1 the last; n -1 the whole series).
+bool CalcYieldAverage(const CKData& series, double* average, double* deviation, int n, int end);
+bool CalcBeta(const CKData& series, const CKData& indexSeries, double indexAverage, double indexDeviation,
+              double* beta, int n, int end);
+
+// Stamp of the bar after the given one; -1 (as unsigned) when not valid for the period.
+DWORD NextBarStamp(DWORD stamp, int ktype);
+constexpr DWORD kNoStamp = 0xFFFFFFFFu;

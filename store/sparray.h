@@ -1,0 +1,306 @@
+// Growable arrays: the object array template CSPArray and the plain record arrays.
+#pragma once
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <type_traits>
+#include <utility>
+
+// New capacity when size must grow to newSize beyond capacity: the grow-by step, or with grow-by 0
+// a step of size / 8 kept between 4 and 1024, and never below newSize.
+inline int ArrayGrowCapacity(int size, int capacity, int growBy, int newSize) {
+    int step = growBy;
+    if (step <= 0) step = std::min(std::max(size / 8, 4), 1024);
+    return std::max(capacity + step, newSize);
+}
+
+// Array of objects: new elements are constructed, removed ones destroyed, copies use assignment.
+template <class TYPE, class ARG_TYPE = const TYPE&>
+class CSPArray {
+public:
+    CSPArray() : m_pData(nullptr), m_nSize(0), m_nMaxSize(0), m_nGrowBy(0) {}
+    CSPArray(const CSPArray& other) : CSPArray() { Copy(other); }
+    CSPArray& operator=(const CSPArray& other) {
+        Copy(other);
+        return *this;
+    }
+    virtual ~CSPArray() { SetSize(0, -1); }
+
+    int GetSize() const { return m_nSize; }
+    int GetUpperBound() const { return m_nSize - 1; }
+    int GetCapacity() const { return m_nMaxSize; }
+    int GetGrowBy() const { return m_nGrowBy; }
+    TYPE* GetData() { return m_pData; }
+    const TYPE* GetData() const { return m_pData; }
+    TYPE& operator[](int i) { return m_pData[i]; }
+    const TYPE& operator[](int i) const { return m_pData[i]; }
+    TYPE& ElementAt(int i) { return m_pData[i]; }
+    const TYPE& GetAt(int i) const { return m_pData[i]; }
+    void SetAt(int i, ARG_TYPE element) { m_pData[i] = element; }
+
+    // growBy -1 keeps the step.
+    void SetSize(int newSize, int growBy = -1) {
+        if (growBy >= 0) m_nGrowBy = growBy;
+        if (newSize < 0) newSize = 0;
+        if (newSize == 0) {
+            Destroy(0, m_nSize);
+            std::free(m_pData);
+            m_pData = nullptr;
+            m_nSize = m_nMaxSize = 0;
+            return;
+        }
+        if (!m_pData) {
+            m_pData = Allocate(newSize);
+            Construct(0, newSize);
+            m_nSize = m_nMaxSize = newSize;
+            return;
+        }
+        if (newSize <= m_nMaxSize) {
+            if (newSize > m_nSize) Construct(m_nSize, newSize);
+            else Destroy(newSize, m_nSize);
+            m_nSize = newSize;
+            return;
+        }
+        Reallocate(ArrayGrowCapacity(m_nSize, m_nMaxSize, m_nGrowBy, newSize));
+        Construct(m_nSize, newSize);
+        m_nSize = newSize;
+    }
+
+    void FreeExtra() {
+        if (m_nSize == m_nMaxSize) return;
+        if (m_nSize == 0) {
+            std::free(m_pData);
+            m_pData = nullptr;
+            m_nMaxSize = 0;
+            return;
+        }
+        Reallocate(m_nSize);
+    }
+
+    void RemoveAll() { SetSize(0, -1); }
+
+    void SetAtGrow(int i, ARG_TYPE element) {
+        if (i < 0) return;
+        if (i >= m_nSize) {
+            TYPE copy(element); // the element may live in this array
+            SetSize(i + 1, -1);
+            m_pData[i] = std::move(copy);
+            return;
+        }
+        m_pData[i] = element;
+    }
+
+    int Add(ARG_TYPE element) {
+        int index = m_nSize;
+        SetAtGrow(index, element);
+        return index;
+    }
+
+    // Appends the other array's elements; returns the old size.
+    int Append(const CSPArray& src) {
+        int old = m_nSize;
+        if (&src == this) {
+            CSPArray copy(src);
+            return Append(copy);
+        }
+        SetSize(m_nSize + src.m_nSize, -1);
+        for (int i = 0; i < src.m_nSize; ++i) m_pData[old + i] = src.m_pData[i];
+        return old;
+    }
+
+    void Copy(const CSPArray& src) {
+        if (&src == this) return;
+        SetSize(src.m_nSize, -1);
+        for (int i = 0; i < src.m_nSize; ++i) m_pData[i] = src.m_pData[i];
+    }
+
+    void InsertAt(int index, ARG_TYPE element, int count = 1) {
+        if (index < 0 || count <= 0) return;
+        TYPE copy(element);
+        if (index >= m_nSize) {
+            SetSize(index + count, -1);
+        } else {
+            int old = m_nSize;
+            SetSize(m_nSize + count, -1);
+            // Shift the tail up; the slots left behind are assigned below.
+            for (int i = old - 1; i >= index; --i) m_pData[i + count] = std::move(m_pData[i]);
+        }
+        for (int i = 0; i < count; ++i) m_pData[index + i] = copy;
+    }
+
+    void InsertAt(int index, const CSPArray& src) {
+        if (index < 0 || src.m_nSize == 0) return;
+        if (&src == this) {
+            CSPArray copy(src);
+            InsertAt(index, copy);
+            return;
+        }
+        InsertAt(index, src.m_pData[0], src.m_nSize);
+        for (int i = 1; i < src.m_nSize; ++i) m_pData[index + i] = src.m_pData[i];
+    }
+
+    void RemoveAt(int index, int count = 1) {
+        if (index < 0 || count <= 0 || index >= m_nSize) return;
+        count = std::min(count, m_nSize - index);
+        for (int i = index; i + count < m_nSize; ++i) m_pData[i] = std::move(m_pData[i + count]);
+        Destroy(m_nSize - count, m_nSize);
+        m_nSize -= count;
+    }
+
+protected:
+    static TYPE* Allocate(int count) {
+        void* p = std::malloc(sizeof(TYPE) * size_t(count));
+        if (!p) throw std::bad_alloc();
+        return static_cast<TYPE*>(p);
+    }
+    void Construct(int from, int to) {
+        for (int i = from; i < to; ++i) new (m_pData + i) TYPE();
+    }
+    void Destroy(int from, int to) {
+        for (int i = from; i < to; ++i) m_pData[i].~TYPE();
+    }
+    void Reallocate(int capacity) {
+        TYPE* fresh = Allocate(capacity);
+        for (int i = 0; i < m_nSize; ++i) {
+            new (fresh + i) TYPE(std::move(m_pData[i]));
+            m_pData[i].~TYPE();
+        }
+        std::free(m_pData);
+        m_pData = fresh;
+        m_nMaxSize = capacity;
+    }
+
+    TYPE* m_pData;
+    int m_nSize;
+    int m_nMaxSize;
+    int m_nGrowBy;
+};
+
+// Array of plain records (no construction beyond zeroing): the market records.
+template <class T>
+class CRecordArray {
+    static_assert(std::is_trivially_copyable<T>::value, "plain records only");
+
+public:
+    CRecordArray() : m_pData(nullptr), m_nSize(0), m_nMaxSize(0), m_nGrowBy(0) {}
+    CRecordArray(const CRecordArray& other) : CRecordArray() { *this = other; }
+    // The grow-by becomes the source size + 5; assigning an array to itself keeps it.
+    CRecordArray& operator=(const CRecordArray& other) {
+        if (&other == this) return *this;
+        m_nGrowBy = other.m_nSize + 5;
+        SetSize(0, -1);
+        SetSize(other.m_nSize, -1);
+        if (other.m_nSize) std::memcpy(m_pData, other.m_pData, sizeof(T) * size_t(other.m_nSize));
+        return *this;
+    }
+    ~CRecordArray() { std::free(m_pData); }
+
+    int GetSize() const { return m_nSize; }
+    int GetCapacity() const { return m_nMaxSize; }
+    int GetGrowBy() const { return m_nGrowBy; }
+    void SetGrowBy(int growBy) { m_nGrowBy = growBy < 0 ? 0 : growBy; }
+    T* GetData() { return m_pData; }
+    const T* GetData() const { return m_pData; }
+    T& operator[](int i) { return m_pData[i]; }
+    const T& operator[](int i) const { return m_pData[i]; }
+    T& ElementAt(int i) { return m_pData[i]; }
+    const T& GetAt(int i) const { return m_pData[i]; }
+
+    // growBy -1 keeps the step; new records are zero.
+    void SetSize(int count, int growBy = -1) {
+        if (growBy >= 0) m_nGrowBy = growBy;
+        if (count <= 0) {
+            std::free(m_pData);
+            m_pData = nullptr;
+            m_nSize = m_nMaxSize = 0;
+            return;
+        }
+        if (!m_pData) {
+            m_pData = Allocate(count);
+            std::memset(static_cast<void*>(m_pData), 0, sizeof(T) * size_t(count));
+            m_nSize = m_nMaxSize = count;
+            return;
+        }
+        if (count > m_nMaxSize) {
+            int capacity = ArrayGrowCapacity(m_nSize, m_nMaxSize, m_nGrowBy, count);
+            T* fresh = Allocate(capacity);
+            std::memcpy(static_cast<void*>(fresh), m_pData, sizeof(T) * size_t(m_nSize));
+            std::memset(static_cast<void*>(fresh + m_nSize), 0, sizeof(T) * size_t(capacity - m_nSize));
+            std::free(m_pData);
+            m_pData = fresh;
+            m_nMaxSize = capacity;
+        } else if (count > m_nSize) {
+            std::memset(static_cast<void*>(m_pData + m_nSize), 0, sizeof(T) * size_t(count - m_nSize));
+        }
+        m_nSize = count;
+    }
+    void RemoveAll() { SetSize(0, -1); }
+
+    // Stores the record, growing the array when i is past the end.
+    void SetAt(int i, const T& record) {
+        if (i < 0) return;
+        if (i >= m_nSize) {
+            T copy = record;
+            SetSize(i + 1, -1);
+            m_pData[i] = copy;
+            return;
+        }
+        m_pData[i] = record;
+    }
+    int Add(const T& record) {
+        int index = m_nSize;
+        SetAt(index, record);
+        return index;
+    }
+    void InsertAt(int index, const T& record, int count = 1) {
+        if (index < 0 || count <= 0) return;
+        T copy = record;
+        if (index < m_nSize) {
+            int old = m_nSize;
+            SetSize(m_nSize + count, -1);
+            std::memmove(static_cast<void*>(m_pData + index + count), m_pData + index,
+                         sizeof(T) * size_t(old - index));
+        } else {
+            SetSize(index + count, -1);
+        }
+        for (int i = 0; i < count; ++i) m_pData[index + i] = copy;
+    }
+    // Room for the whole source first, then its records.
+    void InsertArrayAt(int index, const CRecordArray& src) {
+        if (index < 0 || src.m_nSize == 0) return;
+        if (&src == this) {
+            CRecordArray copy(src);
+            InsertArrayAt(index, copy);
+            return;
+        }
+        InsertAt(index, src.m_pData[0], src.m_nSize);
+        std::memcpy(static_cast<void*>(m_pData + index), src.m_pData, sizeof(T) * size_t(src.m_nSize));
+    }
+    void RemoveAt(int index, int count = 1) {
+        if (index < 0 || count <= 0 || index >= m_nSize) return;
+        count = std::min(count, m_nSize - index);
+        std::memmove(static_cast<void*>(m_pData + index), m_pData + index + count,
+                     sizeof(T) * size_t(m_nSize - index - count));
+        m_nSize -= count;
+        std::memset(static_cast<void*>(m_pData + m_nSize), 0, sizeof(T) * size_t(count));
+    }
+
+protected:
+    static T* Allocate(int count) {
+        void* p = std::malloc(sizeof(T) * size_t(count));
+        if (!p) throw std::bad_alloc();
+        return static_cast<T*>(p);
+    }
+    // Stable, so that of equal keys the earlier record stays first.
+    template <class Less>
+    void SortBy(Less less) {
+        if (m_nSize > 1) std::stable_sort(m_pData, m_pData + m_nSize, less);
+    }
+
+    T* m_pData;
+    int m_nSize;
+    int m_nMaxSize;
+    int m_nGrowBy;
+};
