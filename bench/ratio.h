@@ -15,7 +15,11 @@ namespace velmora_bench {
 class CaptureReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs) times[r.benchmark_name()] = r.GetAdjustedRealTime();
+        for (const Run& r : runs) {
+            times[r.benchmark_name()] = r.GetAdjustedRealTime();
+            // Also by the bare function name, so that options such as MinTime do not hide a run.
+            times[r.run_name.function_name] = r.GetAdjustedRealTime();
+        }
         ConsoleReporter::ReportRuns(runs);
     }
     std::map<std::string, double> times;

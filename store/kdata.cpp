@@ -228,81 +228,104 @@ void CKData::SetExrightMode(int mode, int baseDate, int thresholdPercent) {
 void CKData::Rebuild() {
     CArray42 records = m_drdata;
     records.Sort();
-    std::free(m_pData);
-    m_pData = nullptr;
-    m_nSize = m_nMaxSize = 0;
     const int n = m_nSizePlain;
-    if (n <= 0) return;
-
-    m_pData = AllocBars(m_nMaxSizePlain);
-    std::memset(m_pData + n, 0, sizeof(KDATA) * size_t(m_nMaxSizePlain - n));
-    m_nMaxSize = m_nMaxSizePlain;
+    if (n <= 0) {
+        std::free(m_pData);
+        m_pData = nullptr;
+        m_nSize = m_nMaxSize = 0;
+        return;
+    }
+    // Switching between the adjusted modes writes over the bars in place.
+    if (!m_pData || m_nMaxSize < n) {
+        std::free(m_pData);
+        m_pData = AllocBars(m_nMaxSizePlain);
+        m_nMaxSize = m_nMaxSizePlain;
+    }
+    std::memset(m_pData + n, 0, sizeof(KDATA) * size_t(m_nMaxSize - n));
     m_nSize = n;
 
     const KDATA* plain = m_pDataPlain;
+    KDATA* const bars = m_pData;
     const int nr = records.GetSize();
     const DRDATA* rec = records.GetData();
     const double t = m_nThresholdPercent / 100.0;
     const DWORD baseDate = DWORD(m_nBaseDate);
-    const int ktype = m_nKType;
-    double F = 1;
+    const bool dayDates = IsDayOrLonger(m_nKType);
+    // A gap larger than the threshold means O < Q (1 - t). Most bars are far from it: a cheap
+    // float test lets them pass, and only the few near or past it take the exact test.
+    const float roughLimit = float(1 - t) * 1.0001f + 0.0001f;
+    auto isGap = [t](double O, double Q) { return Q > kPriceEpsilon && O > kPriceEpsilon && O < Q && Q - O > t * Q; };
+    auto dayOf = [dayDates](DWORD date) { return dayDates ? date : date / 10000u + 19900000u; };
 
+    double F = 1;
+    float prices = 1, volume = 1;
+    // Bars are copied a block at a time and scaled while the block is still in the cache: a block
+    // copy writes far faster than record-by-record stores into a large array.
+    const int kBlock = 1024;
     if (m_nExrightMode == exrightForward) {
         int k = 0;
-        for (int i = 0; i < n; ++i) {
-            const KDATA& b = plain[i];
-            DWORD day = BarDateToDay(b.date, ktype);
-            bool took = false;
-            if (i == 0) {
-                // Events before the series have nothing to scale.
-                while (k < nr && day >= rec[k].date) ++k;
-            } else {
-                // Every event reached since the previous bar applies here, at that bar's close.
-                while (k < nr && day >= rec[k].date) {
-                    F *= GetExrightFactor(plain[i - 1].close, rec[k]);
-                    ++k;
-                    took = true;
+        // Events before the series have nothing to scale.
+        const DWORD first = dayOf(plain[0].date);
+        while (k < nr && first >= rec[k].date) ++k;
+        DWORD nextEvent = k < nr ? rec[k].date : 0xFFFFFFFFu;
+        std::memcpy(bars, plain, sizeof(KDATA) * size_t(std::min(n, kBlock)));
+        for (int from = 0; from < n; from += kBlock) {
+            const int to = std::min(n, from + kBlock);
+            if (from > 0) std::memcpy(bars + from, plain + from, sizeof(KDATA) * size_t(to - from));
+            for (int i = from > 0 ? from : 1; i < to; ++i) {
+                const KDATA& b = plain[i];
+                const DWORD day = dayOf(b.date);
+                const float Q = plain[i - 1].close;
+                if ((day >= nextEvent) | ((day >= baseDate) & (b.open < Q * roughLimit))) {
+                    if (day >= nextEvent) {
+                        // Every event reached since the previous bar applies here, at its close.
+                        while (k < nr && day >= rec[k].date) F *= GetExrightFactor(Q, rec[k++]);
+                        nextEvent = k < nr ? rec[k].date : 0xFFFFFFFFu;
+                    } else if (isGap(b.open, Q)) {
+                        F *= double(b.open) / Q;
+                    }
+                    prices = float(1 / F);
+                    volume = float(F);
                 }
-                if (!took && day >= baseDate) {
-                    double Q = plain[i - 1].close, O = b.open;
-                    if (Q > kPriceEpsilon && O > kPriceEpsilon && O < Q && std::fabs(O / Q - 1) > t) F *= O / Q;
-                }
+                KDATA& out = bars[i];
+                out.open *= prices;
+                out.high *= prices;
+                out.low *= prices;
+                out.close *= prices;
+                out.volume *= volume;
             }
-            KDATA& out = m_pData[i];
-            out = b;
-            out.open = float(b.open / F);
-            out.high = float(b.high / F);
-            out.low = float(b.low / F);
-            out.close = float(b.close / F);
-            out.volume = float(b.volume * F);
         }
     } else {
         int k = nr - 1;
-        for (int i = n - 1; i >= 0; --i) {
-            const KDATA& b = plain[i];
-            DWORD day = BarDateToDay(b.date, ktype);
-            bool took = false;
-            if (i == n - 1) {
-                // Events after the series have nothing to scale.
-                while (k >= 0 && day < rec[k].date) --k;
-            } else {
-                while (k >= 0 && day < rec[k].date) {
-                    F *= GetExrightFactor(b.close, rec[k]);
-                    --k;
-                    took = true;
+        // Events after the series have nothing to scale.
+        const DWORD last = dayOf(plain[n - 1].date);
+        while (k >= 0 && last < rec[k].date) --k;
+        // A bar before an event has a day below the event's.
+        DWORD eventDay = k >= 0 ? rec[k].date : 0;
+        for (int to = n; to > 0; to -= kBlock) {
+            const int from = std::max(0, to - kBlock);
+            std::memcpy(bars + from, plain + from, sizeof(KDATA) * size_t(to - from));
+            for (int i = std::min(to, n - 1) - 1; i >= from; --i) {
+                const KDATA& b = plain[i];
+                const DWORD day = dayOf(b.date);
+                const float O = plain[i + 1].open;
+                if ((day < eventDay) | ((day >= baseDate) & (O < b.close * roughLimit))) {
+                    if (day < eventDay) {
+                        while (k >= 0 && day < rec[k].date) F *= GetExrightFactor(b.close, rec[k--]);
+                        eventDay = k >= 0 ? rec[k].date : 0;
+                    } else if (isGap(O, b.close)) {
+                        F *= double(O) / b.close;
+                    }
+                    prices = float(F);
+                    volume = float(1 / F);
                 }
-                if (!took && day >= baseDate) {
-                    double Q = b.close, O = plain[i + 1].open;
-                    if (O > kPriceEpsilon && O < Q && std::fabs(O / Q - 1) > t) F *= O / Q;
-                }
+                KDATA& out = bars[i];
+                out.open *= prices;
+                out.high *= prices;
+                out.low *= prices;
+                out.close *= prices;
+                out.volume *= volume;
             }
-            KDATA& out = m_pData[i];
-            out = b;
-            out.open = float(b.open * F);
-            out.high = float(b.high * F);
-            out.low = float(b.low * F);
-            out.close = float(b.close * F);
-            out.volume = float(b.volume / F);
         }
     }
 }
@@ -558,61 +581,106 @@ int ConvertMinutePeriod(const CKData& source, CKData& target, int n) {
     return target.GetSize();
 }
 
-int ConvertDayToWeek(const CKData& source, CKData& target) {
+namespace {
+
+// Day numbers of YYYYMMDD dates in a walk over a series: the month's first day is computed once
+// per month, since consecutive bars mostly share it.
+class DayCounter {
+public:
+    DayCounter() : m_month(0xFFFFFFFFu), m_start(0), m_valid(false) {}
+    // False for a date that is not a valid YYYYMMDD.
+    bool Days(DWORD date, int64_t* days) {
+        DWORD month = date / 100;
+        if (month != m_month) {
+            m_month = month;
+            int y = int(month / 100), m = int(month % 100);
+            m_valid = m >= 1 && m <= 12 && y >= 1900;
+            if (m_valid) m_start = velmora::DaysFromCivil(y, m, 1);
+        }
+        int d = int(date % 100);
+        if (!m_valid || d < 1 || d > 31) return false;
+        *days = m_start + d - 1;
+        return true;
+    }
+
+private:
+    DWORD m_month;
+    int64_t m_start;
+    bool m_valid;
+};
+
+// Writes bars straight into the target's storage; Finish trims it to what was written.
+class BarAppender {
+public:
+    BarAppender(CKData& target, int expected) : m_target(target), m_count(0) {
+        target.SetSize(std::max(expected, 1), -1);
+        m_bars = target.GetData();
+        m_capacity = target.GetSize();
+    }
+    void Add(const KDATA& bar) {
+        if (m_count == m_capacity) {
+            m_target.SetSize(m_capacity + std::max(m_capacity / 2, 16), -1);
+            m_bars = m_target.GetData();
+            m_capacity = m_target.GetSize();
+        }
+        m_bars[m_count++] = bar;
+    }
+    int Finish() {
+        m_target.SetSize(m_count, -1);
+        return m_count;
+    }
+
+private:
+    CKData& m_target;
+    KDATA* m_bars;
+    int m_capacity;
+    int m_count;
+};
+
+// Rebuilds the target from the day bars, opening a new bar whenever the key of a day changes.
+template <class Key>
+int GroupDays(const CKData& source, CKData& target, int expected, Key key) {
     const int count = source.GetSize();
-    ResetTarget(source, target, count / 5 + 5, ktypeWeek);
     const KDATA* src = source.GetData();
+    BarAppender out(target, expected);
+    DayCounter counter;
     KDATA pending;
-    int64_t pendingWeek = 0;
+    int64_t pendingKey = 0;
     bool has = false;
     for (int i = count % 3; i < count; ++i) {
         const KDATA& b = src[i];
         int64_t days;
-        if (!DayNumber(b.date, &days)) continue;
-        // Weeks run Monday to Sunday: a holiday Monday still starts a new week.
-        int64_t week = FloorDiv(days + 3, 7);
+        if (!counter.Days(b.date, &days)) continue;
+        int64_t k = key(b.date, days);
         if (!has) {
             pending = b;
-            pendingWeek = week;
+            pendingKey = k;
             has = true;
-        } else if (week != pendingWeek) {
-            target.Add(pending);
+        } else if (k != pendingKey) {
+            out.Add(pending);
             pending = b;
-            pendingWeek = week;
+            pendingKey = k;
         } else {
             Fold(pending, b);
         }
     }
-    if (has) target.Add(pending);
-    return target.GetSize();
+    if (has) out.Add(pending);
+    return out.Finish();
+}
+
+}  // namespace
+
+int ConvertDayToWeek(const CKData& source, CKData& target) {
+    const int count = source.GetSize();
+    ResetTarget(source, target, count / 5 + 5, ktypeWeek);
+    // Weeks run Monday to Sunday (1970-01-05 was a Monday): a holiday Monday still starts a week.
+    return GroupDays(source, target, count / 5 + 5, [](DWORD, int64_t days) { return FloorDiv(days + 3, 7); });
 }
 
 int ConvertDayToMonth(const CKData& source, CKData& target) {
     const int count = source.GetSize();
     ResetTarget(source, target, count / 20 + 5, ktypeMonth);
-    const KDATA* src = source.GetData();
-    KDATA pending;
-    DWORD pendingMonth = 0;
-    bool has = false;
-    for (int i = count % 3; i < count; ++i) {
-        const KDATA& b = src[i];
-        int64_t days;
-        if (!DayNumber(b.date, &days)) continue;
-        DWORD month = b.date / 100;
-        if (!has) {
-            pending = b;
-            pendingMonth = month;
-            has = true;
-        } else if (month != pendingMonth) {
-            target.Add(pending);
-            pending = b;
-            pendingMonth = month;
-        } else {
-            Fold(pending, b);
-        }
-    }
-    if (has) target.Add(pending);
-    return target.GetSize();
+    return GroupDays(source, target, count / 20 + 5, [](DWORD date, int64_t) { return int64_t(date / 100); });
 }
 
 // ---- Statistics ----

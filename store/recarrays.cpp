@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <ctime>
 
 #include "base/timestamp.h"
 #include "store/kdata.h"
@@ -144,25 +145,31 @@ bool MinuteArray::SumPriceChanges(double* out, int end) const {
     return true;
 }
 
-bool MinuteArray::GetPriceVolumeDistribution(std::vector<DWORD>& prices, std::vector<DWORD>& volumes,
-                                             DWORD* maxVolume) const {
-    prices.clear();
-    volumes.clear();
+bool MinuteArray::GetPriceVolumeDistribution(CSPDWordArray& prices, CSPDWordArray& volumes, DWORD* maxVolume) const {
+    prices.RemoveAll();
+    volumes.RemoveAll();
     std::vector<DWORD> keys(static_cast<size_t>(m_nSize));
-    for (int i = 0; i < m_nSize; ++i) keys[size_t(i)] = DWORD(int64_t(double(m_pData[i].price) * 1000));
-    prices = keys;
-    std::sort(prices.begin(), prices.end());
-    prices.erase(std::unique(prices.begin(), prices.end()), prices.end());
-    volumes.assign(prices.size(), 0);
+    for (int i = 0; i < m_nSize; ++i) keys[size_t(i)] = DWORD(TruncateToInteger(double(m_pData[i].price) * 1000));
+    std::vector<DWORD> sorted = keys;
+    std::sort(sorted.begin(), sorted.end());
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    std::vector<DWORD> sums(sorted.size(), 0);
     for (int i = 0; i < m_nSize; ++i) {
         double step = i == 0 ? m_pData[0].volume : double(m_pData[i].volume) - m_pData[i - 1].volume;
-        size_t slot = size_t(std::lower_bound(prices.begin(), prices.end(), keys[size_t(i)]) - prices.begin());
-        volumes[slot] += DWORD(int64_t(step));
+        size_t slot = size_t(std::lower_bound(sorted.begin(), sorted.end(), keys[size_t(i)]) - sorted.begin());
+        sums[slot] += DWORD(TruncateToInteger(step));
     }
+    const int n = int(sorted.size());
+    prices.SetSize(n, n);
+    volumes.SetSize(n, n);
     DWORD most = 0;
-    for (DWORD v : volumes) most = std::max(most, v);
+    for (int k = 0; k < n; ++k) {
+        prices[k] = sorted[size_t(k)];
+        volumes[k] = sums[size_t(k)];
+        most = std::max(most, sums[size_t(k)]);
+    }
     if (maxVolume) *maxVolume = most;
-    return !prices.empty();
+    return n > 0;
 }
 
 bool MinuteArray::GetVolumeRatioStatistic(double averageVolume, double* minimum, double* maximum) const {
@@ -369,7 +376,8 @@ bool BuildKDataFromReport(KDATA& bar, const REPORT* quote) {
     std::memset(&bar, 0, sizeof bar);
     bar.market = quote->market;
     std::memcpy(bar.code, quote->code, 9);
-    bar.time = (quote->time == 0 || quote->time == -1) ? CTimeStamp::GetCurrentTime().GetTime() : quote->time;
+    // std::time rather than CTimeStamp::GetCurrentTime, which windows.h renames by a macro.
+    bar.time = (quote->time == 0 || quote->time == -1) ? int32_t(std::time(nullptr)) : quote->time;
     int date = CTimeStamp(bar.time).GetDateNumber();
     bar.date = date > 0 ? DWORD(date) : 0;
     bar.open = quote->open;

@@ -5,6 +5,7 @@
 #include <map>
 #include <vector>
 
+#include "base/containers.h"
 #include "store/records.h"
 #include "store/sparray.h"
 
@@ -57,8 +58,7 @@ public:
     // Sum of the price steps of the records end - 12 to end.
     bool SumPriceChanges(double* out, int end) const;
     // Distinct prices (x 1000, ascending) with the volume traded at each, and the largest volume.
-    bool GetPriceVolumeDistribution(std::vector<DWORD>& prices, std::vector<DWORD>& volumes,
-                                    DWORD* maxVolume) const;
+    bool GetPriceVolumeDistribution(CSPDWordArray& prices, CSPDWordArray& volumes, DWORD* maxVolume) const;
     // Range of the volume ratio across the day.
     bool GetVolumeRatioStatistic(double averageVolume, double* minimum, double* maximum) const;
     // Bars from the minutes: records that already are bars one each, one-minute records gathered

@@ -22,6 +22,15 @@ constexpr double kPriceEpsilon = 0.0001;
 // Statistics that were never computed hold this value.
 constexpr double kNotComputed = 2147483648.0;
 
+// The integer part of a value read from data: NaN gives 0 and the range is clamped, so that a
+// garbage float never converts with undefined behaviour.
+inline int64_t TruncateToInteger(double v) {
+    if (!(v == v)) return 0;
+    if (v >= 9.0e18) return int64_t(9000000000000000000LL);
+    if (v <= -9.0e18) return -int64_t(9000000000000000000LL);
+    return int64_t(v);
+}
+
 // Periods of a K-line series.
 enum KType {
     ktypeMin5 = 1,

@@ -8,25 +8,27 @@
 #include <type_traits>
 #include <utility>
 
-// New capacity when size must grow to newSize beyond capacity: the grow-by step, or with grow-by 0
-// a step of size / 8 kept between 4 and 1024, and never below newSize.
+#include "base/containers.h"
+
+// New capacity when size must grow to newSize beyond capacity: the same step as the base arrays
+// (the grow-by, or with grow-by 0 size / 8 kept between 4 and 1024), and never below newSize.
 inline int ArrayGrowCapacity(int size, int capacity, int growBy, int newSize) {
-    int step = growBy;
-    if (step <= 0) step = std::min(std::max(size / 8, 4), 1024);
-    return std::max(capacity + step, newSize);
+    return std::max(capacity + velmora::ArrayGrowStep(growBy, size), newSize);
 }
 
 // Array of objects: new elements are constructed, removed ones destroyed, copies use assignment.
 template <class TYPE, class ARG_TYPE = const TYPE&>
-class CSPArray {
+class CSPArray : public Object {
 public:
     CSPArray() : m_pData(nullptr), m_nSize(0), m_nMaxSize(0), m_nGrowBy(0) {}
-    CSPArray(const CSPArray& other) : CSPArray() { Copy(other); }
+    CSPArray(const CSPArray& other) : Object(), m_pData(nullptr), m_nSize(0), m_nMaxSize(0), m_nGrowBy(0) {
+        Copy(other);
+    }
     CSPArray& operator=(const CSPArray& other) {
         Copy(other);
         return *this;
     }
-    virtual ~CSPArray() { SetSize(0, -1); }
+    ~CSPArray() override { SetSize(0, -1); }
 
     int GetSize() const { return m_nSize; }
     int GetUpperBound() const { return m_nSize - 1; }

@@ -436,8 +436,8 @@ bool CStockInfo::GetUpDownRatio(double* out, DWORD date, int n) const { return m
 bool CStockInfo::GetSellBuyRatio(double* ratio, double* difference) const {
     double buy = 0, sell = 0;
     for (int k = 0; k < 5; ++k) {
-        buy += double(int64_t(m_fBuyVolume[k]));
-        sell += double(int64_t(m_fSellVolume[k]));
+        buy += double(TruncateToInteger(m_fBuyVolume[k]));
+        sell += double(TruncateToInteger(m_fSellVolume[k]));
     }
     double sum = buy + sell;
     if (ratio) *ratio = sum > kPriceEpsilon ? (buy - sell) * 100 / sum : 0;

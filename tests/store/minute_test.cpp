@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 #include "base/timestamp.h"
@@ -172,10 +173,10 @@ TEST(MinuteFigures, VolumesChangesAndDistribution) {
     EXPECT_TRUE(a.SumPriceChanges(&sum, 2));
     EXPECT_NEAR(sum, 0.1, 1e-6);
 
-    std::vector<DWORD> p, v;
+    CSPDWordArray p, v;
     DWORD most = 0;
     EXPECT_TRUE(a.GetPriceVolumeDistribution(p, v, &most));
-    ASSERT_EQ(p.size(), 2u);
+    ASSERT_EQ(p.GetSize(), 2);
     EXPECT_EQ(p[0], 10000u);
     EXPECT_EQ(p[1], 10100u);
     EXPECT_EQ(v[0], 100u + 30 + 60);
@@ -243,7 +244,7 @@ TEST(QuoteOperations, CleanUpStatisticsAndBars) {
     EXPECT_EQ(bar.open, 9.f);
     EXPECT_STREQ(bar.code, "600000_1");
     q.time = -1;
-    int32_t before = CTimeStamp::GetCurrentTime().GetTime();
+    int32_t before = int32_t(std::time(nullptr));
     ASSERT_TRUE(BuildKDataFromReport(bar, &q));
     EXPECT_GE(bar.time, before);
     EXPECT_EQ(int(bar.date), CTimeStamp(bar.time).GetDateNumber());

@@ -300,3 +300,27 @@ TEST(StockFigures, PriceDecimals) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(StockArray, StocksCopyDeeplyThroughTheObjectArray) {
+    CSPArray<CStockInfo> stocks;
+    CStockInfo s;
+    s.SetStockCode(kMarketShangHai, "600000_1");
+    KDATA b;
+    std::memset(&b, 0, sizeof b);
+    b.date = 20101228;
+    s.m_kdata.Add(b);
+    for (int i = 0; i < 20; ++i) stocks.Add(s);  // grows several times, moving the stocks
+    stocks.InsertAt(3, stocks[0], 2);
+    stocks.RemoveAt(0, 5);
+    ASSERT_EQ(stocks.GetSize(), 17);
+    stocks[0].m_kdata[0].date = 1;
+    EXPECT_EQ(stocks[1].m_kdata[0].date, 20101228u);
+    EXPECT_STREQ(stocks[16].GetStockCode(), "600000_1");
+    CSPArray<CStockInfo> copy(stocks);
+    stocks.RemoveAll();
+    EXPECT_EQ(copy[5].m_kdata.GetSize(), 1);
+}
+
+}  // namespace
