@@ -1,6 +1,7 @@
 #include "analysis/technique.h"
 
 #include <cmath>
+#include <cstring>
 #include <new>
 
 namespace {
@@ -34,24 +35,32 @@ const char* GetIntensityText(int s) {
 CTechnique::CTechnique() : CTechnique(nullptr) {}
 
 CTechnique::CTechnique(CKData* series)
-    : m_pKData(series), m_nCacheLength(0), m_nCacheStart(-1), m_nLastSignal(0), m_nLastReason(reasonNone) {
+    : m_pKData(series), m_nCacheLength(0), m_nCacheStart(-1), m_nLastSignal(0), m_nLastReason(reasonNone),
+      m_nLastStored(-1) {
     for (int k = 0; k < kLines; ++k) {
         m_pCache[k] = nullptr;
         m_pValid[k] = nullptr;
+        m_pValueBuffer[k] = nullptr;
+        m_pValidBuffer[k] = nullptr;
+        m_nBufferLength[k] = 0;
     }
 }
 
-CTechnique::~CTechnique() { CTechnique::Clear(); }
+CTechnique::~CTechnique() {
+    for (int k = 0; k < kLines; ++k) {
+        delete[] m_pValueBuffer[k];
+        delete[] m_pValidBuffer[k];
+    }
+}
 
 void CTechnique::Clear() {
     for (int k = 0; k < kLines; ++k) {
-        delete[] m_pCache[k];
-        delete[] m_pValid[k];
         m_pCache[k] = nullptr;
         m_pValid[k] = nullptr;
     }
     m_nCacheLength = 0;
     m_nCacheStart = -1;
+    m_nLastStored = -1;
     m_nLastSignal = 0;
     m_nLastReason = reasonNone;
 }
@@ -165,18 +174,8 @@ bool CTechnique::StoreToCache(int index, const double* v1, const double* v2, con
         m_nCacheStart = 0;
     }
     const double* in[kLines] = {v1, v2, v3, v4, v5};
-    for (int k = 0; k < kLines; ++k) {
-        if (!in[k] || m_pCache[k]) continue;
-        m_pCache[k] = new (std::nothrow) double[m_nCacheLength]();
-        m_pValid[k] = new (std::nothrow) int[m_nCacheLength]();
-        if (!m_pCache[k] || !m_pValid[k]) {
-            delete[] m_pCache[k];
-            delete[] m_pValid[k];
-            m_pCache[k] = nullptr;
-            m_pValid[k] = nullptr;
-            return false;
-        }
-    }
+    for (int k = 0; k < kLines; ++k)
+        if (in[k] && !UseLine(k)) return false;
     int at = index - m_nCacheStart;
     if (at < 0 || at >= m_nCacheLength) return true;
     for (int k = 0; k < kLines; ++k) {
@@ -184,6 +183,31 @@ bool CTechnique::StoreToCache(int index, const double* v1, const double* v2, con
         m_pCache[k][at] = *in[k];
         m_pValid[k][at] = 1;
     }
+    if (index > m_nLastStored) m_nLastStored = index;
+    return true;
+}
+
+bool CTechnique::UseLine(int k) {
+    if (m_pCache[k]) return true;
+    if (m_nCacheLength <= 0) return false;
+    if (m_nBufferLength[k] < m_nCacheLength) {
+        delete[] m_pValueBuffer[k];
+        delete[] m_pValidBuffer[k];
+        m_nBufferLength[k] = 0;
+        m_pValueBuffer[k] = new (std::nothrow) double[m_nCacheLength];
+        m_pValidBuffer[k] = new (std::nothrow) unsigned char[m_nCacheLength];
+        if (!m_pValueBuffer[k] || !m_pValidBuffer[k]) {
+            delete[] m_pValueBuffer[k];
+            delete[] m_pValidBuffer[k];
+            m_pValueBuffer[k] = nullptr;
+            m_pValidBuffer[k] = nullptr;
+            return false;
+        }
+        m_nBufferLength[k] = m_nCacheLength;
+    }
+    std::memset(m_pValidBuffer[k], 0, size_t(m_nCacheLength));
+    m_pCache[k] = m_pValueBuffer[k];
+    m_pValid[k] = m_pValidBuffer[k];
     return true;
 }
 

@@ -114,11 +114,52 @@ protected:
     bool GetMinMaxInfoN(int lines, int start, int end, double* min, double* max, int* minBar, int* maxBar);
     bool CalculateN(int lines, double* v, int index, bool useLast);
 
+    // Price of bar i by the series' price mode, without the range check (i must be in the series).
+    static double Price(const CKData& k, int i) {
+        const int mode = k.GetPriceMode();
+        return mode != priceOpen && mode != priceAverage ? double(k[i].close) : k.GetPriceAt(i);
+    }
+    // The value and flag arrays of a line, allocated (flags zeroed) on first use; false when
+    // memory could not be had.
+    bool UseLine(int k);
+    // Lines 1..n all cached at index (a quick LoadFromCache for the range walks).
+    bool LoadComputed(int index, double* v, int n) const {
+        const int at = index - m_nCacheStart;
+        if (m_nCacheLength <= 0 || at < 0 || at >= m_nCacheLength) return false;
+        for (int k = 0; k < n; ++k)
+            if (!m_pCache[k] || !m_pValid[k][at]) return false;
+        for (int k = 0; k < n; ++k) v[k] = m_pCache[k][at];
+        return true;
+    }
+    // StoreToCache of lines 1..n for callers that have checked the parameters already.
+    void StoreComputed(int index, const double* v, int n) {
+        const int at = index - m_nCacheStart;
+        if (m_nCacheLength <= 0 || at < 0 || at >= m_nCacheLength) {
+            StoreToCache(index, &v[0], n > 1 ? &v[1] : nullptr, n > 2 ? &v[2] : nullptr, n > 3 ? &v[3] : nullptr,
+                         n > 4 ? &v[4] : nullptr);
+            return;
+        }
+        for (int k = 0; k < n; ++k) {
+            if (!m_pCache[k] && !UseLine(k)) return;
+            m_pCache[k][at] = v[k];
+            m_pValid[k][at] = 1;
+        }
+        if (index > m_nLastStored) m_nLastStored = index;
+    }
+
     CKData* m_pKData;
-    double* m_pCache[kLines];
-    int* m_pValid[kLines];
+    double* m_pCache[kLines];  // null while the line has no cache
+    unsigned char* m_pValid[kLines];  // 1 where the value was computed
     int m_nCacheLength;
     int m_nCacheStart;
     int m_nLastSignal;
     int m_nLastReason;
+    // Highest bar stored since the last Clear (-1 none): later entries cannot be valid yet.
+    int m_nLastStored;
+
+private:
+    // Storage kept across Clear, so a reload of a series of the same size allocates nothing.
+    double* m_pValueBuffer[kLines];
+    unsigned char* m_pValidBuffer[kLines];
+    int m_nBufferLength[kLines];
 };

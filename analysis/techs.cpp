@@ -16,17 +16,17 @@ bool CMA::Calculate(double* v, int index, int days, bool useLast) {
     const CKData& k = *m_pKData;
     if (m_ints[kType] == typeExponential) {
         if (useLast && v && index > 0) {
-            *v = 2 * k.GetPriceAt(index) / (days + 1) + (days - 1) * *v / (days + 1);
+            *v = 2 * Price(k, index) / (days + 1) + (days - 1) * *v / (days + 1);
             return true;
         }
-        double e = k.GetPriceAt(0);
-        for (int t = 1; t <= index; ++t) e = 2 * k.GetPriceAt(t) / (days + 1) + (days - 1) * e / (days + 1);
+        double e = Price(k, 0);
+        for (int t = 1; t <= index; ++t) e = 2 * Price(k, t) / (days + 1) + (days - 1) * e / (days + 1);
         if (v) *v = e;
         return true;
     }
     // Continuing a simple average moves its window by one bar.
     if (useLast && v && index >= days)
-        *v += (k.GetPriceAt(index) - k.GetPriceAt(index - days)) / days;
+        *v += (Price(k, index) - Price(k, index - days)) / days;
     else
         return k.GetMA(v, index, days);
     return true;
@@ -39,9 +39,36 @@ int CMA::GetSignal(int index, int* reason) {
     return GetMAArrangeSignal(index, m_days, m_ints[kTrendBuy], m_ints[kTrendSell], reason);
 }
 
+// The lines of every day count in one pass each, with the same steps as Calculate.
 bool CMA::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*) {
     EnsureParameters();
-    return GetMinMaxInfoMA(start, end, min, max, this, m_days);
+    if (!m_pKData || m_days.GetSize() == 0) return GetMinMaxInfoMA(start, end, min, max, this, m_days);
+    const CKData& k = *m_pKData;
+    start = std::max(start, 0);
+    end = std::min(end, k.GetSize() - 1);
+    double lo = 0, hi = 0;
+    bool any = false;
+    for (int d = 0; d < m_days.GetSize(); ++d) {
+        const int n = int(m_days[d]);
+        int i = std::max(start, n - 1);
+        if (i > end) continue;
+        double v = 0;
+        if (!Calculate(&v, i, n, false)) continue;
+        for (;;) {
+            if (!any || v < lo) lo = v;
+            if (!any || v > hi) hi = v;
+            any = true;
+            if (++i > end) break;
+            if (m_ints[kType] == typeExponential)
+                v = 2 * Price(k, i) / (n + 1) + (n - 1) * v / (n + 1);
+            else
+                v += (Price(k, i) - Price(k, i - n)) / n;
+        }
+    }
+    WidenRange(&lo, &hi);
+    if (min) *min = lo;
+    if (max) *max = hi;
+    return any;
 }
 
 // ---- BBI ----
@@ -102,21 +129,45 @@ bool CBOLL::Calculate(double* mid, double* up, double* down, int index, bool) {
     const int n = m_ints[kDays];
     if (n <= 1 || index + 1 < n) return false;
     if (LoadFromCache(index, mid, up, down)) return true;
-    const CKData& k = *m_pKData;
+    double v[3];
+    Compute(index, v);
+    StoreToCache(index, &v[0], &v[1], &v[2]);
+    if (mid) *mid = v[0];
+    if (up) *up = v[1];
+    if (down) *down = v[2];
+    return true;
+}
+
+namespace {
+// MID and the sample deviation of the n prices ending at index.
+template <typename PriceOf>
+void BollWindow(int index, int n, PriceOf price, double* mid, double* deviation) {
     double sum = 0;
-    for (int t = index - n + 1; t <= index; ++t) sum += k.GetPriceAt(t);
-    double m = sum / n, squares = 0;
+    for (int t = index - n + 1; t <= index; ++t) sum += price(t);
+    const double m = sum / n;
+    double squares = 0;
     for (int t = index - n + 1; t <= index; ++t) {
-        double d = k.GetPriceAt(t) - m;
+        const double d = price(t) - m;
         squares += d * d;
     }
-    double s = std::sqrt(squares / (n - 1));
-    double u = m + s * m_doubles[kUpWidth], w = m - s * m_doubles[kDownWidth];
-    StoreToCache(index, &m, &u, &w);
-    if (mid) *mid = m;
-    if (up) *up = u;
-    if (down) *down = w;
-    return true;
+    *mid = m;
+    *deviation = std::sqrt(squares / (n - 1));
+}
+}  // namespace
+
+void CBOLL::Compute(int index, double* v) const {
+    const CKData& k = *m_pKData;
+    const int n = m_ints[kDays], mode = k.GetPriceMode();
+    double m, s;
+    if (mode != priceOpen && mode != priceAverage) {
+        const KDATA* bars = k.GetData();
+        BollWindow(index, n, [bars](int t) { return double(bars[t].close); }, &m, &s);
+    } else {
+        BollWindow(index, n, [&k](int t) { return k.GetPriceAt(t); }, &m, &s);
+    }
+    v[0] = m;
+    v[1] = m + s * m_doubles[kUpWidth];
+    v[2] = m - s * m_doubles[kDownWidth];
 }
 
 int CBOLL::GetSignal(int index, int* reason) {
@@ -135,8 +186,35 @@ int CBOLL::GetSignal(int index, int* reason) {
     return 0;
 }
 
+// As GetMinMaxInfo3, with the parameters checked once for the whole range.
 bool CBOLL::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
-    return GetMinMaxInfo3(start, end, min, max, minBar, maxBar);
+    EnsureParameters();
+    double lo = 0, hi = 0;
+    int loBar = -1, hiBar = -1;
+    bool any = false;
+    if (m_pKData && m_ints[kDays] > 1) {
+        start = std::max(start, m_ints[kDays] - 1);
+        end = std::min(end, m_pKData->GetSize() - 1);
+        const int known = m_nLastStored;
+        for (int i = start; i <= end; ++i) {
+            double v[3];
+            if (i > known || !LoadComputed(i, v, 3)) {
+                Compute(i, v);
+                StoreComputed(i, v, 3);
+            }
+            for (double x : v) {
+                if (!any || x < lo) lo = x, loBar = i;
+                if (!any || x > hi) hi = x, hiBar = i;
+                any = true;
+            }
+        }
+    }
+    WidenRange(&lo, &hi);
+    if (min) *min = lo;
+    if (max) *max = hi;
+    if (minBar) *minBar = loBar;
+    if (maxBar) *maxBar = hiBar;
+    return any;
 }
 
 // ---- PV ----
@@ -307,21 +385,16 @@ bool CMACD::Calculate(double* v1, double* v2, double* v3, double* v4, int index,
     if (LoadFromCache(index, v1, v2, v3, v4)) return true;
     const CKData& k = *m_pKData;
     double es, el, dea;
+    SetFactors();
     if (useLast && v1 && v2 && v4 && index > 0) {
-        const double p = k.GetPriceAt(index);
-        el = 2 * p / (nl + 1) + (nl - 1) * *v2 / (nl + 1);
-        es = 2 * p / (ns + 1) + (ns - 1) * *v1 / (ns + 1);
-        dea = (ng - 1) * *v4 / (ng + 1) + 2 * (es - el) / (ng + 1);
+        double v[4] = {*v1, *v2, 0, *v4};
+        Step(index, v);
+        es = v[0], el = v[1], dea = v[3];
     } else {
         int n = std::max(0, index - (WarmUpBars() - 1));
-        es = el = k.GetPriceAt(n);
-        dea = 0;
-        for (int t = n; t <= index; ++t) {
-            const double p = k.GetPriceAt(t);
-            el = 2 * p / (nl + 1) + (nl - 1) * el / (nl + 1);
-            es = 2 * p / (ns + 1) + (ns - 1) * es / (ns + 1);
-            dea = (ng - 1) * dea / (ng + 1) + 2 * (es - el) / (ng + 1);
-        }
+        double v[4] = {Price(k, n), Price(k, n), 0, 0};
+        for (int t = n; t <= index; ++t) Step(t, v);
+        es = v[0], el = v[1], dea = v[3];
     }
     double dif = es - el;
     StoreToCache(index, &es, &el, &dif, &dea);
@@ -332,21 +405,56 @@ bool CMACD::Calculate(double* v1, double* v2, double* v3, double* v4, int index,
     return true;
 }
 
+namespace {
+inline void TakeMACDRange(const double* v, int i, double* lo, double* hi, int* loBar, int* hiBar) {
+    const double bar = 2 * (v[2] - v[3]);
+    const double a = std::min(v[2], std::min(v[3], bar)), b = std::max(v[2], std::max(v[3], bar));
+    if (a < *lo) *lo = a, *loBar = i;
+    if (b > *hi) *hi = b, *hiBar = i;
+}
+}  // namespace
+
+void CMACD::SetFactors() {
+    for (int k = 0; k < 3; ++k) {
+        const int n = m_ints[kShort + k];
+        m_fNew[k] = 2.0 / (n + 1);
+        m_fOld[k] = (n - 1.0) / (n + 1);
+    }
+}
+
+void CMACD::Step(int index, double* v) const {
+    const double p = Price(*m_pKData, index);
+    const double es = m_fNew[0] * p + m_fOld[0] * v[0];
+    const double el = m_fNew[1] * p + m_fOld[1] * v[1];
+    v[3] = m_fOld[2] * v[3] + m_fNew[2] * (es - el);
+    v[0] = es, v[1] = el, v[2] = es - el;
+}
+
 bool CMACD::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     double lo = 0, hi = 0;
     int loBar = -1, hiBar = -1;
     bool any = false;
+    EnsureParameters();
+    SetFactors();
     if (m_pKData && start >= 0) {
         end = std::min(end, m_pKData->GetSize() - 1);
         double v[4] = {0, 0, 0, 0};
-        for (int i = start; i <= end; ++i) {
-            if (!Calculate(&v[0], &v[1], &v[2], &v[3], i, any)) continue;
-            const double vals[3] = {v[2], v[3], 2 * (v[2] - v[3])};
-            for (double x : vals) {
-                if (!any || x < lo) lo = x, loBar = i;
-                if (!any || x > hi) hi = x, hiBar = i;
-                any = true;
+        int i = start;
+        // The first bar that computes, then every later one continued from it (as with useLast).
+        for (; i <= end && !any; ++i) {
+            if (!LoadComputed(i, v, 4) && !Calculate(&v[0], &v[1], &v[2], &v[3], i, false)) continue;
+            any = true;
+            lo = hi = v[2];
+            loBar = hiBar = i;
+            TakeMACDRange(v, i, &lo, &hi, &loBar, &hiBar);
+        }
+        const int known = m_nLastStored;
+        for (; i <= end; ++i) {
+            if (i > known || !LoadComputed(i, v, 4)) {
+                Step(i, v);
+                StoreComputed(i, v, 4);
             }
+            TakeMACDRange(v, i, &lo, &hi, &loBar, &hiBar);
         }
     }
     lo -= std::fabs(lo) * 0.02;
@@ -423,7 +531,7 @@ bool CPSY::Calculate(double* v, int index, bool) {
     const CKData& k = *m_pKData;
     int up = 0;
     for (int t = index - n + 1; t <= index; ++t)
-        if (k.GetPriceAt(t) > k.GetPriceAt(t - 1)) ++up;
+        if (Price(k, t) > Price(k, t - 1)) ++up;
     double psy = up * 100.0 / n;
     StoreToCache(index, &psy);
     if (v) *v = psy;

@@ -40,6 +40,9 @@ public:
     int GetSignal(int index, int* reason) override;
     bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
                        int* maxBar = nullptr) override;
+
+private:
+    void Compute(int index, double* v) const;
 };
 
 class CPV : public CParamTech {
@@ -107,6 +110,12 @@ public:
     int WarmUpBars();
 
 protected:
+    // One continued step: v holds the previous bar's four lines and gets this bar's.
+    void Step(int index, double* v) const;
+    void SetFactors();
+    // New-value and old-value weights of the short, long and signal averages.
+    double m_fNew[3] = {0, 0, 0};
+    double m_fOld[3] = {0, 0, 0};
     CMACD(const char* layout, std::initializer_list<int> ints, const char* caption);
 };
 

@@ -46,14 +46,16 @@ void BM_MACD_Class(benchmark::State& state) {
 
 void BM_MACD_Loop(benchmark::State& state) {
     const CKData& k = Series();
+    // The day counts are run-time values, as the class has them.
+    const int ns = int(state.range(0)), nl = int(state.range(1)), ng = int(state.range(2));
     std::vector<double> l1(kBars), l2(kBars), l3(kBars), l4(kBars);
     for (auto _ : state) {
         double es = k[0].close, el = es, dea = 0;
         for (int i = 0; i < kBars; ++i) {
             const double p = k[i].close;
-            el = (2 * p + 25 * el) / 27;
-            es = (2 * p + 11 * es) / 13;
-            dea = (8 * dea + 2 * (es - el)) / 10;
+            el = (2 * p + (nl - 1) * el) / (nl + 1);
+            es = (2 * p + (ns - 1) * es) / (ns + 1);
+            dea = ((ng - 1) * dea + 2 * (es - el)) / (ng + 1);
             l1[i] = es, l2[i] = el, l3[i] = es - el, l4[i] = dea;
         }
         benchmark::DoNotOptimize(l4.data());
@@ -74,7 +76,7 @@ void BM_MA_Class(benchmark::State& state) {
 
 void BM_MA_Loop(benchmark::State& state) {
     const CKData& k = Series();
-    const int days[] = {5, 10, 20};
+    const int days[] = {int(state.range(0)), int(state.range(1)), int(state.range(2))};
     std::vector<double> line(kBars);
     for (auto _ : state) {
         double mn = 1e300, mx = -1e300;
@@ -106,7 +108,7 @@ void BM_BOLL_Class(benchmark::State& state) {
 
 void BM_BOLL_Loop(benchmark::State& state) {
     const CKData& k = Series();
-    const int n = 20;
+    const int n = int(state.range(0));
     std::vector<double> mid(kBars), up(kBars), down(kBars);
     for (auto _ : state) {
         for (int i = n - 1; i < kBars; ++i) {
@@ -124,17 +126,17 @@ void BM_BOLL_Loop(benchmark::State& state) {
 }
 
 BENCHMARK(BM_MACD_Class)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_MACD_Loop)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MACD_Loop)->Args({12, 26, 9})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_MA_Class)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_MA_Loop)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MA_Loop)->Args({5, 10, 20})->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BOLL_Class)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_BOLL_Loop)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BOLL_Loop)->Arg(20)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
 int main(int argc, char** argv) {
     return velmora_bench::RunAndReport(argc, argv,
-                                       {{"BM_MACD_Class", "BM_MACD_Loop", "MACD over 1,000,000 bars", 0.5},
-                                        {"BM_MA_Class", "BM_MA_Loop", "MA (5, 10, 20) over 1,000,000 bars", 0.5},
-                                        {"BM_BOLL_Class", "BM_BOLL_Loop", "BOLL over 1,000,000 bars", 0.5}});
+                                       {{"BM_MACD_Class", "BM_MACD_Loop/12/26/9", "MACD over 1,000,000 bars", 0.5},
+                                        {"BM_MA_Class", "BM_MA_Loop/5/10/20", "MA (5, 10, 20) over 1,000,000 bars", 0.5},
+                                        {"BM_BOLL_Class", "BM_BOLL_Loop/20", "BOLL over 1,000,000 bars", 0.5}});
 }
