@@ -20,7 +20,7 @@ bool TechUserBindLibrary(const char* path, TechUserFunctions* out) {
     if (!module) return false;
     auto find = [module](const char* decorated, const char* plain) {
         FARPROC f = GetProcAddress(module, decorated);
-        return f ? f : GetProcAddress(module, plain);
+        return reinterpret_cast<void*>(f ? f : GetProcAddress(module, plain));
     };
     out->module = module;
     out->getCount = reinterpret_cast<TechUserCountFunc>(find("_GetTechUserCount@0", "GetTechUserCount"));
