@@ -368,6 +368,63 @@ TEST(Indicators, MACDSignal) {
     }
 }
 
+TEST(Indicators, MACDDivergenceBeatsZone) {
+    // After the drop, a short rise to 81.2 and a fall to 79.9 over 8 bars: DIF and DEA both lie
+    // below the low level, and the price's new low with DIF above its earlier low is a divergence.
+    std::vector<double> p(250, 100);
+    for (int i = 1; i <= 10; ++i) p.push_back(100 - 2 * i);
+    for (int i = 1; i <= 2; ++i) p.push_back(80 + 0.6 * i);
+    const double top = p.back();
+    for (int i = 1; i <= 8; ++i) p.push_back(top - (top - 79.9) * i / 8);
+    CKData k;
+    MakeCloses(k, p);
+    CMACD t;
+    t.SetKData(&k);
+    int r = 0;
+    double dif, dea, lo, hi;
+    ASSERT_TRUE(t.Calculate(nullptr, nullptr, &dif, &dea, 269, false));
+    ASSERT_TRUE(t.GetRangeLevels(269, &r, 26, 120, &lo, &hi, 0.309, 0.682));
+    EXPECT_LT(dif, lo);
+    EXPECT_LT(dea, lo);
+    EXPECT_EQ(t.GetSignal(269, &r), 15);
+    EXPECT_EQ(r, reasonBottomDivergence);
+}
+
+// The one-pass range walks give what bar-by-bar computation gives.
+TEST(Indicators, RangeWalksAgreeWithCalculate) {
+    CKData k;
+    MakeWalk(k, 300, 9);
+    for (int type : {1, 2}) {
+        CMA ma;
+        ma.m_ints[CMA::kType] = type;
+        ma.SetKData(&k);
+        double a, b, c, d;
+        ASSERT_TRUE(ma.GetMinMaxInfo(3, 250, &a, &b));
+        ASSERT_TRUE(CTechnique::GetMinMaxInfoMA(3, 250, &c, &d, &ma, ma.m_days));
+        EXPECT_NEAR(a, c, 1e-9);
+        EXPECT_NEAR(b, d, 1e-9);
+    }
+    CBOLL walk, single;
+    walk.SetKData(&k);
+    single.SetKData(&k);
+    double a, b, c, d;
+    int lb, hb, lc, hc;
+    ASSERT_TRUE(walk.GetMinMaxInfo(0, 299, &a, &b, &lb, &hb));
+    ASSERT_TRUE(single.GetMinMaxInfo3(0, 299, &c, &d, &lc, &hc));
+    EXPECT_EQ(a, c);
+    EXPECT_EQ(b, d);
+    EXPECT_EQ(lb, lc);
+    EXPECT_EQ(hb, hc);
+    for (int i = 19; i < 300; i += 13) {
+        double m1, m2;
+        ASSERT_TRUE(walk.GetCached(1, i, &m1));
+        CBOLL fresh;
+        fresh.SetKData(&k);
+        ASSERT_TRUE(fresh.Calculate(&m2, nullptr, nullptr, i, false));
+        EXPECT_EQ(m1, m2);
+    }
+}
+
 TEST(Indicators, MIKEAndPSY) {
     CompareAll("MIKE", 6, [](CKData& k, int i, double* o) {
         CMIKE t;

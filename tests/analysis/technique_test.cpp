@@ -117,6 +117,14 @@ TEST_F(TechniqueTest, RangeWidening) {
         EXPECT_NEAR(mn, c.min, 1e-9);
         EXPECT_NEAR(mx, c.max, 1e-9);
     }
+    // An empty day-count list gives 0 .. 0.05 and no bar.
+    CMA ma;
+    ma.SetKData(&k);
+    CSPDWordArray empty;
+    double a = 1, b = 1;
+    EXPECT_FALSE(CTechnique::GetMinMaxInfoMA(0, 10, &a, &b, &ma, empty));
+    EXPECT_EQ(a, 0);
+    EXPECT_EQ(b, 0.05);
     Scripted none(&k);
     none.firstBar = 1000;
     double mn = 1, mx = 1;
