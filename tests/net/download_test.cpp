@@ -264,7 +264,9 @@ TEST_F(DownloadTest, WorkerTable) {
         const Recorder::Call* call = rec.Find(c.key);
         EXPECT_EQ(call != nullptr, c.called) << c.key;
         EXPECT_EQ(rec.EndState(c.url), c.called ? DownloadTask::kDone : DownloadTask::kFailed) << c.key;
-        if (call) EXPECT_TRUE(call->data == c.data) << c.key << ": " << call->data.size() << " bytes";
+        if (call) {
+            EXPECT_TRUE(call->data == c.data) << c.key << ": " << call->data.size() << " bytes";
+        }
     }
     EXPECT_EQ(rec.calls.size(), 4u);
     EXPECT_EQ(queue.GetCount(), 0);
