@@ -1,0 +1,9 @@
+// Replacing a stored file safely: a temporary file beside it, every write checked, then a rename.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+// Writes the bytes to a temporary file in the target's folder and renames it over the target.
+// False (the target untouched, no temporary file left) when any step fails.
+bool SaveFileReplacing(const std::string& path, const void* data, size_t size);

@@ -1,0 +1,168 @@
+// The download manager: one process-wide task queue, a pool of worker threads that fetch, unpack,
+// save and call back, and synchronous downloads on the caller's thread.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <list>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "base/memstream.h"
+#include "base/thread.h"
+#include "net/httpclient.h"
+
+// Called on the fetching thread with the unpacked body, which is valid only during the call.
+typedef void (*DownloadCallback)(const char* key, const char* localPath, void* context, const void* data, int size);
+
+struct DownloadTask {
+    enum State { kQueued = 0, kRunning = 1, kDone = 2, kFailed = 4 };
+
+    std::string url;        // the queue's identity of a task (compared without regard to case)
+    std::string localPath;  // written when save is set, and passed to the callback
+    std::string key;        // the caller's key, passed to the callback
+    bool gzip = false;      // ask for a compressed body and unpack it
+    DownloadCallback callback = nullptr;
+    void* context = nullptr;
+    int state = kQueued;
+    bool save = false;
+};
+
+// A list of tasks under its own lock, with a condition the workers wait on.
+class CTaskQueue : public CriticalSection {
+public:
+    CTaskQueue() = default;
+
+    bool HasUrl(const std::string& url);
+    // False, with nothing changed, when the URL is already queued.
+    bool AddTask(const std::string& url, const std::string& key, const std::string& localPath,
+                 DownloadCallback callback, void* context, bool front, bool save, bool gzip);
+    // Queues a copy at the front (when asked and the queue is not empty) or at the back.
+    void PushTask(const DownloadTask& task, bool front);
+    // Takes the first task out, marked running.
+    bool PopTask(DownloadTask& out);
+    // Waits until a task can be taken (true) or stop is set (false).
+    bool WaitPopTask(DownloadTask& out, const std::atomic<bool>& stop);
+    // Wakes every waiting worker, so that each looks at its stop flag.
+    void WakeAll();
+    bool IsEmpty();
+    // Tasks queued or taken and not yet finished.
+    int GetCount();
+    void OnTaskDone();
+    // Empties the queue; the tasks taken out are appended to dropped when given.
+    size_t Clear(std::vector<DownloadTask>* dropped);
+
+private:
+    struct Adapter {  // lets a condition variable wait on the critical section
+        CriticalSection* cs;
+        void lock() { cs->Lock(); }
+        void unlock() { cs->Unlock(); }
+    };
+    bool HasUrlLocked(const std::string& url) const;
+    void PushLocked(const DownloadTask& task, bool front);
+
+    std::list<DownloadTask> m_tasks;
+    int m_nCount = 0;
+    std::condition_variable_any m_ready;
+};
+
+// The process-wide queue, which exists before the program's entry runs.
+CTaskQueue& GetTaskQueue();
+
+// The working set of one fetching thread.
+class DownloadContext {
+public:
+    enum { kBufferSize = 16384 };
+    DownloadContext();
+    ~DownloadContext();
+
+    bool InitBuffers();
+    void FreeBuffers();
+    // 0 on success, E_FAIL (negative) on failure; the task's state becomes 2 or 4.
+    long FetchUrl(DownloadTask& task);
+    long FinishTask(DownloadTask& task);
+    // Fetches, unpacks, saves (when asked), then calls back. Never throws.
+    long DoTask(DownloadTask& task);
+
+    HttpClient& Client() { return m_client; }
+
+private:
+    HttpClient m_client;
+    CMemoryStream m_body;
+    char* m_pBuffer = nullptr;
+};
+
+class DownloadManager;
+
+class CDownloadObject : public CThread {
+public:
+    CDownloadObject(CTaskQueue* queue, DownloadManager* owner);
+    ~CDownloadObject() override;
+    // Also wakes the worker if it waits for a task, and cancels its download in progress.
+    void Stop() override;
+    void Run() override;
+    bool IsBusy() const { return m_bBusy.load(std::memory_order_acquire); }
+    void CancelDownload() { m_context.Client().Cancel(); }
+    void ResetCancel() { m_context.Client().ResetCancel(); }
+
+private:
+    CTaskQueue* m_pQueue;
+    DownloadManager* m_pOwner;
+    DownloadContext m_context;
+    std::atomic<bool> m_bBusy{false};
+};
+
+// Owns the workers. The workers wait on the queue's condition, so no thread of its own is needed
+// to hand out the tasks.
+class CTaskDispatch {
+public:
+    explicit CTaskDispatch(CTaskQueue* queue) : m_pQueue(queue) {}
+    virtual ~CTaskDispatch();
+
+protected:
+    CTaskQueue* m_pQueue;
+    std::vector<CDownloadObject*> m_workers;
+};
+
+class DownloadManager : public CTaskDispatch {
+public:
+    static constexpr long E_FAIL_RESULT = -2147467259L;  // E_FAIL
+
+    explicit DownloadManager(CTaskQueue* queue = &GetTaskQueue());
+    ~DownloadManager() override;
+
+    // Starts workerCount workers (0: the number of processors plus one); false when one cannot start.
+    bool Start(int workerCount = 0);
+    // Cancels the downloads in progress, waits for every worker and for synchronous downloads in
+    // progress, and empties the queue: no task queued before the stop calls back after it.
+    void Stop();
+    bool IsStarted() const { return !m_workers.empty(); }
+    int GetWorkerCount() const { return static_cast<int>(m_workers.size()); }
+
+    bool AddTask(const char* url, const char* key, const char* localPath, DownloadCallback callback, void* context,
+                 bool front, bool gzip);
+    // Runs the task on the caller's thread with a context of the call's own. On failure: false,
+    // or with requeue the task goes to the front of the queue and the result is true.
+    bool DownloadNow(const char* url, const char* key, const char* localPath, DownloadCallback callback,
+                     void* context, bool requeue, bool save, bool gzip);
+
+    // Told of every task that ends: done (2), failed (4), or dropped by Stop while queued (0).
+    // Set it before Start; it runs on the thread where the task ended.
+    void SetTaskObserver(std::function<void(const DownloadTask&)> observer) { m_observer = std::move(observer); }
+    void NotifyTaskEnd(const DownloadTask& task) {
+        if (m_observer) m_observer(task);
+    }
+
+    static int DefaultWorkerCount();
+
+private:
+    void StopWorkers();
+
+    std::function<void(const DownloadTask&)> m_observer;
+    std::mutex m_nowLock;  // guards the list of synchronous downloads in progress
+    std::condition_variable m_nowDone;
+    std::vector<DownloadContext*> m_nowContexts;
+    bool m_bStopping = false;
+};

@@ -1,0 +1,112 @@
+#include "net/services.h"
+
+#include <atomic>
+#include <mutex>
+#include <new>
+
+#include "net/download.h"
+#include "net/httpclient.h"
+
+const char kDefaultDataServerHost[] = "127.0.0.1";
+const char kDefaultSiteRootUrl[] = "http://127.0.0.1/";
+
+namespace {
+
+std::atomic<HttpClient*> g_httpClient{nullptr};
+std::atomic<DownloadManager*> g_downloadManager{nullptr};
+std::mutex g_createLock;  // creation and release only; never held while a worker may need it
+
+std::mutex g_rootLock;
+std::string& HostText() {
+    static std::string host = kDefaultDataServerHost;
+    return host;
+}
+std::string& SiteText() {
+    static std::string site = kDefaultSiteRootUrl;
+    return site;
+}
+
+// No line breaks or spaces around a configured value.
+std::string Clean(const std::string& text) {
+    std::string out;
+    for (char c : text)
+        if (c != '\r' && c != '\n') out += c;
+    size_t first = out.find_first_not_of(" \t");
+    if (first == std::string::npos) return std::string();
+    size_t last = out.find_last_not_of(" \t");
+    return out.substr(first, last - first + 1);
+}
+
+}  // namespace
+
+HttpClient* GetHttpClient() {
+    HttpClient* client = g_httpClient.load(std::memory_order_acquire);
+    if (client) return client;
+    std::lock_guard<std::mutex> lock(g_createLock);
+    client = g_httpClient.load(std::memory_order_acquire);
+    if (!client) {
+        client = new (std::nothrow) HttpClient;
+        g_httpClient.store(client, std::memory_order_release);
+    }
+    return client;
+}
+
+void FreeHttpClient() {
+    std::lock_guard<std::mutex> lock(g_createLock);
+    delete g_httpClient.exchange(nullptr, std::memory_order_acq_rel);
+}
+
+DownloadManager* GetDownloadManager() {
+    DownloadManager* manager = g_downloadManager.load(std::memory_order_acquire);
+    if (manager) return manager;
+    std::lock_guard<std::mutex> lock(g_createLock);
+    manager = g_downloadManager.load(std::memory_order_acquire);
+    if (!manager) {
+        manager = new (std::nothrow) DownloadManager;
+        if (manager && !manager->Start()) {
+            delete manager;
+            manager = nullptr;
+        }
+        g_downloadManager.store(manager, std::memory_order_release);
+    }
+    return manager;
+}
+
+void FreeDownloadManager() {
+    std::lock_guard<std::mutex> lock(g_createLock);
+    DownloadManager* manager = g_downloadManager.load(std::memory_order_acquire);
+    if (!manager) return;
+    // Stopped while still reachable: a callback that asks for the manager during the stop finds
+    // this one (whose queue the stop empties) instead of creating another.
+    manager->Stop();
+    g_downloadManager.store(nullptr, std::memory_order_release);
+    delete manager;
+}
+
+std::string GetServerRootUrl() {
+    std::lock_guard<std::mutex> lock(g_rootLock);
+    return "http://" + HostText() + "/";
+}
+
+void SetDataServerHost(const std::string& host) {
+    std::string clean = Clean(host);
+    std::lock_guard<std::mutex> lock(g_rootLock);
+    HostText() = clean.empty() ? kDefaultDataServerHost : clean;
+}
+
+std::string GetDataServerHost() {
+    std::lock_guard<std::mutex> lock(g_rootLock);
+    return HostText();
+}
+
+std::string GetSiteRootUrl() {
+    std::lock_guard<std::mutex> lock(g_rootLock);
+    return SiteText();
+}
+
+void SetSiteRootUrl(const std::string& url) {
+    std::string clean = Clean(url);
+    if (!clean.empty() && clean.back() != '/') clean += '/';
+    std::lock_guard<std::mutex> lock(g_rootLock);
+    SiteText() = clean.empty() ? kDefaultSiteRootUrl : clean;
+}
