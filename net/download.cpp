@@ -195,6 +195,13 @@ CDownloadObject::CDownloadObject(CTaskQueue* queue, DownloadManager* owner) : m_
 
 CDownloadObject::~CDownloadObject() { Stop(); }
 
+void CDownloadObject::Stop() {
+    RequestStop();
+    CancelDownload();
+    m_pQueue->WakeAll();
+    CThread::Stop();
+}
+
 void CDownloadObject::Run() {
     while (!IsStopRequested()) {
         DownloadTask task;

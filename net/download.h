@@ -100,6 +100,8 @@ class CDownloadObject : public CThread {
 public:
     CDownloadObject(CTaskQueue* queue, DownloadManager* owner);
     ~CDownloadObject() override;
+    // Also wakes the worker if it waits for a task, and cancels its download in progress.
+    void Stop() override;
     void Run() override;
     bool IsBusy() const { return m_bBusy.load(std::memory_order_acquire); }
     void CancelDownload() { m_context.Client().Cancel(); }

@@ -547,6 +547,33 @@ inline int TradeMinute(DWORD stamp) {
     return std::min(m - 780, 120) + 120;
 }
 
+// Folds runs of bars that share a key into one bar each, handing every finished bar to the sink.
+template <class Sink>
+class BarGroup {
+public:
+    explicit BarGroup(Sink& sink) : m_sink(sink), m_key(0), m_has(false) {}
+    void Feed(const KDATA& bar, int64_t key) {
+        if (m_has && key == m_key) {
+            Fold(m_pending, bar);
+            return;
+        }
+        if (m_has) m_sink.Add(m_pending);
+        m_pending = bar;
+        m_key = key;
+        m_has = true;
+    }
+    void Flush() {
+        if (m_has) m_sink.Add(m_pending);
+        m_has = false;
+    }
+
+private:
+    Sink& m_sink;
+    KDATA m_pending;
+    int64_t m_key;
+    bool m_has;
+};
+
 }  // namespace
 
 int ConvertMinutePeriod(const CKData& source, CKData& target, int n) {
@@ -558,26 +585,13 @@ int ConvertMinutePeriod(const CKData& source, CKData& target, int n) {
     // Groups follow the trading clock of each day (09:30 and 13:00 anchored), so that no bar spans
     // two periods, and the still-open last period is shown too.
     const int minutes = 5 * n;
-    KDATA pending;
-    uint64_t pendingKey = 0;
-    bool has = false;
+    BarGroup<CKData> group(target);
     for (int i = 0; i < count; ++i) {
         const KDATA& b = src[i];
         int m = TradeMinute(b.date);
-        uint64_t key = uint64_t(b.date / 10000u) * 1000u + uint64_t(m == 0 ? 0 : (m - 1) / minutes);
-        if (!has) {
-            pending = b;
-            pendingKey = key;
-            has = true;
-        } else if (key != pendingKey) {
-            target.Add(pending);
-            pending = b;
-            pendingKey = key;
-        } else {
-            Fold(pending, b);
-        }
+        group.Feed(b, int64_t(b.date / 10000u) * 1000 + (m == 0 ? 0 : (m - 1) / minutes));
     }
-    if (has) target.Add(pending);
+    group.Flush();
     return target.GetSize();
 }
 
@@ -644,27 +658,14 @@ int GroupDays(const CKData& source, CKData& target, int expected, Key key) {
     const KDATA* src = source.GetData();
     BarAppender out(target, expected);
     DayCounter counter;
-    KDATA pending;
-    int64_t pendingKey = 0;
-    bool has = false;
+    BarGroup<BarAppender> group(out);
     for (int i = count % 3; i < count; ++i) {
         const KDATA& b = src[i];
         int64_t days;
         if (!counter.Days(b.date, &days)) continue;
-        int64_t k = key(b.date, days);
-        if (!has) {
-            pending = b;
-            pendingKey = k;
-            has = true;
-        } else if (k != pendingKey) {
-            out.Add(pending);
-            pending = b;
-            pendingKey = k;
-        } else {
-            Fold(pending, b);
-        }
+        group.Feed(b, key(b.date, days));
     }
-    if (has) out.Add(pending);
+    group.Flush();
     return out.Finish();
 }
 

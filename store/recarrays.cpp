@@ -8,7 +8,11 @@
 #include "base/timestamp.h"
 #include "store/kdata.h"
 
-void ReportToFileRecord(const REPORT& in, REPORT_FILE_RECORD& out) {
+namespace {
+
+// The quote fields shared by the record in memory and the record of the block files.
+template <class From, class To>
+void CopyReportFields(const From& in, To& out) {
     out.market = in.market;
     std::memcpy(out.code, in.code, sizeof out.code);
     std::memcpy(out.name, in.name, sizeof out.name);
@@ -26,23 +30,13 @@ void ReportToFileRecord(const REPORT& in, REPORT_FILE_RECORD& out) {
     std::memcpy(out.sellVolume, in.sellVolume, sizeof out.sellVolume);
 }
 
+}  // namespace
+
+void ReportToFileRecord(const REPORT& in, REPORT_FILE_RECORD& out) { CopyReportFields(in, out); }
+
 void ReportFromFileRecord(const REPORT_FILE_RECORD& in, REPORT& out) {
     std::memset(&out, 0, sizeof out);
-    out.market = in.market;
-    std::memcpy(out.code, in.code, sizeof out.code);
-    std::memcpy(out.name, in.name, sizeof out.name);
-    out.time = in.time;
-    out.prevClose = in.prevClose;
-    out.open = in.open;
-    out.high = in.high;
-    out.low = in.low;
-    out.close = in.close;
-    out.volume = in.volume;
-    out.amount = in.amount;
-    std::memcpy(out.buyPrice, in.buyPrice, sizeof out.buyPrice);
-    std::memcpy(out.buyVolume, in.buyVolume, sizeof out.buyVolume);
-    std::memcpy(out.sellPrice, in.sellPrice, sizeof out.sellPrice);
-    std::memcpy(out.sellVolume, in.sellVolume, sizeof out.sellVolume);
+    CopyReportFields(in, out);
 }
 
 void CArray42::Sort() {

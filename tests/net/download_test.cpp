@@ -256,15 +256,21 @@ TEST_F(DownloadTest, WorkerTable) {
     manager.SetTaskObserver([&](const DownloadTask& t) { rec.End(t); });
     for (const Case& c : cases)
         ASSERT_TRUE(manager.AddTask(c.url.c_str(), c.key.c_str(), "", Recorder::Callback, &rec, false, c.gzip));
+    // Neither callback nor save: fetched and dropped.
+    std::string quiet = Url("/__static/20?quiet=1");
+    ASSERT_TRUE(manager.AddTask(quiet.c_str(), "quiet", "", nullptr, nullptr, false, true));
     ASSERT_TRUE(manager.Start());
     EXPECT_EQ(manager.GetWorkerCount(), DownloadManager::DefaultWorkerCount());
-    ASSERT_TRUE(rec.WaitEnds(sizeof(cases) / sizeof(cases[0])));
+    ASSERT_TRUE(rec.WaitEnds(sizeof(cases) / sizeof(cases[0]) + 1));
     manager.Stop();
+    EXPECT_EQ(rec.EndState(quiet), DownloadTask::kDone);
     for (const Case& c : cases) {
         const Recorder::Call* call = rec.Find(c.key);
         EXPECT_EQ(call != nullptr, c.called) << c.key;
         EXPECT_EQ(rec.EndState(c.url), c.called ? DownloadTask::kDone : DownloadTask::kFailed) << c.key;
-        if (call) EXPECT_TRUE(call->data == c.data) << c.key << ": " << call->data.size() << " bytes";
+        if (call) {
+            EXPECT_TRUE(call->data == c.data) << c.key << ": " << call->data.size() << " bytes";
+        }
     }
     EXPECT_EQ(rec.calls.size(), 4u);
     EXPECT_EQ(queue.GetCount(), 0);

@@ -1,0 +1,165 @@
+// Base of every indicator: bound series, per-line caches, signals, intensity, ranges and the shared
+// cross, level and divergence tests.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "base/containers.h"
+#include "store/kdata.h"
+
+// Signal reasons.
+enum TechReason {
+    reasonNone = 1,
+    reasonBottomDivergence = 2,
+    reasonTopDivergence = 3,
+    reasonGoldenCross = 4,
+    reasonDeadCross = 5,
+    reasonBullTrend = 6,
+    reasonBearTrend = 7,
+    reasonOverbought = 8,
+    reasonOversold = 9,
+    reasonSupport = 10,
+    reasonResistance = 11,
+};
+
+constexpr int kMaxTechDays = 1024;
+constexpr int kMaxTechLevel = 15;
+constexpr int kRangeWindow = 120;
+constexpr int kDivergenceWindow = 115;
+
+// Reason text (GBK) for 1..11, empty otherwise.
+const char* GetReasonText(int reason);
+// Intensity word (GBK) for a signal -15..15.
+const char* GetIntensityText(int intensity);
+
+class CTechnique {
+public:
+    enum { kLines = 5 };
+
+    CTechnique();
+    explicit CTechnique(CKData* series);
+    CTechnique(const CTechnique&) = delete;
+    CTechnique& operator=(const CTechnique&) = delete;
+    virtual ~CTechnique();
+
+    virtual void Clear();
+    virtual void ClearLastIntensity();
+    virtual bool PrepareCache(int start, int end, bool clearFirst);
+    virtual void SetDefaultParameters();
+    virtual bool IsValidParameters();
+    virtual std::string GetNameParams();
+    virtual int GetSignal(int index, int* reason);
+    virtual int GetIntensity(int index, int* reason, bool traceback);
+    virtual int GetIntensityTraceback(int index, int* reason);
+    virtual bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
+                               int* maxBar = nullptr);
+    virtual bool Calculate(double* v1, double* v2, double* v3, double* v4, double* v5, int index, bool useLast);
+    virtual bool Calculate(double* v1, double* v2, double* v3, double* v4, int index, bool useLast);
+    virtual bool Calculate(double* v1, double* v2, double* v3, int index, bool useLast);
+    virtual bool Calculate(double* v1, double* v2, int index, bool useLast);
+    virtual bool Calculate(double* v1, int index, bool useLast);
+    virtual bool Calculate(double* v, int index, int days, bool useLast);
+    virtual bool GetValueAndMA(double* value, double* ma, int index, bool useLast, int days);
+
+    CKData* GetKData() const { return m_pKData; }
+    void SetKData(CKData* series);
+    bool LoadFromCache(int index, double* v1, double* v2 = nullptr, double* v3 = nullptr, double* v4 = nullptr,
+                       double* v5 = nullptr);
+    bool StoreToCache(int index, const double* v1, const double* v2 = nullptr, const double* v3 = nullptr,
+                      const double* v4 = nullptr, const double* v5 = nullptr);
+
+    int GetCacheLength() const { return m_nCacheLength; }
+    int GetCacheStart() const { return m_nCacheStart; }
+    int GetLastSignal() const { return m_nLastSignal; }
+    int GetLastReason() const { return m_nLastReason; }
+    // The cached value of line 1..5 at index; false when it was never computed.
+    bool GetCached(int line, int index, double* value) const;
+
+    // Range of the n-line Calculate over start..end, widened.
+    bool GetMinMaxInfo1(int start, int end, double* min, double* max);
+    bool GetMinMaxInfo2(int start, int end, double* min, double* max);
+    bool GetMinMaxInfo3(int start, int end, double* min, double* max, int* minBar = nullptr, int* maxBar = nullptr);
+    bool GetMinMaxInfo4(int start, int end, double* min, double* max);
+    bool GetMinMaxInfo5(int start, int end, double* min, double* max);
+    // Range over the day-count lines of the per-days Calculate of ma.
+    static bool GetMinMaxInfoMA(int start, int end, double* min, double* max, CTechnique* ma,
+                                const CSPDWordArray& days);
+    static int GetMaxDays(const CSPDWordArray& days);
+
+    bool GetRangeLevels(int index, int* reason, int minBars, int window, double* low, double* high, double f1,
+                        double f2);
+    bool GetPriceRangeLevels(int index, int* reason, int minBars, int window, double* low, double* high,
+                             double f1, double f2);
+    // Lines are 1..5 (0 = not used); every entry read must have been computed.
+    bool IsNewExtreme(int index, bool high, int window, int lineA, int lineB) const;
+    bool IsBottomDivergence(int index, int lineA, int lineB);
+    bool IsTopDivergence(int index, int lineA, int lineB);
+    bool IsCrossUp(int index, int lineA, int lineB) const;
+    bool IsCrossDown(int index, int lineA, int lineB) const;
+    int GetCrossSignal(int index, int buyLevel, int sellLevel, int* reason);
+    int GetTrendSignal(int index, int buyLevel, int sellLevel, int* reason);
+    int GetMACrossSignal(int index, const CSPDWordArray& days, int buyLevel, int sellLevel, int* reason);
+    int GetMAArrangeSignal(int index, const CSPDWordArray& days, int buyLevel, int sellLevel, int* reason);
+
+    // min - 2 % of |min|, max + 2 % of |max|; a span below 0.03 becomes 0.05.
+    static void WidenRange(double* min, double* max);
+
+protected:
+    bool CheckIndex(int index) const { return m_pKData && index >= 0 && index < m_pKData->GetSize(); }
+    // Validity check with the defaults as fallback.
+    void EnsureParameters() {
+        if (!IsValidParameters()) SetDefaultParameters();
+    }
+    bool GetMinMaxInfoN(int lines, int start, int end, double* min, double* max, int* minBar, int* maxBar);
+    bool CalculateN(int lines, double* v, int index, bool useLast);
+
+    // Price of bar i by the series' price mode, without the range check (i must be in the series).
+    static double Price(const CKData& k, int i) {
+        const int mode = k.GetPriceMode();
+        return mode != priceOpen && mode != priceAverage ? double(k[i].close) : k.GetPriceAt(i);
+    }
+    // The value and flag arrays of a line, allocated (flags zeroed) on first use; false when
+    // memory could not be had.
+    bool UseLine(int k);
+    // Lines 1..n all cached at index (a quick LoadFromCache for the range walks).
+    bool LoadComputed(int index, double* v, int n) const {
+        const int at = index - m_nCacheStart;
+        if (m_nCacheLength <= 0 || at < 0 || at >= m_nCacheLength) return false;
+        for (int k = 0; k < n; ++k)
+            if (!m_pCache[k] || !m_pValid[k][at]) return false;
+        for (int k = 0; k < n; ++k) v[k] = m_pCache[k][at];
+        return true;
+    }
+    // StoreToCache of lines 1..n for callers that have checked the parameters already.
+    void StoreComputed(int index, const double* v, int n) {
+        const int at = index - m_nCacheStart;
+        if (m_nCacheLength <= 0 || at < 0 || at >= m_nCacheLength) {
+            StoreToCache(index, &v[0], n > 1 ? &v[1] : nullptr, n > 2 ? &v[2] : nullptr, n > 3 ? &v[3] : nullptr,
+                         n > 4 ? &v[4] : nullptr);
+            return;
+        }
+        for (int k = 0; k < n; ++k) {
+            if (!m_pCache[k] && !UseLine(k)) return;
+            m_pCache[k][at] = v[k];
+            m_pValid[k][at] = 1;
+        }
+        if (index > m_nLastStored) m_nLastStored = index;
+    }
+
+    CKData* m_pKData;
+    double* m_pCache[kLines];  // null while the line has no cache
+    unsigned char* m_pValid[kLines];  // 1 where the value was computed
+    int m_nCacheLength;
+    int m_nCacheStart;
+    int m_nLastSignal;
+    int m_nLastReason;
+    // Highest bar stored since the last Clear (-1 none): later entries cannot be valid yet.
+    int m_nLastStored;
+
+private:
+    // Storage kept across Clear, so a reload of a series of the same size allocates nothing.
+    double* m_pValueBuffer[kLines];
+    unsigned char* m_pValidBuffer[kLines];
+    int m_nBufferLength[kLines];
+};
