@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -20,9 +21,9 @@ CODELIST_RECORD CodeRecord(const char* market, const char* code, const char* nam
     CODELIST_RECORD r;
     std::memset(&r, 0, sizeof r);
     std::memcpy(r.market, market, 2);
-    std::strncpy(r.code, code, sizeof r.code);
-    std::strncpy(r.name, name, sizeof r.name);
-    std::strncpy(r.shortName, shortName, sizeof r.shortName);
+    std::memcpy(r.code, code, std::min(std::strlen(code), sizeof r.code));
+    std::memcpy(r.name, name, std::min(std::strlen(name), sizeof r.name));
+    std::memcpy(r.shortName, shortName, std::min(std::strlen(shortName), sizeof r.shortName));
     return r;
 }
 
