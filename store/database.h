@@ -9,6 +9,11 @@
 #include "store/stdb.h"
 #include "store/stock.h"
 
+// windows.h turns GetTempPath into a macro; our method keeps its own name.
+#ifdef GetTempPath
+#undef GetTempPath
+#endif
+
 class CStDatabase : public Object {
 public:
     CStDatabase();

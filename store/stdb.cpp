@@ -1,6 +1,8 @@
 #include "store/stdb.h"
 
+#include <algorithm>
 #include <atomic>
+#include <memory>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -47,6 +49,31 @@ void CopyCode(char* out, size_t size, const char* code) {
 }
 
 std::atomic<unsigned> g_tempCounter{0};
+
+// YYYYMMDD of times in UTC+8, remembering the month of the last answer: the bars of a K file
+// run in date order, so most lookups stay within one month.
+class DateCache {
+public:
+    DWORD Date(int32_t time) {
+        if (time <= 0) return 0;
+        const int64_t day = (int64_t(time) + 28800) / 86400;
+        if (day >= m_first && day < m_first + m_length) return DWORD(m_base + (day - m_first) + 1);
+        const int date = CTimeStamp(time).GetDateNumber();
+        if (date <= 0) return 0;
+        const int y = date / 10000, m = date / 100 % 100, d = date % 100;
+        static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+        const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+        m_first = day - (d - 1);
+        m_length = kDays[m - 1] + (m == 2 && leap ? 1 : 0);
+        m_base = y * 10000 + m * 100;
+        return DWORD(date);
+    }
+
+private:
+    int64_t m_first = 0;
+    int64_t m_length = 0;
+    int m_base = 0;
+};
 
 }  // namespace
 
@@ -237,33 +264,47 @@ int CSelfDB::LoadKDataFile(const char* path, CStock* stock, int period) {
     series.Clear();
     series.SetPriceMode(priceMode);
     series.SetKType(period);
-    std::string data;
-    if (!ReadWholeFile(path, data, kMaxDataFileSize)) return 0;
-    const int count = int(data.size() / sizeof(KFILE_RECORD));
-    if (count == 0) return 0;
-    series.SetSize(count);
+    const int64_t size = velmora::GetFileSize(path);
+    if (size < int64_t(sizeof(KFILE_RECORD)) || size > kMaxDataFileSize) return 0;
+    FILE* f = std::fopen(path, "rb");
+    if (!f) return 0;
+    const int capacity = int(size / int64_t(sizeof(KFILE_RECORD)));
+    series.SetSize(capacity);
     const CStockInfo& info = stock->GetStockInfo();
-    KDATA proto;
-    std::memset(&proto, 0, sizeof proto);
-    proto.market = info.GetMarket();
-    CopyCode(proto.code, sizeof proto.code, info.GetStockCode());
+    char code[sizeof(KDATA::code)];
+    CopyCode(code, sizeof code, info.GetStockCode());
+    const DWORD market = info.GetMarket();
     KDATA* out = series.GetData();
-    const char* in = data.data();
-    for (int i = 0; i < count; ++i) {
-        KFILE_RECORD r;
-        std::memcpy(&r, in + size_t(i) * sizeof r, sizeof r);
-        KDATA& b = out[i];
-        b = proto;
-        b.date = r.time > 0 ? DWORD(CTimeStamp(r.time).GetDateNumber()) : 0;
-        b.time = r.time;
-        b.open = r.open;
-        b.high = r.high;
-        b.low = r.low;
-        b.close = r.close;
-        b.volume = r.volume;
-        b.amount = r.amount;
-        std::memcpy(b.extra, &r.last, sizeof b.extra);
+    DateCache dates;
+    // Read in few large pieces (a system call costs more than the copy), keeping only the records
+    // that really arrived.
+    const int pieceRecords = std::min(capacity, 65536);
+    std::unique_ptr<KFILE_RECORD[]> piece(new KFILE_RECORD[size_t(pieceRecords)]);
+    KFILE_RECORD* chunk = piece.get();
+    int count = 0;
+    while (count < capacity) {
+        const size_t want = size_t(std::min(capacity - count, pieceRecords));
+        const size_t got = std::fread(chunk, sizeof(KFILE_RECORD), want, f);
+        for (size_t i = 0; i < got; ++i) {
+            const KFILE_RECORD& r = chunk[i];
+            KDATA& b = out[count + int(i)];
+            b.market = market;
+            std::memcpy(b.code, code, sizeof code);
+            b.date = dates.Date(r.time);
+            b.time = r.time;
+            b.open = r.open;
+            b.high = r.high;
+            b.low = r.low;
+            b.close = r.close;
+            b.volume = r.volume;
+            b.amount = r.amount;
+            std::memcpy(b.extra, &r.last, sizeof b.extra);
+        }
+        count += int(got);
+        if (got < want) break;
     }
+    std::fclose(f);
+    series.SetSize(count);
     return series.GetSize();
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -20,9 +21,9 @@ CODELIST_RECORD CodeRecord(const char* market, const char* code, const char* nam
     CODELIST_RECORD r;
     std::memset(&r, 0, sizeof r);
     std::memcpy(r.market, market, 2);
-    std::strncpy(r.code, code, sizeof r.code);
-    std::strncpy(r.name, name, sizeof r.name);
-    std::strncpy(r.shortName, shortName, sizeof r.shortName);
+    std::memcpy(r.code, code, std::min(std::strlen(code), sizeof r.code));
+    std::memcpy(r.name, name, std::min(std::strlen(name), sizeof r.name));
+    std::memcpy(r.shortName, shortName, std::min(std::strlen(shortName), sizeof r.shortName));
     return r;
 }
 
@@ -148,10 +149,14 @@ TEST(StoreFiles, CodeListSuffixKindAndTrimming) {
         const CStockInfo& s = c[at++];
         EXPECT_STREQ(s.GetStockCode(), r.expectCode);
         EXPECT_EQ(s.GetMarket(), r.expectMarket) << r.code;
-        if (r.expectKind >= 0) EXPECT_EQ(s.GetType(), r.expectKind) << r.code;
+        if (r.expectKind >= 0) {
+            EXPECT_EQ(s.GetType(), r.expectKind) << r.code;
+        }
         EXPECT_STREQ(s.GetStockName(), "名称");
         EXPECT_STREQ(s.GetStockShortName(), "PF");
-        if (std::strcmp(r.expectCode, "1A0001_1") == 0) EXPECT_STREQ(c[at++].GetStockCode(), "1A0001_1");
+        if (std::strcmp(r.expectCode, "1A0001_1") == 0) {
+            EXPECT_STREQ(c[at++].GetStockCode(), "1A0001_1");
+        }
     }
     EXPECT_STREQ(c[at].GetStockCode(), "600004_1");
     EXPECT_EQ(std::strlen(c[at].GetStockName()), 15u);
@@ -357,8 +362,12 @@ TEST(StoreFiles, BadInputTable) {
         const std::string before = c.sparseSize ? std::string() : ReadBytes(path);
         Loaded s(db, kMarketShangHai, "600000_1");
         EXPECT_EQ(s.stock.PrepareData(c.type, ktypeDay, true), 0) << c.what;
-        if (c.type == dataMinute && c.bytes.size() != 8314) EXPECT_EQ(s.stock.GetReport().GetSize(), 0) << c.what;
-        if (!c.sparseSize) EXPECT_EQ(ReadBytes(path), before) << c.what;
+        if (c.type == dataMinute && c.bytes.size() != 8314) {
+            EXPECT_EQ(s.stock.GetReport().GetSize(), 0) << c.what;
+        }
+        if (!c.sparseSize) {
+            EXPECT_EQ(ReadBytes(path), before) << c.what;
+        }
         std::filesystem::remove(path);
     }
     // A code list of garbage and one too large.

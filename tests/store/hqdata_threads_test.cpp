@@ -99,6 +99,25 @@ TEST(StoreThreads, CodeStateMapAcrossThreads) {
     EXPECT_GE(stale, 0);
 }
 
+TEST(StoreThreads, ContainerLookupsWhileStocksAreAdded) {
+    CStockContainer c;
+    std::thread writer([&] {
+        for (int i = 0; i < 500; ++i) {
+            CStockInfo s;
+            s.SetStockCode(kMarketShangHai, StringPrintf("6%05d_1", i).c_str());
+            c.Add(s);
+        }
+    });
+    int found = 0;
+    for (int i = 0; i < 500; ++i) {
+        DWORD market = 0;
+        found += c.LookupMarketAndKind(StringPrintf("6%05d_1", i % 100).c_str(), &market, nullptr);
+    }
+    writer.join();
+    EXPECT_EQ(c.GetSize(), 500);
+    EXPECT_GE(found, 0);
+}
+
 // The sector list from the fixture service fills hqdata\group and the sector maps.
 TEST(SectorDownload, FillsTheGroupTreeFromTheService) {
     velmora_test::FixtureProcess fixture;
