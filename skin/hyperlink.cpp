@@ -94,6 +94,14 @@ void CSkinBitmapHyperLink::Init() {
 }
 
 bool CSkinBitmapHyperLink::HitLink(POINT pt) const {
+    if (::IsRectEmpty(&m_rcLink) && m_hWnd) {
+        // Not painted yet: lay the text out as painting would.
+        HDC dc = ::GetDC(m_hWnd);
+        HDC mem = ::CreateCompatibleDC(dc);
+        const_cast<CSkinBitmapHyperLink*>(this)->Paint(mem);
+        ::DeleteDC(mem);
+        ::ReleaseDC(m_hWnd, dc);
+    }
     return ::PtInRect(&m_rcLink, pt) || (!m_images.empty() && ::PtInRect(&m_rcImage, pt));
 }
 

@@ -207,6 +207,31 @@ TEST_F(LoginDialog, RefusalsShowTheirMessageAndTheDialogStays) {
     EXPECT_EQ(m_ini.GetString("UserInfo", "Name", "none"), "none");
 }
 
+TEST_F(LoginDialog, LinksOpenTheRegistrationAndPasswordPages) {
+    std::vector<std::string> opened;
+    std::mutex lock;
+    OpenPageHook old = SetOpenPageHook([&](const char* url) {
+        std::lock_guard<std::mutex> hold(lock);
+        opened.push_back(url);
+        return true;
+    });
+    RunDialog([&](HWND h) {
+        for (int id : {IDC_REGISTER, IDC_GETPASSWORD}) {
+            HWND link = GetDlgItem(h, id);
+            SendMessageA(link, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(3, 3));
+            SendMessageA(link, WM_LBUTTONUP, 0, MAKELPARAM(3, 3));
+        }
+        Press(h, IDCANCEL);
+    });
+    SetOpenPageHook(old);
+    EXPECT_EQ(opened, (std::vector<std::string>{s_fixture->Url("/member/index_do.php?fmdo=user&dopost=regnew"),
+                                                s_fixture->Url("/member/resetpassword.php")}));
+    EXPECT_EQ(ParseAnchorColor("0,0,255", 7), RGB(0, 0, 255));
+    EXPECT_EQ(ParseAnchorColor(" 128 , 0 , 128", 7), RGB(128, 0, 128));
+    EXPECT_EQ(ParseAnchorColor("300,0,0", 7), 7u);
+    EXPECT_EQ(ParseAnchorColor("1,2", 7), 7u);
+}
+
 TEST_F(LoginDialog, UnreachableServiceGivesUpAfterThreeAttempts) {
     MessageRecorder boxes;
     Control(s_fixture->Port(), "fault?prefix=/login/&mode=reset");

@@ -156,6 +156,29 @@ TEST_F(FullUpdate, NewerBuildReplacesTheClientAndStarts) {
     EXPECT_FALSE(Exists(m_exe + ".new"));
 }
 
+TEST_F(FullUpdate, SecondClientLeavesAtOnceAndDataFolderExists) {
+    STARTUPINFOA si = {sizeof(si)};
+    PROCESS_INFORMATION first = {}, second = {};
+    std::string cmd = "\"" + m_exe + "\"";
+    ASSERT_TRUE(CreateProcessA(m_exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, m_dir.c_str(), &si, &first));
+    CloseHandle(first.hThread);
+    m_process = first.hProcess;
+    ASSERT_NE(WaitForWindow(first.dwProcessId, "Quorvel股票分析系统 - 经典版", nullptr, 120000), nullptr);
+    EXPECT_TRUE(Exists(m_dir + "\\hqdata"));  // made before the login dialog
+    ASSERT_TRUE(CreateProcessA(m_exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, m_dir.c_str(), &si, &second));
+    CloseHandle(second.hThread);
+    EXPECT_EQ(WaitForSingleObject(second.hProcess, 60000), WAIT_OBJECT_0);
+    DWORD code = 99;
+    GetExitCodeProcess(second.hProcess, &code);
+    CloseHandle(second.hProcess);
+    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(WaitForSingleObject(m_process, 0), (DWORD)WAIT_TIMEOUT);  // the first one is untouched
+    HWND dlg = WaitForWindow(first.dwProcessId, "Quorvel股票分析系统 - 经典版", nullptr, 1000);
+    ASSERT_NE(dlg, nullptr);
+    Click(dlg, IDCANCEL);
+    EXPECT_EQ(WaitForSingleObject(m_process, 60000), WAIT_OBJECT_0);
+}
+
 TEST_F(FullUpdate, TruncatedBodyLeavesTheInstalledClient) {
     velmora_test::RawExchange(m_fixture.Port(),
                               "GET /__fixture/fault?prefix=/velmora/update.php&mode=cut HTTP/1.1\r\nConnection: close\r\n\r\n");
