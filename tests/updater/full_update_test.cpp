@@ -1,4 +1,4 @@
-// The whole online update under Wine: the real client logs in against the fixture, which
+// The real client program under Wine. The whole online update: the real client logs in against the fixture, which
 // announces a newer version and serves a newer build; the client writes "<exe>.new", starts
 // Update and exits; Update waits for the client's mutex, puts the build in place, deletes ".new"
 // and starts it. A truncated body leaves the installed client untouched. The test drives the
@@ -79,7 +79,7 @@ HWND WaitForWindow(DWORD pid, const char* caption, const char* text, int ms) {
 
 void Click(HWND dlg, int id) { PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dlg, id)); }
 
-class FullUpdate : public ::testing::Test {
+class ClientProgram : public ::testing::Test {
 protected:
     void SetUp() override {
         char tmp[MAX_PATH];
@@ -137,7 +137,7 @@ protected:
     HANDLE m_process = nullptr;
 };
 
-TEST_F(FullUpdate, NewerBuildReplacesTheClientAndStarts) {
+TEST_F(ClientProgram, NewerBuildReplacesTheClientAndStarts) {
     DWORD pid = StartAndLogIn();
     ASSERT_NE(pid, 0u);
     HWND box = WaitForWindow(pid, "提示", "新版本下载完成，软件需要重新启动!", 120000);
@@ -156,7 +156,32 @@ TEST_F(FullUpdate, NewerBuildReplacesTheClientAndStarts) {
     EXPECT_FALSE(Exists(m_exe + ".new"));
 }
 
-TEST_F(FullUpdate, SecondClientLeavesAtOnceAndDataFolderExists) {
+TEST_F(ClientProgram, WithoutNewerVersionTheMainWindowOpensAndClosesCleanly) {
+    velmora_test::RawExchange(m_fixture.Port(), "GET /__fixture/set?version= HTTP/1.1\r\nConnection: close\r\n\r\n");
+    DWORD pid = StartAndLogIn();
+    ASSERT_NE(pid, 0u);
+    HWND frame = nullptr;
+    for (int i = 0; i < 1200 && !frame; ++i, Sleep(100)) {
+        HWND h = FindWindowA("VelmoraMainFrame", nullptr);
+        DWORD owner = 0;
+        if (h) GetWindowThreadProcessId(h, &owner);
+        if (h && owner == pid && IsWindowVisible(h)) frame = h;
+    }
+    ASSERT_NE(frame, nullptr);
+    RECT r;
+    GetWindowRect(frame, &r);
+    EXPECT_EQ(r.right - r.left, 900);
+    EXPECT_EQ(r.bottom - r.top, 680);
+    EXPECT_TRUE(Exists(m_dir + "\\hqdata\\codelist.dat"));
+    EXPECT_FALSE(Exists(m_exe + ".new"));
+    PostMessageA(frame, WM_CLOSE, 0, 0);
+    ASSERT_EQ(WaitForSingleObject(m_process, 60000), WAIT_OBJECT_0);
+    DWORD code = 99;
+    GetExitCodeProcess(m_process, &code);
+    EXPECT_EQ(code, 1u);  // the message loop's result
+}
+
+TEST_F(ClientProgram, SecondClientLeavesAtOnceAndDataFolderExists) {
     STARTUPINFOA si = {sizeof(si)};
     PROCESS_INFORMATION first = {}, second = {};
     std::string cmd = "\"" + m_exe + "\"";
@@ -179,7 +204,7 @@ TEST_F(FullUpdate, SecondClientLeavesAtOnceAndDataFolderExists) {
     EXPECT_EQ(WaitForSingleObject(m_process, 60000), WAIT_OBJECT_0);
 }
 
-TEST_F(FullUpdate, TruncatedBodyLeavesTheInstalledClient) {
+TEST_F(ClientProgram, TruncatedBodyLeavesTheInstalledClient) {
     velmora_test::RawExchange(m_fixture.Port(),
                               "GET /__fixture/fault?prefix=/velmora/update.php&mode=cut HTTP/1.1\r\nConnection: close\r\n\r\n");
     DWORD pid = StartAndLogIn();
