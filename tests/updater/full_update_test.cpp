@@ -1,8 +1,8 @@
-// The real client program under Wine. The whole online update: the real client logs in against the fixture, which
-// announces a newer version and serves a newer build; the client writes "<exe>.new", starts
-// Update and exits; Update waits for the client's mutex, puts the build in place, deletes ".new"
-// and starts it. A truncated body leaves the installed client untouched. The test drives the
-// client's windows from outside, as a user would.
+// The real client program under Wine, driven from outside as a user would: single instance,
+// login to the placeholder main window, and the whole online update (the fixture announces a
+// newer version and serves a newer build; the client writes "<exe>.new", starts Update and
+// exits; Update waits for the mutex, puts the build in place, deletes ".new" and starts it). A
+// truncated body leaves the installed client untouched.
 #include <windows.h>
 
 #include <gtest/gtest.h>
