@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -105,6 +106,57 @@ TEST_F(UpdaterProgram, WithoutUpdateFileOnlyRestarts) {
     EXPECT_EQ(WaitForSingleObject(update, 60000), WAIT_OBJECT_0);
     CloseHandle(update);
     EXPECT_EQ(WaitForText(m_exe + ".ran", 60000), "1 free");
+}
+
+// Paths beyond the classic 260 characters go through the wide calls with the "\\?\" prefix.
+std::wstring Long(const std::string& path) {
+    std::wstring w(path.begin(), path.end());
+    return L"\\\\?\\" + w;
+}
+
+std::string ReadWide(const std::wstring& path) {
+    HANDLE f = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return "";
+    std::string out;
+    char buf[65536];
+    DWORD n = 0;
+    while (ReadFile(f, buf, sizeof(buf), &n, nullptr) && n > 0) out.append(buf, n);
+    CloseHandle(f);
+    return out;
+}
+
+TEST(UpdaterLongPath, ReplacesAClientDeeperThanMaxPath) {
+    char tmp[MAX_PATH];
+    GetTempPathA(sizeof(tmp), tmp);
+    std::string dir = std::string(tmp) + "velmora long " + std::to_string(GetCurrentProcessId());
+    std::vector<std::string> made;
+    CreateDirectoryW(Long(dir).c_str(), nullptr);
+    for (int i = 0; i < 12; ++i) {
+        dir += "\\level " + std::to_string(i) + " of a deep folder";
+        ASSERT_TRUE(CreateDirectoryW(Long(dir).c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+        made.push_back(dir);
+    }
+    std::string exe = dir + "\\Velmora Client.exe";
+    ASSERT_GT(exe.size(), 300u);
+    std::string v1 = ReadAll(WinePath(FAKE_CLIENT_V1)), v2 = ReadAll(WinePath(FAKE_CLIENT_V2));
+    ASSERT_TRUE(CopyFileW(Long(WinePath(FAKE_CLIENT_V1)).c_str(), Long(exe).c_str(), FALSE));
+    ASSERT_TRUE(CopyFileW(Long(WinePath(FAKE_CLIENT_V2)).c_str(), Long(exe + ".new").c_str(), FALSE));
+
+    std::string app = WinePath(UPDATE_EXE);
+    std::string cmd = "\"" + app + "\" " + exe;
+    STARTUPINFOA si = {sizeof(si)};
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(CreateProcessA(app.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
+    EXPECT_EQ(WaitForSingleObject(pi.hProcess, 60000), WAIT_OBJECT_0);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    EXPECT_EQ(ReadWide(Long(exe)), v2);
+    EXPECT_EQ(GetFileAttributesW(Long(exe + ".new").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    Sleep(2000);  // the restarted stand-in may still be writing its marker
+    for (const char* suffix : {"", ".new", ".ran"}) DeleteFileW(Long(exe + suffix).c_str());
+    for (auto it = made.rbegin(); it != made.rend(); ++it) RemoveDirectoryW(Long(*it).c_str());
+    RemoveDirectoryW(Long(std::string(tmp) + "velmora long " + std::to_string(GetCurrentProcessId())).c_str());
 }
 
 }  // namespace
