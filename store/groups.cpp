@@ -1,0 +1,240 @@
+#include "store/groups.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "base/fsutil.h"
+#include "base/memstream.h"
+#include "base/savefile.h"
+#include "base/text.h"
+#include "net/download.h"
+#include "net/services.h"
+#include "store/database.h"
+#include "store/storeenv.h"
+
+namespace {
+
+// Splits at "-" into at most three fields, so that a URL keeps its own dashes.
+std::vector<std::string> SplitFields(const std::string& line) {
+    std::vector<std::string> out;
+    size_t pos = 0;
+    while (out.size() < 2) {
+        size_t dash = line.find('-', pos);
+        if (dash == std::string::npos) break;
+        out.push_back(line.substr(pos, dash - pos));
+        pos = dash + 1;
+    }
+    out.push_back(line.substr(pos));
+    return out;
+}
+
+bool IsServiceUrl(const std::string& url) {
+    return url.compare(0, 7, "http://") == 0 || url.compare(0, 8, "https://") == 0;
+}
+
+// A member file: a 16-bit count and 8-byte records; anything else is not stored.
+bool IsMemberFile(const void* data, int size) {
+    if (!data || size < 2) return false;
+    const unsigned char* b = static_cast<const unsigned char*>(data);
+    if (b[0] == 0x1F && b[1] == 0x8B) return false;
+    int16_t n;
+    std::memcpy(&n, b, 2);
+    return n >= 0 && 2 + 8 * int64_t(n) <= size;
+}
+
+}  // namespace
+
+CGroupDownloader::CGroupDownloader()
+    : m_pBuffer(nullptr),
+      m_nBufferSize(0),
+      m_list(std::make_shared<GroupList>()),
+      m_index(std::make_shared<GroupIndex>()),
+      m_pSink(nullptr),
+      m_bStop(false) {}
+
+CGroupDownloader::~CGroupDownloader() { delete[] m_pBuffer; }
+
+std::string CGroupDownloader::GetGroupRoot() { return JoinStorePath(GetProgramFolder(), "hqdata\\group"); }
+
+char* CGroupDownloader::EnsureBuffer(int length) {
+    if (length < 0) return nullptr;
+    if (m_nBufferSize < length || !m_pBuffer) {
+        delete[] m_pBuffer;
+        m_pBuffer = new char[size_t(length) + 32];
+        m_nBufferSize = length;
+    }
+    std::memset(m_pBuffer, 0, size_t(length) + 1);
+    return m_pBuffer;
+}
+
+void ConvertReplyText(const char* text, std::string& out) {
+    out.clear();
+    if (!text) return;
+    if (IsSectorListUtf8()) Utf8ToAnsi(out, text);
+    else out = text;
+}
+
+int CGroupDownloader::Download(CStockGroupDownloadNotif* sink) {
+    m_bStop.store(false);
+    m_pSink = sink;
+    CMemoryStream body;
+    char buffer[128];
+    std::string url = GetSiteRootUrl() + "data/blank/";
+    if (!m_client.Download(url.c_str(), &body, buffer, sizeof buffer, nullptr)) {
+        if (sink) sink->OnGroupProgress("Download Error ", -1);
+        return 0;
+    }
+    if (sink) sink->OnGroupProgress("GroupInfo", 1);
+    const char* data = reinterpret_cast<const char*>(body.GetData());
+    char* text = EnsureBuffer(int(body.GetSize()));
+    if (data && body.GetSize() > 0) std::memcpy(text, data, size_t(body.GetSize()));
+    std::string converted;
+    ConvertReplyText(text, converted);
+    return SaveGroups(converted);
+}
+
+void CGroupDownloader::OnMemberFile(const char*, const char* localPath, void*, const void* data, int size) {
+    if (!localPath || !IsMemberFile(data, size)) return;
+    SaveFileReplacing(localPath, data, size_t(size));
+}
+
+int CGroupDownloader::SaveGroups(const std::string& text) {
+    const std::string root = GetGroupRoot();
+    velmora::CreateFolder(JoinStorePath(GetProgramFolder(), "hqdata").c_str());
+    velmora::CreateFolder(root.c_str());
+    std::vector<std::string> lines;
+    SplitString(text.c_str(), "\r\n", lines);
+    if (lines.size() < 4) return 0;
+    const int count = int(lines.size());
+    for (int i = 0; i < count && !m_bStop.load(); ++i) {
+        std::vector<std::string> fields = SplitFields(lines[size_t(i)]);
+        if (fields.size() < 2) return 0;
+        const std::string& category = fields[0];
+        const std::string& group = fields[1];
+        // Names from the service become folder names only when they cannot leave the tree.
+        if (!IsSafePathComponent(category.c_str()) || !IsSafePathComponent(group.c_str())) continue;
+        std::string catFolder = root + velmora::kPathSep + category;
+        std::string groupFolder = catFolder + velmora::kPathSep + group;
+        velmora::CreateFolder(catFolder.c_str());
+        velmora::CreateFolder(groupFolder.c_str());
+        if (m_pSink) m_pSink->OnGroupProgress(category + ":" + group, 99 * i / count);
+        if (fields.size() < 3) continue;
+        const std::string& url = fields[2];
+        size_t slash = url.rfind('/');
+        std::string name = slash == std::string::npos ? std::string() : url.substr(slash + 1);
+        if (name.empty() || !IsSafePathComponent(name.c_str()) || !IsServiceUrl(url)) continue;
+        DownloadManager* manager = GetDownloadManager();
+        if (!manager) continue;
+        std::string path = groupFolder + velmora::kPathSep + name;
+        manager->DownloadNow(url.c_str(), "", path.c_str(), &CGroupDownloader::OnMemberFile, this, false, false,
+                             false);
+    }
+    return 1;
+}
+
+int CGroupDownloader::ReadGroupFile(const char* path, std::vector<Member>& members) {
+    std::string data;
+    if (!velmora::ReadWholeFile(path, data, 1 << 20) || data.size() < 2) return 1;
+    int16_t n;
+    std::memcpy(&n, data.data(), 2);
+    // The count is bounded by the records present.
+    int count = std::max(0, std::min(int(n), int((data.size() - 2) / 8)));
+    CStockContainer& stocks = GetStockContainer();
+    for (int i = 0; i < count; ++i) {
+        const char* rec = data.data() + 2 + size_t(i) * 8;
+        const unsigned char kind = static_cast<unsigned char>(rec[1]);
+        std::string code(rec + 2, 6);
+        code += (kind >= 16 && kind <= 31) ? "_1" : "_0";
+        std::string name;
+        if (stocks.GetStockName(code.c_str(), &name)) members.emplace_back(code, name);
+    }
+    return 1;
+}
+
+int CGroupDownloader::DownloadGroups(bool download, CStockGroupDownloadNotif* sink) {
+    if (download) Download(sink);
+    // Built aside and swapped in, so that readers on other threads never see a half-built map.
+    auto list = std::make_shared<GroupList>();
+    auto index = std::make_shared<GroupIndex>();
+    const std::string root = GetGroupRoot();
+    if (velmora::FolderExists(root.c_str())) {
+        std::vector<std::string> categories;
+        ListDirectory(root.c_str(), categories, kListFolders);
+        std::sort(categories.begin(), categories.end());
+        for (const std::string& category : categories) {
+            std::vector<Member> sequence;
+            std::map<int, std::string> starts;
+            std::string catFolder = root + velmora::kPathSep + category;
+            std::vector<std::string> groups;
+            ListDirectory(catFolder.c_str(), groups, kListFolders);
+            std::sort(groups.begin(), groups.end());
+            for (const std::string& group : groups) {
+                std::string groupFolder = catFolder + velmora::kPathSep + group;
+                std::vector<std::string> files;
+                ListDirectory(groupFolder.c_str(), files, kListFiles);
+                if (files.empty()) continue;
+                std::sort(files.begin(), files.end());
+                starts[int(sequence.size())] = group;
+                for (const std::string& file : files)
+                    ReadGroupFile((groupFolder + velmora::kPathSep + file).c_str(), sequence);
+            }
+            if (!sequence.empty()) {
+                (*list)[category] = std::move(sequence);
+                (*index)[category] = std::move(starts);
+            }
+        }
+    }
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_list = list;
+    m_index = index;
+    return 1;
+}
+
+int CGroupDownloader::GetGroupList(std::shared_ptr<const GroupList>& out) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    out = m_list;
+    return 1;
+}
+
+int CGroupDownloader::GetGroupMembers(std::shared_ptr<const GroupIndex>& out) {
+    std::lock_guard<std::mutex> lock(m_lock);
+    out = m_index;
+    return 1;
+}
+
+void CGroupDownloader::FindGroupsOfStock(const char* code, std::vector<std::string>& names) {
+    if (!code) return;
+    std::shared_ptr<const GroupList> list;
+    std::shared_ptr<const GroupIndex> index;
+    GetGroupList(list);
+    GetGroupMembers(index);
+    for (const auto& category : *list) {
+        auto starts = index->find(category.first);
+        std::string current;
+        const std::vector<Member>& members = category.second;
+        for (size_t i = 0; i < members.size(); ++i) {
+            if (starts != index->end()) {
+                auto at = starts->second.find(int(i));
+                if (at != starts->second.end()) current = category.first + "-" + at->second;
+            }
+            if (members[i].first == code) names.push_back(current);
+        }
+    }
+}
+
+namespace {
+std::mutex g_downloaderLock;
+CGroupDownloader* g_downloader = nullptr;
+}  // namespace
+
+CGroupDownloader* GetGroupDownloader() {
+    std::lock_guard<std::mutex> lock(g_downloaderLock);
+    if (!g_downloader) g_downloader = new (std::nothrow) CGroupDownloader;
+    return g_downloader;
+}
+
+void FreeGroupDownloader() {
+    std::lock_guard<std::mutex> lock(g_downloaderLock);
+    delete g_downloader;
+    g_downloader = nullptr;
+}

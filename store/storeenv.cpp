@@ -1,0 +1,135 @@
+#include "store/storeenv.h"
+
+#include <atomic>
+#include <cstring>
+#include <mutex>
+
+#include "base/platform.h"
+#include "base/text.h"
+#include "store/records.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+namespace {
+
+std::mutex g_folderLock;
+std::string g_folder;
+std::atomic<int32_t> g_serverTime{0};
+std::atomic<bool> g_statusFlag{false};
+std::atomic<int> g_baseDate{kDefaultExrightBaseDate};
+std::atomic<int> g_threshold{kDefaultGapThresholdPercent};
+std::atomic<bool> g_sectorUtf8{false};
+
+std::string ExecutableFolder() {
+    char path[4096] = {0};
+#ifdef _WIN32
+    DWORD n = GetModuleFileNameA(nullptr, path, sizeof(path) - 1);
+    if (n == 0 || n >= sizeof(path) - 1) return std::string(".\\");
+#else
+    ssize_t n = readlink("/proc/self/exe", path, sizeof(path) - 1);
+    if (n <= 0) return std::string("./");
+    path[n] = 0;
+#endif
+    std::string s(path);
+    // The last separator that starts a character (a GBK trail byte may be 0x5C).
+    size_t cut = std::string::npos;
+    for (size_t i = 0; i < s.size();) {
+        size_t len = GbkCharLength(s.c_str() + i);
+        if (len == 0) break;
+        if (len == 1 && (s[i] == '\\' || s[i] == '/')) cut = i;
+        i += len;
+    }
+    if (cut == std::string::npos) return std::string(1, '.') + velmora::kPathSep;
+    return s.substr(0, cut + 1);
+}
+
+}  // namespace
+
+std::string GetProgramFolder() {
+    std::lock_guard<std::mutex> lock(g_folderLock);
+    if (g_folder.empty()) g_folder = ExecutableFolder();
+    return g_folder;
+}
+
+void SetProgramFolder(const char* folder) {
+    std::lock_guard<std::mutex> lock(g_folderLock);
+    g_folder = folder ? folder : "";
+    if (!g_folder.empty() && g_folder.back() != '\\' && g_folder.back() != '/') g_folder += velmora::kPathSep;
+}
+
+int32_t GetServerDataTime() { return g_serverTime.load(); }
+bool GetServerStatusFlag() { return g_statusFlag.load(); }
+void SetServerDataState(int32_t time, bool statusFlag) {
+    g_serverTime.store(time);
+    g_statusFlag.store(statusFlag);
+}
+
+int GetExrightBaseDate() { return g_baseDate.load(); }
+int GetExrightThreshold() { return g_threshold.load(); }
+void SetExrightSettings(int baseDate, int thresholdPercent) {
+    g_baseDate.store(baseDate);
+    g_threshold.store(thresholdPercent);
+}
+
+bool IsSectorListUtf8() { return g_sectorUtf8.load(); }
+void SetSectorListUtf8(bool on) { g_sectorUtf8.store(on); }
+
+std::string JoinStorePath(const std::string& folder, const char* relative) {
+    std::string out = folder;
+    if (!out.empty() && out.back() != '\\' && out.back() != '/') out += velmora::kPathSep;
+    size_t start = out.size();
+    out += relative ? relative : "";
+#ifndef _WIN32
+    // Only our own relative parts hold backslashes here; names from data are checked to have none.
+    for (size_t i = start; i < out.size(); ++i)
+        if (out[i] == '\\') out[i] = '/';
+#else
+    (void)start;
+#endif
+    return out;
+}
+
+bool IsSafeCode(const char* code) {
+    if (!code || !*code) return false;
+    size_t n = 0;
+    for (const char* p = code; *p; ++p, ++n) {
+        char c = *p;
+        bool ok = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+        if (!ok || n >= 15) return false;
+    }
+    return true;
+}
+
+bool IsSafePathComponent(const char* name) {
+    if (!name || !*name) return false;
+    const size_t total = std::strlen(name);
+    if (total > 200) return false;
+    if (std::strstr(name, "..")) return false;
+    for (size_t i = 0; i < total;) {
+        size_t len = GbkCharLength(name + i);
+        if (len == 0) break;
+        if (len == 1) {
+            unsigned char c = static_cast<unsigned char>(name[i]);
+            if (c < 0x20 || c == 0x7F) return false;
+            if (std::strchr("\\/:*?\"<>|", c)) return false;
+        }
+        i += len;
+    }
+    char last = name[total - 1];
+    if (last == '.' || last == ' ') return false;
+    // Reserved device names, also with an extension.
+    std::string stem(name);
+    size_t dot = stem.find('.');
+    if (dot != std::string::npos) stem.resize(dot);
+    for (char& c : stem)
+        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+    static const char* const kReserved[] = {"CON", "PRN", "AUX", "NUL"};
+    for (const char* r : kReserved)
+        if (stem == r) return false;
+    if (stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) && stem[3] >= '0' &&
+        stem[3] <= '9')
+        return false;
+    return true;
+}

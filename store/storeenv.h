@@ -1,0 +1,38 @@
+// What the store takes from the settings profile and the shell: the program folder, the server
+// data time with its status flag, the ex-rights settings and the sector list's encoding. Their
+// owners set them; until then the defaults hold. Also the store's one path-join helper and the
+// checks on names taken from data.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// The folder of the program with a trailing separator; by default the executable's folder.
+std::string GetProgramFolder();
+// An empty folder restores the default; a separator is appended when missing.
+void SetProgramFolder(const char* folder);
+
+// Server data time of the login reply and its market status flag.
+int32_t GetServerDataTime();
+bool GetServerStatusFlag();
+void SetServerDataState(int32_t time, bool statusFlag);
+
+// The profile's ex-rights base date and gap threshold in percent.
+int GetExrightBaseDate();
+int GetExrightThreshold();
+void SetExrightSettings(int baseDate, int thresholdPercent);
+
+// Whether the service sends the sector list in UTF-8.
+bool IsSectorListUtf8();
+void SetSectorListUtf8(bool on);
+
+// folder (ending in a separator) followed by a relative path written with backslashes; natively
+// the backslashes become the host's separator.
+std::string JoinStorePath(const std::string& folder, const char* relative);
+
+// A stock code usable in a file name: letters, digits and '_' only, 1 to 15 characters.
+bool IsSafeCode(const char* code);
+// A name from data usable as one file or folder name: not empty, not "." or "..", no "..",
+// no separators, drive colons, wildcards or control characters, no trailing dot or space and
+// no reserved device name. GBK text is scanned by whole characters.
+bool IsSafePathComponent(const char* name);
