@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <mutex>
+#include <string>
 
 #include "base/text.h"
+#include "store/database.h"
+#include "store/stock.h"
 
 // ---- MA ----
 
@@ -351,7 +355,29 @@ bool CSAR::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
 
 // ---- DJ, CW ----
 
-CDJ::CDJ() : CParamTech("SS", {}, {}, {}, "", {"1A0001_1", "1A0001_1"}) {}
+// The Shenzhen default is the Shenzhen component index: the Shanghai code under the Shenzhen
+// market names a file that never exists, and Shenzhen stocks got no overlay.
+CDJ::CDJ() : CParamTech("SS", {}, {}, {}, "", {"1A0001_1", "399001_0"}) {}
+
+int CDJ::SetOverlayCode(CStDatabase* database, const char* currentCode, int ktype, int exrightMode, int priceMode) {
+    EnsureParameters();
+    // The index stocks are shared by every chart; the remembered code is the last chart's.
+    static std::mutex s_lock;
+    static std::string s_lastCode;
+    std::lock_guard<std::mutex> lock(s_lock);
+    const std::string code = currentCode ? currentCode : "";
+    const bool changed = code != s_lastCode;
+    s_lastCode = code;
+    CStock& shanghai = GetIndexStock();
+    CStock& shenzhen = GetShenzhenIndexStock();
+    if (GbkCompareNoCase(shanghai.GetStockCode(), m_strings[kShanghaiCode].c_str()) != 0)
+        shanghai.SetStockCode(kMarketShangHai, m_strings[kShanghaiCode].c_str());
+    if (GbkCompareNoCase(shenzhen.GetStockCode(), m_strings[kShenzhenCode].c_str()) != 0)
+        shenzhen.SetStockCode(kMarketShenZhen, m_strings[kShenzhenCode].c_str());
+    int ok = PrepareStockData(database, &shanghai, ktype, exrightMode, priceMode, false, changed);
+    ok &= PrepareStockData(database, &shenzhen, ktype, exrightMode, priceMode, false, changed);
+    return ok;
+}
 
 CCW::CCW() : CParamTech("F", {}, {1.5}) {}
 

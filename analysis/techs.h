@@ -83,10 +83,16 @@ private:
 };
 
 // The index overlay: draws the two index series, computes no lines.
+class CStDatabase;
+
 class CDJ : public CParamTech {
 public:
     enum { kShanghaiCode, kShenzhenCode };
     CDJ();
+    // Points the two process-wide index stocks at the overlay codes and loads them for the period;
+    // they are reloaded when the current stock differs from the one of the previous call.
+    // Returns 1 when both were prepared.
+    int SetOverlayCode(CStDatabase* database, const char* currentCode, int ktype, int exrightMode, int priceMode);
 };
 
 // Chip distribution: its parameter (the turnover factor) only; the distribution operations are

@@ -143,6 +143,12 @@ CStock& GetIndexStock() {
     return stock;
 }
 
+CStock& GetShenzhenIndexStock() {
+    static CStock stock;
+    if (!stock.GetStockCode()[0]) stock.SetStockCode(kMarketShenZhen, "399001_0");
+    return stock;
+}
+
 int CreateDataFolders(const char* folder) {
     if (!folder || !*folder || !velmora::FolderExists(folder)) return 0;
     std::string root(folder);

@@ -62,6 +62,8 @@ CDomainContainer& GetGroupContainer();
 CStDatabase& GetDatabase();
 // The Shanghai composite index.
 CStock& GetIndexStock();
+// The Shenzhen index stock that the chart's index overlay draws (code set by the overlay).
+CStock& GetShenzhenIndexStock();
 
 // Creates the data folders under the program folder and opens the store; 0 with a text in the
 // buffer on failure.

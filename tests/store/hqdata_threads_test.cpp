@@ -188,10 +188,17 @@ TEST(SectorDownload, FillsTheGroupTreeFromTheService) {
     // Lists the downloader refuses or takes without fetching; hostile names never leave the tree.
     EXPECT_EQ(groups->SaveGroups("A-B\r\nC-D\r\nE-F"), 0);
     EXPECT_EQ(groups->SaveGroups("A-B\r\n..-x-http://h/g.dat\r\nC-..\\..\\evil-u\r\nD-E-http://h/..\r\nno field"), 0);
-    EXPECT_TRUE(velmora::FolderExists((CGroupDownloader::GetGroupRoot() + velmora::kPathSep + "A" + velmora::kPathSep + "B").c_str()));
-    EXPECT_FALSE(velmora::FolderExists((CGroupDownloader::GetGroupRoot() + velmora::kPathSep + "..").c_str()) &&
-                 velmora::FileExists((root.Folder() + "hqdata" + velmora::kPathSep + "x").c_str()));
-    EXPECT_FALSE(velmora::FolderExists((CGroupDownloader::GetGroupRoot() + velmora::kPathSep + "C").c_str()));
+    // The fixture's three categories, "A" and "D" (whose file name was refused); nothing outside.
+    categories.clear();
+    ListDirectory(CGroupDownloader::GetGroupRoot().c_str(), categories, kListFolders);
+    EXPECT_EQ(categories.size(), 5u);
+    std::vector<std::string> groupsOfA;
+    ListDirectory((CGroupDownloader::GetGroupRoot() + velmora::kPathSep + "A").c_str(), groupsOfA, kListBoth);
+    EXPECT_EQ(groupsOfA, std::vector<std::string>{"B"});
+    std::vector<std::string> top;
+    ListDirectory(root.Path("hqdata").c_str(), top, kListFolders);
+    EXPECT_EQ(top.size(), 3u);  // sh, sz, group
+    EXPECT_FALSE(velmora::FolderExists(root.Path("evil").c_str()));
 
     FreeGroupDownloader();
     FreeDownloadManager();
