@@ -40,6 +40,8 @@ std::vector<std::string> SplitFields(const std::string& text) {
 
 }  // namespace
 
+std::string DecodeReplyText(const char* text) { return text ? Utf8ToAnsi(text) : std::string(); }
+
 bool IsValidDataHost(const std::string& host) {
     if (host.empty() || host.size() > 127) return false;
     size_t colon = host.rfind(':');
@@ -60,7 +62,7 @@ bool IsValidDataHost(const std::string& host) {
 
 bool ParseLoginReply(const std::string& body, LoginReply* out) {
     if (body.empty()) return false;
-    std::string text = Utf8ToAnsi(body.c_str());
+    std::string text = DecodeReplyText(body.c_str());
     std::vector<std::string> fields = SplitFields(text);
     if (fields.size() < 5) return false;
     for (std::string& f : fields) f = Trim(f);

@@ -11,6 +11,9 @@ struct LoginReply {
     std::string dataHost;     // host[:port] of the data server
 };
 
+// A service reply (UTF-8) as GBK text; no text gives the empty text.
+std::string DecodeReplyText(const char* text);
+
 // The reply body as it arrived (UTF-8): fields separated by "|", at least five, field 1 "T" or
 // "F". Fields are taken without surrounding white space (a reply may end in a line break). A
 // reply whose time is not a positive number or whose host is empty or not a host name is

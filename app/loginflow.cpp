@@ -40,7 +40,7 @@ bool RunUpdate(ILoginView& view, const FetchFunction& fetch, const std::string& 
     }
     view.SetStatusText("开始下载更新....");
     view.Message("新版本下载完成，软件需要重新启动!", "提示", MB_OK);
-    bool started = LaunchProgram(updaterPath.c_str(), exePath.c_str());
+    bool started = LaunchApp(updaterPath.c_str(), exePath.c_str());
     view.FinishDialog(2);
     return started;
 }

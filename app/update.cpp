@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "base/seams.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #endif
@@ -46,3 +48,5 @@ bool WriteFileReplacing(const std::string& path, const void* data, size_t size) 
 std::string UpdateFailedMessage(const std::string& site) {
     return "新版本下载失败，请访问 " + site + " 手动下载新版本!";
 }
+
+bool LaunchApp(const char* file, const char* parameters) { return LaunchProgram(file, parameters); }

@@ -18,5 +18,9 @@ bool WriteFileReplacing(const std::string& path, const void* data, size_t size);
 // The file the client leaves for Update.
 inline std::string UpdateFileFor(const std::string& exePath) { return exePath + ".new"; }
 
+// Starts the updater with the client's path as its whole parameter text (through the
+// program-start seam); true when it started.
+bool LaunchApp(const char* file, const char* parameters);
+
 // The failure message: "新版本下载失败，请访问 <site> 手动下载新版本!".
 std::string UpdateFailedMessage(const std::string& site);

@@ -108,7 +108,8 @@ protected:
             DeleteFileA((m_dir + f).c_str());
         // The client's data folders.
         std::string rm = "cmd /c rmdir /s /q \"" + m_dir + "\"";
-        STARTUPINFOA si = {sizeof(si)};
+        STARTUPINFOA si = {};
+    si.cb = sizeof(si);
         PROCESS_INFORMATION pi = {};
         if (CreateProcessA(nullptr, &rm[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi)) {
             WaitForSingleObject(pi.hProcess, 30000);
@@ -118,7 +119,8 @@ protected:
     }
     // Starts the installed client and logs in through its dialog.
     DWORD StartAndLogIn() {
-        STARTUPINFOA si = {sizeof(si)};
+        STARTUPINFOA si = {};
+    si.cb = sizeof(si);
         PROCESS_INFORMATION pi = {};
         std::string cmd = "\"" + m_exe + "\"";
         if (!CreateProcessA(m_exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, m_dir.c_str(), &si, &pi)) return 0;
@@ -182,7 +184,8 @@ TEST_F(ClientProgram, WithoutNewerVersionTheMainWindowOpensAndClosesCleanly) {
 }
 
 TEST_F(ClientProgram, SecondClientLeavesAtOnceAndDataFolderExists) {
-    STARTUPINFOA si = {sizeof(si)};
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
     PROCESS_INFORMATION first = {}, second = {};
     std::string cmd = "\"" + m_exe + "\"";
     ASSERT_TRUE(CreateProcessA(m_exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, m_dir.c_str(), &si, &first));

@@ -144,7 +144,8 @@ TEST(UpdaterLongPath, ReplacesAClientDeeperThanMaxPath) {
 
     std::string app = WinePath(UPDATE_EXE);
     std::string cmd = "\"" + app + "\" " + exe;
-    STARTUPINFOA si = {sizeof(si)};
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
     ASSERT_TRUE(CreateProcessA(app.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi));
     EXPECT_EQ(WaitForSingleObject(pi.hProcess, 60000), WAIT_OBJECT_0);
