@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "app/urltable.h"
+#include "base/savefile.h"
 #include "base/seams.h"
 #include "net/download.h"
 #include "net/services.h"
@@ -16,6 +17,30 @@ namespace {
 const char kIndexCode[] = "1A0001_1";
 const char kIndexPlainCode[] = "1A0001";
 
+// What a start-up file must look like before it replaces the stored one.
+struct FileShape {
+    long record;  // the size is a positive multiple of it
+    long exact;   // or exactly this size (0: any multiple)
+    bool stored;
+};
+
+// Called with the unpacked body: a body of the wrong shape (an error page, a body that was not
+// compressed after all) never replaces a good file.
+void StoreChecked(const char*, const char* path, void* context, const void* data, int size) {
+    FileShape* shape = static_cast<FileShape*>(context);
+    bool fits = size > 0 && (shape->exact ? size == shape->exact : size % shape->record == 0);
+    shape->stored = fits && SaveFileReplacing(path, data, static_cast<size_t>(size));
+}
+
+// One synchronous download, unpacked and stored only when whole and of the right shape.
+bool DownloadChecked(DownloadManager* manager, const std::string& url, const char* key, const std::string& local,
+                     long record, long exact) {
+    FileShape shape = {record, exact, false};
+    return manager &&
+           manager->DownloadNow(url.c_str(), key, local.c_str(), &StoreChecked, &shape, false, false, true) &&
+           shape.stored;
+}
+
 bool FileExists(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0;
@@ -25,8 +50,8 @@ bool FileExists(const std::string& path) {
 void FetchWhenNeeded(DownloadManager* manager, const IndexFile& file) {
     CodeStateMap* states = GetCodeStateMap();
     if (FileExists(file.local) && states && !states->NeedsUpdate(kIndexCode, file.kind)) return;
-    if (manager && manager->DownloadNow(file.url.c_str(), kIndexCode, file.local.c_str(), nullptr, nullptr, false,
-                                        true, true)) {
+    bool day = file.kind == codeStateDay;
+    if (DownloadChecked(manager, file.url, kIndexCode, file.local, day ? 32 : 8314, day ? 0 : 8314)) {
         if (states) states->SetCodeState(kIndexCode, file.kind, GetServerDataTime());
     }
 }
@@ -62,7 +87,7 @@ bool LoadStartupData(ILoginView& view) {
     bool listed = false;
     for (int attempt = 0; attempt < 3 && manager && !listed; ++attempt) {
         if (view.IsStopRequested()) return false;
-        listed = manager->DownloadNow(url.c_str(), "", local.c_str(), nullptr, nullptr, false, true, true);
+        listed = DownloadChecked(manager, url, "", local, 68, 0);
     }
     if (view.IsStopRequested()) return false;
     if (!listed) {

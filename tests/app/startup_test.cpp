@@ -174,4 +174,28 @@ TEST_F(Startup, FailedCodeListEndsWithItsMessage) {
     EXPECT_EQ(FileSize(Path("hqdata\\codelist.dat")), -1);
 }
 
+TEST_F(Startup, GarbageNeverReplacesAStoredFile) {
+    ASSERT_TRUE(LogIn("good pw"));
+    RecordingView first;
+    ASSERT_TRUE(LoadStartupData(first));
+    long list = FileSize(Path("hqdata\\codelist.dat"));
+    long day = FileSize(Path("hqdata\\sh\\day\\SH1A0001_1.day"));
+    // Plain 200 bodies of 777 random bytes: neither a day file nor a code list.
+    Control(s_fixture->Port(), "fault?prefix=/hqdatagzip/sday/&mode=garbage");
+    SaveAndFreeCodeStateMap();
+    std::remove(Path("hqdata\\codestate.dat").c_str());  // the day file counts as stale again
+    RecordingView view;
+    EXPECT_TRUE(LoadStartupData(view));  // a day file that did not come is no reason to stop
+    EXPECT_EQ(FileSize(Path("hqdata\\sh\\day\\SH1A0001_1.day")), day);
+    int32_t when = 0;
+    EXPECT_FALSE(GetCodeStateMap()->GetCodeState("1A0001_1", codeStateDay, &when));
+
+    Control(s_fixture->Port(), "fault?prefix=/hqdatagzip/codelist/&mode=garbage");
+    RecordingView again;
+    EXPECT_FALSE(LoadStartupData(again));
+    EXPECT_EQ(again.finished, 2);
+    EXPECT_EQ(again.messages, std::vector<std::string>{"下载股票代码列表失败,程序有可能不能正常使用"});
+    EXPECT_EQ(FileSize(Path("hqdata\\codelist.dat")), list);
+}
+
 }  // namespace
