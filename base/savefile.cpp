@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdio>
 
+#include "base/fsutil.h"
 #include "base/platform.h"
 #include "base/text.h"
 
@@ -44,9 +45,6 @@ bool SaveFileReplacing(const std::string& path, const void* data, size_t size) {
     }
     if (ok) ok = FlushFileBuffers(h) != 0;
     if (!CloseHandle(h)) ok = false;
-    if (ok) ok = MoveFileExA(temp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
-    if (!ok) DeleteFileA(temp.c_str());
-    return ok;
 #else
     FILE* f = std::fopen(temp.c_str(), "wb");
     if (!f) return false;
@@ -54,8 +52,8 @@ bool SaveFileReplacing(const std::string& path, const void* data, size_t size) {
     if (std::fflush(f) != 0) ok = false;
     if (ok && fsync(fileno(f)) != 0) ok = false;
     if (std::fclose(f) != 0) ok = false;
-    if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) std::remove(temp.c_str());
-    return ok;
 #endif
+    if (ok) ok = velmora::ReplaceFileWith(temp.c_str(), path.c_str());
+    if (!ok) velmora::RemoveFile(temp.c_str());
+    return ok;
 }

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/savefile.h"
 #include "base/fsutil.h"
 #include "base/text.h"
 #include "store/storeenv.h"
@@ -40,12 +41,7 @@ int CodeStateMap::SaveToFile(const char* path) {
         for (const auto& e : m_map) text += StringPrintf("%s;%d\n", e.first.c_str(), int(e.second));
     }
     if (!path || !*path) return 1;
-    std::string temp = std::string(path) + ".tmp";
-    FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f) return 1;
-    bool ok = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-    ok = std::fclose(f) == 0 && ok;
-    if (!ok || !velmora::ReplaceFileWith(temp.c_str(), path)) velmora::RemoveFile(temp.c_str());
+    SaveFileReplacing(path, text.data(), text.size());
     return 1;
 }
 

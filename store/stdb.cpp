@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/fsutil.h"
+#include "base/savefile.h"
 #include "base/text.h"
 #include "base/timestamp.h"
 #include "store/container.h"
@@ -47,8 +48,6 @@ void CopyCode(char* out, size_t size, const char* code) {
     if (n > size - 1) n = size - 1;
     std::memcpy(out, code, n);
 }
-
-std::atomic<unsigned> g_tempCounter{0};
 
 // YYYYMMDD of times in UTC+8, remembering the month of the last answer: the bars of a K file
 // run in date order, so most lookups stay within one month.
@@ -537,17 +536,7 @@ int CSelfDB::WriteChecked(std::mutex& lock, const char* path, const void* data, 
     if (size >= 2 && bytes[0] == 0x1F && bytes[1] == 0x8B) return 0;
     if (!IsInsideRoot(path)) return 0;
     std::lock_guard<std::mutex> guard(lock);
-    std::string temp = StringPrintf("%s.%u.tmp", path, g_tempCounter.fetch_add(1));
-    FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f) return 0;
-    bool ok = std::fwrite(data, 1, size_t(size), f) == size_t(size);
-    ok = (std::fflush(f) == 0) && ok;
-    ok = (std::fclose(f) == 0) && ok;
-    if (!ok || velmora::GetFileSize(temp.c_str()) != size || !velmora::ReplaceFileWith(temp.c_str(), path)) {
-        velmora::RemoveFile(temp.c_str());
-        return 0;
-    }
-    return size;
+    return SaveFileReplacing(path, data, size_t(size)) ? size : 0;
 }
 
 int CSelfDB::StoreMinute(const char* path, const void* data, int size) {

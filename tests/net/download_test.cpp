@@ -18,6 +18,7 @@
 #include "base/text.h"
 #include "net/download.h"
 #include "net/httpclient.h"
+#include "fixture_suite.h"
 #include "test_servers.h"
 
 #ifdef _WIN32
@@ -145,18 +146,9 @@ private:
     std::string m_dir;
 };
 
-class DownloadTest : public ::testing::Test {
+class DownloadTest : public velmora_test::FixtureSuite<7> {
 protected:
-    static void SetUpTestSuite() {
-        s_fixture = new FixtureProcess;
-        s_started = s_fixture->Start({"--seed", "7", "--now", "2026-12-10 14:00"}, &s_why);
-    }
-    static void TearDownTestSuite() {
-        delete s_fixture;
-        s_fixture = nullptr;
-    }
-    void SetUp() override { ASSERT_TRUE(s_started) << s_why; }
-    static std::string Url(const std::string& path) { return s_fixture->Url(path); }
+    void SetUp() override { NeedFixture(); }
     // The body as the fixture sends it, fetched without the manager.
     static std::string Raw(const std::string& path) {
         HttpClient client;
@@ -165,14 +157,7 @@ protected:
         return std::string(reinterpret_cast<const char*>(s.GetData()), static_cast<size_t>(s.GetSize()));
     }
 
-    static FixtureProcess* s_fixture;
-    static bool s_started;
-    static std::string s_why;
 };
-FixtureProcess* DownloadTest::s_fixture = nullptr;
-bool DownloadTest::s_started = false;
-std::string DownloadTest::s_why;
-
 ScriptServer::Script Reply(const std::string& body) {
     return {{"HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body, 0}};
 }

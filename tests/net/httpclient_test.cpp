@@ -13,6 +13,7 @@
 #include "net/download.h"
 #include "net/httpclient.h"
 #include "net/services.h"
+#include "fixture_suite.h"
 #include "test_servers.h"
 
 using velmora_test::FixtureProcess;
@@ -41,35 +42,14 @@ size_t Count(const std::string& text, const std::string& what) {
     return n;
 }
 
-class ClientTest : public ::testing::Test {
+class ClientTest : public velmora_test::FixtureSuite<3> {
 protected:
-    static void SetUpTestSuite() {
-        s_fixture = new FixtureProcess;
-        s_started = s_fixture->Start({"--seed", "3", "--now", "2026-12-10 14:00"}, &s_why);
-    }
-    static void TearDownTestSuite() {
-        delete s_fixture;
-        s_fixture = nullptr;
-    }
     void SetUp() override {
-        ASSERT_TRUE(s_started) << s_why;
+        NeedFixture();
         Control("clear");
     }
-    static std::string Control(const std::string& what) {
-        std::string reply = RawExchange(s_fixture->Port(), "GET /__fixture/" + what + " HTTP/1.1\r\nConnection: close\r\n\r\n");
-        size_t at = reply.find("\r\n\r\n");
-        return at == std::string::npos ? std::string() : reply.substr(at + 4);
-    }
-    static std::string Url(const std::string& path) { return s_fixture->Url(path); }
 
-    static FixtureProcess* s_fixture;
-    static bool s_started;
-    static std::string s_why;
 };
-FixtureProcess* ClientTest::s_fixture = nullptr;
-bool ClientTest::s_started = false;
-std::string ClientTest::s_why;
-
 }  // namespace
 
 TEST(HttpClientProxy, MakeProxyStringTable) {
