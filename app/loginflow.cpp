@@ -5,6 +5,7 @@
 
 #include "app/update.h"
 #include "app/urltable.h"
+#include "base/savefile.h"
 #include "base/seams.h"
 
 bool RequestLogin(const FetchFunction& fetch, const std::string& url, LoginReply* reply, int* attempts) {
@@ -34,7 +35,7 @@ bool RunUpdate(ILoginView& view, const FetchFunction& fetch, const std::string& 
     // Only a whole executable becomes the update file: a short or foreign body would make
     // Update restart the old client, which would find the same newer version again.
     if (!fetched || !IsClientImage(body.data(), body.size()) ||
-        !WriteFileReplacing(UpdateFileFor(exePath), body.data(), body.size())) {
+        !SaveFileReplacing(UpdateFileFor(exePath), body.data(), body.size())) {
         view.Message(UpdateFailedMessage(GetSiteRoot()).c_str(), "提示", MB_OK);
         return false;
     }

@@ -11,10 +11,6 @@ constexpr size_t kMinUpdateBody = 10240;
 // A body that can replace the client: more than 10240 bytes and starting with "MZ".
 bool IsClientImage(const void* data, size_t size);
 
-// Writes the bytes to "<path>.tmp", checking every write, and renames that over path; the
-// temporary file is removed on failure. True when path now holds exactly the bytes.
-bool WriteFileReplacing(const std::string& path, const void* data, size_t size);
-
 // The file the client leaves for Update.
 inline std::string UpdateFileFor(const std::string& exePath) { return exePath + ".new"; }
 

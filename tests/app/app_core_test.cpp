@@ -341,26 +341,12 @@ TEST(Update, OnlyAWholeExecutableIsHandedToTheUpdater) {
     }
 }
 
-TEST(Update, ReplacingWriteKeepsTheOldFileOnFailure) {
-    std::string path = TempPath("target.bin");
-    ASSERT_TRUE(WriteFileReplacing(path, "old", 3));
-    ASSERT_TRUE(WriteFileReplacing(path, "newer", 5));
-    EXPECT_EQ(ReadFile(path), "newer");
-    // A folder in the way of the temporary file: the write fails and the target stays.
-#ifdef _WIN32
-    CreateDirectoryA((path + ".tmp").c_str(), nullptr);
-#else
-    std::system(("mkdir -p '" + path + ".tmp'").c_str());
-#endif
-    EXPECT_FALSE(WriteFileReplacing(path, "broken", 6));
-    EXPECT_EQ(ReadFile(path), "newer");
-#ifdef _WIN32
-    RemoveDirectoryA((path + ".tmp").c_str());
-#else
-    std::system(("rmdir '" + path + ".tmp'").c_str());
-#endif
-    std::remove(path.c_str());
+TEST(Update, ClientImageRule) {
+    EXPECT_TRUE(IsClientImage(Image(10241).data(), 10241));
+    EXPECT_FALSE(IsClientImage(Image(10240).data(), 10240));
+    EXPECT_FALSE(IsClientImage("MZ", 2));
     EXPECT_FALSE(IsClientImage(nullptr, 0));
+    EXPECT_EQ(UpdateFileFor("C:\\a b\\V.exe"), "C:\\a b\\V.exe.new");
 }
 
 }  // namespace
