@@ -106,7 +106,7 @@ bool IsSection(const std::string& line, std::string* name) {
     return true;
 }
 
-// Index of the key's line within the section starting after line `from`, or -1.
+// "key=value" into its trimmed parts; false for a line without "=".
 bool SplitPair(const std::string& line, std::string* key, std::string* value) {
     size_t eq = line.find('=');
     if (eq == std::string::npos) return false;
