@@ -133,7 +133,7 @@ TEST(Indicators, BBIAndBOLLAndPV) {
         *o = v < k[i].low ? (double(k[i].open) + k[i].high + k[i].low + k[i].close) / 4 : v;
         return true;
     });
-    // Spec'd corner values.
+    // Corner values: a flat series.
     CKData flat;
     MakeCloses(flat, std::vector<double>(30, 7.5));
     CBOLL boll;
