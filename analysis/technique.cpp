@@ -421,17 +421,20 @@ int CTechnique::GetTrendSignal(int index, int buyLevel, int sellLevel, int* reas
     return 0;
 }
 
+// The shorter (s) and the longer (l) of two day counts' averages at the bar before (0) and at the bar (1).
+bool CTechnique::GetAveragePair(int index, int daysA, int daysB, double* s0, double* s1, double* l0, double* l1) {
+    const int ds = daysA <= daysB ? daysA : daysB, dl = daysA <= daysB ? daysB : daysA;
+    return Calculate(s1, index, ds, false) && Calculate(s0, index - 1, ds, false) &&
+           Calculate(l1, index, dl, false) && Calculate(l0, index - 1, dl, false);
+}
+
 int CTechnique::GetMACrossSignal(int index, const CSPDWordArray& days, int buyLevel, int sellLevel, int* reason) {
     if (reason) *reason = reasonNone;
     const int n = days.GetSize();
     if (index < 1 || n < 2) return 0;
     for (int k = 1; k < n; ++k) {
-        int d0 = int(days[k - 1]), d1 = int(days[k]);
-        int ds = d0 <= d1 ? d0 : d1, dl = d0 <= d1 ? d1 : d0;
         double s0, s1, l0, l1;
-        if (!Calculate(&s1, index, ds, false) || !Calculate(&s0, index - 1, ds, false) ||
-            !Calculate(&l1, index, dl, false) || !Calculate(&l0, index - 1, dl, false))
-            return 0;
+        if (!GetAveragePair(index, int(days[k - 1]), int(days[k]), &s0, &s1, &l0, &l1)) return 0;
         int dir = 0;
         if (s0 <= l0 && l1 < s1 && s0 <= s1 && l0 <= l1)
             dir = 1;
@@ -458,12 +461,8 @@ int CTechnique::GetMAArrangeSignal(int index, const CSPDWordArray& days, int buy
     if (index < 1 || n < 2) return 0;
     int kind = 0;
     for (int k = 1; k < n; ++k) {
-        int d0 = int(days[k - 1]), d1 = int(days[k]);
-        int ds = d0 <= d1 ? d0 : d1, dl = d0 <= d1 ? d1 : d0;
         double s0, s1, l0, l1;
-        if (!Calculate(&s1, index, ds, false) || !Calculate(&s0, index - 1, ds, false) ||
-            !Calculate(&l1, index, dl, false) || !Calculate(&l0, index - 1, dl, false))
-            return 0;
+        if (!GetAveragePair(index, int(days[k - 1]), int(days[k]), &s0, &s1, &l0, &l1)) return 0;
         int pair = 0;
         if (s1 >= s0 && l1 >= l0 && s1 > l1 && s0 - l0 <= s1 - l1)
             pair = 1;

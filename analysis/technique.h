@@ -106,6 +106,7 @@ public:
     static void WidenRange(double* min, double* max);
 
 protected:
+    bool GetAveragePair(int index, int daysA, int daysB, double* s0, double* s1, double* l0, double* l1);
     bool CheckIndex(int index) const { return m_pKData && index >= 0 && index < m_pKData->GetSize(); }
     // Validity check with the defaults as fallback.
     void EnsureParameters() {

@@ -181,29 +181,24 @@ int CStockContainer::GetNextStock(CStockInfo* out) {
     return 1;
 }
 
-int CStockContainer::GetPrevStocks(std::vector<CStockInfo>& out, int n) {
+int CStockContainer::CollectStocks(std::vector<CStockInfo>& out, int n, bool forward) {
     SingleLock lock(&m_lock);
     const int size = GetSize();
     if (size <= 0 || n <= 0) return 0;
     int index = m_nCurrent;
     for (int k = 0; k < n; ++k) {
-        index = index <= 0 ? size - 1 : index - 1;
+        if (forward)
+            index = index >= size - 1 ? 0 : index + 1;
+        else
+            index = index <= 0 ? size - 1 : index - 1;
         out.push_back(ElementAt(index));
     }
     return 1;
 }
 
-int CStockContainer::GetNextStocks(std::vector<CStockInfo>& out, int n) {
-    SingleLock lock(&m_lock);
-    const int size = GetSize();
-    if (size <= 0 || n <= 0) return 0;
-    int index = m_nCurrent;
-    for (int k = 0; k < n; ++k) {
-        index = index >= size - 1 ? 0 : index + 1;
-        out.push_back(ElementAt(index));
-    }
-    return 1;
-}
+int CStockContainer::GetPrevStocks(std::vector<CStockInfo>& out, int n) { return CollectStocks(out, n, false); }
+
+int CStockContainer::GetNextStocks(std::vector<CStockInfo>& out, int n) { return CollectStocks(out, n, true); }
 
 void CStockContainer::SetDisplayOrder(const std::vector<int>& order) {
     SingleLock lock(&m_lock);

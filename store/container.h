@@ -53,6 +53,8 @@ public:
     CStockInfo& GetWeightedAverage() { return m_wavr; }
 
 private:
+    // n stocks from the cursor, wrapping around, without moving it.
+    int CollectStocks(std::vector<CStockInfo>& out, int n, bool forward);
     struct CacheEntry {
         int columnId;
         double value;

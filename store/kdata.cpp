@@ -16,6 +16,16 @@ KDATA* AllocBars(int count) {
     return static_cast<KDATA*>(p);
 }
 
+// A copy of a bar block with the same capacity (zeros past the bars); nothing for an empty one.
+void CopyBarBlock(const KDATA* from, int size, int capacity, KDATA*& to, int& toSize, int& toCapacity) {
+    if (capacity <= 0) return;
+    to = AllocBars(capacity);
+    std::memset(to, 0, sizeof(KDATA) * size_t(capacity));
+    std::memcpy(to, from, sizeof(KDATA) * size_t(size));
+    toSize = size;
+    toCapacity = capacity;
+}
+
 // Days since 1970 of a valid YYYYMMDD (the checks of a day date); false otherwise.
 inline bool DayNumber(DWORD date, int64_t* days) {
     int year = int(date / 10000), month = int(date / 100 % 100), day = int(date % 100);
@@ -99,20 +109,8 @@ void CKData::Copy(const CKData& src) {
     m_nBaseDate = src.m_nBaseDate;
     m_nThresholdPercent = src.m_nThresholdPercent;
     m_drdata = src.m_drdata;
-    if (src.m_nMaxSizePlain > 0) {
-        m_pDataPlain = AllocBars(src.m_nMaxSizePlain);
-        std::memset(m_pDataPlain, 0, sizeof(KDATA) * size_t(src.m_nMaxSizePlain));
-        std::memcpy(m_pDataPlain, src.m_pDataPlain, sizeof(KDATA) * size_t(src.m_nSizePlain));
-        m_nSizePlain = src.m_nSizePlain;
-        m_nMaxSizePlain = src.m_nMaxSizePlain;
-    }
-    if (src.m_nMaxSize > 0) {
-        m_pData = AllocBars(src.m_nMaxSize);
-        std::memset(m_pData, 0, sizeof(KDATA) * size_t(src.m_nMaxSize));
-        std::memcpy(m_pData, src.m_pData, sizeof(KDATA) * size_t(src.m_nSize));
-        m_nSize = src.m_nSize;
-        m_nMaxSize = src.m_nMaxSize;
-    }
+    CopyBarBlock(src.m_pDataPlain, src.m_nSizePlain, src.m_nMaxSizePlain, m_pDataPlain, m_nSizePlain, m_nMaxSizePlain);
+    CopyBarBlock(src.m_pData, src.m_nSize, src.m_nMaxSize, m_pData, m_nSize, m_nMaxSize);
     m_nGrowBy = src.m_nGrowBy;
 }
 
