@@ -7,26 +7,12 @@
 #include "analysis/techset.h"
 #include "base/spfile.h"
 #include "series.h"
+#include "test_files.h"
 
 namespace {
 
-std::string ReadFile(const std::string& path) {
-    std::string out;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return out;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-    std::fclose(f);
-    return out;
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr);
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-}
+using velmora_test::ReadTestFile;
+using velmora_test::WriteTestFile;
 
 class TechSetTest : public testing::Test {
 protected:
@@ -41,10 +27,10 @@ protected:
             EXPECT_TRUE(set.Serialize(ar));
             ar.Close();
         }
-        return ReadFile(path);
+        return ReadTestFile(path);
     }
     bool Load(CTechSet& set, const std::string& bytes) {
-        WriteFile(path, bytes);
+        WriteTestFile(path, bytes);
         CSPFile f;
         EXPECT_EQ(f.Open(path.c_str(), CSPFile::modeRead), 1);
         CSPArchive ar(&f, CSPArchive::load);
@@ -60,7 +46,7 @@ protected:
 TEST_F(TechSetTest, FreshBlockMatchesGoldenBytes) {
     CTechSet set;
     std::string bytes = Store(set);
-    std::string golden = ReadFile(std::string(VELMORA_TEST_SOURCE_DIR) + "/tests/analysis/data/techset_block.bin");
+    std::string golden = ReadTestFile(std::string(VELMORA_TEST_SOURCE_DIR) + "/tests/analysis/data/techset_block.bin");
     ASSERT_EQ(golden.size(), 1686u);
     EXPECT_TRUE(bytes == golden);
     // MA first: type 1, the count 3 with 5, 10, 20, then its four levels.

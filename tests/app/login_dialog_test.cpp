@@ -27,7 +27,8 @@
 namespace {
 
 using velmora_test::FixtureProcess;
-using velmora_test::RawExchange;
+using velmora_test::CountLoggedRequests;
+using velmora_test::FixtureControl;
 
 // Message boxes shown through the seam, answered with OK.
 class MessageRecorder {
@@ -91,18 +92,6 @@ void Fill(HWND dlg, const char* name, const char* password, bool savePassword) {
 
 void Press(HWND dlg, int id) { PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dlg, id)); }
 
-int Requests(int port, const std::string& prefix) {
-    std::string log = RawExchange(port, "GET /__fixture/log HTTP/1.1\r\nConnection: close\r\n\r\n");
-    std::string text = "\"path\": \"" + prefix;
-    int n = 0;
-    for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++n;
-    return n;
-}
-
-void Control(int port, const std::string& what) {
-    RawExchange(port, "GET /__fixture/" + what + " HTTP/1.1\r\nConnection: close\r\n\r\n");
-}
-
 class LoginDialog : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -129,7 +118,7 @@ protected:
         SetProgramFolder(m_folder.c_str());
         SaveAndFreeCodeStateMap();
         SetUrl(kUrlSiteRoot, s_fixture->Url("/"));
-        Control(s_fixture->Port(), "clear");
+        FixtureControl(s_fixture->Port(), "clear");
         m_ini.SetPathName(m_folder + "run.ini");
     }
     void TearDown() override {
@@ -234,7 +223,7 @@ TEST_F(LoginDialog, LinksOpenTheRegistrationAndPasswordPages) {
 
 TEST_F(LoginDialog, UnreachableServiceGivesUpAfterThreeAttempts) {
     MessageRecorder boxes;
-    Control(s_fixture->Port(), "fault?prefix=/login/&mode=reset");
+    FixtureControl(s_fixture->Port(), "fault?prefix=/login/&mode=reset");
     int result = RunDialog([&](HWND h) {
         Fill(h, "股民甲", "秘密pw", true);
         Press(h, IDOK);
@@ -242,24 +231,24 @@ TEST_F(LoginDialog, UnreachableServiceGivesUpAfterThreeAttempts) {
         Press(h, IDCANCEL);
     });
     EXPECT_EQ(result, IDCANCEL);
-    EXPECT_EQ(Requests(s_fixture->Port(), "/login/login.5.php"), 3);
+    EXPECT_EQ(CountLoggedRequests(s_fixture->Port(), "/login/login.5.php"), 3);
 }
 
 TEST_F(LoginDialog, FailedCodeListEndsTheDialogWithItsMessage) {
     MessageRecorder boxes;
-    Control(s_fixture->Port(), "fault?prefix=/hqdatagzip/codelist/&mode=404");
+    FixtureControl(s_fixture->Port(), "fault?prefix=/hqdatagzip/codelist/&mode=404");
     int result = RunDialog([&](HWND h) {
         Fill(h, "股民甲", "秘密pw", true);
         Press(h, IDOK);
     });
     EXPECT_EQ(result, 2);
     EXPECT_EQ(boxes.Texts(), std::vector<std::string>{"下载股票代码列表失败,程序有可能不能正常使用"});
-    EXPECT_EQ(Requests(s_fixture->Port(), "/hqdatagzip/codelist/codelist.ldt"), 3);
+    EXPECT_EQ(CountLoggedRequests(s_fixture->Port(), "/hqdatagzip/codelist/codelist.ldt"), 3);
 }
 
 TEST_F(LoginDialog, CancelDuringLoadingWaitsForTheThread) {
     MessageRecorder boxes;
-    Control(s_fixture->Port(), "fault?prefix=/hqdatagzip/codelist/&delay=1500");
+    FixtureControl(s_fixture->Port(), "fault?prefix=/hqdatagzip/codelist/&delay=1500");
     bool sawLoading = false;
     DWORD start = GetTickCount();
     int result = RunDialog([&](HWND h) {

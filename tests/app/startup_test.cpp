@@ -23,7 +23,8 @@
 namespace {
 
 using velmora_test::FixtureProcess;
-using velmora_test::RawExchange;
+using velmora_test::CountLoggedRequests;
+using velmora_test::FixtureControl;
 
 class RecordingView : public ILoginView {
 public:
@@ -59,19 +60,6 @@ std::string FreshFolder() {
     return dir;
 }
 
-// Requests of the fixture's log whose path starts with the text.
-int Requests(int port, const std::string& prefix) {
-    std::string log = RawExchange(port, "GET /__fixture/log HTTP/1.1\r\nConnection: close\r\n\r\n");
-    std::string text = "\"path\": \"" + prefix;
-    int n = 0;
-    for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++n;
-    return n;
-}
-
-void Control(int port, const std::string& what) {
-    RawExchange(port, "GET /__fixture/" + what + " HTTP/1.1\r\nConnection: close\r\n\r\n");
-}
-
 class Startup : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -90,7 +78,7 @@ protected:
         SetProgramFolder(m_folder.c_str());
         SaveAndFreeCodeStateMap();
         SetUrl(kUrlSiteRoot, s_fixture->Url("/"));
-        Control(s_fixture->Port(), "clear");
+        FixtureControl(s_fixture->Port(), "clear");
     }
     void TearDown() override {
         SaveAndFreeCodeStateMap();
@@ -121,13 +109,13 @@ TEST_F(Startup, LoginSetsTheDataServerAndAWrongPasswordIsRefused) {
     ASSERT_TRUE(LogIn("good pw"));
     EXPECT_EQ(GetDataServerHost(), "127.0.0.1:" + std::to_string(s_fixture->Port()));
     EXPECT_GT(GetServerDataTime(), 1700000000);
-    EXPECT_EQ(Requests(s_fixture->Port(), "/login/login.5.php?id=5&u="), 2);
+    EXPECT_EQ(CountLoggedRequests(s_fixture->Port(), "/login/login.5.php?id=5&u="), 2);
 
     // An unreachable service: three attempts, then a refusal.
-    Control(s_fixture->Port(), "clear");
-    Control(s_fixture->Port(), "fault?prefix=/login/&mode=500");
+    FixtureControl(s_fixture->Port(), "clear");
+    FixtureControl(s_fixture->Port(), "fault?prefix=/login/&mode=500");
     EXPECT_FALSE(LogIn("good pw"));
-    EXPECT_EQ(Requests(s_fixture->Port(), "/login/login.5.php"), 3);
+    EXPECT_EQ(CountLoggedRequests(s_fixture->Port(), "/login/login.5.php"), 3);
 }
 
 TEST_F(Startup, FirstStartFillsTheStoreAndASecondStartFetchesNothingStale) {
@@ -148,29 +136,29 @@ TEST_F(Startup, FirstStartFillsTheStoreAndASecondStartFetchesNothingStale) {
     EXPECT_EQ(day % 32, 0);
     EXPECT_EQ(FileSize(Path("hqdata\\sh\\min\\1A0001_1.min")), 8314);
     EXPECT_GT(GetStockContainer().GetSize(), 300);
-    EXPECT_EQ(Requests(s_fixture->Port(), "/hqdatagzip/sday/SH1A0001.ldy"), 1);
-    EXPECT_EQ(Requests(s_fixture->Port(), "/hqdatagzip/min/sh/1A0001.min"), 1);
+    EXPECT_EQ(CountLoggedRequests(s_fixture->Port(), "/hqdatagzip/sday/SH1A0001.ldy"), 1);
+    EXPECT_EQ(CountLoggedRequests(s_fixture->Port(), "/hqdatagzip/min/sh/1A0001.min"), 1);
 
     // Present and recorded after the server data time: neither index file is asked for again.
-    Control(s_fixture->Port(), "clear");
+    FixtureControl(s_fixture->Port(), "clear");
     RecordingView again;
     EXPECT_TRUE(LoadStartupData(again));
     EXPECT_EQ(again.finished, 1);
-    EXPECT_EQ(Requests(s_fixture->Port(), "/hqdatagzip/codelist/codelist.ldt"), 1);
-    EXPECT_EQ(Requests(s_fixture->Port(), "/hqdatagzip/sday/"), 0);
-    EXPECT_EQ(Requests(s_fixture->Port(), "/hqdatagzip/min/"), 0);
+    EXPECT_EQ(CountLoggedRequests(s_fixture->Port(), "/hqdatagzip/codelist/codelist.ldt"), 1);
+    EXPECT_EQ(CountLoggedRequests(s_fixture->Port(), "/hqdatagzip/sday/"), 0);
+    EXPECT_EQ(CountLoggedRequests(s_fixture->Port(), "/hqdatagzip/min/"), 0);
 }
 
 TEST_F(Startup, FailedCodeListEndsWithItsMessage) {
     ASSERT_TRUE(LogIn("good pw"));
-    Control(s_fixture->Port(), "fault?prefix=/hqdatagzip/codelist/&mode=404");
+    FixtureControl(s_fixture->Port(), "fault?prefix=/hqdatagzip/codelist/&mode=404");
     RecordingView view;
     EXPECT_FALSE(LoadStartupData(view));
     EXPECT_EQ(view.finished, 2);
     ASSERT_EQ(view.messages.size(), 1u);
     EXPECT_EQ(view.messages[0], "下载股票代码列表失败,程序有可能不能正常使用");
     EXPECT_EQ(view.titles[0], "ERROR");
-    EXPECT_EQ(Requests(s_fixture->Port(), "/hqdatagzip/codelist/codelist.ldt"), 3);
+    EXPECT_EQ(CountLoggedRequests(s_fixture->Port(), "/hqdatagzip/codelist/codelist.ldt"), 3);
     EXPECT_EQ(FileSize(Path("hqdata\\codelist.dat")), -1);
 }
 
@@ -181,7 +169,7 @@ TEST_F(Startup, GarbageNeverReplacesAStoredFile) {
     long list = FileSize(Path("hqdata\\codelist.dat"));
     long day = FileSize(Path("hqdata\\sh\\day\\SH1A0001_1.day"));
     // Plain 200 bodies of 777 random bytes: neither a day file nor a code list.
-    Control(s_fixture->Port(), "fault?prefix=/hqdatagzip/sday/&mode=garbage");
+    FixtureControl(s_fixture->Port(), "fault?prefix=/hqdatagzip/sday/&mode=garbage");
     SaveAndFreeCodeStateMap();
     std::remove(Path("hqdata\\codestate.dat").c_str());  // the day file counts as stale again
     RecordingView view;
@@ -190,7 +178,7 @@ TEST_F(Startup, GarbageNeverReplacesAStoredFile) {
     int32_t when = 0;
     EXPECT_FALSE(GetCodeStateMap()->GetCodeState("1A0001_1", codeStateDay, &when));
 
-    Control(s_fixture->Port(), "fault?prefix=/hqdatagzip/codelist/&mode=garbage");
+    FixtureControl(s_fixture->Port(), "fault?prefix=/hqdatagzip/codelist/&mode=garbage");
     RecordingView again;
     EXPECT_FALSE(LoadStartupData(again));
     EXPECT_EQ(again.finished, 2);

@@ -19,6 +19,7 @@
 #include "net/download.h"
 #include "net/httpclient.h"
 #include "fixture_suite.h"
+#include "test_files.h"
 #include "test_servers.h"
 
 #ifdef _WIN32
@@ -49,23 +50,8 @@ std::string StaticBody(size_t n) {
     return out;
 }
 
-std::string ReadFile(const std::string& path) {
-    std::string out;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return out;
-    char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-    std::fclose(f);
-    return out;
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr) << path;
-    std::fwrite(bytes.data(), 1, bytes.size(), f);
-    std::fclose(f);
-}
+using velmora_test::ReadTestFile;
+using velmora_test::WriteTestFile;
 
 std::string Inflate(const std::string& body) {
     unsigned char* out = nullptr;
@@ -89,7 +75,7 @@ struct Recorder {
 
     static void Callback(const char* key, const char* path, void* context, const void* data, int size) {
         Recorder* r = static_cast<Recorder*>(context);
-        std::string file = ReadFile(path);
+        std::string file = ReadTestFile(path);
         std::lock_guard<std::mutex> hold(r->lock);
         r->calls.push_back({key, path, std::string(static_cast<const char*>(data), static_cast<size_t>(size))});
         r->fileAtCallback = file;
@@ -294,10 +280,10 @@ TEST_F(DownloadTest, DownloadNowSavesThenCallsBack) {
     Recorder rec;
 
     std::string target = dir.Path("600000.min");
-    WriteFile(target, "old");
+    WriteTestFile(target, "old");
     ASSERT_TRUE(manager.DownloadNow(Url("/hqdatagzip/min/sh/600000.min").c_str(), "600000", target.c_str(),
                                     Recorder::Callback, &rec, false, true, true));
-    EXPECT_TRUE(ReadFile(target) == minute);
+    EXPECT_TRUE(ReadTestFile(target) == minute);
     ASSERT_EQ(rec.calls.size(), 1u);
     EXPECT_TRUE(rec.calls[0].data == minute);
     EXPECT_TRUE(rec.fileAtCallback == minute);  // the file was complete before the callback
@@ -306,7 +292,7 @@ TEST_F(DownloadTest, DownloadNowSavesThenCallsBack) {
     std::string big = dir.Path("big.bin");
     ASSERT_TRUE(manager.DownloadNow(Url("/__static/1000000").c_str(), "", big.c_str(), nullptr, nullptr, false, true,
                                     false));
-    EXPECT_TRUE(ReadFile(big) == StaticBody(1000000));
+    EXPECT_TRUE(ReadTestFile(big) == StaticBody(1000000));
 
     // Failures keep the good file and leave nothing behind.
     struct Failure {
@@ -320,7 +306,7 @@ TEST_F(DownloadTest, DownloadNowSavesThenCallsBack) {
     for (const Failure& f : failures) {
         EXPECT_FALSE(manager.DownloadNow(f.url.c_str(), "f", f.path.c_str(), Recorder::Callback, &rec, false, true, true))
             << f.url;
-        EXPECT_TRUE(ReadFile(target) == minute) << f.url;
+        EXPECT_TRUE(ReadTestFile(target) == minute) << f.url;
     }
     EXPECT_EQ(rec.calls.size(), 1u);
     EXPECT_EQ(dir.Names(), (std::vector<std::string>{"600000.min", "big.bin"}));

@@ -23,12 +23,7 @@ protected:
     static void NeedFixture() { ASSERT_TRUE(s_started) << s_why; }
     static std::string Url(const std::string& path) { return s_fixture->Url(path); }
     // The body of one of the fixture's control requests ("clear", "log", "last", ...).
-    static std::string Control(const std::string& what) {
-        std::string reply =
-            RawExchange(s_fixture->Port(), "GET /__fixture/" + what + " HTTP/1.1\r\nConnection: close\r\n\r\n");
-        size_t at = reply.find("\r\n\r\n");
-        return at == std::string::npos ? std::string() : reply.substr(at + 4);
-    }
+    static std::string Control(const std::string& what) { return FixtureControl(s_fixture->Port(), what); }
 
     static inline FixtureProcess* s_fixture = nullptr;
     static inline bool s_started = false;

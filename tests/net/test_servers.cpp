@@ -226,6 +226,20 @@ std::string FixtureProcess::Url(const std::string& path) const {
     return "http://127.0.0.1:" + std::to_string(m_port) + path;
 }
 
+std::string FixtureControl(int port, const std::string& what) {
+    std::string reply = RawExchange(port, "GET /__fixture/" + what + " HTTP/1.1\r\nConnection: close\r\n\r\n");
+    size_t at = reply.find("\r\n\r\n");
+    return at == std::string::npos ? std::string() : reply.substr(at + 4);
+}
+
+int CountLoggedRequests(int port, const std::string& pathPrefix) {
+    std::string log = FixtureControl(port, "log");
+    std::string text = "\"path\": \"" + pathPrefix;
+    int n = 0;
+    for (size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++n;
+    return n;
+}
+
 std::string RawExchange(int port, const std::string& request) {
     velmora::net::NetStartup();
     std::string reply;

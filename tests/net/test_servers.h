@@ -37,6 +37,10 @@ private:
 // Plain-socket helpers, independent of the client under test.
 // Sends a GET with "Connection: close" and returns everything received until the close.
 std::string RawExchange(int port, const std::string& request);
+// The body of one of the fixture's control requests ("clear", "log", "last", "set?...").
+std::string FixtureControl(int port, const std::string& what);
+// How many requests of the fixture's log have a path that starts with the text.
+int CountLoggedRequests(int port, const std::string& pathPrefix);
 // A port on 127.0.0.1 where nothing listens.
 int UnusedPort();
 
