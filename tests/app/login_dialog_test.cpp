@@ -112,8 +112,9 @@ protected:
         char tmp[MAX_PATH];
         GetTempPathA(sizeof(tmp), tmp);
         static int serial = 0;
+        // Wine reuses process ids across runs: the tick count keeps an old run's folder out.
         m_folder = std::string(tmp) + "velmora-login-" + std::to_string(GetCurrentProcessId()) + "-" +
-                   std::to_string(serial++) + "\\";
+                   std::to_string(GetTickCount()) + "-" + std::to_string(serial++) + "\\";
         CreateDirectoryA(m_folder.c_str(), nullptr);
         SetProgramFolder(m_folder.c_str());
         SaveAndFreeCodeStateMap();

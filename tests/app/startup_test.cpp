@@ -50,8 +50,9 @@ std::string FreshFolder() {
 #ifdef _WIN32
     char tmp[MAX_PATH];
     GetTempPathA(sizeof(tmp), tmp);
+    // Wine reuses process ids across runs: the tick count keeps an old run's folder out.
     std::string dir = std::string(tmp) + "velmora-startup-" + std::to_string(GetCurrentProcessId()) + "-" +
-                      std::to_string(serial++) + "\\";
+                      std::to_string(GetTickCount()) + "-" + std::to_string(serial++) + "\\";
     CreateDirectoryA(dir.c_str(), nullptr);
 #else
     std::string dir = "/tmp/velmora-startup-" + std::to_string(::getpid()) + "-" + std::to_string(serial++) + "/";

@@ -142,6 +142,12 @@ bool FixtureProcess::Start(const std::vector<std::string>& args, std::string* wh
     char name[96];
     std::snprintf(name, sizeof(name), "/tmp/velmora-fixture-%lu-%d.port", pid, serial++);
     m_portFile = name;
+    // Wine reuses process ids across runs: never read a port an earlier run left behind.
+#ifdef _WIN32
+    DeleteFileA(HostPathForWindows(m_portFile).c_str());
+#else
+    std::remove(m_portFile.c_str());
+#endif
     std::vector<std::string> argv = {"python3", script, "--port", "0", "--port-file", m_portFile, "--max-seconds", "600"};
     argv.insert(argv.end(), args.begin(), args.end());
 #ifdef _WIN32
