@@ -5,6 +5,9 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
+
+#include "test_files.h"
 
 #ifdef _WIN32
 #include <process.h>
@@ -21,27 +24,13 @@ protected:
         made_.push_back(p);
         return p;
     }
-    static void Put(const std::string& path, const std::string& bytes) {
-        std::FILE* f = std::fopen(path.c_str(), "wb");
-        ASSERT_NE(f, nullptr) << path;
-        if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);
-        std::fclose(f);
-    }
+    static void Put(const std::string& path, const std::string& bytes) { velmora_test::WriteTestFile(path, bytes); }
     static bool Exists(const std::string& path) {
         std::FILE* f = std::fopen(path.c_str(), "rb");
         if (f) std::fclose(f);
         return f != nullptr;
     }
-    static std::string Get(const std::string& path) {
-        std::string out;
-        std::FILE* f = std::fopen(path.c_str(), "rb");
-        if (!f) return out;
-        char buf[65536];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-        std::fclose(f);
-        return out;
-    }
+    static std::string Get(const std::string& path) { return velmora_test::ReadTestFile(path); }
     void TearDown() override {
         for (const std::string& p : made_) std::remove(p.c_str());
     }
