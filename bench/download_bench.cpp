@@ -13,7 +13,7 @@
 #include "base/inflate.h"
 #include "net/download.h"
 #include "net/httpclient.h"
-#include "ratio.h"
+#include "fixture_run.h"
 #include "test_servers.h"
 
 namespace {
@@ -107,15 +107,6 @@ BENCHMARK(BM_PlainThreads)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRea
 }  // namespace
 
 int main(int argc, char** argv) {
-    velmora_test::FixtureProcess fixture;
-    std::string why;
-    if (!fixture.Start({}, &why)) {
-        std::fprintf(stderr, "fixture service: %s\n", why.c_str());
-        return 1;
-    }
-    g_fixture = &fixture;
-    int status = velmora_bench::RunAndReport(
-        argc, argv, {{"BM_Manager", "BM_PlainThreads", "download manager, 2,000 small gzip files", 0.9}});
-    fixture.Stop();
-    return status;
+    return velmora_bench::RunWithFixture(argc, argv, &g_fixture,
+                                         {{"BM_Manager", "BM_PlainThreads", "download manager, 2,000 small gzip files", 0.9}});
 }

@@ -11,7 +11,7 @@
 
 #include "net/http.h"
 #include "net/socket.h"
-#include "ratio.h"
+#include "fixture_run.h"
 #include "test_servers.h"
 
 namespace {
@@ -85,16 +85,7 @@ BENCHMARK(BM_PlainSmall)->Unit(benchmark::kMillisecond);
 }  // namespace
 
 int main(int argc, char** argv) {
-    velmora_test::FixtureProcess fixture;
-    std::string why;
-    if (!fixture.Start({}, &why)) {
-        std::fprintf(stderr, "fixture service: %s\n", why.c_str());
-        return 1;
-    }
-    g_fixture = &fixture;
-    int status = velmora_bench::RunAndReport(argc, argv,
-                                             {{"BM_HttpBig", "BM_PlainBig", "CHTTP, one 64 MB body", 0.9},
-                                              {"BM_HttpSmall", "BM_PlainSmall", "CHTTP, 1,000 small bodies", 0.9}});
-    fixture.Stop();
-    return status;
+    return velmora_bench::RunWithFixture(argc, argv, &g_fixture,
+                                         {{"BM_HttpBig", "BM_PlainBig", "CHTTP, one 64 MB body", 0.9},
+                                          {"BM_HttpSmall", "BM_PlainSmall", "CHTTP, 1,000 small bodies", 0.9}});
 }

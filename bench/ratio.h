@@ -14,6 +14,8 @@ namespace velmora_bench {
 
 class CaptureReporter : public benchmark::ConsoleReporter {
 public:
+    // Plain text: the figures end up in logs, where colour codes are noise.
+    CaptureReporter() : benchmark::ConsoleReporter(OO_None) {}
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& r : runs) {
             times[r.benchmark_name()] = r.GetAdjustedRealTime();
