@@ -227,11 +227,11 @@
     if (uMsg == WM_COMMAND) WINFW_COMMAND_TYPED(func)
 #define MSG_COMMAND_ID(id, func) \
     if (uMsg == WM_COMMAND && LOWORD(wParam) == (WORD)(id)) WINFW_COMMAND_TYPED(func)
-#define MSG_COMMAND_ID_CODE(id, code, func)                                                      \
-    if (uMsg == WM_COMMAND && LOWORD(wParam) == (WORD)(id) && HIWORD(wParam) == (WORD)(code)) \
+#define MSG_COMMAND_ID_CODE(id, cd, func)                                                      \
+    if (uMsg == WM_COMMAND && LOWORD(wParam) == (WORD)(id) && HIWORD(wParam) == (WORD)(cd)) \
     WINFW_COMMAND_TYPED(func)
-#define MSG_COMMAND_CODE(code, func) \
-    if (uMsg == WM_COMMAND && HIWORD(wParam) == (WORD)(code)) WINFW_COMMAND_TYPED(func)
+#define MSG_COMMAND_CODE(cd, func) \
+    if (uMsg == WM_COMMAND && HIWORD(wParam) == (WORD)(cd)) WINFW_COMMAND_TYPED(func)
 // Ids first to last, both included.
 #define MSG_COMMAND_RANGE(idFirst, idLast, func)                                                          \
     if (uMsg == WM_COMMAND && LOWORD(wParam) >= (WORD)(idFirst) && LOWORD(wParam) <= (WORD)(idLast)) \
@@ -243,12 +243,12 @@
 #define WINFW_NOTIFY_TYPED(func) WINFW_TYPED_RESULT(func(WINFW_NMHDR))
 #define MSG_WM_NOTIFY(func) \
     if (uMsg == WM_NOTIFY && lParam) WINFW_NOTIFY_TYPED(func)
-#define MSG_NOTIFY_CODE(code, func) \
-    if (uMsg == WM_NOTIFY && lParam && WINFW_NMHDR->code == (UINT)(code)) WINFW_NOTIFY_TYPED(func)
+#define MSG_NOTIFY_CODE(cd, func) \
+    if (uMsg == WM_NOTIFY && lParam && WINFW_NMHDR->code == (UINT)(cd)) WINFW_NOTIFY_TYPED(func)
 #define MSG_NOTIFY_ID(id, func) \
     if (uMsg == WM_NOTIFY && lParam && WINFW_NMHDR->idFrom == (UINT_PTR)(id)) WINFW_NOTIFY_TYPED(func)
-#define MSG_NOTIFY_ID_CODE(id, code, func)                                                            \
-    if (uMsg == WM_NOTIFY && lParam && WINFW_NMHDR->idFrom == (UINT_PTR)(id) && WINFW_NMHDR->code == (UINT)(code)) \
+#define MSG_NOTIFY_ID_CODE(id, cd, func)                                                            \
+    if (uMsg == WM_NOTIFY && lParam && WINFW_NMHDR->idFrom == (UINT_PTR)(id) && WINFW_NMHDR->code == (UINT)(cd)) \
     WINFW_NOTIFY_TYPED(func)
 #define MSG_NOTIFY_RANGE(idFirst, idLast, func)                                               \
     if (uMsg == WM_NOTIFY && lParam && WINFW_NMHDR->idFrom >= (UINT_PTR)(idFirst) &&         \
@@ -256,7 +256,7 @@
     WINFW_NOTIFY_TYPED(func)
 
 // The same, as a control sees them once its parent reflected them (REFLECT_NOTIFICATIONS).
-#define MSG_REFLECTED_COMMAND_CODE(code, func) \
-    if (uMsg == OCM_COMMAND && HIWORD(wParam) == (WORD)(code)) WINFW_COMMAND_TYPED(func)
-#define MSG_REFLECTED_NOTIFY_CODE(code, func) \
-    if (uMsg == OCM_NOTIFY && lParam && WINFW_NMHDR->code == (UINT)(code)) WINFW_NOTIFY_TYPED(func)
+#define MSG_REFLECTED_COMMAND_CODE(cd, func) \
+    if (uMsg == OCM_COMMAND && HIWORD(wParam) == (WORD)(cd)) WINFW_COMMAND_TYPED(func)
+#define MSG_REFLECTED_NOTIFY_CODE(cd, func) \
+    if (uMsg == OCM_NOTIFY && lParam && WINFW_NMHDR->code == (UINT)(cd)) WINFW_NOTIFY_TYPED(func)
