@@ -227,13 +227,13 @@
     if (uMsg == WM_COMMAND) WINFW_COMMAND_TYPED(func)
 #define MSG_COMMAND_ID(id, func) \
     if (uMsg == WM_COMMAND && LOWORD(wParam) == (WORD)(id)) WINFW_COMMAND_TYPED(func)
-#define MSG_COMMAND_ID_CODE(id, cd, func)                                                      \
+#define MSG_COMMAND_ID_CODE(id, cd, func)                                                   \
     if (uMsg == WM_COMMAND && LOWORD(wParam) == (WORD)(id) && HIWORD(wParam) == (WORD)(cd)) \
     WINFW_COMMAND_TYPED(func)
 #define MSG_COMMAND_CODE(cd, func) \
     if (uMsg == WM_COMMAND && HIWORD(wParam) == (WORD)(cd)) WINFW_COMMAND_TYPED(func)
 // Ids first to last, both included.
-#define MSG_COMMAND_RANGE(idFirst, idLast, func)                                                          \
+#define MSG_COMMAND_RANGE(idFirst, idLast, func)                                                     \
     if (uMsg == WM_COMMAND && LOWORD(wParam) >= (WORD)(idFirst) && LOWORD(wParam) <= (WORD)(idLast)) \
     WINFW_COMMAND_TYPED(func)
 
@@ -247,12 +247,12 @@
     if (uMsg == WM_NOTIFY && lParam && WINFW_NMHDR->code == (UINT)(cd)) WINFW_NOTIFY_TYPED(func)
 #define MSG_NOTIFY_ID(id, func) \
     if (uMsg == WM_NOTIFY && lParam && WINFW_NMHDR->idFrom == (UINT_PTR)(id)) WINFW_NOTIFY_TYPED(func)
-#define MSG_NOTIFY_ID_CODE(id, cd, func)                                                            \
+#define MSG_NOTIFY_ID_CODE(id, cd, func)                                                                         \
     if (uMsg == WM_NOTIFY && lParam && WINFW_NMHDR->idFrom == (UINT_PTR)(id) && WINFW_NMHDR->code == (UINT)(cd)) \
     WINFW_NOTIFY_TYPED(func)
-#define MSG_NOTIFY_RANGE(idFirst, idLast, func)                                               \
-    if (uMsg == WM_NOTIFY && lParam && WINFW_NMHDR->idFrom >= (UINT_PTR)(idFirst) &&         \
-        WINFW_NMHDR->idFrom <= (UINT_PTR)(idLast))                                            \
+#define MSG_NOTIFY_RANGE(idFirst, idLast, func)                                      \
+    if (uMsg == WM_NOTIFY && lParam && WINFW_NMHDR->idFrom >= (UINT_PTR)(idFirst) && \
+        WINFW_NMHDR->idFrom <= (UINT_PTR)(idLast))                                   \
     WINFW_NOTIFY_TYPED(func)
 
 // The same, as a control sees them once its parent reflected them (REFLECT_NOTIFICATIONS).

@@ -232,22 +232,22 @@ public:                                                                         
 // LRESULT func(int idCtrl, LPNMHDR pnmh, BOOL& bHandled); a notification without its record
 // (lParam 0) matches no entry.
 #define WINFW_NOTIFY_CALL(func) WINFW_CALL(func((int)wParam, (LPNMHDR)lParam, bHandled))
-#define NOTIFY_HANDLER(id, cd, func)                                                      \
-    if (uMsg == WM_NOTIFY && lParam && ((LPNMHDR)lParam)->idFrom == (UINT_PTR)(id) &&               \
-        ((LPNMHDR)lParam)->code == (UINT)(cd))                                            \
+#define NOTIFY_HANDLER(id, cd, func)                                                  \
+    if (uMsg == WM_NOTIFY && lParam && ((LPNMHDR)lParam)->idFrom == (UINT_PTR)(id) && \
+        ((LPNMHDR)lParam)->code == (UINT)(cd))                                        \
     WINFW_NOTIFY_CALL(func)
 #define NOTIFY_ID_HANDLER(id, func) \
     if (uMsg == WM_NOTIFY && lParam && ((LPNMHDR)lParam)->idFrom == (UINT_PTR)(id)) WINFW_NOTIFY_CALL(func)
 #define NOTIFY_CODE_HANDLER(cd, func) \
     if (uMsg == WM_NOTIFY && lParam && ((LPNMHDR)lParam)->code == (UINT)(cd)) WINFW_NOTIFY_CALL(func)
 #define NOTIFY_RANGE_HANDLER(idFirst, idLast, func)                                        \
-    if (uMsg == WM_NOTIFY && lParam && ((LPNMHDR)lParam)->idFrom >= (UINT_PTR)(idFirst) &&           \
+    if (uMsg == WM_NOTIFY && lParam && ((LPNMHDR)lParam)->idFrom >= (UINT_PTR)(idFirst) && \
         ((LPNMHDR)lParam)->idFrom <= (UINT_PTR)(idLast))                                   \
     WINFW_NOTIFY_CALL(func)
-#define NOTIFY_RANGE_CODE_HANDLER(idFirst, idLast, cd, func)                               \
-    if (uMsg == WM_NOTIFY && lParam && ((LPNMHDR)lParam)->code == (UINT)(cd) &&                      \
-        ((LPNMHDR)lParam)->idFrom >= (UINT_PTR)(idFirst) &&                                \
-        ((LPNMHDR)lParam)->idFrom <= (UINT_PTR)(idLast))                                   \
+#define NOTIFY_RANGE_CODE_HANDLER(idFirst, idLast, cd, func)                    \
+    if (uMsg == WM_NOTIFY && lParam && ((LPNMHDR)lParam)->code == (UINT)(cd) && \
+        ((LPNMHDR)lParam)->idFrom >= (UINT_PTR)(idFirst) &&                     \
+        ((LPNMHDR)lParam)->idFrom <= (UINT_PTR)(idLast))                        \
     WINFW_NOTIFY_CALL(func)
 
 // Reflected notifications, as a control sees them after its parent sent them back.
@@ -257,9 +257,9 @@ public:                                                                         
     if (uMsg == OCM_COMMAND && LOWORD(wParam) == (WORD)(id)) WINFW_COMMAND_CALL(func)
 #define REFLECTED_COMMAND_CODE_HANDLER(code, func) \
     if (uMsg == OCM_COMMAND && HIWORD(wParam) == (WORD)(code)) WINFW_COMMAND_CALL(func)
-#define REFLECTED_NOTIFY_HANDLER(id, cd, func)                                           \
-    if (uMsg == OCM_NOTIFY && lParam && ((LPNMHDR)lParam)->idFrom == (UINT_PTR)(id) &&             \
-        ((LPNMHDR)lParam)->code == (UINT)(cd))                                           \
+#define REFLECTED_NOTIFY_HANDLER(id, cd, func)                                         \
+    if (uMsg == OCM_NOTIFY && lParam && ((LPNMHDR)lParam)->idFrom == (UINT_PTR)(id) && \
+        ((LPNMHDR)lParam)->code == (UINT)(cd))                                         \
     WINFW_NOTIFY_CALL(func)
 #define REFLECTED_NOTIFY_CODE_HANDLER(cd, func) \
     if (uMsg == OCM_NOTIFY && lParam && ((LPNMHDR)lParam)->code == (UINT)(cd)) WINFW_NOTIFY_CALL(func)

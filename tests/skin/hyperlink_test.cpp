@@ -53,7 +53,9 @@ protected:
         host.DestroyWindow();
         SetOpenPageHook(previous);
     }
-    LRESULT Mouse(UINT msg, int x, int y) { return link.SendMessage(msg, msg == WM_LBUTTONDOWN ? MK_LBUTTON : 0, MAKELPARAM(x, y)); }
+    LRESULT Mouse(UINT msg, int x, int y) {
+        return link.SendMessage(msg, msg == WM_LBUTTONDOWN ? MK_LBUTTON : 0, MAKELPARAM(x, y));
+    }
 
     CLinkHost host;
     CSkinBitmapHyperLink link;

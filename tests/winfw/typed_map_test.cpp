@@ -301,9 +301,10 @@ TEST(TypedMap, EachMessageKindReachesItsHandlerUnpacked) {
         // The wheel: signed distance in the high half of wParam, a signed screen point.
         {WM_MOUSEWHEEL, wheel, MAKELPARAM(-1000, 20), "mousewheel", {MK_CONTROL, -240, -1000, 20}, 0},
         {WM_MOUSEWHEEL, MAKEWPARAM(0, WHEEL_DELTA), MAKELPARAM(5, -2), "mousewheel", {0, 120, 5, -2}, 0},
-        {WM_SETCURSOR, (WPARAM)other, MAKELPARAM(HTCLIENT, WM_MOUSEMOVE), "setcursor", {V(other), HTCLIENT, WM_MOUSEMOVE},
-         kAnswer},
-        {WM_CONTEXTMENU, (WPARAM)other, MAKELPARAM(-1, -1), "contextmenu", {V(other), -1, -1}, 0},  // from the keyboard
+        {WM_SETCURSOR, (WPARAM)other, MAKELPARAM(HTCLIENT, WM_MOUSEMOVE), "setcursor",
+         {V(other), HTCLIENT, WM_MOUSEMOVE}, kAnswer},
+        // (-1, -1): asked for from the keyboard.
+        {WM_CONTEXTMENU, (WPARAM)other, MAKELPARAM(-1, -1), "contextmenu", {V(other), -1, -1}, 0},
         {WM_CONTEXTMENU, (WPARAM)other, MAKELPARAM(-640, 480), "contextmenu", {V(other), -640, 480}, 0},
         {WM_NCHITTEST, 0, MAKELPARAM(-3, 5), "nchittest", {-3, 5}, kAnswer},
         {WM_NCMOUSEMOVE, HTCAPTION, MAKELPARAM(-8, -9), "ncmousemove", {HTCAPTION, -8, -9}, 0},

@@ -172,6 +172,11 @@ TEST(WindowMap, DispatchesByMessageCommandAndNotifyAndChains) {
         }
     }
 
+    // A notification without its record matches no entry (and reads nothing).
+    w->calls.clear();
+    EXPECT_EQ(::SendMessageA(h, WM_NOTIFY, 5001, 0), 0);
+    EXPECT_TRUE(w->calls.empty());
+
     // Unhandled messages get the class default: the window text round-trips.
     ::SetWindowTextA(h, "title");
     EXPECT_EQ(w->GetWindowText(), "title");
