@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -875,6 +876,18 @@ bool CalcBeta(const CKData& s, const CKData& index, double indexAverage, double 
 
 // ---- Time axis ----
 
+namespace {
+
+// The date of the day that lies days after the time, in 64 bits: kNoStamp past the range of a
+// 32-bit time (the last day is 2038-01-19).
+DWORD DateAfter(const CTimeStamp& t, int64_t days) {
+    const int64_t next = int64_t(t.GetTime()) + days * 86400;
+    if (next <= 0 || next > INT32_MAX) return kNoStamp;
+    return DWORD(CTimeStamp(int32_t(next)).GetDateNumber());
+}
+
+}  // namespace
+
 DWORD NextBarStamp(DWORD stamp, int ktype) {
     CTimeStamp t;
     if (ktype >= ktypeMin5 && ktype <= ktypeMin60) {
@@ -896,18 +909,19 @@ DWORD NextBarStamp(DWORD stamp, int ktype) {
             add = (hm >= 10 * 60 + 30 && h <= 11) ? 150 : h == 14 ? 19 * 60 + 30 : 60;
             break;
         }
-        uint32_t next = CTimeStamp(t.GetTime() + add * 60).GetMinuteStamp();
-        return next == CTimeStamp::kNoMinuteStamp ? kNoStamp : next;
+        const int64_t next = int64_t(t.GetTime()) + int64_t(add) * 60;
+        if (next <= 0 || next > INT32_MAX) return kNoStamp;
+        uint32_t packed = CTimeStamp(int32_t(next)).GetMinuteStamp();
+        return packed == CTimeStamp::kNoMinuteStamp ? kNoStamp : packed;
     }
     if (ktype < ktypeDay || ktype > ktypeMonth) return kNoStamp;
     if (!t.FromDate(stamp)) return kNoStamp;
-    if (ktype == ktypeWeek) return DWORD(CTimeStamp(t.GetTime() + 7 * 86400).GetDateNumber());
+    if (ktype == ktypeWeek) return DateAfter(t, 7);
     if (ktype == ktypeMonth) {
         CTimeStamp next(t.GetYear(), t.GetMonth() + 1, t.GetDay(), t.GetBeijingHour(), t.GetBeijingMinute(), 0);
         if (next.GetTime() <= 0) return kNoStamp;
         t = next;
     }
     const int kFriday = 6;
-    int days = t.GetDayOfWeek() == kFriday ? 3 : 1;
-    return DWORD(CTimeStamp(t.GetTime() + days * 86400).GetDateNumber());
+    return DateAfter(t, t.GetDayOfWeek() == kFriday ? 3 : 1);
 }

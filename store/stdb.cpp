@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <new>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -180,8 +181,12 @@ int CSelfDB::GetFileName(std::string& path, int type, const CStockInfo* info, in
 
 int CSelfDB::LoadCodeListFile(const char* path, CStockContainer& container) {
     std::string data;
-    if (!ReadWholeFile(path, data, kMaxDataFileSize)) return 0;
+    // Up to the cap of whole records (a cut last record may follow); a longer file is refused.
+    if (!ReadWholeFile(path, data, int64_t(kMaxCodeListRecords + 1) * int64_t(sizeof(CODELIST_RECORD)) - 1))
+        return 0;
     const size_t count = data.size() / sizeof(CODELIST_RECORD);
+    // Room for every record (and the composite index's second copy) before the first is added.
+    container.Reserve(int(count) + 1);
     for (size_t i = 0; i < count; ++i) {
         CODELIST_RECORD rec;
         std::memcpy(&rec, data.data() + i * sizeof rec, sizeof rec);
@@ -426,20 +431,44 @@ int CSelfDB::LoadReport(CStock* stock) {
     if (!file.Open(path.c_str())) return 0;
     DWORD market = info.GetMarket();
     if (market == kMarketUnknown) market = info.IsShenZhen() ? kMarketShenZhen : kMarketShangHai;
-    int n = file.GetRecordCount(market, info.GetStockCode());
-    if (n > 0) {
-        std::vector<REPORT_FILE_RECORD> raw(static_cast<size_t>(n));
-        int got = file.ReadRecords(market, info.GetStockCode(), raw.data(), int(sizeof(REPORT_FILE_RECORD)), n);
-        reports.SetSize(got);
-        for (int i = 0; i < got; ++i) ReportFromFileRecord(raw[size_t(i)], reports[i]);
-        reports.Sort();
-        reports.CleanUp();
-        const int kept = reports.GetSize();
-        if (got - kept > 50) {
-            std::vector<REPORT_FILE_RECORD> back(static_cast<size_t>(kept));
-            for (int i = 0; i < kept; ++i) ReportToFileRecord(reports[i], back[size_t(i)]);
-            file.WriteRecords(market, info.GetStockCode(), back.data(), int(sizeof(REPORT_FILE_RECORD)), kept, true);
+    const char* code = info.GetStockCode();
+    // A record too short for a quote, or more quotes than one stock can have, is refused and the
+    // file left exactly as it was.
+    const int recordSize = file.GetHeader().recordSize;
+    const int n = recordSize < int(sizeof(REPORT_FILE_RECORD)) ? -1 : file.GetRecordCount(market, code);
+    if (n < 0 || n > kMaxReportRecords) {
+        file.Discard();
+        return 0;
+    }
+    try {
+        if (n > 0) {
+            // Straight from the file's blocks into the quotes, without a second copy of them all.
+            reports.SetSize(n);
+            REPORT* out = reports.GetData();
+            int got = 0;
+            file.ForEachRecord(market, code, n, [&](const char* records, int count) {
+                for (int k = 0; k < count && got < n; ++k) {
+                    REPORT_FILE_RECORD r;
+                    std::memcpy(&r, records + size_t(k) * size_t(recordSize), sizeof r);
+                    ReportFromFileRecord(r, out[got++]);
+                }
+                return true;
+            });
+            reports.SetSize(got);
+            reports.Sort();
+            reports.CleanUp();
+            const int kept = reports.GetSize();
+            if (got - kept > 50) {
+                std::vector<REPORT_FILE_RECORD> back(static_cast<size_t>(kept));
+                for (int i = 0; i < kept; ++i) ReportToFileRecord(reports[i], back[size_t(i)]);
+                file.WriteRecords(market, code, back.data(), int(sizeof(REPORT_FILE_RECORD)), kept, true);
+            }
         }
+    } catch (const std::bad_alloc&) {
+        // Memory the process cannot have ends this load only.
+        reports.RemoveAll();
+        file.Discard();
+        return 0;
     }
     file.Close();
     return reports.GetSize();
