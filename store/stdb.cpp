@@ -77,6 +77,27 @@ private:
 
 }  // namespace
 
+void ConvertKFileRecords(const KFILE_RECORD* in, int count, DWORD market, const char* code, KDATA* out) {
+    char field[sizeof(KDATA::code)];
+    CopyCode(field, sizeof field, code ? code : "");
+    DateCache dates;
+    for (int i = 0; i < count; ++i) {
+        const KFILE_RECORD& r = in[i];
+        KDATA& b = out[i];
+        b.market = market;
+        std::memcpy(b.code, field, sizeof field);
+        b.date = dates.Date(r.time);
+        b.time = r.time;
+        b.open = r.open;
+        b.high = r.high;
+        b.low = r.low;
+        b.close = r.close;
+        b.volume = r.volume;
+        b.amount = r.amount;
+        std::memcpy(b.extra, &r.last, sizeof b.extra);
+    }
+}
+
 int FindRootPath(const char* path, char* buffer, int size) {
     if (!path || !*path || !buffer || size <= 0) return 0;
     std::string root(path);
@@ -279,7 +300,6 @@ int CSelfDB::LoadKDataFile(const char* path, CStock* stock, int period) {
     CopyCode(code, sizeof code, info.GetStockCode());
     const DWORD market = info.GetMarket();
     KDATA* out = series.GetData();
-    DateCache dates;
     // Read in few large pieces (a system call costs more than the copy), keeping only the records
     // that really arrived.
     const int pieceRecords = std::min(capacity, 65536);
@@ -289,21 +309,7 @@ int CSelfDB::LoadKDataFile(const char* path, CStock* stock, int period) {
     while (count < capacity) {
         const size_t want = size_t(std::min(capacity - count, pieceRecords));
         const size_t got = std::fread(chunk, sizeof(KFILE_RECORD), want, f);
-        for (size_t i = 0; i < got; ++i) {
-            const KFILE_RECORD& r = chunk[i];
-            KDATA& b = out[count + int(i)];
-            b.market = market;
-            std::memcpy(b.code, code, sizeof code);
-            b.date = dates.Date(r.time);
-            b.time = r.time;
-            b.open = r.open;
-            b.high = r.high;
-            b.low = r.low;
-            b.close = r.close;
-            b.volume = r.volume;
-            b.amount = r.amount;
-            std::memcpy(b.extra, &r.last, sizeof b.extra);
-        }
+        ConvertKFileRecords(chunk, int(got), market, code, out + count);
         count += int(got);
         if (got < want) break;
     }

@@ -70,6 +70,10 @@ protected:
     char m_szRoot[1024];
 };
 
+// The bars of count K file records of one stock: its market and code, the record's fields and
+// the date of its time in UTC+8.
+void ConvertKFileRecords(const KFILE_RECORD* in, int count, DWORD market, const char* code, KDATA* out);
+
 // Requires the Shanghai folders beneath path; on success copies the path with its trailing
 // separator into buffer and returns 1.
 int FindRootPath(const char* path, char* buffer, int size);
