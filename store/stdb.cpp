@@ -291,19 +291,29 @@ int CSelfDB::LoadKDataFile(const char* path, CStock* stock, int period) {
     series.SetKType(period);
     const int64_t size = velmora::GetFileSize(path);
     if (size < int64_t(sizeof(KFILE_RECORD)) || size > kMaxDataFileSize) return 0;
-    FILE* f = std::fopen(path, "rb");
-    if (!f) return 0;
     const int capacity = int(size / int64_t(sizeof(KFILE_RECORD)));
-    series.SetSize(capacity);
+    // Read in few large pieces (a system call costs more than the copy), keeping only the records
+    // that really arrived.
+    const int pieceRecords = std::min(capacity, 65536);
+    std::unique_ptr<KFILE_RECORD[]> piece;
+    try {
+        series.SetSize(capacity);
+        piece.reset(new KFILE_RECORD[size_t(pieceRecords)]);
+    } catch (const std::bad_alloc&) {
+        // Memory the process cannot have ends this load only.
+        series.SetSize(0);
+        return 0;
+    }
+    FILE* f = std::fopen(path, "rb");
+    if (!f) {
+        series.SetSize(0);
+        return 0;
+    }
     const CStockInfo& info = stock->GetStockInfo();
     char code[sizeof(KDATA::code)];
     CopyCode(code, sizeof code, info.GetStockCode());
     const DWORD market = info.GetMarket();
     KDATA* out = series.GetData();
-    // Read in few large pieces (a system call costs more than the copy), keeping only the records
-    // that really arrived.
-    const int pieceRecords = std::min(capacity, 65536);
-    std::unique_ptr<KFILE_RECORD[]> piece(new KFILE_RECORD[size_t(pieceRecords)]);
     KFILE_RECORD* chunk = piece.get();
     int count = 0;
     while (count < capacity) {
@@ -495,10 +505,15 @@ int CSelfDB::LoadSignal(CStock* stock) {
         if (!ReadWholeFile(path.c_str(), data, kMaxDataFileSize)) return 0;
     }
     const size_t n = data.size() / sizeof(SIGNAL_RECORD);
-    for (size_t i = 0; i < n; ++i) {
-        SIGNAL_RECORD r;
-        std::memcpy(&r, data.data() + i * sizeof r, sizeof r);
-        signals.Insert(r.key, r.value);
+    try {
+        for (size_t i = 0; i < n; ++i) {
+            SIGNAL_RECORD r;
+            std::memcpy(&r, data.data() + i * sizeof r, sizeof r);
+            signals.Insert(r.key, r.value);
+        }
+    } catch (const std::bad_alloc&) {
+        signals.Clear();
+        return 0;
     }
     return int(n);
 }
