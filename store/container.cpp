@@ -162,6 +162,8 @@ int CStockContainer::StepCursor(bool next) {
     }
     int index = m_nCurrent;
     if (index < 0 || index >= size) index = -1;
+    // Should the step fail, the current code names the stock the cursor is on now.
+    if (index >= 0) m_strCurrentCode = ElementAt(index).GetStockCode();
     int result = -1;
     if (m_order.GetSize() == size) {
         if (index == -1) {

@@ -817,6 +817,17 @@ TEST(Container, CursorStepsAndDisplayOrder) {
         EXPECT_STREQ(out.GetStockCode(), st.code);
         EXPECT_EQ(out.GetMarket(), kMarketShangHai);
     }
+    // A list loaded anew under the cursor: the failed step names the stock now under it.
+    EXPECT_EQ(c.SetCurrentStockIndex(2), 1);
+    c.Clear();
+    for (const char* code : {"000001_0", "000002_0", "000003_0"}) {
+        CStockInfo s;
+        s.SetStockCode(kMarketShenZhen, code);
+        c.Add(s);
+    }
+    EXPECT_EQ(c.GetNextStock(&out), 0);
+    EXPECT_EQ(c.GetCurrentStock(&out), 1);
+    EXPECT_STREQ(out.GetStockCode(), "000003_0");
 }
 
 TEST(Container, AggregatesArePlainAndShareWeighted) {
