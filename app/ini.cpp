@@ -6,16 +6,24 @@
 #include <cstring>
 #include <vector>
 
+#include "base/fsutil.h"
+#include "base/text.h"
+
 #ifndef _WIN32
 #include <fstream>
 #include <sstream>
 #endif
 
-std::string CIni::ReadGrowing(const std::function<DWORD(char*, DWORD)>& read) {
-    const DWORD kStep = 512;
-    const DWORD kLimit = 16u * 1024u * 1024u;  // no setting is that long; stop growing there
+namespace {
+const DWORD kStep = 512;
+const DWORD kLimit = 16u * 1024u * 1024u;  // no setting is that long; stop growing there
+}  // namespace
+
+std::string CIni::ReadGrowing(const std::function<DWORD(char*, DWORD)>& read, DWORD firstSize) {
     std::vector<char> buf;
-    for (DWORD size = kStep;; size += kStep) {
+    if (firstSize < kStep) firstSize = kStep;
+    if (firstSize > kLimit) firstSize = kLimit;
+    for (DWORD size = firstSize;; size += kStep) {
         buf.assign(size, '\0');
         DWORD n = read(buf.data(), size);
         if (n > size - 1) n = size - 1;
@@ -25,7 +33,12 @@ std::string CIni::ReadGrowing(const std::function<DWORD(char*, DWORD)>& read) {
 
 std::string CIni::GetString(const char* section, const char* key, const char* defaultValue) const {
     if (!section || !key) return defaultValue ? defaultValue : "";
-    return ReadGrowing([&](char* b, DWORD n) { return RawRead(section, key, defaultValue, b, n); });
+    // Every read goes through the whole file: read once, with room for the longest value the
+    // file (or the default) can give. Only a file that grew meanwhile needs a second look.
+    int64_t fileSize = velmora::GetFileSize(m_path.c_str());
+    size_t room = (fileSize > 0 ? static_cast<size_t>(fileSize) : 0) + (defaultValue ? std::strlen(defaultValue) : 0) + 2;
+    DWORD first = room < kLimit ? static_cast<DWORD>(room) : kLimit;
+    return ReadGrowing([&](char* b, DWORD n) { return RawRead(section, key, defaultValue, b, n); }, first);
 }
 
 DWORD CIni::GetString(const char* section, const char* key, char* buffer, DWORD size,
@@ -70,13 +83,6 @@ BOOL CIni::WriteString(const char* section, const char* key, const char* value) 
 // enclosing quotes taken off a value.
 namespace {
 
-std::string Trim(const std::string& s) {
-    size_t b = s.find_first_not_of(" \t\r\n");
-    if (b == std::string::npos) return "";
-    size_t e = s.find_last_not_of(" \t\r\n");
-    return s.substr(b, e - b + 1);
-}
-
 bool SameName(const std::string& a, const char* b) {
     size_t n = std::strlen(b);
     if (a.size() != n) return false;
@@ -98,11 +104,11 @@ std::vector<std::string> ReadLines(const std::string& path) {
 }
 
 bool IsSection(const std::string& line, std::string* name) {
-    std::string t = Trim(line);
+    std::string t = TrimBlanks(line);
     if (t.size() < 2 || t[0] != '[') return false;
     size_t e = t.find(']');
     if (e == std::string::npos) return false;
-    *name = Trim(t.substr(1, e - 1));
+    *name = TrimBlanks(t.substr(1, e - 1));
     return true;
 }
 
@@ -110,8 +116,8 @@ bool IsSection(const std::string& line, std::string* name) {
 bool SplitPair(const std::string& line, std::string* key, std::string* value) {
     size_t eq = line.find('=');
     if (eq == std::string::npos) return false;
-    *key = Trim(line.substr(0, eq));
-    *value = Trim(line.substr(eq + 1));
+    *key = TrimBlanks(line.substr(0, eq));
+    *value = TrimBlanks(line.substr(eq + 1));
     return true;
 }
 
@@ -167,7 +173,7 @@ BOOL CIni::WriteString(const char* section, const char* key, const char* value) 
         } else {
             // After the section's last non-blank line.
             int at = end;
-            while (at > sectionLine + 1 && Trim(lines[at - 1]).empty()) --at;
+            while (at > sectionLine + 1 && TrimBlanks(lines[at - 1]).empty()) --at;
             lines.insert(lines.begin() + at, entry);
         }
     }

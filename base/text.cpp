@@ -214,6 +214,14 @@ size_t GbkSafeLength(const char* text, size_t maxBytes) {
     return used;
 }
 
+std::string TrimBlanks(const std::string& text, bool rightOnly) {
+    static const char kBlanks[] = " \t\r\n";
+    size_t e = text.find_last_not_of(kBlanks);
+    if (e == std::string::npos) return std::string();
+    size_t b = rightOnly ? 0 : text.find_first_not_of(kBlanks);
+    return text.substr(b, e - b + 1);
+}
+
 int SplitString(const char* text, const char* separator, std::vector<std::string>& out) {
     if (!text) return 0;
     const char* hit = GbkFind(text, separator);

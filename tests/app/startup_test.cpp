@@ -32,6 +32,7 @@ public:
     int finished = 0;
     void SetStatusText(const char* t) override { statuses.push_back(t); }
     void FinishDialog(int code) override { finished = code; }
+    void ResumeLogin() override {}
     int Message(const char* text, const char* title, UINT) override {
         messages.push_back(text);
         titles.push_back(title);
@@ -90,7 +91,7 @@ protected:
     bool LogIn(const std::string& password) {
         std::string url = BuildLoginUrl(GetSiteRoot(), LoginScriptForEdition(1), "5", "股民", password);
         LoginReply reply;
-        if (!RequestLogin([](const std::string& u, std::string* b) { return FetchUrl(u, b, 256); }, url, &reply))
+        if (!RequestLogin([](const std::string& u, std::string* b) { return FetchUrl(u, b, 256, kLoginLimits); }, url, &reply))
             return false;
         ApplyLoginReply(reply);
         return true;
