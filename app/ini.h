@@ -34,6 +34,11 @@ public:
     static std::string ReadGrowing(const std::function<DWORD(char*, DWORD)>& read, DWORD firstSize = 512);
 
 private:
+#ifdef _WIN32
     DWORD RawRead(const char* section, const char* key, const char* defaultValue, char* buffer, DWORD size) const;
+#else
+    // The key's value when the file has it.
+    bool LookUp(const char* section, const char* key, std::string* value) const;
+#endif
     std::string m_path;
 };

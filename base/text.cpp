@@ -214,12 +214,17 @@ size_t GbkSafeLength(const char* text, size_t maxBytes) {
     return used;
 }
 
+void TrimBlanks(const char** begin, const char** end, bool rightOnly) {
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (*end > *begin && blank((*end)[-1])) --*end;
+    while (!rightOnly && *begin < *end && blank(**begin)) ++*begin;
+}
+
 std::string TrimBlanks(const std::string& text, bool rightOnly) {
-    static const char kBlanks[] = " \t\r\n";
-    size_t e = text.find_last_not_of(kBlanks);
-    if (e == std::string::npos) return std::string();
-    size_t b = rightOnly ? 0 : text.find_first_not_of(kBlanks);
-    return text.substr(b, e - b + 1);
+    const char* b = text.data();
+    const char* e = b + text.size();
+    TrimBlanks(&b, &e, rightOnly);
+    return std::string(b, e);
 }
 
 int SplitString(const char* text, const char* separator, std::vector<std::string>& out) {
