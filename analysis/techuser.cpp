@@ -1,6 +1,9 @@
 #include "analysis/techuser.h"
 
 #include <cstring>
+#include <string>
+
+#include "base/fsutil.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -40,19 +43,8 @@ const TechUserFunctions& TechUserLibrary() {
 #ifdef _WIN32
     if (!functions.module) {
         // Beside the program, never through the search path.
-        char path[MAX_PATH + 16];
-        DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-        if (n > 0 && n < MAX_PATH) {
-            char* slash = nullptr;
-            for (char* p = path; p < path + n; ++p) {
-                if (*p == '\\' || *p == '/') slash = p;
-                else if (IsDBCSLeadByteEx(936, BYTE(*p)) && p + 1 < path + n) ++p;
-            }
-            if (slash) {
-                std::strcpy(slash + 1, "RerEdoz.dll");
-                TechUserBindLibrary(path, &functions);
-            }
-        }
+        std::string path = velmora::GetExecutableFolder() + "RerEdoz.dll";
+        TechUserBindLibrary(path.c_str(), &functions);
     }
 #endif
     return functions;

@@ -1,13 +1,12 @@
-// What a good login leaves for the rest of the client.
+// What a good login leaves for the rest of the client, and the shell's way to the network.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "app/login.h"
 
-// Sets the data-server host, the server data time and the market flag from a good reply.
+// Sets the process-wide DataServerHost, ServerDataTime and MarketOpenFlag from a good reply.
 void ApplyLoginReply(const LoginReply& reply);
 std::string GetDataServerHostText();
 uint32_t GetServerDataTimeValue();
@@ -17,9 +16,26 @@ int GetMarketOpenFlag();
 void SetLoginUserName(const std::string& name);
 std::string GetLoginUserName();
 
-// Fetches a URL through the process-wide HTTP client (with the proxy given to it); true only
-// with the whole body of a 200 reply.
-bool FetchUrl(const std::string& url, std::string* body, int bufferSize);
-// Gives the process-wide HTTP client the proxy settings of run.ini; returns its answer.
+// How long a request of the shell may take on the raw transport: each wait for the network
+// (connect, send, receive) and the whole request.
+struct RequestLimits {
+    int waitMs;
+    int totalMs;
+};
+// One login attempt (of three): a silent service is given up within seconds, not minutes.
+constexpr RequestLimits kLoginLimits = {5000, 10000};
+// The new build: megabytes over a slow line, but never a stalled connection.
+constexpr RequestLimits kUpdateLimits = {15000, 10 * 60 * 1000};
+
+// Fetches a URL through the process-wide HTTP client (with the default proxy) within the limits;
+// true only with the whole body of a 200 reply.
+bool FetchUrl(const std::string& url, std::string* body, int bufferSize, RequestLimits limits);
+// Makes run.ini's proxy settings the default of every request of the program; returns the
+// process-wide client's answer.
 struct ProxySettings;
 int ApplyProxySettings(const ProxySettings& proxy);
+// Ends the requests in flight: the process-wide client's and the download manager's (its
+// workers and synchronous downloads). Later requests of the process-wide client fail until
+// ResumeTransfers.
+void CancelTransfers();
+void ResumeTransfers();

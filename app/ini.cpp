@@ -6,16 +6,24 @@
 #include <cstring>
 #include <vector>
 
+#include "base/fsutil.h"
+#include "base/text.h"
+
 #ifndef _WIN32
 #include <fstream>
 #include <sstream>
 #endif
 
-std::string CIni::ReadGrowing(const std::function<DWORD(char*, DWORD)>& read) {
-    const DWORD kStep = 512;
-    const DWORD kLimit = 16u * 1024u * 1024u;  // no setting is that long; stop growing there
+namespace {
+const DWORD kStep = 512;
+const DWORD kLimit = 16u * 1024u * 1024u;  // no setting is that long; stop growing there
+}  // namespace
+
+std::string CIni::ReadGrowing(const std::function<DWORD(char*, DWORD)>& read, DWORD firstSize) {
     std::vector<char> buf;
-    for (DWORD size = kStep;; size += kStep) {
+    if (firstSize < kStep) firstSize = kStep;
+    if (firstSize > kLimit) firstSize = kLimit;
+    for (DWORD size = firstSize;; size += kStep) {
         buf.assign(size, '\0');
         DWORD n = read(buf.data(), size);
         if (n > size - 1) n = size - 1;
@@ -25,7 +33,17 @@ std::string CIni::ReadGrowing(const std::function<DWORD(char*, DWORD)>& read) {
 
 std::string CIni::GetString(const char* section, const char* key, const char* defaultValue) const {
     if (!section || !key) return defaultValue ? defaultValue : "";
-    return ReadGrowing([&](char* b, DWORD n) { return RawRead(section, key, defaultValue, b, n); });
+#ifndef _WIN32
+    std::string value;
+    return LookUp(section, key, &value) ? value : std::string(defaultValue ? defaultValue : "");
+#else
+    // Every read goes through the whole file: read once, with room for the longest value the
+    // file (or the default) can give. Only a file that grew meanwhile needs a second look.
+    int64_t fileSize = velmora::GetFileSize(m_path.c_str());
+    size_t room = (fileSize > 0 ? static_cast<size_t>(fileSize) : 0) + (defaultValue ? std::strlen(defaultValue) : 0) + 2;
+    DWORD first = room < kLimit ? static_cast<DWORD>(room) : kLimit;
+    return ReadGrowing([&](char* b, DWORD n) { return RawRead(section, key, defaultValue, b, n); }, first);
+#endif
 }
 
 DWORD CIni::GetString(const char* section, const char* key, char* buffer, DWORD size,
@@ -67,24 +85,49 @@ BOOL CIni::WriteString(const char* section, const char* key, const char* value) 
 
 // The profile format as the Windows calls read it: "[section]" lines, "key=value" lines, names
 // compared without regard to case, blanks around names and values dropped, one pair of
-// enclosing quotes taken off a value.
+// enclosing quotes taken off a value. Lines are looked at in place: a long value is copied once.
 namespace {
 
-std::string Trim(const std::string& s) {
-    size_t b = s.find_first_not_of(" \t\r\n");
-    if (b == std::string::npos) return "";
-    size_t e = s.find_last_not_of(" \t\r\n");
-    return s.substr(b, e - b + 1);
+struct Span {
+    const char* p;
+    size_t n;
+};
+
+Span Trim(Span s) {
+    const char* b = s.p;
+    const char* e = s.p + s.n;
+    TrimBlanks(&b, &e);
+    return Span{b, static_cast<size_t>(e - b)};
 }
 
-bool SameName(const std::string& a, const char* b) {
+bool SameName(Span a, const char* b) {
     size_t n = std::strlen(b);
-    if (a.size() != n) return false;
+    if (a.n != n) return false;
     for (size_t i = 0; i < n; ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
+        if (std::tolower(static_cast<unsigned char>(a.p[i])) != std::tolower(static_cast<unsigned char>(b[i])))
             return false;
     return true;
 }
+
+bool IsSection(Span line, Span* name) {
+    Span t = Trim(line);
+    if (t.n < 2 || t.p[0] != '[') return false;
+    const char* e = static_cast<const char*>(std::memchr(t.p, ']', t.n));
+    if (!e) return false;
+    *name = Trim(Span{t.p + 1, static_cast<size_t>(e - t.p - 1)});
+    return true;
+}
+
+// "key=value" into its trimmed parts; false for a line without "=".
+bool SplitPair(Span line, Span* key, Span* value) {
+    const char* eq = static_cast<const char*>(std::memchr(line.p, '=', line.n));
+    if (!eq) return false;
+    *key = Trim(Span{line.p, static_cast<size_t>(eq - line.p)});
+    *value = Trim(Span{eq + 1, static_cast<size_t>(line.p + line.n - eq - 1)});
+    return true;
+}
+
+Span LineOf(const std::string& s) { return Span{s.data(), s.size()}; }
 
 std::vector<std::string> ReadLines(const std::string& path) {
     std::vector<std::string> lines;
@@ -97,46 +140,30 @@ std::vector<std::string> ReadLines(const std::string& path) {
     return lines;
 }
 
-bool IsSection(const std::string& line, std::string* name) {
-    std::string t = Trim(line);
-    if (t.size() < 2 || t[0] != '[') return false;
-    size_t e = t.find(']');
-    if (e == std::string::npos) return false;
-    *name = Trim(t.substr(1, e - 1));
-    return true;
-}
-
-// "key=value" into its trimmed parts; false for a line without "=".
-bool SplitPair(const std::string& line, std::string* key, std::string* value) {
-    size_t eq = line.find('=');
-    if (eq == std::string::npos) return false;
-    *key = Trim(line.substr(0, eq));
-    *value = Trim(line.substr(eq + 1));
-    return true;
-}
-
 }  // namespace
 
-DWORD CIni::RawRead(const char* section, const char* key, const char* defaultValue, char* buffer, DWORD size) const {
-    std::string value = defaultValue ? defaultValue : "";
-    std::vector<std::string> lines = ReadLines(m_path);
+bool CIni::LookUp(const char* section, const char* key, std::string* value) const {
+    std::string text;
+    if (!velmora::ReadWholeFile(m_path.c_str(), text, kLimit * 4ll)) return false;
     bool inSection = false;
-    for (const std::string& line : lines) {
-        std::string name, k, v;
+    const char* p = text.data();
+    const char* end = p + text.size();
+    while (p < end) {
+        const char* feed = static_cast<const char*>(std::memchr(p, '\n', static_cast<size_t>(end - p)));
+        Span line{p, static_cast<size_t>((feed ? feed : end) - p)};
+        p = feed ? feed + 1 : end;
+        Span name, k, v;
         if (IsSection(line, &name)) {
             inSection = SameName(name, section);
             continue;
         }
         if (inSection && SplitPair(line, &k, &v) && SameName(k, key)) {
-            if (v.size() >= 2 && (v[0] == '"' || v[0] == '\'') && v.back() == v[0]) v = v.substr(1, v.size() - 2);
-            value = v;
-            break;
+            if (v.n >= 2 && (v.p[0] == '"' || v.p[0] == '\'') && v.p[v.n - 1] == v.p[0]) v = Span{v.p + 1, v.n - 2};
+            value->assign(v.p, v.n);
+            return true;
         }
     }
-    DWORD n = static_cast<DWORD>(value.size() < size - 1 ? value.size() : size - 1);
-    std::memcpy(buffer, value.data(), n);
-    buffer[n] = '\0';
-    return n;
+    return false;
 }
 
 BOOL CIni::WriteString(const char* section, const char* key, const char* value) {
@@ -146,8 +173,8 @@ BOOL CIni::WriteString(const char* section, const char* key, const char* value) 
     int sectionLine = -1, end = static_cast<int>(lines.size());
     bool done = false;
     for (int i = 0; i < static_cast<int>(lines.size()) && !done; ++i) {
-        std::string name, k, v;
-        if (IsSection(lines[i], &name)) {
+        Span name, k, v;
+        if (IsSection(LineOf(lines[i]), &name)) {
             if (sectionLine >= 0) {
                 end = i;
                 break;
@@ -155,7 +182,7 @@ BOOL CIni::WriteString(const char* section, const char* key, const char* value) 
             if (SameName(name, section)) sectionLine = i;
             continue;
         }
-        if (sectionLine >= 0 && SplitPair(lines[i], &k, &v) && SameName(k, key)) {
+        if (sectionLine >= 0 && SplitPair(LineOf(lines[i]), &k, &v) && SameName(k, key)) {
             lines[i] = entry;
             done = true;
         }
@@ -167,7 +194,7 @@ BOOL CIni::WriteString(const char* section, const char* key, const char* value) 
         } else {
             // After the section's last non-blank line.
             int at = end;
-            while (at > sectionLine + 1 && Trim(lines[at - 1]).empty()) --at;
+            while (at > sectionLine + 1 && Trim(LineOf(lines[at - 1])).n == 0) --at;
             lines.insert(lines.begin() + at, entry);
         }
     }

@@ -1,29 +1,51 @@
-// The login dialog: saved settings, the proxy dialog, the login request, and its own thread that
-// runs the online update or the start-up loading and ends the dialog.
+// The login dialog: saved settings, the proxy dialog, the login request (on a thread of its own,
+// so that the dialog keeps painting and can be closed while the service is slow), and the
+// dialog's thread that runs the online update or the start-up loading and ends the dialog.
 #pragma once
 
+#include <atomic>
 #include <string>
 
 #include "app/ini.h"
+#include "app/login.h"
 #include "app/loginflow.h"
 #include "app/resource.h"
 #include "base/thread.h"
 #include "skin/hyperlink.h"
 #include "winfw/winfw.h"
 
+// One login request (up to three attempts, each within kLoginLimits) through the process-wide
+// client; posts its outcome to the dialog (wParam 1 for a good reply) unless stopped.
+class CLoginRequest : public CThread {
+public:
+    ~CLoginRequest() override { Stop(); }
+    // Starts the request; an earlier one must have ended.
+    bool Begin(HWND dialog, UINT message, const std::string& url);
+    void Run() override;
+    // The reply of a good request; read after the outcome arrived.
+    const LoginReply& Reply() const { return m_reply; }
+
+private:
+    HWND m_hDialog = nullptr;
+    UINT m_message = 0;
+    std::string m_url;
+    LoginReply m_reply;
+};
+
 class CLandedDlg : public CDialogImpl<CLandedDlg>, public CThread, public ILoginView {
 public:
     enum { IDD = IDD_LANDED };
-    enum : UINT { WM_LOGIN_FINISH = WM_APP + 0x210 };
+    enum : UINT { WM_LOGIN_FINISH = WM_APP + 0x210, WM_LOGIN_REPLY = WM_APP + 0x211 };
 
     CLandedDlg();
-    // Waits for the dialog's thread: it may still be on its way out after ending the dialog.
+    // Waits for both threads: they may still be on their way out after the dialog ended.
     ~CLandedDlg() override;
 
     BEGIN_MSG_MAP(CLandedDlg)
         MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
         MESSAGE_HANDLER(WM_PAINT, OnPaint)
         MESSAGE_HANDLER(WM_LOGIN_FINISH, OnFinish)
+        MESSAGE_HANDLER(WM_LOGIN_REPLY, OnLoginReply)
         COMMAND_ID_HANDLER(IDOK, OnLogin)
         COMMAND_ID_HANDLER(IDCANCEL, OnCancel)
         COMMAND_ID_HANDLER(IDC_NETSETTING, OnProxySet)
@@ -31,12 +53,14 @@ public:
 
     // The thread's one pass: the update when the reply announced a newer version, else loading.
     void Run() override;
-    // Waits, pumping sent messages, until the thread has ended; then releases it.
+    // Waits, answering sent messages, until the dialog's thread has ended; then releases it.
+    // Once the dialog was cancelled it keeps cancelling the transfers in flight meanwhile.
     void WaitForThread();
 
     // ILoginView (called on the dialog's thread).
     void SetStatusText(const char* text) override;
     void FinishDialog(int code) override;
+    void ResumeLogin() override;
     int Message(const char* text, const char* title, UINT type) override;
     bool IsStopRequested() const override { return CThread::IsStopRequested(); }
 
@@ -46,6 +70,7 @@ private:
     LRESULT OnInitDialog(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnPaint(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnFinish(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnLoginReply(UINT, WPARAM, LPARAM, BOOL&);
     LRESULT OnLogin(WORD, WORD, HWND, BOOL&);
     LRESULT OnCancel(WORD, WORD, HWND, BOOL&);
     LRESULT OnProxySet(WORD, WORD, HWND, BOOL&);
@@ -57,7 +82,9 @@ private:
     HBITMAP m_hLogo = nullptr;
     bool m_bSavePassword = true;
     bool m_bUpdate = false;
+    std::atomic<bool> m_bCancelled{false};
+    // The name and password of the request in flight, saved once it succeeds.
+    std::string m_loginName;
+    std::string m_loginPassword;
+    CLoginRequest m_request;
 };
-
-// The folder of the program with its trailing backslash: run.ini and hqdata live there.
-std::string GetAppDirectory();

@@ -9,13 +9,6 @@
 
 namespace {
 
-std::string Trim(const std::string& s) {
-    size_t b = s.find_first_not_of(" \t\r\n");
-    if (b == std::string::npos) return "";
-    size_t e = s.find_last_not_of(" \t\r\n");
-    return s.substr(b, e - b + 1);
-}
-
 bool AllDigits(const std::string& s) {
     if (s.empty()) return false;
     for (char c : s)
@@ -65,7 +58,7 @@ bool ParseLoginReply(const std::string& body, LoginReply* out) {
     std::string text = DecodeReplyText(body.c_str());
     std::vector<std::string> fields = SplitFields(text);
     if (fields.size() < 5) return false;
-    for (std::string& f : fields) f = Trim(f);
+    for (std::string& f : fields) f = TrimBlanks(f);
     if (fields[0] != "T" && fields[0] != "F") return false;
     // A time of 1 to 2^31 - 1 seconds (the store keeps it signed).
     if (!AllDigits(fields[1]) || fields[1].size() > 10) return false;

@@ -27,8 +27,9 @@ bool RunUpdate(ILoginView& view, const FetchFunction& fetch, const std::string& 
     view.SetStatusText("发现新版本....");
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     view.SetStatusText("开始下载新版本....");
-    SetUrl(kUrlUpdate, UpdateRequestForEdition(Edition));
-    std::string url = GetSiteRoot() + GetUrl(kUrlUpdate);
+    UrlTable& urls = GetUrlTable();
+    urls.Set(kUrlUpdate, UpdateRequestForEdition(Edition));
+    std::string url = urls.SiteRoot() + urls.Get(kUrlUpdate);
     std::string body;
     bool fetched = fetch(url, &body);
     if (view.IsStopRequested()) return false;
@@ -36,7 +37,8 @@ bool RunUpdate(ILoginView& view, const FetchFunction& fetch, const std::string& 
     // Update restart the old client, which would find the same newer version again.
     if (!fetched || !IsClientImage(body.data(), body.size()) ||
         !SaveFileReplacing(UpdateFileFor(exePath), body.data(), body.size())) {
-        view.Message(UpdateFailedMessage(GetSiteRoot()).c_str(), "提示", MB_OK);
+        view.Message(UpdateFailedMessage(urls.SiteRoot()).c_str(), "提示", MB_OK);
+        view.ResumeLogin();
         return false;
     }
     view.SetStatusText("开始下载更新....");

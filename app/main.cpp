@@ -3,13 +3,15 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <ole2.h>
-#include <gdiplus.h>
 
 #include <string>
 
+#include "app/ini.h"
 #include "app/landeddlg.h"
 #include "app/urltable.h"
-#include "app/ini.h"
+#include "base/win32util.h"
+#include "net/services.h"
+#include "store/storeenv.h"
 #include "winfw/winfw.h"
 
 namespace {
@@ -64,19 +66,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
     if (!mutex || ::GetLastError() == ERROR_ALREADY_EXISTS) return 0;
 
     ::OleInitialize(nullptr);
-    std::string dataFolder = GetAppDirectory() + "hqdata";
+    std::string dataFolder = GetProgramFolder() + "hqdata";
     if (::GetFileAttributesA(dataFolder.c_str()) == INVALID_FILE_ATTRIBUTES)
         ::CreateDirectoryA(dataFolder.c_str(), nullptr);
     ::DefWindowProcA(nullptr, 0, 0, 0);
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&icc);
-    Gdiplus::GdiplusStartupInput gdiplusInput;
-    ULONG_PTR gdiplusToken = 0;
-    Gdiplus::GdiplusStartup(&gdiplusToken, &gdiplusInput, nullptr);
+    StartGdiplus();
     GetAppModule().Init(instance);
 
     // The site root (and the chat page) may be configured in run.ini.
-    ApplyUrlConfig(CIni(GetAppDirectory() + "run.ini"));
+    ApplyUrlConfig(CIni(GetProgramFolder() + "run.ini"));
 
     int exitCode = 0;
     {
@@ -89,9 +89,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
                 if (again.DoModal(::GetActiveWindow()) != IDOK) break;
             }
         }
-        // The dialog's object waits for its thread before it goes (and before GDI+ shuts down).
+        // The dialog's object waits for its threads before it goes (and before GDI+ shuts down).
     }
-    Gdiplus::GdiplusShutdown(gdiplusToken);
+    // Whatever the way out (a cancelled login included), no download outlives the program.
+    FreeDownloadManager();
+    FreeHttpClient();
+    ShutdownGdiplus();
     GetAppModule().Term();
     ::OleUninitialize();
     return exitCode;

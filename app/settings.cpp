@@ -1,6 +1,7 @@
 #include "app/settings.h"
 
 #include "base/base64.h"
+#include "base/text.h"
 
 namespace {
 const DWORD kTextLimit = 260;  // 259 characters and the terminator
@@ -11,11 +12,6 @@ std::string ReadLimited(const CIni& ini, const char* section, const char* key) {
     return buf;
 }
 }  // namespace
-
-std::string TrimRight(const std::string& text) {
-    size_t e = text.find_last_not_of(" \t\r\n");
-    return e == std::string::npos ? std::string() : text.substr(0, e + 1);
-}
 
 ProxySettings ReadProxySettings(const CIni& ini) {
     ProxySettings p;
@@ -32,9 +28,9 @@ void WriteProxySettings(CIni& ini, const ProxySettings& p) {
     ini.WriteInt("ProxyInfo", "AccessType", static_cast<int>(p.accessType));
     ini.WriteInt("ProxyInfo", "ProxyType", static_cast<int>(p.proxyType));
     ini.WriteInt("ProxyInfo", "ProxyPort", static_cast<int>(p.port));
-    ini.WriteString("ProxyInfo", "ProxyAddress", TrimRight(p.address).c_str());
-    ini.WriteString("ProxyInfo", "ProxyUser", TrimRight(p.user).c_str());
-    ini.WriteString("ProxyInfo", "ProxyPassWord", TrimRight(p.password).c_str());
+    ini.WriteString("ProxyInfo", "ProxyAddress", TrimBlanks(p.address, true).c_str());
+    ini.WriteString("ProxyInfo", "ProxyUser", TrimBlanks(p.user, true).c_str());
+    ini.WriteString("ProxyInfo", "ProxyPassWord", TrimBlanks(p.password, true).c_str());
 }
 
 bool ReadSavePassword(const CIni& ini) { return ini.GetString("Global", "SavePassWd", "") != "false"; }
@@ -43,8 +39,9 @@ void WriteSavePassword(CIni& ini, bool save) { ini.WriteString("Global", "SavePa
 
 SavedUser ReadSavedUser(const CIni& ini) {
     SavedUser u;
-    u.name = CUrlBase64::Decode(ReadLimited(ini, "UserInfo", "Name").c_str());
-    u.password = CUrlBase64::Decode(ReadLimited(ini, "UserInfo", "PassWd").c_str());
+    // Whole: a value cut to the profile's usual 259 characters would decode to another name.
+    u.name = CUrlBase64::Decode(ini.GetString("UserInfo", "Name", "").c_str());
+    u.password = CUrlBase64::Decode(ini.GetString("UserInfo", "PassWd", "").c_str());
     return u;
 }
 

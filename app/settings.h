@@ -23,13 +23,14 @@ void WriteProxySettings(CIni& ini, const ProxySettings& proxy);
 bool ReadSavePassword(const CIni& ini);
 void WriteSavePassword(CIni& ini, bool save);
 
-// "UserInfo": the name and (when saved) the password, each in standard base64.
+// "UserInfo": the name and (when saved) the password, each in standard base64, read whole
+// however long.
 struct SavedUser {
     std::string name;
     std::string password;
 };
 SavedUser ReadSavedUser(const CIni& ini);
+// The longest name or password (characters) the login dialog takes: its base64 forms in the
+// login request's query stay well inside what a request line and run.ini carry.
+constexpr int kUserTextLimit = 256;
 void WriteSavedUser(CIni& ini, const std::string& name, const std::string& password, bool savePassword);
-
-// The text without trailing blanks, tabs and line ends.
-std::string TrimRight(const std::string& text);

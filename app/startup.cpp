@@ -52,20 +52,20 @@ void FetchWhenNeeded(DownloadManager* manager, const IndexFile& file) {
     if (FileExists(file.local) && states && !states->NeedsUpdate(kIndexCode, file.kind)) return;
     bool day = file.kind == codeStateDay;
     if (DownloadChecked(manager, file.url, kIndexCode, file.local, day ? 32 : 8314, day ? 0 : 8314)) {
-        if (states) states->SetCodeState(kIndexCode, file.kind, GetServerDataTime());
+        if (states) states->SetCodeState(kIndexCode, file.kind, ServerDataTime.load());
     }
 }
 
 }  // namespace
 
 IndexFile IndexDayFile() {
-    return {GetServerRootUrl() + GetUrl(kUrlDayFolder) + "SH" + kIndexPlainCode + ".ldy",
+    return {GetServerRootUrl() + GetUrlTable().Get(kUrlDayFolder) + "SH" + kIndexPlainCode + ".ldy",
             JoinStorePath(GetProgramFolder(), (std::string("hqdata\\sh\\day\\SH") + kIndexCode + ".day").c_str()),
             codeStateDay};
 }
 
 IndexFile IndexMinuteFile() {
-    return {GetServerRootUrl() + GetUrl(kUrlMinuteFolder) + "sh/" + kIndexPlainCode + ".min",
+    return {GetServerRootUrl() + GetUrlTable().Get(kUrlMinuteFolder) + "sh/" + kIndexPlainCode + ".min",
             JoinStorePath(GetProgramFolder(), (std::string("hqdata\\sh\\min\\") + kIndexCode + ".min").c_str()),
             codeStateMinute};
 }
@@ -103,8 +103,8 @@ bool LoadStartupData(ILoginView& view) {
 
     view.SetStatusText("初始化资源文件....");
     GetStockContainer().LoadFromDatabase(&GetDatabase(), 0, 10000);
-    GetDomainContainer().LoadText(JoinStorePath(GetProgramFolder(), "history\\domain.dat").c_str());
-    GetGroupContainer().LoadText(JoinStorePath(GetProgramFolder(), "group.dat").c_str());
+    GetDomainContainer().LoadText(GetDomainFile().c_str());
+    GetGroupContainer().LoadText(GetGroupFile().c_str());
     if (view.IsStopRequested()) return false;
 
     view.SetStatusText("下载数据......");

@@ -8,7 +8,10 @@
 // Larger bodies than this can be the client; smaller ones never are.
 constexpr size_t kMinUpdateBody = 10240;
 
-// A body that can replace the client: more than 10240 bytes and starting with "MZ".
+// A body that can replace the client: a whole 32-bit Windows program of more than 10240 bytes.
+// It starts with "MZ", has "PE\0\0" where the DOS header's e_lfanew points, is built for the
+// i386 machine (0x14C), and holds the raw data of every section (so a body cut anywhere, a DOS
+// stub or any other file never passes).
 bool IsClientImage(const void* data, size_t size);
 
 // The file the client leaves for Update.

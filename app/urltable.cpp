@@ -1,8 +1,7 @@
 #include "app/urltable.h"
 
-#include <mutex>
-
 #include "app/ini.h"
+#include "base/text.h"
 #include "net/services.h"
 
 const char kDefaultChatUrl[] = "http://chat.velmora.cn/live/";
@@ -56,54 +55,43 @@ const char* const kBuiltIn[kUrlCount] = {
     "hqdata/php/",
 };
 
-struct Table {
-    std::mutex lock;
-    std::string entries[kUrlCount];
-    Table() {
-        for (int i = 0; i < kUrlCount; ++i) entries[i] = kBuiltIn[i];
-    }
-};
-
-Table& TheTable() {
-    static Table table;
-    return table;
-}
-
 }  // namespace
 
-std::string GetUrl(int index) {
-    if (index < 0 || index >= kUrlCount) return std::string();
-    if (index == kUrlSiteRoot) return GetSiteRootUrl();
-    Table& t = TheTable();
-    std::lock_guard<std::mutex> hold(t.lock);
-    return t.entries[index];
+UrlTable::UrlTable() {
+    for (int i = 0; i < kUrlCount; ++i) m_entries[i] = kBuiltIn[i];
 }
 
-void SetUrl(int index, const std::string& text) {
+std::string UrlTable::Get(int index) const {
+    if (index < 0 || index >= kUrlCount) return std::string();
+    if (index == kUrlSiteRoot) return GetSiteRootUrl();
+    std::lock_guard<std::mutex> hold(m_lock);
+    return m_entries[index];
+}
+
+void UrlTable::Set(int index, const std::string& text) {
     if (index < 0 || index >= kUrlCount) return;
     if (index == kUrlSiteRoot) {
         SetSiteRootUrl(text);
         return;
     }
-    Table& t = TheTable();
-    std::lock_guard<std::mutex> hold(t.lock);
-    t.entries[index] = text;
+    std::lock_guard<std::mutex> hold(m_lock);
+    m_entries[index] = text;
 }
 
-std::string GetSiteRoot() { return GetUrl(kUrlSiteRoot); }
-
-void ResetUrlTable() {
+void UrlTable::Reset() {
     SetSiteRootUrl("");
-    Table& t = TheTable();
-    std::lock_guard<std::mutex> hold(t.lock);
-    for (int i = 0; i < kUrlCount; ++i) t.entries[i] = kBuiltIn[i];
+    std::lock_guard<std::mutex> hold(m_lock);
+    for (int i = 0; i < kUrlCount; ++i) m_entries[i] = kBuiltIn[i];
+}
+
+UrlTable& GetUrlTable() {
+    static UrlTable table;
+    return table;
 }
 
 std::string NormalizeSiteRoot(const std::string& text) {
-    size_t b = text.find_first_not_of(" \t\r\n");
-    if (b == std::string::npos) return "";
-    size_t e = text.find_last_not_of(" \t\r\n");
-    std::string url = text.substr(b, e - b + 1);
+    std::string url = TrimBlanks(text);
+    if (url.empty()) return "";
     size_t scheme = url.find("://");
     if (scheme == std::string::npos) return "";
     std::string name = url.substr(0, scheme);
@@ -119,13 +107,11 @@ std::string NormalizeSiteRoot(const std::string& text) {
 
 void ApplyUrlConfig(const CIni& ini) {
     std::string root = NormalizeSiteRoot(ini.GetString("Global", "SiteRoot", ""));
-    if (!root.empty()) SetUrl(kUrlSiteRoot, root);
+    if (!root.empty()) GetUrlTable().Set(kUrlSiteRoot, root);
     std::string chat = NormalizeSiteRoot(ini.GetString("Global", "ChatUrl", ""));
     if (!chat.empty()) {
         // A page address: keep it as written, without the slash added for roots.
-        std::string written = ini.GetString("Global", "ChatUrl", "");
-        size_t b = written.find_first_not_of(" \t"), e = written.find_last_not_of(" \t\r\n");
-        SetUrl(kUrlChat, written.substr(b, e - b + 1));
+        GetUrlTable().Set(kUrlChat, TrimBlanks(ini.GetString("Global", "ChatUrl", "")));
     }
 }
 

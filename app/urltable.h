@@ -1,6 +1,7 @@
 // The service's places: one table of 44 texts by position, the program version and the edition.
 #pragma once
 
+#include <mutex>
 #include <string>
 
 class CIni;
@@ -30,14 +31,31 @@ constexpr int Edition = VELMORA_EDITION;
 // Built-in value of the chat page (the site root's is the network layer's kDefaultSiteRootUrl).
 extern const char kDefaultChatUrl[];
 
-// The entry at a position ("" outside the table). Safe from any thread.
-std::string GetUrl(int index);
-// Replaces an entry (the login script and the update request are chosen at run time).
-void SetUrl(int index, const std::string& text);
-// Entry 0 (always ends in "/"): the network layer's site root, which GetSiteRootUrl gives too.
-std::string GetSiteRoot();
-// Puts every entry back to its built-in text.
-void ResetUrlTable();
+// The application-wide table of the service's places: 44 texts by position. Entry 0 is the
+// network layer's site root (GetSiteRootUrl gives it too); the login writes entry 13 and the
+// update entry 15. Safe from any thread.
+class UrlTable {
+public:
+    UrlTable();
+    // The entry at a position ("" outside the table).
+    std::string Get(int index) const;
+    void Set(int index, const std::string& text);
+    // Entry 0, always ending in "/".
+    std::string SiteRoot() const { return Get(kUrlSiteRoot); }
+    // Every entry back to its built-in text.
+    void Reset();
+
+private:
+    mutable std::mutex m_lock;
+    std::string m_entries[kUrlCount];
+};
+UrlTable& GetUrlTable();
+
+// Shorthands for the process-wide table.
+inline std::string GetUrl(int index) { return GetUrlTable().Get(index); }
+inline void SetUrl(int index, const std::string& text) { GetUrlTable().Set(index, text); }
+inline std::string GetSiteRoot() { return GetUrlTable().SiteRoot(); }
+inline void ResetUrlTable() { GetUrlTable().Reset(); }
 
 // An http or https URL with a host, given a trailing "/" when it has none; "" when unusable.
 std::string NormalizeSiteRoot(const std::string& text);

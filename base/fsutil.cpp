@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "base/platform.h"
+#include "base/text.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -99,6 +100,29 @@ bool ReadWholeFile(const char* path, std::string& out, int64_t maxSize) {
     data.resize(got);
     out.swap(data);
     return true;
+}
+
+std::string GetExecutableFolder() {
+    char path[4096] = {0};
+#ifdef _WIN32
+    DWORD n = GetModuleFileNameA(nullptr, path, sizeof(path) - 1);
+    if (n == 0 || n >= sizeof(path) - 1) return std::string(".\\");
+#else
+    ssize_t n = readlink("/proc/self/exe", path, sizeof(path) - 1);
+    if (n <= 0) return std::string("./");
+    path[n] = 0;
+#endif
+    std::string s(path);
+    // The last separator that starts a character (a GBK trail byte may be 0x5C).
+    size_t cut = std::string::npos;
+    for (size_t i = 0; i < s.size();) {
+        size_t len = GbkCharLength(s.c_str() + i);
+        if (len == 0) break;
+        if (len == 1 && (s[i] == '\\' || s[i] == '/')) cut = i;
+        i += len;
+    }
+    if (cut == std::string::npos) return std::string(1, '.') + kPathSep;
+    return s.substr(0, cut + 1);
 }
 
 }  // namespace velmora

@@ -19,4 +19,8 @@ bool RemoveFile(const char* path);
 // is larger or a read fails.
 bool ReadWholeFile(const char* path, std::string& out, int64_t maxSize);
 
+// The running program's folder with its trailing separator (".\\" or "./" when unknown). GBK
+// paths are cut at the last separator that is a whole character.
+std::string GetExecutableFolder();
+
 }  // namespace velmora

@@ -231,6 +231,19 @@ size_t GbkSafeLength(const char* text, size_t maxBytes) {
     return used;
 }
 
+void TrimBlanks(const char** begin, const char** end, bool rightOnly) {
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (*end > *begin && blank((*end)[-1])) --*end;
+    while (!rightOnly && *begin < *end && blank(**begin)) ++*begin;
+}
+
+std::string TrimBlanks(const std::string& text, bool rightOnly) {
+    const char* b = text.data();
+    const char* e = b + text.size();
+    TrimBlanks(&b, &e, rightOnly);
+    return std::string(b, e);
+}
+
 int SplitString(const char* text, const char* separator, std::vector<std::string>& out) {
     if (!text) return 0;
     const char* hit = GbkFind(text, separator);

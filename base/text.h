@@ -63,6 +63,12 @@ std::string GbkFoldCase(const char* text);
 // The longest prefix of at most maxBytes bytes that does not split a character.
 size_t GbkSafeLength(const char* text, size_t maxBytes);
 
+// The text without blanks, tabs and line ends around it (only at its end with rightOnly). These
+// bytes are never GBK trail bytes, so no character is cut.
+std::string TrimBlanks(const std::string& text, bool rightOnly = false);
+// The same in place: narrows [*begin, *end) to the text without them.
+void TrimBlanks(const char** begin, const char** end, bool rightOnly = false);
+
 // Splits at every occurrence of separator; empty pieces are dropped. Returns the number of
 // separators found (0 adds the whole text; an empty separator never splits).
 int SplitString(const char* text, const char* separator, std::vector<std::string>& out);

@@ -23,17 +23,9 @@ namespace {
 
 namespace gp = Gdiplus::DllExports;
 
-// GDI+ is started once, on first use, and kept for the life of the process.
-bool StartGdiplus() {
-    static std::once_flag once;
-    static bool started = false;
-    std::call_once(once, [] {
-        Gdiplus::GdiplusStartupInput input;
-        ULONG_PTR token = 0;
-        started = Gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok;
-    });
-    return started;
-}
+std::mutex g_gdiplusLock;
+ULONG_PTR g_gdiplusToken = 0;
+bool g_gdiplusStarted = false;
 
 HBITMAP ToHbitmap(Gdiplus::GpBitmap* image) {
     if (!image) return nullptr;
@@ -44,6 +36,23 @@ HBITMAP ToHbitmap(Gdiplus::GpBitmap* image) {
 }
 
 }  // namespace
+
+bool StartGdiplus() {
+    std::lock_guard<std::mutex> hold(g_gdiplusLock);
+    if (!g_gdiplusStarted) {
+        Gdiplus::GdiplusStartupInput input;
+        g_gdiplusStarted = Gdiplus::GdiplusStartup(&g_gdiplusToken, &input, nullptr) == Gdiplus::Ok;
+    }
+    return g_gdiplusStarted;
+}
+
+void ShutdownGdiplus() {
+    std::lock_guard<std::mutex> hold(g_gdiplusLock);
+    if (!g_gdiplusStarted) return;
+    Gdiplus::GdiplusShutdown(g_gdiplusToken);
+    g_gdiplusStarted = false;
+    g_gdiplusToken = 0;
+}
 
 HBITMAP LoadPngResource(const char* name, const char* type) {
     if (!name || !StartGdiplus()) return nullptr;

@@ -7,6 +7,11 @@
 // x when (x, y) lies on a monitor; otherwise x kept inside the work area of the nearest one.
 int ClampToMonitorX(int x, int y);
 
+// GDI+ for the whole program: started once (version 1), on the first call from the program's
+// entry or the first image loaded, and shut down once at its end. True while it runs.
+bool StartGdiplus();
+void ShutdownGdiplus();
+
 // Loads an image into a new GDI bitmap (null on failure). A text name is a file path; a
 // resource number is read from the program's resources of the given type (or, for no type or
 // RT_BITMAP, as a bitmap resource). PNG images come back as 32-bit premultiplied DIB sections.

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/text.h"
+#include "net/services.h"
 #include "net/socket.h"
 
 #ifdef _WIN32
@@ -38,6 +39,8 @@ HttpClient::HttpClient()
       m_bRawSocket(1),
       m_cancel(false) {
     velmora::net::NetStartup();
+    // Every client of the program goes the way run.ini says (direct until the shell says otherwise).
+    ApplyDefaultProxy(*this);
 }
 
 HttpClient::~HttpClient() { velmora::net::NetCleanup(); }

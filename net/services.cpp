@@ -17,10 +17,6 @@ std::atomic<DownloadManager*> g_downloadManager{nullptr};
 std::mutex g_createLock;  // creation and release only; never held while a worker may need it
 
 std::mutex g_rootLock;
-std::string& HostText() {
-    static std::string host = kDefaultDataServerHost;
-    return host;
-}
 std::string& SiteText() {
     static std::string site = kDefaultSiteRootUrl;
     return site;
@@ -37,7 +33,60 @@ std::string Clean(const std::string& text) {
     return out.substr(first, last - first + 1);
 }
 
+// The default proxy: the arguments of the last accepted SetDefaultProxy.
+struct ProxyDefault {
+    bool set = false;
+    int accessType = 0, proxyType = 0, port = 0;
+    std::string host, user, password;
+};
+std::mutex g_proxyLock;
+ProxyDefault g_proxy;
+
 }  // namespace
+
+DataServerHostText DataServerHost;
+
+std::string DataServerHostText::Get() const {
+    std::lock_guard<std::mutex> lock(m_lock);
+    return m_host.empty() ? std::string(kDefaultDataServerHost) : m_host;
+}
+
+void DataServerHostText::Set(const std::string& host) {
+    std::string clean = Clean(host);
+    std::lock_guard<std::mutex> lock(m_lock);
+    m_host = clean;
+}
+
+int SetDefaultProxy(int accessType, int proxyType, const char* host, int port, const char* user,
+                    const char* password) {
+    if (accessType != HttpClient::kAccessPreconfig && accessType != HttpClient::kAccessDirect &&
+        accessType != HttpClient::kAccessProxy)
+        return 0;
+    {
+        std::lock_guard<std::mutex> lock(g_proxyLock);
+        g_proxy.set = true;
+        g_proxy.accessType = accessType;
+        g_proxy.proxyType = proxyType;
+        g_proxy.port = port;
+        g_proxy.host = host ? host : "";
+        g_proxy.user = user ? user : "";
+        g_proxy.password = password ? password : "";
+    }
+    HttpClient* client = GetHttpClient();
+    if (client) return client->SetProxy(accessType, proxyType, host, port, user, password);
+    // No process-wide client: the answer SetProxy gives.
+    return accessType == HttpClient::kAccessProxy && (!host || !*host) ? 0 : 1;
+}
+
+void ApplyDefaultProxy(HttpClient& client) {
+    ProxyDefault p;
+    {
+        std::lock_guard<std::mutex> lock(g_proxyLock);
+        if (!g_proxy.set) return;
+        p = g_proxy;
+    }
+    client.SetProxy(p.accessType, p.proxyType, p.host.c_str(), p.port, p.user.c_str(), p.password.c_str());
+}
 
 HttpClient* GetHttpClient() {
     HttpClient* client = g_httpClient.load(std::memory_order_acquire);
@@ -72,6 +121,8 @@ DownloadManager* GetDownloadManager() {
     return manager;
 }
 
+DownloadManager* FindDownloadManager() { return g_downloadManager.load(std::memory_order_acquire); }
+
 void FreeDownloadManager() {
     std::lock_guard<std::mutex> lock(g_createLock);
     DownloadManager* manager = g_downloadManager.load(std::memory_order_acquire);
@@ -83,21 +134,11 @@ void FreeDownloadManager() {
     delete manager;
 }
 
-std::string GetServerRootUrl() {
-    std::lock_guard<std::mutex> lock(g_rootLock);
-    return "http://" + HostText() + "/";
-}
+std::string GetServerRootUrl() { return "http://" + DataServerHost.Get() + "/"; }
 
-void SetDataServerHost(const std::string& host) {
-    std::string clean = Clean(host);
-    std::lock_guard<std::mutex> lock(g_rootLock);
-    HostText() = clean.empty() ? kDefaultDataServerHost : clean;
-}
+void SetDataServerHost(const std::string& host) { DataServerHost.Set(host); }
 
-std::string GetDataServerHost() {
-    std::lock_guard<std::mutex> lock(g_rootLock);
-    return HostText();
-}
+std::string GetDataServerHost() { return DataServerHost.Get(); }
 
 std::string GetSiteRootUrl() {
     std::lock_guard<std::mutex> lock(g_rootLock);

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "base/fsutil.h"
 #include "base/text.h"
 
 namespace {
@@ -77,15 +78,7 @@ std::string GetSkinFilePath(const char* file) {
     return g_skinFolder + "\\" + (file ? file : "");
 }
 
-std::string GetModuleDirectory() {
-    char path[MAX_PATH * 2] = {};
-    DWORD n = ::GetModuleFileNameA(nullptr, path, sizeof(path));
-    if (n == 0 || n >= sizeof(path)) return std::string();
-    std::string s(path, n);
-    size_t slash = LastBackslash(s);
-    if (slash == std::string::npos) return std::string();
-    return s.substr(0, slash + 1);
-}
+std::string GetModuleDirectory() { return velmora::GetExecutableFolder(); }
 
 std::string GetParentDirectory(const std::string& path) {
     if (path.size() < 4 || !IsDirectory(path)) return path;

@@ -24,7 +24,7 @@ const std::string& GetSkinName();
 const std::string& GetSkinFolder();
 const std::string& GetThemePath();
 
-// The running program's folder with its trailing backslash ("" when unknown).
+// The running program's folder with its trailing backslash (".\\" when unknown).
 std::string GetModuleDirectory();
 // The parent of an existing directory (with a trailing backslash); other input unchanged.
 std::string GetParentDirectory(const std::string& path);

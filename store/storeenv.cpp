@@ -4,52 +4,27 @@
 #include <cstring>
 #include <mutex>
 
+#include "base/fsutil.h"
 #include "base/platform.h"
 #include "base/text.h"
 #include "store/records.h"
 
-#ifndef _WIN32
-#include <unistd.h>
-#endif
+std::atomic<int32_t> ServerDataTime{0};
+std::atomic<int> MarketOpenFlag{0};
 
 namespace {
 
 std::mutex g_folderLock;
 std::string g_folder;
-std::atomic<int32_t> g_serverTime{0};
-std::atomic<bool> g_statusFlag{false};
 std::atomic<int> g_baseDate{kDefaultExrightBaseDate};
 std::atomic<int> g_threshold{kDefaultGapThresholdPercent};
 std::atomic<bool> g_sectorUtf8{false};
-
-std::string ExecutableFolder() {
-    char path[4096] = {0};
-#ifdef _WIN32
-    DWORD n = GetModuleFileNameA(nullptr, path, sizeof(path) - 1);
-    if (n == 0 || n >= sizeof(path) - 1) return std::string(".\\");
-#else
-    ssize_t n = readlink("/proc/self/exe", path, sizeof(path) - 1);
-    if (n <= 0) return std::string("./");
-    path[n] = 0;
-#endif
-    std::string s(path);
-    // The last separator that starts a character (a GBK trail byte may be 0x5C).
-    size_t cut = std::string::npos;
-    for (size_t i = 0; i < s.size();) {
-        size_t len = GbkCharLength(s.c_str() + i);
-        if (len == 0) break;
-        if (len == 1 && (s[i] == '\\' || s[i] == '/')) cut = i;
-        i += len;
-    }
-    if (cut == std::string::npos) return std::string(1, '.') + velmora::kPathSep;
-    return s.substr(0, cut + 1);
-}
 
 }  // namespace
 
 std::string GetProgramFolder() {
     std::lock_guard<std::mutex> lock(g_folderLock);
-    if (g_folder.empty()) g_folder = ExecutableFolder();
+    if (g_folder.empty()) g_folder = velmora::GetExecutableFolder();
     return g_folder;
 }
 
@@ -59,11 +34,14 @@ void SetProgramFolder(const char* folder) {
     if (!g_folder.empty() && g_folder.back() != '\\' && g_folder.back() != '/') g_folder += velmora::kPathSep;
 }
 
-int32_t GetServerDataTime() { return g_serverTime.load(); }
-bool GetServerStatusFlag() { return g_statusFlag.load(); }
+std::string GetDomainFile() { return JoinStorePath(GetProgramFolder(), "history\\domain.dat"); }
+std::string GetGroupFile() { return JoinStorePath(GetProgramFolder(), "group.dat"); }
+
+int32_t GetServerDataTime() { return ServerDataTime.load(); }
+bool GetServerStatusFlag() { return MarketOpenFlag.load() != 0; }
 void SetServerDataState(int32_t time, bool statusFlag) {
-    g_serverTime.store(time);
-    g_statusFlag.store(statusFlag);
+    ServerDataTime.store(time);
+    MarketOpenFlag.store(statusFlag ? 1 : 0);
 }
 
 int GetExrightBaseDate() { return g_baseDate.load(); }

@@ -4,6 +4,7 @@
 // checks on names taken from data.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -12,7 +13,14 @@ std::string GetProgramFolder();
 // An empty folder restores the default; a separator is appended when missing.
 void SetProgramFolder(const char* folder);
 
-// Server data time of the login reply and its market status flag.
+// The folder's sector list ("history\\domain.dat") and group list ("group.dat").
+std::string GetDomainFile();
+std::string GetGroupFile();
+
+// The server data time (seconds since 1970) and the market flag (0 closed, 1 open) of the login
+// reply, later refreshed by the heartbeat; read from any thread. The accessors below read them.
+extern std::atomic<int32_t> ServerDataTime;
+extern std::atomic<int> MarketOpenFlag;
 int32_t GetServerDataTime();
 bool GetServerStatusFlag();
 void SetServerDataState(int32_t time, bool statusFlag);

@@ -16,6 +16,7 @@
 #include "app/urltable.h"
 #include "base/seams.h"
 #include "net/services.h"
+#include "test_files.h"
 
 namespace {
 
@@ -114,6 +115,38 @@ TEST(Ini, GrowingReadTakesWholeLongValues) {
     std::remove(path.c_str());
 }
 
+TEST(Ini, ValuesOfAnyLengthComeBackWhole) {
+    auto text = [](size_t n) {
+        std::string value;
+        for (size_t i = 0; i < n; ++i) value += "ABCxyz019+/="[i % 12];
+        return value;
+    };
+    std::string path = TempPath("whole.ini");
+    CIni ini(path);
+    ini.WriteString("Global", "SavePassWd", "true");
+    // Around the 512-character steps of the growing read.
+    for (size_t n : {259u, 260u, 511u, 512u, 513u, 1023u, 1024u, 5000u}) {
+        std::string value = text(n);
+        ASSERT_TRUE(ini.WriteString("UserInfo", "Name", value.c_str())) << n;
+        EXPECT_EQ(ini.GetString("UserInfo", "Name"), value) << n;
+        EXPECT_EQ(ini.GetString("Global", "SavePassWd"), "true") << n;
+    }
+    // A default longer than the file.
+    EXPECT_EQ(ini.GetString("UserInfo", "None", std::string(3000, 'd').c_str()), std::string(3000, 'd'));
+
+    // A megabyte, as an editor or another program leaves it (Wine's profile writer drops values
+    // of 64 KB and more), between other sections.
+    const std::string big = text(1u << 20);
+    velmora_test::WriteTestFile(path, "[Global]\r\nSavePassWd=false\r\n[UserInfo]\r\nName=" + big +
+                                          "\r\nPassWd=cHc=\r\n[ProxyInfo]\r\nAccessType=1\r\n");
+    std::string back = ini.GetString("UserInfo", "Name");
+    EXPECT_EQ(back.size(), big.size());
+    EXPECT_TRUE(back == big);  // not printed: a megabyte
+    EXPECT_EQ(ini.GetString("UserInfo", "PassWd"), "cHc=");
+    EXPECT_EQ(ini.GetUInt("ProxyInfo", "AccessType"), 1u);
+    std::remove(path.c_str());
+}
+
 TEST(RunIni, SavePasswordRule) {
     std::string path = TempPath("save.ini");
     CIni ini(path);
@@ -146,6 +179,16 @@ TEST(RunIni, UserNameAndPasswordInBase64) {
     WriteSavedUser(ini, name, "p@ss word", false);
     EXPECT_EQ(ini.GetString("UserInfo", "PassWd", "x"), "");
     EXPECT_EQ(ReadSavedUser(ini).name, name);
+
+    // Longer than 194 characters, the base64 form passes the profile's usual 259: still whole.
+    for (size_t n : {194u, 195u, 256u, 600u}) {
+        std::string longName, longPassword(n, 'p');
+        for (size_t i = 0; i < n; ++i) longName += i % 3 ? 'n' : '\xb9';  // GBK and ASCII bytes
+        WriteSavedUser(ini, longName, longPassword, true);
+        SavedUser back = ReadSavedUser(ini);
+        EXPECT_EQ(back.name, longName) << n;
+        EXPECT_EQ(back.password, longPassword) << n;
+    }
     std::remove(path.c_str());
 }
 
@@ -264,9 +307,11 @@ class RecordingView : public ILoginView {
 public:
     std::vector<std::string> statuses, messages;
     int finished = 0;
+    int resumed = 0;
     bool stop = false;
     void SetStatusText(const char* t) override { statuses.push_back(t); }
     void FinishDialog(int code) override { finished = code; }
+    void ResumeLogin() override { ++resumed; }
     int Message(const char* text, const char*, UINT) override {
         messages.push_back(text);
         return IDOK;
@@ -286,10 +331,31 @@ struct LaunchRecord {
     ~LaunchRecord() { SetLaunchHook(old); }
 };
 
-std::string Image(size_t size, char fill = 'x') {
-    std::string s(size, fill);
+void Put16(std::string& s, size_t at, uint32_t v) {
+    s[at] = char(v & 0xFF);
+    s[at + 1] = char((v >> 8) & 0xFF);
+}
+void Put32(std::string& s, size_t at, uint32_t v) {
+    Put16(s, at, v & 0xFFFF);
+    Put16(s, at + 2, v >> 16);
+}
+
+// The headers of a 32-bit Windows program of that size: "MZ", e_lfanew 0x80, "PE\0\0", i386,
+// an optional header of 0xE0 bytes and two sections whose raw data ends exactly at the end.
+const size_t kPe = 0x80, kSections = kPe + 4 + 20 + 0xE0;
+std::string Image(size_t size) {
+    std::string s(size, '\0');
     s[0] = 'M';
     s[1] = 'Z';
+    Put32(s, 0x3C, kPe);
+    s.replace(kPe, 4, std::string("PE\0\0", 4));
+    Put16(s, kPe + 4, 0x14C);
+    Put16(s, kPe + 6, 2);
+    Put16(s, kPe + 20, 0xE0);
+    Put32(s, kSections + 16, 0x1000);            // .text: 0x400 .. 0x1400
+    Put32(s, kSections + 20, 0x400);
+    Put32(s, kSections + 40 + 16, uint32_t(size - 0x1400));  // .data: up to the end
+    Put32(s, kSections + 40 + 20, 0x1400);
     return s;
 }
 
@@ -304,6 +370,7 @@ TEST(Update, OnlyAWholeExecutableIsHandedToTheUpdater) {
         {Image(10241), true, true},
         {Image(10240), true, false},         // too small: never a restart loop
         {"PK" + Image(20000).substr(2), true, false},  // not an executable
+        {Image(20000).substr(0, 19999), true, false},  // cut by one byte
         {Image(20000), false, false},        // download failed
     };
     for (const Case& c : cases) {
@@ -333,6 +400,7 @@ TEST(Update, OnlyAWholeExecutableIsHandedToTheUpdater) {
             EXPECT_FALSE(Exists(exe + ".new"));
             EXPECT_TRUE(launches.calls.empty());
             EXPECT_EQ(view.finished, 0);  // the dialog stays open
+            EXPECT_EQ(view.resumed, 1);   // and is handed back to the user
             ASSERT_EQ(view.messages.size(), 1u);
             EXPECT_EQ(view.messages[0], UpdateFailedMessage(kDefaultSiteRootUrl));
         }
@@ -342,8 +410,39 @@ TEST(Update, OnlyAWholeExecutableIsHandedToTheUpdater) {
 }
 
 TEST(Update, ClientImageRule) {
-    EXPECT_TRUE(IsClientImage(Image(10241).data(), 10241));
-    EXPECT_FALSE(IsClientImage(Image(10240).data(), 10240));
+    const std::string whole = Image(30000);
+    auto with = [&](size_t at, uint32_t value, bool wide) {
+        std::string s = whole;
+        if (wide) Put32(s, at, value);
+        else Put16(s, at, value);
+        return s;
+    };
+    // The fixture's stand-in: "MZ", a DOS stub and "PE" somewhere, no image headers.
+    std::string stub = "MZ" + std::string(24000, '\x90') + "PE";
+    struct Case {
+        const char* what;
+        std::string body;
+        bool whole;
+    } cases[] = {
+        {"whole", whole, true},
+        {"with trailing bytes", whole + "overlay", true},
+        {"at the smallest size", Image(10241), true},
+        {"too small", Image(10240), false},
+        {"cut by one byte", whole.substr(0, whole.size() - 1), false},
+        {"cut after the headers", whole.substr(0, 0x1400), false},
+        {"a DOS stub", stub, false},
+        {"no MZ", "ZM" + whole.substr(2), false},
+        {"no PE signature", with(kPe, 0x00004550 | 0x01000000, true), false},
+        {"64-bit machine", with(kPe + 4, 0x8664, false), false},
+        {"e_lfanew past the end", with(0x3C, uint32_t(whole.size() - 10), true), false},
+        {"e_lfanew wrapping", with(0x3C, 0xFFFFFFF0u, true), false},
+        {"no sections", with(kPe + 6, 0, false), false},
+        {"section table past the end", with(kPe + 6, 0xFFFF, false), false},
+        {"optional header past the end", with(kPe + 20, 0xFFFF, false), false},
+        {"raw data past the end", with(kSections + 40 + 16, uint32_t(whole.size()), true), false},
+        {"raw data wrapping", with(kSections + 20, 0xFFFFFF00u, true), false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(IsClientImage(c.body.data(), c.body.size()), c.whole) << c.what;
     EXPECT_FALSE(IsClientImage("MZ", 2));
     EXPECT_FALSE(IsClientImage(nullptr, 0));
     EXPECT_EQ(UpdateFileFor("C:\\a b\\V.exe"), "C:\\a b\\V.exe.new");

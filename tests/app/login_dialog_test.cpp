@@ -79,7 +79,7 @@ bool WaitUntil(const std::function<bool()>& done, int ms) {
 }
 
 std::string ItemText(HWND dlg, int id) {
-    char buf[512] = {0};
+    char buf[2048] = {0};
     GetDlgItemTextA(dlg, id, buf, sizeof(buf));
     return buf;
 }
@@ -177,6 +177,43 @@ TEST_F(LoginDialog, GoodLoginLoadsTheStoreAndSavesTheUser) {
     EXPECT_EQ(result, 1);
     EXPECT_EQ(m_ini.GetString("UserInfo", "PassWd", "x"), "");
     EXPECT_EQ(m_ini.GetString("Global", "SavePassWd"), "false");
+}
+
+// A saved name and password longer than 194 characters come back whole after a restart and are
+// sent whole; typing stops at what the login and run.ini carry.
+TEST_F(LoginDialog, LongSavedNameAndPasswordComeBackWholeAndAreSent) {
+    MessageRecorder boxes;
+    std::string name, password(kUserTextLimit, 'q');
+    for (int i = 0; name.size() < 250; ++i) name += i % 2 ? "股" : "n";
+    FixtureControl(s_fixture->Port(), "set?password=" + password);
+    WriteSavedUser(m_ini, name, password, true);
+    std::vector<LRESULT> limits;
+    std::string shownName, shownPassword;
+    int result = RunDialog([&](HWND h) {
+        shownName = ItemText(h, IDC_USERNAME);
+        shownPassword = ItemText(h, IDC_PASSWORD);
+        for (int id : {IDC_USERNAME, IDC_PASSWORD}) limits.push_back(SendDlgItemMessageA(h, id, EM_GETLIMITTEXT, 0, 0));
+        Press(h, IDOK);
+    });
+    FixtureControl(s_fixture->Port(), "set?password=%E7%A7%98%E5%AF%86pw");  // 秘密pw again
+    EXPECT_EQ(result, 1);
+    EXPECT_TRUE(boxes.Texts().empty());
+    EXPECT_EQ(shownName, name);
+    EXPECT_EQ(shownPassword, password);
+    EXPECT_EQ(limits, (std::vector<LRESULT>{kUserTextLimit, kUserTextLimit}));
+    std::string sent = "/login/login.5.php?id=5&u=" + CUrlBase64::EncodeLine(name.data(), name.size(), true) +
+                       "&p=" + CUrlBase64::EncodeLine(password.data(), password.size(), true);
+    EXPECT_EQ(CountLoggedRequests(s_fixture->Port(), sent), 1);
+
+    std::string typed;
+    RunDialog([&](HWND h) {
+        HWND edit = GetDlgItem(h, IDC_USERNAME);
+        SendMessageA(edit, WM_SETTEXT, 0, (LPARAM) "");
+        SendMessageA(edit, EM_REPLACESEL, FALSE, (LPARAM)std::string(kUserTextLimit + 50, 'x').c_str());
+        typed = ItemText(h, IDC_USERNAME);
+        Press(h, IDCANCEL);
+    });
+    EXPECT_EQ(typed, std::string(kUserTextLimit, 'x'));
 }
 
 TEST_F(LoginDialog, RefusalsShowTheirMessageAndTheDialogStays) {
@@ -327,7 +364,7 @@ TEST_F(LoginDialog, ProxyDialogSavesAndRestoresEveryKey) {
     direct.accessType = 1;
     EXPECT_EQ(ApplyProxySettings(direct), 1);
     std::string body;
-    EXPECT_TRUE(FetchUrl(s_fixture->Url("/login/login.php?t="), &body, 256));
+    EXPECT_TRUE(FetchUrl(s_fixture->Url("/login/login.php?t="), &body, 256, kLoginLimits));
 }
 
 TEST(ProxyPort, Rule) {

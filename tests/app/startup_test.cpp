@@ -14,6 +14,7 @@
 #include "app/startup.h"
 #include "app/urltable.h"
 #include "net/download.h"
+#include "net/httpclient.h"
 #include "net/services.h"
 #include "store/codestate.h"
 #include "store/database.h"
@@ -32,6 +33,7 @@ public:
     int finished = 0;
     void SetStatusText(const char* t) override { statuses.push_back(t); }
     void FinishDialog(int code) override { finished = code; }
+    void ResumeLogin() override {}
     int Message(const char* text, const char* title, UINT) override {
         messages.push_back(text);
         titles.push_back(title);
@@ -90,7 +92,7 @@ protected:
     bool LogIn(const std::string& password) {
         std::string url = BuildLoginUrl(GetSiteRoot(), LoginScriptForEdition(1), "5", "股民", password);
         LoginReply reply;
-        if (!RequestLogin([](const std::string& u, std::string* b) { return FetchUrl(u, b, 256); }, url, &reply))
+        if (!RequestLogin([](const std::string& u, std::string* b) { return FetchUrl(u, b, 256, kLoginLimits); }, url, &reply))
             return false;
         ApplyLoginReply(reply);
         return true;
@@ -101,6 +103,39 @@ protected:
     std::string m_folder;
 };
 FixtureProcess* Startup::s_fixture = nullptr;
+
+// run.ini's proxy reaches every client of the program: the process-wide one at once, and every
+// client made afterwards (the download manager's workers and synchronous downloads make theirs).
+TEST(DefaultProxy, EveryLaterClientStartsWithIt) {
+    struct Case {
+        ProxySettings settings;
+        int answer;
+        int access;
+        const char* host;
+    } cases[] = {
+        {{3, 3, 8080, "proxy.local", "user", "pw"}, 1, 3, "proxy.local"},
+        {{7, 3, 8080, "other.local", "", ""}, 0, 3, "proxy.local"},  // refused: nothing changes
+        {{3, 1, 1080, "", "", ""}, 0, 0, ""},                      // no host: the system's settings
+        {{1, 0, 0, "", "", ""}, 1, 1, ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ApplyProxySettings(c.settings), c.answer) << c.settings.accessType;
+        HttpClient later;
+        for (HttpClient* client : {GetHttpClient(), &later}) {
+            EXPECT_EQ(client->GetAccessType(), c.access) << c.settings.accessType;
+            EXPECT_EQ(client->GetProxyHost(), c.host) << c.settings.accessType;
+        }
+    }
+    HttpClient later;
+    ApplyProxySettings({3, 3, 3128, "p.local", "u", "secret"});
+    HttpClient afterwards;
+    EXPECT_EQ(later.GetProxyHost(), "");  // made before: keeps its way
+    EXPECT_EQ(afterwards.GetProxyHost(), "p.local");
+    EXPECT_EQ(afterwards.GetProxyPort(), 3128);
+    EXPECT_EQ(afterwards.GetProxyUser(), "u");
+    EXPECT_EQ(afterwards.GetProxyPassword(), "secret");
+    ApplyProxySettings({1, 0, 0, "", "", ""});
+}
 
 TEST_F(Startup, LoginSetsTheDataServerAndAWrongPasswordIsRefused) {
     ApplyLoginReply(LoginReply{1234, 0, 0, "old.host"});

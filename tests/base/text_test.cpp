@@ -85,6 +85,29 @@ TEST(TextTest, SplitTable) {
     }
 }
 
+TEST(TextTest, TrimTable) {
+    struct Case {
+        const char* text;
+        const char* both;
+        const char* right;
+    } cases[] = {
+        {"  a b \t\r\n", "a b", "  a b"},
+        {"\r\n", "", ""},
+        {"", "", ""},
+        {"x", "x", "x"},
+        {"\t股票 ", "股票", "\t股票"},  // whole GBK characters stay
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(TrimBlanks(c.text), c.both) << c.text;
+        EXPECT_EQ(TrimBlanks(c.text, true), c.right) << c.text;
+    }
+    std::string line = " key = value\r";
+    const char* b = line.data();
+    const char* e = b + line.size();
+    TrimBlanks(&b, &e);
+    EXPECT_EQ(std::string(b, e), "key = value");
+}
+
 TEST(TextTest, FormatTable) {
     struct Case {
         double value;

@@ -58,6 +58,7 @@ class State:
         self.flag = args.market_flag
         self.version = args.version
         self.password = args.password
+        self.update_file = args.update_file
         self.rules = []  # (path prefix, opts)
         for r in args.fault or []:
             prefix, _, opts = r.partition("=")
@@ -120,10 +121,15 @@ def route(state, path, query, host):
     if path == "login/login.php":
         return Reply(200, ("%d|%d" % (d.now, state.market_flag())).encode("utf-8"), "text/plain")
     if path == "velmora/update.php":
-        if state.args.update_file:
-            with open(state.args.update_file, "rb") as f:
-                return Reply(200, f.read())
-        return Reply(200, d.update_exe())
+        if state.update_file:
+            with open(state.update_file, "rb") as f:
+                body = f.read()
+        else:
+            body = d.update_exe()
+        if state.args.update_once:
+            # The client that comes back after the update is the current one.
+            state.version = ""
+        return Reply(200, body)
     if path == "plus/rollnews.php":
         return Reply(200, d.news(site_root), "text/plain; charset=utf-8")
     if path == "plus/velmora_stocks.php":
@@ -393,6 +399,8 @@ class Handler(socketserver.BaseRequestHandler):
                 state.version = q["version"]
             if "password" in q:
                 state.password = q["password"]
+            if "update" in q:
+                state.update_file = q["update"]
         elif what == "log":
             with state.lock:
                 body = "".join(json.dumps(e) + "\n" for e in state.log).encode()
@@ -472,7 +480,9 @@ def parse_args(argv):
     p.add_argument("--fault", action="append", help="PATH-PREFIX=key=value,... (see README)")
     p.add_argument("--market-flag", type=int, default=None, help="market flag of login and heartbeat")
     p.add_argument("--version", default="", help="version field of the login reply")
-    p.add_argument("--update-file", default="", help="serve this file as the update")
+    p.add_argument("--update-file", default="", help="serve this file as the update (default: a stand-in that is no program)")
+    p.add_argument("--update-once", action="store_true",
+                   help="announce the version only until the update has been served once")
     p.add_argument("--password", default="", help="the one password the login accepts (default: any)")
     p.add_argument("--data-host", default="", help="data host of the login reply (default: this server)")
     p.add_argument("--sector-utf8", action="store_true", help="send the sector list in UTF-8, not GBK")

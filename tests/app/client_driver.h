@@ -1,0 +1,224 @@
+// Drives the real client program under Wine from outside, as a user would: a private copy of the
+// build in a fresh folder, the process, its windows found by caption and pressed by messages.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "test_files.h"
+
+namespace velmora_test {
+
+// The login dialog's caption (edition 1) and its controls.
+constexpr const char* kLoginCaption = "Quorvel股票分析系统 - 经典版";
+enum { kNameEdit = 1002, kPasswordEdit = 1003, kProxyButton = 1005, kStatusLine = 1011 };
+
+inline std::string WinePath(const char* hostPath) {
+    std::string out = "Z:";
+    for (const char* p = hostPath; *p; ++p) out += *p == '/' ? '\\' : *p;
+    return out;
+}
+
+inline bool PathExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// A window's text through WM_GETTEXT (answered by the owning thread, also across processes);
+// "?" when the window does not answer within a second.
+inline std::string WindowText(HWND h) {
+    char buf[1024] = {0};
+    DWORD_PTR got = 0;
+    if (!SendMessageTimeoutA(h, WM_GETTEXT, sizeof(buf), (LPARAM)buf, SMTO_ABORTIFHUNG, 1000, &got)) return "?";
+    return buf;
+}
+inline std::string ItemText(HWND dlg, int id) { return WindowText(GetDlgItem(dlg, id)); }
+
+// True when the window's thread answers a message within ms.
+inline bool Answers(HWND h, UINT ms) {
+    DWORD_PTR r = 0;
+    return SendMessageTimeoutA(h, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, ms, &r) != 0;
+}
+
+inline void Click(HWND dlg, int id) { PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dlg, id)); }
+
+namespace detail {
+struct Search {
+    DWORD pid;           // 0: any process
+    DWORD notPid;        // a process to pass over (0: none)
+    const char* caption;
+    const char* text;    // a child's text that must be present, or null
+    HWND found;
+    DWORD foundPid;
+};
+inline BOOL CALLBACK FindChildText(HWND child, LPARAM l) {
+    Search* s = reinterpret_cast<Search*>(l);
+    char buf[512] = {0};
+    GetWindowTextA(child, buf, sizeof(buf));
+    if (std::string(buf).find(s->text) == std::string::npos) return TRUE;
+    s->text = nullptr;
+    return FALSE;
+}
+inline BOOL CALLBACK FindTop(HWND h, LPARAM l) {
+    Search* s = reinterpret_cast<Search*>(l);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(h, &pid);
+    char caption[256] = {0};
+    GetWindowTextA(h, caption, sizeof(caption));
+    if ((s->pid && pid != s->pid) || pid == s->notPid || !IsWindowVisible(h) || std::string(caption) != s->caption)
+        return TRUE;
+    if (s->text) {
+        Search inner = *s;
+        EnumChildWindows(h, FindChildText, reinterpret_cast<LPARAM>(&inner));
+        if (inner.text) return TRUE;
+    }
+    s->found = h;
+    s->foundPid = pid;
+    return FALSE;
+}
+}  // namespace detail
+
+// A visible top-level window of the process (pid 0: of any process but notPid) with that caption
+// and, when text is given, a child showing it. The owning process id goes to *owner.
+inline HWND WaitForWindow(DWORD pid, const char* caption, const char* text, int ms, DWORD notPid = 0,
+                          DWORD* owner = nullptr) {
+    for (int waited = 0;; waited += 100) {
+        detail::Search s = {pid, notPid, caption, text, nullptr, 0};
+        EnumWindows(detail::FindTop, reinterpret_cast<LPARAM>(&s));
+        if (s.found) {
+            if (owner) *owner = s.foundPid;
+            return s.found;
+        }
+        if (waited >= ms) return nullptr;
+        Sleep(100);
+    }
+}
+
+// Xvfb runs no window manager, and Wine waits two seconds for one to withdraw each managed window
+// that is hidden (an ended dialog, for one). The client's windows are left unmanaged while a
+// test runs, so that what is timed is the program and not that wait.
+class UnmanagedClientWindows {
+public:
+    UnmanagedClientWindows() {
+        HKEY key = nullptr;
+        if (RegCreateKeyExA(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) == ERROR_SUCCESS) {
+            RegSetValueExA(key, "Managed", 0, REG_SZ, reinterpret_cast<const BYTE*>("N"), 2);
+            RegCloseKey(key);
+        }
+    }
+    ~UnmanagedClientWindows() {
+        RegDeleteKeyA(HKEY_CURRENT_USER, kKey);
+        RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\Velmora.exe");
+    }
+
+private:
+    static constexpr const char* kKey = "Software\\Wine\\AppDefaults\\Velmora.exe\\X11 Driver";
+};
+
+// The copied build in a fresh folder whose name holds a space; removed with everything in it.
+class ClientFolder {
+public:
+    ClientFolder(const char* tag, const char* clientExe, const char* updaterExe) {
+        char tmp[MAX_PATH];
+        GetTempPathA(sizeof(tmp), tmp);
+        static int serial = 0;
+        // Wine reuses process ids across runs: the tick count keeps an old run's folder out.
+        dir = std::string(tmp) + "velmora " + tag + " " + std::to_string(GetCurrentProcessId()) + "-" +
+              std::to_string(GetTickCount()) + "-" + std::to_string(serial++);
+        CreateDirectoryA(dir.c_str(), nullptr);
+        exe = dir + "\\Velmora.exe";
+        ok = CopyFileA(WinePath(clientExe).c_str(), exe.c_str(), FALSE) &&
+             CopyFileA(WinePath(updaterExe).c_str(), (dir + "\\Update.exe").c_str(), FALSE);
+    }
+    ~ClientFolder() {
+        std::string rm = "cmd /c rmdir /s /q \"" + dir + "\"";
+        STARTUPINFOA si = {};
+        si.cb = sizeof(si);
+        PROCESS_INFORMATION pi = {};
+        if (CreateProcessA(nullptr, &rm[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi)) {
+            WaitForSingleObject(pi.hProcess, 30000);
+            CloseHandle(pi.hProcess);
+            CloseHandle(pi.hThread);
+        }
+    }
+    // run.ini beside the client: the site root, then any further lines ("[Section]", "Key=value").
+    void WriteRunIni(const std::string& siteRoot, const std::vector<std::string>& more = {}) {
+        std::string text = "[Global]\r\nSiteRoot=" + siteRoot + "\r\n";
+        for (const std::string& line : more) text += line + "\r\n";
+        WriteTestFile(dir + "\\run.ini", text);
+    }
+
+    std::string dir, exe;
+    bool ok = false;
+
+private:
+    UnmanagedClientWindows m_unmanaged;
+};
+
+// One run of the client; a process still running at the end is ended.
+class ClientProcess {
+public:
+    ~ClientProcess() { Close(); }
+    bool Start(const ClientFolder& folder) {
+        Close();
+        STARTUPINFOA si = {};
+        si.cb = sizeof(si);
+        PROCESS_INFORMATION pi = {};
+        std::string cmd = "\"" + folder.exe + "\"";
+        if (!CreateProcessA(folder.exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr, folder.dir.c_str(), &si, &pi))
+            return false;
+        CloseHandle(pi.hThread);
+        handle = pi.hProcess;
+        pid = pi.dwProcessId;
+        return true;
+    }
+    // A process this test did not start (Update started it): taken over by id.
+    bool Adopt(DWORD id) {
+        Close();
+        handle = OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_INFORMATION, FALSE, id);
+        pid = handle ? id : 0;
+        return handle != nullptr;
+    }
+    bool WaitForExit(DWORD ms) { return handle && WaitForSingleObject(handle, ms) == WAIT_OBJECT_0; }
+    bool IsRunning() const { return handle && WaitForSingleObject(handle, 0) == WAIT_TIMEOUT; }
+    DWORD ExitCode() const {
+        DWORD code = 99;
+        if (handle) GetExitCodeProcess(handle, &code);
+        return code;
+    }
+    void Close() {
+        if (!handle) return;
+        if (IsRunning()) {
+            TerminateProcess(handle, 1);
+            WaitForSingleObject(handle, 10000);
+        }
+        CloseHandle(handle);
+        handle = nullptr;
+        pid = 0;
+    }
+    // The login dialog, once shown.
+    HWND LoginDialog(int ms = 120000) const { return WaitForWindow(pid, kLoginCaption, nullptr, ms); }
+    // Fills the login dialog and presses "登录"; the dialog, or null when it did not show.
+    HWND LogIn(const char* name = "股民甲", const char* password = "pw") const {
+        HWND dlg = LoginDialog();
+        if (!dlg) return nullptr;
+        SendMessageA(GetDlgItem(dlg, kNameEdit), WM_SETTEXT, 0, (LPARAM)name);
+        SendMessageA(GetDlgItem(dlg, kPasswordEdit), WM_SETTEXT, 0, (LPARAM)password);
+        Click(dlg, IDOK);
+        return dlg;
+    }
+    // The placeholder main window of this process, once visible.
+    HWND MainWindow(int ms) const {
+        for (int waited = 0; waited <= ms; waited += 100, Sleep(100)) {
+            HWND h = FindWindowA("VelmoraMainFrame", nullptr);
+            DWORD owner = 0;
+            if (h) GetWindowThreadProcessId(h, &owner);
+            if (h && owner == pid && IsWindowVisible(h)) return h;
+        }
+        return nullptr;
+    }
+
+    HANDLE handle = nullptr;
+    DWORD pid = 0;
+};
+
+}  // namespace velmora_test
