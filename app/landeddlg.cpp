@@ -59,7 +59,7 @@ void CLandedDlg::WaitForThread() {
     CThread::Stop();
 }
 
-LRESULT CLandedDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
+BOOL CLandedDlg::OnInitDialog(HWND, LPARAM) {
     UrlTable& urls = GetUrlTable();
     m_register.SetHyperLink((urls.SiteRoot() + urls.Get(kUrlRegister)).c_str());
     m_register.SubclassWindow(GetDlgItem(IDC_REGISTER));
@@ -87,9 +87,9 @@ LRESULT CLandedDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
     return TRUE;
 }
 
-LRESULT CLandedDlg::OnPaint(UINT, WPARAM, LPARAM, BOOL&) {
+void CLandedDlg::OnPaint(HDC given) {
     PAINTSTRUCT ps;
-    HDC dc = ::BeginPaint(m_hWnd, &ps);
+    HDC dc = given ? given : ::BeginPaint(m_hWnd, &ps);
     if (m_hLogo) {
         BITMAP bm = {};
         ::GetObjectA(m_hLogo, sizeof(bm), &bm);
@@ -100,8 +100,7 @@ LRESULT CLandedDlg::OnPaint(UINT, WPARAM, LPARAM, BOOL&) {
         ::SelectObject(mem, old);
         ::DeleteDC(mem);
     }
-    ::EndPaint(m_hWnd, &ps);
-    return 0;
+    if (!given) ::EndPaint(m_hWnd, &ps);
 }
 
 void CLandedDlg::EnableLoginButtons(bool enable) {
@@ -109,15 +108,15 @@ void CLandedDlg::EnableLoginButtons(bool enable) {
     GetDlgItem(IDC_NETSETTING).EnableWindow(enable);
 }
 
-LRESULT CLandedDlg::OnLogin(WORD, WORD, HWND, BOOL&) {
+void CLandedDlg::OnLogin(UINT, int, HWND) {
     // The button is disabled while a request or the dialog's thread works; a command sent all the
     // same waits for them.
-    if (!GetDlgItem(IDOK).IsWindowEnabled()) return 0;
+    if (!GetDlgItem(IDOK).IsWindowEnabled()) return;
     std::string name = GetDlgItem(IDC_USERNAME).GetWindowText();
     std::string password = GetDlgItem(IDC_PASSWORD).GetWindowText();
     if (name.empty() || password.empty()) {
         ShowMessageBox(m_hWnd, "用户名或密码不能为空", "提示", MB_OK);
-        return 0;
+        return;
     }
     EnableLoginButtons(false);
     m_bSavePassword = IsDlgButtonChecked(IDC_SAVEPASSWORD) == BST_CHECKED;
@@ -135,10 +134,9 @@ LRESULT CLandedDlg::OnLogin(WORD, WORD, HWND, BOOL&) {
         ShowMessageBox(m_hWnd, "登陆失败，请重新登录！", "提示", MB_OK);
         EnableLoginButtons(true);
     }
-    return 0;
 }
 
-LRESULT CLandedDlg::OnLoginReply(UINT, WPARAM good, LPARAM, BOOL&) {
+LRESULT CLandedDlg::OnLoginReply(UINT, WPARAM good, LPARAM) {
     m_request.Stop();  // it posted this as its last act
     if (m_bCancelled.load()) return 0;
     if (!good) {
@@ -159,7 +157,7 @@ LRESULT CLandedDlg::OnLoginReply(UINT, WPARAM good, LPARAM, BOOL&) {
     return 0;
 }
 
-LRESULT CLandedDlg::OnCancel(WORD, WORD, HWND, BOOL&) {
+void CLandedDlg::OnCancel(UINT, int, HWND) {
     WriteSavePassword(m_ini, IsDlgButtonChecked(IDC_SAVEPASSWORD) == BST_CHECKED);
     // The threads see the flags between their steps and leave the dialog alone from then on; the
     // transfers in flight end now, so that the program ends at once.
@@ -168,16 +166,14 @@ LRESULT CLandedDlg::OnCancel(WORD, WORD, HWND, BOOL&) {
     m_request.RequestStop();
     CancelTransfers();
     EndDialog(IDCANCEL);
-    return 0;
 }
 
-LRESULT CLandedDlg::OnProxySet(WORD, WORD, HWND, BOOL&) {
+void CLandedDlg::OnProxySet(UINT, int, HWND) {
     CProxySetDlg dlg(m_ini);
     dlg.DoModal(::GetActiveWindow());
-    return 0;
 }
 
-LRESULT CLandedDlg::OnFinish(UINT, WPARAM code, LPARAM, BOOL&) {
+LRESULT CLandedDlg::OnFinish(UINT, WPARAM code, LPARAM) {
     if (code == 0) {  // handed back after a failure
         SetDlgItemText(IDC_STATUS, "");
         EnableLoginButtons(true);

@@ -12,6 +12,7 @@
 #include "app/resource.h"
 #include "base/thread.h"
 #include "skin/hyperlink.h"
+#include "winfw/typedmap.h"
 #include "winfw/winfw.h"
 
 // One login request (up to three attempts, each within kLoginLimits) through the process-wide
@@ -42,13 +43,13 @@ public:
     ~CLandedDlg() override;
 
     BEGIN_MSG_MAP(CLandedDlg)
-        MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
-        MESSAGE_HANDLER(WM_PAINT, OnPaint)
-        MESSAGE_HANDLER(WM_LOGIN_FINISH, OnFinish)
-        MESSAGE_HANDLER(WM_LOGIN_REPLY, OnLoginReply)
-        COMMAND_ID_HANDLER(IDOK, OnLogin)
-        COMMAND_ID_HANDLER(IDCANCEL, OnCancel)
-        COMMAND_ID_HANDLER(IDC_NETSETTING, OnProxySet)
+        MSG_WM_INITDIALOG(OnInitDialog)
+        MSG_WM_PAINT(OnPaint)
+        MSG_RAW(WM_LOGIN_FINISH, OnFinish)
+        MSG_RAW(WM_LOGIN_REPLY, OnLoginReply)
+        MSG_COMMAND_ID(IDOK, OnLogin)
+        MSG_COMMAND_ID(IDCANCEL, OnCancel)
+        MSG_COMMAND_ID(IDC_NETSETTING, OnProxySet)
     END_MSG_MAP()
 
     // The thread's one pass: the update when the reply announced a newer version, else loading.
@@ -67,13 +68,15 @@ public:
     bool IsUpdatePending() const { return m_bUpdate; }
 
 private:
-    LRESULT OnInitDialog(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnPaint(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnFinish(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnLoginReply(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnLogin(WORD, WORD, HWND, BOOL&);
-    LRESULT OnCancel(WORD, WORD, HWND, BOOL&);
-    LRESULT OnProxySet(WORD, WORD, HWND, BOOL&);
+    BOOL OnInitDialog(HWND focus, LPARAM initParam);
+    void OnPaint(HDC dc);
+    // wParam: the dialog's end code, or 0 when its thread handed the dialog back after a failure.
+    LRESULT OnFinish(UINT msg, WPARAM code, LPARAM);
+    // wParam: 1 for a good reply.
+    LRESULT OnLoginReply(UINT msg, WPARAM good, LPARAM);
+    void OnLogin(UINT code, int id, HWND ctl);
+    void OnCancel(UINT code, int id, HWND ctl);
+    void OnProxySet(UINT code, int id, HWND ctl);
     void EnableLoginButtons(bool enable);
 
     CSkinBitmapHyperLink m_register;

@@ -25,11 +25,11 @@ public:
     bool m_bRelogin = false;
 
     BEGIN_MSG_MAP(CPlaceholderFrame)
-        MESSAGE_HANDLER(WM_CREATE, OnCreate)
+        MSG_WM_CREATE(OnCreate)
         CHAIN_MSG_MAP(CFrameWindowImpl<CPlaceholderFrame>)
     END_MSG_MAP()
 
-    LRESULT OnCreate(UINT, WPARAM, LPARAM, BOOL&) {
+    LRESULT OnCreate(LPCREATESTRUCTA) {
         SetWindowText(LoginCaptionForEdition(Edition));
         RECT r = {20, 20, 860, 80};
         m_text.Create("STATIC", m_hWnd, r, "登录成功，数据已加载。主窗口尚未提供，关闭本窗口即退出。",

@@ -15,7 +15,7 @@ bool ParsePortText(const char* text, UINT* port) {
     return true;
 }
 
-LRESULT CProxySetDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
+BOOL CProxySetDlg::OnInitDialog(HWND, LPARAM) {
     ProxySettings p = ReadProxySettings(m_ini);
     auto cut = [](const std::string& s) { return s.substr(0, 256); };
     SetDlgItemText(IDC_PROXY_ADDRESS, cut(p.address).c_str());
@@ -42,14 +42,9 @@ void CProxySetDlg::UpdateEnabling() {
         GetDlgItem(id).EnableWindow(named && !socks4);
 }
 
-LRESULT CProxySetDlg::OnAccessType(WORD, WORD, HWND, BOOL&) {
-    UpdateEnabling();
-    return 0;
-}
-
-LRESULT CProxySetDlg::OnProxyType(WORD, WORD, HWND, BOOL&) {
-    UpdateEnabling();
-    return 0;
+void CProxySetDlg::OnChoice(UINT code, int, HWND) {
+    if (code == BN_CLICKED) UpdateEnabling();
+    else SetMsgHandled(FALSE);
 }
 
 bool CProxySetDlg::ReadFields(ProxySettings* out) {
@@ -79,15 +74,11 @@ bool CProxySetDlg::ReadFields(ProxySettings* out) {
     return true;
 }
 
-LRESULT CProxySetDlg::OnOK(WORD, WORD, HWND, BOOL&) {
+void CProxySetDlg::OnOK(UINT, int, HWND) {
     ProxySettings p;
-    if (!ReadFields(&p)) return 0;
+    if (!ReadFields(&p)) return;
     WriteProxySettings(m_ini, p);
     EndDialog(IDOK);
-    return 0;
 }
 
-LRESULT CProxySetDlg::OnClose(WORD, WORD, HWND, BOOL&) {
-    EndDialog(IDCANCEL);
-    return 0;
-}
+void CProxySetDlg::OnClose(UINT, int, HWND) { EndDialog(IDCANCEL); }

@@ -4,6 +4,7 @@
 #include "app/ini.h"
 #include "app/resource.h"
 #include "app/settings.h"
+#include "winfw/typedmap.h"
 #include "winfw/winfw.h"
 
 class CProxySetDlg : public CDialogImpl<CProxySetDlg> {
@@ -12,22 +13,22 @@ public:
     explicit CProxySetDlg(CIni& ini) : m_ini(ini) {}
 
     BEGIN_MSG_MAP(CProxySetDlg)
-        MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
-        COMMAND_ID_HANDLER(IDOK, OnOK)
-        COMMAND_ID_HANDLER(IDCANCEL, OnClose)
-        COMMAND_RANGE_CODE_HANDLER(IDC_PROXY_DIRECT, IDC_PROXY_NAMED, BN_CLICKED, OnAccessType)
-        COMMAND_RANGE_CODE_HANDLER(IDC_PROXY_SOCKS4, IDC_PROXY_HTTP, BN_CLICKED, OnProxyType)
+        MSG_WM_INITDIALOG(OnInitDialog)
+        MSG_COMMAND_ID(IDOK, OnOK)
+        MSG_COMMAND_ID(IDCANCEL, OnClose)
+        MSG_COMMAND_RANGE(IDC_PROXY_DIRECT, IDC_PROXY_NAMED, OnChoice)
+        MSG_COMMAND_RANGE(IDC_PROXY_SOCKS4, IDC_PROXY_HTTP, OnChoice)
     END_MSG_MAP()
 
     // Checks the fields in order; on the first bad one beeps, focuses it and returns false.
     bool ReadFields(ProxySettings* out);
 
 private:
-    LRESULT OnInitDialog(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnOK(WORD, WORD, HWND, BOOL&);
-    LRESULT OnClose(WORD, WORD, HWND, BOOL&);
-    LRESULT OnAccessType(WORD, WORD, HWND, BOOL&);
-    LRESULT OnProxyType(WORD, WORD, HWND, BOOL&);
+    BOOL OnInitDialog(HWND focus, LPARAM initParam);
+    void OnOK(UINT code, int id, HWND ctl);
+    void OnClose(UINT code, int id, HWND ctl);
+    // A radio button of the access or the proxy type.
+    void OnChoice(UINT code, int id, HWND ctl);
     void UpdateEnabling();
     CIni& m_ini;
 };
