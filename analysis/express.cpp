@@ -56,8 +56,9 @@ inline bool IsLetter(unsigned char c) { return (c >= 'A' && c <= 'Z') || (c >= '
 // ---- CExpressParser ----
 
 CExpressParser::CExpressParser()
-    : m_bTooLong(false), m_nPos(0), m_nTokenLen(0), m_token{0, -1, 0.0}, m_nTop(-1), m_nLookahead(tokEnd),
-      m_nVariables(0), m_nError(errNone), m_dResult(0) {}
+    : m_bTooLong(false), m_nPos(0), m_nTokenLen(0), m_token{0, -1, 0.0}, m_nIdentStart(0), m_nIdentLen(0),
+      m_nIdentSlot(-1), m_nTop(-1), m_nLookahead(tokEnd), m_nVariables(0), m_nError(errNone), m_dResult(0),
+      m_nGeneration(0), m_bRecording(false), m_nProgramState(programNone), m_nProgramGeneration(0), m_nEndPos(0) {}
 
 CExpressParser::CExpressParser(const CExpressParser& other) : CExpressParser() { *this = other; }
 
@@ -73,6 +74,9 @@ CExpressParser& CExpressParser::operator=(const CExpressParser& other) {
     m_nTop = -1;
     m_nError = errNone;
     m_dResult = 0;
+    ++m_nGeneration;
+    m_nProgramState = programNone;
+    m_program.clear();
     return *this;
 }
 
@@ -85,10 +89,14 @@ void CExpressParser::SetExpression(const std::string& text) {
     if (m_bTooLong) {
         m_strExpr.clear();
         m_strSource.clear();
+        m_nProgramState = programNone;
+        m_program.clear();
         return;
     }
     // Evaluating one formula for many stocks sets the same text each time.
     if (text == m_strSource) return;
+    m_nProgramState = programNone;
+    m_program.clear();
     m_strSource = text;
     m_strExpr = text;
     UpperCaseGbk(m_strExpr);
@@ -96,10 +104,15 @@ void CExpressParser::SetExpression(const std::string& text) {
 
 void CExpressParser::ResetVariables(int n) {
     m_nVariables = 0;
+    ++m_nGeneration;
     if (n > 0 && size_t(n) <= kMaxTextLength) m_slots.reserve(size_t(n));
 }
 
-void CExpressParser::ClearVariables() { m_nVariables = 0; }
+void CExpressParser::ClearVariables() {
+    m_nVariables = 0;
+    ++m_nGeneration;
+}
+
 
 const CExpressParser::Slot* CExpressParser::FindSlot(const char* name, size_t length, uint32_t hash) const {
     for (int i = 0; i < m_nVariables; ++i) {
@@ -109,14 +122,15 @@ const CExpressParser::Slot* CExpressParser::FindSlot(const char* name, size_t le
     return nullptr;
 }
 
-void CExpressParser::AddVariable(const char* name, double value) {
-    if (!name || !*name) return;
+int CExpressParser::AddVariable(const char* name, double value) {
+    if (!name || !*name) return -1;
     std::string& key = m_strScratch;  // keeps its memory from call to call
     key.assign(name);
     UpperCaseGbk(key);
     const uint32_t hash = HashName(key.data(), key.size());
     Slot* slot = const_cast<Slot*>(FindSlot(key.data(), key.size(), hash));
     if (!slot) {
+        ++m_nGeneration;
         if (size_t(m_nVariables) == m_slots.size()) m_slots.emplace_back();
         slot = &m_slots[size_t(m_nVariables++)];
         slot->key.assign(key);
@@ -133,6 +147,7 @@ void CExpressParser::AddVariable(const char* name, double value) {
         slot->var.name[n] = 0;
     }
     slot->var.value = value;
+    return int(slot - m_slots.data());
 }
 
 const ExprVariable* CExpressParser::GetVariable(const char* name) const {
@@ -197,6 +212,7 @@ int CExpressParser::NextToken() {
     const size_t len = m_strExpr.size();
     while (m_nPos < len && s[m_nPos] == ' ') ++m_nPos;
     m_nTokenLen = 0;
+    m_nIdentLen = 0;
     m_token.value = 0;
     m_token.function = -1;
     if (m_nPos >= len) return m_nLookahead = tokEnd;
@@ -236,6 +252,9 @@ int CExpressParser::NextToken() {
             if (n == 3 && std::memcmp(id, "MOD", 3) == 0) return m_nLookahead = tokMod;
             if (const Slot* v = FindSlot(id, n, HashName(id, n))) {
                 m_token.value = v->var.value;
+                m_nIdentStart = unsigned(id - s);
+                m_nIdentLen = unsigned(n);
+                m_nIdentSlot = int(v - m_slots.data());
                 return m_nLookahead = tokOperand;
             }
             // Unknown name: the token length lets an error point at its start.
@@ -299,114 +318,139 @@ int CExpressParser::GetGoto(int p) const {
     }
 }
 
-void CExpressParser::Reduce(int p) {
-    const int n = ProductionLength(p);
-    const ParseEntry* s = &m_stack[m_nTop - n + 1];  // s[0] is the leftmost symbol
-    double v = 0;
+// The value of a production from its operands: 0, or the error code with the value unchanged.
+// a is the left operand (the only one for 9), b the right one or the function's argument.
+int CExpressParser::Compute(int p, int function, double a, double b, double& v) {
     switch (p) {
-    case 1: v = s[0].value + s[2].value; break;
-    case 2: v = s[0].value - s[2].value; break;
-    case 4: v = s[0].value * s[2].value; break;
+    case 1: v = a + b; break;
+    case 2: v = a - b; break;
+    case 4: v = a * b; break;
     case 5:
-        if (std::fabs(s[2].value) < 0.000001) return Fail(errMath, false);
-        v = s[0].value / s[2].value;
+        if (std::fabs(b) < 0.000001) return errMath;
+        v = a / b;
         break;
     case 7: {
-        if (s[0].value < 0) return Fail(errMath, false);
+        if (a < 0) return errMath;
         // 0 ^ 0 gives ln 0 x 0, not a number: refused like the other cases outside the guard.
-        const double q = std::log(s[0].value) * s[2].value;
-        if (!(q >= -11356 && q <= 11356)) return Fail(errMath, false);
+        const double q = std::log(a) * b;
+        if (!(q >= -11356 && q <= 11356)) return errMath;
         v = std::exp(q);
         break;
     }
     case 100: {
-        if (std::fabs(s[2].value) < 0.000001) return Fail(errMath, false);
-        const double a = RoundToInt(s[0].value), b = RoundToInt(s[2].value);
+        if (std::fabs(b) < 0.000001) return errMath;
+        const double x = RoundToInt(a), y = RoundToInt(b);
         const double lo = -2147483648.0, hi = 2147483647.0;
         // Operands beyond 32 bits and a divisor that rounds to 0 never reach the division; the
         // remainder is taken in 64 bits, so INT_MIN MOD -1 gives 0.
-        if (!(a >= lo && a <= hi && b >= lo && b <= hi) || b == 0) return Fail(errMath, false);
-        v = double(int64_t(a) % int64_t(b));
+        if (!(x >= lo && x <= hi && y >= lo && y <= hi) || y == 0) return errMath;
+        v = double(int64_t(x) % int64_t(y));
         break;
     }
-    case 9: v = -s[1].value; break;
-    case 14: v = s[1].value; break;
-    case 16: {
-        const double x = s[2].value;
-        switch (s[0].function) {
-        case fnAbs: v = std::fabs(x); break;
-        case fnAtan: v = std::atan(x); break;
+    case 9: v = -a; break;
+    case 16:
+        switch (function) {
+        case fnAbs: v = std::fabs(b); break;
+        case fnAtan: v = std::atan(b); break;
         case fnCos:
-            if (!(x >= -9e18 && x <= 9e18)) return Fail(errMath, false);
-            v = std::cos(x);
+            if (!(b >= -9e18 && b <= 9e18)) return errMath;
+            v = std::cos(b);
             break;
         case fnSin:
-            if (!(x >= -9e18 && x <= 9e18)) return Fail(errMath, false);
-            v = std::sin(x);
+            if (!(b >= -9e18 && b <= 9e18)) return errMath;
+            v = std::sin(b);
             break;
         case fnExp:
-            if (!(x >= -11356 && x <= 11356)) return Fail(errMath, false);
-            v = std::exp(x);
+            if (!(b >= -11356 && b <= 11356)) return errMath;
+            v = std::exp(b);
             break;
         case fnLn:
-            if (!(x > 0)) return Fail(errMath, false);
-            v = std::log(x);
+            if (!(b > 0)) return errMath;
+            v = std::log(b);
             break;
         case fnRound:
-            if (!(x >= -1e9 && x <= 1e9)) return Fail(errMath, false);
-            v = RoundToInt(x);
+            if (!(b >= -1e9 && b <= 1e9)) return errMath;
+            v = RoundToInt(b);
             break;
         case fnSqrt:
-            if (!(x >= 0)) return Fail(errMath, false);
-            v = std::sqrt(x);
+            if (!(b >= 0)) return errMath;
+            v = std::sqrt(b);
             break;
         case fnSqr:
             // The square root has no value below 0.
-            if (!(x >= 0 && x <= 1e246)) return Fail(errMath, false);
-            v = std::sqrt(x);
+            if (!(b >= 0 && b <= 1e246)) return errMath;
+            v = std::sqrt(b);
             break;
         case fnTrunc:
-            if (!(x >= -1e9 && x <= 1e9)) return Fail(errMath, false);
-            v = std::trunc(x);
+            if (!(b >= -1e9 && b <= 1e9)) return errMath;
+            v = std::trunc(b);
             break;
-        case fnNot: v = (x > -0.001 && x < 0.001) ? 1 : 0; break;
-        case fnBool: v = (x > -0.001 && x < 0.001) ? 0 : 1; break;
-        case fnSgn: v = x > 0 ? 1 : 0; break;
-        default: return Fail(errOperand, false);
+        case fnNot: v = (b > -0.001 && b < 0.001) ? 1 : 0; break;
+        case fnBool: v = (b > -0.001 && b < 0.001) ? 0 : 1; break;
+        case fnSgn: v = b > 0 ? 1 : 0; break;
+        default: return errOperand;
         }
         break;
+    default: v = a; break;  // 3, 6, 8, 10, 12, 14, 15
     }
-    default: v = s[0].value; break;  // 3, 6, 8, 10, 12, 15
+    if (std::isnan(v)) return errMath;
+    if (std::isinf(v)) return errRange;
+    return errNone;
+}
+
+void CExpressParser::Reduce(int p) {
+    const int n = ProductionLength(p);
+    const ParseEntry* s = &m_stack[size_t(m_nTop - n + 1)];  // s[0] is the leftmost symbol
+    double v = 0;
+    if (m_bRecording) {
+        // The program keeps the reductions that compute; the others pass their value on.
+        Op op{};
+        op.pos = m_nPos;
+        op.production = int16_t(p);
+        op.function = p == 16 ? s[0].function : int16_t(-1);
+        if (p == 1 || p == 2 || p == 4 || p == 5 || p == 7 || p == 100 || p == 9 || p == 16) m_program.push_back(op);
+    } else {
+        const double a = p == 14 ? s[1].value : s[0].value;
+        const double b = p == 9 ? 0 : n >= 3 ? s[2].value : 0;
+        const int error = Compute(p, p == 16 ? s[0].function : -1, p == 9 ? s[1].value : a, b, v);
+        if (error) return Fail(error, false);
     }
-    if (std::isnan(v)) return Fail(errMath, false);
-    if (std::isinf(v)) return Fail(errRange, false);
     m_nTop -= n;
     const int target = GetGoto(p);
     if (target < 0) return Fail(errOperand, false);  // unreachable with the tables above
     Push(ParseEntry{int16_t(target), -1, v});
 }
 
-bool CExpressParser::Parse() {
+void CExpressParser::ShiftOperand() {
+    if (m_bRecording) {
+        Op op{};
+        op.pos = m_nPos - m_nTokenLen;
+        op.production = m_nIdentLen ? opVariable : opConstant;
+        op.value = m_token.value;
+        op.identStart = m_nIdentStart;
+        op.identLen = m_nIdentLen;
+        op.slot = m_nIdentSlot;
+        m_program.push_back(op);
+    } else if (!std::isfinite(m_token.value)) {
+        return Fail(errRange, true);
+    }
+    Shift(10);
+}
+
+void CExpressParser::RunAutomaton() {
     m_nPos = 0;
     m_nError = errNone;
     m_nTop = -1;
-    m_dResult = 0;
-    if (m_bTooLong) {
-        m_nError = errStackFull;
-        return false;
-    }
     if (m_stack.size() != size_t(kStackSize)) m_stack.resize(size_t(kStackSize));
     Push(ParseEntry{0, -1, 0.0});
     NextToken();
     bool accepted = false;
     while (m_nError == errNone && !accepted) {
         const int la = m_nLookahead;
-        switch (m_stack[m_nTop].state) {
+        switch (m_stack[size_t(m_nTop)].state) {
         case 0: case 9: case 12: case 13: case 14: case 15: case 16: case 20: case 40:
-            if (la == tokOperand) {
-                if (!std::isfinite(m_token.value)) Fail(errRange, true);
-                else Shift(10);
-            } else if (la == tokFunction) Shift(11);
+            if (la == tokOperand) ShiftOperand();
+            else if (la == tokFunction) Shift(11);
             else if (la == tokMinus) Shift(5);
             else if (la == tokOpen) Shift(9);
             else if (la == tokNot) Fail(errMath, false);
@@ -421,7 +465,7 @@ bool CExpressParser::Parse() {
         case 2: case 21: case 22:
             if (la == tokTimes) Shift(14);
             else if (la == tokDivide) Shift(15);
-            else Reduce(m_stack[m_nTop].state == 2 ? 3 : m_stack[m_nTop].state == 21 ? 1 : 2);
+            else Reduce(m_stack[size_t(m_nTop)].state == 2 ? 3 : m_stack[size_t(m_nTop)].state == 21 ? 1 : 2);
             break;
         case 3:
             if (la == tokMod) Shift(40);
@@ -433,10 +477,8 @@ bool CExpressParser::Parse() {
             break;
         case 5:
             // After a unary minus: an operand, a function or a parenthesised expression.
-            if (la == tokOperand) {
-                if (!std::isfinite(m_token.value)) Fail(errRange, true);
-                else Shift(10);
-            } else if (la == tokFunction) Shift(11);
+            if (la == tokOperand) ShiftOperand();
+            else if (la == tokFunction) Shift(11);
             else if (la == tokOpen) Shift(9);
             else if (la == tokNot) Fail(errMath, false);
             else Fail(errOperand, true);
@@ -452,7 +494,7 @@ bool CExpressParser::Parse() {
         case 19: case 28:
             if (la == tokPlus) Shift(12);
             else if (la == tokMinus) Shift(13);
-            else if (la == tokClose) Shift(m_stack[m_nTop].state == 19 ? 27 : 29);
+            else if (la == tokClose) Shift(m_stack[size_t(m_nTop)].state == 19 ? 27 : 29);
             else Fail(errCloseParen, true);
             break;
         case 23: Reduce(4); break;
@@ -464,9 +506,116 @@ bool CExpressParser::Parse() {
         default: Fail(errOperand, false); break;  // no such state
         }
     }
+}
+
+bool CExpressParser::ParseUncached() {
+    m_dResult = 0;
+    if (m_bTooLong) {
+        m_nPos = 0;
+        m_nError = errStackFull;
+        return false;
+    }
+    RunAutomaton();
     if (m_nError != errNone) return false;
-    m_dResult = m_stack[m_nTop].value;
+    m_dResult = m_stack[size_t(m_nTop)].value;
     return true;
+}
+
+void CExpressParser::Record() {
+    // The same walk through the tables without values: its errors are those of the text and the
+    // names alone, and its shifts of operands and computing reductions, in order, are the program.
+    m_program.clear();
+    m_bRecording = true;
+    RunAutomaton();
+    m_bRecording = false;
+    if (m_nError == errNone) {
+        m_nProgramState = programReady;
+        m_nEndPos = m_nPos;
+        m_nProgramGeneration = m_nGeneration;
+    } else {
+        m_program.clear();
+        m_nProgramState = programFailed;
+        m_nProgramGeneration = m_nGeneration;
+    }
+}
+
+int CExpressParser::RunProgram() {
+    if (m_nProgramGeneration != m_nGeneration) {
+        // The variables were defined anew: find the names again.
+        for (Op& op : m_program) {
+            if (op.production != opVariable) continue;
+            const char* id = m_strExpr.data() + op.identStart;
+            const Slot* slot = FindSlot(id, op.identLen, HashName(id, op.identLen));
+            if (!slot) return -1;
+            op.slot = int(slot - m_slots.data());
+        }
+        m_nProgramGeneration = m_nGeneration;
+    }
+    double stack[kStackSize];
+    int top = -1;
+    for (const Op& op : m_program) {
+        int error = errNone;
+        switch (op.production) {
+        case opConstant:
+        case opVariable: {
+            const double v = op.production == opConstant ? op.value : m_slots[size_t(op.slot)].var.value;
+            if (!std::isfinite(v)) error = errRange;
+            else stack[++top] = v;
+            break;
+        }
+        // The four arithmetic steps inline, with the checks Compute makes.
+        case 1:
+        case 2:
+        case 4:
+        case 5: {
+            const double a = stack[top - 1], b = stack[top];
+            double v;
+            if (op.production == 1) v = a + b;
+            else if (op.production == 2) v = a - b;
+            else if (op.production == 4) v = a * b;
+            else if (std::fabs(b) < 0.000001) {
+                error = errMath;
+                break;
+            } else v = a / b;
+            if (!std::isfinite(v)) error = std::isnan(v) ? errMath : errRange;
+            else stack[--top] = v;
+            break;
+        }
+        case 9: stack[top] = -stack[top]; break;
+        case 16: error = Compute(16, op.function, 0, stack[top], stack[top]); break;
+        default:
+            error = Compute(op.production, -1, stack[top - 1], stack[top], stack[top - 1]);
+            --top;
+            break;
+        }
+        if (error) {
+            m_nError = error;
+            m_nPos = op.pos;
+            m_dResult = 0;
+            return 0;
+        }
+    }
+    m_nPos = m_nEndPos;
+    m_dResult = stack[0];
+    return 1;
+}
+
+bool CExpressParser::Parse() {
+    m_dResult = 0;
+    m_nError = errNone;
+    m_nTop = -1;
+    if (m_bTooLong) {
+        m_nPos = 0;
+        m_nError = errStackFull;
+        return false;
+    }
+    if (m_nProgramState == programNone || (m_nProgramState == programFailed && m_nProgramGeneration != m_nGeneration))
+        Record();
+    if (m_nProgramState == programReady) {
+        const int r = RunProgram();
+        if (r >= 0) return r == 1;
+    }
+    return ParseUncached();
 }
 
 // ---- CExpress ----

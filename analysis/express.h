@@ -64,13 +64,27 @@ public:
     void ResetVariables(int n);
     void ClearVariables();
     // Upper-cases the name; an empty name is ignored; a name added again takes the later value.
-    void AddVariable(const char* name, double value);
+    // Returns the variable's index (-1 for an empty name).
+    int AddVariable(const char* name, double value);
+    // Sets the value of the variable at an index AddVariable gave; false for an index not in use.
+    bool SetVariableValue(int index, double value) {
+        if (index < 0 || index >= m_nVariables) return false;
+        m_slots[size_t(index)].var.value = value;
+        return true;
+    }
     // Null when the (upper-cased) name is unknown.
     const ExprVariable* GetVariable(const char* name) const;
     int GetVariableCount() const { return m_nVariables; }
+    // Changes whenever the set of names changes (not when only values do).
+    uint32_t GetVariableGeneration() const { return m_nGeneration; }
 
     // Evaluates the text. True when it ended without an error.
+    // The first parse of a text also records the order of its operands and computing reductions;
+    // later parses with the same names replay that record with the current values, which gives
+    // the same result, error and position as walking the tables again.
     bool Parse();
+    // Evaluates by walking the tables, without the record.
+    bool ParseUncached();
     bool HasError() const { return m_nError != errNone; }
     int GetErrorCode() const { return m_nError; }
     // The value of the last successful parse; 0 after a failed one.
@@ -87,17 +101,35 @@ private:
         int16_t function;  // the function of a function-name entry
         double value;
     };
+    enum { opConstant = -1, opVariable = -2 };
+    enum ProgramState { programNone, programReady, programFailed };
+    // One step of the record: an operand, or a reduction that computes (its production).
+    struct Op {
+        int16_t production;
+        int16_t function;
+        unsigned pos;  // the scan position at the step, where its error is reported
+        double value;
+        unsigned identStart;
+        unsigned identLen;
+        int slot;
+    };
     struct Slot {
         std::string key;  // the whole upper-cased name
         uint32_t hash;
         ExprVariable var;
     };
 
+    static int Compute(int production, int function, double a, double b, double& v);
     int NextToken();
     void ReadNumber();
     void Shift(int state);
+    void ShiftOperand();
     void Push(const ParseEntry& entry);
     void Reduce(int production);
+    void RunAutomaton();
+    void Record();
+    // 1 with the result, 0 with an error, -1 when a name no longer resolves.
+    int RunProgram();
     int GetGoto(int production) const;
     void Fail(int error, bool atToken);
     const Slot* FindSlot(const char* name, size_t length, uint32_t hash) const;
@@ -108,6 +140,9 @@ private:
     unsigned m_nPos;
     unsigned m_nTokenLen;
     ParseEntry m_token;
+    unsigned m_nIdentStart;  // the variable name of an operand token (length 0 for a number)
+    unsigned m_nIdentLen;
+    int m_nIdentSlot;
     std::vector<ParseEntry> m_stack;  // kStackSize entries once the first parse runs
     int m_nTop;
     int m_nLookahead;
@@ -116,6 +151,12 @@ private:
     std::string m_strScratch;
     int m_nError;
     double m_dResult;
+    uint32_t m_nGeneration;
+    bool m_bRecording;
+    int m_nProgramState;
+    uint32_t m_nProgramGeneration;
+    unsigned m_nEndPos;
+    std::vector<Op> m_program;
 };
 
 // An expression as stored in the profile: the text as saved, a value saved with it, and the text

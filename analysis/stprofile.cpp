@@ -7,6 +7,7 @@
 #include "analysis/techuser.h"
 #include "base/fsutil.h"
 #include "base/savefile.h"
+#include "base/text.h"
 #include "store/database.h"
 #include "store/records.h"
 #include "store/storeenv.h"
@@ -40,7 +41,7 @@ void DebugLine(const std::string& text) {
 #ifdef _WIN32
     OutputDebugStringA((text + "\n").c_str());
 #else
-    std::fprintf(stderr, "%s\n", text.c_str());
+    std::fprintf(stderr, "%s\n", AnsiToUtf8(text.c_str()).c_str());
 #endif
 }
 
@@ -463,6 +464,11 @@ void CStProfile::SetSecondIndicatorList(const CSPDWordArray& ids) {
 CSPDWordArray CStProfile::GetAllIndicators() {
     std::lock_guard<std::mutex> lock(m_listLock);
     return m_anAllTechs;
+}
+
+void CStProfile::SetAllIndicators(const CSPDWordArray& ids) {
+    std::lock_guard<std::mutex> lock(m_listLock);
+    m_anAllTechs = ids;
 }
 
 void CStProfile::ToggleIndicator(int id) {

@@ -123,6 +123,7 @@ public:
     CSPDWordArray GetSecondIndicatorList();
     void SetSecondIndicatorList(const CSPDWordArray& ids);
     CSPDWordArray GetAllIndicators();
+    void SetAllIndicators(const CSPDWordArray& ids);
     // Selects an indicator in the K-line chart: one already shown moves to the end of its list;
     // a new overlay replaces the first, a new sub-pane indicator the last of two or more.
     void ToggleIndicator(int id);

@@ -91,14 +91,14 @@ bool Marked(double v, double* out) {
     return std::fabs(v - kNotComputed) > kPriceEpsilon;
 }
 
-// The output of a routine, scaled only on success.
-bool Routine(bool ok, double value, double* out, double scale = 1) {
+// The output of a routine, scaled only on success. The value is taken by reference: it is read
+// after the routine (an argument beside it) has written it.
+bool Routine(bool ok, const double& value, double* out, double scale = 1) {
     if (ok) *out = value * scale;
     return ok;
 }
 
 bool BuiltInValue(int id, const CStockInfo& s, double* out) {
-    CStProfile& profile = GetProfile();
     double v = 0;
     switch (id) {
     case 4: return Plain(s.m_fLastClose, out);
@@ -107,9 +107,9 @@ bool BuiltInValue(int id, const CStockInfo& s, double* out) {
     case 7: return Plain(s.m_fHigh, out);
     case 8: return Plain(s.m_fLow, out);
     case 9: return Routine(s.GetAveragePrice(&v), v, out);
-    case 10: return Routine(s.GetDiff(&v, s.m_dwDate, profile.GetDiffDays()), v, out);
-    case 11: return Routine(s.GetDiffPercent(&v, s.m_dwDate, profile.GetDiffPercentDays()), v, out);
-    case 12: return Routine(s.GetScope(&v, s.m_dwDate, profile.GetScopeDays()), v, out);
+    case 10: return Routine(s.GetDiff(&v, s.m_dwDate, GetProfile().GetDiffDays()), v, out);
+    case 11: return Routine(s.GetDiffPercent(&v, s.m_dwDate, GetProfile().GetDiffPercentDays()), v, out);
+    case 12: return Routine(s.GetScope(&v, s.m_dwDate, GetProfile().GetScopeDays()), v, out);
     case 13: return Plain(s.m_fVolume, out, 0.01);
     case 14: return Plain(s.m_fAmount, out, 0.001);
     case 15:
@@ -133,9 +133,9 @@ bool BuiltInValue(int id, const CStockInfo& s, double* out) {
     case 35: return Routine(s.GetPMainIncome(&v), v, out);
     case 36: return Routine(s.GetPNetCash(&v), v, out);
     case 37: return Routine(s.GetRatioCurrency(&v), v, out);
-    case 38: return Routine(s.GetRatioChangeHandDays(&v, s.m_dwDate, profile.GetChangeHandDays()), v, out);
-    case 39: return Routine(s.GetRatioVolume(&v, s.m_dwDate, profile.GetRatioVolumeDays()), v, out);
-    case 40: return Routine(s.GetUpDownRatio(&v, s.m_dwDate, profile.GetRSDays()), v, out);
+    case 38: return Routine(s.GetRatioChangeHandDays(&v, s.m_dwDate, GetProfile().GetChangeHandDays()), v, out);
+    case 39: return Routine(s.GetRatioVolume(&v, s.m_dwDate, GetProfile().GetRatioVolumeDays()), v, out);
+    case 40: return Routine(s.GetUpDownRatio(&v, s.m_dwDate, GetProfile().GetRSDays()), v, out);
     case 41: return Routine(s.GetMarketValue(&v), v, out, 0.0001);
     case 42: return Routine(s.GetMarketValueA(&v), v, out, 0.0001);
     case 43: return Routine(s.GetMarketValueB(&v), v, out, 0.0001);
@@ -212,11 +212,12 @@ int GetIndexValue(int id, const CStockInfo& stock, double* out, CStockContainer*
 
 // ---- CIndex ----
 
-CIndex::CIndex() : m_nID(-1) {}
+CIndex::CIndex() : m_nID(-1), m_bBound(false), m_nBoundGeneration(0) {}
 
 CIndex::CIndex(const CIndex& other)
     : CExpress(other), m_nID(other.m_nID), m_strName(other.m_strName), m_strText1(other.m_strText1),
-      m_strText2(other.m_strText2), m_adwUsedColumns(other.m_adwUsedColumns) {}
+      m_strText2(other.m_strText2), m_adwUsedColumns(other.m_adwUsedColumns), m_bBound(false),
+      m_nBoundGeneration(0) {}
 
 CIndex& CIndex::operator=(const CIndex& other) {
     if (this == &other) return *this;
@@ -226,6 +227,7 @@ CIndex& CIndex::operator=(const CIndex& other) {
     m_strText1 = other.m_strText1;
     m_strText2 = other.m_strText2;
     m_adwUsedColumns = other.m_adwUsedColumns;
+    m_bBound = false;
     return *this;
 }
 
@@ -241,6 +243,7 @@ bool CIndex::Serialize(CSPArchive& ar) {
             return false;
         *this = read;
         m_adwUsedColumns.RemoveAll();
+        m_bBound = false;
         return true;
     }
     CExpress::Serialize(ar);
@@ -253,6 +256,7 @@ bool CIndex::Serialize(CSPArchive& ar) {
 
 bool CIndex::PrepareExpression() {
     if (m_bChanged) {
+        m_bBound = false;
         // One pass over the text: at each character the longest title that starts there is
         // replaced, so a title inside a longer one ("每股收益" in "扣除每股收益") never splits it,
         // and a match never starts on the second byte of a character.
@@ -292,12 +296,25 @@ bool CIndex::PrepareExpression() {
 int CIndex::SetVariables(const CStockInfo& stock, bool* missing) {
     bool lacking = false;
     m_parser.SetExpression(m_strWorking);
-    m_parser.ResetVariables(79);
+    const bool bound = m_bBound && m_nBoundGeneration == m_parser.GetVariableGeneration();
+    if (!bound) {
+        m_parser.ResetVariables(79);
+        m_anSlots.clear();
+    }
     for (int k = 0; k < m_adwUsedColumns.GetSize(); ++k) {
         const int id = int(m_adwUsedColumns[k]);
         double value = 1;
         if (!GetIndexValue(id, stock, &value, nullptr)) lacking = true;
-        if (const char* name = GetColumnVariableName(id)) m_parser.AddVariable(name, value);
+        if (bound) {
+            m_parser.SetVariableValue(m_anSlots[size_t(k)], value);
+        } else {
+            const char* name = GetColumnVariableName(id);
+            m_anSlots.push_back(name ? m_parser.AddVariable(name, value) : -1);
+        }
+    }
+    if (!bound) {
+        m_bBound = true;
+        m_nBoundGeneration = m_parser.GetVariableGeneration();
     }
     if (missing) *missing = lacking;
     return 1;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "analysis/express.h"
 #include "base/containers.h"
@@ -70,6 +71,13 @@ public:
     std::string m_strText1;  // kept and saved with the index
     std::string m_strText2;
     CSPDWordArray m_adwUsedColumns;
+
+private:
+    // The parser's variables stay those of the used columns from stock to stock: once they are
+    // defined, only their values are set (while the parser's names are as they were left).
+    bool m_bBound;
+    uint32_t m_nBoundGeneration;
+    std::vector<int> m_anSlots;
 };
 
 class CIndexContainer : public CSPArray<CIndex> {

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "analysis/stprofile.h"
 #include "app/landeddlg.h"
 #include "app/urltable.h"
 #include "app/ini.h"
@@ -77,6 +78,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
 
     // The site root (and the chat page) may be configured in run.ini.
     ApplyUrlConfig(CIni(GetAppDirectory() + "run.ini"));
+    // The settings of the last run; a missing or damaged file leaves the defaults.
+    GetProfile().Load();
 
     int exitCode = 0;
     {
@@ -91,6 +94,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
         }
         // The dialog's object waits for its thread before it goes (and before GDI+ shuts down).
     }
+    GetProfile().Save();
     Gdiplus::GdiplusShutdown(gdiplusToken);
     GetAppModule().Term();
     ::OleUninitialize();

@@ -17,7 +17,9 @@ int32_t GetServerDataTime();
 bool GetServerStatusFlag();
 void SetServerDataState(int32_t time, bool statusFlag);
 
-// The profile's ex-rights base date and gap threshold in percent.
+// The profile's ex-rights base date and gap threshold in percent (its ex-rights parameter). The
+// settings profile (analysis/stprofile.h, above the store) owns them and sets them here whenever
+// they change, already repaired (0 or -1 never reach the store).
 int GetExrightBaseDate();
 int GetExrightThreshold();
 void SetExrightSettings(int baseDate, int thresholdPercent);
