@@ -14,7 +14,7 @@ const char* const kFunctionNames[] = {"ABS",  "ATAN",  "COS", "EXP", "LN",   "RO
                                       "SQRT", "SQR",   "TRUNC", "NOT", "BOOL", "SGN"};
 const int kFunctionCount = int(sizeof kFunctionNames / sizeof kFunctionNames[0]);
 
-// Symbols on the right side of each production (index = production; 100 is kept apart).
+// Symbols on the right side of each production.
 int ProductionLength(int p) {
     switch (p) {
     case 1: case 2: case 4: case 5: case 7: case 14: case 100: return 3;
@@ -112,7 +112,6 @@ void CExpressParser::ClearVariables() {
     m_nVariables = 0;
     ++m_nGeneration;
 }
-
 
 const CExpressParser::Slot* CExpressParser::FindSlot(const char* name, size_t length, uint32_t hash) const {
     for (int i = 0; i < m_nVariables; ++i) {

@@ -111,7 +111,14 @@ protected:
     std::string folder;
     std::string path;
     void SetUp() override {
-        folder = testing::TempDir() + "velmora_profile_" + std::to_string(std::rand()) + velmora::kPathSep;
+#ifdef _WIN32
+        const unsigned long pid = GetCurrentProcessId();
+#else
+        const unsigned long pid = static_cast<unsigned long>(getpid());
+#endif
+        // Unique per run and per test, so that nothing of an earlier run is found.
+        folder = testing::TempDir() + "velmora_profile_" + std::to_string(pid) + "_" +
+                 testing::UnitTest::GetInstance()->current_test_info()->name() + velmora::kPathSep;
         ASSERT_TRUE(velmora::CreateFolder(folder.c_str()));
         path = folder + "profile.dat";
     }
