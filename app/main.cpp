@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/ini.h"
+#include "analysis/stprofile.h"
 #include "app/landeddlg.h"
 #include "app/urltable.h"
 #include "base/win32util.h"
@@ -77,6 +78,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
 
     // The site root (and the chat page) may be configured in run.ini.
     ApplyUrlConfig(CIni(GetProgramFolder() + "run.ini"));
+    // The settings of the last run; a missing or damaged file leaves the defaults.
+    GetProfile().Load();
 
     int exitCode = 0;
     {
@@ -91,6 +94,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
         }
         // The dialog's object waits for its threads before it goes (and before GDI+ shuts down).
     }
+    GetProfile().Save();
     // Whatever the way out (a cancelled login included), no download outlives the program.
     FreeDownloadManager();
     FreeHttpClient();

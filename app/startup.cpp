@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include "analysis/stprofile.h"
 #include "app/urltable.h"
 #include "base/savefile.h"
 #include "base/seams.h"
@@ -103,8 +104,8 @@ bool LoadStartupData(ILoginView& view) {
 
     view.SetStatusText("初始化资源文件....");
     GetStockContainer().LoadFromDatabase(&GetDatabase(), 0, 10000);
-    GetDomainContainer().LoadText(GetDomainFile().c_str());
-    GetGroupContainer().LoadText(GetGroupFile().c_str());
+    GetDomainContainer().LoadText(GetProfile().GetDomainFile().c_str());
+    GetGroupContainer().LoadText(GetProfile().GetGroupFile().c_str());
     if (view.IsStopRequested()) return false;
 
     view.SetStatusText("下载数据......");

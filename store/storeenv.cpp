@@ -34,8 +34,6 @@ void SetProgramFolder(const char* folder) {
     if (!g_folder.empty() && g_folder.back() != '\\' && g_folder.back() != '/') g_folder += velmora::kPathSep;
 }
 
-std::string GetDomainFile() { return JoinStorePath(GetProgramFolder(), "history\\domain.dat"); }
-std::string GetGroupFile() { return JoinStorePath(GetProgramFolder(), "group.dat"); }
 
 int32_t GetServerDataTime() { return ServerDataTime.load(); }
 bool GetServerStatusFlag() { return MarketOpenFlag.load() != 0; }

@@ -13,10 +13,6 @@ std::string GetProgramFolder();
 // An empty folder restores the default; a separator is appended when missing.
 void SetProgramFolder(const char* folder);
 
-// The folder's sector list ("history\\domain.dat") and group list ("group.dat").
-std::string GetDomainFile();
-std::string GetGroupFile();
-
 // The server data time (seconds since 1970) and the market flag (0 closed, 1 open) of the login
 // reply, later refreshed by the heartbeat; read from any thread. The accessors below read them.
 extern std::atomic<int32_t> ServerDataTime;
@@ -25,7 +21,9 @@ int32_t GetServerDataTime();
 bool GetServerStatusFlag();
 void SetServerDataState(int32_t time, bool statusFlag);
 
-// The profile's ex-rights base date and gap threshold in percent.
+// The profile's ex-rights base date and gap threshold in percent (its ex-rights parameter). The
+// settings profile (analysis/stprofile.h, above the store) owns them and sets them here whenever
+// they change, already repaired (0 or -1 never reach the store).
 int GetExrightBaseDate();
 int GetExrightThreshold();
 void SetExrightSettings(int baseDate, int thresholdPercent);
