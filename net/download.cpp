@@ -1,5 +1,6 @@
 #include "net/download.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <thread>
 
@@ -21,58 +22,85 @@ CTaskQueue& GetTaskQueue() {
     return queue;
 }
 
-bool CTaskQueue::HasUrlLocked(const std::string& url) const {
-    for (const DownloadTask& t : m_tasks)
-        if (GbkCompareNoCase(t.url.c_str(), url.c_str()) == 0) return true;
-    return false;
+CTaskQueue::~CTaskQueue() {
+    std::vector<DownloadManager*> managers;
+    {
+        SingleLock lock(this);
+        managers = m_managers;
+    }
+    for (DownloadManager* m : managers) m->Stop();
 }
 
-void CTaskQueue::PushLocked(const DownloadTask& task, bool front) {
-    if (front && !m_tasks.empty()) m_tasks.push_front(task);
-    else m_tasks.push_back(task);
+std::string CTaskQueue::UrlKey(const std::string& url) {
+    // The same rule as GbkCompareNoCase: a byte that is a whole character folds, a trail byte not.
+    std::string key(url.c_str());
+    for (size_t i = 0; i < key.size();) {
+        size_t n = GbkCharLength(key.c_str() + i);
+        if (n == 1 && key[i] >= 'A' && key[i] <= 'Z') key[i] = static_cast<char>(key[i] - 'A' + 'a');
+        i += n;
+    }
+    return key;
+}
+
+void CTaskQueue::SpliceLocked(std::list<Entry>& entry, Index::value_type* slot, bool front) {
+    ++slot->second;
+    entry.front().slot = slot;
     ++m_nCount;
+    if (front && !m_tasks.empty()) m_tasks.splice(m_tasks.begin(), entry);
+    else m_tasks.splice(m_tasks.end(), entry);
     m_ready.notify_one();
 }
 
-bool CTaskQueue::HasUrl(const std::string& url) {
-    SingleLock lock(this);
-    return HasUrlLocked(url);
+void CTaskQueue::TakeFrontLocked(DownloadTask& out) {
+    Entry& e = m_tasks.front();
+    if (--e.slot->second <= 0) m_index.erase(m_index.find(e.slot->first));
+    out = std::move(e.task);
+    out.state = DownloadTask::kRunning;
+    m_tasks.pop_front();
 }
 
-bool CTaskQueue::AddTask(const std::string& url, const std::string& key, const std::string& localPath,
-                         DownloadCallback callback, void* context, bool front, bool save, bool gzip) {
-    DownloadTask task;
-    task.url = url;
-    task.key = key;
-    task.localPath = localPath;
+bool CTaskQueue::HasUrl(const std::string& url) {
+    std::string key = UrlKey(url);
+    SingleLock lock(this);
+    return m_index.count(key) != 0;
+}
+
+bool CTaskQueue::AddTask(std::string url, std::string key, std::string localPath, DownloadCallback callback,
+                         void* context, bool front, bool save, bool gzip) {
+    // The entry and its key are made before the lock is taken; under it only a look-up and a splice.
+    std::list<Entry> entry(1);
+    DownloadTask& task = entry.front().task;
+    std::string urlKey = UrlKey(url);
+    task.url = std::move(url);
+    task.key = std::move(key);
+    task.localPath = std::move(localPath);
     task.callback = callback;
     task.context = context;
     task.save = save;
     task.gzip = gzip;
     task.state = DownloadTask::kQueued;
     SingleLock lock(this);
-    if (HasUrlLocked(url)) return false;
-    PushLocked(task, front);
+    auto slot = m_index.try_emplace(std::move(urlKey), 0);
+    if (!slot.second) return false;  // queued already
+    SpliceLocked(entry, &*slot.first, front);
     return true;
 }
 
 void CTaskQueue::PushTask(const DownloadTask& task, bool front) {
-    DownloadTask copy = task;
-    copy.state = DownloadTask::kQueued;
+    std::list<Entry> entry(1);
+    entry.front().task = task;
+    entry.front().task.state = DownloadTask::kQueued;
+    std::string urlKey = UrlKey(task.url);
     SingleLock lock(this);
-    PushLocked(copy, front);
+    SpliceLocked(entry, &*m_index.try_emplace(std::move(urlKey), 0).first, front);
 }
 
 bool CTaskQueue::PopTask(DownloadTask& out) {
+    // Every task in the list is queued (state 0): the ones taken are no longer in it.
     SingleLock lock(this);
-    for (auto it = m_tasks.begin(); it != m_tasks.end(); ++it) {
-        if (it->state == DownloadTask::kRunning) continue;
-        out = *it;
-        out.state = DownloadTask::kRunning;
-        m_tasks.erase(it);
-        return true;
-    }
-    return false;
+    if (m_tasks.empty()) return false;
+    TakeFrontLocked(out);
+    return true;
 }
 
 bool CTaskQueue::WaitPopTask(DownloadTask& out, const std::atomic<bool>& stop) {
@@ -80,9 +108,7 @@ bool CTaskQueue::WaitPopTask(DownloadTask& out, const std::atomic<bool>& stop) {
     std::unique_lock<Adapter> lock(adapter);
     m_ready.wait(lock, [&] { return stop.load(std::memory_order_acquire) || !m_tasks.empty(); });
     if (stop.load(std::memory_order_acquire)) return false;
-    out = m_tasks.front();
-    out.state = DownloadTask::kRunning;
-    m_tasks.pop_front();
+    TakeFrontLocked(out);
     return true;
 }
 
@@ -108,15 +134,40 @@ void CTaskQueue::OnTaskDone() {
 }
 
 size_t CTaskQueue::Clear(std::vector<DownloadTask>* dropped) {
-    std::list<DownloadTask> taken;
+    std::list<Entry> taken;
     {
         SingleLock lock(this);
         taken.swap(m_tasks);
+        m_index.clear();  // the entries taken keep dangling slots: they are never indexed again
         m_nCount -= static_cast<int>(taken.size());
         if (m_nCount < 0) m_nCount = 0;
     }
-    if (dropped) dropped->insert(dropped->end(), taken.begin(), taken.end());
+    if (dropped) {
+        dropped->reserve(dropped->size() + taken.size());
+        for (Entry& e : taken) dropped->push_back(std::move(e.task));
+    }
     return taken.size();
+}
+
+bool CTaskQueue::IndexIsConsistent() {
+    SingleLock lock(this);
+    Index counted;
+    for (const Entry& e : m_tasks) {
+        auto it = m_index.find(UrlKey(e.task.url));
+        if (it == m_index.end() || &*it != e.slot) return false;
+        ++counted[it->first];
+    }
+    return counted == m_index;
+}
+
+void CTaskQueue::Attach(DownloadManager* manager) {
+    SingleLock lock(this);
+    if (std::find(m_managers.begin(), m_managers.end(), manager) == m_managers.end()) m_managers.push_back(manager);
+}
+
+void CTaskQueue::Detach(DownloadManager* manager) {
+    SingleLock lock(this);
+    m_managers.erase(std::remove(m_managers.begin(), m_managers.end(), manager), m_managers.end());
 }
 
 // ---- one fetching context ----
@@ -251,6 +302,7 @@ bool DownloadManager::Start(int workerCount) {
         }
         m_workers.push_back(worker);
     }
+    m_pQueue->Attach(this);
     return true;
 }
 
@@ -278,6 +330,7 @@ void DownloadManager::Stop() {
     }
     std::vector<DownloadTask> dropped;
     m_pQueue->Clear(&dropped);
+    m_pQueue->Detach(this);
     for (const DownloadTask& t : dropped) NotifyTaskEnd(t);
 }
 

@@ -1,6 +1,7 @@
 #include "net/services.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <mutex>
 #include <new>
 
@@ -37,6 +38,8 @@ std::string Clean(const std::string& text) {
     return out.substr(first, last - first + 1);
 }
 
+void FreeDownloadManagerAtExit() { FreeDownloadManager(); }
+
 }  // namespace
 
 HttpClient* GetHttpClient() {
@@ -68,6 +71,10 @@ DownloadManager* GetDownloadManager() {
             manager = nullptr;
         }
         g_downloadManager.store(manager, std::memory_order_release);
+        // A program that returns from main without FreeDownloadManager still stops the workers,
+        // and before the process-wide queue they wait on is destroyed (made before this point).
+        static const bool freedAtExit = std::atexit(FreeDownloadManagerAtExit) == 0;
+        (void)freedAtExit;
     }
     return manager;
 }

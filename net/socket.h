@@ -56,6 +56,10 @@ public:
     static Deadline Earlier(const Deadline& a, const Deadline& b) { return a.m_end < b.m_end ? a : b; }
     // Milliseconds left, 0 when passed; -1 when unbounded.
     int64_t Remaining() const;
+    // Moves a bounded instant later by ms.
+    void Extend(int64_t ms) {
+        if (m_end != Clock::time_point::max() && ms > 0) m_end += std::chrono::milliseconds(ms);
+    }
 
 private:
     Clock::time_point m_end;
