@@ -6,7 +6,6 @@
 
 #include "base/inflate.h"
 #include "base/savefile.h"
-#include "base/text.h"
 
 namespace {
 
@@ -32,23 +31,36 @@ CTaskQueue::~CTaskQueue() {
 }
 
 std::string CTaskQueue::UrlKey(const std::string& url) {
-    // The same rule as GbkCompareNoCase: a byte that is a whole character folds, a trail byte not.
+    // The same rule as GbkCompareNoCase: a byte that is a whole character folds, a trail byte not
+    // (GbkCharLength, spelt out: this runs for every task queued).
     std::string key(url.c_str());
-    for (size_t i = 0; i < key.size();) {
-        size_t n = GbkCharLength(key.c_str() + i);
-        if (n == 1 && key[i] >= 'A' && key[i] <= 'Z') key[i] = static_cast<char>(key[i] - 'A' + 'a');
-        i += n;
+    const size_t n = key.size();
+    char* p = &key[0];
+    unsigned high = 0;
+    for (size_t i = 0; i < n; ++i) high |= static_cast<unsigned char>(p[i]);
+    if (high < 0x80) {
+        // Plain ASCII, as URLs nearly always are: a loop the compiler can run on whole words.
+        for (size_t i = 0; i < n; ++i) {
+            unsigned char c = static_cast<unsigned char>(p[i]);
+            p[i] = static_cast<char>(c | (static_cast<unsigned char>(c - 'A') < 26 ? 0x20 : 0));
+        }
+        return key;
+    }
+    for (size_t i = 0; i < n; ++i) {
+        unsigned char c = static_cast<unsigned char>(p[i]);
+        if (c >= 'A' && c <= 'Z') p[i] = static_cast<char>(c - 'A' + 'a');
+        else if (c >= 0x81 && c <= 0xFE && i + 1 < n) ++i;  // a lead byte: its trail byte stays
     }
     return key;
 }
 
-void CTaskQueue::SpliceLocked(std::list<Entry>& entry, Index::value_type* slot, bool front) {
+void CTaskQueue::PushLocked(Entry& entry, Index::value_type* slot, bool front) {
     ++slot->second;
-    entry.front().slot = slot;
+    entry.slot = slot;
     ++m_nCount;
-    if (front && !m_tasks.empty()) m_tasks.splice(m_tasks.begin(), entry);
-    else m_tasks.splice(m_tasks.end(), entry);
-    m_ready.notify_one();
+    if (front && !m_tasks.empty()) m_tasks.push_front(std::move(entry));
+    else m_tasks.push_back(std::move(entry));
+    if (m_nWaiting > 0) m_ready.notify_one();
 }
 
 void CTaskQueue::TakeFrontLocked(DownloadTask& out) {
@@ -67,9 +79,9 @@ bool CTaskQueue::HasUrl(const std::string& url) {
 
 bool CTaskQueue::AddTask(std::string url, std::string key, std::string localPath, DownloadCallback callback,
                          void* context, bool front, bool save, bool gzip) {
-    // The entry and its key are made before the lock is taken; under it only a look-up and a splice.
-    std::list<Entry> entry(1);
-    DownloadTask& task = entry.front().task;
+    // The entry and its key are made before the lock is taken; under it only a look-up and a move.
+    Entry entry;
+    DownloadTask& task = entry.task;
     std::string urlKey = UrlKey(url);
     task.url = std::move(url);
     task.key = std::move(key);
@@ -82,17 +94,17 @@ bool CTaskQueue::AddTask(std::string url, std::string key, std::string localPath
     SingleLock lock(this);
     auto slot = m_index.try_emplace(std::move(urlKey), 0);
     if (!slot.second) return false;  // queued already
-    SpliceLocked(entry, &*slot.first, front);
+    PushLocked(entry, &*slot.first, front);
     return true;
 }
 
 void CTaskQueue::PushTask(const DownloadTask& task, bool front) {
-    std::list<Entry> entry(1);
-    entry.front().task = task;
-    entry.front().task.state = DownloadTask::kQueued;
+    Entry entry;
+    entry.task = task;
+    entry.task.state = DownloadTask::kQueued;
     std::string urlKey = UrlKey(task.url);
     SingleLock lock(this);
-    SpliceLocked(entry, &*m_index.try_emplace(std::move(urlKey), 0).first, front);
+    PushLocked(entry, &*m_index.try_emplace(std::move(urlKey), 0).first, front);
 }
 
 bool CTaskQueue::PopTask(DownloadTask& out) {
@@ -106,7 +118,10 @@ bool CTaskQueue::PopTask(DownloadTask& out) {
 bool CTaskQueue::WaitPopTask(DownloadTask& out, const std::atomic<bool>& stop) {
     Adapter adapter{this};
     std::unique_lock<Adapter> lock(adapter);
+    // The count changes under the queue's lock, which the wait gives up only once it listens.
+    ++m_nWaiting;
     m_ready.wait(lock, [&] { return stop.load(std::memory_order_acquire) || !m_tasks.empty(); });
+    --m_nWaiting;
     if (stop.load(std::memory_order_acquire)) return false;
     TakeFrontLocked(out);
     return true;
@@ -134,7 +149,7 @@ void CTaskQueue::OnTaskDone() {
 }
 
 size_t CTaskQueue::Clear(std::vector<DownloadTask>* dropped) {
-    std::list<Entry> taken;
+    std::deque<Entry> taken;
     {
         SingleLock lock(this);
         taken.swap(m_tasks);

@@ -4,8 +4,8 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <functional>
-#include <list>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -80,15 +80,16 @@ private:
         DownloadTask task;
         Index::value_type* slot = nullptr;  // the task's index entry (element addresses are stable)
     };
-    // Indexes the one entry of the list (made outside the lock) and moves it into the queue.
-    void SpliceLocked(std::list<Entry>& entry, Index::value_type* slot, bool front);
+    // Indexes the entry (made outside the lock) and moves it into the queue.
+    void PushLocked(Entry& entry, Index::value_type* slot, bool front);
     void TakeFrontLocked(DownloadTask& out);
     void Attach(DownloadManager* manager);
     void Detach(DownloadManager* manager);
 
-    std::list<Entry> m_tasks;
+    std::deque<Entry> m_tasks;  // front first
     Index m_index;  // PushTask may queue a URL more than once: hence a count
     int m_nCount = 0;
+    int m_nWaiting = 0;  // workers inside WaitPopTask's wait: without any, adding wakes nobody
     std::condition_variable_any m_ready;
     std::vector<DownloadManager*> m_managers;  // started on this queue
 };

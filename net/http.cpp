@@ -124,14 +124,13 @@ CHTTP::CHTTP()
 
 CHTTP::~CHTTP() {
     Close();
+    delete[] m_pBuffer;
     NetCleanup();
 }
 
 int CHTTP::Close() {
     int saved = GetLastNetError();
     CAutoPtrSocket::Close();
-    delete[] m_pBuffer;
-    m_pBuffer = nullptr;
     m_nCount = 0;
     m_nStart = 0;
     m_peerClosed = false;

@@ -100,7 +100,8 @@ public:
     bool Send(const char* data, size_t length);
     // 0 on error, 1 when bytes arrived, 2 when the peer closed the connection.
     int Receive(int limit);
-    // Closes socket, frees the receive buffer; keeps the last error as it was. Returns 0.
+    // Closes the socket (the receive buffer is kept for the next request); keeps the last error
+    // as it was. Returns 0.
     int Close() override;
 
     // After a request: the reply's header block, status line parts and the URL last asked for.
