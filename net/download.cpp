@@ -149,11 +149,13 @@ void CTaskQueue::OnTaskDone() {
 }
 
 size_t CTaskQueue::Clear(std::vector<DownloadTask>* dropped) {
+    // Both are swapped out in O(1): freeing them does not hold the lock.
     std::deque<Entry> taken;
+    Index index;
     {
         SingleLock lock(this);
         taken.swap(m_tasks);
-        m_index.clear();  // the entries taken keep dangling slots: they are never indexed again
+        index.swap(m_index);
         m_nCount -= static_cast<int>(taken.size());
         if (m_nCount < 0) m_nCount = 0;
     }

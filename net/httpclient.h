@@ -55,13 +55,13 @@ public:
     // Time limits of every Download, on both transports:
     //   waitMs      each wait for the network: connecting (through WinInet at most
     //               kConnectTimeoutMs), sending, and each receive while the server is silent;
-    //               default 15 s; 0 or less restores the default (a wait is never unbounded);
+    //               default 10 s; 0 or less restores the default (a wait is never unbounded);
     //   deadlineMs  the whole request, redirects and body included; default 60 s, negative for
     //               none. A body with an announced length adds the time it takes at
     //               CHTTP::kSlowestRate (32 KB/s), so a large file on a slow line is not cut off.
     // Through WinInet the caller's thread returns by the deadline (or promptly on Cancel) even
     // when WinInet itself keeps waiting.
-    enum { kDefaultWaitMs = 15000, kDefaultDeadlineMs = 60000 };
+    enum { kDefaultWaitMs = 10000, kDefaultDeadlineMs = 60000 };
     void SetTimeouts(int waitMs, int deadlineMs);
 
 private:

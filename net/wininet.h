@@ -76,7 +76,7 @@ struct WinInetGetRequest {
     std::string url;      // http:// or https://
     std::string headers;  // extra request headers; may be empty
     DWORD connectMs = 5000;   // the connect time-out
-    DWORD waitMs = 15000;     // each wait for a send or a receive
+    DWORD waitMs = 10000;     // each wait for a send or a receive
     int deadlineMs = 60000;   // the whole request (negative: none); an announced body extends it
     size_t maxBody = 64u * 1024u * 1024u;
     DWORD piece = 16384;      // the largest read
