@@ -203,8 +203,9 @@ bool CHTTP::Connect() {
         if (m_hSocket == kNoSocket) break;
         int started = StartConnect(m_hSocket, a, m_port);
         if (started == 0) {
-            int ready = WaitSocket(m_hSocket, true, OperationDeadline(), &m_cancel);
-            if (ready == 1) started = FinishConnect(m_hSocket) ? 1 : -1;
+            bool failed = false;
+            int ready = WaitSocket(m_hSocket, true, OperationDeadline(), &m_cancel, &failed);
+            if (ready == 1) started = !failed || FinishConnect(m_hSocket) ? 1 : -1;
             else started = -1;
         }
         if (started == 1) {

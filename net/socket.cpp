@@ -110,8 +110,8 @@ SocketHandle OpenTcpSocket() {
         TakeSystemError();
         return kNoSocket;
     }
-    int nodelay = 1;
-    setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &nodelay, sizeof(nodelay));
+    // No TCP_NODELAY here: a request is one write, and Linux never holds back the tail of a
+    // write while only full segments are unacknowledged.
     return s;
 #endif
 }
@@ -134,7 +134,9 @@ void ShutdownSocket(SocketHandle s) {
 #endif
 }
 
-int WaitSocket(SocketHandle s, bool forWrite, const Deadline& deadline, const std::atomic<bool>* cancel) {
+int WaitSocket(SocketHandle s, bool forWrite, const Deadline& deadline, const std::atomic<bool>* cancel,
+               bool* failed) {
+    if (failed) *failed = false;
     for (;;) {
         if (cancel && cancel->load(std::memory_order_acquire)) {
             SetLastNetError(kErrInterrupted);
@@ -166,7 +168,10 @@ int WaitSocket(SocketHandle s, bool forWrite, const Deadline& deadline, const st
             TakeSystemError();
             return -1;
         }
-        if (n > 0) return 1;
+        if (n > 0) {
+            if (failed) *failed = FD_ISSET(h, &ex) != 0;
+            return 1;
+        }
 #else
         pollfd p;
         p.fd = static_cast<int>(s);
@@ -178,7 +183,11 @@ int WaitSocket(SocketHandle s, bool forWrite, const Deadline& deadline, const st
             TakeSystemError();
             return -1;
         }
-        if (n > 0) return 1;  // errors and hang-ups show as ready; the next call reports them
+        if (n > 0) {
+            // Errors and hang-ups show as ready; the next call reports them.
+            if (failed) *failed = (p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0;
+            return 1;
+        }
 #endif
     }
 }
