@@ -33,7 +33,7 @@ struct DownloadTask {
 
 class DownloadManager;
 
-// A list of tasks under its own lock, with a condition the workers wait on. An index of the queued
+// The queued tasks under their own lock, with a condition the workers wait on. An index of the queued
 // URLs (folded to lower case, GBK-aware) makes the duplicate check and every change O(1), so adding
 // never holds the lock for a scan while the workers wait.
 class CTaskQueue : public CriticalSection {
@@ -149,7 +149,6 @@ protected:
     CTaskQueue* m_pQueue;
     std::vector<CDownloadObject*> m_workers;
 };
-
 
 class DownloadManager : public CTaskDispatch {
 public:
