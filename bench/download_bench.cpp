@@ -172,8 +172,8 @@ void BM_PlainAdd(benchmark::State& state, int n) {
     state.SetItemsProcessed(state.iterations() * n);
 }
 
-BENCHMARK(BM_Manager)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
-BENCHMARK(BM_PlainThreads)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+BENCHMARK(BM_Manager)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_PlainThreads)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 BENCHMARK_CAPTURE(BM_AddTasks, 1000, 1000)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_PlainAdd, 1000, 1000)->Unit(benchmark::kMicrosecond);
 BENCHMARK_CAPTURE(BM_AddTasks, 10000, 10000)->Unit(benchmark::kMicrosecond);

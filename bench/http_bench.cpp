@@ -93,8 +93,8 @@ void BM_PlainSmall(benchmark::State& state) {
 BENCHMARK(BM_HttpBig)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PlainBig)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ClientBig)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_HttpSmall)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_PlainSmall)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_HttpSmall)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_PlainSmall)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 
 }  // namespace
 
