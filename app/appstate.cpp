@@ -37,7 +37,7 @@ bool FetchUrl(const std::string& url, std::string* body, int bufferSize, Request
     body->clear();
     HttpClient* client = GetHttpClient();
     if (!client) return false;
-    client->SetRawTimeouts(limits.waitMs, limits.totalMs);
+    client->SetTimeouts(limits.waitMs, limits.totalMs);
     CMemoryStream stream;
     std::string buffer(bufferSize > 0 ? bufferSize : 256, '\0');
     if (!client->Download(url.c_str(), &stream, &buffer[0], static_cast<int>(buffer.size()), nullptr)) return false;

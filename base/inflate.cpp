@@ -3,12 +3,38 @@
 #include <zlib.h>
 
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
 bool HasGzipMagic(const void* data, size_t length) {
     const unsigned char* p = static_cast<const unsigned char*>(data);
     return length >= 2 && p[0] == 0x1F && p[1] == 0x8B;
+}
+
+namespace {
+
+// The gzip size trailer (the size modulo 4 GB), or 0 when the data is not gzip.
+size_t GzipSizeTrailer(const void* input, size_t inputLength) {
+    if (!HasGzipMagic(input, inputLength) || inputLength < 18) return 0;
+    const unsigned char* t = static_cast<const unsigned char*>(input) + inputLength - 4;
+    return t[0] | (t[1] << 8) | (t[2] << 16) | (static_cast<size_t>(t[3]) << 24);
+}
+
+}  // namespace
+
+size_t InflateFirstCapacity(const void* input, size_t inputLength, size_t limit) {
+    // The trailer is the sender's word, not a fact: a tiny body may claim any size. Start at no
+    // more than a plausible ratio of the compressed size and grow once the data proves larger.
+    size_t plausible = inputLength <= (SIZE_MAX - 65536) / 8 ? inputLength * 8 + 65536 : SIZE_MAX;
+    size_t capacity = inputLength <= (SIZE_MAX - 16384) / 4 ? inputLength * 4 + 16384 : SIZE_MAX;
+    size_t trailer = GzipSizeTrailer(input, inputLength);
+    // One spare byte lets inflate report the end without a regrow.
+    if (trailer > 0) capacity = trailer < limit ? trailer + 1 : limit + 1;
+    if (capacity > plausible) capacity = plausible;
+    if (capacity > limit + 1) capacity = limit + 1;
+    if (capacity < 16384) capacity = 16384;
+    return capacity;
 }
 
 int InflateBuffer(const void* input, size_t inputLength, unsigned char** out, size_t* outLength, bool header,
@@ -23,15 +49,8 @@ int InflateBuffer(const void* input, size_t inputLength, unsigned char** out, si
     zs.next_in = static_cast<Bytef*>(const_cast<void*>(input));
     zs.avail_in = static_cast<uInt>(inputLength);
 
-    // A gzip trailer tells the size (modulo 4 GB): start there, else at four times the input.
-    size_t capacity = inputLength * 4 + 16384;
-    if (HasGzipMagic(input, inputLength) && inputLength >= 18) {
-        const unsigned char* t = static_cast<const unsigned char*>(input) + inputLength - 4;
-        size_t isize = t[0] | (t[1] << 8) | (t[2] << 16) | (static_cast<size_t>(t[3]) << 24);
-        capacity = isize + 1;  // one spare byte lets inflate report the end without a regrow
-    }
-    if (capacity > limit + 1) capacity = limit + 1;
-    if (capacity < 16384) capacity = 16384;
+    const size_t trailer = GzipSizeTrailer(input, inputLength);
+    size_t capacity = InflateFirstCapacity(input, inputLength, limit);
 
     unsigned char* buf = nullptr;
     size_t used = 0, allocated = 0;
@@ -43,6 +62,8 @@ int InflateBuffer(const void* input, size_t inputLength, unsigned char** out, si
                 break;
             }
             size_t next = capacity * 2;
+            // While the data bears the trailer out, step to its figure rather than past it.
+            if (trailer >= capacity && trailer < next - 1) next = trailer + 1;
             if (next > limit + 1) next = limit + 1;
             capacity = next;
         }

@@ -13,5 +13,9 @@ constexpr size_t kInflateLimit = 64u * 1024 * 1024;
 int InflateBuffer(const void* input, size_t inputLength, unsigned char** out, size_t* outLength, bool header,
                   size_t limit = kInflateLimit);
 
+// The size of InflateBuffer's first output buffer: the gzip size trailer (plus one) when there is
+// one, but never more than 8 times the input plus 64 KB, nor more than the limit plus one.
+size_t InflateFirstCapacity(const void* input, size_t inputLength, size_t limit = kInflateLimit);
+
 // True when the data starts with the gzip magic bytes.
 bool HasGzipMagic(const void* data, size_t length);

@@ -1,11 +1,11 @@
 #include "net/download.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <thread>
 
 #include "base/inflate.h"
 #include "base/savefile.h"
-#include "base/text.h"
 
 namespace {
 
@@ -21,68 +21,109 @@ CTaskQueue& GetTaskQueue() {
     return queue;
 }
 
-bool CTaskQueue::HasUrlLocked(const std::string& url) const {
-    for (const DownloadTask& t : m_tasks)
-        if (GbkCompareNoCase(t.url.c_str(), url.c_str()) == 0) return true;
-    return false;
+CTaskQueue::~CTaskQueue() {
+    std::vector<DownloadManager*> managers;
+    {
+        SingleLock lock(this);
+        managers = m_managers;
+    }
+    for (DownloadManager* m : managers) m->Stop();
 }
 
-void CTaskQueue::PushLocked(const DownloadTask& task, bool front) {
-    if (front && !m_tasks.empty()) m_tasks.push_front(task);
-    else m_tasks.push_back(task);
+std::string CTaskQueue::UrlKey(const std::string& url) {
+    // The same rule as GbkCompareNoCase: a byte that is a whole character folds, a trail byte not
+    // (GbkCharLength, spelt out: this runs for every task queued).
+    std::string key(url.c_str());
+    const size_t n = key.size();
+    char* p = &key[0];
+    unsigned high = 0;
+    for (size_t i = 0; i < n; ++i) high |= static_cast<unsigned char>(p[i]);
+    if (high < 0x80) {
+        // Plain ASCII, as URLs nearly always are: a loop the compiler can run on whole words.
+        for (size_t i = 0; i < n; ++i) {
+            unsigned char c = static_cast<unsigned char>(p[i]);
+            p[i] = static_cast<char>(c | (static_cast<unsigned char>(c - 'A') < 26 ? 0x20 : 0));
+        }
+        return key;
+    }
+    for (size_t i = 0; i < n; ++i) {
+        unsigned char c = static_cast<unsigned char>(p[i]);
+        if (c >= 'A' && c <= 'Z') p[i] = static_cast<char>(c - 'A' + 'a');
+        else if (c >= 0x81 && c <= 0xFE && i + 1 < n) ++i;  // a lead byte: its trail byte stays
+    }
+    return key;
+}
+
+void CTaskQueue::PushLocked(Entry& entry, Index::value_type* slot, bool front) {
+    ++slot->second;
+    entry.slot = slot;
     ++m_nCount;
-    m_ready.notify_one();
+    if (front && !m_tasks.empty()) m_tasks.push_front(std::move(entry));
+    else m_tasks.push_back(std::move(entry));
+    if (m_nWaiting > 0) m_ready.notify_one();
+}
+
+void CTaskQueue::TakeFrontLocked(DownloadTask& out) {
+    Entry& e = m_tasks.front();
+    if (--e.slot->second <= 0) m_index.erase(m_index.find(e.slot->first));
+    out = std::move(e.task);
+    out.state = DownloadTask::kRunning;
+    m_tasks.pop_front();
 }
 
 bool CTaskQueue::HasUrl(const std::string& url) {
+    std::string key = UrlKey(url);
     SingleLock lock(this);
-    return HasUrlLocked(url);
+    return m_index.count(key) != 0;
 }
 
-bool CTaskQueue::AddTask(const std::string& url, const std::string& key, const std::string& localPath,
-                         DownloadCallback callback, void* context, bool front, bool save, bool gzip) {
-    DownloadTask task;
-    task.url = url;
-    task.key = key;
-    task.localPath = localPath;
+bool CTaskQueue::AddTask(std::string url, std::string key, std::string localPath, DownloadCallback callback,
+                         void* context, bool front, bool save, bool gzip) {
+    // The entry and its key are made before the lock is taken; under it only a look-up and a move.
+    Entry entry;
+    DownloadTask& task = entry.task;
+    std::string urlKey = UrlKey(url);
+    task.url = std::move(url);
+    task.key = std::move(key);
+    task.localPath = std::move(localPath);
     task.callback = callback;
     task.context = context;
     task.save = save;
     task.gzip = gzip;
     task.state = DownloadTask::kQueued;
     SingleLock lock(this);
-    if (HasUrlLocked(url)) return false;
-    PushLocked(task, front);
+    auto slot = m_index.try_emplace(std::move(urlKey), 0);
+    if (!slot.second) return false;  // queued already
+    PushLocked(entry, &*slot.first, front);
     return true;
 }
 
 void CTaskQueue::PushTask(const DownloadTask& task, bool front) {
-    DownloadTask copy = task;
-    copy.state = DownloadTask::kQueued;
+    Entry entry;
+    entry.task = task;
+    entry.task.state = DownloadTask::kQueued;
+    std::string urlKey = UrlKey(task.url);
     SingleLock lock(this);
-    PushLocked(copy, front);
+    PushLocked(entry, &*m_index.try_emplace(std::move(urlKey), 0).first, front);
 }
 
 bool CTaskQueue::PopTask(DownloadTask& out) {
+    // Every task in the list is queued (state 0): the ones taken are no longer in it.
     SingleLock lock(this);
-    for (auto it = m_tasks.begin(); it != m_tasks.end(); ++it) {
-        if (it->state == DownloadTask::kRunning) continue;
-        out = *it;
-        out.state = DownloadTask::kRunning;
-        m_tasks.erase(it);
-        return true;
-    }
-    return false;
+    if (m_tasks.empty()) return false;
+    TakeFrontLocked(out);
+    return true;
 }
 
 bool CTaskQueue::WaitPopTask(DownloadTask& out, const std::atomic<bool>& stop) {
     Adapter adapter{this};
     std::unique_lock<Adapter> lock(adapter);
+    // The count changes under the queue's lock, which the wait gives up only once it listens.
+    ++m_nWaiting;
     m_ready.wait(lock, [&] { return stop.load(std::memory_order_acquire) || !m_tasks.empty(); });
+    --m_nWaiting;
     if (stop.load(std::memory_order_acquire)) return false;
-    out = m_tasks.front();
-    out.state = DownloadTask::kRunning;
-    m_tasks.pop_front();
+    TakeFrontLocked(out);
     return true;
 }
 
@@ -108,15 +149,42 @@ void CTaskQueue::OnTaskDone() {
 }
 
 size_t CTaskQueue::Clear(std::vector<DownloadTask>* dropped) {
-    std::list<DownloadTask> taken;
+    // Both are swapped out in O(1): freeing them does not hold the lock.
+    std::deque<Entry> taken;
+    Index index;
     {
         SingleLock lock(this);
         taken.swap(m_tasks);
+        index.swap(m_index);
         m_nCount -= static_cast<int>(taken.size());
         if (m_nCount < 0) m_nCount = 0;
     }
-    if (dropped) dropped->insert(dropped->end(), taken.begin(), taken.end());
+    if (dropped) {
+        dropped->reserve(dropped->size() + taken.size());
+        for (Entry& e : taken) dropped->push_back(std::move(e.task));
+    }
     return taken.size();
+}
+
+bool CTaskQueue::IndexIsConsistent() {
+    SingleLock lock(this);
+    Index counted;
+    for (const Entry& e : m_tasks) {
+        auto it = m_index.find(UrlKey(e.task.url));
+        if (it == m_index.end() || &*it != e.slot) return false;
+        ++counted[it->first];
+    }
+    return counted == m_index;
+}
+
+void CTaskQueue::Attach(DownloadManager* manager) {
+    SingleLock lock(this);
+    if (std::find(m_managers.begin(), m_managers.end(), manager) == m_managers.end()) m_managers.push_back(manager);
+}
+
+void CTaskQueue::Detach(DownloadManager* manager) {
+    SingleLock lock(this);
+    m_managers.erase(std::remove(m_managers.begin(), m_managers.end(), manager), m_managers.end());
 }
 
 // ---- one fetching context ----
@@ -251,6 +319,7 @@ bool DownloadManager::Start(int workerCount) {
         }
         m_workers.push_back(worker);
     }
+    m_pQueue->Attach(this);
     return true;
 }
 
@@ -278,6 +347,7 @@ void DownloadManager::Stop() {
     }
     std::vector<DownloadTask> dropped;
     m_pQueue->Clear(&dropped);
+    m_pQueue->Detach(this);
     for (const DownloadTask& t : dropped) NotifyTaskEnd(t);
 }
 

@@ -4,10 +4,11 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <functional>
-#include <list>
 #include <mutex>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "base/memstream.h"
@@ -30,15 +31,22 @@ struct DownloadTask {
     bool save = false;
 };
 
-// A list of tasks under its own lock, with a condition the workers wait on.
+class DownloadManager;
+
+// The queued tasks under their own lock, with a condition the workers wait on. An index of the queued
+// URLs (folded to lower case, GBK-aware) makes the duplicate check and every change O(1), so adding
+// never holds the lock for a scan while the workers wait.
 class CTaskQueue : public CriticalSection {
 public:
     CTaskQueue() = default;
+    // Stops every manager still started on this queue, so that no worker waits on a destroyed
+    // queue (the process-wide one is destroyed at exit, when nobody may have stopped them).
+    ~CTaskQueue() override;
 
     bool HasUrl(const std::string& url);
     // False, with nothing changed, when the URL is already queued.
-    bool AddTask(const std::string& url, const std::string& key, const std::string& localPath,
-                 DownloadCallback callback, void* context, bool front, bool save, bool gzip);
+    bool AddTask(std::string url, std::string key, std::string localPath, DownloadCallback callback, void* context,
+                 bool front, bool save, bool gzip);
     // Queues a copy at the front (when asked and the queue is not empty) or at the back.
     void PushTask(const DownloadTask& task, bool front);
     // Takes the first task out, marked running.
@@ -53,19 +61,37 @@ public:
     void OnTaskDone();
     // Empties the queue; the tasks taken out are appended to dropped when given.
     size_t Clear(std::vector<DownloadTask>* dropped);
+    // True when the index holds exactly the URLs of the queued tasks (for tests).
+    bool IndexIsConsistent();
+
+    // The index key of a URL: ASCII letters that are whole GBK characters in lower case, the rest
+    // as it is, up to the first NUL; two URLs are the same task exactly when their keys are equal.
+    static std::string UrlKey(const std::string& url);
 
 private:
+    friend class DownloadManager;
     struct Adapter {  // lets a condition variable wait on the critical section
         CriticalSection* cs;
         void lock() { cs->Lock(); }
         void unlock() { cs->Unlock(); }
     };
-    bool HasUrlLocked(const std::string& url) const;
-    void PushLocked(const DownloadTask& task, bool front);
+    typedef std::unordered_map<std::string, int> Index;  // URL key -> queued tasks with it
+    struct Entry {
+        DownloadTask task;
+        Index::value_type* slot = nullptr;  // the task's index entry (element addresses are stable)
+    };
+    // Indexes the entry (made outside the lock) and moves it into the queue.
+    void PushLocked(Entry& entry, Index::value_type* slot, bool front);
+    void TakeFrontLocked(DownloadTask& out);
+    void Attach(DownloadManager* manager);
+    void Detach(DownloadManager* manager);
 
-    std::list<DownloadTask> m_tasks;
+    std::deque<Entry> m_tasks;  // front first
+    Index m_index;  // PushTask may queue a URL more than once: hence a count
     int m_nCount = 0;
+    int m_nWaiting = 0;  // workers inside WaitPopTask's wait: without any, adding wakes nobody
     std::condition_variable_any m_ready;
+    std::vector<DownloadManager*> m_managers;  // started on this queue
 };
 
 // The process-wide queue, which exists before the program's entry runs.
@@ -93,8 +119,6 @@ private:
     CMemoryStream m_body;
     char* m_pBuffer = nullptr;
 };
-
-class DownloadManager;
 
 class CDownloadObject : public CThread {
 public:

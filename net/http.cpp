@@ -124,14 +124,13 @@ CHTTP::CHTTP()
 
 CHTTP::~CHTTP() {
     Close();
+    delete[] m_pBuffer;
     NetCleanup();
 }
 
 int CHTTP::Close() {
     int saved = GetLastNetError();
     CAutoPtrSocket::Close();
-    delete[] m_pBuffer;
-    m_pBuffer = nullptr;
     m_nCount = 0;
     m_nStart = 0;
     m_peerClosed = false;
@@ -204,8 +203,9 @@ bool CHTTP::Connect() {
         if (m_hSocket == kNoSocket) break;
         int started = StartConnect(m_hSocket, a, m_port);
         if (started == 0) {
-            int ready = WaitSocket(m_hSocket, true, OperationDeadline(), &m_cancel);
-            if (ready == 1) started = FinishConnect(m_hSocket) ? 1 : -1;
+            bool failed = false;
+            int ready = WaitSocket(m_hSocket, true, OperationDeadline(), &m_cancel, &failed);
+            if (ready == 1) started = !failed || FinishConnect(m_hSocket) ? 1 : -1;
             else started = -1;
         }
         if (started == 1) {
@@ -440,8 +440,38 @@ int CHTTP::RequestOnce(std::string& method, const std::string& rawUrl, const std
     return static_cast<int>(status);
 }
 
+namespace {
+
+class StringSink : public CBodySink {
+public:
+    explicit StringSink(std::string& text) : m_text(text) {}
+    bool Expect(size_t length) override {
+        m_text.reserve(length);
+        return true;
+    }
+    bool Append(const char* data, size_t length) override {
+        m_text.append(data, length);
+        return true;
+    }
+    size_t Size() const override { return m_text.size(); }
+    void Clear() override {
+        m_text.clear();
+        m_text.shrink_to_fit();
+    }
+
+private:
+    std::string& m_text;
+};
+
+}  // namespace
+
 bool CHTTP::Get(const std::string& url, std::string& body) {
-    body.clear();
+    StringSink sink(body);
+    return Get(url, sink);
+}
+
+bool CHTTP::Get(const std::string& url, CBodySink& body) {
+    body.Clear();
     int status = Request("GET", url, nullptr);
     if (status != 200) {
         Close();
@@ -452,21 +482,24 @@ bool CHTTP::Get(const std::string& url, std::string& body) {
     return ok;
 }
 
-bool CHTTP::FailBody(std::string& body, int code) {
-    body.clear();
-    body.shrink_to_fit();
+bool CHTTP::FailBody(CBodySink& body, int code) {
+    body.Clear();
     Fail(code);
     return false;
 }
 
-bool CHTTP::Append(std::string& body, const char* data, size_t length) {
-    if (length > m_maxBody || body.size() > m_maxBody - length) return false;
-    body.append(data, length);
-    return true;
+bool CHTTP::Append(CBodySink& body, const char* data, size_t length) {
+    if (length > m_maxBody || body.Size() > m_maxBody - length) return false;
+    return body.Append(data, length);
 }
 
 bool CHTTP::ReadBody(std::string& body) {
-    body.clear();
+    StringSink sink(body);
+    return ReadBody(sink);
+}
+
+bool CHTTP::ReadBody(CBodySink& body) {
+    body.Clear();
     if (m_hSocket == kNoSocket) return FailBody(body, kErrNotConnected);
     if (!m_pBuffer) {
         m_pBuffer = new char[kBufferSize + 1];
@@ -482,24 +515,25 @@ bool CHTTP::ReadBody(std::string& body) {
     return ReadToClose(body);
 }
 
-bool CHTTP::ReadCounted(std::string& body, size_t length) {
-    body.reserve(length);
+bool CHTTP::ReadCounted(CBodySink& body, size_t length) {
+    m_requestDeadline.Extend(static_cast<int64_t>(length / (kSlowestRate / 1000)));
+    if (!body.Expect(length)) return FailBody(body, kErrMessageSize);
     size_t take = std::min(length, HeldCount());
-    body.append(Held(), take);
+    if (!body.Append(Held(), take)) return FailBody(body, kErrMessageSize);
     Consume(take);
-    while (body.size() < length) {
+    while (body.Size() < length) {
         m_nCount = m_nStart = 0;
-        size_t left = length - body.size();
+        size_t left = length - body.Size();
         int got = Receive(static_cast<int>(std::min<size_t>(left, kBufferSize)));
         if (got == 0) return FailBody(body, GetLastNetError());
-        body.append(m_pBuffer, static_cast<size_t>(m_nCount));
+        if (!body.Append(m_pBuffer, static_cast<size_t>(m_nCount))) return FailBody(body, kErrMessageSize);
         m_nCount = 0;
-        if (got == 2 && body.size() < length) return FailBody(body, kErrConnReset);  // short body
+        if (got == 2 && body.Size() < length) return FailBody(body, kErrConnReset);  // short body
     }
     return true;
 }
 
-bool CHTTP::ReadToClose(std::string& body) {
+bool CHTTP::ReadToClose(CBodySink& body) {
     if (!Append(body, Held(), HeldCount())) return FailBody(body, kErrMessageSize);
     for (;;) {
         m_nCount = m_nStart = 0;
@@ -511,7 +545,7 @@ bool CHTTP::ReadToClose(std::string& body) {
     }
 }
 
-bool CHTTP::ReadChunked(std::string& body) {
+bool CHTTP::ReadChunked(CBodySink& body) {
     for (;;) {
         // The chunk-size line.
         char* lf = nullptr;
@@ -537,12 +571,12 @@ bool CHTTP::ReadChunked(std::string& body) {
         if (digits == 0) return FailBody(body, kErrInvalid);
         Consume(static_cast<size_t>(lf - Held()) + 1);
         if (size == 0) return true;  // trailers are not read
-        if (body.size() + size > m_maxBody) return FailBody(body, kErrMessageSize);
+        if (body.Size() + size > m_maxBody) return FailBody(body, kErrMessageSize);
         // The chunk's bytes.
         size_t left = size;
         for (;;) {
             size_t take = std::min(left, HeldCount());
-            body.append(Held(), take);
+            if (!body.Append(Held(), take)) return FailBody(body, kErrMessageSize);
             Consume(take);
             left -= take;
             if (left == 0) break;

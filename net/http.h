@@ -35,6 +35,19 @@ private:
     std::vector<std::pair<std::string, std::string>> m_names;
 };
 
+// Where a reply body goes as it arrives, so that it is copied once, straight to its owner.
+class CBodySink {
+public:
+    virtual ~CBodySink() = default;
+    // The announced length, before the first byte: room can be made once. False fails the read.
+    virtual bool Expect(size_t length) { return true; }
+    // False (out of memory) fails the read.
+    virtual bool Append(const char* data, size_t length) = 0;
+    virtual size_t Size() const = 0;
+    // Drops what arrived: a failed read leaves nothing behind.
+    virtual void Clear() = 0;
+};
+
 class CHTTP : public CAutoPtrSocket {
 public:
     enum {
@@ -43,6 +56,9 @@ public:
         kMaxHostLength = 127,
         kDefaultTimeoutMs = 10000,
         kDefaultDeadlineMs = 60000,
+        // An announced body adds the time it takes at this rate (bytes per second) to the
+        // request's deadline: a large file on a slow line is not cut off, a trickle still is.
+        kSlowestRate = 32768,
     };
     static const size_t kDefaultMaxBody = 64u * 1024u * 1024u;
 
@@ -55,7 +71,8 @@ public:
     void SetCookie(const std::string& text) { m_cookie = text; }
 
     // Limits: each wait for the network (connect, send, receive), the whole request including
-    // redirects and the body (negative: none), and the body size.
+    // redirects and the body (negative: none; an announced length extends it, see kSlowestRate),
+    // and the body size.
     void SetTimeout(int ms) { m_timeoutMs = ms; }
     void SetDeadline(int ms) { m_deadlineMs = ms; }
     void SetMaxBody(size_t bytes) { m_maxBody = bytes; }
@@ -65,13 +82,15 @@ public:
     void Cancel() { m_cancel.store(true, std::memory_order_release); }
     void ResetCancel() { m_cancel.store(false, std::memory_order_release); }
 
-    // GET into body; true only for a 200 reply whose body arrived whole.
+    // GET into body; true only for a 200 reply whose body arrived whole (else body is empty).
     bool Get(const std::string& url, std::string& body);
+    bool Get(const std::string& url, CBodySink& body);
     // The final status after redirects, or 0 on failure. On 100 to 299 the connection stays open
     // with the first body bytes received; otherwise it is closed.
     int Request(const std::string& method, const std::string& url, const std::string* body);
     // Reads the body of the reply in progress; on failure the body is empty and the connection closed.
     bool ReadBody(std::string& body);
+    bool ReadBody(CBodySink& body);
 
     // True when the URL holds "://" and a host of at most 127 characters.
     static bool ParseUrl(const std::string& url, std::string& host, std::string& user, std::string& password,
@@ -81,7 +100,8 @@ public:
     bool Send(const char* data, size_t length);
     // 0 on error, 1 when bytes arrived, 2 when the peer closed the connection.
     int Receive(int limit);
-    // Closes socket, frees the receive buffer; keeps the last error as it was. Returns 0.
+    // Closes the socket (the receive buffer is kept for the next request); keeps the last error
+    // as it was. Returns 0.
     int Close() override;
 
     // After a request: the reply's header block, status line parts and the URL last asked for.
@@ -95,12 +115,12 @@ public:
 private:
     int RequestOnce(std::string& method, const std::string& url, const std::string* body, std::string& next);
     int Fail(int code);
-    bool FailBody(std::string& body, int code);
+    bool FailBody(CBodySink& body, int code);
     bool FindHeader(const char* name, std::string& value) const;
-    bool ReadChunked(std::string& body);
-    bool ReadCounted(std::string& body, size_t length);
-    bool ReadToClose(std::string& body);
-    bool Append(std::string& body, const char* data, size_t length);
+    bool ReadChunked(CBodySink& body);
+    bool ReadCounted(CBodySink& body, size_t length);
+    bool ReadToClose(CBodySink& body);
+    bool Append(CBodySink& body, const char* data, size_t length);
     void Consume(size_t n);
     char* Held() const { return m_pBuffer + m_nStart; }
     size_t HeldCount() const { return static_cast<size_t>(m_nCount - m_nStart); }

@@ -1,8 +1,9 @@
 #include "net/httpclient.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
 #include "base/text.h"
 #include "net/services.h"
@@ -28,6 +29,25 @@ std::string StripLineBreaks(const char* url) {
 void Empty(CMemoryStream* stream) {
     if (stream) stream->Reset();
 }
+
+// The raw transport's body goes straight into the caller's stream.
+class StreamSink : public CBodySink {
+public:
+    explicit StreamSink(CMemoryStream* stream) : m_stream(stream) {}
+    bool Expect(size_t length) override {
+        return length <= static_cast<size_t>(LONG_MAX) && m_stream->Grow(static_cast<long>(length));
+    }
+    bool Append(const char* data, size_t length) override {
+        if (length == 0) return true;
+        if (length > static_cast<size_t>(LONG_MAX)) return false;
+        return m_stream->Write(data, static_cast<long>(length)) == static_cast<long>(length);
+    }
+    size_t Size() const override { return static_cast<size_t>(m_stream->GetSize()); }
+    void Clear() override { m_stream->Reset(); }
+
+private:
+    CMemoryStream* m_stream;
+};
 
 }  // namespace
 
@@ -127,10 +147,10 @@ std::string HttpClient::GetProxyPassword() const {
     return m_strProxyPassword;
 }
 
-void HttpClient::SetRawTimeouts(int operationMs, int deadlineMs) {
+void HttpClient::SetTimeouts(int waitMs, int deadlineMs) {
     SingleLock lock(&m_lock);
-    m_raw.SetTimeout(operationMs);
-    m_raw.SetDeadline(deadlineMs);
+    m_waitMs = waitMs > 0 ? waitMs : kDefaultWaitMs;
+    m_deadlineMs = deadlineMs < 0 ? -1 : deadlineMs;
 }
 
 bool HttpClient::Download(const char* url, CMemoryStream* stream, void* buffer, int chunkSize, const char* headers) {
@@ -144,7 +164,7 @@ bool HttpClient::Download(const char* url, CMemoryStream* stream, void* buffer, 
         if (!target.empty() && !m_cancel.load(std::memory_order_acquire)) {
 #ifdef _WIN32
             if (m_bRawSocket && m_strProxyHost.empty()) ok = DownloadRaw(target, stream, extra);
-            else ok = DownloadWinInet(target, stream, buffer, chunkSize, extra);
+            else ok = DownloadWinInet(target, stream, chunkSize, extra);
 #else
             // Proxies are reached through WinInet only; the native build always connects directly.
             ok = DownloadRaw(target, stream, extra);
@@ -160,55 +180,32 @@ bool HttpClient::Download(const char* url, CMemoryStream* stream, void* buffer, 
 bool HttpClient::DownloadRaw(const std::string& url, CMemoryStream* stream, const std::string& headers) {
     m_raw.SetExtraHeaders(headers);
     m_raw.SetUserAgent(kUserAgent);
-    std::string body;
-    if (!m_raw.Get(url, body)) return false;
-    if (body.size() > 0x7FFFFFFFu) return false;
-    long size = static_cast<long>(body.size());
-    if (size == 0) return true;
-    return stream->Write(body.data(), size) == size;
+    m_raw.SetTimeout(m_waitMs);
+    m_raw.SetDeadline(m_deadlineMs);
+    StreamSink sink(stream);
+    return m_raw.Get(url, sink);
 }
 
 #ifdef _WIN32
-bool HttpClient::DownloadWinInet(const std::string& url, CMemoryStream* stream, void* buffer, int chunkSize,
+bool HttpClient::DownloadWinInet(const std::string& url, CMemoryStream* stream, int chunkSize,
                                  const std::string& headers) {
     // WinInet reaches only web addresses here.
     if (_strnicmp(url.c_str(), "http://", 7) != 0 && _strnicmp(url.c_str(), "https://", 8) != 0) return false;
-    std::string proxy = MakeProxyString(m_nProxyType, m_strProxyHost.c_str(), m_nProxyPort);
-    std::vector<char> own;
-    if (!buffer || chunkSize <= 0) {
-        own.resize(16384);
-        buffer = own.data();
-        chunkSize = static_cast<int>(own.size());
+    WinInetGetRequest request;
+    request.agent = kUserAgent;
+    request.accessType = static_cast<DWORD>(m_nAccessType);
+    request.proxy = MakeProxyString(m_nProxyType, m_strProxyHost.c_str(), m_nProxyPort);
+    if (!request.proxy.empty() && !m_strProxyHost.empty()) {
+        request.proxyUser = m_strProxyUser;
+        request.proxyPassword = m_strProxyPassword;
     }
-    try {
-        CInternetSession session(kUserAgent, static_cast<DWORD>(m_nAccessType), proxy.c_str(), nullptr,
-                                 INTERNET_FLAG_NO_CACHE_WRITE);
-        if (!proxy.empty() && !m_strProxyHost.empty()) {
-            try {
-                if (!m_strProxyUser.empty()) session.SetOption(INTERNET_OPTION_PROXY_USERNAME, m_strProxyUser.c_str());
-                if (!m_strProxyPassword.empty())
-                    session.SetOption(INTERNET_OPTION_PROXY_PASSWORD, m_strProxyPassword.c_str());
-            } catch (const CInternetException&) {
-                // The proxy may not need them; the request shows whether it does.
-            }
-        }
-        session.SetOption(INTERNET_OPTION_CONNECT_TIMEOUT, static_cast<DWORD>(m_nConnectTimeout));
-        session.SetOption(INTERNET_OPTION_CONNECT_RETRIES, static_cast<DWORD>(1));
-        if (m_cancel.load(std::memory_order_acquire)) return false;
-        // Opening the URL sends the request; it is not sent a second time.
-        CHttpFile file(session, url.c_str(), headers.empty() ? nullptr : headers.c_str(), static_cast<DWORD>(-1),
-                       INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION);
-        if (file.QueryInfoNumber(HTTP_QUERY_STATUS_CODE) != 200) return false;
-        for (;;) {
-            if (m_cancel.load(std::memory_order_acquire)) return false;
-            DWORD n = file.Read(buffer, static_cast<DWORD>(chunkSize));
-            if (n == 0) break;
-            if (stream->GetSize() + static_cast<long>(n) > static_cast<long>(CHTTP::kDefaultMaxBody)) return false;
-            if (stream->Write(buffer, static_cast<long>(n)) != static_cast<long>(n)) return false;
-        }
-        return true;
-    } catch (const CInternetException&) {
-        return false;
-    }
+    request.url = url;
+    request.headers = headers;
+    request.waitMs = static_cast<DWORD>(m_waitMs);
+    request.connectMs = static_cast<DWORD>(std::min(m_nConnectTimeout, m_waitMs));
+    request.deadlineMs = m_deadlineMs;
+    request.maxBody = CHTTP::kDefaultMaxBody;
+    request.piece = chunkSize > 0 ? static_cast<DWORD>(std::min(chunkSize, 1 << 20)) : 16384;
+    return WinInetGet(request, stream, m_cancel);
 }
 #endif

@@ -30,9 +30,12 @@ public:
     // for an empty host.
     static std::string MakeProxyString(int proxyType, const char* host, int port);
 
-    // True only when the server answered 200 and the whole body is in the stream; on failure
-    // the stream is empty. Never throws. Calls on one instance run one after the other.
-    // buffer and chunkSize are the WinInet read pieces; headers may be null.
+    // True only when the server answered 200 and the whole body is in the stream (a body shorter
+    // than its announced length is a failure on both transports); on failure the stream is
+    // empty. Never throws. Calls on one instance run one after the other. The body goes straight
+    // into the stream. chunkSize bounds the WinInet read pieces, which are read into memory of the
+    // request's own (a request given up at its deadline may still be reading): buffer is not
+    // used. headers may be null.
     bool Download(const char* url, CMemoryStream* stream, void* buffer, int chunkSize, const char* headers);
 
     // Ends a download in progress on another thread and fails later ones until ResetCancel.
@@ -49,14 +52,22 @@ public:
     std::string GetProxyUser() const;
     std::string GetProxyPassword() const;
 
-    // The raw transport's limits (per network wait and per request), for callers and tests.
-    void SetRawTimeouts(int operationMs, int deadlineMs);
+    // Time limits of every Download, on both transports:
+    //   waitMs      each wait for the network: connecting (through WinInet at most
+    //               kConnectTimeoutMs), sending, and each receive while the server is silent;
+    //               default 10 s; 0 or less restores the default (a wait is never unbounded);
+    //   deadlineMs  the whole request, redirects and body included; default 60 s, negative for
+    //               none. A body with an announced length adds the time it takes at
+    //               CHTTP::kSlowestRate (32 KB/s), so a large file on a slow line is not cut off.
+    // Through WinInet the caller's thread returns by the deadline (or promptly on Cancel) even
+    // when WinInet itself keeps waiting.
+    enum { kDefaultWaitMs = 10000, kDefaultDeadlineMs = 60000 };
+    void SetTimeouts(int waitMs, int deadlineMs);
 
 private:
     bool DownloadRaw(const std::string& url, CMemoryStream* stream, const std::string& headers);
 #ifdef _WIN32
-    bool DownloadWinInet(const std::string& url, CMemoryStream* stream, void* buffer, int chunkSize,
-                         const std::string& headers);
+    bool DownloadWinInet(const std::string& url, CMemoryStream* stream, int chunkSize, const std::string& headers);
 #endif
 
     int m_nAccessType;
@@ -71,4 +82,6 @@ private:
     // Held for the whole of every Download; the proxy members are read and written under it.
     mutable CriticalSection m_lock;
     std::atomic<bool> m_cancel;
+    int m_waitMs = kDefaultWaitMs;  // read and written under m_lock
+    int m_deadlineMs = kDefaultDeadlineMs;
 };

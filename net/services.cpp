@@ -1,6 +1,7 @@
 #include "net/services.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <mutex>
 #include <new>
 
@@ -41,6 +42,8 @@ struct ProxyDefault {
 };
 std::mutex g_proxyLock;
 ProxyDefault g_proxy;
+
+void FreeDownloadManagerAtExit() { FreeDownloadManager(); }
 
 }  // namespace
 
@@ -117,6 +120,10 @@ DownloadManager* GetDownloadManager() {
             manager = nullptr;
         }
         g_downloadManager.store(manager, std::memory_order_release);
+        // A program that returns from main without FreeDownloadManager still stops the workers,
+        // and before the process-wide queue they wait on is destroyed (made before this point).
+        static const bool freedAtExit = std::atexit(FreeDownloadManagerAtExit) == 0;
+        (void)freedAtExit;
     }
     return manager;
 }

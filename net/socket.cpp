@@ -105,14 +105,13 @@ SocketHandle OpenTcpSocket() {
     setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&nodelay), sizeof(nodelay));
     return static_cast<SocketHandle>(s);
 #else
-    int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, IPPROTO_TCP);
+    int s = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, IPPROTO_TCP);
     if (s < 0) {
         TakeSystemError();
         return kNoSocket;
     }
-    fcntl(s, F_SETFL, fcntl(s, F_GETFL, 0) | O_NONBLOCK);
-    int nodelay = 1;
-    setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &nodelay, sizeof(nodelay));
+    // No TCP_NODELAY here: a request is one write, and Linux never holds back the tail of a
+    // write while only full segments are unacknowledged.
     return s;
 #endif
 }
@@ -135,7 +134,9 @@ void ShutdownSocket(SocketHandle s) {
 #endif
 }
 
-int WaitSocket(SocketHandle s, bool forWrite, const Deadline& deadline, const std::atomic<bool>* cancel) {
+int WaitSocket(SocketHandle s, bool forWrite, const Deadline& deadline, const std::atomic<bool>* cancel,
+               bool* failed) {
+    if (failed) *failed = false;
     for (;;) {
         if (cancel && cancel->load(std::memory_order_acquire)) {
             SetLastNetError(kErrInterrupted);
@@ -167,7 +168,10 @@ int WaitSocket(SocketHandle s, bool forWrite, const Deadline& deadline, const st
             TakeSystemError();
             return -1;
         }
-        if (n > 0) return 1;
+        if (n > 0) {
+            if (failed) *failed = FD_ISSET(h, &ex) != 0;
+            return 1;
+        }
 #else
         pollfd p;
         p.fd = static_cast<int>(s);
@@ -179,7 +183,11 @@ int WaitSocket(SocketHandle s, bool forWrite, const Deadline& deadline, const st
             TakeSystemError();
             return -1;
         }
-        if (n > 0) return 1;  // errors and hang-ups show as ready; the next call reports them
+        if (n > 0) {
+            // Errors and hang-ups show as ready; the next call reports them.
+            if (failed) *failed = (p.revents & (POLLERR | POLLHUP | POLLNVAL)) != 0;
+            return 1;
+        }
 #endif
     }
 }

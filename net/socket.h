@@ -56,6 +56,10 @@ public:
     static Deadline Earlier(const Deadline& a, const Deadline& b) { return a.m_end < b.m_end ? a : b; }
     // Milliseconds left, 0 when passed; -1 when unbounded.
     int64_t Remaining() const;
+    // Moves a bounded instant later by ms.
+    void Extend(int64_t ms) {
+        if (m_end != Clock::time_point::max() && ms > 0) m_end += std::chrono::milliseconds(ms);
+    }
 
 private:
     Clock::time_point m_end;
@@ -68,7 +72,10 @@ void ShutdownSocket(SocketHandle s);   // both directions
 // Waits until the socket can be read (or written): 1 ready, 0 when the deadline passed
 // (last error kErrTimedOut), -1 on cancel (kErrInterrupted) or error. Waits in short slices so
 // that a cancel flag set by another thread is seen promptly.
-int WaitSocket(SocketHandle s, bool forWrite, const Deadline& deadline, const std::atomic<bool>* cancel);
+// With failed given, it is set when the socket showed an error or a hang-up (a connect that
+// failed): only then does a connect need FinishConnect to learn why.
+int WaitSocket(SocketHandle s, bool forWrite, const Deadline& deadline, const std::atomic<bool>* cancel,
+               bool* failed = nullptr);
 
 // Starts a connect to address:port: 1 connected, 0 pending (wait for write), -1 failed.
 int StartConnect(SocketHandle s, const uint8_t address[4], int port);

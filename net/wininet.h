@@ -4,8 +4,10 @@
 
 #ifdef _WIN32
 
+#include <atomic>
 #include <string>
 
+#include "base/memstream.h"
 #include "base/platform.h"
 #include <wininet.h>
 
@@ -64,5 +66,26 @@ public:
     CHttpFile(CInternetSession& session, const char* url, const char* headers, DWORD headersLength, DWORD flags);
     DWORD QueryInfoNumber(DWORD level, DWORD index = 0);
 };
+
+// One GET through WinInet, bounded in time.
+struct WinInetGetRequest {
+    std::string agent;
+    DWORD accessType = INTERNET_OPEN_TYPE_DIRECT;
+    std::string proxy;  // the proxy text ("http=host:port"); empty for none
+    std::string proxyUser, proxyPassword;
+    std::string url;      // http:// or https://
+    std::string headers;  // extra request headers; may be empty
+    DWORD connectMs = 5000;   // the connect time-out
+    DWORD waitMs = 10000;     // each wait for a send or a receive
+    int deadlineMs = 60000;   // the whole request (negative: none); an announced body extends it
+    size_t maxBody = 64u * 1024u * 1024u;
+    DWORD piece = 16384;      // the largest read
+};
+
+// True only for a 200 reply whose announced length (when there is one) arrived whole; the body
+// is then in stream. False otherwise, with the stream holding whatever part arrived (the caller
+// empties it). Returns by the deadline, or promptly once cancel is set, even when WinInet itself
+// keeps waiting: the request runs on a thread of its own that the caller can give up.
+bool WinInetGet(const WinInetGetRequest& request, CMemoryStream* stream, const std::atomic<bool>& cancel);
 
 #endif  // _WIN32

@@ -99,4 +99,48 @@ TEST(InflateTest, BombStopsAtTheLimit) {
     EXPECT_FALSE(HasGzipMagic("\x1F", 1));
 }
 
+// The first output buffer follows the size trailer only as far as the compressed size makes it
+// plausible: a 21-byte body that claims 64 MB must not reserve 64 MB of a 32-bit address space.
+TEST(InflateTest, FirstAllocationIsBoundedByTheCompressedSize) {
+    std::string one = Deflate("a", 31);
+    ASSERT_EQ(one.size(), 21u);
+    std::string claims64 = one;
+    claims64.replace(claims64.size() - 4, 4, std::string("\x00\x00\x00\x04", 4));  // 64 MB
+    std::string claimsHuge = one;
+    claimsHuge.replace(claimsHuge.size() - 4, 4, std::string("\xFF\xFF\xFF\xFF", 4));
+    std::string zeros(8 * 1024 * 1024, '\0');
+    std::string packedZeros = Deflate(zeros, 31);  // a few KB that honestly unpack to 8 MB
+    const std::string large = Pattern(3 * 1024 * 1024);
+    std::string packedLarge = Deflate(large, 31);
+    struct Case {
+        const char* name;
+        std::string input;
+        size_t maxFirst;  // the bound on the first buffer
+        int rc;
+        const std::string* expected;
+    } cases[] = {
+        {"21 bytes claiming 64 MB", claims64, 21 * 8 + 65536, Z_DATA_ERROR, nullptr},
+        {"21 bytes claiming 4 GB", claimsHuge, 21 * 8 + 65536, Z_DATA_ERROR, nullptr},
+        {"honest 21 bytes", one, 16384, 0, nullptr},
+        {"honest 8 MB of zeros", packedZeros, packedZeros.size() * 8 + 65536, 0, &zeros},
+        {"honest 3 MB, the trailer's figure", packedLarge, large.size() + 1, 0, &large},
+    };
+    for (const Case& c : cases) {
+        size_t first = InflateFirstCapacity(c.input.data(), c.input.size());
+        EXPECT_LE(first, c.maxFirst) << c.name;
+        EXPECT_GE(first, 16384u) << c.name;
+        Result r = Unpack(c.input, true);
+        EXPECT_EQ(r.rc, c.rc) << c.name;
+        if (c.expected) {
+            EXPECT_TRUE(r.data == *c.expected) << c.name << ": " << r.data.size() << " bytes";
+        }
+    }
+    EXPECT_EQ(Unpack(one, true).data, "a");
+    // An honest trailer is used as it is when the ratio is plausible.
+    EXPECT_EQ(InflateFirstCapacity(packedLarge.data(), packedLarge.size()), large.size() + 1);
+    // The output cap still holds.
+    EXPECT_EQ(InflateFirstCapacity(packedZeros.data(), packedZeros.size(), 4096), 16384u);
+    EXPECT_EQ(Unpack(packedZeros, true, 1024 * 1024).rc, Z_MEM_ERROR);
+}
+
 }  // namespace

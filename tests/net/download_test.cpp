@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -198,6 +199,148 @@ TEST(TaskQueue, DuplicatesFrontInsertionAndClear) {
     ASSERT_EQ(dropped.size(), 2u);
     EXPECT_EQ(dropped[0].url, "http://h/x");
     EXPECT_EQ(dropped[1].state, DownloadTask::kQueued);
+}
+
+// The URL index against sequences of queue operations: after each step the duplicate rule holds
+// and the index matches the list.
+TEST(TaskQueue, IndexFollowsEveryChangeTable) {
+    enum Kind { kAdd, kPush, kPop, kWaitPop, kHas, kClear };
+    struct Step {
+        Kind kind;
+        const char* url;  // the URL (kAdd, kPush, kHas), the one expected out (kPop, kWaitPop)
+        int expect;       // kAdd, kHas: 1 true, 0 false; kClear: the count dropped
+    };
+    struct Case {
+        const char* name;
+        std::vector<Step> steps;
+    } cases[] = {
+        {"a task taken may be queued again",
+         {{kAdd, "http://h/a", 1}, {kPop, "http://h/a", 0}, {kHas, "HTTP://H/A", 0}, {kAdd, "HTTP://H/A", 1},
+          {kHas, "http://h/a", 1}, {kAdd, "http://h/a", 0}}},
+        {"a URL pushed twice stays queued until both are taken",
+         {{kPush, "http://h/a", 0}, {kPush, "http://H/a", 0}, {kPop, "http://h/a", 0}, {kHas, "http://h/a", 1},
+          {kAdd, "http://h/A", 0}, {kPop, "http://H/a", 0}, {kHas, "http://h/a", 0}, {kAdd, "http://h/A", 1}}},
+        {"emptying the queue empties the index",
+         {{kAdd, "http://h/a", 1}, {kAdd, "http://h/b", 1}, {kClear, nullptr, 2}, {kHas, "http://h/a", 0},
+          {kAdd, "http://h/b", 1}, {kAdd, "http://h/a", 1}, {kPop, "http://h/b", 0}}},
+        {"a worker's wait takes the task out of the index",
+         {{kAdd, "http://h/a", 1}, {kAdd, "http://h/b", 1}, {kWaitPop, "http://h/a", 0}, {kHas, "http://h/a", 0},
+          {kHas, "http://h/B", 1}, {kAdd, "http://h/a", 1}}},
+        {"GBK trail bytes compare exactly, ASCII letters without case",
+         {{kAdd, "http://h/\xB0\x41.day", 1}, {kHas, "http://h/\xB0\x61.day", 0}, {kAdd, "http://h/\xB0\x61.day", 1},
+          {kAdd, "HTTP://H/\xB0\x41.DAY", 0}, {kHas, "http://H/\xB0\x61.DAY", 1}, {kPop, "http://h/\xB0\x41.day", 0},
+          {kHas, "http://h/\xB0\x41.day", 0}}},
+        {"a lead byte at the end, a letter after a whole character",
+         {{kAdd, "http://h/x\xB0", 1}, {kHas, "HTTP://H/X\xB0", 1}, {kAdd, "http://h/\xB0\xA1Q", 1},
+          {kHas, "http://h/\xB0\xA1q", 1}}},
+    };
+    for (const Case& c : cases) {
+        CTaskQueue q;
+        std::atomic<bool> stop{false};
+        for (size_t i = 0; i < c.steps.size(); ++i) {
+            const Step& st = c.steps[i];
+            DownloadTask t;
+            switch (st.kind) {
+            case kAdd:
+                EXPECT_EQ(q.AddTask(st.url, "", "", nullptr, nullptr, false, false, false), st.expect == 1) << c.name << " " << i;
+                break;
+            case kPush:
+                t.url = st.url;
+                q.PushTask(t, false);
+                break;
+            case kPop:
+            case kWaitPop:
+                ASSERT_TRUE(st.kind == kPop ? q.PopTask(t) : q.WaitPopTask(t, stop)) << c.name << " " << i;
+                EXPECT_EQ(t.url, st.url) << c.name << " " << i;
+                EXPECT_EQ(t.state, DownloadTask::kRunning) << c.name << " " << i;
+                break;
+            case kHas:
+                EXPECT_EQ(q.HasUrl(st.url), st.expect == 1) << c.name << " " << i;
+                break;
+            case kClear:
+                EXPECT_EQ(q.Clear(nullptr), static_cast<size_t>(st.expect)) << c.name << " " << i;
+                break;
+            }
+            EXPECT_TRUE(q.IndexIsConsistent()) << c.name << " " << i;
+        }
+    }
+}
+
+// Random operations against a plain list compared with GbkCompareNoCase, the rule the index stands for.
+TEST(TaskQueue, IndexAgreesWithAPlainScan) {
+    const char* names[] = {"http://h/a.day", "http://h/B.min", "http://h/\xB0\x41", "http://h/\xB0\x61",
+                           "http://h/\xD6\xD0z", "http://h/x\xB0", "http://h/a.DAY?q=1", "http://h/"};
+    std::mt19937 rng(99);
+    auto variant = [&](const char* name) {
+        std::string url = name;
+        for (size_t i = 0; i < url.size(); i += GbkCharLength(url.c_str() + i)) {
+            if (GbkCharLength(url.c_str() + i) == 1 && std::isalpha(static_cast<unsigned char>(url[i])) && rng() % 2)
+                url[i] = static_cast<char>(url[i] ^ 0x20);
+        }
+        return url;
+    };
+    CTaskQueue q;
+    std::vector<std::string> model;  // front first
+    auto modelHas = [&](const std::string& url) {
+        for (const std::string& m : model)
+            if (GbkCompareNoCase(m.c_str(), url.c_str()) == 0) return true;
+        return false;
+    };
+    for (int i = 0; i < 20000; ++i) {
+        std::string url = variant(names[rng() % 8]);
+        bool front = rng() % 3 == 0;
+        unsigned op = rng() % 100;
+        if (op < 45) {
+            bool expect = !modelHas(url);
+            ASSERT_EQ(q.AddTask(url, "", "", nullptr, nullptr, front, false, false), expect) << i << " " << url;
+            if (expect) {
+                if (front && !model.empty()) model.insert(model.begin(), url);
+                else model.push_back(url);
+            }
+        } else if (op < 50) {
+            DownloadTask t;
+            t.url = url;
+            q.PushTask(t, front);
+            if (front && !model.empty()) model.insert(model.begin(), url);
+            else model.push_back(url);
+        } else if (op < 85) {
+            DownloadTask t;
+            ASSERT_EQ(q.PopTask(t), !model.empty()) << i;
+            if (!model.empty()) {
+                ASSERT_EQ(t.url, model.front()) << i;
+                model.erase(model.begin());
+            }
+        } else if (op < 99) {
+            ASSERT_EQ(q.HasUrl(url), modelHas(url)) << i << " " << url;
+        } else {
+            ASSERT_EQ(q.Clear(nullptr), model.size()) << i;
+            model.clear();
+        }
+        if (i % 97 == 0) {
+            ASSERT_TRUE(q.IndexIsConsistent()) << i;
+        }
+    }
+    EXPECT_TRUE(q.IndexIsConsistent());
+}
+
+// A program that started the download manager and returns from main without freeing it exits
+// promptly: its workers are stopped before the process-wide queue they wait on is destroyed.
+TEST(DownloadManagerExit, ReturningFromMainWithoutFreeingExits) {
+    ScriptServer silent;
+    ASSERT_TRUE(silent.Start({{{"", 0}}}, true));
+    const std::string port = std::to_string(silent.Port());
+    const struct {
+        const char* manager;
+        std::string port;
+    } cases[] = {{"services", port}, {"services", "0"}, {"own", port}, {"own", "0"}};
+    for (const auto& c : cases) {
+        int code = -1;
+        auto t0 = Clock::now();
+        ASSERT_TRUE(velmora_test::RunProgram(NET_EXIT_CHILD, {c.manager, c.port}, 20000, &code))
+            << c.manager << " " << c.port << ": still running after 20 s";
+        EXPECT_EQ(code, 0) << c.manager << " " << c.port;
+        EXPECT_LT(Since(t0), 10.0) << c.manager << " " << c.port;
+    }
 }
 
 TEST_F(DownloadTest, WorkerTable) {
@@ -461,6 +604,7 @@ TEST_F(DownloadTest, StressBurstsWithStartStopCycles) {
                 ASSERT_TRUE(manager.AddTask(url.c_str(), std::to_string(next).c_str(), "", StressCallback, nullptr,
                                             front, rng() % 2 == 0));
             }
+            ASSERT_TRUE(queue.IndexIsConsistent());
             // Roughly the fixture's pace, so that bursts overlap running tasks without all piling up.
             std::this_thread::sleep_for(std::chrono::milliseconds(burst / 2 + rng() % (burst + 1)));
         }
@@ -477,6 +621,7 @@ TEST_F(DownloadTest, StressBurstsWithStartStopCycles) {
         state.stoppedCycle = c;
         EXPECT_LT(Since(s0), 5.0) << "stop of cycle " << c;
         EXPECT_EQ(queue.GetCount(), 0);
+        EXPECT_TRUE(queue.IndexIsConsistent());
     }
     g_stress = nullptr;
     EXPECT_EQ(ended.load(), kTasks);

@@ -276,6 +276,57 @@ int UnusedPort() {
     return ntohs(sa.sin_port);
 }
 
+bool RunProgram(const std::string& path, const std::vector<std::string>& args, int timeoutMs, int* exitCode) {
+#ifdef _WIN32
+    std::string exe = path[0] == '/' ? HostPathForWindows(path) : path;
+    std::string line = "\"" + exe + "\"";
+    for (const std::string& a : args) line += " \"" + a + "\"";
+    STARTUPINFOA si;
+    std::memset(&si, 0, sizeof(si));
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi;
+    std::memset(&pi, 0, sizeof(pi));
+    std::vector<char> cmd(line.begin(), line.end());
+    cmd.push_back(0);
+    if (!CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+    if (pi.hThread) CloseHandle(pi.hThread);
+    bool ended = WaitForSingleObject(pi.hProcess, static_cast<DWORD>(timeoutMs)) == WAIT_OBJECT_0;
+    if (ended) {
+        DWORD code = 0;
+        GetExitCodeProcess(pi.hProcess, &code);
+        if (exitCode) *exitCode = static_cast<int>(code);
+    } else {
+        TerminateProcess(pi.hProcess, 1);
+        WaitForSingleObject(pi.hProcess, 5000);
+    }
+    CloseHandle(pi.hProcess);
+    return ended;
+#else
+    std::vector<std::string> argv = {path};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> cargv;
+    for (auto& a : argv) cargv.push_back(&a[0]);
+    cargv.push_back(nullptr);
+    pid_t child = 0;
+    if (posix_spawn(&child, path.c_str(), nullptr, nullptr, cargv.data(), environ) != 0) return false;
+    int status = 0;
+    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        pid_t done = waitpid(child, &status, WNOHANG);
+        if (done == child) break;
+        if (done < 0) return false;
+        if (std::chrono::steady_clock::now() >= until) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            return false;
+        }
+        SleepMs(10);
+    }
+    if (exitCode) *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return true;
+#endif
+}
+
 ScriptServer::ScriptServer() { velmora::net::NetStartup(); }
 
 ScriptServer::~ScriptServer() {

@@ -43,6 +43,10 @@ std::string FixtureControl(int port, const std::string& what);
 int CountLoggedRequests(int port, const std::string& pathPrefix);
 // A port on 127.0.0.1 where nothing listens.
 int UnusedPort();
+// Runs a program (a host path; under Wine it is reached through the drive Z:) with these
+// arguments and waits at most timeoutMs for it to end. True when it ended, with its exit code;
+// a program still running then is killed (and false returned).
+bool RunProgram(const std::string& path, const std::vector<std::string>& args, int timeoutMs, int* exitCode);
 
 // Accepts connections on 127.0.0.1 in a thread of its own; each connection's request head (and
 // body by Content-Length) is recorded, then the script runs on the connected socket.

@@ -357,9 +357,10 @@ class Handler(socketserver.BaseRequestHandler):
             filler = "x" * 1000
             for i in range(int(opts.get("kb", 70))):
                 head.append("X-Filler-%d: %s" % (i, filler))
-        if framing == "length" or mode == "cut":
+        chunked = framing in ("chunked", "chunked1")
+        if framing == "length" or (mode == "cut" and not chunked):
             head.append("Content-Length: %d" % len(body))
-        elif framing in ("chunked", "chunked1"):
+        elif chunked:
             head.append("Transfer-Encoding: chunked")
         if not keep or framing == "close" or mode == "cut":
             head.append("Connection: close")
@@ -367,11 +368,15 @@ class Handler(socketserver.BaseRequestHandler):
         if method != "HEAD":
             if mode == "cut":
                 body = body[:len(body) // 2]
-            if framing in ("chunked", "chunked1"):
+            if chunked:
                 size = 1 if framing == "chunked1" else int(opts.get("chunk", 4096))
                 pieces = [b"%x\r\n%s\r\n" % (len(body[i:i + size]), body[i:i + size])
                           for i in range(0, len(body), size)]
-                body = b"".join(pieces) + b"0\r\n\r\n"
+                if mode == "cut":
+                    # Whole chunks of the first half, then a chunk cut short, and no last chunk.
+                    body = b"".join(pieces) + b"%x\r\n%s" % (size, static_body(size)[:size // 2])
+                else:
+                    body = b"".join(pieces) + b"0\r\n\r\n"
             data += body
         piece = int(opts.get("split", 0))
         pause = float(opts.get("slow", 0)) / 1000.0

@@ -187,6 +187,9 @@ class FixtureTest(unittest.TestCase):
         self.assertEqual("http://127.0.0.1:%d/__static/9" % self.port, headers["location"])
         status, headers, body = fetch(self.port, "/__static/1000?mode=cut")
         self.assertEqual(("1000", 500), (headers["content-length"], len(body)))
+        status, headers, body = fetch(self.port, "/__static/10?mode=cut&framing=chunked&chunk=2")
+        self.assertEqual("chunked", headers["transfer-encoding"])
+        self.assertEqual(b"2\r\n\x00\x07\r\n2\r\n\x0e\x15\r\n1\r\n\x1c\r\n2\r\n\x00", body)
         self.assertEqual("HTTP/1.1 404 Not Found", fetch(self.port, "/hqdata/calc/none.dat")[0])
         self.assertGreater(len(fetch(self.port, "/__static/1?mode=bighead")[1]), 64)
         # A rule set at run time applies to one endpoint; its redirect target is served clean.
