@@ -110,6 +110,11 @@ CStockContainer& GetStockContainer() {
     return *container;
 }
 
+CStockContainer& GetStockContainer2() {
+    static CStockContainer c;
+    return c;
+}
+
 CDomainContainer& GetDomainContainer() {
     static CDomainContainer c;
     return c;

@@ -54,6 +54,8 @@ private:
 };
 
 CStockContainer& GetStockContainer();
+// A second list of stocks, the profile's cursor moves over it when told to.
+CStockContainer& GetStockContainer2();
 CDomainContainer& GetDomainContainer();
 // Whenever empty on a call, a group "自选股" is added first.
 CDomainContainer& GetGroupContainer();
