@@ -1,0 +1,50 @@
+// The chart canvas over a Windows device context, with fonts and pens from the GDI cache.
+#pragma once
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include "charts/canvas.h"
+
+namespace charts {
+
+class GdiCanvas : public Canvas {
+public:
+    // The DC stays the caller's; every object selected into it is put back on destruction.
+    explicit GdiCanvas(HDC dc);
+    ~GdiCanvas() override;
+    GdiCanvas(const GdiCanvas&) = delete;
+    GdiCanvas& operator=(const GdiCanvas&) = delete;
+
+    HDC GetDC() const { return m_dc; }
+
+    void FillRect(const Rect& r, Color c) override;
+    void FrameRect(const Rect& r, Color c) override;
+    void Line(int x1, int y1, int x2, int y2, Color c, int width = 1, PenStyle style = kPenSolid) override;
+    void Polyline(const std::vector<Point>& points, Color c, int width = 1, PenStyle style = kPenSolid) override;
+    void XorLine(int x1, int y1, int x2, int y2) override;
+    void Ellipse(const Rect& r, Color frame, Color fill, bool filled) override;
+    void Text(int x, int y, const std::string& text, Color c, const Font& font, int align) override;
+    void TextInRect(const Rect& r, const std::string& text, Color c, const Font& font, int align) override;
+    int TextWidth(const std::string& text, const Font& font) override;
+    int TextHeight(const Font& font) override;
+    void PushClip(const Rect& r) override;
+    void PopClip() override;
+
+private:
+    HFONT SelectFont(const Font& font);
+    HPEN SelectPen(Color c, int width, PenStyle style);
+
+    HDC m_dc;
+    int m_saved;
+    std::vector<int> m_clipSaves;
+};
+
+inline RECT ToRECT(const Rect& r) {
+    RECT out = {r.left, r.top, r.right, r.bottom};
+    return out;
+}
+
+}  // namespace charts
+
+#endif  // _WIN32

@@ -1,0 +1,101 @@
+// The GDI canvas on a 32-bit DIB: what it draws lands where the recording canvas says.
+#include "charts/gdicanvas.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+using namespace charts;
+
+namespace {
+
+class Dib {
+public:
+    Dib(int w, int h) : m_w(w), m_h(h) {
+        BITMAPINFO bi = {};
+        bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+        bi.bmiHeader.biWidth = w;
+        bi.bmiHeader.biHeight = -h;  // top-down
+        bi.bmiHeader.biPlanes = 1;
+        bi.bmiHeader.biBitCount = 32;
+        m_dc = ::CreateCompatibleDC(nullptr);
+        m_bmp = ::CreateDIBSection(m_dc, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&m_bits), nullptr, 0);
+        m_old = ::SelectObject(m_dc, m_bmp);
+    }
+    ~Dib() {
+        ::SelectObject(m_dc, m_old);
+        ::DeleteObject(m_bmp);
+        ::DeleteDC(m_dc);
+    }
+    HDC dc() const { return m_dc; }
+    // As a colour reference (0x00BBGGRR); the DIB holds 0x00RRGGBB.
+    Color At(int x, int y) const {
+        ::GdiFlush();
+        uint32_t v = m_bits[y * m_w + x];
+        return MakeColor((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+    }
+    std::vector<uint32_t> Snapshot() const {
+        ::GdiFlush();
+        return std::vector<uint32_t>(m_bits, m_bits + m_w * m_h);
+    }
+
+private:
+    int m_w, m_h;
+    HDC m_dc;
+    HBITMAP m_bmp;
+    HGDIOBJ m_old;
+    uint32_t* m_bits = nullptr;
+};
+
+const Color kRed = MakeColor(255, 0, 0), kGreen = MakeColor(0, 255, 0), kBack = MakeColor(0, 0, 0x84);
+
+}  // namespace
+
+TEST(GdiCanvas, FillsFramesAndLinesAtTheirPixels) {
+    Dib dib(200, 100);
+    GdiCanvas c(dib.dc());
+    c.FillRect(Rect(0, 0, 200, 100), kBack);
+    c.FrameRect(Rect(10, 10, 50, 40), kRed);
+    c.Line(60, 20, 120, 20, kGreen, 1, kPenSolid);
+    EXPECT_EQ(dib.At(10, 10), kRed);
+    EXPECT_EQ(dib.At(49, 39), kRed);
+    EXPECT_EQ(dib.At(30, 25), kBack);  // a frame leaves its inside alone
+    EXPECT_EQ(dib.At(60, 20), kGreen);
+    EXPECT_EQ(dib.At(120, 20), kBack);  // the end point is left out
+}
+
+TEST(GdiCanvas, ClipKeepsDrawingInsideAndXorTwiceRestores) {
+    Dib dib(200, 100);
+    GdiCanvas c(dib.dc());
+    c.FillRect(Rect(0, 0, 200, 100), kBack);
+    {
+        ClipScope clip(c, Rect(20, 20, 80, 80));
+        c.FillRect(Rect(0, 0, 200, 100), kRed);
+        c.Text(10, 30, "上证指数 1A0001", kGreen, Font(14), kAlignLeft);
+    }
+    EXPECT_EQ(dib.At(20, 20), kRed);
+    EXPECT_EQ(dib.At(19, 50), kBack);
+    EXPECT_EQ(dib.At(80, 50), kBack);
+    // The clip is gone after the scope.
+    c.FillRect(Rect(150, 0, 160, 10), kGreen);
+    EXPECT_EQ(dib.At(155, 5), kGreen);
+
+    std::vector<uint32_t> before = dib.Snapshot();
+    c.XorLine(0, 50, 199, 50);
+    EXPECT_NE(dib.Snapshot(), before);
+    c.XorLine(0, 50, 199, 50);
+    EXPECT_EQ(dib.Snapshot(), before);
+}
+
+TEST(GdiCanvas, ChineseTextDrawsInk) {
+    Dib dib(200, 40);
+    GdiCanvas c(dib.dc());
+    c.FillRect(Rect(0, 0, 200, 40), kBack);
+    c.Text(4, 4, "上证指数", kGreen, Font(16), kAlignLeft);
+    int lit = 0;
+    for (int y = 0; y < 40; ++y)
+        for (int x = 0; x < 200; ++x) lit += dib.At(x, y) != kBack;
+    EXPECT_GT(lit, 60);
+    EXPECT_GT(c.TextWidth("上证指数", Font(16)), c.TextWidth("1A00", Font(16)));
+}
