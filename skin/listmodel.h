@@ -261,6 +261,7 @@ public:
     // Sets focus row and column and scrolls them into view; true when the view moved.
     bool SetFocusItem(int row, int columnPosition);
     int GetAnchor() const { return m_anchor; }
+    void SetAnchor(int row) { m_anchor = row; }
     int GetFocusRow() const { return m_focusRow; }
     int GetFocusColumn() const { return m_focusColumn; }
     // Rebuilds the selection from the rows a rectangle (content coordinates) covers.
