@@ -91,6 +91,10 @@ public:
     }
     BOOL SetItemToolTip(int row, const char* text) { return m_model.SetItemToolTip(row, text ? text : ""); }
     BOOL SetItemFont(int row, int index, HFONT font) { return m_model.SetItemFont(row, index, font); }
+    // The choices a drop-down editor offers for the cell (else the column's).
+    BOOL SetItemList(int row, int index, const std::vector<std::string>& list) {
+        return m_model.SetItemList(row, index, list);
+    }
     int GetItemImage(int row, int index) const { return m_model.GetItemImage(row, index); }
     int GetItemFormat(int row, int index) const { return m_model.GetItemFormat(row, index); }
     uint32_t GetItemFlags(int row, int index) const { return m_model.GetItemFlags(row, index); }
