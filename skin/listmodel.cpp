@@ -158,6 +158,11 @@ std::string ListEditToggleSign(const std::string& text, int* moved) {
     return out;
 }
 
+const std::vector<std::string>& SkinListChoices::get() const {
+    static const std::vector<std::string> none;
+    return m_p ? *m_p : none;
+}
+
 // ---- columns ------------------------------------------------------------------------------
 
 CSkinListModel::CSkinListModel() : m_windowColour(0xFFFFFF), m_textColour(0) {}
@@ -183,14 +188,8 @@ int CSkinListModel::InsertColumn(SkinListColumn c) {
     c.index = (int)m_columns.size();
     try {
         // Rows that exist get a cell for the new column, so that every reader finds one.
-        for (SkinListRow& r : m_rows) {
-            if ((int)r.cells.size() <= c.index) {
-                SkinListItem item;
-                item.background = m_windowColour;
-                item.textColor = m_textColour;
-                r.cells.resize(c.index + 1, item);
-            }
-        }
+        for (SkinListRow& r : m_rows)
+            if ((int)r.cells.size() <= c.index) r.cells.resize(c.index + 1);
         m_columns.push_back(std::move(c));
     } catch (const std::bad_alloc&) {
         return -1;
@@ -320,12 +319,13 @@ int CSkinListModel::AddItem(const std::string& text, int image, int format, uint
     flags = NormaliseListFlags(flags);
     try {
         SkinListRow row;
-        SkinListItem cell;
-        cell.format = format;
-        cell.flags = flags;
-        cell.background = m_windowColour;
-        cell.textColor = m_textColour;
-        row.cells.assign(m_columns.size(), cell);
+        row.cells.resize(m_columns.size());
+        if (format || flags) {
+            for (SkinListItem& cell : row.cells) {
+                cell.format = format;
+                cell.flags = flags;
+            }
+        }
         row.cells[0].text = text;
         row.cells[0].image = image;
         m_rows.push_back(std::move(row));
@@ -450,7 +450,7 @@ bool CSkinListModel::SetItemFont(int row, int index, void* font) {
 bool CSkinListModel::SetItemList(int row, int index, const std::vector<std::string>& list) {
     SkinListItem* c = Cell(row, index);
     if (!c) return false;
-    c->list = list;
+    c->list.set(list);
     return true;
 }
 
@@ -487,15 +487,15 @@ void* CSkinListModel::GetItemFont(int row, int index) const {
 bool CSkinListModel::GetItemColours(int row, int index, ListColor* background, ListColor* text) const {
     const SkinListItem* c = Cell(row, index);
     if (!c) return false;
-    if (background) *background = c->background;
-    if (text) *text = c->textColor;
+    if (background) *background = c->background == kListDefaultColour ? m_windowColour : c->background;
+    if (text) *text = c->textColor == kListDefaultColour ? m_textColour : c->textColor;
     return true;
 }
 
 bool CSkinListModel::GetItemList(int row, int index, std::vector<std::string>* out) const {
     const SkinListItem* c = Cell(row, index);
     if (c && !c->list.empty()) {
-        if (out) *out = c->list;
+        if (out) *out = c->list.get();
         return true;
     }
     return GetColumnList(FindColumn(index), out);
@@ -545,10 +545,23 @@ void CSkinListModel::SortRows(int index, bool ascending) {
         });
         for (size_t i = 0; i < n; ++i) order[i] = keys[i].second;
     }
-    std::vector<SkinListRow> sorted;
-    sorted.reserve(n);
-    for (size_t i : order) sorted.push_back(std::move(m_rows[i]));
-    m_rows.swap(sorted);
+    // Rows move into place along the permutation's cycles: each row moves once.
+    std::vector<bool> placed(n, false);
+    for (size_t i = 0; i < n; ++i) {
+        if (placed[i] || order[i] == i) continue;
+        SkinListRow held = std::move(m_rows[i]);
+        size_t j = i;
+        for (;;) {
+            placed[j] = true;
+            size_t from = order[j];
+            if (from == i) {
+                m_rows[j] = std::move(held);
+                break;
+            }
+            m_rows[j] = std::move(m_rows[from]);
+            j = from;
+        }
+    }
     if (!ascending) std::reverse(m_rows.begin(), m_rows.end());
 }
 

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -98,15 +99,39 @@ struct SkinListColumn {
     std::vector<std::string> list;
 };
 
+// A cell's own drop-down texts: one pointer while empty (most cells never have any).
+class SkinListChoices {
+public:
+    SkinListChoices() = default;
+    SkinListChoices(const SkinListChoices& o) : m_p(o.m_p ? new std::vector<std::string>(*o.m_p) : nullptr) {}
+    SkinListChoices(SkinListChoices&&) noexcept = default;
+    SkinListChoices& operator=(const SkinListChoices& o) {
+        if (this != &o) m_p.reset(o.m_p ? new std::vector<std::string>(*o.m_p) : nullptr);
+        return *this;
+    }
+    SkinListChoices& operator=(SkinListChoices&&) noexcept = default;
+    bool empty() const { return !m_p || m_p->empty(); }
+    const std::vector<std::string>& get() const;
+    void set(const std::vector<std::string>& list) {
+        m_p.reset(list.empty() ? nullptr : new std::vector<std::string>(list));
+    }
+
+private:
+    std::unique_ptr<std::vector<std::string>> m_p;
+};
+
+// The colour value of a cell that follows the list's window or text colour.
+const ListColor kListDefaultColour = 0xFF000000u;
+
 struct SkinListItem {
     std::string text;
     int image = -1;
     int format = kListFormatDefault;
     uint32_t flags = 0;
-    std::vector<std::string> list;
+    SkinListChoices list;
     void* font = nullptr;  // a font handle; null means the list's normal font
-    ListColor background = 0;
-    ListColor textColor = 0;
+    ListColor background = kListDefaultColour;
+    ListColor textColor = kListDefaultColour;
 };
 
 struct SkinListRow {

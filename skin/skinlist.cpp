@@ -20,6 +20,7 @@ const COLORREF kProgressLeft = 0xAAF0AA, kProgressRight = 0x32D22D;
 const COLORREF kFocusCell = 0xD2BEB4;
 const COLORREF kHyperlink = 0xC80000;
 
+const int kWaitCursorRows = 20000;
 const UINT kTextFormat = DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX | DT_END_ELLIPSIS;
 const int kImageSize = 16;
 
@@ -51,8 +52,21 @@ SYSTEMTIME ToSystemTime(const SkinListDate& d) {
     return t;
 }
 
-void DrawCellText(HDC dc, const std::string& text, CRect r, UINT format) {
-    ::DrawTextA(dc, text.c_str(), (int)text.size(), &r, format);
+// One line of text, vertically centred, cut with an ellipsis when it does not fit. Text that
+// fits goes straight to ExtTextOut, where DrawText would measure it once more.
+void DrawCellText(HDC dc, const std::string& text, CRect r, uint32_t flags) {
+    SIZE size;
+    int n = (int)text.size();
+    if (::GetTextExtentPoint32A(dc, text.c_str(), n, &size) && size.cx <= r.Width()) {
+        int x = r.left;
+        if (flags & kListAlignCenter)
+            x = r.left + (r.Width() - size.cx) / 2;
+        else if (flags & kListAlignRight)
+            x = r.right - size.cx;
+        ::ExtTextOutA(dc, x, r.top + (r.Height() - size.cy) / 2, ETO_CLIPPED, &r, text.c_str(), n, nullptr);
+        return;
+    }
+    ::DrawTextA(dc, text.c_str(), n, &r, AlignFormat(flags));
 }
 
 }  // namespace
@@ -61,6 +75,43 @@ CSkinListImpl::CSkinListImpl() { m_model.SetHost(this); }
 
 CSkinListImpl::~CSkinListImpl() {
     if (IsWindow()) DestroyWindow();
+    FreeBackBuffer();
+    ClearHeaderPictures();
+}
+
+void CSkinListImpl::ClearHeaderPictures() {
+    for (HeaderPicture& p : m_headerPictures) {
+        HGDIOBJ bitmap = ::SelectObject(p.dc, p.old);
+        ::DeleteDC(p.dc);
+        ::DeleteObject(bitmap);
+    }
+    m_headerPictures.clear();
+}
+
+void CSkinListImpl::DrawHeaderItem(HDC dc, int state, const CRect& r) {
+    int w = r.Width(), h = r.Height();
+    if (w <= 0 || h <= 0) return;
+    const HeaderPicture* found = nullptr;
+    for (const HeaderPicture& p : m_headerPictures)
+        if (p.state == state && p.width == w && p.height == h) found = &p;
+    if (!found) {
+        if (m_headerPictures.size() >= 16) ClearHeaderPictures();
+        // Each picture keeps its own device context: selecting a bitmap costs as much as drawing.
+        HDC mem = ::CreateCompatibleDC(dc);
+        HBITMAP picture = mem ? ::CreateCompatibleBitmap(dc, w, h) : nullptr;
+        if (!picture) {
+            if (mem) ::DeleteDC(mem);
+            m_headerTheme.DrawBackground(dc, HP_HEADERITEM, state, &r);
+            return;
+        }
+        HGDIOBJ old = ::SelectObject(mem, picture);
+        CRect all(0, 0, w, h);
+        CDCHandle(mem).FillSolidRect(&all, m_colWindow);
+        m_headerTheme.DrawBackground(mem, HP_HEADERITEM, state, &all);
+        m_headerPictures.push_back({state, w, h, mem, old});
+        found = &m_headerPictures.back();
+    }
+    ::BitBlt(dc, r.left, r.top, w, h, found->dc, 0, 0, SRCCOPY);
 }
 
 CSkinListCtrlData::~CSkinListCtrlData() { DeleteAllItems(); }
@@ -142,6 +193,7 @@ BOOL CSkinListImpl::ResetMetrics() {
     }
     m_headerTheme.Close();
     m_progressTheme.Close();
+    ClearHeaderPictures();
     if (m_useStyles && CTheme::IsThemingActive()) {
         m_headerTheme.Open(m_hWnd, L"HEADER");
         m_progressTheme.Open(m_hWnd, L"PROGRESS");
@@ -195,8 +247,8 @@ int CSkinListImpl::InsertColumn(const SkinListColumn& column) {
     return pos;
 }
 
-int CSkinListImpl::AddItem(const char* text, int image, int format, uint32_t flags) {
-    int row = m_model.AddItem(text ? text : "", image, format, flags);
+int CSkinListImpl::AddItem(const std::string& text, int image, int format, uint32_t flags) {
+    int row = m_model.AddItem(text, image, format, flags);
     if (row >= 0) {
         // The bars and the picture catch up once, before the next paint.
         m_barsDirty = true;
@@ -306,9 +358,12 @@ void CSkinListImpl::SetFocusItem(int row, int position) {
 BOOL CSkinListImpl::SortColumn(int position, int mode) {
     if (!m_model.m_headerShown || !m_model.m_sortAllowed) return FALSE;
     if (m_editing) CancelEdit();
-    HCURSOR old = ::SetCursor(::LoadCursorA(nullptr, IDC_WAIT));
+    // A sort too short to notice goes without the wait cursor: switching the cursor there and
+    // back costs more than sorting a few thousand rows.
+    bool wait = m_model.GetItemCount() >= kWaitCursorRows;
+    HCURSOR old = wait ? ::SetCursor(::LoadCursorA(nullptr, IDC_WAIT)) : nullptr;
     BOOL ok = m_model.SortColumn(position, mode);
-    ::SetCursor(old);
+    if (wait) ::SetCursor(old);
     HideTitleTip(true);
     RequestRepaint();
     return ok;
@@ -497,12 +552,53 @@ void CSkinListImpl::UpdateRowToolTip(int row) {
 
 // ---- painting -----------------------------------------------------------------------------
 
-LRESULT CSkinListImpl::OnBeforePaint(UINT msg, WPARAM, LPARAM, BOOL& handled) {
+LRESULT CSkinListImpl::OnPaint(UINT msg, WPARAM wParam, LPARAM, BOOL& handled) {
     // Rows appended since the last paint: the bars first (they may change the client area).
     if (m_barsDirty) ApplyScrollBars();
     if (msg == WM_PAINT) m_repaintPending = false;
-    handled = FALSE;
+    if (wParam) {
+        if (PaintThroughBuffer((HDC)wParam, GetClientRect())) return 0;
+    } else {
+        CPaintDC dc(m_hWnd);
+        if (PaintThroughBuffer(dc, dc.m_ps.rcPaint)) return 0;
+        CMemoryDC mem(dc, dc.m_ps.rcPaint);
+        DoPaint(mem);
+        return 0;
+    }
+    handled = FALSE;  // the framework's double buffer
     return 0;
+}
+
+void CSkinListImpl::FreeBackBuffer() {
+    if (m_backDC.m_hDC && m_backOld) m_backDC.SelectObject(m_backOld);
+    m_backOld = nullptr;
+    m_backBitmap.DeleteObject();
+    m_backDC.Attach(nullptr);
+    m_backSize = CSize();
+}
+
+bool CSkinListImpl::PaintThroughBuffer(HDC target, const CRect& r) {
+    CRect client = GetClientRect();
+    if (client.IsRectEmpty()) return true;
+    if (m_backSize != client.Size() || m_backDC.IsNull()) {
+        FreeBackBuffer();
+        CClientDC screen(m_hWnd);
+        if (!m_backDC.CreateCompatibleDC(screen)) return false;
+        if (!m_backBitmap.CreateCompatibleBitmap(screen, client.Width(), client.Height())) {
+            FreeBackBuffer();
+            return false;
+        }
+        m_backOld = m_backDC.SelectBitmap(m_backBitmap);
+        m_backSize = client.Size();
+    }
+    CRect area;
+    if (!area.IntersectRect(&r, &client)) return true;
+    int saved = m_backDC.SaveDC();
+    m_backDC.IntersectClipRect(area.left, area.top, area.right, area.bottom);
+    DoPaint(m_backDC);
+    m_backDC.RestoreDC(saved);
+    ::BitBlt(target, area.left, area.top, area.Width(), area.Height(), m_backDC, area.left, area.top, SRCCOPY);
+    return true;
 }
 
 void CSkinListImpl::DoPaint(HDC hdc) {
@@ -510,6 +606,7 @@ void CSkinListImpl::DoPaint(HDC hdc) {
     int saved = dc.SaveDC();
     CRect clip;
     dc.GetClipBox(&clip);
+    m_paintActive = IsActive();
     DrawBackground(dc, clip);
     DrawItems(dc, clip);
     DrawBand(dc);
@@ -573,7 +670,7 @@ void CSkinListImpl::DrawImageClipped(HDC hdc, HIMAGELIST images, int image, int 
 
 void CSkinListImpl::DrawItem(HDC hdc, int row, const CRect& rc, const CRect& clip) {
     CDCHandle dc(hdc);
-    const bool styled = IsStyled(), active = IsActive();
+    const bool styled = IsStyled(), active = m_paintActive;
     if (m_model.IsSelected(row)) {
         if (styled) {
             if (m_selectionFrame)
@@ -629,7 +726,7 @@ void CSkinListImpl::DrawItem(HDC hdc, int row, const CRect& rc, const CRect& cli
                 else
                     ListDrawGradient(dc, g, kFocusFillTop, kFocusFillBottom);
             }
-        } else if (item && item->background != m_colWindow) {
+        } else if (item && item->background != kListDefaultColour && item->background != m_colWindow) {
             CBrush b;
             CPen p;
             b.CreateSolidBrush(item->background);
@@ -652,7 +749,7 @@ void CSkinListImpl::DrawItem(HDC hdc, int row, const CRect& rc, const CRect& cli
         }
         if (text.IsRectEmpty()) continue;
         HFONT font = item && item->font ? (HFONT)item->font : (HFONT)m_font;
-        COLORREF colour = focus || !item ? m_colText : item->textColor;
+        COLORREF colour = focus || !item || item->textColor == kListDefaultColour ? m_colText : item->textColor;
         if (format == kListFormatLink && row == m_model.m_hotRow && pos == m_model.m_hotColumn &&
             !(flags & kListReadOnly)) {
             font = m_fontUnderline;
@@ -669,7 +766,7 @@ void CSkinListImpl::DrawItem(HDC hdc, int row, const CRect& rc, const CRect& cli
         switch (format) {
         case kListFormatDate: {
             std::string shown = DateText(s, flags);
-            if (!shown.empty()) DrawCellText(dc, shown, text, AlignFormat(flags));
+            if (!shown.empty()) DrawCellText(dc, shown, text, flags);
             break;
         }
         case kListFormatCheck:
@@ -699,7 +796,7 @@ void CSkinListImpl::DrawItem(HDC hdc, int row, const CRect& rc, const CRect& cli
             break;
         }
         default:
-            if (!s.empty()) DrawCellText(dc, s, text, AlignFormat(flags));
+            if (!s.empty()) DrawCellText(dc, s, text, flags);
             break;
         }
     }
@@ -725,7 +822,7 @@ void CSkinListImpl::DrawHeaderTitle(HDC hdc, int position, const CRect& column, 
         dc.SelectFont(m_font);
         dc.SetTextColor(m_colHeaderText);
         dc.SetBkMode(TRANSPARENT);
-        DrawCellText(dc, c->title, t, AlignFormat(c->flags));
+        DrawCellText(dc, c->title, t, c->flags);
     }
     if (arrow)
         DrawImageClipped(dc, m_images, m_model.IsSortAscending() ? 1 : 0, t.right + 4, column.top + hh / 2 - 3, column);
@@ -747,7 +844,7 @@ void CSkinListImpl::DrawHeader(HDC hdc, const CRect& clip) {
         if (col.left > clip.right) break;
         if (styled) {
             int state = pos == m_pressedColumn ? 3 : pos == m_hotHeader ? 2 : 1;
-            m_headerTheme.DrawBackground(dc, HP_HEADERITEM, state, &col);
+            DrawHeaderItem(dc, state, col);
         } else {
             if (pos == m_pressedColumn) dc.FillSolidRect(&col, kPressedHeader);
             if (m_separators) {
@@ -758,8 +855,7 @@ void CSkinListImpl::DrawHeader(HDC hdc, const CRect& clip) {
         DrawHeaderTitle(dc, pos, col, true);
     }
     if (styled && x < cw) {
-        CRect rest(x, 0, cw + 2, hh);
-        m_headerTheme.DrawBackground(dc, HP_HEADERITEM, 1, &rest);
+        DrawHeaderItem(dc, 1, CRect(x, 0, cw + 2, hh));
     } else if (!styled && m_separators && m_model.GetColumnSum() >= 1) {
         dc.FillSolidRect(0, 0, cw + 2, 1, m_colLight);
         dc.FillSolidRect(0, 0, 1, hh, m_colLight);
@@ -827,6 +923,7 @@ bool CSkinListImpl::AnimateScroll(int fromTop, int toTop) {
     mem.CreateCompatibleDC(screen);
     HBITMAP old = mem.SelectBitmap(m_animPicture);
     CRect all(0, 0, cw, m_animHeight);
+    m_paintActive = IsActive();
     DrawBackground(mem, all);
     int left = -m_model.GetHPos(), right = m_model.GetColumnSum() - m_model.GetHPos();
     for (int i = 0, row = std::min(fromTop, toTop); row < n && i * rh < m_animHeight; ++i, ++row)
@@ -1317,6 +1414,7 @@ LRESULT CSkinListImpl::OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled) {
     if (m_tooltip.IsWindow()) m_tooltip.DestroyWindow();
     m_tooltip.m_hWnd = nullptr;
     m_animPicture.DeleteObject();
+    FreeBackBuffer();
     m_repaintPending = false;
     return 0;
 }
