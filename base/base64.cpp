@@ -71,6 +71,8 @@ int DecodeValue(unsigned char c) {
     return -1;
 }
 
+bool IsPad(unsigned char c) { return c == '=' || c == '-'; }
+
 }  // namespace
 
 char* CUrlBase64::Encode(const void* data, size_t length, size_t* outLength) {
@@ -91,18 +93,33 @@ std::string CUrlBase64::EncodeLine(const void* data, size_t length, bool urlForm
 std::string CUrlBase64::Decode(const char* text) {
     std::string out;
     if (!text) return out;
-    unsigned acc = 0;
-    int bits = 0;
+    // Alphabet characters and padding count, anything else is skipped. The counted characters
+    // must make whole groups of four; padding counts as a 0 value and only the last group's
+    // padding drops bytes (one for its fourth character, two for its third).
+    size_t counted = 0;
+    for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p)
+        if (DecodeValue(*p) >= 0 || IsPad(*p)) ++counted;
+    if (counted % 4 != 0) return out;
+    out.reserve(counted / 4 * 3);
+    unsigned group = 0;
+    int inGroup = 0;
+    bool pad3 = false, pad4 = false;
     for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
-        if (*p == '=' || *p == '-') break;
-        int v = DecodeValue(*p);
-        if (v < 0) continue;
-        acc = (acc << 6) | static_cast<unsigned>(v);
-        bits += 6;
-        if (bits >= 8) {
-            bits -= 8;
-            out.push_back(static_cast<char>((acc >> bits) & 0xFF));
+        const int v = DecodeValue(*p);
+        const bool pad = IsPad(*p);
+        if (v < 0 && !pad) continue;
+        group = (group << 6) | static_cast<unsigned>(pad ? 0 : v);
+        if (inGroup == 2) pad3 = pad;
+        if (inGroup == 3) pad4 = pad;
+        if (++inGroup == 4) {
+            out.push_back(static_cast<char>((group >> 16) & 0xFF));
+            out.push_back(static_cast<char>((group >> 8) & 0xFF));
+            out.push_back(static_cast<char>(group & 0xFF));
+            group = 0;
+            inGroup = 0;
         }
     }
+    if (pad3) out.resize(out.size() - 2);
+    else if (pad4) out.resize(out.size() - 1);
     return out;
 }

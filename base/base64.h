@@ -17,6 +17,8 @@ public:
 
     // Without line feeds: for HTTP headers and ini values, where a line feed would cut the value.
     static std::string EncodeLine(const void* data, size_t length, bool urlForm);
-    // Decodes the standard and the URL form; skips line feeds and other non-alphabet bytes.
+    // Decodes the standard and the URL form; skips line feeds and other non-alphabet bytes. The
+    // alphabet and padding characters must make whole groups of four, else the result is empty;
+    // padding counts as a 0 value, and the last group's padding drops the bytes it stands for.
     static std::string Decode(const char* text);
 };

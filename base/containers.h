@@ -13,9 +13,6 @@
 class Object {
 public:
     virtual ~Object() {}
-    // Two empty slots kept for classes that override them.
-    virtual void Reserved1() {}
-    virtual void Reserved2() {}
 };
 
 namespace velmora {

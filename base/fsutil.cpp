@@ -1,6 +1,7 @@
 #include "base/fsutil.h"
 
 #include <cstdio>
+#include <exception>
 
 #include "base/platform.h"
 
@@ -73,20 +74,25 @@ bool ReadWholeFile(const char* path, std::string& out, int64_t maxSize) {
     // Read to the end whatever the size said, so that a file changed meanwhile gives only the
     // bytes really read.
     std::string data;
-    data.resize(size_t(size) + 1);
     size_t got = 0;
     bool ok = true;
-    for (;;) {
-        if (got == data.size()) {
-            if (int64_t(data.size()) > maxSize) { ok = false; break; }
-            data.resize(data.size() * 2);
+    try {
+        data.resize(size_t(size) + 1);
+        for (;;) {
+            if (got == data.size()) {
+                if (int64_t(data.size()) > maxSize) { ok = false; break; }
+                data.resize(data.size() * 2);
+            }
+            size_t n = std::fread(&data[got], 1, data.size() - got, f);
+            got += n;
+            if (n == 0) {
+                ok = !std::ferror(f);
+                break;
+            }
         }
-        size_t n = std::fread(&data[got], 1, data.size() - got, f);
-        got += n;
-        if (n == 0) {
-            ok = !std::ferror(f);
-            break;
-        }
+    } catch (const std::exception&) {
+        // Memory a 32-bit process cannot have fails the read, not the program.
+        ok = false;
     }
     std::fclose(f);
     if (!ok || int64_t(got) > maxSize) return false;

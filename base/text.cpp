@@ -204,6 +204,23 @@ int GbkCompareNoCase(const char* a, const char* b) {
     }
 }
 
+std::string GbkFoldCase(const char* text) {
+    std::string out;
+    if (!text) return out;
+    out.reserve(std::strlen(text));
+    for (const char* p = text; *p;) {
+        const size_t n = GbkCharLength(p);
+        if (n == 1) {
+            const char c = *p;
+            out += c >= 'A' && c <= 'Z' ? char(c + ('a' - 'A')) : c;
+        } else {
+            out.append(p, n);
+        }
+        p += n;
+    }
+    return out;
+}
+
 size_t GbkSafeLength(const char* text, size_t maxBytes) {
     size_t used = 0;
     while (text[used]) {

@@ -57,6 +57,9 @@ size_t GbkCharLength(const char* p);
 const char* GbkFind(const char* text, const char* needle);
 // Case-insensitive compare of ASCII letters that are whole characters (trail bytes compare exactly).
 int GbkCompareNoCase(const char* a, const char* b);
+// The text with its single-byte ASCII letters lowercased and double-byte characters kept: two
+// texts fold alike exactly when GbkCompareNoCase finds them equal, so the fold can key a hash.
+std::string GbkFoldCase(const char* text);
 // The longest prefix of at most maxBytes bytes that does not split a character.
 size_t GbkSafeLength(const char* text, size_t maxBytes);
 

@@ -78,9 +78,9 @@ BOOL CSkinBitmapHyperLink::SubclassWindow(HWND hWnd) {
     return TRUE;
 }
 
-LRESULT CSkinBitmapHyperLink::OnCreate(UINT, WPARAM, LPARAM, BOOL& bHandled) {
+LRESULT CSkinBitmapHyperLink::OnCreate(LPCREATESTRUCTA) {
     Init();
-    bHandled = FALSE;
+    SetMsgHandled(FALSE);
     return 0;
 }
 
@@ -150,42 +150,37 @@ void CSkinBitmapHyperLink::Paint(HDC dc) {
     if (old) ::SelectObject(dc, old);
 }
 
-LRESULT CSkinBitmapHyperLink::OnPaint(UINT, WPARAM wParam, LPARAM, BOOL&) {
-    if (wParam) {
-        Paint((HDC)wParam);
-        return 0;
+void CSkinBitmapHyperLink::OnPaint(HDC given) {
+    if (given) {
+        Paint(given);
+        return;
     }
-    PAINTSTRUCT ps;
-    HDC dc = ::BeginPaint(m_hWnd, &ps);
-    Paint(dc);
-    ::EndPaint(m_hWnd, &ps);
-    return 0;
+    CPaintDC dc(m_hWnd);
+    Paint(dc.m_hDC);
 }
 
-LRESULT CSkinBitmapHyperLink::OnTimer(UINT, WPARAM id, LPARAM, BOOL& bHandled) {
+void CSkinBitmapHyperLink::OnTimer(UINT_PTR id) {
     if (id != kAnimateTimer || !m_animate) {
-        bHandled = FALSE;
-        return 0;
+        SetMsgHandled(FALSE);
+        return;
     }
     if (!m_images.empty()) m_currentImage = (m_currentImage + 1) % m_images.size();
     Invalidate();
-    return 0;
 }
 
-LRESULT CSkinBitmapHyperLink::OnSetCursor(UINT, WPARAM, LPARAM, BOOL& bHandled) {
-    POINT pt;
+BOOL CSkinBitmapHyperLink::OnSetCursor(HWND, UINT hitTest, UINT) {
+    CPoint pt;
     ::GetCursorPos(&pt);
     ScreenToClient(&pt);
-    if (!HitLink(pt)) {
-        bHandled = FALSE;
-        return 0;
+    if (hitTest != HTCLIENT || !HitLink(pt)) {
+        SetMsgHandled(FALSE);
+        return FALSE;
     }
     ::SetCursor(::LoadCursor(nullptr, IDC_HAND));
     return TRUE;
 }
 
-LRESULT CSkinBitmapHyperLink::OnMouseMove(UINT, WPARAM, LPARAM lParam, BOOL&) {
-    POINT pt = {(short)LOWORD(lParam), (short)HIWORD(lParam)};
+void CSkinBitmapHyperLink::OnMouseMove(UINT, CPoint pt) {
     bool over = HitLink(pt);
     if (over != m_hover) {
         m_hover = over;
@@ -195,50 +190,46 @@ LRESULT CSkinBitmapHyperLink::OnMouseMove(UINT, WPARAM, LPARAM lParam, BOOL&) {
         TRACKMOUSEEVENT t = {sizeof(t), TME_LEAVE, m_hWnd, 0};
         m_tracking = ::TrackMouseEvent(&t) != 0;
     }
-    return 0;
 }
 
-LRESULT CSkinBitmapHyperLink::OnMouseLeave(UINT, WPARAM, LPARAM, BOOL&) {
+void CSkinBitmapHyperLink::OnMouseLeave() {
     m_tracking = false;
     if (m_hover) {
         m_hover = false;
         Invalidate();
     }
-    return 0;
 }
 
-LRESULT CSkinBitmapHyperLink::OnLButtonDown(UINT, WPARAM, LPARAM lParam, BOOL&) {
-    POINT pt = {(short)LOWORD(lParam), (short)HIWORD(lParam)};
+void CSkinBitmapHyperLink::OnLButtonDown(UINT, CPoint pt) {
     if (HitLink(pt)) {
         SetFocus();
         SetCapture();
     }
-    return 0;
 }
 
-LRESULT CSkinBitmapHyperLink::OnLButtonUp(UINT, WPARAM, LPARAM lParam, BOOL&) {
-    if (::GetCapture() != m_hWnd) return 0;
+void CSkinBitmapHyperLink::OnLButtonUp(UINT, CPoint pt) {
+    if (::GetCapture() != m_hWnd) return;
     ::ReleaseCapture();
-    POINT pt = {(short)LOWORD(lParam), (short)HIWORD(lParam)};
     if (HitLink(pt)) Navigate();
-    return 0;
 }
 
-LRESULT CSkinBitmapHyperLink::OnChar(UINT, WPARAM wParam, LPARAM, BOOL&) {
-    if (wParam == VK_RETURN || wParam == VK_SPACE) Navigate();
-    return 0;
+void CSkinBitmapHyperLink::OnChar(UINT ch, UINT, UINT) {
+    if (ch == VK_RETURN || ch == VK_SPACE) Navigate();
 }
 
-LRESULT CSkinBitmapHyperLink::OnFocus(UINT, WPARAM, LPARAM, BOOL& bHandled) {
+// The focus rectangle follows the focus; the static control's own handling still runs.
+void CSkinBitmapHyperLink::OnSetFocus(HWND) {
     Invalidate();
-    bHandled = FALSE;
-    return 0;
+    SetMsgHandled(FALSE);
+}
+void CSkinBitmapHyperLink::OnKillFocus(HWND) {
+    Invalidate();
+    SetMsgHandled(FALSE);
 }
 
-LRESULT CSkinBitmapHyperLink::OnDestroy(UINT, WPARAM, LPARAM, BOOL& bHandled) {
+void CSkinBitmapHyperLink::OnDestroy() {
     KillTimer(kAnimateTimer);
-    bHandled = FALSE;
-    return 0;
+    SetMsgHandled(FALSE);
 }
 
 bool CSkinBitmapHyperLink::Navigate() {

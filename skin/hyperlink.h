@@ -43,20 +43,21 @@ public:
     bool Navigate();
 
     BEGIN_MSG_MAP(CSkinBitmapHyperLink)
-        MESSAGE_HANDLER(WM_CREATE, OnCreate)
-        MESSAGE_HANDLER(WM_PAINT, OnPaint)
-        MESSAGE_HANDLER(WM_ERASEBKGND, OnEraseBkgnd)
-        MESSAGE_HANDLER(WM_TIMER, OnTimer)
-        MESSAGE_HANDLER(WM_SETCURSOR, OnSetCursor)
-        MESSAGE_HANDLER(WM_MOUSEMOVE, OnMouseMove)
-        MESSAGE_HANDLER(WM_MOUSELEAVE, OnMouseLeave)
-        MESSAGE_HANDLER(WM_LBUTTONDOWN, OnLButtonDown)
-        MESSAGE_HANDLER(WM_LBUTTONUP, OnLButtonUp)
-        MESSAGE_HANDLER(WM_CHAR, OnChar)
-        MESSAGE_HANDLER(WM_GETDLGCODE, OnGetDlgCode)
-        MESSAGE_HANDLER(WM_SETFOCUS, OnFocus)
-        MESSAGE_HANDLER(WM_KILLFOCUS, OnFocus)
-        MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
+        MSG_WM_CREATE(OnCreate)
+        MSG_WM_PAINT(OnPaint)
+        MSG_WM_PRINTCLIENT(OnPrintClient)
+        MSG_WM_ERASEBKGND(OnEraseBkgnd)
+        MSG_WM_TIMER(OnTimer)
+        MSG_WM_SETCURSOR(OnSetCursor)
+        MSG_WM_MOUSEMOVE(OnMouseMove)
+        MSG_WM_MOUSELEAVE(OnMouseLeave)
+        MSG_WM_LBUTTONDOWN(OnLButtonDown)
+        MSG_WM_LBUTTONUP(OnLButtonUp)
+        MSG_WM_CHAR(OnChar)
+        MSG_WM_GETDLGCODE(OnGetDlgCode)
+        MSG_WM_SETFOCUS(OnSetFocus)
+        MSG_WM_KILLFOCUS(OnKillFocus)
+        MSG_WM_DESTROY(OnDestroy)
     END_MSG_MAP()
 
     // Where the text and the current image were drawn (client coordinates).
@@ -67,19 +68,21 @@ private:
     void Init();
     bool HitLink(POINT pt) const;
     void Paint(HDC dc);
-    LRESULT OnCreate(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnPaint(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnEraseBkgnd(UINT, WPARAM, LPARAM, BOOL&) { return 1; }
-    LRESULT OnTimer(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnSetCursor(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnMouseMove(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnMouseLeave(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnLButtonDown(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnLButtonUp(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnChar(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnGetDlgCode(UINT, WPARAM, LPARAM, BOOL&) { return DLGC_WANTCHARS; }
-    LRESULT OnFocus(UINT, WPARAM, LPARAM, BOOL& bHandled);
-    LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL& bHandled);
+    LRESULT OnCreate(LPCREATESTRUCTA);
+    void OnPaint(HDC given);
+    void OnPrintClient(HDC dc, UINT) { Paint(dc); }
+    BOOL OnEraseBkgnd(HDC) { return TRUE; }
+    void OnTimer(UINT_PTR id);
+    BOOL OnSetCursor(HWND, UINT hitTest, UINT);
+    void OnMouseMove(UINT, CPoint pt);
+    void OnMouseLeave();
+    void OnLButtonDown(UINT, CPoint pt);
+    void OnLButtonUp(UINT, CPoint pt);
+    void OnChar(UINT ch, UINT, UINT);
+    UINT OnGetDlgCode(LPMSG) { return DLGC_WANTCHARS; }
+    void OnSetFocus(HWND);
+    void OnKillFocus(HWND);
+    void OnDestroy();
 
     std::string m_url;
     std::string m_label;

@@ -1,9 +1,11 @@
 #include "store/container.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <map>
+#include <utility>
 
 #include "base/fsutil.h"
 #include "base/text.h"
@@ -42,7 +44,7 @@ void SetAggregateIdentity(CStockInfo& s, const char* code, const char* name) {
 }  // namespace
 
 CStockContainer::CStockContainer()
-    : m_nReserved1(-1), m_nReserved2(0), m_nMode(0), m_nAsOfDate(-1), m_nCurrent(-1), m_map(10) {
+    : m_nMode(0), m_nAsOfDate(-1), m_nCurrent(-1), m_map(10) {
     m_map.InitHashTable(17);
     ResetAggregates();
 }
@@ -61,6 +63,16 @@ int CStockContainer::Add(const CStockInfo& info) {
     int index = CSPArray<CStockInfo>::Add(info);
     m_map.SetAt(info.GetStockCode(), reinterpret_cast<void*>(intptr_t(index)));
     return index;
+}
+
+void CStockContainer::Reserve(int count) {
+    if (count <= 0) return;
+    SingleLock lock(&m_lock);
+    const int total = GetSize() + count;
+    CSPArray<CStockInfo>::Reserve(total);
+    // The map never grows by itself: give it about two buckets per code, as RebuildCodeMap does.
+    const UINT buckets = UINT(std::min<int64_t>(2 * int64_t(total) + 10, 0x7FFFFFFF));
+    if (m_map.GetHashTableSize() < buckets) m_map.InitHashTable(buckets);
 }
 
 int CStockContainer::GetStockInfo(const char* code, CStockInfo* out, int* outIndex) {
@@ -98,10 +110,17 @@ bool CStockContainer::GetStockName(const char* code, std::string* name) {
     return true;
 }
 
+void CStockContainer::PointAt(int index) {
+    m_nCurrent = index;
+    // The current code follows the cursor, so that after a failed step it names the stock the
+    // cursor was on rather than whatever code was set before.
+    if (index >= 0 && index < GetSize()) m_strCurrentCode = ElementAt(index).GetStockCode();
+}
+
 int CStockContainer::SetCurrentStockIndex(int index) {
     SingleLock lock(&m_lock);
     if (index == m_nCurrent || index < 0 || index >= GetSize()) return 0;
-    m_nCurrent = index;
+    PointAt(index);
     return 1;
 }
 
@@ -143,6 +162,8 @@ int CStockContainer::StepCursor(bool next) {
     }
     int index = m_nCurrent;
     if (index < 0 || index >= size) index = -1;
+    // Should the step fail, the current code names the stock the cursor is on now.
+    if (index >= 0) m_strCurrentCode = ElementAt(index).GetStockCode();
     int result = -1;
     if (m_order.GetSize() == size) {
         if (index == -1) {
@@ -163,7 +184,7 @@ int CStockContainer::StepCursor(bool next) {
         else result = next ? index + 1 : index - 1;
         if (result < 0 || result >= size) result = -1;
     }
-    m_nCurrent = result;
+    PointAt(result);
     return result >= 0 ? 1 : 0;
 }
 
@@ -210,7 +231,6 @@ int CStockContainer::Clear() {
     SingleLock lock(&m_lock);
     ClearIndexValueCache();
     m_nMode = 0;
-    m_strText.clear();
     m_nAsOfDate = -1;
     SetSize(0, -1);
     m_map.RemoveAll();
@@ -430,10 +450,31 @@ void CStockContainer::ClearIndexValueCache() {
 
 int CDomain::AddStock(const char* code) {
     if (!code || !*code) return 0;
-    for (int i = 0; i < GetSize(); ++i)
-        if (GbkCompareNoCase(GetAt(i).c_str(), code) == 0) return 0;
-    Add(code);
+    std::string key = GbkFoldCase(code);
+    if (m_keys.count(key)) return 0;
+    if (CSPStringArray::Add(code) < 0) return 0;
+    m_keys.insert(std::move(key));
     return 1;
+}
+
+bool CDomain::HasStock(const char* code) const { return code && *code && m_keys.count(GbkFoldCase(code)) != 0; }
+
+int CDomain::RemoveStock(const char* code) {
+    if (!HasStock(code)) return 0;
+    for (int i = 0; i < GetSize(); ++i)
+        if (GbkCompareNoCase(GetAt(i).c_str(), code) == 0) return RemoveAt(i) ? 1 : 0;
+    return 0;
+}
+
+bool CDomain::RemoveAt(int index) {
+    if (index < 0 || index >= GetSize()) return false;
+    m_keys.erase(GbkFoldCase(GetAt(index).c_str()));
+    return CSPStringArray::RemoveAt(index);
+}
+
+void CDomain::RemoveAll() {
+    m_keys.clear();
+    CSPStringArray::RemoveAll();
 }
 
 int CDomainContainer::AddDomain(const CDomain& domain) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "base/containers.h"
@@ -22,6 +23,9 @@ public:
     CriticalSection& GetLock() { return m_lock; }
 
     int Add(const CStockInfo& info);
+    // Room for count more stocks in the list and in the code map, so that adding them moves no
+    // stock and keeps the map's chains short.
+    void Reserve(int count);
     int GetStockInfo(const char* code, CStockInfo* out, int* outIndex);
     // The market and kind of a known code, without copying the stock.
     bool LookupMarketAndKind(const char* code, DWORD* market, int* kind);
@@ -61,30 +65,48 @@ private:
         DWORD extra;
     };
     int StepCursor(bool next);
+    // Moves the cursor (-1 for none) and, onto a stock, makes its code the current code.
+    void PointAt(int index);
     void ResetAggregates();
 
-    int m_nReserved1;
-    int m_nReserved2;
     int m_nMode;
     int m_nAsOfDate;
-    std::string m_strText;
     int m_nCurrent;
     std::string m_strCurrentCode;
     CStockInfo m_avr;
     CStockInfo m_wavr;
-    CStockInfo m_spare;
     CSPMapStringToPtr m_map;
     std::vector<std::vector<CacheEntry>> m_cache;
     CSPDWordArray m_order;
     CriticalSection m_lock;
 };
 
-// A named list of codes.
-class CDomain : public CSPStringArray {
+// A named list of codes. Its codes change only through the operations below, which keep a
+// hashed set of the case-folded codes in step with the list, so that a duplicate is found
+// without comparing against every code.
+class CDomain : protected CSPStringArray {
 public:
+    using CSPStringArray::GetAt;
+    using CSPStringArray::GetCount;
+    using CSPStringArray::GetSize;
+    using CSPStringArray::GetUpperBound;
+    using CSPStringArray::IsEmpty;
+    using CSPStringArray::ToVector;
+    const std::string& operator[](int i) const { return GetAt(i); }
+
     std::string m_strName;
     // 0 for an empty code or one already present (case-insensitive).
     int AddStock(const char* code);
+    // Whether the code is present (case-insensitive).
+    bool HasStock(const char* code) const;
+    // 0 when the code is not present; else removes it and returns 1.
+    int RemoveStock(const char* code);
+    // False when index is outside the list.
+    bool RemoveAt(int index);
+    void RemoveAll();
+
+private:
+    std::unordered_set<std::string> m_keys;
 };
 
 class CDomainContainer : public CSPArray<CDomain> {

@@ -13,8 +13,6 @@ CStDatabase::CStDatabase() : m_pStore(nullptr) {}
 
 CStDatabase::~CStDatabase() {
     delete m_pStore;
-    for (int i = 0; i < m_stores.GetSize(); ++i) delete static_cast<IStStore*>(m_stores[i]);
-    m_stores.RemoveAll();
 }
 
 IStStore* CStDatabase::Ready() { return m_pStore && m_pStore->IsOK() ? m_pStore : nullptr; }
@@ -110,11 +108,6 @@ CStockContainer& GetStockContainer() {
         return &c;
     }();
     return *container;
-}
-
-CStockContainer& GetStockContainer2() {
-    static CStockContainer c;
-    return c;
 }
 
 CDomainContainer& GetDomainContainer() {

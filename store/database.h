@@ -51,11 +51,9 @@ public:
 private:
     IStStore* Ready();
     IStStore* m_pStore;
-    CSPPtrArray m_stores;
 };
 
 CStockContainer& GetStockContainer();
-CStockContainer& GetStockContainer2();
 CDomainContainer& GetDomainContainer();
 // Whenever empty on a call, a group "自选股" is added first.
 CDomainContainer& GetGroupContainer();

@@ -46,7 +46,6 @@ public:
     int GetGroupMembers(std::shared_ptr<const GroupIndex>& out);
     // Appends "category-group" for each group holding the code.
     void FindGroupsOfStock(const char* code, std::vector<std::string>& names);
-    void ParseGroupInfo(const char* code, std::vector<std::string>& names) { FindGroupsOfStock(code, names); }
     void Cancel() { m_bStop.store(true); }
     char* EnsureBuffer(int length);
     // hqdata\group under the program folder.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -47,14 +48,6 @@ bool BarDateToTime(DWORD date, int ktype, CTimeStamp* out) {
 
 inline bool PricesValid(const KDATA& b) {
     return b.open >= kPriceEpsilon && b.high >= kPriceEpsilon && b.low >= kPriceEpsilon && b.close >= kPriceEpsilon;
-}
-
-inline void Fold(KDATA& into, const KDATA& b) {
-    if (b.high > into.high) into.high = b.high;
-    if (b.low < into.low) into.low = b.low;
-    into.close = b.close;
-    into.volume += b.volume;
-    into.amount += b.amount;
 }
 
 }  // namespace
@@ -546,30 +539,48 @@ inline int TradeMinute(DWORD stamp) {
 }
 
 // Folds runs of bars that share a key into one bar each, handing every finished bar to the sink.
+// The open bar is its first source bar and the running fold held in plain values: folding into a
+// whole bar in memory would make each step wait on the store of the step before.
 template <class Sink>
 class BarGroup {
 public:
-    explicit BarGroup(Sink& sink) : m_sink(sink), m_key(0), m_has(false) {}
+    explicit BarGroup(Sink& sink) : m_sink(sink) {}
     void Feed(const KDATA& bar, int64_t key) {
-        if (m_has && key == m_key) {
-            Fold(m_pending, bar);
+        if (key == m_key) {
+            m_high = bar.high > m_high ? bar.high : m_high;
+            m_low = bar.low < m_low ? bar.low : m_low;
+            m_close = bar.close;
+            m_volume += bar.volume;
+            m_amount += bar.amount;
             return;
         }
-        if (m_has) m_sink.Add(m_pending);
-        m_pending = bar;
+        Flush();
+        m_first = &bar;
         m_key = key;
-        m_has = true;
+        m_high = bar.high;
+        m_low = bar.low;
+        m_close = bar.close;
+        m_volume = bar.volume;
+        m_amount = bar.amount;
     }
     void Flush() {
-        if (m_has) m_sink.Add(m_pending);
-        m_has = false;
+        if (!m_first) return;
+        KDATA done = *m_first;
+        done.high = m_high;
+        done.low = m_low;
+        done.close = m_close;
+        done.volume = m_volume;
+        done.amount = m_amount;
+        m_first = nullptr;
+        m_key = INT64_MIN;
+        m_sink.Add(done);
     }
 
 private:
     Sink& m_sink;
-    KDATA m_pending;
-    int64_t m_key;
-    bool m_has;
+    const KDATA* m_first = nullptr;  // in the source, which stays put while it is walked
+    int64_t m_key = INT64_MIN;       // no open bar (keys are far from it)
+    float m_high = 0, m_low = 0, m_close = 0, m_volume = 0, m_amount = 0;
 };
 
 }  // namespace
@@ -595,50 +606,80 @@ int ConvertMinutePeriod(const CKData& source, CKData& target, int n) {
 
 namespace {
 
-// Day numbers of YYYYMMDD dates in a walk over a series: the month's first day is computed once
-// per month, since consecutive bars mostly share it.
+// Checks YYYYMMDD dates in a walk over a series and, when asked, gives their day numbers: the
+// month is checked (and its first day counted) once per month, since consecutive bars mostly
+// share it.
+template <bool kCountDays>
 class DayCounter {
 public:
-    DayCounter() : m_month(0xFFFFFFFFu), m_start(0), m_valid(false) {}
     // False for a date that is not a valid YYYYMMDD.
     bool Days(DWORD date, int64_t* days) {
-        DWORD month = date / 100;
+        const DWORD month = date / 100;
         if (month != m_month) {
             m_month = month;
-            int y = int(month / 100), m = int(month % 100);
+            const int y = int(month / 100), m = int(month % 100);
             m_valid = m >= 1 && m <= 12 && y >= 1900;
-            if (m_valid) m_start = velmora::DaysFromCivil(y, m, 1);
+            if (kCountDays && m_valid) m_start = velmora::DaysFromCivil(y, m, 1);
         }
-        int d = int(date % 100);
+        const int d = int(date % 100);
         if (!m_valid || d < 1 || d > 31) return false;
         *days = m_start + d - 1;
         return true;
     }
 
 private:
-    DWORD m_month;
-    int64_t m_start;
-    bool m_valid;
+    DWORD m_month = 0xFFFFFFFFu;
+    int64_t m_start = 0;
+    bool m_valid = false;
 };
 
-// Writes bars straight into the target's storage; Finish trims it to what was written.
+}  // namespace
+
+// Fills a series' storage in order without zeroing it first; the slots past the bars are zeroed
+// when the filling ends, as SetSize keeps them.
+struct KArrayAccess {
+    // Room for capacity bars in an emptied series; none of them in use yet.
+    static KDATA* Begin(CKData& k, int capacity) {
+        std::free(k.m_pData);
+        k.m_pData = AllocBars(capacity);
+        k.m_nSize = 0;
+        k.m_nMaxSize = capacity;
+        return k.m_pData;
+    }
+    // More room, keeping the first count bars.
+    static KDATA* Grow(CKData& k, int count, int capacity) {
+        KDATA* fresh = AllocBars(capacity);
+        std::memcpy(fresh, k.m_pData, sizeof(KDATA) * size_t(count));
+        std::free(k.m_pData);
+        k.m_pData = fresh;
+        k.m_nMaxSize = capacity;
+        return fresh;
+    }
+    static void End(CKData& k, int count) {
+        std::memset(k.m_pData + count, 0, sizeof(KDATA) * size_t(k.m_nMaxSize - count));
+        k.m_nSize = count;
+    }
+};
+
+namespace {
+
+// Writes bars straight into the target's storage; Finish sets the target's size to what was
+// written.
 class BarAppender {
 public:
-    BarAppender(CKData& target, int expected) : m_target(target), m_count(0) {
-        target.SetSize(std::max(expected, 1), -1);
-        m_bars = target.GetData();
-        m_capacity = target.GetSize();
+    BarAppender(CKData& target, int expected)
+        : m_target(target), m_capacity(std::max(expected, 1)), m_count(0) {
+        m_bars = KArrayAccess::Begin(target, m_capacity);
     }
     void Add(const KDATA& bar) {
         if (m_count == m_capacity) {
-            m_target.SetSize(m_capacity + std::max(m_capacity / 2, 16), -1);
-            m_bars = m_target.GetData();
-            m_capacity = m_target.GetSize();
+            m_capacity += std::max(m_capacity / 2, 16);
+            m_bars = KArrayAccess::Grow(m_target, m_count, m_capacity);
         }
         m_bars[m_count++] = bar;
     }
     int Finish() {
-        m_target.SetSize(m_count, -1);
+        KArrayAccess::End(m_target, m_count);
         return m_count;
     }
 
@@ -650,12 +691,12 @@ private:
 };
 
 // Rebuilds the target from the day bars, opening a new bar whenever the key of a day changes.
-template <class Key>
+template <bool kCountDays, class Key>
 int GroupDays(const CKData& source, CKData& target, int expected, Key key) {
     const int count = source.GetSize();
     const KDATA* src = source.GetData();
     BarAppender out(target, expected);
-    DayCounter counter;
+    DayCounter<kCountDays> counter;
     BarGroup<BarAppender> group(out);
     for (int i = count % 3; i < count; ++i) {
         const KDATA& b = src[i];
@@ -673,13 +714,14 @@ int ConvertDayToWeek(const CKData& source, CKData& target) {
     const int count = source.GetSize();
     ResetTarget(source, target, count / 5 + 5, ktypeWeek);
     // Weeks run Monday to Sunday (1970-01-05 was a Monday): a holiday Monday still starts a week.
-    return GroupDays(source, target, count / 5 + 5, [](DWORD, int64_t days) { return FloorDiv(days + 3, 7); });
+    return GroupDays<true>(source, target, count / 5 + 5, [](DWORD, int64_t days) { return FloorDiv(days + 3, 7); });
 }
 
 int ConvertDayToMonth(const CKData& source, CKData& target) {
     const int count = source.GetSize();
     ResetTarget(source, target, count / 20 + 5, ktypeMonth);
-    return GroupDays(source, target, count / 20 + 5, [](DWORD date, int64_t) { return int64_t(date / 100); });
+    // The month key needs no day numbers.
+    return GroupDays<false>(source, target, count / 20 + 5, [](DWORD date, int64_t) { return int64_t(date / 100); });
 }
 
 // ---- Statistics ----
@@ -875,6 +917,18 @@ bool CalcBeta(const CKData& s, const CKData& index, double indexAverage, double 
 
 // ---- Time axis ----
 
+namespace {
+
+// The date of the day that lies days after the time, in 64 bits: kNoStamp past the range of a
+// 32-bit time (the last day is 2038-01-19).
+DWORD DateAfter(const CTimeStamp& t, int64_t days) {
+    const int64_t next = int64_t(t.GetTime()) + days * 86400;
+    if (next <= 0 || next > INT32_MAX) return kNoStamp;
+    return DWORD(CTimeStamp(int32_t(next)).GetDateNumber());
+}
+
+}  // namespace
+
 DWORD NextBarStamp(DWORD stamp, int ktype) {
     CTimeStamp t;
     if (ktype >= ktypeMin5 && ktype <= ktypeMin60) {
@@ -896,18 +950,19 @@ DWORD NextBarStamp(DWORD stamp, int ktype) {
             add = (hm >= 10 * 60 + 30 && h <= 11) ? 150 : h == 14 ? 19 * 60 + 30 : 60;
             break;
         }
-        uint32_t next = CTimeStamp(t.GetTime() + add * 60).GetMinuteStamp();
-        return next == CTimeStamp::kNoMinuteStamp ? kNoStamp : next;
+        const int64_t next = int64_t(t.GetTime()) + int64_t(add) * 60;
+        if (next <= 0 || next > INT32_MAX) return kNoStamp;
+        uint32_t packed = CTimeStamp(int32_t(next)).GetMinuteStamp();
+        return packed == CTimeStamp::kNoMinuteStamp ? kNoStamp : packed;
     }
     if (ktype < ktypeDay || ktype > ktypeMonth) return kNoStamp;
     if (!t.FromDate(stamp)) return kNoStamp;
-    if (ktype == ktypeWeek) return DWORD(CTimeStamp(t.GetTime() + 7 * 86400).GetDateNumber());
+    if (ktype == ktypeWeek) return DateAfter(t, 7);
     if (ktype == ktypeMonth) {
         CTimeStamp next(t.GetYear(), t.GetMonth() + 1, t.GetDay(), t.GetBeijingHour(), t.GetBeijingMinute(), 0);
         if (next.GetTime() <= 0) return kNoStamp;
         t = next;
     }
     const int kFriday = 6;
-    int days = t.GetDayOfWeek() == kFriday ? 3 : 1;
-    return DWORD(CTimeStamp(t.GetTime() + days * 86400).GetDateNumber());
+    return DateAfter(t, t.GetDayOfWeek() == kFriday ? 3 : 1);
 }

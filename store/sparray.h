@@ -70,6 +70,11 @@ public:
         m_nSize = newSize;
     }
 
+    // Room for capacity elements without changing the size, so that adding that many moves none.
+    void Reserve(int capacity) {
+        if (capacity > m_nMaxSize) Reallocate(capacity);
+    }
+
     void FreeExtra() {
         if (m_nSize == m_nMaxSize) return;
         if (m_nSize == 0) {

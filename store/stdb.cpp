@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <memory>
+#include <new>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -75,6 +76,27 @@ private:
 };
 
 }  // namespace
+
+void ConvertKFileRecords(const KFILE_RECORD* in, int count, DWORD market, const char* code, KDATA* out) {
+    char field[sizeof(KDATA::code)];
+    CopyCode(field, sizeof field, code ? code : "");
+    DateCache dates;
+    for (int i = 0; i < count; ++i) {
+        const KFILE_RECORD& r = in[i];
+        KDATA& b = out[i];
+        b.market = market;
+        std::memcpy(b.code, field, sizeof field);
+        b.date = dates.Date(r.time);
+        b.time = r.time;
+        b.open = r.open;
+        b.high = r.high;
+        b.low = r.low;
+        b.close = r.close;
+        b.volume = r.volume;
+        b.amount = r.amount;
+        std::memcpy(b.extra, &r.last, sizeof b.extra);
+    }
+}
 
 int FindRootPath(const char* path, char* buffer, int size) {
     if (!path || !*path || !buffer || size <= 0) return 0;
@@ -180,8 +202,12 @@ int CSelfDB::GetFileName(std::string& path, int type, const CStockInfo* info, in
 
 int CSelfDB::LoadCodeListFile(const char* path, CStockContainer& container) {
     std::string data;
-    if (!ReadWholeFile(path, data, kMaxDataFileSize)) return 0;
+    // Up to the cap of whole records (a cut last record may follow); a longer file is refused.
+    if (!ReadWholeFile(path, data, int64_t(kMaxCodeListRecords + 1) * int64_t(sizeof(CODELIST_RECORD)) - 1))
+        return 0;
     const size_t count = data.size() / sizeof(CODELIST_RECORD);
+    // Room for every record (and the composite index's second copy) before the first is added.
+    container.Reserve(int(count) + 1);
     for (size_t i = 0; i < count; ++i) {
         CODELIST_RECORD rec;
         std::memcpy(&rec, data.data() + i * sizeof rec, sizeof rec);
@@ -265,40 +291,35 @@ int CSelfDB::LoadKDataFile(const char* path, CStock* stock, int period) {
     series.SetKType(period);
     const int64_t size = velmora::GetFileSize(path);
     if (size < int64_t(sizeof(KFILE_RECORD)) || size > kMaxDataFileSize) return 0;
-    FILE* f = std::fopen(path, "rb");
-    if (!f) return 0;
     const int capacity = int(size / int64_t(sizeof(KFILE_RECORD)));
-    series.SetSize(capacity);
+    // Read in few large pieces (a system call costs more than the copy), keeping only the records
+    // that really arrived.
+    const int pieceRecords = std::min(capacity, 65536);
+    std::unique_ptr<KFILE_RECORD[]> piece;
+    try {
+        series.SetSize(capacity);
+        piece.reset(new KFILE_RECORD[size_t(pieceRecords)]);
+    } catch (const std::bad_alloc&) {
+        // Memory the process cannot have ends this load only.
+        series.SetSize(0);
+        return 0;
+    }
+    FILE* f = std::fopen(path, "rb");
+    if (!f) {
+        series.SetSize(0);
+        return 0;
+    }
     const CStockInfo& info = stock->GetStockInfo();
     char code[sizeof(KDATA::code)];
     CopyCode(code, sizeof code, info.GetStockCode());
     const DWORD market = info.GetMarket();
     KDATA* out = series.GetData();
-    DateCache dates;
-    // Read in few large pieces (a system call costs more than the copy), keeping only the records
-    // that really arrived.
-    const int pieceRecords = std::min(capacity, 65536);
-    std::unique_ptr<KFILE_RECORD[]> piece(new KFILE_RECORD[size_t(pieceRecords)]);
     KFILE_RECORD* chunk = piece.get();
     int count = 0;
     while (count < capacity) {
         const size_t want = size_t(std::min(capacity - count, pieceRecords));
         const size_t got = std::fread(chunk, sizeof(KFILE_RECORD), want, f);
-        for (size_t i = 0; i < got; ++i) {
-            const KFILE_RECORD& r = chunk[i];
-            KDATA& b = out[count + int(i)];
-            b.market = market;
-            std::memcpy(b.code, code, sizeof code);
-            b.date = dates.Date(r.time);
-            b.time = r.time;
-            b.open = r.open;
-            b.high = r.high;
-            b.low = r.low;
-            b.close = r.close;
-            b.volume = r.volume;
-            b.amount = r.amount;
-            std::memcpy(b.extra, &r.last, sizeof b.extra);
-        }
+        ConvertKFileRecords(chunk, int(got), market, code, out + count);
         count += int(got);
         if (got < want) break;
     }
@@ -426,20 +447,44 @@ int CSelfDB::LoadReport(CStock* stock) {
     if (!file.Open(path.c_str())) return 0;
     DWORD market = info.GetMarket();
     if (market == kMarketUnknown) market = info.IsShenZhen() ? kMarketShenZhen : kMarketShangHai;
-    int n = file.GetRecordCount(market, info.GetStockCode());
-    if (n > 0) {
-        std::vector<REPORT_FILE_RECORD> raw(static_cast<size_t>(n));
-        int got = file.ReadRecords(market, info.GetStockCode(), raw.data(), int(sizeof(REPORT_FILE_RECORD)), n);
-        reports.SetSize(got);
-        for (int i = 0; i < got; ++i) ReportFromFileRecord(raw[size_t(i)], reports[i]);
-        reports.Sort();
-        reports.CleanUp();
-        const int kept = reports.GetSize();
-        if (got - kept > 50) {
-            std::vector<REPORT_FILE_RECORD> back(static_cast<size_t>(kept));
-            for (int i = 0; i < kept; ++i) ReportToFileRecord(reports[i], back[size_t(i)]);
-            file.WriteRecords(market, info.GetStockCode(), back.data(), int(sizeof(REPORT_FILE_RECORD)), kept, true);
+    const char* code = info.GetStockCode();
+    // A record too short for a quote, or more quotes than one stock can have, is refused and the
+    // file left exactly as it was.
+    const int recordSize = file.GetHeader().recordSize;
+    const int n = recordSize < int(sizeof(REPORT_FILE_RECORD)) ? -1 : file.GetRecordCount(market, code);
+    if (n < 0 || n > kMaxReportRecords) {
+        file.Discard();
+        return 0;
+    }
+    try {
+        if (n > 0) {
+            // Straight from the file's blocks into the quotes, without a second copy of them all.
+            reports.SetSize(n);
+            REPORT* out = reports.GetData();
+            int got = 0;
+            file.ForEachRecord(market, code, n, [&](const char* records, int count) {
+                for (int k = 0; k < count && got < n; ++k) {
+                    REPORT_FILE_RECORD r;
+                    std::memcpy(&r, records + size_t(k) * size_t(recordSize), sizeof r);
+                    ReportFromFileRecord(r, out[got++]);
+                }
+                return true;
+            });
+            reports.SetSize(got);
+            reports.Sort();
+            reports.CleanUp();
+            const int kept = reports.GetSize();
+            if (got - kept > 50) {
+                std::vector<REPORT_FILE_RECORD> back(static_cast<size_t>(kept));
+                for (int i = 0; i < kept; ++i) ReportToFileRecord(reports[i], back[size_t(i)]);
+                file.WriteRecords(market, code, back.data(), int(sizeof(REPORT_FILE_RECORD)), kept, true);
+            }
         }
+    } catch (const std::bad_alloc&) {
+        // Memory the process cannot have ends this load only.
+        reports.RemoveAll();
+        file.Discard();
+        return 0;
     }
     file.Close();
     return reports.GetSize();
@@ -460,10 +505,15 @@ int CSelfDB::LoadSignal(CStock* stock) {
         if (!ReadWholeFile(path.c_str(), data, kMaxDataFileSize)) return 0;
     }
     const size_t n = data.size() / sizeof(SIGNAL_RECORD);
-    for (size_t i = 0; i < n; ++i) {
-        SIGNAL_RECORD r;
-        std::memcpy(&r, data.data() + i * sizeof r, sizeof r);
-        signals.Insert(r.key, r.value);
+    try {
+        for (size_t i = 0; i < n; ++i) {
+            SIGNAL_RECORD r;
+            std::memcpy(&r, data.data() + i * sizeof r, sizeof r);
+            signals.Insert(r.key, r.value);
+        }
+    } catch (const std::bad_alloc&) {
+        signals.Clear();
+        return 0;
     }
     return int(n);
 }

@@ -27,6 +27,13 @@ enum StoreDataType {
 
 // Largest files the readers accept.
 constexpr int64_t kMaxDataFileSize = 64 * 1024 * 1024;
+// Most records a code list may hold: a generous bound (the two markets list a few thousand
+// codes) that keeps a bogus list from the service from stalling the start-up. A longer list is
+// refused as a whole.
+constexpr int kMaxCodeListRecords = 100000;
+// Most quotes one stock's chain may give (about 28 MB in memory; a trading day at one quote a
+// second has 14,400): a count above it is refused rather than allocated.
+constexpr int kMaxReportRecords = 200000;
 
 class IStStore {
 public:
@@ -62,6 +69,10 @@ protected:
     int m_bIsOK;
     char m_szRoot[1024];
 };
+
+// The bars of count K file records of one stock: its market and code, the record's fields and
+// the date of its time in UTC+8.
+void ConvertKFileRecords(const KFILE_RECORD* in, int count, DWORD market, const char* code, KDATA* out);
 
 // Requires the Shanghai folders beneath path; on success copies the path with its trailing
 // separator into buffer and returns 1.

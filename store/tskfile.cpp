@@ -1,5 +1,6 @@
 #include "store/tskfile.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -29,11 +30,13 @@ CTSKFile::CTSKFile() : m_entryOffset(-1) {
 
 CTSKFile::~CTSKFile() { Close(); }
 
-bool CTSKFile::ReadAt(int64_t offset, void* buffer, UINT size) {
-    if (offset < 0 || offset > 0x7FFFFFFF) return false;
-    if (m_file.GetPosition() != long(offset) && m_file.Seek(long(offset), 0) != long(offset)) return false;
-    return m_file.Read(buffer, size) == size;
+UINT CTSKFile::ReadSome(int64_t offset, void* buffer, UINT size) {
+    if (offset < 0 || offset > 0x7FFFFFFF) return 0;
+    if (m_file.GetPosition() != long(offset) && m_file.Seek(long(offset), 0) != long(offset)) return 0;
+    return m_file.Read(buffer, size);
 }
+
+bool CTSKFile::ReadAt(int64_t offset, void* buffer, UINT size) { return ReadSome(offset, buffer, size) == size; }
 
 bool CTSKFile::WriteAt(int64_t offset, const void* buffer, UINT size) {
     if (offset < 0 || offset > 0x7FFFFFFF) return false;
@@ -86,6 +89,13 @@ void CTSKFile::Close() {
     m_entryOffset = -1;
 }
 
+void CTSKFile::Discard() {
+    if (m_file.IsOpen()) m_file.Abort();
+    std::memset(&m_header, 0, sizeof m_header);
+    std::memset(&m_entry, 0, sizeof m_entry);
+    m_entryOffset = -1;
+}
+
 bool CTSKFile::FindEntry(DWORD market, const char* code, bool create) {
     if (!code || !*code) return false;
     if (m_entryOffset >= 0 && m_entry.market == market && std::strncmp(m_entry.code, code, 15) == 0) return true;
@@ -97,17 +107,19 @@ bool CTSKFile::FindEntry(DWORD market, const char* code, bool create) {
         int64_t offset = int64_t(m_header.indexOffset) + int64_t(slot) * m_header.entrySize;
         TSK_ENTRY e;
         if (!ReadAt(offset, &e, sizeof e) || std::memcmp(e.tag, kTagEntry, 4) != 0) return false;
-        e.code[15] = 0;
-        if (e.code[0] && e.market == market && std::strncmp(e.code, code, 15) == 0) {
+        char stored[sizeof e.code];
+        std::memcpy(stored, e.code, sizeof stored);
+        stored[sizeof stored - 1] = 0;
+        if (stored[0] && e.market == market && std::strncmp(stored, code, 15) == 0) {
             m_entry = e;
             m_entryOffset = offset;
             return true;
         }
-        if (!e.code[0]) {
+        if (!stored[0]) {
             if (!create) return false;
-            std::memset(&e, 0, sizeof e);
-            std::memcpy(e.tag, kTagEntry, 4);
+            // The slot takes the stock; its other bytes (the last field) stay as they were.
             e.market = market;
+            std::memset(e.code, 0, sizeof e.code);
             std::strncpy(e.code, code, 15);
             e.recordCount = 0;
             e.firstBlock = AllocBlock();
@@ -152,8 +164,14 @@ int32_t CTSKFile::AllocBlock() {
     b.used = 0;
     b.next = -1;
     b.reserved = 0;
-    std::vector<char> zero(size_t(dataSize), 0);
-    if (!WriteAt(end, &b, sizeof b) || m_file.Write(zero.data(), UINT(zero.size())) != zero.size()) return -1;
+    if (!WriteAt(end, &b, sizeof b)) return -1;
+    // The data area is written as zeros a piece at a time: a block may be far larger than a piece.
+    static const char kZero[64 * 1024] = {};
+    for (int64_t left = dataSize; left > 0;) {
+        const UINT piece = UINT(left < int64_t(sizeof kZero) ? left : int64_t(sizeof kZero));
+        if (m_file.Write(kZero, piece) != piece) return -1;
+        left -= piece;
+    }
     return int32_t(end);
 }
 
@@ -186,18 +204,21 @@ int CTSKFile::GetRecordCount(DWORD market, const char* code) {
     std::lock_guard<std::recursive_mutex> lock(GetBlockFileMutex());
     if (!m_file.IsOpen() || !FindEntry(market, code, false)) return 0;
     if (m_entry.recordCount <= 0) return 0;
-    // A count beyond what the file could hold is cut to that.
-    const int64_t limit = m_file.GetLength() / m_header.recordSize;
+    // A count beyond what the file's whole blocks could hold is cut to that.
+    const int64_t blockSize = BlockSize();
+    const long length = m_file.GetLength();
+    const int64_t limit = length > 0 && blockSize > 0 ? int64_t(length) / blockSize * m_header.recordsPerBlock : 0;
     return int(m_entry.recordCount > limit ? limit : m_entry.recordCount);
 }
 
-int CTSKFile::ReadRecords(DWORD market, const char* code, void* buffer, int recordLength, int maxCount) {
+int CTSKFile::ForEachRecord(DWORD market, const char* code, int maxCount,
+                            const std::function<bool(const char*, int)>& sink) {
     std::lock_guard<std::recursive_mutex> lock(GetBlockFileMutex());
-    if (!m_file.IsOpen() || !buffer || recordLength <= 0 || !FindEntry(market, code, false)) return 0;
-    if (maxCount < m_entry.recordCount && maxCount < GetRecordCount(market, code)) return 0;
-    const UINT piece = UINT(recordLength < m_header.recordSize ? recordLength : m_header.recordSize);
-    std::vector<char> record(size_t(m_header.recordSize));
-    char* out = static_cast<char*>(buffer);
+    if (!m_file.IsOpen() || maxCount <= 0 || !FindEntry(market, code, false)) return 0;
+    const int64_t recordSize = m_header.recordSize;
+    // Records go to the sink in pieces of about 64 KB, never more than one block holds.
+    const int pieceRecords = int(std::max<int64_t>(1, std::min<int64_t>(m_header.recordsPerBlock, 65536 / recordSize)));
+    std::vector<char> piece(size_t(pieceRecords * recordSize));
     int got = 0;
     int64_t steps = MaxChainSteps();
     int32_t at = m_entry.firstBlock;
@@ -205,15 +226,35 @@ int CTSKFile::ReadRecords(DWORD market, const char* code, void* buffer, int reco
         TSK_BLOCK b;
         if (!ReadAt(at, &b, sizeof b) || std::memcmp(b.tag, kTagBlock, 4) != 0) break;
         int used = b.used < 0 ? 0 : (b.used > m_header.recordsPerBlock ? m_header.recordsPerBlock : b.used);
-        for (int k = 0; k < used && got < maxCount; ++k) {
-            int64_t offset = int64_t(at) + int64_t(sizeof b) + int64_t(k) * m_header.recordSize;
-            if (!ReadAt(offset, record.data(), UINT(record.size()))) return got;
-            std::memcpy(out + size_t(got) * size_t(recordLength), record.data(), piece);
-            ++got;
+        if (used > maxCount - got) used = maxCount - got;
+        for (int k = 0; k < used;) {
+            const int n = std::min(used - k, pieceRecords);
+            const int64_t offset = int64_t(at) + int64_t(sizeof b) + int64_t(k) * recordSize;
+            // A file cut short still gives the records that arrived whole.
+            const int whole = int(ReadSome(offset, piece.data(), UINT(n * recordSize)) / recordSize);
+            if (whole > 0) {
+                got += whole;
+                if (!sink(piece.data(), whole)) return got;
+            }
+            if (whole < n) return got;
+            k += n;
         }
         at = b.next;
     }
     return got;
+}
+
+int CTSKFile::ReadRecords(DWORD market, const char* code, void* buffer, int recordLength, int maxCount) {
+    std::lock_guard<std::recursive_mutex> lock(GetBlockFileMutex());
+    if (!m_file.IsOpen() || !buffer || recordLength <= 0 || !FindEntry(market, code, false)) return 0;
+    if (maxCount < m_entry.recordCount && maxCount < GetRecordCount(market, code)) return 0;
+    const size_t recordSize = size_t(m_header.recordSize);
+    const size_t take = std::min(size_t(recordLength), recordSize);
+    char* out = static_cast<char*>(buffer);
+    return ForEachRecord(market, code, maxCount, [&](const char* records, int count) {
+        for (int k = 0; k < count; ++k, out += recordLength) std::memcpy(out, records + size_t(k) * recordSize, take);
+        return true;
+    });
 }
 
 int CTSKFile::WriteRecords(DWORD market, const char* code, const void* data, int recordLength, int count,

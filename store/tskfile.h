@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <mutex>
 
 #include "base/spfile.h"
@@ -60,17 +61,26 @@ public:
     bool Open(const char* path);
     // Stamps the current time into the header, writes it and closes.
     void Close();
+    // Closes without writing anything: for a file that was only looked at and refused.
+    void Discard();
     bool IsOpen() const { return m_file.IsOpen(); }
     const TSK_HEADER& GetHeader() const { return m_header; }
 
+    // The entry's record count, cut to what the file's whole blocks could hold; 0 when none.
     int GetRecordCount(DWORD market, const char* code);
     int ReadRecords(DWORD market, const char* code, void* buffer, int recordLength, int maxCount);
+    // Walks the stock's chain and hands its records to sink a piece at a time (count records of
+    // the header's record size each), up to maxCount records or until sink returns false.
+    // Returns the number of records handed over.
+    int ForEachRecord(DWORD market, const char* code, int maxCount, const std::function<bool(const char*, int)>& sink);
     int WriteRecords(DWORD market, const char* code, const void* data, int recordLength, int count, bool rewrite);
 
 private:
     bool FindEntry(DWORD market, const char* code, bool create);
     int32_t AllocBlock();
     int FreeChain(int32_t first);
+    // Bytes read at the offset (0 when it cannot be reached).
+    UINT ReadSome(int64_t offset, void* buffer, UINT size);
     bool ReadAt(int64_t offset, void* buffer, UINT size);
     bool WriteAt(int64_t offset, const void* buffer, UINT size);
     bool WriteHeader();

@@ -3,33 +3,40 @@
 #pragma once
 
 #include "winfw/gdi.h"
+#include "winfw/typedmap.h"
 #include "winfw/window.h"
 
 template <class T>
 class CDoubleBufferImpl {
 public:
     BEGIN_MSG_MAP(CDoubleBufferImpl)
-        MESSAGE_HANDLER(WM_ERASEBKGND, OnEraseBackground)
-        MESSAGE_HANDLER(WM_PAINT, OnPaint)
-        MESSAGE_HANDLER(WM_PRINTCLIENT, OnPaint)
+        MSG_WM_ERASEBKGND(OnEraseBackground)
+        MSG_WM_PAINT(OnPaint)
+        MSG_WM_PRINTCLIENT(OnPrintClient)
     END_MSG_MAP()
 
     // The background is drawn by DoPaint with the rest.
-    LRESULT OnEraseBackground(UINT, WPARAM, LPARAM, BOOL&) { return 1; }
+    BOOL OnEraseBackground(HDC) { return TRUE; }
 
-    LRESULT OnPaint(UINT, WPARAM wParam, LPARAM, BOOL&) {
+    void OnPaint(HDC given) {
         T* self = static_cast<T*>(this);
-        if (wParam) {
-            // WM_PRINTCLIENT (or WM_PAINT with a DC): the whole client area into the given DC.
-            RECT r;
-            ::GetClientRect(self->m_hWnd, &r);
-            CMemoryDC mem((HDC)wParam, r);
-            self->DoPaint(mem.m_hDC);
+        if (given) {
+            PaintWhole(given);
         } else {
             CPaintDC dc(self->m_hWnd);
             CMemoryDC mem(dc.m_hDC, dc.m_ps.rcPaint);
             self->DoPaint(mem.m_hDC);
         }
-        return 0;
+    }
+    void OnPrintClient(HDC dc, UINT) { PaintWhole(dc); }
+
+private:
+    // The whole client area into a DC the sender gave.
+    void PaintWhole(HDC dc) {
+        T* self = static_cast<T*>(this);
+        RECT r;
+        ::GetClientRect(self->m_hWnd, &r);
+        CMemoryDC mem(dc, r);
+        self->DoPaint(mem.m_hDC);
     }
 };

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "winfw/module.h"
+#include "winfw/typedmap.h"
 #include "winfw/window.h"
 
 // T names its template: enum { IDD = <resource id> }.

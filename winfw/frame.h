@@ -3,6 +3,7 @@
 #pragma once
 
 #include "winfw/module.h"
+#include "winfw/typedmap.h"
 #include "winfw/window.h"
 
 #define DECLARE_FRAME_WND_CLASS(name, iconResource)                                          \
@@ -52,25 +53,23 @@ public:
     }
 
     BEGIN_MSG_MAP(CFrameWindowImpl)
-        MESSAGE_HANDLER(WM_SIZE, OnSize)
-        MESSAGE_HANDLER(WM_SETFOCUS, OnSetFocus)
-        MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
+        MSG_WM_SIZE(OnSize)
+        MSG_WM_SETFOCUS(OnSetFocus)
+        MSG_WM_DESTROY(OnDestroy)
     END_MSG_MAP()
 
-    LRESULT OnSize(UINT, WPARAM wParam, LPARAM, BOOL& bHandled) {
-        if (wParam != SIZE_MINIMIZED) static_cast<T*>(this)->UpdateLayout();
-        bHandled = FALSE;
-        return 0;
+    // Each passes the message on: default processing (and the derived frame) still see it.
+    void OnSize(UINT type, CSize) {
+        if (type != SIZE_MINIMIZED) static_cast<T*>(this)->UpdateLayout();
+        SetMsgHandled(FALSE);
     }
-    LRESULT OnSetFocus(UINT, WPARAM, LPARAM, BOOL& bHandled) {
+    void OnSetFocus(HWND) {
         if (m_hWndClient && ::IsWindow(m_hWndClient)) ::SetFocus(m_hWndClient);
-        bHandled = FALSE;
-        return 1;
+        SetMsgHandled(FALSE);
     }
-    LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL& bHandled) {
+    void OnDestroy() {
         // A top-level frame ends the thread's loop.
         if (!(this->GetStyle() & WS_CHILD)) ::PostQuitMessage(1);
-        bHandled = FALSE;
-        return 1;
+        SetMsgHandled(FALSE);
     }
 };

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "winfw/typedmap.h"
 #include "winfw/window.h"
 
 #include <uxtheme.h>
@@ -47,25 +48,24 @@ public:
     }
 
     BEGIN_MSG_MAP(CThemeImpl)
-        MESSAGE_HANDLER(WM_CREATE, OnCreate)
-        MESSAGE_HANDLER(WM_THEMECHANGED, OnThemeChanged)
-        MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
+        MSG_WM_CREATE(OnCreate)
+        MSG_WM_THEMECHANGED(OnThemeChanged)
+        MSG_WM_DESTROY(OnDestroy)
     END_MSG_MAP()
 
-    LRESULT OnCreate(UINT, WPARAM, LPARAM, BOOL& handled) {
+    // Each passes the message on, so that the window's own handlers still run.
+    LRESULT OnCreate(LPCREATESTRUCTA) {
         OpenThemeData();
-        handled = FALSE;
+        SetMsgHandled(FALSE);
         return 0;
     }
-    LRESULT OnThemeChanged(UINT, WPARAM, LPARAM, BOOL& handled) {
+    void OnThemeChanged() {
         m_theme.Close();
         OpenThemeData();
-        handled = FALSE;
-        return 0;
+        SetMsgHandled(FALSE);
     }
-    LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled) {
+    void OnDestroy() {
         m_theme.Close();
-        handled = FALSE;
-        return 0;
+        SetMsgHandled(FALSE);
     }
 };

@@ -19,6 +19,9 @@ const char kObjectProp[] = "Velmora.WinFw.Object";
 thread_local CWindowImplCore* t_pending = nullptr;
 thread_local CWindowImplCore* t_pendingDialog = nullptr;
 
+// The flag of the innermost map entry running on this thread.
+thread_local BOOL* t_handled = nullptr;
+
 std::mutex g_classLock;
 // Superclass procedures by class atom, for windows of our classes created without an object.
 std::map<ATOM, WNDPROC>& SuperProcs() {
@@ -34,6 +37,19 @@ WNDPROC SuperProcOfClass(HWND hWnd) {
 }
 
 }  // namespace
+
+// ---- The "handled" flag ----------------------------------------------------------------------
+
+CMsgHandledScope::CMsgHandledScope(BOOL& flag) : m_outer(t_handled) {
+    flag = TRUE;
+    t_handled = &flag;
+}
+CMsgHandledScope::~CMsgHandledScope() { t_handled = m_outer; }
+
+void SetMsgHandled(BOOL handled) {
+    if (t_handled) *t_handled = handled;
+}
+BOOL IsMsgHandled() { return t_handled ? *t_handled : TRUE; }
 
 // ---- CWindow ------------------------------------------------------------------------------
 

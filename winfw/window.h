@@ -152,9 +152,30 @@ public:
                                       DWORD dwMsgMapID = 0) = 0;
 };
 
+// ---- The "handled" flag ----------------------------------------------------------------------
+// Every map entry that calls a handler opens a scope over its flag (TRUE on entry). A handler
+// passes the message on with SetMsgHandled(FALSE): the search then continues with the next entry
+// and, past the last, default processing runs. The scope belongs to the thread and nests, so a
+// handler that sends messages (to any window) sees its own flag again once they return. Outside
+// any handler both calls do nothing (IsMsgHandled answers TRUE).
+class CMsgHandledScope {
+public:
+    explicit CMsgHandledScope(BOOL& flag);
+    ~CMsgHandledScope();
+    CMsgHandledScope(const CMsgHandledScope&) = delete;
+    CMsgHandledScope& operator=(const CMsgHandledScope&) = delete;
+
+private:
+    BOOL* m_outer;
+};
+void SetMsgHandled(BOOL handled);
+BOOL IsMsgHandled();
+
 // ---- Message-map macros -------------------------------------------------------------------
 // A map is one routine. Each handler gets a `bHandled` flag that starts TRUE; a handler that
-// sets it FALSE "passes the message on" and the search continues with the next entry.
+// sets it FALSE (or calls SetMsgHandled(FALSE)) "passes the message on" and the search continues
+// with the next entry. These are the raw entries, handlers taking the packed WPARAM and LPARAM;
+// winfw/typedmap.h has the typed ones.
 
 #define BEGIN_MSG_MAP(theClass)                                                                     \
 public:                                                                                             \
@@ -177,12 +198,12 @@ public:                                                                         
         return FALSE; \
     }
 
-#define WINFW_CALL(expr)         \
-    {                            \
-        bHandled = TRUE;         \
-        lResult = (expr);        \
-        if (bHandled)            \
-            return TRUE;         \
+#define WINFW_CALL(expr)                         \
+    {                                            \
+        CMsgHandledScope winfwHandled_(bHandled); \
+        lResult = (expr);                        \
+        if (bHandled)                            \
+            return TRUE;                         \
     }
 
 // LRESULT func(UINT uMsg, WPARAM wParam, LPARAM lParam, BOOL& bHandled)
@@ -208,24 +229,25 @@ public:                                                                         
         LOWORD(wParam) <= (WORD)(idLast))                                                         \
     WINFW_COMMAND_CALL(func)
 
-// LRESULT func(int idCtrl, LPNMHDR pnmh, BOOL& bHandled)
+// LRESULT func(int idCtrl, LPNMHDR pnmh, BOOL& bHandled); a notification without its record
+// (lParam 0) matches no entry.
 #define WINFW_NOTIFY_CALL(func) WINFW_CALL(func((int)wParam, (LPNMHDR)lParam, bHandled))
-#define NOTIFY_HANDLER(id, cd, func)                                                      \
-    if (uMsg == WM_NOTIFY && ((LPNMHDR)lParam)->idFrom == (UINT_PTR)(id) &&               \
-        ((LPNMHDR)lParam)->code == (UINT)(cd))                                            \
+#define NOTIFY_HANDLER(id, cd, func)                                                  \
+    if (uMsg == WM_NOTIFY && lParam && ((LPNMHDR)lParam)->idFrom == (UINT_PTR)(id) && \
+        ((LPNMHDR)lParam)->code == (UINT)(cd))                                        \
     WINFW_NOTIFY_CALL(func)
 #define NOTIFY_ID_HANDLER(id, func) \
-    if (uMsg == WM_NOTIFY && ((LPNMHDR)lParam)->idFrom == (UINT_PTR)(id)) WINFW_NOTIFY_CALL(func)
+    if (uMsg == WM_NOTIFY && lParam && ((LPNMHDR)lParam)->idFrom == (UINT_PTR)(id)) WINFW_NOTIFY_CALL(func)
 #define NOTIFY_CODE_HANDLER(cd, func) \
-    if (uMsg == WM_NOTIFY && ((LPNMHDR)lParam)->code == (UINT)(cd)) WINFW_NOTIFY_CALL(func)
+    if (uMsg == WM_NOTIFY && lParam && ((LPNMHDR)lParam)->code == (UINT)(cd)) WINFW_NOTIFY_CALL(func)
 #define NOTIFY_RANGE_HANDLER(idFirst, idLast, func)                                        \
-    if (uMsg == WM_NOTIFY && ((LPNMHDR)lParam)->idFrom >= (UINT_PTR)(idFirst) &&           \
+    if (uMsg == WM_NOTIFY && lParam && ((LPNMHDR)lParam)->idFrom >= (UINT_PTR)(idFirst) && \
         ((LPNMHDR)lParam)->idFrom <= (UINT_PTR)(idLast))                                   \
     WINFW_NOTIFY_CALL(func)
-#define NOTIFY_RANGE_CODE_HANDLER(idFirst, idLast, cd, func)                               \
-    if (uMsg == WM_NOTIFY && ((LPNMHDR)lParam)->code == (UINT)(cd) &&                      \
-        ((LPNMHDR)lParam)->idFrom >= (UINT_PTR)(idFirst) &&                                \
-        ((LPNMHDR)lParam)->idFrom <= (UINT_PTR)(idLast))                                   \
+#define NOTIFY_RANGE_CODE_HANDLER(idFirst, idLast, cd, func)                    \
+    if (uMsg == WM_NOTIFY && lParam && ((LPNMHDR)lParam)->code == (UINT)(cd) && \
+        ((LPNMHDR)lParam)->idFrom >= (UINT_PTR)(idFirst) &&                     \
+        ((LPNMHDR)lParam)->idFrom <= (UINT_PTR)(idLast))                        \
     WINFW_NOTIFY_CALL(func)
 
 // Reflected notifications, as a control sees them after its parent sent them back.
@@ -235,12 +257,12 @@ public:                                                                         
     if (uMsg == OCM_COMMAND && LOWORD(wParam) == (WORD)(id)) WINFW_COMMAND_CALL(func)
 #define REFLECTED_COMMAND_CODE_HANDLER(code, func) \
     if (uMsg == OCM_COMMAND && HIWORD(wParam) == (WORD)(code)) WINFW_COMMAND_CALL(func)
-#define REFLECTED_NOTIFY_HANDLER(id, cd, func)                                           \
-    if (uMsg == OCM_NOTIFY && ((LPNMHDR)lParam)->idFrom == (UINT_PTR)(id) &&             \
-        ((LPNMHDR)lParam)->code == (UINT)(cd))                                           \
+#define REFLECTED_NOTIFY_HANDLER(id, cd, func)                                         \
+    if (uMsg == OCM_NOTIFY && lParam && ((LPNMHDR)lParam)->idFrom == (UINT_PTR)(id) && \
+        ((LPNMHDR)lParam)->code == (UINT)(cd))                                         \
     WINFW_NOTIFY_CALL(func)
 #define REFLECTED_NOTIFY_CODE_HANDLER(cd, func) \
-    if (uMsg == OCM_NOTIFY && ((LPNMHDR)lParam)->code == (UINT)(cd)) WINFW_NOTIFY_CALL(func)
+    if (uMsg == OCM_NOTIFY && lParam && ((LPNMHDR)lParam)->code == (UINT)(cd)) WINFW_NOTIFY_CALL(func)
 
 // Chaining to a base class or mix-in (its own map routine), or to a member's map.
 #define CHAIN_MSG_MAP(theChainClass) \

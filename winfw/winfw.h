@@ -9,5 +9,6 @@
 #include "winfw/module.h"
 #include "winfw/msgloop.h"
 #include "winfw/theme.h"
+#include "winfw/typedmap.h"
 #include "winfw/types.h"
 #include "winfw/window.h"

@@ -60,4 +60,27 @@ TEST(Base64Test, LineFormAndDecodeRoundTrip) {
     EXPECT_EQ(CUrlBase64::Decode(nullptr), "");
 }
 
+TEST(Base64Test, DecodeTakesWholeGroupsOfFourOnly) {
+    struct Case {
+        const char* text;
+        std::string decoded;
+    } cases[] = {
+        {"YQ==", "a"},
+        {"YWI=", "ab"},
+        {"YWJj", "abc"},
+        {"YQ--", "a"},                      // the URL form's padding
+        {"!_!_", "\xFB\xFF\xBF"},           // the URL form's alphabet
+        {"YWJj\nZA==\n", "abcd"},            // line feeds and other bytes are skipped
+        {" Y W\tJ j ", "abc"},
+        {"YQ", ""},                         // two characters: not a whole group
+        {"YQ=", ""},
+        {"YWJjZA", ""},
+        {"YWJjZ", ""},
+        {"Y", ""},
+        {"", ""},
+        {"YQ==YWJj", std::string("a\0\0abc", 6)},  // padding inside counts as a zero value
+    };
+    for (const Case& c : cases) EXPECT_EQ(CUrlBase64::Decode(c.text), c.decoded) << c.text;
+}
+
 }  // namespace

@@ -222,13 +222,12 @@ class CGallery : public CWindowImpl<CGallery, CWindow, CFrameWinTraits>, public 
 public:
     DECLARE_WND_CLASS("VelmoraSkinGallery")
     BEGIN_MSG_MAP(CGallery)
-        MESSAGE_HANDLER(WM_TIMER, OnTimer)
+        MSG_WM_TIMER(OnTimer)
         CHAIN_MSG_MAP(CDoubleBufferImpl<CGallery>)
     END_MSG_MAP()
-    LRESULT OnTimer(UINT, WPARAM, LPARAM, BOOL&) {
+    void OnTimer(UINT_PTR) {
         DestroyWindow();
         ::PostQuitMessage(0);
-        return 0;
     }
     void DoPaint(HDC hdc) {
         CDCHandle dc(hdc);

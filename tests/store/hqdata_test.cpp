@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -167,6 +170,44 @@ TEST(StoreFiles, CodeListSuffixKindAndTrimming) {
     // An empty code list gives an empty container.
     WriteBytes(root.Path("hqdata\\codelist.dat"), "");
     EXPECT_EQ(root.Db().LoadCodeTable(c), 0);
+}
+
+TEST(StoreFiles, LongCodeListsLoadWholeUpToTheCap) {
+    TempRoot root;
+    // Distinct codes of both markets; the composite index comes twice as in every list.
+    auto listOf = [](int n) {
+        std::string bytes;
+        bytes.reserve(size_t(n) * sizeof(CODELIST_RECORD));
+        AppendPod(bytes, CodeRecord("SH", "1A0001", "上证指数", "SZZS"));
+        for (int i = 1; i < n; ++i) {
+            char code[24];
+            std::snprintf(code, sizeof code, "%c%05d", i % 2 ? '6' : '0', i / 2);
+            AppendPod(bytes, CodeRecord(i % 2 ? "SH" : "SZ", code, "名称", "MC"));
+        }
+        return bytes;
+    };
+    struct Case {
+        int records;
+        int loaded;  // 0: refused as a whole
+    } cases[] = {{80000, 80001}, {kMaxCodeListRecords, kMaxCodeListRecords + 1}, {kMaxCodeListRecords + 1, 0}};
+    for (const Case& c : cases) {
+        WriteBytes(root.Path("hqdata\\codelist.dat"), listOf(c.records));
+        CStockContainer container;
+        ASSERT_EQ(container.LoadFromDatabase(&root.Db(), 0, 10000), 1);
+        ASSERT_EQ(container.GetSize(), c.loaded) << c.records;
+        if (!c.loaded) continue;
+        // Every code is found at its own place in the list.
+        for (int i = 1; i < c.records; i += 997) {
+            char code[24];
+            std::snprintf(code, sizeof code, "%c%05d_%c", i % 2 ? '6' : '0', i / 2, i % 2 ? '1' : '0');
+            int index = -1;
+            ASSERT_TRUE(container.GetStockInfo(code, nullptr, &index)) << code;
+            EXPECT_EQ(index, i + 1);
+        }
+        int index = -1;
+        EXPECT_TRUE(container.GetStockInfo("1A0001_1", nullptr, &index));
+        EXPECT_EQ(index, 1);
+    }
 }
 
 TEST(StoreFiles, DayFileRecordsAndPartialTail) {
@@ -435,6 +476,16 @@ void MakeBlockFile(const std::string& path, int slots, int perBlock) {
     WriteBytes(path, bytes);
 }
 
+// The first bytes of a file, without reading a long one whole.
+std::string HeadBytes(const std::string& path, size_t n) {
+    std::string out(n, '\0');
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return std::string();
+    out.resize(std::fread(&out[0], 1, n, f));
+    std::fclose(f);
+    return out;
+}
+
 REPORT_FILE_RECORD Quote(const char* code, int32_t time, float volume) {
     REPORT_FILE_RECORD r;
     std::memset(&r, 0, sizeof r);
@@ -545,6 +596,114 @@ TEST(BlockFile, CorruptFilesEndCleanly) {
     EXPECT_LT(n, 100);
 }
 
+TEST(BlockFile, NewEntryKeepsTheSlotsLastField) {
+    TempRoot root;
+    const std::string path = root.Path("hqdata\\shse.rpt");
+    MakeBlockFile(path, 4, 8);
+    // Free slots whose last field and code bytes hold something already.
+    std::string bytes = ReadBytes(path);
+    for (int k = 0; k < 4; ++k) {
+        TSK_ENTRY e;
+        const size_t at = sizeof(TSK_HEADER) + size_t(k) * sizeof e;
+        std::memcpy(&e, &bytes[at], sizeof e);
+        e.kept = 0xA5A50000u + DWORD(k);
+        std::memset(e.code + 1, 'Z', sizeof e.code - 1);
+        std::memcpy(&bytes[at], &e, sizeof e);
+    }
+    WriteBytes(path, bytes);
+    const int32_t t0 = CTimeStamp(2026, 12, 10, 9, 31, 0).GetTime();
+    REPORT_FILE_RECORD q = Quote("600000_1", t0, 100);
+    {
+        CTSKFile f;
+        ASSERT_TRUE(f.Open(path.c_str()));
+        ASSERT_EQ(f.WriteRecords(kMarketShangHai, "600000_1", &q, 142, 1, false), 1);
+        f.Close();
+    }
+    bytes = ReadBytes(path);
+    const uint32_t slot = TskHashCode("600000_1") % 4;
+    TSK_ENTRY e;
+    std::memcpy(&e, &bytes[sizeof(TSK_HEADER) + slot * sizeof e], sizeof e);
+    EXPECT_EQ(e.kept, 0xA5A50000u + slot);
+    EXPECT_EQ(std::string(e.code, sizeof e.code), std::string("600000_1") + std::string(8, '\0'));
+    EXPECT_EQ(e.market, kMarketShangHai);
+    EXPECT_EQ(e.recordCount, 1);
+    EXPECT_GT(e.firstBlock, 0);
+}
+
+TEST(BlockFile, QuoteCountsBeyondBlocksOrMemoryAreRefused) {
+    TempRoot root;
+    const std::string path = root.Path("hqdata\\shse.rpt");
+    Loaded s(root.Db(), kMarketShangHai, "600000_1");
+    const int32_t t0 = CTimeStamp(2026, 12, 10, 9, 31, 0).GetTime();
+    // One stock with one block of records, a stated count and a file length; the file is sparse
+    // past the block, so even the long ones cost neither disk nor time.
+    struct Case {
+        const char* what;
+        int32_t recordSize, perBlock, used, count;
+        int64_t length;
+        int loaded;     // quotes the load gives
+        int refused;    // 1 when the file must stay byte for byte as it was
+    } cases[] = {
+        {"record size 1, huge count, 16 MB", 1, 1, 1, 0x7FFFFFFF, 16 << 20, 0, 1},
+        {"record too short for a quote", 100, 8, 8, 8, 0, 0, 1},
+        {"more quotes than one stock may have", 142, 250000, 250000, kMaxReportRecords + 1, 0, 0, 1},
+        {"count beyond the blocks", 142, 16, 10, 0x7FFFFFFF, 0, 10, 0},
+        {"negative count", 142, 16, 10, -5, 0, 0, 0},
+        {"a block that claims more than it holds", 142, 16, 1000, 12, 0, 12, 0},
+    };
+    for (const Case& c : cases) {
+        std::string bytes;
+        TSK_HEADER h;
+        std::memset(&h, 0, sizeof h);
+        std::memcpy(h.tag, "CLKF", 4);
+        h.indexOffset = int32_t(sizeof h);
+        h.entrySize = 36;
+        h.slotCount = 4;
+        h.usedCount = 1;
+        h.recordSize = c.recordSize;
+        h.recordsPerBlock = c.perBlock;
+        h.freeHead = -1;
+        AppendPod(bytes, h);
+        const int32_t firstBlock = int32_t(sizeof h + 4 * sizeof(TSK_ENTRY));
+        const uint32_t slot = TskHashCode("600000_1") % 4;
+        for (uint32_t k = 0; k < 4; ++k) {
+            TSK_ENTRY e;
+            std::memset(&e, 0, sizeof e);
+            std::memcpy(e.tag, "INDX", 4);
+            if (k == slot) {
+                e.market = kMarketShangHai;
+                std::strcpy(e.code, "600000_1");
+                e.firstBlock = firstBlock;
+                e.recordCount = c.count;
+            }
+            AppendPod(bytes, e);
+        }
+        TSK_BLOCK b;
+        std::memcpy(b.tag, "BLCK", 4);
+        b.inUse = 1;
+        b.dataOffset = firstBlock + int32_t(sizeof b);
+        b.used = c.used;
+        b.next = -1;
+        b.reserved = 0;
+        AppendPod(bytes, b);
+        const int whole = std::min(c.used, c.perBlock);
+        if (c.recordSize == 142) {
+            for (int i = 0; i < std::min(whole, 64); ++i) AppendPod(bytes, Quote("600000_1", t0 + i * 30, float(100 + i)));
+        }
+        WriteBytes(path, bytes);
+        const int64_t blockEnd = int64_t(firstBlock) + int64_t(sizeof b) + int64_t(c.perBlock) * c.recordSize;
+        std::filesystem::resize_file(path, uintmax_t(std::max(c.length, blockEnd)));
+        const std::string before = HeadBytes(path, 4096);
+
+        s.stock.GetReport().SetSize(3);
+        EXPECT_EQ(s.stock.PrepareData(dataReport, 0, true), c.loaded) << c.what;
+        EXPECT_EQ(s.stock.GetReport().GetSize(), c.loaded) << c.what;
+        if (c.refused) {
+            EXPECT_EQ(HeadBytes(path, 4096), before) << c.what;
+        }
+    }
+}
+
 // ---------------------------------------------------------------------------------------------
 // Code-state map
 
@@ -640,6 +799,35 @@ TEST(Container, CursorStepsAndDisplayOrder) {
     EXPECT_EQ(c.GetCurrentStock(&out), 1);
     EXPECT_STREQ(out.GetStockCode(), "000002_0");
     EXPECT_EQ(out.GetMarket(), kMarketShenZhen);
+
+    // After a failed step the current code names the stock the cursor was on, never a code set
+    // before the cursor moved.
+    c.SetDisplayOrder({});
+    struct Step {
+        int from;
+        bool next;
+        const char* code;
+    } steps[] = {{2, true, "600002_1"}, {0, false, "600000_1"}};
+    for (const Step& st : steps) {
+        EXPECT_EQ(c.SetCurrentStock("000002_0"), 0);
+        EXPECT_EQ(c.SetCurrentStockIndex(st.from), 1);
+        EXPECT_EQ(st.next ? c.GetNextStock(&out) : c.GetPrevStock(&out), 0);
+        EXPECT_EQ(c.GetCurrentIndex(), -1);
+        EXPECT_EQ(c.GetCurrentStock(&out), 1);
+        EXPECT_STREQ(out.GetStockCode(), st.code);
+        EXPECT_EQ(out.GetMarket(), kMarketShangHai);
+    }
+    // A list loaded anew under the cursor: the failed step names the stock now under it.
+    EXPECT_EQ(c.SetCurrentStockIndex(2), 1);
+    c.Clear();
+    for (const char* code : {"000001_0", "000002_0", "000003_0"}) {
+        CStockInfo s;
+        s.SetStockCode(kMarketShenZhen, code);
+        c.Add(s);
+    }
+    EXPECT_EQ(c.GetNextStock(&out), 0);
+    EXPECT_EQ(c.GetCurrentStock(&out), 1);
+    EXPECT_STREQ(out.GetStockCode(), "000003_0");
 }
 
 TEST(Container, AggregatesArePlainAndShareWeighted) {
@@ -698,6 +886,53 @@ TEST(Domains, DomainFileParsing) {
     EXPECT_EQ(d.LoadText(path.c_str()), 0);
     EXPECT_EQ(d.LoadText(root.Path("missing.dat").c_str()), 0);
     EXPECT_EQ(d.LoadText(""), 0);
+
+    // A long list: duplicates in any letter case are found through the folded set, which
+    // follows removals, clearing and copies.
+    std::string text = "大盘\n";
+    const int kCodes = 40000;
+    for (int i = 0; i < kCodes; ++i) text += StringPrintf("A%05d_%d\n", i, i % 2);
+    for (int i = 0; i < kCodes; i += 7) text += StringPrintf("a%05d_%d\n", i, i % 2);
+    WriteBytes(path, text);
+    ASSERT_EQ(d.LoadText(path.c_str()), 1);
+    ASSERT_EQ(d.GetSize(), 1);
+    CDomain big = d[0];
+    ASSERT_EQ(big.GetSize(), kCodes);
+    EXPECT_EQ(big[kCodes - 1], StringPrintf("A%05d_%d", kCodes - 1, (kCodes - 1) % 2));
+    CDomain copy = big;
+    struct Op {
+        const char* what;
+        std::function<int(CDomain&)> run;
+        int result, size;
+    } ops[] = {
+        {"add again, other case", [](CDomain& x) { return x.AddStock("a00005_1"); }, 0, kCodes},
+        {"add a new code", [](CDomain& x) { return x.AddStock("B00001_1"); }, 1, kCodes + 1},
+        {"remove in other case", [](CDomain& x) { return x.RemoveStock("a00005_1"); }, 1, kCodes},
+        {"removed code is gone", [](CDomain& x) { return int(x.HasStock("A00005_1")); }, 0, kCodes},
+        {"and can come back", [](CDomain& x) { return x.AddStock("A00005_1"); }, 1, kCodes + 1},
+        {"remove by index", [](CDomain& x) { return int(x.RemoveAt(0)); }, 1, kCodes},
+        {"its code can come back", [](CDomain& x) { return x.AddStock("a00000_0"); }, 1, kCodes + 1},
+        {"index outside", [](CDomain& x) { return int(x.RemoveAt(kCodes + 1)); }, 0, kCodes + 1},
+        {"remove a missing code", [](CDomain& x) { return x.RemoveStock("C00001_1"); }, 0, kCodes + 1},
+        {"empty code", [](CDomain& x) { return x.AddStock(""); }, 0, kCodes + 1},
+        {"clear", [](CDomain& x) { return x.RemoveAll(), 1; }, 1, 0},
+        {"a cleared code is new", [](CDomain& x) { return x.AddStock("A00005_1"); }, 1, 1},
+    };
+    for (const Op& op : ops) {
+        EXPECT_EQ(op.run(big), op.result) << op.what;
+        EXPECT_EQ(big.GetSize(), op.size) << op.what;
+    }
+    // The copy kept its own codes and set.
+    EXPECT_EQ(copy.GetSize(), kCodes);
+    EXPECT_EQ(copy.AddStock("a00005_1"), 0);
+    EXPECT_EQ(copy.AddStock("B00001_1"), 1);
+    copy = big;
+    EXPECT_EQ(copy.AddStock("A00006_0"), 1);
+    EXPECT_EQ(copy.AddStock("a00005_1"), 0);
+    // GBK names: a trail byte that looks like a letter is not folded.
+    EXPECT_EQ(big.AddStock("\x81\x41"), 1);
+    EXPECT_EQ(big.AddStock("\x81\x61"), 1);
+    EXPECT_EQ(big.AddStock("\x81\x41"), 0);
 
     CDomainContainer& groups = GetGroupContainer();
     ASSERT_EQ(groups.GetSize(), 1);

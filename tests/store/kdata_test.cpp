@@ -400,6 +400,17 @@ TEST(KDataTimeAxis, NextBarStamp) {
         {20101215, ktypeMonth, 20110116},  // 15 January 2011 is a Saturday: one day
         {20100131, ktypeMonth, 20100304},  // 31 February is 3 March (a Wednesday)
         {20100129, ktypeMonth, 20100302},  // 1 March 2010 is a Monday
+        // The last days a 32-bit time holds (2038-01-19 is a Tuesday): past them there is no stamp.
+        {20380118, ktypeDay, 20380119},
+        {20380119, ktypeDay, kNoStamp},
+        {20380115, ktypeDay, 20380118},
+        {20380112, ktypeWeek, 20380119},
+        {20380113, ktypeWeek, kNoStamp},
+        {20380119, ktypeWeek, kNoStamp},
+        {20371218, ktypeMonth, 20380119},
+        {20371219, ktypeMonth, kNoStamp},
+        {20380119, ktypeMonth, kNoStamp},
+        {Stamp(2032, 12, 31, 14, 55), ktypeMin5, kNoStamp},  // the packed form ends with 2032
         {20101331, ktypeDay, kNoStamp},
         {Stamp(2010, 13, 1, 9, 30), ktypeMin5, kNoStamp},
         {20101230, 0, kNoStamp},

@@ -19,34 +19,29 @@ public:
     int okCommands = 0;
 
     BEGIN_MSG_MAP(CTimerDialog)
-        MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
-        MESSAGE_HANDLER(WM_TIMER, OnTimer)
-        COMMAND_ID_HANDLER(IDOK, OnOk)
-        COMMAND_ID_HANDLER(IDCANCEL, OnCancel)
+        MSG_WM_INITDIALOG(OnInitDialog)
+        MSG_WM_TIMER(OnTimer)
+        MSG_COMMAND_ID(IDOK, OnOk)
+        MSG_COMMAND_ID(IDCANCEL, OnCancel)
     END_MSG_MAP()
 
-    LRESULT OnInitDialog(UINT, WPARAM, LPARAM l, BOOL&) {
-        initParam = l;
+    BOOL OnInitDialog(HWND, LPARAM init) {
+        initParam = init;
         templateText = GetDlgItem(1001).GetWindowText();
         CenterWindow();
         SetTimer(1, 50);
         return TRUE;
     }
-    LRESULT OnTimer(UINT, WPARAM id, LPARAM, BOOL&) {
+    void OnTimer(UINT_PTR id) {
         KillTimer(id);
         if (ending == kTimerEnds) EndDialog(42);
         else PostMessage(WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED));
-        return 0;
     }
-    LRESULT OnOk(WORD, WORD id, HWND, BOOL&) {
+    void OnOk(UINT, int id, HWND) {
         ++okCommands;
         EndDialog(id);
-        return 0;
     }
-    LRESULT OnCancel(WORD, WORD id, HWND, BOOL&) {
-        EndDialog(id);
-        return 0;
-    }
+    void OnCancel(UINT, int id, HWND) { EndDialog(id); }
 };
 
 TEST(Dialog, ModalDialogFromATemplateEndsByTimer) {
@@ -82,18 +77,15 @@ public:
     enum { IDD = 0 };
     std::string caption;
     BEGIN_MSG_MAP(CMemoryDialog)
-        MESSAGE_HANDLER(WM_INITDIALOG, OnInitDialog)
-        COMMAND_ID_HANDLER(IDCANCEL, OnCancel)
+        MSG_WM_INITDIALOG(OnInitDialog)
+        MSG_COMMAND_ID(IDCANCEL, OnCancel)
     END_MSG_MAP()
-    LRESULT OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
+    BOOL OnInitDialog(HWND, LPARAM) {
         caption = GetWindowText();
         PostMessage(WM_CLOSE);  // the dialog manager turns this into IDCANCEL
         return TRUE;
     }
-    LRESULT OnCancel(WORD, WORD, HWND, BOOL&) {
-        EndDialog(7);
-        return 0;
-    }
+    void OnCancel(UINT, int, HWND) { EndDialog(7); }
 };
 
 TEST(Dialog, InMemoryTemplateClosedLikeEscape) {
@@ -112,9 +104,9 @@ public:
     DECLARE_WND_CLASS("VelmoraTestLoopTarget")
     std::vector<UINT> received;
     BEGIN_MSG_MAP(CLoopTarget)
-        MESSAGE_RANGE_HANDLER(WM_SWALLOWED, WM_DELIVERED, OnApp)
+        MSG_RAW_RANGE(WM_SWALLOWED, WM_DELIVERED, OnApp)
     END_MSG_MAP()
-    LRESULT OnApp(UINT m, WPARAM, LPARAM, BOOL&) { received.push_back(m); return 0; }
+    LRESULT OnApp(UINT m, WPARAM, LPARAM) { received.push_back(m); return 0; }
 };
 
 class CSwallowFilter : public CMessageFilter {
@@ -195,10 +187,10 @@ public:
     DECLARE_FRAME_WND_CLASS("VelmoraTestFrame", 0)
     std::vector<WORD> commands;
     BEGIN_MSG_MAP(CTestFrame)
-        COMMAND_RANGE_HANDLER(4000, 5000, OnCommand)
+        MSG_COMMAND_RANGE(4000, 5000, OnCommand)
         CHAIN_MSG_MAP(CFrameWindowImpl<CTestFrame>)
     END_MSG_MAP()
-    LRESULT OnCommand(WORD, WORD id, HWND, BOOL&) { commands.push_back(id); return 0; }
+    void OnCommand(UINT, int id, HWND) { commands.push_back((WORD)id); }
 };
 
 MSG KeyDown(HWND h, WPARAM vk) {

@@ -1,4 +1,5 @@
-// Windows bound to objects: message-map dispatch and chaining, super- and subclassing,
+// Windows bound to objects: message-map dispatch and chaining (the raw entries, as app/ and the
+// rare message use them; winfw/typedmap.h has its own test), super- and subclassing,
 // reflected and forwarded notifications, the final message, and the double buffer.
 #include <gtest/gtest.h>
 
@@ -171,6 +172,11 @@ TEST(WindowMap, DispatchesByMessageCommandAndNotifyAndChains) {
         }
     }
 
+    // A notification without its record matches no entry (and reads nothing).
+    w->calls.clear();
+    EXPECT_EQ(::SendMessageA(h, WM_NOTIFY, 5001, 0), 0);
+    EXPECT_TRUE(w->calls.empty());
+
     // Unhandled messages get the class default: the window text round-trips.
     ::SetWindowTextA(h, "title");
     EXPECT_EQ(w->GetWindowText(), "title");
@@ -186,9 +192,9 @@ public:
     DECLARE_WND_CLASS("VelmoraTestRefusing")
     int finals = 0;
     BEGIN_MSG_MAP(CRefusingWnd)
-        MESSAGE_HANDLER(WM_CREATE, OnCreate)
+        MSG_WM_CREATE(OnCreate)
     END_MSG_MAP()
-    LRESULT OnCreate(UINT, WPARAM, LPARAM, BOOL&) { return -1; }
+    LRESULT OnCreate(LPCREATESTRUCTA) { return -1; }
     void OnFinalMessage(HWND) override { ++finals; }
 };
 
@@ -208,12 +214,9 @@ public:
     DECLARE_WND_CLASS("VelmoraTestHost")
     std::vector<std::pair<WORD, WORD>> commands;  // (id, code)
     BEGIN_MSG_MAP(CHost)
-        MESSAGE_HANDLER(WM_COMMAND, OnCommand)
+        MSG_WM_COMMAND(OnCommand)
     END_MSG_MAP()
-    LRESULT OnCommand(UINT, WPARAM w, LPARAM, BOOL&) {
-        commands.push_back({LOWORD(w), HIWORD(w)});
-        return 0;
-    }
+    void OnCommand(UINT code, int id, HWND) { commands.push_back({(WORD)id, (WORD)code}); }
 };
 
 class CSuperButton : public CWindowImpl<CSuperButton, CButton> {
@@ -222,12 +225,12 @@ public:
     int pings = 0;
     int doubleClicks = 0;
     BEGIN_MSG_MAP(CSuperButton)
-        MESSAGE_HANDLER(WM_PING, OnPing)
-        MESSAGE_HANDLER(WM_LBUTTONDBLCLK, OnDoubleClick)
+        MSG_RAW(WM_PING, OnPing)
+        MSG_WM_LBUTTONDBLCLK(OnDoubleClick)
     END_MSG_MAP()
-    LRESULT OnPing(UINT, WPARAM, LPARAM, BOOL&) { return ++pings; }
+    LRESULT OnPing(UINT, WPARAM, LPARAM) { return ++pings; }
     // Swallowed: the button's own procedure never sees the double click.
-    LRESULT OnDoubleClick(UINT, WPARAM, LPARAM, BOOL&) { ++doubleClicks; return 0; }
+    void OnDoubleClick(UINT, CPoint) { ++doubleClicks; }
 };
 
 TEST(WindowClass, SuperclassKeepsTheSystemControlBehaviour) {
@@ -260,20 +263,19 @@ class CSubclassedEdit : public CWindowImpl<CSubclassedEdit, CEdit> {
 public:
     std::vector<std::string> texts;
     BEGIN_MSG_MAP(CSubclassedEdit)
-        MESSAGE_HANDLER(WM_SETTEXT, OnSetText)
-        MESSAGE_HANDLER(WM_CHAR, OnChar)
-        MESSAGE_HANDLER(WM_PING, OnPing)
+        MSG_RAW(WM_SETTEXT, OnSetText)
+        MSG_WM_CHAR(OnChar)
+        MSG_RAW(WM_PING, OnPing)
     END_MSG_MAP()
-    LRESULT OnSetText(UINT, WPARAM, LPARAM l, BOOL& handled) {
+    LRESULT OnSetText(UINT, WPARAM, LPARAM l) {
         texts.push_back((const char*)l);
-        handled = FALSE;  // the edit still stores the text
+        SetMsgHandled(FALSE);  // the edit still stores the text
         return 0;
     }
-    LRESULT OnChar(UINT, WPARAM w, LPARAM, BOOL& handled) {
-        handled = !(w >= 'a' && w <= 'z');  // only letters reach the edit
-        return 0;
+    void OnChar(UINT ch, UINT, UINT) {
+        SetMsgHandled(!(ch >= 'a' && ch <= 'z'));  // only letters reach the edit
     }
-    LRESULT OnPing(UINT, WPARAM, LPARAM, BOOL&) { return 55; }
+    LRESULT OnPing(UINT, WPARAM, LPARAM) { return 55; }
 };
 
 TEST(WindowClass, SubclassAndUnsubclassAnExistingControl) {
@@ -316,12 +318,11 @@ public:
     int editKeys = 0;
     BEGIN_MSG_MAP(CComboLike)
     ALT_MSG_MAP(1)
-        MESSAGE_HANDLER(WM_CHAR, OnEditChar)
+        MSG_WM_CHAR(OnEditChar)
     END_MSG_MAP()
-    LRESULT OnEditChar(UINT, WPARAM w, LPARAM, BOOL& handled) {
+    void OnEditChar(UINT ch, UINT, UINT) {
         ++editKeys;
-        handled = (w >= '0' && w <= '9');  // digits swallowed
-        return 0;
+        SetMsgHandled(ch >= '0' && ch <= '9');  // digits swallowed
     }
 };
 
@@ -352,12 +353,12 @@ class CReflectedButton : public CWindowImpl<CReflectedButton, CButton> {
 public:
     std::vector<std::string> calls;
     BEGIN_MSG_MAP(CReflectedButton)
-        REFLECTED_COMMAND_CODE_HANDLER(BN_CLICKED, OnClicked)
-        REFLECTED_NOTIFY_CODE_HANDLER(NM_RCLICK, OnRightClick)
+        MSG_REFLECTED_COMMAND_CODE(BN_CLICKED, OnClicked)
+        MSG_REFLECTED_NOTIFY_CODE(NM_RCLICK, OnRightClick)
         DEFAULT_REFLECTION_HANDLER()
     END_MSG_MAP()
-    LRESULT OnClicked(WORD, WORD id, HWND, BOOL&) { calls.push_back("clicked " + std::to_string(id)); return 0; }
-    LRESULT OnRightClick(int, LPNMHDR n, BOOL&) { calls.push_back("rclick"); return 77; }
+    void OnClicked(UINT, int id, HWND) { calls.push_back("clicked " + std::to_string(id)); }
+    LRESULT OnRightClick(LPNMHDR) { calls.push_back("rclick"); return 77; }
 };
 
 class CForwardingView : public CWindowImpl<CForwardingView> {
@@ -374,11 +375,11 @@ public:
     std::vector<WORD> commandIds;
     std::vector<UINT_PTR> notifyIds;
     BEGIN_MSG_MAP(CNotifyRecorder)
-        MESSAGE_HANDLER(WM_COMMAND, OnCommand)
-        MESSAGE_HANDLER(WM_NOTIFY, OnNotify)
+        MSG_WM_COMMAND(OnCommand)
+        MSG_WM_NOTIFY(OnNotify)
     END_MSG_MAP()
-    LRESULT OnCommand(UINT, WPARAM w, LPARAM, BOOL&) { commandIds.push_back(LOWORD(w)); return 0; }
-    LRESULT OnNotify(UINT, WPARAM, LPARAM l, BOOL&) { notifyIds.push_back(((LPNMHDR)l)->idFrom); return 31; }
+    void OnCommand(UINT, int id, HWND) { commandIds.push_back((WORD)id); }
+    LRESULT OnNotify(LPNMHDR nm) { notifyIds.push_back(nm->idFrom); return 31; }
 };
 
 TEST(Notifications, ReflectedToTheChildThatSentThem) {
