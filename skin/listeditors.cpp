@@ -119,20 +119,18 @@ bool CListEdit::Create(HWND list, int row, int column, const RECT& cell, uint32_
     return true;
 }
 
-LRESULT CListEdit::OnChar(UINT, WPARAM ch, LPARAM, BOOL& handled) {
-    if (HandleEndKey(m_hWnd, ch)) return 0;
-    if (!FilterEditChar(m_hWnd, m_flags, ch)) return 0;
-    handled = FALSE;
-    return 0;
+void CListEdit::OnChar(UINT ch, UINT, UINT) {
+    if (HandleEndKey(m_hWnd, ch)) return;
+    if (!FilterEditChar(m_hWnd, m_flags, ch)) return;
+    SetMsgHandled(FALSE);
 }
 
-LRESULT CListEdit::OnKillFocus(UINT, WPARAM, LPARAM, BOOL& handled) {
-    handled = FALSE;
-    if (!IsWindowVisible()) return 0;  // ended already
+void CListEdit::OnKillFocus(HWND) {
+    SetMsgHandled(FALSE);
+    if (!IsWindowVisible()) return;  // ended already
     std::string text = GetWindowText();
     ShowWindow(SW_HIDE);
     SendEnd(m_hWnd, text.c_str(), nullptr);
-    return 0;
 }
 
 // ---- choice editor ------------------------------------------------------------------------
@@ -189,15 +187,23 @@ bool CListCombo::Create(HWND list, int row, int column, const RECT& cell, uint32
     return true;
 }
 
-LRESULT CListCombo::OnChar(UINT, WPARAM ch, LPARAM, BOOL& handled) {
-    if (HandleEndKey(m_hWnd, ch)) return 0;
-    if (m_editChild.m_hWnd && !FilterEditChar(m_editChild.m_hWnd, m_flags, ch)) return 0;
-    handled = FALSE;
-    return 0;
+void CListCombo::OnChar(UINT ch, UINT, UINT) {
+    if (HandleEndKey(m_hWnd, ch)) return;
+    if (m_editChild.m_hWnd && !FilterEditChar(m_editChild.m_hWnd, m_flags, ch)) return;
+    SetMsgHandled(FALSE);
 }
 
-LRESULT CListCombo::OnPaint(UINT, WPARAM, LPARAM, BOOL&) {
-    CPaintDC dc(m_hWnd);
+void CListCombo::OnPaint(HDC given) {
+    if (!given) {
+        CPaintDC paint(m_hWnd);
+        Paint(paint);
+    } else {
+        Paint(given);
+    }
+}
+
+void CListCombo::Paint(HDC hdc) {
+    CDCHandle dc(hdc);
     CRect client = GetClientRect();
     CRect clip;
     dc.GetClipBox(&clip);
@@ -225,11 +231,10 @@ LRESULT CListCombo::OnPaint(UINT, WPARAM, LPARAM, BOOL&) {
         CRect b = m_button;
         ::DrawFrameControl(dc, &b, DFC_SCROLL, DFCS_SCROLLCOMBOBOX | (pressed ? DFCS_PUSHED | DFCS_FLAT : 0));
     }
-    return 0;
 }
 
-LRESULT CListCombo::OnMouseMove(UINT, WPARAM, LPARAM, BOOL& handled) {
-    handled = FALSE;
+void CListCombo::OnMouseMove(UINT, CPoint) {
+    SetMsgHandled(FALSE);
     if (!m_tracking) {
         TRACKMOUSEEVENT t = {sizeof(t), TME_LEAVE, m_hWnd, 0};
         m_tracking = ::TrackMouseEvent(&t) != 0;
@@ -238,26 +243,23 @@ LRESULT CListCombo::OnMouseMove(UINT, WPARAM, LPARAM, BOOL& handled) {
         m_hot = true;
         InvalidateRect(&m_button, FALSE);
     }
-    return 0;
 }
 
-LRESULT CListCombo::OnMouseLeave(UINT, WPARAM, LPARAM, BOOL& handled) {
-    handled = FALSE;
+void CListCombo::OnMouseLeave() {
+    SetMsgHandled(FALSE);
     m_tracking = false;
     m_hot = false;
     InvalidateRect(&m_button, FALSE);
-    return 0;
 }
 
-LRESULT CListCombo::OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled) {
-    handled = FALSE;
+void CListCombo::OnDestroy() {
+    SetMsgHandled(FALSE);
     m_theme.Close();
     if (m_editChild.m_hWnd) m_editChild.UnsubclassWindow(TRUE);
-    return 0;
 }
 
-LRESULT CListCombo::OnKillFocus(WORD, WORD, HWND, BOOL&) {
-    if (!IsWindowVisible()) return 0;
+void CListCombo::OnKillFocus(UINT, int, HWND) {
+    if (!IsWindowVisible()) return;
     std::string text;
     if ((GetStyle() & 3) == CBS_DROPDOWNLIST) {
         int sel = GetCurSel();
@@ -267,7 +269,6 @@ LRESULT CListCombo::OnKillFocus(WORD, WORD, HWND, BOOL&) {
     }
     ShowWindow(SW_HIDE);
     SendEnd(m_hWnd, text.c_str(), nullptr);
-    return 0;
 }
 
 // ---- date editor --------------------------------------------------------------------------
@@ -326,18 +327,16 @@ bool CListDate::Create(HWND list, int row, int column, const RECT& cell, uint32_
     return true;
 }
 
-LRESULT CListDate::OnChar(UINT, WPARAM ch, LPARAM, BOOL& handled) {
-    if (HandleEndKey(m_hWnd, ch)) return 0;
-    handled = FALSE;
-    return 0;
+void CListDate::OnChar(UINT ch, UINT, UINT) {
+    if (HandleEndKey(m_hWnd, ch)) return;
+    SetMsgHandled(FALSE);
 }
 
-LRESULT CListDate::OnKillFocus(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
-    handled = FALSE;
-    HWND to = (HWND)wParam;
+void CListDate::OnKillFocus(HWND to) {
+    SetMsgHandled(FALSE);
     HWND cal = GetMonthCal();
-    if (to && (to == m_hWnd || ::IsChild(m_hWnd, to) || (cal && (to == cal || ::IsChild(cal, to))))) return 0;
-    if (!IsWindowVisible()) return 0;
+    if (to && (to == m_hWnd || ::IsChild(m_hWnd, to) || (cal && (to == cal || ::IsChild(cal, to))))) return;
+    if (!IsWindowVisible()) return;
     if (cal) SendMessage(DTM_CLOSEMONTHCAL);
     SYSTEMTIME st = {};
     const char* text = "1";
@@ -351,7 +350,6 @@ LRESULT CListDate::OnKillFocus(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
     }
     ShowWindow(SW_HIDE);
     SendEnd(m_hWnd, text, &st);
-    return 0;
 }
 
 // ---- drop arrows --------------------------------------------------------------------------
@@ -403,17 +401,20 @@ void CDropArrows::Hide() {
     if (IsWindow() && IsWindowVisible()) ShowWindow(SW_HIDE);
 }
 
-LRESULT CDropArrows::OnEraseBkgnd(UINT, WPARAM wParam, LPARAM, BOOL&) {
+BOOL CDropArrows::OnEraseBkgnd(HDC dc) {
     CRect r = m_vertical ? CRect(0, 0, 12, m_length) : CRect(0, 0, m_length, 12);
-    ::FillRect((HDC)wParam, &r, m_red);
-    return 1;
+    ::FillRect(dc, &r, m_red);
+    return TRUE;
 }
 
-LRESULT CDropArrows::OnPaint(UINT, WPARAM, LPARAM, BOOL&) {
-    CPaintDC dc(m_hWnd);
+void CDropArrows::OnPaint(HDC given) {
     CRect r = m_vertical ? CRect(0, 0, 12, m_length) : CRect(0, 0, m_length, 12);
+    if (given) {
+        ::FillRect(given, &r, m_red);
+        return;
+    }
+    CPaintDC dc(m_hWnd);
     dc.FillRect(&r, m_red);
-    return 0;
 }
 
 // ---- title tip ----------------------------------------------------------------------------
@@ -473,9 +474,9 @@ void CTitleTip::Hide() {
     if (IsWindowVisible()) ShowWindow(SW_HIDE);
 }
 
-LRESULT CTitleTip::OnMouse(UINT msg, WPARAM wParam, LPARAM lParam, BOOL& handled) {
+LRESULT CTitleTip::OnMouse(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (::GetCapture() != m_hWnd) {
-        handled = FALSE;
+        SetMsgHandled(FALSE);
         return 0;
     }
     if (m_tooltip.IsWindow()) {
@@ -512,8 +513,17 @@ LRESULT CTitleTip::OnMouse(UINT msg, WPARAM wParam, LPARAM lParam, BOOL& handled
     return 0;
 }
 
-LRESULT CTitleTip::OnPaint(UINT, WPARAM, LPARAM, BOOL&) {
-    CPaintDC dc(m_hWnd);
+void CTitleTip::OnPaint(HDC given) {
+    if (given) {
+        Paint(given);
+        return;
+    }
+    CPaintDC paint(m_hWnd);
+    Paint(paint);
+}
+
+void CTitleTip::Paint(HDC hdc) {
+    CDCHandle dc(hdc);
     CRect r = GetClientRect();
     if (m_styled && CTheme::IsThemingActive()) {
         ListDrawSelectionFrame(dc, r, RGB(0xDC, 0xDC, 0xDC), RGB(0xF5, 0xF5, 0xF5), m_back);
@@ -532,12 +542,10 @@ LRESULT CTitleTip::OnPaint(UINT, WPARAM, LPARAM, BOOL&) {
     dc.SetTextColor(m_textColour);
     dc.SetBkMode(TRANSPARENT);
     dc.DrawText(m_text.c_str(), (int)m_text.size(), &t, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
-    return 0;
 }
 
-LRESULT CTitleTip::OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled) {
-    handled = FALSE;
+void CTitleTip::OnDestroy() {
+    SetMsgHandled(FALSE);
     if (m_tooltip.IsWindow()) m_tooltip.DestroyWindow();
     m_tooltip.m_hWnd = nullptr;
-    return 0;
 }

@@ -57,15 +57,15 @@ public:
                 HFONT listFont);
 
     BEGIN_MSG_MAP(CListEdit)
-        MESSAGE_HANDLER(WM_CHAR, OnChar)
-        MESSAGE_HANDLER(WM_GETDLGCODE, OnGetDlgCode)
-        MESSAGE_HANDLER(WM_KILLFOCUS, OnKillFocus)
+        MSG_WM_CHAR(OnChar)
+        MSG_WM_GETDLGCODE(OnGetDlgCode)
+        MSG_WM_KILLFOCUS(OnKillFocus)
     END_MSG_MAP()
 
 private:
-    LRESULT OnChar(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnGetDlgCode(UINT, WPARAM, LPARAM, BOOL&) { return DLGC_WANTALLKEYS; }
-    LRESULT OnKillFocus(UINT, WPARAM, LPARAM, BOOL&);
+    void OnChar(UINT ch, UINT, UINT);
+    UINT OnGetDlgCode(LPMSG) { return DLGC_WANTALLKEYS; }
+    void OnKillFocus(HWND);
 };
 
 class CListCombo : public CWindowImpl<CListCombo, CComboBox>, public CListEditorBase {
@@ -78,30 +78,31 @@ public:
                 const std::vector<std::string>& choices, bool styled, HFONT listFont);
 
     BEGIN_MSG_MAP(CListCombo)
-        MESSAGE_HANDLER(WM_CHAR, OnChar)
-        MESSAGE_HANDLER(WM_GETDLGCODE, OnGetDlgCode)
-        MESSAGE_HANDLER(WM_PAINT, OnPaint)
-        MESSAGE_HANDLER(WM_ERASEBKGND, OnEraseBkgnd)
-        MESSAGE_HANDLER(WM_MOUSEMOVE, OnMouseMove)
-        MESSAGE_HANDLER(WM_MOUSELEAVE, OnMouseLeave)
-        MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
-        REFLECTED_COMMAND_CODE_HANDLER(CBN_KILLFOCUS, OnKillFocus)
+        MSG_WM_CHAR(OnChar)
+        MSG_WM_GETDLGCODE(OnGetDlgCode)
+        MSG_WM_PAINT(OnPaint)
+        MSG_WM_ERASEBKGND(OnEraseBkgnd)
+        MSG_WM_MOUSEMOVE(OnMouseMove)
+        MSG_WM_MOUSELEAVE(OnMouseLeave)
+        MSG_WM_DESTROY(OnDestroy)
+        MSG_REFLECTED_COMMAND_CODE(CBN_KILLFOCUS, OnKillFocus)
     ALT_MSG_MAP(1)  // the combo's own edit child
-        MESSAGE_HANDLER(WM_CHAR, OnChar)
-        MESSAGE_HANDLER(WM_GETDLGCODE, OnGetDlgCode)
+        MSG_WM_CHAR(OnChar)
+        MSG_WM_GETDLGCODE(OnGetDlgCode)
     END_MSG_MAP()
 
     CContainedWindow m_editChild;
 
 private:
-    LRESULT OnChar(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnGetDlgCode(UINT, WPARAM, LPARAM, BOOL&) { return DLGC_WANTALLKEYS; }
-    LRESULT OnPaint(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnEraseBkgnd(UINT, WPARAM, LPARAM, BOOL&) { return 1; }
-    LRESULT OnMouseMove(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnMouseLeave(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnKillFocus(WORD, WORD, HWND, BOOL&);
+    void OnChar(UINT ch, UINT, UINT);
+    UINT OnGetDlgCode(LPMSG) { return DLGC_WANTALLKEYS; }
+    void OnPaint(HDC given);
+    void Paint(HDC dc);
+    BOOL OnEraseBkgnd(HDC) { return TRUE; }
+    void OnMouseMove(UINT, CPoint);
+    void OnMouseLeave();
+    void OnDestroy();
+    void OnKillFocus(UINT, int, HWND);
 
     CTheme m_theme;
     RECT m_item = {};
@@ -121,15 +122,15 @@ public:
                 HFONT listFont);
 
     BEGIN_MSG_MAP(CListDate)
-        MESSAGE_HANDLER(WM_CHAR, OnChar)
-        MESSAGE_HANDLER(WM_GETDLGCODE, OnGetDlgCode)
-        MESSAGE_HANDLER(WM_KILLFOCUS, OnKillFocus)
+        MSG_WM_CHAR(OnChar)
+        MSG_WM_GETDLGCODE(OnGetDlgCode)
+        MSG_WM_KILLFOCUS(OnKillFocus)
     END_MSG_MAP()
 
 private:
-    LRESULT OnChar(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnGetDlgCode(UINT, WPARAM, LPARAM, BOOL&) { return DLGC_WANTALLKEYS; }
-    LRESULT OnKillFocus(UINT, WPARAM, LPARAM, BOOL&);
+    void OnChar(UINT ch, UINT, UINT);
+    UINT OnGetDlgCode(LPMSG) { return DLGC_WANTALLKEYS; }
+    void OnKillFocus(HWND gaining);
 };
 
 // Two red arrowheads above and below the place a dragged column would land.
@@ -146,13 +147,13 @@ public:
     int GetLength() const { return m_length; }
 
     BEGIN_MSG_MAP(CDropArrows)
-        MESSAGE_HANDLER(WM_ERASEBKGND, OnEraseBkgnd)
-        MESSAGE_HANDLER(WM_PAINT, OnPaint)
+        MSG_WM_ERASEBKGND(OnEraseBkgnd)
+        MSG_WM_PAINT(OnPaint)
     END_MSG_MAP()
 
 private:
-    LRESULT OnEraseBkgnd(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnPaint(UINT, WPARAM, LPARAM, BOOL&);
+    BOOL OnEraseBkgnd(HDC dc);
+    void OnPaint(HDC given);
     CBrush m_red;
     bool m_vertical = true;
     int m_length = 0;  // the given length + 20
@@ -172,17 +173,18 @@ public:
     const std::string& GetText() const { return m_text; }
 
     BEGIN_MSG_MAP(CTitleTip)
-        MESSAGE_HANDLER(WM_PAINT, OnPaint)
-        MESSAGE_HANDLER(WM_ERASEBKGND, OnEraseBkgnd)
-        MESSAGE_RANGE_HANDLER(WM_MOUSEFIRST, WM_MOUSELAST, OnMouse)
-        MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
+        MSG_WM_PAINT(OnPaint)
+        MSG_WM_ERASEBKGND(OnEraseBkgnd)
+        MSG_RAW_RANGE(WM_MOUSEFIRST, WM_MOUSELAST, OnMouse)
+        MSG_WM_DESTROY(OnDestroy)
     END_MSG_MAP()
 
 private:
-    LRESULT OnPaint(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnEraseBkgnd(UINT, WPARAM, LPARAM, BOOL&) { return 1; }
-    LRESULT OnMouse(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL&);
+    void OnPaint(HDC given);
+    void Paint(HDC dc);
+    BOOL OnEraseBkgnd(HDC) { return TRUE; }
+    LRESULT OnMouse(UINT msg, WPARAM wParam, LPARAM lParam);
+    void OnDestroy();
 
     HWND m_list = nullptr;
     bool m_styled = false;

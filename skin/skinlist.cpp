@@ -552,21 +552,23 @@ void CSkinListImpl::UpdateRowToolTip(int row) {
 
 // ---- painting -----------------------------------------------------------------------------
 
-LRESULT CSkinListImpl::OnPaint(UINT msg, WPARAM wParam, LPARAM, BOOL& handled) {
+void CSkinListImpl::OnPaint(HDC given) {
     // Rows appended since the last paint: the bars first (they may change the client area).
     if (m_barsDirty) ApplyScrollBars();
-    if (msg == WM_PAINT) m_repaintPending = false;
-    if (wParam) {
-        if (PaintThroughBuffer((HDC)wParam, GetClientRect())) return 0;
-    } else {
-        CPaintDC dc(m_hWnd);
-        if (PaintThroughBuffer(dc, dc.m_ps.rcPaint)) return 0;
-        CMemoryDC mem(dc, dc.m_ps.rcPaint);
-        DoPaint(mem);
-        return 0;
+    m_repaintPending = false;
+    if (given) {
+        OnPrintClient(given, PRF_CLIENT);
+        return;
     }
-    handled = FALSE;  // the framework's double buffer
-    return 0;
+    CPaintDC dc(m_hWnd);
+    if (PaintThroughBuffer(dc, dc.m_ps.rcPaint)) return;
+    CMemoryDC mem(dc, dc.m_ps.rcPaint);
+    DoPaint(mem);
+}
+
+void CSkinListImpl::OnPrintClient(HDC dc, UINT) {
+    if (m_barsDirty) ApplyScrollBars();
+    if (!PaintThroughBuffer(dc, GetClientRect())) SetMsgHandled(FALSE);  // the framework's double buffer
 }
 
 void CSkinListImpl::FreeBackBuffer() {
@@ -953,20 +955,19 @@ bool CSkinListImpl::AnimateStep() {
     return true;
 }
 
-LRESULT CSkinListImpl::OnVScroll(UINT, WPARAM wParam, LPARAM, BOOL&) {
+void CSkinListImpl::OnVScroll(UINT code, UINT, HWND) {
     if (m_editing) SetFocus();
     HideTitleTip(true);
     if (m_barsDirty) ApplyScrollBars();
-    int code = LOWORD(wParam);
-    if (code == SB_ENDSCROLL) return 0;
+    if (code == SB_ENDSCROLL) return;
     int track = 0;
     if (code == SB_THUMBTRACK || code == SB_THUMBPOSITION) {
         SCROLLINFO si = {sizeof(si), SIF_TRACKPOS, 0, 0, 0, 0, 0};
         if (m_vBar ? ::GetScrollInfo(m_vBar, SB_CTL, &si) : ::GetScrollInfo(m_hWnd, SB_VERT, &si)) track = si.nTrackPos;
     }
     bool animatable = false;
-    int target = m_model.VScrollTarget(code, track, &animatable);
-    if (target < 0) return 0;
+    int target = m_model.VScrollTarget((int)code, track, &animatable);
+    if (target < 0) return;
     int oldTop = m_model.GetTopIndex();
     m_model.SetVPos(target);
     ApplyScrollBars();
@@ -977,31 +978,27 @@ LRESULT CSkinListImpl::OnVScroll(UINT, WPARAM wParam, LPARAM, BOOL&) {
         EndAnimation();
         RequestRepaint();
     }
-    return 0;
 }
 
-LRESULT CSkinListImpl::OnHScroll(UINT, WPARAM wParam, LPARAM, BOOL&) {
+void CSkinListImpl::OnHScroll(UINT code, UINT pos, HWND) {
     EndAnimation();
     if (m_editing) SetFocus();
     HideTitleTip(true);
     if (m_barsDirty) ApplyScrollBars();
-    int code = LOWORD(wParam);
-    int track = (short)HIWORD(wParam);
+    int track = (short)pos;
     if (code == SB_THUMBTRACK || code == SB_THUMBPOSITION) {
         SCROLLINFO si = {sizeof(si), SIF_TRACKPOS, 0, 0, 0, 0, 0};
         if (m_hBar ? ::GetScrollInfo(m_hBar, SB_CTL, &si) : ::GetScrollInfo(m_hWnd, SB_HORZ, &si)) track = si.nTrackPos;
     }
-    int target = m_model.HScrollTarget(code, track);
+    int target = m_model.HScrollTarget((int)code, track);
     if (target >= 0) ScrollTo(-1, target);
-    return 0;
 }
 
-LRESULT CSkinListImpl::OnMouseWheel(UINT, WPARAM wParam, LPARAM, BOOL&) {
+void CSkinListImpl::OnMouseWheel(UINT, int delta, CPoint) {
     HideTitleTip(true);
     if (m_editing) SetFocus();
     int lines = m_wheelLines == WHEEL_PAGESCROLL ? -1 : (int)std::min<UINT>(m_wheelLines, 1000);
-    ScrollTo(m_model.WheelTarget((short)HIWORD(wParam), lines), -1);
-    return 1;
+    ScrollTo(m_model.WheelTarget(delta, lines), -1);
 }
 
 void CSkinListImpl::AutoScroll(POINT pt) {
@@ -1028,34 +1025,32 @@ void CSkinListImpl::SelectBandAt(POINT pt) {
 
 // ---- keyboard -----------------------------------------------------------------------------
 
-LRESULT CSkinListImpl::OnKeyDown(UINT, WPARAM vk, LPARAM, BOOL& handled) {
+void CSkinListImpl::OnKeyDown(UINT vk, UINT, UINT) {
     EndAnimation();
     bool control = ::GetKeyState(VK_CONTROL) < 0, shift = ::GetKeyState(VK_SHIFT) < 0;
-    CSkinListModel::KeyResult r = m_model.OnKeyDown((unsigned)vk, control, shift, ::GetTickCount());
+    CSkinListModel::KeyResult r = m_model.OnKeyDown(vk, control, shift, ::GetTickCount());
     if (r == CSkinListModel::kKeyIgnored) {
-        handled = FALSE;
-        return 0;
+        SetMsgHandled(FALSE);
+        return;
     }
     HideTitleTip(true);
     ApplyScrollBars();
     RequestRepaint();
-    return 0;
 }
 
-LRESULT CSkinListImpl::OnSysKeyDown(UINT, WPARAM, LPARAM, BOOL& handled) {
+void CSkinListImpl::OnSysKeyDown(UINT, UINT, UINT) {
     HideTitleTip(true);
-    handled = FALSE;
-    return 0;
+    SetMsgHandled(FALSE);
 }
 
 // ---- mouse --------------------------------------------------------------------------------
 
-LRESULT CSkinListImpl::OnRelayMouse(UINT msg, WPARAM wParam, LPARAM lParam, BOOL& handled) {
+LRESULT CSkinListImpl::OnRelayMouse(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (m_tooltip.IsWindow()) {
         MSG m = {m_hWnd, msg, wParam, lParam, 0, {0, 0}};
         m_tooltip.RelayEvent(&m);
     }
-    handled = FALSE;
+    SetMsgHandled(FALSE);
     return 0;
 }
 
@@ -1073,14 +1068,14 @@ HCURSOR CSkinListImpl::CursorAt(POINT pt) const {
     return nullptr;
 }
 
-LRESULT CSkinListImpl::OnSetCursor(UINT, WPARAM, LPARAM lParam, BOOL& handled) {
+BOOL CSkinListImpl::OnSetCursor(HWND, UINT hitTest, UINT) {
     POINT pt;
     ::GetCursorPos(&pt);
     ScreenToClient(&pt);
-    HCURSOR c = LOWORD(lParam) == HTCLIENT ? CursorAt(pt) : nullptr;
+    HCURSOR c = hitTest == HTCLIENT ? CursorAt(pt) : nullptr;
     if (!c) {
-        handled = FALSE;
-        return 0;
+        SetMsgHandled(FALSE);
+        return FALSE;
     }
     ::SetCursor(c);
     return TRUE;
@@ -1092,8 +1087,7 @@ void CSkinListImpl::ReleaseButton() {
     m_pressClient = m_pressContent = CPoint();
 }
 
-LRESULT CSkinListImpl::OnLButtonDown(UINT, WPARAM keys, LPARAM lParam, BOOL&) {
-    CPoint pt(lParam);
+void CSkinListImpl::OnLButtonDown(UINT keys, CPoint pt) {
     HideTitleTip(true);
     m_buttonDown = true;
     m_pressClient = pt;
@@ -1117,7 +1111,7 @@ LRESULT CSkinListImpl::OnLButtonDown(UINT, WPARAM keys, LPARAM lParam, BOOL&) {
             m_pressedColumn = h;
             InvalidateHeader();
         }
-        return 0;
+        return;
     }
     int row, pos;
     if (m_model.HitTestCell(pt.x, pt.y, &row, &pos)) {
@@ -1145,11 +1139,9 @@ LRESULT CSkinListImpl::OnLButtonDown(UINT, WPARAM keys, LPARAM lParam, BOOL&) {
         m_model.SetAnchor(-1);
         m_bandArmed = true;
     }
-    return 0;
 }
 
-LRESULT CSkinListImpl::OnMouseMove(UINT, WPARAM keys, LPARAM lParam, BOOL&) {
-    CPoint pt(lParam);
+void CSkinListImpl::OnMouseMove(UINT keys, CPoint pt) {
     if (!(keys & MK_LBUTTON) && m_buttonDown) {
         ReleaseButton();
         m_resizing = m_bandActive = m_bandArmed = false;
@@ -1163,11 +1155,11 @@ LRESULT CSkinListImpl::OnMouseMove(UINT, WPARAM keys, LPARAM lParam, BOOL&) {
         POINT screen = pt;
         ClientToScreen(&screen);
         TrackColumnResize(screen.x);
-        return 0;
+        return;
     }
     if (m_buttonDown && m_pressedColumn >= 0) {
         if (std::abs(pt.x - m_pressClient.x) > 4 || std::abs(pt.y - m_pressClient.y) > 4) BeginColumnDrag();
-        return 0;
+        return;
     }
     if (m_buttonDown && !m_bandActive &&
         (std::abs(pt.x - m_pressClient.x) > 3 || std::abs(pt.y - m_pressClient.y) > 3)) {
@@ -1183,7 +1175,7 @@ LRESULT CSkinListImpl::OnMouseMove(UINT, WPARAM keys, LPARAM lParam, BOOL&) {
         HideTitleTip(true);
         CRect band(m_pressContent.x, m_pressContent.y, pt.x + m_model.GetHPos(), pt.y + m_model.GetVPos());
         band.NormalizeRect();
-        if (band.IsRectEmpty()) return 0;
+        if (band.IsRectEmpty()) return;
         SelectBandAt(pt);
         SetTimer(kListTimerBand, 20);
         DWORD now = ::GetTickCount();
@@ -1194,9 +1186,9 @@ LRESULT CSkinListImpl::OnMouseMove(UINT, WPARAM keys, LPARAM lParam, BOOL&) {
         }
         RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
         m_repaintPending = false;
-        return 0;
+        return;
     }
-    if (m_buttonDown) return 0;
+    if (m_buttonDown) return;
 
     bool divider = false;
     int h = m_model.HitTestHeader(pt.x, pt.y, &divider);
@@ -1208,7 +1200,7 @@ LRESULT CSkinListImpl::OnMouseMove(UINT, WPARAM keys, LPARAM lParam, BOOL&) {
         }
         HideTitleTip(true);
         if (h >= 0 && divider && !m_model.Column(h)->fixed) ::SetCursor(m_resizeCursor);
-        return 0;
+        return;
     }
     if (m_hotHeader >= 0) {
         m_hotHeader = -1;
@@ -1238,11 +1230,9 @@ LRESULT CSkinListImpl::OnMouseMove(UINT, WPARAM keys, LPARAM lParam, BOOL&) {
         m_model.m_hotRow = m_model.m_hotColumn = -1;
         HideTitleTip(true);
     }
-    return 0;
 }
 
-LRESULT CSkinListImpl::OnLButtonUp(UINT, WPARAM keys, LPARAM lParam, BOOL&) {
-    CPoint pt(lParam);
+void CSkinListImpl::OnLButtonUp(UINT keys, CPoint pt) {
     bool wasDown = m_buttonDown;
     if (m_buttonDown && ::GetCapture() == m_hWnd) ::ReleaseCapture();
     if (!m_resizing && m_pressedColumn >= 0 && wasDown) {
@@ -1265,7 +1255,7 @@ LRESULT CSkinListImpl::OnLButtonUp(UINT, WPARAM keys, LPARAM lParam, BOOL&) {
         m_bandActive = false;
         KillTimer(kListTimerBand);
         RequestRepaint();
-        return 0;
+        return;
     }
     int row = -1, pos = -1;
     if (m_model.HitTestCell(pt.x, pt.y, &row, &pos)) {
@@ -1275,13 +1265,11 @@ LRESULT CSkinListImpl::OnLButtonUp(UINT, WPARAM keys, LPARAM lParam, BOOL&) {
         row = pos = -1;
     }
     NotifyParent(row, pos, kListNotifyClick);
-    return 0;
 }
 
-LRESULT CSkinListImpl::OnLButtonDblClk(UINT, WPARAM, LPARAM lParam, BOOL&) {
-    CPoint pt(lParam);
+void CSkinListImpl::OnLButtonDblClk(UINT, CPoint pt) {
     HideTitleTip(true);
-    SendMessage(WM_LBUTTONDOWN, 0, lParam);
+    SendMessage(WM_LBUTTONDOWN, 0, MAKELPARAM(pt.x, pt.y));
     bool divider = false;
     int h = m_model.HitTestHeader(pt.x, pt.y, &divider);
     if (h >= 0 && divider) {
@@ -1291,11 +1279,9 @@ LRESULT CSkinListImpl::OnLButtonDblClk(UINT, WPARAM, LPARAM lParam, BOOL&) {
     int row = -1, pos = -1;
     if (!m_model.HitTestCell(pt.x, pt.y, &row, &pos)) row = pos = -1;
     NotifyParent(row, pos, kListNotifyDblClick);
-    return 0;
 }
 
-LRESULT CSkinListImpl::OnRButtonDown(UINT, WPARAM keys, LPARAM lParam, BOOL&) {
-    CPoint pt(lParam);
+void CSkinListImpl::OnRButtonDown(UINT keys, CPoint pt) {
     EndAnimation();
     RequestRepaint();
     if (::GetFocus() != m_hWnd) SetFocus();
@@ -1303,21 +1289,18 @@ LRESULT CSkinListImpl::OnRButtonDown(UINT, WPARAM keys, LPARAM lParam, BOOL&) {
     int row, pos;
     if (m_model.HitTestCell(pt.x, pt.y, &row, &pos) && !m_model.IsSelected(row))
         SelectItem(row, pos, (UINT)(keys & (MK_SHIFT | MK_CONTROL)));
-    return 0;
 }
 
-LRESULT CSkinListImpl::OnRButtonUp(UINT, WPARAM, LPARAM lParam, BOOL&) {
-    CPoint pt(lParam);
+void CSkinListImpl::OnRButtonUp(UINT, CPoint pt) {
     int row = -1, pos = -1;
     if (!m_model.HitTestCell(pt.x, pt.y, &row, &pos)) {
         row = pos = -1;
         ClearSelection();
     }
     NotifyParent(row, pos, kListNotifyRightClick);
-    return 0;
 }
 
-LRESULT CSkinListImpl::OnMouseLeave(UINT, WPARAM, LPARAM, BOOL&) {
+void CSkinListImpl::OnMouseLeave() {
     m_tracking = false;
     if (m_hotHeader >= 0) {
         m_hotHeader = -1;
@@ -1327,7 +1310,6 @@ LRESULT CSkinListImpl::OnMouseLeave(UINT, WPARAM, LPARAM, BOOL&) {
         m_model.m_hotRow = m_model.m_hotColumn = -1;
         RequestRepaint();
     }
-    return 0;
 }
 
 void CSkinListImpl::TrackColumnResize(int screenX) {
@@ -1363,7 +1345,7 @@ void CSkinListImpl::OnResizeTimer() {
     }
 }
 
-LRESULT CSkinListImpl::OnTimer(UINT, WPARAM id, LPARAM, BOOL& handled) {
+void CSkinListImpl::OnTimer(UINT_PTR id) {
     switch (id) {
     case kListTimerResize:
         OnResizeTimer();
@@ -1391,18 +1373,17 @@ LRESULT CSkinListImpl::OnTimer(UINT, WPARAM id, LPARAM, BOOL& handled) {
         if (!AnimateStep()) EndAnimation();
         break;
     default:
-        handled = FALSE;
+        SetMsgHandled(FALSE);
         break;
     }
-    return 0;
 }
 
 // ---- window life --------------------------------------------------------------------------
 
-LRESULT CSkinListImpl::OnCreate(UINT, WPARAM, LPARAM, BOOL&) { return Initialise() ? 0 : -1; }
+LRESULT CSkinListImpl::OnCreate(LPCREATESTRUCTA) { return Initialise() ? 0 : -1; }
 
-LRESULT CSkinListImpl::OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled) {
-    handled = FALSE;
+void CSkinListImpl::OnDestroy() {
+    SetMsgHandled(FALSE);
     m_dragDrop.Revoke();
     for (UINT id : {kListTimerResize, kListTimerEdit, kListTimerBand, kListTimerAnimate}) KillTimer(id);
     if (m_dropArrows.IsWindow()) m_dropArrows.DestroyWindow();
@@ -1416,10 +1397,9 @@ LRESULT CSkinListImpl::OnDestroy(UINT, WPARAM, LPARAM, BOOL& handled) {
     m_animPicture.DeleteObject();
     FreeBackBuffer();
     m_repaintPending = false;
-    return 0;
 }
 
-LRESULT CSkinListImpl::OnSize(UINT, WPARAM, LPARAM, BOOL&) {
+void CSkinListImpl::OnSize(UINT, CSize) {
     EndAnimation();
     if (m_editing) SetFocus();
     m_repaintPending = false;  // a new size brings its own paint
@@ -1434,36 +1414,36 @@ LRESULT CSkinListImpl::OnSize(UINT, WPARAM, LPARAM, BOOL&) {
         ::SetScrollInfo(m_vBar, SB_CTL, &si, TRUE);
     }
     RequestRepaint();
-    return 0;
 }
 
-LRESULT CSkinListImpl::OnFocusChange(UINT msg, WPARAM, LPARAM, BOOL& handled) {
-    if (msg == WM_KILLFOCUS) HideTitleTip(true);
+// The selection changes its look with the focus.
+void CSkinListImpl::OnSetFocus(HWND) {
     RequestRepaint();
-    handled = FALSE;
-    return 0;
+    SetMsgHandled(FALSE);
 }
 
-LRESULT CSkinListImpl::OnCancelMode(UINT, WPARAM, LPARAM, BOOL& handled) {
+void CSkinListImpl::OnKillFocus(HWND) {
+    HideTitleTip(true);
+    RequestRepaint();
+    SetMsgHandled(FALSE);
+}
+
+LRESULT CSkinListImpl::OnCancelMode(UINT, WPARAM, LPARAM) {
     ReleaseButton();
     HideTitleTip(true);
     m_dropArrows.Hide();
     m_pressedColumn = m_dragColumn = -1;
     m_resizing = m_bandActive = m_bandArmed = false;
     RequestRepaint();
-    handled = FALSE;
+    SetMsgHandled(FALSE);
     return 0;
 }
 
-LRESULT CSkinListImpl::OnSettingChange(UINT, WPARAM, LPARAM, BOOL& handled) {
+LRESULT CSkinListImpl::OnSettingChange(UINT, WPARAM, LPARAM) {
     ResetMetrics();
     UpdateScrollBars();
-    handled = FALSE;
+    SetMsgHandled(FALSE);
     return 0;
-}
-
-LRESULT CSkinListImpl::OnCtlColor(UINT msg, WPARAM wParam, LPARAM lParam, BOOL&) {
-    return DefWindowProc(msg, wParam, lParam);
 }
 
 // ---- editing ------------------------------------------------------------------------------
@@ -1529,7 +1509,7 @@ BOOL CSkinListImpl::EditCell(int row, int position) {
     return TRUE;
 }
 
-LRESULT CSkinListImpl::OnEndEdit(int, LPNMHDR hdr, BOOL&) {
+LRESULT CSkinListImpl::OnEndEdit(LPNMHDR hdr) {
     const ListEditNotify* n = reinterpret_cast<const ListEditNotify*>(hdr);
     m_editing = false;
     SkinListDate date;

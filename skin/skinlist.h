@@ -150,37 +150,37 @@ public:
     void DoPaint(HDC dc);
 
     BEGIN_MSG_MAP(CSkinListImpl)
-        MESSAGE_HANDLER(WM_CREATE, OnCreate)
-        MESSAGE_HANDLER(WM_DESTROY, OnDestroy)
-        MESSAGE_HANDLER(WM_SIZE, OnSize)
-        MESSAGE_HANDLER(WM_SETFOCUS, OnFocusChange)
-        MESSAGE_HANDLER(WM_KILLFOCUS, OnFocusChange)
-        MESSAGE_HANDLER(WM_CANCELMODE, OnCancelMode)
-        MESSAGE_HANDLER(WM_GETDLGCODE, OnGetDlgCode)
-        MESSAGE_HANDLER(WM_HSCROLL, OnHScroll)
-        MESSAGE_HANDLER(WM_VSCROLL, OnVScroll)
-        MESSAGE_RANGE_HANDLER(WM_MOUSEFIRST, WM_MOUSELAST, OnRelayMouse)
-        MESSAGE_HANDLER(WM_SYSCOLORCHANGE, OnSettingChange)
-        MESSAGE_HANDLER(WM_SETTINGCHANGE, OnSettingChange)
-        MESSAGE_HANDLER(WM_FONTCHANGE, OnSettingChange)
-        MESSAGE_HANDLER(WM_THEMECHANGED, OnSettingChange)
-        NOTIFY_CODE_HANDLER(kListNotifyEndEdit, OnEndEdit)
-        MESSAGE_HANDLER(WM_KEYDOWN, OnKeyDown)
-        MESSAGE_HANDLER(WM_SYSKEYDOWN, OnSysKeyDown)
-        MESSAGE_HANDLER(WM_TIMER, OnTimer)
-        MESSAGE_HANDLER(WM_CTLCOLOREDIT, OnCtlColor)
-        MESSAGE_HANDLER(WM_CTLCOLORLISTBOX, OnCtlColor)
-        MESSAGE_HANDLER(WM_SETCURSOR, OnSetCursor)
-        MESSAGE_HANDLER(WM_MOUSEMOVE, OnMouseMove)
-        MESSAGE_HANDLER(WM_LBUTTONDOWN, OnLButtonDown)
-        MESSAGE_HANDLER(WM_LBUTTONUP, OnLButtonUp)
-        MESSAGE_HANDLER(WM_LBUTTONDBLCLK, OnLButtonDblClk)
-        MESSAGE_HANDLER(WM_RBUTTONDOWN, OnRButtonDown)
-        MESSAGE_HANDLER(WM_RBUTTONUP, OnRButtonUp)
-        MESSAGE_HANDLER(WM_MOUSEWHEEL, OnMouseWheel)
-        MESSAGE_HANDLER(WM_MOUSELEAVE, OnMouseLeave)
-        MESSAGE_HANDLER(WM_PAINT, OnPaint)
-        MESSAGE_HANDLER(WM_PRINTCLIENT, OnPaint)
+        MSG_WM_CREATE(OnCreate)
+        MSG_WM_DESTROY(OnDestroy)
+        MSG_WM_SIZE(OnSize)
+        MSG_WM_SETFOCUS(OnSetFocus)
+        MSG_WM_KILLFOCUS(OnKillFocus)
+        MSG_RAW(WM_CANCELMODE, OnCancelMode)
+        MSG_WM_GETDLGCODE(OnGetDlgCode)
+        MSG_WM_HSCROLL(OnHScroll)
+        MSG_WM_VSCROLL(OnVScroll)
+        MSG_RAW_RANGE(WM_MOUSEFIRST, WM_MOUSELAST, OnRelayMouse)
+        MSG_RAW(WM_SYSCOLORCHANGE, OnSettingChange)
+        MSG_RAW(WM_SETTINGCHANGE, OnSettingChange)
+        MSG_RAW(WM_FONTCHANGE, OnSettingChange)
+        MSG_RAW(WM_THEMECHANGED, OnSettingChange)
+        MSG_NOTIFY_CODE(kListNotifyEndEdit, OnEndEdit)
+        MSG_WM_KEYDOWN(OnKeyDown)
+        MSG_WM_SYSKEYDOWN(OnSysKeyDown)
+        MSG_WM_TIMER(OnTimer)
+        MSG_RAW(WM_CTLCOLOREDIT, OnCtlColor)
+        MSG_RAW(WM_CTLCOLORLISTBOX, OnCtlColor)
+        MSG_WM_SETCURSOR(OnSetCursor)
+        MSG_WM_MOUSEMOVE(OnMouseMove)
+        MSG_WM_LBUTTONDOWN(OnLButtonDown)
+        MSG_WM_LBUTTONUP(OnLButtonUp)
+        MSG_WM_LBUTTONDBLCLK(OnLButtonDblClk)
+        MSG_WM_RBUTTONDOWN(OnRButtonDown)
+        MSG_WM_RBUTTONUP(OnRButtonUp)
+        MSG_WM_MOUSEWHEEL(OnMouseWheel)
+        MSG_WM_MOUSELEAVE(OnMouseLeave)
+        MSG_WM_PAINT(OnPaint)
+        MSG_WM_PRINTCLIENT(OnPrintClient)
         CHAIN_MSG_MAP(CDoubleBufferImpl<CSkinListImpl>)
         REFLECT_NOTIFICATIONS()
     END_MSG_MAP()
@@ -196,31 +196,33 @@ protected:
     void OnDragLeave() override;
 
 private:
-    LRESULT OnCreate(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnSize(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnFocusChange(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnCancelMode(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnGetDlgCode(UINT, WPARAM, LPARAM, BOOL&) { return DLGC_WANTARROWS | DLGC_WANTTAB | DLGC_WANTCHARS; }
-    LRESULT OnHScroll(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnVScroll(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnRelayMouse(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnSettingChange(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnEndEdit(int, LPNMHDR, BOOL&);
-    LRESULT OnKeyDown(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnSysKeyDown(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnTimer(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnCtlColor(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnSetCursor(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnMouseMove(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnLButtonDown(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnLButtonUp(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnLButtonDblClk(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnRButtonDown(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnRButtonUp(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnMouseWheel(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnMouseLeave(UINT, WPARAM, LPARAM, BOOL&);
-    LRESULT OnPaint(UINT, WPARAM, LPARAM, BOOL&);
+    LRESULT OnCreate(LPCREATESTRUCTA);
+    void OnDestroy();
+    void OnSize(UINT type, CSize size);
+    void OnSetFocus(HWND);
+    void OnKillFocus(HWND);
+    LRESULT OnCancelMode(UINT, WPARAM, LPARAM);
+    UINT OnGetDlgCode(LPMSG) { return DLGC_WANTARROWS | DLGC_WANTTAB | DLGC_WANTCHARS; }
+    void OnHScroll(UINT code, UINT pos, HWND bar);
+    void OnVScroll(UINT code, UINT pos, HWND bar);
+    LRESULT OnRelayMouse(UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT OnSettingChange(UINT, WPARAM, LPARAM);
+    LRESULT OnEndEdit(LPNMHDR hdr);
+    void OnKeyDown(UINT vk, UINT repeat, UINT flags);
+    void OnSysKeyDown(UINT vk, UINT repeat, UINT flags);
+    void OnTimer(UINT_PTR id);
+    LRESULT OnCtlColor(UINT msg, WPARAM wParam, LPARAM lParam) { return DefWindowProc(msg, wParam, lParam); }
+    BOOL OnSetCursor(HWND, UINT hitTest, UINT);
+    void OnMouseMove(UINT keys, CPoint pt);
+    void OnLButtonDown(UINT keys, CPoint pt);
+    void OnLButtonUp(UINT keys, CPoint pt);
+    void OnLButtonDblClk(UINT keys, CPoint pt);
+    void OnRButtonDown(UINT keys, CPoint pt);
+    void OnRButtonUp(UINT keys, CPoint pt);
+    void OnMouseWheel(UINT keys, int delta, CPoint pt);
+    void OnMouseLeave();
+    void OnPaint(HDC given);
+    void OnPrintClient(HDC dc, UINT);
     // Draws the rectangle through the kept back buffer into the target; false without one.
     bool PaintThroughBuffer(HDC target, const CRect& r);
 

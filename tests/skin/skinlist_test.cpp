@@ -70,13 +70,13 @@ class CRecordingParent : public CWindowImpl<CRecordingParent, CWindow, CFrameWin
 public:
     DECLARE_WND_CLASS("VelmoraListTestParent")
     BEGIN_MSG_MAP(CRecordingParent)
-        MESSAGE_HANDLER(WM_NOTIFY, OnNotify)
+        MSG_WM_NOTIFY(OnNotify)
     END_MSG_MAP()
-    LRESULT OnNotify(UINT, WPARAM, LPARAM lParam, BOOL& handled) {
-        const SkinListNotify* n = (const SkinListNotify*)lParam;
+    LRESULT OnNotify(LPNMHDR hdr) {
+        const SkinListNotify* n = (const SkinListNotify*)hdr;
         int code = (int)n->hdr.code;
         if (code < kListNotifyLinkClick || code > kListNotifySelChanged) {
-            handled = FALSE;
+            SetMsgHandled(FALSE);
             return 0;
         }
         notes.push_back({code, n->row, n->column});
@@ -704,17 +704,15 @@ class CGalleryFrame : public CWindowImpl<CGalleryFrame, CWindow, CFrameWinTraits
 public:
     DECLARE_WND_CLASS("VelmoraListGallery")
     BEGIN_MSG_MAP(CGalleryFrame)
-        MESSAGE_HANDLER(WM_TIMER, OnTimer)
-        MESSAGE_HANDLER(WM_SIZE, OnSize)
+        MSG_WM_TIMER(OnTimer)
+        MSG_WM_SIZE(OnSize)
     END_MSG_MAP()
-    LRESULT OnTimer(UINT, WPARAM, LPARAM, BOOL&) {
+    void OnTimer(UINT_PTR) {
         DestroyWindow();
         ::PostQuitMessage(0);
-        return 0;
     }
-    LRESULT OnSize(UINT, WPARAM, LPARAM lParam, BOOL&) {
-        if (list.IsWindow()) list.MoveWindow(8, 8, LOWORD(lParam) - 16, HIWORD(lParam) - 16);
-        return 0;
+    void OnSize(UINT, CSize size) {
+        if (list.IsWindow()) list.MoveWindow(8, 8, size.cx - 16, size.cy - 16);
     }
     CSkinListCtrlData list;
 };
