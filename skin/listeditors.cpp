@@ -544,6 +544,17 @@ void CTitleTip::Paint(HDC hdc) {
     dc.DrawText(m_text.c_str(), (int)m_text.size(), &t, DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
 }
 
+void CTitleTip::OnCaptureChanged(HWND gaining) {
+    SetMsgHandled(FALSE);
+    if (gaining != m_hWnd && IsWindowVisible()) ShowWindow(SW_HIDE);
+}
+
+LRESULT CTitleTip::OnActivateApp(UINT, WPARAM active, LPARAM) {
+    SetMsgHandled(FALSE);
+    if (!active) Hide();
+    return 0;
+}
+
 void CTitleTip::OnDestroy() {
     SetMsgHandled(FALSE);
     if (m_tooltip.IsWindow()) m_tooltip.DestroyWindow();

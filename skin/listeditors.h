@@ -176,6 +176,8 @@ public:
         MSG_WM_PAINT(OnPaint)
         MSG_WM_ERASEBKGND(OnEraseBkgnd)
         MSG_RAW_RANGE(WM_MOUSEFIRST, WM_MOUSELAST, OnMouse)
+        MSG_WM_CAPTURECHANGED(OnCaptureChanged)
+        MSG_RAW(WM_ACTIVATEAPP, OnActivateApp)
         MSG_WM_DESTROY(OnDestroy)
     END_MSG_MAP()
 
@@ -184,6 +186,9 @@ private:
     void Paint(HDC dc);
     BOOL OnEraseBkgnd(HDC) { return TRUE; }
     LRESULT OnMouse(UINT msg, WPARAM wParam, LPARAM lParam);
+    // A tip that lost the mouse (or the program its activation) would stay on top: it goes.
+    void OnCaptureChanged(HWND gaining);
+    LRESULT OnActivateApp(UINT, WPARAM active, LPARAM);
     void OnDestroy();
 
     HWND m_list = nullptr;

@@ -419,6 +419,39 @@ TEST_F(SkinListWindow, TellsItsParentWhatTheUserDid) {
     EXPECT_EQ(notes, (std::vector<Note>{{kListNotifySelChanged, 1, 2}}));
 }
 
+TEST_F(SkinListWindow, ColumnsResizeByDraggingAndDoubleClickingTheirDividers) {
+    Fill(4);
+    list.AddColumn("固定", 50, -1, 1);  // fixed: 100 + 80 + 80 + 40 + 100 = 400 to 450
+    auto& notes = parent.notes;
+    list.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, Pt(78, 4));  // 2 pixels left of the first edge
+    list.SendMessage(WM_MOUSEMOVE, MK_LBUTTON, Pt(108, 4));
+    EXPECT_EQ(list.GetColumnWidth(0), 110);
+    list.SendMessage(WM_MOUSEMOVE, MK_LBUTTON, Pt(-40, 4));
+    EXPECT_EQ(list.GetColumnWidth(0), 0);  // never below nothing
+    list.SendMessage(WM_MOUSEMOVE, MK_LBUTTON, Pt(98, 4));
+    list.SendMessage(WM_LBUTTONUP, 0, Pt(98, 4));
+    EXPECT_EQ(list.GetColumnWidth(0), 100);
+    EXPECT_EQ(list.Model().GetSortColumn(), -1);  // a resize is no header click
+    EXPECT_EQ(notes, (std::vector<Note>{{kListNotifyClick, -1, 0}}));
+    notes.clear();
+    // A double click on a divider fits the column to its widest text.
+    list.SendMessage(WM_LBUTTONDBLCLK, MK_LBUTTON, Pt(198, 4));
+    list.SendMessage(WM_LBUTTONUP, 0, Pt(198, 4));
+    int fitted = list.GetColumnWidth(1);
+    EXPECT_NE(fitted, 100);
+    EXPECT_GT(fitted, 20);
+    ASSERT_GE(notes.size(), 1u);
+    EXPECT_EQ(notes[0], (Note{kListNotifyDblClick, -1, 0}));
+    notes.clear();
+    // A fixed column keeps its width, and the double click is still reported.
+    int edge = list.Model().GetColumnSum();
+    list.SendMessage(WM_LBUTTONDBLCLK, MK_LBUTTON, Pt(edge - 2, 4));
+    list.SendMessage(WM_LBUTTONUP, 0, Pt(edge - 2, 4));
+    EXPECT_EQ(list.GetColumnWidth(5), 50);
+    ASSERT_GE(notes.size(), 1u);
+    EXPECT_EQ(notes[0], (Note{kListNotifyDblClick, -1, 0}));
+}
+
 // A data object whose payload is shorter than a window handle.
 class CShortPayload : public CDataObject {
 public:
