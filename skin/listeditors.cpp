@@ -75,7 +75,7 @@ void CListEditorBase::SendEnd(HWND self, const char* text, const SYSTEMTIME* dat
 }
 
 bool FilterEditChar(HWND edit, uint32_t flags, WPARAM ch) {
-    if (!(flags & (kListEditInteger | kListEditDecimal)) || ch < 0x20 || ch > 0x7F) return true;
+    if (!(flags & (kListEditInteger | kListEditDecimal)) || ch < 0x20) return true;  // control keys pass
     CEdit e(edit);
     std::string text = e.GetWindowText();
     int start = 0, end = 0;
