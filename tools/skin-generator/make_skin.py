@@ -480,11 +480,13 @@ def make_extra_close():
 
 
 def make_list_items():
-    """Six 16x16 cells on magenta: sort desc, sort asc, check clear, check ticked, >0, <0."""
+    """Six 16x16 cells on magenta: sort desc, sort asc, check clear, check ticked, >0, <0.
+    The sort arrows sit at the top of their cells: the list draws them from 3 pixels above the
+    header's middle."""
     c = Canvas(96, 16)
     grey = (90, 98, 110)
-    c.polygon([(3, 6), (13, 6), (8, 11)], grey)       # descending
-    c.polygon([(19, 11), (29, 11), (24, 6)], grey)    # ascending
+    c.polygon([(3, 0), (13, 0), (8, 6)], grey)        # descending
+    c.polygon([(19, 6), (29, 6), (24, 0)], grey)      # ascending
     for x0 in (32, 48):
         c.fill_rect(x0 + 2, 2, x0 + 14, 14, (70, 78, 90, 255), replace=True)
         c.fill_rect(x0 + 3, 3, x0 + 13, 13, (250, 250, 252, 255), replace=True)
