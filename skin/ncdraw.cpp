@@ -307,11 +307,13 @@ LRESULT CNcDraw::OnSetText(UINT msg, WPARAM wParam, LPARAM lParam) {
         SetMsgHandled(FALSE);
         return 0;
     }
-    // Store the text without letting the system draw its caption: hidden for the moment.
+    // Store the text without letting the system draw its caption over ours: for that moment the
+    // window has no caption style (hiding it instead would unmap it under Wine).
     LONG_PTR style = ::GetWindowLongPtrA(m_hWndFrame, GWL_STYLE);
-    if (style & WS_VISIBLE) ::SetWindowLongPtrA(m_hWndFrame, GWL_STYLE, style & ~(LONG_PTR)WS_VISIBLE);
+    bool caption = (style & WS_CAPTION) != 0;
+    if (caption) ::SetWindowLongPtrA(m_hWndFrame, GWL_STYLE, style & ~(LONG_PTR)WS_CAPTION);
     LRESULT r = ::DefWindowProcA(m_hWndFrame, msg, wParam, lParam);
-    if (style & WS_VISIBLE) ::SetWindowLongPtrA(m_hWndFrame, GWL_STYLE, style);
+    if (caption) ::SetWindowLongPtrA(m_hWndFrame, GWL_STYLE, style);
     m_title = lParam ? (const char*)lParam : "";
     Repaint();
     return r;
