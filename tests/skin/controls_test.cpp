@@ -179,6 +179,8 @@ TEST_F(Controls, TickerScrollsWrapsAndOpensOnlyWebLinks) {
     bar.SetLink2("http://127.0.0.1/ask", "在线诊股");
     for (const char* f : {"arrow1.png", "arrow2.png", "arrow3.png"}) bar.AddLinkImage(LoadSkinPicture(f));
     bar.Ticker().SetTextColor(RGB(0, 0, 255));
+    HFONT lent = GetGdiCache()->GetFont(13, "宋体", false);
+    bar.Ticker().SetTickerFont(lent);
     ASSERT_NE(bar.Create(parent, CRect(0, 0, 800, 28), nullptr, WS_CHILD | WS_VISIBLE), nullptr);
     EXPECT_EQ(bar.GetBarHeight(), 28);
     auto placed = [&](HWND w) {
@@ -252,6 +254,17 @@ TEST_F(Controls, TickerScrollsWrapsAndOpensOnlyWebLinks) {
     EXPECT_TRUE(t.IsScrolling());
     CSnapshot moved(t);
     EXPECT_EQ(t.GetOffset(), 51);
+
+    // A font lent by the GDI cache outlives the ticker that used it.
+    {
+        CSkinScrollInfo other;
+        other.SetTickerFont(lent);
+        ASSERT_NE(other.Create(parent, CRect(0, 100, 300, 120), nullptr, WS_CHILD | WS_VISIBLE), nullptr);
+        CSnapshot painted(other);
+        other.DestroyWindow();
+    }
+    LOGFONTA lf;
+    EXPECT_NE(::GetObjectA(lent, sizeof(lf), &lf), 0);
 
     // A bar whose picture is missing still has a height.
     CSkinScrollBarCtrl bare;

@@ -155,6 +155,7 @@ public:
         linkBar.SetLink1("http://127.0.0.1/", "访问Kamo财经网");
         for (const char* f : {"arrow1.png", "arrow2.png", "arrow3.png"}) linkBar.AddLinkImage(LoadSkinPicture(f));
         linkBar.SetLink2("http://127.0.0.1/ask", "在线诊股");
+        linkBar.SetLinkFont(GetGdiCache()->GetFont(12, "宋体", false));
         linkBar.Ticker().SetTextColor(RGB(0, 0, 255));
         linkBar.Ticker().SetTickerFont(GetGdiCache()->GetFont(13, "宋体", false));
         linkBar.Ticker().SetTimerPeriod(20);
@@ -218,6 +219,10 @@ TEST(ControlGallery, DISABLED_Show) {
     {
         CGalleryFrame g;
         Build(g);
+        // Held by the "mouse" with the headlines at the left, as a person resting on it sees them.
+        int cw = g.linkBar.Ticker().GetClientRect().Width();
+        g.linkBar.Ticker().SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+        g.linkBar.Ticker().SetOffset(cw + 10);
         const char* ms = std::getenv("VELMORA_SHOW_MS");
         DWORD until = ::GetTickCount() + (ms ? (DWORD)std::atoi(ms) : 20000);
         while ((int)(until - ::GetTickCount()) > 0) {
