@@ -8,6 +8,7 @@
 #include "base/seams.h"
 #include "ctl_helpers.h"
 #include "skin/fadebutton.h"
+#include "skin/hyperlink.h"
 #include "skin/newsbar.h"
 #include "skin/statusbar.h"
 #include "skin/tabbar.h"
@@ -405,6 +406,44 @@ TEST_F(Controls, StaticsDrawGradientAndText) {
     int blue = 0;
     for (int i = 0; i < 200 * 30; ++i) blue += (c.bits()[i] & 0xFF) > 150 && ((c.bits()[i] >> 16) & 0xFF) < 100;
     EXPECT_GT(blue, 40);
+}
+
+TEST_F(Controls, HyperlinkTooltipAndTags) {
+    CSkinBitmapHyperLink plain, quiet, tagged;
+    plain.SetHyperLink("http://127.0.0.1/help");
+    ASSERT_NE(plain.Create(parent, CRect(0, 0, 200, 20), "帮助", WS_CHILD | WS_VISIBLE, 0, 11U), nullptr);
+    ASSERT_NE(plain.GetToolTip(), nullptr);
+    EXPECT_EQ(::SendMessageA(plain.GetToolTip(), TTM_GETTOOLCOUNT, 0, 0), 1);
+    char tip[80] = {0};
+    TOOLINFOA ti = {};
+    ti.cbSize = TTTOOLINFOA_V2_SIZE;
+    ti.hwnd = plain;
+    ti.uId = (UINT_PTR)plain.m_hWnd;
+    ti.lpszText = tip;
+    ::SendMessageA(plain.GetToolTip(), TTM_GETTEXTA, sizeof(tip), (LPARAM)&ti);
+    EXPECT_STREQ(tip, "http://127.0.0.1/help") << "the tooltip names the page";
+    quiet.SetExtendedStyle(HLINK_NOTOOLTIP);
+    ASSERT_NE(quiet.Create(parent, CRect(0, 30, 200, 50), "静默", WS_CHILD | WS_VISIBLE, 0, 12U), nullptr);
+    EXPECT_EQ(quiet.GetToolTip(), nullptr);
+
+    // With tags only the tagged words are the link.
+    tagged.SetExtendedStyle(HLINK_USETAGS | HLINK_COMMANDBUTTON);
+    ASSERT_NE(tagged.Create(parent, CRect(0, 60, 300, 80), "请<a>点击这里</a>查看公告", WS_CHILD | WS_VISIBLE, 0, 13U),
+              nullptr);
+    CSnapshot s(tagged);
+    CRect link = tagged.m_rcLink;
+    EXPECT_GT(link.left, 5);
+    EXPECT_LT(link.right, 200);
+    struct {
+        int x;
+        bool follows;
+    } clicks[] = {{link.left - 4, false}, {link.CenterPoint().x, true}, {link.right + 6, false}};
+    for (const auto& c : clicks) {
+        parent.sent.clear();
+        tagged.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(c.x, link.CenterPoint().y));
+        tagged.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(c.x, link.CenterPoint().y));
+        EXPECT_EQ(parent.Count(WM_COMMAND), c.follows ? 1 : 0) << c.x;
+    }
 }
 
 // Every font that shows Chinese draws it, where the same font in the ANSI set draws boxes.
