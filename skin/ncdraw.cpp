@@ -441,9 +441,7 @@ void CNcDraw::OnGetMinMaxInfo(LPMINMAXINFO mmi) {
 
 void CNcDraw::MaximizeToWorkArea() {
     if (!m_hWndFrame) return;
-    RECT wr;
-    ::GetWindowRect(m_hWndFrame, &wr);
-    if (m_state != kStateMaximized) m_restoreRect.SetRect(wr.left, wr.top, wr.right, wr.bottom);
+    if (m_state != kStateMaximized) m_restoreRect = CWindow(m_hWndFrame).GetWindowRect();
     m_state = kStateMaximized;
     RECT work;
     ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
