@@ -259,14 +259,20 @@ def make_title():
     return c
 
 
-def make_side():
-    # Two columns: active and inactive. The head (caption height) continues the caption look.
+def make_side(right=False):
+    # Two columns: active and inactive. The head (caption height) continues the caption look; its
+    # outer top corner is magenta, so that with the caption's own corner holes the window region
+    # gets rounded top corners.
     c = Canvas(8, 200)
     for col, body, light in ((0, CAPTION, CAPTION_LIGHT), (4, CAPTION_INACTIVE, (66, 70, 78))):
         c.fill_rect(col, 0, col + 4, 30, body, replace=True)
         c.fill_rect(col, 0, col + 4, 1, light, replace=True)
     c.fill_rect(0, 30, 4, 200, BORDER, replace=True)
     c.fill_rect(4, 30, 8, 200, BORDER_INACTIVE, replace=True)
+    for col in (0, 4):
+        for dy, n in ((0, 4), (1, 4), (2, 4), (3, 2), (4, 1)):
+            for dx in range(n):
+                c.set(col + (3 - dx if right else dx), dy, MAGENTA)
     return c
 
 
@@ -556,7 +562,7 @@ def main():
     bmps = {
         "Title.bmp": make_title(),
         "LeftBorder.bmp": make_side(),
-        "RightBorder.bmp": make_side(),
+        "RightBorder.bmp": make_side(right=True),
         "BottomBorder.bmp": make_bottom(),
         "close.bmp": make_frame_button("close"),
         "max.bmp": make_frame_button("max"),
