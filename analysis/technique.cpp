@@ -35,8 +35,8 @@ const char* GetIntensityText(int s) {
 CTechnique::CTechnique() : CTechnique(nullptr) {}
 
 CTechnique::CTechnique(CKData* series)
-    : m_pKData(series), m_nCacheLength(0), m_nCacheStart(-1), m_nLastSignal(0), m_nLastReason(reasonNone),
-      m_nLastStored(-1) {
+    : m_pKData(series), m_nGeneration(1), m_nCacheLength(0), m_nCacheStart(-1), m_nLastSignal(0),
+      m_nLastReason(reasonNone), m_nLastStored(-1) {
     for (int k = 0; k < kLines; ++k) {
         m_pCache[k] = nullptr;
         m_pValid[k] = nullptr;
@@ -57,6 +57,13 @@ void CTechnique::Clear() {
     for (int k = 0; k < kLines; ++k) {
         m_pCache[k] = nullptr;
         m_pValid[k] = nullptr;
+    }
+    // A new generation invalidates every flag at once; only when the counter wraps are the
+    // flags wiped, so that no flag of an old generation can look current.
+    if (++m_nGeneration == 0) {
+        for (int k = 0; k < kLines; ++k)
+            if (m_pValidBuffer[k]) std::memset(m_pValidBuffer[k], 0, size_t(m_nBufferLength[k]));
+        m_nGeneration = 1;
     }
     m_nCacheLength = 0;
     m_nCacheStart = -1;
@@ -159,16 +166,16 @@ bool CTechnique::LoadFromCache(int index, double* v1, double* v2, double* v3, do
     double* out[kLines] = {v1, v2, v3, v4, v5};
     int at = index - m_nCacheStart;
     for (int k = 0; k < kLines; ++k)
-        if (out[k] && (!m_pCache[k] || !m_pValid[k][at])) return false;
+        if (out[k] && (!m_pCache[k] || m_pValid[k][at] != m_nGeneration)) return false;
     for (int k = 0; k < kLines; ++k)
         if (out[k]) *out[k] = m_pCache[k][at];
     return true;
 }
 
+// A plain write: the computing classes check their parameters once per computation, not here.
 bool CTechnique::StoreToCache(int index, const double* v1, const double* v2, const double* v3, const double* v4,
                               const double* v5) {
     if (!CheckIndex(index)) return false;
-    EnsureParameters();
     if (m_nCacheLength <= 0) {
         m_nCacheLength = m_pKData->GetSize();
         m_nCacheStart = 0;
@@ -181,7 +188,7 @@ bool CTechnique::StoreToCache(int index, const double* v1, const double* v2, con
     for (int k = 0; k < kLines; ++k) {
         if (!in[k]) continue;
         m_pCache[k][at] = *in[k];
-        m_pValid[k][at] = 1;
+        m_pValid[k][at] = m_nGeneration;
     }
     if (index > m_nLastStored) m_nLastStored = index;
     return true;
@@ -195,7 +202,7 @@ bool CTechnique::UseLine(int k) {
         delete[] m_pValidBuffer[k];
         m_nBufferLength[k] = 0;
         m_pValueBuffer[k] = new (std::nothrow) double[m_nCacheLength];
-        m_pValidBuffer[k] = new (std::nothrow) unsigned char[m_nCacheLength];
+        m_pValidBuffer[k] = new (std::nothrow) unsigned char[m_nCacheLength]();
         if (!m_pValueBuffer[k] || !m_pValidBuffer[k]) {
             delete[] m_pValueBuffer[k];
             delete[] m_pValidBuffer[k];
@@ -205,9 +212,21 @@ bool CTechnique::UseLine(int k) {
         }
         m_nBufferLength[k] = m_nCacheLength;
     }
-    std::memset(m_pValidBuffer[k], 0, size_t(m_nCacheLength));
+    // Flags left in the buffer belong to older generations and read as not computed.
     m_pCache[k] = m_pValueBuffer[k];
     m_pValid[k] = m_pValidBuffer[k];
+    return true;
+}
+
+bool CTechnique::OpenLines(int n) {
+    if (!m_pKData) return false;
+    if (m_nCacheLength <= 0) {
+        if (m_pKData->GetSize() <= 0) return false;
+        m_nCacheLength = m_pKData->GetSize();
+        m_nCacheStart = 0;
+    }
+    for (int k = 0; k < n; ++k)
+        if (!UseLine(k)) return false;
     return true;
 }
 
@@ -215,7 +234,7 @@ bool CTechnique::GetCached(int line, int index, double* value) const {
     if (line < 1 || line > kLines || m_nCacheLength <= 0) return false;
     int at = index - m_nCacheStart;
     const int k = line - 1;
-    if (at < 0 || at >= m_nCacheLength || !m_pCache[k] || !m_pValid[k][at]) return false;
+    if (at < 0 || at >= m_nCacheLength || !m_pCache[k] || m_pValid[k][at] != m_nGeneration) return false;
     if (value) *value = m_pCache[k][at];
     return true;
 }
@@ -424,8 +443,9 @@ int CTechnique::GetTrendSignal(int index, int buyLevel, int sellLevel, int* reas
 // The shorter (s) and the longer (l) of two day counts' averages at the bar before (0) and at the bar (1).
 bool CTechnique::GetAveragePair(int index, int daysA, int daysB, double* s0, double* s1, double* l0, double* l1) {
     const int ds = daysA <= daysB ? daysA : daysB, dl = daysA <= daysB ? daysB : daysA;
-    return Calculate(s1, index, ds, false) && Calculate(s0, index - 1, ds, false) &&
-           Calculate(l1, index, dl, false) && Calculate(l0, index - 1, dl, false);
+    // The earlier bar first, so that running sums step forward.
+    return Calculate(s0, index - 1, ds, false) && Calculate(s1, index, ds, false) &&
+           Calculate(l0, index - 1, dl, false) && Calculate(l1, index, dl, false);
 }
 
 int CTechnique::GetMACrossSignal(int index, const CSPDWordArray& days, int buyLevel, int sellLevel, int* reason) {
@@ -444,7 +464,7 @@ int CTechnique::GetMACrossSignal(int index, const CSPDWordArray& days, int buyLe
         bool confirmed = k == n - 1;
         for (int m = k + 1; m < n && !confirmed; ++m) {
             double p, q;
-            if (!Calculate(&q, index, int(days[m]), false) || !Calculate(&p, index - 1, int(days[m]), false)) return 0;
+            if (!Calculate(&p, index - 1, int(days[m]), false) || !Calculate(&q, index, int(days[m]), false)) return 0;
             if (dir > 0 ? p <= q : p >= q) confirmed = true;
         }
         if (!confirmed) continue;

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/windowsum.h"
 #include "base/containers.h"
 #include "store/kdata.h"
 
@@ -108,7 +109,7 @@ public:
 protected:
     bool GetAveragePair(int index, int daysA, int daysB, double* s0, double* s1, double* l0, double* l1);
     bool CheckIndex(int index) const { return m_pKData && index >= 0 && index < m_pKData->GetSize(); }
-    // Validity check with the defaults as fallback.
+    // Validity check with the defaults as fallback; once per computation, never per stored bar.
     void EnsureParameters() {
         if (!IsValidParameters()) SetDefaultParameters();
     }
@@ -120,37 +121,70 @@ protected:
         const int mode = k.GetPriceMode();
         return mode != priceOpen && mode != priceAverage ? double(k[i].close) : k.GetPriceAt(i);
     }
-    // The value and flag arrays of a line, allocated (flags zeroed) on first use; false when
-    // memory could not be had.
+    // Runs f with a functor giving the price of bar t, chosen once for the series' price mode, so
+    // that a whole-range loop does not test the mode at every bar.
+    template <typename F>
+    static auto WithPrices(const CKData& k, F&& f) {
+        const int mode = k.GetPriceMode();
+        if (mode != priceOpen && mode != priceAverage) {
+            const KDATA* bars = k.GetData();
+            return f([bars](int t) { return double(bars[t].close); });
+        }
+        return f([&k](int t) { return k.GetPriceAt(t); });
+    }
+
+    // ---- cache access for the computing classes ----
+    // The value and flag arrays of a line, allocated on first use; false when memory could not be had.
     bool UseLine(int k);
+    // Sizes the cache to the series (when there is none yet) and allocates lines 1..n; false when
+    // memory could not be had. Entries 0 .. CacheEnd()-1 may then be written with SetEntry.
+    bool OpenLines(int n);
+    int CacheEnd() const { return m_nCacheLength > 0 ? m_nCacheStart + m_nCacheLength : 0; }
+    bool HasEntry(int k, int index) const {
+        const int at = index - m_nCacheStart;
+        return m_nCacheLength > 0 && at >= 0 && at < m_nCacheLength && m_pCache[k] && m_pValid[k][at] == m_nGeneration;
+    }
+    // Writes line k (0-based) at index; the line must be open and index below CacheEnd().
+    void SetEntry(int k, int index, double v) {
+        const int at = index - m_nCacheStart;
+        m_pCache[k][at] = v;
+        m_pValid[k][at] = m_nGeneration;
+    }
     // Lines 1..n all cached at index (a quick LoadFromCache for the range walks).
     bool LoadComputed(int index, double* v, int n) const {
         const int at = index - m_nCacheStart;
         if (m_nCacheLength <= 0 || at < 0 || at >= m_nCacheLength) return false;
         for (int k = 0; k < n; ++k)
-            if (!m_pCache[k] || !m_pValid[k][at]) return false;
+            if (!m_pCache[k] || m_pValid[k][at] != m_nGeneration) return false;
         for (int k = 0; k < n; ++k) v[k] = m_pCache[k][at];
         return true;
     }
-    // StoreToCache of lines 1..n for callers that have checked the parameters already.
+    // Stores lines 1..n at index when it lies in the cache; a plain write once the lines exist.
     void StoreComputed(int index, const double* v, int n) {
-        const int at = index - m_nCacheStart;
-        if (m_nCacheLength <= 0 || at < 0 || at >= m_nCacheLength) {
-            StoreToCache(index, &v[0], n > 1 ? &v[1] : nullptr, n > 2 ? &v[2] : nullptr, n > 3 ? &v[3] : nullptr,
-                         n > 4 ? &v[4] : nullptr);
-            return;
+        if (m_nCacheLength <= 0) {
+            if (!CheckIndex(index)) return;
+            m_nCacheLength = m_pKData->GetSize();
+            m_nCacheStart = 0;
         }
+        const int at = index - m_nCacheStart;
+        if (at < 0 || at >= m_nCacheLength) return;
         for (int k = 0; k < n; ++k) {
             if (!m_pCache[k] && !UseLine(k)) return;
             m_pCache[k][at] = v[k];
-            m_pValid[k][at] = 1;
+            m_pValid[k][at] = m_nGeneration;
         }
+        if (index > m_nLastStored) m_nLastStored = index;
+    }
+    void NoteStored(int index) {
         if (index > m_nLastStored) m_nLastStored = index;
     }
 
     CKData* m_pKData;
     double* m_pCache[kLines];  // null while the line has no cache
-    unsigned char* m_pValid[kLines];  // 1 where the value was computed
+    // An entry is valid when its flag equals the generation; Clear moves to a new generation
+    // instead of wiping the flags.
+    unsigned char* m_pValid[kLines];
+    unsigned char m_nGeneration;
     int m_nCacheLength;
     int m_nCacheStart;
     int m_nLastSignal;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <mutex>
 #include <string>
 
@@ -13,26 +14,69 @@
 
 CMA::CMA() : CParamTech("TALLLL", {typeSimple, 15, -15, 10, -10}, {}, {5, 10, 20}, "A") {}
 
+void CMA::Clear() {
+    CTechnique::Clear();
+    for (Run& r : m_runs) r = Run();
+    m_nNextRun = 0;
+}
+
+CMA::Run* CMA::FindRun(int days, int type) {
+    for (Run& r : m_runs)
+        if (r.days == days && r.type == type) return &r;
+    return nullptr;
+}
+
+CMA::Run& CMA::TakeRun(int days, int type) {
+    if (Run* r = FindRun(days, type)) return *r;
+    Run& r = m_runs[m_nNextRun];
+    m_nNextRun = (m_nNextRun + 1) % kRuns;
+    r = Run();
+    r.days = days;
+    r.type = type;
+    return r;
+}
+
 bool CMA::Calculate(double* v, int index, int days, bool useLast) {
     if (!CheckIndex(index)) return false;
+    const CKData& k = *m_pKData;
+    auto price = [&k](int t) { return Price(k, t); };
+    // A walk in progress: its first bar checked the parameters, and a type of 1 or 2 is valid.
+    if (useLast && v && index > 0 && days > 0 && index + 1 >= days) {
+        const int type = m_ints[kType];
+        if (type == typeExponential) {
+            *v = 2 * Price(k, index) / (days + 1) + (days - 1) * *v / (days + 1);
+            return true;
+        }
+        if (type == typeSimple) {
+            Run* r = FindRun(days, typeSimple);
+            if (r && r->sum.GetBar() == index - 1) {
+                *v = r->sum.Next(price) / days;
+                return true;
+            }
+        }
+    }
     EnsureParameters();
     if (days <= 0 || index + 1 < days) return false;
-    const CKData& k = *m_pKData;
     if (m_ints[kType] == typeExponential) {
         if (useLast && v && index > 0) {
             *v = 2 * Price(k, index) / (days + 1) + (days - 1) * *v / (days + 1);
             return true;
         }
+        // Run from bar 0, or on from the last bar this day count reached: the same steps.
+        Run& r = TakeRun(days, typeExponential);
+        int t = 0;
         double e = Price(k, 0);
-        for (int t = 1; t <= index; ++t) e = 2 * Price(k, t) / (days + 1) + (days - 1) * e / (days + 1);
+        if (r.bar >= 0 && r.bar <= index) t = r.bar, e = r.value;
+        for (++t; t <= index; ++t) e = 2 * Price(k, t) / (days + 1) + (days - 1) * e / (days + 1);
+        r.bar = index;
+        r.value = e;
         if (v) *v = e;
         return true;
     }
-    // Continuing a simple average moves its window by one bar.
-    if (useLast && v && index >= days)
-        *v += (Price(k, index) - Price(k, index - days)) / days;
-    else
-        return k.GetMA(v, index, days);
+    // Summed afresh; a walk that continues from here steps the running sum.
+    Run& r = TakeRun(days, typeSimple);
+    const double sum = r.sum.Start(index, days, price);
+    if (v) *v = sum / days;
     return true;
 }
 
@@ -43,32 +87,76 @@ int CMA::GetSignal(int index, int* reason) {
     return GetMAArrangeSignal(index, m_days, m_ints[kTrendBuy], m_ints[kTrendSell], reason);
 }
 
-// The lines of every day count in one pass each, with the same steps as Calculate.
+namespace {
+
+// The lines of up to kFused day counts of a simple average over start..end in one pass over the
+// bars, each with a running window sum; lo and hi take every value.
+constexpr int kFused = 8;
+
+template <typename PriceOf>
+bool SimpleAverageRange(const PriceOf& price, const int* days, int count, int start, int end, double* lo,
+                        double* hi) {
+    CWindowSum sums[kFused];
+    int begin[kFused];
+    int first = end + 1;
+    for (int j = 0; j < count; ++j) {
+        begin[j] = std::max(start, days[j] - 1);
+        first = std::min(first, begin[j]);
+    }
+    bool any = false;
+    double l = *lo, h = *hi;
+    for (int i = first; i <= end; ++i) {
+        for (int j = 0; j < count; ++j) {
+            if (i < begin[j]) continue;
+            const double s = i == begin[j] ? sums[j].Start(i, days[j], price) : sums[j].Next(price);
+            const double v = s / days[j];
+            l = v < l ? v : l;
+            h = v > h ? v : h;
+            any = true;
+        }
+    }
+    *lo = l;
+    *hi = h;
+    return any;
+}
+
+}  // namespace
+
+// The lines of every day count in one pass over the bars, with the same steps as Calculate.
 bool CMA::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*) {
     EnsureParameters();
     if (!m_pKData || m_days.GetSize() == 0) return GetMinMaxInfoMA(start, end, min, max, this, m_days);
     const CKData& k = *m_pKData;
     start = std::max(start, 0);
     end = std::min(end, k.GetSize() - 1);
-    double lo = 0, hi = 0;
+    double lo = std::numeric_limits<double>::infinity(), hi = -lo;
     bool any = false;
-    for (int d = 0; d < m_days.GetSize(); ++d) {
-        const int n = int(m_days[d]);
-        int i = std::max(start, n - 1);
-        if (i > end) continue;
-        double v = 0;
-        if (!Calculate(&v, i, n, false)) continue;
-        for (;;) {
-            if (!any || v < lo) lo = v;
-            if (!any || v > hi) hi = v;
-            any = true;
-            if (++i > end) break;
-            if (m_ints[kType] == typeExponential)
+    if (m_ints[kType] == typeExponential) {
+        for (int d = 0; d < m_days.GetSize(); ++d) {
+            const int n = int(m_days[d]);
+            int i = std::max(start, n - 1);
+            if (i > end) continue;
+            double v = 0;
+            if (!Calculate(&v, i, n, false)) continue;
+            for (;;) {
+                lo = std::min(lo, v);
+                hi = std::max(hi, v);
+                any = true;
+                if (++i > end) break;
                 v = 2 * Price(k, i) / (n + 1) + (n - 1) * v / (n + 1);
-            else
-                v += (Price(k, i) - Price(k, i - n)) / n;
+            }
+        }
+    } else {
+        for (int d = 0; d < m_days.GetSize(); d += kFused) {
+            int days[kFused];
+            const int count = std::min(int(kFused), m_days.GetSize() - d);
+            for (int j = 0; j < count; ++j) days[j] = int(m_days[d + j]);
+            any |= WithPrices(k, [&](const auto& price) {
+                return SimpleAverageRange(price, days, count, start, end, &lo, &hi);
+            });
         }
     }
+    if (!any) lo = hi = 0;
     WidenRange(&lo, &hi);
     if (min) *min = lo;
     if (max) *max = hi;
@@ -79,18 +167,23 @@ bool CMA::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*
 
 CBBI::CBBI() : CParamTech("DDDDLL", {3, 6, 12, 24, 10, -10}, {}, {}, "(%d,%d,%d,%d)") {}
 
+void CBBI::Clear() {
+    CTechnique::Clear();
+    for (CWindowSum& r : m_runs) r.Reset();
+}
+
 bool CBBI::Calculate(double* v, int index, bool) {
     if (!CheckIndex(index)) return false;
     EnsureParameters();
     if (LoadFromCache(index, v)) return true;
+    for (int k = kDays1; k <= kDays4; ++k)
+        if (index + 1 < m_ints[k]) return false;
+    const CKData& series = *m_pKData;
+    auto price = [&series](int t) { return Price(series, t); };
     double sum = 0;
-    for (int k = kDays1; k <= kDays4; ++k) {
-        double ma;
-        if (!m_pKData->GetMA(&ma, index, m_ints[k])) return false;
-        sum += ma;
-    }
+    for (int k = kDays1; k <= kDays4; ++k) sum += m_runs[k].At(index, m_ints[k], price) / m_ints[k];
     double bbi = sum / 4;
-    StoreToCache(index, &bbi);
+    StoreComputed(index, &bbi, 1);
     if (v) *v = bbi;
     return true;
 }
@@ -123,55 +216,105 @@ bool CBBI::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
 
 CBOLL::CBOLL() : CParamTech("FFDLL", {20, 10, -10}, {2.0, 2.0}) {}
 
+void CBOLL::Clear() {
+    CTechnique::Clear();
+    m_run = Run();
+}
+
 std::string CBOLL::GetNameParams() {
     return StringPrintf("(%d,%g,%g)", m_ints[kDays], m_doubles[kUpWidth], m_doubles[kDownWidth]);
 }
 
-bool CBOLL::Calculate(double* mid, double* up, double* down, int index, bool) {
+template <typename PriceOf>
+void CBOLL::Run::Start(int index, int n, const PriceOf& price) {
+    origin = price(index - n + 1);
+    double a = 0, ca = 0, b = 0, cb = 0;
+    for (int t = index - n + 1; t <= index; ++t) {
+        const double d = price(t) - origin;
+        CompensatedAdd(a, ca, d);
+        CompensatedAdd(b, cb, d * d);
+    }
+    s1 = a + ca;
+    s2 = b + cb;
+    peak = s2;
+    bar = index;
+    days = n;
+    steps = 0;
+}
+
+template <typename PriceOf>
+void CBOLL::Run::Next(const PriceOf& price) {
+    const int t = bar + 1;
+    if (++steps >= CWindowSum::kRefresh) return Start(t, days, price);
+    const double in = price(t) - origin, out = price(t - days) - origin;
+    s1 += in - out;
+    s2 += in * in - out * out;
+    bar = t;
+    if (s2 > peak) {
+        peak = s2;
+    } else if (!(s2 * 16 >= peak)) {
+        return Start(t, days, price);  // the squares shrank: a huge price left the window
+    }
+    // s2 = n (mean - origin)^2 + the centred sum; when the first part dwarfs the second the origin
+    // has drifted away from the prices and is moved to them. Right after a start the ratio is at
+    // most n + 1, so this never repeats at once.
+    if (s2 > (s2 - s1 * (s1 / days)) * 4096) Start(t, days, price);
+}
+
+void CBOLL::Run::Lines(double* mid, double* deviation) const {
+    // origin * n + s1 is the window's plain sum whatever the origin, so MID does not depend on
+    // where the run started.
+    *mid = (origin * days + s1) / days;
+    const double centred = s2 - s1 * (s1 / days);
+    *deviation = centred > 0 ? std::sqrt(centred / (days - 1)) : 0;
+}
+
+template <typename PriceOf>
+void CBOLL::Advance(int index, int n, const PriceOf& price) {
+    if (m_run.bar >= 0 && m_run.days == n) {
+        if (m_run.bar == index) return;
+        if (m_run.bar == index - 1) return m_run.Next(price);
+    }
+    m_run.Start(index, n, price);
+}
+
+// The three lines at index (n > 1 and index + 1 >= n checked by the caller).
+void CBOLL::LinesAt(int index, double* v) {
+    const int n = m_ints[kDays];
+    WithPrices(*m_pKData, [&](const auto& price) { Advance(index, n, price); });
+    double m, s;
+    m_run.Lines(&m, &s);
+    v[0] = m;
+    v[1] = m + s * m_doubles[kUpWidth];
+    v[2] = m - s * m_doubles[kDownWidth];
+}
+
+bool CBOLL::Calculate(double* mid, double* up, double* down, int index, bool useLast) {
     if (!CheckIndex(index)) return false;
-    EnsureParameters();
+    // A walk that continues with the day count of its run was checked at its first bar.
+    if (!useLast || m_run.bar < 0 || m_run.days != m_ints[kDays]) EnsureParameters();
     const int n = m_ints[kDays];
     if (n <= 1 || index + 1 < n) return false;
     if (LoadFromCache(index, mid, up, down)) return true;
     double v[3];
-    Compute(index, v);
-    StoreToCache(index, &v[0], &v[1], &v[2]);
+    LinesAt(index, v);
+    StoreComputed(index, v, 3);
     if (mid) *mid = v[0];
     if (up) *up = v[1];
     if (down) *down = v[2];
     return true;
 }
 
-namespace {
-// MID and the sample deviation of the n prices ending at index.
-template <typename PriceOf>
-void BollWindow(int index, int n, PriceOf price, double* mid, double* deviation) {
-    double sum = 0;
-    for (int t = index - n + 1; t <= index; ++t) sum += price(t);
-    const double m = sum / n;
-    double squares = 0;
-    for (int t = index - n + 1; t <= index; ++t) {
-        const double d = price(t) - m;
-        squares += d * d;
-    }
-    *mid = m;
-    *deviation = std::sqrt(squares / (n - 1));
-}
-}  // namespace
-
-void CBOLL::Compute(int index, double* v) const {
-    const CKData& k = *m_pKData;
-    const int n = m_ints[kDays], mode = k.GetPriceMode();
+bool CBOLL::GetDeviation(int index, double* deviation) {
+    if (!CheckIndex(index)) return false;
+    EnsureParameters();
+    const int n = m_ints[kDays];
+    if (n <= 1 || index + 1 < n) return false;
+    WithPrices(*m_pKData, [&](const auto& price) { Advance(index, n, price); });
     double m, s;
-    if (mode != priceOpen && mode != priceAverage) {
-        const KDATA* bars = k.GetData();
-        BollWindow(index, n, [bars](int t) { return double(bars[t].close); }, &m, &s);
-    } else {
-        BollWindow(index, n, [&k](int t) { return k.GetPriceAt(t); }, &m, &s);
-    }
-    v[0] = m;
-    v[1] = m + s * m_doubles[kUpWidth];
-    v[2] = m - s * m_doubles[kDownWidth];
+    m_run.Lines(&m, &s);
+    if (deviation) *deviation = s;
+    return true;
 }
 
 int CBOLL::GetSignal(int index, int* reason) {
@@ -190,27 +333,47 @@ int CBOLL::GetSignal(int index, int* reason) {
     return 0;
 }
 
-// As GetMinMaxInfo3, with the parameters checked once for the whole range.
+// As GetMinMaxInfo3, in one pass: cached bars are read, the others continue the running sums.
 bool CBOLL::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     EnsureParameters();
     double lo = 0, hi = 0;
     int loBar = -1, hiBar = -1;
     bool any = false;
-    if (m_pKData && m_ints[kDays] > 1) {
-        start = std::max(start, m_ints[kDays] - 1);
+    const int n = m_ints[kDays];
+    if (m_pKData && n > 1) {
+        start = std::max(start, n - 1);
         end = std::min(end, m_pKData->GetSize() - 1);
-        const int known = m_nLastStored;
-        for (int i = start; i <= end; ++i) {
-            double v[3];
-            if (i > known || !LoadComputed(i, v, 3)) {
-                Compute(i, v);
-                StoreComputed(i, v, 3);
-            }
-            for (double x : v) {
-                if (!any || x < lo) lo = x, loBar = i;
-                if (!any || x > hi) hi = x, hiBar = i;
-                any = true;
-            }
+        if (start <= end) {
+            const int known = m_nLastStored;
+            const int cacheEnd = OpenLines(3) ? CacheEnd() : 0;
+            const double up = m_doubles[kUpWidth], down = m_doubles[kDownWidth];
+            WithPrices(*m_pKData, [&](const auto& price) {
+                Run run = m_run;
+                for (int i = start; i <= end; ++i) {
+                    double v[3];
+                    if (i > known || !LoadComputed(i, v, 3)) {
+                        if (run.bar >= 0 && run.days == n && run.bar == i - 1)
+                            run.Next(price);
+                        else if (!(run.bar == i && run.days == n))
+                            run.Start(i, n, price);
+                        double m, s;
+                        run.Lines(&m, &s);
+                        v[0] = m, v[1] = m + s * up, v[2] = m - s * down;
+                        if (i < cacheEnd) {
+                            SetEntry(0, i, v[0]);
+                            SetEntry(1, i, v[1]);
+                            SetEntry(2, i, v[2]);
+                        }
+                    }
+                    for (double x : v) {
+                        if (!any || x < lo) lo = x, loBar = i;
+                        if (!any || x > hi) hi = x, hiBar = i;
+                        any = true;
+                    }
+                }
+                m_run = run;
+            });
+            if (cacheEnd > 0) NoteStored(std::min(end, cacheEnd - 1));
         }
     }
     WidenRange(&lo, &hi);
@@ -250,98 +413,125 @@ CSAR::CSAR() : CParamTech("DNFFLL", {4, 1, 10, -10}, {0.02, 0.2}) {}
 
 void CSAR::Clear() {
     CTechnique::Clear();
-    m_state.clear();
-    m_stateValid.clear();
+    m_run = Run();
+    m_flags.clear();
 }
 
-bool CSAR::Step(int t, const RunState* before, double prev, RunState* after, double* sar) const {
-    const int days = m_ints[kDays];
-    if (t + 1 < days) return false;
+bool CSAR::SameRunParameters() const {
+    return m_ints[kDays] == m_runDays && m_ints[kInitialDirection] == m_runDirection &&
+           m_doubles[kStep] == m_runStep && m_doubles[kMaximum] == m_runMaximum;
+}
+
+// The run and the flags belong to the parameters they were computed with: other (checked)
+// parameters start them again.
+void CSAR::TakeRunParameters() {
+    if (SameRunParameters()) return;
+    EnsureParameters();
+    if (SameRunParameters()) return;
+    m_run = Run();
+    m_flags.clear();
+    m_runDays = m_ints[kDays];
+    m_runDirection = m_ints[kInitialDirection];
+    m_runStep = m_doubles[kStep];
+    m_runMaximum = m_doubles[kMaximum];
+}
+
+// Moves the run to bar t: one step when it holds bar t-1 with no reversal pending, else a restart
+// (the opposite direction after a pending reversal, else the initial one). True for a restart.
+bool CSAR::Advance(Run& r, int t) const {
     const CKData& k = *m_pKData;
-    const double step = m_doubles[kStep], maximum = m_doubles[kMaximum];
-    if (before && t > 0 && !before->pending) {
-        RunState s = *before;
+    if (r.bar >= 0 && r.bar == t - 1 && !r.pending) {
         const double h = k[t - 1].high, l = k[t - 1].low;
-        double v;
-        if (s.rising) {
-            v = prev + s.accel * (h - prev);
-            if (h > s.highest) s.highest = h, s.accel = std::min(s.accel + step, maximum);
-            s.pending = k[t].low < v;
+        if (r.rising) {
+            r.sar = r.sar + r.accel * (h - r.sar);
+            if (h > r.highest) r.highest = h, r.accel = std::min(r.accel + m_runStep, m_runMaximum);
+            r.pending = k[t].low < r.sar;
         } else {
-            v = prev - (prev - l) * s.accel;
-            if (l < s.lowest) s.lowest = l, s.accel = std::min(s.accel + step, maximum);
-            s.pending = k[t].high > v;
+            r.sar = r.sar - (r.sar - l) * r.accel;
+            if (l < r.lowest) r.lowest = l, r.accel = std::min(r.accel + m_runStep, m_runMaximum);
+            r.pending = k[t].high > r.sar;
         }
-        *after = s;
-        *sar = v;
-        return true;
+        r.bar = t;
+        return false;
     }
-    RunState s;
     double lo = 0, hi = 0;
-    k.GetMinMax(t - days + 1, t, &lo, &hi);
-    s.rising = before && before->pending ? !before->rising : m_ints[kInitialDirection] != 0;
-    s.pending = 0;
-    s.accel = step;
-    s.highest = hi;
-    s.lowest = lo;
-    *after = s;
-    *sar = s.rising ? lo : hi;
+    k.GetMinMax(t - m_runDays + 1, t, &lo, &hi);
+    r.rising = r.bar >= 0 && r.bar == t - 1 && r.pending ? !r.rising : m_runDirection != 0;
+    r.pending = 0;
+    r.accel = m_runStep;
+    r.highest = hi;
+    r.lowest = lo;
+    r.sar = r.rising ? lo : hi;
+    r.bar = t;
     return true;
 }
 
-// Runs from the last bar with a known state (or bar 0) up to index, storing every bar.
-bool CSAR::RunTo(int index, double* out) {
-    const int size = m_pKData->GetSize();
-    if (int(m_state.size()) != size) {
-        m_state.assign(size, RunState{0, 0, 0, -1, -1});
-        m_stateValid.assign(size, 0);
+void CSAR::Record(const Run& r, bool restarted) {
+    m_flags[size_t(r.bar)] = (unsigned char)(kComputed | (r.rising ? kRising : 0) | (r.pending ? kPending : 0) |
+                                             (restarted ? kRestart : 0));
+    StoreComputed(r.bar, &r.sar, 1);
+}
+
+// Computes bars up to index from the last computed bar before it (or from the first bar). That
+// bar's run is rebuilt from the restart it began with, the same steps as when it was computed.
+bool CSAR::Resume(int index) {
+    const int first = m_runDays - 1;
+    int c = index - 1;
+    while (c >= first && !(m_flags[size_t(c)] & kComputed)) --c;
+    Run r;
+    if (c >= first) {
+        int s = c;
+        while (s > first && !(m_flags[size_t(s)] & kRestart)) --s;
+        double lo = 0, hi = 0;
+        m_pKData->GetMinMax(s - m_runDays + 1, s, &lo, &hi);
+        r.rising = (m_flags[size_t(s)] & kRising) != 0;
+        r.pending = 0;
+        r.accel = m_runStep;
+        r.highest = hi;
+        r.lowest = lo;
+        r.sar = r.rising ? lo : hi;
+        r.bar = s;
+        for (int t = s + 1; t <= c; ++t) Advance(r, t);
     }
-    int from = index;
-    while (from > 0 && !m_stateValid[from - 1]) --from;
-    const RunState* before = nullptr;
-    double prev = 0;
-    if (from > 0) {
-        before = &m_state[from - 1];
-        GetCached(1, from - 1, &prev);
+    for (int t = c + 1; t <= index; ++t) {
+        const bool restarted = Advance(r, t);
+        Record(r, restarted);
     }
-    bool ok = false;
-    for (int t = from; t <= index; ++t) {
-        double v;
-        if (!Step(t, before, prev, &m_state[t], &v)) continue;
-        m_stateValid[t] = 1;
-        StoreToCache(t, &v);
-        before = &m_state[t];
-        prev = v;
-        ok = t == index;
-        if (ok && out) *out = v;
-    }
-    return ok;
+    m_run = r;
+    return true;
 }
 
 bool CSAR::Calculate(double* v, int index, bool useLast) {
     if (!CheckIndex(index)) return false;
-    EnsureParameters();
-    if (index + 1 < m_ints[kDays]) return false;
-    if (LoadFromCache(index, v) && index < int(m_stateValid.size()) && m_stateValid[index]) return true;
-    if (useLast && v && index > 0 && int(m_stateValid.size()) == m_pKData->GetSize() && m_stateValid[index - 1]) {
-        double out;
-        if (!Step(index, &m_state[index - 1], *v, &m_state[index], &out)) return false;
-        m_stateValid[index] = 1;
-        StoreToCache(index, &out);
-        *v = out;
+    // Without useLast the parameters are checked; a walk keeps them while they do not change.
+    if (!useLast) EnsureParameters();
+    TakeRunParameters();
+    if (index + 1 < m_runDays) return false;
+    const size_t size = size_t(m_pKData->GetSize());
+    if (m_flags.size() != size) m_flags.resize(size, 0);  // bars added since keep what is known
+    if ((m_flags[size_t(index)] & kComputed) && LoadFromCache(index, v)) return true;
+    if (m_run.bar == index) {
+        if (v) *v = m_run.sar;
         return true;
     }
-    return RunTo(index, v);
+    if (m_run.bar >= 0 && m_run.bar == index - 1) {
+        const bool restarted = Advance(m_run, index);
+        Record(m_run, restarted);
+    } else {
+        Resume(index);
+    }
+    if (v) *v = m_run.sar;
+    return true;
 }
 
 int CSAR::GetSignal(int index, int* reason) {
     if (reason) *reason = reasonNone;
     double v;
-    // The run is read from the stored states: no clearing, so the remembered intensity stays.
-    if (!Calculate(&v, index, false) || index >= int(m_state.size())) return 0;
-    const RunState& s = m_state[index];
-    if (!s.pending) return 0;
-    if (!s.rising) {
+    // The run is read from the stored flags: no clearing, so the remembered intensity stays.
+    if (!Calculate(&v, index, false)) return 0;
+    const unsigned char f = m_flags[size_t(index)];
+    if (!(f & kPending)) return 0;
+    if (!(f & kRising)) {
         if (reason) *reason = reasonBullTrend;
         return m_ints[kBuy];
     }
@@ -349,8 +539,51 @@ int CSAR::GetSignal(int index, int* reason) {
     return m_ints[kSell];
 }
 
+// As GetMinMaxInfo1, in one pass: cached bars are read, the others continue the run.
 bool CSAR::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*) {
-    return GetMinMaxInfo1(start, end, min, max);
+    double lo = 0, hi = 0;
+    bool any = false;
+    if (m_pKData && start >= 0) {
+        EnsureParameters();
+        TakeRunParameters();
+        const int size = m_pKData->GetSize();
+        start = std::max(start, m_runDays - 1);
+        end = std::min(end, size - 1);
+        if (start <= end) {
+            if (m_flags.size() != size_t(size)) m_flags.resize(size_t(size), 0);
+            const int known = m_nLastStored;
+            const int cacheEnd = OpenLines(1) ? CacheEnd() : 0;
+            unsigned char* flags = m_flags.data();
+            Run run = m_run;
+            for (int i = start; i <= end; ++i) {
+                double v;
+                if (!(i <= known && (flags[i] & kComputed) && LoadComputed(i, &v, 1))) {
+                    if (run.bar != i) {
+                        if (run.bar >= 0 && run.bar == i - 1) {
+                            const bool restarted = Advance(run, i);
+                            flags[i] = (unsigned char)(kComputed | (run.rising ? kRising : 0) |
+                                                       (run.pending ? kPending : 0) | (restarted ? kRestart : 0));
+                            if (i < cacheEnd) SetEntry(0, i, run.sar);
+                        } else {
+                            m_run = run;
+                            Resume(i);
+                            run = m_run;
+                        }
+                    }
+                    v = run.sar;
+                }
+                if (!any || v < lo) lo = v;
+                if (!any || v > hi) hi = v;
+                any = true;
+            }
+            m_run = run;
+            if (cacheEnd > 0) NoteStored(std::min(end, cacheEnd - 1));
+        }
+    }
+    WidenRange(&lo, &hi);
+    if (min) *min = lo;
+    if (max) *max = hi;
+    return any;
 }
 
 // ---- DJ, CW ----
@@ -403,49 +636,16 @@ int CMACD::WarmUpBars() {
     return j;
 }
 
-bool CMACD::Calculate(double* v1, double* v2, double* v3, double* v4, int index, bool useLast) {
-    if (!CheckIndex(index)) return false;
-    EnsureParameters();
-    const int ns = m_ints[kShort], nl = m_ints[kLong], ng = m_ints[kSignal];
-    if (index + 1 < ns || index + 1 < nl || index + 1 < ng) return false;
-    if (LoadFromCache(index, v1, v2, v3, v4)) return true;
-    const CKData& k = *m_pKData;
-    double es, el, dea;
-    SetFactors();
-    if (useLast && v1 && v2 && v4 && index > 0) {
-        double v[4] = {*v1, *v2, 0, *v4};
-        Step(index, v);
-        es = v[0], el = v[1], dea = v[3];
-    } else {
-        int n = std::max(0, index - (WarmUpBars() - 1));
-        double v[4] = {Price(k, n), Price(k, n), 0, 0};
-        for (int t = n; t <= index; ++t) Step(t, v);
-        es = v[0], el = v[1], dea = v[3];
-    }
-    double dif = es - el;
-    StoreToCache(index, &es, &el, &dif, &dea);
-    if (v1) *v1 = es;
-    if (v2) *v2 = el;
-    if (v3) *v3 = dif;
-    if (v4) *v4 = dea;
-    return true;
-}
-
-namespace {
-inline void TakeMACDRange(const double* v, int i, double* lo, double* hi, int* loBar, int* hiBar) {
-    const double bar = 2 * (v[2] - v[3]);
-    const double a = std::min(v[2], std::min(v[3], bar)), b = std::max(v[2], std::max(v[3], bar));
-    if (a < *lo) *lo = a, *loBar = i;
-    if (b > *hi) *hi = b, *hiBar = i;
-}
-}  // namespace
-
 void CMACD::SetFactors() {
+    if (m_factorDays[0] == m_ints[kShort] && m_factorDays[1] == m_ints[kLong] && m_factorDays[2] == m_ints[kSignal])
+        return;
     for (int k = 0; k < 3; ++k) {
         const int n = m_ints[kShort + k];
         m_fNew[k] = 2.0 / (n + 1);
         m_fOld[k] = (n - 1.0) / (n + 1);
+        m_factorDays[k] = n;
     }
+    m_nMinBars = std::max(m_factorDays[0], std::max(m_factorDays[1], m_factorDays[2]));
 }
 
 void CMACD::Step(int index, double* v) const {
@@ -456,31 +656,90 @@ void CMACD::Step(int index, double* v) const {
     v[0] = es, v[1] = el, v[2] = es - el;
 }
 
+bool CMACD::Calculate(double* v1, double* v2, double* v3, double* v4, int index, bool useLast) {
+    if (!CheckIndex(index)) return false;
+    const bool continued = useLast && v1 && v2 && v4 && index > 0;
+    // A walk that continues with the day counts of its weights was checked at its first bar.
+    if (!continued || m_factorDays[0] != m_ints[kShort] || m_factorDays[1] != m_ints[kLong] ||
+        m_factorDays[2] != m_ints[kSignal]) {
+        EnsureParameters();
+        SetFactors();
+    }
+    if (index + 1 < m_nMinBars) return false;
+    if (LoadFromCache(index, v1, v2, v3, v4)) return true;
+    double v[4];
+    if (continued) {
+        v[0] = *v1, v[1] = *v2, v[2] = 0, v[3] = *v4;
+        Step(index, v);
+    } else {
+        const CKData& k = *m_pKData;
+        int n = std::max(0, index - (WarmUpBars() - 1));
+        v[0] = v[1] = Price(k, n), v[2] = v[3] = 0;
+        for (int t = n; t <= index; ++t) Step(t, v);
+    }
+    StoreComputed(index, v, 4);
+    if (v1) *v1 = v[0];
+    if (v2) *v2 = v[1];
+    if (v3) *v3 = v[2];
+    if (v4) *v4 = v[3];
+    return true;
+}
+
+namespace {
+inline void TakeMACDRange(double dif, double dea, int i, double* lo, double* hi, int* loBar, int* hiBar) {
+    const double bar = 2 * (dif - dea);
+    const double a = std::min(dif, std::min(dea, bar)), b = std::max(dif, std::max(dea, bar));
+    if (a < *lo) *lo = a, *loBar = i;
+    if (b > *hi) *hi = b, *hiBar = i;
+}
+}  // namespace
+
 bool CMACD::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     double lo = 0, hi = 0;
     int loBar = -1, hiBar = -1;
-    bool any = false;
     EnsureParameters();
     SetFactors();
     if (m_pKData && start >= 0) {
         end = std::min(end, m_pKData->GetSize() - 1);
         double v[4] = {0, 0, 0, 0};
         int i = start;
+        bool any = false;
         // The first bar that computes, then every later one continued from it (as with useLast).
         for (; i <= end && !any; ++i) {
             if (!LoadComputed(i, v, 4) && !Calculate(&v[0], &v[1], &v[2], &v[3], i, false)) continue;
             any = true;
             lo = hi = v[2];
             loBar = hiBar = i;
-            TakeMACDRange(v, i, &lo, &hi, &loBar, &hiBar);
+            TakeMACDRange(v[2], v[3], i, &lo, &hi, &loBar, &hiBar);
         }
-        const int known = m_nLastStored;
-        for (; i <= end; ++i) {
-            if (i > known || !LoadComputed(i, v, 4)) {
-                Step(i, v);
-                StoreComputed(i, v, 4);
-            }
-            TakeMACDRange(v, i, &lo, &hi, &loBar, &hiBar);
+        if (i <= end) {
+            const int known = m_nLastStored;
+            const int cacheEnd = OpenLines(4) ? CacheEnd() : 0;
+            const double n0 = m_fNew[0], o0 = m_fOld[0], n1 = m_fNew[1], o1 = m_fOld[1], n2 = m_fNew[2],
+                         o2 = m_fOld[2];
+            WithPrices(*m_pKData, [&](const auto& price) {
+                double es = v[0], el = v[1], dif = v[2], dea = v[3];
+                for (; i <= end; ++i) {
+                    if (i <= known && LoadComputed(i, v, 4)) {
+                        es = v[0], el = v[1], dif = v[2], dea = v[3];
+                    } else {
+                        // The steps of Step, in the same order.
+                        const double p = price(i);
+                        es = n0 * p + o0 * es;
+                        el = n1 * p + o1 * el;
+                        dea = o2 * dea + n2 * (es - el);
+                        dif = es - el;
+                        if (i < cacheEnd) {
+                            SetEntry(0, i, es);
+                            SetEntry(1, i, el);
+                            SetEntry(2, i, dif);
+                            SetEntry(3, i, dea);
+                        }
+                    }
+                    TakeMACDRange(dif, dea, i, &lo, &hi, &loBar, &hiBar);
+                }
+            });
+            if (cacheEnd > 0) NoteStored(std::min(end, cacheEnd - 1));
         }
     }
     lo -= std::fabs(lo) * 0.02;
@@ -548,6 +807,11 @@ bool CMIKE::Calculate(double* wr, double* mr, double* sr, double* ws, double* ms
 
 CPSY::CPSY() : CParamTech("DLL", {12, 10, -10}, {}, {}, "(%d)") {}
 
+void CPSY::Clear() {
+    CTechnique::Clear();
+    m_nRunBar = -1;
+}
+
 bool CPSY::Calculate(double* v, int index, bool) {
     if (!CheckIndex(index)) return false;
     EnsureParameters();
@@ -555,11 +819,18 @@ bool CPSY::Calculate(double* v, int index, bool) {
     if (index < n) return false;
     if (LoadFromCache(index, v)) return true;
     const CKData& k = *m_pKData;
-    int up = 0;
-    for (int t = index - n + 1; t <= index; ++t)
-        if (Price(k, t) > Price(k, t - 1)) ++up;
-    double psy = up * 100.0 / n;
-    StoreToCache(index, &psy);
+    auto rose = [&k](int t) { return Price(k, t) > Price(k, t - 1) ? 1 : 0; };
+    // The count moves with the window: a whole number, so it never drifts.
+    if (m_nRunBar >= 0 && m_nRunDays == n && m_nRunBar == index - 1) {
+        m_nRunCount += rose(index) - rose(index - n);
+    } else if (!(m_nRunBar == index && m_nRunDays == n)) {
+        m_nRunCount = 0;
+        for (int t = index - n + 1; t <= index; ++t) m_nRunCount += rose(t);
+    }
+    m_nRunBar = index;
+    m_nRunDays = n;
+    double psy = m_nRunCount * 100.0 / n;
+    StoreComputed(index, &psy, 1);
     if (v) *v = psy;
     return true;
 }
@@ -591,21 +862,34 @@ bool CPSY::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
 
 CVOLUME::CVOLUME() : CParamTech("ALLLL", {15, -15, 10, -10}, {}, {5, 10}, "A") {}
 
+void CVOLUME::Clear() {
+    CTechnique::Clear();
+    for (CWindowSum& r : m_runs) r.Reset();
+    m_nNextRun = 0;
+}
+
+CWindowSum* CVOLUME::RunFor(int days) {
+    for (CWindowSum& r : m_runs)
+        if (r.GetBar() >= 0 && r.GetDays() == days) return &r;
+    CWindowSum& r = m_runs[m_nNextRun];
+    m_nNextRun = (m_nNextRun + 1) % kRuns;
+    r.Reset();
+    return &r;
+}
+
 bool CVOLUME::Calculate(double* v, int index, int days, bool useLast) {
     if (!CheckIndex(index)) return false;
-    EnsureParameters();
+    // Only the given day count enters the sums; a walk was checked at its first bar.
+    if (!useLast) EnsureParameters();
     if (days <= 0 || index + 1 < days) return false;
     // Each day count has its own cache line, so two counts never read each other's values.
     const int line = DayCacheLine(m_days, days);
-    double* out[kLines] = {nullptr, nullptr, nullptr, nullptr, nullptr};
-    if (line >= 0) {
-        out[line] = v;
-        if (v && LoadFromCache(index, out[0], out[1], out[2], out[3], out[4])) return true;
+    if (line >= 0 && HasEntry(line, index)) {
+        if (v) *v = m_pCache[line][index - m_nCacheStart];
+        return true;
     }
-    const KDATA* b = m_pKData->GetData();
-    double sum = 0;
-    for (int t = index - days + 1; t <= index; ++t) sum += b[t].volume;
-    double ma = sum / days;
+    const KDATA* bars = m_pKData->GetData();
+    const double ma = RunFor(days)->At(index, days, [bars](int t) { return double(bars[t].volume); }) / days;
     if (line >= 0) {
         const double* in[kLines] = {nullptr, nullptr, nullptr, nullptr, nullptr};
         in[line] = &ma;
@@ -634,15 +918,39 @@ int CVOLUME::GetSignal(int index, int* reason) {
     return s;
 }
 
+// The largest volume and every cached day-count line over the range, in one pass.
 bool CVOLUME::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*) {
     if (!m_pKData || start < 0 || end < start || start >= m_pKData->GetSize()) return false;
     end = std::min(end, m_pKData->GetSize() - 1);
     EnsureParameters();
+    const KDATA* bars = m_pKData->GetData();
+    auto volume = [bars](int t) { return double(bars[t].volume); };
+    // The lines that have a cache line (the first five distinct day counts).
+    int days[kLines], line[kLines], count = 0;
+    for (int d = 0; d < m_days.GetSize() && d < kLines; ++d)
+        if (DayCacheLine(m_days, int(m_days[d])) == d) days[count] = int(m_days[d]), line[count++] = d;
+    const int cacheEnd = OpenLines(0) ? CacheEnd() : 0;
+    for (int j = 0; j < count; ++j)
+        if (!UseLine(line[j])) count = j;
+    const int known = m_nLastStored;
+    CWindowSum runs[kLines];
     double top = 0;
+    const int stored = std::min(end, cacheEnd - 1);
     for (int i = start; i <= end; ++i) {
-        top = std::max(top, double((*m_pKData)[i].volume));
-        for (int d = 0; d < m_days.GetSize(); ++d) Calculate(nullptr, i, int(m_days[d]), false);
+        top = std::max(top, volume(i));
+        if (i > stored) continue;
+        for (int j = 0; j < count; ++j) {
+            const int n = days[j];
+            if (i + 1 < n || (i <= known && HasEntry(line[j], i))) continue;
+            CWindowSum& run = runs[j];
+            const double sum = run.GetBar() >= 0 && run.GetBar() == i - 1 ? run.Next(volume) : run.Start(i, n, volume);
+            SetEntry(line[j], i, sum / n);
+        }
     }
+    // A walk that goes on from the end of the range continues these sums.
+    for (int j = 0; j < count; ++j)
+        if (runs[j].GetBar() >= 0) *RunFor(days[j]) = runs[j];
+    if (stored >= start) NoteStored(stored);
     if (min) *min = 0;
     if (max) *max = std::max(top + 1, 3.0);
     return true;

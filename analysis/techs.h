@@ -11,22 +11,45 @@ public:
     enum { typeSimple = 1, typeExponential = 2 };
     enum { kType, kCrossBuy, kCrossSell, kTrendBuy, kTrendSell };
     CMA();
+    void Clear() override;
     using CTechnique::Calculate;
+    // Without useLast a simple average is summed afresh over its window; with useLast it continues
+    // the running sum of the previous bar (never the given average, which would keep the rounding
+    // of every step).
     bool Calculate(double* v, int index, int days, bool useLast) override;
     int GetSignal(int index, int* reason) override;
     bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
                        int* maxBar = nullptr) override;
+
+private:
+    // The running state of one day count: a window sum (simple) or the last average (exponential).
+    struct Run {
+        int days = 0;
+        int type = 0;
+        int bar = -1;      // exponential: bar of value
+        double value = 0;  // exponential average at bar
+        CWindowSum sum;    // simple: the window sum
+    };
+    enum { kRuns = 8 };
+    Run* FindRun(int days, int type);
+    Run& TakeRun(int days, int type);
+    Run m_runs[kRuns];
+    int m_nNextRun = 0;
 };
 
 class CBBI : public CParamTech {
 public:
     enum { kDays1, kDays2, kDays3, kDays4, kBuy, kSell };
     CBBI();
+    void Clear() override;
     using CTechnique::Calculate;
     bool Calculate(double* v, int index, bool useLast) override;
     int GetSignal(int index, int* reason) override;
     bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
                        int* maxBar = nullptr) override;
+
+private:
+    CWindowSum m_runs[4];  // the running sums of the four averages
 };
 
 class CBOLL : public CParamTech {
@@ -34,15 +57,43 @@ public:
     enum { kDays, kSupport, kResistance };        // ints
     enum { kUpWidth, kDownWidth };                // doubles
     CBOLL();
+    void Clear() override;
     std::string GetNameParams() override;
     using CTechnique::Calculate;
     bool Calculate(double* mid, double* up, double* down, int index, bool useLast) override;
     int GetSignal(int index, int* reason) override;
     bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
                        int* maxBar = nullptr) override;
+    // The sample deviation s of the window ending at index, from the same running sums as the lines.
+    bool GetDeviation(int index, double* deviation);
+
+    // Sums over the window of the price's distance d from an origin (a price of the window when
+    // the sums were last taken afresh): d and d squared. With prices near 1e-6 or 1e5 the
+    // distances keep the precision a plain sum of squares would lose. Taken afresh when the run
+    // starts, every CWindowSum::kRefresh steps, when the squares have shrunk far below their
+    // peak (a huge price left the window) and when the origin lies so far from the mean that
+    // the difference of the two sums would lose more than 12 bits.
+    struct Run {
+        int bar = -1;
+        int days = 0;
+        int steps = 0;
+        double origin = 0;
+        double s1 = 0;  // sum of d
+        double s2 = 0;  // sum of d squared
+        double peak = 0;
+        template <typename PriceOf>
+        void Start(int index, int n, const PriceOf& price);
+        template <typename PriceOf>
+        void Next(const PriceOf& price);
+        // MID and s of the current bar.
+        void Lines(double* mid, double* deviation) const;
+    };
 
 private:
-    void Compute(int index, double* v) const;
+    template <typename PriceOf>
+    void Advance(int index, int n, const PriceOf& price);
+    void LinesAt(int index, double* v);
+    Run m_run;
 };
 
 class CPV : public CParamTech {
@@ -61,25 +112,42 @@ public:
     CSAR();
     void Clear() override;
     using CTechnique::Calculate;
+    // useLast continues the object's own run when it stands at the previous bar (the given value
+    // is that bar's SAR whenever the caller walks in order); otherwise the run is resumed from
+    // the state kept for the bars before.
     bool Calculate(double* v, int index, bool useLast) override;
     int GetSignal(int index, int* reason) override;
     bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
                        int* maxBar = nullptr) override;
 
 private:
-    struct RunState {
-        int rising;
-        int pending;
-        double accel;
-        double highest;
-        double lowest;
+    // The run after one bar.
+    struct Run {
+        int bar = -1;
+        int rising = 0;
+        int pending = 0;
+        double accel = 0;
+        double highest = 0;
+        double lowest = 0;
+        double sar = 0;
     };
-    bool Step(int t, const RunState* before, double prevSar, RunState* after, double* sar) const;
-    bool RunTo(int index, double* out);
+    // Per bar: computed, the direction and the pending reversal after it, and whether the run
+    // restarted there. A run is rebuilt from its restart bar, so no value is ever read from a
+    // cache entry that may not exist (bars added after the first store have none).
+    enum { kComputed = 1, kRising = 2, kPending = 4, kRestart = 8 };
+    bool Advance(Run& r, int t) const;
+    bool Resume(int index);
+    void Record(const Run& r, bool restarted);
+    bool SameRunParameters() const;
+    void TakeRunParameters();
 
-    // Run state after each computed bar, so a continuation never depends on the order of asking.
-    std::vector<RunState> m_state;
-    std::vector<char> m_stateValid;
+    Run m_run;
+    std::vector<unsigned char> m_flags;
+    // The parameters the run and the flags were computed with.
+    int m_runDays = 0;
+    int m_runDirection = 0;
+    double m_runStep = 0;
+    double m_runMaximum = 0;
 };
 
 // The index overlay: draws the two index series, computes no lines.
@@ -118,10 +186,14 @@ public:
 protected:
     // One continued step: v holds the previous bar's four lines and gets this bar's.
     void Step(int index, double* v) const;
+    // The weights of the three day counts (taken again only when a count changed).
     void SetFactors();
-    // New-value and old-value weights of the short, long and signal averages.
+    // New-value and old-value weights of the short, long and signal averages, and the day counts
+    // they were made from.
     double m_fNew[3] = {0, 0, 0};
     double m_fOld[3] = {0, 0, 0};
+    int m_factorDays[3] = {0, 0, 0};
+    int m_nMinBars = 0;  // the largest of the three counts
     CMACD(const char* layout, std::initializer_list<int> ints, const char* caption);
 };
 
@@ -137,22 +209,37 @@ class CPSY : public CParamTech {
 public:
     enum { kDays, kBuy, kSell };
     CPSY();
+    void Clear() override;
     using CTechnique::Calculate;
     bool Calculate(double* v, int index, bool useLast) override;
     int GetSignal(int index, int* reason) override;
     bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
                        int* maxBar = nullptr) override;
+
+private:
+    // The count of rising bars in the window ending at m_nRunBar (-1 none), over m_nRunDays bars.
+    int m_nRunBar = -1;
+    int m_nRunDays = 0;
+    int m_nRunCount = 0;
 };
 
 class CVOLUME : public CParamTech {
 public:
     enum { kDivBuy, kDivSell, kTrendBuy, kTrendSell };
     CVOLUME();
+    void Clear() override;
     using CTechnique::Calculate;
     bool Calculate(double* v, int index, int days, bool useLast) override;
     int GetSignal(int index, int* reason) override;
     bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
                        int* maxBar = nullptr) override;
+
+private:
+    enum { kRuns = 8 };
+    CWindowSum* RunFor(int days);
+    // Running volume sums, one per day count asked.
+    CWindowSum m_runs[kRuns];
+    int m_nNextRun = 0;
 };
 
 // The price bars: only the price pane's range.
