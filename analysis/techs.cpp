@@ -17,22 +17,15 @@ CMA::CMA() : CParamTech("TALLLL", {typeSimple, 15, -15, 10, -10}, {}, {5, 10, 20
 void CMA::Clear() {
     CTechnique::Clear();
     for (Run& r : m_runs) r = Run();
-    m_nNextRun = 0;
-}
-
-CMA::Run* CMA::FindRun(int days, int type) {
-    for (Run& r : m_runs)
-        if (r.days == days && r.type == type) return &r;
-    return nullptr;
 }
 
 CMA::Run& CMA::TakeRun(int days, int type) {
-    if (Run* r = FindRun(days, type)) return *r;
-    Run& r = m_runs[m_nNextRun];
-    m_nNextRun = (m_nNextRun + 1) % kRuns;
-    r = Run();
-    r.days = days;
-    r.type = type;
+    Run& r = m_runs[days & (kRuns - 1)];
+    if (r.days != days || r.type != type) {
+        r = Run();
+        r.days = days;
+        r.type = type;
+    }
     return r;
 }
 
@@ -48,9 +41,9 @@ bool CMA::Calculate(double* v, int index, int days, bool useLast) {
             return true;
         }
         if (type == typeSimple) {
-            Run* r = FindRun(days, typeSimple);
-            if (r && r->sum.GetBar() == index - 1) {
-                *v = r->sum.Next(price) / days;
+            Run& r = m_runs[days & (kRuns - 1)];
+            if (r.days == days && r.type == typeSimple && r.sum.GetBar() >= 0 && r.sum.GetBar() == index - 1) {
+                *v = r.sum.Next(price) / days;
                 return true;
             }
         }
@@ -87,41 +80,6 @@ int CMA::GetSignal(int index, int* reason) {
     return GetMAArrangeSignal(index, m_days, m_ints[kTrendBuy], m_ints[kTrendSell], reason);
 }
 
-namespace {
-
-// The lines of up to kFused day counts of a simple average over start..end in one pass over the
-// bars, each with a running window sum; lo and hi take every value.
-constexpr int kFused = 8;
-
-template <typename PriceOf>
-bool SimpleAverageRange(const PriceOf& price, const int* days, int count, int start, int end, double* lo,
-                        double* hi) {
-    CWindowSum sums[kFused];
-    int begin[kFused];
-    int first = end + 1;
-    for (int j = 0; j < count; ++j) {
-        begin[j] = std::max(start, days[j] - 1);
-        first = std::min(first, begin[j]);
-    }
-    bool any = false;
-    double l = *lo, h = *hi;
-    for (int i = first; i <= end; ++i) {
-        for (int j = 0; j < count; ++j) {
-            if (i < begin[j]) continue;
-            const double s = i == begin[j] ? sums[j].Start(i, days[j], price) : sums[j].Next(price);
-            const double v = s / days[j];
-            l = v < l ? v : l;
-            h = v > h ? v : h;
-            any = true;
-        }
-    }
-    *lo = l;
-    *hi = h;
-    return any;
-}
-
-}  // namespace
-
 // The lines of every day count in one pass over the bars, with the same steps as Calculate.
 bool CMA::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*) {
     EnsureParameters();
@@ -147,12 +105,24 @@ bool CMA::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*
             }
         }
     } else {
-        for (int d = 0; d < m_days.GetSize(); d += kFused) {
-            int days[kFused];
-            const int count = std::min(int(kFused), m_days.GetSize() - d);
-            for (int j = 0; j < count; ++j) days[j] = int(m_days[d + j]);
-            any |= WithPrices(k, [&](const auto& price) {
-                return SimpleAverageRange(price, days, count, start, end, &lo, &hi);
+        // Up to five day counts at a time share one pass over the bars.
+        for (int d = 0; d < m_days.GetSize(); d += 5) {
+            const int count = std::min(5, m_days.GetSize() - d);
+            int days[5];
+            double divisor[5];
+            for (int j = 0; j < count; ++j) days[j] = int(m_days[d + j]), divisor[j] = days[j];
+            WithPrices(k, [&](const auto& price) {
+                WithSumCount(count, [&](auto c) {
+                    RunWindowSums<decltype(c)::value>(
+                        price, days, start, end,
+                        [&](int, int j, double sum) {
+                            const double v = sum / divisor[j];
+                            lo = v < lo ? v : lo;
+                            hi = v > hi ? v : hi;
+                            any = true;
+                        },
+                        [](int) {});
+                });
             });
         }
     }
@@ -226,26 +196,32 @@ std::string CBOLL::GetNameParams() {
 }
 
 template <typename PriceOf>
-void CBOLL::Run::Start(int index, int n, const PriceOf& price) {
-    origin = price(index - n + 1);
+__attribute__((noinline)) CBOLL::Run CBOLL::Run::Started(int index, int n, const PriceOf& price) {
+    Run r;
+    r.origin = price(index - n + 1);
     double a = 0, ca = 0, b = 0, cb = 0;
     for (int t = index - n + 1; t <= index; ++t) {
-        const double d = price(t) - origin;
+        const double d = price(t) - r.origin;
         CompensatedAdd(a, ca, d);
         CompensatedAdd(b, cb, d * d);
     }
-    s1 = a + ca;
-    s2 = b + cb;
-    peak = s2;
-    bar = index;
-    days = n;
-    steps = 0;
+    r.s1 = a + ca;
+    r.s2 = b + cb;
+    r.centred = r.s2 - r.s1 * (r.s1 / n);
+    r.peak = r.s2;
+    r.bar = index;
+    r.days = n;
+    r.steps = 0;
+    return r;
 }
 
 template <typename PriceOf>
 void CBOLL::Run::Next(const PriceOf& price) {
     const int t = bar + 1;
-    if (++steps >= CWindowSum::kRefresh) return Start(t, days, price);
+    if (++steps >= CWindowSum::kRefresh) {
+        *this = Started(t, days, price);
+        return;
+    }
     const double in = price(t) - origin, out = price(t - days) - origin;
     s1 += in - out;
     s2 += in * in - out * out;
@@ -253,19 +229,20 @@ void CBOLL::Run::Next(const PriceOf& price) {
     if (s2 > peak) {
         peak = s2;
     } else if (!(s2 * 16 >= peak)) {
-        return Start(t, days, price);  // the squares shrank: a huge price left the window
+        *this = Started(t, days, price);  // the squares shrank: a huge price left the window
+        return;
     }
     // s2 = n (mean - origin)^2 + the centred sum; when the first part dwarfs the second the origin
     // has drifted away from the prices and is moved to them. Right after a start the ratio is at
     // most n + 1, so this never repeats at once.
-    if (s2 > (s2 - s1 * (s1 / days)) * 4096) Start(t, days, price);
+    centred = s2 - s1 * (s1 / days);
+    if (s2 > centred * 4096) *this = Started(t, days, price);
 }
 
 void CBOLL::Run::Lines(double* mid, double* deviation) const {
     // origin * n + s1 is the window's plain sum whatever the origin, so MID does not depend on
     // where the run started.
     *mid = (origin * days + s1) / days;
-    const double centred = s2 - s1 * (s1 / days);
     *deviation = centred > 0 ? std::sqrt(centred / (days - 1)) : 0;
 }
 
@@ -275,7 +252,7 @@ void CBOLL::Advance(int index, int n, const PriceOf& price) {
         if (m_run.bar == index) return;
         if (m_run.bar == index - 1) return m_run.Next(price);
     }
-    m_run.Start(index, n, price);
+    m_run = Run::Started(index, n, price);
 }
 
 // The three lines at index (n > 1 and index + 1 >= n checked by the caller).
@@ -347,29 +324,35 @@ bool CBOLL::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
             const int known = m_nLastStored;
             const int cacheEnd = OpenLines(3) ? CacheEnd() : 0;
             const double up = m_doubles[kUpWidth], down = m_doubles[kDownWidth];
+            // The cache starts at bar 0; its arrays in locals, so the flag writes do not make the
+            // compiler read them again at every bar.
+            double* const lines[3] = {m_pCache[0], m_pCache[1], m_pCache[2]};
+            unsigned char* const flags[3] = {m_pValid[0], m_pValid[1], m_pValid[2]};
+            const unsigned char generation = m_nGeneration;
             WithPrices(*m_pKData, [&](const auto& price) {
                 Run run = m_run;
                 for (int i = start; i <= end; ++i) {
                     double v[3];
-                    if (i > known || !LoadComputed(i, v, 3)) {
+                    const bool cached = i <= known && i < cacheEnd && flags[0][i] == generation &&
+                                        flags[1][i] == generation && flags[2][i] == generation;
+                    if (cached) {
+                        v[0] = lines[0][i], v[1] = lines[1][i], v[2] = lines[2][i];
+                    } else {
                         if (run.bar >= 0 && run.days == n && run.bar == i - 1)
                             run.Next(price);
                         else if (!(run.bar == i && run.days == n))
-                            run.Start(i, n, price);
+                            run = Run::Started(i, n, price);
                         double m, s;
                         run.Lines(&m, &s);
                         v[0] = m, v[1] = m + s * up, v[2] = m - s * down;
-                        if (i < cacheEnd) {
-                            SetEntry(0, i, v[0]);
-                            SetEntry(1, i, v[1]);
-                            SetEntry(2, i, v[2]);
-                        }
+                        if (i < cacheEnd)
+                            for (int l = 0; l < 3; ++l) lines[l][i] = v[l], flags[l][i] = generation;
                     }
-                    for (double x : v) {
-                        if (!any || x < lo) lo = x, loBar = i;
-                        if (!any || x > hi) hi = x, hiBar = i;
-                        any = true;
-                    }
+                    // The widths are above 0 and s is not negative: DN is the lowest line and UP the
+                    // highest (MID may equal them, at the same bar).
+                    if (!any || v[2] < lo) lo = v[2], loBar = i;
+                    if (!any || v[1] > hi) hi = v[1], hiBar = i;
+                    any = true;
                 }
                 m_run = run;
             });
@@ -436,26 +419,15 @@ void CSAR::TakeRunParameters() {
     m_runMaximum = m_doubles[kMaximum];
 }
 
-// Moves the run to bar t: one step when it holds bar t-1 with no reversal pending, else a restart
-// (the opposite direction after a pending reversal, else the initial one). True for a restart.
-bool CSAR::Advance(Run& r, int t) const {
-    const CKData& k = *m_pKData;
-    if (r.bar >= 0 && r.bar == t - 1 && !r.pending) {
-        const double h = k[t - 1].high, l = k[t - 1].low;
-        if (r.rising) {
-            r.sar = r.sar + r.accel * (h - r.sar);
-            if (h > r.highest) r.highest = h, r.accel = std::min(r.accel + m_runStep, m_runMaximum);
-            r.pending = k[t].low < r.sar;
-        } else {
-            r.sar = r.sar - (r.sar - l) * r.accel;
-            if (l < r.lowest) r.lowest = l, r.accel = std::min(r.accel + m_runStep, m_runMaximum);
-            r.pending = k[t].high > r.sar;
-        }
-        r.bar = t;
-        return false;
+// A new run at bar t: the opposite direction after a pending reversal at t-1, else the initial
+// one; the SAR starts at the extreme of the last days bars.
+CSAR::Run CSAR::Restarted(Run r, int t) const {
+    const KDATA* bars = m_pKData->GetData();
+    double lo = bars[t - m_runDays + 1].low, hi = bars[t - m_runDays + 1].high;
+    for (int j = t - m_runDays + 2; j <= t; ++j) {
+        lo = std::min(lo, double(bars[j].low));
+        hi = std::max(hi, double(bars[j].high));
     }
-    double lo = 0, hi = 0;
-    k.GetMinMax(t - m_runDays + 1, t, &lo, &hi);
     r.rising = r.bar >= 0 && r.bar == t - 1 && r.pending ? !r.rising : m_runDirection != 0;
     r.pending = 0;
     r.accel = m_runStep;
@@ -463,12 +435,11 @@ bool CSAR::Advance(Run& r, int t) const {
     r.lowest = lo;
     r.sar = r.rising ? lo : hi;
     r.bar = t;
-    return true;
+    return r;
 }
 
 void CSAR::Record(const Run& r, bool restarted) {
-    m_flags[size_t(r.bar)] = (unsigned char)(kComputed | (r.rising ? kRising : 0) | (r.pending ? kPending : 0) |
-                                             (restarted ? kRestart : 0));
+    m_flags[size_t(r.bar)] = FlagsOf(r, restarted);
     StoreComputed(r.bar, &r.sar, 1);
 }
 
@@ -554,16 +525,24 @@ bool CSAR::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
             const int known = m_nLastStored;
             const int cacheEnd = OpenLines(1) ? CacheEnd() : 0;
             unsigned char* flags = m_flags.data();
+            double* const line = m_pCache[0];  // the cache starts at bar 0
+            unsigned char* const valid = m_pValid[0];
+            const unsigned char generation = m_nGeneration;
+            const KDATA* bars = m_pKData->GetData();
+            const double step = m_runStep, maximum = m_runMaximum;
+            double l = std::numeric_limits<double>::infinity(), h = -l;
             Run run = m_run;
             for (int i = start; i <= end; ++i) {
                 double v;
-                if (!(i <= known && (flags[i] & kComputed) && LoadComputed(i, &v, 1))) {
+                if (i <= known && i < cacheEnd && (flags[i] & kComputed) && valid[i] == generation) {
+                    v = line[i];
+                } else {
                     if (run.bar != i) {
                         if (run.bar >= 0 && run.bar == i - 1) {
-                            const bool restarted = Advance(run, i);
-                            flags[i] = (unsigned char)(kComputed | (run.rising ? kRising : 0) |
-                                                       (run.pending ? kPending : 0) | (restarted ? kRestart : 0));
-                            if (i < cacheEnd) SetEntry(0, i, run.sar);
+                            const bool restarted = !Continue(bars, step, maximum, run, i);
+                            if (restarted) run = Restarted(run, i);
+                            flags[i] = FlagsOf(run, restarted);
+                            if (i < cacheEnd) line[i] = run.sar, valid[i] = generation;
                         } else {
                             m_run = run;
                             Resume(i);
@@ -572,12 +551,13 @@ bool CSAR::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
                     }
                     v = run.sar;
                 }
-                if (!any || v < lo) lo = v;
-                if (!any || v > hi) hi = v;
-                any = true;
+                l = v < l ? v : l;
+                h = v > h ? v : h;
             }
             m_run = run;
             if (cacheEnd > 0) NoteStored(std::min(end, cacheEnd - 1));
+            any = true;
+            lo = l, hi = h;
         }
     }
     WidenRange(&lo, &hi);
@@ -717,11 +697,17 @@ bool CMACD::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
             const int cacheEnd = OpenLines(4) ? CacheEnd() : 0;
             const double n0 = m_fNew[0], o0 = m_fOld[0], n1 = m_fNew[1], o1 = m_fOld[1], n2 = m_fNew[2],
                          o2 = m_fOld[2];
+            double* const lines[4] = {m_pCache[0], m_pCache[1], m_pCache[2], m_pCache[3]};  // from bar 0
+            unsigned char* const flags[4] = {m_pValid[0], m_pValid[1], m_pValid[2], m_pValid[3]};
+            const unsigned char generation = m_nGeneration;
             WithPrices(*m_pKData, [&](const auto& price) {
                 double es = v[0], el = v[1], dif = v[2], dea = v[3];
+                double l = lo, h = hi;
+                int lb = loBar, hb = hiBar;
                 for (; i <= end; ++i) {
-                    if (i <= known && LoadComputed(i, v, 4)) {
-                        es = v[0], el = v[1], dif = v[2], dea = v[3];
+                    if (i <= known && i < cacheEnd && flags[0][i] == generation && flags[1][i] == generation &&
+                        flags[2][i] == generation && flags[3][i] == generation) {
+                        es = lines[0][i], el = lines[1][i], dif = lines[2][i], dea = lines[3][i];
                     } else {
                         // The steps of Step, in the same order.
                         const double p = price(i);
@@ -730,14 +716,13 @@ bool CMACD::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                         dea = o2 * dea + n2 * (es - el);
                         dif = es - el;
                         if (i < cacheEnd) {
-                            SetEntry(0, i, es);
-                            SetEntry(1, i, el);
-                            SetEntry(2, i, dif);
-                            SetEntry(3, i, dea);
+                            lines[0][i] = es, lines[1][i] = el, lines[2][i] = dif, lines[3][i] = dea;
+                            flags[0][i] = flags[1][i] = flags[2][i] = flags[3][i] = generation;
                         }
                     }
-                    TakeMACDRange(dif, dea, i, &lo, &hi, &loBar, &hiBar);
+                    TakeMACDRange(dif, dea, i, &l, &h, &lb, &hb);
                 }
+                lo = l, hi = h, loBar = lb, hiBar = hb;
             });
             if (cacheEnd > 0) NoteStored(std::min(end, cacheEnd - 1));
         }
@@ -865,16 +850,6 @@ CVOLUME::CVOLUME() : CParamTech("ALLLL", {15, -15, 10, -10}, {}, {5, 10}, "A") {
 void CVOLUME::Clear() {
     CTechnique::Clear();
     for (CWindowSum& r : m_runs) r.Reset();
-    m_nNextRun = 0;
-}
-
-CWindowSum* CVOLUME::RunFor(int days) {
-    for (CWindowSum& r : m_runs)
-        if (r.GetBar() >= 0 && r.GetDays() == days) return &r;
-    CWindowSum& r = m_runs[m_nNextRun];
-    m_nNextRun = (m_nNextRun + 1) % kRuns;
-    r.Reset();
-    return &r;
 }
 
 bool CVOLUME::Calculate(double* v, int index, int days, bool useLast) {
@@ -889,7 +864,7 @@ bool CVOLUME::Calculate(double* v, int index, int days, bool useLast) {
         return true;
     }
     const KDATA* bars = m_pKData->GetData();
-    const double ma = RunFor(days)->At(index, days, [bars](int t) { return double(bars[t].volume); }) / days;
+    const double ma = RunFor(days).At(index, days, [bars](int t) { return double(bars[t].volume); }) / days;
     if (line >= 0) {
         const double* in[kLines] = {nullptr, nullptr, nullptr, nullptr, nullptr};
         in[line] = &ma;
@@ -926,31 +901,34 @@ bool CVOLUME::GetMinMaxInfo(int start, int end, double* min, double* max, int*, 
     const KDATA* bars = m_pKData->GetData();
     auto volume = [bars](int t) { return double(bars[t].volume); };
     // The lines that have a cache line (the first five distinct day counts).
-    int days[kLines], line[kLines], count = 0;
-    for (int d = 0; d < m_days.GetSize() && d < kLines; ++d)
-        if (DayCacheLine(m_days, int(m_days[d])) == d) days[count] = int(m_days[d]), line[count++] = d;
+    int days[kLines], count = 0;
+    double divisor[kLines];
+    double* values[kLines];
+    unsigned char* flags[kLines];
     const int cacheEnd = OpenLines(0) ? CacheEnd() : 0;
-    for (int j = 0; j < count; ++j)
-        if (!UseLine(line[j])) count = j;
-    const int known = m_nLastStored;
-    CWindowSum runs[kLines];
-    double top = 0;
-    const int stored = std::min(end, cacheEnd - 1);
-    for (int i = start; i <= end; ++i) {
-        top = std::max(top, volume(i));
-        if (i > stored) continue;
-        for (int j = 0; j < count; ++j) {
-            const int n = days[j];
-            if (i + 1 < n || (i <= known && HasEntry(line[j], i))) continue;
-            CWindowSum& run = runs[j];
-            const double sum = run.GetBar() >= 0 && run.GetBar() == i - 1 ? run.Next(volume) : run.Start(i, n, volume);
-            SetEntry(line[j], i, sum / n);
-        }
+    for (int d = 0; d < m_days.GetSize() && d < kLines; ++d) {
+        if (DayCacheLine(m_days, int(m_days[d])) != d || !UseLine(d)) continue;
+        days[count] = int(m_days[d]);
+        divisor[count] = days[count];
+        values[count] = m_pCache[d];
+        flags[count] = m_pValid[d];
+        ++count;
     }
-    // A walk that goes on from the end of the range continues these sums.
-    for (int j = 0; j < count; ++j)
-        if (runs[j].GetBar() >= 0) *RunFor(days[j]) = runs[j];
-    if (stored >= start) NoteStored(stored);
+    const int known = m_nLastStored;
+    const unsigned char generation = m_nGeneration;
+    const int last = std::min(end, cacheEnd - 1);
+    double top = 0;
+    auto emit = [&](int i, int j, double sum) {
+        if (i > known || flags[j][i] != generation) {
+            values[j][i] = sum / divisor[j];
+            flags[j][i] = generation;
+        }
+    };
+    auto done = [&](int i) { top = std::max(top, volume(i)); };
+    if (!WithSumCount(count, [&](auto c) { RunWindowSums<decltype(c)::value>(volume, days, start, last, emit, done); }))
+        for (int i = start; i <= last; ++i) done(i);
+    for (int i = std::max(start, last + 1); i <= end; ++i) done(i);
+    if (count > 0 && last >= start) NoteStored(last);
     if (min) *min = 0;
     if (max) *max = std::max(top + 1, 3.0);
     return true;

@@ -2,6 +2,7 @@
 // MACD, MIKE, PSY and VOLUME. The other built-in classes are in techs_more.h.
 #pragma once
 
+#include <algorithm>
 #include <vector>
 
 #include "analysis/techparams.h"
@@ -30,11 +31,9 @@ private:
         double value = 0;  // exponential average at bar
         CWindowSum sum;    // simple: the window sum
     };
-    enum { kRuns = 8 };
-    Run* FindRun(int days, int type);
+    enum { kRuns = 16 };  // one slot per day count, by its low bits
     Run& TakeRun(int days, int type);
     Run m_runs[kRuns];
-    int m_nNextRun = 0;
 };
 
 class CBBI : public CParamTech {
@@ -81,8 +80,11 @@ public:
         double s1 = 0;  // sum of d
         double s2 = 0;  // sum of d squared
         double peak = 0;
+        double centred = 0;  // s2 - s1^2 / n: n times the variance
+        // The sums over the n bars ending at index, taken afresh. Returned by value (and kept out
+        // of line), so that a loop can hold its run in registers.
         template <typename PriceOf>
-        void Start(int index, int n, const PriceOf& price);
+        static Run Started(int index, int n, const PriceOf& price);
         template <typename PriceOf>
         void Next(const PriceOf& price);
         // MID and s of the current bar.
@@ -135,7 +137,36 @@ private:
     // restarted there. A run is rebuilt from its restart bar, so no value is ever read from a
     // cache entry that may not exist (bars added after the first store have none).
     enum { kComputed = 1, kRising = 2, kPending = 4, kRestart = 8 };
-    bool Advance(Run& r, int t) const;
+    // One step of a run that holds bar t-1 with no reversal pending; false (and the run
+    // unchanged) when it must restart at t instead.
+    static bool Continue(const KDATA* bars, double step, double maximum, Run& r, int t) {
+        if (r.bar < 0 || r.bar != t - 1 || r.pending) return false;
+        const double h = bars[t - 1].high, l = bars[t - 1].low;
+        if (r.rising) {
+            r.sar = r.sar + r.accel * (h - r.sar);
+            if (h > r.highest) r.highest = h, r.accel = std::min(r.accel + step, maximum);
+            r.pending = bars[t].low < r.sar;
+        } else {
+            r.sar = r.sar - (r.sar - l) * r.accel;
+            if (l < r.lowest) r.lowest = l, r.accel = std::min(r.accel + step, maximum);
+            r.pending = bars[t].high > r.sar;
+        }
+        r.bar = t;
+        return true;
+    }
+    // The run that restarts at bar t after r (taken and returned by value, so that a loop can keep
+    // its run in registers).
+    Run Restarted(Run r, int t) const;
+    // Moves the run to bar t; true when it restarted there.
+    bool Advance(Run& r, int t) const {
+        if (Continue(m_pKData->GetData(), m_runStep, m_runMaximum, r, t)) return false;
+        r = Restarted(r, t);
+        return true;
+    }
+    // rising and pending are 0 or 1.
+    static unsigned char FlagsOf(const Run& r, bool restarted) {
+        return (unsigned char)(kComputed | r.rising << 1 | r.pending << 2 | int(restarted) << 3);
+    }
     bool Resume(int index);
     void Record(const Run& r, bool restarted);
     bool SameRunParameters() const;
@@ -235,11 +266,10 @@ public:
                        int* maxBar = nullptr) override;
 
 private:
-    enum { kRuns = 8 };
-    CWindowSum* RunFor(int days);
-    // Running volume sums, one per day count asked.
+    enum { kRuns = 16 };
+    // Running volume sums, one slot per day count by its low bits.
+    CWindowSum& RunFor(int days) { return m_runs[days & (kRuns - 1)]; }
     CWindowSum m_runs[kRuns];
-    int m_nNextRun = 0;
 };
 
 // The price bars: only the price pane's range.
