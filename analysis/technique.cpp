@@ -161,7 +161,7 @@ bool CTechnique::GetValueAndMA(double* value, double* ma, int index, bool, int d
     return true;
 }
 
-bool CTechnique::LoadFromCache(int index, double* v1, double* v2, double* v3, double* v4, double* v5) {
+bool CTechnique::LoadCached(int index, double* v1, double* v2, double* v3, double* v4, double* v5) const {
     if (m_nCacheLength <= 0 || index < m_nCacheStart || index - m_nCacheStart >= m_nCacheLength) return false;
     double* out[kLines] = {v1, v2, v3, v4, v5};
     int at = index - m_nCacheStart;

@@ -66,7 +66,10 @@ public:
     CKData* GetKData() const { return m_pKData; }
     void SetKData(CKData* series);
     bool LoadFromCache(int index, double* v1, double* v2 = nullptr, double* v3 = nullptr, double* v4 = nullptr,
-                       double* v5 = nullptr);
+                       double* v5 = nullptr) {
+        // Nothing was stored past the highest bar stored: a walk into new bars skips the lookup.
+        return index <= m_nLastStored && LoadCached(index, v1, v2, v3, v4, v5);
+    }
     bool StoreToCache(int index, const double* v1, const double* v2 = nullptr, const double* v3 = nullptr,
                       const double* v4 = nullptr, const double* v5 = nullptr);
 
@@ -142,7 +145,8 @@ protected:
     int CacheEnd() const { return m_nCacheLength > 0 ? m_nCacheStart + m_nCacheLength : 0; }
     bool HasEntry(int k, int index) const {
         const int at = index - m_nCacheStart;
-        return m_nCacheLength > 0 && at >= 0 && at < m_nCacheLength && m_pCache[k] && m_pValid[k][at] == m_nGeneration;
+        return index <= m_nLastStored && m_nCacheLength > 0 && at >= 0 && at < m_nCacheLength && m_pCache[k] &&
+               m_pValid[k][at] == m_nGeneration;
     }
     // Writes line k (0-based) at index; the line must be open and index below CacheEnd().
     void SetEntry(int k, int index, double v) {
@@ -175,6 +179,15 @@ protected:
         }
         if (index > m_nLastStored) m_nLastStored = index;
     }
+    // Stores line k (0-based) at index when it lies in the cache.
+    void StoreLine(int k, int index, double v) {
+        if (m_nCacheLength <= 0 && !OpenLines(0)) return;
+        const int at = index - m_nCacheStart;
+        if (at < 0 || at >= m_nCacheLength || (!m_pCache[k] && !UseLine(k))) return;
+        m_pCache[k][at] = v;
+        m_pValid[k][at] = m_nGeneration;
+        if (index > m_nLastStored) m_nLastStored = index;
+    }
     void NoteStored(int index) {
         if (index > m_nLastStored) m_nLastStored = index;
     }
@@ -193,6 +206,7 @@ protected:
     int m_nLastStored;
 
 private:
+    bool LoadCached(int index, double* v1, double* v2, double* v3, double* v4, double* v5) const;
     // Storage kept across Clear, so a reload of a series of the same size allocates nothing.
     double* m_pValueBuffer[kLines];
     unsigned char* m_pValidBuffer[kLines];

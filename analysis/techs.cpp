@@ -865,11 +865,7 @@ bool CVOLUME::Calculate(double* v, int index, int days, bool useLast) {
     }
     const KDATA* bars = m_pKData->GetData();
     const double ma = RunFor(days).At(index, days, [bars](int t) { return double(bars[t].volume); }) / days;
-    if (line >= 0) {
-        const double* in[kLines] = {nullptr, nullptr, nullptr, nullptr, nullptr};
-        in[line] = &ma;
-        StoreToCache(index, in[0], in[1], in[2], in[3], in[4]);
-    }
+    if (line >= 0) StoreLine(line, index, ma);
     if (v) *v = ma;
     return true;
 }
