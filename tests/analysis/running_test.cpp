@@ -186,6 +186,45 @@ TEST(Running, SARAfterAppendedBars) {
     }
 }
 
+// A walk checks its parameters at its first bar; one changed to an invalid value in the middle
+// of a walk is still replaced by the defaults at the next bar, and never used.
+TEST(Running, ParametersBrokenDuringAWalk) {
+    CKData k;
+    MakeWalk(k, 120, 4);
+    struct Case {
+        const char* name;
+        std::function<CParamTech*()> make;
+        std::function<bool(CParamTech&, int, bool, double*)> calc;
+        std::function<void(CParamTech&)> damage;
+    };
+    const Case cases[] = {
+        {"BOLL", [] { return new CBOLL; },
+         [](CParamTech& t, int i, bool u, double* v) { return t.Calculate(&v[0], &v[1], &v[2], i, u); },
+         [](CParamTech& t) { t.m_ints[CBOLL::kDays] = 5000; }},
+        {"SAR", [] { return new CSAR; }, [](CParamTech& t, int i, bool u, double* v) { return t.Calculate(v, i, u); },
+         [](CParamTech& t) { t.m_ints[CSAR::kDays] = 0; }},
+        {"MACD", [] { return new CMACD; },
+         [](CParamTech& t, int i, bool u, double* v) { return t.Calculate(&v[0], &v[1], &v[2], &v[3], i, u); },
+         [](CParamTech& t) { t.m_ints[CMACD::kLong] = -3; }},
+    };
+    for (const Case& c : cases) {
+        std::unique_ptr<CParamTech> walk(c.make()), fresh(c.make());
+        walk->SetKData(&k);
+        fresh->SetKData(&k);
+        double v[4] = {0, 0, 0, 0}, w[4] = {0, 0, 0, 0};
+        bool ok = false;
+        for (int i = 0; i < 60; ++i) ok = c.calc(*walk, i, ok, v);
+        ASSERT_TRUE(ok) << c.name;
+        c.damage(*walk);
+        EXPECT_FALSE(walk->IsValidParameters()) << c.name;
+        ASSERT_TRUE(c.calc(*walk, 60, true, v)) << c.name;
+        EXPECT_TRUE(walk->IsValidParameters()) << c.name;
+        EXPECT_TRUE(walk->SameParameters(*fresh)) << c.name;
+        ASSERT_TRUE(c.calc(*fresh, 60, false, w)) << c.name;
+        for (int l = 0; l < 3; ++l) EXPECT_NEAR(v[l], w[l], 0.002 * std::max(1.0, std::fabs(w[l]))) << c.name;
+    }
+}
+
 // ---- recovery from an absurd tick ----
 
 // The mean of the n prices ending at i, summed exactly (long double holds every float sum here).
@@ -327,10 +366,10 @@ TEST(Running, CacheFlagsSurviveManyClears) {
     MakeWalk(k, 50);
     CBOLL t;
     t.SetKData(&k);
-    // More clears than the flag generations, each storing at another bar: only the bar stored
-    // since the last clear reads as computed.
+    // More clears than the flag generations, each storing at another bar (bar 0 only in the
+    // first round): only the bar stored since the last clear reads as computed.
     for (int round = 0; round < 700; ++round) {
-        const int bar = round % 50;
+        const int bar = round == 0 ? 0 : 1 + round % 49;
         double v = round;
         ASSERT_TRUE(t.StoreToCache(bar, &v));
         for (int i = 0; i < 50; ++i) {
