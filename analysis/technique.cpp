@@ -68,6 +68,7 @@ void CTechnique::Clear() {
     m_nCacheLength = 0;
     m_nCacheStart = -1;
     m_nLastStored = -1;
+    m_valueWindow.bar = -1;
     m_nLastSignal = 0;
     m_nLastReason = reasonNone;
 }
@@ -140,21 +141,56 @@ bool CTechnique::Calculate(double*, double*, int, bool) { return false; }
 bool CTechnique::Calculate(double*, int, bool) { return false; }
 bool CTechnique::Calculate(double*, int, int, bool) { return false; }
 
+void CTechnique::ValueWindow::Resum() {
+    double s = 0, c = 0;
+    for (double v : values) CompensatedAdd(s, c, v);
+    sum = s + c;
+    peak = std::fabs(sum);
+    steps = 0;
+}
+
+// The newest value in, the oldest out; the sum is taken afresh from the ring when it shrank far
+// below its peak (a huge value left) and every CWindowSum::kRefresh steps.
+void CTechnique::ValueWindow::Push(double v) {
+    const double out = values[size_t(head)];
+    values[size_t(head)] = v;
+    head = (head + 1) % days;
+    sum += v - out;
+    const double a = std::fabs(sum);
+    if (a > peak) peak = a;
+    if (++steps >= CWindowSum::kRefresh || !(a * 16 >= peak)) Resum();
+}
+
 bool CTechnique::GetValueAndMA(double* value, double* ma, int index, bool, int days) {
     // Days below 1 would divide by zero (a plug-in may ask for them).
     if (!CheckIndex(index) || days < 1 || index + 1 < days) return false;
     if (LoadFromCache(index, value, ma)) return true;
-    double sum = 0, first = 0;
-    int got = 0;
-    for (int bar = index; bar >= 0 && got < days; --bar) {
-        double v = 0;
-        if (!Calculate(&v, bar, false)) continue;
-        if (bar == index) first = v;
-        sum += v;
-        ++got;
+    ValueWindow& w = m_valueWindow;
+    double first = 0;
+    const bool here = Calculate(&first, index, false);
+    if (!here) first = 0;
+    if (w.bar >= 0 && w.bar == index - 1 && w.days == days) {
+        // The window of the bar before, moved on by this bar's value when it has one.
+        if (here) w.Push(first);
+        w.bar = index;
+    } else {
+        // Walk back from index over the bars that have a value.
+        w.bar = -1;
+        w.days = days;
+        w.values.assign(size_t(days), 0);
+        int got = 0;
+        for (int bar = index; bar >= 0 && got < days; --bar) {
+            double v = 0;
+            if (bar == index ? !here : !Calculate(&v, bar, false)) continue;
+            w.values[size_t(days - 1 - got)] = bar == index ? first : v;  // oldest first
+            ++got;
+        }
+        if (got < days) return false;
+        w.head = 0;
+        w.Resum();
+        w.bar = index;
     }
-    if (got < days) return false;
-    double m = sum / days;
+    double m = w.sum / days;
     if (value) *value = first;
     if (ma) *ma = m;
     StoreToCache(index, &first, &m);

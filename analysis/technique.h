@@ -211,4 +211,18 @@ private:
     double* m_pValueBuffer[kLines];
     unsigned char* m_pValidBuffer[kLines];
     int m_nBufferLength[kLines];
+    // GetValueAndMA's window: the last `days` values line 1 had (failed bars skipped), as a ring,
+    // with their running sum, standing at bar `bar` (-1 none).
+    struct ValueWindow {
+        int bar = -1;
+        int days = 0;
+        int head = 0;   // the oldest value
+        int steps = 0;  // since the sum was last taken afresh
+        double sum = 0;
+        double peak = 0;
+        std::vector<double> values;
+        void Resum();
+        void Push(double v);
+    };
+    ValueWindow m_valueWindow;
 };

@@ -294,6 +294,45 @@ TEST(Running, AveragesRecoverOnceTheTickLeft) {
     }
 }
 
+// Line 1 and its average: walked bar by bar the running window agrees with the walk back over
+// the bars that have values, across bars without a value and after a huge value left.
+TEST(Running, ValueAndAverageWalk) {
+    class Gappy : public CTechnique {
+    public:
+        explicit Gappy(CKData* k) : CTechnique(k) {}
+        bool IsValidParameters() override { return true; }
+        using CTechnique::Calculate;
+        bool Calculate(double* v, int index, bool) override {
+            if (!CheckIndex(index) || index % 7 == 3) return false;  // every 7th bar has no value
+            if (v) *v = index == 100 ? 1e20 : std::sin(index * 0.1) * 5;
+            return true;
+        }
+    };
+    CKData k;
+    MakeWalk(k, 400);
+    for (int days : {1, 6, 30}) {
+        Gappy walk(&k);
+        for (int i = 0; i < 400; ++i) {
+            double v = -1, m = -1, fv = -1, fm = -1;
+            Gappy fresh(&k);
+            const bool ok = walk.GetValueAndMA(&v, &m, i, true, days);
+            ASSERT_EQ(ok, fresh.GetValueAndMA(&fv, &fm, i, false, days)) << days << " " << i;
+            if (!ok) continue;
+            ASSERT_EQ(v, fv) << days << " " << i;
+            // Windows holding bar 100 are dominated by it; after it left the average is back.
+            long double s = 0;
+            int got = 0;
+            for (int bar = i; got < days; --bar)
+                if (fresh.Calculate(&fv, bar, false)) s += fv, ++got;
+            const bool holdsTick = i >= 100 && i < 100 + days + days / 6 + 2;
+            if (!holdsTick) {
+                ASSERT_NEAR(m, double(s / days), 1e-9 * std::max(1.0, std::fabs(fm))) << days << " " << i;
+            }
+            ASSERT_NEAR(m, fm, 1e-9 * std::max(1.0, std::fabs(fm))) << days << " " << i;
+        }
+    }
+}
+
 // ---- BOLL's deviation ----
 
 // MID and the sample deviation of the n prices ending at i, in two passes over exact sums.
