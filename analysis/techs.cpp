@@ -629,7 +629,7 @@ void CMACD::SetFactors() {
 }
 
 void CMACD::Step(int index, double* v) const {
-    const double p = Price(*m_pKData, index);
+    const double p = SourceAt(index);
     const double es = m_fNew[0] * p + m_fOld[0] * v[0];
     const double el = m_fNew[1] * p + m_fOld[1] * v[1];
     v[3] = m_fOld[2] * v[3] + m_fNew[2] * (es - el);
@@ -652,9 +652,8 @@ bool CMACD::Calculate(double* v1, double* v2, double* v3, double* v4, int index,
         v[0] = *v1, v[1] = *v2, v[2] = 0, v[3] = *v4;
         Step(index, v);
     } else {
-        const CKData& k = *m_pKData;
         int n = std::max(0, index - (WarmUpBars() - 1));
-        v[0] = v[1] = Price(k, n), v[2] = v[3] = 0;
+        v[0] = v[1] = SourceAt(n), v[2] = v[3] = 0;
         for (int t = n; t <= index; ++t) Step(t, v);
     }
     StoreComputed(index, v, 4);
@@ -700,7 +699,7 @@ bool CMACD::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
             double* const lines[4] = {m_pCache[0], m_pCache[1], m_pCache[2], m_pCache[3]};  // from bar 0
             unsigned char* const flags[4] = {m_pValid[0], m_pValid[1], m_pValid[2], m_pValid[3]};
             const unsigned char generation = m_nGeneration;
-            WithPrices(*m_pKData, [&](const auto& price) {
+            WithSource([&](const auto& price) {
                 double es = v[0], el = v[1], dif = v[2], dea = v[3];
                 double l = lo, h = hi;
                 int lb = loBar, hb = hiBar;

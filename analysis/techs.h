@@ -215,6 +215,21 @@ public:
     int WarmUpBars();
 
 protected:
+    // The series the averages run over: the price by the series' mode, or the bar's volume (a
+    // volume MACD sets m_nSource in its constructor and keeps this computation, range and signal).
+    enum { sourcePrice, sourceVolume };
+    int m_nSource = sourcePrice;
+    double SourceAt(int i) const {
+        return m_nSource == sourceVolume ? double((*m_pKData)[i].volume) : Price(*m_pKData, i);
+    }
+    template <typename F>
+    auto WithSource(F&& f) const {
+        if (m_nSource == sourceVolume) {
+            const KDATA* bars = m_pKData->GetData();
+            return f([bars](int t) { return double(bars[t].volume); });
+        }
+        return WithPrices(*m_pKData, f);
+    }
     // One continued step: v holds the previous bar's four lines and gets this bar's.
     void Step(int index, double* v) const;
     // The weights of the three day counts (taken again only when a count changed).

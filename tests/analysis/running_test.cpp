@@ -225,6 +225,34 @@ TEST(Running, ParametersBrokenDuringAWalk) {
     }
 }
 
+// MACD's computation over the volumes instead of the prices, as a volume MACD uses it: the range
+// walk, the cached lines and a walk bar by bar all run over the volumes.
+TEST(Running, MACDOverVolumes) {
+    class VolumeMACD : public CMACD {
+    public:
+        VolumeMACD() { m_nSource = sourceVolume; }
+    };
+    CKData k;
+    MakeWalk(k, 300, 8);
+    VolumeMACD range, walk;
+    range.SetKData(&k);
+    walk.SetKData(&k);
+    ASSERT_TRUE(range.PrepareCache(0, -1, false));
+    double es = k[0].volume, el = es, dea = 0, v[4] = {0, 0, 0, 0};
+    bool ok = false;
+    for (int i = 0; i < 300; ++i) {
+        const double x = k[i].volume;
+        es = (2 * x + 11 * es) / 13, el = (2 * x + 25 * el) / 27, dea = (8 * dea + 2 * (es - el)) / 10;
+        ok = walk.Calculate(&v[0], &v[1], &v[2], &v[3], i, ok);
+        if (i < 25) continue;
+        double cached;
+        ASSERT_TRUE(range.GetCached(4, i, &cached));
+        ASSERT_NEAR(cached, dea, 1e-9 * std::max(1.0, std::fabs(dea))) << i;
+        ASSERT_NEAR(v[3], dea, 1e-9 * std::max(1.0, std::fabs(dea))) << i;
+        ASSERT_NEAR(v[0], es, 1e-9 * es) << i;
+    }
+}
+
 // ---- recovery from an absurd tick ----
 
 // The mean of the n prices ending at i, summed exactly (long double holds every float sum here).
