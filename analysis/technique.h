@@ -172,11 +172,15 @@ protected:
         }
         const int at = index - m_nCacheStart;
         if (at < 0 || at >= m_nCacheLength) return;
+        double* lines[kLines];
+        unsigned char* flags[kLines];
         for (int k = 0; k < n; ++k) {
             if (!m_pCache[k] && !UseLine(k)) return;
-            m_pCache[k][at] = v[k];
-            m_pValid[k][at] = m_nGeneration;
+            lines[k] = m_pCache[k], flags[k] = m_pValid[k];
         }
+        // Written through locals: a flag write could alias any member and make them reread.
+        const unsigned char generation = m_nGeneration;
+        for (int k = 0; k < n; ++k) lines[k][at] = v[k], flags[k][at] = generation;
         if (index > m_nLastStored) m_nLastStored = index;
     }
     // Stores line k (0-based) at index when it lies in the cache.

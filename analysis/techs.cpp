@@ -445,7 +445,7 @@ void CSAR::Record(const Run& r, bool restarted) {
 
 // Computes bars up to index from the last computed bar before it (or from the first bar). That
 // bar's run is rebuilt from the restart it began with, the same steps as when it was computed.
-bool CSAR::Resume(int index) {
+void CSAR::Resume(int index) {
     const int first = m_runDays - 1;
     int c = index - 1;
     while (c >= first && !(m_flags[size_t(c)] & kComputed)) --c;
@@ -453,15 +453,9 @@ bool CSAR::Resume(int index) {
     if (c >= first) {
         int s = c;
         while (s > first && !(m_flags[size_t(s)] & kRestart)) --s;
-        double lo = 0, hi = 0;
-        m_pKData->GetMinMax(s - m_runDays + 1, s, &lo, &hi);
+        r = Restarted(Run(), s);
         r.rising = (m_flags[size_t(s)] & kRising) != 0;
-        r.pending = 0;
-        r.accel = m_runStep;
-        r.highest = hi;
-        r.lowest = lo;
-        r.sar = r.rising ? lo : hi;
-        r.bar = s;
+        r.sar = r.rising ? r.lowest : r.highest;
         for (int t = s + 1; t <= c; ++t) Advance(r, t);
     }
     for (int t = c + 1; t <= index; ++t) {
@@ -469,7 +463,6 @@ bool CSAR::Resume(int index) {
         Record(r, restarted);
     }
     m_run = r;
-    return true;
 }
 
 bool CSAR::Calculate(double* v, int index, bool useLast) {

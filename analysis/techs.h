@@ -167,7 +167,8 @@ private:
     static unsigned char FlagsOf(const Run& r, bool restarted) {
         return (unsigned char)(kComputed | r.rising << 1 | r.pending << 2 | int(restarted) << 3);
     }
-    bool Resume(int index);
+    // Computes the bars after the last computed one up to index; the run then stands at index.
+    void Resume(int index);
     void Record(const Run& r, bool restarted);
     bool SameRunParameters() const;
     void TakeRunParameters();
