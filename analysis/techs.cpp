@@ -735,8 +735,10 @@ int CMACD::GetSignal(int index, int* reason) {
     if (reason) *reason = reasonNone;
     if (!CheckIndex(index)) return 0;
     EnsureParameters();
-    // Fill the whole series once; later calls find the last bar cached and skip the walk.
-    if (!GetCached(3, index, nullptr) || !GetCached(4, index, nullptr)) PrepareCache(0, -1, false);
+    // Fill the whole series once; later calls find the bar cached and skip the walk. Bars added
+    // after the first store have no cache entry, and a walk for them would store nothing.
+    if ((m_nCacheLength <= 0 || index < CacheEnd()) && (!GetCached(3, index, nullptr) || !GetCached(4, index, nullptr)))
+        PrepareCache(0, -1, false);
     const int minBars = std::max(m_ints[kShort], std::max(m_ints[kLong], m_ints[kSignal]));
     double low, high, dif, dea;
     if (!GetRangeLevels(index, reason, minBars, kRangeWindow, &low, &high, 0.309, 0.682)) return 0;
