@@ -111,6 +111,7 @@ bool CMA::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*
             int days[5];
             double divisor[5];
             for (int j = 0; j < count; ++j) days[j] = int(m_days[d + j]), divisor[j] = days[j];
+            const KDATA* bars = k.GetData();
             WithPrices(k, [&](const auto& price) {
                 WithSumCount(count, [&](auto c) {
                     RunWindowSums<decltype(c)::value>(
@@ -121,7 +122,7 @@ bool CMA::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*
                             hi = v > hi ? v : hi;
                             any = true;
                         },
-                        [](int) {});
+                        [bars](int i) { PrefetchBar(bars, i); });
                 });
             });
         }
@@ -331,7 +332,9 @@ bool CBOLL::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
             const unsigned char generation = m_nGeneration;
             WithPrices(*m_pKData, [&](const auto& price) {
                 Run run = m_run;
+                const KDATA* bars = m_pKData->GetData();
                 for (int i = start; i <= end; ++i) {
+                    PrefetchBar(bars, i);
                     double v[3];
                     const bool cached = i <= known && i < cacheEnd && flags[0][i] == generation &&
                                         flags[1][i] == generation && flags[2][i] == generation;
@@ -526,6 +529,7 @@ bool CSAR::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
             double l = std::numeric_limits<double>::infinity(), h = -l;
             Run run = m_run;
             for (int i = start; i <= end; ++i) {
+                PrefetchBar(bars, i);
                 double v;
                 if (i <= known && i < cacheEnd && (flags[i] & kComputed) && valid[i] == generation) {
                     v = line[i];
@@ -696,7 +700,9 @@ bool CMACD::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                 double es = v[0], el = v[1], dif = v[2], dea = v[3];
                 double l = lo, h = hi;
                 int lb = loBar, hb = hiBar;
+                const KDATA* bars = m_pKData->GetData();
                 for (; i <= end; ++i) {
+                    PrefetchBar(bars, i);
                     if (i <= known && i < cacheEnd && flags[0][i] == generation && flags[1][i] == generation &&
                         flags[2][i] == generation && flags[3][i] == generation) {
                         es = lines[0][i], el = lines[1][i], dif = lines[2][i], dea = lines[3][i];
@@ -914,7 +920,10 @@ bool CVOLUME::GetMinMaxInfo(int start, int end, double* min, double* max, int*, 
             flags[j][i] = generation;
         }
     };
-    auto done = [&](int i) { top = std::max(top, volume(i)); };
+    auto done = [&](int i) {
+        PrefetchBar(bars, i);
+        top = std::max(top, volume(i));
+    };
     if (!WithSumCount(count, [&](auto c) { RunWindowSums<decltype(c)::value>(volume, days, start, last, emit, done); }))
         for (int i = start; i <= last; ++i) done(i);
     for (int i = std::max(start, last + 1); i <= end; ++i) done(i);

@@ -35,14 +35,9 @@ public:
     // term(t) gives the term of bar t.
     template <typename Term>
     double Start(int index, int days, const Term& term) {
-        double s = 0, c = 0;
-        for (int t = index - days + 1; t <= index; ++t) CompensatedAdd(s, c, term(t));
-        m_sum = s + c;
-        m_peak = std::fabs(m_sum);
-        m_floor = m_peak * (1.0 / 16);
-        m_bar = index;
-        m_days = days;
-        m_steps = 0;
+        // Through a value made out of line: the sum's address never escapes, so a loop can hold
+        // it in registers.
+        *this = Taken(index, days, term);
         return m_sum;
     }
 
@@ -81,6 +76,20 @@ public:
     }
 
 private:
+    template <typename Term>
+    __attribute__((noinline)) static CWindowSum Taken(int index, int days, const Term& term) {
+        CWindowSum w;
+        double s = 0, c = 0;
+        for (int t = index - days + 1; t <= index; ++t) CompensatedAdd(s, c, term(t));
+        w.m_sum = s + c;
+        w.m_peak = std::fabs(w.m_sum);
+        w.m_floor = w.m_peak * (1.0 / 16);
+        w.m_bar = index;
+        w.m_days = days;
+        w.m_steps = 0;
+        return w;
+    }
+
     double m_sum = 0;
     double m_peak = 0;
     double m_floor = 0;
