@@ -1,5 +1,6 @@
 #include "analysis/technique.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -40,6 +41,8 @@ CTechnique::CTechnique(CKData* series)
     for (int k = 0; k < kLines; ++k) {
         m_pCache[k] = nullptr;
         m_pValid[k] = nullptr;
+        m_nRangeFirst[k] = 0;
+        m_nRangeLast[k] = -1;
         m_pValueBuffer[k] = nullptr;
         m_pValidBuffer[k] = nullptr;
         m_nBufferLength[k] = 0;
@@ -57,6 +60,8 @@ void CTechnique::Clear() {
     for (int k = 0; k < kLines; ++k) {
         m_pCache[k] = nullptr;
         m_pValid[k] = nullptr;
+        m_nRangeFirst[k] = 0;
+        m_nRangeLast[k] = -1;
     }
     // A new generation invalidates every flag at once; only when the counter wraps are the
     // flags wiped, so that no flag of an old generation can look current.
@@ -202,7 +207,7 @@ bool CTechnique::LoadCached(int index, double* v1, double* v2, double* v3, doubl
     double* out[kLines] = {v1, v2, v3, v4, v5};
     int at = index - m_nCacheStart;
     for (int k = 0; k < kLines; ++k)
-        if (out[k] && (!m_pCache[k] || m_pValid[k][at] != m_nGeneration)) return false;
+        if (out[k] && (!m_pCache[k] || !IsComputed(k, at))) return false;
     for (int k = 0; k < kLines; ++k)
         if (out[k]) *out[k] = m_pCache[k][at];
     return true;
@@ -266,11 +271,33 @@ bool CTechnique::OpenLines(int n) {
     return true;
 }
 
+void CTechnique::MarkComputed(int k, int first, int last) {
+    if (first > last) return;
+    int& a = m_nRangeFirst[k];
+    int& b = m_nRangeLast[k];
+    if (a > b) {
+        a = first;
+        b = last;
+    } else if (first <= b + 1 && last >= a - 1) {
+        // The ranges meet: they join.
+        a = std::min(a, first);
+        b = std::max(b, last);
+    } else if (last - first > b - a) {
+        // Two apart: the longer stays a range, the other gets its flags.
+        std::memset(m_pValid[k] + a, m_nGeneration, size_t(b - a + 1));
+        a = first;
+        b = last;
+    } else {
+        std::memset(m_pValid[k] + first, m_nGeneration, size_t(last - first + 1));
+    }
+    NoteStored(last + m_nCacheStart);
+}
+
 bool CTechnique::GetCached(int line, int index, double* value) const {
     if (line < 1 || line > kLines || m_nCacheLength <= 0) return false;
     int at = index - m_nCacheStart;
     const int k = line - 1;
-    if (at < 0 || at >= m_nCacheLength || !m_pCache[k] || m_pValid[k][at] != m_nGeneration) return false;
+    if (at < 0 || at >= m_nCacheLength || !m_pCache[k] || !IsComputed(k, at)) return false;
     if (value) *value = m_pCache[k][at];
     return true;
 }

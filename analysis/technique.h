@@ -154,8 +154,15 @@ protected:
     bool HasEntry(int k, int index) const {
         const int at = index - m_nCacheStart;
         return index <= m_nLastStored && m_nCacheLength > 0 && at >= 0 && at < m_nCacheLength && m_pCache[k] &&
-               m_pValid[k][at] == m_nGeneration;
+               IsComputed(k, at);
     }
+    // Entry at of an allocated line k holds a computed value.
+    bool IsComputed(int k, int at) const {
+        return (at >= m_nRangeFirst[k] && at <= m_nRangeLast[k]) || m_pValid[k][at] == m_nGeneration;
+    }
+    // A whole-range loop wrote every entry first..last of line k that was not computed yet (the
+    // value arrays only): they all count as computed now.
+    void MarkComputed(int k, int first, int last);
     // Writes line k (0-based) at index; the line must be open and index below CacheEnd().
     void SetEntry(int k, int index, double v) {
         const int at = index - m_nCacheStart;
@@ -167,7 +174,7 @@ protected:
         const int at = index - m_nCacheStart;
         if (m_nCacheLength <= 0 || at < 0 || at >= m_nCacheLength) return false;
         for (int k = 0; k < n; ++k)
-            if (!m_pCache[k] || m_pValid[k][at] != m_nGeneration) return false;
+            if (!m_pCache[k] || !IsComputed(k, at)) return false;
         for (int k = 0; k < n; ++k) v[k] = m_pCache[k][at];
         return true;
     }
@@ -206,10 +213,13 @@ protected:
 
     CKData* m_pKData;
     double* m_pCache[kLines];  // null while the line has no cache
-    // An entry is valid when its flag equals the generation; Clear moves to a new generation
-    // instead of wiping the flags.
+    // An entry is computed when its flag equals the generation (Clear moves to a new generation
+    // instead of wiping the flags) or when it lies in its line's computed range: a whole-range
+    // loop marks the range instead of writing a flag at every bar.
     unsigned char* m_pValid[kLines];
     unsigned char m_nGeneration;
+    int m_nRangeFirst[kLines];
+    int m_nRangeLast[kLines];  // below first: no range
     int m_nCacheLength;
     int m_nCacheStart;
     int m_nLastSignal;

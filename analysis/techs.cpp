@@ -328,16 +328,14 @@ bool CBOLL::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
             // The cache starts at bar 0; its arrays in locals, so the flag writes do not make the
             // compiler read them again at every bar.
             double* const lines[3] = {m_pCache[0], m_pCache[1], m_pCache[2]};
-            unsigned char* const flags[3] = {m_pValid[0], m_pValid[1], m_pValid[2]};
-            const unsigned char generation = m_nGeneration;
             WithPrices(*m_pKData, [&](const auto& price) {
                 Run run = m_run;
                 const KDATA* bars = m_pKData->GetData();
                 for (int i = start; i <= end; ++i) {
                     PrefetchBar(bars, i);
                     double v[3];
-                    const bool cached = i <= known && i < cacheEnd && flags[0][i] == generation &&
-                                        flags[1][i] == generation && flags[2][i] == generation;
+                    const bool cached =
+                        i <= known && i < cacheEnd && IsComputed(0, i) && IsComputed(1, i) && IsComputed(2, i);
                     if (cached) {
                         v[0] = lines[0][i], v[1] = lines[1][i], v[2] = lines[2][i];
                     } else {
@@ -349,7 +347,7 @@ bool CBOLL::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                         run.Lines(&m, &s);
                         v[0] = m, v[1] = m + s * up, v[2] = m - s * down;
                         if (i < cacheEnd)
-                            for (int l = 0; l < 3; ++l) lines[l][i] = v[l], flags[l][i] = generation;
+                            for (int l = 0; l < 3; ++l) lines[l][i] = v[l];
                     }
                     // The widths are above 0 and s is not negative: DN is the lowest line and UP the
                     // highest (MID may equal them, at the same bar).
@@ -359,7 +357,7 @@ bool CBOLL::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                 }
                 m_run = run;
             });
-            if (cacheEnd > 0) NoteStored(std::min(end, cacheEnd - 1));
+            for (int l = 0; l < 3; ++l) MarkComputed(l, start, std::min(end, cacheEnd - 1));
         }
     }
     WidenRange(&lo, &hi);
@@ -522,8 +520,6 @@ bool CSAR::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
             const int cacheEnd = OpenLines(1) ? CacheEnd() : 0;
             unsigned char* flags = m_flags.data();
             double* const line = m_pCache[0];  // the cache starts at bar 0
-            unsigned char* const valid = m_pValid[0];
-            const unsigned char generation = m_nGeneration;
             const KDATA* bars = m_pKData->GetData();
             const double step = m_runStep, maximum = m_runMaximum;
             double l = std::numeric_limits<double>::infinity(), h = -l;
@@ -531,7 +527,7 @@ bool CSAR::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
             for (int i = start; i <= end; ++i) {
                 PrefetchBar(bars, i);
                 double v;
-                if (i <= known && i < cacheEnd && (flags[i] & kComputed) && valid[i] == generation) {
+                if (i <= known && i < cacheEnd && (flags[i] & kComputed) && IsComputed(0, i)) {
                     v = line[i];
                 } else {
                     if (run.bar != i) {
@@ -539,7 +535,7 @@ bool CSAR::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
                             const bool restarted = !Continue(bars, step, maximum, run, i);
                             if (restarted) run = Restarted(run, i);
                             flags[i] = FlagsOf(run, restarted);
-                            if (i < cacheEnd) line[i] = run.sar, valid[i] = generation;
+                            if (i < cacheEnd) line[i] = run.sar;
                         } else {
                             m_run = run;
                             Resume(i);
@@ -552,7 +548,7 @@ bool CSAR::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
                 h = v > h ? v : h;
             }
             m_run = run;
-            if (cacheEnd > 0) NoteStored(std::min(end, cacheEnd - 1));
+            MarkComputed(0, start, std::min(end, cacheEnd - 1));
             any = true;
             lo = l, hi = h;
         }
@@ -689,13 +685,11 @@ bool CMACD::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
             TakeMACDRange(v[2], v[3], i, &lo, &hi, &loBar, &hiBar);
         }
         if (i <= end) {
-            const int known = m_nLastStored;
+            const int from = i, known = m_nLastStored;
             const int cacheEnd = OpenLines(4) ? CacheEnd() : 0;
             const double n0 = m_fNew[0], o0 = m_fOld[0], n1 = m_fNew[1], o1 = m_fOld[1], n2 = m_fNew[2],
                          o2 = m_fOld[2];
             double* const lines[4] = {m_pCache[0], m_pCache[1], m_pCache[2], m_pCache[3]};  // from bar 0
-            unsigned char* const flags[4] = {m_pValid[0], m_pValid[1], m_pValid[2], m_pValid[3]};
-            const unsigned char generation = m_nGeneration;
             WithSource([&](const auto& price) {
                 double es = v[0], el = v[1], dif = v[2], dea = v[3];
                 double l = lo, h = hi;
@@ -703,8 +697,8 @@ bool CMACD::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                 const KDATA* bars = m_pKData->GetData();
                 for (; i <= end; ++i) {
                     PrefetchBar(bars, i);
-                    if (i <= known && i < cacheEnd && flags[0][i] == generation && flags[1][i] == generation &&
-                        flags[2][i] == generation && flags[3][i] == generation) {
+                    if (i <= known && i < cacheEnd && IsComputed(0, i) && IsComputed(1, i) && IsComputed(2, i) &&
+                        IsComputed(3, i)) {
                         es = lines[0][i], el = lines[1][i], dif = lines[2][i], dea = lines[3][i];
                     } else {
                         // The steps of Step, in the same order.
@@ -713,16 +707,13 @@ bool CMACD::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                         el = n1 * p + o1 * el;
                         dea = o2 * dea + n2 * (es - el);
                         dif = es - el;
-                        if (i < cacheEnd) {
-                            lines[0][i] = es, lines[1][i] = el, lines[2][i] = dif, lines[3][i] = dea;
-                            flags[0][i] = flags[1][i] = flags[2][i] = flags[3][i] = generation;
-                        }
+                        if (i < cacheEnd) lines[0][i] = es, lines[1][i] = el, lines[2][i] = dif, lines[3][i] = dea;
                     }
                     TakeMACDRange(dif, dea, i, &l, &h, &lb, &hb);
                 }
                 lo = l, hi = h, loBar = lb, hiBar = hb;
             });
-            if (cacheEnd > 0) NoteStored(std::min(end, cacheEnd - 1));
+            for (int l = 0; l < 4; ++l) MarkComputed(l, from, std::min(end, cacheEnd - 1));
         }
     }
     lo -= std::fabs(lo) * 0.02;
@@ -897,28 +888,23 @@ bool CVOLUME::GetMinMaxInfo(int start, int end, double* min, double* max, int*, 
     const KDATA* bars = m_pKData->GetData();
     auto volume = [bars](int t) { return double(bars[t].volume); };
     // The lines that have a cache line (the first five distinct day counts).
-    int days[kLines], count = 0;
+    int days[kLines], line[kLines], count = 0;
     double divisor[kLines];
     double* values[kLines];
-    unsigned char* flags[kLines];
     const int cacheEnd = OpenLines(0) ? CacheEnd() : 0;
     for (int d = 0; d < m_days.GetSize() && d < kLines; ++d) {
         if (DayCacheLine(m_days, int(m_days[d])) != d || !UseLine(d)) continue;
         days[count] = int(m_days[d]);
         divisor[count] = days[count];
         values[count] = m_pCache[d];
-        flags[count] = m_pValid[d];
+        line[count] = d;
         ++count;
     }
     const int known = m_nLastStored;
-    const unsigned char generation = m_nGeneration;
     const int last = std::min(end, cacheEnd - 1);
     double top = 0;
     auto emit = [&](int i, int j, double sum) {
-        if (i > known || flags[j][i] != generation) {
-            values[j][i] = sum / divisor[j];
-            flags[j][i] = generation;
-        }
+        if (i > known || !IsComputed(line[j], i)) values[j][i] = sum / divisor[j];
     };
     auto done = [&](int i) {
         PrefetchBar(bars, i);
@@ -927,7 +913,7 @@ bool CVOLUME::GetMinMaxInfo(int start, int end, double* min, double* max, int*, 
     if (!WithSumCount(count, [&](auto c) { RunWindowSums<decltype(c)::value>(volume, days, start, last, emit, done); }))
         for (int i = start; i <= last; ++i) done(i);
     for (int i = std::max(start, last + 1); i <= end; ++i) done(i);
-    if (count > 0 && last >= start) NoteStored(last);
+    for (int j = 0; j < count; ++j) MarkComputed(line[j], std::max(start, days[j] - 1), last);
     if (min) *min = 0;
     if (max) *max = std::max(top + 1, 3.0);
     return true;

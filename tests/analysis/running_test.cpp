@@ -450,4 +450,56 @@ TEST(Running, CacheFlagsSurviveManyClears) {
     }
 }
 
+// Whole-range walks mark what they computed as ranges; joined, apart, overlapping and mixed with
+// single bars, exactly the bars computed read as cached, and nothing after a clear.
+TEST(Running, ComputedRangesAndSingleBars) {
+    CKData k;
+    MakeWalk(k, 300, 6);
+    CBOLL all;
+    all.SetKData(&k);
+    ASSERT_TRUE(all.PrepareCache(0, -1, false));
+    CBOLL t;
+    t.SetKData(&k);
+    std::vector<bool> want(300, false);
+    auto range = [&](int a, int b) {
+        ASSERT_TRUE(t.PrepareCache(a, b, false));
+        for (int i = std::max(a, 19); i <= b; ++i) want[size_t(i)] = true;
+    };
+    auto single = [&](int i) {
+        double m;
+        ASSERT_TRUE(t.Calculate(&m, nullptr, nullptr, i, false));
+        want[size_t(i)] = true;
+    };
+    auto check = [&](const char* step) {
+        for (int i = 0; i < 300; ++i) {
+            double got[3], ref[3];
+            const bool cached = t.GetCached(1, i, &got[0]) && t.GetCached(2, i, &got[1]) && t.GetCached(3, i, &got[2]);
+            ASSERT_EQ(cached, want[size_t(i)]) << step << " " << i;
+            if (!cached) continue;
+            for (int l = 0; l < 3; ++l) {
+                ASSERT_TRUE(all.GetCached(l + 1, i, &ref[l]));
+                ASSERT_TRUE(Close(got[l], ref[l], 1e-12)) << step << " " << i;
+            }
+        }
+    };
+    range(100, 150);
+    check("first");
+    range(20, 30);  // apart and shorter
+    check("apart");
+    single(40);
+    range(151, 170);  // meets the first
+    check("joined");
+    range(31, 60);  // meets the short one, takes in the single bar
+    check("second join");
+    range(0, 299);
+    check("whole");
+    t.Clear();
+    std::fill(want.begin(), want.end(), false);
+    check("cleared");
+    range(250, 260);
+    single(220);
+    range(5, 200);  // the longer, apart from the first range
+    check("after clear");
+}
+
 }  // namespace
