@@ -219,25 +219,18 @@ __attribute__((noinline)) CBOLL::Run CBOLL::Run::Started(int index, int n, const
 template <typename PriceOf>
 void CBOLL::Run::Next(const PriceOf& price) {
     const int t = bar + 1;
-    if (++steps >= CWindowSum::kRefresh) {
-        *this = Started(t, days, price);
-        return;
-    }
     const double in = price(t) - origin, out = price(t - days) - origin;
     s1 += in - out;
     s2 += in * in - out * out;
     bar = t;
-    if (s2 > peak) {
-        peak = s2;
-    } else if (!(s2 * 16 >= peak)) {
-        *this = Started(t, days, price);  // the squares shrank: a huge price left the window
-        return;
-    }
-    // s2 = n (mean - origin)^2 + the centred sum; when the first part dwarfs the second the origin
-    // has drifted away from the prices and is moved to them. Right after a start the ratio is at
-    // most n + 1, so this never repeats at once.
+    peak = peak > s2 ? peak : s2;
     centred = s2 - s1 * (s1 / days);
-    if (s2 > centred * 4096) *this = Started(t, days, price);
+    // Taken afresh when the squares shrank far below their peak (a huge price left the window),
+    // when the origin drifted so far from the prices that the centred sum would lose more than
+    // 12 bits (s2 = n (mean - origin)^2 + centred; right after a start s2 is at most n + 1 times
+    // the centred sum, so this never repeats at once), and every kRefresh bars.
+    if (!(s2 * 16 >= peak) | (s2 > centred * 4096) | (++steps >= CWindowSum::kRefresh))
+        *this = Started(t, days, price);
 }
 
 void CBOLL::Run::Lines(double* mid, double* deviation) const {
@@ -325,39 +318,61 @@ bool CBOLL::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
             const int known = m_nLastStored;
             const int cacheEnd = OpenLines(3) ? CacheEnd() : 0;
             const double up = m_doubles[kUpWidth], down = m_doubles[kDownWidth];
-            // The cache starts at bar 0; its arrays in locals, so the flag writes do not make the
-            // compiler read them again at every bar.
-            double* const lines[3] = {m_pCache[0], m_pCache[1], m_pCache[2]};
+            double l = std::numeric_limits<double>::infinity(), h = -l;
+            int lb = start, hb = start;
+            double* const lines[3] = {m_pCache[0], m_pCache[1], m_pCache[2]};  // from bar 0
             WithPrices(*m_pKData, [&](const auto& price) {
                 Run run = m_run;
                 const KDATA* bars = m_pKData->GetData();
-                for (int i = start; i <= end; ++i) {
-                    PrefetchBar(bars, i);
-                    double v[3];
-                    const bool cached =
-                        i <= known && i < cacheEnd && IsComputed(0, i) && IsComputed(1, i) && IsComputed(2, i);
-                    if (cached) {
-                        v[0] = lines[0][i], v[1] = lines[1][i], v[2] = lines[2][i];
-                    } else {
-                        if (run.bar >= 0 && run.days == n && run.bar == i - 1)
-                            run.Next(price);
-                        else if (!(run.bar == i && run.days == n))
-                            run = Run::Started(i, n, price);
-                        double m, s;
-                        run.Lines(&m, &s);
-                        v[0] = m, v[1] = m + s * up, v[2] = m - s * down;
-                        if (i < cacheEnd)
-                            for (int l = 0; l < 3; ++l) lines[l][i] = v[l];
+                // The run at bar i, continued or started afresh.
+                auto advance = [&](int i) {
+                    if (run.bar >= 0 && run.days == n && run.bar == i - 1)
+                        run.Next(price);
+                    else if (!(run.bar == i && run.days == n))
+                        run = Run::Started(i, n, price);
+                };
+                // The lines of the run's bar, stored when the cache holds it; DN is the lowest line
+                // and UP the highest (the widths are above 0, s is not negative).
+                auto take = [&](int i, bool store) {
+                    double m, s;
+                    run.Lines(&m, &s);
+                    const double u = m + s * up, d = m - s * down;
+                    if (store) lines[0][i] = m, lines[1][i] = u, lines[2][i] = d;
+                    if (d < l) l = d, lb = i;
+                    if (u > h) h = u, hb = i;
+                };
+                if (start > known) {
+                    // Nothing of the range is cached yet: one run straight through.
+                    const int stored = std::min(end, cacheEnd - 1);
+                    advance(start);
+                    take(start, start <= stored);
+                    int i = start + 1;
+                    for (; i <= stored; ++i) {
+                        PrefetchBar(bars, i);
+                        run.Next(price);
+                        take(i, true);
                     }
-                    // The widths are above 0 and s is not negative: DN is the lowest line and UP the
-                    // highest (MID may equal them, at the same bar).
-                    if (!any || v[2] < lo) lo = v[2], loBar = i;
-                    if (!any || v[1] > hi) hi = v[1], hiBar = i;
-                    any = true;
+                    for (; i <= end; ++i) {
+                        run.Next(price);
+                        take(i, false);
+                    }
+                } else {
+                    for (int i = start; i <= end; ++i) {
+                        if (i <= known && i < cacheEnd && IsComputed(0, i) && IsComputed(1, i) && IsComputed(2, i)) {
+                            const double u = lines[1][i], d = lines[2][i];
+                            if (d < l) l = d, lb = i;
+                            if (u > h) h = u, hb = i;
+                            continue;
+                        }
+                        advance(i);
+                        take(i, i < cacheEnd);
+                    }
                 }
                 m_run = run;
             });
-            for (int l = 0; l < 3; ++l) MarkComputed(l, start, std::min(end, cacheEnd - 1));
+            any = true;
+            lo = l, hi = h, loBar = lb, hiBar = hb;
+            for (int k = 0; k < 3; ++k) MarkComputed(k, start, std::min(end, cacheEnd - 1));
         }
     }
     WidenRange(&lo, &hi);

@@ -1,4 +1,7 @@
 // Running sums for the windowed lines of the indicators (moving averages, sums over n bars).
+// A class whose line is a sum or an average over n bars keeps a CWindowSum: its Calculate asks
+// At(index, n, term), which steps on from the bar before in O(1); its whole-range walk moves all
+// its sums at once with RunWindowSums.
 #pragma once
 
 #include <algorithm>
