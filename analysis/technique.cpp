@@ -202,17 +202,6 @@ bool CTechnique::GetValueAndMA(double* value, double* ma, int index, bool, int d
     return true;
 }
 
-bool CTechnique::LoadCached(int index, double* v1, double* v2, double* v3, double* v4, double* v5) const {
-    if (m_nCacheLength <= 0 || index < m_nCacheStart || index - m_nCacheStart >= m_nCacheLength) return false;
-    double* out[kLines] = {v1, v2, v3, v4, v5};
-    int at = index - m_nCacheStart;
-    for (int k = 0; k < kLines; ++k)
-        if (out[k] && (!m_pCache[k] || !IsComputed(k, at))) return false;
-    for (int k = 0; k < kLines; ++k)
-        if (out[k]) *out[k] = m_pCache[k][at];
-    return true;
-}
-
 // A plain write: the computing classes check their parameters once per computation, not here.
 bool CTechnique::StoreToCache(int index, const double* v1, const double* v2, const double* v3, const double* v4,
                               const double* v5) {

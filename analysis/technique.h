@@ -228,7 +228,17 @@ protected:
     int m_nLastStored;
 
 private:
-    bool LoadCached(int index, double* v1, double* v2, double* v3, double* v4, double* v5) const;
+    // Inline, so that a caller's null outputs fold away.
+    bool LoadCached(int index, double* v1, double* v2, double* v3, double* v4, double* v5) const {
+        const int at = index - m_nCacheStart;
+        if (m_nCacheLength <= 0 || at < 0 || at >= m_nCacheLength) return false;
+        double* out[kLines] = {v1, v2, v3, v4, v5};
+        for (int k = 0; k < kLines; ++k)
+            if (out[k] && (!m_pCache[k] || !IsComputed(k, at))) return false;
+        for (int k = 0; k < kLines; ++k)
+            if (out[k]) *out[k] = m_pCache[k][at];
+        return true;
+    }
     // Storage kept across Clear, so a reload of a series of the same size allocates nothing.
     double* m_pValueBuffer[kLines];
     unsigned char* m_pValidBuffer[kLines];
