@@ -208,7 +208,8 @@ __attribute__((noinline)) CBOLL::Run CBOLL::Run::Started(int index, int n, const
     }
     r.s1 = a + ca;
     r.s2 = b + cb;
-    r.centred = r.s2 - r.s1 * (r.s1 / n);
+    r.count = n;
+    r.centred = r.s2 - r.s1 * (r.s1 / r.count);
     r.peak = r.s2;
     r.bar = index;
     r.days = n;
@@ -217,14 +218,14 @@ __attribute__((noinline)) CBOLL::Run CBOLL::Run::Started(int index, int n, const
 }
 
 template <typename PriceOf>
-void CBOLL::Run::Next(const PriceOf& price) {
+inline void CBOLL::Run::Next(const PriceOf& price) {
     const int t = bar + 1;
     const double in = price(t) - origin, out = price(t - days) - origin;
     s1 += in - out;
     s2 += in * in - out * out;
     bar = t;
     peak = peak > s2 ? peak : s2;
-    centred = s2 - s1 * (s1 / days);
+    centred = s2 - s1 * (s1 / count);
     // Taken afresh when the squares shrank far below their peak (a huge price left the window),
     // when the origin drifted so far from the prices that the centred sum would lose more than
     // 12 bits (s2 = n (mean - origin)^2 + centred; right after a start s2 is at most n + 1 times
@@ -236,8 +237,8 @@ void CBOLL::Run::Next(const PriceOf& price) {
 void CBOLL::Run::Lines(double* mid, double* deviation) const {
     // origin * n + s1 is the window's plain sum whatever the origin, so MID does not depend on
     // where the run started.
-    *mid = (origin * days + s1) / days;
-    *deviation = centred > 0 ? std::sqrt(centred / (days - 1)) : 0;
+    *mid = (origin * count + s1) / count;
+    *deviation = centred > 0 ? std::sqrt(centred / (count - 1)) : 0;
 }
 
 template <typename PriceOf>

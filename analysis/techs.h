@@ -81,12 +81,14 @@ public:
         double s2 = 0;  // sum of d squared
         double peak = 0;
         double centred = 0;  // s2 - s1^2 / n: n times the variance
+        double count = 0;    // days, as a double
         // The sums over the n bars ending at index, taken afresh. Returned by value (and kept out
         // of line), so that a loop can hold its run in registers.
         template <typename PriceOf>
         static Run Started(int index, int n, const PriceOf& price);
+        // One bar on; inlined into the walks, so that they hold the run in registers.
         template <typename PriceOf>
-        void Next(const PriceOf& price);
+        __attribute__((always_inline)) inline void Next(const PriceOf& price);
         // MID and s of the current bar.
         void Lines(double* mid, double* deviation) const;
     };
