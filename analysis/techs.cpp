@@ -353,7 +353,7 @@ bool CSAR::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
     return GetMinMaxInfo1(start, end, min, max);
 }
 
-// ---- DJ, CW ----
+// ---- DJ ----
 
 // The Shenzhen default is the Shenzhen component index: the Shanghai code under the Shenzhen
 // market names a file that never exists, and Shenzhen stocks got no overlay.
@@ -378,8 +378,6 @@ int CDJ::SetOverlayCode(CStDatabase* database, const char* currentCode, int ktyp
     ok &= PrepareStockData(database, &shenzhen, ktype, exrightMode, priceMode, false, changed);
     return ok;
 }
-
-CCW::CCW() : CParamTech("F", {}, {1.5}) {}
 
 // ---- MACD ----
 

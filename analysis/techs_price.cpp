@@ -1,0 +1,294 @@
+// Volatility, sentiment and price oscillators: CV, ARBR, CR, OSC, UOS, MAOSC, 36BIAS, DPO and KST.
+#include <algorithm>
+#include <cmath>
+
+#include "analysis/techs_more.h"
+
+// ---- CV ----
+
+bool CCV::Line(int i, double* v) {
+    const int n = m_ints[kDays], m = m_ints[kMA];
+    if (i + 2 < n + m) return false;
+    const KDATA* b = m_pKData->GetData();
+    auto range = [b](int t, double* out) { out[0] = double(b[t].high) - b[t].low; };
+    const double now = Sums(m_now, i, n, range)[0] / n;
+    const double then = Sums(m_then, i - m + 1, n, range)[0] / n;
+    if (std::fabs(then) < 0.0001) return false;
+    *v = (now - then) * 100 / then;
+    return true;
+}
+
+int CCV::GetSignal(int index, int* reason) {
+    if (reason) *reason = reasonNone;
+    double x, y, z;
+    if (index < 2 || !Calculate(&x, index - 2, false) || !Calculate(&y, index - 1, false) ||
+        !Calculate(&z, index, false))
+        return 0;
+    if (x < 0 && y < 0 && z < 0 && x >= y && z > y) {
+        if (reason) *reason = reasonOversold;
+        return m_ints[kTrough];
+    }
+    if (x > 0 && y > 0 && z > 0 && x <= y && z < y) {
+        if (reason) *reason = reasonOverbought;
+        return m_ints[kPeak];
+    }
+    return 0;
+}
+
+// ---- ARBR ----
+
+bool CARBR::Lines(int i, double* v) {
+    const int n = m_ints[kDays];
+    if (i < n) return false;
+    const KDATA* b = m_pKData->GetData();
+    const double* s = Sums(m_sums, i, n, [b](int t, double* out) {
+        const double h = b[t].high, l = b[t].low, o = b[t].open, c = b[t - 1].close;
+        out[0] = h - o;
+        out[1] = o - l;
+        out[2] = std::max(h - c, 0.0);
+        out[3] = std::max(c - l, 0.0);
+    });
+    if (s[1] < 0.0001 || s[3] < 0.0001) return false;
+    v[0] = s[0] * 100 / s[1];
+    v[1] = s[2] * 100 / s[3];
+    return true;
+}
+
+bool CARBR::Calculate(double* v1, double* v2, int index, bool) {
+    double* out[2] = {v1, v2};
+    return CalcBar(index, 2, out, [this](int i, double* v) { return Lines(i, v); });
+}
+
+bool CARBR::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    return RangePass(2, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return Lines(i, v); });
+}
+
+int CARBR::GetSignal(int index, int* reason) {
+    if (reason) *reason = reasonNone;
+    double ar, br;
+    if (!Calculate(&ar, &br, index, false)) return 0;
+    int r = reasonNone;
+    GetCrossSignal(index, m_ints[kCrossBuy], m_ints[kCrossSell], &r);
+    int s = 0;
+    if ((ar < 50 || br < 50) && r == reasonGoldenCross)
+        s = m_ints[kCrossBuy], r = reasonGoldenCross;
+    else if ((ar > 180 || br > 300) && r == reasonDeadCross)
+        s = m_ints[kCrossSell], r = reasonDeadCross;
+    else if (ar < 50)
+        s = m_ints[kZoneBuy], r = reasonOversold;
+    else if (ar > 200)
+        s = m_ints[kZoneSell], r = reasonOverbought;
+    else
+        r = reasonNone;
+    if (reason) *reason = r;
+    return s;
+}
+
+// ---- CR ----
+
+void CCR::Clear() {
+    CTechLines::Clear();
+    m_at = -1;
+}
+
+bool CCR::Value(int i, double* v) {
+    const int n = m_ints[kDays];
+    if (i < n) return false;
+    const KDATA* b = m_pKData->GetData();
+    const double* s = Sums(m_sums, i, n, [b](int t, double* out) {
+        const KDATA& p = b[t - 1];
+        const double mid = (double(p.high) + p.low + p.open + p.close) / 4;
+        out[0] = std::max(b[t].high - mid, 0.0);
+        out[1] = std::max(mid - b[t].low, 0.0);
+    });
+    if (s[1] < 0.0001) return false;
+    *v = s[0] * 100 / s[1];
+    return true;
+}
+
+// The four averages take the CR values of the bars that have one, walking back from the bar;
+// the largest M of them are enough, and they must lie within kWalkFactor x that M bars.
+bool CCR::Lines(int i, double* v) {
+    const int n = m_ints[kDays];
+    const int most = std::max(std::max(m_ints[kM1], m_ints[kM2]), std::max(m_ints[kM3], m_ints[kM4]));
+    if (i + 1 < n + most) return false;
+    const int oldest = i - kWalkFactor * most + 1;
+    double now;
+    const bool has = Value(i, &now);
+    if (m_at == i - 1 && m_at >= 0) {
+        if (has) {
+            m_values.emplace_back(i, now);
+            if (int(m_values.size()) > most) m_values.erase(m_values.begin());
+        }
+    } else if (m_at != i) {
+        m_values.clear();
+        for (int t = i; t >= std::max(n, oldest) && int(m_values.size()) < most; --t) {
+            double x;
+            if (t == i ? has : Value(t, &x)) m_values.emplace_back(t, t == i ? now : x);
+        }
+        std::reverse(m_values.begin(), m_values.end());
+    }
+    m_at = i;
+    if (!has || int(m_values.size()) < most || m_values.front().first < oldest) return false;
+    v[0] = now;
+    const int counts[4] = {m_ints[kM1], m_ints[kM2], m_ints[kM3], m_ints[kM4]};
+    double sum = 0;
+    int taken = 0;
+    for (auto it = m_values.rbegin(); it != m_values.rend(); ++it) {
+        sum += it->second;
+        ++taken;
+        for (int k = 0; k < 4; ++k)
+            if (taken == counts[k]) v[1 + k] = sum / counts[k];
+    }
+    return true;
+}
+
+bool CCR::Calculate(double* v1, double* v2, double* v3, double* v4, double* v5, int index, bool) {
+    double* out[5] = {v1, v2, v3, v4, v5};
+    return CalcBar(index, 5, out, [this](int i, double* v) { return Lines(i, v); });
+}
+
+bool CCR::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    return RangePass(5, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return Lines(i, v); });
+}
+
+int CCR::GetSignal(int index, int* reason) {
+    if (reason) *reason = reasonNone;
+    double now;
+    if (!Calculate(&now, nullptr, nullptr, nullptr, nullptr, index, false)) return 0;
+    if (now < 40) {
+        if (reason) *reason = reasonOversold;
+        return m_ints[kLow];
+    }
+    if (now > 300) {
+        if (reason) *reason = reasonOverbought;
+        return m_ints[kHigh];
+    }
+    return 0;
+}
+
+// ---- OSC, UOS, MAOSC ----
+
+bool COSC::Line(int i, double* v) {
+    const CKData& k = *m_pKData;
+    const int n = m_ints[kDays];
+    if (i + 1 < n) return false;
+    const double average = Sums(m_sums, i, n, [&k](int t, double* out) { out[0] = Price(k, t); })[0] / n;
+    if (average < 0.0001) return false;
+    *v = Price(k, i) / average;
+    return true;
+}
+
+int COSC::GetSignal(int index, int* reason) {
+    EnsureParameters();
+    return ZoneCrossSignal(index, m_ints[kDays] + m_ints[kMA], kRangeWindow, 0.3, 0.6, m_ints[kBuy], m_ints[kSell],
+                           reason);
+}
+
+bool CUOS::Line(int i, double* v) {
+    const CKData& k = *m_pKData;
+    double sum = 0;
+    for (int m = 0; m < 3; ++m) {
+        const int n = m_ints[kDays1 + m];
+        if (i + 1 < n) return false;
+        const double average =
+            Sums(m_sums[m], i, n, [&k](int t, double* out) { out[0] = Price(k, t); })[0] / n;
+        if (average < 0.0001) return false;
+        sum += Price(k, i) / average;
+    }
+    *v = sum / 3;
+    return true;
+}
+
+int CUOS::GetSignal(int index, int* reason) {
+    EnsureParameters();
+    const int most = std::max(m_ints[kDays1], std::max(m_ints[kDays2], m_ints[kDays3]));
+    return ZoneCrossSignal(index, most + m_ints[kMA], kRangeWindow, 0.4, 0.6, m_ints[kBuy], m_ints[kSell], reason);
+}
+
+bool CMAOSC::Line(int i, double* v) {
+    const CKData& k = *m_pKData;
+    const int n1 = m_ints[kDays1], n2 = m_ints[kDays2];
+    if (i + 1 < n1 || i + 1 < n2) return false;
+    auto price = [&k](int t, double* out) { out[0] = Price(k, t); };
+    *v = Sums(m_sums[0], i, n1, price)[0] / n1 - Sums(m_sums[1], i, n2, price)[0] / n2;
+    return true;
+}
+
+int CMAOSC::GetSignal(int index, int* reason) {
+    EnsureParameters();
+    const int most = std::max(m_ints[kDays1], m_ints[kDays2]);
+    return ZoneCrossSignal(index, most + m_ints[kMA], kRangeWindow, 0.4, 0.5, m_ints[kBuy], m_ints[kSell], reason);
+}
+
+// ---- 36BIAS ----
+
+bool C36BIAS::Line(int i, double* v) {
+    if (i < 5) return false;
+    const CKData& k = *m_pKData;
+    const double p0 = Price(k, i), p1 = Price(k, i - 1), p2 = Price(k, i - 2);
+    const double three = p0 + p1 + p2;
+    const double six = three + Price(k, i - 3) + Price(k, i - 4) + Price(k, i - 5);
+    *v = three / 3 - six / 6;
+    return true;
+}
+
+int C36BIAS::GetSignal(int index, int* reason) {
+    if (reason) *reason = reasonNone;
+    double low, high, now;
+    if (!GetRangeLevels(index, reason, 6, 40, &low, &high, 0.02, 0.98) || !Calculate(&now, index, false)) return 0;
+    if (now < low) {
+        if (reason) *reason = reasonOversold;
+        return m_ints[kLow];
+    }
+    if (now > high) {
+        if (reason) *reason = reasonOverbought;
+        return m_ints[kHigh];
+    }
+    return 0;
+}
+
+// ---- DPO ----
+
+bool CDPO::Line(int i, double* v) {
+    const CKData& k = *m_pKData;
+    const int n = m_ints[kDays];
+    if (i < 3 * n - 2) return false;
+    const double average =
+        Sums(m_sums, i - n + 1, 2 * n, [&k](int t, double* out) { out[0] = Price(k, t); })[0] / (2 * n);
+    *v = Price(k, i) - average;
+    return true;
+}
+
+int CDPO::GetSignal(int index, int* reason) {
+    EnsureParameters();
+    return ZoneCrossSignal(index, 3 * m_ints[kDays] + m_ints[kMA], kRangeWindow, 0.2, 0.7, m_ints[kBuy],
+                           m_ints[kSell], reason);
+}
+
+// ---- KST ----
+
+bool CKST::Line(int i, double* v) {
+    const CKData& k = *m_pKData;
+    const double now = Price(k, i);
+    double sum = 0, weights = 0;
+    for (int m = 0; m < m_days.GetSize(); ++m) {
+        const int d = int(m_days[m]);
+        if (i < d) return false;
+        const double then = Price(k, i - d);
+        if (!(now > 0) || !(then > 0)) return false;
+        sum += (m + 1) * ((now - then) * 100 / then);
+        weights += m + 1;
+    }
+    if (weights <= 0) return false;
+    *v = sum / weights;
+    return true;
+}
+
+int CKST::GetSignal(int index, int* reason) {
+    if (reason) *reason = reasonNone;
+    if (index < 2) return 0;
+    EnsureParameters();
+    return ZoneCrossSignal(index, GetMaxDays(m_days) + m_ints[kMA], kRangeWindow, 0.2, 0.6, m_ints[kBuy],
+                           m_ints[kSell], reason);
+}
