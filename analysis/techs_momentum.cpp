@@ -291,16 +291,27 @@ bool CDMI::Directions(int i, double* plus, double* minus, double* dx) {
     return true;
 }
 
-// ADX is smoothed from 0 over a warm-up that starts N bars earlier than ADX alone needs, so that
-// the ADX of the bar N back (for ADXR) always comes from the same run. Bars whose DX cannot be
-// computed keep the previous ADX.
+// ADX is smoothed from 0 and needs about 45 bars with a DX (N = 7) before it to settle; bars
+// without a DX keep the previous ADX and do not count, so the warm-up reaches back past them (a
+// suspension of any length). Nothing before bar 2N, so that the ADX of the bar N back, which ADXR
+// takes, has a DX of its own behind it.
+int CDMI::WarmUpStart(int i) {
+    const int need = DecayBars({double(m_ints[kDays] - 1) / m_ints[kDays]}) - 1;
+    int from = i, counted = 0;
+    double p, m, x;
+    while (from > 0 && counted < need) {
+        --from;
+        if (Directions(from, &p, &m, &x)) ++counted;
+    }
+    return from;
+}
+
 bool CDMI::Full(int i, double* v) {
     const int n = m_ints[kDays];
     double plus, minus, dx;
     if (i < 2 * n || !Directions(i, &plus, &minus, &dx)) return false;
-    const int from = std::max(0, i - (DecayBars({double(n - 1) / n}) - 1) - n);
     double adx = 0, back = 0;
-    for (int t = from; t <= i; ++t) {
+    for (int t = WarmUpStart(i - n); t <= i; ++t) {
         double p, m, x;
         if (Directions(t, &p, &m, &x)) adx = ((n - 1) * adx + x) / n;
         if (t == i - n) back = adx;
@@ -315,10 +326,12 @@ bool CDMI::Calculate(double* v1, double* v2, double* v3, double* v4, int index, 
     const int n = m_ints[kDays];
     double v[4];
     if (!LoadComputed(index, v, 4)) {
-        double back, dx;
-        // Continued: one step from the caller's ADX, ADXR from the cached ADX of the bar N back.
-        if (useLast && v3 && index >= 2 * n && GetCached(3, index - n, &back) &&
-            Directions(index, &v[0], &v[1], &dx)) {
+        double dx;
+        if (useLast && v3 && index >= 2 * n && Directions(index, &v[0], &v[1], &dx)) {
+            // Continued: one step from the caller's ADX; the ADX of the bar N back from the cache,
+            // or (when that bar had no value) from a run of its own.
+            double back;
+            if (!GetCached(3, index - n, &back)) back = AdxRun(index - n);
             v[2] = ((n - 1) * *v3 + dx) / n;
             v[3] = (v[2] + back) / 2;
         } else if (!Full(index, v)) {
@@ -331,6 +344,16 @@ bool CDMI::Calculate(double* v1, double* v2, double* v3, double* v4, int index, 
     if (v3) *v3 = v[2];
     if (v4) *v4 = v[3];
     return true;
+}
+
+double CDMI::AdxRun(int i) {
+    const int n = m_ints[kDays];
+    double adx = 0;
+    for (int t = WarmUpStart(i); t <= i; ++t) {
+        double p, m, x;
+        if (Directions(t, &p, &m, &x)) adx = ((n - 1) * adx + x) / n;
+    }
+    return adx;
 }
 
 // One pass: the ADX of every bar (kept through bars without DX) in a ring of N + 1, so that the
@@ -355,7 +378,7 @@ bool CDMI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
         }
         // Start of the run (or a gap in it): the ring filled by a run over the N bars before.
         if (i < 2 * n) return false;
-        const int from = std::max(0, i - (DecayBars({double(n - 1) / n}) - 1) - n);
+        const int from = WarmUpStart(i - n);
         adx = 0;
         for (int t = from; t <= i; ++t) {
             double p, m, x;

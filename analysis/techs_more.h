@@ -289,6 +289,10 @@ private:
     bool Directions(int i, double* plus, double* minus, double* dx);
     // The four lines of bar i by the full computation.
     bool Full(int i, double* v);
+    // First bar of the ADX warm-up for bar i.
+    int WarmUpStart(int i);
+    // ADX of bar i by a run over its own warm-up.
+    double AdxRun(int i);
     WindowSums<3> m_sums;
 };
 
