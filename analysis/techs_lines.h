@@ -21,7 +21,7 @@ void WidenMACD(double* lo, double* hi);
 // Sums of K per-bar terms over the len bars ending at a bar. Moving on by one bar adds the new
 // term and takes off the old one; this is used only for terms that are exact in double (float
 // fields, their differences, quarters and counts), where it gives the same sums as adding the
-// window afresh. Every 64 moves the window is added afresh all the same.
+// window afresh. Every 1024 moves the window is added afresh all the same.
 template <int K>
 struct WindowSums {
     unsigned epoch = 0;
@@ -30,22 +30,17 @@ struct WindowSums {
     int moves = 0;
     double s[K] = {};
 
+    // term(t, sign, s) adds sign x each term of bar t to s[0..K-1].
     template <class Term>
     const double* Get(unsigned now, int i, int n, Term term) {
-        double t[K];
         if (epoch == now && at == i && len == n) return s;
-        if (epoch == now && at == i - 1 && at >= 0 && len == n && moves < 64) {
-            term(i - n, t);
-            for (int k = 0; k < K; ++k) s[k] -= t[k];
-            term(i, t);
-            for (int k = 0; k < K; ++k) s[k] += t[k];
+        if (epoch == now && at == i - 1 && at >= 0 && len == n && moves < 1024) {
+            term(i - n, -1.0, s);
+            term(i, 1.0, s);
             ++moves;
         } else {
             for (int k = 0; k < K; ++k) s[k] = 0;
-            for (int j = i - n + 1; j <= i; ++j) {
-                term(j, t);
-                for (int k = 0; k < K; ++k) s[k] += t[k];
-            }
+            for (int j = i - n + 1; j <= i; ++j) term(j, 1.0, s);
             moves = 0;
         }
         epoch = now;
@@ -89,19 +84,36 @@ protected:
         int loBar = -1, hiBar = -1;
         bool any = false;
         if (rangeTo < 0) rangeTo = n - 1;
+        // Filling the cache alone (PrepareCache) takes no range.
+        if (!min && !max && !minBar && !maxBar) rangeTo = rangeFrom - 1;
         if (m_pKData && start >= 0) {
             if (end >= m_pKData->GetSize()) end = m_pKData->GetSize() - 1;
             const int known = m_nLastStored;
             double v[kLines];
+            // The cache's arrays, once every line has one: stores are then plain writes.
+            double* value[kLines] = {};
+            unsigned char* valid[kLines] = {};
+            bool direct = false;
             for (int i = start; i <= end; ++i) {
                 if (i > known || !LoadComputed(i, v, n)) {
                     if (!lines(i, v)) continue;
-                    StoreComputed(i, v, n);
+                    const int at = i - m_nCacheStart;
+                    if (direct && at >= 0 && at < m_nCacheLength) {
+                        for (int k = 0; k < n; ++k) value[k][at] = v[k], valid[k][at] = 1;
+                        if (i > m_nLastStored) m_nLastStored = i;
+                    } else {
+                        StoreComputed(i, v, n);
+                        direct = m_nCacheLength > 0;
+                        for (int k = 0; k < n; ++k) {
+                            value[k] = m_pCache[k], valid[k] = m_pValid[k];
+                            direct = direct && value[k];
+                        }
+                    }
                 }
+                any = true;
                 for (int k = rangeFrom; k <= rangeTo; ++k) {
-                    if (!any || v[k] < lo) lo = v[k], loBar = i;
-                    if (!any || v[k] > hi) hi = v[k], hiBar = i;
-                    any = true;
+                    if (v[k] < lo || loBar < 0) lo = v[k], loBar = i;
+                    if (v[k] > hi || hiBar < 0) hi = v[k], hiBar = i;
                 }
             }
         }

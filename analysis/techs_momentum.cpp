@@ -116,10 +116,10 @@ bool CR::Line(int i, double* v) {
 bool CRSI::Value(int i, int days, WindowSums<2>& sums, double* v) {
     if (days < 1 || i < days || i < 1) return false;
     const CKData& k = *m_pKData;
-    const double* s = Sums(sums, i, days, [&k](int t, double* out) {
+    const double* s = Sums(sums, i, days, [&k](int t, double sign, double* out) {
         const double change = Price(k, t) - Price(k, t - 1);
-        out[0] = change > 0 ? change : 0;
-        out[1] = change < 0 ? -change : 0;
+        out[0] += sign * (change > 0 ? change : 0);
+        out[1] += sign * (change < 0 ? -change : 0);
     });
     const double total = s[0] + s[1];
     *v = total < 0.0001 ? 100 : s[0] * 100 / total;
@@ -200,7 +200,7 @@ bool CBIAS::Line(int i, double* v) {
     const CKData& k = *m_pKData;
     const int n = m_ints[kDays];
     if (i + 1 < n) return false;
-    const double* s = Sums(m_sums, i, n, [&k](int t, double* out) { out[0] = Price(k, t); });
+    const double* s = Sums(m_sums, i, n, [&k](int t, double sign, double* out) { out[0] += sign * Price(k, t); });
     const double average = s[0] / n;
     *v = average > 0.0001 ? (Price(k, i) - average) * 100 / average : 0;
     return true;
@@ -277,11 +277,11 @@ bool CDMI::Directions(int i, double* plus, double* minus, double* dx) {
     const int n = m_ints[kDays];
     if (i < n) return false;
     const KDATA* b = m_pKData->GetData();
-    const double* s = Sums(m_sums, i, n, [b](int t, double* out) {
+    const double* s = Sums(m_sums, i, n, [b](int t, double sign, double* out) {
         const double h = b[t].high, l = b[t].low, c = b[t - 1].close;
-        out[0] = std::max(h - b[t - 1].high, 0.0);
-        out[1] = std::max(double(b[t - 1].low) - l, 0.0);
-        out[2] = std::max(h - l, std::max(std::fabs(h - c), std::fabs(l - c)));
+        out[0] += sign * (std::max(h - b[t - 1].high, 0.0));
+        out[1] += sign * (std::max(double(b[t - 1].low) - l, 0.0));
+        out[2] += sign * (std::max(h - l, std::max(std::fabs(h - c), std::fabs(l - c))));
     });
     if (std::fabs(s[2]) < 0.0001 || std::fabs(s[0] + s[1]) < 0.0001) return false;
     const double p = s[0] * 100 / s[2], m = s[1] * 100 / s[2];
@@ -401,7 +401,7 @@ bool CCCI::Line(int i, double* v) {
     if (i + 1 < n) return false;
     const KDATA* b = m_pKData->GetData();
     auto typical = [b](int t) { return (double(b[t].high) + b[t].low + 2.0 * b[t].close) / 4; };
-    const double* s = Sums(m_sums, i, n, [&typical](int t, double* out) { out[0] = typical(t); });
+    const double* s = Sums(m_sums, i, n, [&typical](int t, double sign, double* out) { out[0] += sign * typical(t); });
     const double average = s[0] / n;
     double deviation = 0;
     for (int t = i - n + 1; t <= i; ++t) deviation += std::fabs(typical(t) - average);

@@ -171,7 +171,7 @@ bool CHSL::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
 double CDPER::Detrended(int j) {
     const CKData& k = *m_pKData;
     const int d = 2 * m_ints[kDetrend];
-    return Price(k, j) - Sums(m_sums, j - 1, d, [&k](int t, double* out) { out[0] = Price(k, t); })[0] / d;
+    return Price(k, j) - Sums(m_sums, j - 1, d, [&k](int t, double sign, double* out) { out[0] += sign * Price(k, t); })[0] / d;
 }
 
 // The earliest bar compared, i - count, needs the 2 x detrend bars before it: no value before

@@ -10,7 +10,7 @@ bool CCV::Line(int i, double* v) {
     const int n = m_ints[kDays], m = m_ints[kMA];
     if (i + 2 < n + m) return false;
     const KDATA* b = m_pKData->GetData();
-    auto range = [b](int t, double* out) { out[0] = double(b[t].high) - b[t].low; };
+    auto range = [b](int t, double sign, double* out) { out[0] += sign * (double(b[t].high) - b[t].low); };
     const double now = Sums(m_now, i, n, range)[0] / n;
     const double then = Sums(m_then, i - m + 1, n, range)[0] / n;
     if (std::fabs(then) < 0.0001) return false;
@@ -41,12 +41,12 @@ bool CARBR::Lines(int i, double* v) {
     const int n = m_ints[kDays];
     if (i < n) return false;
     const KDATA* b = m_pKData->GetData();
-    const double* s = Sums(m_sums, i, n, [b](int t, double* out) {
+    const double* s = Sums(m_sums, i, n, [b](int t, double sign, double* out) {
         const double h = b[t].high, l = b[t].low, o = b[t].open, c = b[t - 1].close;
-        out[0] = h - o;
-        out[1] = o - l;
-        out[2] = std::max(h - c, 0.0);
-        out[3] = std::max(c - l, 0.0);
+        out[0] += sign * (h - o);
+        out[1] += sign * (o - l);
+        out[2] += sign * (std::max(h - c, 0.0));
+        out[3] += sign * (std::max(c - l, 0.0));
     });
     if (s[1] < 0.0001 || s[3] < 0.0001) return false;
     v[0] = s[0] * 100 / s[1];
@@ -95,11 +95,11 @@ bool CCR::Value(int i, double* v) {
     const int n = m_ints[kDays];
     if (i < n) return false;
     const KDATA* b = m_pKData->GetData();
-    const double* s = Sums(m_sums, i, n, [b](int t, double* out) {
+    const double* s = Sums(m_sums, i, n, [b](int t, double sign, double* out) {
         const KDATA& p = b[t - 1];
         const double mid = (double(p.high) + p.low + p.open + p.close) / 4;
-        out[0] = std::max(b[t].high - mid, 0.0);
-        out[1] = std::max(mid - b[t].low, 0.0);
+        out[0] += sign * (std::max(b[t].high - mid, 0.0));
+        out[1] += sign * (std::max(mid - b[t].low, 0.0));
     });
     if (s[1] < 0.0001) return false;
     *v = s[0] * 100 / s[1];
@@ -173,7 +173,7 @@ bool COSC::Line(int i, double* v) {
     const CKData& k = *m_pKData;
     const int n = m_ints[kDays];
     if (i + 1 < n) return false;
-    const double average = Sums(m_sums, i, n, [&k](int t, double* out) { out[0] = Price(k, t); })[0] / n;
+    const double average = Sums(m_sums, i, n, [&k](int t, double sign, double* out) { out[0] += sign * Price(k, t); })[0] / n;
     if (average < 0.0001) return false;
     *v = Price(k, i) / average;
     return true;
@@ -192,7 +192,7 @@ bool CUOS::Line(int i, double* v) {
         const int n = m_ints[kDays1 + m];
         if (i + 1 < n) return false;
         const double average =
-            Sums(m_sums[m], i, n, [&k](int t, double* out) { out[0] = Price(k, t); })[0] / n;
+            Sums(m_sums[m], i, n, [&k](int t, double sign, double* out) { out[0] += sign * Price(k, t); })[0] / n;
         if (average < 0.0001) return false;
         sum += Price(k, i) / average;
     }
@@ -210,7 +210,7 @@ bool CMAOSC::Line(int i, double* v) {
     const CKData& k = *m_pKData;
     const int n1 = m_ints[kDays1], n2 = m_ints[kDays2];
     if (i + 1 < n1 || i + 1 < n2) return false;
-    auto price = [&k](int t, double* out) { out[0] = Price(k, t); };
+    auto price = [&k](int t, double sign, double* out) { out[0] += sign * Price(k, t); };
     *v = Sums(m_sums[0], i, n1, price)[0] / n1 - Sums(m_sums[1], i, n2, price)[0] / n2;
     return true;
 }
@@ -255,7 +255,7 @@ bool CDPO::Line(int i, double* v) {
     const int n = m_ints[kDays];
     if (i < 3 * n - 2) return false;
     const double average =
-        Sums(m_sums, i - n + 1, 2 * n, [&k](int t, double* out) { out[0] = Price(k, t); })[0] / (2 * n);
+        Sums(m_sums, i - n + 1, 2 * n, [&k](int t, double sign, double* out) { out[0] += sign * Price(k, t); })[0] / (2 * n);
     *v = Price(k, i) - average;
     return true;
 }

@@ -10,14 +10,14 @@ bool CREI::Line(int i, double* v) {
     const int n = m_ints[kDays];
     if (i < n + 7) return false;
     const KDATA* b = m_pKData->GetData();
-    const double* s = Sums(m_sums, i, n, [b](int t, double* out) {
+    const double* s = Sums(m_sums, i, n, [b](int t, double sign, double* out) {
         const double dh = double(b[t].high) - b[t - 2].high, dl = double(b[t].low) - b[t - 2].low;
         const bool above = b[t - 7].close > b[t - 2].high && b[t - 8].close > b[t - 2].high &&
                            b[t - 5].low > b[t].high && b[t - 6].low > b[t].high;
         const bool below = b[t - 7].close < b[t - 2].low && b[t - 8].close < b[t - 2].low &&
                            b[t - 5].high < b[t].low && b[t - 6].high < b[t].low;
-        out[0] = above || below ? 0 : dh + dl;
-        out[1] = std::fabs(dh) + std::fabs(dl);
+        out[0] += sign * (above || below ? 0 : dh + dl);
+        out[1] += sign * (std::fabs(dh) + std::fabs(dl));
     });
     if (std::fabs(s[1]) < 0.0001) return false;
     *v = s[0] / s[1];
@@ -45,9 +45,9 @@ bool CDMKI::Line(int i, double* v) {
     const int n = m_ints[kDays];
     if (i < n) return false;
     const KDATA* b = m_pKData->GetData();
-    const double* s = Sums(m_sums, i, n, [b](int t, double* out) {
-        out[0] = std::max(double(b[t].high) - b[t - 1].high, 0.0);
-        out[1] = std::max(double(b[t - 1].low) - b[t].low, 0.0);
+    const double* s = Sums(m_sums, i, n, [b](int t, double sign, double* out) {
+        out[0] += sign * (std::max(double(b[t].high) - b[t - 1].high, 0.0));
+        out[1] += sign * (std::max(double(b[t - 1].low) - b[t].low, 0.0));
     });
     const double sum = s[0] + s[1];
     if (std::fabs(sum) < 0.0001) return false;
@@ -91,8 +91,8 @@ bool CHLC::Line(int i, double* v) {
     const int n = m_ints[kDays];
     if (i + 1 < n) return false;
     const KDATA* b = m_pKData->GetData();
-    const double* s = Sums(m_sums, i, n, [b](int t, double* out) {
-        out[0] = (double(b[t].high) + b[t].low + 2.0 * b[t].close) / 4;
+    const double* s = Sums(m_sums, i, n, [b](int t, double sign, double* out) {
+        out[0] += sign * ((double(b[t].high) + b[t].low + 2.0 * b[t].close) / 4);
     });
     *v = s[0] / n;
     return true;
@@ -203,9 +203,9 @@ bool CATR::Line(int i, double* v) {
     const int n = m_ints[kDays];
     if (i < n) return false;
     const KDATA* b = m_pKData->GetData();
-    const double* s = Sums(m_sums, i, n, [b](int t, double* out) {
+    const double* s = Sums(m_sums, i, n, [b](int t, double sign, double* out) {
         const double h = b[t].high, l = b[t].low, c = b[t - 1].close;
-        out[0] = std::max(h - l, std::max(std::fabs(h - c), std::fabs(l - c)));
+        out[0] += sign * (std::max(h - l, std::max(std::fabs(h - c), std::fabs(l - c))));
     });
     *v = s[0] / n;
     return true;

@@ -40,12 +40,12 @@ bool CVR::Line(int i, double* v) {
     const CKData& k = *m_pKData;
     const int n = m_ints[kDays];
     if (i < n) return false;
-    const double* s = Sums(m_sums, i, n, [&k](int t, double* out) {
+    const double* s = Sums(m_sums, i, n, [&k](int t, double sign, double* out) {
         const float p = float(Price(k, t)), q = float(Price(k, t - 1));
         const double volume = k[t].volume;
-        out[0] = p > q ? volume : 0;
-        out[1] = p < q ? volume : 0;
-        out[2] = volume;
+        out[0] += sign * (p > q ? volume : 0);
+        out[1] += sign * (p < q ? volume : 0);
+        out[2] += sign * (volume);
     });
     const double half = s[2] / 2, down = s[1] + half;
     if (down < 0.0001) return false;
@@ -410,14 +410,14 @@ bool CVRSI::Line(int i, double* v) {
     const CKData& k = *m_pKData;
     const int n = m_ints[kDays];
     if (i < n) return false;
-    const double* s = Sums(m_sums, i, n, [&k](int t, double* out) {
+    const double* s = Sums(m_sums, i, n, [&k](int t, double sign, double* out) {
         const float p = float(Price(k, t)), q = float(Price(k, t - 1));
         const double volume = k[t].volume;
         const bool up = q <= p;
-        out[0] = up ? volume : 0;
-        out[1] = up ? 0 : volume;
-        out[2] = up ? 1 : 0;
-        out[3] = up ? 0 : 1;
+        out[0] += sign * (up ? volume : 0);
+        out[1] += sign * (up ? 0 : volume);
+        out[2] += sign * (up ? 1 : 0);
+        out[3] += sign * (up ? 0 : 1);
     });
     const double up = s[2] > 0 ? s[0] / s[2] : 0, down = s[3] > 0 ? s[1] / s[3] : 0;
     *v = down < 0.0001 ? 100 : 100 - 100 / (up / down + 1);
@@ -428,10 +428,10 @@ bool CNVRSI::Line(int i, double* v) {
     const CKData& k = *m_pKData;
     const int n = m_ints[kDays];
     if (i < n) return false;
-    const double* s = Sums(m_sums, i, n, [&k](int t, double* out) {
+    const double* s = Sums(m_sums, i, n, [&k](int t, double sign, double* out) {
         const double volume = k[t].volume;
-        out[0] = volume > k[t - 1].volume ? volume : 0;
-        out[1] = volume;
+        out[0] += sign * (volume > k[t - 1].volume ? volume : 0);
+        out[1] += sign * (volume);
     });
     *v = s[1] < 0.0001 ? 50 : s[0] * 100 / s[1];
     return true;

@@ -292,7 +292,9 @@ TEST(MomentumIndicators, EdgeCases) {
         last = last || got;
         ASSERT_EQ(full.Calculate(&f[0], &f[1], &f[2], &f[3], i, false), got) << i;
         full.Clear();
-        if (got) ASSERT_NEAR(c[3], f[3], 1e-9) << i;  // the warm-up reaches bar 0 on this short series
+        if (got) {
+            ASSERT_NEAR(c[3], f[3], 1e-9) << i;  // the warm-up reaches bar 0 on this short series
+        }
     }
 
     // Invalid parameters are replaced by the defaults at the next computation.

@@ -184,23 +184,30 @@ TEST(OwnIndicators, RelativeTurnover) {
         return true;
     };
     for (int pass = 0; pass < 2; ++pass) {
-        if (pass == 1) ASSERT_TRUE(hsl.PrepareCache(0, -1, true));
+        if (pass == 1) {
+            ASSERT_TRUE(hsl.PrepareCache(0, -1, true));
+        }
         for (int i = 0; i < 120; ++i) {
             double got = kSentinel, want;
             const bool ok = ref(i, &want);
             ASSERT_EQ(hsl.Calculate(&got, i, false), ok) << i;
-            if (ok) ASSERT_NEAR(got, want, 1e-9 * std::max(1.0, want)) << i;
-            else ASSERT_EQ(got, kSentinel);
+            if (ok) {
+                ASSERT_NEAR(got, want, 1e-9 * std::max(1.0, want)) << i;
+            } else {
+                ASSERT_EQ(got, kSentinel);
+            }
             // The average of the last 6 bars needs a value at each of them.
             double avg = kSentinel, sum = 0;
             bool all = i >= 5;
             for (int t = i; all && t > i - 6; --t) {
-                double x;
+                double x = 0;
                 all = ref(t, &x);
                 sum += x;
             }
             ASSERT_EQ(hsl.Calculate(&avg, i, 6, false), all) << i;
-            if (all) ASSERT_NEAR(avg, sum / 6, 1e-9 * std::max(1.0, sum / 6)) << i;
+            if (all) {
+                ASSERT_NEAR(avg, sum / 6, 1e-9 * std::max(1.0, sum / 6)) << i;
+            }
         }
     }
     double none;

@@ -124,7 +124,7 @@ struct SignalCase {
     int lines;
     RangeKind range;
     Rule rule;
-    std::vector<int> days;  // for the per-day-count classes: the day counts of the lines
+    std::vector<int> days = {};  // for the per-day-count classes: the day counts of the lines
 };
 
 Rule Threshold(double below, int buy, int buyReason, double above, int sell, int sellReason, bool inclusive = false) {

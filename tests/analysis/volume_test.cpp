@@ -309,7 +309,9 @@ TEST(VolumeIndicators, CumulativeLinesContinueInOnePass) {
         ASSERT_TRUE(obv.Calculate(&o, i, i > 0));
         ASSERT_EQ(o, sum) << i;
         ASSERT_TRUE(nvi.Calculate(&a[0], &a[1], i, i > 0));
-        if (i >= 25) ASSERT_TRUE(mobv.Calculate(&m[0], &m[1], &m[2], i, i > 25));
+        if (i >= 25) {
+            ASSERT_TRUE(mobv.Calculate(&m[0], &m[1], &m[2], i, i > 25));
+        }
     }
     // A value a caller passes in does not steer a cumulative line.
     CKData s;
