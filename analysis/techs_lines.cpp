@@ -77,25 +77,14 @@ bool CLineMA::LineAt(int t, double* v) {
     return true;
 }
 
-bool CLineMA::Both(int i, double* v) {
-    const int m = MaDays();
+// Any bar: line 1 from the cache when it is there, the window collected afresh unless it stands at
+// the bar already.
+bool CLineMA::BothAfresh(int i, double* v, int m) {
     if (m < 1 || i + 1 < m) return false;
     const bool held = m_maEpoch == m_epoch && int(m_ma.size()) == m && m_maAt >= 0;
-    if (!LineAt(i, &v[0])) {
-        // No value here: the window stays as it was, now standing at this bar.
-        if (held && m_maAt == i - 1) m_maAt = i;
-        return false;
-    }
-    if (held && m_maAt == i - 1) {
-        if (m_maCount < m) {
-            m_ma[size_t((m_maPos + m_maCount) % m)] = v[0];
-            ++m_maCount;
-        } else {
-            m_ma[size_t(m_maPos)] = v[0];
-            m_maPos = (m_maPos + 1) % m;
-        }
-    } else if (!(held && m_maAt == i)) {
-        // Collected afresh, walking back over the bars that have a value.
+    if (!LineAt(i, &v[0])) return false;
+    if (!(held && m_maAt == i)) {
+        // Walking back over the bars that have a value.
         std::vector<double> newest;
         newest.reserve(size_t(m));
         newest.push_back(v[0]);
@@ -110,15 +99,25 @@ bool CLineMA::Both(int i, double* v) {
     }
     m_maEpoch = m_epoch;
     m_maAt = i;
+    return Average(v, m);
+}
+
+bool CLineMA::Average(double* v, int m) const {
     if (m_maCount < m) return false;
-    // Newest first, as GetValueAndMA adds them.
+    // Newest first, as GetValueAndMA adds them: the part before the oldest, then from the end.
     double sum = 0;
-    for (int k = m - 1; k >= 0; --k) sum += m_ma[size_t((m_maPos + k) % m)];
+    const double* ring = m_ma.data();
+    for (int k = m_maPos - 1; k >= 0; --k) sum += ring[k];
+    for (int k = m - 1; k >= m_maPos; --k) sum += ring[k];
     v[1] = sum / m;
     return true;
 }
 
 bool CLineMA::Calculate(double* v1, int index, bool useLast) { return CLine1::Calculate(v1, index, useLast); }
+
+bool CLineMA::Both(int i, double* v) {
+    return BothWith(i, v, MaDays(), [this](int t, double* x) { return Line(t, x); });
+}
 
 bool CLineMA::Calculate(double* v1, double* v2, int index, bool) {
     double* out[2] = {v1, v2};

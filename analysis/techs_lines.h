@@ -194,6 +194,20 @@ protected:
     unsigned m_epoch = 1;
 };
 
+// GetMinMaxInfo of a one-line class, or of a line-and-average class, with the class's own Line
+// called directly so that it inlines into the pass.
+#define VELMORA_LINE_RANGE(Class)                                                                      \
+    bool Class::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) { \
+        return RangePass(1, start, end, min, max, minBar, maxBar,                                     \
+                         [this](int i, double* v) { return Class::Line(i, v); });                     \
+    }
+#define VELMORA_LINE_MA_RANGE(Class)                                                                   \
+    bool Class::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) { \
+        return RangePass(2, start, end, min, max, minBar, maxBar, [this](int i, double* v) {          \
+            return BothWith(i, v, Class::MaDays(), [this](int t, double* x) { return Class::Line(t, x); }); \
+        });                                                                                           \
+    }
+
 // A one-line indicator: Line(i) computes the value of bar i with the parameters already checked.
 class CLine1 : public CTechLines {
 public:
@@ -223,6 +237,25 @@ protected:
     virtual int MaDays() const = 0;
     // Both lines of bar i (parameters checked).
     bool Both(int i, double* v);
+    // As Both with the line given as a callable (a class's own Line, called directly) and the
+    // average's day count: the bar after the last one goes on with one step.
+    template <class Line>
+    bool BothWith(int i, double* v, int m, Line line) {
+        if (m < 1 || i + 1 < m) return false;
+        if (!(m_maEpoch == m_epoch && m_maAt == i - 1 && m_maAt >= 0 && int(m_ma.size()) == m))
+            return BothAfresh(i, v, m);
+        m_maAt = i;
+        if (!line(i, &v[0])) return false;  // no value here: the window stays, now at this bar
+        if (m_maCount < m) {
+            m_ma[size_t(m_maCount++)] = v[0];  // not full yet: the values start at 0
+        } else {
+            m_ma[size_t(m_maPos)] = v[0];
+            if (++m_maPos == m) m_maPos = 0;
+        }
+        return Average(v, m);
+    }
+    bool BothAfresh(int i, double* v, int m);
+    bool Average(double* v, int m) const;
     // Line 1 from the cache, else computed and stored.
     bool LineAt(int t, double* v);
     // Cross signal of the two lines at the levels, in the low or high zone of the line's own

@@ -427,3 +427,10 @@ int CCCI::GetSignal(int index, int* reason) {
     }
     return 0;
 }
+
+// Range passes with each class's own line called directly.
+VELMORA_LINE_RANGE(CR)
+VELMORA_LINE_RANGE(CBIAS)
+VELMORA_LINE_MA_RANGE(CMTM)
+VELMORA_LINE_MA_RANGE(CROC)
+VELMORA_LINE_MA_RANGE(CCCI)

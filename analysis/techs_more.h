@@ -42,6 +42,8 @@ public:
 
 class CVR : public CLine1 {
 public:
+    bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
+                       int* maxBar = nullptr) override;
     enum { kDays, kBuy, kSell };
     CVR();
     int GetSignal(int index, int* reason) override;
@@ -55,6 +57,8 @@ private:
 
 class CVROC : public CLineMA {
 public:
+    bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
+                       int* maxBar = nullptr) override;
     enum { kDays, kMA, kBuy, kSell };
     CVROC();
     int GetSignal(int index, int* reason) override;
@@ -124,6 +128,8 @@ private:
 
 class CWVAD : public CLine1 {
 public:
+    bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
+                       int* maxBar = nullptr) override;
     enum { kDays, kBuy, kSell };
     CWVAD();
     int GetSignal(int index, int* reason) override;
@@ -134,6 +140,8 @@ protected:
 
 class CEMV : public CLineMA {
 public:
+    bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
+                       int* maxBar = nullptr) override;
     enum { kDays, kMA, kBuy, kSell };
     CEMV();
     CStockInfo m_stockinfo;  // filled by the caller with the stock being drawn
@@ -156,6 +164,8 @@ protected:
 
 class CVRSI : public CVolumeRSI {
 public:
+    bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
+                       int* maxBar = nullptr) override;
     CVRSI();
 
 protected:
@@ -167,6 +177,8 @@ private:
 
 class CNVRSI : public CVolumeRSI {
 public:
+    bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
+                       int* maxBar = nullptr) override;
     CNVRSI();
 
 protected:
@@ -178,6 +190,8 @@ private:
 
 class CAD : public CLine1 {
 public:
+    bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
+                       int* maxBar = nullptr) override;
     enum { kDays };
     CAD();
 
@@ -188,6 +202,8 @@ protected:
 // "CI": (close - open) / (high - low) x volume of each bar.
 class CCI : public CLine1 {
 public:
+    bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
+                       int* maxBar = nullptr) override;
     CCI();
 
 protected:
@@ -229,6 +245,8 @@ protected:
 
 class CR : public CLine1 {
 public:
+    bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
+                       int* maxBar = nullptr) override;
     enum { kDays };
     CR();
 
@@ -253,6 +271,8 @@ private:
 
 class CBIAS : public CLine1 {
 public:
+    bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
+                       int* maxBar = nullptr) override;
     enum { kDays, kBuy, kSell };
     CBIAS();
     int GetSignal(int index, int* reason) override;
@@ -266,6 +286,8 @@ private:
 
 class CMTM : public CLineMA {
 public:
+    bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
+                       int* maxBar = nullptr) override;
     enum { kDays, kMA, kBuy, kSell };
     CMTM();
     int GetSignal(int index, int* reason) override;
@@ -298,6 +320,8 @@ private:
 
 class CROC : public CLineMA {
 public:
+    bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
+                       int* maxBar = nullptr) override;
     enum { kDays, kMA, kBuy, kSell };
     CROC();
     int GetSignal(int index, int* reason) override;
@@ -309,6 +333,8 @@ protected:
 
 class CCCI : public CLineMA {
 public:
+    bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
+                       int* maxBar = nullptr) override;
     enum { kDays, kMA, kBuy, kSell };  // ints
     enum { kFactor };                  // doubles
     CCCI();
@@ -329,6 +355,8 @@ public:
     enum { kDays, kMA, kTrough, kPeak };
     CCV();
     int GetSignal(int index, int* reason) override;
+    bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
+                       int* maxBar = nullptr) override;
 
 protected:
     bool Line(int i, double* v) override;
@@ -376,6 +404,8 @@ private:
 
 class COSC : public CLineMA {
 public:
+    bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
+                       int* maxBar = nullptr) override;
     enum { kDays, kMA, kBuy, kSell };
     COSC();
     int GetSignal(int index, int* reason) override;
@@ -390,6 +420,8 @@ private:
 
 class CUOS : public CLineMA {
 public:
+    bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
+                       int* maxBar = nullptr) override;
     enum { kDays1, kDays2, kDays3, kMA, kBuy, kSell };
     CUOS();
     int GetSignal(int index, int* reason) override;
@@ -404,6 +436,8 @@ private:
 
 class CMAOSC : public CLineMA {
 public:
+    bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
+                       int* maxBar = nullptr) override;
     enum { kDays1, kDays2, kMA, kBuy, kSell };
     CMAOSC();
     int GetSignal(int index, int* reason) override;
@@ -418,6 +452,8 @@ private:
 
 class C36BIAS : public CLine1 {
 public:
+    bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
+                       int* maxBar = nullptr) override;
     enum { kLow, kHigh };
     C36BIAS();
     int GetSignal(int index, int* reason) override;
@@ -428,6 +464,8 @@ protected:
 
 class CDPO : public CLineMA {
 public:
+    bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
+                       int* maxBar = nullptr) override;
     enum { kDays, kMA, kBuy, kSell };
     CDPO();
     int GetSignal(int index, int* reason) override;
@@ -442,6 +480,8 @@ private:
 
 class CKST : public CLineMA {
 public:
+    bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
+                       int* maxBar = nullptr) override;
     enum { kMA, kBuy, kSell };
     CKST();
     int GetSignal(int index, int* reason) override;
@@ -455,6 +495,8 @@ protected:
 
 class CREI : public CLine1 {
 public:
+    bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
+                       int* maxBar = nullptr) override;
     enum { kDays, kBuy, kSell };
     CREI();
     int GetSignal(int index, int* reason) override;
@@ -468,6 +510,8 @@ private:
 
 class CDMKI : public CLine1 {
 public:
+    bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
+                       int* maxBar = nullptr) override;
     enum { kDays, kBuy, kSell };
     CDMKI();
     int GetSignal(int index, int* reason) override;
@@ -481,6 +525,8 @@ private:
 
 class CPCNT : public CLineMA {
 public:
+    bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
+                       int* maxBar = nullptr) override;
     enum { kMA, kBuy, kSell };
     CPCNT();
     int GetSignal(int index, int* reason) override;
@@ -492,6 +538,8 @@ protected:
 
 class CHLC : public CLineMA {
 public:
+    bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
+                       int* maxBar = nullptr) override;
     enum { kDays, kMA, kBuy, kSell };
     CHLC();
     int GetSignal(int index, int* reason) override;
@@ -518,6 +566,8 @@ private:
 
 class CASI : public CLine1 {
 public:
+    bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
+                       int* maxBar = nullptr) override;
     enum { kDays, kBuy, kSell };
     // The counting bars must lie within this many times N bars back.
     static constexpr int kWalkFactor = 5;
@@ -532,6 +582,8 @@ protected:
 
 class CATR : public CLine1 {
 public:
+    bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
+                       int* maxBar = nullptr) override;
     enum { kDays, kHigh, kLow };
     CATR();
     int GetSignal(int index, int* reason) override;
@@ -547,6 +599,8 @@ private:
 
 class CCYO : public CLineMA {
 public:
+    bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
+                       int* maxBar = nullptr) override;
     enum { kMA, kBuy, kSell };
     CCYO();
     int GetSignal(int index, int* reason) override;
@@ -560,6 +614,8 @@ protected:
 
 class CDCYO : public CCYO {
 public:
+    bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
+                       int* maxBar = nullptr) override;
     CDCYO();
     int GetSignal(int index, int* reason) override;
 

@@ -139,24 +139,53 @@ bool CHSL::Calculate(double* v, int index, int days, bool) {
     return true;
 }
 
-// Over the HSL and its averages of both day counts.
+// Over the HSL and its averages of both day counts: the HSL of the range (and of the bars before
+// it that the averages reach) first, then the averages from those values.
 bool CHSL::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*) {
     EnsureParameters();
     double lo = 0, hi = 0;
     bool any = false;
-    if (m_pKData && start >= 0) {
+    if (m_pKData && start >= 0 && start < m_pKData->GetSize()) {
         end = std::min(end, m_pKData->GetSize() - 1);
         const CKData* index = IndexSeries();
+        const int days[2] = {m_ints[kDays], m_ints[kMA]};
+        const int from = std::max(0, start - std::max(days[0], days[1]) + 1);
+        std::vector<double> value(size_t(end - from + 1), 0.0);
+        std::vector<char> has(value.size(), 0);
+        for (int i = from; i <= end; ++i) {
+            double x;
+            if (!GetCached(1, i, &x)) {
+                if (!Value(i, index, &x)) continue;
+                StoreLine(i, 0, x);
+            }
+            value[size_t(i - from)] = x;
+            has[size_t(i - from)] = 1;
+        }
         auto take = [&](double x) {
             if (!any || x < lo) lo = x;
             if (!any || x > hi) hi = x;
             any = true;
         };
         for (int i = start; i <= end; ++i) {
-            double x;
-            if (GetCached(1, i, &x) || (Value(i, index, &x) && (StoreLine(i, 0, x), true))) take(x);
-            for (int days : {m_ints[kDays], m_ints[kMA]})
-                if (Average(i, days, &x)) take(x);
+            if (has[size_t(i - from)]) take(value[size_t(i - from)]);
+            for (int d = 0; d < 2; ++d) {
+                const int n = days[d], line = d == 0 || days[1] != days[0] ? 1 + d : 1;
+                double x;
+                if (GetCached(line + 1, i, &x)) {
+                    take(x);
+                    continue;
+                }
+                if (n < 1 || i + 1 < n || i - n + 1 < from) continue;
+                double sum = 0;
+                bool all = true;
+                for (int t = i; t > i - n && all; --t) {
+                    all = has[size_t(t - from)] != 0;
+                    sum += value[size_t(t - from)];
+                }
+                if (!all) continue;
+                StoreLine(i, line, sum / n);
+                take(sum / n);
+            }
         }
     }
     WidenRange(&lo, &hi);
@@ -188,15 +217,19 @@ bool CDPER::Line(int i, double* v) {
     m_detrended[size_t(i % len)] = now;
     m_at = i;
     m_detrendedEpoch = m_epoch;
+    // The ring holds bars i - count .. i (bar i's own entry is never below itself). Counted
+    // without branches: which bars lie below comes in no pattern a branch could learn.
     int below = 0;
-    for (int j = i - count; j < i; ++j)
-        if (m_detrended[size_t(j % len)] < now) ++below;
+    const double* ring = m_detrended.data();
+    for (int at = 0; at < len; ++at) below += ring[at] < now ? 1 : 0;
     *v = below * 100.0 / count;
     return true;
 }
 
 bool CDPER::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*) {
-    return FixedRange(2, start, end, min, max, 0, 100, [this](int i, double* v) { return Both(i, v); });
+    return FixedRange(2, start, end, min, max, 0, 100, [this](int i, double* v) {
+        return BothWith(i, v, CDPER::MaDays(), [this](int t, double* x) { return CDPER::Line(t, x); });
+    });
 }
 
 int CDPER::GetSignal(int index, int* reason) {
@@ -292,3 +325,7 @@ int CSelfTechnique5::WarmUpStart(int index) const {
 }
 
 double CSelfTechnique5::J(double k, double d) const { return m_ints[kJMode] == 1 ? 3 * k - 2 * d : 3 * d - 2 * k; }
+
+// Range passes with each class's own line called directly.
+VELMORA_LINE_MA_RANGE(CCYO)
+VELMORA_LINE_MA_RANGE(CDCYO)

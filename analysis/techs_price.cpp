@@ -292,3 +292,12 @@ int CKST::GetSignal(int index, int* reason) {
     return ZoneCrossSignal(index, GetMaxDays(m_days) + m_ints[kMA], kRangeWindow, 0.2, 0.6, m_ints[kBuy],
                            m_ints[kSell], reason);
 }
+
+// Range passes with each class's own line called directly.
+VELMORA_LINE_RANGE(CCV)
+VELMORA_LINE_RANGE(C36BIAS)
+VELMORA_LINE_MA_RANGE(COSC)
+VELMORA_LINE_MA_RANGE(CUOS)
+VELMORA_LINE_MA_RANGE(CMAOSC)
+VELMORA_LINE_MA_RANGE(CDPO)
+VELMORA_LINE_MA_RANGE(CKST)

@@ -229,3 +229,11 @@ int CATR::GetSignal(int index, int* reason) {
     }
     return 0;
 }
+
+// Range passes with each class's own line called directly.
+VELMORA_LINE_RANGE(CREI)
+VELMORA_LINE_RANGE(CDMKI)
+VELMORA_LINE_RANGE(CASI)
+VELMORA_LINE_RANGE(CATR)
+VELMORA_LINE_MA_RANGE(CPCNT)
+VELMORA_LINE_MA_RANGE(CHLC)

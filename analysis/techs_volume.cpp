@@ -164,15 +164,17 @@ bool CMOBV::Lines(int i, double* v) {
         m_pos = len - 1;
     }
     // The newest entry is at m_pos - 1; bar i goes to m_pos.
-    const double before = m_obv[size_t((m_pos + len - 1) % len)];
+    const double before = m_obv[size_t(m_pos > 0 ? m_pos - 1 : len - 1)];
     double obv = i == 0 ? k[0].volume : before;
     if (i > 0) ObvStep(k, i, Price(k, i), Price(k, i - 1), &obv);
     m_obv[size_t(m_pos)] = obv;
-    m_pos = (m_pos + 1) % len;
+    if (++m_pos == len) m_pos = 0;
     m_at = i;
+    // Newest first: back from m_pos - 1, wrapping at the start.
     double s1 = 0, s2 = 0;
-    for (int j = 0; j < len; ++j) {
-        const double x = m_obv[size_t((m_pos - 1 - j + 2 * len) % len)];
+    for (int j = 0, at = m_pos - 1; j < len; ++j, --at) {
+        if (at < 0) at = len - 1;
+        const double x = m_obv[size_t(at)];
         if (j < n1) s1 += x;
         if (j < n2) s2 += x;
     }
@@ -222,11 +224,10 @@ bool CMFI::Line(int i, double* v) {
     auto typical = [b](int t) { return (double(b[t].high) + b[t].low + b[t].close) / 3; };
     double positive = 0, negative = 0, before = typical(i - n);
     for (int t = i - n + 1; t <= i; ++t) {
-        const double now = typical(t);
-        if (now > before)
-            positive += now * b[t].volume;
-        else if (now < before)
-            negative += now * b[t].volume;
+        const double now = typical(t), flow = now * b[t].volume;
+        // Without branches: rises and falls come in no pattern a branch could learn.
+        positive += now > before ? flow : 0.0;
+        negative += now < before ? flow : 0.0;
         before = now;
     }
     const double sum = positive + negative;
@@ -236,7 +237,7 @@ bool CMFI::Line(int i, double* v) {
 }
 
 bool CMFI::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*) {
-    return FixedRange(1, start, end, min, max, 0, 100, [this](int i, double* v) { return Line(i, v); });
+    return FixedRange(1, start, end, min, max, 0, 100, [this](int i, double* v) { return CMFI::Line(i, v); });
 }
 
 int CMFI::GetSignal(int index, int* reason) {
@@ -460,3 +461,13 @@ bool CCI::Line(int i, double* v) {
     *v = (double(b.close) - b.open) / range * b.volume;
     return true;
 }
+
+// Range passes with each class's own line called directly.
+VELMORA_LINE_RANGE(CVR)
+VELMORA_LINE_RANGE(CWVAD)
+VELMORA_LINE_RANGE(CVRSI)
+VELMORA_LINE_RANGE(CNVRSI)
+VELMORA_LINE_RANGE(CAD)
+VELMORA_LINE_RANGE(CCI)
+VELMORA_LINE_MA_RANGE(CVROC)
+VELMORA_LINE_MA_RANGE(CEMV)

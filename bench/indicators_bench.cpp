@@ -739,11 +739,18 @@ std::vector<Row> Rows() {
                          return true;
                      }, 6, o);
                  }});
-    r.push_back({53, "HSL", "turnover of a stock without shares (1) and its 30/6-bar averages", Cached<CHSL>(),
-                 [](const KDATA*, Out& o) {
+    r.push_back({53, "HSL", "a stock without a turnover (1 a bar) and the direct sums of its last 30 and 6 values",
+                 Cached<CHSL>(), [](const KDATA*, Out& o) {
+                     std::vector<double>& h = o.v[3];
+                     const CStockInfo none;
                      for (int i = 0; i < kBars; ++i) {
-                         if (i >= 29) o.Set(i, 1, 1, 1);
-                         else o.Set(i, 1);
+                         h[size_t(i)] = none.GetStockCode()[0] ? 0 : 1;
+                         double a = 0, c = 0;
+                         if (i >= 29)
+                             for (int t = i; t > i - 30; --t) a += h[size_t(t)];
+                         if (i >= 5)
+                             for (int t = i; t > i - 6; --t) c += h[size_t(t)];
+                         o.Set(i, h[size_t(i)], a / 30, c / 6);
                      }
                  }});
     r.push_back({54, "DPER", "a running 24-close sum, 30 comparisons per bar and a 6-bar average", Cached<CDPER>(),
