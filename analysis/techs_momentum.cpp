@@ -62,14 +62,19 @@ bool CKDJBase::Calculate(double* v1, double* v2, double* v3, int index, bool use
 }
 
 bool CKDJBase::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
-    return RangePass(3, start, end, min, max, minBar, maxBar, [this](int i, double* v) {
+    int last = -1;
+    double k = 50, d = 50;
+    return RangePass(3, start, end, min, max, minBar, maxBar, [&](int i, double* v) {
         if (i + 1 < m_ints[kDays]) return false;
         // Continued from the bar before when it is known, else in full.
-        if (i > 0 && GetCached(1, i - 1, &v[0]) && GetCached(2, i - 1, &v[1])) {
+        if ((last >= 0 && last == i - 1) || (i > 0 && GetCached(1, i - 1, &k) && GetCached(2, i - 1, &d))) {
+            v[0] = k, v[1] = d;
             Step(i, v);
-            return true;
+        } else if (!Calculate(&v[0], &v[1], &v[2], i, false)) {
+            return false;
         }
-        return Calculate(&v[0], &v[1], &v[2], i, false);
+        k = v[0], d = v[1], last = i;
+        return true;
     });
 }
 
