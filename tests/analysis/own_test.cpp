@@ -238,4 +238,53 @@ TEST(OwnIndicators, RelativeTurnover) {
     EXPECT_FALSE(h2.Calculate(&v, 1, false));
 }
 
+// HSL over the generated, flat, zero-volume and suspended series, each against an index series of
+// the same dates (its own bars): a fresh object per bar and a cache filled in one pass.
+TEST(OwnIndicators, RelativeTurnoverOverEverySeries) {
+    for (Series& s : TestSeries()) {
+        CKData& k = s.k;
+        CKData index;
+        index.Copy(k);
+        auto ref = [&](int i, double* out) {
+            const KDATA& x = index[i];
+            const int y = int(k[i].date / 10000), m = int(k[i].date / 100 % 100), d = int(k[i].date % 100);
+            const double t = double(velmora::DaysFromCivil(y, m, d) - velmora::DaysFromCivil(2004, 5, 19));
+            // A date that is no calendar date (these series count days past 31) takes the base value.
+            const bool valid = d >= 1 && d <= 31 && m >= 1 && m <= 12 && y >= 1900;
+            const double sh = !valid ? 585000000.0
+                              : t >= -3000 ? 585000000.0 * (1 + 0.08 * t / 365)
+                                           : (1 - (-t - 3000) / 2000) * 200342465.75342467;
+            const double it = double(x.amount) * 100 / (sh * (double(x.open) + x.high + x.low + x.close) / 4);
+            if (!(it > 0.000001)) return false;
+            *out = (double(k[i].volume) * 100 / 4e7) / it;
+            return true;
+        };
+        auto make = [&](CHSL& h) {
+            h.m_stockinfo.SetStockCode(kMarketShenZhen, "000001");
+            h.m_stockinfo.SetType(kindSzA);
+            h.m_stockinfo.m_fBase[baseSharesA - 1] = 4e7f;
+            h.SetKData(&k);
+            h.SetIndexKData(&index);
+        };
+        CHSL cached;
+        make(cached);
+        if (k.GetSize() > 0) cached.PrepareCache(0, -1, true);
+        for (int i = 0; i < k.GetSize(); ++i) {
+            CHSL fresh;
+            make(fresh);
+            double want, a = kSentinel, b = kSentinel;
+            const bool ok = ref(i, &want);
+            ASSERT_EQ(fresh.Calculate(&a, i, false), ok) << s.name << " " << i;
+            ASSERT_EQ(cached.Calculate(&b, i, false), ok) << s.name << " " << i;
+            if (ok) {
+                ASSERT_NEAR(a, want, 1e-9 * std::max(1.0, want)) << s.name << " " << i;
+                ASSERT_EQ(a, b) << s.name << " " << i;
+            } else {
+                ASSERT_EQ(a, kSentinel);
+                ASSERT_EQ(b, kSentinel);
+            }
+        }
+    }
+}
+
 }  // namespace
