@@ -10,8 +10,8 @@ namespace {
 void WindowHighLow(const KDATA* b, int i, int n, double* high, double* low) {
     double h = b[i].high, l = b[i].low;
     for (int t = i - n + 1; t < i; ++t) {
-        if (b[t].high > h) h = b[t].high;
-        if (b[t].low < l) l = b[t].low;
+        h = std::max(h, double(b[t].high));
+        l = std::min(l, double(b[t].low));
     }
     *high = h;
     *low = l;
@@ -37,7 +37,7 @@ void CKDJBase::Step(int i, double* v) const {
     const int mk = m_ints[kKDays], md = m_ints[kDDays];
     v[0] = ((mk - 1) * v[0] + rsv) / mk;
     v[1] = ((md - 1) * v[1] + v[0]) / md;
-    v[2] = J(v[0], v[1]);
+    v[2] = m_ints[kJMode] == 1 ? 3 * v[0] - 2 * v[1] : 3 * v[1] - 2 * v[0];
 }
 
 bool CKDJBase::Calculate(double* v1, double* v2, double* v3, int index, bool useLast) {
@@ -62,6 +62,7 @@ bool CKDJBase::Calculate(double* v1, double* v2, double* v3, int index, bool use
 }
 
 bool CKDJBase::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    // K and D of the last bar of this pass that computed.
     int last = -1;
     double k = 50, d = 50;
     return RangePass(3, start, end, min, max, minBar, maxBar, [&](int i, double* v) {
@@ -102,7 +103,7 @@ int CKDJ::WarmUpStart(int index) const {
     return std::max(0, index - (DecayBars({a, b}) - 1));
 }
 
-double CKDJ::J(double k, double d) const { return m_ints[kJMode] == 1 ? 3 * k - 2 * d : 3 * d - 2 * k; }
+
 
 // ---- R ----
 

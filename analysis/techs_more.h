@@ -212,7 +212,7 @@ protected:
 
 // ---- momentum ----
 
-// KDJ and id 58: RSV smoothed into K and D from 50, and J.
+// KDJ and id 58: RSV smoothed into K and D from 50, and J: 3K - 2D with J mode 1, else 3D - 2K.
 class CKDJBase : public CTechLines {
 public:
     enum { kDays, kKDays, kDDays, kJMode, kBuy, kSell };
@@ -226,7 +226,6 @@ protected:
     using CTechLines::CTechLines;
     // First bar of the full computation for index.
     virtual int WarmUpStart(int index) const = 0;
-    virtual double J(double k, double d) const = 0;
 
 private:
     bool Rsv(int i, double* rsv) const;
@@ -240,7 +239,6 @@ public:
 
 protected:
     int WarmUpStart(int index) const override;
-    double J(double k, double d) const override;
 };
 
 class CR : public CLine1 {
@@ -713,5 +711,4 @@ public:
 
 protected:
     int WarmUpStart(int index) const override;
-    double J(double k, double d) const override;
 };

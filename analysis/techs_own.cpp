@@ -324,7 +324,7 @@ int CSelfTechnique5::WarmUpStart(int index) const {
     return DecayStartBy4(index, {a, b});
 }
 
-double CSelfTechnique5::J(double k, double d) const { return m_ints[kJMode] == 1 ? 3 * k - 2 * d : 3 * d - 2 * k; }
+
 
 // Range passes with each class's own line called directly.
 VELMORA_LINE_MA_RANGE(CCYO)
