@@ -395,8 +395,13 @@ private:
     bool Value(int i, double* v);
     bool Lines(int i, double* v);
     WindowSums<2> m_sums;
-    // CR values of the last bars that have one, up to bar m_at: bar and value, newest last.
-    std::vector<std::pair<int, double>> m_values;
+    // CR values of the last bars that have one, up to bar m_at: a ring of their bars and values,
+    // the next slot to write at m_head.
+    std::vector<int> m_bar;
+    std::vector<double> m_val;
+    std::vector<double> m_partial;  // sums of the newest 1, 2, ... values
+    int m_head = 0;
+    int m_count = 0;
     int m_at = -1;
 };
 
@@ -643,6 +648,9 @@ private:
     bool Average(int i, int days, double* v);
     const CKData* m_pIndexKData = nullptr;
     int m_nIndexHint = 0;  // where the last date was found in the index series
+    // Scratch of the range pass: the HSL of its bars and the running count of bars without one.
+    std::vector<double> m_value;
+    std::vector<int> m_missing;
 };
 
 class CDPER : public CLineMA {

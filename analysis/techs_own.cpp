@@ -150,16 +150,22 @@ bool CHSL::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
         const CKData* index = IndexSeries();
         const int days[2] = {m_ints[kDays], m_ints[kMA]};
         const int from = std::max(0, start - std::max(days[0], days[1]) + 1);
-        std::vector<double> value(size_t(end - from + 1), 0.0);
-        std::vector<char> has(value.size(), 0);
+        // Kept between passes, so a long pane allocates once.
+        std::vector<double>& value = m_value;
+        std::vector<int>& missing = m_missing;  // bars without a value up to each bar
+        value.resize(size_t(end - from + 1));
+        missing.resize(value.size() + 1);
+        missing[0] = 0;
+        const int known = m_nLastStored;  // nothing later can be cached yet
         for (int i = from; i <= end; ++i) {
             double x;
-            if (!GetCached(1, i, &x)) {
+            missing[size_t(i - from + 1)] = missing[size_t(i - from)] + 1;
+            if (i > known || !GetCached(1, i, &x)) {
                 if (!Value(i, index, &x)) continue;
                 StoreLine(i, 0, x);
             }
             value[size_t(i - from)] = x;
-            has[size_t(i - from)] = 1;
+            --missing[size_t(i - from + 1)];
         }
         auto take = [&](double x) {
             if (!any || x < lo) lo = x;
@@ -167,22 +173,20 @@ bool CHSL::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
             any = true;
         };
         for (int i = start; i <= end; ++i) {
-            if (has[size_t(i - from)]) take(value[size_t(i - from)]);
+            const int at = i - from;
+            if (missing[size_t(at + 1)] == missing[size_t(at)]) take(value[size_t(at)]);
             for (int d = 0; d < 2; ++d) {
                 const int n = days[d], line = d == 0 || days[1] != days[0] ? 1 + d : 1;
                 double x;
-                if (GetCached(line + 1, i, &x)) {
+                if (i <= known && GetCached(line + 1, i, &x)) {
                     take(x);
                     continue;
                 }
-                if (n < 1 || i + 1 < n || i - n + 1 < from) continue;
+                // Every one of the n bars needs a value.
+                if (n < 1 || i + 1 < n || at - n + 1 < 0 || missing[size_t(at + 1)] != missing[size_t(at + 1 - n)])
+                    continue;
                 double sum = 0;
-                bool all = true;
-                for (int t = i; t > i - n && all; --t) {
-                    all = has[size_t(t - from)] != 0;
-                    sum += value[size_t(t - from)];
-                }
-                if (!all) continue;
+                for (int t = at; t > at - n; --t) sum += value[size_t(t)];
                 StoreLine(i, line, sum / n);
                 take(sum / n);
             }

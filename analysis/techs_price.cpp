@@ -115,31 +115,42 @@ bool CCR::Lines(int i, double* v) {
     const int oldest = i - kWalkFactor * most + 1;
     double now;
     const bool has = Value(i, &now);
-    if (m_at == i - 1 && m_at >= 0) {
+    if (m_at == i - 1 && m_at >= 0 && int(m_val.size()) == most) {
         if (has) {
-            m_values.emplace_back(i, now);
-            if (int(m_values.size()) > most) m_values.erase(m_values.begin());
+            m_bar[size_t(m_head)] = i;
+            m_val[size_t(m_head)] = now;
+            if (++m_head == most) m_head = 0;
+            if (m_count < most) ++m_count;
         }
-    } else if (m_at != i) {
-        m_values.clear();
-        for (int t = i; t >= std::max(n, oldest) && int(m_values.size()) < most; --t) {
+    } else if (m_at != i || int(m_val.size()) != most) {
+        // Collected afresh, walking back; held oldest first from slot 0.
+        std::vector<std::pair<int, double>> newest;
+        for (int t = i; t >= std::max(n, oldest) && int(newest.size()) < most; --t) {
             double x;
-            if (t == i ? has : Value(t, &x)) m_values.emplace_back(t, t == i ? now : x);
+            if (t == i ? has : Value(t, &x)) newest.emplace_back(t, t == i ? now : x);
         }
-        std::reverse(m_values.begin(), m_values.end());
+        m_bar.assign(size_t(most), 0);
+        m_val.assign(size_t(most), 0.0);
+        m_count = int(newest.size());
+        for (int k = 0; k < m_count; ++k) {
+            m_bar[size_t(k)] = newest[size_t(m_count - 1 - k)].first;
+            m_val[size_t(k)] = newest[size_t(m_count - 1 - k)].second;
+        }
+        m_head = m_count == most ? 0 : m_count;
     }
     m_at = i;
-    if (!has || int(m_values.size()) < most || m_values.front().first < oldest) return false;
+    // The oldest held value sits at the head once the ring is full.
+    if (!has || m_count < most || m_bar[size_t(m_head)] < oldest) return false;
     v[0] = now;
     const int counts[4] = {m_ints[kM1], m_ints[kM2], m_ints[kM3], m_ints[kM4]};
+    // Running sums newest first: the head's slot back to 0, then from the end.
     double sum = 0;
     int taken = 0;
-    for (auto it = m_values.rbegin(); it != m_values.rend(); ++it) {
-        sum += it->second;
-        ++taken;
-        for (int k = 0; k < 4; ++k)
-            if (taken == counts[k]) v[1 + k] = sum / counts[k];
-    }
+    double* partial = m_partial.data();
+    if (int(m_partial.size()) != most) m_partial.assign(size_t(most), 0.0), partial = m_partial.data();
+    for (int at = m_head - 1; at >= 0; --at) partial[taken++] = sum += m_val[size_t(at)];
+    for (int at = most - 1; at >= m_head; --at) partial[taken++] = sum += m_val[size_t(at)];
+    for (int k = 0; k < 4; ++k) v[1 + k] = partial[counts[k] - 1] / counts[k];
     return true;
 }
 
