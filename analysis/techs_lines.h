@@ -33,16 +33,18 @@ struct WindowSums {
     // term(t, sign, s) adds sign x each term of bar t to s[0..K-1].
     template <class Term>
     const double* Get(unsigned now, int i, int n, Term term) {
-        if (epoch == now && at == i && len == n) return s;
-        if (epoch == now && at == i - 1 && at >= 0 && len == n && moves < 1024) {
+        if (at == i - 1 && epoch == now && len == n && at >= 0 && moves < 1024) {
+            // The usual case in a pass: one bar on.
             term(i - n, -1.0, s);
             term(i, 1.0, s);
             ++moves;
-        } else {
-            for (int k = 0; k < K; ++k) s[k] = 0;
-            for (int j = i - n + 1; j <= i; ++j) term(j, 1.0, s);
-            moves = 0;
+            at = i;
+            return s;
         }
+        if (at == i && epoch == now && len == n) return s;
+        for (int k = 0; k < K; ++k) s[k] = 0;
+        for (int j = i - n + 1; j <= i; ++j) term(j, 1.0, s);
+        moves = 0;
         epoch = now;
         at = i;
         len = n;
