@@ -575,7 +575,7 @@ bool CSAR::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
     return any;
 }
 
-// ---- DJ, CW ----
+// ---- DJ ----
 
 // The Shenzhen default is the Shenzhen component index: the Shanghai code under the Shenzhen
 // market names a file that never exists, and Shenzhen stocks got no overlay.
@@ -600,8 +600,6 @@ int CDJ::SetOverlayCode(CStDatabase* database, const char* currentCode, int ktyp
     ok &= PrepareStockData(database, &shenzhen, ktype, exrightMode, priceMode, false, changed);
     return ok;
 }
-
-CCW::CCW() : CParamTech("F", {}, {1.5}) {}
 
 // ---- MACD ----
 

@@ -1,4 +1,4 @@
-// The built-in indicators of the price pane (MA, BBI, BOLL, PV, SAR, DJ, CW, the price bars),
+// The built-in indicators of the price pane (MA, BBI, BOLL, PV, SAR, DJ, the price bars),
 // MACD, MIKE, PSY and VOLUME. The other built-in classes are in techs_more.h.
 #pragma once
 
@@ -195,14 +195,6 @@ public:
     // they are reloaded when the current stock differs from the one of the previous call.
     // Returns 1 when both were prepared.
     int SetOverlayCode(CStDatabase* database, const char* currentCode, int ktype, int exrightMode, int priceMode);
-};
-
-// Chip distribution: its parameter (the turnover factor) only; the distribution operations are
-// not built yet, and it has no lines of its own.
-class CCW : public CParamTech {
-public:
-    enum { kTurnoverFactor };
-    CCW();
 };
 
 class CMACD : public CParamTech {
