@@ -231,38 +231,49 @@ int CExpressParser::NextToken() {
             return m_nLookahead;
         }
         if (!IsLetter(c)) return m_nLookahead = tokError;
-        {
-            size_t end = m_nPos;
-            while (end < len) {
-                const unsigned char d = static_cast<unsigned char>(s[end]);
-                if (!(IsLetter(d) || IsDigit(d) || d == '_')) break;
-                ++end;
-            }
-            const char* id = s + m_nPos;
-            const size_t n = end - m_nPos;
-            m_nTokenLen = unsigned(n);
-            m_nPos = unsigned(end);
-            for (int f = 0; f < kFunctionCount; ++f) {
-                if (std::strlen(kFunctionNames[f]) == n && std::memcmp(kFunctionNames[f], id, n) == 0) {
-                    m_token.function = int16_t(f);
-                    return m_nLookahead = tokFunction;
-                }
-            }
-            if (n == 3 && std::memcmp(id, "MOD", 3) == 0) return m_nLookahead = tokMod;
-            if (const Slot* v = FindSlot(id, n, HashName(id, n))) {
-                m_token.value = v->var.value;
-                m_nIdentStart = unsigned(id - s);
-                m_nIdentLen = unsigned(n);
-                m_nIdentSlot = int(v - m_slots.data());
-                return m_nLookahead = tokOperand;
-            }
-            // Unknown name: the token length lets an error point at its start.
-            return m_nLookahead = tokError;
-        }
+        return m_nLookahead = ReadVariable();
     }
     ++m_nPos;
     m_nTokenLen = 1;
     return m_nLookahead;
+}
+
+// An identifier at the position: a function name, "MOD" or a known variable; the position moves
+// past it. An unknown name keeps its length so that the error points at its start.
+int CExpressParser::ReadVariable() {
+    const char* s = m_strExpr.c_str();
+    const size_t len = m_strExpr.size();
+    size_t end = m_nPos;
+    while (end < len) {
+        const unsigned char d = static_cast<unsigned char>(s[end]);
+        if (!(IsLetter(d) || IsDigit(d) || d == '_')) break;
+        ++end;
+    }
+    const char* id = s + m_nPos;
+    const size_t n = end - m_nPos;
+    m_nTokenLen = unsigned(n);
+    m_nPos = unsigned(end);
+    const int f = ReadFunctionName(id, n);
+    if (f >= 0) {
+        m_token.function = int16_t(f);
+        return tokFunction;
+    }
+    if (n == 3 && std::memcmp(id, "MOD", 3) == 0) return tokMod;
+    if (const Slot* v = FindSlot(id, n, HashName(id, n))) {
+        m_token.value = v->var.value;
+        m_nIdentStart = unsigned(id - s);
+        m_nIdentLen = unsigned(n);
+        m_nIdentSlot = int(v - m_slots.data());
+        return tokOperand;
+    }
+    return tokError;
+}
+
+// The function whose whole name the identifier is, or -1 ("SQRT" never reads as "SQR").
+int CExpressParser::ReadFunctionName(const char* name, size_t length) {
+    for (int f = 0; f < kFunctionCount; ++f)
+        if (std::strlen(kFunctionNames[f]) == length && std::memcmp(kFunctionNames[f], name, length) == 0) return f;
+    return -1;
 }
 
 void CExpressParser::Fail(int error, bool atToken) {

@@ -121,6 +121,8 @@ private:
 
     static int Compute(int production, int function, double a, double b, double& v);
     int NextToken();
+    int ReadVariable();
+    static int ReadFunctionName(const char* name, size_t length);
     void ReadNumber();
     void Shift(int state);
     void ShiftOperand();

@@ -52,9 +52,7 @@ const Table& GetTable() {
             std::strncpy(r.variable, kVariableNames[id], sizeof r.variable - 1);
             if (r.variable[0] && r.title[0]) t.longestFirst.push_back(id);
         }
-        std::stable_sort(t.longestFirst.begin(), t.longestFirst.end(), [&t](int a, int b) {
-            return std::strlen(t.records[a].title) > std::strlen(t.records[b].title);
-        });
+        CIndex::SortColumnsByName(t.longestFirst, t.records);
         return t;
     }();
     return table;
@@ -252,6 +250,17 @@ bool CIndex::Serialize(CSPArchive& ar) {
     ar.WriteString(m_strText1);
     ar.WriteString(m_strText2);
     return !ar.IsFailed();
+}
+
+int CIndex::CompareColumnNames(const char* a, const char* b) {
+    const size_t na = std::strlen(a), nb = std::strlen(b);
+    if (na != nb) return na > nb ? -1 : 1;
+    return std::strcmp(a, b);
+}
+
+void CIndex::SortColumnsByName(std::vector<int>& ids, const ColumnVariable* records) {
+    std::stable_sort(ids.begin(), ids.end(),
+                     [records](int a, int b) { return CompareColumnNames(records[a].title, records[b].title) < 0; });
 }
 
 bool CIndex::PrepareExpression() {

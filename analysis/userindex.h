@@ -66,6 +66,13 @@ public:
     // missing; else 0.
     int GetValue(double* out, const CStockInfo& stock, bool* missing = nullptr, bool* error = nullptr);
 
+    // The order titles are replaced in: a longer title before any shorter one (so one that is a
+    // prefix of another never splits it), equal lengths in ascending multibyte order. Negative,
+    // 0 or positive like strcmp.
+    static int CompareColumnNames(const char* a, const char* b);
+    // Sorts column ids by their titles in that order.
+    static void SortColumnsByName(std::vector<int>& ids, const ColumnVariable* records);
+
     int32_t m_nID;
     std::string m_strName;
     std::string m_strText1;  // kept and saved with the index
