@@ -2,6 +2,7 @@
 // between them, the dark command button composed from bar pieces, and the dark command bar.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -14,13 +15,29 @@ enum : DWORD {
     FADEBTN_TRANSPARENT = 0x2,  // over the parent's background
 };
 
-class CSkinFadeStateButtonCtrl : public CWindowImpl<CSkinFadeStateButtonCtrl, CButton> {
+// The fade button's behaviour over a button window of T's class.
+template <class T, class TBase = CButton, class TWinTraits = CControlWinTraits>
+class CSkinFadeStateButtonImpl : public CWindowImpl<T, TBase, TWinTraits> {
+    typedef CWindowImpl<T, TBase, TWinTraits> Base;
+
 public:
-    DECLARE_WND_SUPERCLASS("VelmoraFadeButton", "BUTTON")
+    // The window's own members, named here because the base depends on T.
+    using Base::m_hWnd;
+    using Base::Create;
+    using Base::DefWindowProc;
+    using Base::GetClientRect;
+    using Base::GetState;
+    using Base::GetStyle;
+    using Base::Invalidate;
+    using Base::IsWindowEnabled;
+    using Base::IsWindowVisible;
+    using Base::KillTimer;
+    using Base::SetTimer;
+
     enum : UINT_PTR { kFadeTimer = 5 };
 
-    CSkinFadeStateButtonCtrl() = default;
-    ~CSkinFadeStateButtonCtrl() override;
+    CSkinFadeStateButtonImpl() = default;
+    ~CSkinFadeStateButtonImpl() override;
 
     // Style 0 means WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN.
     HWND CreateSkinButton(HWND parent, const RECT& rect, const char* text, DWORD style, DWORD exStyle, UINT id);
@@ -36,7 +53,7 @@ public:
     bool IsPressed() const { return m_pressed; }
     HWND GetToolTip() const { return m_tip.m_hWnd; }
 
-    BEGIN_MSG_MAP(CSkinFadeStateButtonCtrl)
+    BEGIN_MSG_MAP(CSkinFadeStateButtonImpl)
         MSG_RAW_RANGE(WM_MOUSEFIRST, WM_MOUSELAST, OnRelayMouse)
         MSG_WM_CREATE(OnCreate)
         MSG_WM_DESTROY(OnDestroy)
@@ -93,6 +110,215 @@ protected:
     CFadeState m_fade;
     int m_frameWidth = 0;
 };
+
+// A push button drawn from a strip of four state frames, cross-fading between them.
+class CSkinFadeStateButtonCtrl : public CSkinFadeStateButtonImpl<CSkinFadeStateButtonCtrl> {
+public:
+    DECLARE_WND_SUPERCLASS("VelmoraFadeButton", "BUTTON")
+};
+
+template <class T, class TBase, class TWinTraits>
+inline CSkinFadeStateButtonImpl<T, TBase, TWinTraits>::~CSkinFadeStateButtonImpl() {
+    if (m_image) ::DeleteObject(m_image);
+}
+
+template <class T, class TBase, class TWinTraits>
+inline HWND CSkinFadeStateButtonImpl<T, TBase, TWinTraits>::CreateSkinButton(HWND parent, const RECT& rect,
+                                                                              const char* text, DWORD style,
+                                                                              DWORD exStyle, UINT id) {
+    if (style == 0) style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+    return Create(parent, rect, text, style, exStyle, id);
+}
+
+template <class T, class TBase, class TWinTraits>
+inline void CSkinFadeStateButtonImpl<T, TBase, TWinTraits>::SetBitmap(HBITMAP bitmap) {
+    m_bkBrush.DeleteObject();
+    if (m_image && m_image != bitmap) ::DeleteObject(m_image);
+    m_image = bitmap;
+    BITMAP bm = {};
+    if (bitmap && ::GetObjectA(bitmap, sizeof(bm), &bm)) {
+        m_imageWidth = bm.bmWidth;
+        m_imageHeight = bm.bmHeight < 0 ? -bm.bmHeight : bm.bmHeight;
+    } else {
+        m_imageWidth = m_imageHeight = 0;
+    }
+    m_frameWidth = m_imageWidth / 4;
+    if (m_hWnd) Invalidate(FALSE);
+}
+
+template <class T, class TBase, class TWinTraits>
+inline void CSkinFadeStateButtonImpl<T, TBase, TWinTraits>::SetToolTipText(const char* text) {
+    m_tipText = text ? text : "";
+    ApplyToolTip();
+}
+
+template <class T, class TBase, class TWinTraits>
+inline void CSkinFadeStateButtonImpl<T, TBase, TWinTraits>::ApplyToolTip() {
+    if (!m_tip.m_hWnd) return;
+    m_tip.Activate(FALSE);
+    m_tip.DelTool(m_hWnd, (UINT_PTR)m_hWnd);
+    if (m_tipText.empty()) return;
+    m_tip.Activate(TRUE);
+    m_tip.AddTool(m_hWnd, (UINT_PTR)m_hWnd, nullptr, m_tipText.c_str(), TTF_IDISHWND);
+}
+
+template <class T, class TBase, class TWinTraits>
+inline void CSkinFadeStateButtonImpl<T, TBase, TWinTraits>::Init() {
+    // The button type is a four-bit field, not a flag.
+    DWORD style = GetStyle();
+    if ((style & BS_TYPEMASK) != BS_OWNERDRAW)
+        ::SetWindowLongPtrA(m_hWnd, GWL_STYLE, (LONG_PTR)((style & ~(DWORD)BS_TYPEMASK) | BS_OWNERDRAW));
+    m_tip.Create(m_hWnd);
+    ApplyToolTip();
+    m_bkColor = (m_styleFlags & FADEBTN_BLACK) ? RGB(0, 0, 0) : ::GetSysColor(COLOR_WINDOW);
+    if (!IsWindowEnabled()) m_fade.current = m_fade.previous = kFadeDisabled;
+}
+
+template <class T, class TBase, class TWinTraits>
+inline LRESULT CSkinFadeStateButtonImpl<T, TBase, TWinTraits>::OnCreate(LPCREATESTRUCTA) {
+    Init();
+    SetMsgHandled(FALSE);
+    return 0;
+}
+
+template <class T, class TBase, class TWinTraits>
+inline void CSkinFadeStateButtonImpl<T, TBase, TWinTraits>::OnDestroy() {
+    if (m_tip.m_hWnd) ::DestroyWindow(m_tip.Detach());
+    if (m_image) ::DeleteObject(m_image);
+    m_image = nullptr;
+    KillTimer(kFadeTimer);
+    SetMsgHandled(FALSE);
+}
+
+template <class T, class TBase, class TWinTraits>
+inline void CSkinFadeStateButtonImpl<T, TBase, TWinTraits>::OnFinalMessage(HWND) {
+    if (m_autoDelete) delete this;
+}
+
+template <class T, class TBase, class TWinTraits>
+inline LRESULT CSkinFadeStateButtonImpl<T, TBase, TWinTraits>::OnRelayMouse(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (m_tip.m_hWnd) {
+        MSG m = {m_hWnd, msg, wParam, lParam, 0, {0, 0}};
+        m_tip.RelayEvent(&m);
+    }
+    SetMsgHandled(FALSE);
+    return 0;
+}
+
+template <class T, class TBase, class TWinTraits>
+inline LRESULT CSkinFadeStateButtonImpl<T, TBase, TWinTraits>::OnButton(UINT msg, WPARAM wParam, LPARAM lParam) {
+    LRESULT r = DefWindowProc(msg, wParam, lParam);
+    if (msg == WM_LBUTTONDOWN) m_pressed = ::GetCapture() == m_hWnd;
+    else m_pressed = false;
+    if (::IsWindow(m_hWnd)) Invalidate(FALSE);
+    return r;
+}
+
+template <class T, class TBase, class TWinTraits>
+inline void CSkinFadeStateButtonImpl<T, TBase, TWinTraits>::OnMouseMove(UINT, CPoint) {
+    if (!m_hover) {
+        m_hover = true;
+        TRACKMOUSEEVENT t = {sizeof(t), TME_LEAVE, m_hWnd, 0};
+        ::TrackMouseEvent(&t);
+        Invalidate(FALSE);
+    }
+    SetMsgHandled(FALSE);
+}
+
+template <class T, class TBase, class TWinTraits>
+inline void CSkinFadeStateButtonImpl<T, TBase, TWinTraits>::OnMouseLeave() {
+    m_hover = false;
+    Invalidate(FALSE);
+}
+
+template <class T, class TBase, class TWinTraits>
+inline void CSkinFadeStateButtonImpl<T, TBase, TWinTraits>::OnSetFocus(HWND) {
+    m_focus = true;
+    Invalidate(FALSE);
+    SetMsgHandled(FALSE);
+}
+
+template <class T, class TBase, class TWinTraits>
+inline void CSkinFadeStateButtonImpl<T, TBase, TWinTraits>::OnKillFocus(HWND) {
+    m_focus = false;
+    Invalidate(FALSE);
+    SetMsgHandled(FALSE);
+}
+
+template <class T, class TBase, class TWinTraits>
+inline LRESULT CSkinFadeStateButtonImpl<T, TBase, TWinTraits>::OnRepaintAfterDefault(UINT msg, WPARAM wParam,
+                                                                                     LPARAM lParam) {
+    LRESULT r = DefWindowProc(msg, wParam, lParam);
+    Invalidate(FALSE);
+    return r;
+}
+
+template <class T, class TBase, class TWinTraits>
+inline void CSkinFadeStateButtonImpl<T, TBase, TWinTraits>::OnTimer(UINT_PTR id) {
+    if (id != kFadeTimer) {
+        SetMsgHandled(FALSE);
+        return;
+    }
+    Invalidate(FALSE);
+}
+
+template <class T, class TBase, class TWinTraits>
+inline void CSkinFadeStateButtonImpl<T, TBase, TWinTraits>::OnCaptureChanged(HWND) {
+    m_pressed = false;
+    Invalidate(FALSE);
+    SetMsgHandled(FALSE);
+}
+
+template <class T, class TBase, class TWinTraits>
+inline LRESULT CSkinFadeStateButtonImpl<T, TBase, TWinTraits>::OnPosChanging(UINT, WPARAM, LPARAM) {
+    m_bkBrush.DeleteObject();
+    SetMsgHandled(FALSE);
+    return 0;
+}
+
+template <class T, class TBase, class TWinTraits>
+inline void CSkinFadeStateButtonImpl<T, TBase, TWinTraits>::OnPaint(HDC given) {
+    if (given) {
+        DoPaint(given);
+        return;
+    }
+    CPaintDC dc(m_hWnd);
+    DoPaint(dc.m_hDC);
+}
+
+template <class T, class TBase, class TWinTraits>
+inline void CSkinFadeStateButtonImpl<T, TBase, TWinTraits>::DoPaint(HDC dc) {
+    if (m_painting) return;
+    m_painting = true;
+    RECT rc;
+    GetClientRect(&rc);
+    int state = DecideFadeState(m_hover, m_pressed, !IsWindowEnabled(), GetState());
+    uint32_t now = SkinTick();
+    CDibCanvas buf(rc.right, rc.bottom);
+    if (m_styleFlags & FADEBTN_TRANSPARENT) {
+        if (m_bkBrush.IsNull()) m_bkBrush.Attach(CreateParentBackgroundBrush(m_hWnd));
+        HGDIOBJ old = ::SelectObject(buf.dc(), m_bkBrush.IsNull() ? ::GetStockObject(BLACK_BRUSH) : m_bkBrush.m_hObject);
+        ::PatBlt(buf.dc(), 0, 0, rc.right, rc.bottom, PATCOPY);
+        ::SelectObject(buf.dc(), old);
+    } else {
+        CDCHandle(buf.dc()).FillSolidRect(&rc, m_bkColor);
+    }
+    if (state != m_fade.current) {
+        if (m_fade.Change(state, IsWindowVisible() != FALSE, now)) SetTimer(kFadeTimer, 20);
+        else KillTimer(kFadeTimer);
+    }
+    if (!m_fade.Advance(now)) KillTimer(kFadeTimer);
+    if (m_image && m_frameWidth > 0) {
+        CFadeState::Layer layers[2];
+        int n = m_fade.Layers(layers);
+        for (int i = 0; i < n; ++i) {
+            RECT src = {m_frameWidth * layers[i].frame, 0, m_frameWidth * (layers[i].frame + 1), m_imageHeight};
+            BlendBitmapPart(buf.dc(), rc, m_image, src, (BYTE)std::min(layers[i].alpha, 255u));
+        }
+    }
+    ::BitBlt(dc, 0, 0, rc.right, rc.bottom, buf.dc(), 0, 0, SRCCOPY);
+    m_painting = false;
+}
 
 class CSkinDarkCommandButtonCtrl : public CSkinFadeStateButtonCtrl {
 public:

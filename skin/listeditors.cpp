@@ -10,7 +10,7 @@
 
 // ---- drawing helpers ----------------------------------------------------------------------
 
-void ListDrawGradient(HDC dc, const RECT& r, COLORREF top, COLORREF bottom) {
+void DrawGradient(HDC dc, const RECT& r, COLORREF top, COLORREF bottom) {
     if (r.right <= r.left || r.bottom <= r.top) return;
     TRIVERTEX v[2] = {};
     v[0].x = r.left;
@@ -27,7 +27,8 @@ void ListDrawGradient(HDC dc, const RECT& r, COLORREF top, COLORREF bottom) {
     ::GradientFill(dc, v, 2, &g, 1, GRADIENT_FILL_RECT_V);
 }
 
-void ListDrawSelectionFrame(HDC dc, const RECT& r, COLORREF outer, COLORREF inner, COLORREF fill) {
+void DrawSelectionFrame(HDC dc, const RECT& r, COLORREF outer, COLORREF inner, bool draw, COLORREF fill) {
+    if (!draw) return;
     CPen outerPen, innerPen;
     CBrush brush;
     outerPen.CreatePen(PS_SOLID, 1, outer);
@@ -526,10 +527,10 @@ void CTitleTip::Paint(HDC hdc) {
     CDCHandle dc(hdc);
     CRect r = GetClientRect();
     if (m_styled && CTheme::IsThemingActive()) {
-        ListDrawSelectionFrame(dc, r, RGB(0xDC, 0xDC, 0xDC), RGB(0xF5, 0xF5, 0xF5), m_back);
+        DrawSelectionFrame(dc, r, RGB(0xDC, 0xDC, 0xDC), RGB(0xF5, 0xF5, 0xF5), true, m_back);
         CRect g = r;
         g.DeflateRect(2, 2);
-        ListDrawGradient(dc, g, RGB(0xFA, 0xFA, 0xFA), RGB(0xEB, 0xEB, 0xEB));
+        DrawGradient(dc, g, RGB(0xFA, 0xFA, 0xFA), RGB(0xEB, 0xEB, 0xEB));
     } else {
         dc.FillSolidRect(&r, m_back);
         CBrush frame;

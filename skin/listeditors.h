@@ -22,9 +22,10 @@ struct ListEditNotify {
 enum : UINT { kListEditId = 100, kListComboId = 101, kListDateId = 102 };
 
 // A vertical two-colour gradient from the rectangle's top edge to its bottom edge.
-void ListDrawGradient(HDC dc, const RECT& r, COLORREF top, COLORREF bottom);
-// A rounded frame (outer colour, filled with `fill`) with a finer rounded line inside it.
-void ListDrawSelectionFrame(HDC dc, const RECT& r, COLORREF outer, COLORREF inner, COLORREF fill);
+void DrawGradient(HDC dc, const RECT& r, COLORREF top, COLORREF bottom);
+// When `draw` is set: a rounded frame (outer colour, filled with `fill`) with a finer rounded
+// line inside it; otherwise nothing (callers pass their selection-frame switch).
+void DrawSelectionFrame(HDC dc, const RECT& r, COLORREF outer, COLORREF inner, bool draw, COLORREF fill);
 
 // What the editors share: the edited cell, the flags, the ending key and a font of their own.
 class CListEditorBase {

@@ -337,7 +337,7 @@ std::string CSkinListImpl::FormatTime(const SYSTEMTIME& date) {
 
 BOOL CSkinListImpl::SelectItem(int row, int position, UINT keys) {
     if (!m_model.SelectItem(row, position, keys)) return FALSE;
-    ApplyScrollBars();
+    UpdateScrollInfo(kScrollBoth);
     RequestRepaint();
     return TRUE;
 }
@@ -350,7 +350,7 @@ void CSkinListImpl::ClearSelection() {
 void CSkinListImpl::SetFocusItem(int row, int position) {
     if (m_model.SetFocusItem(row, position)) {
         HideTitleTip(false);
-        ApplyScrollBars();
+        UpdateScrollInfo(kScrollBoth);
     }
     RequestRepaint();
 }
@@ -372,13 +372,13 @@ BOOL CSkinListImpl::SortColumn(int position, int mode) {
 void CSkinListImpl::EnsureVisible(int row, int position) {
     if (!m_model.EnsureVisible(row, position)) return;
     HideTitleTip(false);
-    ApplyScrollBars();
+    UpdateScrollInfo(kScrollBoth);
     RequestRepaint();
 }
 
 void CSkinListImpl::UpdateScrollBars() {
     if (!m_hWnd) return;
-    ApplyScrollBars();
+    UpdateScrollInfo(kScrollBoth);
     RequestRepaint();
 }
 
@@ -444,8 +444,16 @@ void CSkinListImpl::SyncClientSize() {
     m_model.SetClientSize(rc.Width(), rc.Height());
 }
 
-void CSkinListImpl::ApplyScrollBars() {
+void CSkinListImpl::UpdateScrollInfo(int direction, int position, bool recomputeWidths) {
+    if (recomputeWidths) m_model.GetTotalWidth(true);
+    if (position >= 0) {
+        if (direction != kScrollHorizontal) m_model.SetVPos(position);
+        if (direction != kScrollVertical) m_model.SetHPos(position);
+    }
     if (!m_hWnd || m_inScrollUpdate) return;
+    // Rows added since the last update may have changed both bars: they catch up together.
+    if (m_barsDirty) direction = kScrollBoth;
+    const bool vertical = direction != kScrollHorizontal, horizontal = direction != kScrollVertical;
     m_inScrollUpdate = true;
     m_barsDirty = false;
     // Showing or hiding one bar changes the room for the other: settle in a few rounds.
@@ -453,24 +461,28 @@ void CSkinListImpl::ApplyScrollBars() {
         SyncClientSize();
         int max = 0, page = 0;
         SCROLLINFO si = {sizeof(si), SIF_RANGE | SIF_PAGE | SIF_POS, 0, 0, 0, 0, 0};
-        m_model.GetVScrollRange(&max, &page);
-        if (!m_model.m_vScrollAllowed) max = 0;
-        si.nMax = max;
-        si.nPage = (UINT)std::max(0, page);
-        si.nPos = m_model.GetVPos();
-        if (m_vBar)
-            ::SetScrollInfo(m_vBar, SB_CTL, &si, TRUE);
-        else
-            ::SetScrollInfo(m_hWnd, SB_VERT, &si, TRUE);
-        m_model.GetHScrollRange(&max, &page);
-        if (!m_model.m_hScrollAllowed) max = 0;
-        si.nMax = max;
-        si.nPage = (UINT)std::max(0, page);
-        si.nPos = m_model.GetHPos();
-        if (m_hBar)
-            ::SetScrollInfo(m_hBar, SB_CTL, &si, TRUE);
-        else
-            ::SetScrollInfo(m_hWnd, SB_HORZ, &si, TRUE);
+        if (vertical) {
+            m_model.GetVScrollRange(&max, &page);
+            if (!m_model.m_vScrollAllowed) max = 0;
+            si.nMax = max;
+            si.nPage = (UINT)std::max(0, page);
+            si.nPos = m_model.GetVPos();
+            if (m_vBar)
+                ::SetScrollInfo(m_vBar, SB_CTL, &si, TRUE);
+            else
+                ::SetScrollInfo(m_hWnd, SB_VERT, &si, TRUE);
+        }
+        if (horizontal) {
+            m_model.GetHScrollRange(&max, &page);
+            if (!m_model.m_hScrollAllowed) max = 0;
+            si.nMax = max;
+            si.nPage = (UINT)std::max(0, page);
+            si.nPos = m_model.GetHPos();
+            if (m_hBar)
+                ::SetScrollInfo(m_hBar, SB_CTL, &si, TRUE);
+            else
+                ::SetScrollInfo(m_hWnd, SB_HORZ, &si, TRUE);
+        }
         CRect after = GetClientRect();
         if (after.Width() == m_model.GetClientWidth() && after.Height() == m_model.GetClientHeight()) break;
     }
@@ -483,7 +495,7 @@ void CSkinListImpl::ScrollTo(int vPos, int hPos) {
     if (hPos >= 0) m_model.SetHPos(hPos);
     if (m_model.GetVPos() == oldV && m_model.GetHPos() == oldH) return;
     HideTitleTip(true);
-    ApplyScrollBars();
+    UpdateScrollInfo(vPos < 0 ? kScrollHorizontal : hPos < 0 ? kScrollVertical : kScrollBoth);
     RequestRepaint();
 }
 
@@ -554,7 +566,7 @@ void CSkinListImpl::UpdateRowToolTip(int row) {
 
 void CSkinListImpl::OnPaint(HDC given) {
     // Rows appended since the last paint: the bars first (they may change the client area).
-    if (m_barsDirty) ApplyScrollBars();
+    if (m_barsDirty) UpdateScrollInfo(kScrollBoth);
     m_repaintPending = false;
     if (given) {
         OnPrintClient(given, PRF_CLIENT);
@@ -567,7 +579,7 @@ void CSkinListImpl::OnPaint(HDC given) {
 }
 
 void CSkinListImpl::OnPrintClient(HDC dc, UINT) {
-    if (m_barsDirty) ApplyScrollBars();
+    if (m_barsDirty) UpdateScrollInfo(kScrollBoth);
     if (!PaintThroughBuffer(dc, GetClientRect())) SetMsgHandled(FALSE);  // the framework's double buffer
 }
 
@@ -675,15 +687,14 @@ void CSkinListImpl::DrawItem(HDC hdc, int row, const CRect& rc, const CRect& cli
     const bool styled = IsStyled(), active = m_paintActive;
     if (m_model.IsSelected(row)) {
         if (styled) {
-            if (m_selectionFrame)
-                ListDrawSelectionFrame(dc, rc, active ? kFrameActiveOuter : kFrameInactiveOuter,
-                                       active ? kFrameActiveInner : kFrameInactiveInner, m_colWindow);
+            DrawSelectionFrame(dc, rc, active ? kFrameActiveOuter : kFrameInactiveOuter,
+                               active ? kFrameActiveInner : kFrameInactiveInner, m_selectionFrame, m_colWindow);
             CRect g = rc;
             if (m_underline)
                 g.SetRect(rc.left + 2, rc.bottom - 2, rc.right - 2, rc.bottom);
             else
                 g.DeflateRect(2, 2);
-            ListDrawGradient(dc, g, active ? kFillActiveTop : kFillInactiveTop,
+            DrawGradient(dc, g, active ? kFillActiveTop : kFillInactiveTop,
                              active ? kFillActiveBottom : kFillInactiveBottom);
         } else if (m_underline) {
             dc.FillSolidRect(rc.left + 2, rc.bottom - 1, rc.Width() - 4, 1, m_colHighlight);
@@ -717,7 +728,7 @@ void CSkinListImpl::DrawItem(HDC hdc, int row, const CRect& rc, const CRect& cli
                     dc.FrameRect(&cell, frame);
                 }
             } else if (active) {
-                if (m_selectionFrame) ListDrawSelectionFrame(dc, cell, kFrameActiveOuter, kFrameActiveInner, m_colWindow);
+                DrawSelectionFrame(dc, cell, kFrameActiveOuter, kFrameActiveInner, m_selectionFrame, m_colWindow);
                 CRect g = cell;
                 if (m_underline)
                     g.SetRect(cell.left + 2, cell.bottom - 2, cell.right - 2, cell.bottom);
@@ -726,7 +737,7 @@ void CSkinListImpl::DrawItem(HDC hdc, int row, const CRect& rc, const CRect& cli
                 if (m_editing)
                     dc.FillSolidRect(&g, m_colWindow);
                 else
-                    ListDrawGradient(dc, g, kFocusFillTop, kFocusFillBottom);
+                    DrawGradient(dc, g, kFocusFillTop, kFocusFillBottom);
             }
         } else if (item && item->background != kListDefaultColour && item->background != m_colWindow) {
             CBrush b;
@@ -791,9 +802,9 @@ void CSkinListImpl::DrawItem(HDC hdc, int row, const CRect& rc, const CRect& cli
                 CRect fill(bar.left + 3, bar.top + 3, bar.left + share - 2, bar.bottom - 3);
                 if (!fill.IsRectEmpty()) m_progressTheme.DrawBackground(dc, PP_CHUNK, 0, &fill);
             } else {
-                ListDrawSelectionFrame(dc, bar, m_colShadow, m_colFace, m_colWindow);
+                DrawSelectionFrame(dc, bar, m_colShadow, m_colFace, true, m_colWindow);
                 CRect fill(bar.left + 3, bar.top + 3, bar.left + share - 3, bar.bottom - 3);
-                ListDrawGradient(dc, fill, kProgressLeft, kProgressRight);
+                DrawGradient(dc, fill, kProgressLeft, kProgressRight);
             }
             break;
         }
@@ -958,7 +969,7 @@ bool CSkinListImpl::AnimateStep() {
 void CSkinListImpl::OnVScroll(UINT code, UINT, HWND) {
     if (m_editing) SetFocus();
     HideTitleTip(true);
-    if (m_barsDirty) ApplyScrollBars();
+    if (m_barsDirty) UpdateScrollInfo(kScrollBoth);
     if (code == SB_ENDSCROLL) return;
     int track = 0;
     if (code == SB_THUMBTRACK || code == SB_THUMBPOSITION) {
@@ -969,8 +980,7 @@ void CSkinListImpl::OnVScroll(UINT code, UINT, HWND) {
     int target = m_model.VScrollTarget((int)code, track, &animatable);
     if (target < 0) return;
     int oldTop = m_model.GetTopIndex();
-    m_model.SetVPos(target);
-    ApplyScrollBars();
+    UpdateScrollInfo(kScrollVertical, target);
     int newTop = m_model.GetTopIndex();
     if (m_animated && animatable && !m_anim.running) {
         if (!AnimateScroll(oldTop, newTop)) RequestRepaint();
@@ -984,7 +994,7 @@ void CSkinListImpl::OnHScroll(UINT code, UINT pos, HWND) {
     EndAnimation();
     if (m_editing) SetFocus();
     HideTitleTip(true);
-    if (m_barsDirty) ApplyScrollBars();
+    if (m_barsDirty) UpdateScrollInfo(kScrollBoth);
     int track = (short)pos;
     if (code == SB_THUMBTRACK || code == SB_THUMBPOSITION) {
         SCROLLINFO si = {sizeof(si), SIF_TRACKPOS, 0, 0, 0, 0, 0};
@@ -1034,7 +1044,7 @@ void CSkinListImpl::OnKeyDown(UINT vk, UINT, UINT) {
         return;
     }
     HideTitleTip(true);
-    ApplyScrollBars();
+    UpdateScrollInfo(kScrollBoth);
     RequestRepaint();
 }
 
@@ -1403,7 +1413,7 @@ void CSkinListImpl::OnSize(UINT, CSize) {
     EndAnimation();
     if (m_editing) SetFocus();
     m_repaintPending = false;  // a new size brings its own paint
-    ApplyScrollBars();
+    UpdateScrollInfo(kScrollBoth);
     if (m_hBar) {
         SCROLLINFO si = {sizeof(si), SIF_RANGE, 0, 0, 0, 0, 0};
         si.nMax = std::max(0, m_model.GetHMax());

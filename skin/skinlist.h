@@ -124,6 +124,11 @@ public:
     void EnsureVisible(int row, int position);
     // Recomputes both scroll bars and repaints.
     void UpdateScrollBars();
+    enum : int { kScrollHorizontal = 0, kScrollVertical = 1, kScrollBoth = 3 };
+    // Sets the range and page of the horizontal bar, the vertical bar or both; moves the view
+    // there first when the position is not negative (limited to the range); recomputes the
+    // column width sum only when asked. Does not repaint.
+    void UpdateScrollInfo(int direction, int position = -1, bool recomputeWidths = false);
     BOOL GetHeaderRect(int position, RECT* r) const;
     BOOL GetCellRect(int row, int position, RECT* r) const;
     // Opens the editor of a cell (formats 1, 2 and 3 that are not read-only).
@@ -242,7 +247,6 @@ private:
     void RequestRepaint();
     void InvalidateRow(int row);
     void InvalidateHeader();
-    void ApplyScrollBars();
     void SyncClientSize();
     void ScrollTo(int vPos, int hPos);
     void HideTitleTip(bool forget);

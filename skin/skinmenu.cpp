@@ -5,6 +5,21 @@
 #include "skin/skinbitmap.h"
 #include "skin/skinctl.h"
 
+FontWeightSelector::FontWeightSelector(HDC dc, bool bold) : m_dc(dc) {
+    const LONG wanted = bold ? FW_BOLD : FW_NORMAL;
+    LOGFONTA lf;
+    HGDIOBJ current = dc ? ::GetCurrentObject(dc, OBJ_FONT) : nullptr;
+    if (!current || ::GetObjectA(current, sizeof(lf), &lf) != sizeof(lf) || lf.lfWeight == wanted) return;
+    lf.lfWeight = wanted;
+    m_copy = CreateGbkFont(lf);
+    if (m_copy) m_old = ::SelectObject(dc, m_copy);
+}
+
+FontWeightSelector::~FontWeightSelector() {
+    if (m_old) ::SelectObject(m_dc, m_old);
+    if (m_copy) ::DeleteObject(m_copy);
+}
+
 CSkinMenuCore::CSkinMenuCore() { std::memset(&m_logFont, 0, sizeof(m_logFont)); }
 
 CSkinMenuCore::~CSkinMenuCore() = default;
@@ -210,22 +225,17 @@ void CSkinMenuCore::DrawItem(LPDRAWITEMSTRUCT dis) {
     } else {
         std::string label, accel;
         SplitMenuText(rec->text, &label, &accel);
-        CFont bold;
-        HFONT use = m_font;
-        if (isDefault) {
-            LOGFONTA lf = m_logFont;
-            lf.lfWeight = FW_BOLD;
-            bold.Attach(CreateGbkFont(lf));
-            use = bold;
-        }
-        ::SelectObject(dc, use);
-        ::SetTextColor(dc, disabled ? MenuColorOf(MenuColor::DisabledText) : ::GetSysColor(COLOR_MENUTEXT));
-        ::SetBkMode(dc, TRANSPARENT);
-        RECT lr = {r.left + m_imageWidth + 14, r.top, r.right, r.bottom};
-        ::DrawTextA(dc, label.c_str(), (int)label.size(), &lr, DT_SINGLELINE | DT_VCENTER | DT_LEFT);
-        if (!accel.empty()) {
-            RECT ar = {r.left, r.top, r.right - 12, r.bottom};
-            ::DrawTextA(dc, accel.c_str(), (int)accel.size(), &ar, DT_SINGLELINE | DT_VCENTER | DT_RIGHT);
+        ::SelectObject(dc, m_font);
+        {
+            FontWeightSelector weight(dc, isDefault);  // the default item is bold
+            ::SetTextColor(dc, disabled ? MenuColorOf(MenuColor::DisabledText) : ::GetSysColor(COLOR_MENUTEXT));
+            ::SetBkMode(dc, TRANSPARENT);
+            RECT lr = {r.left + m_imageWidth + 14, r.top, r.right, r.bottom};
+            ::DrawTextA(dc, label.c_str(), (int)label.size(), &lr, DT_SINGLELINE | DT_VCENTER | DT_LEFT);
+            if (!accel.empty()) {
+                RECT ar = {r.left, r.top, r.right - 12, r.bottom};
+                ::DrawTextA(dc, accel.c_str(), (int)accel.size(), &ar, DT_SINGLELINE | DT_VCENTER | DT_RIGHT);
+            }
         }
         ::SelectObject(dc, ::GetStockObject(SYSTEM_FONT));
     }

@@ -17,6 +17,22 @@ struct MenuItemRecord {
     int image = -1;
 };
 
+// Draws with the font selected in a DC at a chosen weight (700 bold, 400 normal): when the
+// selected font has another weight, a copy with the wanted one is selected until this goes out
+// of scope; then the old font comes back and the copy is deleted.
+class FontWeightSelector {
+public:
+    FontWeightSelector(HDC dc, bool bold);
+    ~FontWeightSelector();
+    FontWeightSelector(const FontWeightSelector&) = delete;
+    FontWeightSelector& operator=(const FontWeightSelector&) = delete;
+
+private:
+    HDC m_dc;
+    HFONT m_copy = nullptr;
+    HGDIOBJ m_old = nullptr;
+};
+
 class CSkinMenuCore {
 public:
     CSkinMenuCore();

@@ -84,7 +84,58 @@ HRESULT LoadPageIntoDocument(IDispatch* document, const char* html) {
 
 // ---- Event sink ----------------------------------------------------------------------------------
 
-STDMETHODIMP CWebBrowserEventSink::QueryInterface(REFIID riid, void** out) {
+namespace {
+
+// Event arguments arrive last first; by-reference variants are read through.
+const VARIANT* Arg(const DISPPARAMS* p, UINT i) {
+    if (!p || !p->rgvarg || i >= p->cArgs) return nullptr;
+    const VARIANT* v = &p->rgvarg[p->cArgs - 1 - i];
+    if (v->vt == (VT_BYREF | VT_VARIANT) && v->pvarVal) v = v->pvarVal;
+    return v;
+}
+
+long LongArg(const DISPPARAMS* p, UINT i) {
+    const VARIANT* v = Arg(p, i);
+    VARIANT out;
+    ::VariantInit(&out);
+    if (!v || FAILED(::VariantChangeType(&out, const_cast<VARIANT*>(v), 0, VT_I4))) return 0;
+    return out.lVal;
+}
+
+bool BoolArg(const DISPPARAMS* p, UINT i) {
+    const VARIANT* v = Arg(p, i);
+    VARIANT out;
+    ::VariantInit(&out);
+    if (!v || FAILED(::VariantChangeType(&out, const_cast<VARIANT*>(v), 0, VT_BOOL))) return false;
+    return out.boolVal != VARIANT_FALSE;
+}
+
+const wchar_t* TextArg(const DISPPARAMS* p, UINT i) {
+    const VARIANT* v = Arg(p, i);
+    if (!v) return nullptr;
+    if (v->vt == VT_BSTR) return v->bstrVal;
+    if (v->vt == (VT_BYREF | VT_BSTR) && v->pbstrVal) return *v->pbstrVal;
+    return nullptr;
+}
+
+IDispatch* DispatchArg(const DISPPARAMS* p, UINT i) {
+    const VARIANT* v = Arg(p, i);
+    if (!v) return nullptr;
+    if (v->vt == VT_DISPATCH) return v->pdispVal;
+    if (v->vt == (VT_BYREF | VT_DISPATCH) && v->ppdispVal) return *v->ppdispVal;
+    return nullptr;
+}
+
+// The Cancel flag is an event's last argument.
+VARIANT_BOOL* CancelArg(const DISPPARAMS* p) {
+    if (!p || !p->rgvarg || p->cArgs == 0) return nullptr;
+    VARIANT& v = p->rgvarg[0];
+    return v.vt == (VT_BOOL | VT_BYREF) ? v.pboolVal : nullptr;
+}
+
+}  // namespace
+
+STDMETHODIMP CWebBrowser2EventsBase::QueryInterface(REFIID riid, void** out) {
     if (!out) return E_POINTER;
     if (riid == IID_IUnknown || riid == IID_IDispatch || riid == DIID_DWebBrowserEvents2) {
         *out = static_cast<IDispatch*>(this);
@@ -95,38 +146,72 @@ STDMETHODIMP CWebBrowserEventSink::QueryInterface(REFIID riid, void** out) {
     return E_NOINTERFACE;
 }
 
-STDMETHODIMP_(ULONG) CWebBrowserEventSink::Release() {
+STDMETHODIMP_(ULONG) CWebBrowser2EventsBase::Release() {
     ULONG n = --m_refs;
     if (n == 0) delete this;
     return n;
 }
 
-STDMETHODIMP CWebBrowserEventSink::GetTypeInfoCount(UINT* n) {
+STDMETHODIMP CWebBrowser2EventsBase::GetTypeInfoCount(UINT* n) {
     if (n) *n = 0;
     return S_OK;
 }
 
-bool CWebBrowserEventSink::Subscribes(DISPID id) {
+bool CWebBrowser2EventsBase::Subscribes(DISPID id) {
     static const DISPID ids[] = {104, 105, 106, 108, 112, 113, 250, 251, 252, 253, 254, 255, 256, 257, 258, 259, 260, 269, 271, 272};
     for (DISPID d : ids)
         if (d == id) return true;
     return false;
 }
 
-int CWebBrowserEventSink::Count(DISPID id) const {
+int CWebBrowser2EventsBase::Count(DISPID id) const {
     auto it = m_counts.find(id);
     return it == m_counts.end() ? 0 : it->second;
 }
 
-STDMETHODIMP CWebBrowserEventSink::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result,
-                                          EXCEPINFO*, UINT*) {
+void CWebBrowser2EventsBase::BeforeNavigate2(IDispatch*, const wchar_t*, long, const wchar_t*, const VARIANT*,
+                                             const wchar_t*, VARIANT_BOOL* cancel) {
+    if (cancel) *cancel = VARIANT_FALSE;
+}
+
+void CWebBrowser2EventsBase::NavigateError(IDispatch*, const wchar_t*, const wchar_t*, long, VARIANT_BOOL* cancel) {
+    if (cancel) *cancel = VARIANT_FALSE;
+}
+
+STDMETHODIMP CWebBrowser2EventsBase::Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT* result,
+                                            EXCEPINFO*, UINT*) {
     if (result) ::VariantInit(result);
     if (!Subscribes(id)) return DISP_E_MEMBERNOTFOUND;
     ++m_counts[id];
-    // BeforeNavigate2 and NavigateError end with their Cancel flag: the operation goes on.
-    if ((id == DISPID_BEFORENAVIGATE2 || id == 271) && params && params->cArgs > 0) {
-        VARIANT& cancel = params->rgvarg[0];
-        if (cancel.vt == (VT_BOOL | VT_BYREF) && cancel.pboolVal) *cancel.pboolVal = VARIANT_FALSE;
+    const DISPPARAMS* p = params;
+    switch (id) {
+    case 104: DownloadComplete(); break;
+    case 105: CommandStateChange(LongArg(p, 0), BoolArg(p, 1)); break;
+    case 106: DownloadBegin(); break;
+    case 108: ProgressChange(LongArg(p, 0), LongArg(p, 1)); break;
+    case 112: PropertyChange(TextArg(p, 0)); break;
+    case 113: TitleChange(TextArg(p, 0)); break;
+    case 250:
+        BeforeNavigate2(DispatchArg(p, 0), TextArg(p, 1), LongArg(p, 2), TextArg(p, 3), Arg(p, 4), TextArg(p, 5),
+                        CancelArg(p));
+        break;
+    case 251: {
+        const VARIANT* v = Arg(p, 0);
+        NewWindow2(v && v->vt == (VT_BYREF | VT_DISPATCH) ? v->ppdispVal : nullptr, CancelArg(p));
+        break;
+    }
+    case 252: NavigateComplete2(DispatchArg(p, 0), TextArg(p, 1)); break;
+    case 253: OnQuit(); break;
+    case 254: OnVisible(BoolArg(p, 0)); break;
+    case 255: OnToolBar(BoolArg(p, 0)); break;
+    case 256: OnMenuBar(BoolArg(p, 0)); break;
+    case 257: OnStatusBar(BoolArg(p, 0)); break;
+    case 258: OnFullScreen(BoolArg(p, 0)); break;
+    case 259: DocumentComplete(DispatchArg(p, 0), TextArg(p, 1)); break;
+    case 260: OnTheaterMode(BoolArg(p, 0)); break;
+    case 269: SetSecureLockIcon(LongArg(p, 0)); break;
+    case 271: NavigateError(DispatchArg(p, 0), TextArg(p, 1), TextArg(p, 2), LongArg(p, 3), CancelArg(p)); break;
+    case 272: PrivacyImpactedStateChange(BoolArg(p, 0)); break;
     }
     return S_OK;
 }
@@ -159,7 +244,7 @@ HWND CWTLBrowserView::Create(HWND parent, const RECT& r, const char* url, DWORD 
         control->Release();
     }
     if (m_browser) {
-        if (!m_sink) m_sink = new CWebBrowserEventSink;
+        if (!m_sink) m_sink = new CWebBrowser2EventsBase;
         IConnectionPointContainer* cpc = nullptr;
         IConnectionPoint* cp = nullptr;
         DWORD cookie = 0;

@@ -18,12 +18,18 @@ extern const char kWaitingPage[];
 // Loads HTML text into a document through its IPersistStreamInit.
 HRESULT LoadPageIntoDocument(IDispatch* document, const char* html);
 
-// Listens to the browser's DWebBrowserEvents2; it changes nothing, so navigation, new windows
-// and errors follow the control's own behaviour. It counts what arrived.
-class CWebBrowserEventSink : public IDispatch {
+// The browser's DWebBrowserEvents2 sink: Invoke hands each event, by its dispatch id, to a
+// handler of its own with the arguments unpacked (absent or mistyped ones read as null or 0).
+// The handlers change nothing, so navigation, new windows and errors follow the control's own
+// behaviour; BeforeNavigate2 and NavigateError answer that the operation goes on. It counts
+// what arrived.
+class CWebBrowser2EventsBase : public IDispatch {
 public:
-    CWebBrowserEventSink() = default;
-    virtual ~CWebBrowserEventSink() = default;
+    CWebBrowser2EventsBase() = default;
+    virtual ~CWebBrowser2EventsBase() = default;
+    CWebBrowser2EventsBase(const CWebBrowser2EventsBase&) = delete;
+    CWebBrowser2EventsBase& operator=(const CWebBrowser2EventsBase&) = delete;
+
     STDMETHODIMP QueryInterface(REFIID riid, void** out) override;
     STDMETHODIMP_(ULONG) AddRef() override { return ++m_refs; }
     STDMETHODIMP_(ULONG) Release() override;
@@ -34,6 +40,30 @@ public:
 
     int Count(DISPID id) const;
     static bool Subscribes(DISPID id);
+
+    // One handler per event; `cancel` may be null.
+    virtual void DownloadComplete() {}                                  // 104
+    virtual void CommandStateChange(long /*command*/, bool /*enable*/) {}  // 105
+    virtual void DownloadBegin() {}                                     // 106
+    virtual void ProgressChange(long /*progress*/, long /*progressMax*/) {}  // 108
+    virtual void PropertyChange(const wchar_t* /*property*/) {}         // 112
+    virtual void TitleChange(const wchar_t* /*text*/) {}                // 113
+    virtual void BeforeNavigate2(IDispatch* browser, const wchar_t* url, long flags, const wchar_t* targetFrame,
+                                 const VARIANT* postData, const wchar_t* headers, VARIANT_BOOL* cancel);  // 250
+    virtual void NewWindow2(IDispatch** /*browser*/, VARIANT_BOOL* /*cancel*/) {}  // 251
+    virtual void NavigateComplete2(IDispatch* /*browser*/, const wchar_t* /*url*/) {}  // 252
+    virtual void OnQuit() {}                                            // 253
+    virtual void OnVisible(bool /*visible*/) {}                         // 254
+    virtual void OnToolBar(bool /*toolBar*/) {}                         // 255
+    virtual void OnMenuBar(bool /*menuBar*/) {}                         // 256
+    virtual void OnStatusBar(bool /*statusBar*/) {}                     // 257
+    virtual void OnFullScreen(bool /*fullScreen*/) {}                   // 258
+    virtual void DocumentComplete(IDispatch* /*browser*/, const wchar_t* /*url*/) {}  // 259
+    virtual void OnTheaterMode(bool /*theaterMode*/) {}                 // 260
+    virtual void SetSecureLockIcon(long /*secureLockIcon*/) {}          // 269
+    virtual void NavigateError(IDispatch* browser, const wchar_t* url, const wchar_t* frame, long statusCode,
+                               VARIANT_BOOL* cancel);  // 271
+    virtual void PrivacyImpactedStateChange(bool /*impacted*/) {}       // 272
 
 private:
     ULONG m_refs = 1;
@@ -52,7 +82,7 @@ public:
                 DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, UINT id = 0);
     IWebBrowser2* GetBrowser() const { return m_browser; }
     bool IsSinkConnected() const { return m_cookie != kNotConnected; }
-    const CWebBrowserEventSink* GetSink() const { return m_sink; }
+    const CWebBrowser2EventsBase* GetSink() const { return m_sink; }
     // The control's document, or null (the caller releases it).
     IDispatch* GetDocument();
     HRESULT Navigate(const char* url, DWORD flags = 0, const char* target = nullptr, const void* postData = nullptr,
@@ -67,7 +97,7 @@ private:
     void OnDestroy();
     void Disconnect();
     IWebBrowser2* m_browser = nullptr;
-    CWebBrowserEventSink* m_sink = nullptr;
+    CWebBrowser2EventsBase* m_sink = nullptr;
     DWORD m_cookie = kNotConnected;
 };
 

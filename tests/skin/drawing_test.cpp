@@ -7,6 +7,7 @@
 
 #include "skin/skinbitmap.h"
 #include "skin/skinmanager.h"
+#include "skin/skinmenu.h"
 #include "winfw/winfw.h"
 
 namespace {
@@ -271,6 +272,40 @@ public:
         ticker.DrawStretched(dc, CRect(0, client.bottom - 52, client.right, client.bottom - 24), 320, 0);
     }
 };
+
+// The default menu item's font: a copy at the wanted weight while in scope, only when needed.
+TEST(FontWeight, SelectorSwapsTheFontOnlyWhenTheWeightDiffers) {
+    auto weightOf = [](HDC dc) {
+        LOGFONTA lf = {};
+        ::GetObjectA(::GetCurrentObject(dc, OBJ_FONT), sizeof(lf), &lf);
+        return lf.lfWeight;
+    };
+    CDC dc;
+    dc.CreateCompatibleDC(nullptr);
+    LOGFONTA lf = {};
+    lf.lfHeight = -12;
+    lf.lfWeight = FW_NORMAL;
+    lstrcpynA(lf.lfFaceName, "Tahoma", LF_FACESIZE);
+    CFont normal;
+    normal.CreateFontIndirect(&lf);
+    HGDIOBJ original = ::SelectObject(dc, normal);
+    {
+        FontWeightSelector bold(dc, true);
+        EXPECT_NE(::GetCurrentObject(dc, OBJ_FONT), (HGDIOBJ)normal.m_hObject);
+        EXPECT_EQ(weightOf(dc), FW_BOLD);
+        {
+            FontWeightSelector again(dc, true);  // already bold: nothing changes
+            EXPECT_EQ(weightOf(dc), FW_BOLD);
+        }
+        EXPECT_EQ(weightOf(dc), FW_BOLD);
+    }
+    EXPECT_EQ(::GetCurrentObject(dc, OBJ_FONT), (HGDIOBJ)normal.m_hObject);
+    {
+        FontWeightSelector plain(dc, false);
+        EXPECT_EQ(::GetCurrentObject(dc, OBJ_FONT), (HGDIOBJ)normal.m_hObject);
+    }
+    ::SelectObject(dc, original);
+}
 
 // Run by scripts/screenshot: --gtest_also_run_disabled_tests --gtest_filter=*Gallery*
 TEST(SkinGallery, DISABLED_Show) {

@@ -278,6 +278,12 @@ TEST_F(SkinListWindow, ScrollsByKeysWheelAndBar) {
     }
     list.SendMessage(WM_VSCROLL, SB_TOP, 0);
     EXPECT_EQ(m.GetVPos(), 0);
+    // Set directly: the position is limited to the range and the bar follows.
+    list.UpdateScrollInfo(CSkinListImpl::kScrollVertical, 1 << 20);
+    EXPECT_EQ(m.GetVPos(), m.GetVMax());
+    EXPECT_EQ(VBarPos(), m.GetVMax());
+    list.UpdateScrollInfo(CSkinListImpl::kScrollBoth, 0);
+    EXPECT_EQ(VBarPos(), 0);
 
     // Horizontally: the right end shows the last column's edge at the view's right.
     list.SetColumnWidth(1, 400);
