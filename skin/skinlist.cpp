@@ -695,7 +695,7 @@ void CSkinListImpl::DrawItem(HDC hdc, int row, const CRect& rc, const CRect& cli
             else
                 g.DeflateRect(2, 2);
             DrawGradient(dc, g, active ? kFillActiveTop : kFillInactiveTop,
-                             active ? kFillActiveBottom : kFillInactiveBottom);
+                         active ? kFillActiveBottom : kFillInactiveBottom);
         } else if (m_underline) {
             dc.FillSolidRect(rc.left + 2, rc.bottom - 1, rc.Width() - 4, 1, m_colHighlight);
         } else {
