@@ -77,7 +77,8 @@ protected:
 
     // One pass over start..end: each bar's n lines from the cache, or computed by lines(i, v) in
     // increasing bar order (so that running state carries from bar to bar) and stored. Range over
-    // all lines, widened as the base does; with n = 0 nothing is taken into the range.
+    // all lines, widened as the base does. Stores are plain writes to the cache's lines; each run
+    // of bars that has its lines is marked computed as a whole when it ends.
     template <class Lines>
     bool RangePass(int n, int start, int end, double* min, double* max, int* minBar, int* maxBar, Lines lines,
                    int rangeFrom = 0, int rangeTo = -1) {
@@ -90,34 +91,43 @@ protected:
         if (!min && !max && !minBar && !maxBar) rangeTo = rangeFrom - 1;
         if (m_pKData && start >= 0) {
             if (end >= m_pKData->GetSize()) end = m_pKData->GetSize() - 1;
-            const int known = m_nLastStored;
-            double v[kLines];
-            // The cache's arrays, once every line has one: stores are then plain writes.
+            const int known = m_nLastStored;  // nothing later can be cached yet
+            const int cacheEnd = OpenLines(n) ? CacheEnd() : 0;
+            const int first = m_nCacheStart;  // the cache holds bars first .. cacheEnd - 1
             double* value[kLines] = {};
-            unsigned char* valid[kLines] = {};
-            bool direct = false;
+            for (int k = 0; k < n && cacheEnd > 0; ++k) value[k] = m_pCache[k];
+            int run = -1;  // first bar of the run not marked yet
+            auto mark = [&](int last) {
+                if (run < 0) return;
+                for (int k = 0; k < n; ++k) MarkComputed(k, run - first, last - first);
+                run = -1;
+            };
+            double v[kLines];
             for (int i = start; i <= end; ++i) {
-                if (i > known || !LoadComputed(i, v, n)) {
-                    if (!lines(i, v)) continue;
-                    const int at = i - m_nCacheStart;
-                    if (direct && at >= 0 && at < m_nCacheLength) {
-                        for (int k = 0; k < n; ++k) value[k][at] = v[k], valid[k][at] = 1;
-                        if (i > m_nLastStored) m_nLastStored = i;
-                    } else {
-                        StoreComputed(i, v, n);
-                        direct = m_nCacheLength > 0;
-                        for (int k = 0; k < n; ++k) {
-                            value[k] = m_pCache[k], valid[k] = m_pValid[k];
-                            direct = direct && value[k];
-                        }
+                const bool inCache = i >= first && i < cacheEnd;
+                bool cached = inCache && i <= known;
+                for (int k = 0; k < n && cached; ++k) cached = IsComputed(k, i - first);
+                if (cached) {
+                    for (int k = 0; k < n; ++k) v[k] = value[k][i - first];
+                } else {
+                    if (!lines(i, v)) {
+                        mark(i - 1);
+                        continue;
                     }
+                    if (inCache)
+                        for (int k = 0; k < n; ++k) value[k][i - first] = v[k];
                 }
+                if (!inCache)
+                    mark(i - 1);
+                else if (run < 0)
+                    run = i;
                 any = true;
                 for (int k = rangeFrom; k <= rangeTo; ++k) {
                     if (v[k] < lo || loBar < 0) lo = v[k], loBar = i;
                     if (v[k] > hi || hiBar < 0) hi = v[k], hiBar = i;
                 }
             }
+            mark(end);
         }
         WidenRange(&lo, &hi);
         if (min) *min = lo;
@@ -171,20 +181,6 @@ protected:
         st.at = index;
         for (int k = 0; k < n; ++k) st.v[k] = v[k];
         return true;
-    }
-
-    // Stores one cache line (0-based) of a bar, for classes whose lines are not stored together.
-    void StoreLine(int index, int line, double x) {
-        const int at = index - m_nCacheStart;
-        if (m_nCacheLength <= 0 || at < 0 || at >= m_nCacheLength || !m_pCache[line]) {
-            const double* in[kLines] = {nullptr, nullptr, nullptr, nullptr, nullptr};
-            in[line] = &x;
-            StoreToCache(index, in[0], in[1], in[2], in[3], in[4]);
-            return;
-        }
-        m_pCache[line][at] = x;
-        m_pValid[line][at] = 1;
-        if (index > m_nLastStored) m_nLastStored = index;
     }
 
     // Window sums with this object's clearing: a Clear makes every state start afresh.

@@ -143,7 +143,7 @@ bool CRSI::Calculate(double* v, int index, int days, bool) {
         return true;
     }
     if (!Value(index, days, m_sums[line >= 0 ? line : kLines], &x)) return false;
-    if (line >= 0) StoreLine(index, line, x);
+    if (line >= 0) StoreLine(line, index, x);
     if (v) *v = x;
     return true;
 }
@@ -160,7 +160,7 @@ bool CRSI::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
                 double x;
                 if (!(line >= 0 && GetCached(line + 1, i, &x))) {
                     if (!Value(i, days, m_sums[line >= 0 ? line : kLines], &x)) continue;
-                    if (line >= 0) StoreLine(i, line, x);
+                    if (line >= 0) StoreLine(line, i, x);
                 }
                 if (!any || x < lo) lo = x;
                 if (!any || x > hi) hi = x;
