@@ -26,6 +26,7 @@ protected:
 
 private:
     bool Lines(int i, double* v);
+    void Step(int t, double* v) const;
     const bool m_negative;  // NVI moves on falling volume, PVI on rising volume
     RunState m_run;
 };

@@ -6,18 +6,20 @@
 
 // ---- NVI, PVI ----
 
-// Cumulative from bar 0 (100 for both lines); the object's run carries a pane in one pass.
-bool CVolumeIndex::Lines(int i, double* v) {
+// One bar of the index and its average: v holds the lines of bar t - 1 and gets those of bar t.
+void CVolumeIndex::Step(int t, double* v) const {
     const CKData& k = *m_pKData;
     const int n = m_ints[kDays];
+    const double before = k[t - 1].volume, now = k[t].volume;
+    const double p = Price(k, t), q = Price(k, t - 1);
+    if ((m_negative ? before > now : before < now) && p > 0.0001 && q > 0.0001) v[0] = v[0] * p / q;
+    v[1] = ((n - 1) * v[1] + 2 * v[0]) / (n + 1);
+}
+
+// Cumulative from bar 0 (100 for both lines); the object's run carries a pane in one pass.
+bool CVolumeIndex::Lines(int i, double* v) {
     return RunCumulative(
-        m_run, i, 2, v, [](double* s) { s[0] = s[1] = 100; },
-        [&k, n, this](int t, double* s) {
-            const double before = k[t - 1].volume, now = k[t].volume;
-            const double p = Price(k, t), q = Price(k, t - 1);
-            if ((m_negative ? before > now : before < now) && p > 0.0001 && q > 0.0001) s[0] = s[0] * p / q;
-            s[1] = ((n - 1) * s[1] + 2 * s[0]) / (n + 1);
-        });
+        m_run, i, 2, v, [](double* s) { s[0] = s[1] = 100; }, [this](int t, double* s) { Step(t, s); });
 }
 
 bool CVolumeIndex::Calculate(double* v1, double* v2, int index, bool) {
@@ -30,8 +32,17 @@ int CVolumeIndex::GetSignal(int index, int* reason) {
     return GetCrossSignal(index, m_ints[kBuy], m_ints[kSell], reason);
 }
 
+// A bar right after one the pass computed steps on from the lines the pass holds.
 bool CVolumeIndex::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
-    return RangePass(2, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return Lines(i, v); });
+    int last = -1;
+    return RangePass(2, start, end, min, max, minBar, maxBar, [this, &last](int i, double* v) {
+        if (last >= 0 && last == i - 1)
+            Step(i, v);
+        else if (!Lines(i, v))
+            return false;
+        last = i;
+        return true;
+    });
 }
 
 // ---- VR ----
@@ -122,8 +133,19 @@ bool COBV::Calculate(double* v1, int index, bool) {
     return CalcBar(index, 1, out, [this](int i, double* v) { return Line(i, v); });
 }
 
+// A bar right after one the pass computed steps on from the value the pass holds.
 bool COBV::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
-    return RangePass(1, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return Line(i, v); });
+    int last = -1;
+    return RangePass(1, start, end, min, max, minBar, maxBar, [this, &last](int i, double* v) {
+        if (last >= 0 && last == i - 1) {
+            const CKData& k = *m_pKData;
+            ObvStep(k, i, Price(k, i), Price(k, i - 1), v);
+        } else if (!Line(i, v)) {
+            return false;
+        }
+        last = i;
+        return true;
+    });
 }
 
 int COBV::GetSignal(int index, int* reason) {
