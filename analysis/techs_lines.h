@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cmath>
+#include <algorithm>
 #include <initializer_list>
+#include <limits>
 #include <vector>
 
 #include "analysis/techparams.h"
@@ -135,6 +137,54 @@ protected:
         if (minBar) *minBar = loBar;
         if (maxBar) *maxBar = hiBar;
         return any;
+    }
+
+    // One pass of a line made from one window sum, for the bars from first on (every window
+    // ending there lies within the terms term(t) defines): the base's running window sums give
+    // value(i, sum) of each bar, written plainly where line 1 was not computed yet and marked
+    // computed. Parameters must be checked. Range as RangePass takes it.
+    template <class Term, class Value>
+    bool SumLineRange(int days, int first, int start, int end, double* min, double* max, int* minBar, int* maxBar,
+                      const Term& term, const Value& value) {
+        double lo = 0, hi = 0;
+        int loBar = -1, hiBar = -1;
+        if (m_pKData && days >= 1) {
+            start = std::max(start, first);
+            end = std::min(end, m_pKData->GetSize() - 1);
+            if (start <= end) {
+                const int cacheEnd = OpenLines(1) ? CacheEnd() : 0;
+                const int base = m_nCacheStart, known = m_nLastStored;
+                const int last = std::min(end, cacheEnd - 1);  // the last bar stored
+                double* const line = m_pCache[0];
+                double l = std::numeric_limits<double>::infinity(), h = -l;
+                int lb = start, hb = start;
+                const KDATA* bars = m_pKData->GetData();
+                RunWindowSums<1>(
+                    term, &days, start, end,
+                    [&](int i, int, double sum) {
+                        double x;
+                        if (i > last) {
+                            x = value(i, sum);
+                        } else if (i <= known && IsComputed(0, i - base)) {
+                            x = line[i - base];
+                        } else {
+                            x = value(i, sum);
+                            line[i - base] = x;
+                        }
+                        if (x < l) l = x, lb = i;
+                        if (x > h) h = x, hb = i;
+                    },
+                    [bars](int i) { PrefetchBar(bars, i); });
+                if (last >= start) MarkComputed(0, start - base, last - base);
+                lo = l, hi = h, loBar = lb, hiBar = hb;
+            }
+        }
+        WidenRange(&lo, &hi);
+        if (min) *min = lo;
+        if (max) *max = hi;
+        if (minBar) *minBar = loBar;
+        if (maxBar) *maxBar = hiBar;
+        return loBar >= 0;
     }
 
     // Fixed drawing range (0..100 for the percentage lines) after filling the cache over the range.

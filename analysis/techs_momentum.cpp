@@ -212,6 +212,21 @@ bool CBIAS::Line(int i, double* v) {
     return true;
 }
 
+// The average from the base's running window sums, as MA's range walk takes it.
+bool CBIAS::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    if (!m_pKData)
+        return SumLineRange(1, 0, start, end, min, max, minBar, maxBar, [](int) { return 0.0; },
+                            [](int, double) { return 0.0; });
+    const int n = m_ints[kDays];
+    return WithPrices(*m_pKData, [&](const auto& price) {
+        return SumLineRange(n, n - 1, start, end, min, max, minBar, maxBar, price, [&price, n](int i, double sum) {
+            const double average = sum / n;
+            return average > 0.0001 ? (price(i) - average) * 100 / average : 0.0;
+        });
+    });
+}
+
 int CBIAS::GetSignal(int index, int* reason) {
     if (reason) *reason = reasonNone;
     double now;
@@ -436,7 +451,6 @@ int CCCI::GetSignal(int index, int* reason) {
 
 // Range passes with each class's own line called directly.
 VELMORA_LINE_RANGE(CR)
-VELMORA_LINE_RANGE(CBIAS)
 VELMORA_LINE_MA_RANGE(CMTM)
 VELMORA_LINE_MA_RANGE(CROC)
 VELMORA_LINE_MA_RANGE(CCCI)
