@@ -234,14 +234,33 @@ int CMAOSC::GetSignal(int index, int* reason) {
 
 // ---- 36BIAS ----
 
+namespace {
+// The average of the last 3 prices less that of the last 6, at a bar with 5 before it.
+template <class Price>
+double Bias36(const Price& price, int i) {
+    const double three = price(i) + price(i - 1) + price(i - 2);
+    const double six = three + price(i - 3) + price(i - 4) + price(i - 5);
+    return three / 3 - six / 6;
+}
+}  // namespace
+
 bool C36BIAS::Line(int i, double* v) {
     if (i < 5) return false;
     const CKData& k = *m_pKData;
-    const double p0 = Price(k, i), p1 = Price(k, i - 1), p2 = Price(k, i - 2);
-    const double three = p0 + p1 + p2;
-    const double six = three + Price(k, i - 3) + Price(k, i - 4) + Price(k, i - 5);
-    *v = three / 3 - six / 6;
+    *v = Bias36([&k](int t) { return Price(k, t); }, i);
     return true;
+}
+
+// With the price function chosen once for the pass.
+bool C36BIAS::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    if (!m_pKData) return RangePass(1, start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
+    return WithPrices(*m_pKData, [&](const auto& price) {
+        return RangePass(1, start, end, min, max, minBar, maxBar, [&price](int i, double* v) {
+            if (i < 5) return false;
+            *v = Bias36(price, i);
+            return true;
+        });
+    });
 }
 
 int C36BIAS::GetSignal(int index, int* reason) {
@@ -306,7 +325,6 @@ int CKST::GetSignal(int index, int* reason) {
 
 // Range passes with each class's own line called directly.
 VELMORA_LINE_RANGE(CCV)
-VELMORA_LINE_RANGE(C36BIAS)
 VELMORA_LINE_MA_RANGE(COSC)
 VELMORA_LINE_MA_RANGE(CUOS)
 VELMORA_LINE_MA_RANGE(CMAOSC)
