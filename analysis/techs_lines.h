@@ -139,6 +139,35 @@ protected:
         return any;
     }
 
+    // Marks the bars a walk wrote plainly into line k (0-based) as computed, one run of
+    // consecutive bars at a time; bars are added in increasing order (again is allowed).
+    class RunMarks {
+    public:
+        RunMarks(CTechLines& owner, int k) : m_owner(owner), m_k(k) {}
+        RunMarks(const RunMarks&) = delete;
+        RunMarks& operator=(const RunMarks&) = delete;
+        ~RunMarks() { Flush(); }
+        void Add(int i) {
+            if (m_first >= 0 && i >= m_first && i <= m_last + 1) {
+                m_last = std::max(m_last, i);
+                return;
+            }
+            Flush();
+            m_first = m_last = i;
+        }
+        void Flush() {
+            if (m_first >= 0)
+                m_owner.MarkComputed(m_k, m_first - m_owner.m_nCacheStart, m_last - m_owner.m_nCacheStart);
+            m_first = -1;
+        }
+
+    private:
+        CTechLines& m_owner;
+        int m_k;
+        int m_first = -1;
+        int m_last = -1;
+    };
+
     // One pass of a line made from one window sum, for the bars from first on (every window
     // ending there lies within the terms term(t) defines): the base's running window sums give
     // value(i, sum) of each bar, written plainly where line 1 was not computed yet and marked

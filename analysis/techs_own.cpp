@@ -157,29 +157,46 @@ bool CHSL::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
         missing.resize(value.size() + 1);
         missing[0] = 0;
         const int known = m_nLastStored;  // nothing later can be cached yet
-        for (int i = from; i <= end; ++i) {
-            double x;
-            missing[size_t(i - from + 1)] = missing[size_t(i - from)] + 1;
-            if (i > known || !GetCached(1, i, &x)) {
-                if (!Value(i, index, &x)) continue;
-                StoreLine(0, i, x);
+        // The lines are written plainly and marked computed run by run.
+        const int cacheEnd = OpenLines(1) ? CacheEnd() : 0;
+        const int base = m_nCacheStart;
+        auto held = [&](int k, int i) { return i >= base && i < cacheEnd && m_pCache[k]; };
+        {
+            RunMarks marks(*this, 0);
+            for (int i = from; i <= end; ++i) {
+                double x;
+                missing[size_t(i - from + 1)] = missing[size_t(i - from)] + 1;
+                const bool in = held(0, i);
+                if (in && i <= known && IsComputed(0, i - base)) {
+                    x = m_pCache[0][i - base];
+                } else {
+                    if (!Value(i, index, &x)) continue;
+                    if (in) m_pCache[0][i - base] = x;
+                }
+                if (in) marks.Add(i);
+                value[size_t(i - from)] = x;
+                --missing[size_t(i - from + 1)];
             }
-            value[size_t(i - from)] = x;
-            --missing[size_t(i - from + 1)];
         }
         auto take = [&](double x) {
             if (!any || x < lo) lo = x;
             if (!any || x > hi) hi = x;
             any = true;
         };
+        int line[2];
+        for (int d = 0; d < 2; ++d) {
+            line[d] = d == 0 || days[1] != days[0] ? 1 + d : 1;
+            if (cacheEnd > 0) UseLine(line[d]);
+        }
+        RunMarks marks[2] = {{*this, line[0]}, {*this, line[1]}};
         for (int i = start; i <= end; ++i) {
             const int at = i - from;
             if (missing[size_t(at + 1)] == missing[size_t(at)]) take(value[size_t(at)]);
             for (int d = 0; d < 2; ++d) {
-                const int n = days[d], line = d == 0 || days[1] != days[0] ? 1 + d : 1;
-                double x;
-                if (i <= known && GetCached(line + 1, i, &x)) {
-                    take(x);
+                const int n = days[d], k = line[d];
+                const bool in = held(k, i);
+                if (in && i <= known && IsComputed(k, i - base)) {
+                    take(m_pCache[k][i - base]);
                     continue;
                 }
                 // Every one of the n bars needs a value.
@@ -187,7 +204,10 @@ bool CHSL::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
                     continue;
                 double sum = 0;
                 for (int t = at; t > at - n; --t) sum += value[size_t(t)];
-                StoreLine(line, i, sum / n);
+                if (in) {
+                    m_pCache[k][i - base] = sum / n;
+                    marks[d].Add(i);
+                }
                 take(sum / n);
             }
         }
