@@ -246,16 +246,21 @@ protected:
             while (j >= 0 && !LoadComputed(j, v, n)) --j;
             if (j < 0) {
                 seed(v);
-                StoreComputed(0, v, n);
-                from = 1;
+                from = 0;
             } else {
                 from = j + 1;
             }
         }
+        // The bars on the way are written plainly and marked computed together.
+        const int cacheEnd = from < index && OpenLines(n) ? CacheEnd() : 0;
+        const int base = m_nCacheStart, last = std::min(index - 1, cacheEnd - 1);
         for (int t = from; t <= index; ++t) {
-            step(t, v);
-            if (t < index) StoreComputed(t, v, n);
+            if (t > 0) step(t, v);
+            if (t <= last && t >= base)
+                for (int k = 0; k < n; ++k) m_pCache[k][t - base] = v[k];
         }
+        if (last >= std::max(from, base))
+            for (int k = 0; k < n; ++k) MarkComputed(k, std::max(from, base) - base, last - base);
         st.epoch = m_epoch;
         st.at = index;
         for (int k = 0; k < n; ++k) st.v[k] = v[k];
