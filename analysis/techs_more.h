@@ -367,6 +367,7 @@ protected:
 
 private:
     WindowSums<1> m_now, m_then;
+    std::vector<double> m_ring;  // the range pass's sums of the last MA bars
 };
 
 class CARBR : public CTechLines {
