@@ -2,8 +2,8 @@
 // running window sums, cumulative runs, and a line with its simple moving average.
 #pragma once
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <initializer_list>
 #include <limits>
 #include <vector>
@@ -177,7 +177,7 @@ protected:
                       const Term& term, const Value& value) {
         double lo = 0, hi = 0;
         int loBar = -1, hiBar = -1;
-        if (m_pKData && days >= 1) {
+        if (m_pKData && days >= 1 && start >= 0) {
             start = std::max(start, first);
             end = std::min(end, m_pKData->GetSize() - 1);
             if (start <= end) {
