@@ -233,6 +233,8 @@ private:
         const int at = index - m_nCacheStart;
         if (m_nCacheLength <= 0 || at < 0 || at >= m_nCacheLength) return false;
         double* out[kLines] = {v1, v2, v3, v4, v5};
+        // Without outputs the caller only needs the bar computed: line 1 says whether it is.
+        if (!v1 && !v2 && !v3 && !v4 && !v5) return m_pCache[0] && IsComputed(0, at);
         for (int k = 0; k < kLines; ++k)
             if (out[k] && (!m_pCache[k] || !IsComputed(k, at))) return false;
         for (int k = 0; k < kLines; ++k)

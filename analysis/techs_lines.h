@@ -2,8 +2,10 @@
 // running window sums, cumulative runs, and a line with its simple moving average.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
+#include <limits>
 #include <vector>
 
 #include "analysis/techparams.h"
@@ -77,7 +79,8 @@ protected:
 
     // One pass over start..end: each bar's n lines from the cache, or computed by lines(i, v) in
     // increasing bar order (so that running state carries from bar to bar) and stored. Range over
-    // all lines, widened as the base does; with n = 0 nothing is taken into the range.
+    // all lines, widened as the base does. Stores are plain writes to the cache's lines; each run
+    // of bars that has its lines is marked computed as a whole when it ends.
     template <class Lines>
     bool RangePass(int n, int start, int end, double* min, double* max, int* minBar, int* maxBar, Lines lines,
                    int rangeFrom = 0, int rangeTo = -1) {
@@ -90,34 +93,43 @@ protected:
         if (!min && !max && !minBar && !maxBar) rangeTo = rangeFrom - 1;
         if (m_pKData && start >= 0) {
             if (end >= m_pKData->GetSize()) end = m_pKData->GetSize() - 1;
-            const int known = m_nLastStored;
-            double v[kLines];
-            // The cache's arrays, once every line has one: stores are then plain writes.
+            const int known = m_nLastStored;  // nothing later can be cached yet
+            const int cacheEnd = OpenLines(n) ? CacheEnd() : 0;
+            const int first = m_nCacheStart;  // the cache holds bars first .. cacheEnd - 1
             double* value[kLines] = {};
-            unsigned char* valid[kLines] = {};
-            bool direct = false;
+            for (int k = 0; k < n && cacheEnd > 0; ++k) value[k] = m_pCache[k];
+            int run = -1;  // first bar of the run not marked yet
+            auto mark = [&](int last) {
+                if (run < 0) return;
+                for (int k = 0; k < n; ++k) MarkComputed(k, run - first, last - first);
+                run = -1;
+            };
+            double v[kLines];
             for (int i = start; i <= end; ++i) {
-                if (i > known || !LoadComputed(i, v, n)) {
-                    if (!lines(i, v)) continue;
-                    const int at = i - m_nCacheStart;
-                    if (direct && at >= 0 && at < m_nCacheLength) {
-                        for (int k = 0; k < n; ++k) value[k][at] = v[k], valid[k][at] = 1;
-                        if (i > m_nLastStored) m_nLastStored = i;
-                    } else {
-                        StoreComputed(i, v, n);
-                        direct = m_nCacheLength > 0;
-                        for (int k = 0; k < n; ++k) {
-                            value[k] = m_pCache[k], valid[k] = m_pValid[k];
-                            direct = direct && value[k];
-                        }
+                const bool inCache = i >= first && i < cacheEnd;
+                bool cached = inCache && i <= known;
+                for (int k = 0; k < n && cached; ++k) cached = IsComputed(k, i - first);
+                if (cached) {
+                    for (int k = 0; k < n; ++k) v[k] = value[k][i - first];
+                } else {
+                    if (!lines(i, v)) {
+                        mark(i - 1);
+                        continue;
                     }
+                    if (inCache)
+                        for (int k = 0; k < n; ++k) value[k][i - first] = v[k];
                 }
+                if (!inCache)
+                    mark(i - 1);
+                else if (run < 0)
+                    run = i;
                 any = true;
                 for (int k = rangeFrom; k <= rangeTo; ++k) {
                     if (v[k] < lo || loBar < 0) lo = v[k], loBar = i;
                     if (v[k] > hi || hiBar < 0) hi = v[k], hiBar = i;
                 }
             }
+            mark(end);
         }
         WidenRange(&lo, &hi);
         if (min) *min = lo;
@@ -125,6 +137,83 @@ protected:
         if (minBar) *minBar = loBar;
         if (maxBar) *maxBar = hiBar;
         return any;
+    }
+
+    // Marks the bars a walk wrote plainly into line k (0-based) as computed, one run of
+    // consecutive bars at a time; bars are added in increasing order (again is allowed).
+    class RunMarks {
+    public:
+        RunMarks(CTechLines& owner, int k) : m_owner(owner), m_k(k) {}
+        RunMarks(const RunMarks&) = delete;
+        RunMarks& operator=(const RunMarks&) = delete;
+        ~RunMarks() { Flush(); }
+        void Add(int i) {
+            if (m_first >= 0 && i >= m_first && i <= m_last + 1) {
+                m_last = std::max(m_last, i);
+                return;
+            }
+            Flush();
+            m_first = m_last = i;
+        }
+        void Flush() {
+            if (m_first >= 0)
+                m_owner.MarkComputed(m_k, m_first - m_owner.m_nCacheStart, m_last - m_owner.m_nCacheStart);
+            m_first = -1;
+        }
+
+    private:
+        CTechLines& m_owner;
+        int m_k;
+        int m_first = -1;
+        int m_last = -1;
+    };
+
+    // One pass of a line made from one window sum, for the bars from first on (every window
+    // ending there lies within the terms term(t) defines): the base's running window sums give
+    // value(i, sum) of each bar, written plainly where line 1 was not computed yet and marked
+    // computed. Parameters must be checked. Range as RangePass takes it.
+    template <class Term, class Value>
+    bool SumLineRange(int days, int first, int start, int end, double* min, double* max, int* minBar, int* maxBar,
+                      const Term& term, const Value& value) {
+        double lo = 0, hi = 0;
+        int loBar = -1, hiBar = -1;
+        if (m_pKData && days >= 1 && start >= 0) {
+            start = std::max(start, first);
+            end = std::min(end, m_pKData->GetSize() - 1);
+            if (start <= end) {
+                const int cacheEnd = OpenLines(1) ? CacheEnd() : 0;
+                const int base = m_nCacheStart, known = m_nLastStored;
+                const int last = std::min(end, cacheEnd - 1);  // the last bar stored
+                double* const line = m_pCache[0];
+                double l = std::numeric_limits<double>::infinity(), h = -l;
+                int lb = start, hb = start;
+                const KDATA* bars = m_pKData->GetData();
+                RunWindowSums<1>(
+                    term, &days, start, end,
+                    [&](int i, int, double sum) {
+                        double x;
+                        if (i > last) {
+                            x = value(i, sum);
+                        } else if (i <= known && IsComputed(0, i - base)) {
+                            x = line[i - base];
+                        } else {
+                            x = value(i, sum);
+                            line[i - base] = x;
+                        }
+                        if (x < l) l = x, lb = i;
+                        if (x > h) h = x, hb = i;
+                    },
+                    [bars](int i) { PrefetchBar(bars, i); });
+                if (last >= start) MarkComputed(0, start - base, last - base);
+                lo = l, hi = h, loBar = lb, hiBar = hb;
+            }
+        }
+        WidenRange(&lo, &hi);
+        if (min) *min = lo;
+        if (max) *max = hi;
+        if (minBar) *minBar = loBar;
+        if (maxBar) *maxBar = hiBar;
+        return loBar >= 0;
     }
 
     // Fixed drawing range (0..100 for the percentage lines) after filling the cache over the range.
@@ -157,34 +246,25 @@ protected:
             while (j >= 0 && !LoadComputed(j, v, n)) --j;
             if (j < 0) {
                 seed(v);
-                StoreComputed(0, v, n);
-                from = 1;
+                from = 0;
             } else {
                 from = j + 1;
             }
         }
+        // The bars on the way are written plainly and marked computed together.
+        const int cacheEnd = from < index && OpenLines(n) ? CacheEnd() : 0;
+        const int base = m_nCacheStart, last = std::min(index - 1, cacheEnd - 1);
         for (int t = from; t <= index; ++t) {
-            step(t, v);
-            if (t < index) StoreComputed(t, v, n);
+            if (t > 0) step(t, v);
+            if (t <= last && t >= base)
+                for (int k = 0; k < n; ++k) m_pCache[k][t - base] = v[k];
         }
+        if (last >= std::max(from, base))
+            for (int k = 0; k < n; ++k) MarkComputed(k, std::max(from, base) - base, last - base);
         st.epoch = m_epoch;
         st.at = index;
         for (int k = 0; k < n; ++k) st.v[k] = v[k];
         return true;
-    }
-
-    // Stores one cache line (0-based) of a bar, for classes whose lines are not stored together.
-    void StoreLine(int index, int line, double x) {
-        const int at = index - m_nCacheStart;
-        if (m_nCacheLength <= 0 || at < 0 || at >= m_nCacheLength || !m_pCache[line]) {
-            const double* in[kLines] = {nullptr, nullptr, nullptr, nullptr, nullptr};
-            in[line] = &x;
-            StoreToCache(index, in[0], in[1], in[2], in[3], in[4]);
-            return;
-        }
-        m_pCache[line][at] = x;
-        m_pValid[line][at] = 1;
-        if (index > m_nLastStored) m_nLastStored = index;
     }
 
     // Window sums with this object's clearing: a Clear makes every state start afresh.

@@ -143,7 +143,7 @@ bool CRSI::Calculate(double* v, int index, int days, bool) {
         return true;
     }
     if (!Value(index, days, m_sums[line >= 0 ? line : kLines], &x)) return false;
-    if (line >= 0) StoreLine(index, line, x);
+    if (line >= 0) StoreLine(line, index, x);
     if (v) *v = x;
     return true;
 }
@@ -160,7 +160,7 @@ bool CRSI::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
                 double x;
                 if (!(line >= 0 && GetCached(line + 1, i, &x))) {
                     if (!Value(i, days, m_sums[line >= 0 ? line : kLines], &x)) continue;
-                    if (line >= 0) StoreLine(i, line, x);
+                    if (line >= 0) StoreLine(line, i, x);
                 }
                 if (!any || x < lo) lo = x;
                 if (!any || x > hi) hi = x;
@@ -210,6 +210,21 @@ bool CBIAS::Line(int i, double* v) {
     const double average = s[0] / n;
     *v = average > 0.0001 ? (Price(k, i) - average) * 100 / average : 0;
     return true;
+}
+
+// The average from the base's running window sums, as MA's range walk takes it.
+bool CBIAS::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    if (!m_pKData)
+        return SumLineRange(1, 0, start, end, min, max, minBar, maxBar, [](int) { return 0.0; },
+                            [](int, double) { return 0.0; });
+    const int n = m_ints[kDays];
+    return WithPrices(*m_pKData, [&](const auto& price) {
+        return SumLineRange(n, n - 1, start, end, min, max, minBar, maxBar, price, [&price, n](int i, double sum) {
+            const double average = sum / n;
+            return average > 0.0001 ? (price(i) - average) * 100 / average : 0.0;
+        });
+    });
 }
 
 int CBIAS::GetSignal(int index, int* reason) {
@@ -436,7 +451,6 @@ int CCCI::GetSignal(int index, int* reason) {
 
 // Range passes with each class's own line called directly.
 VELMORA_LINE_RANGE(CR)
-VELMORA_LINE_RANGE(CBIAS)
 VELMORA_LINE_MA_RANGE(CMTM)
 VELMORA_LINE_MA_RANGE(CROC)
 VELMORA_LINE_MA_RANGE(CCCI)

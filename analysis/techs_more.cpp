@@ -10,7 +10,11 @@ CVROC::CVROC() : CLineMA("DDLL", {10, 10, 10, -10}, {}, {}, "(%d,%d)") {}
 COBV::COBV() : CTechLines("LL", {10, -10}, {}, {}, "") {}
 CMOBV::CMOBV() : CTechLines("llDDLL", {10, -10, 12, 26, 10, -10}, {}, {}, "(%d,%d)") {}
 CMFI::CMFI() : CLine1("DLL", {10, 10, -10}, {}, {}, "(%d)") {}
-CVMACD::CVMACD() : CMACD("DDDLLLL", {12, 26, 9, 15, -15, 10, -10}, "(%d,%d,%d)") {}
+CStepMACD::CStepMACD(const char* layout, std::initializer_list<int> ints, const char* caption, int source)
+    : CMACD(layout, ints, caption) {
+    m_nSource = source;
+}
+CVMACD::CVMACD() : CStepMACD("DDDLLLL", {12, 26, 9, 15, -15, 10, -10}, "(%d,%d,%d)", sourceVolume) {}
 CWVAD::CWVAD() : CLine1("DLL", {24, 10, -10}, {}, {}, "(%d)") {}
 CEMV::CEMV() : CLineMA("DDLL", {14, 9, 10, -10}, {}, {}, "(%d,%d)") {}
 CVRSI::CVRSI() : CVolumeRSI("DLLLL", {10, 15, -15, 10, -10}, {}, {}, "(%d)") {}
@@ -51,7 +55,7 @@ CHSL::CHSL() : CTechLines("DDLL", {30, 6, 10, -10}, {}, {}, "(%d,%d)") {}
 CDPER::CDPER() : CLineMA("DDDLL", {30, 6, 12, 10, -10}, {}, {}, "(%d,%d,%d)") {}
 
 CSelfMACD::CSelfMACD(const char* layout, std::initializer_list<int> ints, const char* caption)
-    : CMACD(layout, ints, caption) {}
+    : CStepMACD(layout, ints, caption, sourcePrice) {}
 CSelfTechnique1::CSelfTechnique1() : CSelfMACD("dddllll", {5, 62, 9, 15, -15, 10, -10}, "(绿色持币，黄色持股)") {}
 CSelfTechnique2::CSelfTechnique2() : CSelfMACD("dddllll", {5, 42, 9, 15, -15, 10, -10}, "（黄色格线区域为持股）") {}
 CSelfTechnique3::CSelfTechnique3() : CSelfMACD("dddllll", {5, 22, 9, 15, -15, 10, -10}, "(红色代表多方，绿色代表空方)") {}

@@ -26,6 +26,7 @@ protected:
 
 private:
     bool Lines(int i, double* v);
+    void Step(int t, double* v) const;
     const bool m_negative;  // NVI moves on falling volume, PVI on rising volume
     RunState m_run;
 };
@@ -114,16 +115,21 @@ protected:
     bool Line(int i, double* v) override;
 };
 
-class CVMACD : public CMACD {
+// MACD whose full computation starts where all three averages have decayed, found in steps of 4
+// bars (the volume MACD and ids 8, 55-57); the range pass and the signal are MACD's.
+class CStepMACD : public CMACD {
 public:
-    CVMACD();
     using CTechnique::Calculate;
     bool Calculate(double* v1, double* v2, double* v3, double* v4, int index, bool useLast) override;
-    bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
-                       int* maxBar = nullptr) override;
 
-private:
-    void VolumeStep(int index, double* v) const;
+protected:
+    CStepMACD(const char* layout, std::initializer_list<int> ints, const char* caption, int source);
+};
+
+// MACD over the volumes.
+class CVMACD : public CStepMACD {
+public:
+    CVMACD();
 };
 
 class CWVAD : public CLine1 {
@@ -361,6 +367,7 @@ protected:
 
 private:
     WindowSums<1> m_now, m_then;
+    std::vector<double> m_ring;  // the range pass's sums of the last MA bars
 };
 
 class CARBR : public CTechLines {
@@ -674,16 +681,12 @@ private:
     unsigned m_detrendedEpoch = 0;
 };
 
-// Ids 8 and 55-57: MACD over the prices with a warm-up found in steps of 4 bars.
-class CSelfMACD : public CMACD {
-public:
-    using CTechnique::Calculate;
-    bool Calculate(double* v1, double* v2, double* v3, double* v4, int index, bool useLast) override;
-
+// Ids 8 and 55-57: the step MACD over the prices.
+class CSelfMACD : public CStepMACD {
 protected:
     CSelfMACD(const char* layout, std::initializer_list<int> ints, const char* caption);
-    // Stores the fifth line of a bar whose first four are cached.
-    void StoreStop(int index, double x);
+    // Stores the fifth line of a bar.
+    void StoreStop(int index, double x) { StoreLine(4, index, x); }
 };
 
 class CSelfTechnique1 : public CSelfMACD {

@@ -104,7 +104,7 @@ bool CHSL::Calculate(double* v1, int index, bool) {
     double x;
     if (!GetCached(1, index, &x)) {
         if (!Value(index, IndexSeries(), &x)) return false;
-        StoreLine(index, 0, x);
+        StoreLine(0, index, x);
     }
     if (v1) *v1 = x;
     return true;
@@ -121,12 +121,12 @@ bool CHSL::Average(int i, int days, double* v) {
         double x;
         if (!GetCached(1, t, &x)) {
             if (!Value(t, index, &x)) return false;
-            StoreLine(t, 0, x);
+            StoreLine(0, t, x);
         }
         sum += x;
     }
     *v = sum / days;
-    if (line > 0) StoreLine(i, line, *v);
+    if (line > 0) StoreLine(line, i, *v);
     return true;
 }
 
@@ -157,29 +157,46 @@ bool CHSL::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
         missing.resize(value.size() + 1);
         missing[0] = 0;
         const int known = m_nLastStored;  // nothing later can be cached yet
-        for (int i = from; i <= end; ++i) {
-            double x;
-            missing[size_t(i - from + 1)] = missing[size_t(i - from)] + 1;
-            if (i > known || !GetCached(1, i, &x)) {
-                if (!Value(i, index, &x)) continue;
-                StoreLine(i, 0, x);
+        // The lines are written plainly and marked computed run by run.
+        const int cacheEnd = OpenLines(1) ? CacheEnd() : 0;
+        const int base = m_nCacheStart;
+        auto held = [&](int k, int i) { return i >= base && i < cacheEnd && m_pCache[k]; };
+        {
+            RunMarks marks(*this, 0);
+            for (int i = from; i <= end; ++i) {
+                double x;
+                missing[size_t(i - from + 1)] = missing[size_t(i - from)] + 1;
+                const bool in = held(0, i);
+                if (in && i <= known && IsComputed(0, i - base)) {
+                    x = m_pCache[0][i - base];
+                } else {
+                    if (!Value(i, index, &x)) continue;
+                    if (in) m_pCache[0][i - base] = x;
+                }
+                if (in) marks.Add(i);
+                value[size_t(i - from)] = x;
+                --missing[size_t(i - from + 1)];
             }
-            value[size_t(i - from)] = x;
-            --missing[size_t(i - from + 1)];
         }
         auto take = [&](double x) {
             if (!any || x < lo) lo = x;
             if (!any || x > hi) hi = x;
             any = true;
         };
+        int line[2];
+        for (int d = 0; d < 2; ++d) {
+            line[d] = d == 0 || days[1] != days[0] ? 1 + d : 1;
+            if (cacheEnd > 0) UseLine(line[d]);
+        }
+        RunMarks marks[2] = {{*this, line[0]}, {*this, line[1]}};
         for (int i = start; i <= end; ++i) {
             const int at = i - from;
             if (missing[size_t(at + 1)] == missing[size_t(at)]) take(value[size_t(at)]);
             for (int d = 0; d < 2; ++d) {
-                const int n = days[d], line = d == 0 || days[1] != days[0] ? 1 + d : 1;
-                double x;
-                if (i <= known && GetCached(line + 1, i, &x)) {
-                    take(x);
+                const int n = days[d], k = line[d];
+                const bool in = held(k, i);
+                if (in && i <= known && IsComputed(k, i - base)) {
+                    take(m_pCache[k][i - base]);
                     continue;
                 }
                 // Every one of the n bars needs a value.
@@ -187,7 +204,10 @@ bool CHSL::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
                     continue;
                 double sum = 0;
                 for (int t = at; t > at - n; --t) sum += value[size_t(t)];
-                StoreLine(i, line, sum / n);
+                if (in) {
+                    m_pCache[k][i - base] = sum / n;
+                    marks[d].Add(i);
+                }
                 take(sum / n);
             }
         }
@@ -244,44 +264,9 @@ int CDPER::GetSignal(int index, int* reason) {
 
 // ---- ids 8, 55-57 ----
 
-bool CSelfMACD::Calculate(double* v1, double* v2, double* v3, double* v4, int index, bool useLast) {
-    if (!CheckIndex(index)) return false;
-    EnsureParameters();
-    if (index + 1 < m_ints[kShort] || index + 1 < m_ints[kLong] || index + 1 < m_ints[kSignal]) return false;
-    double v[4];
-    if (!LoadComputed(index, v, 4)) {
-        SetFactors();
-        if (useLast && v1 && v2 && v4 && index > 0) {
-            v[0] = *v1, v[1] = *v2, v[2] = 0, v[3] = *v4;
-            Step(index, v);
-        } else {
-            // The signal average decays as well, so its days take part in the warm-up.
-            const int from = DecayStartBy4(index, {m_fOld[0], m_fOld[1], m_fOld[2]});
-            v[0] = v[1] = Price(*m_pKData, from), v[2] = v[3] = 0;
-            for (int t = from; t <= index; ++t) Step(t, v);
-        }
-        StoreComputed(index, v, 4);
-    }
-    if (v1) *v1 = v[0];
-    if (v2) *v2 = v[1];
-    if (v3) *v3 = v[2];
-    if (v4) *v4 = v[3];
-    return true;
-}
-
-void CSelfMACD::StoreStop(int index, double x) {
-    const int at = index - m_nCacheStart;
-    if (m_nCacheLength <= 0 || at < 0 || at >= m_nCacheLength || !m_pCache[4]) {
-        StoreToCache(index, nullptr, nullptr, nullptr, nullptr, &x);
-        return;
-    }
-    m_pCache[4][at] = x;
-    m_pValid[4][at] = 1;
-}
-
 bool CSelfTechnique1::Calculate(double* v1, double* v2, double* v3, double* v4, double* v5, int index,
                                 bool useLast) {
-    if (!CSelfMACD::Calculate(v1, v2, v3, v4, index, useLast)) return false;
+    if (!CStepMACD::Calculate(v1, v2, v3, v4, index, useLast)) return false;
     const double stop = (*m_pKData)[index].low * 0.95;
     StoreStop(index, stop);
     if (v5) *v5 = stop;
@@ -301,17 +286,31 @@ bool CSelfTechnique1::GetMinMaxInfo(int start, int end, double* min, double* max
     bool any = false;
     if (m_pKData && start >= 0) {
         end = std::min(end, m_pKData->GetSize() - 1);
+        // The stop line beside every bar whose MACD is cached, written plainly and marked
+        // computed run by run.
+        double* const stops = UseLine(4) ? m_pCache[4] : nullptr;
+        const int first = m_nCacheStart;
+        int run = -1;
+        auto mark = [&](int last) {
+            if (run >= 0) MarkComputed(4, run - first, last - first);
+            run = -1;
+        };
+        const KDATA* bars = m_pKData->GetData();
         for (int i = start; i <= end; ++i) {
-            if (!GetCached(4, i, nullptr)) continue;
-            double stop;
-            if (!GetCached(5, i, &stop)) {
-                stop = (*m_pKData)[i].low * 0.95;
-                StoreStop(i, stop);
+            if (!GetCached(4, i, nullptr)) {
+                mark(i - 1);
+                continue;
+            }
+            const double stop = bars[i].low * 0.95;
+            if (stops) {
+                stops[i - first] = stop;
+                if (run < 0) run = i;
             }
             if (!any || stop < lo) lo = stop, loBar = i;
             if (!any || stop > hi) hi = stop, hiBar = i;
             any = true;
         }
+        mark(end);
     }
     WidenMACD(&lo, &hi);
     if (min) *min = lo;

@@ -18,6 +18,45 @@ bool CCV::Line(int i, double* v) {
     return true;
 }
 
+// The range sums of the last MA bars kept in a ring, so that each bar takes one step of the sum.
+bool CCV::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    int last = -1, steps = 0, pos = 0;  // the ring's slot of bar last
+    double sum = 0;
+    return RangePass(1, start, end, min, max, minBar, maxBar, [&](int i, double* v) {
+        const int n = m_ints[kDays], m = m_ints[kMA];
+        if (i + 2 < n + m) return false;
+        const KDATA* b = m_pKData->GetData();
+        auto range = [b](int t) { return double(b[t].high) - b[t].low; };
+        double* ring = m_ring.data();
+        if (last >= 0 && last == i - 1 && int(m_ring.size()) == m && steps < 1024) {
+            sum -= range(i - n);
+            sum += range(i);
+            ++steps;
+            if (++pos == m) pos = 0;
+        } else {
+            // Added afresh at the bar MA - 1 back, then stepped to this bar.
+            m_ring.assign(size_t(m), 0.0);
+            ring = m_ring.data();
+            sum = 0;
+            for (int t = i - m + 1 - n + 1; t <= i - m + 1; ++t) sum += range(t);
+            for (int t = i - m + 2; t <= i; ++t) {
+                ring[t - (i - m + 2)] = sum;
+                sum -= range(t - n);
+                sum += range(t);
+            }
+            pos = m - 1;
+            steps = 0;
+        }
+        // The ring holds bars i - MA + 1 .. i; the oldest is in the slot after this bar's.
+        ring[pos] = sum;
+        last = i;
+        const double now = sum / n, then = ring[pos + 1 == m ? 0 : pos + 1] / n;
+        if (std::fabs(then) < 0.0001) return false;
+        *v = (now - then) * 100 / then;
+        return true;
+    });
+}
+
 int CCV::GetSignal(int index, int* reason) {
     if (reason) *reason = reasonNone;
     double x, y, z;
@@ -234,14 +273,33 @@ int CMAOSC::GetSignal(int index, int* reason) {
 
 // ---- 36BIAS ----
 
+namespace {
+// The average of the last 3 prices less that of the last 6, at a bar with 5 before it.
+template <class Price>
+double Bias36(const Price& price, int i) {
+    const double three = price(i) + price(i - 1) + price(i - 2);
+    const double six = three + price(i - 3) + price(i - 4) + price(i - 5);
+    return three / 3 - six / 6;
+}
+}  // namespace
+
 bool C36BIAS::Line(int i, double* v) {
     if (i < 5) return false;
     const CKData& k = *m_pKData;
-    const double p0 = Price(k, i), p1 = Price(k, i - 1), p2 = Price(k, i - 2);
-    const double three = p0 + p1 + p2;
-    const double six = three + Price(k, i - 3) + Price(k, i - 4) + Price(k, i - 5);
-    *v = three / 3 - six / 6;
+    *v = Bias36([&k](int t) { return Price(k, t); }, i);
     return true;
+}
+
+// With the price function chosen once for the pass.
+bool C36BIAS::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    if (!m_pKData) return RangePass(1, start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
+    return WithPrices(*m_pKData, [&](const auto& price) {
+        return RangePass(1, start, end, min, max, minBar, maxBar, [&price](int i, double* v) {
+            if (i < 5) return false;
+            *v = Bias36(price, i);
+            return true;
+        });
+    });
 }
 
 int C36BIAS::GetSignal(int index, int* reason) {
@@ -305,8 +363,6 @@ int CKST::GetSignal(int index, int* reason) {
 }
 
 // Range passes with each class's own line called directly.
-VELMORA_LINE_RANGE(CCV)
-VELMORA_LINE_RANGE(C36BIAS)
 VELMORA_LINE_MA_RANGE(COSC)
 VELMORA_LINE_MA_RANGE(CUOS)
 VELMORA_LINE_MA_RANGE(CMAOSC)

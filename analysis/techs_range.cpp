@@ -211,6 +211,18 @@ bool CATR::Line(int i, double* v) {
     return true;
 }
 
+// The true ranges from bar 1 on through the base's running window sums.
+bool CATR::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    const int n = m_ints[kDays];
+    const KDATA* b = m_pKData ? m_pKData->GetData() : nullptr;
+    auto range = [b](int t) {
+        const double h = b[t].high, l = b[t].low, c = b[t - 1].close;
+        return std::max(h - l, std::max(std::fabs(h - c), std::fabs(l - c)));
+    };
+    return SumLineRange(n, n, start, end, min, max, minBar, maxBar, range, [n](int, double sum) { return sum / n; });
+}
+
 // High volatility gives the first level with reason 9, low volatility the second with reason 8.
 int CATR::GetSignal(int index, int* reason) {
     if (reason) *reason = reasonNone;
@@ -234,6 +246,5 @@ int CATR::GetSignal(int index, int* reason) {
 VELMORA_LINE_RANGE(CREI)
 VELMORA_LINE_RANGE(CDMKI)
 VELMORA_LINE_RANGE(CASI)
-VELMORA_LINE_RANGE(CATR)
 VELMORA_LINE_MA_RANGE(CPCNT)
 VELMORA_LINE_MA_RANGE(CHLC)

@@ -6,18 +6,20 @@
 
 // ---- NVI, PVI ----
 
-// Cumulative from bar 0 (100 for both lines); the object's run carries a pane in one pass.
-bool CVolumeIndex::Lines(int i, double* v) {
+// One bar of the index and its average: v holds the lines of bar t - 1 and gets those of bar t.
+void CVolumeIndex::Step(int t, double* v) const {
     const CKData& k = *m_pKData;
     const int n = m_ints[kDays];
+    const double before = k[t - 1].volume, now = k[t].volume;
+    const double p = Price(k, t), q = Price(k, t - 1);
+    if ((m_negative ? before > now : before < now) && p > 0.0001 && q > 0.0001) v[0] = v[0] * p / q;
+    v[1] = ((n - 1) * v[1] + 2 * v[0]) / (n + 1);
+}
+
+// Cumulative from bar 0 (100 for both lines); the object's run carries a pane in one pass.
+bool CVolumeIndex::Lines(int i, double* v) {
     return RunCumulative(
-        m_run, i, 2, v, [](double* s) { s[0] = s[1] = 100; },
-        [&k, n, this](int t, double* s) {
-            const double before = k[t - 1].volume, now = k[t].volume;
-            const double p = Price(k, t), q = Price(k, t - 1);
-            if ((m_negative ? before > now : before < now) && p > 0.0001 && q > 0.0001) s[0] = s[0] * p / q;
-            s[1] = ((n - 1) * s[1] + 2 * s[0]) / (n + 1);
-        });
+        m_run, i, 2, v, [](double* s) { s[0] = s[1] = 100; }, [this](int t, double* s) { Step(t, s); });
 }
 
 bool CVolumeIndex::Calculate(double* v1, double* v2, int index, bool) {
@@ -30,8 +32,17 @@ int CVolumeIndex::GetSignal(int index, int* reason) {
     return GetCrossSignal(index, m_ints[kBuy], m_ints[kSell], reason);
 }
 
+// A bar right after one the pass computed steps on from the lines the pass holds.
 bool CVolumeIndex::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
-    return RangePass(2, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return Lines(i, v); });
+    int last = -1;
+    return RangePass(2, start, end, min, max, minBar, maxBar, [this, &last](int i, double* v) {
+        if (last >= 0 && last == i - 1)
+            Step(i, v);
+        else if (!Lines(i, v))
+            return false;
+        last = i;
+        return true;
+    });
 }
 
 // ---- VR ----
@@ -122,8 +133,19 @@ bool COBV::Calculate(double* v1, int index, bool) {
     return CalcBar(index, 1, out, [this](int i, double* v) { return Line(i, v); });
 }
 
+// A bar right after one the pass computed steps on from the value the pass holds.
 bool COBV::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
-    return RangePass(1, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return Line(i, v); });
+    int last = -1;
+    return RangePass(1, start, end, min, max, minBar, maxBar, [this, &last](int i, double* v) {
+        if (last >= 0 && last == i - 1) {
+            const CKData& k = *m_pKData;
+            ObvStep(k, i, Price(k, i), Price(k, i - 1), v);
+        } else if (!Line(i, v)) {
+            return false;
+        }
+        last = i;
+        return true;
+    });
 }
 
 int COBV::GetSignal(int index, int* reason) {
@@ -257,29 +279,26 @@ int CMFI::GetSignal(int index, int* reason) {
 
 // ---- VMACD ----
 
-void CVMACD::VolumeStep(int index, double* v) const {
-    const double x = (*m_pKData)[index].volume;
-    const double es = m_fNew[0] * x + m_fOld[0] * v[0];
-    const double el = m_fNew[1] * x + m_fOld[1] * v[1];
-    v[3] = m_fOld[2] * v[3] + m_fNew[2] * (es - el);
-    v[0] = es, v[1] = el, v[2] = es - el;
-}
-
-bool CVMACD::Calculate(double* v1, double* v2, double* v3, double* v4, int index, bool useLast) {
+bool CStepMACD::Calculate(double* v1, double* v2, double* v3, double* v4, int index, bool useLast) {
     if (!CheckIndex(index)) return false;
-    EnsureParameters();
-    if (index + 1 < m_ints[kShort] || index + 1 < m_ints[kLong] || index + 1 < m_ints[kSignal]) return false;
+    const bool continued = useLast && v1 && v2 && v4 && index > 0;
+    // A walk that continues with the day counts of its weights was checked at its first bar.
+    if (!continued || m_factorDays[0] != m_ints[kShort] || m_factorDays[1] != m_ints[kLong] ||
+        m_factorDays[2] != m_ints[kSignal]) {
+        EnsureParameters();
+        SetFactors();
+    }
+    if (index + 1 < m_nMinBars) return false;
     double v[4];
     if (!LoadComputed(index, v, 4)) {
-        SetFactors();
-        if (useLast && v1 && v2 && v4 && index > 0) {
+        if (continued) {
             v[0] = *v1, v[1] = *v2, v[2] = 0, v[3] = *v4;
-            VolumeStep(index, v);
+            Step(index, v);
         } else {
             // The signal average decays as well, so its days take part in the warm-up.
             const int from = DecayStartBy4(index, {m_fOld[0], m_fOld[1], m_fOld[2]});
-            v[0] = v[1] = (*m_pKData)[from].volume, v[2] = v[3] = 0;
-            for (int t = from; t <= index; ++t) VolumeStep(t, v);
+            v[0] = v[1] = SourceAt(from), v[2] = v[3] = 0;
+            for (int t = from; t <= index; ++t) Step(t, v);
         }
         StoreComputed(index, v, 4);
     }
@@ -287,39 +306,6 @@ bool CVMACD::Calculate(double* v1, double* v2, double* v3, double* v4, int index
     if (v2) *v2 = v[1];
     if (v3) *v3 = v[2];
     if (v4) *v4 = v[3];
-    return true;
-}
-
-bool CVMACD::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
-    double lo = 0, hi = 0;
-    int loBar = -1, hiBar = -1;
-    bool any = false;
-    EnsureParameters();
-    SetFactors();
-    if (m_pKData && start >= 0) {
-        end = std::min(end, m_pKData->GetSize() - 1);
-        const int known = m_nLastStored;
-        double v[4] = {0, 0, 0, 0};
-        for (int i = start; i <= end; ++i) {
-            // The first bar that computes in full, every later one continued from it.
-            if (!any) {
-                if (!Calculate(&v[0], &v[1], &v[2], &v[3], i, false)) continue;
-            } else if (i > known || !LoadComputed(i, v, 4)) {
-                VolumeStep(i, v);
-                StoreComputed(i, v, 4);
-            }
-            const double bar = 2 * (v[2] - v[3]);
-            const double a = std::min(v[2], std::min(v[3], bar)), b = std::max(v[2], std::max(v[3], bar));
-            if (!any || a < lo) lo = a, loBar = i;
-            if (!any || b > hi) hi = b, hiBar = i;
-            any = true;
-        }
-    }
-    WidenMACD(&lo, &hi);
-    if (min) *min = lo;
-    if (max) *max = hi;
-    if (minBar) *minBar = loBar;
-    if (maxBar) *maxBar = hiBar;
     return true;
 }
 

@@ -1,6 +1,7 @@
 // Running computations: an indicator continued over bars added to its series agrees with a fresh
 // one, windowed sums recover from an absurd tick once it left the window, BOLL's deviation keeps
-// its precision far from 1, and the cache flags survive many clears.
+// its precision far from 1, and the cache flags survive many clears; every class's range walks
+// leave in its cache only what they computed.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "analysis/techs.h"
+#include "analysis/techset.h"
 #include "series.h"
 
 namespace {
@@ -500,6 +502,74 @@ TEST(Running, ComputedRangesAndSingleBars) {
     single(220);
     range(5, 200);  // the longer, apart from the first range
     check("after clear");
+}
+
+// Every class's range walks write their lines plainly and mark the bars as computed: over
+// buffers that held another series' lines, single bars and overlapping pieces of the range leave
+// every cached entry of every line holding this series' value (as one walk over the whole series
+// gives it, up to the warm-up of the decaying averages), and every bar of the pieces that has a
+// value cached; bars without a value inside a piece stay uncached.
+TEST(Running, EveryClassMarksWhatItsWalksStored) {
+    const int n = 400;
+    CKData k, other;
+    MakeWalk(k, n, 3);
+    MakeWalk(other, n, 41);
+    // Bars without volume leave gaps in some classes' lines, inside the walked pieces.
+    for (int i = 17; i < n; i += 37) k[i].volume = k[i].amount = 0;
+    for (int i = 0; i < n; ++i) {
+        KDATA& b = other[i];
+        b.open *= 3, b.high *= 3, b.low *= 3, b.close *= 3, b.volume *= 2;
+    }
+    CTechSet whole, pieces, alone;
+    whole.SetKData(&k);
+    pieces.SetKData(&other);
+    alone.SetKData(&k);
+    const int singles[] = {5, 150, 151, 320};
+    const int ranges[][2] = {{200, 260}, {40, 120}, {100, 230}, {330, 399}, {150, 150}};
+    for (int m = 0; m < CTechSet::kMembers; ++m) {
+        CParamTech& r = *whole.GetMember(m);
+        CParamTech& t = *pieces.GetMember(m);
+        CParamTech& single = *alone.GetMember(m);
+        const std::string name = std::to_string(CTechSet::GetMemberId(m));
+        for (int c = 0; c < 3; ++c) t.Clear();
+        t.PrepareCache(0, -1, false);  // the buffers now hold the other series' lines
+        t.SetKData(&k);
+        r.PrepareCache(0, -1, false);
+        std::vector<bool> walked(size_t(n), false);
+        double lo, hi;
+        for (int i : singles) {
+            t.GetMinMaxInfo(i, i, &lo, &hi);
+            walked[size_t(i)] = true;
+        }
+        for (const auto& p : ranges) {
+            t.GetMinMaxInfo(p[0], p[1], &lo, &hi);
+            for (int i = p[0]; i <= p[1]; ++i) walked[size_t(i)] = true;
+        }
+        // A warm-up leaves 0.001 of its first error, which is of the order of the largest line;
+        // lines made of differences (MACD's, KDJ's J) multiply it by a few.
+        double scale = 1, y = 0;
+        for (int l = 1; l <= CTechnique::kLines; ++l)
+            for (int i = 0; i < n; ++i)
+                if (r.GetCached(l, i, &y)) scale = std::max(scale, std::fabs(y));
+        for (int l = 1; l <= CTechnique::kLines; ++l) {
+            for (int i = 0; i < n; ++i) {
+                double x = 0;
+                const bool got = t.GetCached(l, i, &x), want = r.GetCached(l, i, &y);
+                if (got && !want) {
+                    // A line of a bar the whole walk has no value for (one line of a bar whose
+                    // average has none): as a walk over that bar alone caches it.
+                    single.Clear();
+                    single.GetMinMaxInfo(i, i, &lo, &hi);
+                    ASSERT_TRUE(single.GetCached(l, i, &y)) << name << " line " << l << " bar " << i;
+                }
+                if (got) {
+                    ASSERT_NEAR(x, y, 1e-2 * scale) << name << " line " << l << " bar " << i;
+                } else if (want) {
+                    ASSERT_FALSE(walked[size_t(i)]) << name << " line " << l << " bar " << i << " not cached";
+                }
+            }
+        }
+    }
 }
 
 }  // namespace
