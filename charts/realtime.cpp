@@ -7,6 +7,7 @@
 #include "analysis/catalog.h"
 #include "analysis/stprofile.h"
 #include "base/timestamp.h"
+#include "charts/chartdraw.h"
 #include "charts/reportcommon.h"
 #include "store/database.h"
 
@@ -54,19 +55,15 @@ private:
     Point m_pen;
 };
 
-// Frame, five dotted grid lines and their labels over min..max; false (nothing drawn but the
-// frame) when the pane is too small or the range flat.
+// The caption strip of a third pane above its scale box.
+const int kPaneTitle = 17;
+
+// The pane's frame, five dotted grid lines below its caption and the labels; false when the pane
+// is too low for it or the range flat.
 bool DrawScaleBox(Canvas& c, const Rect& pane, double minimum, double maximum, int decimals) {
-    c.FrameRect(pane, RoleColor(16));
-    if (pane.Height() < 24 || !(maximum - minimum > kPriceEpsilon) || !std::isfinite(maximum - minimum)) return false;
-    const Color grid = RoleColor(16), text = RoleColor(20);
-    for (int k = 1; k <= 5; ++k) {
-        const int y = pane.top + k * pane.Height() / 6;
-        c.Line(pane.left, y, pane.right, y, grid, 1, kPenDot);
-        const double v = maximum - (maximum - minimum) * k / 6;
-        c.Text(pane.left - 1, y - 7, Fmt("%.*f", decimals, v), text, ScaleFont(), kAlignRight);
-    }
-    return true;
+    if (!(maximum - minimum > kPriceEpsilon) || !std::isfinite(maximum - minimum)) return false;
+    return DrawIndicatorTitle(c, ChartPalette::FromProfile(), pane, kPaneTitle, 5, minimum, maximum, true, true,
+                              decimals);
 }
 
 // Average day volume of the five sessions before the quote's day (the day series of the stock).
@@ -261,7 +258,7 @@ void CRealTime::DrawCurves(Canvas& c, double centre, double maxVolume) {
     const bool ranged = hi - lo > kPriceEpsilon;
     const int ph = p.Height(), vh = v.Height(), middle = p.top + ph / 2;
     auto xOf = [&](int t) { return TradeSecondToX(t, p.left, p.right); };
-    auto yOf = [&](double price) { return ValueToY(price, hi, lo, p.top, p.bottom); };
+    auto yOf = [&](double price) { return ClampedY(price, hi, lo, p.top, p.bottom); };
     auto inRange = [&](double price) { return ranged && price >= lo && price <= hi; };
     const int now = WalkNowSecond(ChartNow(), m, n);
     const bool index = m_stock.GetStockInfo().IsIndex();
@@ -381,7 +378,7 @@ void CRealTime::DrawVolumeRatioPane(Canvas& c) {
             const double value = m[j].volume / average / GetTradeDayFraction(stamp, stamp);
             const int x = TradeSecondToX(t, pane.left, pane.right);
             if (value >= lo && value <= hi)
-                curve.To(Point(x, ValueToY(value, hi, lo, pane.top, pane.bottom)));
+                curve.To(Point(x, ClampedY(value, hi, lo, pane.top + kPaneTitle - 1, pane.bottom)));
             else
                 curve.MoveX(x);
             ++j;
@@ -403,7 +400,7 @@ void CRealTime::DrawStrengthPane(Canvas& c) {
     const double range = hi - lo;
     if (!(range > kPriceEpsilon)) return;
     const int height = pane.Height(), middle = pane.top + height / 2;
-    auto yOf = [&](double value) { return ValueToY(value, hi, lo, pane.top, pane.bottom); };
+    auto yOf = [&](double value) { return ClampedY(value, hi, lo, pane.top + kPaneTitle - 1, pane.bottom); };
     auto barEnd = [&](double difference) {
         double y = pane.bottom - height * (difference / 2 + range) / 2 / range;
         return int(std::min(std::max(y, double(pane.top + 1)), double(pane.bottom - 1)));

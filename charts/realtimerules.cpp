@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "base/timestamp.h"
+#include "charts/chartdraw.h"
 #include "store/records.h"
 
 namespace charts {
@@ -161,12 +162,10 @@ int WalkNowSecond(int32_t now, const MINUTE* minutes, int count) {
     return day == clock.GetDateNumber() ? clock.GetTradeSecond() : kRtClockSeconds;
 }
 
-int ValueToY(double value, double maximum, double minimum, int top, int bottom) {
-    const double range = maximum - minimum;
-    if (!(range > 0) || !std::isfinite(value)) return bottom - 1;
-    double y = top + (maximum - value) * (bottom - top) / range;
-    y = std::min(std::max(y, double(top + 1)), double(bottom - 1));
-    return int(y);
+int ClampedY(double value, double maximum, double minimum, int top, int bottom) {
+    int y = bottom - 1;
+    if (!ValueToY(value, minimum, maximum, bottom, bottom - top, &y)) return bottom - 1;
+    return std::min(std::max(y, top + 1), bottom - 1);
 }
 
 namespace {

@@ -95,9 +95,9 @@ int UpDownRole(double value, double reference);
 // of the clock's day (or there are none), the whole day when they are of an earlier day.
 int WalkNowSecond(int32_t now, const MINUTE* minutes, int count);
 
-// Value to y on a scale of the area top..bottom, limited to top + 1 .. bottom - 1; NaN and far
-// values never reach an integer conversion.
-int ValueToY(double value, double maximum, double minimum, int top, int bottom);
+// Value to y on a scale of maximum at top down to minimum at bottom (the charts' one mapping),
+// limited to top + 1 .. bottom - 1; a value that does not map lands on bottom - 1.
+int ClampedY(double value, double maximum, double minimum, int top, int bottom);
 
 // The time the charts take as now (the intraday walk, the volume ratio); tests put in a clock of
 // their own, null restores the system's.

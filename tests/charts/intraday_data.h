@@ -129,7 +129,7 @@ public:
     void Polyline(const std::vector<charts::Point>& p, charts::Color c, int w, charts::PenStyle s) override {
         m.Polyline(p, c, w, s);
     }
-    void XorLine(int x1, int y1, int x2, int y2) override { m.XorLine(x1, y1, x2, y2); }
+    void XorLine(int x1, int y1, int x2, int y2, charts::Color c) override { m.XorLine(x1, y1, x2, y2, c); }
     void Ellipse(const charts::Rect& r, charts::Color f, charts::Color fill, bool filled) override {
         m.Ellipse(r, f, fill, filled);
     }

@@ -288,10 +288,10 @@ TEST_F(RealTimeDraw, VolumeRatioCurveKeepsItsHighestPointAndStopsWithoutAStatist
     for (const auto* op : Polylines(rc, C(26)))
         if (ratio.Contains(op->rect)) curve.push_back(op);
     ASSERT_EQ(curve.size(), 1u);
-    // The highest point of the day sits on the top row of the pane: it was not dropped.
+    // The highest point of the day sits on the scale's top line: it was not dropped.
     int top = 1 << 30;
     for (const Point& p : curve[0]->points) top = std::min(top, p.y);
-    EXPECT_EQ(top, ratio.top + 1);
+    EXPECT_EQ(top, ratio.top + 17);
     EXPECT_FALSE(rc.WithText("量比（多空）").empty());
 
     // Without earlier sessions there is no average volume: the caption stands alone.
