@@ -168,6 +168,40 @@ int ClampedY(double value, double maximum, double minimum, int top, int bottom) 
     return std::min(std::max(y, top + 1), bottom - 1);
 }
 
+bool LayoutRealTimePanes(const Rect& client, int count, Rect panes[9]) {
+    if (!IsPaneCount(count)) return false;
+    for (int k = 0; k < 9; ++k) panes[k] = client;
+    const int a = client.left, b = client.top, c = client.right, d = client.bottom;
+    int columns = 1, rows = 1;
+    switch (count) {
+    case 2: rows = 2; break;
+    case 4: columns = 2, rows = 2; break;
+    case 6: columns = 2, rows = 3; break;
+    case 9: columns = 3, rows = 3; break;
+    default: break;
+    }
+    for (int k = 0; k < count; ++k) {
+        const int col = k / rows, row = k % rows;
+        panes[k] = Rect(a + (c - a) * col / columns, b + (d - b) * row / rows, a + (c - a) * (col + 1) / columns,
+                        b + (d - b) * (row + 1) / rows);
+    }
+    return true;
+}
+
+int RealTimeTabKind(int tabId) {
+    switch (tabId) {
+    case 9: return 9;
+    case 10: return 11;
+    case 11: return 12;
+    case 12: return 13;
+    case 13: return 14;
+    case 14: return 15;
+    case 15: return 16;
+    case 16: return 17;
+    default: return 0;
+    }
+}
+
 namespace {
 std::atomic<ChartClock> g_clock{nullptr};
 }  // namespace

@@ -99,6 +99,15 @@ int WalkNowSecond(int32_t now, const MINUTE* minutes, int count);
 // limited to top + 1 .. bottom - 1; a value that does not map lands on bottom - 1.
 int ClampedY(double value, double maximum, double minimum, int top, int bottom);
 
+// The intraday view's grid of panes over the client area, numbered down the columns first: 1, 2
+// (two rows), 4 (2 x 2), 6 (3 rows of 2 columns) or 9 (3 x 3). Panes not shown keep the whole area.
+// False for any other count.
+bool LayoutRealTimePanes(const Rect& client, int count, Rect panes[9]);
+// The report kind of the intraday view's tab ids 9 to 16, 0 for any other id.
+int RealTimeTabKind(int tabId);
+// Whether the intraday view shows that many panes.
+inline bool IsPaneCount(int n) { return n == 1 || n == 2 || n == 4 || n == 6 || n == 9; }
+
 // The time the charts take as now (the intraday walk, the volume ratio); tests put in a clock of
 // their own, null restores the system's.
 typedef int32_t (*ChartClock)();

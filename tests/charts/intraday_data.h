@@ -116,6 +116,83 @@ inline void MakeTicks(CStock& s, int count, double price) {
         t[k] = Tick(At(9, 30) + 20 * k, float(price + 0.01 * (k % 7)), float(100 + 50 * (k % 13)), 1 + k % 2);
 }
 
+template <class T>
+void Append(std::string& out, const T& value) {
+    out.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+
+// The price of minute k of the test day: rising above the previous close in the morning, falling
+// below it in the afternoon.
+inline double DayPrice(double prevClose, int k) {
+    double offset = k < 120 ? 0.004 * k : 0.48 - 0.006 * (k - 120);
+    return prevClose * (1 + offset / 10);
+}
+
+// A whole .min file of the test day (241 minutes) with its quote header at 15:00.
+inline std::string MinuteFileBytes(double prevClose) {
+    MINUTE_FILE_HEADER h;
+    std::memset(&h, 0, sizeof h);
+    h.time = At(15, 0);
+    h.prevClose = float(prevClose);
+    h.open = float(DayPrice(prevClose, 0));
+    h.high = float(DayPrice(prevClose, 119));
+    h.low = float(DayPrice(prevClose, 240));
+    h.price = float(DayPrice(prevClose, 240));
+    for (int k = 0; k < 5; ++k) {
+        h.buyPrice[k] = float(h.price - 0.01 * (k + 1));
+        h.buyVolume[k] = float(100 * (k + 1));
+        h.sellPrice[k] = float(h.price + 0.01 * (k + 1));
+        h.sellVolume[k] = float(150 * (k + 1));
+    }
+    std::string records;
+    std::vector<int32_t> times = MinuteTimes();
+    double volume = 0, amount = 0;
+    for (int k = 0; k < 241; ++k) {
+        MINUTE_FILE_RECORD r;
+        std::memset(&r, 0, sizeof r);
+        CTimeStamp t(times[size_t(k)]);
+        r.hhmm = WORD(t.GetBeijingHour() * 100 + t.GetBeijingMinute());
+        r.price = float(DayPrice(prevClose, k));
+        const double v = 1000 + 37 * (k % 11);
+        volume += v;
+        amount += v * r.price * 100;
+        r.volume = float(volume);
+        r.amount = float(amount);
+        r.high = r.price;
+        r.low = r.price;
+        Append(records, r);
+    }
+    h.volume = float(volume);
+    h.amount = float(amount);
+    std::string out;
+    Append(out, h);
+    return out + records;
+}
+
+// Ten day bars before the test day, one a day, each of 240000 in volume.
+inline std::string DayFileBytes(double prevClose) {
+    std::string out;
+    for (int k = 10; k >= 1; --k) {
+        KFILE_RECORD r;
+        r.time = At(15, 0) - k * 86400;
+        r.open = r.high = r.low = r.close = float(prevClose);
+        r.high = float(prevClose * 1.01);
+        r.low = float(prevClose * 0.99);
+        r.volume = 240000;
+        r.amount = float(240000 * prevClose * 100);
+        r.last = 0;
+        Append(out, r);
+    }
+    return out;
+}
+
+inline std::string TickFileBytes(int count, double price) {
+    std::string out;
+    for (int k = 0; k < count; ++k)
+        Append(out, Tick(At(9, 30) + 20 * k, float(price + 0.01 * (k % 7)), float(100 + 50 * (k % 13)), 1 + k % 2));
+    return out;
+}
+
 // A canvas that draws on another one the test keeps (the pane's owner hands out a new canvas at
 // every redraw outside a paint).
 class ForwardCanvas : public charts::Canvas {
