@@ -1,5 +1,6 @@
 #include "analysis/technique.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -35,11 +36,13 @@ const char* GetIntensityText(int s) {
 CTechnique::CTechnique() : CTechnique(nullptr) {}
 
 CTechnique::CTechnique(CKData* series)
-    : m_pKData(series), m_nCacheLength(0), m_nCacheStart(-1), m_nLastSignal(0), m_nLastReason(reasonNone),
-      m_nLastStored(-1) {
+    : m_pKData(series), m_nGeneration(1), m_nCacheLength(0), m_nCacheStart(-1), m_nLastSignal(0),
+      m_nLastReason(reasonNone), m_nLastStored(-1) {
     for (int k = 0; k < kLines; ++k) {
         m_pCache[k] = nullptr;
         m_pValid[k] = nullptr;
+        m_nRangeFirst[k] = 0;
+        m_nRangeLast[k] = -1;
         m_pValueBuffer[k] = nullptr;
         m_pValidBuffer[k] = nullptr;
         m_nBufferLength[k] = 0;
@@ -57,10 +60,20 @@ void CTechnique::Clear() {
     for (int k = 0; k < kLines; ++k) {
         m_pCache[k] = nullptr;
         m_pValid[k] = nullptr;
+        m_nRangeFirst[k] = 0;
+        m_nRangeLast[k] = -1;
+    }
+    // A new generation invalidates every flag at once; only when the counter wraps are the
+    // flags wiped, so that no flag of an old generation can look current.
+    if (++m_nGeneration == 0) {
+        for (int k = 0; k < kLines; ++k)
+            if (m_pValidBuffer[k]) std::memset(m_pValidBuffer[k], 0, size_t(m_nBufferLength[k]));
+        m_nGeneration = 1;
     }
     m_nCacheLength = 0;
     m_nCacheStart = -1;
     m_nLastStored = -1;
+    m_valueWindow.bar = -1;
     m_nLastSignal = 0;
     m_nLastReason = reasonNone;
 }
@@ -133,42 +146,66 @@ bool CTechnique::Calculate(double*, double*, int, bool) { return false; }
 bool CTechnique::Calculate(double*, int, bool) { return false; }
 bool CTechnique::Calculate(double*, int, int, bool) { return false; }
 
+void CTechnique::ValueWindow::Resum() {
+    double s = 0, c = 0;
+    for (double v : values) CompensatedAdd(s, c, v);
+    sum = s + c;
+    peak = std::fabs(sum);
+    steps = 0;
+}
+
+// The newest value in, the oldest out; the sum is taken afresh from the ring when it shrank far
+// below its peak (a huge value left) and every CWindowSum::kRefresh steps.
+void CTechnique::ValueWindow::Push(double v) {
+    const double out = values[size_t(head)];
+    values[size_t(head)] = v;
+    head = (head + 1) % days;
+    sum += v - out;
+    const double a = std::fabs(sum);
+    if (a > peak) peak = a;
+    if (++steps >= CWindowSum::kRefresh || !(a * 16 >= peak)) Resum();
+}
+
 bool CTechnique::GetValueAndMA(double* value, double* ma, int index, bool, int days) {
     // Days below 1 would divide by zero (a plug-in may ask for them).
     if (!CheckIndex(index) || days < 1 || index + 1 < days) return false;
     if (LoadFromCache(index, value, ma)) return true;
-    double sum = 0, first = 0;
-    int got = 0;
-    for (int bar = index; bar >= 0 && got < days; --bar) {
-        double v = 0;
-        if (!Calculate(&v, bar, false)) continue;
-        if (bar == index) first = v;
-        sum += v;
-        ++got;
+    ValueWindow& w = m_valueWindow;
+    double first = 0;
+    const bool here = Calculate(&first, index, false);
+    if (!here) first = 0;
+    if (w.bar >= 0 && w.bar == index - 1 && w.days == days) {
+        // The window of the bar before, moved on by this bar's value when it has one.
+        if (here) w.Push(first);
+        w.bar = index;
+    } else {
+        // Walk back from index over the bars that have a value.
+        w.bar = -1;
+        w.days = days;
+        w.values.assign(size_t(days), 0);
+        int got = 0;
+        for (int bar = index; bar >= 0 && got < days; --bar) {
+            double v = 0;
+            if (bar == index ? !here : !Calculate(&v, bar, false)) continue;
+            w.values[size_t(days - 1 - got)] = bar == index ? first : v;  // oldest first
+            ++got;
+        }
+        if (got < days) return false;
+        w.head = 0;
+        w.Resum();
+        w.bar = index;
     }
-    if (got < days) return false;
-    double m = sum / days;
+    double m = w.sum / days;
     if (value) *value = first;
     if (ma) *ma = m;
     StoreToCache(index, &first, &m);
     return true;
 }
 
-bool CTechnique::LoadFromCache(int index, double* v1, double* v2, double* v3, double* v4, double* v5) {
-    if (m_nCacheLength <= 0 || index < m_nCacheStart || index - m_nCacheStart >= m_nCacheLength) return false;
-    double* out[kLines] = {v1, v2, v3, v4, v5};
-    int at = index - m_nCacheStart;
-    for (int k = 0; k < kLines; ++k)
-        if (out[k] && (!m_pCache[k] || !m_pValid[k][at])) return false;
-    for (int k = 0; k < kLines; ++k)
-        if (out[k]) *out[k] = m_pCache[k][at];
-    return true;
-}
-
+// A plain write: the computing classes check their parameters once per computation, not here.
 bool CTechnique::StoreToCache(int index, const double* v1, const double* v2, const double* v3, const double* v4,
                               const double* v5) {
     if (!CheckIndex(index)) return false;
-    EnsureParameters();
     if (m_nCacheLength <= 0) {
         m_nCacheLength = m_pKData->GetSize();
         m_nCacheStart = 0;
@@ -181,7 +218,7 @@ bool CTechnique::StoreToCache(int index, const double* v1, const double* v2, con
     for (int k = 0; k < kLines; ++k) {
         if (!in[k]) continue;
         m_pCache[k][at] = *in[k];
-        m_pValid[k][at] = 1;
+        m_pValid[k][at] = m_nGeneration;
     }
     if (index > m_nLastStored) m_nLastStored = index;
     return true;
@@ -195,7 +232,7 @@ bool CTechnique::UseLine(int k) {
         delete[] m_pValidBuffer[k];
         m_nBufferLength[k] = 0;
         m_pValueBuffer[k] = new (std::nothrow) double[m_nCacheLength];
-        m_pValidBuffer[k] = new (std::nothrow) unsigned char[m_nCacheLength];
+        m_pValidBuffer[k] = new (std::nothrow) unsigned char[m_nCacheLength]();
         if (!m_pValueBuffer[k] || !m_pValidBuffer[k]) {
             delete[] m_pValueBuffer[k];
             delete[] m_pValidBuffer[k];
@@ -205,17 +242,51 @@ bool CTechnique::UseLine(int k) {
         }
         m_nBufferLength[k] = m_nCacheLength;
     }
-    std::memset(m_pValidBuffer[k], 0, size_t(m_nCacheLength));
+    // Flags left in the buffer belong to older generations and read as not computed.
     m_pCache[k] = m_pValueBuffer[k];
     m_pValid[k] = m_pValidBuffer[k];
     return true;
+}
+
+bool CTechnique::OpenLines(int n) {
+    if (!m_pKData) return false;
+    if (m_nCacheLength <= 0) {
+        if (m_pKData->GetSize() <= 0) return false;
+        m_nCacheLength = m_pKData->GetSize();
+        m_nCacheStart = 0;
+    }
+    for (int k = 0; k < n; ++k)
+        if (!UseLine(k)) return false;
+    return true;
+}
+
+void CTechnique::MarkComputed(int k, int first, int last) {
+    if (first > last) return;
+    int& a = m_nRangeFirst[k];
+    int& b = m_nRangeLast[k];
+    if (a > b) {
+        a = first;
+        b = last;
+    } else if (first <= b + 1 && last >= a - 1) {
+        // The ranges meet: they join.
+        a = std::min(a, first);
+        b = std::max(b, last);
+    } else if (last - first > b - a) {
+        // Two apart: the longer stays a range, the other gets its flags.
+        std::memset(m_pValid[k] + a, m_nGeneration, size_t(b - a + 1));
+        a = first;
+        b = last;
+    } else {
+        std::memset(m_pValid[k] + first, m_nGeneration, size_t(last - first + 1));
+    }
+    NoteStored(last + m_nCacheStart);
 }
 
 bool CTechnique::GetCached(int line, int index, double* value) const {
     if (line < 1 || line > kLines || m_nCacheLength <= 0) return false;
     int at = index - m_nCacheStart;
     const int k = line - 1;
-    if (at < 0 || at >= m_nCacheLength || !m_pCache[k] || !m_pValid[k][at]) return false;
+    if (at < 0 || at >= m_nCacheLength || !m_pCache[k] || !IsComputed(k, at)) return false;
     if (value) *value = m_pCache[k][at];
     return true;
 }
@@ -424,8 +495,9 @@ int CTechnique::GetTrendSignal(int index, int buyLevel, int sellLevel, int* reas
 // The shorter (s) and the longer (l) of two day counts' averages at the bar before (0) and at the bar (1).
 bool CTechnique::GetAveragePair(int index, int daysA, int daysB, double* s0, double* s1, double* l0, double* l1) {
     const int ds = daysA <= daysB ? daysA : daysB, dl = daysA <= daysB ? daysB : daysA;
-    return Calculate(s1, index, ds, false) && Calculate(s0, index - 1, ds, false) &&
-           Calculate(l1, index, dl, false) && Calculate(l0, index - 1, dl, false);
+    // The earlier bar first, so that running sums step forward.
+    return Calculate(s0, index - 1, ds, false) && Calculate(s1, index, ds, false) &&
+           Calculate(l0, index - 1, dl, false) && Calculate(l1, index, dl, false);
 }
 
 int CTechnique::GetMACrossSignal(int index, const CSPDWordArray& days, int buyLevel, int sellLevel, int* reason) {
@@ -444,7 +516,7 @@ int CTechnique::GetMACrossSignal(int index, const CSPDWordArray& days, int buyLe
         bool confirmed = k == n - 1;
         for (int m = k + 1; m < n && !confirmed; ++m) {
             double p, q;
-            if (!Calculate(&q, index, int(days[m]), false) || !Calculate(&p, index - 1, int(days[m]), false)) return 0;
+            if (!Calculate(&p, index - 1, int(days[m]), false) || !Calculate(&q, index, int(days[m]), false)) return 0;
             if (dir > 0 ? p <= q : p >= q) confirmed = true;
         }
         if (!confirmed) continue;

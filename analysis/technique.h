@@ -2,9 +2,11 @@
 // cross, level and divergence tests.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "analysis/windowsum.h"
 #include "base/containers.h"
 #include "store/kdata.h"
 
@@ -65,7 +67,10 @@ public:
     CKData* GetKData() const { return m_pKData; }
     void SetKData(CKData* series);
     bool LoadFromCache(int index, double* v1, double* v2 = nullptr, double* v3 = nullptr, double* v4 = nullptr,
-                       double* v5 = nullptr);
+                       double* v5 = nullptr) {
+        // Nothing was stored past the highest bar stored: a walk into new bars skips the lookup.
+        return index <= m_nLastStored && LoadCached(index, v1, v2, v3, v4, v5);
+    }
     bool StoreToCache(int index, const double* v1, const double* v2 = nullptr, const double* v3 = nullptr,
                       const double* v4 = nullptr, const double* v5 = nullptr);
 
@@ -108,7 +113,7 @@ public:
 protected:
     bool GetAveragePair(int index, int daysA, int daysB, double* s0, double* s1, double* l0, double* l1);
     bool CheckIndex(int index) const { return m_pKData && index >= 0 && index < m_pKData->GetSize(); }
-    // Validity check with the defaults as fallback.
+    // Validity check with the defaults as fallback; once per computation, never per stored bar.
     void EnsureParameters() {
         if (!IsValidParameters()) SetDefaultParameters();
     }
@@ -120,37 +125,101 @@ protected:
         const int mode = k.GetPriceMode();
         return mode != priceOpen && mode != priceAverage ? double(k[i].close) : k.GetPriceAt(i);
     }
-    // The value and flag arrays of a line, allocated (flags zeroed) on first use; false when
-    // memory could not be had.
+    // Whole-range loops do more per bar than the processor's own look-ahead covers: ask for the
+    // bar 16 places on while bar i is worked on (a hint only; an address past the series is never
+    // read, and the address is formed as an integer).
+    static void PrefetchBar(const KDATA* bars, int i) {
+        __builtin_prefetch(
+            reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(bars) + (uintptr_t(i) + 16) * sizeof(KDATA)));
+    }
+    // Runs f with a functor giving the price of bar t, chosen once for the series' price mode, so
+    // that a whole-range loop does not test the mode at every bar.
+    template <typename F>
+    static auto WithPrices(const CKData& k, F&& f) {
+        const int mode = k.GetPriceMode();
+        if (mode != priceOpen && mode != priceAverage) {
+            const KDATA* bars = k.GetData();
+            return f([bars](int t) { return double(bars[t].close); });
+        }
+        return f([&k](int t) { return k.GetPriceAt(t); });
+    }
+
+    // ---- cache access for the computing classes ----
+    // The value and flag arrays of a line, allocated on first use; false when memory could not be had.
     bool UseLine(int k);
+    // Sizes the cache to the series (when there is none yet) and allocates lines 1..n; false when
+    // memory could not be had. Entries 0 .. CacheEnd()-1 may then be written with SetEntry.
+    bool OpenLines(int n);
+    int CacheEnd() const { return m_nCacheLength > 0 ? m_nCacheStart + m_nCacheLength : 0; }
+    bool HasEntry(int k, int index) const {
+        const int at = index - m_nCacheStart;
+        return index <= m_nLastStored && m_nCacheLength > 0 && at >= 0 && at < m_nCacheLength && m_pCache[k] &&
+               IsComputed(k, at);
+    }
+    // Entry at of an allocated line k holds a computed value.
+    bool IsComputed(int k, int at) const {
+        return (at >= m_nRangeFirst[k] && at <= m_nRangeLast[k]) || m_pValid[k][at] == m_nGeneration;
+    }
+    // A whole-range loop wrote every entry first..last of line k that was not computed yet (the
+    // value arrays only): they all count as computed now.
+    void MarkComputed(int k, int first, int last);
+    // Writes line k (0-based) at index; the line must be open and index below CacheEnd().
+    void SetEntry(int k, int index, double v) {
+        const int at = index - m_nCacheStart;
+        m_pCache[k][at] = v;
+        m_pValid[k][at] = m_nGeneration;
+    }
     // Lines 1..n all cached at index (a quick LoadFromCache for the range walks).
     bool LoadComputed(int index, double* v, int n) const {
         const int at = index - m_nCacheStart;
         if (m_nCacheLength <= 0 || at < 0 || at >= m_nCacheLength) return false;
         for (int k = 0; k < n; ++k)
-            if (!m_pCache[k] || !m_pValid[k][at]) return false;
+            if (!m_pCache[k] || !IsComputed(k, at)) return false;
         for (int k = 0; k < n; ++k) v[k] = m_pCache[k][at];
         return true;
     }
-    // StoreToCache of lines 1..n for callers that have checked the parameters already.
+    // Stores lines 1..n at index when it lies in the cache; a plain write once the lines exist.
     void StoreComputed(int index, const double* v, int n) {
-        const int at = index - m_nCacheStart;
-        if (m_nCacheLength <= 0 || at < 0 || at >= m_nCacheLength) {
-            StoreToCache(index, &v[0], n > 1 ? &v[1] : nullptr, n > 2 ? &v[2] : nullptr, n > 3 ? &v[3] : nullptr,
-                         n > 4 ? &v[4] : nullptr);
-            return;
+        if (m_nCacheLength <= 0) {
+            if (!CheckIndex(index)) return;
+            m_nCacheLength = m_pKData->GetSize();
+            m_nCacheStart = 0;
         }
+        const int at = index - m_nCacheStart;
+        if (at < 0 || at >= m_nCacheLength) return;
+        double* lines[kLines];
+        unsigned char* flags[kLines];
         for (int k = 0; k < n; ++k) {
             if (!m_pCache[k] && !UseLine(k)) return;
-            m_pCache[k][at] = v[k];
-            m_pValid[k][at] = 1;
+            lines[k] = m_pCache[k], flags[k] = m_pValid[k];
         }
+        // Written through locals: a flag write could alias any member and make them reread.
+        const unsigned char generation = m_nGeneration;
+        for (int k = 0; k < n; ++k) lines[k][at] = v[k], flags[k][at] = generation;
+        if (index > m_nLastStored) m_nLastStored = index;
+    }
+    // Stores line k (0-based) at index when it lies in the cache.
+    void StoreLine(int k, int index, double v) {
+        if (m_nCacheLength <= 0 && !OpenLines(0)) return;
+        const int at = index - m_nCacheStart;
+        if (at < 0 || at >= m_nCacheLength || (!m_pCache[k] && !UseLine(k))) return;
+        m_pCache[k][at] = v;
+        m_pValid[k][at] = m_nGeneration;
+        if (index > m_nLastStored) m_nLastStored = index;
+    }
+    void NoteStored(int index) {
         if (index > m_nLastStored) m_nLastStored = index;
     }
 
     CKData* m_pKData;
     double* m_pCache[kLines];  // null while the line has no cache
-    unsigned char* m_pValid[kLines];  // 1 where the value was computed
+    // An entry is computed when its flag equals the generation (Clear moves to a new generation
+    // instead of wiping the flags) or when it lies in its line's computed range: a whole-range
+    // loop marks the range instead of writing a flag at every bar.
+    unsigned char* m_pValid[kLines];
+    unsigned char m_nGeneration;
+    int m_nRangeFirst[kLines];
+    int m_nRangeLast[kLines];  // below first: no range
     int m_nCacheLength;
     int m_nCacheStart;
     int m_nLastSignal;
@@ -159,8 +228,33 @@ protected:
     int m_nLastStored;
 
 private:
+    // Inline, so that a caller's null outputs fold away.
+    bool LoadCached(int index, double* v1, double* v2, double* v3, double* v4, double* v5) const {
+        const int at = index - m_nCacheStart;
+        if (m_nCacheLength <= 0 || at < 0 || at >= m_nCacheLength) return false;
+        double* out[kLines] = {v1, v2, v3, v4, v5};
+        for (int k = 0; k < kLines; ++k)
+            if (out[k] && (!m_pCache[k] || !IsComputed(k, at))) return false;
+        for (int k = 0; k < kLines; ++k)
+            if (out[k]) *out[k] = m_pCache[k][at];
+        return true;
+    }
     // Storage kept across Clear, so a reload of a series of the same size allocates nothing.
     double* m_pValueBuffer[kLines];
     unsigned char* m_pValidBuffer[kLines];
     int m_nBufferLength[kLines];
+    // GetValueAndMA's window: the last `days` values line 1 had (failed bars skipped), as a ring,
+    // with their running sum, standing at bar `bar` (-1 none).
+    struct ValueWindow {
+        int bar = -1;
+        int days = 0;
+        int head = 0;   // the oldest value
+        int steps = 0;  // since the sum was last taken afresh
+        double sum = 0;
+        double peak = 0;
+        std::vector<double> values;
+        void Resum();
+        void Push(double v);
+    };
+    ValueWindow m_valueWindow;
 };

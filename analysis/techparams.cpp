@@ -1,5 +1,6 @@
 #include "analysis/techparams.h"
 
+#include <climits>
 #include <cstdio>
 
 #include "base/text.h"
@@ -12,15 +13,15 @@ bool IsIntKind(char c) { return c == 'D' || c == 'd' || c == 'L' || c == 'l' || 
 bool IsDoubleKind(char c) { return c == 'F' || c == 'f'; }
 bool IsDayLike(char c) { return c == 'D' || c == 'd' || c == 'M' || c == 'm'; }
 
-bool ValidInt(char c, int v) {
+// Valid range of an int of the given kind.
+void IntRange(char c, int* low, int* high) {
     switch (c) {
-    case 'D': case 'd': return v >= 1 && v <= kMaxTechDays;
-    case 'L': case 'l': return v >= -kMaxTechLevel && v <= kMaxTechLevel;
-    case 'T': return v == 1 || v == 2;
-    case 'N': return v >= 0;
-    case 'M': case 'm': return v >= 0 && v <= kMaxTechDays;
+    case 'D': case 'd': *low = 1, *high = kMaxTechDays; return;
+    case 'L': case 'l': *low = -kMaxTechLevel, *high = kMaxTechLevel; return;
+    case 'T': *low = 1, *high = 2; return;
+    case 'N': *low = 0, *high = INT_MAX; return;
+    default: *low = 0, *high = kMaxTechDays; return;  // M, m
     }
-    return false;
 }
 
 }  // namespace
@@ -34,8 +35,24 @@ int DayCacheLine(const CSPDWordArray& days, int n) {
 CParamTech::CParamTech(const char* layout, std::initializer_list<int> ints, std::initializer_list<double> doubles,
                        std::initializer_list<DWORD> days, const char* caption,
                        std::initializer_list<const char*> strings)
-    : m_layout(layout), m_caption(caption), m_defInts(ints), m_defDoubles(doubles), m_defDays(days) {
+    : m_layout(layout), m_caption(caption), m_nInts(0), m_nDoubles(0), m_nStrings(0), m_bDays(false),
+      m_defInts(ints), m_defDoubles(doubles), m_defDays(days) {
     for (const char* s : strings) m_defStrings.push_back(s);
+    for (const char* p = m_layout; *p; ++p) {
+        if (IsIntKind(*p) && m_nInts < kMaxInts) {
+            int low, high;
+            IntRange(*p, &low, &high);
+            m_intLow[m_nInts] = low;
+            m_intSpan[m_nInts] = unsigned(high) - unsigned(low);
+            ++m_nInts;
+        } else if (IsDoubleKind(*p)) {
+            ++m_nDoubles;
+        } else if (*p == 'A') {
+            m_bDays = true;
+        } else if (*p == 'S') {
+            ++m_nStrings;
+        }
+    }
     SetDefaultParameters();
 }
 
@@ -48,22 +65,20 @@ void CParamTech::SetDefaultParameters() {
 }
 
 bool CParamTech::IsValidParameters() {
-    size_t ni = 0, nd = 0, ns = 0;
-    for (const char* p = m_layout; *p; ++p) {
-        char c = *p;
-        if (IsIntKind(c)) {
-            if (ni >= m_ints.size() || !ValidInt(c, m_ints[ni++])) return false;
-        } else if (IsDoubleKind(c)) {
-            if (nd >= m_doubles.size() || !(m_doubles[nd++] > 0)) return false;
-        } else if (c == 'A') {
-            if (m_days.GetSize() < 1) return false;
-            for (int k = 0; k < m_days.GetSize(); ++k)
-                if (m_days[k] < 1 || m_days[k] > DWORD(kMaxTechDays)) return false;
-        } else if (c == 'S') {
-            if (ns >= m_strings.size() || m_strings[ns++].empty()) return false;
-        }
+    if (m_ints.size() != m_nInts || m_doubles.size() != m_nDoubles || m_strings.size() < m_nStrings) return false;
+    for (size_t k = 0; k < m_nInts; ++k)
+        if (unsigned(m_ints[k]) - unsigned(m_intLow[k]) > m_intSpan[k]) return false;
+    for (size_t k = 0; k < m_nDoubles; ++k)
+        if (!(m_doubles[k] > 0)) return false;
+    if (m_bDays) {
+        const int n = m_days.GetSize();
+        if (n < 1) return false;
+        for (int k = 0; k < n; ++k)
+            if (m_days[k] - 1 >= DWORD(kMaxTechDays)) return false;
     }
-    return ni == m_ints.size() && nd == m_doubles.size();
+    for (size_t k = 0; k < m_nStrings; ++k)
+        if (m_strings[k].empty()) return false;
+    return true;
 }
 
 std::string CParamTech::GetNameParams() {

@@ -43,8 +43,17 @@ protected:
                std::initializer_list<const char*> strings = {});
 
 private:
+    enum { kMaxInts = 16 };
     const char* m_layout;
     const char* m_caption;  // printf form over the day-like ints; "A" joins the day-count array
+    // The layout read once: the valid range of each int, and how many doubles, strings and
+    // day-count arrays it has, so that a check is a few comparisons.
+    int m_intLow[kMaxInts];
+    unsigned m_intSpan[kMaxInts];
+    size_t m_nInts;
+    size_t m_nDoubles;
+    size_t m_nStrings;
+    bool m_bDays;
     std::vector<int> m_defInts;
     std::vector<double> m_defDoubles;
     std::vector<DWORD> m_defDays;

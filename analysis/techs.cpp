@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <mutex>
 #include <string>
 
@@ -13,26 +14,62 @@
 
 CMA::CMA() : CParamTech("TALLLL", {typeSimple, 15, -15, 10, -10}, {}, {5, 10, 20}, "A") {}
 
+void CMA::Clear() {
+    CTechnique::Clear();
+    for (Run& r : m_runs) r = Run();
+}
+
+CMA::Run& CMA::TakeRun(int days, int type) {
+    Run& r = m_runs[days & (kRuns - 1)];
+    if (r.days != days || r.type != type) {
+        r = Run();
+        r.days = days;
+        r.type = type;
+    }
+    return r;
+}
+
 bool CMA::Calculate(double* v, int index, int days, bool useLast) {
     if (!CheckIndex(index)) return false;
+    const CKData& k = *m_pKData;
+    auto price = [&k](int t) { return Price(k, t); };
+    // A walk in progress: its first bar checked the parameters, and a type of 1 or 2 is valid.
+    if (useLast && v && index > 0 && days > 0 && index + 1 >= days) {
+        const int type = m_ints[kType];
+        if (type == typeExponential) {
+            *v = 2 * Price(k, index) / (days + 1) + (days - 1) * *v / (days + 1);
+            return true;
+        }
+        if (type == typeSimple) {
+            Run& r = m_runs[days & (kRuns - 1)];
+            if (r.days == days && r.type == typeSimple && r.sum.GetBar() >= 0 && r.sum.GetBar() == index - 1) {
+                *v = r.sum.Next(price) / days;
+                return true;
+            }
+        }
+    }
     EnsureParameters();
     if (days <= 0 || index + 1 < days) return false;
-    const CKData& k = *m_pKData;
     if (m_ints[kType] == typeExponential) {
         if (useLast && v && index > 0) {
             *v = 2 * Price(k, index) / (days + 1) + (days - 1) * *v / (days + 1);
             return true;
         }
+        // Run from bar 0, or on from the last bar this day count reached: the same steps.
+        Run& r = TakeRun(days, typeExponential);
+        int t = 0;
         double e = Price(k, 0);
-        for (int t = 1; t <= index; ++t) e = 2 * Price(k, t) / (days + 1) + (days - 1) * e / (days + 1);
+        if (r.bar >= 0 && r.bar <= index) t = r.bar, e = r.value;
+        for (++t; t <= index; ++t) e = 2 * Price(k, t) / (days + 1) + (days - 1) * e / (days + 1);
+        r.bar = index;
+        r.value = e;
         if (v) *v = e;
         return true;
     }
-    // Continuing a simple average moves its window by one bar.
-    if (useLast && v && index >= days)
-        *v += (Price(k, index) - Price(k, index - days)) / days;
-    else
-        return k.GetMA(v, index, days);
+    // Summed afresh; a walk that continues from here steps the running sum.
+    Run& r = TakeRun(days, typeSimple);
+    const double sum = r.sum.Start(index, days, price);
+    if (v) *v = sum / days;
     return true;
 }
 
@@ -43,32 +80,54 @@ int CMA::GetSignal(int index, int* reason) {
     return GetMAArrangeSignal(index, m_days, m_ints[kTrendBuy], m_ints[kTrendSell], reason);
 }
 
-// The lines of every day count in one pass each, with the same steps as Calculate.
+// The lines of every day count in one pass over the bars, with the same steps as Calculate.
 bool CMA::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*) {
     EnsureParameters();
     if (!m_pKData || m_days.GetSize() == 0) return GetMinMaxInfoMA(start, end, min, max, this, m_days);
     const CKData& k = *m_pKData;
     start = std::max(start, 0);
     end = std::min(end, k.GetSize() - 1);
-    double lo = 0, hi = 0;
+    double lo = std::numeric_limits<double>::infinity(), hi = -lo;
     bool any = false;
-    for (int d = 0; d < m_days.GetSize(); ++d) {
-        const int n = int(m_days[d]);
-        int i = std::max(start, n - 1);
-        if (i > end) continue;
-        double v = 0;
-        if (!Calculate(&v, i, n, false)) continue;
-        for (;;) {
-            if (!any || v < lo) lo = v;
-            if (!any || v > hi) hi = v;
-            any = true;
-            if (++i > end) break;
-            if (m_ints[kType] == typeExponential)
+    if (m_ints[kType] == typeExponential) {
+        for (int d = 0; d < m_days.GetSize(); ++d) {
+            const int n = int(m_days[d]);
+            int i = std::max(start, n - 1);
+            if (i > end) continue;
+            double v = 0;
+            if (!Calculate(&v, i, n, false)) continue;
+            for (;;) {
+                lo = std::min(lo, v);
+                hi = std::max(hi, v);
+                any = true;
+                if (++i > end) break;
                 v = 2 * Price(k, i) / (n + 1) + (n - 1) * v / (n + 1);
-            else
-                v += (Price(k, i) - Price(k, i - n)) / n;
+            }
+        }
+    } else {
+        // Up to five day counts at a time share one pass over the bars.
+        for (int d = 0; d < m_days.GetSize(); d += 5) {
+            const int count = std::min(5, m_days.GetSize() - d);
+            int days[5];
+            double divisor[5];
+            for (int j = 0; j < count; ++j) days[j] = int(m_days[d + j]), divisor[j] = days[j];
+            const KDATA* bars = k.GetData();
+            WithPrices(k, [&](const auto& price) {
+                WithSumCount(count, [&](auto c) {
+                    RunWindowSums<decltype(c)::value>(
+                        price, days, start, end,
+                        [&](int, int j, double sum) {
+                            const double v = sum / divisor[j];
+                            lo = v < lo ? v : lo;
+                            hi = v > hi ? v : hi;
+                            any = true;
+                        },
+                        [bars](int i) { PrefetchBar(bars, i); });
+                });
+            });
         }
     }
+    if (!any) lo = hi = 0;
     WidenRange(&lo, &hi);
     if (min) *min = lo;
     if (max) *max = hi;
@@ -79,18 +138,23 @@ bool CMA::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*
 
 CBBI::CBBI() : CParamTech("DDDDLL", {3, 6, 12, 24, 10, -10}, {}, {}, "(%d,%d,%d,%d)") {}
 
+void CBBI::Clear() {
+    CTechnique::Clear();
+    for (CWindowSum& r : m_runs) r.Reset();
+}
+
 bool CBBI::Calculate(double* v, int index, bool) {
     if (!CheckIndex(index)) return false;
     EnsureParameters();
     if (LoadFromCache(index, v)) return true;
+    for (int k = kDays1; k <= kDays4; ++k)
+        if (index + 1 < m_ints[k]) return false;
+    const CKData& series = *m_pKData;
+    auto price = [&series](int t) { return Price(series, t); };
     double sum = 0;
-    for (int k = kDays1; k <= kDays4; ++k) {
-        double ma;
-        if (!m_pKData->GetMA(&ma, index, m_ints[k])) return false;
-        sum += ma;
-    }
+    for (int k = kDays1; k <= kDays4; ++k) sum += m_runs[k].At(index, m_ints[k], price) / m_ints[k];
     double bbi = sum / 4;
-    StoreToCache(index, &bbi);
+    StoreComputed(index, &bbi, 1);
     if (v) *v = bbi;
     return true;
 }
@@ -123,55 +187,106 @@ bool CBBI::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
 
 CBOLL::CBOLL() : CParamTech("FFDLL", {20, 10, -10}, {2.0, 2.0}) {}
 
+void CBOLL::Clear() {
+    CTechnique::Clear();
+    m_run = Run();
+}
+
 std::string CBOLL::GetNameParams() {
     return StringPrintf("(%d,%g,%g)", m_ints[kDays], m_doubles[kUpWidth], m_doubles[kDownWidth]);
 }
 
-bool CBOLL::Calculate(double* mid, double* up, double* down, int index, bool) {
+template <typename PriceOf>
+__attribute__((noinline)) CBOLL::Run CBOLL::Run::Started(int index, int n, const PriceOf& price) {
+    Run r;
+    r.origin = price(index - n + 1);
+    double a = 0, ca = 0, b = 0, cb = 0;
+    for (int t = index - n + 1; t <= index; ++t) {
+        const double d = price(t) - r.origin;
+        CompensatedAdd(a, ca, d);
+        CompensatedAdd(b, cb, d * d);
+    }
+    r.s1 = a + ca;
+    r.s2 = b + cb;
+    r.count = n;
+    r.centred = r.s2 - r.s1 * (r.s1 / r.count);
+    r.peak = r.s2;
+    r.bar = index;
+    r.days = n;
+    r.steps = 0;
+    return r;
+}
+
+template <typename PriceOf>
+inline void CBOLL::Run::Next(const PriceOf& price) {
+    const int t = bar + 1;
+    const double in = price(t) - origin, out = price(t - days) - origin;
+    s1 += in - out;
+    s2 += in * in - out * out;
+    bar = t;
+    peak = peak > s2 ? peak : s2;
+    centred = s2 - s1 * (s1 / count);
+    // Taken afresh when the squares shrank far below their peak (a huge price left the window),
+    // when the origin drifted so far from the prices that the centred sum would lose more than
+    // 12 bits (s2 = n (mean - origin)^2 + centred; right after a start s2 is at most n + 1 times
+    // the centred sum, so this never repeats at once), and every kRefresh bars.
+    if (!(s2 * 16 >= peak) | (s2 > centred * 4096) | (++steps >= CWindowSum::kRefresh))
+        *this = Started(t, days, price);
+}
+
+void CBOLL::Run::Lines(double* mid, double* deviation) const {
+    // origin * n + s1 is the window's plain sum whatever the origin, so MID does not depend on
+    // where the run started.
+    *mid = (origin * count + s1) / count;
+    *deviation = centred > 0 ? std::sqrt(centred / (count - 1)) : 0;
+}
+
+template <typename PriceOf>
+void CBOLL::Advance(int index, int n, const PriceOf& price) {
+    if (m_run.bar >= 0 && m_run.days == n) {
+        if (m_run.bar == index) return;
+        if (m_run.bar == index - 1) return m_run.Next(price);
+    }
+    m_run = Run::Started(index, n, price);
+}
+
+// The three lines at index (n > 1 and index + 1 >= n checked by the caller).
+void CBOLL::LinesAt(int index, double* v) {
+    const int n = m_ints[kDays];
+    WithPrices(*m_pKData, [&](const auto& price) { Advance(index, n, price); });
+    double m, s;
+    m_run.Lines(&m, &s);
+    v[0] = m;
+    v[1] = m + s * m_doubles[kUpWidth];
+    v[2] = m - s * m_doubles[kDownWidth];
+}
+
+bool CBOLL::Calculate(double* mid, double* up, double* down, int index, bool useLast) {
     if (!CheckIndex(index)) return false;
-    EnsureParameters();
+    // A walk that continues with the day count of its run was checked at its first bar.
+    if (!useLast || m_run.bar < 0 || m_run.days != m_ints[kDays]) EnsureParameters();
     const int n = m_ints[kDays];
     if (n <= 1 || index + 1 < n) return false;
     if (LoadFromCache(index, mid, up, down)) return true;
     double v[3];
-    Compute(index, v);
-    StoreToCache(index, &v[0], &v[1], &v[2]);
+    LinesAt(index, v);
+    StoreComputed(index, v, 3);
     if (mid) *mid = v[0];
     if (up) *up = v[1];
     if (down) *down = v[2];
     return true;
 }
 
-namespace {
-// MID and the sample deviation of the n prices ending at index.
-template <typename PriceOf>
-void BollWindow(int index, int n, PriceOf price, double* mid, double* deviation) {
-    double sum = 0;
-    for (int t = index - n + 1; t <= index; ++t) sum += price(t);
-    const double m = sum / n;
-    double squares = 0;
-    for (int t = index - n + 1; t <= index; ++t) {
-        const double d = price(t) - m;
-        squares += d * d;
-    }
-    *mid = m;
-    *deviation = std::sqrt(squares / (n - 1));
-}
-}  // namespace
-
-void CBOLL::Compute(int index, double* v) const {
-    const CKData& k = *m_pKData;
-    const int n = m_ints[kDays], mode = k.GetPriceMode();
+bool CBOLL::GetDeviation(int index, double* deviation) {
+    if (!CheckIndex(index)) return false;
+    EnsureParameters();
+    const int n = m_ints[kDays];
+    if (n <= 1 || index + 1 < n) return false;
+    WithPrices(*m_pKData, [&](const auto& price) { Advance(index, n, price); });
     double m, s;
-    if (mode != priceOpen && mode != priceAverage) {
-        const KDATA* bars = k.GetData();
-        BollWindow(index, n, [bars](int t) { return double(bars[t].close); }, &m, &s);
-    } else {
-        BollWindow(index, n, [&k](int t) { return k.GetPriceAt(t); }, &m, &s);
-    }
-    v[0] = m;
-    v[1] = m + s * m_doubles[kUpWidth];
-    v[2] = m - s * m_doubles[kDownWidth];
+    m_run.Lines(&m, &s);
+    if (deviation) *deviation = s;
+    return true;
 }
 
 int CBOLL::GetSignal(int index, int* reason) {
@@ -190,27 +305,75 @@ int CBOLL::GetSignal(int index, int* reason) {
     return 0;
 }
 
-// As GetMinMaxInfo3, with the parameters checked once for the whole range.
+// As GetMinMaxInfo3, in one pass: cached bars are read, the others continue the running sums.
 bool CBOLL::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     EnsureParameters();
     double lo = 0, hi = 0;
     int loBar = -1, hiBar = -1;
     bool any = false;
-    if (m_pKData && m_ints[kDays] > 1) {
-        start = std::max(start, m_ints[kDays] - 1);
+    const int n = m_ints[kDays];
+    if (m_pKData && n > 1) {
+        start = std::max(start, n - 1);
         end = std::min(end, m_pKData->GetSize() - 1);
-        const int known = m_nLastStored;
-        for (int i = start; i <= end; ++i) {
-            double v[3];
-            if (i > known || !LoadComputed(i, v, 3)) {
-                Compute(i, v);
-                StoreComputed(i, v, 3);
-            }
-            for (double x : v) {
-                if (!any || x < lo) lo = x, loBar = i;
-                if (!any || x > hi) hi = x, hiBar = i;
-                any = true;
-            }
+        if (start <= end) {
+            const int known = m_nLastStored;
+            const int cacheEnd = OpenLines(3) ? CacheEnd() : 0;
+            const double up = m_doubles[kUpWidth], down = m_doubles[kDownWidth];
+            double l = std::numeric_limits<double>::infinity(), h = -l;
+            int lb = start, hb = start;
+            double* const lines[3] = {m_pCache[0], m_pCache[1], m_pCache[2]};  // from bar 0
+            WithPrices(*m_pKData, [&](const auto& price) {
+                Run run = m_run;
+                const KDATA* bars = m_pKData->GetData();
+                // The run at bar i, continued or started afresh.
+                auto advance = [&](int i) {
+                    if (run.bar >= 0 && run.days == n && run.bar == i - 1)
+                        run.Next(price);
+                    else if (!(run.bar == i && run.days == n))
+                        run = Run::Started(i, n, price);
+                };
+                // The lines of the run's bar, stored when the cache holds it; DN is the lowest line
+                // and UP the highest (the widths are above 0, s is not negative).
+                auto take = [&](int i, bool store) {
+                    double m, s;
+                    run.Lines(&m, &s);
+                    const double u = m + s * up, d = m - s * down;
+                    if (store) lines[0][i] = m, lines[1][i] = u, lines[2][i] = d;
+                    if (d < l) l = d, lb = i;
+                    if (u > h) h = u, hb = i;
+                };
+                if (start > known) {
+                    // Nothing of the range is cached yet: one run straight through.
+                    const int stored = std::min(end, cacheEnd - 1);
+                    advance(start);
+                    take(start, start <= stored);
+                    int i = start + 1;
+                    for (; i <= stored; ++i) {
+                        PrefetchBar(bars, i);
+                        run.Next(price);
+                        take(i, true);
+                    }
+                    for (; i <= end; ++i) {
+                        run.Next(price);
+                        take(i, false);
+                    }
+                } else {
+                    for (int i = start; i <= end; ++i) {
+                        if (i <= known && i < cacheEnd && IsComputed(0, i) && IsComputed(1, i) && IsComputed(2, i)) {
+                            const double u = lines[1][i], d = lines[2][i];
+                            if (d < l) l = d, lb = i;
+                            if (u > h) h = u, hb = i;
+                            continue;
+                        }
+                        advance(i);
+                        take(i, i < cacheEnd);
+                    }
+                }
+                m_run = run;
+            });
+            any = true;
+            lo = l, hi = h, loBar = lb, hiBar = hb;
+            for (int k = 0; k < 3; ++k) MarkComputed(k, start, std::min(end, cacheEnd - 1));
         }
     }
     WidenRange(&lo, &hi);
@@ -250,98 +413,106 @@ CSAR::CSAR() : CParamTech("DNFFLL", {4, 1, 10, -10}, {0.02, 0.2}) {}
 
 void CSAR::Clear() {
     CTechnique::Clear();
-    m_state.clear();
-    m_stateValid.clear();
+    m_run = Run();
+    m_flags.clear();
 }
 
-bool CSAR::Step(int t, const RunState* before, double prev, RunState* after, double* sar) const {
-    const int days = m_ints[kDays];
-    if (t + 1 < days) return false;
-    const CKData& k = *m_pKData;
-    const double step = m_doubles[kStep], maximum = m_doubles[kMaximum];
-    if (before && t > 0 && !before->pending) {
-        RunState s = *before;
-        const double h = k[t - 1].high, l = k[t - 1].low;
-        double v;
-        if (s.rising) {
-            v = prev + s.accel * (h - prev);
-            if (h > s.highest) s.highest = h, s.accel = std::min(s.accel + step, maximum);
-            s.pending = k[t].low < v;
-        } else {
-            v = prev - (prev - l) * s.accel;
-            if (l < s.lowest) s.lowest = l, s.accel = std::min(s.accel + step, maximum);
-            s.pending = k[t].high > v;
-        }
-        *after = s;
-        *sar = v;
-        return true;
-    }
-    RunState s;
-    double lo = 0, hi = 0;
-    k.GetMinMax(t - days + 1, t, &lo, &hi);
-    s.rising = before && before->pending ? !before->rising : m_ints[kInitialDirection] != 0;
-    s.pending = 0;
-    s.accel = step;
-    s.highest = hi;
-    s.lowest = lo;
-    *after = s;
-    *sar = s.rising ? lo : hi;
-    return true;
+bool CSAR::SameRunParameters() const {
+    return m_ints[kDays] == m_runDays && m_ints[kInitialDirection] == m_runDirection &&
+           m_doubles[kStep] == m_runStep && m_doubles[kMaximum] == m_runMaximum;
 }
 
-// Runs from the last bar with a known state (or bar 0) up to index, storing every bar.
-bool CSAR::RunTo(int index, double* out) {
-    const int size = m_pKData->GetSize();
-    if (int(m_state.size()) != size) {
-        m_state.assign(size, RunState{0, 0, 0, -1, -1});
-        m_stateValid.assign(size, 0);
+// The run and the flags belong to the parameters they were computed with: other (checked)
+// parameters start them again.
+void CSAR::TakeRunParameters() {
+    if (SameRunParameters()) return;
+    EnsureParameters();
+    if (SameRunParameters()) return;
+    m_run = Run();
+    m_flags.clear();
+    m_runDays = m_ints[kDays];
+    m_runDirection = m_ints[kInitialDirection];
+    m_runStep = m_doubles[kStep];
+    m_runMaximum = m_doubles[kMaximum];
+}
+
+// A new run at bar t: the opposite direction after a pending reversal at t-1, else the initial
+// one; the SAR starts at the extreme of the last days bars.
+CSAR::Run CSAR::Restarted(Run r, int t) const {
+    const KDATA* bars = m_pKData->GetData();
+    double lo = bars[t - m_runDays + 1].low, hi = bars[t - m_runDays + 1].high;
+    for (int j = t - m_runDays + 2; j <= t; ++j) {
+        lo = std::min(lo, double(bars[j].low));
+        hi = std::max(hi, double(bars[j].high));
     }
-    int from = index;
-    while (from > 0 && !m_stateValid[from - 1]) --from;
-    const RunState* before = nullptr;
-    double prev = 0;
-    if (from > 0) {
-        before = &m_state[from - 1];
-        GetCached(1, from - 1, &prev);
+    r.rising = r.bar >= 0 && r.bar == t - 1 && r.pending ? !r.rising : m_runDirection != 0;
+    r.pending = 0;
+    r.accel = m_runStep;
+    r.highest = hi;
+    r.lowest = lo;
+    r.sar = r.rising ? lo : hi;
+    r.bar = t;
+    return r;
+}
+
+void CSAR::Record(const Run& r, bool restarted) {
+    m_flags[size_t(r.bar)] = FlagsOf(r, restarted);
+    StoreComputed(r.bar, &r.sar, 1);
+}
+
+// Computes bars up to index from the last computed bar before it (or from the first bar). That
+// bar's run is rebuilt from the restart it began with, the same steps as when it was computed.
+void CSAR::Resume(int index) {
+    const int first = m_runDays - 1;
+    int c = index - 1;
+    while (c >= first && !(m_flags[size_t(c)] & kComputed)) --c;
+    Run r;
+    if (c >= first) {
+        int s = c;
+        while (s > first && !(m_flags[size_t(s)] & kRestart)) --s;
+        r = Restarted(Run(), s);
+        r.rising = (m_flags[size_t(s)] & kRising) != 0;
+        r.sar = r.rising ? r.lowest : r.highest;
+        for (int t = s + 1; t <= c; ++t) Advance(r, t);
     }
-    bool ok = false;
-    for (int t = from; t <= index; ++t) {
-        double v;
-        if (!Step(t, before, prev, &m_state[t], &v)) continue;
-        m_stateValid[t] = 1;
-        StoreToCache(t, &v);
-        before = &m_state[t];
-        prev = v;
-        ok = t == index;
-        if (ok && out) *out = v;
+    for (int t = c + 1; t <= index; ++t) {
+        const bool restarted = Advance(r, t);
+        Record(r, restarted);
     }
-    return ok;
+    m_run = r;
 }
 
 bool CSAR::Calculate(double* v, int index, bool useLast) {
     if (!CheckIndex(index)) return false;
-    EnsureParameters();
-    if (index + 1 < m_ints[kDays]) return false;
-    if (LoadFromCache(index, v) && index < int(m_stateValid.size()) && m_stateValid[index]) return true;
-    if (useLast && v && index > 0 && int(m_stateValid.size()) == m_pKData->GetSize() && m_stateValid[index - 1]) {
-        double out;
-        if (!Step(index, &m_state[index - 1], *v, &m_state[index], &out)) return false;
-        m_stateValid[index] = 1;
-        StoreToCache(index, &out);
-        *v = out;
+    // Without useLast the parameters are checked; a walk keeps them while they do not change.
+    if (!useLast) EnsureParameters();
+    TakeRunParameters();
+    if (index + 1 < m_runDays) return false;
+    const size_t size = size_t(m_pKData->GetSize());
+    if (m_flags.size() != size) m_flags.resize(size, 0);  // bars added since keep what is known
+    if ((m_flags[size_t(index)] & kComputed) && LoadFromCache(index, v)) return true;
+    if (m_run.bar == index) {
+        if (v) *v = m_run.sar;
         return true;
     }
-    return RunTo(index, v);
+    if (m_run.bar >= 0 && m_run.bar == index - 1) {
+        const bool restarted = Advance(m_run, index);
+        Record(m_run, restarted);
+    } else {
+        Resume(index);
+    }
+    if (v) *v = m_run.sar;
+    return true;
 }
 
 int CSAR::GetSignal(int index, int* reason) {
     if (reason) *reason = reasonNone;
     double v;
-    // The run is read from the stored states: no clearing, so the remembered intensity stays.
-    if (!Calculate(&v, index, false) || index >= int(m_state.size())) return 0;
-    const RunState& s = m_state[index];
-    if (!s.pending) return 0;
-    if (!s.rising) {
+    // The run is read from the stored flags: no clearing, so the remembered intensity stays.
+    if (!Calculate(&v, index, false)) return 0;
+    const unsigned char f = m_flags[size_t(index)];
+    if (!(f & kPending)) return 0;
+    if (!(f & kRising)) {
         if (reason) *reason = reasonBullTrend;
         return m_ints[kBuy];
     }
@@ -349,11 +520,62 @@ int CSAR::GetSignal(int index, int* reason) {
     return m_ints[kSell];
 }
 
+// As GetMinMaxInfo1, in one pass: cached bars are read, the others continue the run.
 bool CSAR::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*) {
-    return GetMinMaxInfo1(start, end, min, max);
+    double lo = 0, hi = 0;
+    bool any = false;
+    if (m_pKData && start >= 0) {
+        EnsureParameters();
+        TakeRunParameters();
+        const int size = m_pKData->GetSize();
+        start = std::max(start, m_runDays - 1);
+        end = std::min(end, size - 1);
+        if (start <= end) {
+            if (m_flags.size() != size_t(size)) m_flags.resize(size_t(size), 0);
+            const int known = m_nLastStored;
+            const int cacheEnd = OpenLines(1) ? CacheEnd() : 0;
+            unsigned char* flags = m_flags.data();
+            double* const line = m_pCache[0];  // the cache starts at bar 0
+            const KDATA* bars = m_pKData->GetData();
+            const double step = m_runStep, maximum = m_runMaximum;
+            double l = std::numeric_limits<double>::infinity(), h = -l;
+            Run run = m_run;
+            for (int i = start; i <= end; ++i) {
+                PrefetchBar(bars, i);
+                double v;
+                if (i <= known && i < cacheEnd && (flags[i] & kComputed) && IsComputed(0, i)) {
+                    v = line[i];
+                } else {
+                    if (run.bar != i) {
+                        if (run.bar >= 0 && run.bar == i - 1) {
+                            const bool restarted = !Continue(bars, step, maximum, run, i);
+                            if (restarted) run = Restarted(run, i);
+                            flags[i] = FlagsOf(run, restarted);
+                            if (i < cacheEnd) line[i] = run.sar;
+                        } else {
+                            m_run = run;
+                            Resume(i);
+                            run = m_run;
+                        }
+                    }
+                    v = run.sar;
+                }
+                l = v < l ? v : l;
+                h = v > h ? v : h;
+            }
+            m_run = run;
+            MarkComputed(0, start, std::min(end, cacheEnd - 1));
+            any = true;
+            lo = l, hi = h;
+        }
+    }
+    WidenRange(&lo, &hi);
+    if (min) *min = lo;
+    if (max) *max = hi;
+    return any;
 }
 
-// ---- DJ, CW ----
+// ---- DJ ----
 
 // The Shenzhen default is the Shenzhen component index: the Shanghai code under the Shenzhen
 // market names a file that never exists, and Shenzhen stocks got no overlay.
@@ -379,8 +601,6 @@ int CDJ::SetOverlayCode(CStDatabase* database, const char* currentCode, int ktyp
     return ok;
 }
 
-CCW::CCW() : CParamTech("F", {}, {1.5}) {}
-
 // ---- MACD ----
 
 CMACD::CMACD() : CParamTech("DDDLLLL", {12, 26, 9, 15, -15, 10, -10}, {}, {}, "(%d,%d,%d)") {}
@@ -403,84 +623,111 @@ int CMACD::WarmUpBars() {
     return j;
 }
 
-bool CMACD::Calculate(double* v1, double* v2, double* v3, double* v4, int index, bool useLast) {
-    if (!CheckIndex(index)) return false;
-    EnsureParameters();
-    const int ns = m_ints[kShort], nl = m_ints[kLong], ng = m_ints[kSignal];
-    if (index + 1 < ns || index + 1 < nl || index + 1 < ng) return false;
-    if (LoadFromCache(index, v1, v2, v3, v4)) return true;
-    const CKData& k = *m_pKData;
-    double es, el, dea;
-    SetFactors();
-    if (useLast && v1 && v2 && v4 && index > 0) {
-        double v[4] = {*v1, *v2, 0, *v4};
-        Step(index, v);
-        es = v[0], el = v[1], dea = v[3];
-    } else {
-        int n = std::max(0, index - (WarmUpBars() - 1));
-        double v[4] = {Price(k, n), Price(k, n), 0, 0};
-        for (int t = n; t <= index; ++t) Step(t, v);
-        es = v[0], el = v[1], dea = v[3];
-    }
-    double dif = es - el;
-    StoreToCache(index, &es, &el, &dif, &dea);
-    if (v1) *v1 = es;
-    if (v2) *v2 = el;
-    if (v3) *v3 = dif;
-    if (v4) *v4 = dea;
-    return true;
-}
-
-namespace {
-inline void TakeMACDRange(const double* v, int i, double* lo, double* hi, int* loBar, int* hiBar) {
-    const double bar = 2 * (v[2] - v[3]);
-    const double a = std::min(v[2], std::min(v[3], bar)), b = std::max(v[2], std::max(v[3], bar));
-    if (a < *lo) *lo = a, *loBar = i;
-    if (b > *hi) *hi = b, *hiBar = i;
-}
-}  // namespace
-
 void CMACD::SetFactors() {
+    if (m_factorDays[0] == m_ints[kShort] && m_factorDays[1] == m_ints[kLong] && m_factorDays[2] == m_ints[kSignal])
+        return;
     for (int k = 0; k < 3; ++k) {
         const int n = m_ints[kShort + k];
         m_fNew[k] = 2.0 / (n + 1);
         m_fOld[k] = (n - 1.0) / (n + 1);
+        m_factorDays[k] = n;
     }
+    m_nMinBars = std::max(m_factorDays[0], std::max(m_factorDays[1], m_factorDays[2]));
 }
 
 void CMACD::Step(int index, double* v) const {
-    const double p = Price(*m_pKData, index);
+    const double p = SourceAt(index);
     const double es = m_fNew[0] * p + m_fOld[0] * v[0];
     const double el = m_fNew[1] * p + m_fOld[1] * v[1];
     v[3] = m_fOld[2] * v[3] + m_fNew[2] * (es - el);
     v[0] = es, v[1] = el, v[2] = es - el;
 }
 
+bool CMACD::Calculate(double* v1, double* v2, double* v3, double* v4, int index, bool useLast) {
+    if (!CheckIndex(index)) return false;
+    const bool continued = useLast && v1 && v2 && v4 && index > 0;
+    // A walk that continues with the day counts of its weights was checked at its first bar.
+    if (!continued || m_factorDays[0] != m_ints[kShort] || m_factorDays[1] != m_ints[kLong] ||
+        m_factorDays[2] != m_ints[kSignal]) {
+        EnsureParameters();
+        SetFactors();
+    }
+    if (index + 1 < m_nMinBars) return false;
+    if (LoadFromCache(index, v1, v2, v3, v4)) return true;
+    double v[4];
+    if (continued) {
+        v[0] = *v1, v[1] = *v2, v[2] = 0, v[3] = *v4;
+        Step(index, v);
+    } else {
+        int n = std::max(0, index - (WarmUpBars() - 1));
+        v[0] = v[1] = SourceAt(n), v[2] = v[3] = 0;
+        for (int t = n; t <= index; ++t) Step(t, v);
+    }
+    StoreComputed(index, v, 4);
+    if (v1) *v1 = v[0];
+    if (v2) *v2 = v[1];
+    if (v3) *v3 = v[2];
+    if (v4) *v4 = v[3];
+    return true;
+}
+
+namespace {
+inline void TakeMACDRange(double dif, double dea, int i, double* lo, double* hi, int* loBar, int* hiBar) {
+    const double bar = 2 * (dif - dea);
+    const double a = std::min(dif, std::min(dea, bar)), b = std::max(dif, std::max(dea, bar));
+    if (a < *lo) *lo = a, *loBar = i;
+    if (b > *hi) *hi = b, *hiBar = i;
+}
+}  // namespace
+
 bool CMACD::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     double lo = 0, hi = 0;
     int loBar = -1, hiBar = -1;
-    bool any = false;
     EnsureParameters();
     SetFactors();
     if (m_pKData && start >= 0) {
         end = std::min(end, m_pKData->GetSize() - 1);
         double v[4] = {0, 0, 0, 0};
         int i = start;
+        bool any = false;
         // The first bar that computes, then every later one continued from it (as with useLast).
         for (; i <= end && !any; ++i) {
             if (!LoadComputed(i, v, 4) && !Calculate(&v[0], &v[1], &v[2], &v[3], i, false)) continue;
             any = true;
             lo = hi = v[2];
             loBar = hiBar = i;
-            TakeMACDRange(v, i, &lo, &hi, &loBar, &hiBar);
+            TakeMACDRange(v[2], v[3], i, &lo, &hi, &loBar, &hiBar);
         }
-        const int known = m_nLastStored;
-        for (; i <= end; ++i) {
-            if (i > known || !LoadComputed(i, v, 4)) {
-                Step(i, v);
-                StoreComputed(i, v, 4);
-            }
-            TakeMACDRange(v, i, &lo, &hi, &loBar, &hiBar);
+        if (i <= end) {
+            const int from = i, known = m_nLastStored;
+            const int cacheEnd = OpenLines(4) ? CacheEnd() : 0;
+            const double n0 = m_fNew[0], o0 = m_fOld[0], n1 = m_fNew[1], o1 = m_fOld[1], n2 = m_fNew[2],
+                         o2 = m_fOld[2];
+            double* const lines[4] = {m_pCache[0], m_pCache[1], m_pCache[2], m_pCache[3]};  // from bar 0
+            WithSource([&](const auto& price) {
+                double es = v[0], el = v[1], dif = v[2], dea = v[3];
+                double l = lo, h = hi;
+                int lb = loBar, hb = hiBar;
+                const KDATA* bars = m_pKData->GetData();
+                for (; i <= end; ++i) {
+                    PrefetchBar(bars, i);
+                    if (i <= known && i < cacheEnd && IsComputed(0, i) && IsComputed(1, i) && IsComputed(2, i) &&
+                        IsComputed(3, i)) {
+                        es = lines[0][i], el = lines[1][i], dif = lines[2][i], dea = lines[3][i];
+                    } else {
+                        // The steps of Step, in the same order.
+                        const double p = price(i);
+                        es = n0 * p + o0 * es;
+                        el = n1 * p + o1 * el;
+                        dea = o2 * dea + n2 * (es - el);
+                        dif = es - el;
+                        if (i < cacheEnd) lines[0][i] = es, lines[1][i] = el, lines[2][i] = dif, lines[3][i] = dea;
+                    }
+                    TakeMACDRange(dif, dea, i, &l, &h, &lb, &hb);
+                }
+                lo = l, hi = h, loBar = lb, hiBar = hb;
+            });
+            for (int l = 0; l < 4; ++l) MarkComputed(l, from, std::min(end, cacheEnd - 1));
         }
     }
     lo -= std::fabs(lo) * 0.02;
@@ -499,8 +746,10 @@ int CMACD::GetSignal(int index, int* reason) {
     if (reason) *reason = reasonNone;
     if (!CheckIndex(index)) return 0;
     EnsureParameters();
-    // Fill the whole series once; later calls find the last bar cached and skip the walk.
-    if (!GetCached(3, index, nullptr) || !GetCached(4, index, nullptr)) PrepareCache(0, -1, false);
+    // Fill the whole series once; later calls find the bar cached and skip the walk. Bars added
+    // after the first store have no cache entry, and a walk for them would store nothing.
+    if ((m_nCacheLength <= 0 || index < CacheEnd()) && (!GetCached(3, index, nullptr) || !GetCached(4, index, nullptr)))
+        PrepareCache(0, -1, false);
     const int minBars = std::max(m_ints[kShort], std::max(m_ints[kLong], m_ints[kSignal]));
     double low, high, dif, dea;
     if (!GetRangeLevels(index, reason, minBars, kRangeWindow, &low, &high, 0.309, 0.682)) return 0;
@@ -548,6 +797,11 @@ bool CMIKE::Calculate(double* wr, double* mr, double* sr, double* ws, double* ms
 
 CPSY::CPSY() : CParamTech("DLL", {12, 10, -10}, {}, {}, "(%d)") {}
 
+void CPSY::Clear() {
+    CTechnique::Clear();
+    m_nRunBar = -1;
+}
+
 bool CPSY::Calculate(double* v, int index, bool) {
     if (!CheckIndex(index)) return false;
     EnsureParameters();
@@ -555,11 +809,18 @@ bool CPSY::Calculate(double* v, int index, bool) {
     if (index < n) return false;
     if (LoadFromCache(index, v)) return true;
     const CKData& k = *m_pKData;
-    int up = 0;
-    for (int t = index - n + 1; t <= index; ++t)
-        if (Price(k, t) > Price(k, t - 1)) ++up;
-    double psy = up * 100.0 / n;
-    StoreToCache(index, &psy);
+    auto rose = [&k](int t) { return Price(k, t) > Price(k, t - 1) ? 1 : 0; };
+    // The count moves with the window: a whole number, so it never drifts.
+    if (m_nRunBar >= 0 && m_nRunDays == n && m_nRunBar == index - 1) {
+        m_nRunCount += rose(index) - rose(index - n);
+    } else if (!(m_nRunBar == index && m_nRunDays == n)) {
+        m_nRunCount = 0;
+        for (int t = index - n + 1; t <= index; ++t) m_nRunCount += rose(t);
+    }
+    m_nRunBar = index;
+    m_nRunDays = n;
+    double psy = m_nRunCount * 100.0 / n;
+    StoreComputed(index, &psy, 1);
     if (v) *v = psy;
     return true;
 }
@@ -591,26 +852,25 @@ bool CPSY::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
 
 CVOLUME::CVOLUME() : CParamTech("ALLLL", {15, -15, 10, -10}, {}, {5, 10}, "A") {}
 
+void CVOLUME::Clear() {
+    CTechnique::Clear();
+    for (CWindowSum& r : m_runs) r.Reset();
+}
+
 bool CVOLUME::Calculate(double* v, int index, int days, bool useLast) {
     if (!CheckIndex(index)) return false;
-    EnsureParameters();
+    // Only the given day count enters the sums; a walk was checked at its first bar.
+    if (!useLast) EnsureParameters();
     if (days <= 0 || index + 1 < days) return false;
     // Each day count has its own cache line, so two counts never read each other's values.
     const int line = DayCacheLine(m_days, days);
-    double* out[kLines] = {nullptr, nullptr, nullptr, nullptr, nullptr};
-    if (line >= 0) {
-        out[line] = v;
-        if (v && LoadFromCache(index, out[0], out[1], out[2], out[3], out[4])) return true;
+    if (line >= 0 && HasEntry(line, index)) {
+        if (v) *v = m_pCache[line][index - m_nCacheStart];
+        return true;
     }
-    const KDATA* b = m_pKData->GetData();
-    double sum = 0;
-    for (int t = index - days + 1; t <= index; ++t) sum += b[t].volume;
-    double ma = sum / days;
-    if (line >= 0) {
-        const double* in[kLines] = {nullptr, nullptr, nullptr, nullptr, nullptr};
-        in[line] = &ma;
-        StoreToCache(index, in[0], in[1], in[2], in[3], in[4]);
-    }
+    const KDATA* bars = m_pKData->GetData();
+    const double ma = RunFor(days).At(index, days, [bars](int t) { return double(bars[t].volume); }) / days;
+    if (line >= 0) StoreLine(line, index, ma);
     if (v) *v = ma;
     return true;
 }
@@ -634,15 +894,40 @@ int CVOLUME::GetSignal(int index, int* reason) {
     return s;
 }
 
+// The largest volume and every cached day-count line over the range, in one pass.
 bool CVOLUME::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*) {
     if (!m_pKData || start < 0 || end < start || start >= m_pKData->GetSize()) return false;
     end = std::min(end, m_pKData->GetSize() - 1);
     EnsureParameters();
-    double top = 0;
-    for (int i = start; i <= end; ++i) {
-        top = std::max(top, double((*m_pKData)[i].volume));
-        for (int d = 0; d < m_days.GetSize(); ++d) Calculate(nullptr, i, int(m_days[d]), false);
+    const KDATA* bars = m_pKData->GetData();
+    auto volume = [bars](int t) { return double(bars[t].volume); };
+    // The lines that have a cache line (the first five distinct day counts).
+    int days[kLines], line[kLines], count = 0;
+    double divisor[kLines];
+    double* values[kLines];
+    const int cacheEnd = OpenLines(0) ? CacheEnd() : 0;
+    for (int d = 0; d < m_days.GetSize() && d < kLines; ++d) {
+        if (DayCacheLine(m_days, int(m_days[d])) != d || !UseLine(d)) continue;
+        days[count] = int(m_days[d]);
+        divisor[count] = days[count];
+        values[count] = m_pCache[d];
+        line[count] = d;
+        ++count;
     }
+    const int known = m_nLastStored;
+    const int last = std::min(end, cacheEnd - 1);
+    double top = 0;
+    auto emit = [&](int i, int j, double sum) {
+        if (i > known || !IsComputed(line[j], i)) values[j][i] = sum / divisor[j];
+    };
+    auto done = [&](int i) {
+        PrefetchBar(bars, i);
+        top = std::max(top, volume(i));
+    };
+    if (!WithSumCount(count, [&](auto c) { RunWindowSums<decltype(c)::value>(volume, days, start, last, emit, done); }))
+        for (int i = start; i <= last; ++i) done(i);
+    for (int i = std::max(start, last + 1); i <= end; ++i) done(i);
+    for (int j = 0; j < count; ++j) MarkComputed(line[j], std::max(start, days[j] - 1), last);
     if (min) *min = 0;
     if (max) *max = std::max(top + 1, 3.0);
     return true;

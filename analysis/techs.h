@@ -1,7 +1,8 @@
-// The built-in indicators of the price pane (MA, BBI, BOLL, PV, SAR, DJ, CW, the price bars),
+// The built-in indicators of the price pane (MA, BBI, BOLL, PV, SAR, DJ, the price bars),
 // MACD, MIKE, PSY and VOLUME. The other built-in classes are in techs_more.h.
 #pragma once
 
+#include <algorithm>
 #include <vector>
 
 #include "analysis/techparams.h"
@@ -11,22 +12,43 @@ public:
     enum { typeSimple = 1, typeExponential = 2 };
     enum { kType, kCrossBuy, kCrossSell, kTrendBuy, kTrendSell };
     CMA();
+    void Clear() override;
     using CTechnique::Calculate;
+    // Without useLast a simple average is summed afresh over its window; with useLast it continues
+    // the running sum of the previous bar (never the given average, which would keep the rounding
+    // of every step).
     bool Calculate(double* v, int index, int days, bool useLast) override;
     int GetSignal(int index, int* reason) override;
     bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
                        int* maxBar = nullptr) override;
+
+private:
+    // The running state of one day count: a window sum (simple) or the last average (exponential).
+    struct Run {
+        int days = 0;
+        int type = 0;
+        int bar = -1;      // exponential: bar of value
+        double value = 0;  // exponential average at bar
+        CWindowSum sum;    // simple: the window sum
+    };
+    enum { kRuns = 16 };  // one slot per day count, by its low bits
+    Run& TakeRun(int days, int type);
+    Run m_runs[kRuns];
 };
 
 class CBBI : public CParamTech {
 public:
     enum { kDays1, kDays2, kDays3, kDays4, kBuy, kSell };
     CBBI();
+    void Clear() override;
     using CTechnique::Calculate;
     bool Calculate(double* v, int index, bool useLast) override;
     int GetSignal(int index, int* reason) override;
     bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
                        int* maxBar = nullptr) override;
+
+private:
+    CWindowSum m_runs[4];  // the running sums of the four averages
 };
 
 class CBOLL : public CParamTech {
@@ -34,15 +56,48 @@ public:
     enum { kDays, kSupport, kResistance };        // ints
     enum { kUpWidth, kDownWidth };                // doubles
     CBOLL();
+    void Clear() override;
     std::string GetNameParams() override;
     using CTechnique::Calculate;
     bool Calculate(double* mid, double* up, double* down, int index, bool useLast) override;
     int GetSignal(int index, int* reason) override;
     bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
                        int* maxBar = nullptr) override;
+    // The sample deviation s of the window ending at index, from the same running sums as the lines.
+    bool GetDeviation(int index, double* deviation);
+
+    // Sums over the window of the price's distance d from an origin (a price of the window when
+    // the sums were last taken afresh): d and d squared. With prices near 1e-6 or 1e5 the
+    // distances keep the precision a plain sum of squares would lose. Taken afresh when the run
+    // starts, every CWindowSum::kRefresh steps, when the squares have shrunk far below their
+    // peak (a huge price left the window) and when the origin lies so far from the mean that
+    // the difference of the two sums would lose more than 12 bits.
+    struct Run {
+        int bar = -1;
+        int days = 0;
+        int steps = 0;
+        double origin = 0;
+        double s1 = 0;  // sum of d
+        double s2 = 0;  // sum of d squared
+        double peak = 0;
+        double centred = 0;  // s2 - s1^2 / n: n times the variance
+        double count = 0;    // days, as a double
+        // The sums over the n bars ending at index, taken afresh. Returned by value (and kept out
+        // of line), so that a loop can hold its run in registers.
+        template <typename PriceOf>
+        static Run Started(int index, int n, const PriceOf& price);
+        // One bar on; inlined into the walks, so that they hold the run in registers.
+        template <typename PriceOf>
+        __attribute__((always_inline)) inline void Next(const PriceOf& price);
+        // MID and s of the current bar.
+        void Lines(double* mid, double* deviation) const;
+    };
 
 private:
-    void Compute(int index, double* v) const;
+    template <typename PriceOf>
+    void Advance(int index, int n, const PriceOf& price);
+    void LinesAt(int index, double* v);
+    Run m_run;
 };
 
 class CPV : public CParamTech {
@@ -61,25 +116,72 @@ public:
     CSAR();
     void Clear() override;
     using CTechnique::Calculate;
+    // useLast continues the object's own run when it stands at the previous bar (the given value
+    // is that bar's SAR whenever the caller walks in order); otherwise the run is resumed from
+    // the state kept for the bars before.
     bool Calculate(double* v, int index, bool useLast) override;
     int GetSignal(int index, int* reason) override;
     bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
                        int* maxBar = nullptr) override;
 
 private:
-    struct RunState {
-        int rising;
-        int pending;
-        double accel;
-        double highest;
-        double lowest;
+    // The run after one bar.
+    struct Run {
+        int bar = -1;
+        int rising = 0;
+        int pending = 0;
+        double accel = 0;
+        double highest = 0;
+        double lowest = 0;
+        double sar = 0;
     };
-    bool Step(int t, const RunState* before, double prevSar, RunState* after, double* sar) const;
-    bool RunTo(int index, double* out);
+    // Per bar: computed, the direction and the pending reversal after it, and whether the run
+    // restarted there. A run is rebuilt from its restart bar, so no value is ever read from a
+    // cache entry that may not exist (bars added after the first store have none).
+    enum { kComputed = 1, kRising = 2, kPending = 4, kRestart = 8 };
+    // One step of a run that holds bar t-1 with no reversal pending; false (and the run
+    // unchanged) when it must restart at t instead.
+    static bool Continue(const KDATA* bars, double step, double maximum, Run& r, int t) {
+        if (r.bar < 0 || r.bar != t - 1 || r.pending) return false;
+        const double h = bars[t - 1].high, l = bars[t - 1].low;
+        if (r.rising) {
+            r.sar = r.sar + r.accel * (h - r.sar);
+            if (h > r.highest) r.highest = h, r.accel = std::min(r.accel + step, maximum);
+            r.pending = bars[t].low < r.sar;
+        } else {
+            r.sar = r.sar - (r.sar - l) * r.accel;
+            if (l < r.lowest) r.lowest = l, r.accel = std::min(r.accel + step, maximum);
+            r.pending = bars[t].high > r.sar;
+        }
+        r.bar = t;
+        return true;
+    }
+    // The run that restarts at bar t after r (taken and returned by value, so that a loop can keep
+    // its run in registers).
+    Run Restarted(Run r, int t) const;
+    // Moves the run to bar t; true when it restarted there.
+    bool Advance(Run& r, int t) const {
+        if (Continue(m_pKData->GetData(), m_runStep, m_runMaximum, r, t)) return false;
+        r = Restarted(r, t);
+        return true;
+    }
+    // rising and pending are 0 or 1.
+    static unsigned char FlagsOf(const Run& r, bool restarted) {
+        return (unsigned char)(kComputed | r.rising << 1 | r.pending << 2 | int(restarted) << 3);
+    }
+    // Computes the bars after the last computed one up to index; the run then stands at index.
+    void Resume(int index);
+    void Record(const Run& r, bool restarted);
+    bool SameRunParameters() const;
+    void TakeRunParameters();
 
-    // Run state after each computed bar, so a continuation never depends on the order of asking.
-    std::vector<RunState> m_state;
-    std::vector<char> m_stateValid;
+    Run m_run;
+    std::vector<unsigned char> m_flags;
+    // The parameters the run and the flags were computed with.
+    int m_runDays = 0;
+    int m_runDirection = 0;
+    double m_runStep = 0;
+    double m_runMaximum = 0;
 };
 
 // The index overlay: draws the two index series, computes no lines.
@@ -95,14 +197,6 @@ public:
     int SetOverlayCode(CStDatabase* database, const char* currentCode, int ktype, int exrightMode, int priceMode);
 };
 
-// Chip distribution: its parameter (the turnover factor) only; the distribution operations are
-// not built yet, and it has no lines of its own.
-class CCW : public CParamTech {
-public:
-    enum { kTurnoverFactor };
-    CCW();
-};
-
 class CMACD : public CParamTech {
 public:
     enum { kShort, kLong, kSignal, kDivBuy, kDivSell, kCrossBuy, kCrossSell };
@@ -116,12 +210,31 @@ public:
     int WarmUpBars();
 
 protected:
+    // The series the averages run over: the price by the series' mode, or the bar's volume (a
+    // volume MACD sets m_nSource in its constructor and keeps this computation, range and signal).
+    enum { sourcePrice, sourceVolume };
+    int m_nSource = sourcePrice;
+    double SourceAt(int i) const {
+        return m_nSource == sourceVolume ? double((*m_pKData)[i].volume) : Price(*m_pKData, i);
+    }
+    template <typename F>
+    auto WithSource(F&& f) const {
+        if (m_nSource == sourceVolume) {
+            const KDATA* bars = m_pKData->GetData();
+            return f([bars](int t) { return double(bars[t].volume); });
+        }
+        return WithPrices(*m_pKData, f);
+    }
     // One continued step: v holds the previous bar's four lines and gets this bar's.
     void Step(int index, double* v) const;
+    // The weights of the three day counts (taken again only when a count changed).
     void SetFactors();
-    // New-value and old-value weights of the short, long and signal averages.
+    // New-value and old-value weights of the short, long and signal averages, and the day counts
+    // they were made from.
     double m_fNew[3] = {0, 0, 0};
     double m_fOld[3] = {0, 0, 0};
+    int m_factorDays[3] = {0, 0, 0};
+    int m_nMinBars = 0;  // the largest of the three counts
     CMACD(const char* layout, std::initializer_list<int> ints, const char* caption);
 };
 
@@ -137,22 +250,36 @@ class CPSY : public CParamTech {
 public:
     enum { kDays, kBuy, kSell };
     CPSY();
+    void Clear() override;
     using CTechnique::Calculate;
     bool Calculate(double* v, int index, bool useLast) override;
     int GetSignal(int index, int* reason) override;
     bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
                        int* maxBar = nullptr) override;
+
+private:
+    // The count of rising bars in the window ending at m_nRunBar (-1 none), over m_nRunDays bars.
+    int m_nRunBar = -1;
+    int m_nRunDays = 0;
+    int m_nRunCount = 0;
 };
 
 class CVOLUME : public CParamTech {
 public:
     enum { kDivBuy, kDivSell, kTrendBuy, kTrendSell };
     CVOLUME();
+    void Clear() override;
     using CTechnique::Calculate;
     bool Calculate(double* v, int index, int days, bool useLast) override;
     int GetSignal(int index, int* reason) override;
     bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
                        int* maxBar = nullptr) override;
+
+private:
+    enum { kRuns = 16 };
+    // Running volume sums, one slot per day count by its low bits.
+    CWindowSum& RunFor(int days) { return m_runs[days & (kRuns - 1)]; }
+    CWindowSum m_runs[kRuns];
 };
 
 // The price bars: only the price pane's range.

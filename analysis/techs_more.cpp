@@ -1,287 +1,59 @@
+// Parameters, defaults and captions of the classes of techs_more.h; their computations are in
+// techs_volume.cpp, techs_momentum.cpp, techs_range.cpp, techs_price.cpp and techs_own.cpp.
 #include "analysis/techs_more.h"
 
-CNVI::CNVI() : CParamTech("DLL", {25, 10, -10}, {}, {}, "(%d)") {}
-bool CNVI::Calculate(double*, double*, int, bool) {
-    // Not computed yet: comes with the volume indicators.
-    return false;
-}
-
-CPVI::CPVI() : CParamTech("DLL", {25, 10, -10}, {}, {}, "(%d)") {}
-bool CPVI::Calculate(double*, double*, int, bool) {
-    // Not computed yet: comes with the volume indicators.
-    return false;
-}
-
-CVR::CVR() : CParamTech("DLL", {12, 10, -10}, {}, {}, "(%d)") {}
-bool CVR::Calculate(double*, int, bool) {
-    // Not computed yet: comes with the volume indicators.
-    return false;
-}
-
-CVROC::CVROC() : CParamTech("DDLL", {10, 10, 10, -10}, {}, {}, "(%d,%d)") {}
-bool CVROC::Calculate(double*, double*, int, bool) {
-    // Not computed yet: comes with the volume indicators.
-    return false;
-}
-
-COBV::COBV() : CParamTech("LL", {10, -10}, {}, {}, "") {}
-bool COBV::Calculate(double*, int, bool) {
-    // Not computed yet: comes with the volume indicators.
-    return false;
-}
-
-CMOBV::CMOBV() : CParamTech("llDDLL", {10, -10, 12, 26, 10, -10}, {}, {}, "(%d,%d)") {}
-bool CMOBV::Calculate(double*, double*, double*, int, bool) {
-    // Not computed yet: comes with the volume indicators.
-    return false;
-}
-
-CMFI::CMFI() : CParamTech("DLL", {10, 10, -10}, {}, {}, "(%d)") {}
-bool CMFI::Calculate(double*, int, bool) {
-    // Not computed yet: comes with the volume indicators.
-    return false;
-}
-
+CVolumeIndex::CVolumeIndex(bool negative) : CTechLines("DLL", {25, 10, -10}, {}, {}, "(%d)"), m_negative(negative) {}
+CNVI::CNVI() : CVolumeIndex(true) {}
+CPVI::CPVI() : CVolumeIndex(false) {}
+CVR::CVR() : CLine1("DLL", {12, 10, -10}, {}, {}, "(%d)") {}
+CVROC::CVROC() : CLineMA("DDLL", {10, 10, 10, -10}, {}, {}, "(%d,%d)") {}
+COBV::COBV() : CTechLines("LL", {10, -10}, {}, {}, "") {}
+CMOBV::CMOBV() : CTechLines("llDDLL", {10, -10, 12, 26, 10, -10}, {}, {}, "(%d,%d)") {}
+CMFI::CMFI() : CLine1("DLL", {10, 10, -10}, {}, {}, "(%d)") {}
 CVMACD::CVMACD() : CMACD("DDDLLLL", {12, 26, 9, 15, -15, 10, -10}, "(%d,%d,%d)") {}
-bool CVMACD::Calculate(double*, double*, double*, double*, int, bool) {
-    // Not computed yet: comes with the volume indicators.
-    return false;
-}
+CWVAD::CWVAD() : CLine1("DLL", {24, 10, -10}, {}, {}, "(%d)") {}
+CEMV::CEMV() : CLineMA("DDLL", {14, 9, 10, -10}, {}, {}, "(%d,%d)") {}
+CVRSI::CVRSI() : CVolumeRSI("DLLLL", {10, 15, -15, 10, -10}, {}, {}, "(%d)") {}
+CNVRSI::CNVRSI() : CVolumeRSI("DLLLL", {10, 15, -15, 10, -10}, {}, {}, "(%d)") {}
+CAD::CAD() : CLine1("D", {8}, {}, {}, "(%d)") {}
+CCI::CCI() : CLine1("", {}, {}, {}, "") {}
 
-CWVAD::CWVAD() : CParamTech("DLL", {24, 10, -10}, {}, {}, "(%d)") {}
-bool CWVAD::Calculate(double*, int, bool) {
-    // Not computed yet: comes with the volume indicators.
-    return false;
-}
+CKDJ::CKDJ() : CKDJBase("DDDDLL", {9, 3, 3, 1, 10, -10}, {}, {}, "(%d,%d,%d,%d)") {}
+CR::CR() : CLine1("D", {20}, {}, {}, "%d") {}
+CRSI::CRSI() : CTechLines("ALLL", {10, 15, -15}, {}, {10, 20}, "A") {}
+CBIAS::CBIAS() : CLine1("DLL", {10, 10, -10}, {}, {}, "(%d)") {}
+CMTM::CMTM() : CLineMA("DDLL", {10, 10, 10, -10}, {}, {}, "(%d,%d)") {}
+CDMI::CDMI() : CTechLines("D", {7}, {}, {}, "(%d)") {}
+CROC::CROC() : CLineMA("DDLL", {10, 10, 10, -10}, {}, {}, "(%d,%d)") {}
+CCCI::CCCI() : CLineMA("DFDLL", {14, 10, 10, -10}, {0.015}, {}, "(%d,%d)") {}
 
-CEMV::CEMV() : CParamTech("DDLL", {14, 9, 10, -10}, {}, {}, "(%d,%d)") {}
-bool CEMV::Calculate(double*, double*, int, bool) {
-    // Not computed yet: comes with the volume indicators.
-    return false;
-}
+CCV::CCV() : CLine1("DDLL", {10, 10, 10, -10}, {}, {}, "(%d,%d)") {}
+CARBR::CARBR() : CTechLines("DLLLL", {26, 15, -15, 10, -10}, {}, {}, "(%d)") {}
+CCR::CCR() : CTechLines("DDDDDLL", {26, 10, 20, 40, 62, 10, -10}, {}, {}, "(%d,%d,%d,%d,%d)") {}
+COSC::COSC() : CLineMA("DDLL", {10, 6, 10, -10}, {}, {}, "(%d.%d)") {}
+CUOS::CUOS() : CLineMA("DDDDLL", {7, 14, 28, 6, 10, -10}, {}, {}, "(%d,%d,%d,%d)") {}
+CMAOSC::CMAOSC() : CLineMA("DDDLL", {6, 12, 6, 10, -10}, {}, {}, "(%d,%d,%d)") {}
+C36BIAS::C36BIAS() : CLine1("LL", {10, -10}, {}, {}, "") {}
+CDPO::CDPO() : CLineMA("DDLL", {10, 6, 10, -10}, {}, {}, "(%d,%d)") {}
+CKST::CKST() : CLineMA("ADLL", {6, 10, -10}, {}, {9, 12, 18, 24}, "A") {}
 
-CVRSI::CVRSI() : CParamTech("DLLLL", {10, 15, -15, 10, -10}, {}, {}, "(%d)") {}
-bool CVRSI::Calculate(double*, int, bool) {
-    // Not computed yet: comes with the volume indicators.
-    return false;
-}
+CREI::CREI() : CLine1("DLL", {8, 10, -10}, {}, {}, "(%d)") {}
+CDMKI::CDMKI() : CLine1("DLL", {13, 10, -10}, {}, {}, "(%d)") {}
+CPCNT::CPCNT() : CLineMA("DLL", {6, 10, -10}, {}, {}, "(%d)") {}
+CHLC::CHLC() : CLineMA("DDLL", {12, 6, 10, -10}, {}, {}, "(%d,%d)") {}
+CCDP::CCDP() : CTechLines("", {}, {}, {}, "") {}
+CASI::CASI() : CLine1("DLL", {6, 10, -10}, {}, {}, "(%d)") {}
+CATR::CATR() : CLine1("DLL", {14, 10, -10}, {}, {}, "(%d)") {}
 
-CNVRSI::CNVRSI() : CParamTech("DLLLL", {10, 15, -15, 10, -10}, {}, {}, "(%d)") {}
-bool CNVRSI::Calculate(double*, int, bool) {
-    // Not computed yet: comes with the volume indicators.
-    return false;
-}
+CCYO::CCYO() : CLineMA("ADLL", {6, 10, -10}, {}, {9, 12, 18, 24}, "A") {}
+CDCYO::CDCYO() : CCYO() {}
+CHSL::CHSL() : CTechLines("DDLL", {30, 6, 10, -10}, {}, {}, "(%d,%d)") {}
+CDPER::CDPER() : CLineMA("DDDLL", {30, 6, 12, 10, -10}, {}, {}, "(%d,%d,%d)") {}
 
-CAD::CAD() : CParamTech("D", {8}, {}, {}, "(%d)") {}
-bool CAD::Calculate(double*, int, bool) {
-    // Not computed yet: comes with the volume indicators.
-    return false;
-}
-
-CCI::CCI() : CParamTech("", {}, {}, {}, "") {}
-bool CCI::Calculate(double*, int, bool) {
-    // Not computed yet: comes with the volume indicators.
-    return false;
-}
-
-CKDJ::CKDJ() : CParamTech("DDDDLL", {9, 3, 3, 1, 10, -10}, {}, {}, "(%d,%d,%d,%d)") {}
-bool CKDJ::Calculate(double*, double*, double*, int, bool) {
-    // Not computed yet: comes with the momentum oscillators.
-    return false;
-}
-
-CR::CR() : CParamTech("D", {20}, {}, {}, "%d") {}
-bool CR::Calculate(double*, int, bool) {
-    // Not computed yet: comes with the momentum oscillators.
-    return false;
-}
-
-CRSI::CRSI() : CParamTech("ALLL", {10, 15, -15}, {}, {10, 20}, "A") {}
-bool CRSI::Calculate(double*, int, int, bool) {
-    // Not computed yet: comes with the momentum oscillators.
-    return false;
-}
-
-CBIAS::CBIAS() : CParamTech("DLL", {10, 10, -10}, {}, {}, "(%d)") {}
-bool CBIAS::Calculate(double*, int, bool) {
-    // Not computed yet: comes with the momentum oscillators.
-    return false;
-}
-
-CMTM::CMTM() : CParamTech("DDLL", {10, 10, 10, -10}, {}, {}, "(%d,%d)") {}
-bool CMTM::Calculate(double*, double*, int, bool) {
-    // Not computed yet: comes with the momentum oscillators.
-    return false;
-}
-
-CDMI::CDMI() : CParamTech("D", {7}, {}, {}, "(%d)") {}
-bool CDMI::Calculate(double*, double*, double*, double*, int, bool) {
-    // Not computed yet: comes with the momentum oscillators.
-    return false;
-}
-
-CROC::CROC() : CParamTech("DDLL", {10, 10, 10, -10}, {}, {}, "(%d,%d)") {}
-bool CROC::Calculate(double*, double*, int, bool) {
-    // Not computed yet: comes with the momentum oscillators.
-    return false;
-}
-
-CCCI::CCCI() : CParamTech("DFDLL", {14, 10, 10, -10}, {0.015}, {}, "(%d,%d)") {}
-bool CCCI::Calculate(double*, double*, int, bool) {
-    // Not computed yet: comes with the momentum oscillators.
-    return false;
-}
-
-CCV::CCV() : CParamTech("DDLL", {10, 10, 10, -10}, {}, {}, "(%d,%d)") {}
-bool CCV::Calculate(double*, int, bool) {
-    // Not computed yet: comes with the volatility and price oscillators.
-    return false;
-}
-
-CARBR::CARBR() : CParamTech("DLLLL", {26, 15, -15, 10, -10}, {}, {}, "(%d)") {}
-bool CARBR::Calculate(double*, double*, int, bool) {
-    // Not computed yet: comes with the volatility and price oscillators.
-    return false;
-}
-
-CCR::CCR() : CParamTech("DDDDDLL", {26, 10, 20, 40, 62, 10, -10}, {}, {}, "(%d,%d,%d,%d,%d)") {}
-bool CCR::Calculate(double*, double*, double*, double*, double*, int, bool) {
-    // Not computed yet: comes with the volatility and price oscillators.
-    return false;
-}
-
-COSC::COSC() : CParamTech("DDLL", {10, 6, 10, -10}, {}, {}, "(%d.%d)") {}
-bool COSC::Calculate(double*, double*, int, bool) {
-    // Not computed yet: comes with the volatility and price oscillators.
-    return false;
-}
-
-CUOS::CUOS() : CParamTech("DDDDLL", {7, 14, 28, 6, 10, -10}, {}, {}, "(%d,%d,%d,%d)") {}
-bool CUOS::Calculate(double*, double*, int, bool) {
-    // Not computed yet: comes with the volatility and price oscillators.
-    return false;
-}
-
-CMAOSC::CMAOSC() : CParamTech("DDDLL", {6, 12, 6, 10, -10}, {}, {}, "(%d,%d,%d)") {}
-bool CMAOSC::Calculate(double*, double*, int, bool) {
-    // Not computed yet: comes with the volatility and price oscillators.
-    return false;
-}
-
-C36BIAS::C36BIAS() : CParamTech("LL", {10, -10}, {}, {}, "") {}
-bool C36BIAS::Calculate(double*, int, bool) {
-    // Not computed yet: comes with the volatility and price oscillators.
-    return false;
-}
-
-CDPO::CDPO() : CParamTech("DDLL", {10, 6, 10, -10}, {}, {}, "(%d,%d)") {}
-bool CDPO::Calculate(double*, double*, int, bool) {
-    // Not computed yet: comes with the volatility and price oscillators.
-    return false;
-}
-
-CKST::CKST() : CParamTech("ADLL", {6, 10, -10}, {}, {9, 12, 18, 24}, "A") {}
-bool CKST::Calculate(double*, double*, int, bool) {
-    // Not computed yet: comes with the volatility and price oscillators.
-    return false;
-}
-
-CREI::CREI() : CParamTech("DLL", {8, 10, -10}, {}, {}, "(%d)") {}
-bool CREI::Calculate(double*, int, bool) {
-    // Not computed yet: comes with the range and channel oscillators.
-    return false;
-}
-
-CDMKI::CDMKI() : CParamTech("DLL", {13, 10, -10}, {}, {}, "(%d)") {}
-bool CDMKI::Calculate(double*, int, bool) {
-    // Not computed yet: comes with the range and channel oscillators.
-    return false;
-}
-
-CPCNT::CPCNT() : CParamTech("DLL", {6, 10, -10}, {}, {}, "(%d)") {}
-bool CPCNT::Calculate(double*, double*, int, bool) {
-    // Not computed yet: comes with the range and channel oscillators.
-    return false;
-}
-
-CHLC::CHLC() : CParamTech("DDLL", {12, 6, 10, -10}, {}, {}, "(%d,%d)") {}
-bool CHLC::Calculate(double*, double*, int, bool) {
-    // Not computed yet: comes with the range and channel oscillators.
-    return false;
-}
-
-CCDP::CCDP() : CParamTech("", {}, {}, {}, "") {}
-bool CCDP::Calculate(double*, double*, double*, double*, int, bool) {
-    // Not computed yet: comes with the range and channel oscillators.
-    return false;
-}
-
-CASI::CASI() : CParamTech("DLL", {6, 10, -10}, {}, {}, "(%d)") {}
-bool CASI::Calculate(double*, int, bool) {
-    // Not computed yet: comes with the range and channel oscillators.
-    return false;
-}
-
-CATR::CATR() : CParamTech("DLL", {14, 10, -10}, {}, {}, "(%d)") {}
-bool CATR::Calculate(double*, int, bool) {
-    // Not computed yet: comes with the range and channel oscillators.
-    return false;
-}
-
-CCYO::CCYO() : CParamTech("ADLL", {6, 10, -10}, {}, {9, 12, 18, 24}, "A") {}
-bool CCYO::Calculate(double*, double*, int, bool) {
-    // Not computed yet: comes with the own signal and cycle indicators.
-    return false;
-}
-
-CDCYO::CDCYO() : CParamTech("ADLL", {6, 10, -10}, {}, {9, 12, 18, 24}, "A") {}
-bool CDCYO::Calculate(double*, double*, int, bool) {
-    // Not computed yet: comes with the own signal and cycle indicators.
-    return false;
-}
-
-CHSL::CHSL() : CParamTech("DDLL", {30, 6, 10, -10}, {}, {}, "(%d,%d)") {}
-bool CHSL::Calculate(double*, int, int, bool) {
-    // Not computed yet: comes with the own signal and cycle indicators.
-    return false;
-}
-bool CHSL::Calculate(double*, int, bool) {
-    // Not computed yet: comes with the own signal and cycle indicators.
-    return false;
-}
-
-CDPER::CDPER() : CParamTech("DDDLL", {30, 6, 12, 10, -10}, {}, {}, "(%d,%d,%d)") {}
-bool CDPER::Calculate(double*, double*, int, bool) {
-    // Not computed yet: comes with the own signal and cycle indicators.
-    return false;
-}
-
-CSelfTechnique1::CSelfTechnique1() : CParamTech("dddllll", {5, 62, 9, 15, -15, 10, -10}, {}, {}, "(绿色持币，黄色持股)") {}
-bool CSelfTechnique1::Calculate(double*, double*, double*, double*, double*, int, bool) {
-    // Not computed yet: comes with the own signal and cycle indicators.
-    return false;
-}
-
-CSelfTechnique2::CSelfTechnique2() : CParamTech("dddllll", {5, 42, 9, 15, -15, 10, -10}, {}, {}, "（黄色格线区域为持股）") {}
-bool CSelfTechnique2::Calculate(double*, double*, double*, double*, int, bool) {
-    // Not computed yet: comes with the own signal and cycle indicators.
-    return false;
-}
-
-CSelfTechnique3::CSelfTechnique3() : CParamTech("dddllll", {5, 22, 9, 15, -15, 10, -10}, {}, {}, "(红色代表多方，绿色代表空方)") {}
-bool CSelfTechnique3::Calculate(double*, double*, double*, double*, int, bool) {
-    // Not computed yet: comes with the own signal and cycle indicators.
-    return false;
-}
-
-CSelfTechnique4::CSelfTechnique4() : CParamTech("dddllll", {5, 62, 9, 15, -15, 10, -10}, {}, {}, "(红色代表多方，绿色代表空方)") {}
-bool CSelfTechnique4::Calculate(double*, double*, double*, double*, int, bool) {
-    // Not computed yet: comes with the own signal and cycle indicators.
-    return false;
-}
-
-CSelfTechnique5::CSelfTechnique5() : CParamTech("dddmll", {9, 3, 3, 1, 10, -10}, {}, {}, "(%d,%d,%d,%d)") {}
-bool CSelfTechnique5::Calculate(double*, double*, double*, int, bool) {
-    // Not computed yet: comes with the own signal and cycle indicators.
-    return false;
-}
+CSelfMACD::CSelfMACD(const char* layout, std::initializer_list<int> ints, const char* caption)
+    : CMACD(layout, ints, caption) {}
+CSelfTechnique1::CSelfTechnique1() : CSelfMACD("dddllll", {5, 62, 9, 15, -15, 10, -10}, "(绿色持币，黄色持股)") {}
+CSelfTechnique2::CSelfTechnique2() : CSelfMACD("dddllll", {5, 42, 9, 15, -15, 10, -10}, "（黄色格线区域为持股）") {}
+CSelfTechnique3::CSelfTechnique3() : CSelfMACD("dddllll", {5, 22, 9, 15, -15, 10, -10}, "(红色代表多方，绿色代表空方)") {}
+CSelfTechnique4::CSelfTechnique4() : CSelfMACD("dddllll", {5, 62, 9, 15, -15, 10, -10}, "(红色代表多方，绿色代表空方)") {}
+CSelfTechnique5::CSelfTechnique5() : CKDJBase("dddmll", {9, 3, 3, 1, 10, -10}, {}, {}, "(%d,%d,%d,%d)") {}

@@ -36,10 +36,13 @@ struct Pair {
     bool cost = false;          // print our time / limit time, goal at most
 };
 
-inline int RunAndReport(int argc, char** argv, const std::vector<Pair>& pairs) {
+// notes: lines printed before the ratios, such as what each kind of plain loop does.
+inline int RunAndReport(int argc, char** argv, const std::vector<Pair>& pairs,
+                        const std::vector<std::string>& notes = {}) {
     benchmark::Initialize(&argc, argv);
     CaptureReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
+    for (const std::string& note : notes) std::printf("%s\n", note.c_str());
     int status = 0;
     for (const Pair& p : pairs) {
         auto a = reporter.times.find(p.ours), b = reporter.times.find(p.limit);

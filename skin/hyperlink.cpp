@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "base/seams.h"
+#include "skin/ctlmodel.h"
 
 namespace {
 
@@ -91,6 +92,53 @@ void CSkinBitmapHyperLink::Init() {
     m_clrVisited = RegistryColor("Anchor Color Visited", m_clrVisited);
     if (!m_hFont) SetLinkFont(GetParent().GetFont() ? GetParent().GetFont() : GetFont());
     if (m_animate) SetTimer(kAnimateTimer, 1000);
+    if (!(m_extStyle & HLINK_NOTOOLTIP) && !m_tip.m_hWnd && m_tip.Create(m_hWnd)) {
+        m_tip.SetMaxTipWidth(400);
+        m_tip.AddTool(m_hWnd, (UINT_PTR)m_hWnd, nullptr, m_url.c_str(), TTF_IDISHWND);
+        m_tip.Activate(TRUE);
+    }
+}
+
+LRESULT CSkinBitmapHyperLink::OnRelayMouse(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (m_tip.m_hWnd) {
+        MSG m = {m_hWnd, msg, wParam, lParam, 0, {0, 0}};
+        m_tip.RelayEvent(&m);
+    }
+    SetMsgHandled(FALSE);
+    return 0;
+}
+
+// "before<A>link</A>after" on one line: only the tagged part is the link.
+void CSkinBitmapHyperLink::DrawTagged(HDC dc, const RECT& text, UINT align, HFONT linkFont, COLORREF linkColor) {
+    std::string before, link, after;
+    SplitLinkTags(m_label, &before, &link, &after);
+    struct Part {
+        const std::string* s;
+        HFONT font;
+        COLORREF color;
+        SIZE size;
+    } parts[3] = {{&before, m_hFont, ::GetSysColor(COLOR_WINDOWTEXT), {0, 0}},
+                  {&link, linkFont, linkColor, {0, 0}},
+                  {&after, m_hFont, ::GetSysColor(COLOR_WINDOWTEXT), {0, 0}}};
+    int total = 0;
+    for (Part& p : parts) {
+        HGDIOBJ old = p.font ? ::SelectObject(dc, p.font) : nullptr;
+        ::GetTextExtentPoint32A(dc, p.s->c_str(), (int)p.s->size(), &p.size);
+        if (old) ::SelectObject(dc, old);
+        total += p.size.cx;
+    }
+    int x = align == DT_CENTER ? text.left + (text.right - text.left - total) / 2
+            : align == DT_RIGHT ? text.right - total
+                                : text.left;
+    for (int i = 0; i < 3; ++i) {
+        Part& p = parts[i];
+        HGDIOBJ old = p.font ? ::SelectObject(dc, p.font) : nullptr;
+        ::SetTextColor(dc, p.color);
+        ::TextOutA(dc, x, text.top, p.s->c_str(), (int)p.s->size());
+        if (old) ::SelectObject(dc, old);
+        if (i == 1) ::SetRect(&m_rcLink, x, text.top, x + p.size.cx, text.top + p.size.cy);
+        x += p.size.cx;
+    }
 }
 
 bool CSkinBitmapHyperLink::HitLink(POINT pt) const {
@@ -138,6 +186,12 @@ void CSkinBitmapHyperLink::Paint(HDC dc) {
     ::SetBkMode(dc, TRANSPARENT);
     DWORD style = GetStyle();
     UINT align = (style & SS_TYPEMASK) == SS_CENTER ? DT_CENTER : (style & SS_TYPEMASK) == SS_RIGHT ? DT_RIGHT : DT_LEFT;
+    if ((m_extStyle & HLINK_USETAGS) && SplitLinkTags(m_label, nullptr, nullptr, nullptr)) {
+        DrawTagged(dc, text, align, font, color);
+        if (::GetFocus() == m_hWnd) ::DrawFocusRect(dc, &m_rcLink);
+        if (old) ::SelectObject(dc, old);
+        return;
+    }
     RECT measured = text;
     ::DrawTextA(dc, m_label.c_str(), -1, &measured, DT_WORDBREAK | DT_CALCRECT | align);
     int width = measured.right - measured.left;
@@ -229,6 +283,7 @@ void CSkinBitmapHyperLink::OnKillFocus(HWND) {
 
 void CSkinBitmapHyperLink::OnDestroy() {
     KillTimer(kAnimateTimer);
+    if (m_tip.m_hWnd) ::DestroyWindow(m_tip.Detach());
     SetMsgHandled(FALSE);
 }
 

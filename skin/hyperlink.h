@@ -36,6 +36,7 @@ public:
     void AddImage(HBITMAP image);
     void SetAnimate(bool animate) { m_animate = animate; }
     bool IsVisited() const { return m_visited; }
+    HWND GetToolTip() const { return m_tip.m_hWnd; }
 
     // Attaches to a static control of a dialog.
     BOOL SubclassWindow(HWND hWnd);
@@ -43,6 +44,7 @@ public:
     bool Navigate();
 
     BEGIN_MSG_MAP(CSkinBitmapHyperLink)
+        MSG_RAW_RANGE(WM_MOUSEFIRST, WM_MOUSELAST, OnRelayMouse)
         MSG_WM_CREATE(OnCreate)
         MSG_WM_PAINT(OnPaint)
         MSG_WM_PRINTCLIENT(OnPrintClient)
@@ -83,6 +85,8 @@ private:
     void OnSetFocus(HWND);
     void OnKillFocus(HWND);
     void OnDestroy();
+    LRESULT OnRelayMouse(UINT msg, WPARAM wParam, LPARAM lParam);
+    void DrawTagged(HDC dc, const RECT& text, UINT align, HFONT linkFont, COLORREF linkColor);
 
     std::string m_url;
     std::string m_label;
@@ -96,6 +100,7 @@ private:
     bool m_hover = false;
     bool m_visited = false;
     bool m_tracking = false;
+    CToolTipCtrl m_tip;  // shows the URL, unless HLINK_NOTOOLTIP
 };
 
 // "r,g,b" as Internet Explorer stores its link colours; the default when unreadable.

@@ -84,6 +84,14 @@ public:
     HFONT CreateFontIndirect() const { return ::CreateFontIndirectA(this); }
 };
 
+// A font that can draw GBK text: the description as given, in DEFAULT_CHARSET when it named the
+// ANSI or OEM set (the system's menu and message fonts do; Chinese then draws as boxes).
+inline HFONT CreateGbkFont(const LOGFONTA& lf) {
+    LOGFONTA copy = lf;
+    if (copy.lfCharSet == ANSI_CHARSET || copy.lfCharSet == OEM_CHARSET) copy.lfCharSet = DEFAULT_CHARSET;
+    return ::CreateFontIndirectA(&copy);
+}
+
 template <bool t_managed>
 class CFontT : public CGdiObjectT<HFONT, t_managed> {
 public:

@@ -92,10 +92,8 @@ void ClientProgram::SilentLogin(bool viaProxy) {
 
 TEST_F(ClientProgram, SilentServiceNeverFreezesTheLoginDialog) { SilentLogin(false); }
 
-// Through the proxy the request goes through WinInet, which here has no time-out of its own for a
-// reply that never comes and cannot be interrupted by a cancel while it waits: enable this once
-// the WinInet transport bounds its waits and its Cancel closes the request's handles.
-TEST_F(ClientProgram, DISABLED_SilentServiceThroughTheProxyNeverFreezesTheLoginDialog) { SilentLogin(true); }
+// Through the proxy the request goes through WinInet: its waits are bounded and a cancel ends them.
+TEST_F(ClientProgram, SilentServiceThroughTheProxyNeverFreezesTheLoginDialog) { SilentLogin(true); }
 
 TEST_F(ClientProgram, ClosingDuringASlowDownloadEndsTheProgramAtOnce) {
     WriteSettings(false);

@@ -259,14 +259,20 @@ def make_title():
     return c
 
 
-def make_side():
-    # Two columns: active and inactive. The head (caption height) continues the caption look.
+def make_side(right=False):
+    # Two columns: active and inactive. The head (caption height) continues the caption look; its
+    # outer top corner is magenta, so that with the caption's own corner holes the window region
+    # gets rounded top corners.
     c = Canvas(8, 200)
     for col, body, light in ((0, CAPTION, CAPTION_LIGHT), (4, CAPTION_INACTIVE, (66, 70, 78))):
         c.fill_rect(col, 0, col + 4, 30, body, replace=True)
         c.fill_rect(col, 0, col + 4, 1, light, replace=True)
     c.fill_rect(0, 30, 4, 200, BORDER, replace=True)
     c.fill_rect(4, 30, 8, 200, BORDER_INACTIVE, replace=True)
+    for col in (0, 4):
+        for dy, n in ((0, 4), (1, 4), (2, 4), (3, 2), (4, 1)):
+            for dx in range(n):
+                c.set(col + (3 - dx if right else dx), dy, MAGENTA)
     return c
 
 
@@ -480,11 +486,13 @@ def make_extra_close():
 
 
 def make_list_items():
-    """Six 16x16 cells on magenta: sort desc, sort asc, check clear, check ticked, >0, <0."""
+    """Six 16x16 cells on magenta: sort desc, sort asc, check clear, check ticked, >0, <0.
+    The sort arrows sit at the top of their cells: the list draws them from 3 pixels above the
+    header's middle."""
     c = Canvas(96, 16)
     grey = (90, 98, 110)
-    c.polygon([(3, 6), (13, 6), (8, 11)], grey)       # descending
-    c.polygon([(19, 11), (29, 11), (24, 6)], grey)    # ascending
+    c.polygon([(3, 0), (13, 0), (8, 6)], grey)        # descending
+    c.polygon([(19, 6), (29, 6), (24, 0)], grey)      # ascending
     for x0 in (32, 48):
         c.fill_rect(x0 + 2, 2, x0 + 14, 14, (70, 78, 90, 255), replace=True)
         c.fill_rect(x0 + 3, 3, x0 + 13, 13, (250, 250, 252, 255), replace=True)
@@ -554,7 +562,7 @@ def main():
     bmps = {
         "Title.bmp": make_title(),
         "LeftBorder.bmp": make_side(),
-        "RightBorder.bmp": make_side(),
+        "RightBorder.bmp": make_side(right=True),
         "BottomBorder.bmp": make_bottom(),
         "close.bmp": make_frame_button("close"),
         "max.bmp": make_frame_button("max"),

@@ -1,0 +1,442 @@
+// Momentum oscillators: KDJ (and id 58's core), R, RSI, BIAS, MTM, DMI, ROC and CCI.
+#include <algorithm>
+#include <cmath>
+
+#include "analysis/techs_more.h"
+
+namespace {
+
+// Highest high and lowest low of the n bars ending at i.
+void WindowHighLow(const KDATA* b, int i, int n, double* high, double* low) {
+    double h = b[i].high, l = b[i].low;
+    for (int t = i - n + 1; t < i; ++t) {
+        h = std::max(h, double(b[t].high));
+        l = std::min(l, double(b[t].low));
+    }
+    *high = h;
+    *low = l;
+}
+
+}  // namespace
+
+// ---- KDJ ----
+
+bool CKDJBase::Rsv(int i, double* rsv) const {
+    const int n = m_ints[kDays];
+    if (i + 1 < n) return false;
+    const KDATA* b = m_pKData->GetData();
+    double h, l;
+    WindowHighLow(b, i, n, &h, &l);
+    *rsv = h - l < 0.0001 ? 100 : (b[i].close - l) * 100 / (h - l);
+    return true;
+}
+
+void CKDJBase::Step(int i, double* v) const {
+    double rsv;
+    if (!Rsv(i, &rsv)) return;
+    const int mk = m_ints[kKDays], md = m_ints[kDDays];
+    v[0] = ((mk - 1) * v[0] + rsv) / mk;
+    v[1] = ((md - 1) * v[1] + v[0]) / md;
+    v[2] = m_ints[kJMode] == 1 ? 3 * v[0] - 2 * v[1] : 3 * v[1] - 2 * v[0];
+}
+
+bool CKDJBase::Calculate(double* v1, double* v2, double* v3, int index, bool useLast) {
+    if (!CheckIndex(index)) return false;
+    EnsureParameters();
+    if (index + 1 < m_ints[kDays]) return false;
+    double v[3];
+    if (!LoadComputed(index, v, 3)) {
+        if (useLast && v1 && v2 && index > 0) {
+            v[0] = *v1, v[1] = *v2;
+            Step(index, v);
+        } else {
+            v[0] = v[1] = 50;
+            for (int t = WarmUpStart(index); t <= index; ++t) Step(t, v);
+        }
+        StoreComputed(index, v, 3);
+    }
+    if (v1) *v1 = v[0];
+    if (v2) *v2 = v[1];
+    if (v3) *v3 = v[2];
+    return true;
+}
+
+bool CKDJBase::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    // K and D of the last bar of this pass that computed.
+    int last = -1;
+    double k = 50, d = 50;
+    return RangePass(3, start, end, min, max, minBar, maxBar, [&](int i, double* v) {
+        if (i + 1 < m_ints[kDays]) return false;
+        // Continued from the bar before when it is known, else in full.
+        if ((last >= 0 && last == i - 1) || (i > 0 && GetCached(1, i - 1, &k) && GetCached(2, i - 1, &d))) {
+            v[0] = k, v[1] = d;
+            Step(i, v);
+        } else if (!Calculate(&v[0], &v[1], &v[2], i, false)) {
+            return false;
+        }
+        k = v[0], d = v[1], last = i;
+        return true;
+    });
+}
+
+int CKDJBase::GetSignal(int index, int* reason) {
+    if (reason) *reason = reasonNone;
+    if (!CheckIndex(index)) return 0;
+    EnsureParameters();
+    // The whole series once; later calls find their bars cached.
+    if (!GetCached(1, index, nullptr)) PrepareCache(0, -1, false);
+    double k, d;
+    if (!Calculate(&k, &d, nullptr, index, false)) return 0;
+    if (k < 25 && d < 25 && IsCrossUp(index, 1, 2)) {
+        if (reason) *reason = reasonGoldenCross;
+        return m_ints[kBuy];
+    }
+    if (k > 75 && d > 75 && IsCrossDown(index, 1, 2)) {
+        if (reason) *reason = reasonDeadCross;
+        return m_ints[kSell];
+    }
+    return 0;
+}
+
+int CKDJ::WarmUpStart(int index) const {
+    const double a = double(m_ints[kKDays] - 1) / m_ints[kKDays], b = double(m_ints[kDDays] - 1) / m_ints[kDDays];
+    return std::max(0, index - (DecayBars({a, b}) - 1));
+}
+
+
+
+// ---- R ----
+
+bool CR::Line(int i, double* v) {
+    const int n = m_ints[kDays];
+    if (i + 1 < n) return false;
+    const KDATA* b = m_pKData->GetData();
+    double h, l;
+    WindowHighLow(b, i, n, &h, &l);
+    *v = h - l < 0.0001 ? 100 : (h - b[i].close) * 100 / (h - l);
+    return true;
+}
+
+// ---- RSI ----
+
+bool CRSI::Value(int i, int days, WindowSums<2>& sums, double* v) {
+    if (days < 1 || i < days || i < 1) return false;
+    const CKData& k = *m_pKData;
+    const double* s = Sums(sums, i, days, [&k](int t, double sign, double* out) {
+        const double change = Price(k, t) - Price(k, t - 1);
+        out[0] += sign * (change > 0 ? change : 0);
+        out[1] += sign * (change < 0 ? -change : 0);
+    });
+    const double total = s[0] + s[1];
+    *v = total < 0.0001 ? 100 : s[0] * 100 / total;
+    return true;
+}
+
+// Each of the first five day counts keeps its own cache line and running sums.
+bool CRSI::Calculate(double* v, int index, int days, bool) {
+    if (!CheckIndex(index)) return false;
+    EnsureParameters();
+    const int line = DayCacheLine(m_days, days);
+    double x;
+    if (line >= 0 && GetCached(line + 1, index, &x)) {
+        if (v) *v = x;
+        return true;
+    }
+    if (!Value(index, days, m_sums[line >= 0 ? line : kLines], &x)) return false;
+    if (line >= 0) StoreLine(index, line, x);
+    if (v) *v = x;
+    return true;
+}
+
+bool CRSI::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*) {
+    EnsureParameters();
+    double lo = 0, hi = 0;
+    bool any = false;
+    if (m_pKData && start >= 0) {
+        end = std::min(end, m_pKData->GetSize() - 1);
+        for (int d = 0; d < m_days.GetSize(); ++d) {
+            const int days = int(m_days[d]), line = DayCacheLine(m_days, days);
+            for (int i = start; i <= end; ++i) {
+                double x;
+                if (!(line >= 0 && GetCached(line + 1, i, &x))) {
+                    if (!Value(i, days, m_sums[line >= 0 ? line : kLines], &x)) continue;
+                    if (line >= 0) StoreLine(i, line, x);
+                }
+                if (!any || x < lo) lo = x;
+                if (!any || x > hi) hi = x;
+                any = true;
+            }
+        }
+    }
+    WidenRange(&lo, &hi);
+    if (min) *min = lo;
+    if (max) *max = hi;
+    return any;
+}
+
+int CRSI::GetSignal(int index, int* reason) {
+    if (reason) *reason = reasonNone;
+    if (!CheckIndex(index) || index < 1) return 0;
+    EnsureParameters();
+    int r = reasonNone;
+    const int c = GetMACrossSignal(index, m_days, m_ints[kBuy], m_ints[kSell], &r);
+    for (int d = 0; d < m_days.GetSize(); ++d) {
+        double before, x;
+        if (!Calculate(&before, index - 1, int(m_days[d]), false) || !Calculate(&x, index, int(m_days[d]), false))
+            break;
+        if (x < 20) {
+            if (reason) *reason = reasonOversold;
+            return m_ints[kOversold];
+        }
+        if (x < 40 && r == reasonGoldenCross && c == m_ints[kBuy]) {
+            if (reason) *reason = reasonGoldenCross;
+            return m_ints[kBuy];
+        }
+        if (x > 60 && r == reasonDeadCross && c == m_ints[kSell]) {
+            if (reason) *reason = reasonDeadCross;
+            return m_ints[kSell];
+        }
+    }
+    return 0;
+}
+
+// ---- BIAS ----
+
+bool CBIAS::Line(int i, double* v) {
+    const CKData& k = *m_pKData;
+    const int n = m_ints[kDays];
+    if (i + 1 < n) return false;
+    const double* s = Sums(m_sums, i, n, [&k](int t, double sign, double* out) { out[0] += sign * Price(k, t); });
+    const double average = s[0] / n;
+    *v = average > 0.0001 ? (Price(k, i) - average) * 100 / average : 0;
+    return true;
+}
+
+int CBIAS::GetSignal(int index, int* reason) {
+    if (reason) *reason = reasonNone;
+    double now;
+    if (!Calculate(&now, index, false)) return 0;
+    if (now < -10) {
+        if (reason) *reason = reasonOversold;
+        return m_ints[kBuy];
+    }
+    if (now > 5) {
+        if (reason) *reason = reasonOverbought;
+        return m_ints[kSell];
+    }
+    return 0;
+}
+
+// ---- MTM, ROC ----
+
+bool CMTM::Line(int i, double* v) {
+    const int n = m_ints[kDays];
+    if (i < n) return false;
+    const double then = Price(*m_pKData, i - n);
+    if (!(then > 0)) return false;
+    *v = Price(*m_pKData, i) * 100 / then;
+    return true;
+}
+
+namespace {
+// Both lines below the low level with line 1 crossing up, or above the high level crossing down.
+int CrossInZone(CTechnique& t, int index, int minBars, double f1, double f2, int buy, int sell, int* reason) {
+    if (reason) *reason = reasonNone;
+    double low, high, a, b;
+    if (index < 1 || !t.GetRangeLevels(index, reason, minBars, kRangeWindow, &low, &high, f1, f2) ||
+        !t.Calculate(nullptr, nullptr, index - 1, false) || !t.Calculate(&a, &b, index, false))
+        return 0;
+    if (a < low && b < low && t.IsCrossUp(index, 1, 2)) {
+        if (reason) *reason = reasonGoldenCross;
+        return buy;
+    }
+    if (a > high && b > high && t.IsCrossDown(index, 1, 2)) {
+        if (reason) *reason = reasonDeadCross;
+        return sell;
+    }
+    return 0;
+}
+}  // namespace
+
+int CMTM::GetSignal(int index, int* reason) {
+    EnsureParameters();
+    return CrossInZone(*this, index, m_ints[kDays] + m_ints[kMA], 0.3, 0.6, m_ints[kBuy], m_ints[kSell], reason);
+}
+
+bool CROC::Line(int i, double* v) {
+    const int n = m_ints[kDays];
+    if (i < n) return false;
+    const double now = Price(*m_pKData, i), then = Price(*m_pKData, i - n);
+    if (!(now > 0) || !(then > 0)) return false;
+    *v = (now - then) * 100 / then;
+    return true;
+}
+
+int CROC::GetSignal(int index, int* reason) {
+    EnsureParameters();
+    return CrossInZone(*this, index, m_ints[kDays] + m_ints[kMA], 0.309, 0.6, m_ints[kBuy], m_ints[kSell], reason);
+}
+
+// ---- DMI ----
+
+bool CDMI::Directions(int i, double* plus, double* minus, double* dx) {
+    const int n = m_ints[kDays];
+    if (i < n) return false;
+    const KDATA* b = m_pKData->GetData();
+    const double* s = Sums(m_sums, i, n, [b](int t, double sign, double* out) {
+        const double h = b[t].high, l = b[t].low, c = b[t - 1].close;
+        out[0] += sign * (std::max(h - b[t - 1].high, 0.0));
+        out[1] += sign * (std::max(double(b[t - 1].low) - l, 0.0));
+        out[2] += sign * (std::max(h - l, std::max(std::fabs(h - c), std::fabs(l - c))));
+    });
+    if (std::fabs(s[2]) < 0.0001 || std::fabs(s[0] + s[1]) < 0.0001) return false;
+    const double p = s[0] * 100 / s[2], m = s[1] * 100 / s[2];
+    *plus = p;
+    *minus = m;
+    *dx = std::fabs(p - m) * 100 / (p + m);
+    return true;
+}
+
+// ADX is smoothed from 0 and needs about 45 bars with a DX (N = 7) before it to settle; bars
+// without a DX keep the previous ADX and do not count, so the warm-up reaches back past them (a
+// suspension of any length). Nothing before bar 2N, so that the ADX of the bar N back, which ADXR
+// takes, has a DX of its own behind it.
+int CDMI::WarmUpStart(int i) {
+    const int need = DecayBars({double(m_ints[kDays] - 1) / m_ints[kDays]}) - 1;
+    int from = i, counted = 0;
+    double p, m, x;
+    while (from > 0 && counted < need) {
+        --from;
+        if (Directions(from, &p, &m, &x)) ++counted;
+    }
+    return from;
+}
+
+bool CDMI::Full(int i, double* v) {
+    const int n = m_ints[kDays];
+    double plus, minus, dx;
+    if (i < 2 * n || !Directions(i, &plus, &minus, &dx)) return false;
+    double adx = 0, back = 0;
+    for (int t = WarmUpStart(i - n); t <= i; ++t) {
+        double p, m, x;
+        if (Directions(t, &p, &m, &x)) adx = ((n - 1) * adx + x) / n;
+        if (t == i - n) back = adx;
+    }
+    v[0] = plus, v[1] = minus, v[2] = adx, v[3] = (adx + back) / 2;
+    return true;
+}
+
+bool CDMI::Calculate(double* v1, double* v2, double* v3, double* v4, int index, bool useLast) {
+    if (!CheckIndex(index)) return false;
+    EnsureParameters();
+    const int n = m_ints[kDays];
+    double v[4];
+    if (!LoadComputed(index, v, 4)) {
+        double dx;
+        if (useLast && v3 && index >= 2 * n && Directions(index, &v[0], &v[1], &dx)) {
+            // Continued: one step from the caller's ADX; the ADX of the bar N back from the cache,
+            // or (when that bar had no value) from a run of its own.
+            double back;
+            if (!GetCached(3, index - n, &back)) back = AdxRun(index - n);
+            v[2] = ((n - 1) * *v3 + dx) / n;
+            v[3] = (v[2] + back) / 2;
+        } else if (!Full(index, v)) {
+            return false;
+        }
+        StoreComputed(index, v, 4);
+    }
+    if (v1) *v1 = v[0];
+    if (v2) *v2 = v[1];
+    if (v3) *v3 = v[2];
+    if (v4) *v4 = v[3];
+    return true;
+}
+
+double CDMI::AdxRun(int i) {
+    const int n = m_ints[kDays];
+    double adx = 0;
+    for (int t = WarmUpStart(i); t <= i; ++t) {
+        double p, m, x;
+        if (Directions(t, &p, &m, &x)) adx = ((n - 1) * adx + x) / n;
+    }
+    return adx;
+}
+
+// One pass: the ADX of every bar (kept through bars without DX) in a ring of N + 1, so that the
+// ADX of the bar N back is at hand.
+bool CDMI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    const int n = m_ints[kDays];
+    std::vector<double> ring(size_t(n + 1), 0.0);
+    int at = -1;  // the last bar whose ADX the ring holds
+    double adx = 0;
+    return RangePass(4, start, end, min, max, minBar, maxBar, [&](int i, double* v) {
+        double dx;
+        if (at == i - 1 && at >= 0) {
+            const bool has = Directions(i, &v[0], &v[1], &dx);
+            if (has) adx = ((n - 1) * adx + dx) / n;
+            ring[size_t(i % (n + 1))] = adx;
+            at = i;
+            if (!has || i < 2 * n) return false;
+            v[2] = adx;
+            v[3] = (adx + ring[size_t((i - n) % (n + 1))]) / 2;
+            return true;
+        }
+        // Start of the run (or a gap in it): the ring filled by a run over the N bars before.
+        if (i < 2 * n) return false;
+        const int from = WarmUpStart(i - n);
+        adx = 0;
+        for (int t = from; t <= i; ++t) {
+            double p, m, x;
+            if (Directions(t, &p, &m, &x)) adx = ((n - 1) * adx + x) / n;
+            ring[size_t(t % (n + 1))] = adx;
+        }
+        at = i;
+        if (!Directions(i, &v[0], &v[1], &dx)) return false;
+        v[2] = adx;
+        v[3] = (adx + ring[size_t((i - n) % (n + 1))]) / 2;
+        return true;
+    });
+}
+
+// ---- CCI ----
+
+// The mean deviation is taken about this window's own mean, so each bar reads its window afresh.
+bool CCCI::Line(int i, double* v) {
+    const int n = m_ints[kDays];
+    if (i + 1 < n) return false;
+    const KDATA* b = m_pKData->GetData();
+    auto typical = [b](int t) { return (double(b[t].high) + b[t].low + 2.0 * b[t].close) / 4; };
+    const double* s = Sums(m_sums, i, n, [&typical](int t, double sign, double* out) { out[0] += sign * typical(t); });
+    const double average = s[0] / n;
+    double deviation = 0;
+    for (int t = i - n + 1; t <= i; ++t) deviation += std::fabs(typical(t) - average);
+    deviation /= n;
+    if (deviation < 0.0001) return false;
+    *v = (typical(i) - average) / (m_doubles[kFactor] * deviation);
+    return true;
+}
+
+int CCCI::GetSignal(int index, int* reason) {
+    if (reason) *reason = reasonNone;
+    double now;
+    if (!Calculate(&now, nullptr, index, false)) return 0;
+    int r = reasonNone;
+    GetCrossSignal(index, m_ints[kBuy], m_ints[kSell], &r);
+    if (now < -100 && r == reasonGoldenCross) {
+        if (reason) *reason = reasonGoldenCross;
+        return m_ints[kBuy];
+    }
+    if (now > 100 && r == reasonDeadCross) {
+        if (reason) *reason = reasonDeadCross;
+        return m_ints[kSell];
+    }
+    return 0;
+}
+
+// Range passes with each class's own line called directly.
+VELMORA_LINE_RANGE(CR)
+VELMORA_LINE_RANGE(CBIAS)
+VELMORA_LINE_MA_RANGE(CMTM)
+VELMORA_LINE_MA_RANGE(CROC)
+VELMORA_LINE_MA_RANGE(CCCI)

@@ -1,0 +1,335 @@
+// Own signal indicators (ids 8, 55-58), relative turnover (HSL), DPER and the cycle oscillators
+// CYO and DCYO.
+#include <algorithm>
+#include <cmath>
+
+#include "analysis/techs_more.h"
+#include "base/timestamp.h"
+#include "store/database.h"
+#include "store/stock.h"
+
+// ---- CYO, DCYO ----
+
+double CCYO::Cyo(int i) const {
+    const CKData& k = *m_pKData;
+    const double now = Price(k, i);
+    double sum = 0, weights = 0;
+    for (int m = 0; m < m_days.GetSize(); ++m) {
+        const double then = Price(k, i - int(m_days[m]));
+        sum += (m + 1) * (then <= 0 ? 100 : now * 100 / then);
+        weights += m + 1;
+    }
+    return sum / weights;
+}
+
+bool CCYO::Line(int i, double* v) {
+    if (i < GetMaxDays(m_days)) return false;
+    *v = Cyo(i);
+    return true;
+}
+
+int CCYO::GetSignal(int index, int* reason) {
+    if (reason) *reason = reasonNone;
+    if (index < 2) return 0;
+    EnsureParameters();
+    return ZoneCrossSignal(index, GetMaxDays(m_days) + m_ints[kMA], kRangeWindow, 0.2, 0.6, m_ints[kBuy],
+                           m_ints[kSell], reason);
+}
+
+bool CDCYO::Line(int i, double* v) {
+    const int m = m_ints[kMA];
+    if (i - m + 1 < GetMaxDays(m_days)) return false;
+    double sum = 0;
+    for (int t = i - m + 1; t <= i; ++t) sum += Cyo(t);
+    *v = sum / m;
+    return true;
+}
+
+int CDCYO::GetSignal(int index, int* reason) {
+    EnsureParameters();
+    return ZoneCrossSignal(index, GetMaxDays(m_days) + m_ints[kMA], kRangeWindow, 0.45, 0.55, m_ints[kBuy],
+                           m_ints[kSell], reason);
+}
+
+// ---- HSL ----
+
+void CHSL::SetIndexKData(const CKData* series) {
+    m_pIndexKData = series;
+    Clear();
+}
+
+const CKData* CHSL::IndexSeries() const {
+    return m_pIndexKData ? m_pIndexKData : &GetIndexStock().GetKData(m_pKData->GetKType());
+}
+
+double CHSL::CirculatingShares(double t) {
+    if (t >= -3000) return 585000000.0 * (1 + 0.08 * t / 365);
+    return (1 - (-t - 3000) / 2000) * 200342465.75342467;
+}
+
+// A stock that has no turnover of its own (no code, or not an A or B share) gets 1.
+bool CHSL::Value(int i, const CKData* index, double* v) {
+    const KDATA& bar = (*m_pKData)[i];
+    double turnover;
+    if (!m_stockinfo.GetStockCode()[0] || !m_stockinfo.GetRatioChangeHand(&turnover, bar.volume)) {
+        *v = 1;
+        return true;
+    }
+    // Dates rise through both series: the bar after the last one found is tried first.
+    const int size = index->GetSize();
+    int at = -1;
+    if (m_nIndexHint >= 0 && m_nIndexHint < size && (*index)[m_nIndexHint].date == bar.date)
+        at = m_nIndexHint;
+    else if (m_nIndexHint + 1 < size && m_nIndexHint + 1 >= 0 && (*index)[m_nIndexHint + 1].date == bar.date)
+        at = m_nIndexHint + 1;
+    else
+        at = index->GetIndexByDate(bar.date);
+    if (at < 0) return false;
+    m_nIndexHint = at;
+    const KDATA& x = (*index)[at];
+    double s = 585000000.0;
+    CTimeStamp day, base;
+    if (day.FromDate(BarDateToDay(bar.date, m_pKData->GetKType())) && base.FromDate(20040519))
+        s = CirculatingShares(double(int64_t(day.GetTime()) - base.GetTime()) / 86400);
+    const double value = s * (double(x.open) + x.high + x.low + x.close) / 4;
+    const double indexTurnover = double(x.amount) * 100 / value;
+    if (!(indexTurnover > 0.000001)) return false;
+    *v = turnover / indexTurnover;
+    return true;
+}
+
+bool CHSL::Calculate(double* v1, int index, bool) {
+    if (!CheckIndex(index)) return false;
+    EnsureParameters();
+    double x;
+    if (!GetCached(1, index, &x)) {
+        if (!Value(index, IndexSeries(), &x)) return false;
+        StoreLine(index, 0, x);
+    }
+    if (v1) *v1 = x;
+    return true;
+}
+
+// The average of the HSL of the days bars ending at i; every one of them must have a value.
+bool CHSL::Average(int i, int days, double* v) {
+    if (days < 1 || i + 1 < days) return false;
+    const int line = days == m_ints[kDays] ? 1 : days == m_ints[kMA] ? 2 : -1;
+    if (line > 0 && GetCached(line + 1, i, v)) return true;
+    const CKData* index = IndexSeries();
+    double sum = 0;
+    for (int t = i; t > i - days; --t) {
+        double x;
+        if (!GetCached(1, t, &x)) {
+            if (!Value(t, index, &x)) return false;
+            StoreLine(t, 0, x);
+        }
+        sum += x;
+    }
+    *v = sum / days;
+    if (line > 0) StoreLine(i, line, *v);
+    return true;
+}
+
+bool CHSL::Calculate(double* v, int index, int days, bool) {
+    if (!CheckIndex(index)) return false;
+    EnsureParameters();
+    double x;
+    if (!Average(index, days, &x)) return false;
+    if (v) *v = x;
+    return true;
+}
+
+// Over the HSL and its averages of both day counts: the HSL of the range (and of the bars before
+// it that the averages reach) first, then the averages from those values.
+bool CHSL::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*) {
+    EnsureParameters();
+    double lo = 0, hi = 0;
+    bool any = false;
+    if (m_pKData && start >= 0 && start < m_pKData->GetSize()) {
+        end = std::min(end, m_pKData->GetSize() - 1);
+        const CKData* index = IndexSeries();
+        const int days[2] = {m_ints[kDays], m_ints[kMA]};
+        const int from = std::max(0, start - std::max(days[0], days[1]) + 1);
+        // Kept between passes, so a long pane allocates once.
+        std::vector<double>& value = m_value;
+        std::vector<int>& missing = m_missing;  // bars without a value up to each bar
+        value.resize(size_t(end - from + 1));
+        missing.resize(value.size() + 1);
+        missing[0] = 0;
+        const int known = m_nLastStored;  // nothing later can be cached yet
+        for (int i = from; i <= end; ++i) {
+            double x;
+            missing[size_t(i - from + 1)] = missing[size_t(i - from)] + 1;
+            if (i > known || !GetCached(1, i, &x)) {
+                if (!Value(i, index, &x)) continue;
+                StoreLine(i, 0, x);
+            }
+            value[size_t(i - from)] = x;
+            --missing[size_t(i - from + 1)];
+        }
+        auto take = [&](double x) {
+            if (!any || x < lo) lo = x;
+            if (!any || x > hi) hi = x;
+            any = true;
+        };
+        for (int i = start; i <= end; ++i) {
+            const int at = i - from;
+            if (missing[size_t(at + 1)] == missing[size_t(at)]) take(value[size_t(at)]);
+            for (int d = 0; d < 2; ++d) {
+                const int n = days[d], line = d == 0 || days[1] != days[0] ? 1 + d : 1;
+                double x;
+                if (i <= known && GetCached(line + 1, i, &x)) {
+                    take(x);
+                    continue;
+                }
+                // Every one of the n bars needs a value.
+                if (n < 1 || i + 1 < n || at - n + 1 < 0 || missing[size_t(at + 1)] != missing[size_t(at + 1 - n)])
+                    continue;
+                double sum = 0;
+                for (int t = at; t > at - n; --t) sum += value[size_t(t)];
+                StoreLine(i, line, sum / n);
+                take(sum / n);
+            }
+        }
+    }
+    WidenRange(&lo, &hi);
+    if (min) *min = lo;
+    if (max) *max = hi;
+    return any;
+}
+
+// ---- DPER ----
+
+// Price of bar j less the average of the 2 x detrend prices before it.
+double CDPER::Detrended(int j) {
+    const CKData& k = *m_pKData;
+    const int d = 2 * m_ints[kDetrend];
+    return Price(k, j) - Sums(m_sums, j - 1, d, [&k](int t, double sign, double* out) { out[0] += sign * Price(k, t); })[0] / d;
+}
+
+// The earliest bar compared, i - count, needs the 2 x detrend bars before it: no value before
+// count + 2 x detrend.
+bool CDPER::Line(int i, double* v) {
+    const int count = m_ints[kCount];
+    if (i < count + 2 * m_ints[kDetrend]) return false;
+    const int len = count + 1;
+    if (!(m_detrendedEpoch == m_epoch && int(m_detrended.size()) == len && m_at == i - 1 && m_at >= 0)) {
+        m_detrended.assign(size_t(len), 0.0);
+        for (int j = i - count; j < i; ++j) m_detrended[size_t(j % len)] = Detrended(j);
+    }
+    const double now = Detrended(i);
+    m_detrended[size_t(i % len)] = now;
+    m_at = i;
+    m_detrendedEpoch = m_epoch;
+    // The ring holds bars i - count .. i (bar i's own entry is never below itself). Counted
+    // without branches: which bars lie below comes in no pattern a branch could learn.
+    int below = 0;
+    const double* ring = m_detrended.data();
+    for (int at = 0; at < len; ++at) below += ring[at] < now ? 1 : 0;
+    *v = below * 100.0 / count;
+    return true;
+}
+
+bool CDPER::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*) {
+    return FixedRange(2, start, end, min, max, 0, 100, [this](int i, double* v) {
+        return BothWith(i, v, CDPER::MaDays(), [this](int t, double* x) { return CDPER::Line(t, x); });
+    });
+}
+
+int CDPER::GetSignal(int index, int* reason) {
+    EnsureParameters();
+    return ZoneCrossSignal(index, m_ints[kCount] + 2 * m_ints[kDetrend] + m_ints[kMA], kRangeWindow, 0.15, 0.7,
+                           m_ints[kBuy], m_ints[kSell], reason);
+}
+
+// ---- ids 8, 55-57 ----
+
+bool CSelfMACD::Calculate(double* v1, double* v2, double* v3, double* v4, int index, bool useLast) {
+    if (!CheckIndex(index)) return false;
+    EnsureParameters();
+    if (index + 1 < m_ints[kShort] || index + 1 < m_ints[kLong] || index + 1 < m_ints[kSignal]) return false;
+    double v[4];
+    if (!LoadComputed(index, v, 4)) {
+        SetFactors();
+        if (useLast && v1 && v2 && v4 && index > 0) {
+            v[0] = *v1, v[1] = *v2, v[2] = 0, v[3] = *v4;
+            Step(index, v);
+        } else {
+            // The signal average decays as well, so its days take part in the warm-up.
+            const int from = DecayStartBy4(index, {m_fOld[0], m_fOld[1], m_fOld[2]});
+            v[0] = v[1] = Price(*m_pKData, from), v[2] = v[3] = 0;
+            for (int t = from; t <= index; ++t) Step(t, v);
+        }
+        StoreComputed(index, v, 4);
+    }
+    if (v1) *v1 = v[0];
+    if (v2) *v2 = v[1];
+    if (v3) *v3 = v[2];
+    if (v4) *v4 = v[3];
+    return true;
+}
+
+void CSelfMACD::StoreStop(int index, double x) {
+    const int at = index - m_nCacheStart;
+    if (m_nCacheLength <= 0 || at < 0 || at >= m_nCacheLength || !m_pCache[4]) {
+        StoreToCache(index, nullptr, nullptr, nullptr, nullptr, &x);
+        return;
+    }
+    m_pCache[4][at] = x;
+    m_pValid[4][at] = 1;
+}
+
+bool CSelfTechnique1::Calculate(double* v1, double* v2, double* v3, double* v4, double* v5, int index,
+                                bool useLast) {
+    if (!CSelfMACD::Calculate(v1, v2, v3, v4, index, useLast)) return false;
+    const double stop = (*m_pKData)[index].low * 0.95;
+    StoreStop(index, stop);
+    if (v5) *v5 = stop;
+    return true;
+}
+
+int CSelfTechnique1::GetSignal(int, int* reason) {
+    if (reason) *reason = reasonNone;
+    return 0;
+}
+
+// The four lines filled as MACD fills them; the range is that of the stop line alone.
+bool CSelfTechnique1::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    CMACD::GetMinMaxInfo(start, end, nullptr, nullptr, nullptr, nullptr);
+    double lo = 0, hi = 0;
+    int loBar = -1, hiBar = -1;
+    bool any = false;
+    if (m_pKData && start >= 0) {
+        end = std::min(end, m_pKData->GetSize() - 1);
+        for (int i = start; i <= end; ++i) {
+            if (!GetCached(4, i, nullptr)) continue;
+            double stop;
+            if (!GetCached(5, i, &stop)) {
+                stop = (*m_pKData)[i].low * 0.95;
+                StoreStop(i, stop);
+            }
+            if (!any || stop < lo) lo = stop, loBar = i;
+            if (!any || stop > hi) hi = stop, hiBar = i;
+            any = true;
+        }
+    }
+    WidenMACD(&lo, &hi);
+    if (min) *min = lo;
+    if (max) *max = hi;
+    if (minBar) *minBar = loBar;
+    if (maxBar) *maxBar = hiBar;
+    return any;
+}
+
+// ---- id 58 ----
+
+int CSelfTechnique5::WarmUpStart(int index) const {
+    const double a = double(m_ints[kKDays] - 1) / m_ints[kKDays], b = double(m_ints[kDDays] - 1) / m_ints[kDDays];
+    return DecayStartBy4(index, {a, b});
+}
+
+
+
+// Range passes with each class's own line called directly.
+VELMORA_LINE_MA_RANGE(CCYO)
+VELMORA_LINE_MA_RANGE(CDCYO)

@@ -1,0 +1,314 @@
+// Volatility, sentiment and price oscillators: CV, ARBR, CR, OSC, UOS, MAOSC, 36BIAS, DPO and KST.
+#include <algorithm>
+#include <cmath>
+
+#include "analysis/techs_more.h"
+
+// ---- CV ----
+
+bool CCV::Line(int i, double* v) {
+    const int n = m_ints[kDays], m = m_ints[kMA];
+    if (i + 2 < n + m) return false;
+    const KDATA* b = m_pKData->GetData();
+    auto range = [b](int t, double sign, double* out) { out[0] += sign * (double(b[t].high) - b[t].low); };
+    const double now = Sums(m_now, i, n, range)[0] / n;
+    const double then = Sums(m_then, i - m + 1, n, range)[0] / n;
+    if (std::fabs(then) < 0.0001) return false;
+    *v = (now - then) * 100 / then;
+    return true;
+}
+
+int CCV::GetSignal(int index, int* reason) {
+    if (reason) *reason = reasonNone;
+    double x, y, z;
+    if (index < 2 || !Calculate(&x, index - 2, false) || !Calculate(&y, index - 1, false) ||
+        !Calculate(&z, index, false))
+        return 0;
+    if (x < 0 && y < 0 && z < 0 && x >= y && z > y) {
+        if (reason) *reason = reasonOversold;
+        return m_ints[kTrough];
+    }
+    if (x > 0 && y > 0 && z > 0 && x <= y && z < y) {
+        if (reason) *reason = reasonOverbought;
+        return m_ints[kPeak];
+    }
+    return 0;
+}
+
+// ---- ARBR ----
+
+bool CARBR::Lines(int i, double* v) {
+    const int n = m_ints[kDays];
+    if (i < n) return false;
+    const KDATA* b = m_pKData->GetData();
+    const double* s = Sums(m_sums, i, n, [b](int t, double sign, double* out) {
+        const double h = b[t].high, l = b[t].low, o = b[t].open, c = b[t - 1].close;
+        out[0] += sign * (h - o);
+        out[1] += sign * (o - l);
+        out[2] += sign * (std::max(h - c, 0.0));
+        out[3] += sign * (std::max(c - l, 0.0));
+    });
+    if (s[1] < 0.0001 || s[3] < 0.0001) return false;
+    v[0] = s[0] * 100 / s[1];
+    v[1] = s[2] * 100 / s[3];
+    return true;
+}
+
+bool CARBR::Calculate(double* v1, double* v2, int index, bool) {
+    double* out[2] = {v1, v2};
+    return CalcBar(index, 2, out, [this](int i, double* v) { return Lines(i, v); });
+}
+
+bool CARBR::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    return RangePass(2, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return Lines(i, v); });
+}
+
+int CARBR::GetSignal(int index, int* reason) {
+    if (reason) *reason = reasonNone;
+    double ar, br;
+    if (!Calculate(&ar, &br, index, false)) return 0;
+    int r = reasonNone;
+    GetCrossSignal(index, m_ints[kCrossBuy], m_ints[kCrossSell], &r);
+    int s = 0;
+    if ((ar < 50 || br < 50) && r == reasonGoldenCross)
+        s = m_ints[kCrossBuy], r = reasonGoldenCross;
+    else if ((ar > 180 || br > 300) && r == reasonDeadCross)
+        s = m_ints[kCrossSell], r = reasonDeadCross;
+    else if (ar < 50)
+        s = m_ints[kZoneBuy], r = reasonOversold;
+    else if (ar > 200)
+        s = m_ints[kZoneSell], r = reasonOverbought;
+    else
+        r = reasonNone;
+    if (reason) *reason = r;
+    return s;
+}
+
+// ---- CR ----
+
+void CCR::Clear() {
+    CTechLines::Clear();
+    m_at = -1;
+}
+
+bool CCR::Value(int i, double* v) {
+    const int n = m_ints[kDays];
+    if (i < n) return false;
+    const KDATA* b = m_pKData->GetData();
+    const double* s = Sums(m_sums, i, n, [b](int t, double sign, double* out) {
+        const KDATA& p = b[t - 1];
+        const double mid = (double(p.high) + p.low + p.open + p.close) / 4;
+        out[0] += sign * (std::max(b[t].high - mid, 0.0));
+        out[1] += sign * (std::max(mid - b[t].low, 0.0));
+    });
+    if (s[1] < 0.0001) return false;
+    *v = s[0] * 100 / s[1];
+    return true;
+}
+
+// The four averages take the CR values of the bars that have one, walking back from the bar;
+// the largest M of them are enough, and they must lie within kWalkFactor x that M bars.
+bool CCR::Lines(int i, double* v) {
+    const int n = m_ints[kDays];
+    const int most = std::max(std::max(m_ints[kM1], m_ints[kM2]), std::max(m_ints[kM3], m_ints[kM4]));
+    if (i + 1 < n + most) return false;
+    const int oldest = i - kWalkFactor * most + 1;
+    double now;
+    const bool has = Value(i, &now);
+    if (m_at == i - 1 && m_at >= 0 && int(m_val.size()) == most) {
+        if (has) {
+            m_bar[size_t(m_head)] = i;
+            m_val[size_t(m_head)] = now;
+            if (++m_head == most) m_head = 0;
+            if (m_count < most) ++m_count;
+        }
+    } else if (m_at != i || int(m_val.size()) != most) {
+        // Collected afresh, walking back; held oldest first from slot 0.
+        std::vector<std::pair<int, double>> newest;
+        for (int t = i; t >= std::max(n, oldest) && int(newest.size()) < most; --t) {
+            double x;
+            if (t == i ? has : Value(t, &x)) newest.emplace_back(t, t == i ? now : x);
+        }
+        m_bar.assign(size_t(most), 0);
+        m_val.assign(size_t(most), 0.0);
+        m_count = int(newest.size());
+        for (int k = 0; k < m_count; ++k) {
+            m_bar[size_t(k)] = newest[size_t(m_count - 1 - k)].first;
+            m_val[size_t(k)] = newest[size_t(m_count - 1 - k)].second;
+        }
+        m_head = m_count == most ? 0 : m_count;
+    }
+    m_at = i;
+    // The oldest held value sits at the head once the ring is full.
+    if (!has || m_count < most || m_bar[size_t(m_head)] < oldest) return false;
+    v[0] = now;
+    const int counts[4] = {m_ints[kM1], m_ints[kM2], m_ints[kM3], m_ints[kM4]};
+    // Running sums newest first: the head's slot back to 0, then from the end.
+    double sum = 0;
+    int taken = 0;
+    double* partial = m_partial.data();
+    if (int(m_partial.size()) != most) m_partial.assign(size_t(most), 0.0), partial = m_partial.data();
+    for (int at = m_head - 1; at >= 0; --at) partial[taken++] = sum += m_val[size_t(at)];
+    for (int at = most - 1; at >= m_head; --at) partial[taken++] = sum += m_val[size_t(at)];
+    for (int k = 0; k < 4; ++k) v[1 + k] = partial[counts[k] - 1] / counts[k];
+    return true;
+}
+
+bool CCR::Calculate(double* v1, double* v2, double* v3, double* v4, double* v5, int index, bool) {
+    double* out[5] = {v1, v2, v3, v4, v5};
+    return CalcBar(index, 5, out, [this](int i, double* v) { return Lines(i, v); });
+}
+
+bool CCR::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    return RangePass(5, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return Lines(i, v); });
+}
+
+int CCR::GetSignal(int index, int* reason) {
+    if (reason) *reason = reasonNone;
+    double now;
+    if (!Calculate(&now, nullptr, nullptr, nullptr, nullptr, index, false)) return 0;
+    if (now < 40) {
+        if (reason) *reason = reasonOversold;
+        return m_ints[kLow];
+    }
+    if (now > 300) {
+        if (reason) *reason = reasonOverbought;
+        return m_ints[kHigh];
+    }
+    return 0;
+}
+
+// ---- OSC, UOS, MAOSC ----
+
+bool COSC::Line(int i, double* v) {
+    const CKData& k = *m_pKData;
+    const int n = m_ints[kDays];
+    if (i + 1 < n) return false;
+    const double average = Sums(m_sums, i, n, [&k](int t, double sign, double* out) { out[0] += sign * Price(k, t); })[0] / n;
+    if (average < 0.0001) return false;
+    *v = Price(k, i) / average;
+    return true;
+}
+
+int COSC::GetSignal(int index, int* reason) {
+    EnsureParameters();
+    return ZoneCrossSignal(index, m_ints[kDays] + m_ints[kMA], kRangeWindow, 0.3, 0.6, m_ints[kBuy], m_ints[kSell],
+                           reason);
+}
+
+bool CUOS::Line(int i, double* v) {
+    const CKData& k = *m_pKData;
+    double sum = 0;
+    for (int m = 0; m < 3; ++m) {
+        const int n = m_ints[kDays1 + m];
+        if (i + 1 < n) return false;
+        const double average =
+            Sums(m_sums[m], i, n, [&k](int t, double sign, double* out) { out[0] += sign * Price(k, t); })[0] / n;
+        if (average < 0.0001) return false;
+        sum += Price(k, i) / average;
+    }
+    *v = sum / 3;
+    return true;
+}
+
+int CUOS::GetSignal(int index, int* reason) {
+    EnsureParameters();
+    const int most = std::max(m_ints[kDays1], std::max(m_ints[kDays2], m_ints[kDays3]));
+    return ZoneCrossSignal(index, most + m_ints[kMA], kRangeWindow, 0.4, 0.6, m_ints[kBuy], m_ints[kSell], reason);
+}
+
+bool CMAOSC::Line(int i, double* v) {
+    const CKData& k = *m_pKData;
+    const int n1 = m_ints[kDays1], n2 = m_ints[kDays2];
+    if (i + 1 < n1 || i + 1 < n2) return false;
+    auto price = [&k](int t, double sign, double* out) { out[0] += sign * Price(k, t); };
+    *v = Sums(m_sums[0], i, n1, price)[0] / n1 - Sums(m_sums[1], i, n2, price)[0] / n2;
+    return true;
+}
+
+int CMAOSC::GetSignal(int index, int* reason) {
+    EnsureParameters();
+    const int most = std::max(m_ints[kDays1], m_ints[kDays2]);
+    return ZoneCrossSignal(index, most + m_ints[kMA], kRangeWindow, 0.4, 0.5, m_ints[kBuy], m_ints[kSell], reason);
+}
+
+// ---- 36BIAS ----
+
+bool C36BIAS::Line(int i, double* v) {
+    if (i < 5) return false;
+    const CKData& k = *m_pKData;
+    const double p0 = Price(k, i), p1 = Price(k, i - 1), p2 = Price(k, i - 2);
+    const double three = p0 + p1 + p2;
+    const double six = three + Price(k, i - 3) + Price(k, i - 4) + Price(k, i - 5);
+    *v = three / 3 - six / 6;
+    return true;
+}
+
+int C36BIAS::GetSignal(int index, int* reason) {
+    if (reason) *reason = reasonNone;
+    double low, high, now;
+    if (!GetRangeLevels(index, reason, 6, 40, &low, &high, 0.02, 0.98) || !Calculate(&now, index, false)) return 0;
+    if (now < low) {
+        if (reason) *reason = reasonOversold;
+        return m_ints[kLow];
+    }
+    if (now > high) {
+        if (reason) *reason = reasonOverbought;
+        return m_ints[kHigh];
+    }
+    return 0;
+}
+
+// ---- DPO ----
+
+bool CDPO::Line(int i, double* v) {
+    const CKData& k = *m_pKData;
+    const int n = m_ints[kDays];
+    if (i < 3 * n - 2) return false;
+    const double average =
+        Sums(m_sums, i - n + 1, 2 * n, [&k](int t, double sign, double* out) { out[0] += sign * Price(k, t); })[0] / (2 * n);
+    *v = Price(k, i) - average;
+    return true;
+}
+
+int CDPO::GetSignal(int index, int* reason) {
+    EnsureParameters();
+    return ZoneCrossSignal(index, 3 * m_ints[kDays] + m_ints[kMA], kRangeWindow, 0.2, 0.7, m_ints[kBuy],
+                           m_ints[kSell], reason);
+}
+
+// ---- KST ----
+
+bool CKST::Line(int i, double* v) {
+    const CKData& k = *m_pKData;
+    const double now = Price(k, i);
+    double sum = 0, weights = 0;
+    for (int m = 0; m < m_days.GetSize(); ++m) {
+        const int d = int(m_days[m]);
+        if (i < d) return false;
+        const double then = Price(k, i - d);
+        if (!(now > 0) || !(then > 0)) return false;
+        sum += (m + 1) * ((now - then) * 100 / then);
+        weights += m + 1;
+    }
+    if (weights <= 0) return false;
+    *v = sum / weights;
+    return true;
+}
+
+int CKST::GetSignal(int index, int* reason) {
+    if (reason) *reason = reasonNone;
+    if (index < 2) return 0;
+    EnsureParameters();
+    return ZoneCrossSignal(index, GetMaxDays(m_days) + m_ints[kMA], kRangeWindow, 0.2, 0.6, m_ints[kBuy],
+                           m_ints[kSell], reason);
+}
+
+// Range passes with each class's own line called directly.
+VELMORA_LINE_RANGE(CCV)
+VELMORA_LINE_RANGE(C36BIAS)
+VELMORA_LINE_MA_RANGE(COSC)
+VELMORA_LINE_MA_RANGE(CUOS)
+VELMORA_LINE_MA_RANGE(CMAOSC)
+VELMORA_LINE_MA_RANGE(CDPO)
+VELMORA_LINE_MA_RANGE(CKST)

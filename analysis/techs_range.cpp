@@ -1,0 +1,239 @@
+// Range and channel oscillators: REI, DMKI, PCNT, HLC, CDP, ASI and ATR.
+#include <algorithm>
+#include <cmath>
+
+#include "analysis/techs_more.h"
+
+// ---- REI ----
+
+bool CREI::Line(int i, double* v) {
+    const int n = m_ints[kDays];
+    if (i < n + 7) return false;
+    const KDATA* b = m_pKData->GetData();
+    const double* s = Sums(m_sums, i, n, [b](int t, double sign, double* out) {
+        const double dh = double(b[t].high) - b[t - 2].high, dl = double(b[t].low) - b[t - 2].low;
+        const bool above = b[t - 7].close > b[t - 2].high && b[t - 8].close > b[t - 2].high &&
+                           b[t - 5].low > b[t].high && b[t - 6].low > b[t].high;
+        const bool below = b[t - 7].close < b[t - 2].low && b[t - 8].close < b[t - 2].low &&
+                           b[t - 5].high < b[t].low && b[t - 6].high < b[t].low;
+        out[0] += sign * (above || below ? 0 : dh + dl);
+        out[1] += sign * (std::fabs(dh) + std::fabs(dl));
+    });
+    if (std::fabs(s[1]) < 0.0001) return false;
+    *v = s[0] / s[1];
+    return true;
+}
+
+int CREI::GetSignal(int index, int* reason) {
+    if (reason) *reason = reasonNone;
+    double prev, now;
+    if (index < 1 || !Calculate(&prev, index - 1, false) || !Calculate(&now, index, false)) return 0;
+    if (prev < -0.6 && now > -0.6) {
+        if (reason) *reason = reasonBullTrend;
+        return m_ints[kBuy];
+    }
+    if (prev > 0.6 && now < 0.6) {
+        if (reason) *reason = reasonBearTrend;
+        return m_ints[kSell];
+    }
+    return 0;
+}
+
+// ---- DMKI ----
+
+bool CDMKI::Line(int i, double* v) {
+    const int n = m_ints[kDays];
+    if (i < n) return false;
+    const KDATA* b = m_pKData->GetData();
+    const double* s = Sums(m_sums, i, n, [b](int t, double sign, double* out) {
+        out[0] += sign * (std::max(double(b[t].high) - b[t - 1].high, 0.0));
+        out[1] += sign * (std::max(double(b[t - 1].low) - b[t].low, 0.0));
+    });
+    const double sum = s[0] + s[1];
+    if (std::fabs(sum) < 0.0001) return false;
+    *v = s[0] / sum;
+    return true;
+}
+
+int CDMKI::GetSignal(int index, int* reason) {
+    if (reason) *reason = reasonNone;
+    double now;
+    if (!Calculate(&now, index, false)) return 0;
+    if (now < 0.3) {
+        if (reason) *reason = reasonOversold;
+        return m_ints[kBuy];
+    }
+    if (now > 0.7) {
+        if (reason) *reason = reasonOverbought;
+        return m_ints[kSell];
+    }
+    return 0;
+}
+
+// ---- PCNT ----
+
+bool CPCNT::Line(int i, double* v) {
+    if (i < 1) return false;
+    const double now = Price(*m_pKData, i), before = Price(*m_pKData, i - 1);
+    if (!(now > 0) || !(before > 0)) return false;
+    *v = (now - before) * 100 / before;
+    return true;
+}
+
+int CPCNT::GetSignal(int index, int* reason) {
+    EnsureParameters();
+    return ZoneCrossSignal(index, m_ints[kMA], kRangeWindow, 0.5, 0.5, m_ints[kBuy], m_ints[kSell], reason);
+}
+
+// ---- HLC ----
+
+bool CHLC::Line(int i, double* v) {
+    const int n = m_ints[kDays];
+    if (i + 1 < n) return false;
+    const KDATA* b = m_pKData->GetData();
+    const double* s = Sums(m_sums, i, n, [b](int t, double sign, double* out) {
+        out[0] += sign * ((double(b[t].high) + b[t].low + 2.0 * b[t].close) / 4);
+    });
+    *v = s[0] / n;
+    return true;
+}
+
+// The 360-bar levels only gate the signal; the cross of the two lines decides it.
+int CHLC::GetSignal(int index, int* reason) {
+    if (reason) *reason = reasonNone;
+    EnsureParameters();
+    double low, high, now;
+    if (!GetRangeLevels(index, reason, m_ints[kDays] + m_ints[kMA], 360, &low, &high, 0.4, 0.6) ||
+        !Calculate(&now, nullptr, index, false))
+        return 0;
+    int r = reasonNone;
+    const int c = GetCrossSignal(index, m_ints[kBuy], m_ints[kSell], &r);
+    if (r == reasonGoldenCross || r == reasonDeadCross) {
+        if (reason) *reason = r;
+        return c;
+    }
+    return 0;
+}
+
+// ---- CDP ----
+
+bool CCDP::Lines(int i, double* v) {
+    if (i < 1) return false;
+    const KDATA& b = (*m_pKData)[i - 1];
+    const double h = b.high, l = b.low, c = b.close;
+    const double cdp = (h + l + 2 * c) / 4;
+    v[0] = cdp + (h - l);
+    v[1] = 2 * cdp - l;
+    v[2] = cdp - (h - l);
+    v[3] = 2 * cdp - h;
+    return true;
+}
+
+bool CCDP::Calculate(double* v1, double* v2, double* v3, double* v4, int index, bool) {
+    double* out[4] = {v1, v2, v3, v4};
+    return CalcBar(index, 4, out, [this](int i, double* v) { return Lines(i, v); });
+}
+
+bool CCDP::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    return RangePass(4, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return Lines(i, v); });
+}
+
+// ---- ASI ----
+
+// The swing index of a bar against the bar before: the close's move, half the bar's body and the
+// previous body, over three times the range term that the largest of the three gaps picks.
+bool CASI::SwingIndex(int i, double* si) const {
+    if (i < 1) return false;
+    const KDATA& b = (*m_pKData)[i];
+    const KDATA& p = (*m_pKData)[i - 1];
+    const double a = std::fabs(double(b.high) - p.close), l = std::fabs(double(b.low) - p.close);
+    const double c = std::fabs(double(b.high) - p.low), d = std::fabs(double(p.close) - p.open);
+    const double body = double(b.close) - b.open;
+    if (a < 0.0001 || l < 0.0001 || d < 0.0001 || std::fabs(body) < 0.0001) return false;
+    double r;
+    if (a >= l && a >= c)
+        r = a + l / 2 + d / 4;
+    else if (l >= a && l >= c)
+        r = l + a / 2 + d / 4;
+    else
+        r = c + d / 4;
+    const double x = (double(b.close) - p.close) + body / 2 + (double(p.close) - p.open);
+    *si = 50 * x / (3 * r);
+    return true;
+}
+
+// The last N counting bars, looked for within kWalkFactor x N bars: a long stretch of bars that
+// do not count (a suspended stock) gives no value instead of a walk back to bar 0.
+bool CASI::Line(int i, double* v) {
+    const int n = m_ints[kDays];
+    if (i < n) return false;
+    const int stop = std::max(1, i - kWalkFactor * n + 1);
+    double sum = 0;
+    int got = 0;
+    for (int t = i; t >= stop && got < n; --t) {
+        double si;
+        if (!SwingIndex(t, &si)) continue;
+        sum += si;
+        ++got;
+    }
+    if (got < n) return false;
+    *v = sum;
+    return true;
+}
+
+int CASI::GetSignal(int index, int* reason) {
+    if (reason) *reason = reasonNone;
+    EnsureParameters();
+    double low, high;
+    if (!GetRangeLevels(index, reason, m_ints[kDays], kRangeWindow, &low, &high, 0.3, 0.7)) return 0;
+    if (IsBottomDivergence(index, 1, 0)) {
+        if (reason) *reason = reasonBottomDivergence;
+        return m_ints[kBuy];
+    }
+    if (IsTopDivergence(index, 1, 0)) {
+        if (reason) *reason = reasonTopDivergence;
+        return m_ints[kSell];
+    }
+    return 0;
+}
+
+// ---- ATR ----
+
+bool CATR::Line(int i, double* v) {
+    const int n = m_ints[kDays];
+    if (i < n) return false;
+    const KDATA* b = m_pKData->GetData();
+    const double* s = Sums(m_sums, i, n, [b](int t, double sign, double* out) {
+        const double h = b[t].high, l = b[t].low, c = b[t - 1].close;
+        out[0] += sign * (std::max(h - l, std::max(std::fabs(h - c), std::fabs(l - c))));
+    });
+    *v = s[0] / n;
+    return true;
+}
+
+// High volatility gives the first level with reason 9, low volatility the second with reason 8.
+int CATR::GetSignal(int index, int* reason) {
+    if (reason) *reason = reasonNone;
+    EnsureParameters();
+    double low, high, now;
+    if (!GetRangeLevels(index, reason, m_ints[kDays], kRangeWindow, &low, &high, 0.3, 0.7) ||
+        !Calculate(&now, index, false))
+        return 0;
+    if (now > high) {
+        if (reason) *reason = reasonOversold;
+        return m_ints[kHigh];
+    }
+    if (now < low) {
+        if (reason) *reason = reasonOverbought;
+        return m_ints[kLow];
+    }
+    return 0;
+}
+
+// Range passes with each class's own line called directly.
+VELMORA_LINE_RANGE(CREI)
+VELMORA_LINE_RANGE(CDMKI)
+VELMORA_LINE_RANGE(CASI)
+VELMORA_LINE_RANGE(CATR)
+VELMORA_LINE_MA_RANGE(CPCNT)
+VELMORA_LINE_MA_RANGE(CHLC)

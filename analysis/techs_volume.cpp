@@ -1,0 +1,473 @@
+// Volume indicators: NVI, PVI, VR, VROC, OBV, MOBV, MFI, VMACD, WVAD, EMV, VRSI, NVRSI, AD and CI.
+#include <algorithm>
+#include <cmath>
+
+#include "analysis/techs_more.h"
+
+// ---- NVI, PVI ----
+
+// Cumulative from bar 0 (100 for both lines); the object's run carries a pane in one pass.
+bool CVolumeIndex::Lines(int i, double* v) {
+    const CKData& k = *m_pKData;
+    const int n = m_ints[kDays];
+    return RunCumulative(
+        m_run, i, 2, v, [](double* s) { s[0] = s[1] = 100; },
+        [&k, n, this](int t, double* s) {
+            const double before = k[t - 1].volume, now = k[t].volume;
+            const double p = Price(k, t), q = Price(k, t - 1);
+            if ((m_negative ? before > now : before < now) && p > 0.0001 && q > 0.0001) s[0] = s[0] * p / q;
+            s[1] = ((n - 1) * s[1] + 2 * s[0]) / (n + 1);
+        });
+}
+
+bool CVolumeIndex::Calculate(double* v1, double* v2, int index, bool) {
+    double* out[2] = {v1, v2};
+    return CalcBar(index, 2, out, [this](int i, double* v) { return Lines(i, v); });
+}
+
+int CVolumeIndex::GetSignal(int index, int* reason) {
+    EnsureParameters();
+    return GetCrossSignal(index, m_ints[kBuy], m_ints[kSell], reason);
+}
+
+bool CVolumeIndex::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    return RangePass(2, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return Lines(i, v); });
+}
+
+// ---- VR ----
+
+bool CVR::Line(int i, double* v) {
+    const CKData& k = *m_pKData;
+    const int n = m_ints[kDays];
+    if (i < n) return false;
+    const double* s = Sums(m_sums, i, n, [&k](int t, double sign, double* out) {
+        const float p = float(Price(k, t)), q = float(Price(k, t - 1));
+        const double volume = k[t].volume;
+        out[0] += sign * (p > q ? volume : 0);
+        out[1] += sign * (p < q ? volume : 0);
+        out[2] += sign * (volume);
+    });
+    const double half = s[2] / 2, down = s[1] + half;
+    if (down < 0.0001) return false;
+    *v = (s[0] + half) * 100 / down;
+    return true;
+}
+
+int CVR::GetSignal(int index, int* reason) {
+    if (reason) *reason = reasonNone;
+    EnsureParameters();
+    double low, high, prev, now;
+    if (!GetRangeLevels(index, reason, m_ints[kDays], kRangeWindow, &low, &high, 0.309, 0.682) ||
+        !Calculate(&prev, index - 1, false) || !Calculate(&now, index, false))
+        return 0;
+    if (now < low && now > prev) {
+        if (reason) *reason = reasonBullTrend;
+        return m_ints[kBuy];
+    }
+    if (now > high && now < prev) {
+        if (reason) *reason = reasonBearTrend;
+        return m_ints[kSell];
+    }
+    return 0;
+}
+
+// ---- VROC ----
+
+bool CVROC::Line(int i, double* v) {
+    const int n = m_ints[kDays];
+    if (i < n) return false;
+    const double now = (*m_pKData)[i].volume, then = (*m_pKData)[i - n].volume;
+    if (!(now > 0) || !(then > 0)) return false;
+    *v = (now - then) * 100 / then;
+    return true;
+}
+
+int CVROC::GetSignal(int index, int* reason) {
+    if (reason) *reason = reasonNone;
+    EnsureParameters();
+    double low, high;
+    if (!GetRangeLevels(index, reason, m_ints[kDays] + m_ints[kMA], kRangeWindow, &low, &high, 0.3, 0.7)) return 0;
+    if (IsBottomDivergence(index, 1, 2)) {
+        if (reason) *reason = reasonBottomDivergence;
+        return m_ints[kBuy];
+    }
+    if (IsTopDivergence(index, 1, 2)) {
+        if (reason) *reason = reasonTopDivergence;
+        return m_ints[kSell];
+    }
+    return 0;
+}
+
+// ---- OBV, MOBV ----
+
+namespace {
+// One OBV step: the bar's volume added on a rising price, taken off on a falling one.
+inline void ObvStep(const CKData& k, int t, double price, double before, double* v) {
+    if (price > before)
+        *v += k[t].volume;
+    else if (price < before)
+        *v -= k[t].volume;
+}
+}  // namespace
+
+bool COBV::Line(int i, double* v) {
+    const CKData& k = *m_pKData;
+    return RunCumulative(
+        m_run, i, 1, v, [&k](double* s) { s[0] = k[0].volume; },
+        [&k](int t, double* s) { ObvStep(k, t, Price(k, t), Price(k, t - 1), s); });
+}
+
+bool COBV::Calculate(double* v1, int index, bool) {
+    double* out[1] = {v1};
+    return CalcBar(index, 1, out, [this](int i, double* v) { return Line(i, v); });
+}
+
+bool COBV::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    return RangePass(1, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return Line(i, v); });
+}
+
+int COBV::GetSignal(int index, int* reason) {
+    if (reason) *reason = reasonNone;
+    if (!CheckIndex(index)) return 0;
+    if (IsBottomDivergence(index, 1, 0)) {
+        if (reason) *reason = reasonBottomDivergence;
+        return m_ints[kBuy];
+    }
+    if (IsTopDivergence(index, 1, 0)) {
+        if (reason) *reason = reasonTopDivergence;
+        return m_ints[kSell];
+    }
+    return 0;
+}
+
+void CMOBV::Clear() {
+    CTechLines::Clear();
+    m_at = -1;
+}
+
+bool CMOBV::Lines(int i, double* v) {
+    const int n1 = m_ints[kDays1], n2 = m_ints[kDays2], len = std::max(n1, n2);
+    if (i + 1 < len) return false;
+    const CKData& k = *m_pKData;
+    if (!(int(m_obv.size()) == len && m_at == i - 1 && m_at >= 0)) {
+        // OBV of the len - 1 bars before i, walked forward from bar 0 once.
+        m_obv.assign(size_t(len), 0.0);
+        double obv = k[0].volume;
+        int t = 0;
+        const int from = i - len + 1;
+        for (; t < from; ++t)
+            if (t > 0) ObvStep(k, t, Price(k, t), Price(k, t - 1), &obv);
+        for (int j = 0; t < i; ++t, ++j) {
+            if (t > 0) ObvStep(k, t, Price(k, t), Price(k, t - 1), &obv);
+            m_obv[size_t(j)] = obv;
+        }
+        m_pos = len - 1;
+    }
+    // The newest entry is at m_pos - 1; bar i goes to m_pos.
+    const double before = m_obv[size_t(m_pos > 0 ? m_pos - 1 : len - 1)];
+    double obv = i == 0 ? k[0].volume : before;
+    if (i > 0) ObvStep(k, i, Price(k, i), Price(k, i - 1), &obv);
+    m_obv[size_t(m_pos)] = obv;
+    if (++m_pos == len) m_pos = 0;
+    m_at = i;
+    // Newest first: back from m_pos - 1, wrapping at the start.
+    double s1 = 0, s2 = 0;
+    for (int j = 0, at = m_pos - 1; j < len; ++j, --at) {
+        if (at < 0) at = len - 1;
+        const double x = m_obv[size_t(at)];
+        if (j < n1) s1 += x;
+        if (j < n2) s2 += x;
+    }
+    v[0] = obv;
+    v[1] = s1 / n1;
+    v[2] = s2 / n2;
+    return true;
+}
+
+bool CMOBV::Calculate(double* v1, double* v2, double* v3, int index, bool) {
+    double* out[3] = {v1, v2, v3};
+    return CalcBar(index, 3, out, [this](int i, double* v) { return Lines(i, v); });
+}
+
+bool CMOBV::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    return RangePass(3, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return Lines(i, v); });
+}
+
+int CMOBV::GetSignal(int index, int* reason) {
+    if (reason) *reason = reasonNone;
+    EnsureParameters();
+    double mid, mid2;
+    const int len = std::max(m_ints[kDays1], m_ints[kDays2]);
+    if (index < 1 || !GetPriceRangeLevels(index, reason, len, kRangeWindow, &mid, &mid2, 0.5, 0.5) ||
+        !Calculate(nullptr, nullptr, nullptr, index - 1, false) || !Calculate(nullptr, nullptr, nullptr, index, false))
+        return 0;
+    const double price = Price(*m_pKData, index);
+    if (price < mid && (IsCrossUp(index, 1, 2) || IsCrossUp(index, 2, 3))) {
+        if (reason) *reason = reasonGoldenCross;
+        return m_ints[kBuy];
+    }
+    if (price > mid && (IsCrossDown(index, 1, 2) || IsCrossDown(index, 2, 3))) {
+        if (reason) *reason = reasonDeadCross;
+        return m_ints[kSell];
+    }
+    return 0;
+}
+
+// ---- MFI ----
+
+// Money flow terms are not exact in double: the window is added afresh at every bar, so that a
+// value never depends on the order the bars were asked in.
+bool CMFI::Line(int i, double* v) {
+    const int n = m_ints[kDays];
+    if (i < n) return false;
+    const KDATA* b = m_pKData->GetData();
+    auto typical = [b](int t) { return (double(b[t].high) + b[t].low + b[t].close) / 3; };
+    double positive = 0, negative = 0, before = typical(i - n);
+    for (int t = i - n + 1; t <= i; ++t) {
+        const double now = typical(t), flow = now * b[t].volume;
+        // Without branches: rises and falls come in no pattern a branch could learn.
+        positive += now > before ? flow : 0.0;
+        negative += now < before ? flow : 0.0;
+        before = now;
+    }
+    const double sum = positive + negative;
+    if (std::fabs(sum) < 0.0001) return false;
+    *v = positive * 100 / sum;
+    return true;
+}
+
+bool CMFI::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*) {
+    return FixedRange(1, start, end, min, max, 0, 100, [this](int i, double* v) { return CMFI::Line(i, v); });
+}
+
+int CMFI::GetSignal(int index, int* reason) {
+    if (reason) *reason = reasonNone;
+    double now;
+    if (!Calculate(&now, index, false)) return 0;
+    if (now <= 20) {
+        if (reason) *reason = reasonBullTrend;
+        return m_ints[kBuy];
+    }
+    if (now >= 80) {
+        if (reason) *reason = reasonBearTrend;
+        return m_ints[kSell];
+    }
+    return 0;
+}
+
+// ---- VMACD ----
+
+void CVMACD::VolumeStep(int index, double* v) const {
+    const double x = (*m_pKData)[index].volume;
+    const double es = m_fNew[0] * x + m_fOld[0] * v[0];
+    const double el = m_fNew[1] * x + m_fOld[1] * v[1];
+    v[3] = m_fOld[2] * v[3] + m_fNew[2] * (es - el);
+    v[0] = es, v[1] = el, v[2] = es - el;
+}
+
+bool CVMACD::Calculate(double* v1, double* v2, double* v3, double* v4, int index, bool useLast) {
+    if (!CheckIndex(index)) return false;
+    EnsureParameters();
+    if (index + 1 < m_ints[kShort] || index + 1 < m_ints[kLong] || index + 1 < m_ints[kSignal]) return false;
+    double v[4];
+    if (!LoadComputed(index, v, 4)) {
+        SetFactors();
+        if (useLast && v1 && v2 && v4 && index > 0) {
+            v[0] = *v1, v[1] = *v2, v[2] = 0, v[3] = *v4;
+            VolumeStep(index, v);
+        } else {
+            // The signal average decays as well, so its days take part in the warm-up.
+            const int from = DecayStartBy4(index, {m_fOld[0], m_fOld[1], m_fOld[2]});
+            v[0] = v[1] = (*m_pKData)[from].volume, v[2] = v[3] = 0;
+            for (int t = from; t <= index; ++t) VolumeStep(t, v);
+        }
+        StoreComputed(index, v, 4);
+    }
+    if (v1) *v1 = v[0];
+    if (v2) *v2 = v[1];
+    if (v3) *v3 = v[2];
+    if (v4) *v4 = v[3];
+    return true;
+}
+
+bool CVMACD::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    double lo = 0, hi = 0;
+    int loBar = -1, hiBar = -1;
+    bool any = false;
+    EnsureParameters();
+    SetFactors();
+    if (m_pKData && start >= 0) {
+        end = std::min(end, m_pKData->GetSize() - 1);
+        const int known = m_nLastStored;
+        double v[4] = {0, 0, 0, 0};
+        for (int i = start; i <= end; ++i) {
+            // The first bar that computes in full, every later one continued from it.
+            if (!any) {
+                if (!Calculate(&v[0], &v[1], &v[2], &v[3], i, false)) continue;
+            } else if (i > known || !LoadComputed(i, v, 4)) {
+                VolumeStep(i, v);
+                StoreComputed(i, v, 4);
+            }
+            const double bar = 2 * (v[2] - v[3]);
+            const double a = std::min(v[2], std::min(v[3], bar)), b = std::max(v[2], std::max(v[3], bar));
+            if (!any || a < lo) lo = a, loBar = i;
+            if (!any || b > hi) hi = b, hiBar = i;
+            any = true;
+        }
+    }
+    WidenMACD(&lo, &hi);
+    if (min) *min = lo;
+    if (max) *max = hi;
+    if (minBar) *minBar = loBar;
+    if (maxBar) *maxBar = hiBar;
+    return true;
+}
+
+// ---- WVAD ----
+
+// Bars with a range of 0.0001 or less add nothing (a range of float noise would blow up).
+bool CWVAD::Line(int i, double* v) {
+    const int n = m_ints[kDays];
+    if (i + 1 < n) return false;
+    const KDATA* b = m_pKData->GetData();
+    double sum = 0;
+    for (int t = i - n + 1; t <= i; ++t) {
+        const double range = double(b[t].high) - b[t].low;
+        if (range > 0.0001) sum += (double(b[t].close) - b[t].open) * b[t].volume / range;
+    }
+    *v = sum;
+    return true;
+}
+
+int CWVAD::GetSignal(int index, int* reason) {
+    if (reason) *reason = reasonNone;
+    EnsureParameters();
+    double low, high, now;
+    if (!GetRangeLevels(index, reason, m_ints[kDays], kRangeWindow, &low, &high, 0.3, 0.7) ||
+        !Calculate(&now, index, false))
+        return 0;
+    if (now < low) {
+        if (reason) *reason = reasonBullTrend;
+        return m_ints[kBuy];
+    }
+    if (now > high) {
+        if (reason) *reason = reasonBearTrend;
+        return m_ints[kSell];
+    }
+    return 0;
+}
+
+// ---- EMV ----
+
+// An index counts its volume in far larger units than a share: its moves are scaled by 1e8 over
+// the volume, a share's by 1e5.
+bool CEMV::Line(int i, double* v) {
+    const int n = m_ints[kDays];
+    if (i < n) return false;
+    const KDATA* b = m_pKData->GetData();
+    const double scale = m_stockinfo.IsIndex() ? 100000000.0 : 100000.0;
+    double sum = 0;
+    for (int t = i - n + 1; t <= i; ++t) {
+        const double volume = b[t].volume;
+        if (!(volume > 0)) return false;
+        const double mid = (double(b[t].high) + b[t].low) / 2, before = (double(b[t - 1].high) + b[t - 1].low) / 2;
+        sum += (double(b[t].high) - b[t].low) * (mid - before) * scale / volume;
+    }
+    *v = sum / n;
+    return true;
+}
+
+int CEMV::GetSignal(int index, int* reason) {
+    EnsureParameters();
+    return ZoneCrossSignal(index, m_ints[kDays] + m_ints[kMA], kRangeWindow, 0.5, 0.5, m_ints[kBuy], m_ints[kSell],
+                           reason);
+}
+
+// ---- VRSI, NVRSI ----
+
+int CVolumeRSI::GetSignal(int index, int* reason) {
+    if (reason) *reason = reasonNone;
+    EnsureParameters();
+    double low, high, now;
+    if (!GetRangeLevels(index, reason, m_ints[kDays], kRangeWindow, &low, &high, 0.3, 0.7) ||
+        !Calculate(&now, index, false))
+        return 0;
+    int s = 0, r = reasonNone;
+    if (IsBottomDivergence(index, 1, 0))
+        s = m_ints[kDivBuy], r = reasonBottomDivergence;
+    else if (IsTopDivergence(index, 1, 0))
+        s = m_ints[kDivSell], r = reasonTopDivergence;
+    else if (now < low)
+        s = m_ints[kBuy], r = reasonOversold;
+    else if (now > high)
+        s = m_ints[kSell], r = reasonOverbought;
+    if (reason) *reason = r;
+    return s;
+}
+
+// An average over no bars is 0, so that a window without falling bars gives 100 and one without
+// rising bars 0.
+bool CVRSI::Line(int i, double* v) {
+    const CKData& k = *m_pKData;
+    const int n = m_ints[kDays];
+    if (i < n) return false;
+    const double* s = Sums(m_sums, i, n, [&k](int t, double sign, double* out) {
+        const float p = float(Price(k, t)), q = float(Price(k, t - 1));
+        const double volume = k[t].volume;
+        const bool up = q <= p;
+        out[0] += sign * (up ? volume : 0);
+        out[1] += sign * (up ? 0 : volume);
+        out[2] += sign * (up ? 1 : 0);
+        out[3] += sign * (up ? 0 : 1);
+    });
+    const double up = s[2] > 0 ? s[0] / s[2] : 0, down = s[3] > 0 ? s[1] / s[3] : 0;
+    *v = down < 0.0001 ? 100 : 100 - 100 / (up / down + 1);
+    return true;
+}
+
+bool CNVRSI::Line(int i, double* v) {
+    const CKData& k = *m_pKData;
+    const int n = m_ints[kDays];
+    if (i < n) return false;
+    const double* s = Sums(m_sums, i, n, [&k](int t, double sign, double* out) {
+        const double volume = k[t].volume;
+        out[0] += sign * (volume > k[t - 1].volume ? volume : 0);
+        out[1] += sign * (volume);
+    });
+    *v = s[1] < 0.0001 ? 50 : s[0] * 100 / s[1];
+    return true;
+}
+
+// ---- AD, CI ----
+
+bool CAD::Line(int i, double* v) {
+    const int n = m_ints[kDays];
+    if (i + 1 < n) return false;
+    const KDATA* b = m_pKData->GetData();
+    double sum = 0;
+    for (int t = i - n + 1; t <= i; ++t) {
+        const double range = double(b[t].high) - b[t].low;
+        if (range > 0.0001)
+            sum += ((double(b[t].close) - b[t].low) - (double(b[t].high) - b[t].close)) * b[t].volume / range;
+    }
+    *v = sum;
+    return true;
+}
+
+bool CCI::Line(int i, double* v) {
+    const KDATA& b = (*m_pKData)[i];
+    const double range = double(b.high) - b.low;
+    if (range < 0.0001) return false;
+    *v = (double(b.close) - b.open) / range * b.volume;
+    return true;
+}
+
+// Range passes with each class's own line called directly.
+VELMORA_LINE_RANGE(CVR)
+VELMORA_LINE_RANGE(CWVAD)
+VELMORA_LINE_RANGE(CVRSI)
+VELMORA_LINE_RANGE(CNVRSI)
+VELMORA_LINE_RANGE(CAD)
+VELMORA_LINE_RANGE(CCI)
+VELMORA_LINE_MA_RANGE(CVROC)
+VELMORA_LINE_MA_RANGE(CEMV)

@@ -1,0 +1,153 @@
+// Running sums for the windowed lines of the indicators (moving averages, sums over n bars).
+// A class whose line is a sum or an average over n bars keeps a CWindowSum: its Calculate asks
+// At(index, n, term), which steps on from the bar before in O(1); its whole-range walk moves all
+// its sums at once with RunWindowSums.
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+#include <type_traits>
+
+// Adds x to the compensated sum (s, c) (Neumaier): s + c is the sum, with the rounding of every
+// addition kept in c.
+inline void CompensatedAdd(double& s, double& c, double x) {
+    const double t = s + x;
+    c += std::fabs(s) >= std::fabs(x) ? (s - t) + x : (x - t) + s;
+    s = t;
+}
+
+// The sum of one term per bar over the `days` bars ending at a bar, carried from bar to bar.
+// A step adds the new bar's term and takes out the one that left the window; with
+// single-precision bar fields as terms that running sum is exact in practice. The sum is taken
+// afresh (compensated) when the run starts, every kRefresh steps, and whenever it has shrunk
+// below 1/16 of the largest value it held since: the terms that left were then large against
+// what remains (one absurd tick), and the rounding they brought leaves with them. In between,
+// the relative error grows by at most 4e-15 a bar, so it stays below 2e-11.
+// Meant for terms of one sign (prices, volumes, squares); with mixed signs a sum near zero only
+// makes it start afresh more often.
+class CWindowSum {
+public:
+    enum { kRefresh = 4096 };
+
+    void Reset() { m_bar = -1; }
+    int GetBar() const { return m_bar; }
+    int GetDays() const { return m_days; }
+    double GetSum() const { return m_sum; }
+
+    // Starts at bar index (index >= days-1, days >= 1) with the sum taken afresh; returns it.
+    // term(t) gives the term of bar t.
+    template <typename Term>
+    double Start(int index, int days, const Term& term) {
+        // Through a value made out of line: the sum's address never escapes, so a loop can hold
+        // it in registers.
+        *this = Taken(index, days, term);
+        return m_sum;
+    }
+
+    // Moves the run to the next bar (GetBar()+1, which must exist) and returns its sum.
+    template <typename Term>
+    double Next(const Term& term) {
+        const int t = m_bar + 1;
+        if (++m_steps >= kRefresh || !Step(term(t), term(t - m_days))) return Start(t, m_days, term);
+        m_bar = t;
+        return m_sum;
+    }
+
+    // The sum at index: continued when the run stands at index-1 with the same days (or read when
+    // it stands at index), else started afresh.
+    template <typename Term>
+    double At(int index, int days, const Term& term) {
+        if (m_bar >= 0 && m_days == days) {
+            if (m_bar == index) return m_sum;
+            if (m_bar == index - 1) return Next(term);
+        }
+        return Start(index, days, term);
+    }
+
+    // The step alone, for loops that move several sums over the same bars and keep the bar
+    // themselves (RunWindowSums): in enters, out leaves. False when the sum must be taken afresh
+    // at this bar (Start); such a loop also starts afresh at least every kRefresh bars.
+    bool Step(double in, double out) {
+        m_sum += in - out;
+        const double a = std::fabs(m_sum);
+        if (a > m_peak) {
+            m_peak = a;
+            m_floor = a * (1.0 / 16);
+            return true;
+        }
+        return a >= m_floor;  // false also for a NaN from a broken bar, until it has left
+    }
+
+private:
+    template <typename Term>
+    __attribute__((noinline)) static CWindowSum Taken(int index, int days, const Term& term) {
+        CWindowSum w;
+        double s = 0, c = 0;
+        for (int t = index - days + 1; t <= index; ++t) CompensatedAdd(s, c, term(t));
+        w.m_sum = s + c;
+        w.m_peak = std::fabs(w.m_sum);
+        w.m_floor = w.m_peak * (1.0 / 16);
+        w.m_bar = index;
+        w.m_days = days;
+        w.m_steps = 0;
+        return w;
+    }
+
+    double m_sum = 0;
+    double m_peak = 0;
+    double m_floor = 0;
+    int m_bar = -1;
+    int m_days = 0;
+    int m_steps = 0;
+};
+
+// Moves C window sums of one term (days[j] bars each) over bars first..last in one pass. For
+// every bar i it calls emit(i, j, sum) for each j whose window is full (i >= days[j]-1), in
+// order of j, then done(i). The sums are those of CWindowSum: taken afresh when a window begins,
+// at the first bar where all have begun and every kRefresh bars after it, and when one shrinks.
+template <int C, typename Term, typename Emit, typename Done>
+void RunWindowSums(const Term& term, const int* days, int first, int last, Emit&& emit, Done&& done) {
+    CWindowSum sums[C];
+    int begin[C];
+    int common = first;
+    for (int j = 0; j < C; ++j) {
+        begin[j] = std::max(first, days[j] - 1);
+        common = std::max(common, begin[j]);
+    }
+    int i = first;
+    // Bars where some windows have not begun yet: each sum starts with its window.
+    for (; i < common && i <= last; ++i) {
+        for (int j = 0; j < C; ++j) {
+            if (i < begin[j]) continue;
+            emit(i, j, i == begin[j] ? sums[j].Start(i, days[j], term) : sums[j].Next(term));
+        }
+        done(i);
+    }
+    while (i <= last) {
+        for (int j = 0; j < C; ++j) emit(i, j, sums[j].Start(i, days[j], term));
+        done(i);
+        const int stop = std::min(last, i + int(CWindowSum::kRefresh) - 1);
+        for (++i; i <= stop; ++i) {
+            const double in = term(i);
+#pragma GCC unroll 8
+            for (int j = 0; j < C; ++j) {
+                if (__builtin_expect(!sums[j].Step(in, term(i - days[j])), 0)) sums[j].Start(i, days[j], term);
+                emit(i, j, sums[j].GetSum());
+            }
+            done(i);
+        }
+    }
+}
+
+// Calls f(std::integral_constant<int, C>()) for C = count when count is 1..5; false otherwise.
+template <typename F>
+bool WithSumCount(int count, F&& f) {
+    switch (count) {
+    case 1: f(std::integral_constant<int, 1>()); return true;
+    case 2: f(std::integral_constant<int, 2>()); return true;
+    case 3: f(std::integral_constant<int, 3>()); return true;
+    case 4: f(std::integral_constant<int, 4>()); return true;
+    case 5: f(std::integral_constant<int, 5>()); return true;
+    }
+    return false;
+}

@@ -1,0 +1,505 @@
+// Running computations: an indicator continued over bars added to its series agrees with a fresh
+// one, windowed sums recover from an absurd tick once it left the window, BOLL's deviation keeps
+// its precision far from 1, and the cache flags survive many clears.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "analysis/techs.h"
+#include "series.h"
+
+namespace {
+
+constexpr double kFailed = -7.5e300;  // recorded for a bar that has no value
+
+// Relative closeness with an absolute floor for values near 0; failures must match exactly.
+bool Close(double a, double b, double tolerance) {
+    if (a == b) return true;
+    if (a == kFailed || b == kFailed) return false;
+    return std::fabs(a - b) <= tolerance * std::max(1.0, std::max(std::fabs(a), std::fabs(b)));
+}
+
+// ---- growth: compute on N bars, add M, compute again, compare with a fresh object ----
+
+// The lines of one class at bar i: out holds the previous bar's lines on entry when useLast.
+using LinesAt = std::function<bool(CTechnique&, int, bool, double*)>;
+
+struct GrowthCase {
+    const char* name;
+    std::function<std::unique_ptr<CTechnique>()> make;
+    int lines;
+    LinesAt calc;     // null: the class has no lines of its own
+    bool isolated;    // also asked bar by bar without useLast
+    bool signals;     // signals and intensities compared too
+};
+
+// What the chart and the signal walks ask of an indicator, recorded value by value.
+std::vector<double> Probe(CTechnique& t, const GrowthCase& c) {
+    std::vector<double> got;
+    const int n = t.GetKData()->GetSize();
+    double mn = 0, mx = 0;
+    // The range first, as a pane does before drawing; then a later part of it.
+    got.push_back(t.GetMinMaxInfo(0, n - 1, &mn, &mx));
+    got.push_back(mn), got.push_back(mx);
+    got.push_back(t.GetMinMaxInfo(n / 2, n - 1, &mn, &mx));
+    got.push_back(mn), got.push_back(mx);
+    if (c.calc) {
+        // Bar by bar with useLast, as the chart draws.
+        std::vector<double> v(size_t(c.lines), 0);
+        bool ok = false;
+        for (int i = 0; i < n; ++i) {
+            ok = c.calc(t, i, ok, v.data());
+            for (double x : v) got.push_back(ok ? x : kFailed);
+        }
+        // Each bar on its own: in order (a signal walk), then scattered.
+        for (int pass = 0; c.isolated && pass < 2; ++pass) {
+            for (int k = 0; k < n; ++k) {
+                const int i = pass == 0 ? k : int((k * 7919L) % n);
+                std::vector<double> w(size_t(c.lines), 0);
+                const bool got1 = c.calc(t, i, false, w.data());
+                for (double x : w) got.push_back(got1 ? x : kFailed);
+            }
+        }
+    }
+    if (c.signals) {
+        for (int i = 0; i < n; ++i) {
+            int r = 0;
+            got.push_back(t.GetSignal(i, &r));
+            got.push_back(r);
+        }
+        t.ClearLastIntensity();
+        for (int i = 0; i < n; ++i) {
+            int r = 0;
+            got.push_back(t.GetIntensity(i, &r, true));
+            got.push_back(r);
+        }
+    }
+    return got;
+}
+
+template <typename T>
+std::function<std::unique_ptr<CTechnique>()> Maker(std::function<void(T&)> setup = nullptr) {
+    return [setup]() {
+        auto t = std::make_unique<T>();
+        if (setup) setup(*t);
+        return std::unique_ptr<CTechnique>(std::move(t));
+    };
+}
+
+LinesAt OneLine() {
+    return [](CTechnique& t, int i, bool useLast, double* v) { return t.Calculate(&v[0], i, useLast); };
+}
+
+// The lines of every day count of an averaging class.
+LinesAt DayLines(std::vector<int> days) {
+    return [days](CTechnique& t, int i, bool useLast, double* v) {
+        bool ok = true;
+        for (size_t d = 0; d < days.size(); ++d) ok &= t.Calculate(&v[d], i, days[d], useLast);
+        return ok;
+    };
+}
+
+const GrowthCase kGrowthCases[] = {
+    {"MA", Maker<CMA>(), 3, DayLines({5, 10, 20}), true, true},
+    {"EMA", Maker<CMA>([](CMA& t) { t.m_ints[CMA::kType] = CMA::typeExponential; }), 3, DayLines({5, 10, 20}), true,
+     true},
+    {"BBI", Maker<CBBI>(), 1, OneLine(), true, true},
+    {"BOLL", Maker<CBOLL>(), 3,
+     [](CTechnique& t, int i, bool useLast, double* v) { return t.Calculate(&v[0], &v[1], &v[2], i, useLast); }, true,
+     true},
+    {"PV", Maker<CPV>(), 1, OneLine(), true, true},
+    {"SAR", Maker<CSAR>(), 1, OneLine(), true, true},
+    {"KLine", Maker<CKLine>(), 0, nullptr, false, false},
+    {"DJ", Maker<CDJ>(), 0, nullptr, false, true},
+    // MACD over bars that are not cached starts at its warm-up bar when asked on its own, and
+    // bars added after the first store are never cached: only the chart's walk and the range
+    // continue from the cached lines, so those are what must agree.
+    {"MACD", Maker<CMACD>(), 4,
+     [](CTechnique& t, int i, bool useLast, double* v) { return t.Calculate(&v[0], &v[1], &v[2], &v[3], i, useLast); },
+     false, false},
+    {"MIKE", Maker<CMIKE>(), 6,
+     [](CTechnique& t, int i, bool, double* v) {
+         return static_cast<CMIKE&>(t).Calculate(&v[0], &v[1], &v[2], &v[3], &v[4], &v[5], i);
+     },
+     true, false},
+    {"PSY", Maker<CPSY>(), 1, OneLine(), true, true},
+    {"VOLUME", Maker<CVOLUME>(), 2, DayLines({5, 10}), true, true},
+};
+
+TEST(Running, GrowthAgreesWithAFreshObject) {
+    const int kOld = 300, kAdded = 100;
+    CKData all;
+    MakeWalk(all, kOld + kAdded, 21);
+    for (const GrowthCase& c : kGrowthCases) {
+        SCOPED_TRACE(c.name);
+        CKData grown;
+        for (int i = 0; i < kOld; ++i) grown.Add(all[i]);
+        auto old = c.make();
+        old->SetKData(&grown);
+        Probe(*old, c);
+        for (int i = kOld; i < kOld + kAdded; ++i) grown.Add(all[i]);
+        const std::vector<double> continued = Probe(*old, c);
+        auto fresh = c.make();
+        fresh->SetKData(&all);
+        const std::vector<double> want = Probe(*fresh, c);
+        ASSERT_EQ(continued.size(), want.size());
+        int differ = 0, first = -1;
+        for (size_t k = 0; k < want.size(); ++k)
+            if (!Close(continued[k], want[k], 1e-12)) {
+                if (first < 0) first = int(k);
+                ++differ;
+            }
+        EXPECT_EQ(differ, 0) << "first at " << first << ": " << continued[size_t(std::max(first, 0))] << " against "
+                             << want[size_t(std::max(first, 0))];
+    }
+}
+
+// The reported case: each appended bar asked on its own after a full run, in order and from the
+// last bar back (then each resumes from the state kept for the bar before it).
+TEST(Running, SARAfterAppendedBars) {
+    CKData all;
+    MakeWalk(all, 400, 5);
+    CSAR fresh;
+    fresh.SetKData(&all);
+    for (bool backwards : {false, true}) {
+        CKData grown;
+        for (int i = 0; i < 300; ++i) grown.Add(all[i]);
+        CSAR old;
+        old.SetKData(&grown);
+        ASSERT_TRUE(old.PrepareCache(0, -1, false));
+        for (int i = 300; i < 400; ++i) grown.Add(all[i]);
+        for (int k = 300; k < 400; ++k) {
+            const int i = backwards ? 699 - k : k;
+            double a, b;
+            ASSERT_TRUE(old.Calculate(&a, i, false));
+            ASSERT_TRUE(fresh.Calculate(&b, i, false));
+            ASSERT_EQ(a, b) << backwards << " " << i;
+            int ra, rb;
+            ASSERT_EQ(old.GetSignal(i, &ra), fresh.GetSignal(i, &rb)) << i;
+            ASSERT_EQ(ra, rb) << i;
+        }
+    }
+}
+
+// A walk checks its parameters at its first bar; one changed to an invalid value in the middle
+// of a walk is still replaced by the defaults at the next bar, and never used.
+TEST(Running, ParametersBrokenDuringAWalk) {
+    CKData k;
+    MakeWalk(k, 120, 4);
+    struct Case {
+        const char* name;
+        std::function<CParamTech*()> make;
+        std::function<bool(CParamTech&, int, bool, double*)> calc;
+        std::function<void(CParamTech&)> damage;
+    };
+    const Case cases[] = {
+        {"BOLL", [] { return new CBOLL; },
+         [](CParamTech& t, int i, bool u, double* v) { return t.Calculate(&v[0], &v[1], &v[2], i, u); },
+         [](CParamTech& t) { t.m_ints[CBOLL::kDays] = 5000; }},
+        {"SAR", [] { return new CSAR; }, [](CParamTech& t, int i, bool u, double* v) { return t.Calculate(v, i, u); },
+         [](CParamTech& t) { t.m_ints[CSAR::kDays] = 0; }},
+        {"MACD", [] { return new CMACD; },
+         [](CParamTech& t, int i, bool u, double* v) { return t.Calculate(&v[0], &v[1], &v[2], &v[3], i, u); },
+         [](CParamTech& t) { t.m_ints[CMACD::kLong] = -3; }},
+    };
+    for (const Case& c : cases) {
+        std::unique_ptr<CParamTech> walk(c.make()), fresh(c.make());
+        walk->SetKData(&k);
+        fresh->SetKData(&k);
+        double v[4] = {0, 0, 0, 0}, w[4] = {0, 0, 0, 0};
+        bool ok = false;
+        for (int i = 0; i < 60; ++i) ok = c.calc(*walk, i, ok, v);
+        ASSERT_TRUE(ok) << c.name;
+        c.damage(*walk);
+        EXPECT_FALSE(walk->IsValidParameters()) << c.name;
+        ASSERT_TRUE(c.calc(*walk, 60, true, v)) << c.name;
+        EXPECT_TRUE(walk->IsValidParameters()) << c.name;
+        EXPECT_TRUE(walk->SameParameters(*fresh)) << c.name;
+        ASSERT_TRUE(c.calc(*fresh, 60, false, w)) << c.name;
+        for (int l = 0; l < 3; ++l) EXPECT_NEAR(v[l], w[l], 0.002 * std::max(1.0, std::fabs(w[l]))) << c.name;
+    }
+}
+
+// MACD's computation over the volumes instead of the prices, as a volume MACD uses it: the range
+// walk, the cached lines and a walk bar by bar all run over the volumes.
+TEST(Running, MACDOverVolumes) {
+    class VolumeMACD : public CMACD {
+    public:
+        VolumeMACD() { m_nSource = sourceVolume; }
+    };
+    CKData k;
+    MakeWalk(k, 300, 8);
+    VolumeMACD range, walk;
+    range.SetKData(&k);
+    walk.SetKData(&k);
+    ASSERT_TRUE(range.PrepareCache(0, -1, false));
+    double es = k[0].volume, el = es, dea = 0, v[4] = {0, 0, 0, 0};
+    bool ok = false;
+    for (int i = 0; i < 300; ++i) {
+        const double x = k[i].volume;
+        es = (2 * x + 11 * es) / 13, el = (2 * x + 25 * el) / 27, dea = (8 * dea + 2 * (es - el)) / 10;
+        ok = walk.Calculate(&v[0], &v[1], &v[2], &v[3], i, ok);
+        if (i < 25) continue;
+        double cached;
+        ASSERT_TRUE(range.GetCached(4, i, &cached));
+        ASSERT_NEAR(cached, dea, 1e-9 * std::max(1.0, std::fabs(dea))) << i;
+        ASSERT_NEAR(v[3], dea, 1e-9 * std::max(1.0, std::fabs(dea))) << i;
+        ASSERT_NEAR(v[0], es, 1e-9 * es) << i;
+    }
+}
+
+// ---- recovery from an absurd tick ----
+
+// The mean of the n prices ending at i, summed exactly (long double holds every float sum here).
+double ExactMean(const std::vector<double>& p, int i, int n) {
+    long double s = 0;
+    for (int t = i - n + 1; t <= i; ++t) s += p[size_t(t)];
+    return double(s / n);
+}
+
+// Prices around base with one tick of 1e20 at bar tick.
+std::vector<double> WithTick(double base, int count, int tick, uint32_t seed) {
+    std::vector<double> p;
+    double x = base;
+    for (int i = 0; i < count; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        x *= 1 + (double(seed >> 8) / double(1u << 24) - 0.5) * 0.02;
+        p.push_back(double(float(x)));
+    }
+    p[size_t(tick)] = 1e20;
+    return p;
+}
+
+TEST(Running, AveragesRecoverOnceTheTickLeft) {
+    const int kTick = 200, kCount = 600;
+    for (double base : {20.0, 1e-6, 1e5}) {
+        SCOPED_TRACE(base);
+        const std::vector<double> p = WithTick(base, kCount, kTick, 3);
+        CKData k;
+        MakeCloses(k, p);
+        // The walk as the chart draws it, and the range walk over the whole series.
+        for (int days : {5, 20, 60}) {
+            CMA ma;
+            ma.SetKData(&k);
+            double v = 0;
+            bool ok = false;
+            for (int i = 0; i < kCount; ++i) {
+                ok = ma.Calculate(&v, i, days, ok);
+                if (ok && (i < kTick || i >= kTick + days)) {
+                    ASSERT_NEAR(v, ExactMean(p, i, days), 1e-9 * std::fabs(ExactMean(p, i, days)))
+                        << days << " " << i;
+                }
+            }
+        }
+        // Volumes: the cached lines of the one-pass range walk, and a walk bar by bar.
+        CKData vol;
+        MakeCloses(vol, std::vector<double>(size_t(kCount), 10));
+        for (int i = 0; i < kCount; ++i) vol[i].volume = float(p[size_t(i)]);
+        CVOLUME range, walk;
+        range.SetKData(&vol);
+        walk.SetKData(&vol);
+        ASSERT_TRUE(range.PrepareCache(0, -1, false));
+        for (int d = 0; d < 2; ++d) {
+            const int days = int(range.m_days[d]);
+            double v = 0;
+            bool ok = false;
+            for (int i = days - 1; i < kCount; ++i) {
+                ok = walk.Calculate(&v, i, days, ok);
+                ASSERT_TRUE(ok);
+                double cached = 0;
+                ASSERT_TRUE(range.GetCached(d + 1, i, &cached));
+                if (i >= kTick && i < kTick + days) continue;
+                const double want = ExactMean(p, i, days);
+                ASSERT_NEAR(cached, want, 1e-9 * want) << days << " " << i;
+                ASSERT_NEAR(v, want, 1e-9 * want) << days << " " << i;
+            }
+        }
+    }
+}
+
+// Line 1 and its average: walked bar by bar the running window agrees with the walk back over
+// the bars that have values, across bars without a value and after a huge value left.
+TEST(Running, ValueAndAverageWalk) {
+    class Gappy : public CTechnique {
+    public:
+        explicit Gappy(CKData* k) : CTechnique(k) {}
+        bool IsValidParameters() override { return true; }
+        using CTechnique::Calculate;
+        bool Calculate(double* v, int index, bool) override {
+            if (!CheckIndex(index) || index % 7 == 3) return false;  // every 7th bar has no value
+            if (v) *v = index == 100 ? 1e20 : std::sin(index * 0.1) * 5;
+            return true;
+        }
+    };
+    CKData k;
+    MakeWalk(k, 400);
+    for (int days : {1, 6, 30}) {
+        Gappy walk(&k);
+        for (int i = 0; i < 400; ++i) {
+            double v = -1, m = -1, fv = -1, fm = -1;
+            Gappy fresh(&k);
+            const bool ok = walk.GetValueAndMA(&v, &m, i, true, days);
+            ASSERT_EQ(ok, fresh.GetValueAndMA(&fv, &fm, i, false, days)) << days << " " << i;
+            if (!ok) continue;
+            ASSERT_EQ(v, fv) << days << " " << i;
+            // Windows holding bar 100 are dominated by it; after it left the average is back.
+            long double s = 0;
+            int got = 0;
+            for (int bar = i; got < days; --bar)
+                if (fresh.Calculate(&fv, bar, false)) s += fv, ++got;
+            const bool holdsTick = i >= 100 && i < 100 + days + days / 6 + 2;
+            if (!holdsTick) {
+                ASSERT_NEAR(m, double(s / days), 1e-9 * std::max(1.0, std::fabs(fm))) << days << " " << i;
+            }
+            ASSERT_NEAR(m, fm, 1e-9 * std::max(1.0, std::fabs(fm))) << days << " " << i;
+        }
+    }
+}
+
+// ---- BOLL's deviation ----
+
+// MID and the sample deviation of the n prices ending at i, in two passes over exact sums.
+void TwoPass(const std::vector<double>& p, int i, int n, double* mid, double* deviation) {
+    long double s = 0;
+    for (int t = i - n + 1; t <= i; ++t) s += p[size_t(t)];
+    const long double m = s / n;
+    long double q = 0;
+    for (int t = i - n + 1; t <= i; ++t) q += (p[size_t(t)] - m) * (p[size_t(t)] - m);
+    *mid = double(m);
+    *deviation = double(std::sqrt(q / (n - 1)));
+}
+
+TEST(Running, BOLLDeviationKeepsItsPrecision) {
+    // Prices near 1e-6 and near 1e5 moving by a few steps of their float spacing, a drift, a
+    // flat stretch and a tick: a plain sum of squares loses every digit of the deviation here.
+    struct Case { double base, step; };
+    for (const Case& c : {Case{1e-6, 1e-13}, Case{1e5, 0.0078125}, Case{20, 0.001}}) {
+        SCOPED_TRACE(c.base);
+        std::vector<double> p;
+        uint32_t seed = 9;
+        double drift = 0;
+        for (int i = 0; i < 3000; ++i) {
+            seed = seed * 1664525u + 1013904223u;
+            const int jitter = int(seed >> 28) - 8;
+            if (i > 1500 && i < 1700) drift += c.step * 40;  // a climb far from the first origin
+            double x = c.base + drift + (i >= 2000 && i < 2100 ? 0 : jitter * c.step);
+            p.push_back(double(float(x)));
+        }
+        p[2500] = 1e20;
+        CKData k;
+        MakeCloses(k, p);
+        for (int n : {2, 20, 250}) {
+            CBOLL walk, isolated, range;
+            for (CBOLL* b : {&walk, &isolated, &range}) {
+                b->m_ints[CBOLL::kDays] = n;
+                b->SetKData(&k);
+            }
+            ASSERT_TRUE(range.PrepareCache(0, -1, false));
+            double m = 0, u = 0, d = 0;
+            bool ok = false;
+            for (int i = n - 1; i < int(p.size()); ++i) {
+                ok = walk.Calculate(&m, &u, &d, i, ok);
+                ASSERT_TRUE(ok);
+                if (i >= 2500 && i < 2500 + n) continue;
+                double mid, s;
+                TwoPass(p, i, n, &mid, &s);
+                double sw, si, mr;
+                ASSERT_TRUE(walk.GetDeviation(i, &sw));
+                ASSERT_TRUE(isolated.GetDeviation(i, &si));
+                ASSERT_TRUE(range.GetCached(1, i, &mr));
+                for (double got : {sw, si}) {
+                    if (s == 0)
+                        ASSERT_EQ(got, 0) << n << " " << i;
+                    else
+                        ASSERT_NEAR(got, s, 1e-9 * s) << n << " " << i;
+                }
+                ASSERT_NEAR(m, mid, 1e-12 * mid) << n << " " << i;
+                ASSERT_NEAR(mr, mid, 1e-12 * mid) << n << " " << i;
+                ASSERT_NEAR(u - m, 2 * s, 1e-9 * s + 4e-16 * mid) << n << " " << i;
+            }
+        }
+    }
+}
+
+// ---- cache flags ----
+
+TEST(Running, CacheFlagsSurviveManyClears) {
+    CKData k;
+    MakeWalk(k, 50);
+    CBOLL t;
+    t.SetKData(&k);
+    // More clears than the flag generations, each storing at another bar (bar 0 only in the
+    // first round): only the bar stored since the last clear reads as computed.
+    for (int round = 0; round < 700; ++round) {
+        const int bar = round == 0 ? 0 : 1 + round % 49;
+        double v = round;
+        ASSERT_TRUE(t.StoreToCache(bar, &v));
+        for (int i = 0; i < 50; ++i) {
+            double got = -1;
+            ASSERT_EQ(t.GetCached(1, i, &got), i == bar) << round << " " << i;
+            if (i == bar) {
+                ASSERT_EQ(got, v);
+            }
+        }
+        t.Clear();
+    }
+}
+
+// Whole-range walks mark what they computed as ranges; joined, apart, overlapping and mixed with
+// single bars, exactly the bars computed read as cached, and nothing after a clear.
+TEST(Running, ComputedRangesAndSingleBars) {
+    CKData k;
+    MakeWalk(k, 300, 6);
+    CBOLL all;
+    all.SetKData(&k);
+    ASSERT_TRUE(all.PrepareCache(0, -1, false));
+    CBOLL t;
+    t.SetKData(&k);
+    std::vector<bool> want(300, false);
+    auto range = [&](int a, int b) {
+        ASSERT_TRUE(t.PrepareCache(a, b, false));
+        for (int i = std::max(a, 19); i <= b; ++i) want[size_t(i)] = true;
+    };
+    auto single = [&](int i) {
+        double m;
+        ASSERT_TRUE(t.Calculate(&m, nullptr, nullptr, i, false));
+        want[size_t(i)] = true;
+    };
+    auto check = [&](const char* step) {
+        for (int i = 0; i < 300; ++i) {
+            double got[3], ref[3];
+            const bool cached = t.GetCached(1, i, &got[0]) && t.GetCached(2, i, &got[1]) && t.GetCached(3, i, &got[2]);
+            ASSERT_EQ(cached, want[size_t(i)]) << step << " " << i;
+            if (!cached) continue;
+            for (int l = 0; l < 3; ++l) {
+                ASSERT_TRUE(all.GetCached(l + 1, i, &ref[l]));
+                ASSERT_TRUE(Close(got[l], ref[l], 1e-12)) << step << " " << i;
+            }
+        }
+    };
+    range(100, 150);
+    check("first");
+    range(20, 30);  // apart and shorter
+    check("apart");
+    single(40);
+    range(151, 170);  // meets the first
+    check("joined");
+    range(31, 60);  // meets the short one, takes in the single bar
+    check("second join");
+    range(0, 299);
+    check("whole");
+    t.Clear();
+    std::fill(want.begin(), want.end(), false);
+    check("cleared");
+    range(250, 260);
+    single(220);
+    range(5, 200);  // the longer, apart from the first range
+    check("after clear");
+}
+
+}  // namespace
