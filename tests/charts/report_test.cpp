@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "analysis/stprofile.h"
+#include "charts/chartdraw.h"
 #include "charts/reportpainter.h"
 #include "intraday_data.h"
 
@@ -272,4 +273,88 @@ TEST(ReportLists, VolumeByPriceLinesUpWithTheChartsScale) {
     rc.Clear();
     p.DrawVolumeByPrice(rc, column, s, price, 10.0, 10.0);
     for (const auto* op : rc.OfKind(RecordingCanvas::kFill)) EXPECT_NE(op->color, C(17));
+}
+
+namespace {
+
+// Forty day bars about 10, each 1 wide, with the given volume.
+void MakeDays(CStock& s, double volume) {
+    CKData& day = s.GetKDataDay();
+    day.SetSize(0);
+    for (int k = 0; k < 40; ++k) {
+        KDATA b;
+        std::memset(&b, 0, sizeof b);
+        b.date = DWORD(20240101 + k);
+        b.time = At(15, 0) - (40 - k) * 86400;
+        b.open = float(10 + 0.05 * (k % 5));
+        b.close = float(10 + 0.05 * ((k + 2) % 5));
+        b.high = b.open + 0.5f;
+        b.low = b.open - 0.5f;
+        b.volume = float(volume);
+        b.amount = float(volume * 1000);
+        day.Add(b);
+    }
+}
+
+std::vector<const RecordingCanvas::Op*> LevelLines(const RecordingCanvas& rc, const Rect& column) {
+    std::vector<const RecordingCanvas::Op*> out;
+    for (const auto* op : rc.OfKind(RecordingCanvas::kLine))
+        if (op->points[0].y == op->points[1].y && column.Contains(op->rect) && op->color != C(16)) out.push_back(op);
+    return out;
+}
+
+}  // namespace
+
+TEST(CostPanels, DistributionLinesUpWithTheCandlesAndSurvivesNoVolume) {
+    CReportPainter p;
+    CStock s;
+    SetIdentity(s, kMarketShangHai, "600000_1", kindShA, "浦发银行", 10);
+    MakeDays(s, 50000);
+    RecordingCanvas rc;
+    const Rect column(800, 26, 1000, 600);
+    // The candles span 9.5 to 10.7 over 19..319, as the K-line chart would draw them.
+    const int top = 19, bottom = 319;
+    p.DrawCostDistribution(rc, s, column, ktypeDay, -1, top, bottom, 10.7, 9.5);
+    auto lines = LevelLines(rc, column);
+    ASSERT_GT(lines.size(), 10u);
+    int yHigh = 0, yLow = 0;
+    ASSERT_TRUE(ValueToY(10.7, 9.5, 10.7, bottom, bottom - top, &yHigh));
+    ASSERT_TRUE(ValueToY(9.5, 9.5, 10.7, bottom, bottom - top, &yLow));
+    for (const auto* op : lines) {
+        EXPECT_GE(op->points[0].y, yHigh);
+        EXPECT_LE(op->points[0].y, yLow);
+        EXPECT_LE(op->points[1].x, column.right - 1);
+        EXPECT_EQ(op->points[0].x, column.left + 1);
+    }
+    EXPECT_EQ(rc.WithText("获利比例").size(), 1u);
+    EXPECT_FALSE(rc.WithText(CTimeStamp(s.GetKDataDay()[39].time).Format("%Y-%m-%d")).empty());
+
+    // A window without volume: no lines, the figures still stand.
+    MakeDays(s, 0);
+    rc.Clear();
+    p.DrawCostDistribution(rc, s, column, ktypeDay, -1, top, bottom, 10.7, 9.5);
+    EXPECT_TRUE(LevelLines(rc, column).empty());
+    EXPECT_EQ(rc.WithText("获利比例").size(), 1u);
+}
+
+TEST(CostPanels, HoldingPeriodsScaleByTheWholeHolding) {
+    CReportPainter p;
+    CStock s;
+    SetIdentity(s, kMarketShangHai, "600000_1", kindShA, "浦发银行", 10);
+    MakeDays(s, 50000);
+    RecordingCanvas rc;
+    const Rect report(800, 26, 1000, 600), candles(60, 19, 700, 319);
+    p.DrawTrendReport(rc, report, s, ktypeDay, -1, candles, 10.7, 9.5);
+    auto lines = LevelLines(rc, report);
+    ASSERT_FALSE(lines.empty());
+    // Scaled by the total, most levels stay well short of the column's edge.
+    int reachingEdge = 0;
+    for (const auto* op : lines) reachingEdge += op->points[1].x >= report.right - 1;
+    EXPECT_LT(reachingEdge * 4, int(lines.size()));
+    EXPECT_EQ(rc.WithText("日前成本").size(), 5u);
+    // A flat price range: the five legend boxes only.
+    rc.Clear();
+    p.DrawTrendReport(rc, report, s, ktypeDay, -1, candles, 10.0, 10.0);
+    EXPECT_TRUE(LevelLines(rc, report).empty());
+    EXPECT_EQ(rc.WithText("日前成本").size(), 5u);
 }
