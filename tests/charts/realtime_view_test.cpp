@@ -230,6 +230,31 @@ TEST(IntradayDib, EveryReportTabAndWholePaneListDraws) {
     }
 }
 
+// The K-line view's own report kinds, drawn by the painter beside candles of 9.5 to 10.7.
+TEST(IntradayDib, KLineReportKindsDraw) {
+    CStock stock;
+    stock.SetDatabase(&GetDatabase());
+    CStockInfo info;
+    ASSERT_TRUE(GetStockContainer().GetStockInfo("600000_1", &info, nullptr));
+    stock.SetStockInfo(&info);
+    ASSERT_GT(stock.PrepareData(dataK, ktypeDay, true), 5);
+    CReportPainter p;
+    const Rect column(800, 46, 1000, 600), candles(60, 40, 740, 560);
+    for (int kind : {1, 2, 3}) {
+        Dib dib(1040, 640);
+        GdiCanvas g(dib.dc());
+        g.FillRect(Rect(0, 0, 1040, 640), C(15));
+        if (kind == 1) p.DrawCostDistribution(g, stock, column, ktypeDay, -1, candles.top, candles.bottom, 10.2, 9.8);
+        if (kind == 2) p.DrawTrendReport(g, column, stock, ktypeDay, -1, candles, 10.2, 9.8);
+        if (kind == 3) p.DrawHistoryInfo(g, stock, column, ktypeDay, -1);
+        EXPECT_EQ(dib.At(column.left, column.top + 40), C(16)) << kind;
+        EXPECT_GT(dib.CountNot(Rect(column.left + 1, column.top + 1, column.right - 1, column.bottom - 1), C(15)), 300)
+            << kind;
+        // The caption above the column.
+        EXPECT_GT(dib.CountNot(Rect(column.left, column.top - 20, column.right, column.top), C(15)), 30) << kind;
+    }
+}
+
 // ---- The view in a window (needs a display) ------------------------------------------------
 
 namespace {

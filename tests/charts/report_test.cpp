@@ -358,3 +358,22 @@ TEST(CostPanels, HoldingPeriodsScaleByTheWholeHolding) {
     EXPECT_TRUE(LevelLines(rc, report).empty());
     EXPECT_EQ(rc.WithText("日前成本").size(), 5u);
 }
+
+TEST(HistoryPanel, FiguresAtTheCursorBarOrAPlaceholder) {
+    CReportPainter p;
+    CStock s;
+    SetIdentity(s, kMarketShangHai, "600000_1", kindShA, "浦发银行", 10);
+    MakeDays(s, 50000);
+    RecordingCanvas rc;
+    const Rect r(800, 26, 1000, 600);
+    p.DrawHistoryInfo(rc, s, r, ktypeDay, 20);
+    const auto* when = TextAt(rc, r.right - 2, r.top + 5);
+    ASSERT_NE(when, nullptr);
+    EXPECT_EQ(when->text, CTimeStamp(s.GetKDataDay()[20].time).Format("%Y-%m-%d"));
+    const auto* ratio5 = TextAt(rc, r.right - 2, r.top + 230);
+    ASSERT_NE(ratio5, nullptr);
+    EXPECT_EQ(ratio5->text, "1.00");  // every day traded alike
+    const auto* pe = TextAt(rc, r.right - 2, r.top + 480);
+    ASSERT_NE(pe, nullptr);
+    EXPECT_EQ(pe->text, "-   ");  // no earnings known
+}
