@@ -34,7 +34,12 @@ std::string ForEdit(const std::string& text) {
 }  // namespace
 
 CF10View::CF10View(int viewId, CMessageProcessor* processor)
-    : CBaseViewImpl<CF10View>(viewId, processor), m_edit(nullptr), m_brush(nullptr), m_nPage(0), m_band{0, 0, 0, 0} {
+    : CBaseViewImpl<CF10View>(viewId, processor), m_edit(nullptr), m_brush(nullptr), m_nPage(0), m_tabs(this) {
+    m_tabs.SetRows(kTabRows);
+    m_tabs.SetItemWidth(kTabWidth);
+    const std::vector<std::string>& titles = F10PageTitles();
+    for (size_t i = 0; i < titles.size(); ++i) m_tabs.AddItem(titles[i].c_str(), kFirstTabId + int(i));
+    m_tabs.SetSelected(m_tabs.GetItem(0));
     if (processor) {
         processor->AddAcceptor(kAppMsgKey, this);
         processor->AddAcceptor(kAppMsgWheel, this);
@@ -63,30 +68,22 @@ LRESULT CF10View::OnCreate(LPCREATESTRUCTA) {
     return 0;
 }
 
-RECT CF10View::GetTabRect(int i) const {
-    const int perRow = int(F10PageTitles().size()) - int(F10PageTitles().size()) / kTabRows;
-    const int row = i / perRow, col = i % perRow;
-    const int h = (m_band.bottom - m_band.top) / kTabRows;
-    RECT r = {m_band.left + col * kTabWidth, m_band.top + row * h, m_band.left + (col + 1) * kTabWidth,
-              m_band.top + (row + 1) * h};
-    return r;
+bool CF10View::TabStrip::OnSelectRequest(CSkinTabManagerItem* item) {
+    return m_view->SelectPage(item->GetId() - kFirstTabId);
 }
 
-int CF10View::HitTestTab(int x, int y) const {
-    for (int i = 0; i < int(F10PageTitles().size()); ++i) {
-        RECT r = GetTabRect(i);
-        if (x >= r.left && x < r.right && y >= r.top && y < r.bottom) return i;
-    }
-    return -1;
+RECT CF10View::GetTabRect(int i) const {
+    const Rect& r = m_tabs.GetItem(i)->GetRect();
+    return RECT{r.left, r.top, r.right, r.bottom};
 }
 
 void CF10View::OnSize(UINT, CSize size) {
     const int n = int(F10PageTitles().size());
     if (n * kTabWidth < size.cx - 200) {
-        m_band = RECT{100, 5, size.cx - 100, 45};
+        m_tabs.Layout(Rect(100, 5, size.cx - 100, 45));
     } else {
         const int w = (n - n / kTabRows) * kTabWidth;
-        m_band = RECT{(size.cx - w) / 2, 5, (size.cx - w) / 2 + w, 45};
+        m_tabs.Layout(Rect((size.cx - w) / 2, 5, (size.cx - w) / 2 + w, 45));
     }
     if (m_edit) ::MoveWindow(m_edit, 0, 45, size.cx, size.cy > 45 ? size.cy - 45 : 0, TRUE);
     Invalidate(FALSE);
@@ -97,17 +94,9 @@ void CF10View::DoPaint(HDC dc, const RECT& client) {
     if (client.right <= client.left || client.bottom <= client.top) return;
     CMemoryDC mem(dc, client);
     GdiCanvas c(mem.m_hDC);
-    c.FillRect(Rect(client.left, client.top, client.right, client.bottom), MakeColor(0, 0, 0));
-    const std::vector<std::string>& titles = F10PageTitles();
-    for (int i = 0; i < int(titles.size()); ++i) {
-        RECT t = GetTabRect(i);
-        const Rect r(t.left, t.top, t.right, t.bottom);
-        const bool selected = i == m_nPage;
-        if (selected) c.FillRect(r, MakeColor(50, 50, 50));
-        c.FrameRect(r, MakeColor(255, 0, 0));
-        c.TextInRect(r, titles[size_t(i)], selected ? MakeColor(0, 255, 255) : MakeColor(255, 255, 255), Font(13),
-                     kAlignCenter | kAlignVCenter);
-    }
+    const Rect area(client.left, client.top, client.right, client.bottom);
+    c.FillRect(area, MakeColor(0, 0, 0));
+    m_tabs.Draw(c, area);
 }
 
 void CF10View::OnPaint(HDC given) {
@@ -137,10 +126,10 @@ HBRUSH CF10View::OnCtlColorEdit(HDC dc, HWND) {
 }
 
 void CF10View::OnLButtonDown(UINT, CPoint pt) {
-    const int tab = HitTestTab(pt.x, pt.y);
-    if (tab < 0) return;
-    if (tab == m_nPage && (GetStyle() & WS_TABSTOP)) SetFocus();
-    SelectPage(tab);
+    CSkinTabManagerItem* item = m_tabs.HitTest(pt.x, pt.y);
+    if (!item) return;
+    if (item == m_tabs.GetSelected() && (GetStyle() & WS_TABSTOP)) SetFocus();
+    m_tabs.OnLButtonDown(pt.x, pt.y);
     Invalidate(FALSE);
 }
 
@@ -203,6 +192,7 @@ bool CF10View::SelectPage(int index) {
         if (m_hWnd) ::PostMessageA(m_hWnd, kMsgShowPage, WPARAM(index), 0);
         return true;
     }
+    m_tabs.SetSelected(m_tabs.GetItem(index));
     std::string text;
     {
         SingleLock lock(&m_lock);

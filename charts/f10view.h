@@ -11,6 +11,7 @@
 
 #include "base/thread.h"
 #include "charts/baseview.h"
+#include "charts/tabstrip.h"
 #include "store/stock.h"
 
 class CF10View : public CBaseViewImpl<CF10View> {
@@ -48,9 +49,9 @@ public:
     int GetSelectedPage() const { return m_nPage; }
     HWND GetEdit() const { return m_edit; }
     size_t GetPageCount();
-    // The tab of page i, and the tab under a point (-1 for none).
+    // The tab of page i.
     RECT GetTabRect(int i) const;
-    int HitTestTab(int x, int y) const;
+    const CSkinTabManager& Tabs() const { return m_tabs; }
 
 private:
     LRESULT OnCreate(LPCREATESTRUCTA cs);
@@ -63,13 +64,23 @@ private:
     void DoPaint(HDC dc, const RECT& client);
     bool OnWindowThread() const;
 
+    // A click on a tab shows its page.
+    class TabStrip : public CSkinTabManager {
+    public:
+        explicit TabStrip(CF10View* view) : m_view(view) {}
+        bool OnSelectRequest(CSkinTabManagerItem* item) override;
+
+    private:
+        CF10View* m_view;
+    };
+
     HWND m_edit;
     CStock m_stock;
     HBRUSH m_brush;
     std::map<std::string, std::string> m_pages;
     CriticalSection m_lock;
     int m_nPage;
-    RECT m_band;
+    TabStrip m_tabs;
 };
 
 #endif  // _WIN32

@@ -12,13 +12,10 @@ namespace {
 
 const char kDefaultStock[] = "1A0001_1";
 
-struct TabItem {
+const struct {
     int id;
     const char* caption;
-};
-const TabItem kTabs[CRealTimeView::kTabCount] = {
-    {9, "板"}, {10, "笔"}, {11, "价"}, {12, "分"}, {13, "盘"}, {14, "值"}, {15, "筹"},
-};
+} kTabs[CRealTimeView::kTabCount] = {{9, "板"}, {10, "笔"}, {11, "价"}, {12, "分"}, {13, "盘"}, {14, "值"}, {15, "筹"}};
 
 // A canvas over a window's DC, released with it.
 struct WindowDc {
@@ -39,8 +36,20 @@ Rect ToRect(const RECT& r) { return Rect(r.left, r.top, r.right, r.bottom); }
 }  // namespace
 
 CRealTimeView::CRealTimeView(int viewId, CMessageProcessor* processor)
-    : CBaseViewImpl<CRealTimeView>(viewId, processor), m_nPaneCount(1), m_nSelectedTab(0), m_tabBand{0, 0, 0, 0} {
+    : CBaseViewImpl<CRealTimeView>(viewId, processor), m_nPaneCount(1), m_tabs(this) {
     if (processor) processor->AddAcceptor(kAppMsgPaneCount, this);
+    for (const auto& t : kTabs) m_tabs.AddItem(t.caption, t.id);
+    m_tabs.SetSelected(m_tabs.GetItem(0));
+}
+
+bool CRealTimeView::TabStrip::OnSelectRequest(CSkinTabManagerItem* item) {
+    m_view->OnTabChange(item->GetId());
+    return true;
+}
+
+void CRealTimeView::MarkTab(int tabId) {
+    for (int i = 0; i < m_tabs.GetItemCount(); ++i)
+        if (m_tabs.GetItem(i)->GetId() == tabId) m_tabs.SetSelected(m_tabs.GetItem(i));
 }
 
 CRealTimeView::~CRealTimeView() {
@@ -57,7 +66,7 @@ std::unique_ptr<Canvas> CRealTimeView::OpenCanvas() {
 LRESULT CRealTimeView::OnCreate(LPCREATESTRUCTA) {
     {
         SingleLock lock(&m_lock);
-        m_nSelectedTab = 0;
+        MarkTab(9);
         for (CRealTime& p : m_panes) p.SetOwnerField(this);
     }
     ReloadStock(1, 0);
@@ -67,34 +76,14 @@ LRESULT CRealTimeView::OnCreate(LPCREATESTRUCTA) {
 void CRealTimeView::OnSize(UINT, CSize size) {
     {
         SingleLock lock(&m_lock);
-        m_tabBand = RECT{size.cx - 200, size.cy - 19, size.cx, size.cy};
+        m_tabs.Layout(Rect(size.cx - 200, size.cy - 19, size.cx, size.cy));
     }
     Invalidate(FALSE);
 }
 
-RECT CRealTimeView::GetTabBand() const { return m_tabBand; }
-
-int CRealTimeView::HitTestTab(int x, int y) const {
-    const RECT& b = m_tabBand;
-    if (x < b.left || x >= b.right || y < b.top || y >= b.bottom) return -1;
-    const int w = (b.right - b.left) / kTabCount;
-    const int k = w > 0 ? (x - b.left) / w : -1;
-    return k >= 0 && k < kTabCount ? k : -1;
-}
-
-void CRealTimeView::DrawTabs(Canvas& c) {
-    const Rect band = ToRect(m_tabBand);
-    if (band.IsEmpty()) return;
-    const int w = band.Width() / kTabCount;
-    c.FillRect(band, MakeColor(0, 0, 0));
-    for (int k = 0; k < kTabCount; ++k) {
-        const Rect r(band.left + k * w, band.top, band.left + (k + 1) * w, band.bottom);
-        const bool selected = k == m_nSelectedTab;
-        if (selected) c.FillRect(r, MakeColor(50, 50, 50));
-        c.FrameRect(r, MakeColor(255, 0, 0));
-        c.TextInRect(r, kTabs[k].caption, selected ? MakeColor(0, 255, 255) : MakeColor(255, 255, 255), Font(13),
-                     kAlignCenter | kAlignVCenter);
-    }
+RECT CRealTimeView::GetTabBand() const {
+    const Rect& r = m_tabs.GetRect();
+    return RECT{r.left, r.top, r.right, r.bottom};
 }
 
 void CRealTimeView::DoPaint(HDC dc, const RECT& client) {
@@ -106,7 +95,7 @@ void CRealTimeView::DoPaint(HDC dc, const RECT& client) {
     Rect panes[9];
     LayoutRealTimePanes(area, m_nPaneCount, panes);
     for (int k = 0; k < m_nPaneCount; ++k) m_panes[k].Draw(&canvas, panes[k]);
-    if (m_panes[0].GetDrawMode() == rtChart) DrawTabs(canvas);
+    if (m_panes[0].GetDrawMode() == rtChart) m_tabs.Draw(canvas, Rect(area.left, area.bottom - 20, area.right, area.bottom));
 }
 
 void CRealTimeView::OnPaint(HDC given) {
@@ -210,7 +199,7 @@ void CRealTimeView::SetPaneCount(int count) {
                 p.SetDrawMode(rtChart, rtOptionNone, reportNone);
         }
         m_nPaneCount = count;
-        if (count == 1) m_nSelectedTab = 1;
+        if (count == 1) MarkTab(10);
     }
     // The new panes need their stocks.
     ReloadStock(0, 0);
@@ -245,8 +234,7 @@ void CRealTimeView::OnTabChange(int tabId) {
         const int kind = RealTimeTabKind(tabId);
         if (kind) {
             m_panes[0].SetDrawMode(rtChart, m_panes[0].GetDrawOption(), kind);
-            for (int k = 0; k < kTabCount; ++k)
-                if (kTabs[k].id == tabId) m_nSelectedTab = k;
+            MarkTab(tabId);
         }
     }
     Invalidate(FALSE);
@@ -330,17 +318,15 @@ void CRealTimeView::OnKeyDown(UINT key) {
 
 void CRealTimeView::OnLButtonDown(UINT flags, CPoint pt) {
     ::ImmDisableIME(::GetCurrentThreadId());
-    int tab;
-    {
-        SingleLock lock(&m_lock);
-        tab = m_panes[0].GetDrawMode() == rtChart ? HitTestTab(pt.x, pt.y) : -1;
-        if (tab >= 0 && tab == m_nSelectedTab && (GetStyle() & WS_TABSTOP)) SetFocus();
-    }
-    if (tab >= 0) {
-        if (tab != m_nSelectedTab) OnTabChange(kTabs[tab].id);
-        return;
-    }
     SingleLock lock(&m_lock);
+    if (m_panes[0].GetDrawMode() == rtChart) {
+        CSkinTabManagerItem* item = m_tabs.HitTest(pt.x, pt.y);
+        if (item && item == m_tabs.GetSelected() && (GetStyle() & WS_TABSTOP)) SetFocus();
+        if (item) {
+            if (item != m_tabs.GetSelected()) m_tabs.OnLButtonDown(pt.x, pt.y);
+            return;
+        }
+    }
     for (int k = 0; k < m_nPaneCount; ++k) m_panes[k].OnLButtonDown(flags, pt.x, pt.y, false, false);
 }
 

@@ -13,6 +13,7 @@
 #include "base/thread.h"
 #include "charts/baseview.h"
 #include "charts/realtime.h"
+#include "charts/tabstrip.h"
 
 class CRealTimeView : public CBaseViewImpl<CRealTimeView>, public CRealTimeOwner {
 public:
@@ -55,11 +56,10 @@ public:
     CRealTime& GetPane(int i) { return m_panes[i]; }
     CriticalSection& GetLock() { return m_lock; }
 
-    // The tab band and the captions of the tabs, in order, with their ids.
+    // The tab strip under the report column (items 9 to 15).
     static const int kTabCount = 7;
     RECT GetTabBand() const;
-    int HitTestTab(int x, int y) const;
-    int GetSelectedTab() const { return m_nSelectedTab; }
+    const CSkinTabManager& Tabs() const { return m_tabs; }
 
     std::unique_ptr<charts::Canvas> OpenCanvas() override;
 
@@ -77,14 +77,24 @@ private:
     void OnPageUp();
     void OnPageDown();
     void StepStock(bool next);
-    void DrawTabs(charts::Canvas& c);
     void SetModeLocked(int mode);
+    // Selects the tab of an id without asking the view.
+    void MarkTab(int tabId);
+
+    // A click on a tab asks the view, which switches the report column.
+    class TabStrip : public CSkinTabManager {
+    public:
+        explicit TabStrip(CRealTimeView* view) : m_view(view) {}
+        bool OnSelectRequest(CSkinTabManagerItem* item) override;
+
+    private:
+        CRealTimeView* m_view;
+    };
 
     CriticalSection m_lock;
     CRealTime m_panes[9];
     int m_nPaneCount;
-    int m_nSelectedTab;
-    RECT m_tabBand;
+    TabStrip m_tabs;
 };
 
 #endif  // _WIN32

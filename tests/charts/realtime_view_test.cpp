@@ -310,10 +310,11 @@ TEST(IntradayView, OpensOnTheCompositeIndexAndFollowsItsMessages) {
     EXPECT_EQ(band.left, 824);
     EXPECT_EQ(band.top, 581);
     EXPECT_EQ(f.dib.At(824, 590), MakeColor(255, 0, 0));
-    EXPECT_EQ(f.dib.At(830, 590), MakeColor(50, 50, 50));
+    EXPECT_EQ(f.dib.At(825, 598), MakeColor(50, 50, 50));
 
     // A click on "笔" switches the column to the trades.
-    f.view.SendMessage(WM_LBUTTONDOWN, 0, MAKELPARAM(824 + 28 + 10, 590));
+    const Rect trades = f.view.Tabs().GetItem(1)->GetRect();
+    f.view.SendMessage(WM_LBUTTONDOWN, 0, MAKELPARAM(trades.left + 5, trades.top + 5));
     EXPECT_EQ(f.view.GetPane(0).GetReportKind(), 11);
 
     // Four panes: the further ones show the stocks before the current one, and reloading never

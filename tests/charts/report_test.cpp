@@ -5,6 +5,7 @@
 
 #include "analysis/stprofile.h"
 #include "charts/chartdraw.h"
+#include "charts/reportkline.h"
 #include "charts/reportpainter.h"
 #include "intraday_data.h"
 
@@ -376,4 +377,39 @@ TEST(HistoryPanel, FiguresAtTheCursorBarOrAPlaceholder) {
     const auto* pe = TextAt(rc, r.right - 2, r.top + 480);
     ASSERT_NE(pe, nullptr);
     EXPECT_EQ(pe->text, "-   ");  // no earnings known
+}
+
+TEST(KLineReport, KindsReachThePainterOnTheCandlesAxis) {
+    CStock s;
+    SetIdentity(s, kMarketShangHai, "600000_1", kindShA, "浦发银行", 10);
+    MakeDays(s, 50000);
+    MakeTicks(s, 60, 10);
+    CKLineReportPainter painter;
+    ReportRequest q;
+    q.stock = &s;
+    q.rect = Rect(800, 26, 1000, 600);
+    q.period = ktypeDay;
+    q.candleRect = Rect(60, 36, 740, 300);  // the candles, not the whole price pane
+    q.priceMax = 10.7;
+    q.priceMin = 9.5;
+    RecordingCanvas rc;
+    q.kind = 1;
+    painter.DrawReport(rc, q);
+    int yHigh = 0, yLow = 0;
+    ValueToY(10.7, 9.5, 10.7, 300, 300 - 36, &yHigh);
+    ValueToY(9.5, 9.5, 10.7, 300, 300 - 36, &yLow);
+    auto lines = LevelLines(rc, q.rect);
+    ASSERT_FALSE(lines.empty());
+    for (const auto* op : lines) {
+        EXPECT_GE(op->points[0].y, yHigh);
+        EXPECT_LE(op->points[0].y, yLow);
+    }
+    q.kind = 11;
+    painter.DrawReport(rc, q);
+    EXPECT_GT(painter.GetRows(), 1);
+    EXPECT_EQ(painter.GetFirstRow(), 60 - painter.GetRows());
+    rc.Clear();
+    q.kind = 5;
+    painter.DrawReport(rc, q);
+    EXPECT_TRUE(rc.Ops().empty());
 }
