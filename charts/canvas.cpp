@@ -63,8 +63,9 @@ void RecordingCanvas::Polyline(const std::vector<Point>& points, Color c, int wi
     op.style = style;
 }
 
-void RecordingCanvas::XorLine(int x1, int y1, int x2, int y2) {
+void RecordingCanvas::XorLine(int x1, int y1, int x2, int y2, Color c) {
     Op& op = Add(kXorLine);
+    op.color = c;
     op.points = {Point(x1, y1), Point(x2, y2)};
     op.rect = BoundsOf(op.points);
 }

@@ -66,8 +66,9 @@ public:
     // From (x1, y1) to (x2, y2), the end point left out as GDI does.
     virtual void Line(int x1, int y1, int x2, int y2, Color c, int width = 1, PenStyle style = kPenSolid) = 0;
     virtual void Polyline(const std::vector<Point>& points, Color c, int width = 1, PenStyle style = kPenSolid) = 0;
-    // Inverts the pixels of a one-pixel line; drawn twice it leaves the picture as it was.
-    virtual void XorLine(int x1, int y1, int x2, int y2) = 0;
+    // XORs a one-pixel line of the colour into the pixels (white inverts them); drawn twice it
+    // leaves the picture as it was.
+    virtual void XorLine(int x1, int y1, int x2, int y2, Color c = 0xFFFFFF) = 0;
     // Inside r; filled with fill when filled, outlined with frame.
     virtual void Ellipse(const Rect& r, Color frame, Color fill, bool filled) = 0;
     // A GBK text at a point, placed by align (TextAlign values).
@@ -122,7 +123,7 @@ public:
     void FrameRect(const Rect& r, Color c) override;
     void Line(int x1, int y1, int x2, int y2, Color c, int width = 1, PenStyle style = kPenSolid) override;
     void Polyline(const std::vector<Point>& points, Color c, int width = 1, PenStyle style = kPenSolid) override;
-    void XorLine(int x1, int y1, int x2, int y2) override;
+    void XorLine(int x1, int y1, int x2, int y2, Color c = 0xFFFFFF) override;
     void Ellipse(const Rect& r, Color frame, Color fill, bool filled) override;
     void Text(int x, int y, const std::string& text, Color c, const Font& font, int align) override;
     void TextInRect(const Rect& r, const std::string& text, Color c, const Font& font, int align) override;

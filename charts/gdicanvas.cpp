@@ -22,11 +22,23 @@ GdiCanvas::GdiCanvas(HDC dc) : m_dc(dc), m_saved(::SaveDC(dc)) { ::SetBkMode(m_d
 
 GdiCanvas::~GdiCanvas() {
     if (m_saved) ::RestoreDC(m_dc, m_saved);
+    for (auto& p : m_dotPens)
+        if (p.second) ::DeleteObject(p.second);
 }
 
 HFONT GdiCanvas::SelectFont(const Font& font) { return (HFONT)::SelectObject(m_dc, CachedFont(font)); }
 
 HPEN GdiCanvas::SelectPen(Color c, int width, PenStyle style) {
+    if (style == kPenDot && width <= 1) {
+        // One-pixel dots one pixel apart: a cosmetic alternate pen (PS_DOT strokes three on, three
+        // off). Made once per colour for the life of this canvas.
+        HPEN& pen = m_dotPens[c];
+        if (!pen) {
+            LOGBRUSH lb = {BS_SOLID, c, 0};
+            pen = ::ExtCreatePen(PS_COSMETIC | PS_ALTERNATE, 1, &lb, 0, nullptr);
+        }
+        if (pen) return (HPEN)::SelectObject(m_dc, pen);
+    }
     CGdiCache* cache = GetGdiCache();
     HPEN pen = cache ? cache->GetPen(ToGdiPenStyle(style), width, c) : nullptr;
     if (!pen) pen = (HPEN)::GetStockObject(BLACK_PEN);
@@ -65,9 +77,9 @@ void GdiCanvas::Polyline(const std::vector<Point>& points, Color c, int width, P
     ::SelectObject(m_dc, old);
 }
 
-void GdiCanvas::XorLine(int x1, int y1, int x2, int y2) {
-    int oldRop = ::SetROP2(m_dc, R2_NOT);
-    HPEN old = SelectPen(0, 1, kPenSolid);
+void GdiCanvas::XorLine(int x1, int y1, int x2, int y2, Color c) {
+    int oldRop = ::SetROP2(m_dc, R2_XORPEN);
+    HPEN old = SelectPen(c, 1, kPenSolid);
     ::MoveToEx(m_dc, x1, y1, nullptr);
     ::LineTo(m_dc, x2, y2);
     ::SelectObject(m_dc, old);

@@ -4,6 +4,8 @@
 #ifdef _WIN32
 #include <windows.h>
 
+#include <map>
+
 #include "charts/canvas.h"
 
 namespace charts {
@@ -22,7 +24,7 @@ public:
     void FrameRect(const Rect& r, Color c) override;
     void Line(int x1, int y1, int x2, int y2, Color c, int width = 1, PenStyle style = kPenSolid) override;
     void Polyline(const std::vector<Point>& points, Color c, int width = 1, PenStyle style = kPenSolid) override;
-    void XorLine(int x1, int y1, int x2, int y2) override;
+    void XorLine(int x1, int y1, int x2, int y2, Color c = 0xFFFFFF) override;
     void Ellipse(const Rect& r, Color frame, Color fill, bool filled) override;
     void Text(int x, int y, const std::string& text, Color c, const Font& font, int align) override;
     void TextInRect(const Rect& r, const std::string& text, Color c, const Font& font, int align) override;
@@ -38,6 +40,7 @@ private:
     HDC m_dc;
     int m_saved;
     std::vector<int> m_clipSaves;
+    std::map<Color, HPEN> m_dotPens;
 };
 
 inline RECT ToRECT(const Rect& r) {

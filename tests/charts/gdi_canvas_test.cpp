@@ -99,3 +99,16 @@ TEST(GdiCanvas, ChineseTextDrawsInk) {
     EXPECT_GT(lit, 60);
     EXPECT_GT(c.TextWidth("上证指数", Font(16)), c.TextWidth("1A00", Font(16)));
 }
+
+TEST(GdiCanvas, DottedLinesAlternatePixelsAndXorUsesItsColour) {
+    Dib dib(40, 10);
+    GdiCanvas c(dib.dc());
+    c.FillRect(Rect(0, 0, 40, 10), kBack);
+    c.Line(0, 2, 20, 2, kRed, 1, kPenDot);
+    for (int x = 0; x < 20; ++x) EXPECT_EQ(dib.At(x, 2), x % 2 == 0 ? kRed : kBack) << x;
+    // XOR with the background's own colour clears to black, and again restores.
+    c.XorLine(0, 5, 10, 5, kBack);
+    EXPECT_EQ(dib.At(3, 5), MakeColor(0, 0, 0));
+    c.XorLine(0, 5, 10, 5, kBack);
+    EXPECT_EQ(dib.At(3, 5), kBack);
+}

@@ -286,6 +286,11 @@ class MarketData:
         close = s.price
         suspended = 0
         n = len(self.days_desc) if full else min(count, len(self.days_desc))
+        # Every share has two ex-rights days a chart can show: one within the last year, one
+        # within the three before; drawn from a generator of their own so the walk stays as it was.
+        xr = random.Random("xr:%d:%s:%d" % (self.seed, s.key, self.session_day))
+        planned = {} if s.is_index else {xr.randint(40, 230): xr.choice((1.3, 1.5, 2.0)),
+                                           xr.randint(260, 900): xr.choice((1.3, 1.5, 2.0))}
         for idx in range(n):
             day = self.days_desc[idx]
             r = max(-s.limit, min(s.limit, rng.gauss(0.0003, 0.012 if s.is_index else 0.022)))
@@ -308,6 +313,8 @@ class MarketData:
             # Ex-rights: the raw close of the day before lies above the reference price.
             if not s.is_index and gap < 0.0012:
                 ref *= rng.choice((1.3, 1.5, 2.0, 1.1))
+            if idx in planned:
+                ref *= planned[idx]
             close = self._round(s, ref)
         if full:
             self._cache[k] = out

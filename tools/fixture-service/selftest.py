@@ -132,6 +132,18 @@ class FixtureTest(unittest.TestCase):
                 break
         self.assertGreater(gaps, 0)
 
+    def test_every_share_has_recent_ex_rights_days(self):
+        # A gap down of more than 13 % within the last year: above the 11 % the chart takes for an
+        # ex-rights day, so that its ex-rights modes show it.
+        d = self.data
+        for s in d.stocks:
+            if s.is_index:
+                continue
+            bars = d.bars(s)
+            self.assertGreater(len(bars), 2000, s.code)
+            recent = [newer for newer, older in zip(bars[:250], bars[1:251]) if newer[1] < older[4] * 0.87]
+            self.assertTrue(recent, s.code)
+
     def test_texts(self):
         login = self.get("/login/login.5.php?id=5&u=dXNlcg--&p=cGFzcw--").decode("utf-8").split("|")
         self.assertEqual(["T", str(fixture.parse_now(NOW)), "1", "", "127.0.0.1:%d" % self.port], login)

@@ -1,0 +1,337 @@
+#include "charts/graphview.h"
+
+#include <imm.h>
+
+#include "analysis/stprofile.h"
+#include "base/win32util.h"
+#include "charts/gdicanvas.h"
+#include "store/database.h"
+
+using namespace charts;
+
+namespace {
+const char* const kDefaultStock = "1A0001_1";
+const int kContextMenu = 213;
+}  // namespace
+
+LRESULT ShowChartContextMenu(HWND view, LPARAM point) {
+    HMENU menu = ::LoadMenuA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kContextMenu));
+    if (!menu) return 0;
+    HMENU popup = ::GetSubMenu(menu, 0);
+    if (popup) {
+        POINT p = {(int)(short)LOWORD(point), (int)(short)HIWORD(point)};
+        ::ClientToScreen(view, &p);
+        p.x = ClampToMonitorX(p.x, p.y);
+        ::TrackPopupMenu(popup, TPM_RIGHTBUTTON, p.x, p.y, 0, view, nullptr);
+    }
+    ::DestroyMenu(menu);
+    return 0;
+}
+
+CGraphView::CGraphView(int viewId, CMessageProcessor* processor)
+    : CBaseViewImpl<CGraphView>(viewId, processor),
+      m_tabs(this),
+      m_hBrush(nullptr),
+      m_hSplitter(::LoadCursorA(nullptr, IDC_SIZENS)),
+      m_hBufferDC(nullptr),
+      m_hBuffer(nullptr),
+      m_hOldBuffer(nullptr),
+      m_nBufferWidth(0),
+      m_nBufferHeight(0) {
+    m_chart.SetHost(this);
+    if (processor) processor->AddAcceptor(kAppMsgKey, this);
+}
+
+CGraphView::~CGraphView() {
+    if (IsWindow()) DestroyWindow();
+    if (m_hBufferDC) {
+        ::SelectObject(m_hBufferDC, m_hOldBuffer);
+        ::DeleteDC(m_hBufferDC);
+    }
+    if (m_hBuffer) ::DeleteObject(m_hBuffer);
+    if (m_hBrush) ::DeleteObject(m_hBrush);
+}
+
+// ---- The view contract ---------------------------------------------------------------------
+
+bool CGraphView::GetCurrentStock(std::string* code, int* market) {
+    CStockInfo info;
+    if (!CurrentStockInfo(&info)) return false;
+    if (code) *code = info.GetStockCode();
+    if (market) *market = info.IsShangHai() ? 1 : 0;
+    return true;
+}
+
+std::string CGraphView::GetStockCode() {
+    CStockInfo info;
+    return CurrentStockInfo(&info) ? info.GetStockCode() : "";
+}
+
+std::string CGraphView::GetPlainCode() {
+    CStockInfo info;
+    return CurrentStockInfo(&info) ? info.GetPlainCode() : "";
+}
+
+std::string CGraphView::GetStockName() {
+    CStockInfo info;
+    return CurrentStockInfo(&info) ? info.GetStockName() : "";
+}
+
+void CGraphView::ReloadStock(int reload, int extra) {
+    bool makeCurrent = false;
+    {
+        SingleLock lock(&m_lock);
+        CStockInfo info;
+        if (CurrentStockInfo(&info)) {
+            m_chart.SetStock(info);
+            m_chart.LoadData(reload);
+        } else {
+            m_chart.SetStockCode(kDefaultStock);
+            m_chart.LoadData(0);
+            makeCurrent = true;
+        }
+    }
+    if (makeCurrent) GetProfile().SetCurrentStock(kDefaultStock, false);
+    // InvalidateRect only marks the window: safe from a worker and with no lock held.
+    if (m_hWnd) ::InvalidateRect(m_hWnd, nullptr, TRUE);
+}
+
+int CGraphView::OnMessage(int id, intptr_t wParam, intptr_t lParam) {
+    if (id == kAppMsgKey) OnKeyDown(int(wParam));
+    return 1;
+}
+
+// ---- Keys and commands ---------------------------------------------------------------------
+
+void CGraphView::OnKeyDown(int virtualKey) {
+    const bool shift = ::GetKeyState(VK_SHIFT) < 0, ctrl = ::GetKeyState(VK_CONTROL) < 0;
+    bool stockChanged = false;
+    {
+        SingleLock lock(&m_lock);
+        switch (MapKLineKey(virtualKey, ctrl)) {
+        case kKeyEnter: m_chart.OnEnter(shift, ctrl); break;
+        case kKeyEscape:
+            m_chart.SetCursorIndex(-1);
+            Invalidate();
+            break;
+        case kKeyPrevStock: {
+            CStockInfo info;
+            stockChanged = GetProfile().GetPrevStock(&info) != 0;
+            break;
+        }
+        case kKeyNextStock: {
+            CStockInfo info;
+            stockChanged = GetProfile().GetNextStock(&info) != 0;
+            break;
+        }
+        case kKeyNextIndicator: m_chart.NextIndicator(shift); break;
+        case kKeyPrevIndicator: m_chart.PrevIndicator(shift); break;
+        case kKeyCursorLeft: m_chart.MoveCursorLeft(); break;
+        case kKeyPageLeft: m_chart.PageLeft(); break;
+        case kKeyStepUp: m_chart.StepUp(); break;
+        case kKeyCursorRight: m_chart.MoveCursorRight(); break;
+        case kKeyPageRight: m_chart.PageRight(); break;
+        case kKeyStepDown: m_chart.StepDown(); break;
+        case kKeyCyclePeriod: CyclePeriod(); break;
+        default: break;
+        }
+    }
+    // The panel reloads the new current stock into this view; it may take this view's lock.
+    if (stockChanged && m_pProcessor) m_pProcessor->SendMessage(kAppMsgStockChanged, 0, 0);
+}
+
+void CGraphView::ResetAndRepaint() {
+    m_chart.SetVisibleRange(-1, -1, -1);
+    Invalidate();
+}
+
+void CGraphView::SetDataMode(int mode) {
+    SingleLock lock(&m_lock);
+    m_chart.SetExrightMode(ChooseExrightMode(m_chart.GetExrightMode(), mode));
+    ResetAndRepaint();
+}
+
+void CGraphView::SetGraphOption(int option) {
+    SingleLock lock(&m_lock);
+    m_chart.SetBarStyle(option);
+    ResetAndRepaint();
+}
+
+void CGraphView::CyclePeriod() {
+    SingleLock lock(&m_lock);
+    m_chart.SetPeriod(NextPeriod(m_chart.GetKType()));
+    ResetAndRepaint();
+}
+
+void CGraphView::SetReportPainter(IReportPainter* painter) {
+    SingleLock lock(&m_lock);
+    m_chart.SetReportPainter(painter);
+}
+
+bool CGraphView::TabStrip::OnSelectRequest(CSkinTabManagerItem* item) {
+    m_view->OnTabChange(item->GetId());
+    return true;
+}
+
+void CGraphView::OnTabChange(int tabId) {
+    SingleLock lock(&m_lock);
+    const int kind = ReportKindForTab(tabId);
+    if (kind > 0) m_chart.SetReportKind(kind);
+    Invalidate();
+}
+
+bool CGraphView::SelectTab(int tabId) {
+    SingleLock lock(&m_lock);
+    for (int i = 0; i < m_tabs.GetItemCount(); ++i) {
+        CSkinTabManagerItem* item = m_tabs.GetItem(i);
+        if (item->GetId() != tabId) continue;
+        if (!m_tabs.OnSelectRequest(item)) return false;
+        m_tabs.OnItemClick(item);
+        return true;
+    }
+    return false;
+}
+
+// ---- Window --------------------------------------------------------------------------------
+
+LRESULT CGraphView::OnCreate(LPCREATESTRUCTA) {
+    ::SendMessageA(m_hWnd, WM_SETFONT, (WPARAM)::GetStockObject(ANSI_VAR_FONT), TRUE);
+    struct Tab { int text, id; } tabs[] = {{146, 9}, {135, 10}, {136, 11}, {137, 12},
+                                           {138, 13}, {139, 14}, {143, 0}, {144, 1}};
+    {
+        SingleLock lock(&m_lock);
+        for (const Tab& t : tabs) m_tabs.AddItem(ChartString(t.text), t.id);
+        m_tabs.SetSelected(m_tabs.GetItem(0));
+    }
+    HBRUSH brush = ::CreateSolidBrush(RGB(8, 8, 8));
+    if (m_hBrush && m_hBrush != brush) ::DeleteObject(m_hBrush);
+    m_hBrush = brush;
+    return 0;
+}
+
+void CGraphView::OnDestroy() {
+    if (::GetCapture() == m_hWnd) ::ReleaseCapture();
+}
+
+void CGraphView::OnSize(UINT, CSize size) {
+    {
+        SingleLock lock(&m_lock);
+        m_tabs.Layout(Rect(size.cx - kReportWidth, size.cy - 19, size.cx, size.cy));
+    }
+    ReloadStock(0, 0);
+}
+
+void CGraphView::OnPaint(HDC given) {
+    if (given) {
+        DoPaint(given);
+        return;
+    }
+    PAINTSTRUCT ps;
+    HDC dc = ::BeginPaint(m_hWnd, &ps);
+    if (dc) DoPaint(dc);
+    ::EndPaint(m_hWnd, &ps);
+}
+
+void CGraphView::OnPrintClient(HDC dc, UINT) { DoPaint(dc); }
+
+void CGraphView::DoPaint(HDC dc) {
+    SingleLock lock(&m_lock);
+    RECT rc;
+    ::GetClientRect(m_hWnd, &rc);
+    const int w = rc.right - rc.left, h = rc.bottom - rc.top;
+    if (w <= 0 || h <= 0) return;  // minimised: nothing to draw, and no bitmap of size 0
+    if (!m_hBufferDC || w != m_nBufferWidth || h != m_nBufferHeight) {
+        if (m_hBufferDC) {
+            ::SelectObject(m_hBufferDC, m_hOldBuffer);
+            ::DeleteDC(m_hBufferDC);
+            m_hBufferDC = nullptr;
+        }
+        if (m_hBuffer) ::DeleteObject(m_hBuffer);
+        m_hBuffer = ::CreateCompatibleBitmap(dc, w, h);
+        if (!m_hBuffer) return;
+        m_hBufferDC = ::CreateCompatibleDC(dc);
+        m_hOldBuffer = ::SelectObject(m_hBufferDC, m_hBuffer);
+        m_nBufferWidth = w;
+        m_nBufferHeight = h;
+    }
+    ::FillRect(m_hBufferDC, &rc, m_hBrush ? m_hBrush : (HBRUSH)::GetStockObject(BLACK_BRUSH));
+    {
+        GdiCanvas canvas(m_hBufferDC);
+        m_chart.Resize(canvas, Rect(rc.left, rc.top, rc.right, rc.bottom));
+        m_tabs.Draw(canvas, Rect(rc.left, rc.bottom - 20, rc.right, rc.bottom));
+    }
+    ::BitBlt(dc, 0, 0, w, h, m_hBufferDC, 0, 0, SRCCOPY);
+}
+
+void CGraphView::OnMouseMove(UINT flags, CPoint pt) {
+    SingleLock lock(&m_lock);
+    m_chart.OnMouseMove(int(flags), pt.x, pt.y);
+}
+
+void CGraphView::OnLButtonDown(UINT flags, CPoint pt) {
+    ::ImmDisableIME(::GetCurrentThreadId());
+    bool focus = false;
+    {
+        SingleLock lock(&m_lock);
+        CSkinTabManagerItem* selected = m_tabs.GetSelected();
+        focus = (GetStyle() & WS_TABSTOP) && selected && selected->GetRect().Contains(pt.x, pt.y);
+        m_tabs.OnLButtonDown(pt.x, pt.y);
+        m_chart.OnLButtonDown(int(flags), pt.x, pt.y);
+    }
+    if (focus) ::SetFocus(m_hWnd);
+}
+
+void CGraphView::OnLButtonUp(UINT flags, CPoint pt) {
+    SingleLock lock(&m_lock);
+    m_chart.OnLButtonUp(int(flags), pt.x, pt.y);
+}
+
+void CGraphView::OnLButtonDblClk(UINT flags, CPoint pt) {
+    SingleLock lock(&m_lock);
+    m_chart.OnLButtonDblClk(int(flags), pt.x, pt.y);
+}
+
+BOOL CGraphView::OnSetCursor(HWND wnd, UINT hitTest, UINT mouseMsg) {
+    bool splitter;
+    {
+        SingleLock lock(&m_lock);
+        splitter = m_chart.IsSplitterHover();
+    }
+    if (splitter && hitTest == HTCLIENT) {
+        ::SetCursor(m_hSplitter);
+        return TRUE;
+    }
+    SetMsgHandled(FALSE);
+    return FALSE;
+}
+
+LRESULT CGraphView::OnRButtonUp(LPARAM point) { return ShowChartContextMenu(m_hWnd, point); }
+
+// ---- IChartHost ----------------------------------------------------------------------------
+
+void CGraphView::Invalidate() {
+    if (m_hWnd) ::InvalidateRect(m_hWnd, nullptr, TRUE);
+}
+
+bool CGraphView::HasCapture() { return m_hWnd && ::GetCapture() == m_hWnd; }
+void CGraphView::SetCapture() {
+    if (m_hWnd) ::SetCapture(m_hWnd);
+}
+void CGraphView::ReleaseCapture() {
+    if (HasCapture()) ::ReleaseCapture();
+}
+
+void CGraphView::SetCursorShape(CursorShape shape) {
+    ::SetCursor(shape == kCursorSplitter ? m_hSplitter : ::LoadCursorA(nullptr, IDC_ARROW));
+}
+
+void CGraphView::DrawTransient(const std::function<void(Canvas&)>& draw) {
+    if (!m_hWnd) return;
+    HDC dc = ::GetDC(m_hWnd);
+    if (!dc) return;
+    {
+        GdiCanvas canvas(dc);
+        draw(canvas);
+    }
+    ::ReleaseDC(m_hWnd, dc);
+}

@@ -1,0 +1,123 @@
+// The K-line view (id 3001): a thin window around the chart canvas with the report tabs in its
+// bottom-right corner, the chart's keys, F8, the ex-rights and bar-style modes, the right-click
+// menu and a double-buffered paint.
+//
+// One lock keeps the chart consistent: a reload may arrive on a download worker, while paint,
+// keys, mouse, tabs and the mode setters run on the user-interface thread. Every one of them
+// holds the lock for its whole work on the chart, and none holds it while it sends a message to
+// another thread's window or runs a modal loop.
+#pragma once
+
+#ifdef _WIN32
+#include <string>
+
+#include "base/thread.h"
+#include "charts/baseview.h"
+#include "charts/stockgraph.h"
+#include "charts/tabstrip.h"
+
+// The chart's right-click menu (menu resource 213) at the client point packed in lParam; the
+// chosen command comes back to the view as WM_COMMAND. 0.
+LRESULT ShowChartContextMenu(HWND view, LPARAM point);
+
+class CGraphView : public CBaseViewImpl<CGraphView>, private IChartHost {
+public:
+    DECLARE_WND_CLASS_EX("VelmoraGraphView", CS_DBLCLKS, -1)
+
+    CGraphView(int viewId, CMessageProcessor* processor);
+    ~CGraphView() override;
+
+    BEGIN_MSG_MAP(CGraphView)
+        MSG_WM_CREATE(OnCreate)
+        MSG_WM_DESTROY(OnDestroy)
+        MSG_WM_SIZE(OnSize)
+        MSG_WM_PAINT(OnPaint)
+        MSG_WM_PRINTCLIENT(OnPrintClient)
+        MSG_WM_MOUSEMOVE(OnMouseMove)
+        MSG_WM_LBUTTONDOWN(OnLButtonDown)
+        MSG_WM_LBUTTONUP(OnLButtonUp)
+        MSG_WM_LBUTTONDBLCLK(OnLButtonDblClk)
+        MSG_WM_SETCURSOR(OnSetCursor)
+        if (uMsg == WM_RBUTTONUP) {
+            lResult = OnRButtonUp(lParam);
+            return TRUE;
+        }
+        if (uMsg == WM_COMMAND && LOWORD(wParam) >= 4000 && LOWORD(wParam) <= 5000) {
+            lResult = ForwardCommand(LOWORD(wParam));
+            return TRUE;
+        }
+        CHAIN_MSG_MAP(CBaseViewImpl<CGraphView>)
+    END_MSG_MAP()
+
+    // The view contract.
+    bool GetCurrentStock(std::string* code, int* market) override;
+    // Binds the chart to the profile's current stock (or "1A0001_1", made current) and loads it.
+    void ReloadStock(int reload, int extra) override;
+    std::string GetStockCode() override;
+    std::string GetPlainCode() override;
+    std::string GetStockName() override;
+    // Application message 256: a key the content panel relays.
+    int OnMessage(int id, intptr_t wParam, intptr_t lParam) override;
+
+    void OnKeyDown(int virtualKey);
+    // Commands 4011 to 4013: ex-rights mode 2, 3 or 1; the active mode again selects 1.
+    void SetDataMode(int mode);
+    // Commands 4008 to 4010: bar style 1 to 3.
+    void SetGraphOption(int option);
+    // F8.
+    void CyclePeriod();
+    void SetReportPainter(IReportPainter* painter);
+    // Selects the tab of an id as a click would (9, 10 to 14, 0, 1).
+    bool SelectTab(int tabId);
+
+    // For tests and the shell: the chart and its lock (hold the lock while using the chart).
+    CStockGraph& Chart() { return m_chart; }
+    CriticalSection& ViewLock() { return m_lock; }
+    const CSkinTabManager& Tabs() const { return m_tabs; }
+
+private:
+    class TabStrip : public CSkinTabManager {
+    public:
+        explicit TabStrip(CGraphView* view) : m_view(view) {}
+        bool OnSelectRequest(CSkinTabManagerItem* item) override;
+
+    private:
+        CGraphView* m_view;
+    };
+
+    LRESULT OnCreate(LPCREATESTRUCTA cs);
+    void OnDestroy();
+    void OnSize(UINT type, CSize size);
+    void OnPaint(HDC dc);
+    void OnPrintClient(HDC dc, UINT flags);
+    void OnMouseMove(UINT flags, CPoint pt);
+    void OnLButtonDown(UINT flags, CPoint pt);
+    void OnLButtonUp(UINT flags, CPoint pt);
+    void OnLButtonDblClk(UINT flags, CPoint pt);
+    BOOL OnSetCursor(HWND wnd, UINT hitTest, UINT mouseMsg);
+    LRESULT OnRButtonUp(LPARAM point);
+    void DoPaint(HDC dc);
+    void OnTabChange(int tabId);
+    void ResetAndRepaint();
+
+    // IChartHost
+    void Invalidate() override;
+    bool HasCapture() override;
+    void SetCapture() override;
+    void ReleaseCapture() override;
+    void SetCursorShape(CursorShape shape) override;
+    void DrawTransient(const std::function<void(charts::Canvas&)>& draw) override;
+
+    CStockGraph m_chart;
+    CriticalSection m_lock;
+    TabStrip m_tabs;
+    HBRUSH m_hBrush;
+    HCURSOR m_hSplitter;
+    // The off-screen picture, kept while the client size stays.
+    HDC m_hBufferDC;
+    HBITMAP m_hBuffer;
+    HGDIOBJ m_hOldBuffer;
+    int m_nBufferWidth, m_nBufferHeight;
+};
+
+#endif  // _WIN32

@@ -1,0 +1,132 @@
+// The price pane's overlays: moving averages, BBI, BOLL, PV, SAR over the price range, the market
+// index's bars on their own range, the chip distribution and the FXKP marks.
+#include <algorithm>
+#include <cmath>
+
+#include "analysis/catalog.h"
+#include "analysis/stprofile.h"
+#include "charts/stockgraph.h"
+#include "store/database.h"
+
+using namespace charts;
+
+void CStockGraph::DrawOverlay(PaneContext& ctx, int id, double min, double max) {
+    if (!m_range.IsSet()) return;
+    const ChartPalette& p = ctx.palette;
+    switch (id) {
+    case 1:
+        CopyProfileParameters(1);
+        DrawTechNumbered(ctx, min, max, 1, &m_techs.m_MA, m_techs.m_MA.m_days);
+        break;
+    case 2: {
+        CopyProfileParameters(2);
+        const Color colors[1] = {p[kColorLine1]};
+        DrawTechLines(ctx, min, max, 2, &m_techs.m_BBI, 1, colors, nullptr, 1);
+        break;
+    }
+    case 3: {
+        CopyProfileParameters(3);
+        const Color colors[3] = {p[kColorScale], p[kColorRise], p[kColorFall]};
+        const char* const names[3] = {"MB", "UP", "DOWN"};
+        DrawTechLines(ctx, min, max, 3, &m_techs.m_BOLL, 3, colors, names, 1);
+        break;
+    }
+    case 4: {
+        const Color colors[1] = {p[kColorLine1]};
+        DrawTechLines(ctx, min, max, 4, &m_techs.m_PV, 1, colors, nullptr, 1);
+        break;
+    }
+    case 5: {
+        CopyProfileParameters(5);
+        const Color colors[1] = {p[kColorLine1]};
+        DrawTechLines(ctx, min, max, 5, &m_techs.m_SAR, 1, colors, nullptr, 2);
+        break;
+    }
+    case 6: DrawIndexOverlay(ctx); break;
+    case 7: DrawCostOverlay(ctx, min, max); break;
+    case 8: DrawFXKPOverlay(ctx); break;
+    default: break;
+    }
+}
+
+void CStockGraph::DrawIndexOverlay(PaneContext& ctx) {
+    CopyProfileParameters(6);
+    CDJ& dj = m_techs.m_DJ;
+    const CStockInfo& info = m_stock.GetStockInfo();
+    const bool shanghai = info.IsShangHai(), shenzhen = info.IsShenZhen();
+    if (ctx.pass == 1) {
+        if (!dj.IsValidParameters()) dj.SetDefaultParameters();
+        std::string title = GetTechnicalShortName(6) + "    ";
+        if (shanghai) title += dj.m_strings[CDJ::kShanghaiCode];
+        else if (shenzhen) title += dj.m_strings[CDJ::kShenzhenCode];
+        title += dj.GetNameParams();
+        DrawTextOut(ctx.c, ctx.rect.left + 5, ctx.rect.top + 1, title, kAlignLeft, 14, ctx.palette[kColorBackground],
+                    ctx.palette[kColorTitle]);
+        return;
+    }
+    if (!dj.IsValidParameters()) dj.SetDefaultParameters();
+    if (!shanghai && !shenzhen) return;
+    if (!dj.SetOverlayCode(&GetDatabase(), m_stock.GetStockCode(), m_nPeriod, m_nExrightMode, m_nPriceMode)) return;
+    CStock& index = shanghai ? GetIndexStock() : GetShenzhenIndexStock();
+    const CKData& own = GetSeries();
+    const CKData& series = index.GetKData(m_nPeriod);
+    if (series.GetSize() == 0) return;
+    int i1 = series.GetIndexByDate(own[m_range.first].date);
+    int i2 = series.GetIndexByDate(own[m_range.last].date);
+    if (i1 < 0) i1 = 0;
+    if (i2 < 0) i2 = series.GetSize() - 1;
+    if (i2 < i1) return;
+    CKLine range(const_cast<CKData*>(&series));
+    double lo, hi;
+    if (!range.GetMinMaxInfo(i1, i2, &lo, &hi)) return;
+    const Rect plot = CandleRect(m_layout.pricePane);
+    for (int i = m_range.first; i <= m_range.last; ++i) {
+        const int j = series.GetIndexByDate(own[i].date);
+        if (j < 0 || j >= series.GetSize()) continue;
+        DrawKLineBar(ctx.c, ctx.palette, i, j, series, lo, hi, true, 0, 0, plot, i + 3 >= m_range.last);
+    }
+}
+
+void CStockGraph::DrawCostOverlay(PaneContext& ctx, double min, double max) {
+    // The chip distribution's computation is not in the indicator library yet: its title only.
+    (void)min;
+    (void)max;
+    if (ctx.pass == 1)
+        DrawTextOut(ctx.c, ctx.rect.left + 5, ctx.rect.top + 1, GetTechnicalShortName(7), kAlignLeft, 14,
+                    ctx.palette[kColorBackground], ctx.palette[kColorTitle]);
+}
+
+void CStockGraph::DrawFXKPOverlay(PaneContext& ctx) {
+    CopyProfileParameters(8);
+    CSelfTechnique1& tech = m_techs.m_SelfTechnique1;
+    double min = 0, max = 1;
+    if (!tech.GetMinMaxInfo(m_range.first, m_range.last, &min, &max)) return;
+    const Rect& r = ctx.rect;
+    Canvas& c = ctx.c;
+    if (ctx.pass == 1) {
+        std::string caption = tech.GetNameParams();
+        DrawTextOut(c, r.left + 5, r.top + 1, "vovu" + caption, kAlignLeft, 14, ctx.palette[kColorBackground],
+                    ctx.palette[kColorTitle]);
+        return;
+    }
+    if (max - min < 0.0001) return;
+    const int H = r.bottom - kTitleHeight - r.top;
+    const Color yellow = MakeColor(255, 255, 0), green = MakeColor(0, 255, 0);
+    bool have = false;
+    for (int i = m_range.first; i <= m_range.last; ++i) {
+        BarSlot s;
+        double v[5];
+        if (!GetSlotRect(i, &s) || !tech.Calculate(&v[0], &v[1], &v[2], &v[3], &v[4], i, have)) continue;
+        if (!have || i == m_range.first) {
+            have = true;
+            continue;
+        }
+        int y3, y4, y5;
+        if (!ValueToY(v[2], min, max, r.bottom, H, &y3) || !ValueToY(v[3], min, max, r.bottom, H, &y4) ||
+            !ValueToY(v[4], min, max, r.bottom, H, &y5))
+            continue;
+        // A 2-pixel square drawn with a 4-pixel pen; the pane's clip keeps it inside.
+        const int x = s.centre - m_nBarStep;
+        c.FillRect(Rect(x - 2, y5 - 2, x + 4, y5 + 4), y4 > y3 ? yellow : green);
+    }
+}

@@ -1,0 +1,219 @@
+// The K-line chart canvas: one stock's candles with their overlays in the price pane, a column of
+// indicator sub-panes, the date axis, the information box and the report column, and the chart's
+// keyboard and mouse behaviour. It draws through the canvas seam and reaches its window through
+// IChartHost, so that it runs natively against a recording canvas and a fake host as well.
+//
+// Every call runs under the owning view's lock: the view's reload may come from a download worker.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "analysis/techset.h"
+#include "analysis/techuser.h"
+#include "charts/chartdraw.h"
+#include "charts/kline.h"
+#include "store/stock.h"
+
+// What the chart needs of the window it paints into.
+class IChartHost {
+public:
+    virtual ~IChartHost() = default;
+    // Repaints the whole window (later, from the message loop).
+    virtual void Invalidate() = 0;
+    // Mouse capture of the window.
+    virtual bool HasCapture() = 0;
+    virtual void SetCapture() = 0;
+    virtual void ReleaseCapture() = 0;
+    enum CursorShape { kCursorArrow, kCursorSplitter };
+    virtual void SetCursorShape(CursorShape shape) = 0;
+    // Draws transient XOR graphics (splitter line, rubber band) straight onto the window.
+    virtual void DrawTransient(const std::function<void(charts::Canvas&)>& draw) = 0;
+};
+
+// What the report column painter receives from the chart.
+struct ReportRequest {
+    int kind = 0;
+    charts::Rect rect;        // the report column
+    CStock* stock = nullptr;  // the displayed stock
+    CStock* adjusted = nullptr;  // the same stock in ex-rights mode 3
+    int period = 5;
+    int cursor = -1;
+    charts::Rect chartRect;
+    charts::Rect candleRect;  // the price axis the candles are drawn on
+    double priceMax = 0, priceMin = 0;
+};
+class IReportPainter {
+public:
+    virtual ~IReportPainter() = default;
+    // Draws the column for the request's kind; a kind it does not know leaves the column alone.
+    virtual void DrawReport(charts::Canvas& canvas, const ReportRequest& request) = 0;
+};
+
+// The buy and sell marks of the signal-download mode (command 4037): 0 off, 2 on.
+void SetSignalDownloadMode(int mode);
+int GetSignalDownloadMode();
+
+class CStockGraph {
+public:
+    enum BarStyle { kStyleCandle = 1, kStyleOhlc = 2, kStyleTower = 3 };
+
+    CStockGraph();
+    virtual ~CStockGraph();
+    CStockGraph(const CStockGraph&) = delete;
+    CStockGraph& operator=(const CStockGraph&) = delete;
+
+    void SetHost(IChartHost* host) { m_pHost = host; }
+    void SetReportPainter(IReportPainter* painter) { m_pReport = painter; }
+
+    // Lays out again when r differs from the last rectangle, then draws.
+    void Resize(charts::Canvas& c, const charts::Rect& r);
+    void Layout(const charts::Rect& r);
+    void Draw(charts::Canvas& c);
+
+    // Binds the chart to a stock; 1. The same stock keeps everything.
+    int SetStock(const CStockInfo& info);
+    // Looks the code up in the stock container; 0 for an empty or unknown code.
+    int SetStockCode(const char* code);
+    // Loads the stock's series of the period (reload != 0 reads the files again); 0 without a stock.
+    int LoadData(int reload);
+    void SetPeriod(int period);
+    int GetKType() const { return m_nPeriod; }
+    void SetExrightMode(int mode);
+    int GetExrightMode() const { return m_nExrightMode; }
+    int GetPriceMode() const { return m_nPriceMode; }
+    void SetBarStyle(int style) { m_nBarStyle = style >= 1 && style <= 3 ? style : kStyleCandle; }
+    int GetBarStyle() const { return m_nBarStyle; }
+    void SetReportKind(int kind) { m_nReportKind = kind; }
+    int GetReportKind() const { return m_nReportKind; }
+    void SetVisibleRange(int first, int last, int cursor);
+    void SetCursorIndex(int index) { m_range.cursor = index; }
+    const charts::VisibleRange& GetVisibleRange() const { return m_range; }
+    int GetBarStep() const { return m_nBarStep; }
+    void SetBarStep(int step) { m_nBarStep = step; }
+    const charts::KLineLayout& GetLayout() const { return m_layout; }
+    CStock& GetStock() { return m_stock; }
+    CStock& GetAdjustedStock() { return m_stockAdjusted; }
+    CKData& GetSeries() { return m_stock.GetKData(m_nPeriod); }
+    const std::vector<int>& GetPaneIds() const { return m_paneIds; }
+    double GetPriceMax() const { return m_dPriceMax; }
+    double GetPriceMin() const { return m_dPriceMin; }
+
+    bool GetSlotRect(int bar, charts::BarSlot* slot) const;
+    // The price range of the bars first..last, widened by the overlays of the profile's list with
+    // the user's parameters; the bars of the lowest low and the highest high.
+    bool GetPriceRange(int first, int last, double* min, double* max, int* minBar, int* maxBar);
+    // One sub-pane, pass 0 (background, lines, bars) then pass 1 (title, legends).
+    void DrawTechPane(charts::Canvas& c, int id, const charts::Rect& pane, int pass);
+    void DrawReport(charts::Canvas& c);
+
+    // Keys.
+    void StepUp();
+    void StepDown();
+    void MoveCursorLeft();
+    void MoveCursorRight();
+    void PageLeft();
+    void PageRight();
+    void MoveCursorTo(int index);
+    void MoveCursorBy(int delta);
+    void PrevIndicator(bool shift);
+    void NextIndicator(bool shift);
+    void OnEnter(bool shift, bool ctrl) {}
+    // Mouse, client coordinates.
+    void OnMouseMove(int flags, int x, int y);
+    void OnLButtonDown(int flags, int x, int y);
+    void OnLButtonUp(int flags, int x, int y);
+    void OnLButtonDblClk(int flags, int x, int y) { OnLButtonDown(flags, x, y); }
+    int HitTestBar(int x, int y) const;
+    bool IsSplitterHover() const { return m_bSplitterHover; }
+
+private:
+    struct PaneContext {
+        charts::Canvas& c;
+        const charts::ChartPalette& palette;
+        charts::Rect rect;
+        int pass;
+    };
+    struct PluginEntry {
+        int id;
+        int period;
+        std::unique_ptr<CTechUser> tech;
+    };
+
+    void Repaint();
+    void ReleaseTechObjects();
+    void RefreshIndicatorLists();
+    void BindIndicators();
+    int LegendBar();
+    const char* PeriodName();
+
+    // The chart.
+    void DrawNoData(charts::Canvas& c, const charts::ChartPalette& p);
+    void DrawDateAxis(charts::Canvas& c, const charts::ChartPalette& p);
+    void DrawTechPanes(charts::Canvas& c, const charts::ChartPalette& p);
+    void DrawTechPane(charts::Canvas& c, const charts::ChartPalette& p, int id, const charts::Rect& pane, int pass);
+    void DrawPricePane(charts::Canvas& c, const charts::ChartPalette& p);
+    void DrawInfoBox(charts::Canvas& c, const charts::ChartPalette& p);
+    void DrawKLineBar(charts::Canvas& c, const charts::ChartPalette& p, int slotBar, int bar, const CKData& series,
+                      double lo, double hi, bool overlay, int labelMode, int signalMode, const charts::Rect& R,
+                      bool rightSide);
+    void DrawCursorLine(charts::Canvas& c, const charts::ChartPalette& p);
+    void DrawSplitterLine(int y);
+    void DrawZoomRect();
+
+    // Indicator panes (techpane.cpp).
+    void DrawTechPaneContent(PaneContext& ctx, int id);
+    void CopyProfileParameters(int id);
+    bool PanePreamble(PaneContext& ctx, int id, CTechnique* tech, double* min, double* max, int grid, int decimals,
+                      double initialMax = 0.0);
+    void DrawPaneTitle(PaneContext& ctx, const std::string& title, bool fillStrip);
+    void DrawTechLines(PaneContext& ctx, double min, double max, int id, CTechnique* tech, int lines,
+                       const charts::Color* colors, const char* const* names, int style);
+    void DrawTechNumbered(PaneContext& ctx, double min, double max, int id, CTechnique* tech,
+                          const CSPDWordArray& days);
+    void DrawMACD(PaneContext& ctx, int id, CMACD* macd);
+    void DrawMIKE(PaneContext& ctx);
+    void DrawVolume(PaneContext& ctx, bool turnover);
+    void DrawCV(PaneContext& ctx);
+    void DrawSelfTechnique(PaneContext& ctx, int id);
+    void DrawTechUser(PaneContext& ctx, int id);
+    bool DrawShortRoutine(PaneContext& ctx, int id);
+
+    // Price-pane overlays (overlays.cpp).
+    void DrawOverlay(PaneContext& ctx, int id, double min, double max);
+    void DrawIndexOverlay(PaneContext& ctx);
+    void DrawCostOverlay(PaneContext& ctx, double min, double max);
+    void DrawFXKPOverlay(PaneContext& ctx);
+
+    IChartHost* m_pHost;
+    IReportPainter* m_pReport;
+    charts::Rect m_rect;
+    charts::KLineLayout m_layout;
+    CStock m_stock;          // the displayed stock, in the user's ex-rights mode
+    CStock m_stockAdjusted;  // the same stock in ex-rights mode 3: the indicator set computes on it
+    bool m_bLoaded;
+    std::string m_loadedKey;
+    int m_nLoadedCount;
+    int m_nPeriod;
+    int m_nExrightMode;
+    int m_nPriceMode;
+    int m_nBarStyle;
+    int m_nReportKind;
+    charts::VisibleRange m_range;
+    int m_nBarStep;
+    DWORD m_dwSimulationStart;
+    double m_dPriceMax, m_dPriceMin;
+    CTechSet m_techs;
+    CKLine m_kline;
+    std::vector<PluginEntry> m_plugins;
+    std::vector<int> m_paneIds;
+    std::vector<int> m_overlayIds;
+    // Pane boundary drag and rubber band.
+    bool m_bSplitterHover;
+    int m_nBoundary;
+    int m_nDragX, m_nDragY;
+    bool m_bZooming;
+    int m_zoom[4];
+};

@@ -1,0 +1,583 @@
+// The indicator sub-panes of the K-line chart: the line drawers shared with the price-pane
+// overlays, the short routines of the plain indicators, MACD, MIKE, VOLUME and turnover, CV, the
+// own signal panes and the plug-in pane.
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdarg>
+#include <memory>
+#include <cstdio>
+
+#include "analysis/catalog.h"
+#include "analysis/stprofile.h"
+#include "charts/stockgraph.h"
+
+using namespace charts;
+
+namespace {
+
+// The member of a set that computes an indicator id (1 to 58), or null.
+CParamTech* MemberById(CTechSet& set, int id) {
+    static const std::array<int, 59> positions = [] {
+        std::array<int, 59> p;
+        p.fill(-1);
+        for (int i = 0; i < CTechSet::kMembers; ++i) {
+            const int id = CTechSet::GetMemberId(i);
+            if (id >= 0 && id < 59) p[id] = i;
+        }
+        return p;
+    }();
+    if (id < 1 || id > 58 || positions[id] < 0) return nullptr;
+    return set.GetMember(positions[id]);
+}
+
+bool CalcLines(CTechnique* t, int n, double* v, int index, bool useLast) {
+    switch (n) {
+    case 1: return t->Calculate(&v[0], index, useLast);
+    case 2: return t->Calculate(&v[0], &v[1], index, useLast);
+    case 3: return t->Calculate(&v[0], &v[1], &v[2], index, useLast);
+    case 4: return t->Calculate(&v[0], &v[1], &v[2], &v[3], index, useLast);
+    case 5: return t->Calculate(&v[0], &v[1], &v[2], &v[3], &v[4], index, useLast);
+    default: return false;
+    }
+}
+
+// Joins consecutive segments of one line into one polyline; a gap starts another.
+class SegmentBatch {
+public:
+    SegmentBatch(Canvas& c, Color color, int width = 1) : m_c(c), m_color(color), m_width(width) {}
+    ~SegmentBatch() { Flush(); }
+    void Add(int x1, int y1, int x2, int y2) {
+        if (m_points.empty() || !(m_points.back() == Point(x1, y1))) {
+            Flush();
+            m_points.emplace_back(x1, y1);
+        }
+        m_points.emplace_back(x2, y2);
+    }
+    void Flush() {
+        if (m_points.size() >= 2) m_c.Polyline(m_points, m_color, m_width);
+        m_points.clear();
+    }
+
+private:
+    Canvas& m_c;
+    Color m_color;
+    int m_width;
+    std::vector<Point> m_points;
+};
+
+// One entry of the plain indicators' table: the grid, the decimals and the line names (none for
+// a single line).
+struct ShortRoutine {
+    int id;
+    int grid;
+    int decimals;
+    int lines;
+    const char* names[5];
+};
+
+const ShortRoutine kShortRoutines[] = {
+    {11, 5, 0, 1, {}},
+    {13, 5, 0, 2, {"NVI", "MA"}},
+    {14, 5, 0, 2, {"PVI", "MA"}},
+    {15, 5, 0, 1, {}},
+    {16, 5, 0, 2, {"VROC", "MA"}},
+    {17, 3, 0, 1, {}},
+    {18, 3, 0, 3, {"SHT", "MED", "LNG"}},
+    {19, 5, 0, 1, {}},
+    {21, 3, 0, 1, {}},
+    {22, 5, 2, 2, {"EMV", "MA"}},
+    {23, 5, 0, 1, {}},
+    {24, 5, 0, 1, {}},
+    {25, 5, 0, 1, {}},
+    {26, 5, 0, 1, {}},
+    {27, 5, 0, 3, {"K", "D", "J"}},
+    {28, 5, 0, 1, {}},
+    {29, 5, 0, 0, {}},  // the RSI day counts
+    {30, 5, 2, 1, {}},
+    {31, 5, 0, 2, {"MTM", "MA"}},
+    {32, 5, 0, 4, {"+DI", "-DI", "ADX", "ADXR"}},
+    {33, 5, 0, 2, {"ROC", "MA"}},
+    {34, 5, 0, 2, {"CCI", "MA"}},
+    {36, 5, 0, 2, {"AR", "BR"}},
+    {37, 5, 0, 5, {"CR", "A", "B", "C", "D"}},
+    {38, 5, 2, 2, {"OSC", "MA"}},
+    {39, 5, 2, 2, {"UOS", "MA"}},
+    {40, 5, 2, 2, {"MAOSC", "MA"}},
+    {41, 5, 2, 1, {}},
+    {42, 5, 2, 2, {"DPO", "MA"}},
+    {43, 5, 2, 2, {"KST", "MA"}},
+    {44, 5, 2, 1, {}},
+    {45, 5, 2, 1, {}},
+    {46, 5, 2, 2, {"PCNT", "MA"}},
+    {47, 5, 2, 2, {"HLC", "MA"}},
+    {48, 5, 2, 4, {"AH", "NH", "AL", "NL"}},
+    {49, 5, 0, 1, {}},
+    {50, 5, 2, 1, {}},
+    {51, 5, 0, 2, {"CYO", "MA"}},
+    {52, 5, 0, 2, {"DCYO", "MA"}},
+    {54, 5, 0, 2, {"DPER", "MA"}},
+    {58, 5, 0, 3, {"K", "D", "J"}},
+};
+
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* format, ...) {
+    char buf[256];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buf, sizeof buf, format, args);
+    va_end(args);
+    return buf;
+}
+
+}  // namespace
+
+void CStockGraph::CopyProfileParameters(int id) {
+    if (id == 26 || id == 48) return;  // no parameters
+    CParamTech* mine = MemberById(m_techs, id);
+    CParamTech* theirs = MemberById(GetProfile().GetTechSet(), id);
+    if (mine && theirs) mine->CopyParameters(*theirs);
+}
+
+bool CStockGraph::PanePreamble(PaneContext& ctx, int id, CTechnique* tech, double* min, double* max, int grid,
+                               int decimals, double initialMax) {
+    if (!m_range.IsSet() || !tech) return false;
+    CopyProfileParameters(id);
+    *min = 0.0;
+    *max = initialMax;
+    if (!tech->GetMinMaxInfo(m_range.first, m_range.last, min, max)) return false;
+    if (!std::isfinite(*min) || !std::isfinite(*max)) return false;
+    if (kTitleHeight >= ctx.rect.Height()) return false;
+    // The frame, grid and scale belong to the background pass.
+    if (ctx.pass == 0) DrawIndicatorTitle(ctx.c, ctx.palette, ctx.rect, kTitleHeight, grid, *min, *max, false, true, decimals);
+    return true;
+}
+
+void CStockGraph::DrawPaneTitle(PaneContext& ctx, const std::string& title, bool fillStrip) {
+    const Rect& r = ctx.rect;
+    if (fillStrip) ctx.c.FillRect(Rect(r.left + 1, r.top + 1, r.right - 1, r.top + kTitleHeight - 1), ctx.palette[kColorBackground]);
+    DrawTextOut(ctx.c, r.left + 5, r.top + 1, title, kAlignLeft, 14, ctx.palette[kColorBackground], ctx.palette[kColorTitle]);
+}
+
+namespace {
+std::string TitleOf(int id, CTechnique* tech) {
+    std::string title = GetTechnicalShortName(id);
+    std::string params = tech ? tech->GetNameParams() : std::string();
+    return params.empty() ? title : title + params;
+}
+}  // namespace
+
+void CStockGraph::DrawTechLines(PaneContext& ctx, double min, double max, int id, CTechnique* tech, int n,
+                                const Color* colors, const char* const* names, int style) {
+    const Rect& r = ctx.rect;
+    Canvas& c = ctx.c;
+    if (n < 1 || n > 5) return;
+    if (ctx.pass == 1) {
+        DrawPaneTitle(ctx, TitleOf(id, tech), true);
+        double v[5];
+        if (!CalcLines(tech, n, v, LegendBar(), false)) return;
+        const Font font(12);
+        for (int k = 0; k < n; ++k) {
+            if (!(r.left + kLegendStart + (k + 1) * kLegendWidth < r.right)) continue;
+            std::string text = n == 1 ? Format("%s  %.2f", GetTechnicalShortName(id).c_str(), v[0])
+                                      : Format("%s %.2f", names && names[k] ? names[k] : "", v[k]);
+            c.Text(r.left + kLegendStart + k * kLegendWidth, r.top + 1, text, colors[k], font, kAlignLeft);
+        }
+        return;
+    }
+    if (max - min < 0.0001) return;
+    const int H = r.bottom - kTitleHeight - r.top - 2;
+    const int top = r.top + kTitleHeight;
+    std::vector<std::unique_ptr<SegmentBatch>> lines;
+    for (int k = 0; k < n; ++k) lines.emplace_back(new SegmentBatch(c, colors[k]));
+    int prev[5] = {0, 0, 0, 0, 0};
+    bool have = false, prevIn = false;
+    for (int i = m_range.first; i <= m_range.last; ++i) {
+        BarSlot s;
+        double v[5];
+        if (!GetSlotRect(i, &s) || !CalcLines(tech, n, v, i, have)) continue;
+        int y[5];
+        bool in = true;
+        for (int k = 0; k < n; ++k) {
+            if (!ValueToY(v[k], min, max, r.bottom, H, &y[k]) || !YInPane(y[k], top, r.bottom)) {
+                in = false;
+                y[k] = 0;
+            }
+        }
+        if (have && in && prevIn) {
+            for (int k = 0; k < n; ++k) {
+                if (style == 2) c.Ellipse(Rect(s.centre - 2, y[k] - 2, s.centre + 2, y[k] + 2), colors[k], colors[k], false);
+                else lines[k]->Add(s.centre - m_nBarStep, prev[k], s.centre, y[k]);
+            }
+        }
+        // A point outside the pane is skipped; the line goes on from the last point inside it.
+        if (!have || in) {
+            std::copy(y, y + n, prev);
+            prevIn = in;
+        }
+        have = true;
+    }
+}
+
+void CStockGraph::DrawTechNumbered(PaneContext& ctx, double min, double max, int id, CTechnique* tech,
+                                   const CSPDWordArray& days) {
+    const Rect& r = ctx.rect;
+    Canvas& c = ctx.c;
+    if (ctx.pass == 1) {
+        DrawPaneTitle(ctx, TitleOf(id, tech), true);
+        const Font font(12);
+        const int bar = LegendBar();
+        const std::string name = GetTechnicalShortName(id);
+        for (int k = 0; k < days.GetSize(); ++k) {
+            // Day-count legends stop at the first that does not fit.
+            if (r.left + kLegendStart + (k + 1) * kLegendWidth > r.right) break;
+            double v;
+            if (!tech->Calculate(&v, bar, int(days[k]), false)) continue;
+            c.Text(r.left + kLegendStart + k * kLegendWidth, r.top + 1, Format("%d%s %.2f", int(days[k]), name.c_str(), v),
+                   ctx.palette.Line(k), font, kAlignLeft);
+        }
+        return;
+    }
+    if (max - min < 0.0001) return;
+    const int H = r.bottom - kTitleHeight - r.top - 2;
+    const int top = r.top + kTitleHeight;
+    for (int k = 0; k < days.GetSize(); ++k) {
+        SegmentBatch line(c, ctx.palette.Line(k));
+        int prev = 0;
+        bool have = false, prevIn = false;
+        for (int i = m_range.first; i <= m_range.last; ++i) {
+            BarSlot s;
+            double v;
+            if (!GetSlotRect(i, &s) || !tech->Calculate(&v, i, int(days[k]), have)) continue;
+            int y = 0;
+            const bool in = ValueToY(v, min, max, r.bottom, H, &y) && YInPane(y, top, r.bottom);
+            if (have && in && prevIn) line.Add(s.centre - m_nBarStep, prev, s.centre, y);
+            if (!have || in) {
+                prev = y;
+                prevIn = in;
+            }
+            have = true;
+        }
+    }
+}
+
+bool CStockGraph::DrawShortRoutine(PaneContext& ctx, int id) {
+    const ShortRoutine* routine = nullptr;
+    for (const ShortRoutine& e : kShortRoutines)
+        if (e.id == id) routine = &e;
+    if (!routine) return false;
+    CParamTech* tech = MemberById(m_techs, id);
+    if (!tech) return true;
+    if (id == 22) m_techs.m_EMV.m_stockinfo = m_stock.GetStockInfo();
+    double min, max;
+    if (!PanePreamble(ctx, id, tech, &min, &max, routine->grid, routine->decimals)) return true;
+    if (routine->lines == 0) {
+        DrawTechNumbered(ctx, min, max, id, tech, tech->m_days);
+        return true;
+    }
+    Color colors[5];
+    for (int k = 0; k < 5; ++k) colors[k] = ctx.palette[kColorLine1 + k];
+    DrawTechLines(ctx, min, max, id, tech, routine->lines, colors, routine->lines > 1 ? routine->names : nullptr, 1);
+    return true;
+}
+
+void CStockGraph::DrawTechPaneContent(PaneContext& ctx, int id) {
+    switch (id) {
+    case 9: DrawMACD(ctx, 9, nullptr); return;
+    case 20: DrawMACD(ctx, 20, &m_techs.m_VMACD); return;
+    case 10: DrawMIKE(ctx); return;
+    case 12: DrawVolume(ctx, false); return;
+    case 53: DrawVolume(ctx, true); return;
+    case 35: DrawCV(ctx); return;
+    case 55: case 56: case 57: DrawSelfTechnique(ctx, id); return;
+    default: break;
+    }
+    if (id >= 11 && id <= 58) {
+        DrawShortRoutine(ctx, id);
+        return;
+    }
+    // A plug-in id whose library is gone (or has fewer indicators now) draws nothing.
+    if (id >= kTechUserIdBase && id <= 9999 + TechUserGetCount()) DrawTechUser(ctx, id);
+}
+
+void CStockGraph::DrawMACD(PaneContext& ctx, int id, CMACD* given) {
+    CopyProfileParameters(9);
+    CMACD* macd = given ? given : &m_techs.m_MACD;
+    double min, max;
+    if (!PanePreamble(ctx, id, macd, &min, &max, 5, 2, 1.0)) return;
+    const Rect& r = ctx.rect;
+    Canvas& c = ctx.c;
+    if (ctx.pass == 1) {
+        DrawPaneTitle(ctx, TitleOf(id, macd), false);
+        const int bar = LegendBar();
+        double e1, e2, dif, dea;
+        // Legends only while the walk passes the legend bar, and only in a wide enough pane.
+        if (r.right >= r.left + 300 && bar >= m_range.first && bar <= m_range.last &&
+            macd->Calculate(&e1, &e2, &dif, &dea, bar, false)) {
+            const Font font(12);
+            c.Text(r.left + kLegendStart, r.top + 1,
+                   Format("EMA(%d) EMA(%d) DIF %.2f ", macd->m_ints[CMACD::kShort], macd->m_ints[CMACD::kLong], dif),
+                   ctx.palette[kColorLine1], font, kAlignLeft);
+            c.Text(r.left + kLegendStart + 2 * kLegendWidth, r.top + 1,
+                   Format("DEA(%d) %.2f", macd->m_ints[CMACD::kSignal], dea), ctx.palette[kColorLine1 + 1], font, kAlignLeft);
+        }
+        return;
+    }
+    if (max - min < 0.0001) return;
+    const int H = r.bottom - kTitleHeight - r.top;
+    const int top = r.top + kTitleHeight;
+    int y0;
+    if (!ValueToY(0.0, min, max, r.bottom, H, &y0)) return;
+    SegmentBatch difLine(c, ctx.palette[kColorLine1]), deaLine(c, ctx.palette[kColorLine1 + 1]);
+    bool have = false, prevIn = false;
+    int prevDif = 0, prevDea = 0;
+    for (int i = m_range.first; i <= m_range.last; ++i) {
+        BarSlot s;
+        double e1, e2, dif, dea;
+        if (!GetSlotRect(i, &s) || !macd->Calculate(&e1, &e2, &dif, &dea, i, have)) continue;
+        int yDif = 0, yDea = 0, yBar = 0;
+        const bool in = ValueToY(dif, min, max, r.bottom, H, &yDif) && ValueToY(dea, min, max, r.bottom, H, &yDea) &&
+                        YInPane(yDif, top, r.bottom) && YInPane(yDea, top, r.bottom);
+        if (!have) {
+            // The first computed bar only stores its values.
+            have = true;
+            prevDif = yDif;
+            prevDea = yDea;
+            prevIn = in;
+            continue;
+        }
+        // The stick may reach past the pane for a value far out: the pane's clip holds it.
+        if (ValueToY(2 * (dif - dea), min, max, r.bottom, H, &yBar))
+            c.Line(s.centre, y0, s.centre, yBar, dif - dea > 0 ? ctx.palette[kColorRise] : ctx.palette[kColorFall]);
+        if (i != m_range.first && in && prevIn) {
+            difLine.Add(s.centre - m_nBarStep, prevDif, s.centre, yDif);
+            deaLine.Add(s.centre - m_nBarStep, prevDea, s.centre, yDea);
+        }
+        if (in) {
+            prevDif = yDif;
+            prevDea = yDea;
+            prevIn = true;
+        }
+    }
+}
+
+void CStockGraph::DrawMIKE(PaneContext& ctx) {
+    const Rect& r = ctx.rect;
+    Canvas& c = ctx.c;
+    CopyProfileParameters(10);
+    CMIKE& mike = m_techs.m_MIKE;
+    if (ctx.pass == 1) DrawPaneTitle(ctx, TitleOf(10, &mike), false);
+    // The table is drawn once, over the background, in the title pass.
+    if (ctx.pass != 1) return;
+    const CKData& series = GetSeries();
+    const int bar = LegendBar();
+    if (bar < 0 || bar >= series.GetSize()) return;
+    double level[6];
+    if (!mike.Calculate(&level[0], &level[1], &level[2], &level[3], &level[4], &level[5], bar)) return;
+    const int h = std::max(18, r.Height() / 5), w = std::max(35, r.Width() / 6);
+    const int x0 = r.left + w, y0 = r.top + h;
+    const Color frame = ctx.palette[kColorFrame], back = ctx.palette[kColorBackground];
+    auto cell = [&](int col, int row, const std::string& text, Color color) {
+        Rect box(x0 + col * w, y0 + row * h, x0 + (col + 1) * w + 1, y0 + (row + 1) * h + 1);
+        Rect shown = box.Intersect(r);
+        if (shown.IsEmpty()) return;
+        c.FillRect(shown, back);
+        DrawTextInRect(c, box, text, frame, color, back, &r, 13);
+    };
+    const Color label = ctx.palette[kColorTitle];
+    for (int col = 0; col < 4; ++col) cell(col, 0, ChartString(129 + col), label);
+    cell(0, 1, ChartString(133), label);
+    cell(0, 2, ChartString(134), label);
+    const double close = series[bar].close;
+    for (int k = 0; k < 3; ++k) {
+        cell(k + 1, 1, Format("%.2f", level[k]), level[k] > close ? ctx.palette[kColorRise] : ctx.palette[kColorFall]);
+        cell(k + 1, 2, Format("%.2f", level[k + 3]),
+             level[k + 3] > close ? ctx.palette[kColorRise] : ctx.palette[kColorFall]);
+    }
+}
+
+void CStockGraph::DrawVolume(PaneContext& ctx, bool turnover) {
+    const Rect& r = ctx.rect;
+    Canvas& c = ctx.c;
+    if (!m_range.IsSet()) return;
+    CVOLUME& volume = m_techs.m_VOLUME;
+    CHSL& hsl = m_techs.m_HSL;
+    CopyProfileParameters(12);
+    CTechnique* tech = &volume;
+    double min = 0, max = 1;
+    const int id = turnover ? 53 : 12;
+    if (turnover) {
+        hsl.m_stockinfo = m_stock.GetStockInfo();
+        CopyProfileParameters(53);
+        tech = &hsl;
+        max = 0;
+    }
+    if (!tech->GetMinMaxInfo(m_range.first, m_range.last, &min, &max) || !std::isfinite(min) || !std::isfinite(max))
+        return;
+    if (kTitleHeight >= r.Height()) return;
+    if (ctx.pass == 0) {
+        if (turnover) DrawIndicatorTitle(c, ctx.palette, r, kTitleHeight, 5, min, max, false, true, 2);
+        else DrawIndicatorTitle(c, ctx.palette, r, kTitleHeight, 3, min * 0.01, max * 0.01, false, true, 0);
+    }
+    const CSPDWordArray& days = volume.m_days;
+    if (ctx.pass == 1) {
+        DrawPaneTitle(ctx, TitleOf(id, tech), false);
+        const Font font(12);
+        const int bar = LegendBar();
+        const int shift = turnover ? 12 : 0, slack = turnover ? 10 : 0;
+        for (int k = 0; k < days.GetSize(); ++k) {
+            if (r.left + kLegendStart + (k + 1) * kLegendWidth + shift + slack > r.right) break;
+            double v;
+            if (!tech->Calculate(&v, bar, int(days[k]), false)) continue;
+            c.Text(r.left + kLegendStart + k * kLegendWidth + shift, r.top + 1,
+                   Format(turnover ? "%dMV %.2f" : "%dMV %.0f", int(days[k]), v), ctx.palette.Line(k), font, kAlignLeft);
+        }
+        return;
+    }
+    if (max - min < 0.0001) return;
+    const int H = r.bottom - kTitleHeight - r.top;
+    const int top = r.top + kTitleHeight;
+    const CKData& series = GetSeries();
+    for (int i = m_range.first; i <= m_range.last; ++i) {
+        BarSlot s;
+        if (!GetSlotRect(i, &s)) continue;
+        double v = series[i].volume;
+        if (turnover && !hsl.Calculate(&v, i, false)) continue;
+        int y;
+        if (!ValueToY(v, min, max, r.bottom, H, &y)) continue;
+        const KDATA& b = series[i];
+        const Rect bar(s.bodyLeft, std::max(y, top), s.bodyRight, r.bottom - 1);
+        if (bar.IsEmpty()) continue;
+        const bool simulated = b.date > m_dwSimulationStart;
+        const Color col = simulated ? ctx.palette[kColorSimulated]
+                          : b.close >= b.open ? ctx.palette[kColorRise] : ctx.palette[kColorFallBar];
+        if (b.close >= b.open) c.FrameRect(bar, col);
+        else c.FillRect(bar, col);
+    }
+    for (int k = 0; k < days.GetSize(); ++k) {
+        SegmentBatch line(c, ctx.palette.Line(k));
+        int prev = 0;
+        bool have = false, prevIn = false;
+        for (int i = m_range.first; i <= m_range.last; ++i) {
+            BarSlot s;
+            double v;
+            if (!GetSlotRect(i, &s) || !tech->Calculate(&v, i, int(days[k]), have)) continue;
+            int y = 0;
+            const bool in = ValueToY(v, min, max, r.bottom, H, &y) && YInPane(y, top, r.bottom);
+            if (have && in && prevIn) line.Add(s.centre - m_nBarStep, prev, s.centre, y);
+            if (!have || in) {
+                prev = y;
+                prevIn = in;
+            }
+            have = true;
+        }
+    }
+}
+
+void CStockGraph::DrawCV(PaneContext& ctx) {
+    CCV& cv = m_techs.m_CV;
+    double min, max;
+    if (!PanePreamble(ctx, 35, &cv, &min, &max, 5, 0)) return;
+    const Rect& r = ctx.rect;
+    Canvas& c = ctx.c;
+    if (ctx.pass == 1) {
+        DrawPaneTitle(ctx, TitleOf(35, &cv), false);
+        double v;
+        if (r.left + kLegendStart + kLegendWidth < r.right && cv.Calculate(&v, LegendBar(), false))
+            c.Text(r.left + kLegendStart, r.top + 1, Format("%s  %.2f", GetTechnicalShortName(35).c_str(), v),
+                   ctx.palette[kColorLine1], Font(12), kAlignLeft);
+        return;
+    }
+    if (max - min < 0.0001) return;
+    const int H = r.bottom - kTitleHeight - r.top;
+    const int top = r.top + kTitleHeight;
+    int y0;
+    if (!ValueToY(0.0, min, max, r.bottom, H, &y0)) return;
+    bool have = false;
+    for (int i = m_range.first; i <= m_range.last; ++i) {
+        BarSlot s;
+        double v;
+        if (!GetSlotRect(i, &s) || !cv.Calculate(&v, i, have)) continue;
+        int y;
+        if (have && ValueToY(v, min, max, r.bottom, H, &y) && YInPane(y, top, r.bottom))
+            c.Line(s.centre, y0, s.centre, y, y < y0 ? ctx.palette[kColorRise] : ctx.palette[kColorFall]);
+        have = true;
+    }
+}
+
+void CStockGraph::DrawSelfTechnique(PaneContext& ctx, int id) {
+    CParamTech* tech = MemberById(m_techs, id);
+    double min, max;
+    if (!PanePreamble(ctx, id, tech, &min, &max, 5, 2, 1.0)) return;
+    const Rect& r = ctx.rect;
+    Canvas& c = ctx.c;
+    if (ctx.pass == 1) {
+        const char* name = id == 55 ? "金牌波段" : id == 56 ? "多空能量" : "极品逃顶";
+        std::string caption = tech->GetNameParams();
+        DrawPaneTitle(ctx, caption.empty() ? name : std::string(name) + caption, false);
+        return;
+    }
+    if (max - min < 0.0001) return;
+    const int H = r.bottom - kTitleHeight - r.top;
+    const int top = r.top + kTitleHeight;
+    int y0;
+    if (!ValueToY(0.0, min, max, r.bottom, H, &y0)) return;
+    const Color red = MakeColor(255, 0, 0), green = MakeColor(0, 255, 0), yellow = MakeColor(255, 255, 0);
+    bool have = false, prevIn = false;
+    int prev3 = 0, prev4 = 0;
+    for (int i = m_range.first; i <= m_range.last; ++i) {
+        BarSlot s;
+        double v[4];
+        if (!GetSlotRect(i, &s) || !CalcLines(tech, 4, v, i, have)) continue;
+        int y3 = 0, y4 = 0;
+        const bool in = ValueToY(v[2], min, max, r.bottom, H, &y3) && ValueToY(v[3], min, max, r.bottom, H, &y4) &&
+                        YInPane(y3, top, r.bottom) && YInPane(y4, top, r.bottom);
+        if (have && i != m_range.first && in && prevIn) {
+            if (id == 55) {
+                c.Line(s.centre - m_nBarStep, prev3, s.centre, y3, red, 2);
+                c.Line(s.centre - m_nBarStep, prev4, s.centre, y4, green, 2);
+                if (prev4 > prev3) c.Line(s.centre, y3, s.centre, y4, yellow, 2);
+                c.Line(s.centre - m_nBarStep, y0, s.centre, y0, yellow, 2);
+            } else {
+                const Rect box(std::min(s.centre - 2 * m_nBarStep, s.centre), std::min(y3, y4), s.centre, std::max(y3, y4) + 1);
+                c.FillRect(box, ctx.palette[kColorBackground]);
+                c.FrameRect(box, y4 > y3 ? red : green);
+            }
+        }
+        if (!have || in) {
+            prev3 = y3;
+            prev4 = y4;
+            prevIn = in;
+        }
+        have = true;
+    }
+}
+
+void CStockGraph::DrawTechUser(PaneContext& ctx, int id) {
+    CTechUser* tech = nullptr;
+    for (PluginEntry& e : m_plugins)
+        if (e.id == id && e.period == m_nPeriod) tech = e.tech.get();
+    if (!tech) {
+        std::unique_ptr<CTechUser> made(new CTechUser(&GetSeries()));
+        // An id the library does not know (any more) is not kept and draws nothing.
+        if (!made->SetTechUserID(id)) return;
+        made->SetStock(&m_stock, &m_stock.GetStockInfo());
+        tech = made.get();
+        m_plugins.push_back({id, m_nPeriod, std::move(made)});
+    }
+    double min = 0, max = 0;
+    if (!m_range.IsSet() || !tech->GetMinMaxInfo(m_range.first, m_range.last, &min, &max)) return;
+    if (!std::isfinite(min) || !std::isfinite(max) || kTitleHeight >= ctx.rect.Height()) return;
+    if (ctx.pass == 0) DrawIndicatorTitle(ctx.c, ctx.palette, ctx.rect, kTitleHeight, 5, min, max, false, true, 0);
+    const int n = tech->GetLineCount();
+    if (n < 1 || n > 5) return;
+    Color colors[5];
+    std::string names[5];
+    const char* namePtrs[5];
+    for (int k = 0; k < 5; ++k) {
+        colors[k] = ctx.palette[kColorLine1 + k];
+        names[k] = k < n ? tech->GetLineName(k + 1) : std::string();
+        namePtrs[k] = names[k].c_str();
+    }
+    DrawTechLines(ctx, min, max, id, tech, n, colors, n > 1 ? namePtrs : nullptr, 1);
+}

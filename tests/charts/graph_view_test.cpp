@@ -1,0 +1,475 @@
+// The K-line view under Wine against the fixture's data: drawn into a DIB through WM_PRINTCLIENT
+// and probed by pixel, driven by keys (as the content panel relays them) and mouse messages, and
+// reloaded from a worker thread while the user-interface thread paints and takes keys.
+#include "charts/graphview.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+#include <vector>
+
+#include "analysis/stprofile.h"
+#include "charts/dib.h"
+#include "charts/fixture_data.h"
+#include "charts/gdicanvas.h"
+#include "winfw/winfw.h"
+
+using namespace charts;
+using chart_test::Dib;
+
+namespace {
+
+const int kWidth = 1000, kHeight = 600;
+
+chart_test::FixtureData* g_data = nullptr;
+
+// The content panel's part: records the messages and reloads the view on a stock change.
+class RecordingProcessor : public CMessageProcessor {
+public:
+    struct Sent { int id; intptr_t w, l; };
+    std::vector<std::pair<int, CMessageAcceptor*>> acceptors;
+    std::vector<Sent> sent;
+    CBaseView* view = nullptr;
+    int AddAcceptor(int id, CMessageAcceptor* a) override {
+        acceptors.emplace_back(id, a);
+        return 1;
+    }
+    int SendMessage(int id, intptr_t w, intptr_t l) override {
+        sent.push_back({id, w, l});
+        if (id == kAppMsgStockChanged && view) view->ReloadStock(0, 0);
+        return 0;
+    }
+    void RemoveAcceptor(CMessageAcceptor* a) override {
+        for (size_t i = acceptors.size(); i-- > 0;)
+            if (acceptors[i].second == a) acceptors.erase(acceptors.begin() + long(i));
+    }
+    int Count(int id) const {
+        int n = 0;
+        for (const Sent& s : sent) n += s.id == id;
+        return n;
+    }
+};
+
+// The view's parent: records the commands the view passes up.
+class Parent : public CWindowImpl<Parent, CWindow, CFrameWinTraits> {
+public:
+    DECLARE_WND_CLASS("VelmoraKLineTestParent")
+    std::vector<int> commands;
+    BEGIN_MSG_MAP(Parent)
+        if (uMsg == WM_COMMAND) {
+            commands.push_back(LOWORD(wParam));
+            lResult = 0;
+            return TRUE;
+        }
+    END_MSG_MAP()
+};
+
+class ProfileLists {
+public:
+    ProfileLists() : m_shown(GetProfile().GetShownIndicators()), m_second(GetProfile().GetSecondIndicatorList()) {}
+    ~ProfileLists() {
+        GetProfile().SetShownIndicators(m_shown);
+        GetProfile().SetSecondIndicatorList(m_second);
+    }
+    static void Set(std::initializer_list<int> panes, std::initializer_list<int> overlays) {
+        CSPDWordArray a, b;
+        for (int id : panes) a.Add(DWORD(id));
+        for (int id : overlays) b.Add(DWORD(id));
+        GetProfile().SetShownIndicators(a);
+        GetProfile().SetSecondIndicatorList(b);
+    }
+
+private:
+    CSPDWordArray m_shown, m_second;
+};
+
+void Pump() {
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+}
+
+class GraphView : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ASSERT_EQ(::GetACP(), 936u) << "the tests run with the Chinese code page";
+        g_data = new chart_test::FixtureData;
+        std::string why;
+        if (!g_data->Load(4, &why)) {
+            delete g_data;
+            g_data = nullptr;
+            FAIL() << why;
+        }
+    }
+    static void TearDownTestSuite() {
+        delete g_data;
+        g_data = nullptr;
+    }
+    void SetUp() override {
+        ASSERT_NE(g_data, nullptr);
+        ProfileLists::Set({12, 9}, {1});
+        GetProfile().SetExrightMode(1);
+        GetProfile().SetCurrentStock(g_data->Codes()[0].c_str(), false);
+        CStockInfo current;
+        ASSERT_TRUE(GetProfile().GetCurrentStock(&current));
+        ASSERT_STREQ(current.GetStockCode(), g_data->Codes()[0].c_str());
+        RECT pr = {0, 0, kWidth + 40, kHeight + 60};
+        ASSERT_NE(m_parent.Create(nullptr, pr, "K-line", WS_OVERLAPPEDWINDOW | WS_VISIBLE), nullptr);
+        m_processor.view = &m_view;
+        RECT r = {0, 0, kWidth, kHeight};
+        ASSERT_NE(m_view.CreateView(m_parent, r), nullptr);
+        m_view.ShowWindow(SW_SHOW);
+        m_view.ReloadStock(1, 0);
+        Pump();
+    }
+    void TearDown() override {
+        m_view.DestroyWindow();
+        m_parent.DestroyWindow();
+        Pump();
+    }
+    // The whole client area through WM_PRINTCLIENT, as the view paints it.
+    void Paint(Dib& dib) { m_view.SendMessage(WM_PRINTCLIENT, (WPARAM)dib.dc(), PRF_CLIENT); }
+    void Key(int vk, bool ctrl = false, bool shift = false) {
+        BYTE keys[256];
+        ::GetKeyboardState(keys);
+        keys[VK_CONTROL] = ctrl ? 0x80 : 0;
+        keys[VK_SHIFT] = shift ? 0x80 : 0;
+        ::SetKeyboardState(keys);
+        m_view.OnMessage(kAppMsgKey, vk, 0);
+        keys[VK_CONTROL] = keys[VK_SHIFT] = 0;
+        ::SetKeyboardState(keys);
+    }
+    void Click(UINT msg, int x, int y) { m_view.SendMessage(msg, msg == WM_MOUSEMOVE ? 0 : MK_LBUTTON, MAKELPARAM(x, y)); }
+    VisibleRange Range() {
+        SingleLock lock(&m_view.ViewLock());
+        return m_view.Chart().GetVisibleRange();
+    }
+
+    ProfileLists m_lists;
+    Parent m_parent;
+    RecordingProcessor m_processor;
+    CGraphView m_view{kViewGraph, &m_processor};
+    ChartPalette m_palette = ChartPalette::FromProfile();
+};
+
+// How many pixels of a column segment have the colour.
+int CountColour(const Dib& dib, int x, int y0, int y1, Color c) {
+    int n = 0;
+    for (int y = y0; y <= y1; ++y) n += dib.At(x, y) == c;
+    return n;
+}
+
+}  // namespace
+
+TEST_F(GraphView, RisingAndFallingCandlesInTheSchemesColours) {
+    Dib dib(kWidth, kHeight);
+    Paint(dib);
+    SingleLock lock(&m_view.ViewLock());
+    CStockGraph& chart = m_view.Chart();
+    const CKData& k = chart.GetSeries();
+    ASSERT_GT(k.GetSize(), 2000);  // years of day bars
+    const VisibleRange r = chart.GetVisibleRange();
+    ASSERT_EQ(r.last, k.GetSize() - 1);
+    const Rect R = CandleRect(chart.GetLayout().pricePane);
+    bool sawRise = false, sawFall = false;
+    for (int i = r.last; i >= r.first && !(sawRise && sawFall); --i) {
+        int yo, yc;
+        ASSERT_TRUE(ValueToY(k[i].open, chart.GetPriceMin(), chart.GetPriceMax(), R.bottom, R.Height(), &yo));
+        ASSERT_TRUE(ValueToY(k[i].close, chart.GetPriceMin(), chart.GetPriceMax(), R.bottom, R.Height(), &yc));
+        const int top = std::min(yo, yc), bottom = std::max(yo, yc);
+        if (bottom - top < 6) continue;
+        BarSlot s;
+        ASSERT_TRUE(chart.GetSlotRect(i, &s));
+        const int rows = bottom - top - 1;
+        if (k[i].close > k[i].open && !sawRise) {
+            // Hollow: the left edge in the rising colour, the inside mostly background.
+            EXPECT_GE(CountColour(dib, s.bodyLeft, top + 1, bottom - 1, m_palette[kColorRise]), rows - 2) << i;
+            EXPECT_GE(CountColour(dib, s.bodyLeft + 2, top + 1, bottom - 1, m_palette[kColorBackground]), rows / 2) << i;
+            sawRise = true;
+        } else if (k[i].close < k[i].open && !sawFall) {
+            // Filled in the falling colour.
+            EXPECT_GE(CountColour(dib, s.bodyLeft + 2, top + 1, bottom - 1, m_palette[kColorFallBar]), rows / 2) << i;
+            sawFall = true;
+        }
+    }
+    EXPECT_TRUE(sawRise && sawFall);
+}
+
+TEST_F(GraphView, NothingOfAPanesColoursLeavesItsRectangle) {
+    Dib dib(kWidth, kHeight);
+    Paint(dib);
+    SingleLock lock(&m_view.ViewLock());
+    const KLineLayout& l = m_view.Chart().GetLayout();
+    ASSERT_EQ(l.subPanes.size(), 2u);
+    const Rect volume = l.subPanes[0], macd = l.subPanes[1];
+    // The MACD pane draws in these colours; the volume pane above it uses none of the falling one,
+    // and the date axis below shows only its background and text.
+    const Color macdColours[] = {m_palette[kColorRise], m_palette[kColorFall], m_palette[kColorLine1],
+                                 m_palette[kColorLine1 + 1]};
+    int macdInk = 0;
+    for (int y = macd.top + 17; y < macd.bottom; ++y)
+        for (int x = macd.left + 1; x < macd.right - 1; ++x)
+            for (Color c : macdColours) macdInk += dib.At(x, y) == c;
+    EXPECT_GT(macdInk, 200);
+    for (int y = macd.bottom; y < kHeight; ++y)
+        for (int x = l.chartArea.left; x < l.chartArea.right; ++x)
+            for (Color c : macdColours) ASSERT_NE(dib.At(x, y), c) << x << "," << y;
+    for (int y = volume.top; y < volume.bottom; ++y)
+        for (int x = volume.left; x < volume.right; ++x) ASSERT_NE(dib.At(x, y), m_palette[kColorFall]) << x << "," << y;
+    // Nothing of the chart reaches into the report column either (above the tab strip).
+    for (int y = l.report.top; y < kHeight - 20; ++y)
+        for (int x = l.report.left; x < l.report.right; ++x) ASSERT_EQ(dib.At(x, y), MakeColor(8, 8, 8)) << x << "," << y;
+}
+
+TEST_F(GraphView, TheCursorIsAnXorLineThatASecondDrawingErases) {
+    Dib plain(kWidth, kHeight), withCursor(kWidth, kHeight);
+    Paint(plain);
+    Key(VK_LEFT);  // the cursor on the last visible bar
+    Paint(withCursor);
+    SingleLock lock(&m_view.ViewLock());
+    CStockGraph& chart = m_view.Chart();
+    const KLineLayout& l = chart.GetLayout();
+    BarSlot s;
+    ASSERT_TRUE(chart.GetSlotRect(chart.GetVisibleRange().cursor, &s));
+    const std::vector<uint32_t> before = withCursor.Snapshot();
+    {
+        GdiCanvas c(withCursor.dc());
+        c.XorLine(s.centre, l.chartArea.bottom - 20, s.centre, l.barArea.top, m_palette[kColorLine1]);
+    }
+    // Erased: the chart area is the picture without a cursor, pixel for pixel.
+    for (int y = l.chartArea.top; y < l.chartArea.bottom; ++y)
+        for (int x = l.chartArea.left; x < l.chartArea.right; ++x)
+            ASSERT_EQ(withCursor.At(x, y), plain.At(x, y)) << x << "," << y;
+    {
+        GdiCanvas c(withCursor.dc());
+        c.XorLine(s.centre, l.chartArea.bottom - 20, s.centre, l.barArea.top, m_palette[kColorLine1]);
+    }
+    EXPECT_EQ(withCursor.Snapshot(), before);
+    // The information box is shown with the cursor, and only then.
+    int lit = 0;
+    for (int y = l.infoBox.top + 2; y < l.infoBox.bottom - 2; ++y)
+        for (int x = l.infoBox.left + 2; x < l.infoBox.right - 2; ++x) lit += withCursor.At(x, y) != plain.At(x, y);
+    EXPECT_GT(lit, 100);
+}
+
+TEST_F(GraphView, KeysMovePageZoomAndSwitchPeriodsModesAndIndicators) {
+    Dib dib(kWidth, kHeight);
+    Paint(dib);
+    const VisibleRange r0 = Range();
+    Key(VK_RIGHT);
+    EXPECT_EQ(Range().cursor, r0.first);
+    Key(VK_RIGHT, true);  // Ctrl+Right: a screen less five
+    EXPECT_EQ(Range().cursor, r0.first + (r0.last - r0.first - 5));
+    Key(VK_END, false, true);  // Shift+End: the last visible bar
+    EXPECT_EQ(Range().cursor, r0.last);
+    Key(VK_ESCAPE);
+    EXPECT_EQ(Range().cursor, -1);
+    Key(VK_UP);
+    {
+        SingleLock lock(&m_view.ViewLock());
+        EXPECT_EQ(m_view.Chart().GetBarStep(), 7);
+    }
+    Key(VK_DOWN);
+    Key(VK_DOWN);
+    Paint(dib);
+    {
+        SingleLock lock(&m_view.ViewLock());
+        EXPECT_EQ(m_view.Chart().GetBarStep(), 5);
+        EXPECT_GT(Range().last - Range().first, r0.last - r0.first);  // more bars at a narrower step
+    }
+
+    // F8: day, week, month, day; each a series of its own, shown from its end.
+    int counts[4];
+    int periods[4];
+    for (int i = 0; i < 4; ++i) {
+        if (i) Key(VK_F8);
+        Paint(dib);
+        SingleLock lock(&m_view.ViewLock());
+        periods[i] = m_view.Chart().GetKType();
+        counts[i] = m_view.Chart().GetSeries().GetSize();
+        EXPECT_EQ(m_view.Chart().GetVisibleRange().last, counts[i] - 1);
+    }
+    EXPECT_EQ(periods[0], 5);
+    EXPECT_EQ(periods[1], 6);
+    EXPECT_EQ(periods[2], 7);
+    EXPECT_EQ(periods[3], 5);
+    EXPECT_LT(counts[1], counts[0]);
+    EXPECT_LT(counts[2], counts[1]);
+    EXPECT_EQ(counts[3], counts[0]);
+
+    // Ex-rights modes: backwards adjustment lowers the early prices and keeps the last bar; asking
+    // for the active mode again goes back to plain prices.
+    float plainFirst, plainLast;
+    {
+        SingleLock lock(&m_view.ViewLock());
+        plainFirst = m_view.Chart().GetSeries()[0].close;
+        plainLast = m_view.Chart().GetSeries()[counts[0] - 1].close;
+    }
+    m_view.SetDataMode(3);
+    {
+        SingleLock lock(&m_view.ViewLock());
+        EXPECT_EQ(m_view.Chart().GetExrightMode(), 3);
+        EXPECT_LT(m_view.Chart().GetSeries()[0].close, plainFirst * 0.9f);
+        EXPECT_FLOAT_EQ(m_view.Chart().GetSeries()[counts[0] - 1].close, plainLast);
+    }
+    m_view.SetDataMode(3);
+    {
+        SingleLock lock(&m_view.ViewLock());
+        EXPECT_EQ(m_view.Chart().GetExrightMode(), 1);
+        EXPECT_FLOAT_EQ(m_view.Chart().GetSeries()[0].close, plainFirst);
+    }
+    m_view.SetGraphOption(2);
+    Paint(dib);
+
+    // End and Home switch the last pane's indicator, and the panes follow.
+    Key(VK_END);
+    EXPECT_EQ(GetProfile().GetShownIndicators()[1], 10u);
+    Paint(dib);
+    Key(VK_HOME);
+    EXPECT_EQ(GetProfile().GetShownIndicators()[1], 9u);
+
+    // Page Down: the next stock of the list, loaded through the panel's reload.
+    Key(VK_NEXT);
+    EXPECT_EQ(m_processor.Count(kAppMsgStockChanged), 1);
+    SingleLock lock(&m_view.ViewLock());
+    EXPECT_STREQ(m_view.Chart().GetStock().GetStockCode(), g_data->Codes()[1].c_str());
+}
+
+TEST_F(GraphView, MouseSelectsBarsAndZoomsByRectangle) {
+    Dib dib(kWidth, kHeight);
+    Paint(dib);
+    BarSlot a, b;
+    int y;
+    {
+        SingleLock lock(&m_view.ViewLock());
+        CStockGraph& chart = m_view.Chart();
+        const VisibleRange r = chart.GetVisibleRange();
+        ASSERT_TRUE(chart.GetSlotRect(r.last - 30, &a));
+        ASSERT_TRUE(chart.GetSlotRect(r.last - 20, &b));
+        y = chart.GetLayout().barArea.top + 40;
+    }
+    Click(WM_LBUTTONDOWN, a.bodyLeft + 1, y);
+    EXPECT_EQ(Range().cursor, Range().last - 30);
+    Click(WM_MOUSEMOVE, b.bodyLeft + 1, y + 30);
+    Click(WM_LBUTTONUP, b.bodyLeft + 1, y + 30);
+    Paint(dib);
+    {
+        SingleLock lock(&m_view.ViewLock());
+        EXPECT_GT(m_view.Chart().GetBarStep(), 6);
+        EXPECT_LT(Range().last - Range().first, 100);
+    }
+    EXPECT_EQ(::GetCapture(), nullptr);
+    // A press below the bars clears the cursor.
+    Click(WM_LBUTTONDOWN, a.bodyLeft + 1, kHeight - 5);
+    Click(WM_LBUTTONUP, a.bodyLeft + 1, kHeight - 5);
+    EXPECT_EQ(Range().cursor, -1);
+}
+
+TEST_F(GraphView, TabsCommandsAndTheMenu) {
+    // The tab "本" (id 0) selects the cost report, "势" (id 1) the trend report.
+    const CSkinTabManager& tabs = m_view.Tabs();
+    ASSERT_EQ(tabs.GetItemCount(), 8);
+    EXPECT_EQ(tabs.GetSelected()->GetText(), "板");
+    EXPECT_EQ(tabs.GetItem(0)->GetRect(), Rect(kWidth - 200, kHeight - 19, kWidth - 180, kHeight));
+    const Rect cost = tabs.GetItem(6)->GetRect();
+    Click(WM_LBUTTONDOWN, cost.left + 5, cost.top + 5);
+    Click(WM_LBUTTONUP, cost.left + 5, cost.top + 5);
+    {
+        SingleLock lock(&m_view.ViewLock());
+        EXPECT_EQ(m_view.Chart().GetReportKind(), 1);
+    }
+    EXPECT_TRUE(m_view.SelectTab(1));
+    {
+        SingleLock lock(&m_view.ViewLock());
+        EXPECT_EQ(m_view.Chart().GetReportKind(), 2);
+    }
+    // Commands 4000 to 5000 go to the panel as 4032; others to the parent.
+    for (int id : {3999, 4000, 5000, 5001}) m_view.SendMessage(WM_COMMAND, id, 0);
+    ASSERT_EQ(m_processor.Count(kAppMsgCommand), 2);
+    EXPECT_EQ(m_processor.sent[0].w, 4000);
+    EXPECT_EQ(m_processor.sent[1].w, 5000);
+    EXPECT_EQ(m_parent.commands, (std::vector<int>{3999, 5001}));
+    // The view answers key relays as an acceptor.
+    ASSERT_EQ(m_processor.acceptors.size(), 1u);
+    EXPECT_EQ(m_processor.acceptors[0].first, kAppMsgKey);
+
+    HMENU menu = ::LoadMenuA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(213));
+    ASSERT_NE(menu, nullptr);
+    HMENU popup = ::GetSubMenu(menu, 0);
+    std::vector<int> ids;
+    for (int i = 0; i < ::GetMenuItemCount(popup); ++i) ids.push_back(int(::GetMenuItemID(popup, i)));
+    EXPECT_EQ(ids, (std::vector<int>{4044, 0, 4000, 4001, 4033, 0, 4014, 4015}));
+    char text[64] = {};
+    ::GetMenuStringA(popup, 4044, text, sizeof text, MF_BYCOMMAND);
+    EXPECT_STREQ(text, "加入自选股(F7)");
+    ::DestroyMenu(menu);
+}
+
+TEST_F(GraphView, WithoutACurrentStockTheCompositeIndexIsShownAndMadeCurrent) {
+    GetProfile().SetCurrentStock("", false);
+    m_view.ReloadStock(0, 0);
+    EXPECT_EQ(m_view.GetStockCode(), "1A0001_1");
+    SingleLock lock(&m_view.ViewLock());
+    EXPECT_STREQ(m_view.Chart().GetStock().GetStockCode(), "1A0001_1");
+    EXPECT_GT(m_view.Chart().GetSeries().GetSize(), 2000);
+}
+
+// A worker reloads the stock (as download completions do) while this thread paints, takes keys
+// and pumps its messages. A watchdog ends the program if the two ever wait for each other.
+TEST_F(GraphView, ReloadsFromAWorkerWhileThePaneIsPaintedAndDriven) {
+    std::atomic<bool> done{false};
+    std::thread watchdog([&done] {
+        for (int i = 0; i < 1800 && !done.load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (!done.load()) {
+            std::fprintf(stderr, "the view hung: reload and paint wait for each other\n");
+            std::fflush(stderr);
+            ::ExitProcess(3);
+        }
+    });
+    std::atomic<int> reloads{0};
+    std::thread worker([&] {
+        for (int i = 0; i < 60; ++i) {
+            m_view.ReloadStock(1, 0);
+            reloads.fetch_add(1);
+        }
+    });
+    Dib dib(kWidth, kHeight);
+    const int keys[] = {VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN, VK_F8, VK_HOME, VK_END, VK_ESCAPE};
+    int round = 0;
+    while (reloads.load() < 60) {
+        Paint(dib);
+        Key(keys[round % 8], round % 3 == 0);
+        if (round % 5 == 0) m_view.SetDataMode(round % 2 ? 2 : 3);
+        Pump();
+        ++round;
+    }
+    worker.join();
+    done.store(true);
+    watchdog.join();
+    Paint(dib);
+    EXPECT_GT(round, 0);
+    SingleLock lock(&m_view.ViewLock());
+    EXPECT_GT(m_view.Chart().GetSeries().GetSize(), 0);
+}
+
+// Shows the view of a real stock for a person to look at (scripts/screenshot):
+//   VELMORA_SHOW_MS=60000 scripts/screenshot -o kline.png build/win32/tests/charts/charts_view_test.exe
+//       --gtest_also_run_disabled_tests --gtest_filter='*Show*'
+TEST_F(GraphView, DISABLED_Show) {
+    m_parent.SetWindowText("K线图");
+    Key(VK_LEFT);
+    for (int i = 0; i < 12; ++i) Key(VK_LEFT);
+    const char* ms = std::getenv("VELMORA_SHOW_MS");
+    const DWORD until = ::GetTickCount() + DWORD(ms ? std::atoi(ms) : 3000);
+    ::InvalidateRect(m_view, nullptr, TRUE);
+    while (::GetTickCount() < until) {
+        Pump();
+        ::Sleep(20);
+    }
+}

@@ -1,0 +1,388 @@
+// The K-line chart over real day files, drawn on a recording canvas: loading, the price range,
+// candles, panes kept inside their rectangles, gaps for values that are not numbers, legends that
+// do not fit, keys and the mouse.
+#include "charts/stockgraph.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "analysis/stprofile.h"
+#include "charts/chart_world.h"
+
+using namespace charts;
+using chart_test::Bar;
+using chart_test::ChartWorld;
+using chart_test::RecordingHost;
+
+namespace {
+
+// The profile's lists and MA parameters as the tests found them, put back afterwards.
+class ProfileGuard {
+public:
+    ProfileGuard()
+        : m_shown(GetProfile().GetShownIndicators()), m_second(GetProfile().GetSecondIndicatorList()) {
+        m_ma.CopyParameters(GetProfile().GetTechSet().m_MA);
+    }
+    ~ProfileGuard() {
+        GetProfile().SetShownIndicators(m_shown);
+        GetProfile().SetSecondIndicatorList(m_second);
+        GetProfile().GetTechSet().m_MA.CopyParameters(m_ma);
+    }
+    static void Set(std::initializer_list<int> panes, std::initializer_list<int> overlays) {
+        CSPDWordArray a, b;
+        for (int id : panes) a.Add(DWORD(id));
+        for (int id : overlays) b.Add(DWORD(id));
+        GetProfile().SetShownIndicators(a);
+        GetProfile().SetSecondIndicatorList(b);
+    }
+
+private:
+    CSPDWordArray m_shown, m_second;
+    CMA m_ma;
+};
+
+class Chart : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ProfileGuard::Set({12, 9}, {1});
+        m_graph.SetHost(&m_host);
+    }
+    void Load(const std::vector<Bar>& bars, const Rect& r = Rect(0, 0, 1000, 600)) {
+        ASSERT_EQ(m_graph.SetStock(m_world.WriteDays("600001", bars)), 1);
+        ASSERT_EQ(m_graph.LoadData(1), 1);
+        m_graph.Layout(r);
+    }
+    std::vector<const RecordingCanvas::Op*> OpsWith(const RecordingCanvas& c, RecordingCanvas::Kind kind, Color color) {
+        std::vector<const RecordingCanvas::Op*> out;
+        for (const auto* op : c.OfKind(kind))
+            if (op->color == color) out.push_back(op);
+        return out;
+    }
+
+    ProfileGuard m_guard;
+    ChartWorld m_world;
+    RecordingHost m_host;
+    CStockGraph m_graph;
+    ChartPalette m_palette = ChartPalette::FromProfile();
+};
+
+}  // namespace
+
+TEST_F(Chart, LoadsKeepsTheSameStockAndResetsTheRangeWhenTheBarCountChanges) {
+    Load(chart_test::Walk(300));
+    EXPECT_EQ(m_graph.GetSeries().GetSize(), 300);
+    m_graph.SetVisibleRange(200, 299, 250);
+    // The same stock again keeps the range; a reload from memory keeps the series.
+    EXPECT_EQ(m_graph.SetStock(m_world.WriteDays("600001", chart_test::Walk(301))), 1);
+    EXPECT_EQ(m_graph.LoadData(0), 1);
+    EXPECT_EQ(m_graph.GetSeries().GetSize(), 300);
+    EXPECT_EQ(m_graph.GetVisibleRange().cursor, 250);
+    // Read again: one bar more, and the range starts over at the end.
+    EXPECT_EQ(m_graph.LoadData(1), 1);
+    EXPECT_EQ(m_graph.GetSeries().GetSize(), 301);
+    EXPECT_EQ(m_graph.GetVisibleRange().first, -1);
+    EXPECT_EQ(m_graph.GetVisibleRange().cursor, -1);
+    // The adjusted copy holds the same bars (no ex-rights records here).
+    EXPECT_EQ(m_graph.GetAdjustedStock().GetKDataDay().GetSize(), 301);
+    CStockGraph empty;
+    EXPECT_EQ(empty.LoadData(1), 0);
+    EXPECT_EQ(empty.SetStockCode(""), 0);
+    EXPECT_EQ(empty.SetStockCode("999999_1"), 0);
+}
+
+TEST_F(Chart, CandlesTakeTheSchemesColoursAndEveryPaneStaysInItsRectangle) {
+    std::vector<Bar> bars = chart_test::Walk(400);
+    bars[398] = {20, 21, 19.5f, 20.8f, 5000};  // rising
+    bars[399] = {20.8f, 21, 19, 19.2f, 6000};  // falling
+    Load(bars);
+    RecordingCanvas c(Rect(0, 0, 1000, 600));
+    m_graph.Draw(c);
+    const KLineLayout& l = m_graph.GetLayout();
+    ASSERT_EQ(l.subPanes.size(), 2u);
+    ASSERT_EQ(m_graph.GetVisibleRange().last, 399);
+    BarSlot up, down;
+    ASSERT_TRUE(m_graph.GetSlotRect(398, &up));
+    ASSERT_TRUE(m_graph.GetSlotRect(399, &down));
+    auto bodyAt = [&](RecordingCanvas::Kind kind, Color color, const BarSlot& s) {
+        for (const auto* op : OpsWith(c, kind, color))
+            if (op->rect.left == s.bodyLeft && op->rect.right == s.bodyRight && op->clip.Contains(op->rect) &&
+                l.pricePane.Contains(op->rect))
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(bodyAt(RecordingCanvas::kFrame, m_palette[kColorRise], up));     // hollow, rising colour
+    EXPECT_TRUE(bodyAt(RecordingCanvas::kFill, m_palette[kColorFallBar], down));  // filled, falling colour
+    // Every operation is clipped to a pane (with its scale strip), the date axis, the info box
+    // or the chart area: nothing of a pane reaches its neighbours.
+    for (const auto& op : c.Ops()) {
+        const Rect& clip = op.clip;
+        bool known = clip == Rect(0, l.pricePane.top, l.pricePane.right, l.pricePane.bottom) || clip == l.chartArea;
+        for (const Rect& p : l.subPanes) known = known || clip == Rect(0, p.top, p.right, p.bottom);
+        known = known || clip.top >= 600 - 18;  // the date axis band
+        EXPECT_TRUE(known) << "op " << op.kind << " clip " << clip.left << "," << clip.top << "," << clip.right << ","
+                           << clip.bottom;
+    }
+    // The volume pane's bars: hollow rising, filled falling.
+    const Rect& vol = l.subPanes[0];
+    bool hollow = false, filled = false;
+    for (const auto* op : OpsWith(c, RecordingCanvas::kFrame, m_palette[kColorRise]))
+        hollow = hollow || (op->rect.left == up.bodyLeft && op->rect.bottom == vol.bottom - 1);
+    for (const auto* op : OpsWith(c, RecordingCanvas::kFill, m_palette[kColorFallBar]))
+        filled = filled || (op->rect.left == down.bodyLeft && op->rect.bottom == vol.bottom - 1);
+    EXPECT_TRUE(hollow);
+    EXPECT_TRUE(filled);
+}
+
+TEST_F(Chart, MacdSticksAndLinesStayInTheirPane) {
+    // A price that jumps tenfold at the end: sticks far longer than the bars before.
+    std::vector<Bar> bars = chart_test::Walk(300);
+    for (int i = 290; i < 300; ++i) bars[i] = {200, 205, 195, 200, 9000};
+    Load(bars);
+    m_graph.Draw(*std::make_unique<RecordingCanvas>());  // a first paint sets the visible range
+    const Rect pane(72, 500, 799, 540);  // a low pane: 23 pixels under its title strip
+    RecordingCanvas c(Rect(0, 0, 1000, 600));
+    m_graph.DrawTechPane(c, 9, pane, 0);
+    m_graph.DrawTechPane(c, 9, pane, 1);
+    const Rect paneWithScale(0, pane.top, pane.right, pane.bottom);
+    auto sticks = c.OfKind(RecordingCanvas::kLine);
+    ASSERT_GT(sticks.size(), 100u);
+    for (const auto& op : c.Ops()) EXPECT_TRUE(paneWithScale.Contains(op.clip)) << op.kind;
+    EXPECT_TRUE(c.AllDrawnInside(paneWithScale));
+    // Both lines are drawn, and each point lies inside the pane below its title strip.
+    auto lines = c.OfKind(RecordingCanvas::kPolyline);
+    ASSERT_GE(lines.size(), 2u);
+    for (const auto* op : lines)
+        for (const Point& p : op->points) EXPECT_TRUE(p.y >= pane.top + 17 && p.y <= pane.bottom) << p.y;
+}
+
+TEST_F(Chart, AValueThatIsNotANumberDrawsNoSegment) {
+    std::vector<Bar> bars = chart_test::Walk(200);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    bars[150] = {nan, nan, nan, nan, 5000};
+    Load(bars);
+    RecordingCanvas c(Rect(0, 0, 1000, 600));
+    m_graph.Draw(c);
+    BarSlot gap;
+    ASSERT_TRUE(m_graph.GetSlotRect(150, &gap));
+    // The moving averages that include bar 150 have no point there (so no segment to or from
+    // it), and nothing is drawn at a clamped far-off coordinate.
+    const Rect& pp = m_graph.GetLayout().pricePane;
+    int maLines = 0;
+    for (const auto* op : c.OfKind(RecordingCanvas::kPolyline)) {
+        for (const Point& p : op->points) EXPECT_LT(std::abs(p.y), 10000);
+        if (!pp.Contains(op->rect)) continue;
+        ++maLines;
+        for (const Point& p : op->points) EXPECT_NE(p.x, gap.centre);
+    }
+    EXPECT_GE(maLines, 3);  // the three averages up to the gap
+    // No candle for the bar either.
+    for (const auto* op : c.OfKind(RecordingCanvas::kFrame))
+        EXPECT_FALSE(op->rect.left == gap.bodyLeft && m_graph.GetLayout().pricePane.Contains(op->rect) &&
+                     op->rect.Width() == gap.bodyRight - gap.bodyLeft);
+}
+
+TEST_F(Chart, LegendsThatDoNotFitAreLeftOut) {
+    Load(chart_test::Walk(300), Rect(0, 0, 700, 600));
+    RecordingCanvas c(Rect(0, 0, 700, 600));
+    m_graph.Draw(c);
+    // The price pane ends at 499: the MA legends start 210 pixels in and stop at the first that
+    // does not fit (5 and 10 fit, 20 does not).
+    EXPECT_EQ(c.WithText("5MA ").size(), 1u);
+    EXPECT_EQ(c.WithText("10MA ").size(), 1u);
+    EXPECT_EQ(c.WithText("20MA ").size(), 0u);
+    // A MACD pane shows its legends from 300 pixels wide on; at 290 only its title.
+    for (int width : {290, 300}) {
+        RecordingCanvas m;
+        const Rect pane(72, 400, 72 + width, 500);
+        m_graph.DrawTechPane(m, 9, pane, 1);
+        EXPECT_EQ(m.WithText("MACD").size(), 1u) << width;
+        EXPECT_EQ(m.WithText("EMA(12) EMA(26) DIF").size(), width >= 300 ? 1u : 0u) << width;
+        EXPECT_EQ(m.WithText("DEA(9)").size(), width >= 300 ? 1u : 0u) << width;
+    }
+}
+
+TEST_F(Chart, ThePriceRangeTakesTheUsersOverlayParameters) {
+    // A steady rise: a long average lies far below the last bars.
+    std::vector<Bar> bars;
+    for (int i = 0; i < 300; ++i) {
+        float p = 10 + i * 0.1f;
+        bars.push_back({p, p + 0.05f, p - 0.05f, p + 0.02f, 1000});
+    }
+    Load(bars);
+    double lo, hi;
+    int loBar, hiBar;
+    ASSERT_TRUE(m_graph.GetPriceRange(280, 299, &lo, &hi, &loBar, &hiBar));
+    EXPECT_EQ(loBar, 280);
+    EXPECT_EQ(hiBar, 299);
+    GetProfile().GetTechSet().m_MA.m_days.RemoveAll();
+    GetProfile().GetTechSet().m_MA.m_days.Add(120);
+    double lo120, hi120;
+    ASSERT_TRUE(m_graph.GetPriceRange(280, 299, &lo120, &hi120, nullptr, nullptr));
+    double ma120 = 0;
+    for (int i = 161; i <= 280; ++i) ma120 += bars[size_t(i)].close;
+    ma120 /= 120;
+    EXPECT_LE(lo120, ma120);
+    EXPECT_LT(lo120, lo - 4);
+}
+
+TEST_F(Chart, KeysStepPageAndCycleIndicators) {
+    Load(chart_test::Walk(500));
+    RecordingCanvas c;
+    m_graph.Draw(c);
+    const VisibleRange r0 = m_graph.GetVisibleRange();
+    ASSERT_EQ(r0.last, 499);
+    // The ladder's ends change nothing and ask for no paint.
+    m_graph.SetBarStep(15);
+    m_host.invalidations = 0;
+    m_graph.StepUp();
+    EXPECT_EQ(m_host.invalidations, 0);
+    m_graph.SetBarStep(1);
+    m_graph.StepDown();
+    EXPECT_EQ(m_host.invalidations, 0);
+    m_graph.StepUp();
+    EXPECT_EQ(m_graph.GetBarStep(), 2);
+    EXPECT_EQ(m_host.invalidations, 1);
+    m_graph.SetBarStep(6);
+    m_graph.Draw(c);
+
+    m_graph.MoveCursorRight();
+    EXPECT_EQ(m_graph.GetVisibleRange().cursor, m_graph.GetVisibleRange().first);
+    m_graph.PageRight();
+    EXPECT_EQ(m_graph.GetVisibleRange().cursor, r0.first + (r0.last - r0.first - 5));
+    m_graph.NextIndicator(true);  // Shift+End with a cursor: the last visible bar
+    EXPECT_EQ(m_graph.GetVisibleRange().cursor, 499);
+    m_graph.MoveCursorRight();
+    EXPECT_EQ(m_graph.GetVisibleRange().cursor, 499);
+
+    // End without Shift changes the last sub-pane's indicator: MACD (9) becomes PSY (10 is MIKE).
+    m_graph.NextIndicator(false);
+    CSPDWordArray shown = GetProfile().GetShownIndicators();
+    ASSERT_EQ(shown.GetSize(), 2);
+    EXPECT_EQ(shown[1], 10u);
+    m_graph.PrevIndicator(false);
+    EXPECT_EQ(GetProfile().GetShownIndicators()[1], 9u);
+    // With one sub-pane the first End adds a second one.
+    ProfileGuard::Set({12}, {1});
+    m_graph.NextIndicator(false);
+    EXPECT_EQ(GetProfile().GetShownIndicators().GetSize(), 2);
+    m_graph.Draw(c);
+    EXPECT_EQ(m_graph.GetLayout().subPanes.size(), 2u);
+}
+
+TEST_F(Chart, MouseClicksZoomsAndDragsBoundaries) {
+    Load(chart_test::Walk(500));
+    RecordingCanvas c;
+    m_graph.Draw(c);
+    const KLineLayout& l = m_graph.GetLayout();
+    BarSlot s;
+    ASSERT_TRUE(m_graph.GetSlotRect(450, &s));
+    const int y = l.barArea.top + 50;
+    m_graph.OnLButtonDown(0, s.bodyLeft, y);
+    EXPECT_EQ(m_graph.GetVisibleRange().cursor, 450);
+    EXPECT_TRUE(m_host.captured);  // a rubber band starts
+    // The band follows the mouse with XOR outlines drawn and erased in pairs.
+    BarSlot s2;
+    ASSERT_TRUE(m_graph.GetSlotRect(460, &s2));
+    m_host.transient.Clear();
+    m_graph.OnMouseMove(0, s2.bodyLeft, y + 40);
+    // The point drawn at the press is erased (one line), the band drawn (four sides).
+    EXPECT_EQ(m_host.transient.OfKind(RecordingCanvas::kXorLine).size(), 5u);
+    m_graph.OnLButtonUp(0, s2.bodyLeft, y + 40);
+    EXPECT_FALSE(m_host.captured);
+    EXPECT_GT(m_graph.GetBarStep(), 6);  // zoomed in
+    EXPECT_GE(m_graph.GetVisibleRange().first, 0);
+    EXPECT_LE(m_graph.GetVisibleRange().last, 499);
+    m_graph.Draw(c);
+    // A click between slots (past the last bar's body) clears the cursor.
+    m_graph.OnLButtonDown(0, l.pricePane.right - 3, y);
+    m_graph.OnLButtonUp(0, l.pricePane.right - 3, y);
+    EXPECT_EQ(m_graph.GetVisibleRange().cursor, -1);
+
+    // The boundary under the price pane: hover, press, drag, release.
+    const int b0 = l.pricePane.bottom;
+    m_graph.OnMouseMove(0, 300, b0 + 2);
+    EXPECT_TRUE(m_graph.IsSplitterHover());
+    EXPECT_EQ(m_host.cursor, IChartHost::kCursorSplitter);
+    m_host.transient.Clear();
+    m_graph.OnLButtonDown(0, 300, b0 + 2);
+    EXPECT_TRUE(m_host.captured);
+    m_graph.OnMouseMove(0, 300, b0 + 30);
+    m_graph.OnLButtonUp(0, 300, b0 + 30);
+    // Drawn at the press, moved (erase and draw), erased at the release: an even count.
+    EXPECT_EQ(m_host.transient.OfKind(RecordingCanvas::kXorLine).size(), 4u);
+    EXPECT_EQ(m_graph.GetLayout().pricePane.bottom, b0 + 30);
+    EXPECT_EQ(m_graph.GetLayout().subPanes[0].top, b0 + 30);
+    EXPECT_FALSE(m_host.captured);
+}
+
+TEST_F(Chart, APluginIdWithoutItsLibraryDrawsOnlyTheBackground) {
+    Load(chart_test::Walk(100));
+    RecordingCanvas c;
+    m_graph.Draw(c);
+    RecordingCanvas pane;
+    m_graph.DrawTechPane(pane, 10000, Rect(72, 400, 799, 500), 0);
+    m_graph.DrawTechPane(pane, 10000, Rect(72, 400, 799, 500), 1);
+    EXPECT_TRUE(pane.OfKind(RecordingCanvas::kText).empty());
+    EXPECT_TRUE(pane.OfKind(RecordingCanvas::kPolyline).empty());
+    EXPECT_EQ(pane.Ops().size(), 3u);  // the pane, its scale strip and its frame
+}
+
+TEST_F(Chart, AnEmptySeriesShowsTheDownloadText) {
+    Load({});
+    RecordingCanvas c;
+    m_graph.Draw(c);
+    EXPECT_EQ(c.WithText("测试股票(600001)日线数据下载...").size(), 1u);
+}
+
+TEST(DateLabels, OnePerMonthAndNeverOverlapping) {
+    ChartWorld world;
+    CStockGraph g;
+    ASSERT_EQ(g.SetStock(world.WriteDays("600002", chart_test::Walk(400))), 1);
+    ASSERT_EQ(g.LoadData(1), 1);
+    g.Layout(Rect(0, 0, 1000, 600));
+    g.SetBarStep(1);
+    RecordingCanvas c;
+    g.Draw(c);
+    auto width = [](const std::string&) { return 10; };
+    std::vector<DateLabel> labels = ChooseDateLabels(g.GetSeries(), 5, g.GetVisibleRange(), 1, g.GetLayout(), width);
+    ASSERT_GE(labels.size(), 12u);  // 400 calendar days: one label a month
+    for (size_t i = 1; i < labels.size(); ++i) EXPECT_GT(labels[i].x, labels[i - 1].x + 10);
+    EXPECT_EQ(labels[0].text, "02");  // February 2020
+    // Wide labels: some months are left out rather than drawn over each other.
+    auto wide = [](const std::string&) { return 45; };
+    std::vector<DateLabel> fewer = ChooseDateLabels(g.GetSeries(), 5, g.GetVisibleRange(), 1, g.GetLayout(), wide);
+    EXPECT_LT(fewer.size(), labels.size());
+    for (size_t i = 1; i < fewer.size(); ++i) EXPECT_GT(fewer[i].x, fewer[i - 1].x + 45);
+    // Week bars label the year.
+    std::vector<DateLabel> years = ChooseDateLabels(g.GetSeries(), 6, g.GetVisibleRange(), 1, g.GetLayout(), width);
+    ASSERT_EQ(years.size(), 1u);
+    EXPECT_EQ(years[0].text, "21");
+}
+
+TEST(InfoBox, FiguresAndColoursOfTheCursorBar) {
+    CKData k;
+    KDATA a = {}, b = {};
+    a.date = 20240102;
+    a.open = 10, a.high = 11, a.low = 9, a.close = 10.5f, a.volume = 1000, a.amount = 1050000;
+    b.date = 20240103;
+    b.open = 10.5f, b.high = 12, b.low = 10.2f, b.close = 10.4f, b.volume = 0.5f, b.amount = 5;
+    k.Add(a);
+    k.Add(b);
+    CStockInfo stock;
+    stock.SetStockCode(kMarketShangHai, "600000_1");
+    std::vector<InfoBoxLine> lines = InfoBoxLines(k, 1, 5, stock);
+    ASSERT_EQ(lines.size(), 8u);
+    EXPECT_EQ(lines[0].value, "24-01-03");
+    EXPECT_EQ(lines[1].valueRole, kColorScale);  // open equals the previous close
+    EXPECT_EQ(lines[2].valueRole, kColorRise);
+    EXPECT_EQ(lines[3].valueRole, kColorFall);
+    EXPECT_EQ(lines[7].value, "0.00");  // a volume below 1 has no average price
+    EXPECT_EQ(InfoBoxLines(k, 0, 5, stock)[4].valueRole, kColorRise);  // the first bar against its open
+    CStockInfo index;
+    index.SetStockCode(kMarketShangHai, "1A0001_1");
+    index.SetType(kindShIndex);
+    EXPECT_EQ(InfoBoxLines(k, 0, 5, index)[7].value, "_");
+    EXPECT_TRUE(InfoBoxLines(k, 2, 5, stock).empty());
+}
