@@ -422,6 +422,44 @@ TEST_F(GraphView, WithoutACurrentStockTheCompositeIndexIsShownAndMadeCurrent) {
     EXPECT_GT(m_view.Chart().GetSeries().GetSize(), 2000);
 }
 
+// The test plug-in library lies beside the program: its indicators get panes of their own, and a
+// reload that corrects a bar reaches their values (their caches are bound again).
+TEST_F(GraphView, PluginPanesDrawAndFollowAReload) {
+    ASSERT_EQ(TechUserGetCount(), 3);
+    ProfileLists::Set({10000, 10001}, {1});
+    std::string legend;
+    auto draw = [&](RecordingCanvas& c) {
+        SingleLock lock(&m_view.ViewLock());
+        m_view.Chart().Layout(Rect(0, 0, kWidth, kHeight));
+        m_view.Chart().Draw(c);
+        auto found = c.WithText("ABCDEFGH ");
+        return found.empty() ? std::string() : found[0]->text;
+    };
+    RecordingCanvas before;
+    legend = draw(before);
+    EXPECT_FALSE(before.OfKind(RecordingCanvas::kPolyline).empty());
+    EXPECT_FALSE(before.WithText("SIXTEENCHARSNAME").empty());
+    // The last bar's close becomes 7.50 on disk; the bar count stays.
+    const std::string code = g_data->Codes()[0];
+    const std::string path = JoinStorePath(g_data->Folder(), ("hqdata\\sh\\day\\SH" + code + ".day").c_str());
+    FILE* f = std::fopen(path.c_str(), "r+b");
+    ASSERT_NE(f, nullptr);
+    std::fseek(f, -32 + 16, SEEK_END);
+    const float close = 7.5f;
+    ASSERT_EQ(std::fwrite(&close, 4, 1, f), 1u);
+    std::fclose(f);
+    m_view.ReloadStock(1, 0);
+    RecordingCanvas after;
+    const std::string reloaded = draw(after);
+    EXPECT_NE(reloaded, legend);
+    EXPECT_EQ(reloaded, "ABCDEFGH 15.00");  // the plug-in's line is twice the close
+    // A plug-in id the library does not have draws its pane's background only.
+    ProfileLists::Set({10007}, {1});
+    RecordingCanvas gone;
+    draw(gone);
+    EXPECT_TRUE(gone.WithText("ABCDEFGH").empty());
+}
+
 // A worker reloads the stock (as download completions do) while this thread paints, takes keys
 // and pumps its messages. A watchdog ends the program if the two ever wait for each other.
 TEST_F(GraphView, ReloadsFromAWorkerWhileThePaneIsPaintedAndDriven) {
