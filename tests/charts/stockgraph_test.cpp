@@ -386,3 +386,50 @@ TEST(InfoBox, FiguresAndColoursOfTheCursorBar) {
     EXPECT_EQ(InfoBoxLines(k, 0, 5, index)[7].value, "_");
     EXPECT_TRUE(InfoBoxLines(k, 2, 5, stock).empty());
 }
+
+TEST_F(Chart, EveryPaneAndOverlayDrawsInsideItsRectangle) {
+    Load(chart_test::Walk(400));
+    RecordingCanvas first;
+    m_graph.Draw(first);
+    const Rect pane(72, 300, 799, 420);
+    const Rect withScale(0, pane.top, pane.right, pane.bottom);
+    for (int id = 9; id <= 58; ++id) {
+        RecordingCanvas c(Rect(0, 0, 1000, 600));
+        m_graph.DrawTechPane(c, id, pane, 0);
+        m_graph.DrawTechPane(c, id, pane, 1);
+        EXPECT_GE(c.Ops().size(), 3u) << id;  // at least the background
+        EXPECT_TRUE(c.AllDrawnInside(withScale)) << id;
+        for (const auto& op : c.Ops()) EXPECT_TRUE(withScale.Contains(op.clip)) << id;
+    }
+    // The panes of the computed indicators have lines.
+    for (int id : {9, 11, 12}) {
+        RecordingCanvas c;
+        m_graph.DrawTechPane(c, id, pane, 0);
+        EXPECT_FALSE(c.OfKind(RecordingCanvas::kPolyline).empty()) << id;
+    }
+    // MIKE 150 by 60 pixels: 18-pixel rows and 35-pixel columns, from one cell in.
+    RecordingCanvas mike;
+    m_graph.DrawTechPane(mike, 10, Rect(100, 0, 250, 60), 1);
+    auto cells = mike.OfKind(RecordingCanvas::kFrame);
+    ASSERT_FALSE(cells.empty());
+    EXPECT_EQ(cells[0]->rect, Rect(135, 18, 171, 37));
+    EXPECT_EQ(mike.WithText("压力").size(), 1u);
+
+    // Each overlay alone, then all of them: the price pane keeps everything.
+    const KLineLayout& l = m_graph.GetLayout();
+    const Rect priceClip(0, l.pricePane.top, l.pricePane.right, l.pricePane.bottom);
+    for (int id = 1; id <= 9; ++id) {
+        if (id <= 8) ProfileGuard::Set({12, 9}, {id});
+        else ProfileGuard::Set({12, 9}, {3, 1, 2, 4, 5, 6, 7, 8});
+        RecordingCanvas c(Rect(0, 0, 1000, 600));
+        m_graph.Draw(c);
+        for (const auto& op : c.Ops())
+            if (op.clip.top == l.pricePane.top && op.clip.bottom == l.pricePane.bottom) EXPECT_EQ(op.clip, priceClip) << id;
+        EXPECT_TRUE(c.AllDrawnInside(Rect(0, 0, 1000, 600))) << id;
+    }
+    // With several overlays only the first one's title and legends appear: BOLL's, not MA's.
+    RecordingCanvas c;
+    m_graph.Draw(c);
+    EXPECT_EQ(c.WithText("UP ").size(), 1u);
+    EXPECT_TRUE(c.WithText("5MA ").empty());
+}
