@@ -473,9 +473,23 @@ TEST_F(GraphView, ReloadsFromAWorkerWhileThePaneIsPaintedAndDriven) {
         }
     });
     const int kReloads = 400, kRounds = 300;
+    // As a download completion does: the day file is stored again through the store (which takes
+    // and releases its own lock), then the view is asked to reload.
+    const std::string code = g_data->Codes()[0];
+    const std::string path = JoinStorePath(g_data->Folder(), ("hqdata\\sh\\day\\SH" + code + ".day").c_str());
+    std::string bytes;
+    {
+        FILE* f = std::fopen(path.c_str(), "rb");
+        ASSERT_NE(f, nullptr);
+        char buf[65536];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.append(buf, n);
+        std::fclose(f);
+    }
     std::atomic<int> reloads{0};
     std::thread worker([&] {
         for (int i = 0; i < kReloads; ++i) {
+            if (i % 10 == 0) GetDatabase().StoreDay(path.c_str(), bytes.data(), int(bytes.size()));
             m_view.ReloadStock(1, 0);
             reloads.fetch_add(1);
         }
