@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <array>
+#include <fstream>
 #include <limits>
 
 #include "analysis/stprofile.h"
@@ -435,4 +437,43 @@ TEST_F(Chart, EveryPaneAndOverlayDrawsInsideItsRectangle) {
     m_graph.Draw(c);
     EXPECT_EQ(c.WithText("UP ").size(), 1u);
     EXPECT_TRUE(c.WithText("5MA ").empty());
+}
+
+TEST_F(Chart, BarStylesAndTheBuyAndSellMarks) {
+    std::vector<Bar> bars = chart_test::Walk(120);
+    Load(bars);
+    // A buy at bar 100 and a sell at bar 110, keyed by the bars' times.
+    const int32_t t0 = CTimeStamp(2020, 1, 2, 15, 0, 0).GetTime();
+    std::string sgn;
+    for (std::array<int32_t, 2> rec : {std::array<int32_t, 2>{t0 + 100 * 86400, 1}, std::array<int32_t, 2>{t0 + 110 * 86400, 2}})
+        sgn.append(reinterpret_cast<const char*>(rec.data()), 8);
+    std::ofstream(JoinStorePath(m_world.Folder(), "hqdata\\sh\\signal\\600001_1.sgn"), std::ios::binary) << sgn;
+    ASSERT_EQ(m_graph.LoadData(1), 1);
+    struct Case { int mode; size_t buys, sells; } cases[] = {{0, 0, 0}, {2, 1, 1}};
+    for (const Case& k : cases) {
+        SetSignalDownloadMode(k.mode);
+        RecordingCanvas c;
+        m_graph.Draw(c);
+        EXPECT_EQ(c.WithText("买").size(), k.buys) << k.mode;
+        EXPECT_EQ(c.WithText("卖").size(), k.sells) << k.mode;
+    }
+    SetSignalDownloadMode(0);
+    // Candles frame or fill their bodies; OHLC bars are lines only; tower bars have no wicks.
+    size_t bodies[4] = {0, 0, 0, 0}, lines[4] = {0, 0, 0, 0};
+    const Rect candles = CandleRect(m_graph.GetLayout().pricePane);
+    for (int style = 1; style <= 3; ++style) {
+        m_graph.SetBarStyle(style);
+        RecordingCanvas c;
+        m_graph.Draw(c);
+        for (const auto& op : c.Ops()) {
+            if (!candles.Contains(op.rect) || op.clip.top != m_graph.GetLayout().pricePane.top) continue;
+            if (op.kind == RecordingCanvas::kFrame || op.kind == RecordingCanvas::kFill) ++bodies[style];
+            if (op.kind == RecordingCanvas::kLine) ++lines[style];
+        }
+    }
+    EXPECT_GE(bodies[1], 100u);
+    EXPECT_EQ(bodies[2], 0u);
+    EXPECT_GE(lines[2], 200u);  // a vertical and a tick per bar
+    EXPECT_GE(bodies[3], 100u);
+    EXPECT_LT(lines[3], lines[1]);
 }
