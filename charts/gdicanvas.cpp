@@ -8,12 +8,13 @@ namespace {
 
 int ToGdiPenStyle(PenStyle style) { return style == kPenDash ? PS_DASH : style == kPenDot ? PS_DOT : PS_SOLID; }
 
-// Fonts and pens come from the process-wide cache and are never deleted here; when the cache
-// cannot be had, stock objects stand in so that drawing still happens.
-HFONT CachedFont(const Font& font) {
-    CGdiCache* cache = GetGdiCache();
-    HFONT f = cache ? cache->GetFont(font.height, font.face, font.bold) : nullptr;
-    return f ? f : (HFONT)::GetStockObject(DEFAULT_GUI_FONT);
+uint64_t PenKey(Color c, int width, PenStyle style) {
+    return (uint64_t(c) << 24) | (uint64_t(width & 0xFFFF) << 8) | (uint64_t(style) << 1) | 1;
+}
+
+uint64_t FontKey(const Font& font) {
+    // The face is always one of a few literals; its address tells them apart.
+    return (uint64_t(uintptr_t(font.face)) << 17) ^ (uint64_t(font.height & 0xFFFF) << 1) ^ (font.bold ? 1 : 0);
 }
 
 }  // namespace
@@ -24,25 +25,70 @@ GdiCanvas::~GdiCanvas() {
     if (m_saved) ::RestoreDC(m_dc, m_saved);
     for (auto& p : m_dotPens)
         if (p.second) ::DeleteObject(p.second);
+    for (auto& b : m_brushes)
+        if (b.second) ::DeleteObject(b.second);
 }
 
-HFONT GdiCanvas::SelectFont(const Font& font) { return (HFONT)::SelectObject(m_dc, CachedFont(font)); }
+void GdiCanvas::ForgetSelection() {
+    m_penKey = 0;
+    m_font = nullptr;
+    m_textColor = 0xFFFFFFFF;
+    m_textAlign = 0xFFFFFFFF;
+}
 
-HPEN GdiCanvas::SelectPen(Color c, int width, PenStyle style) {
+void GdiCanvas::UseFont(const Font& font) {
+    const uint64_t key = FontKey(font);
+    HFONT& f = m_fonts[key];
+    if (!f) {
+        // Fonts come from the process-wide cache and are never deleted here; when the cache
+        // cannot be had, a stock font stands in so that drawing still happens.
+        CGdiCache* cache = GetGdiCache();
+        f = cache ? cache->GetFont(font.height, font.face, font.bold) : nullptr;
+        if (!f) f = (HFONT)::GetStockObject(DEFAULT_GUI_FONT);
+    }
+    if (f != m_font) {
+        ::SelectObject(m_dc, f);
+        m_font = f;
+    }
+}
+
+void GdiCanvas::UsePen(Color c, int width, PenStyle style) {
+    const uint64_t key = PenKey(c, width, style);
+    if (key == m_penKey) return;
+    HPEN pen = nullptr;
     if (style == kPenDot && width <= 1) {
         // One-pixel dots one pixel apart: a cosmetic alternate pen (PS_DOT strokes three on, three
         // off). Made once per colour for the life of this canvas.
-        HPEN& pen = m_dotPens[c];
-        if (!pen) {
+        HPEN& dot = m_dotPens[c];
+        if (!dot) {
             LOGBRUSH lb = {BS_SOLID, c, 0};
-            pen = ::ExtCreatePen(PS_COSMETIC | PS_ALTERNATE, 1, &lb, 0, nullptr);
+            dot = ::ExtCreatePen(PS_COSMETIC | PS_ALTERNATE, 1, &lb, 0, nullptr);
         }
-        if (pen) return (HPEN)::SelectObject(m_dc, pen);
+        pen = dot;
     }
-    CGdiCache* cache = GetGdiCache();
-    HPEN pen = cache ? cache->GetPen(ToGdiPenStyle(style), width, c) : nullptr;
-    if (!pen) pen = (HPEN)::GetStockObject(BLACK_PEN);
-    return (HPEN)::SelectObject(m_dc, pen);
+    if (!pen) {
+        HPEN& cached = m_pens[key];
+        if (!cached) {
+            CGdiCache* cache = GetGdiCache();
+            cached = cache ? cache->GetPen(ToGdiPenStyle(style), width, c) : nullptr;
+            if (!cached) cached = (HPEN)::GetStockObject(BLACK_PEN);
+        }
+        pen = cached;
+    }
+    ::SelectObject(m_dc, pen);
+    m_penKey = key;
+}
+
+void GdiCanvas::UseTextColor(Color c) {
+    if (c == m_textColor) return;
+    ::SetTextColor(m_dc, c);
+    m_textColor = c;
+}
+
+void GdiCanvas::UseTextAlign(UINT align) {
+    if (align == m_textAlign) return;
+    ::SetTextAlign(m_dc, align);
+    m_textAlign = align;
 }
 
 void GdiCanvas::FillRect(const Rect& r, Color c) {
@@ -56,6 +102,13 @@ void GdiCanvas::FillRect(const Rect& r, Color c) {
 
 void GdiCanvas::FrameRect(const Rect& r, Color c) {
     if (r.IsEmpty()) return;
+    HBRUSH& brush = m_brushes[c];
+    if (!brush) brush = ::CreateSolidBrush(c);
+    RECT rc = ToRECT(r);
+    if (brush) {
+        ::FrameRect(m_dc, &rc, brush);
+        return;
+    }
     FillRect(Rect(r.left, r.top, r.right, r.top + 1), c);
     FillRect(Rect(r.left, r.bottom - 1, r.right, r.bottom), c);
     FillRect(Rect(r.left, r.top, r.left + 1, r.bottom), c);
@@ -63,77 +116,72 @@ void GdiCanvas::FrameRect(const Rect& r, Color c) {
 }
 
 void GdiCanvas::Line(int x1, int y1, int x2, int y2, Color c, int width, PenStyle style) {
-    HPEN old = SelectPen(c, width, style);
+    UsePen(c, width, style);
     ::MoveToEx(m_dc, x1, y1, nullptr);
     ::LineTo(m_dc, x2, y2);
-    ::SelectObject(m_dc, old);
 }
 
 void GdiCanvas::Polyline(const std::vector<Point>& points, Color c, int width, PenStyle style) {
     if (points.size() < 2) return;
-    HPEN old = SelectPen(c, width, style);
+    UsePen(c, width, style);
     static_assert(sizeof(Point) == sizeof(POINT), "points pass to GDI as they are");
     ::Polyline(m_dc, reinterpret_cast<const POINT*>(points.data()), static_cast<int>(points.size()));
-    ::SelectObject(m_dc, old);
 }
 
 void GdiCanvas::XorLine(int x1, int y1, int x2, int y2, Color c) {
     int oldRop = ::SetROP2(m_dc, R2_XORPEN);
-    HPEN old = SelectPen(c, 1, kPenSolid);
+    UsePen(c, 1, kPenSolid);
     ::MoveToEx(m_dc, x1, y1, nullptr);
     ::LineTo(m_dc, x2, y2);
-    ::SelectObject(m_dc, old);
     ::SetROP2(m_dc, oldRop);
 }
 
 void GdiCanvas::Ellipse(const Rect& r, Color frame, Color fill, bool filled) {
-    HPEN oldPen = SelectPen(frame, 1, kPenSolid);
+    UsePen(frame, 1, kPenSolid);
     HBRUSH brush = filled ? ::CreateSolidBrush(fill) : (HBRUSH)::GetStockObject(NULL_BRUSH);
     HGDIOBJ oldBrush = ::SelectObject(m_dc, brush);
     ::Ellipse(m_dc, r.left, r.top, r.right, r.bottom);
     ::SelectObject(m_dc, oldBrush);
     if (filled) ::DeleteObject(brush);
-    ::SelectObject(m_dc, oldPen);
 }
 
 void GdiCanvas::Text(int x, int y, const std::string& text, Color c, const Font& font, int align) {
-    HFONT old = SelectFont(font);
+    UseFont(font);
     UINT ta = (align & kAlignRight) ? TA_RIGHT : (align & kAlignCenter) ? TA_CENTER : TA_LEFT;
-    int h = TextHeight(font);
-    int top = (align & kAlignBottom) ? y - h : (align & kAlignVCenter) ? y - h / 2 : y;
-    UINT oldAlign = ::SetTextAlign(m_dc, ta | TA_TOP);
-    COLORREF oldColor = ::SetTextColor(m_dc, c);
+    int top = y;
+    if (align & (kAlignBottom | kAlignVCenter)) {
+        const int h = TextHeight(font);
+        top = (align & kAlignBottom) ? y - h : y - h / 2;
+    }
+    UseTextAlign(ta | TA_TOP);
+    UseTextColor(c);
     ::TextOutA(m_dc, x, top, text.data(), static_cast<int>(text.size()));
-    ::SetTextColor(m_dc, oldColor);
-    ::SetTextAlign(m_dc, oldAlign);
-    ::SelectObject(m_dc, old);
 }
 
 void GdiCanvas::TextInRect(const Rect& r, const std::string& text, Color c, const Font& font, int align) {
-    HFONT old = SelectFont(font);
+    UseFont(font);
     UINT fmt = DT_SINGLELINE | DT_NOPREFIX;
     fmt |= (align & kAlignRight) ? DT_RIGHT : (align & kAlignCenter) ? DT_CENTER : DT_LEFT;
     fmt |= (align & kAlignBottom) ? DT_BOTTOM : (align & kAlignVCenter) ? DT_VCENTER : DT_TOP;
     RECT rc = ToRECT(r);
-    COLORREF oldColor = ::SetTextColor(m_dc, c);
+    UseTextColor(c);
     ::DrawTextA(m_dc, text.data(), static_cast<int>(text.size()), &rc, fmt);
-    ::SetTextColor(m_dc, oldColor);
-    ::SelectObject(m_dc, old);
 }
 
 int GdiCanvas::TextWidth(const std::string& text, const Font& font) {
-    HFONT old = SelectFont(font);
+    UseFont(font);
     SIZE s = {0, 0};
     ::GetTextExtentPoint32A(m_dc, text.data(), static_cast<int>(text.size()), &s);
-    ::SelectObject(m_dc, old);
     return s.cx;
 }
 
 int GdiCanvas::TextHeight(const Font& font) {
-    HFONT old = SelectFont(font);
+    UseFont(font);
+    auto it = m_heights.find(m_font);
+    if (it != m_heights.end()) return it->second;
     TEXTMETRICA tm = {};
     ::GetTextMetricsA(m_dc, &tm);
-    ::SelectObject(m_dc, old);
+    m_heights[m_font] = tm.tmHeight;
     return tm.tmHeight;
 }
 
@@ -146,6 +194,7 @@ void GdiCanvas::PopClip() {
     if (m_clipSaves.empty()) return;
     ::RestoreDC(m_dc, m_clipSaves.back());
     m_clipSaves.pop_back();
+    ForgetSelection();
 }
 
 }  // namespace charts

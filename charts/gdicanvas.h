@@ -1,4 +1,6 @@
-// The chart canvas over a Windows device context, with fonts and pens from the GDI cache.
+// The chart canvas over a Windows device context, with fonts and pens from the GDI cache. A chart
+// draws thousands of small items a paint: the canvas keeps the pen, font, text colour and
+// alignment it selected until a call needs others, rather than selecting and restoring per item.
 #pragma once
 
 #ifdef _WIN32
@@ -34,13 +36,28 @@ public:
     void PopClip() override;
 
 private:
-    HFONT SelectFont(const Font& font);
-    HPEN SelectPen(Color c, int width, PenStyle style);
+    void UseFont(const Font& font);
+    void UsePen(Color c, int width, PenStyle style);
+    void UseTextColor(Color c);
+    void UseTextAlign(UINT align);
+    // After RestoreDC the DC holds other objects than the ones noted.
+    void ForgetSelection();
 
     HDC m_dc;
     int m_saved;
     std::vector<int> m_clipSaves;
+    // Objects made for this canvas (the alternate dotted pens, the frame brushes), deleted with it.
     std::map<Color, HPEN> m_dotPens;
+    std::map<Color, HBRUSH> m_brushes;
+    // Pens and fonts of the process-wide cache, looked up once per canvas.
+    std::map<uint64_t, HPEN> m_pens;
+    std::map<uint64_t, HFONT> m_fonts;
+    std::map<HFONT, int> m_heights;
+    // What is selected now (0 / null: not known).
+    uint64_t m_penKey = 0;
+    HFONT m_font = nullptr;
+    Color m_textColor = 0xFFFFFFFF;
+    UINT m_textAlign = 0xFFFFFFFF;
 };
 
 inline RECT ToRECT(const Rect& r) {

@@ -192,11 +192,7 @@ bool CStockGraph::GetSlotRect(int bar, BarSlot* slot) const {
 
 int CStockGraph::HitTestBar(int x, int y) const { return charts::HitTestBar(m_range, m_nBarStep, m_layout, x, y); }
 
-const char* CStockGraph::PeriodName() {
-    static thread_local std::string name;
-    name = GetKTypeName(m_nPeriod);
-    return name.c_str();
-}
+std::string CStockGraph::PeriodName() const { return GetKTypeName(m_nPeriod); }
 
 int CStockGraph::LegendBar() {
     const int count = GetSeries().GetSize();
@@ -491,7 +487,6 @@ void CStockGraph::PageLeft() { MoveCursorBy(PageDelta(m_range, true)); }
 void CStockGraph::PageRight() { MoveCursorBy(PageDelta(m_range, false)); }
 
 void CStockGraph::PrevIndicator(bool shift) {
-    const int count = GetSeries().GetSize();
     if (shift && m_range.cursor >= 0) {
         MoveCursorTo(m_range.IsSet() ? m_range.first : 0);
         return;
@@ -499,7 +494,6 @@ void CStockGraph::PrevIndicator(bool shift) {
     RefreshIndicatorLists();
     const int id = PrevIndicatorId(m_paneIds.empty() ? -1 : m_paneIds.back(), TechUserGetCount());
     GetProfile().ToggleIndicator(id);
-    (void)count;
     Layout(m_rect);
     Repaint();
 }

@@ -147,7 +147,7 @@ private:
     void RefreshIndicatorLists();
     void BindIndicators();
     int LegendBar();
-    const char* PeriodName();
+    std::string PeriodName() const;
 
     // The chart.
     void DrawNoData(charts::Canvas& c, const charts::ChartPalette& p);

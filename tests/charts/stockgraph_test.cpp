@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <array>
+#include <fstream>
 #include <limits>
 
 #include "analysis/stprofile.h"
@@ -321,9 +323,12 @@ TEST_F(Chart, APluginIdWithoutItsLibraryDrawsOnlyTheBackground) {
     Load(chart_test::Walk(100));
     RecordingCanvas c;
     m_graph.Draw(c);
+    // No library at all natively; under Wine the test library may lie beside the program: an id
+    // past its indicators then.
+    const int id = kTechUserIdBase + TechUserGetCount() + 4;
     RecordingCanvas pane;
-    m_graph.DrawTechPane(pane, 10000, Rect(72, 400, 799, 500), 0);
-    m_graph.DrawTechPane(pane, 10000, Rect(72, 400, 799, 500), 1);
+    m_graph.DrawTechPane(pane, id, Rect(72, 400, 799, 500), 0);
+    m_graph.DrawTechPane(pane, id, Rect(72, 400, 799, 500), 1);
     EXPECT_TRUE(pane.OfKind(RecordingCanvas::kText).empty());
     EXPECT_TRUE(pane.OfKind(RecordingCanvas::kPolyline).empty());
     EXPECT_EQ(pane.Ops().size(), 3u);  // the pane, its scale strip and its frame
@@ -385,4 +390,90 @@ TEST(InfoBox, FiguresAndColoursOfTheCursorBar) {
     index.SetType(kindShIndex);
     EXPECT_EQ(InfoBoxLines(k, 0, 5, index)[7].value, "_");
     EXPECT_TRUE(InfoBoxLines(k, 2, 5, stock).empty());
+}
+
+TEST_F(Chart, EveryPaneAndOverlayDrawsInsideItsRectangle) {
+    Load(chart_test::Walk(400));
+    RecordingCanvas first;
+    m_graph.Draw(first);
+    const Rect pane(72, 300, 799, 420);
+    const Rect withScale(0, pane.top, pane.right, pane.bottom);
+    for (int id = 9; id <= 58; ++id) {
+        RecordingCanvas c(Rect(0, 0, 1000, 600));
+        m_graph.DrawTechPane(c, id, pane, 0);
+        m_graph.DrawTechPane(c, id, pane, 1);
+        EXPECT_GE(c.Ops().size(), 3u) << id;  // at least the background
+        EXPECT_TRUE(c.AllDrawnInside(withScale)) << id;
+        for (const auto& op : c.Ops()) EXPECT_TRUE(withScale.Contains(op.clip)) << id;
+    }
+    // The panes of the computed indicators have lines.
+    for (int id : {9, 11, 12}) {
+        RecordingCanvas c;
+        m_graph.DrawTechPane(c, id, pane, 0);
+        EXPECT_FALSE(c.OfKind(RecordingCanvas::kPolyline).empty()) << id;
+    }
+    // MIKE 150 by 60 pixels: 18-pixel rows and 35-pixel columns, from one cell in.
+    RecordingCanvas mike;
+    m_graph.DrawTechPane(mike, 10, Rect(100, 0, 250, 60), 1);
+    auto cells = mike.OfKind(RecordingCanvas::kFrame);
+    ASSERT_FALSE(cells.empty());
+    EXPECT_EQ(cells[0]->rect, Rect(135, 18, 171, 37));
+    EXPECT_EQ(mike.WithText("压力").size(), 1u);
+
+    // Each overlay alone, then all of them: the price pane keeps everything.
+    const KLineLayout& l = m_graph.GetLayout();
+    const Rect priceClip(0, l.pricePane.top, l.pricePane.right, l.pricePane.bottom);
+    for (int id = 1; id <= 9; ++id) {
+        if (id <= 8) ProfileGuard::Set({12, 9}, {id});
+        else ProfileGuard::Set({12, 9}, {3, 1, 2, 4, 5, 6, 7, 8});
+        RecordingCanvas c(Rect(0, 0, 1000, 600));
+        m_graph.Draw(c);
+        for (const auto& op : c.Ops())
+            if (op.clip.top == l.pricePane.top && op.clip.bottom == l.pricePane.bottom) EXPECT_EQ(op.clip, priceClip) << id;
+        EXPECT_TRUE(c.AllDrawnInside(Rect(0, 0, 1000, 600))) << id;
+    }
+    // With several overlays only the first one's title and legends appear: BOLL's, not MA's.
+    RecordingCanvas c;
+    m_graph.Draw(c);
+    EXPECT_EQ(c.WithText("UP ").size(), 1u);
+    EXPECT_TRUE(c.WithText("5MA ").empty());
+}
+
+TEST_F(Chart, BarStylesAndTheBuyAndSellMarks) {
+    std::vector<Bar> bars = chart_test::Walk(120);
+    Load(bars);
+    // A buy at bar 100 and a sell at bar 110, keyed by the bars' times.
+    const int32_t t0 = CTimeStamp(2020, 1, 2, 15, 0, 0).GetTime();
+    std::string sgn;
+    for (std::array<int32_t, 2> rec : {std::array<int32_t, 2>{t0 + 100 * 86400, 1}, std::array<int32_t, 2>{t0 + 110 * 86400, 2}})
+        sgn.append(reinterpret_cast<const char*>(rec.data()), 8);
+    std::ofstream(JoinStorePath(m_world.Folder(), "hqdata\\sh\\signal\\600001_1.sgn"), std::ios::binary) << sgn;
+    ASSERT_EQ(m_graph.LoadData(1), 1);
+    struct Case { int mode; size_t buys, sells; } cases[] = {{0, 0, 0}, {2, 1, 1}};
+    for (const Case& k : cases) {
+        SetSignalDownloadMode(k.mode);
+        RecordingCanvas c;
+        m_graph.Draw(c);
+        EXPECT_EQ(c.WithText("买").size(), k.buys) << k.mode;
+        EXPECT_EQ(c.WithText("卖").size(), k.sells) << k.mode;
+    }
+    SetSignalDownloadMode(0);
+    // Candles frame or fill their bodies; OHLC bars are lines only; tower bars have no wicks.
+    size_t bodies[4] = {0, 0, 0, 0}, lines[4] = {0, 0, 0, 0};
+    const Rect candles = CandleRect(m_graph.GetLayout().pricePane);
+    for (int style = 1; style <= 3; ++style) {
+        m_graph.SetBarStyle(style);
+        RecordingCanvas c;
+        m_graph.Draw(c);
+        for (const auto& op : c.Ops()) {
+            if (!candles.Contains(op.rect) || op.clip.top != m_graph.GetLayout().pricePane.top) continue;
+            if (op.kind == RecordingCanvas::kFrame || op.kind == RecordingCanvas::kFill) ++bodies[style];
+            if (op.kind == RecordingCanvas::kLine) ++lines[style];
+        }
+    }
+    EXPECT_GE(bodies[1], 100u);
+    EXPECT_EQ(bodies[2], 0u);
+    EXPECT_GE(lines[2], 200u);  // a vertical and a tick per bar
+    EXPECT_GE(bodies[3], 100u);
+    EXPECT_LT(lines[3], lines[1]);
 }
