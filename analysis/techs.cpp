@@ -179,8 +179,52 @@ int CBBI::GetSignal(int index, int* reason) {
     return 0;
 }
 
+// As GetMinMaxInfo1, in one pass: cached bars are read, the others step the same running sums as
+// Calculate (a cached bar leaves them behind, so the next bar takes them afresh, as Calculate
+// would) and are written plainly, then marked computed together.
 bool CBBI::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*) {
-    return GetMinMaxInfo1(start, end, min, max);
+    double lo = 0, hi = 0;
+    bool any = false;
+    if (m_pKData && start >= 0) {
+        EnsureParameters();
+        const int days[4] = {m_ints[kDays1], m_ints[kDays2], m_ints[kDays3], m_ints[kDays4]};
+        start = std::max(start, *std::max_element(days, days + 4) - 1);
+        end = std::min(end, m_pKData->GetSize() - 1);
+        if (start <= end) {
+            const int known = m_nLastStored;
+            const int cacheEnd = OpenLines(1) ? CacheEnd() : 0;
+            double* const line = m_pCache[0];  // from bar 0
+            WithPrices(*m_pKData, [&](const auto& price) {
+                CWindowSum runs[4] = {m_runs[0], m_runs[1], m_runs[2], m_runs[3]};
+                const KDATA* bars = m_pKData->GetData();
+                double l = 0, h = 0;
+                for (int i = start; i <= end; ++i) {
+                    PrefetchBar(bars, i);
+                    double v;
+                    if (i <= known && i < cacheEnd && IsComputed(0, i)) {
+                        v = line[i];
+                    } else {
+                        // The steps of Calculate, in the same order.
+                        double sum = 0;
+#pragma GCC unroll 4
+                        for (int k = 0; k < 4; ++k) sum += runs[k].At(i, days[k], price) / days[k];
+                        v = sum / 4;
+                        if (i < cacheEnd) line[i] = v;
+                    }
+                    if (i == start || v < l) l = v;
+                    if (i == start || v > h) h = v;
+                }
+                for (int k = 0; k < 4; ++k) m_runs[k] = runs[k];
+                lo = l, hi = h;
+            });
+            MarkComputed(0, start, std::min(end, cacheEnd - 1));
+            any = true;
+        }
+    }
+    WidenRange(&lo, &hi);
+    if (min) *min = lo;
+    if (max) *max = hi;
+    return any;
 }
 
 // ---- BOLL ----
@@ -388,23 +432,72 @@ bool CBOLL::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
 
 CPV::CPV() : CParamTech("", {}) {}
 
-bool CPV::Calculate(double* v, int index, bool) {
-    if (!CheckIndex(index)) return false;
-    if (LoadFromCache(index, v)) return true;
-    const KDATA& b = (*m_pKData)[index];
+// Amount over volume, scaled by tens into the bar's range; the bar's average price when no scaling
+// gets it there. False for a bar without trades.
+namespace {
+inline bool PriceOfVolume(const KDATA& b, double* v) {
     if (b.volume <= kPriceEpsilon || b.amount <= kPriceEpsilon) return false;
     double p = double(b.amount) / b.volume;
     int steps = 0;
     while (p < b.low && steps < 10) p *= 10, ++steps;
     while (p > b.high && steps < 20) p /= 10, ++steps;
     if (p < b.low) p = (double(b.open) + b.high + b.low + b.close) / 4;
+    *v = p;
+    return true;
+}
+}  // namespace
+
+bool CPV::Calculate(double* v, int index, bool) {
+    if (!CheckIndex(index)) return false;
+    if (LoadFromCache(index, v)) return true;
+    double p;
+    if (!PriceOfVolume((*m_pKData)[index], &p)) return false;
     StoreToCache(index, &p);
     if (v) *v = p;
     return true;
 }
 
+// As GetMinMaxInfo1, in one pass: cached bars are read, the others are written plainly and marked
+// computed one run of consecutive bars at a time (a bar without trades has no value and stays
+// uncached).
 bool CPV::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*) {
-    return GetMinMaxInfo1(start, end, min, max);
+    double lo = 0, hi = 0;
+    bool any = false;
+    if (m_pKData && start >= 0) {
+        end = std::min(end, m_pKData->GetSize() - 1);
+        if (start <= end) {
+            const int known = m_nLastStored;
+            const int cacheEnd = OpenLines(1) ? CacheEnd() : 0;
+            const int last = std::min(end, cacheEnd - 1);  // the last bar stored
+            double* const line = m_pCache[0];              // from bar 0
+            const KDATA* bars = m_pKData->GetData();
+            double l = 0, h = 0;
+            int run = -1;  // first bar of the run of stored bars not marked yet
+            for (int i = start; i <= end; ++i) {
+                PrefetchBar(bars, i);
+                double v;
+                if (i <= known && i <= last && IsComputed(0, i)) {
+                    v = line[i];
+                } else if (PriceOfVolume(bars[i], &v)) {
+                    if (i <= last) line[i] = v;
+                } else {
+                    if (run >= 0) MarkComputed(0, run, i - 1);
+                    run = -1;
+                    continue;
+                }
+                if (run < 0 && i <= last) run = i;
+                if (!any || v < l) l = v;
+                if (!any || v > h) h = v;
+                any = true;
+            }
+            if (run >= 0) MarkComputed(0, run, last);
+            if (any) lo = l, hi = h;
+        }
+    }
+    WidenRange(&lo, &hi);
+    if (min) *min = lo;
+    if (max) *max = hi;
+    return any;
 }
 
 // ---- SAR ----

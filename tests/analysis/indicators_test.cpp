@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <memory>
 
 #include "analysis/techs.h"
 #include "series.h"
@@ -422,6 +423,39 @@ TEST(Indicators, RangeWalksAgreeWithCalculate) {
         fresh.SetKData(&k);
         ASSERT_TRUE(fresh.Calculate(&m2, nullptr, nullptr, i, false));
         EXPECT_EQ(m1, m2);
+    }
+    // One-line classes: over a range whose bars are partly cached already (and with bars that
+    // have no value), the walk gives the bar-by-bar range, caches each bar's Calculate value and
+    // leaves the bars without one uncached.
+    CKData gaps;
+    MakeWalk(gaps, 300, 9);
+    for (int i = 40; i < 300; i += 29) gaps[i].volume = 0;
+    struct OneLine {
+        const char* name;
+        std::function<std::unique_ptr<CTechnique>()> make;
+    };
+    const OneLine lines[] = {{"BBI", [] { return std::unique_ptr<CTechnique>(new CBBI); }},
+                             {"PV", [] { return std::unique_ptr<CTechnique>(new CPV); }}};
+    for (const OneLine& line : lines) {
+        SCOPED_TRACE(line.name);
+        auto walked = line.make(), alone = line.make(), fresh = line.make();
+        walked->SetKData(&gaps);
+        alone->SetKData(&gaps);
+        fresh->SetKData(&gaps);
+        double v;
+        for (int i : {30, 31, 100, 200}) walked->Calculate(&v, i, false);
+        ASSERT_TRUE(walked->GetMinMaxInfo(10, 280, &a, &b));
+        ASSERT_TRUE(alone->GetMinMaxInfo1(10, 280, &c, &d));
+        EXPECT_EQ(a, c);
+        EXPECT_EQ(b, d);
+        for (int i = 0; i < 300; ++i) {
+            double got, want;
+            const bool has = fresh->Calculate(&want, i, false);
+            ASSERT_EQ(walked->GetCached(1, i, &got), has && i >= 10 && i <= 280) << i;
+            if (has && i >= 10 && i <= 280) {
+                EXPECT_NEAR(got, want, 1e-12 * std::fabs(want)) << i;
+            }
+        }
     }
 }
 
