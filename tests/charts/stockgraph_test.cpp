@@ -431,7 +431,9 @@ TEST_F(Chart, EveryPaneAndOverlayDrawsInsideItsRectangle) {
         RecordingCanvas c(Rect(0, 0, 1000, 600));
         m_graph.Draw(c);
         for (const auto& op : c.Ops()) {
-            if (op.clip.top == l.pricePane.top && op.clip.bottom == l.pricePane.bottom) EXPECT_EQ(op.clip, priceClip) << id;
+            if (op.clip.top == l.pricePane.top && op.clip.bottom == l.pricePane.bottom) {
+                EXPECT_EQ(op.clip, priceClip) << id;
+            }
         }
         EXPECT_TRUE(c.AllDrawnInside(Rect(0, 0, 1000, 600))) << id;
     }
