@@ -39,6 +39,7 @@ CGraphView::CGraphView(int viewId, CMessageProcessor* processor)
       m_nBufferWidth(0),
       m_nBufferHeight(0) {
     m_chart.SetHost(this);
+    m_chart.SetReportPainter(&m_report);
     if (processor) processor->AddAcceptor(kAppMsgKey, this);
 }
 
@@ -132,6 +133,8 @@ void CGraphView::OnKeyDown(int virtualKey) {
         case kKeyCursorRight: m_chart.MoveCursorRight(); break;
         case kKeyPageRight: m_chart.PageRight(); break;
         case kKeyStepDown: m_chart.StepDown(); break;
+        case kKeyReportPageUp: PageReport(true); break;
+        case kKeyReportPageDown: PageReport(false); break;
         case kKeyCyclePeriod: CyclePeriod(); break;
         default: break;
         }
@@ -163,9 +166,21 @@ void CGraphView::CyclePeriod() {
     ResetAndRepaint();
 }
 
+void CGraphView::PageReport(bool up) {
+    // Only the view's own painter knows its list's page.
+    if (m_report.Page(m_chart.GetStock(), m_chart.GetReportKind(), up)) {
+        Invalidate();
+        return;
+    }
+    if (up)
+        m_chart.StepUp();
+    else
+        m_chart.StepDown();
+}
+
 void CGraphView::SetReportPainter(IReportPainter* painter) {
     SingleLock lock(&m_lock);
-    m_chart.SetReportPainter(painter);
+    m_chart.SetReportPainter(painter ? painter : &m_report);
 }
 
 bool CGraphView::TabStrip::OnSelectRequest(CSkinTabManagerItem* item) {

@@ -13,6 +13,7 @@
 
 #include "base/thread.h"
 #include "charts/baseview.h"
+#include "charts/reportkline.h"
 #include "charts/stockgraph.h"
 #include "charts/tabstrip.h"
 
@@ -66,6 +67,7 @@ public:
     void SetGraphOption(int option);
     // F8.
     void CyclePeriod();
+    // The report column's painter: the view's own unless another is given (null: the view's own).
     void SetReportPainter(IReportPainter* painter);
     // Selects the tab of an id as a click would (9, 10 to 14, 0, 1).
     bool SelectTab(int tabId);
@@ -74,6 +76,7 @@ public:
     CStockGraph& Chart() { return m_chart; }
     CriticalSection& ViewLock() { return m_lock; }
     const CSkinTabManager& Tabs() const { return m_tabs; }
+    CKLineReportPainter& ReportPainter() { return m_report; }
 
 private:
     class TabStrip : public CSkinTabManager {
@@ -99,6 +102,8 @@ private:
     void DoPaint(HDC dc);
     void OnTabChange(int tabId);
     void ResetAndRepaint();
+    // Ctrl+Up and Ctrl+Down: a page of the report list, or the bar step without a list.
+    void PageReport(bool up);
 
     // IChartHost
     void Invalidate() override;
@@ -108,6 +113,8 @@ private:
     void SetCursorShape(CursorShape shape) override;
     void DrawTransient(const std::function<void(charts::Canvas&)>& draw) override;
 
+    // Declared before the chart, which points to it.
+    CKLineReportPainter m_report;
     CStockGraph m_chart;
     CriticalSection m_lock;
     TabStrip m_tabs;

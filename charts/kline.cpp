@@ -331,9 +331,9 @@ KLineKey MapKLineKey(int vk, bool ctrl) {
     case 35: return kKeyNextIndicator;
     case 36: return kKeyPrevIndicator;
     case 37: return ctrl ? kKeyPageLeft : kKeyCursorLeft;
-    case 38: return kKeyStepUp;
+    case 38: return ctrl ? kKeyReportPageUp : kKeyStepUp;
     case 39: return ctrl ? kKeyPageRight : kKeyCursorRight;
-    case 40: return kKeyStepDown;
+    case 40: return ctrl ? kKeyReportPageDown : kKeyStepDown;
     case 119: return kKeyCyclePeriod;
     default: return kKeyNone;
     }

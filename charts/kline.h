@@ -128,6 +128,9 @@ enum KLineKey {
     kKeyPageRight,
     kKeyStepDown,
     kKeyCyclePeriod,
+    // Ctrl+Up and Ctrl+Down: a page of the report column's list; the bar step when it shows none.
+    kKeyReportPageUp,
+    kKeyReportPageDown,
 };
 KLineKey MapKLineKey(int virtualKey, bool ctrl);
 // F8: the next period, 5 after 7.

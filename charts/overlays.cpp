@@ -88,12 +88,41 @@ void CStockGraph::DrawIndexOverlay(PaneContext& ctx) {
 }
 
 void CStockGraph::DrawCostOverlay(PaneContext& ctx, double min, double max) {
-    // The chip distribution's computation is not in the indicator library yet: its title only.
-    (void)min;
-    (void)max;
-    if (ctx.pass == 1)
-        DrawTextOut(ctx.c, ctx.rect.left + 5, ctx.rect.top + 1, GetTechnicalShortName(7), kAlignLeft, 14,
-                    ctx.palette[kColorBackground], ctx.palette[kColorTitle]);
+    // Bars only, behind the candles; the pass of titles and legends has nothing of this overlay.
+    if (ctx.pass == 1) return;
+    if (!(max - min >= 0.0001) || !std::isfinite(max - min)) return;
+    const CKData& series = GetSeries();
+    if (series.GetSize() == 0) return;
+    CopyProfileParameters(7);
+    // The distribution of the displayed series: its prices are the ones the pane's scale shows.
+    CCW cw;
+    cw.CopyParameters(m_techs.m_CW);
+    if (!cw.IsValidParameters()) cw.SetDefaultParameters();
+    cw.SetKData(const_cast<CKData*>(&series));
+    CSPDWordArray prices, volumes;
+    double minVolume = 0, largest = 0, total = 0, remaining = 0;
+    const double step = (max - min) * 0.003;
+    if (!cw.GetCostDistribution(-1, 0, m_stock.GetStockInfo(), step, prices, volumes, &minVolume, &largest, &total,
+                                &remaining))
+        return;
+    if (total < 0 || !(largest >= 0.0001)) return;
+    const Rect& r = ctx.rect;
+    const int top = r.top + kTitleHeight, bottom = r.bottom;
+    const int H = bottom - top;
+    if (H <= 3 || r.Width() <= 2) return;
+    const Color colour = ctx.palette[kColorCost];
+    ClipScope clip(ctx.c, Rect(r.left + 1, top, r.right - 1, bottom - 1));
+    const int n = std::min(prices.GetSize(), volumes.GetSize());
+    for (int k = 0; k < n; ++k) {
+        int y;
+        if (!ValueToY(prices[k] * 0.001, min, max, bottom, H, &y)) continue;
+        if (!(top + 1 < y && y < bottom - 2)) continue;
+        // The largest volume reaches a third of the pane from its right edge.
+        const double length = double(volumes[k]) * r.Width() / (3 * largest);
+        const int x = std::max(r.left + 1, int(r.right - std::min(length, double(r.Width()))));
+        if (x >= r.right - 1) continue;
+        DrawLine(ctx.c, 3, colour, x, y, r.right - 1, y);
+    }
 }
 
 void CStockGraph::DrawFXKPOverlay(PaneContext& ctx) {

@@ -1,5 +1,7 @@
 #include "charts/reportkline.h"
 
+#include "charts/realtimerules.h"
+
 using namespace charts;
 
 void CKLineReportPainter::DrawReport(Canvas& c, const ReportRequest& q) {
@@ -30,4 +32,22 @@ void CKLineReportPainter::DrawReport(Canvas& c, const ReportRequest& q) {
         break;
     default: break;
     }
+}
+
+bool CKLineReportPainter::IsListKind(int kind) {
+    return kind == reportTicks || kind == reportMinuteTicks || kind == reportBook || kind == reportIndexList;
+}
+
+bool CKLineReportPainter::Page(CStock& stock, int kind, bool up) {
+    if (!IsListKind(kind)) return false;
+    // A page drawn for another kind says nothing of this one's rows: nothing to page yet.
+    if (kind != m_nKind) return true;
+    int n;
+    switch (kind) {
+    case reportMinuteTicks: n = stock.GetMinute().GetSize(); break;
+    case reportIndexList: n = m_indexList.GetSize(); break;
+    default: n = stock.GetFenbiS().GetSize(); break;
+    }
+    m_nFirst = up ? PageUpRow(m_nFirst, n, m_nRows) : PageDownRow(m_nFirst, n, m_nRows);
+    return true;
 }

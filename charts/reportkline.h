@@ -13,6 +13,10 @@ public:
     int GetRows() const { return m_nRows; }
     int GetFirstRow() const { return m_nFirst; }
     void SetFirstRow(int first) { m_nFirst = first; }
+    // Pages the list of a list kind (11, 13, 14, 17) of the stock by one page up or down, as the
+    // last paint sized it; false for any other kind, which leaves its keys to the chart.
+    bool Page(CStock& stock, int kind, bool up);
+    static bool IsListKind(int kind);
 
 private:
     CReportPainter m_painter;

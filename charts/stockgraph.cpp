@@ -451,7 +451,8 @@ void CStockGraph::DrawReport(Canvas& c) {
     r.candleRect = CandleRect(m_layout.pricePane);
     r.priceMax = m_dPriceMax;
     r.priceMin = m_dPriceMin;
-    ClipScope clip(c, m_layout.report);
+    // The column's caption sits above the column, in the band beside the price pane's title.
+    ClipScope clip(c, Rect(m_layout.report.left, m_rect.top, m_layout.report.right, m_layout.report.bottom));
     m_pReport->DrawReport(c, r);
 }
 

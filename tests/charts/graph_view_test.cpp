@@ -16,6 +16,7 @@
 #include "charts/dib.h"
 #include "charts/fixture_data.h"
 #include "charts/gdicanvas.h"
+#include "charts/intraday_data.h"
 #include "winfw/winfw.h"
 
 using namespace charts;
@@ -204,6 +205,11 @@ TEST_F(GraphView, RisingAndFallingCandlesInTheSchemesColours) {
 }
 
 TEST_F(GraphView, NothingOfAPanesColoursLeavesItsRectangle) {
+    {
+        // No report: the column shows what the chart leaves there.
+        SingleLock lock(&m_view.ViewLock());
+        m_view.Chart().SetReportKind(reportNone);
+    }
     Dib dib(kWidth, kHeight);
     Paint(dib);
     SingleLock lock(&m_view.ViewLock());
@@ -511,6 +517,159 @@ TEST_F(GraphView, ReloadsFromAWorkerWhileThePaneIsPaintedAndDriven) {
     EXPECT_GT(round, 0);
     SingleLock lock(&m_view.ViewLock());
     EXPECT_GT(m_view.Chart().GetSeries().GetSize(), 0);
+}
+
+namespace {
+
+// Pixels of the rectangle that are neither the view's background nor the chart's.
+int Lit(const Dib& dib, const Rect& r, Color background) {
+    int n = 0;
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x) {
+            const Color c = dib.At(x, y);
+            n += c != background && c != MakeColor(8, 8, 8);
+        }
+    return n;
+}
+
+int CountOf(const Dib& dib, const Rect& r, std::initializer_list<Color> colours) {
+    int n = 0;
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x)
+            for (Color c : colours) n += dib.At(x, y) == c;
+    return n;
+}
+
+std::vector<uint32_t> Region(const Dib& dib, const Rect& r) {
+    std::vector<uint32_t> out;
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x) out.push_back(dib.At(x, y));
+    return out;
+}
+
+}  // namespace
+
+// Each tab's report fills the column beside the chart with its own picture, and nothing of it
+// reaches the chart: the chart's pixels are those of a paint without a report.
+TEST_F(GraphView, EveryTabDrawsItsReportInsideTheColumn) {
+    Rect column, chart;
+    {
+        SingleLock lock(&m_view.ViewLock());
+        CStock& s = m_view.Chart().GetStock();
+        const double close = s.GetKDataDay()[s.GetKDataDay().GetSize() - 1].close;
+        chart_test::MakeDay(s, close);
+        chart_test::MakeTicks(s, 300, close);
+        m_view.Chart().SetReportKind(reportNone);
+    }
+    Dib bare(kWidth, kHeight);
+    Paint(bare);
+    {
+        SingleLock lock(&m_view.ViewLock());
+        const KLineLayout& l = m_view.Chart().GetLayout();
+        column = l.report;
+        chart = Rect(0, 0, column.left, kHeight - 20);
+    }
+    ASSERT_EQ(column, Rect(kWidth - 200, 26, kWidth, kHeight - 18));
+    const Color back = m_palette[kColorBackground];
+    EXPECT_EQ(Lit(bare, Rect(column.left, 0, column.right, column.bottom - 2), back), 0);
+    const Rect caption(column.left + 30, 0, column.right, column.top);
+    const Rect quote(column.left + 2, column.top + 2, column.right - 2, column.top + 270);
+    const Rect lower(column.left + 2, column.top + 410, column.right - 2, column.bottom - 2);
+    const Color costBars[] = {MakeColor(255, 128, 0), MakeColor(160, 160, 255)};
+    const Color trendBars[] = {MakeColor(255, 0, 0), MakeColor(255, 0, 128), MakeColor(255, 128, 128),
+                               MakeColor(255, 255, 0)};
+    struct Case {
+        int tab, kind;
+        bool quoteBlock;  // the quote block heads the column
+        bool rowsBelow;   // rows drawn in the lowest part of the column (lists, the book's rows)
+    } cases[] = {
+        {9, 9, true, false},    {10, 11, true, true}, {11, 12, true, false}, {12, 13, true, true},
+        {13, 14, true, true},   {14, 15, false, false}, {0, 1, false, false}, {1, 2, false, false},
+    };
+    std::vector<std::vector<uint32_t>> pictures;
+    for (const Case& k : cases) {
+        ASSERT_TRUE(m_view.SelectTab(k.tab)) << k.tab;
+        {
+            SingleLock lock(&m_view.ViewLock());
+            ASSERT_EQ(m_view.Chart().GetReportKind(), k.kind);
+        }
+        Dib dib(kWidth, kHeight);
+        Paint(dib);
+        const Rect inside(column.left + 1, column.top + 1, column.right - 1, column.bottom - 2);
+        EXPECT_GT(Lit(dib, inside, back), 400) << k.kind;
+        EXPECT_GT(Lit(dib, caption, back), 30) << k.kind << ": the name and code above the column";
+        if (k.quoteBlock) {
+            EXPECT_GT(Lit(dib, quote, back), 1500) << k.kind;
+        }
+        if (k.rowsBelow) {
+            EXPECT_GT(Lit(dib, lower, back), 300) << k.kind;
+        }
+        if (k.kind == 1) {
+            EXPECT_GT(CountOf(dib, inside, {costBars[0], costBars[1]}), 200);
+        }
+        if (k.kind == 2) {
+            EXPECT_GT(CountOf(dib, inside, {trendBars[0], trendBars[1], trendBars[2], trendBars[3]}), 200);
+        }
+        // Nothing outside the column: the chart is as it was without a report.
+        EXPECT_TRUE(Region(dib, chart) == Region(bare, chart)) << k.kind;
+        pictures.push_back(Region(dib, column));
+    }
+    // Eight tabs, eight different columns.
+    for (size_t i = 0; i < pictures.size(); ++i)
+        for (size_t j = i + 1; j < pictures.size(); ++j)
+            EXPECT_FALSE(pictures[i] == pictures[j]) << cases[i].kind << " and " << cases[j].kind;
+}
+
+// Ctrl+Up and Ctrl+Down page the column's list by the rows its painter drew; without a list they
+// step the bars as Up and Down do.
+TEST_F(GraphView, TheReportListsPageWithCtrlUpAndDown) {
+    {
+        SingleLock lock(&m_view.ViewLock());
+        CStock& s = m_view.Chart().GetStock();
+        const double close = s.GetKDataDay()[s.GetKDataDay().GetSize() - 1].close;
+        chart_test::MakeDay(s, close);
+        chart_test::MakeTicks(s, 300, close);
+    }
+    const Rect lower(kWidth - 198, 26 + 340, kWidth - 2, kHeight - 20);
+    struct Case { int tab, count; } cases[] = {{10, 300}, {12, 241}, {13, 300}};
+    for (const Case& k : cases) {
+        ASSERT_TRUE(m_view.SelectTab(k.tab));
+        Dib last(kWidth, kHeight), earlier(kWidth, kHeight);
+        Paint(last);
+        CKLineReportPainter& painter = m_view.ReportPainter();
+        int rows;
+        {
+            SingleLock lock(&m_view.ViewLock());
+            rows = painter.GetRows();
+            ASSERT_GT(rows, 3) << k.tab;
+            EXPECT_EQ(painter.GetFirstRow(), k.count - rows) << k.tab;  // the last rows first
+        }
+        Key(VK_UP, true);
+        Paint(earlier);
+        {
+            SingleLock lock(&m_view.ViewLock());
+            EXPECT_EQ(painter.GetFirstRow(), k.count - 2 * rows) << k.tab;
+            EXPECT_EQ(m_view.Chart().GetBarStep(), 6) << k.tab;
+        }
+        EXPECT_FALSE(Region(earlier, lower) == Region(last, lower)) << k.tab;
+        Key(VK_DOWN, true);
+        {
+            SingleLock lock(&m_view.ViewLock());
+            EXPECT_EQ(painter.GetFirstRow(), k.count - rows) << k.tab;
+        }
+        Paint(earlier);
+        EXPECT_TRUE(Region(earlier, lower) == Region(last, lower)) << k.tab;
+        // Up to the top: the first row stays at 0.
+        for (int i = 0; i < 40; ++i) Key(VK_UP, true);
+        SingleLock lock(&m_view.ViewLock());
+        EXPECT_EQ(painter.GetFirstRow(), 0) << k.tab;
+        EXPECT_EQ(m_view.Chart().GetBarStep(), 6) << k.tab;
+    }
+    // The value panel has no list: Ctrl+Up widens the bars.
+    ASSERT_TRUE(m_view.SelectTab(14));
+    Key(VK_UP, true);
+    SingleLock lock(&m_view.ViewLock());
+    EXPECT_EQ(m_view.Chart().GetBarStep(), 7);
 }
 
 // Shows the view of a real stock for a person to look at (scripts/screenshot):

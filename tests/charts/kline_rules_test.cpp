@@ -213,6 +213,7 @@ TEST(GraphViewMaps, KeysPeriodsModesAndTabs) {
         {37, false, kKeyCursorLeft},   {37, true, kKeyPageLeft},     {38, false, kKeyStepUp},
         {39, false, kKeyCursorRight},  {39, true, kKeyPageRight},    {40, false, kKeyStepDown},
         {119, false, kKeyCyclePeriod}, {65, false, kKeyNone},
+        {38, true, kKeyReportPageUp},  {40, true, kKeyReportPageDown},
     };
     for (const Key& k : keys) EXPECT_EQ(MapKLineKey(k.vk, k.ctrl), k.action) << k.vk;
     int periods[][2] = {{1, 2}, {2, 3}, {3, 4}, {4, 5}, {5, 6}, {6, 7}, {7, 5}};

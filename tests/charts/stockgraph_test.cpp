@@ -5,11 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <array>
 #include <fstream>
 #include <limits>
 
+#include "analysis/catalog.h"
 #include "analysis/stprofile.h"
 #include "charts/chart_world.h"
 
@@ -428,8 +430,11 @@ TEST_F(Chart, EveryPaneAndOverlayDrawsInsideItsRectangle) {
         else ProfileGuard::Set({12, 9}, {3, 1, 2, 4, 5, 6, 7, 8});
         RecordingCanvas c(Rect(0, 0, 1000, 600));
         m_graph.Draw(c);
-        for (const auto& op : c.Ops())
-            if (op.clip.top == l.pricePane.top && op.clip.bottom == l.pricePane.bottom) EXPECT_EQ(op.clip, priceClip) << id;
+        for (const auto& op : c.Ops()) {
+            if (op.clip.top == l.pricePane.top && op.clip.bottom == l.pricePane.bottom) {
+                EXPECT_EQ(op.clip, priceClip) << id;
+            }
+        }
         EXPECT_TRUE(c.AllDrawnInside(Rect(0, 0, 1000, 600))) << id;
     }
     // With several overlays only the first one's title and legends appear: BOLL's, not MA's.
@@ -476,4 +481,81 @@ TEST_F(Chart, BarStylesAndTheBuyAndSellMarks) {
     EXPECT_GE(lines[2], 200u);  // a vertical and a tick per bar
     EXPECT_GE(bodies[3], 100u);
     EXPECT_LT(lines[3], lines[1]);
+}
+
+// Every built-in sub-pane indicator computes over a long series, so every pane draws its lines or
+// bars, not only its background, frame and grid.
+TEST_F(Chart, EverySubPaneIndicatorDrawsItsLinesOrBars) {
+    Load(chart_test::Walk(1500, 11));
+    RecordingCanvas first;
+    m_graph.Draw(first);
+    const Rect pane(72, 300, 799, 460);
+    const Color plain[] = {m_palette[kColorBackground], m_palette[kColorFrame]};
+    for (int id = 9; id <= 58; ++id) {
+        RecordingCanvas c(Rect(0, 0, 1000, 600));
+        m_graph.DrawTechPane(c, id, pane, 0);
+        if (id == 10) {
+            // MIKE's pane is its table of levels, drawn in the title pass: a figure in every cell.
+            RecordingCanvas table;
+            m_graph.DrawTechPane(table, id, pane, 1);
+            int figures = 0;
+            for (const auto* op : table.OfKind(RecordingCanvas::kTextInRect)) figures += op->text.find('.') != std::string::npos;
+            EXPECT_GE(figures, 6) << id;
+            continue;
+        }
+        int content = 0;
+        for (const auto& op : c.Ops()) {
+            if (op.kind == RecordingCanvas::kText || op.kind == RecordingCanvas::kTextInRect) continue;
+            if (op.kind == RecordingCanvas::kPolyline) {
+                content += op.points.size() >= 2;
+                continue;
+            }
+            // Fills, frames and lines that are not the pane's background, frame or dotted grid.
+            if (op.style != kPenSolid || std::find(std::begin(plain), std::end(plain), op.color) != std::end(plain))
+                continue;
+            content += op.rect.top >= pane.top + kTitleHeight && pane.Contains(op.rect);
+        }
+        EXPECT_GT(content, 0) << "indicator " << id << " (" << GetTechnicalShortName(id) << ") drew no line or bar";
+    }
+}
+
+// The chip distribution over the price pane: width-3 bars in the cost colour from the pane's right
+// edge, all inside the pane below its title strip, none for prices the scale does not show; a
+// series without volume has no distribution and draws no bar.
+TEST_F(Chart, TheCostOverlayDrawsItsBarsInsideThePricePane) {
+    ProfileGuard::Set({12}, {7});
+    // A long walk: most of its history lies outside the prices the last screen shows.
+    Load(chart_test::Walk(1200, 5));
+    RecordingCanvas c(Rect(0, 0, 1000, 600));
+    m_graph.Draw(c);
+    const Rect pp = m_graph.GetLayout().pricePane;
+    const Rect inside(pp.left, pp.top + kTitleHeight, pp.right, pp.bottom - 18);
+    std::vector<const RecordingCanvas::Op*> bars;
+    for (const auto* op : c.OfKind(RecordingCanvas::kLine))
+        if (op->color == m_palette[kColorCost] && op->width == 3) bars.push_back(op);
+    ASSERT_GT(bars.size(), 10u);
+    int longest = 0;
+    for (const auto* op : bars) {
+        ASSERT_EQ(op->points.size(), 2u);
+        EXPECT_EQ(op->points[0].y, op->points[1].y);
+        EXPECT_EQ(op->points[1].x, pp.right - 1);  // from the right edge
+        EXPECT_GT(op->points[0].y, inside.top + 1);
+        EXPECT_LT(op->points[0].y, inside.bottom - 2);
+        EXPECT_GE(op->points[0].x, pp.left + 1);
+        EXPECT_TRUE(pp.Contains(op->clip)) << op->clip.left << "," << op->clip.top;
+        longest = std::max(longest, op->points[1].x - op->points[0].x);
+    }
+    // The largest level reaches a third of the pane's width (when it lies on screen).
+    EXPECT_LE(longest, pp.Width() / 3 + 1);
+    EXPECT_GE(longest, pp.Width() / 12);
+    for (const auto* op : bars) EXPECT_TRUE(inside.Contains(op->rect.Intersect(op->clip)));
+
+    std::vector<Bar> still = chart_test::Walk(300, 5);
+    for (Bar& b : still) b.volume = 0;
+    ASSERT_EQ(m_graph.SetStock(m_world.WriteDays("600009", still)), 1);
+    ASSERT_EQ(m_graph.LoadData(1), 1);
+    RecordingCanvas none(Rect(0, 0, 1000, 600));
+    m_graph.Draw(none);
+    ASSERT_FALSE(none.OfKind(RecordingCanvas::kFrame).empty());  // the candles are there
+    for (const auto* op : none.OfKind(RecordingCanvas::kLine)) EXPECT_FALSE(op->color == m_palette[kColorCost] && op->width == 3);
 }
