@@ -1,6 +1,7 @@
 #include "charts/baseview.h"
 
 #include "analysis/stprofile.h"
+#include "base/win32util.h"
 #include "store/stockinfo.h"
 
 CBaseView::~CBaseView() {
@@ -45,4 +46,19 @@ BOOL CBaseView::ForwardToParent(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lPar
 
 bool CBaseView::CurrentStockInfo(CStockInfo* info) {
     return GetProfile().GetCurrentStock(info) != 0 && info->GetStockCode()[0] != 0;
+}
+
+LRESULT ShowChartContextMenu(HWND view, LPARAM point) {
+    const int kContextMenu = 213;
+    HMENU menu = ::LoadMenuA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kContextMenu));
+    if (!menu) return 0;
+    HMENU popup = ::GetSubMenu(menu, 0);
+    if (popup) {
+        POINT p = {(int)(short)LOWORD(point), (int)(short)HIWORD(point)};
+        ::ClientToScreen(view, &p);
+        p.x = ClampToMonitorX(p.x, p.y);
+        ::TrackPopupMenu(popup, TPM_RIGHTBUTTON, p.x, p.y, 0, view, nullptr);
+    }
+    ::DestroyMenu(menu);
+    return 0;
 }

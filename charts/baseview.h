@@ -10,6 +10,10 @@
 #include "winfw/typedmap.h"
 #include "winfw/window.h"
 
+// The chart's right-click menu (menu resource 213) at the client point packed in lParam; the
+// chosen command comes back to the view as WM_COMMAND. 0.
+LRESULT ShowChartContextMenu(HWND view, LPARAM point);
+
 class CStockInfo;
 
 enum ViewId { kViewRealTime = 3000, kViewGraph = 3001, kViewF10 = 3002 };

@@ -11,22 +11,8 @@ using namespace charts;
 
 namespace {
 const char* const kDefaultStock = "1A0001_1";
-const int kContextMenu = 213;
 }  // namespace
 
-LRESULT ShowChartContextMenu(HWND view, LPARAM point) {
-    HMENU menu = ::LoadMenuA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kContextMenu));
-    if (!menu) return 0;
-    HMENU popup = ::GetSubMenu(menu, 0);
-    if (popup) {
-        POINT p = {(int)(short)LOWORD(point), (int)(short)HIWORD(point)};
-        ::ClientToScreen(view, &p);
-        p.x = ClampToMonitorX(p.x, p.y);
-        ::TrackPopupMenu(popup, TPM_RIGHTBUTTON, p.x, p.y, 0, view, nullptr);
-    }
-    ::DestroyMenu(menu);
-    return 0;
-}
 
 CGraphView::CGraphView(int viewId, CMessageProcessor* processor)
     : CBaseViewImpl<CGraphView>(viewId, processor),

@@ -17,10 +17,6 @@
 #include "charts/stockgraph.h"
 #include "charts/tabstrip.h"
 
-// The chart's right-click menu (menu resource 213) at the client point packed in lParam; the
-// chosen command comes back to the view as WM_COMMAND. 0.
-LRESULT ShowChartContextMenu(HWND view, LPARAM point);
-
 class CGraphView : public CBaseViewImpl<CGraphView>, private IChartHost {
 public:
     DECLARE_WND_CLASS_EX("VelmoraGraphView", CS_DBLCLKS, -1)

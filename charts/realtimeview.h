@@ -29,6 +29,7 @@ public:
         MSG_WM_PRINTCLIENT(OnPrintClient)
         MSG_WM_LBUTTONDOWN(OnLButtonDown)
         MSG_WM_LBUTTONDBLCLK(OnLButtonDblClk)
+        MSG_RAW(WM_RBUTTONUP, OnRButtonUp)
         MSG_COMMAND_RANGE(4000, 5000, OnForwardCommand)
         CHAIN_MSG_MAP(CBaseViewImpl<CRealTimeView>)
     END_MSG_MAP()
@@ -73,6 +74,7 @@ private:
     void OnPrintClient(HDC dc, UINT flags);
     void OnLButtonDown(UINT flags, CPoint pt);
     void OnLButtonDblClk(UINT flags, CPoint pt);
+    LRESULT OnRButtonUp(UINT, WPARAM, LPARAM point) { return ShowChartContextMenu(m_hWnd, point); }
     void OnForwardCommand(UINT code, int id, HWND ctl);
     void OnPageUp();
     void OnPageDown();

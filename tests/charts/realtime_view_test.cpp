@@ -347,6 +347,46 @@ TEST(IntradayView, OpensOnTheCompositeIndexAndFollowsItsMessages) {
     f.host.DestroyWindow();
 }
 
+// A right-button release shows the views' menu 213 at the cursor; the chosen item comes back to
+// the view as a command, which goes on to the panel.
+TEST(IntradayView, RightClickShowsTheChartMenu) {
+    struct Commands : CMessageProcessor {
+        std::vector<intptr_t> ids;
+        int AddAcceptor(int, CMessageAcceptor*) override { return 1; }
+        int SendMessage(int id, intptr_t w, intptr_t) override {
+            if (id == kAppMsgCommand) ids.push_back(w);
+            return 0;
+        }
+    } panel;
+    Host host;
+    RECT r = {0, 0, 1100, 700};
+    ASSERT_TRUE(host.Create(nullptr, r, "Velmora intraday", WS_OVERLAPPEDWINDOW));
+    CRealTimeView view(kViewRealTime, &panel);
+    RECT c = {0, 0, 1024, 600};
+    ASSERT_NE(view.CreateView(host, c), nullptr);
+    std::atomic<int> items{-1};
+    std::atomic<bool> done{false};
+    std::thread chooser([&] {
+        for (int i = 0; i < 400 && !done; ++i, Sleep(25)) {
+            HWND popup = ::FindWindowA("#32768", nullptr);
+            if (!popup || !::IsWindowVisible(popup)) continue;
+            HMENU menu = (HMENU)::SendMessageA(popup, MN_GETHMENU, 0, 0);
+            items = menu ? ::GetMenuItemCount(menu) : 0;
+            // Down to the first item (加入自选股) and choose it.
+            ::PostMessageA(popup, WM_KEYDOWN, VK_DOWN, 0);
+            ::PostMessageA(popup, WM_KEYDOWN, VK_RETURN, 0);
+            break;
+        }
+    });
+    view.SendMessage(WM_RBUTTONUP, 0, MAKELPARAM(100, 100));
+    done = true;
+    chooser.join();
+    Pump();
+    EXPECT_EQ(items.load(), 8);
+    EXPECT_EQ(panel.ids, (std::vector<intptr_t>{4044}));
+    host.DestroyWindow();
+}
+
 TEST(IntradayView, ReloadsFromAWorkerWhileTheWindowIsUsed) {
     GetProfile().SetCurrentStock("600001_1", false);
     ViewFixture f;
