@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -38,6 +39,17 @@ public:
         ::GdiFlush();
         uint32_t v = m_bits[y * m_w + x];
         return charts::MakeColor((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+    }
+    // Pixels of the colour, and of any other colour, inside r (clipped to the picture).
+    int Count(const charts::Rect& r, charts::Color c) const {
+        int n = 0;
+        for (int y = std::max(0, r.top); y < std::min(m_h, r.bottom); ++y)
+            for (int x = std::max(0, r.left); x < std::min(m_w, r.right); ++x) n += At(x, y) == c;
+        return n;
+    }
+    int CountNot(const charts::Rect& r, charts::Color c) const {
+        const charts::Rect in = r.Intersect(charts::Rect(0, 0, m_w, m_h));
+        return in.Width() * in.Height() - Count(in, c);
     }
     std::vector<uint32_t> Snapshot() const {
         ::GdiFlush();

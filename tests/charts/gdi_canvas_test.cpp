@@ -1,5 +1,6 @@
 // The GDI canvas on a 32-bit DIB: what it draws lands where the recording canvas says.
 #include "charts/gdicanvas.h"
+#include "charts/dib.h"
 
 #include <gtest/gtest.h>
 
@@ -10,43 +11,7 @@ using namespace charts;
 
 namespace {
 
-class Dib {
-public:
-    Dib(int w, int h) : m_w(w), m_h(h) {
-        BITMAPINFO bi = {};
-        bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-        bi.bmiHeader.biWidth = w;
-        bi.bmiHeader.biHeight = -h;  // top-down
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        m_dc = ::CreateCompatibleDC(nullptr);
-        m_bmp = ::CreateDIBSection(m_dc, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&m_bits), nullptr, 0);
-        m_old = ::SelectObject(m_dc, m_bmp);
-    }
-    ~Dib() {
-        ::SelectObject(m_dc, m_old);
-        ::DeleteObject(m_bmp);
-        ::DeleteDC(m_dc);
-    }
-    HDC dc() const { return m_dc; }
-    // As a colour reference (0x00BBGGRR); the DIB holds 0x00RRGGBB.
-    Color At(int x, int y) const {
-        ::GdiFlush();
-        uint32_t v = m_bits[y * m_w + x];
-        return MakeColor((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
-    }
-    std::vector<uint32_t> Snapshot() const {
-        ::GdiFlush();
-        return std::vector<uint32_t>(m_bits, m_bits + m_w * m_h);
-    }
-
-private:
-    int m_w, m_h;
-    HDC m_dc;
-    HBITMAP m_bmp;
-    HGDIOBJ m_old;
-    uint32_t* m_bits = nullptr;
-};
+using chart_test::Dib;
 
 const Color kRed = MakeColor(255, 0, 0), kGreen = MakeColor(0, 255, 0), kBack = MakeColor(0, 0, 0x84);
 

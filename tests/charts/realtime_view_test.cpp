@@ -14,6 +14,7 @@
 #include "intraday_data.h"
 #include "store/database.h"
 #include "store/store_files.h"
+#include "charts/dib.h"
 
 using namespace charts;
 using namespace chart_test;
@@ -22,45 +23,7 @@ namespace {
 
 Color C(int role) { return Color(GetProfile().GetColor(role)); }
 
-class Dib {
-public:
-    Dib(int w, int h) : m_w(w), m_h(h) {
-        BITMAPINFO bi = {};
-        bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-        bi.bmiHeader.biWidth = w;
-        bi.bmiHeader.biHeight = -h;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        m_dc = ::CreateCompatibleDC(nullptr);
-        m_bmp = ::CreateDIBSection(m_dc, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(&m_bits), nullptr, 0);
-        m_old = ::SelectObject(m_dc, m_bmp);
-    }
-    ~Dib() {
-        ::SelectObject(m_dc, m_old);
-        ::DeleteObject(m_bmp);
-        ::DeleteDC(m_dc);
-    }
-    HDC dc() const { return m_dc; }
-    Color At(int x, int y) const {
-        ::GdiFlush();
-        uint32_t v = m_bits[y * m_w + x];
-        return MakeColor((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
-    }
-    int Count(const Rect& r, Color c) const {
-        int n = 0;
-        for (int y = std::max(0, r.top); y < std::min(m_h, r.bottom); ++y)
-            for (int x = std::max(0, r.left); x < std::min(m_w, r.right); ++x) n += At(x, y) == c;
-        return n;
-    }
-    int CountNot(const Rect& r, Color c) const { return r.Width() * r.Height() - Count(r, c); }
-
-private:
-    int m_w, m_h;
-    HDC m_dc;
-    HBITMAP m_bmp;
-    HGDIOBJ m_old;
-    uint32_t* m_bits = nullptr;
-};
+using chart_test::Dib;
 
 int32_t AfterTheClose() { return At(16, 0); }
 
