@@ -10,6 +10,22 @@
 #include "winfw/typedmap.h"
 #include "winfw/window.h"
 
+// Draws a view's client area into the DC a message gave (WM_PRINTCLIENT, or WM_PAINT with a
+// DC), or else between BeginPaint and EndPaint.
+template <class Draw>
+void PaintClient(HWND wnd, HDC given, Draw draw) {
+    RECT client;
+    ::GetClientRect(wnd, &client);
+    if (given) {
+        draw(given, client);
+        return;
+    }
+    PAINTSTRUCT ps;
+    HDC dc = ::BeginPaint(wnd, &ps);
+    draw(dc, client);
+    ::EndPaint(wnd, &ps);
+}
+
 // The chart's right-click menu (menu resource 213) at the client point packed in lParam; the
 // chosen command comes back to the view as WM_COMMAND. 0.
 LRESULT ShowChartContextMenu(HWND view, LPARAM point);

@@ -100,23 +100,10 @@ void CF10View::DoPaint(HDC dc, const RECT& client) {
 }
 
 void CF10View::OnPaint(HDC given) {
-    RECT client;
-    GetClientRect(&client);
-    if (given) {
-        DoPaint(given, client);
-        return;
-    }
-    PAINTSTRUCT ps;
-    HDC dc = ::BeginPaint(m_hWnd, &ps);
-    DoPaint(dc, client);
-    ::EndPaint(m_hWnd, &ps);
+    PaintClient(m_hWnd, given, [this](HDC dc, const RECT& client) { DoPaint(dc, client); });
 }
 
-void CF10View::OnPrintClient(HDC dc, UINT) {
-    RECT client;
-    GetClientRect(&client);
-    DoPaint(dc, client);
-}
+void CF10View::OnPrintClient(HDC dc, UINT) { OnPaint(dc); }
 
 HBRUSH CF10View::OnCtlColorEdit(HDC dc, HWND) {
     ::SetBkColor(dc, RGB(0, 0, 0));

@@ -99,23 +99,10 @@ void CRealTimeView::DoPaint(HDC dc, const RECT& client) {
 }
 
 void CRealTimeView::OnPaint(HDC given) {
-    RECT client;
-    GetClientRect(&client);
-    if (given) {
-        DoPaint(given, client);
-        return;
-    }
-    PAINTSTRUCT ps;
-    HDC dc = ::BeginPaint(m_hWnd, &ps);
-    DoPaint(dc, client);
-    ::EndPaint(m_hWnd, &ps);
+    PaintClient(m_hWnd, given, [this](HDC dc, const RECT& client) { DoPaint(dc, client); });
 }
 
-void CRealTimeView::OnPrintClient(HDC dc, UINT) {
-    RECT client;
-    GetClientRect(&client);
-    DoPaint(dc, client);
-}
+void CRealTimeView::OnPrintClient(HDC dc, UINT) { OnPaint(dc); }
 
 void CRealTimeView::OnForwardCommand(UINT, int id, HWND) { ForwardCommand(id); }
 
