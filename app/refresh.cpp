@@ -5,6 +5,7 @@
 
 #include "base/text.h"
 #include "base/timestamp.h"
+#include "store/storeenv.h"
 
 namespace {
 
@@ -136,4 +137,34 @@ unsigned RefreshActionsForTick(uint64_t tick, bool marketOpen) {
     if (marketOpen && tick % kStatusTicks == 0) actions |= refreshStatus;
     if (tick % kHeartbeatTicks == 0) actions |= refreshHeartbeat;
     return actions;
+}
+
+namespace {
+std::atomic<bool> g_reloginDone(false);
+}
+
+bool ApplyHeartbeat(const HeartbeatReply& reply, bool fromCreation) {
+    ServerDataTime.store(reply.serverTime);
+    MarketOpenFlag.store(reply.marketOpen != 0 ? 1 : 0);
+    if (!ShouldRelogin(reply.serverTime, fromCreation, g_reloginDone.load())) return false;
+    // Two heartbeats at once (creation's and the thread's) still relogin once.
+    bool expected = false;
+    return g_reloginDone.compare_exchange_strong(expected, true);
+}
+
+bool IsReloginDone() { return g_reloginDone.load(); }
+void ResetReloginDone() { g_reloginDone.store(false); }
+
+uint64_t RunRefreshLoop(const std::atomic<bool>& stop, const RefreshHandlers& handlers) {
+    uint64_t tick = 0;
+    while (!stop.load()) {
+        ++tick;
+        bool open = handlers.marketOpen && handlers.marketOpen();
+        unsigned actions = RefreshActionsForTick(tick, open);
+        if ((actions & refreshNews) && handlers.news) handlers.news();
+        if ((actions & refreshStatus) && handlers.status) handlers.status();
+        if ((actions & refreshHeartbeat) && handlers.heartbeat) handlers.heartbeat();
+        if (handlers.wait) handlers.wait();
+    }
+    return tick;
 }

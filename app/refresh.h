@@ -2,7 +2,9 @@
 // Everything here is pure, so the thread itself only counts, fetches and hands results on.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -61,3 +63,24 @@ constexpr int kHeartbeatTicks = 1080; // 540 s
 constexpr int kRefreshTickMs = 500;
 // The actions of tick n (1 for the first tick); the status fetch only while the market is open.
 unsigned RefreshActionsForTick(uint64_t tick, bool marketOpen);
+
+// A good heartbeat: sets the process-wide ServerDataTime and MarketOpenFlag, and returns true
+// when it takes the once-per-run relogin (the process-wide relogin-done flag is set then).
+bool ApplyHeartbeat(const HeartbeatReply& reply, bool fromCreation);
+bool IsReloginDone();
+// Back to a fresh run (tests).
+void ResetReloginDone();
+
+// The refresh thread's body: counts ticks from 1, runs each tick's fetches and waits one tick,
+// until stop is set (looked at before the first tick and after every wait). A slow fetch delays
+// the following ticks; none is made up.
+struct RefreshHandlers {
+    std::function<void()> news;
+    std::function<void()> status;
+    std::function<void()> heartbeat;
+    std::function<bool()> marketOpen;
+    // Waits one tick (kRefreshTickMs); may return early when stop is set.
+    std::function<void()> wait;
+};
+// Returns the number of ticks made.
+uint64_t RunRefreshLoop(const std::atomic<bool>& stop, const RefreshHandlers& handlers);

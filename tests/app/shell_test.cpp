@@ -17,6 +17,7 @@
 #include "base/timestamp.h"
 #include "store/codestate.h"
 #include "store/database.h"
+#include "store/storeenv.h"
 #include "test_files.h"
 
 #ifdef _WIN32
@@ -188,6 +189,40 @@ TEST(RefreshSchedule, MorningReloginOncePerRunAndNotFromCreation) {
         EXPECT_EQ(ShouldRelogin(c.time, c.fromCreation, c.done), c.relogin) << c.time;
     // 01:25 UTC is 09:25 in Beijing whatever the machine's zone.
     EXPECT_TRUE(ShouldRelogin(1290000000 - 1290000000 % 86400 + 3600 + 25 * 60, false, false));
+}
+
+TEST(RefreshSchedule, HeartbeatSetsServerValuesAndReloginsOnce) {
+    ResetReloginDone();
+    EXPECT_FALSE(ApplyHeartbeat({Beijing(9, 25), 1}, true));  // during creation: never
+    EXPECT_EQ(ServerDataTime.load(), Beijing(9, 25));
+    EXPECT_EQ(MarketOpenFlag.load(), 1);
+    EXPECT_FALSE(IsReloginDone());
+    EXPECT_TRUE(ApplyHeartbeat({Beijing(9, 26), 0}, false));
+    EXPECT_EQ(MarketOpenFlag.load(), 0);
+    EXPECT_TRUE(IsReloginDone());
+    EXPECT_FALSE(ApplyHeartbeat({Beijing(9, 27), 1}, false));  // once per run
+    ResetReloginDone();
+}
+
+TEST(RefreshSchedule, LoopRunsTheFetchesOfEachTickUntilStopped) {
+    std::atomic<bool> stop(false);
+    int news = 0, status = 0, heartbeat = 0, waits = 0;
+    bool open = false;
+    RefreshHandlers h;
+    h.news = [&] { ++news; };
+    h.status = [&] { ++status; };
+    h.heartbeat = [&] { ++heartbeat; open = true; };  // the first heartbeat reports the market open
+    h.marketOpen = [&] { return open; };
+    h.wait = [&] {
+        if (++waits == 2160) stop = true;
+    };
+    EXPECT_EQ(RunRefreshLoop(stop, h), 2160u);
+    EXPECT_EQ(news, 3);
+    EXPECT_EQ(heartbeat, 2);
+    EXPECT_EQ(status, (2160 - 1080) / 10);  // status only after the flag came on
+    // Stopped before the first tick: nothing runs.
+    EXPECT_EQ(RunRefreshLoop(stop, h), 0u);
+    EXPECT_EQ(news, 3);
 }
 
 // ---- watch list --------------------------------------------------------------------------
