@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "app/urltable.h"
+#include "app/watchlist.h"
 #include "base/text.h"
 #include "store/codestate.h"
 #include "store/database.h"
@@ -76,5 +78,43 @@ ReloadRequest DownloadRouter::OnDownloadFileDone(const char* key, const char* pa
         return view == kViewF10 ? ReloadRequest{true, 1, 0} : none;
     default:
         return view != kViewF10 ? ReloadRequest{true, 1, 0} : none;
+    }
+}
+
+bool GetDataPaths(const std::string& code, bool shanghai, int kind, const std::string& dataHost,
+                  const std::string& programFolder, StockDataPaths* out) {
+    std::string plain;
+    int market = 0;
+    if (dataHost.empty() || !SplitStockCode(code, &plain, &market)) return false;
+    const std::string lower = shanghai ? "sh" : "sz";
+    const std::string upper = shanghai ? "SH" : "SZ";
+    const std::string root = "http://" + dataHost + "/";
+    const std::string local = programFolder + "hqdata\\" + lower + "\\";
+    switch (kind) {
+    case stockDataDay:
+        out->url = root + GetUrl(kUrlDayFolder) + upper + plain + ".ldy";
+        out->localPath = local + "day\\" + upper + code + ".day";
+        return true;
+    case stockDataMinute:
+        out->url = root + GetUrl(kUrlMinuteFolder) + lower + "/" + plain + ".min";
+        out->localPath = local + "min\\" + code + ".min";
+        return true;
+    case stockDataText:
+        out->url = root + GetUrl(kUrlF10Folder) + lower + plain + ".txt";
+        out->localPath = local + "bas\\" + code + ".txt";
+        return true;
+    case stockDataSignal:
+        out->url = root + GetUrl(kUrlSignalFolder) + lower + plain + ".sgn";
+        out->localPath = local + "signal\\" + code + ".sgn";
+        return true;
+    case stockDataTicks:
+    case stockDataLongTicks: {
+        const char* ext = kind == stockDataTicks ? ".fbs" : ".fbl";
+        out->url = root + GetUrl(kUrlTickFolder) + lower + plain + ext;
+        out->localPath = local + "fenbi\\" + code + ext;
+        return true;
+    }
+    default:
+        return false;
     }
 }

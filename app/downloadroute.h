@@ -62,3 +62,21 @@ private:
     std::string m_currentCode;
     std::atomic<int> m_view;
 };
+
+// The per-stock data files the content panel fetches.
+enum StockDataKind {
+    stockDataDay = 0,
+    stockDataMinute = 1,
+    stockDataText = 2,
+    stockDataSignal = 4,
+    stockDataTicks = 5,
+    stockDataLongTicks = 6,
+};
+struct StockDataPaths {
+    std::string url;        // data-server root + folder + remote name
+    std::string localPath;  // program folder + local folder + local name
+};
+// For a code with market suffix ("600000_1"); false for another kind, an empty host or a code
+// that is not letters and digits followed by "_0" or "_1" (it names a local file).
+bool GetDataPaths(const std::string& code, bool shanghai, int kind, const std::string& dataHost,
+                  const std::string& programFolder, StockDataPaths* out);

@@ -439,6 +439,39 @@ TEST(DownloadRouting, WorkersAndTheInterfaceThreadShareCodeAndStates) {
     EXPECT_GT(reloads.load(), 0);
 }
 
+TEST(DownloadRouting, DataPathsOfEachKind) {
+    ResetUrlTable();
+    struct Case {
+        const char* code;
+        bool shanghai;
+        int kind;
+        const char* url;
+        const char* local;
+    } cases[] = {
+        {"600000_1", true, stockDataDay, "http://h/hqdatagzip/sday/SH600000.ldy", "P\\hqdata\\sh\\day\\SH600000_1.day"},
+        {"000001_0", false, stockDataDay, "http://h/hqdatagzip/sday/SZ000001.ldy", "P\\hqdata\\sz\\day\\SZ000001_0.day"},
+        {"600000_1", true, stockDataMinute, "http://h/hqdatagzip/min/sh/600000.min", "P\\hqdata\\sh\\min\\600000_1.min"},
+        {"600000_1", true, stockDataText, "http://h/hqdatagzip/F10/sh600000.txt", "P\\hqdata\\sh\\bas\\600000_1.txt"},
+        {"000001_0", false, stockDataSignal, "http://h/hqdatagzip/macd/sz000001.sgn", "P\\hqdata\\sz\\signal\\000001_0.sgn"},
+        {"600000_1", true, stockDataTicks, "http://h/hqdatagzip/fenbi/sh600000.fbs", "P\\hqdata\\sh\\fenbi\\600000_1.fbs"},
+        {"600000_1", true, stockDataLongTicks, "http://h/hqdatagzip/fenbi/sh600000.fbl", "P\\hqdata\\sh\\fenbi\\600000_1.fbl"},
+        {"600000_1", true, 3, nullptr, nullptr},
+        {"..\\x_1", true, stockDataDay, nullptr, nullptr},
+        {"600000", true, stockDataDay, nullptr, nullptr},
+    };
+    for (const Case& c : cases) {
+        StockDataPaths paths = {"u", "l"};
+        bool ok = GetDataPaths(c.code, c.shanghai, c.kind, "h", "P\\", &paths);
+        EXPECT_EQ(ok, c.url != nullptr) << c.code << " " << c.kind;
+        EXPECT_EQ(paths.url, c.url ? c.url : "u") << c.code << " " << c.kind;
+        EXPECT_EQ(paths.localPath, c.local ? c.local : "l") << c.code << " " << c.kind;
+        // Every local name routes back to its own writer.
+        if (ok) { EXPECT_EQ(ClassifyDownloadedFile(paths.localPath.c_str()) == downloadedText, c.kind == stockDataText); }
+    }
+    StockDataPaths paths;
+    EXPECT_FALSE(GetDataPaths("600000_1", true, stockDataDay, "", "P\\", &paths));
+}
+
 // ---- command table -----------------------------------------------------------------------
 
 TEST(CommandTable, IdsToActions) {
