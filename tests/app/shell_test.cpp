@@ -9,6 +9,7 @@
 
 #include "app/commands.h"
 #include "app/downloadroute.h"
+#include "app/messagebus.h"
 #include "app/refresh.h"
 #include "app/urltable.h"
 #include "app/watchlist.h"
@@ -470,6 +471,57 @@ TEST(DownloadRouting, DataPathsOfEachKind) {
     }
     StockDataPaths paths;
     EXPECT_FALSE(GetDataPaths("600000_1", true, stockDataDay, "", "P\\", &paths));
+}
+
+// ---- message bus -------------------------------------------------------------------------
+
+struct RecordingAcceptor : CMessageAcceptor {
+    std::vector<std::string>* log;
+    std::string name;
+    RecordingAcceptor(std::vector<std::string>* l, const char* n) : log(l), name(n) {}
+    int OnMessage(int id, intptr_t wParam, intptr_t) override {
+        log->push_back(name + ":" + std::to_string(id) + ":" + std::to_string(wParam));
+        return 7;
+    }
+};
+
+TEST(MessageBusModel, RegistrationOrderDuplicatesAndRemoval) {
+    std::vector<std::string> log;
+    RecordingAcceptor a(&log, "a"), b(&log, "b");
+    MessageBus bus;
+    EXPECT_EQ(bus.AddAcceptor(4029, &b), 1);
+    EXPECT_EQ(bus.AddAcceptor(4029, &a), 1);
+    EXPECT_EQ(bus.AddAcceptor(4029, &b), 1);  // twice: called twice
+    bus.AddAcceptor(4033, &a);
+    EXPECT_EQ(bus.SendMessage(4029, 5, 0), 0);
+    EXPECT_EQ(bus.SendMessage(9999, 1, 0), 0);  // nobody registered
+    bus.SendMessage(4033, 6, 0);
+    EXPECT_EQ(log, (std::vector<std::string>{"b:4029:5", "a:4029:5", "b:4029:5", "a:4033:6"}));
+    bus.RemoveAcceptor(&b);
+    log.clear();
+    bus.SendMessage(4029, 8, 0);
+    EXPECT_EQ(log, std::vector<std::string>{"a:4029:8"});
+    EXPECT_EQ(bus.GetAcceptorCount(4029), 1u);
+}
+
+TEST(MessageBusModel, AnAcceptorMaySendAndRegisterFromItsOwnCall) {
+    MessageBus bus;
+    std::vector<std::string> log;
+    RecordingAcceptor inner(&log, "inner");
+    struct Forwarder : CMessageAcceptor {
+        MessageBus* bus;
+        CMessageAcceptor* inner;
+        int OnMessage(int, intptr_t w, intptr_t) override {
+            bus->AddAcceptor(4031, inner);
+            bus->SendMessage(4031, w, 0);
+            return 1;
+        }
+    } forwarder;
+    forwarder.bus = &bus;
+    forwarder.inner = &inner;
+    bus.AddAcceptor(4032, &forwarder);
+    bus.SendMessage(4032, 3, 0);
+    EXPECT_EQ(log, std::vector<std::string>{"inner:4031:3"});
 }
 
 // ---- command table -----------------------------------------------------------------------
