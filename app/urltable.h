@@ -18,6 +18,9 @@ enum : int {
     kUrlClientId = 27,
     kUrlDayFolder = 31,
     kUrlMinuteFolder = 32,
+    kUrlF10Folder = 33,
+    kUrlSignalFolder = 34,
+    kUrlTickFolder = 35,
 };
 
 // The program version, a date number, that the login reply's version is compared with.
