@@ -173,6 +173,8 @@ private:
                        const charts::Color* colors, const char* const* names, int style);
     void DrawTechNumbered(PaneContext& ctx, double min, double max, int id, CTechnique* tech,
                           const CSPDWordArray& days);
+    void DrawDayCountLines(PaneContext& ctx, CTechnique* tech, const CSPDWordArray& days, double min, double max,
+                           int top, int H);
     void DrawMACD(PaneContext& ctx, int id, CMACD* macd);
     void DrawMIKE(PaneContext& ctx);
     void DrawVolume(PaneContext& ctx, bool turnover);

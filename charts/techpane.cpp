@@ -219,6 +219,31 @@ void CStockGraph::DrawTechLines(PaneContext& ctx, double min, double max, int id
     }
 }
 
+// One line per day count over the visible bars; a value outside the pane breaks its line.
+void CStockGraph::DrawDayCountLines(PaneContext& ctx, CTechnique* tech, const CSPDWordArray& days, double min,
+                                    double max, int top, int H) {
+    Canvas& c = ctx.c;
+    const Rect& r = ctx.rect;
+    for (int k = 0; k < days.GetSize(); ++k) {
+        SegmentBatch line(c, ctx.palette.Line(k));
+        int prev = 0;
+        bool have = false, prevIn = false;
+        for (int i = m_range.first; i <= m_range.last; ++i) {
+            BarSlot s;
+            double v;
+            if (!GetSlotRect(i, &s) || !tech->Calculate(&v, i, int(days[k]), have)) continue;
+            int y = 0;
+            const bool in = ValueToY(v, min, max, r.bottom, H, &y) && YInPane(y, top, r.bottom);
+            if (have && in && prevIn) line.Add(s.centre - m_nBarStep, prev, s.centre, y);
+            if (!have || in) {
+                prev = y;
+                prevIn = in;
+            }
+            have = true;
+        }
+    }
+}
+
 void CStockGraph::DrawTechNumbered(PaneContext& ctx, double min, double max, int id, CTechnique* tech,
                                    const CSPDWordArray& days) {
     const Rect& r = ctx.rect;
@@ -241,24 +266,7 @@ void CStockGraph::DrawTechNumbered(PaneContext& ctx, double min, double max, int
     if (max - min < 0.0001) return;
     const int H = r.bottom - kTitleHeight - r.top - 2;
     const int top = r.top + kTitleHeight;
-    for (int k = 0; k < days.GetSize(); ++k) {
-        SegmentBatch line(c, ctx.palette.Line(k));
-        int prev = 0;
-        bool have = false, prevIn = false;
-        for (int i = m_range.first; i <= m_range.last; ++i) {
-            BarSlot s;
-            double v;
-            if (!GetSlotRect(i, &s) || !tech->Calculate(&v, i, int(days[k]), have)) continue;
-            int y = 0;
-            const bool in = ValueToY(v, min, max, r.bottom, H, &y) && YInPane(y, top, r.bottom);
-            if (have && in && prevIn) line.Add(s.centre - m_nBarStep, prev, s.centre, y);
-            if (!have || in) {
-                prev = y;
-                prevIn = in;
-            }
-            have = true;
-        }
-    }
+    DrawDayCountLines(ctx, tech, days, min, max, top, H);
 }
 
 bool CStockGraph::DrawShortRoutine(PaneContext& ctx, int id) {
@@ -454,24 +462,7 @@ void CStockGraph::DrawVolume(PaneContext& ctx, bool turnover) {
         if (b.close >= b.open) c.FrameRect(bar, col);
         else c.FillRect(bar, col);
     }
-    for (int k = 0; k < days.GetSize(); ++k) {
-        SegmentBatch line(c, ctx.palette.Line(k));
-        int prev = 0;
-        bool have = false, prevIn = false;
-        for (int i = m_range.first; i <= m_range.last; ++i) {
-            BarSlot s;
-            double v;
-            if (!GetSlotRect(i, &s) || !tech->Calculate(&v, i, int(days[k]), have)) continue;
-            int y = 0;
-            const bool in = ValueToY(v, min, max, r.bottom, H, &y) && YInPane(y, top, r.bottom);
-            if (have && in && prevIn) line.Add(s.centre - m_nBarStep, prev, s.centre, y);
-            if (!have || in) {
-                prev = y;
-                prevIn = in;
-            }
-            have = true;
-        }
-    }
+    DrawDayCountLines(ctx, tech, days, min, max, top, H);
 }
 
 void CStockGraph::DrawCV(PaneContext& ctx) {
