@@ -287,14 +287,9 @@ std::vector<Row> Rows() {
                          o.Set(i, up * 100.0 / 12);
                      }
                  }});
-    r.push_back({12, "VOLUME", "running sums of 5 and 10 volumes", Cached<CVOLUME>(), [](const KDATA* b, Out& o) {
-                     double s5 = 0, s10 = 0;
-                     for (int i = 0; i < kBars; ++i) {
-                         s5 += b[i].volume, s10 += b[i].volume;
-                         if (i >= 5) s5 -= b[i - 5].volume;
-                         if (i >= 10) s10 -= b[i - 10].volume;
-                         if (i >= 9) o.Set(i, s5 / 5, s10 / 10);
-                     }
+    r.push_back({12, "VOLUME", "two running sums of 5 and 10 volumes in one pass", Cached<CVOLUME>(), [](const KDATA* b, Out& o) {
+                     double top;
+                     velmora_bench::PlainVolume<false>(b, kBars, 5, 10, o, &top);
                  }});
     for (int neg = 1; neg >= 0; --neg)
         r.push_back({neg ? 13 : 14, neg ? "NVI" : "PVI", "the index and its EMA from bar 0",
