@@ -1,7 +1,11 @@
 // Every built-in indicator over 1,000,000 bars: through its class (SetKData, then PrepareCache over
 // the whole series, which computes and caches every line of every bar) against a plain single-pass
-// loop that produces the same lines into arrays. Each row prints the loop's time over the class's.
+// loop that produces the same lines into arrays (MA, which keeps no lines, gives their range). Each row
+// prints the loop's time over the class's; before timing, a few bars of every loop are checked
+// against the class.
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -9,6 +13,7 @@
 #include <vector>
 
 #include "analysis/techset.h"
+#include "plain_lines.h"
 #include "ratio.h"
 
 namespace {
@@ -47,6 +52,7 @@ const CKData& Series() {
 struct Out {
     std::vector<double> v[5];
     std::vector<char> ok;
+    double lo = 0, hi = 0;  // a range, for a class that keeps a range instead of lines
     Out() : ok(size_t(kBars), 0) {
         for (int l = 0; l < 5; ++l) v[l].assign(size_t(kBars), 0.0);
     }
@@ -57,30 +63,37 @@ struct Out {
     void Set(int i, double a, double b, double c) { Set(i, a, b), v[2][size_t(i)] = c; }
     void Set(int i, double a, double b, double c, double d) { Set(i, a, b, c), v[3][size_t(i)] = d; }
     void Set(int i, double a, double b, double c, double d, double e) { Set(i, a, b, c, d), v[4][size_t(i)] = e; }
+    // Line k's array, for the shared plain loops.
+    double* operator[](int k) { return v[k].data(); }
 };
 
-// The simple average of the last m values of a line, bars without a value skipped.
+// The simple average of the last m values of a line, bars without a value skipped: a running sum
+// over a ring of the last m values.
 struct Average {
     std::vector<double> ring;
-    int count = 0, pos = 0;
-    explicit Average(int m) : ring(size_t(m), 0.0) {}
+    double sum = 0;
+    int count = 0, pos = 0, m;
+    explicit Average(int days) : ring(size_t(days), 0.0), m(days) {}
     bool Push(double x, double* ma) {
-        const int m = int(ring.size());
+        sum += x - ring[size_t(pos)];
         ring[size_t(pos)] = x;
-        pos = (pos + 1) % m;
-        if (count < m) ++count;
-        if (count < m) return false;
-        double s = 0;
-        for (int j = 1; j <= m; ++j) s += ring[size_t((pos - j + m) % m)];
-        *ma = s / m;
+        if (++pos == m) pos = 0;
+        if (count < m && ++count < m) return false;
+        *ma = sum / m;
         return true;
     }
 };
 
 inline double P(const KDATA* b, int i) { return b[i].close; }
 
-// The class's computation: given a fresh object for the benchmark, run on every iteration.
-using ClassRun = std::function<std::function<void(CKData&)>()>;
+// The class's computation, run on every iteration, and the object whose cache it fills (null when
+// the row times something other than the cache).
+struct Bound {
+    std::function<void(CKData&)> run;
+    std::shared_ptr<CTechnique> tech;
+};
+// Gives a fresh object for each benchmark.
+using ClassRun = std::function<Bound()>;
 
 struct Row {
     int id;
@@ -96,22 +109,37 @@ template <class T>
 ClassRun Cached() {
     return [] {
         std::shared_ptr<T> t(new T);
-        return std::function<void(CKData&)>([t](CKData& k) {
-            t->SetKData(&k);
-            benchmark::DoNotOptimize(t->PrepareCache(0, -1, false));
-        });
+        return Bound{[t](CKData& k) {
+                         t->SetKData(&k);
+                         benchmark::DoNotOptimize(t->PrepareCache(0, -1, false));
+                     },
+                     t};
     };
 }
 
-// MACD lines over x from bar 0.
-template <class X>
-void MacdLoop(X x, int ns, int nl, int ng, Out& o, int first) {
-    double es = x(0), el = es, dea = 0;
+struct VolumeOf {
+    double operator()(const KDATA& k) const { return k.volume; }
+};
+
+// MACD lines of the close with 5/nl/9 and the stop line 0.95 low, one pass.
+void SelfMacdLoop(const KDATA* b, int nl, bool stop, Out& o) {
+    const double n0 = 2.0 / 6, o0 = 4.0 / 6, n1 = 2.0 / (nl + 1), o1 = (nl - 1.0) / (nl + 1), n2 = 2.0 / 10, o2 = 8.0 / 10;
+    double* l0 = o[0];
+    double* l1 = o[1];
+    double* l2 = o[2];
+    double* l3 = o[3];
+    double* l4 = o[4];
+    const int first = std::max(nl, 9) - 1;
+    double es = b[0].close, el = es, dea = 0;
     for (int i = 0; i < kBars; ++i) {
-        es = (2 * x(i) + (ns - 1) * es) / (ns + 1);
-        el = (2 * x(i) + (nl - 1) * el) / (nl + 1);
-        dea = ((ng - 1) * dea + 2 * (es - el)) / (ng + 1);
-        if (i >= first) o.Set(i, es, el, es - el, dea);
+        __builtin_prefetch(b + i + 16);
+        const double p = b[i].close;
+        es = n0 * p + o0 * es;
+        el = n1 * p + o1 * el;
+        dea = o2 * dea + n2 * (es - el);
+        if (i < first) continue;
+        l0[i] = es, l1[i] = el, l2[i] = es - el, l3[i] = dea;
+        if (stop) l4[i] = b[i].low * 0.95;
     }
 }
 
@@ -140,16 +168,10 @@ void WithAverage(Line line, int m, Out& o) {
 
 std::vector<Row> Rows() {
     std::vector<Row> r;
-    r.push_back({1, "MA", "running sums of 5, 10 and 20 closes", Cached<CMA>(), [](const KDATA* b, Out& o) {
-                     const int d[3] = {5, 10, 20};
-                     for (int l = 0; l < 3; ++l) {
-                         double s = 0;
-                         for (int i = 0; i < kBars; ++i) {
-                             s += P(b, i);
-                             if (i >= d[l]) s -= P(b, i - d[l]);
-                             if (i + 1 >= d[l]) o.v[l][size_t(i)] = s / d[l];
-                         }
-                     }
+    // MA keeps no lines: its whole-series pass gives the range of its three lines.
+    r.push_back({1, "MA", "three running sums of 5, 10 and 20 closes in one pass, the min and max of the three lines",
+                 Cached<CMA>(), [](const KDATA* b, Out& o) {
+                     velmora_bench::PlainMA<false, true>(b, kBars, 5, 10, 20, o, &o.lo, &o.hi);
                  }});
     r.push_back({2, "BBI", "running sums of 3, 6, 12 and 24 closes", Cached<CBBI>(), [](const KDATA* b, Out& o) {
                      const int d[4] = {3, 6, 12, 24};
@@ -164,15 +186,10 @@ std::vector<Row> Rows() {
                          if (i >= 23) o.Set(i, sum / 4);
                      }
                  }});
-    r.push_back({3, "BOLL", "mean and deviation of each 20-close window", Cached<CBOLL>(), [](const KDATA* b, Out& o) {
-                     for (int i = 19; i < kBars; ++i) {
-                         double m = 0, q = 0;
-                         for (int t = i - 19; t <= i; ++t) m += P(b, t);
-                         m /= 20;
-                         for (int t = i - 19; t <= i; ++t) q += (P(b, t) - m) * (P(b, t) - m);
-                         const double s = std::sqrt(q / 19);
-                         o.Set(i, m, m + 2 * s, m - 2 * s);
-                     }
+    r.push_back({3, "BOLL", "running sums of 20 closes' distance from the first close and of its square", Cached<CBOLL>(),
+                 [](const KDATA* b, Out& o) {
+                     double lo, hi;
+                     velmora_bench::PlainBOLL<false>(b, kBars, 20, 2.0, o, &lo, &hi);
                  }});
     r.push_back({4, "PV", "amount over volume scaled into the bar", Cached<CPV>(), [](const KDATA* b, Out& o) {
                      for (int i = 0; i < kBars; ++i) {
@@ -211,13 +228,14 @@ std::vector<Row> Rows() {
     r.push_back({7, "CW", "each bar's triangle added to the 0.01 buckets of its range",
                  [] {
                      std::shared_ptr<CCW> cw(new CCW);
-                     return std::function<void(CKData&)>([cw](CKData& k) {
-                         cw->SetKData(&k);
-                         CSPDWordArray prices, volumes;
-                         double mn, mx, total, cover;
-                         benchmark::DoNotOptimize(cw->GetDistribution(0, kBars - 1, CStockInfo(), 0.01, prices, volumes,
-                                                                      &mn, &mx, &total, &cover));
-                     });
+                     return Bound{[cw](CKData& k) {
+                                      cw->SetKData(&k);
+                                      CSPDWordArray prices, volumes;
+                                      double mn, mx, total, cover;
+                                      benchmark::DoNotOptimize(cw->GetDistribution(0, kBars - 1, CStockInfo(), 0.01, prices,
+                                                                                   volumes, &mn, &mx, &total, &cover));
+                                  },
+                                  nullptr};
                  },
                  [](const KDATA* b, Out&) {
                      double lo = b[0].low, hi = b[0].high;
@@ -236,22 +254,22 @@ std::vector<Row> Rows() {
                      }
                      benchmark::DoNotOptimize(v.data());
                  }});
-    r.push_back({8, "FXKP", "EMAs 5/62/9 and the stop line from bar 0", Cached<CSelfTechnique1>(), [](const KDATA* b, Out& o) {
-                     MacdLoop([b](int i) { return P(b, i); }, 5, 62, 9, o, 61);
-                     for (int i = 61; i < kBars; ++i) o.v[4][size_t(i)] = b[i].low * 0.95;
-                 }});
-    r.push_back({9, "MACD", "EMAs 12/26/9 from bar 0", Cached<CMACD>(), [](const KDATA* b, Out& o) {
-                     MacdLoop([b](int i) { return P(b, i); }, 12, 26, 9, o, 25);
+    r.push_back({8, "FXKP", "EMAs 5/62/9 from bar 0 and the stop line in one pass", Cached<CSelfTechnique1>(),
+                 [](const KDATA* b, Out& o) { SelfMacdLoop(b, 62, true, o); }});
+    r.push_back({9, "MACD", "EMAs 12/26/9 from bar 0 with precomputed weights", Cached<CMACD>(), [](const KDATA* b, Out& o) {
+                     double lo, hi;
+                     velmora_bench::PlainMACD<false>(b, kBars, 12, 26, 9, o, &lo, &hi);
                  }});
     r.push_back({10, "MIKE", "typical price and the 12/24-bar extremes",
                  [] {
                      std::shared_ptr<CMIKE> t(new CMIKE);
-                     return std::function<void(CKData&)>([t](CKData& k) {
-                         t->SetKData(&k);
-                         double x[6];
-                         for (int i = 23; i < kBars; ++i) t->Calculate(&x[0], &x[1], &x[2], &x[3], &x[4], &x[5], i);
-                         benchmark::DoNotOptimize(x[5]);
-                     });
+                     return Bound{[t](CKData& k) {
+                                      t->SetKData(&k);
+                                      double x[6];
+                                      for (int i = 23; i < kBars; ++i) t->Calculate(&x[0], &x[1], &x[2], &x[3], &x[4], &x[5], i);
+                                      benchmark::DoNotOptimize(x[5]);
+                                  },
+                                  nullptr};
                  },
                  [](const KDATA* b, Out&) {
                      double x[6];
@@ -273,14 +291,9 @@ std::vector<Row> Rows() {
                          o.Set(i, up * 100.0 / 12);
                      }
                  }});
-    r.push_back({12, "VOLUME", "running sums of 5 and 10 volumes", Cached<CVOLUME>(), [](const KDATA* b, Out& o) {
-                     double s5 = 0, s10 = 0;
-                     for (int i = 0; i < kBars; ++i) {
-                         s5 += b[i].volume, s10 += b[i].volume;
-                         if (i >= 5) s5 -= b[i - 5].volume;
-                         if (i >= 10) s10 -= b[i - 10].volume;
-                         if (i >= 9) o.Set(i, s5 / 5, s10 / 10);
-                     }
+    r.push_back({12, "VOLUME", "two running sums of 5 and 10 volumes in one pass", Cached<CVOLUME>(), [](const KDATA* b, Out& o) {
+                     double top;
+                     velmora_bench::PlainVolume<false>(b, kBars, 5, 10, o, &top);
                  }});
     for (int neg = 1; neg >= 0; --neg)
         r.push_back({neg ? 13 : 14, neg ? "NVI" : "PVI", "the index and its EMA from bar 0",
@@ -311,7 +324,7 @@ std::vector<Row> Rows() {
                          if (i >= 12 && s[1] + s[2] / 2 >= 0.0001) o.Set(i, (s[0] + s[2] / 2) * 100 / (s[1] + s[2] / 2));
                      }
                  }});
-    r.push_back({16, "VROC", "volume change over 10 bars and its 10-bar average", Cached<CVROC>(), [](const KDATA* b, Out& o) {
+    r.push_back({16, "VROC", "volume change over 10 bars and a running 10-value sum", Cached<CVROC>(), [](const KDATA* b, Out& o) {
                      WithAverage([b](int i, double* x) {
                          if (i < 10 || !(b[i].volume > 0) || !(b[i - 10].volume > 0)) return false;
                          *x = (double(b[i].volume) - b[i - 10].volume) * 100 / b[i - 10].volume;
@@ -352,8 +365,10 @@ std::vector<Row> Rows() {
                          if (std::fabs(pos + neg) >= 0.0001) o.Set(i, pos * 100 / (pos + neg));
                      }
                  }});
-    r.push_back({20, "VMACD", "EMAs 12/26/9 of the volume from bar 0", Cached<CVMACD>(), [](const KDATA* b, Out& o) {
-                     MacdLoop([b](int i) { return double(b[i].volume); }, 12, 26, 9, o, 25);
+    r.push_back({20, "VMACD", "EMAs 12/26/9 of the volume from bar 0 with precomputed weights", Cached<CVMACD>(),
+                 [](const KDATA* b, Out& o) {
+                     double lo, hi;
+                     velmora_bench::PlainMACD<false>(b, kBars, 12, 26, 9, o, &lo, &hi, VolumeOf());
                  }});
     r.push_back({21, "WVAD", "each 24-bar window's weighted volume", Cached<CWVAD>(), [](const KDATA* b, Out& o) {
                      for (int i = 23; i < kBars; ++i) {
@@ -406,14 +421,16 @@ std::vector<Row> Rows() {
                          if (i >= 10) o.Set(i, all < 0.0001 ? 50 : up * 100 / all);
                      }
                  }});
-    r.push_back({25, "AD", "each 8-bar window's accumulation", Cached<CAD>(), [](const KDATA* b, Out& o) {
-                     for (int i = 7; i < kBars; ++i) {
-                         double s = 0;
-                         for (int t = i - 7; t <= i; ++t) {
-                             const double h = b[t].high, l = b[t].low, c = b[t].close;
-                             if (h - l > 0.0001) s += ((c - l) - (h - c)) * b[t].volume / (h - l);
-                         }
-                         o.Set(i, s);
+    r.push_back({25, "AD", "a running sum of 8 bars' accumulation", Cached<CAD>(), [](const KDATA* b, Out& o) {
+                     double ring[8] = {0, 0, 0, 0, 0, 0, 0, 0}, s = 0;
+                     double* line = o[0];
+                     for (int i = 0; i < kBars; ++i) {
+                         __builtin_prefetch(b + i + 16);
+                         const double h = b[i].high, l = b[i].low, c = b[i].close;
+                         const double x = h - l > 0.0001 ? ((c - l) - (h - c)) * b[i].volume / (h - l) : 0;
+                         s += x - ring[i & 7];
+                         ring[i & 7] = x;
+                         if (i >= 7) line[i] = s;
                      }
                  }});
     r.push_back({26, "CI", "each bar's body over its range times its volume", Cached<CCI>(), [](const KDATA* b, Out& o) {
@@ -454,7 +471,7 @@ std::vector<Row> Rows() {
                          if (i >= 9) o.Set(i, (P(b, i) - s / 10) * 100 / (s / 10));
                      }
                  }});
-    r.push_back({31, "MTM", "close over the close 10 bars back and its 10-bar average", Cached<CMTM>(),
+    r.push_back({31, "MTM", "close over the close 10 bars back and a running 10-value sum", Cached<CMTM>(),
                  [](const KDATA* b, Out& o) {
                      WithAverage([b](int i, double* x) {
                          if (i < 10 || !(P(b, i - 10) > 0)) return false;
@@ -489,7 +506,7 @@ std::vector<Row> Rows() {
                          if (has && i >= 2 * n) o.Set(i, p, m, adx, (adx + past[size_t((i - n) % (n + 1))]) / 2);
                      }
                  }});
-    r.push_back({33, "ROC", "change over 10 bars and its 10-bar average", Cached<CROC>(), [](const KDATA* b, Out& o) {
+    r.push_back({33, "ROC", "change over 10 bars and a running 10-value sum", Cached<CROC>(), [](const KDATA* b, Out& o) {
                      WithAverage([b](int i, double* x) {
                          if (i < 10 || !(P(b, i) > 0) || !(P(b, i - 10) > 0)) return false;
                          *x = (P(b, i) - P(b, i - 10)) * 100 / P(b, i - 10);
@@ -775,10 +792,8 @@ std::vector<Row> Rows() {
         const int nl = self[s][1];
         ClassRun byClass =
             s == 0 ? Cached<CSelfTechnique2>() : s == 1 ? Cached<CSelfTechnique3>() : Cached<CSelfTechnique4>();
-        r.push_back({self[s][0], s == 0 ? "JPBD" : s == 1 ? "DKNL" : "JPTD", "EMAs 5/N/9 from bar 0", byClass,
-                     [nl](const KDATA* b, Out& o) {
-                         MacdLoop([b](int i) { return P(b, i); }, 5, nl, 9, o, nl - 1);
-                     }});
+        r.push_back({self[s][0], s == 0 ? "JPBD" : s == 1 ? "DKNL" : "JPTD", "EMAs 5/N/9 from bar 0 with precomputed weights", byClass,
+                     [nl](const KDATA* b, Out& o) { SelfMacdLoop(b, nl, false, o); }});
     }
     r.push_back({58, "HDLY", "9-bar extremes and the K, D smoothing from bar 0", Cached<CSelfTechnique5>(),
                  [](const KDATA* b, Out& o) { KdjLoop(b, 9, 3, 3, o); }});
@@ -790,6 +805,49 @@ std::vector<Row>& Table() {
     return rows;
 }
 
+// Each loop must give the class's lines: a few bars are compared once before timing.
+bool SameLines(const CKData& k) {
+    const int bars[] = {100, 1000, 123457, kBars / 2, kBars - 1};
+    bool same = true;
+    for (const Row& row : Table()) {
+        Bound c = row.byClass();
+        if (!c.tech) continue;
+        c.run(const_cast<CKData&>(k));
+        std::unique_ptr<Out> out(new Out);
+        row.byLoop(k.GetData(), *out);
+        int compared = 0;
+        if (CMA* ma = dynamic_cast<CMA*>(c.tech.get())) {
+            double lo, hi;
+            ma->GetMinMaxInfo(0, kBars - 1, &lo, &hi);
+            compared = 2;
+            CTechnique::WidenRange(&out->lo, &out->hi);  // as the class gives its range
+            if (std::fabs(lo - out->lo) > 1e-6 * std::max(1.0, std::fabs(lo)) ||
+                std::fabs(hi - out->hi) > 1e-6 * std::max(1.0, std::fabs(hi))) {
+                std::printf("%d %s: the loop gives the range %.10g..%.10g, the class %.10g..%.10g\n", row.id, row.name,
+                            out->lo, out->hi, lo, hi);
+                same = false;
+            }
+        }
+        for (int i : bars)
+            for (int line = 1; line <= 5; ++line) {
+                double want;
+                if (!c.tech->GetCached(line, i, &want)) continue;
+                const double got = out->v[line - 1][size_t(i)];
+                ++compared;
+                if (std::fabs(got - want) > 1e-6 * std::max(1.0, std::fabs(want))) {
+                    std::printf("%d %s: the loop gives %.10g for line %d of bar %d, the class %.10g\n", row.id, row.name,
+                                got, line, i, want);
+                    same = false;
+                }
+            }
+        if (compared == 0) {
+            std::printf("%d %s: the class cached none of the bars compared\n", row.id, row.name);
+            same = false;
+        }
+    }
+    return same;
+}
+
 std::string ClassName(const Row& row) { return "class/" + std::to_string(row.id) + "/" + row.name; }
 std::string LoopName(const Row& row) { return "loop/" + std::to_string(row.id) + "/" + row.name; }
 
@@ -797,10 +855,11 @@ std::string LoopName(const Row& row) { return "loop/" + std::to_string(row.id) +
 
 int main(int argc, char** argv) {
     CKData& k = const_cast<CKData&>(Series());
+    if (!SameLines(k)) return 1;
     std::vector<velmora_bench::Pair> pairs;
     for (const Row& row : Table()) {
         benchmark::RegisterBenchmark(ClassName(row).c_str(), [&row, &k](benchmark::State& state) {
-            std::function<void(CKData&)> run = row.byClass();
+            std::function<void(CKData&)> run = row.byClass().run;
             for (auto _ : state) run(k);
         })->Unit(benchmark::kMillisecond)->MinTime(0.3);
         benchmark::RegisterBenchmark(LoopName(row).c_str(), [&row, &k](benchmark::State& state) {
