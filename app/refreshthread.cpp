@@ -1,0 +1,87 @@
+#include "app/refreshthread.h"
+
+#include <chrono>
+#include <ctime>
+
+#include "app/urltable.h"
+#include "base/memstream.h"
+#include "base/text.h"
+#include "net/services.h"
+#include "store/storeenv.h"
+
+namespace {
+// Small replies: a news page, seven status lines, "time|flag".
+constexpr int kChunkSize = 4096;
+}
+
+RefreshThread::RefreshThread(IRefreshSink* sink) : m_sink(sink) {}
+
+RefreshThread::~RefreshThread() { Stop(); }
+
+void RefreshThread::Stop() {
+    RequestStop();
+    // Sticky until the next run resets it, so a fetch about to begin fails at once too.
+    m_client.Cancel();
+    {
+        std::lock_guard<std::mutex> lock(m_waitLock);
+    }
+    m_wake.notify_all();
+    CThread::Stop();
+}
+
+void RefreshThread::Run() {
+    // Before the loop's first look at the stop flag: a Stop that came earlier is still seen.
+    m_client.ResetCancel();
+    RefreshHandlers handlers;
+    handlers.news = [this] { FetchNews(); };
+    handlers.status = [this] { FetchStatus(); };
+    handlers.heartbeat = [this] { CheckHeartbeat(); };
+    handlers.marketOpen = [] { return MarketOpenFlag.load() != 0; };
+    handlers.wait = [this] { WaitTick(); };
+    RunRefreshLoop(m_bStop, handlers);
+}
+
+void RefreshThread::WaitTick() {
+    std::unique_lock<std::mutex> lock(m_waitLock);
+    m_wake.wait_for(lock, std::chrono::milliseconds(m_tickMs), [this] { return IsStopRequested(); });
+}
+
+bool RefreshThread::Fetch(const std::string& url, std::string* body) {
+    if (IsStopRequested()) return false;
+    CMemoryStream stream;
+    if (!m_client.Download(url.c_str(), &stream, nullptr, kChunkSize, nullptr)) return false;
+    body->clear();
+    if (stream.GetSize() > 0) body->assign(reinterpret_cast<const char*>(stream.GetData()), static_cast<size_t>(stream.GetSize()));
+    return true;
+}
+
+bool RefreshThread::FetchNews() {
+    std::string body;
+    if (!Fetch(GetSiteRoot() + GetUrl(kUrlRollNews), &body)) return false;
+    NewsItems items;
+    if (!ParseNewsText(Utf8ToAnsi(body.c_str()), &items)) return false;
+    if (IsStopRequested()) return false;
+    m_sink->SetNews(items);
+    return true;
+}
+
+bool RefreshThread::FetchStatus() {
+    std::string body;
+    if (!Fetch(GetServerRootUrl() + GetUrl(kUrlMarketStatus), &body)) return false;
+    StatusPaneList panes;
+    if (!ParseStatusInfo(body, &panes)) return false;
+    if (IsStopRequested()) return false;
+    m_sink->SetStatusPanes(panes);
+    return true;
+}
+
+bool RefreshThread::CheckHeartbeat() {
+    std::string body;
+    // The time only keeps caches from answering.
+    std::string url = GetSiteRoot() + GetUrl(kUrlHeartbeat) + std::to_string(static_cast<long long>(std::time(nullptr)));
+    if (!Fetch(url, &body)) return false;
+    HeartbeatReply reply;
+    if (!ParseHeartbeat(Utf8ToAnsi(body.c_str()), &reply)) return false;
+    if (ApplyHeartbeat(reply, false)) m_sink->RequestRelogin();
+    return true;
+}
