@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 
+#include "skin/skinbitmap.h"
 #include "store/database.h"
 #include "store/storeenv.h"
 
@@ -35,6 +36,17 @@ void CExtraInfoView::Send(int id, intptr_t wParam, intptr_t lParam) {
 LRESULT CExtraInfoView::OnCreate(LPCREATESTRUCTA) {
     CRect client;
     GetClientRect(&client);
+    const DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+    CSkinBitmap tabs, row, close;
+    tabs.LoadSkinFile("Tabs.png");
+    row.LoadSkinFile("TabRow.png");
+    m_tabs.SetBackgroundImages(tabs.Detach(), row.Detach());
+    m_tabs.AddItem(kExtraListPageId, "自选股");
+    m_tabs.AddItem(kExtraTreePageId, "板块信息");
+    m_tabs.Create(m_hWnd, client, nullptr, style);
+    CRect button(0, 0, 16, 16);
+    if (close.LoadSkinFile("ExtraClose.png")) button = CRect(0, 0, close.GetWidth() / 4, close.GetHeight());
+    if (m_close.CreateSkinButton(m_hWnd, button, nullptr, style, 0, kExtraCloseId)) m_close.SetBitmap(close.Detach());
     if (!m_list.Create(m_hWnd, client, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, kExtraListId)) return -1;
     m_list.DeleteAllItems();
     m_list.AddColumn("股票代码", 90);
@@ -68,12 +80,26 @@ void CExtraInfoView::OnSize(UINT, CSize) { Layout(); }
 void CExtraInfoView::Layout() {
     CRect client;
     GetClientRect(&client);
+    int top = 0, right = client.right;
+    if (m_tabs.IsWindow()) {
+        CRect tabs, button;
+        m_tabs.GetWindowRect(&tabs);
+        top = tabs.Height();
+        if (m_close.IsWindow()) {
+            m_close.GetWindowRect(&button);
+            right = client.right - button.Width() - 2;
+            m_close.SetWindowPos(nullptr, right, (top - button.Height()) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+        m_tabs.SetWindowPos(nullptr, 0, 0, right > 0 ? right : 0, top, SWP_NOZORDER | SWP_NOACTIVATE);
+        client.top = top + 2;
+    }
     HWND page = m_list.IsWindowVisible() ? m_list.m_hWnd : (m_tree && ::IsWindowVisible(m_tree) ? m_tree : nullptr);
     if (page) ::MoveWindow(page, client.left, client.top, client.Width(), client.Height(), TRUE);
 }
 
 int CExtraInfoView::ShowListPage(UINT command) {
     bool list = command == 32801;
+    if (m_tabs.IsWindow()) m_tabs.SelectItemById(list ? kExtraListPageId : kExtraTreePageId, true);
     m_list.ShowWindow(list ? SW_SHOW : SW_HIDE);
     if (m_tree) ::ShowWindow(m_tree, list ? SW_HIDE : SW_SHOW);
     Layout();

@@ -9,7 +9,9 @@
 
 #include "app/watchlist.h"
 #include "charts/message.h"
+#include "skin/fadebutton.h"
 #include "skin/skinlist.h"
+#include "skin/tabbar.h"
 #include "winfw/winfw.h"
 
 enum : UINT {
@@ -53,6 +55,8 @@ public:
     const WatchList& GetWatchList() const { return *m_watch; }
     CSkinListCtrlData& GetList() { return m_list; }
     HWND GetTree() const { return m_tree; }
+    CSkinCmdBar& GetTabs() { return m_tabs; }
+    CSkinFadeStateButtonCtrl& GetCloseButton() { return m_close; }
 
     BEGIN_MSG_MAP(CExtraInfoView)
         MSG_WM_CREATE(OnCreate)
@@ -82,6 +86,8 @@ private:
     CSkinListCtrlData m_list;
     CMessageProcessor* m_processor = nullptr;
     HWND m_tree = nullptr;
+    CSkinCmdBar m_tabs;
+    CSkinFadeStateButtonCtrl m_close;
     std::string m_watchPath;
     std::unique_ptr<WatchList> m_watch;
     // Item data of the tree's stock items: the tree keeps pointers, these own the texts.

@@ -136,6 +136,28 @@ TEST_F(ExtraInfoWindow, AddsFromTheBusDeletesByKeyAndKeepsTheFileInStep) {
     EXPECT_EQ(ReadFile(path), "600000_1;浦发银行\r\n");
 }
 
+TEST_F(ExtraInfoWindow, PagesSitUnderTheTabStripBesideTheCloseButton) {
+    Open();
+    auto rectOf = [&](HWND w) {
+        CRect r;
+        ::GetWindowRect(w, &r);
+        ::MapWindowPoints(nullptr, view.m_hWnd, (POINT*)&r, 2);
+        return r;
+    };
+    CRect tabs = rectOf(view.GetTabs()), close = rectOf(view.GetCloseButton()), list = rectOf(view.GetList());
+    ASSERT_GT(tabs.Height(), 0);
+    EXPECT_EQ(close.right, kExtraWidth - 2);
+    EXPECT_EQ(tabs.right, close.left);
+    EXPECT_EQ(list.top, tabs.Height() + 2);
+    EXPECT_EQ(list.bottom, 460);
+    view.SendMessage(WM_COMMAND, kExtraTreePageId, 0);
+    EXPECT_FALSE(view.GetList().IsWindowVisible());
+    ASSERT_TRUE(::IsWindowVisible(view.GetTree()));
+    EXPECT_EQ(rectOf(view.GetTree()).top, tabs.Height() + 2);
+    view.SendMessage(WM_COMMAND, kExtraCloseId, 0);
+    EXPECT_FALSE(view.IsWindowVisible());
+}
+
 TEST_F(ExtraInfoWindow, DoubleClickOnARowOpensItsStockThroughTheBus) {
     Open();
     bus.SendMessage(kAppMsgAddToWatch, (intptr_t) "000001_0", (intptr_t) "平安银行");
