@@ -1,0 +1,250 @@
+#include "app/extrainfoview.h"
+
+#include <commctrl.h>
+
+#include "skin/skinbitmap.h"
+#include "store/database.h"
+#include "store/storeenv.h"
+
+CExtraInfoView::CExtraInfoView() = default;
+
+CExtraInfoView::~CExtraInfoView() {
+    if (m_processor) m_processor->RemoveAcceptor(this);
+}
+
+int CExtraInfoView::RegisterNotifySink(CMessageProcessor* processor) {
+    if (processor) {
+        for (int id : {kAppMsgKey, kAppMsgWheel, kAppMsgAddToWatch, kAppMsgSectorsChanged})
+            processor->AddAcceptor(id, this);
+    }
+    m_processor = processor;
+    return 1;
+}
+
+int CExtraInfoView::OnPanelMessage(int id, intptr_t wParam, intptr_t lParam) {
+    if (id == kAppMsgAddToWatch)
+        AddStock(reinterpret_cast<const char*>(wParam), reinterpret_cast<const char*>(lParam));
+    else if (id == kAppMsgSectorsChanged)
+        FillBlockTree();
+    return 1;
+}
+
+void CExtraInfoView::Send(int id, intptr_t wParam, intptr_t lParam) {
+    if (m_processor) m_processor->SendMessage(id, wParam, lParam);
+}
+
+LRESULT CExtraInfoView::OnCreate(LPCREATESTRUCTA) {
+    CRect client;
+    GetClientRect(&client);
+    const DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+    CSkinBitmap tabs, row, close;
+    tabs.LoadSkinFile("Tabs.png");
+    row.LoadSkinFile("TabRow.png");
+    m_tabs.SetBackgroundImages(tabs.Detach(), row.Detach());
+    m_tabs.AddItem(kExtraListPageId, "自选股");
+    m_tabs.AddItem(kExtraTreePageId, "板块信息");
+    m_tabs.Create(m_hWnd, client, nullptr, style);
+    CRect button(0, 0, 16, 16);
+    if (close.LoadSkinFile("ExtraClose.png")) button = CRect(0, 0, close.GetWidth() / 4, close.GetHeight());
+    if (m_close.CreateSkinButton(m_hWnd, button, nullptr, style, 0, kExtraCloseId)) m_close.SetBitmap(close.Detach());
+    if (!m_list.Create(m_hWnd, client, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, kExtraListId)) return -1;
+    m_list.DeleteAllItems();
+    m_list.AddColumn("股票代码", 90);
+    m_list.AddColumn("股票名称", 90);
+    m_tree = ::CreateWindowExA(0, WC_TREEVIEWA, nullptr,
+                               WS_CHILD | TVS_HASBUTTONS | TVS_LINESATROOT | TVS_DISABLEDRAGDROP |
+                                   TVS_SHOWSELALWAYS | TVS_TRACKSELECT | TVS_INFOTIP,
+                               client.left, client.top, client.Width(), client.Height(), m_hWnd,
+                               reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kExtraTreeId)),
+                               ::GetModuleHandleA(nullptr), nullptr);
+    FillTreeHere();
+    if (m_watchPath.empty()) m_watchPath = GetProgramFolder() + "hqdata\\usrstock.dat";
+    // Loading writes nothing back; every later change is written at once.
+    m_watch.reset(new WatchList(m_watchPath));
+    m_watch->LoadStockList(m_watchPath.c_str());
+    ShowRows();
+    return 0;
+}
+
+void CExtraInfoView::OnDestroy() {
+    if (m_watch) m_watch->SaveStockList(m_watchPath.c_str());
+    if (m_tree) {
+        ::SendMessageA(m_tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+        m_treeCodes.clear();
+        m_tree = nullptr;
+    }
+}
+
+void CExtraInfoView::OnSize(UINT, CSize) { Layout(); }
+
+void CExtraInfoView::Layout() {
+    CRect client;
+    GetClientRect(&client);
+    int top = 0, right = client.right;
+    if (m_tabs.IsWindow()) {
+        CRect tabs, button;
+        m_tabs.GetWindowRect(&tabs);
+        top = tabs.Height();
+        if (m_close.IsWindow()) {
+            m_close.GetWindowRect(&button);
+            right = client.right - button.Width() - 2;
+            m_close.SetWindowPos(nullptr, right, (top - button.Height()) / 2, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
+        m_tabs.SetWindowPos(nullptr, 0, 0, right > 0 ? right : 0, top, SWP_NOZORDER | SWP_NOACTIVATE);
+        client.top = top + 2;
+    }
+    HWND page = m_list.IsWindowVisible() ? m_list.m_hWnd : (m_tree && ::IsWindowVisible(m_tree) ? m_tree : nullptr);
+    if (page) ::MoveWindow(page, client.left, client.top, client.Width(), client.Height(), TRUE);
+}
+
+int CExtraInfoView::ShowListPage(UINT command) {
+    bool list = command == 32801;
+    if (m_tabs.IsWindow()) m_tabs.SelectItemById(list ? kExtraListPageId : kExtraTreePageId, true);
+    m_list.ShowWindow(list ? SW_SHOW : SW_HIDE);
+    if (m_tree) ::ShowWindow(m_tree, list ? SW_HIDE : SW_SHOW);
+    Layout();
+    return 1;
+}
+
+BOOL CExtraInfoView::PreTranslateMessage(MSG* msg) {
+    if (!msg || msg->message != WM_KEYDOWN) return FALSE;
+    if (msg->wParam == VK_DELETE) DeleteSelected();
+    return TRUE;
+}
+
+void CExtraInfoView::ShowRows() {
+    m_list.DeleteAllItems();
+    for (size_t i = 0; i < m_watch->GetCount(); ++i) {
+        const WatchListRow& row = m_watch->GetRow(i);
+        int at = m_list.AddItem(row.code);
+        if (at < 0) continue;
+        m_list.SetItemText(at, 1, row.name);
+        m_list.SetItemData(at, static_cast<DWORD>(row.market));
+    }
+}
+
+int CExtraInfoView::AddStock(const char* code, const char* name) {
+    if (!m_watch || m_watch->AddStock(code, name) != 1) return 0;
+    const WatchListRow& row = m_watch->GetRow(m_watch->GetCount() - 1);
+    int at = m_list.AddItem(row.code);
+    if (at >= 0) {
+        m_list.SetItemText(at, 1, row.name);
+        m_list.SetItemData(at, static_cast<DWORD>(row.market));
+    }
+    return 1;
+}
+
+void CExtraInfoView::DeleteSelected() {
+    if (!m_watch || !m_list.IsWindowVisible()) return;
+    std::vector<int> rows;
+    for (int i = 0; i < m_list.GetItemCount(); ++i)
+        if (m_list.IsSelected(i)) rows.push_back(i);
+    if (rows.empty() || !m_watch->DeleteRows(rows)) return;
+    ShowRows();
+}
+
+void CExtraInfoView::OpenListStock(int row) {
+    if (!m_processor || !m_watch) return;
+    std::string code = m_watch->GetOpenCode(row);
+    if (!code.empty()) Send(kAppMsgOpenCode, reinterpret_cast<intptr_t>(code.c_str()), 0);
+}
+
+LRESULT CExtraInfoView::OnListNotify(LPNMHDR hdr) {
+    const SkinListNotify* n = reinterpret_cast<const SkinListNotify*>(hdr);
+    int code = static_cast<int>(hdr->code);
+    if (code == kListNotifySelChanged || code == kListNotifyClick || code == kListNotifyDblClick) {
+        OpenListStock(n->row);
+    } else if (code == kListNotifyRightClick) {
+        HMENU menu = ::CreatePopupMenu();
+        ::AppendMenuA(menu, MF_STRING, kExtraDeleteId, "删除");
+        ::AppendMenuA(menu, MF_STRING, 4044, "加入自选股");
+        POINT pt;
+        ::GetCursorPos(&pt);
+        ::TrackPopupMenu(menu, TPM_RIGHTBUTTON, pt.x, pt.y, 0, m_hWnd, nullptr);
+        ::DestroyMenu(menu);
+    }
+    return 0;
+}
+
+LRESULT CExtraInfoView::OnTreeNotify(LPNMHDR hdr) {
+    if (hdr->code != static_cast<UINT>(NM_DBLCLK) || !m_tree) return 0;
+    HTREEITEM item = reinterpret_cast<HTREEITEM>(::SendMessageA(m_tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    if (!item) return 0;
+    TVITEMA tv = {};
+    tv.mask = TVIF_PARAM;
+    tv.hItem = item;
+    if (::SendMessageA(m_tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv)) && tv.lParam)
+        Send(kAppMsgOpenCode, reinterpret_cast<intptr_t>(reinterpret_cast<const std::string*>(tv.lParam)->c_str()), 0);
+    return 0;
+}
+
+void CExtraInfoView::OnCommand(UINT, int id, HWND) {
+    if (id == kExtraListPageId) {
+        ShowListPage(32801);
+    } else if (id == kExtraTreePageId) {
+        ShowListPage(0);
+    } else if (id == kExtraCloseId) {
+        ShowWindow(SW_HIDE);
+        ::SendMessageA(GetParent(), WM_SIZE, 0, 0);
+    } else if (id == kExtraDeleteId) {
+        DeleteSelected();
+    } else if (id == kExtraTreeAddId && m_tree) {
+        HTREEITEM item = reinterpret_cast<HTREEITEM>(::SendMessageA(m_tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+        TVITEMA tv = {};
+        std::vector<char> text(256);
+        for (;;) {
+            tv.mask = TVIF_PARAM | TVIF_TEXT;
+            tv.hItem = item;
+            tv.pszText = text.data();
+            tv.cchTextMax = static_cast<int>(text.size());
+            if (!item || !::SendMessageA(m_tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv))) return;
+            if (strlen(text.data()) + 1 < text.size()) break;
+            text.resize(text.size() * 2);
+        }
+        if (tv.lParam) AddStock(reinterpret_cast<const std::string*>(tv.lParam)->c_str(), text.data());
+    } else if (id >= 4000 && id <= 5000) {
+        Send(kAppMsgCommand, id, 0);
+    }
+}
+
+void CExtraInfoView::FillBlockTree() {
+    if (!m_hWnd || !::IsWindow(m_hWnd)) return;
+    // Sector downloads end on a worker: the tree and its texts belong to the window's thread.
+    if (::GetWindowThreadProcessId(m_hWnd, nullptr) != ::GetCurrentThreadId())
+        SendMessage(kFillTreeMessage, 0, 0);
+    else
+        FillTreeHere();
+}
+
+LRESULT CExtraInfoView::OnFillTree(UINT, WPARAM, LPARAM) {
+    FillTreeHere();
+    return 0;
+}
+
+void CExtraInfoView::FillTreeHere() {
+    if (!m_tree) return;
+    ::SendMessageA(m_tree, WM_SETREDRAW, FALSE, 0);
+    ::SendMessageA(m_tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
+    m_treeCodes.clear();
+    CDomainContainer& domains = GetDomainContainer();
+    auto insert = [this](HTREEITEM parent, const std::string& text, LPARAM data) {
+        TVINSERTSTRUCTA ins = {};
+        ins.hParent = parent;
+        ins.hInsertAfter = TVI_LAST;
+        ins.item.mask = TVIF_TEXT | TVIF_PARAM;
+        ins.item.pszText = const_cast<char*>(text.c_str());
+        ins.item.lParam = data;
+        return reinterpret_cast<HTREEITEM>(::SendMessageA(m_tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&ins)));
+    };
+    for (int i = 0; i < domains.GetSize(); ++i) {
+        const CDomain& domain = domains.ElementAt(i);
+        HTREEITEM group = insert(TVI_ROOT, domain.m_strName, 0);
+        if (!group) continue;
+        for (int k = 0; k < domain.GetSize(); ++k) {
+            m_treeCodes.emplace_back(new std::string(domain[k]));
+            insert(group, *m_treeCodes.back(), reinterpret_cast<LPARAM>(m_treeCodes.back().get()));
+        }
+    }
+    ::SendMessageA(m_tree, WM_SETREDRAW, TRUE, 0);
+    ::InvalidateRect(m_tree, nullptr, TRUE);
+}

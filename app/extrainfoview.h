@@ -1,0 +1,95 @@
+// The side panel: the user's watch list in a skinned list and the sector tree. It opens stocks
+// through the content panel's message processor and takes "add to watch list" (4033) and
+// "sectors changed" (4034) from it.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/watchlist.h"
+#include "charts/message.h"
+#include "skin/fadebutton.h"
+#include "skin/skinlist.h"
+#include "skin/tabbar.h"
+#include "winfw/winfw.h"
+
+enum : UINT {
+    kExtraListId = 5001,
+    kExtraListPageId = 5002,
+    kExtraTreePageId = 5003,
+    kExtraCloseId = 5004,
+    kExtraDeleteId = 5005,
+    kExtraTreeId = 5006,
+    kExtraTreeAddId = 5007,
+    kExtraWidth = 210,
+};
+
+class CExtraInfoView : public CWindowImpl<CExtraInfoView>, public CMessageAcceptor {
+public:
+    DECLARE_WND_CLASS_EX("VelmoraExtraInfo", 0, -1)
+    enum : UINT { kFillTreeMessage = WM_APP + 61 };
+
+    CExtraInfoView();
+    ~CExtraInfoView() override;
+
+    // Registers for 256, 522, 4033 and 4034 and keeps the processor (not owned); 1.
+    int RegisterNotifySink(CMessageProcessor* processor);
+    // The watch-list file; the program folder's "hqdata\usrstock.dat" unless set before creation.
+    void SetWatchListPath(const std::string& path) { m_watchPath = path; }
+    // 32801 shows the watch list, anything else the sector tree; 1.
+    int ShowListPage(UINT command);
+    // Swallows every key press; Delete first removes the selected watch-list rows.
+    BOOL PreTranslateMessage(MSG* msg);
+
+    int OnMessage(int id, intptr_t wParam, intptr_t lParam) override { return OnPanelMessage(id, wParam, lParam); }
+    int OnPanelMessage(int id, intptr_t wParam, intptr_t lParam);
+
+    // code with its market suffix; 1 when a row was added (and the file written).
+    int AddStock(const char* code, const char* name);
+    void DeleteSelected();
+    void OpenListStock(int row);
+    // Rebuilds the tree from the domain container; from another thread it runs on the window's.
+    void FillBlockTree();
+
+    const WatchList& GetWatchList() const { return *m_watch; }
+    CSkinListCtrlData& GetList() { return m_list; }
+    HWND GetTree() const { return m_tree; }
+    CSkinCmdBar& GetTabs() { return m_tabs; }
+    CSkinFadeStateButtonCtrl& GetCloseButton() { return m_close; }
+
+    BEGIN_MSG_MAP(CExtraInfoView)
+        MSG_WM_CREATE(OnCreate)
+        MSG_WM_DESTROY(OnDestroy)
+        MSG_WM_SIZE(OnSize)
+        MSG_WM_ERASEBKGND(OnEraseBkgnd)
+        MSG_RAW(kFillTreeMessage, OnFillTree)
+        MSG_NOTIFY_ID(kExtraListId, OnListNotify)
+        MSG_NOTIFY_ID(kExtraTreeId, OnTreeNotify)
+        MSG_WM_COMMAND(OnCommand)
+    END_MSG_MAP()
+
+private:
+    LRESULT OnCreate(LPCREATESTRUCTA);
+    void OnDestroy();
+    void OnSize(UINT, CSize);
+    BOOL OnEraseBkgnd(HDC) { return TRUE; }
+    LRESULT OnFillTree(UINT, WPARAM, LPARAM);
+    LRESULT OnListNotify(LPNMHDR hdr);
+    LRESULT OnTreeNotify(LPNMHDR hdr);
+    void OnCommand(UINT code, int id, HWND control);
+    void FillTreeHere();
+    void ShowRows();
+    void Send(int id, intptr_t wParam, intptr_t lParam);
+    void Layout();
+
+    CSkinListCtrlData m_list;
+    CMessageProcessor* m_processor = nullptr;
+    HWND m_tree = nullptr;
+    CSkinCmdBar m_tabs;
+    CSkinFadeStateButtonCtrl m_close;
+    std::string m_watchPath;
+    std::unique_ptr<WatchList> m_watch;
+    // Item data of the tree's stock items: the tree keeps pointers, these own the texts.
+    std::vector<std::unique_ptr<std::string>> m_treeCodes;
+};

@@ -1,0 +1,250 @@
+// The side panel as a window in a host frame with a message bus: the watch list added to,
+// deleted from and written back, stocks opened through the bus, and the sector tree built from
+// the domain file on the window's thread even when the rebuild is asked for from a worker.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/extrainfoview.h"
+#include "app/messagebus.h"
+#include "base/fsutil.h"
+#include "skin/skinmanager.h"
+#include "store/database.h"
+
+#include <commctrl.h>
+
+namespace {
+
+class CHost : public CWindowImpl<CHost, CWindow, CFrameWinTraits> {
+public:
+    DECLARE_WND_CLASS("VelmoraExtraTestHost")
+    BEGIN_MSG_MAP(CHost)
+    END_MSG_MAP()
+};
+
+struct Opened : CMessageAcceptor {
+    int OnMessage(int id, intptr_t wParam, intptr_t) override {
+        codes.push_back(wParam ? reinterpret_cast<const char*>(wParam) : "");
+        threads.push_back(::GetCurrentThreadId());
+        (void)id;
+        return 1;
+    }
+    std::vector<std::string> codes;
+    std::vector<DWORD> threads;
+};
+
+void Pump() {
+    MSG m;
+    while (::PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&m);
+        ::DispatchMessageA(&m);
+    }
+}
+
+std::string ReadFile(const std::string& path) {
+    std::string data;
+    velmora::ReadWholeFile(path.c_str(), data, 1 << 20);
+    return data;
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+    FILE* f = fopen(path.c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    fwrite(text.data(), 1, text.size(), f);
+    fclose(f);
+}
+
+class ExtraInfoWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_TREEVIEW_CLASSES};
+        ::InitCommonControlsEx(&icc);
+        DestroySkinManager();
+        LoadSkin();
+        char temp[MAX_PATH];
+        ::GetTempPathA(MAX_PATH, temp);
+        dir = std::string(temp) + "velmora_extra_" + std::to_string(::GetCurrentProcessId());
+        ::CreateDirectoryA(dir.c_str(), nullptr);
+        path = dir + "\\usrstock.dat";
+        ::DeleteFileA(path.c_str());
+        bus.AddAcceptor(kAppMsgOpenCode, &opened);
+        view.RegisterNotifySink(&bus);
+        view.SetWatchListPath(path);
+        ASSERT_NE(host.Create(nullptr, CRect(20, 20, 420, 520), "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE), nullptr);
+    }
+    void Open() {
+        ASSERT_NE(view.Create(host, CRect(0, 0, kExtraWidth, 460), nullptr, WS_CHILD | WS_VISIBLE), nullptr);
+        view.ShowListPage(32801);
+        Pump();
+    }
+    void TearDown() override {
+        if (host.IsWindow()) host.DestroyWindow();
+        Pump();
+        GetDomainContainer().RemoveAll();
+        ::DeleteFileA(path.c_str());
+        ::RemoveDirectoryA(dir.c_str());
+    }
+    std::vector<std::string> Rows() {
+        std::vector<std::string> rows;
+        for (int i = 0; i < view.GetList().GetItemCount(); ++i)
+            rows.push_back(view.GetList().GetItemText(i, 0) + "|" + view.GetList().GetItemText(i, 1));
+        return rows;
+    }
+    void PressDelete() {
+        MSG m = {view.GetList().m_hWnd, WM_KEYDOWN, VK_DELETE, 0, 0, {0, 0}};
+        EXPECT_TRUE(view.PreTranslateMessage(&m));
+    }
+    std::string dir, path;
+    MessageBus bus;
+    Opened opened;
+    CHost host;
+    CExtraInfoView view;
+};
+
+TEST_F(ExtraInfoWindow, AddsFromTheBusDeletesByKeyAndKeepsTheFileInStep) {
+    WriteFile(path, "000002_0;万科A\r\n");
+    Open();
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"000002|万科A"}));
+
+    bus.SendMessage(kAppMsgAddToWatch, (intptr_t) "600000_1", (intptr_t) "浦发银行");
+    // The same plain code in the other market is a duplicate; a code without market is refused.
+    bus.SendMessage(kAppMsgAddToWatch, (intptr_t) "600000_0", (intptr_t) "other");
+    bus.SendMessage(kAppMsgAddToWatch, (intptr_t) "600036", (intptr_t) "招商银行");
+    bus.SendMessage(kAppMsgAddToWatch, 0, (intptr_t) "no code");
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"000002|万科A", "600000|浦发银行"}));
+    EXPECT_EQ(ReadFile(path), "000002_0;万科A\r\n600000_1;浦发银行\r\n");
+
+    // Delete while the tree page is shown removes nothing; keys are swallowed all the same.
+    view.GetList().SelectItem(0, 0, 0);
+    view.ShowListPage(0);
+    PressDelete();
+    EXPECT_EQ(Rows().size(), 2u);
+    view.ShowListPage(32801);
+    view.GetList().SelectItem(0, 0, 0);
+    PressDelete();
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"600000|浦发银行"}));
+    EXPECT_EQ(ReadFile(path), "600000_1;浦发银行\r\n");
+    MSG other = {view.m_hWnd, WM_KEYUP, VK_DELETE, 0, 0, {0, 0}};
+    EXPECT_FALSE(view.PreTranslateMessage(&other));
+
+    // Closing the panel writes the list once more; the next panel reads it back.
+    host.DestroyWindow();
+    Pump();
+    EXPECT_EQ(ReadFile(path), "600000_1;浦发银行\r\n");
+}
+
+TEST_F(ExtraInfoWindow, PagesSitUnderTheTabStripBesideTheCloseButton) {
+    Open();
+    auto rectOf = [&](HWND w) {
+        CRect r;
+        ::GetWindowRect(w, &r);
+        ::MapWindowPoints(nullptr, view.m_hWnd, (POINT*)&r, 2);
+        return r;
+    };
+    CRect tabs = rectOf(view.GetTabs()), close = rectOf(view.GetCloseButton()), list = rectOf(view.GetList());
+    ASSERT_GT(tabs.Height(), 0);
+    EXPECT_EQ(close.right, kExtraWidth - 2);
+    EXPECT_EQ(tabs.right, close.left);
+    EXPECT_EQ(list.top, tabs.Height() + 2);
+    EXPECT_EQ(list.bottom, 460);
+    view.SendMessage(WM_COMMAND, kExtraTreePageId, 0);
+    EXPECT_FALSE(view.GetList().IsWindowVisible());
+    ASSERT_TRUE(::IsWindowVisible(view.GetTree()));
+    EXPECT_EQ(rectOf(view.GetTree()).top, tabs.Height() + 2);
+    view.SendMessage(WM_COMMAND, kExtraCloseId, 0);
+    EXPECT_FALSE(view.IsWindowVisible());
+}
+
+TEST_F(ExtraInfoWindow, DoubleClickOnARowOpensItsStockThroughTheBus) {
+    Open();
+    bus.SendMessage(kAppMsgAddToWatch, (intptr_t) "000001_0", (intptr_t) "平安银行");
+    bus.SendMessage(kAppMsgAddToWatch, (intptr_t) "600519_1", (intptr_t) "贵州茅台");
+    Pump();
+    CSkinListCtrlData& list = view.GetList();
+    CRect cell;
+    ASSERT_TRUE(list.GetCellRect(1, 1, &cell));
+    LPARAM at = MAKELPARAM(cell.left + 10, cell.top + 4);
+    opened.codes.clear();
+    list.SendMessage(WM_LBUTTONDBLCLK, MK_LBUTTON, at);
+    list.SendMessage(WM_LBUTTONUP, 0, at);
+    ASSERT_FALSE(opened.codes.empty());
+    for (const std::string& code : opened.codes) EXPECT_EQ(code, "600519_1");
+    // Below the rows nothing opens.
+    opened.codes.clear();
+    list.SendMessage(WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(20, 440));
+    list.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(20, 440));
+    EXPECT_TRUE(opened.codes.empty());
+}
+
+TEST_F(ExtraInfoWindow, SectorsChangedFromAWorkerRebuildTheTreeOnTheWindowThread) {
+    Open();
+    HWND tree = view.GetTree();
+    ASSERT_NE(tree, nullptr);
+    EXPECT_EQ(::SendMessageA(tree, TVM_GETCOUNT, 0, 0), 0);
+
+    std::string domains = dir + "\\domain.dat";
+    WriteFile(domains, "重点\r\n600000_1\r\n000001_0\r\n\r\n银行\r\n600036_1\r\n\r\n");
+    ASSERT_TRUE(GetDomainContainer().LoadText(domains.c_str()));
+    ASSERT_EQ(GetDomainContainer().GetSize(), 2);
+    ::DeleteFileA(domains.c_str());
+    std::atomic<bool> done(false);
+    std::thread worker([&] {
+        bus.SendMessage(kAppMsgSectorsChanged, 0, 0);
+        done = true;
+    });
+    while (!done) {
+        Pump();
+        ::Sleep(2);
+    }
+    worker.join();
+    // The container may change afterwards: the items keep their own texts.
+    GetDomainContainer().RemoveAll();
+
+    auto text = [&](HTREEITEM item, const std::string** data) {
+        char buf[64] = {};
+        TVITEMA tv = {};
+        tv.mask = TVIF_TEXT | TVIF_PARAM;
+        tv.hItem = item;
+        tv.pszText = buf;
+        tv.cchTextMax = sizeof buf;
+        EXPECT_TRUE(::SendMessageA(tree, TVM_GETITEMA, 0, (LPARAM)&tv));
+        if (data) *data = reinterpret_cast<const std::string*>(tv.lParam);
+        return std::string(buf);
+    };
+    auto next = [&](HTREEITEM item, UINT how) { return (HTREEITEM)::SendMessageA(tree, TVM_GETNEXTITEM, how, (LPARAM)item); };
+    EXPECT_EQ(::SendMessageA(tree, TVM_GETCOUNT, 0, 0), 5);
+    HTREEITEM group = next(nullptr, TVGN_ROOT);
+    const std::string* data = nullptr;
+    EXPECT_EQ(text(group, &data), "重点");
+    EXPECT_EQ(data, nullptr);
+    HTREEITEM stock = next(group, TVGN_CHILD);
+    EXPECT_EQ(text(stock, &data), "600000_1");
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(text(next(stock, TVGN_NEXT), nullptr), "000001_0");
+    HTREEITEM second = next(group, TVGN_NEXT);
+    EXPECT_EQ(text(second, nullptr), "银行");
+    EXPECT_EQ(text(next(second, TVGN_CHILD), nullptr), "600036_1");
+
+    // A double click opens a stock item and does nothing on a group.
+    NMHDR dbl = {tree, kExtraTreeId, (UINT)NM_DBLCLK};
+    opened.codes.clear();
+    ::SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)group);
+    view.SendMessage(WM_NOTIFY, kExtraTreeId, (LPARAM)&dbl);
+    EXPECT_TRUE(opened.codes.empty());
+    ::SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)stock);
+    view.SendMessage(WM_NOTIFY, kExtraTreeId, (LPARAM)&dbl);
+    EXPECT_EQ(opened.codes, (std::vector<std::string>{"600000_1"}));
+
+    // The tree's "add to watch list" takes the selected stock.
+    view.SendMessage(WM_COMMAND, kExtraTreeAddId, 0);
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"600000|600000_1"}));
+
+    // An empty container empties the tree.
+    bus.SendMessage(kAppMsgSectorsChanged, 0, 0);
+    EXPECT_EQ(::SendMessageA(tree, TVM_GETCOUNT, 0, 0), 0);
+}
+
+}  // namespace
