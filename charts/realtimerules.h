@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "charts/canvas.h"
+#include "charts/kline.h"
 
 struct MINUTE;
 
@@ -17,7 +18,8 @@ constexpr int kRtLeftScale = 60;
 constexpr int kRtRightScale = 45;
 constexpr int kRtAxisHeight = 19;
 constexpr int kRtGridRow = 28;
-constexpr int kRtReportWidth = 200;
+// Both charts keep the same report column.
+constexpr int kRtReportWidth = kReportWidth;
 // Slots of the day walk: slot s holds the trade seconds (60(s-1), 60s], slot 0 only second 0.
 constexpr int kRtSlots = 242;
 // Clock seconds of the trading day on the x axis (241 minutes).
