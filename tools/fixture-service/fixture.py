@@ -19,6 +19,7 @@ import urllib.parse
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import marketdata  # noqa: E402
+import sectorfeed  # noqa: E402
 
 HEAD_LIMIT = 64 * 1024
 CONTROL = "/__fixture/"
@@ -143,6 +144,9 @@ def route(state, path, query, host):
         return Reply(200, d.pool(kind if 1 <= kind <= 4 else 1), "text/plain; charset=utf-8")
     if path == "plus/stock_trend.php":
         return Reply(200, d.trend(q.get("code", [""])[0]), "text/plain; charset=utf-8")
+    sector_reply = sectorfeed.route(state, path, site_root, Reply)
+    if sector_reply is not None:
+        return sector_reply
     if path == "data/blank/" or path == "data/blank":
         lines = ["%s-%s-%sdata/group/%s" % (c, g, site_root, f) for c, g, f, _ in d.sectors()]
         text = "\r\n".join(lines) + "\r\n"
@@ -395,6 +399,7 @@ class Handler(socketserver.BaseRequestHandler):
             with state.lock:
                 state.rules = []
                 state.log = []
+            state.sector_edition = 1
         elif what == "set":
             if "now" in q:
                 state.data.set_now(parse_now(q["now"]))
@@ -406,6 +411,8 @@ class Handler(socketserver.BaseRequestHandler):
                 state.password = q["password"]
             if "update" in q:
                 state.update_file = q["update"]
+        elif what == "sectors":
+            body = sectorfeed.control(state, q)
         elif what == "log":
             with state.lock:
                 body = "".join(json.dumps(e) + "\n" for e in state.log).encode()

@@ -185,6 +185,23 @@ class FixtureTest(unittest.TestCase):
         top = struct.unpack("<f", mark[52:56])[0]
         self.assertGreaterEqual(top, struct.unpack("<f", mark[58 + 52:58 + 56])[0])
 
+    def test_sector_editions(self):
+        first = self.get("/data/blank/")
+        old = self.get("/data/group/g003.dat")
+        self.get("/__fixture/sectors?edition=2")
+        try:
+            self.assertEqual(first, self.get("/data/blank/"))  # the same sectors and files
+            new = self.get("/data/group/g003.dat")
+            self.assertNotEqual(old, new)
+            n = struct.unpack("<h", new[:2])[0]
+            self.assertEqual(2 + 8 * n, len(new))
+            codes = {s.code for s in self.server.state.data.stocks if s.is_a_share}
+            for i in range(n):
+                self.assertIn(new[2 + 8 * i + 2:2 + 8 * i + 8].decode(), codes)
+        finally:
+            self.get("/__fixture/clear")
+        self.assertEqual(old, self.get("/data/group/g003.dat"))
+
     def test_framings_and_faults(self):
         status, headers, body = fetch(self.port, "/__static/5?framing=chunked&chunk=2")
         self.assertEqual("chunked", headers["transfer-encoding"])
