@@ -12,4 +12,3 @@ void RunTrendEvaluDialog(HWND owner, const CStockInfo&) { NotYet(owner); }
 void RunStockPoolDialog(HWND owner, CMessageProcessor*, int) { NotYet(owner); }
 void RunStatisticsDialog(HWND owner, CMessageProcessor*, int) { NotYet(owner); }
 void RunAboutDialog(HWND owner) { NotYet(owner); }
-void RunDownloadGroupDialog(HWND owner, CMessageProcessor*) { NotYet(owner); }

@@ -4,6 +4,7 @@
 
 #include "skin/skinbitmap.h"
 #include "store/database.h"
+#include "store/groups.h"
 #include "store/storeenv.h"
 
 CExtraInfoView::CExtraInfoView() = default;
@@ -209,14 +210,18 @@ void CExtraInfoView::OnCommand(UINT, int id, HWND) {
 
 void CExtraInfoView::FillBlockTree() {
     if (!m_hWnd || !::IsWindow(m_hWnd)) return;
-    // Sector downloads end on a worker: the tree and its texts belong to the window's thread.
-    if (::GetWindowThreadProcessId(m_hWnd, nullptr) != ::GetCurrentThreadId())
-        SendMessage(kFillTreeMessage, 0, 0);
-    else
+    // Sector downloads end on a worker: the tree and its texts belong to the window's thread. The
+    // worker only posts, so it never waits for a thread that may be waiting for it; one posted
+    // rebuild serves every request made before it runs.
+    if (::GetWindowThreadProcessId(m_hWnd, nullptr) != ::GetCurrentThreadId()) {
+        if (!m_fillPosted.exchange(true) && !::PostMessageA(m_hWnd, kFillTreeMessage, 0, 0)) m_fillPosted = false;
+    } else {
         FillTreeHere();
+    }
 }
 
 LRESULT CExtraInfoView::OnFillTree(UINT, WPARAM, LPARAM) {
+    m_fillPosted = false;
     FillTreeHere();
     return 0;
 }
@@ -226,7 +231,6 @@ void CExtraInfoView::FillTreeHere() {
     ::SendMessageA(m_tree, WM_SETREDRAW, FALSE, 0);
     ::SendMessageA(m_tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
     m_treeCodes.clear();
-    CDomainContainer& domains = GetDomainContainer();
     auto insert = [this](HTREEITEM parent, const std::string& text, LPARAM data) {
         TVINSERTSTRUCTA ins = {};
         ins.hParent = parent;
@@ -236,13 +240,31 @@ void CExtraInfoView::FillTreeHere() {
         ins.item.lParam = data;
         return reinterpret_cast<HTREEITEM>(::SendMessageA(m_tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&ins)));
     };
-    for (int i = 0; i < domains.GetSize(); ++i) {
-        const CDomain& domain = domains.ElementAt(i);
-        HTREEITEM group = insert(TVI_ROOT, domain.m_strName, 0);
-        if (!group) continue;
-        for (int k = 0; k < domain.GetSize(); ++k) {
-            m_treeCodes.emplace_back(new std::string(domain[k]));
-            insert(group, *m_treeCodes.back(), reinterpret_cast<LPARAM>(m_treeCodes.back().get()));
+    // The downloader's snapshots: category -> members in reading order, and where each group
+    // starts in them. Members before a category's first group are not shown.
+    CGroupDownloader* groups = GetGroupDownloader();
+    std::shared_ptr<const CGroupDownloader::GroupList> list;
+    std::shared_ptr<const CGroupDownloader::GroupIndex> index;
+    if (groups) {
+        groups->GetGroupList(list);
+        groups->GetGroupMembers(index);
+    }
+    if (list && index) {
+        for (const auto& category : *list) {
+            HTREEITEM root = insert(TVI_ROOT, category.first, 0);
+            if (!root) continue;
+            auto starts = index->find(category.first);
+            HTREEITEM header = nullptr;
+            const std::vector<CGroupDownloader::Member>& members = category.second;
+            for (size_t i = 0; i < members.size(); ++i) {
+                if (starts != index->end()) {
+                    auto at = starts->second.find(int(i));
+                    if (at != starts->second.end()) header = insert(root, at->second, 0);
+                }
+                if (!header) continue;
+                m_treeCodes.emplace_back(new std::string(members[i].first));
+                insert(header, members[i].second, reinterpret_cast<LPARAM>(m_treeCodes.back().get()));
+            }
         }
     }
     ::SendMessageA(m_tree, WM_SETREDRAW, TRUE, 0);

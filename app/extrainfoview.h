@@ -3,6 +3,7 @@
 // "sectors changed" (4034) from it.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -49,7 +50,8 @@ public:
     int AddStock(const char* code, const char* name);
     void DeleteSelected();
     void OpenListStock(int row);
-    // Rebuilds the tree from the domain container; from another thread it runs on the window's.
+    // Rebuilds the tree from the sector downloader's lists; asked from another thread, it is
+    // posted to the window's thread and runs there.
     void FillBlockTree();
 
     const WatchList& GetWatchList() const { return *m_watch; }
@@ -92,4 +94,5 @@ private:
     std::unique_ptr<WatchList> m_watch;
     // Item data of the tree's stock items: the tree keeps pointers, these own the texts.
     std::vector<std::unique_ptr<std::string>> m_treeCodes;
+    std::atomic<bool> m_fillPosted{false};  // a rebuild is posted and has not run yet
 };

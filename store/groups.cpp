@@ -7,7 +7,6 @@
 #include "base/memstream.h"
 #include "base/savefile.h"
 #include "base/text.h"
-#include "net/download.h"
 #include "net/services.h"
 #include "store/database.h"
 #include "store/storeenv.h"
@@ -50,7 +49,8 @@ CGroupDownloader::CGroupDownloader()
       m_list(std::make_shared<GroupList>()),
       m_index(std::make_shared<GroupIndex>()),
       m_pSink(nullptr),
-      m_bStop(false) {}
+      m_bStop(false),
+      m_pClient(nullptr) {}
 
 CGroupDownloader::~CGroupDownloader() { delete[] m_pBuffer; }
 
@@ -74,16 +74,40 @@ void ConvertReplyText(const char* text, std::string& out) {
     else out = text;
 }
 
+void CGroupDownloader::Cancel() {
+    m_bStop.store(true);
+    std::lock_guard<std::mutex> lock(m_clientLock);
+    if (m_pClient) m_pClient->Cancel();
+}
+
+void CGroupDownloader::ResetCancel() { m_bStop.store(false); }
+
 int CGroupDownloader::Download(CStockGroupDownloadNotif* sink) {
-    m_bStop.store(false);
+    if (m_bStop.load()) return 0;
+    HttpClient client;
+    {
+        std::lock_guard<std::mutex> lock(m_clientLock);
+        m_pClient = &client;
+        // A cancel that came while the client was made.
+        if (m_bStop.load()) client.Cancel();
+    }
     m_pSink = sink;
+    struct PassEnd {  // nothing of the pass is reachable after it
+        CGroupDownloader* self;
+        ~PassEnd() {
+            self->m_pSink = nullptr;
+            std::lock_guard<std::mutex> lock(self->m_clientLock);
+            self->m_pClient = nullptr;
+        }
+    } passEnd{this};
     CMemoryStream body;
     char buffer[128];
     std::string url = GetSiteRootUrl() + "data/blank/";
-    if (!m_client.Download(url.c_str(), &body, buffer, sizeof buffer, nullptr)) {
+    if (!client.Download(url.c_str(), &body, buffer, sizeof buffer, nullptr)) {
         if (sink) sink->OnGroupProgress("Download Error ", -1);
         return 0;
     }
+    if (m_bStop.load()) return 0;
     if (sink) sink->OnGroupProgress("GroupInfo", 1);
     const char* data = reinterpret_cast<const char*>(body.GetData());
     char* text = EnsureBuffer(int(body.GetSize()));
@@ -93,9 +117,13 @@ int CGroupDownloader::Download(CStockGroupDownloadNotif* sink) {
     return SaveGroups(converted);
 }
 
-void CGroupDownloader::OnMemberFile(const char*, const char* localPath, void*, const void* data, int size) {
-    if (!localPath || !IsMemberFile(data, size)) return;
-    SaveFileReplacing(localPath, data, size_t(size));
+void CGroupDownloader::FetchMemberFile(HttpClient& client, const std::string& url, const std::string& path) {
+    CMemoryStream body;
+    char buffer[128];
+    // A cancelled or cut transfer fails as a whole: the stored file stays the old one.
+    if (!client.Download(url.c_str(), &body, buffer, sizeof buffer, nullptr) || m_bStop.load()) return;
+    if (!IsMemberFile(body.GetData(), int(body.GetSize()))) return;
+    SaveFileReplacing(path, body.GetData(), size_t(body.GetSize()));
 }
 
 int CGroupDownloader::SaveGroups(const std::string& text) {
@@ -106,6 +134,17 @@ int CGroupDownloader::SaveGroups(const std::string& text) {
     SplitString(text.c_str(), "\r\n", lines);
     if (lines.size() < 4) return 0;
     const int count = int(lines.size());
+    // The pass's client, which Cancel reaches; a call outside a pass fetches with one of its own.
+    std::unique_ptr<HttpClient> own;
+    HttpClient* client;
+    {
+        std::lock_guard<std::mutex> lock(m_clientLock);
+        client = m_pClient;
+    }
+    if (!client) {
+        own.reset(new HttpClient);
+        client = own.get();
+    }
     for (int i = 0; i < count && !m_bStop.load(); ++i) {
         std::vector<std::string> fields = SplitFields(lines[size_t(i)]);
         if (fields.size() < 2) return 0;
@@ -123,11 +162,7 @@ int CGroupDownloader::SaveGroups(const std::string& text) {
         size_t slash = url.rfind('/');
         std::string name = slash == std::string::npos ? std::string() : url.substr(slash + 1);
         if (name.empty() || !IsSafePathComponent(name.c_str()) || !IsServiceUrl(url)) continue;
-        DownloadManager* manager = GetDownloadManager();
-        if (!manager) continue;
-        std::string path = groupFolder + velmora::kPathSep + name;
-        manager->DownloadNow(url.c_str(), "", path.c_str(), &CGroupDownloader::OnMemberFile, this, false, false,
-                             false);
+        FetchMemberFile(*client, url, groupFolder + velmora::kPathSep + name);
     }
     return 1;
 }
@@ -172,6 +207,12 @@ int CGroupDownloader::DownloadGroups(bool download, CStockGroupDownloadNotif* si
                 std::string groupFolder = catFolder + velmora::kPathSep + group;
                 std::vector<std::string> files;
                 ListDirectory(groupFolder.c_str(), files, kListFiles);
+                // A save cut short by the end of the process leaves its temporary file behind.
+                files.erase(std::remove_if(files.begin(), files.end(),
+                                           [](const std::string& f) {
+                                               return f.size() >= 4 && f.compare(f.size() - 4, 4, ".tmp") == 0;
+                                           }),
+                            files.end());
                 if (files.empty()) continue;
                 std::sort(files.begin(), files.end());
                 starts[int(sequence.size())] = group;

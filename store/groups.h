@@ -33,7 +33,8 @@ public:
     CGroupDownloader(const CGroupDownloader&) = delete;
     CGroupDownloader& operator=(const CGroupDownloader&) = delete;
 
-    // Fetches the sector list and its member files; 0 on failure.
+    // Fetches the sector list and its member files; 0 on failure or when cancelled before the
+    // list came. The sink is called on this thread during the call only.
     int Download(CStockGroupDownloadNotif* sink);
     // 1 when the list was processed, 0 when refused.
     int SaveGroups(const std::string& text);
@@ -46,22 +47,29 @@ public:
     int GetGroupMembers(std::shared_ptr<const GroupIndex>& out);
     // Appends "category-group" for each group holding the code.
     void FindGroupsOfStock(const char* code, std::vector<std::string>& names);
-    void Cancel() { m_bStop.store(true); }
+    // From any thread: the pass stops before its next sector and the transfer in flight ends now.
+    // A cancel holds until ResetCancel, so that one made before a pass begins is not lost: whoever
+    // starts a pass resets first.
+    void Cancel();
+    void ResetCancel();
+    bool IsCancelled() const { return m_bStop.load(); }
     char* EnsureBuffer(int length);
     // hqdata\group under the program folder.
     static std::string GetGroupRoot();
 
 private:
-    static void OnMemberFile(const char* key, const char* localPath, void* context, const void* data, int size);
+    // Fetches one member file with the pass's client and replaces the stored one only when whole.
+    void FetchMemberFile(HttpClient& client, const std::string& url, const std::string& path);
 
     char* m_pBuffer;
     int m_nBufferSize;
     std::mutex m_lock;  // guards the two snapshots
     std::shared_ptr<const GroupList> m_list;
     std::shared_ptr<const GroupIndex> m_index;
-    CStockGroupDownloadNotif* m_pSink;
+    CStockGroupDownloadNotif* m_pSink;  // set during Download only
     std::atomic<bool> m_bStop;
-    HttpClient m_client;
+    std::mutex m_clientLock;  // guards m_pClient against Cancel
+    HttpClient* m_pClient;  // the client of the pass in progress (made per pass: it takes the current proxy)
 };
 
 // UTF-8 to GBK when the sector list comes in UTF-8, else a copy.

@@ -1,6 +1,6 @@
 // The side panel as a window in a host frame with a message bus: the watch list added to,
 // deleted from and written back, stocks opened through the bus, and the sector tree built from
-// the domain file on the window's thread even when the rebuild is asked for from a worker.
+// the sector downloader's lists on the window's thread even when the rebuild is asked for from a worker.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -13,6 +13,8 @@
 #include "base/fsutil.h"
 #include "skin/skinmanager.h"
 #include "store/database.h"
+#include "store/groups.h"
+#include "store/storeenv.h"
 
 #include <commctrl.h>
 
@@ -83,7 +85,6 @@ protected:
     void TearDown() override {
         if (host.IsWindow()) host.DestroyWindow();
         Pump();
-        GetDomainContainer().RemoveAll();
         ::DeleteFileA(path.c_str());
         ::RemoveDirectoryA(dir.c_str());
     }
@@ -179,29 +180,56 @@ TEST_F(ExtraInfoWindow, DoubleClickOnARowOpensItsStockThroughTheBus) {
     EXPECT_TRUE(opened.codes.empty());
 }
 
+// A member file: a 16-bit count, then per member a kind byte after a zero (16 to 31 Shanghai) and
+// the six-digit code.
+std::string MemberFile(const std::vector<std::string>& codes) {
+    std::string out(2, '\0');
+    int16_t n = int16_t(codes.size());
+    memcpy(&out[0], &n, 2);
+    for (const std::string& c : codes) out += std::string(1, '\0') + char(c[7] == '1' ? 17 : 33) + c.substr(0, 6);
+    return out;
+}
+
 TEST_F(ExtraInfoWindow, SectorsChangedFromAWorkerRebuildTheTreeOnTheWindowThread) {
     Open();
     HWND tree = view.GetTree();
     ASSERT_NE(tree, nullptr);
     EXPECT_EQ(::SendMessageA(tree, TVM_GETCOUNT, 0, 0), 0);
 
-    std::string domains = dir + "\\domain.dat";
-    WriteFile(domains, "重点\r\n600000_1\r\n000001_0\r\n\r\n银行\r\n600036_1\r\n\r\n");
-    ASSERT_TRUE(GetDomainContainer().LoadText(domains.c_str()));
-    ASSERT_EQ(GetDomainContainer().GetSize(), 2);
-    ::DeleteFileA(domains.c_str());
+    // Two categories of the sector folder tree, read into the process-wide downloader.
+    SetProgramFolder((dir + "\\").c_str());
+    GetStockContainer().Clear();
+    for (auto s : {std::make_pair("600000_1", "浦发银行"), std::make_pair("000001_0", "平安银行"),
+                   std::make_pair("600036_1", "招商银行")}) {
+        CStockInfo info;
+        info.SetStockCode(kMarketUnknown, s.first);
+        info.SetStockName(s.second);
+        GetStockContainer().Add(info);
+    }
+    GetStockContainer().RebuildCodeMap();
+    const std::string root = dir + "\\hqdata";
+    for (const std::string& folder : {root, root + "\\group", root + "\\group\\重点", root + "\\group\\重点\\核心",
+                                      root + "\\group\\银行", root + "\\group\\银行\\大行"})
+        ::CreateDirectoryA(folder.c_str(), nullptr);
+    WriteFile(root + "\\group\\重点\\核心\\g1.dat", MemberFile({"600000_1", "000001_0"}));
+    WriteFile(root + "\\group\\银行\\大行\\g2.dat", MemberFile({"600036_1"}));
+    ASSERT_EQ(GetGroupDownloader()->DownloadGroups(false, nullptr), 1);
+
     std::atomic<bool> done(false);
     std::thread worker([&] {
+        // Asked twice before the window's thread gets to it: one rebuild.
+        bus.SendMessage(kAppMsgSectorsChanged, 0, 0);
         bus.SendMessage(kAppMsgSectorsChanged, 0, 0);
         done = true;
     });
-    while (!done) {
-        Pump();
-        ::Sleep(2);
-    }
+    // The worker does not wait for this thread: it is done before the tree is rebuilt here.
     worker.join();
-    // The container may change afterwards: the items keep their own texts.
-    GetDomainContainer().RemoveAll();
+    EXPECT_TRUE(done);
+    EXPECT_EQ(::SendMessageA(tree, TVM_GETCOUNT, 0, 0), 0);
+    Pump();
+    // The folders may go afterwards: the items keep their own texts.
+    GetStockContainer().Clear();
+    FreeGroupDownloader();
 
     auto text = [&](HTREEITEM item, const std::string** data) {
         char buf[64] = {};
@@ -215,20 +243,30 @@ TEST_F(ExtraInfoWindow, SectorsChangedFromAWorkerRebuildTheTreeOnTheWindowThread
         return std::string(buf);
     };
     auto next = [&](HTREEITEM item, UINT how) { return (HTREEITEM)::SendMessageA(tree, TVM_GETNEXTITEM, how, (LPARAM)item); };
-    EXPECT_EQ(::SendMessageA(tree, TVM_GETCOUNT, 0, 0), 5);
-    HTREEITEM group = next(nullptr, TVGN_ROOT);
+    // Category, group, then the members by name with their codes as item data (GBK order: 银 before 重).
+    EXPECT_EQ(::SendMessageA(tree, TVM_GETCOUNT, 0, 0), 7);
+    HTREEITEM banks = next(nullptr, TVGN_ROOT);
     const std::string* data = nullptr;
-    EXPECT_EQ(text(group, &data), "重点");
+    EXPECT_EQ(text(banks, &data), "银行");
     EXPECT_EQ(data, nullptr);
-    HTREEITEM stock = next(group, TVGN_CHILD);
-    EXPECT_EQ(text(stock, &data), "600000_1");
+    HTREEITEM big = next(banks, TVGN_CHILD);
+    EXPECT_EQ(text(big, &data), "大行");
+    EXPECT_EQ(data, nullptr);
+    EXPECT_EQ(text(next(big, TVGN_CHILD), &data), "招商银行");
     ASSERT_NE(data, nullptr);
-    EXPECT_EQ(text(next(stock, TVGN_NEXT), nullptr), "000001_0");
-    HTREEITEM second = next(group, TVGN_NEXT);
-    EXPECT_EQ(text(second, nullptr), "银行");
-    EXPECT_EQ(text(next(second, TVGN_CHILD), nullptr), "600036_1");
+    EXPECT_EQ(*data, "600036_1");
+    HTREEITEM group = next(banks, TVGN_NEXT);
+    EXPECT_EQ(text(group, nullptr), "重点");
+    HTREEITEM core = next(group, TVGN_CHILD);
+    EXPECT_EQ(text(core, nullptr), "核心");
+    HTREEITEM stock = next(core, TVGN_CHILD);
+    EXPECT_EQ(text(stock, &data), "浦发银行");
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(*data, "600000_1");
+    EXPECT_EQ(text(next(stock, TVGN_NEXT), &data), "平安银行");
+    EXPECT_EQ(*data, "000001_0");
 
-    // A double click opens a stock item and does nothing on a group.
+    // A double click opens a stock item and does nothing on a category.
     NMHDR dbl = {tree, kExtraTreeId, (UINT)NM_DBLCLK};
     opened.codes.clear();
     ::SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)group);
@@ -240,11 +278,15 @@ TEST_F(ExtraInfoWindow, SectorsChangedFromAWorkerRebuildTheTreeOnTheWindowThread
 
     // The tree's "add to watch list" takes the selected stock.
     view.SendMessage(WM_COMMAND, kExtraTreeAddId, 0);
-    EXPECT_EQ(Rows(), (std::vector<std::string>{"600000|600000_1"}));
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"600000|浦发银行"}));
 
-    // An empty container empties the tree.
+    // No sectors empty the tree.
     bus.SendMessage(kAppMsgSectorsChanged, 0, 0);
     EXPECT_EQ(::SendMessageA(tree, TVM_GETCOUNT, 0, 0), 0);
+    SetProgramFolder(nullptr);
+    for (const char* f : {"\\group\\重点\\核心\\g1.dat", "\\group\\银行\\大行\\g2.dat"}) ::DeleteFileA((root + f).c_str());
+    for (const char* f : {"\\group\\重点\\核心", "\\group\\银行\\大行", "\\group\\重点", "\\group\\银行", "\\group", ""})
+        ::RemoveDirectoryA((root + f).c_str());
 }
 
 }  // namespace
