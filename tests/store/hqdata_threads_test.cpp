@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -204,6 +205,58 @@ TEST(SectorDownload, FillsTheGroupTreeFromTheService) {
     FreeDownloadManager();
     GetStockContainer().Clear();
     GetDatabase().SetStore(nullptr);
+    SetProgramFolder(nullptr);
+}
+
+// A cancel holds until it is reset: a pass begun after it asks the service nothing (a cancel made
+// before the pass started is not lost), and one made during a member file ends that transfer and
+// keeps the stored file. The sink is not kept past its pass.
+TEST(SectorDownload, ACancelHoldsUntilResetAndEndsTheTransferInFlight) {
+    velmora_test::FixtureProcess fixture;
+    std::string why;
+    ASSERT_TRUE(fixture.Start({"--seed", "7", "--now", "2026-12-10 14:00"}, &why)) << why;
+    TempRoot root;
+    SetProgramFolder(root.Folder().c_str());
+    SetSiteRootUrl(fixture.Url("/"));
+    struct Sink : CStockGroupDownloadNotif {
+        std::atomic<int> calls{0};
+        void OnGroupProgress(std::string, int) override { ++calls; }
+    } sink;
+    CGroupDownloader groups;
+    groups.Cancel();
+    EXPECT_EQ(groups.DownloadGroups(true, &sink), 1);  // still reloads what is stored
+    EXPECT_EQ(sink.calls, 0);
+    EXPECT_EQ(velmora_test::CountLoggedRequests(fixture.Port(), "/data/"), 0);
+
+    // A cancel while the first member file trickles in: that file is not stored, nor any after it.
+    groups.ResetCancel();
+    velmora_test::FixtureControl(fixture.Port(), "fault?prefix=/data/group/&split=8&slow=300");
+    std::thread pass([&] { groups.Download(&sink); });
+    while (sink.calls < 2) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // into the file's reply
+    groups.Cancel();
+    pass.join();
+    EXPECT_TRUE(groups.IsCancelled());
+    EXPECT_EQ(sink.calls, 2);  // the list, the first sector
+    std::vector<std::string> categories;
+    ListDirectory(CGroupDownloader::GetGroupRoot().c_str(), categories, kListFolders);
+    ASSERT_EQ(categories.size(), 1u);
+    std::vector<std::string> groupsOfCategory, files;
+    const std::string category = CGroupDownloader::GetGroupRoot() + velmora::kPathSep + categories[0];
+    ListDirectory(category.c_str(), groupsOfCategory, kListFolders);
+    ASSERT_EQ(groupsOfCategory.size(), 1u);
+    ListDirectory((category + velmora::kPathSep + groupsOfCategory[0]).c_str(), files, kListBoth);
+    EXPECT_TRUE(files.empty());
+
+    // After the reset a pass runs whole; the sink it had is not called by later calls.
+    velmora_test::FixtureControl(fixture.Port(), "clear");
+    groups.ResetCancel();
+    sink.calls = 0;
+    EXPECT_EQ(groups.Download(&sink), 1);
+    const int calls = sink.calls;
+    EXPECT_GT(calls, 10);
+    EXPECT_EQ(groups.SaveGroups("A-B\r\nC-D\r\nE-F\r\nG-H\r\n"), 1);
+    EXPECT_EQ(sink.calls, calls);
     SetProgramFolder(nullptr);
 }
 
