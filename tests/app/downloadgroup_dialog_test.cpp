@@ -276,10 +276,17 @@ TEST_F(GroupDialog, ShowsEachStepFillsThePanelsTreeAndEndsItself) {
     RecordingDlg dlg(&bus);
     std::vector<Step> shown;
     HWND dialog = nullptr;
+    std::string caption, button;
     int result = RunDialog(dlg, [&](HWND h) {
         dialog = h;
+        char buf[64] = {};
+        ::GetWindowTextA(h, buf, sizeof buf);
+        caption = buf;
+        button = ItemText(h, IDCANCEL);
         shown = WatchSteps(h);
     });
+    EXPECT_EQ(caption, "下载板块信息");
+    EXPECT_EQ(button, "取消下载");
     EXPECT_EQ(result, 1);
     EXPECT_FALSE(::IsWindow(dialog));
     EXPECT_FALSE(dlg.IsStarted());  // joined
