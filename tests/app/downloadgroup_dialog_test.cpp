@@ -272,7 +272,7 @@ std::vector<Sector> GroupDialog::s_sectors;
 
 TEST_F(GroupDialog, ShowsEachStepFillsThePanelsTreeAndEndsItself) {
     // Slow enough per member file that every step is on screen for a while.
-    Fault("/data/group/", "delay=80");
+    Fault("/data/group/", "delay=120");
     RecordingDlg dlg(&bus);
     std::vector<Step> shown;
     HWND dialog = nullptr;
@@ -298,14 +298,27 @@ TEST_F(GroupDialog, ShowsEachStepFillsThePanelsTreeAndEndsItself) {
     EXPECT_EQ(dlg.Steps(), expected);
     EXPECT_EQ(expected.back().second, int(99 * (n - 1) / n));
 
-    // On screen: the steps in order with the bar moving along, never 100.
+    // On screen: the steps in order with the bar moving along, never 100. Text and bar are read one
+    // after the other, so the bar may already show a later step than the text.
     ASSERT_GE(shown.size(), n / 2);
-    for (size_t i = 1; i < shown.size(); ++i) EXPECT_GE(shown[i].second, shown[i - 1].second);
-    for (const Step& s : shown) {
-        EXPECT_LT(s.second, 100);
-        if (s.first != "下载信息") {
-            EXPECT_NE(std::find(expected.begin(), expected.end(), s), expected.end()) << s.first << " " << s.second;
+    int lastStep = -1;
+    for (size_t i = 0; i < shown.size(); ++i) {
+        const Step& s = shown[i];
+        SCOPED_TRACE(i);
+        if (i > 0) {
+            EXPECT_GE(s.second, shown[i - 1].second);
         }
+        EXPECT_LT(s.second, 100);
+        if (s.first == "下载信息") {
+            EXPECT_EQ(lastStep, -1);
+            continue;
+        }
+        auto at = std::find_if(expected.begin(), expected.end(), [&](const Step& e) { return e.first == s.first; });
+        ASSERT_NE(at, expected.end());
+        const int step = int(at - expected.begin());
+        EXPECT_GE(step, lastStep);
+        EXPECT_GE(s.second, at->second);
+        lastStep = step;
     }
     EXPECT_GT(shown.back().second, 80);
 
@@ -363,8 +376,8 @@ TEST_F(GroupDialog, CancelMidwayClosesPromptlyAndKeepsEveryFileWhole) {
         EXPECT_TRUE(dlg.IsCancelled());
         EXPECT_FALSE(dlg.IsStarted());
         ASSERT_NE(gone, 0u);
-        // Waiting the file out would take over 4 s (13 pieces 400 ms apart).
-        EXPECT_LT(gone - pressed, 2500u);
+        // Waiting the file out would take several seconds more (its reply comes 16 bytes every 400 ms).
+        EXPECT_LT(gone - pressed, 4000u);
         std::vector<Step> steps = dlg.Steps();
         ASSERT_FALSE(steps.empty());
         EXPECT_EQ(steps.back().first, StepOf(2));
@@ -464,7 +477,7 @@ TEST_F(GroupDialog, ASilentServiceKeepsTheDialogAnsweringAndCancelWorks) {
     EXPECT_EQ(answered, 8);
     EXPECT_EQ(result, 1);
     // The client waits 10 s for a silent server: the cancel must not.
-    EXPECT_LT(gone - pressed, 3000u);
+    EXPECT_LT(gone - pressed, 5000u);
     EXPECT_EQ(dlg.Steps(), (std::vector<Step>{{"Download Error ", -1}}));
 }
 
