@@ -26,6 +26,8 @@ void CDownLoadGroupDlg::WaitForThread() {
         ::PeekMessageA(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     }
     CThread::Stop();
+    // The pass is over: its cancel ends with it.
+    if (m_downloader) m_downloader->ResetCancel();
 }
 
 BOOL CDownLoadGroupDlg::OnInitDialog(HWND, LPARAM) {
