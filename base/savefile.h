@@ -7,3 +7,8 @@
 // Writes the bytes to a temporary file in the target's folder and renames it over the target.
 // False (the target untouched, no temporary file left) when any step fails.
 bool SaveFileReplacing(const std::string& path, const void* data, size_t size);
+
+// Removes the temporary files that saves cut short by a killed process left in the folder and its
+// subfolders; only files named as SaveFileReplacing names them. Call it when no save can be
+// running (at start, before any download). Returns how many went.
+int RemoveLeftoverTemporaries(const std::string& folder);
