@@ -263,7 +263,7 @@ TEST_F(FaultDrill, KilledDuringTheDownloads) {
     ASSERT_NE(fresh.at(kMinuteFile), old.at(kMinuteFile));
     FixtureControl(m_fixture.Port(), "fault?prefix=/hqdatagzip/&split=1024&slow=15");
     int tempLeft = 0, replaced = 0;
-    for (DWORD killAt : {300u, 700u, 1100u, 1500u, 1900u, 2400u, 3000u, 3800u}) {
+    for (DWORD killAt : {150u, 300u, 450u, 600u, 750u, 900u, 1200u, 1600u}) {
         SCOPED_TRACE("killed " + std::to_string(killAt) + " ms after the login");
         Restore(old, true);
         ASSERT_TRUE(m_client.Start(m_folder));
