@@ -43,6 +43,8 @@ bool IsTemporaryName(const std::string& name) {
 
 }  // namespace
 
+std::string TemporaryFileFor(const std::string& path) { return TemporaryName(path); }
+
 int RemoveLeftoverTemporaries(const std::string& folder) {
     if (folder.empty()) return 0;
     std::string base = folder;
