@@ -45,19 +45,25 @@ bool IsTemporaryName(const std::string& name) {
 
 std::string TemporaryFileFor(const std::string& path) { return TemporaryName(path); }
 
-int RemoveLeftoverTemporaries(const std::string& folder) {
-    if (folder.empty()) return 0;
-    std::string base = folder;
-    if (base.back() != '\\' && base.back() != '/') base += velmora::kPathSep;
+namespace {
+
+// folder ends in a separator (a GBK name's last byte may look like one, so it is never tested).
+int SweepTemporaries(const std::string& folder) {
     int removed = 0;
     std::vector<std::string> names;
     ListDirectory(folder.c_str(), names, kListFiles);
     for (const std::string& name : names)
-        if (IsTemporaryName(name) && velmora::RemoveFile((base + name).c_str())) ++removed;
+        if (IsTemporaryName(name) && velmora::RemoveFile((folder + name).c_str())) ++removed;
     names.clear();
     ListDirectory(folder.c_str(), names, kListFolders);
-    for (const std::string& name : names) removed += RemoveLeftoverTemporaries(base + name);
+    for (const std::string& name : names) removed += SweepTemporaries(folder + name + velmora::kPathSep);
     return removed;
+}
+
+}  // namespace
+
+int RemoveLeftoverTemporaries(const std::string& folder) {
+    return folder.empty() ? 0 : SweepTemporaries(folder + velmora::kPathSep);
 }
 
 bool SaveFileReplacing(const std::string& path, const void* data, size_t size) {
