@@ -26,7 +26,10 @@ bool DayRecords(const char* p, size_t size) {
     return true;
 }
 
-bool TradingMinute(int hhmm) { return (hhmm >= 930 && hhmm <= 1130) || (hhmm >= 1300 && hhmm <= 1500); }
+// A slot of the trading clock, or 0: a slot the service left empty (the loader drops it).
+bool TradingMinute(int hhmm) {
+    return hhmm == 0 || (hhmm >= 930 && hhmm <= 1130) || (hhmm >= 1300 && hhmm <= 1500);
+}
 
 bool MinuteRecords(const char* p, size_t size) {
     if (size != size_t(kMinuteFileSize)) return false;

@@ -7,7 +7,7 @@
 
 enum StoredFileKind {
     storedDay,       // K records of 32 bytes, times rising, prices not negative
-    storedMinute,    // exactly one quote header and 241 minutes of the trading day
+    storedMinute,    // exactly one quote header and 241 minutes of the trading day (or empty slots)
     storedCodeList,  // 68-byte records of "SH"/"SZ" codes
 };
 

@@ -78,6 +78,8 @@ TEST(StoredFileCheck, CatchesEveryKindOfDamage) {
     std::string badHour = minute;
     WORD noon = 1215;
     std::memcpy(&badHour[120 + 34 * 5], &noon, 2);
+    std::string emptySlots = minute;  // the afternoon not yet traded: slots of zeros
+    std::memset(&emptySlots[120 + 34 * 150], 0, 34 * 91);
     std::string badMarket = codes;
     badMarket[68 * 3] = 'X';
     const Case cases[] = {
@@ -92,6 +94,7 @@ TEST(StoredFileCheck, CatchesEveryKindOfDamage) {
         {"minute cut", minute.substr(0, 8000), storedMinute, false},
         {"minute garbage", Garbage(8314), storedMinute, false},
         {"minute with a lunch-break minute", badHour, storedMinute, false},
+        {"minute with empty slots", emptySlots, storedMinute, true},
         {"minute file sent as a day file", minute.substr(0, 8288), storedDay, false},
         {"code list whole", codes, storedCodeList, true},
         {"code list cut", codes.substr(0, codes.size() - 5), storedCodeList, false},
