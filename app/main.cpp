@@ -10,6 +10,7 @@
 #include "analysis/stprofile.h"
 #include "app/landeddlg.h"
 #include "app/urltable.h"
+#include "base/savefile.h"
 #include "base/seams.h"
 #include "base/win32util.h"
 #include "net/services.h"
@@ -72,6 +73,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
     std::string dataFolder = GetProgramFolder() + "hqdata";
     if (::GetFileAttributesA(dataFolder.c_str()) == INVALID_FILE_ATTRIBUTES)
         ::CreateDirectoryA(dataFolder.c_str(), nullptr);
+    // The only client, and no download yet: a temporary file found now is from a save that a
+    // killed run cut short.
+    RemoveLeftoverTemporaries(dataFolder);
     ::DefWindowProcA(nullptr, 0, 0, 0);
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&icc);

@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "base/fsutil.h"
-#include "base/savefile.h"
 #include "base/text.h"
 #include "base/timestamp.h"
 #include "store/storeenv.h"
@@ -180,8 +179,6 @@ int InitializeDatabase(char* errorText, int size) {
     if (errorText && size > 0) errorText[0] = 0;
     std::string folder = GetProgramFolder();
     if (!CreateDataFolders(folder.c_str())) return fail("创建数据文件失败，请重新安装本软件，或者与软件供应商联系");
-    // One client at a time: a temporary file found now is from a save cut short by a killed run.
-    RemoveLeftoverTemporaries(JoinStorePath(folder, "hqdata"));
     if (!GetDatabase().Open(folder.c_str(), 2)) return fail("初始化数据失败，请重新安装本软件，或者与软件供应商联系");
     return 1;
 }
