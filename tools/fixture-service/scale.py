@@ -30,7 +30,7 @@ def parse(text):
         return 0
     if text == "full":
         return FULL_A_SHARES
-    n = int(text)
+    n = int(text)  # ValueError for anything else
     if n < 0:
         raise ValueError("scale must be small, full or a positive number")
     return 0 if n <= SMALL_A_SHARES else n
