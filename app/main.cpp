@@ -10,8 +10,11 @@
 #include "analysis/stprofile.h"
 #include "app/landeddlg.h"
 #include "app/urltable.h"
+#include "base/savefile.h"
+#include "base/seams.h"
 #include "base/win32util.h"
 #include "net/services.h"
+#include "store/codestate.h"
 #include "store/storeenv.h"
 #include "winfw/winfw.h"
 
@@ -70,6 +73,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
     std::string dataFolder = GetProgramFolder() + "hqdata";
     if (::GetFileAttributesA(dataFolder.c_str()) == INVALID_FILE_ATTRIBUTES)
         ::CreateDirectoryA(dataFolder.c_str(), nullptr);
+    // The only client, and no download yet: a temporary file found now is from a save that a
+    // killed run cut short.
+    RemoveLeftoverTemporaries(dataFolder);
     ::DefWindowProcA(nullptr, 0, 0, 0);
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&icc);
@@ -78,8 +84,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
 
     // The site root (and the chat page) may be configured in run.ini.
     ApplyUrlConfig(CIni(GetProgramFolder() + "run.ini"));
-    // The settings of the last run; a missing or damaged file leaves the defaults.
-    GetProfile().Load();
+    // The settings of the last run; a missing or damaged file leaves the defaults. The user is told
+    // when settings were lost (a first run has none to lose).
+    if (GetProfile().Load() == CStProfile::loadDamaged)
+        ShowMessageBox(nullptr, GetProfile().GetLoadMessage().c_str(), "提示", MB_OK | MB_ICONINFORMATION);
 
     int exitCode = 0;
     {
@@ -98,6 +106,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
     // Whatever the way out (a cancelled login included), no download outlives the program.
     FreeDownloadManager();
     FreeHttpClient();
+    // Once no download can record one any more: which files are fresh, for the next start.
+    SaveAndFreeCodeStateMap();
     ShutdownGdiplus();
     GetAppModule().Term();
     ::OleUninitialize();

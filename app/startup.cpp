@@ -1,7 +1,5 @@
 #include "app/startup.h"
 
-#include <sys/stat.h>
-
 #include "analysis/stprofile.h"
 #include "app/urltable.h"
 #include "base/savefile.h"
@@ -10,6 +8,7 @@
 #include "net/services.h"
 #include "store/codestate.h"
 #include "store/database.h"
+#include "store/filecheck.h"
 #include "store/groups.h"
 #include "store/storeenv.h"
 
@@ -20,39 +19,34 @@ const char kIndexPlainCode[] = "1A0001";
 
 // What a start-up file must look like before it replaces the stored one.
 struct FileShape {
-    long record;  // the size is a positive multiple of it
-    long exact;   // or exactly this size (0: any multiple)
+    StoredFileKind kind;
     bool stored;
 };
 
 // Called with the unpacked body: a body of the wrong shape (an error page, a body that was not
-// compressed after all) never replaces a good file.
+// compressed after all, garbage) never replaces a good file.
 void StoreChecked(const char*, const char* path, void* context, const void* data, int size) {
     FileShape* shape = static_cast<FileShape*>(context);
-    bool fits = size > 0 && (shape->exact ? size == shape->exact : size % shape->record == 0);
+    bool fits = size > 0 && IsWholeStoredData(data, static_cast<size_t>(size), shape->kind);
     shape->stored = fits && SaveFileReplacing(path, data, static_cast<size_t>(size));
 }
 
 // One synchronous download, unpacked and stored only when whole and of the right shape.
 bool DownloadChecked(DownloadManager* manager, const std::string& url, const char* key, const std::string& local,
-                     long record, long exact) {
-    FileShape shape = {record, exact, false};
+                     StoredFileKind kind) {
+    FileShape shape = {kind, false};
     return manager &&
            manager->DownloadNow(url.c_str(), key, local.c_str(), &StoreChecked, &shape, false, false, true) &&
            shape.stored;
 }
 
-bool FileExists(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0;
-}
-
-// Fetches the file when it is missing or stale; records it once stored. A failure is not reported.
+// Fetches the file when it is missing, damaged or stale; records it once stored. A failure is not
+// reported: the chart shows what the store has.
 void FetchWhenNeeded(DownloadManager* manager, const IndexFile& file) {
     CodeStateMap* states = GetCodeStateMap();
-    if (FileExists(file.local) && states && !states->NeedsUpdate(kIndexCode, file.kind)) return;
-    bool day = file.kind == codeStateDay;
-    if (DownloadChecked(manager, file.url, kIndexCode, file.local, day ? 32 : 8314, day ? 0 : 8314)) {
+    StoredFileKind kind = file.kind == codeStateDay ? storedDay : storedMinute;
+    if (IsWholeStoredFile(file.local.c_str(), kind) && states && !states->NeedsUpdate(kIndexCode, file.kind)) return;
+    if (DownloadChecked(manager, file.url, kIndexCode, file.local, kind)) {
         if (states) states->SetCodeState(kIndexCode, file.kind, ServerDataTime.load());
     }
 }
@@ -88,7 +82,7 @@ bool LoadStartupData(ILoginView& view) {
     bool listed = false;
     for (int attempt = 0; attempt < 3 && manager && !listed; ++attempt) {
         if (view.IsStopRequested()) return false;
-        listed = DownloadChecked(manager, url, "", local, 68, 0);
+        listed = DownloadChecked(manager, url, "", local, storedCodeList);
     }
     if (view.IsStopRequested()) return false;
     if (!listed) {

@@ -1,7 +1,9 @@
 #include "base/savefile.h"
 
 #include <atomic>
+#include <cctype>
 #include <cstdio>
+#include <vector>
 
 #include "base/fsutil.h"
 #include "base/platform.h"
@@ -25,7 +27,44 @@ std::string TemporaryName(const std::string& path) {
     return StringPrintf("%s.%lx-%x.tmp", path.c_str(), pid, g_serial.fetch_add(1));
 }
 
+// "<target>.<hex>-<hex>.tmp"
+bool IsTemporaryName(const std::string& name) {
+    const size_t n = name.size();
+    if (n < 8 || name.compare(n - 4, 4, ".tmp") != 0) return false;
+    size_t dot = name.rfind('.', n - 5);
+    if (dot == std::string::npos || dot == 0) return false;
+    std::string mid = name.substr(dot + 1, n - 4 - dot - 1);
+    size_t dash = mid.find('-');
+    if (dash == std::string::npos || dash == 0 || dash + 1 == mid.size()) return false;
+    for (size_t i = 0; i < mid.size(); ++i)
+        if (i != dash && !std::isxdigit(static_cast<unsigned char>(mid[i]))) return false;
+    return true;
+}
+
 }  // namespace
+
+std::string TemporaryFileFor(const std::string& path) { return TemporaryName(path); }
+
+namespace {
+
+// folder ends in a separator (a GBK name's last byte may look like one, so it is never tested).
+int SweepTemporaries(const std::string& folder) {
+    int removed = 0;
+    std::vector<std::string> names;
+    ListDirectory(folder.c_str(), names, kListFiles);
+    for (const std::string& name : names)
+        if (IsTemporaryName(name) && velmora::RemoveFile((folder + name).c_str())) ++removed;
+    names.clear();
+    ListDirectory(folder.c_str(), names, kListFolders);
+    for (const std::string& name : names) removed += SweepTemporaries(folder + name + velmora::kPathSep);
+    return removed;
+}
+
+}  // namespace
+
+int RemoveLeftoverTemporaries(const std::string& folder) {
+    return folder.empty() ? 0 : SweepTemporaries(folder + velmora::kPathSep);
+}
 
 bool SaveFileReplacing(const std::string& path, const void* data, size_t size) {
     if (path.empty() || (size > 0 && !data)) return false;

@@ -92,7 +92,8 @@ HANDLE CThread::Start(bool autoDelete) {
     m_bStop = false;
 #ifdef _WIN32
     unsigned id = 0;
-    uintptr_t h = _beginthreadex(nullptr, 0, &CThread::ThreadBody, this, 0, &id);
+    uintptr_t h = _beginthreadex(nullptr, m_nStackSize, &CThread::ThreadBody, this,
+                                 m_nStackSize ? STACK_SIZE_PARAM_IS_A_RESERVATION : 0, &id);
     if (!h) return nullptr;
     m_hThread = reinterpret_cast<HANDLE>(h);
     m_dwThreadId = id;

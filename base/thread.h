@@ -74,6 +74,9 @@ public:
     // With autoDelete the thread deletes its object after OnExit (the object must be on the heap
     // and nobody may Stop it afterwards).
     HANDLE Start(bool autoDelete = false);
+    // The stack reserved for the thread by the next Start under Windows (0: the program's
+    // default); natively the system's default always holds.
+    void SetStackSize(unsigned bytes) { m_nStackSize = bytes; }
 
     bool IsStopRequested() const { return m_bStop.load(std::memory_order_acquire); }
     void RequestStop() { m_bStop.store(true, std::memory_order_release); }
@@ -89,6 +92,7 @@ protected:
     uint32_t m_dwThreadId;
     CRunnable* m_pRunTarget;
     int64_t m_startTime;
+    unsigned m_nStackSize = 0;
 
 private:
 #ifdef _WIN32

@@ -259,7 +259,11 @@ long DownloadContext::DoTask(DownloadTask& task) {
 
 // ---- workers ----
 
-CDownloadObject::CDownloadObject(CTaskQueue* queue, DownloadManager* owner) : m_pQueue(queue), m_pOwner(owner) {}
+CDownloadObject::CDownloadObject(CTaskQueue* queue, DownloadManager* owner) : m_pQueue(queue), m_pOwner(owner) {
+    // Under Wine a thread's whole stack is committed memory, so every worker costs its full
+    // reservation: the Windows default of 1 MB, not the program's 2 MB, which no download needs.
+    SetStackSize(kWorkerStackSize);
+}
 
 CDownloadObject::~CDownloadObject() { Stop(); }
 

@@ -122,6 +122,7 @@ private:
 
 class CDownloadObject : public CThread {
 public:
+    enum { kWorkerStackSize = 1024 * 1024 };
     CDownloadObject(CTaskQueue* queue, DownloadManager* owner);
     ~CDownloadObject() override;
     // Also wakes the worker if it waits for a task, and cancels its download in progress.

@@ -433,6 +433,31 @@ int CSelfDB::LoadKDataEx(CStock* stock) {
     return stock->GetKDataDay().GetSize();
 }
 
+namespace {
+
+// Writes the stock's records into a copy of the block file and puts the copy in the file's place:
+// a rewrite touches many blocks, and a run killed in the middle must leave the old file whole.
+// The caller holds the block-file lock.
+bool RewriteInCopy(const std::string& path, DWORD market, const char* code,
+                   const std::vector<REPORT_FILE_RECORD>& records) {
+    std::string data;
+    if (!ReadWholeFile(path.c_str(), data, kMaxDataFileSize)) return false;
+    const std::string temp = TemporaryFileFor(path);
+    bool ok = SaveFileReplacing(temp, data.data(), data.size());
+    if (ok) {
+        CTSKFile copy;
+        ok = copy.Open(temp.c_str()) &&
+             copy.WriteRecords(market, code, records.data(), int(sizeof(REPORT_FILE_RECORD)), int(records.size()),
+                               true) == int(records.size());
+        if (copy.IsOpen()) copy.Close();
+    }
+    ok = ok && velmora::ReplaceFileWith(temp.c_str(), path.c_str());
+    if (!ok) velmora::RemoveFile(temp.c_str());
+    return ok;
+}
+
+}  // namespace
+
 int CSelfDB::LoadReport(CStock* stock) {
     if (!m_bIsOK || !stock) return 0;
     ReportArray& reports = stock->GetReport();
@@ -456,6 +481,8 @@ int CSelfDB::LoadReport(CStock* stock) {
         file.Discard();
         return 0;
     }
+    std::vector<REPORT_FILE_RECORD> back;  // what a compaction writes back
+    bool compact = false;
     try {
         if (n > 0) {
             // Straight from the file's blocks into the quotes, without a second copy of them all.
@@ -475,9 +502,9 @@ int CSelfDB::LoadReport(CStock* stock) {
             reports.CleanUp();
             const int kept = reports.GetSize();
             if (got - kept > 50) {
-                std::vector<REPORT_FILE_RECORD> back(static_cast<size_t>(kept));
+                back.resize(static_cast<size_t>(kept));
                 for (int i = 0; i < kept; ++i) ReportToFileRecord(reports[i], back[size_t(i)]);
-                file.WriteRecords(market, code, back.data(), int(sizeof(REPORT_FILE_RECORD)), kept, true);
+                compact = true;
             }
         }
     } catch (const std::bad_alloc&) {
@@ -486,7 +513,12 @@ int CSelfDB::LoadReport(CStock* stock) {
         file.Discard();
         return 0;
     }
-    file.Close();
+    if (!compact) {
+        file.Close();
+        return reports.GetSize();
+    }
+    file.Discard();
+    RewriteInCopy(path, market, code, back);
     return reports.GetSize();
 }
 

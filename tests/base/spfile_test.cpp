@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "base/fsutil.h"
+#include "base/platform.h"
+#include "base/savefile.h"
 #include "file_fixture.h"
 
 namespace {
@@ -264,3 +267,35 @@ TEST_F(FileTest, WritingAfterReadingAheadLandsWhereTheReaderIs) {
 }
 
 }  // namespace
+
+// A killed save leaves its temporary file; the sweep at start takes exactly those, in subfolders
+// too, and never a file that only looks alike.
+TEST_F(ScratchFiles, LeftoverTemporariesOfCutSavesAreSwept) {
+    const std::string sep(1, velmora::kPathSep);
+    const std::string root = Path("sweep"), sub = root + sep + "day";
+    ASSERT_TRUE(velmora::CreateFolder(root.c_str()));
+    ASSERT_TRUE(velmora::CreateFolder(sub.c_str()));
+    struct Entry {
+        std::string path;
+        bool swept;
+    } entries[] = {
+        {root + sep + "codelist.dat", false},          {root + sep + "codelist.dat.1f2c-0.tmp", true},
+        {sub + sep + "SH1A0001_1.day.a-3b.tmp", true}, {sub + sep + "SH1A0001_1.day", false},
+        {root + sep + "notes.tmp", false},             {root + sep + "x.dat.zz-1.tmp", false},
+        {root + sep + "x.dat.12.tmp", false},
+    };
+    for (const Entry& e : entries) Put(e.path, "data");
+    // A save made before the sweep is whole and leaves nothing behind.
+    ASSERT_TRUE(SaveFileReplacing(entries[0].path, "new", 3));
+    EXPECT_EQ(RemoveLeftoverTemporaries(root), 2);
+    for (const Entry& e : entries) EXPECT_EQ(!e.swept, Exists(e.path)) << e.path;
+    EXPECT_EQ(Get(entries[0].path), "new");
+    for (const Entry& e : entries) std::remove(e.path.c_str());
+#ifdef _WIN32
+    RemoveDirectoryA(sub.c_str());
+    RemoveDirectoryA(root.c_str());
+#else
+    std::remove(sub.c_str());
+    std::remove(root.c_str());
+#endif
+}

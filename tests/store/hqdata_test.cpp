@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -501,6 +503,22 @@ REPORT_FILE_RECORD Quote(const char* code, int32_t time, float volume) {
 
 }  // namespace
 
+// The file system's identity of the file at path (0 when missing): a new one after a replacement.
+static uint64_t FileIdentity(const std::string& path) {
+#ifdef _WIN32
+    HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    BY_HANDLE_FILE_INFORMATION info;
+    uint64_t id = GetFileInformationByHandle(h, &info) ? (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow : 0;
+    CloseHandle(h);
+    return id;
+#else
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 ? uint64_t(st.st_ino) : 0;
+#endif
+}
+
 TEST(BlockFile, RoundTripRewriteAndCollisions) {
     TempRoot root;
     const std::string path = root.Path("hqdata\\shse.rpt");
@@ -524,9 +542,16 @@ TEST(BlockFile, RoundTripRewriteAndCollisions) {
         EXPECT_EQ(f.GetHeader().usedCount, 3);
         f.Close();
     }
+    // The write-back goes to a copy that then takes the file's place: a run killed meanwhile
+    // leaves the old file whole, and nothing else stays in the folder.
+    const uint64_t before = FileIdentity(path);
     Loaded s(root.Db(), kMarketShangHai, "600000_1");
     EXPECT_EQ(s.stock.PrepareData(dataReport, 0, false), 120);
     EXPECT_EQ(s.stock.GetReport()[0].time, t0);
+    EXPECT_NE(FileIdentity(path), before) << "rewritten in place";
+    std::vector<std::string> names;
+    ListDirectory(root.Path("hqdata").c_str(), names, kListFiles);
+    EXPECT_EQ(names, std::vector<std::string>{"shse.rpt"});
     CTSKFile f;
     ASSERT_TRUE(f.Open(path.c_str()));
     EXPECT_EQ(f.GetRecordCount(kMarketShangHai, "600000_1"), 120);

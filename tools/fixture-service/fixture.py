@@ -20,6 +20,7 @@ import urllib.parse
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import marketdata  # noqa: E402
 import sectorfeed  # noqa: E402
+import scale  # noqa: E402
 
 HEAD_LIMIT = 64 * 1024
 CONTROL = "/__fixture/"
@@ -55,7 +56,7 @@ class State:
     def __init__(self, args):
         self.args = args
         self.lock = threading.Lock()
-        self.data = marketdata.MarketData(args.seed, args.now)
+        self.data = marketdata.MarketData(args.seed, args.now, args.scale)
         self.flag = args.market_flag
         self.version = args.version
         self.password = args.password
@@ -498,6 +499,7 @@ def parse_args(argv):
     p.add_argument("--password", default="", help="the one password the login accepts (default: any)")
     p.add_argument("--data-host", default="", help="data host of the login reply (default: this server)")
     p.add_argument("--sector-utf8", action="store_true", help="send the sector list in UTF-8, not GBK")
+    p.add_argument("--scale", type=scale.parse, default="small", help="small (default), full (the whole market) or a number of A shares")
     p.add_argument("--max-seconds", type=float, default=0, help="exit after this long (0: never)")
     args = p.parse_args(argv)
     if args.now is None:

@@ -88,8 +88,9 @@ class Stock:
 
 
 class MarketData:
-    def __init__(self, seed, now):
+    def __init__(self, seed, now, scale=0):
         self.seed = seed
+        self.scale = scale  # A shares wanted beyond the small market (scale.py); 0: the small market
         self.set_now(now)
         self.stocks = []
         self._make_stocks()
@@ -201,6 +202,9 @@ class MarketData:
             name, short, ind = self._make_name(rng, used)
             add(Stock("SZ", "%06d" % (200011 + i * 7), name + "Ｂ", short + "B", 34,
                       round(rng.uniform(2.0, 12.0), 2), 0.10, 0.01, rng.uniform(1e4, 1e5), ind))
+        if self.scale:
+            import scale
+            scale.extend(self, used, self.scale)
         # One code of each market per group of equal six digits keeps a deterministic order.
         seen = set()
         uniq = []
@@ -476,6 +480,10 @@ class MarketData:
         """[(category, group, file name, [stocks])] in a stable order."""
         k = ("sectors",)
         if k in self._cache:
+            return self._cache[k]
+        if self.scale:
+            import scale
+            self._cache[k] = scale.sectors(self)
             return self._cache[k]
         a = [s for s in self.stocks if s.is_a_share]
         groups = []

@@ -12,6 +12,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import fixture  # noqa: E402
 import marketdata  # noqa: E402
+import scale  # noqa: E402
 
 NOW = "2026-12-10 14:00"  # a Thursday, during the afternoon session
 
@@ -258,6 +259,90 @@ class FixtureTest(unittest.TestCase):
         self.assertEqual(other.codelist(), self.data.codelist())
         self.assertEqual(other.day_file(s), self.data.day_file(self.data.find("SZ", "000001")))
         self.assertNotEqual(marketdata.MarketData(8, fixture.parse_now(NOW)).codelist(), other.codelist())
+
+
+class FullScaleTest(unittest.TestCase):
+    """--scale full: the whole market's size, the small market's stocks unchanged among them."""
+
+    @classmethod
+    def setUpClass(cls):
+        started = time.time()
+        cls.server = fixture.make_server(fixture.parse_args(["--seed", "7", "--now", NOW, "--scale", "full"]))
+        cls.port = cls.server.server_address[1]
+        cls.thread = threading.Thread(target=cls.server.serve_forever, kwargs={"poll_interval": 0.05}, daemon=True)
+        cls.thread.start()
+        cls.startup = time.time() - started
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.shutdown()
+        cls.server.server_close()
+
+    def get(self, path):
+        status, headers, body = fetch(self.port, path)
+        self.assertEqual("HTTP/1.1 200 OK", status, path)
+        return body
+
+    def test_whole_market_in_the_same_formats(self):
+        self.assertLess(self.startup, 2.0)
+        raw = gzip.decompress(self.get("/hqdatagzip/codelist/codelist.ldt"))
+        self.assertEqual(0, len(raw) % 68)
+        recs = [raw[i:i + 68] for i in range(0, len(raw), 68)]
+        keys = [r[:2] + r[4:14].rstrip(b"\0") for r in recs]
+        self.assertEqual(len(keys), len(set(keys)))
+        self.assertTrue(4800 <= len(keys) <= 5500, len(keys))
+        small = gzip.decompress(self.get_small_codelist())
+        self.assertEqual(small, raw[:len(small)], "the small market comes first, unchanged")
+        kinds = {}
+        for s in self.server.state.data.stocks:
+            kinds[s.kind] = kinds.get(s.kind, 0) + 1
+        self.assertGreater(kinds[17] + kinds[33], 4500)
+        self.assertGreater(kinds[18] + kinds[34], 40)
+        self.assertGreater(kinds[16] + kinds[32], 20)
+        for r in recs:
+            r[14:48].rstrip(b"\0").decode("gbk")
+        # A share of the larger market: whole day and minute files.
+        last = keys[-1 - kinds[32]].decode()
+        day = gzip.decompress(self.get("/hqdatagzip/sday/%s.ldy" % last))
+        self.assertEqual(0, len(day) % 32)
+        self.assertGreater(len(day) // 32, 2000)
+        self.assertEqual(8314, len(gzip.decompress(self.get("/hqdatagzip/min/%s/%s.min" % (last[:2].lower(), last[2:])))))
+
+    def get_small_codelist(self):
+        return marketdata.gz(marketdata.MarketData(7, fixture.parse_now(NOW)).codelist())
+
+    def test_sectors_in_proportion(self):
+        lines = self.get("/data/blank/").decode("gbk").split("\r\n")[:-1]
+        self.assertGreater(len(lines), 100)
+        cats = {}
+        listed = set(s.code for s in self.server.state.data.stocks)
+        for line in lines:
+            cat, group, url = line.split("-")
+            cats[cat] = cats.get(cat, 0) + 1
+        for cat in ("行业板块", "地域板块", "概念板块"):
+            self.assertGreater(cats.get(cat, 0), 20, cat)
+        member = self.get(url[len("http://127.0.0.1:%d" % self.port):])
+        n = struct.unpack("<h", member[:2])[0]
+        self.assertEqual(2 + 8 * n, len(member))
+        self.assertGreater(n, 100)
+        for i in range(n):
+            self.assertIn(member[2 + 8 * i + 2:2 + 8 * i + 8].decode(), listed)
+        status = self.get("/hqdata/makestatusinfo.php").decode("gbk").split("\r\n")
+        counts = sum(int(line.split("\t")[1]) for line in status[4:])
+        self.assertEqual(sum(1 for s in self.server.state.data.stocks if not s.is_index), counts)
+
+    def test_scale_option(self):
+        self.assertEqual(0, scale.parse("small"))
+        self.assertEqual(scale.FULL_A_SHARES, scale.parse("full"))
+        self.assertEqual(0, scale.parse("100"))  # never below the small market
+        m = marketdata.MarketData(7, fixture.parse_now(NOW), scale.parse("1000"))
+        self.assertTrue(950 <= sum(1 for s in m.stocks if s.is_a_share) <= 1050)
+        again = marketdata.MarketData(7, fixture.parse_now(NOW), scale.parse("1000"))
+        self.assertEqual(m.codelist(), again.codelist())
+        self.assertEqual([(c, g, [s.key for s in ms]) for c, g, f, ms in m.sectors()],
+                         [(c, g, [s.key for s in ms]) for c, g, f, ms in again.sectors()])
+        with self.assertRaises(ValueError):
+            scale.parse("huge")
 
 
 if __name__ == "__main__":

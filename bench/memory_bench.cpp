@@ -1,0 +1,247 @@
+// The client's memory under Wine with the whole market loaded: the fixture service at full scale,
+// the login and the client's own start-up loading (code list, composite index, stock, sector and
+// group lists), the sector download, then both charts (an intraday view and a K-line view, each
+// painted once) open for each of 50 shares. The figure is the raw size of the data held (every
+// file of hqdata the program loaded: code list, sector files, the day and minute files) over the
+// process's private bytes (committed private memory, summed over VirtualQuery), goal at least 0.25.
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "analysis/stprofile.h"
+#include "app/appstate.h"
+#include "app/loginflow.h"
+#include "app/login.h"
+#include "app/startup.h"
+#include "app/urltable.h"
+#include "charts/graphview.h"
+#include "charts/realtimeview.h"
+#include "net/download.h"
+#include "net/services.h"
+#include "store/database.h"
+#include "store/groups.h"
+#include "store/storeenv.h"
+#include "tests/net/test_servers.h"
+#include "winfw/winfw.h"
+
+namespace {
+
+const int kStocks = 50;
+const double kGoal = 0.25;
+
+class QuietView : public ILoginView {
+public:
+    int finished = 0;
+    void SetStatusText(const char*) override {}
+    void FinishDialog(int code) override { finished = code; }
+    void ResumeLogin() override {}
+    int Message(const char* text, const char* title, UINT) override {
+        std::fprintf(stderr, "memory_bench: %s: %s\n", title, text);
+        return 1;
+    }
+    bool IsStopRequested() const override { return false; }
+};
+
+// Committed private memory of the process: what Windows counts as its private bytes.
+double PrivateBytes() {
+    double total = 0;
+    MEMORY_BASIC_INFORMATION mbi;
+    for (const char* p = nullptr; ::VirtualQuery(p, &mbi, sizeof mbi) == sizeof mbi;) {
+        if (mbi.State == MEM_COMMIT && mbi.Type == MEM_PRIVATE) total += double(mbi.RegionSize);
+        const char* next = static_cast<const char*>(mbi.BaseAddress) + mbi.RegionSize;
+        if (next <= p) break;
+        p = next;
+    }
+    return total;
+}
+
+// The stacks reserved by the process's threads (their TEBs give the range). Under Wine a stack is
+// committed whole, so these count fully in the private bytes; Windows commits only what is used.
+double ThreadStackBytes() {
+    struct BasicInfo {
+        LONG exitStatus;
+        void* teb;
+        void* clientId[2];
+        ULONG_PTR affinity;
+        LONG priority, basePriority;
+    };
+    typedef LONG(WINAPI * QueryThread)(HANDLE, int, void*, ULONG, ULONG*);
+    QueryThread query = reinterpret_cast<QueryThread>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleA("ntdll.dll"), "NtQueryInformationThread")));
+    HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (!query || snap == INVALID_HANDLE_VALUE) return 0;
+    double total = 0;
+    THREADENTRY32 te;
+    std::memset(&te, 0, sizeof te);
+    te.dwSize = sizeof te;
+    for (BOOL more = ::Thread32First(snap, &te); more; more = ::Thread32Next(snap, &te)) {
+        if (te.th32OwnerProcessID != ::GetCurrentProcessId()) continue;
+        HANDLE h = ::OpenThread(THREAD_QUERY_INFORMATION, FALSE, te.th32ThreadID);
+        BasicInfo info = {};
+        if (h && query(h, 0, &info, sizeof info, nullptr) == 0 && info.teb) {
+            const char* teb = static_cast<const char*>(info.teb);
+            const char* base = *reinterpret_cast<char* const*>(teb + 4);        // NT_TIB StackBase
+            const char* bottom = *reinterpret_cast<char* const*>(teb + 0xE0C);  // DeallocationStack
+            if (base > bottom && bottom) total += double(base - bottom);
+        }
+        if (h) ::CloseHandle(h);
+    }
+    ::CloseHandle(snap);
+    return total;
+}
+
+// Bytes of every file under the folder.
+double FolderBytes(const std::string& folder) {
+    double total = 0;
+    WIN32_FIND_DATAA fd;
+    HANDLE h = ::FindFirstFileA((folder + "\\*").c_str(), &fd);
+    if (h == INVALID_HANDLE_VALUE) return 0;
+    do {
+        std::string name = fd.cFileName;
+        if (name == "." || name == "..") continue;
+        if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) total += FolderBytes(folder + "\\" + name);
+        else total += double(fd.nFileSizeLow) + double(fd.nFileSizeHigh) * 4294967296.0;
+    } while (::FindNextFileA(h, &fd));
+    ::FindClose(h);
+    return total;
+}
+
+bool Fetch(const std::string& remote, const std::string& local) {
+    DownloadManager* manager = GetDownloadManager();
+    const std::string url = GetServerRootUrl() + remote;
+    const std::string path = JoinStorePath(GetProgramFolder(), local.c_str());
+    return manager && manager->DownloadNow(url.c_str(), "", path.c_str(), nullptr, nullptr, false, true, true);
+}
+
+// The day and minute files of a share, as the chart's downloads store them.
+bool FetchShare(const CStockInfo& info) {
+    const std::string code = info.GetStockCode();  // with its market suffix
+    const bool sz = info.IsShenZhen();
+    const std::string plain = code.substr(0, code.size() - 2);
+    return Fetch("hqdatagzip/sday/" + std::string(sz ? "SZ" : "SH") + plain + ".ldy",
+                 std::string(sz ? "hqdata\\sz\\day\\SZ" : "hqdata\\sh\\day\\SH") + code + ".day") &&
+           Fetch("hqdatagzip/min/" + std::string(sz ? "sz/" : "sh/") + plain + ".min",
+                 std::string(sz ? "hqdata\\sz\\min\\" : "hqdata\\sh\\min\\") + code + ".min");
+}
+
+void Pump() {
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageA(&msg);
+    }
+}
+
+class Host : public CWindowImpl<Host> {
+public:
+    DECLARE_WND_CLASS("VelmoraMemoryBenchHost")
+    BEGIN_MSG_MAP(Host)
+    END_MSG_MAP()
+};
+
+int Fail(const std::string& why) {
+    std::fprintf(stderr, "memory_bench: %s\n", why.c_str());
+    return 2;
+}
+
+}  // namespace
+
+int main() {
+    GetAppModule().Init(::GetModuleHandleA(nullptr));
+    velmora_test::FixtureProcess fixture;
+    std::string why;
+    if (!fixture.Start({"--scale", "full", "--now", "2026-12-10 16:00", "--market-flag", "0"}, &why)) return Fail(why);
+
+    char tmp[MAX_PATH];
+    ::GetTempPathA(sizeof tmp, tmp);
+    const std::string folder =
+        std::string(tmp) + "velmora-memory-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(::GetTickCount());
+    ::CreateDirectoryA(folder.c_str(), nullptr);
+    SetProgramFolder((folder + "\\").c_str());
+    SetUrl(kUrlSiteRoot, fixture.Url("/"));
+    const double before = PrivateBytes();
+
+    // The login and the client's start-up loading, then the sector download of the side panel.
+    LoginReply reply;
+    const std::string url = BuildLoginUrl(GetSiteRoot(), LoginScriptForEdition(1), "5", "股民", "pw");
+    if (!RequestLogin([](const std::string& u, std::string* b) { return FetchUrl(u, b, 256, kLoginLimits); }, url, &reply))
+        return Fail("no login");
+    ApplyLoginReply(reply);
+    QuietView view;
+    if (!LoadStartupData(view)) return Fail("the start-up loading failed");
+    if (CGroupDownloader* groups = GetGroupDownloader()) groups->DownloadGroups(true, nullptr);
+    CStockContainer& all = GetStockContainer();
+    std::vector<int> shares;
+    for (int i = 0; i < all.GetSize(); ++i)
+        if (all[i].GetType() == kindShA || all[i].GetType() == kindSzA) shares.push_back(i);
+    std::vector<std::string> codes;
+    // Spread evenly over the list's A shares.
+    for (int j = 0; j < kStocks && !shares.empty(); ++j) {
+        const CStockInfo& info = all[shares[size_t(j) * shares.size() / kStocks]];
+        if (!FetchShare(info)) return Fail(std::string("no files for ") + info.GetStockCode());
+        codes.push_back(info.GetStockCode());
+    }
+    if (int(codes.size()) < kStocks) return Fail("too few shares");
+
+    // Both charts as the client's content panel holds them, one of each, opened on each share in
+    // turn and painted.
+    Host host;
+    RECT hr = {0, 0, 1100, 700};
+    if (!host.Create(nullptr, hr, "memory", WS_OVERLAPPEDWINDOW)) return Fail("no host window");
+    CRealTimeView intraday;
+    CGraphView kline(kViewGraph, nullptr);
+    RECT vr = {0, 0, 1024, 600};
+    if (!intraday.CreateView(host, vr) || !kline.CreateView(host, vr)) return Fail("no view");
+    BITMAPINFO bi = {};
+    bi.bmiHeader = {sizeof(BITMAPINFOHEADER), 1024, -600, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    HBITMAP bmp = ::CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = ::SelectObject(dc, bmp);
+    double first = 0;
+    for (const std::string& code : codes) {
+        GetProfile().SetCurrentStock(code.c_str(), false);
+        intraday.ReloadStock(1, 0);
+        kline.ReloadStock(1, 0);
+        ::SendMessageA(intraday, WM_PRINTCLIENT, (WPARAM)dc, PRF_CLIENT);
+        ::SendMessageA(kline, WM_PRINTCLIENT, (WPARAM)dc, PRF_CLIENT);
+        Pump();
+        if (first == 0) first = PrivateBytes();
+    }
+    const double priv = PrivateBytes();
+    const double raw = FolderBytes(folder + "\\hqdata");
+    const double ratio = raw / priv;
+    std::printf("memory: the whole market (%d codes) loaded by the client's start-up and sector download, then its "
+                "intraday and K-line views opened on %d shares in turn; raw = bytes of the hqdata files loaded, "
+                "private = committed private memory\n",
+                all.GetSize(), kStocks);
+    std::printf("memory: raw %.1f MB, private bytes %.1f MB (%.1f MB before loading, %.1f MB after the first share; "
+                "thread stacks, committed whole under Wine, %.1f MB)\n",
+                raw / 1048576.0, priv / 1048576.0, before / 1048576.0, first / 1048576.0, ThreadStackBytes() / 1048576.0);
+    std::printf("memory: ratio %.3f = raw data size / private bytes (1 = no overhead, goal at least %.2f)%s\n", ratio,
+                kGoal, ratio >= kGoal ? "" : "  BELOW GOAL");
+    ::SelectObject(dc, old);
+    ::DeleteObject(bmp);
+    ::DeleteDC(dc);
+    intraday.DestroyWindow();
+    kline.DestroyWindow();
+    host.DestroyWindow();
+    Pump();
+    FreeGroupDownloader();
+    FreeDownloadManager();
+    SetProgramFolder("");
+    std::string rm = "cmd /c rmdir /s /q \"" + folder + "\"";
+    STARTUPINFOA si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    if (::CreateProcessA(nullptr, &rm[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi)) {
+        ::WaitForSingleObject(pi.hProcess, 30000);
+        ::CloseHandle(pi.hProcess);
+        ::CloseHandle(pi.hThread);
+    }
+    return ratio >= kGoal ? 0 : 1;
+}
