@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <unordered_set>
 
 #include "analysis/catalog.h"
 #include "analysis/techuser.h"
@@ -149,10 +150,13 @@ int CodeIndex::Build(CStockContainer& stocks, bool withIndicators) {
         SingleLock lock(&stocks.GetLock());
         const int count = stocks.GetSize();
         m_stockCodes.assign(static_cast<size_t>(std::max(count, 0)), std::string());
+        // The code list holds the composite index twice; one standing per code is enough.
+        std::unordered_set<std::string> filed;
+        filed.reserve(static_cast<size_t>(std::max(count, 0)));
         for (int i = 0; i < count; ++i) {
             const CStockInfo& info = stocks[i];
             std::string code = info.GetStockCode();
-            if (code.size() <= 5) continue;
+            if (code.size() <= 5 || !filed.insert(code).second) continue;
             AddItem(code, info.GetStockShortName(), info.GetStockName(), static_cast<uint32_t>(i));
             m_stockCodes[static_cast<size_t>(i)] = std::move(code);
         }

@@ -39,10 +39,10 @@ public:
     // dropped (groups of alternatives multiply).
     static constexpr size_t kMaxKeyVariants = 64;
 
-    // Files every stock of the container with a code longer than five characters (values are
-    // container indexes: the index is built once the code list is loaded and must be rebuilt if
-    // the container is ever reloaded), then, when asked, the 58 built-in and the plug-in
-    // indicators. Replaces what the index held; 1.
+    // Files every stock of the container with a code longer than five characters, once per code
+    // (values are container indexes: the index is built once the code list is loaded and must be
+    // rebuilt if the container is ever reloaded), then, when asked, the 58 built-in and the
+    // plug-in indicators. Replaces what the index held; 1.
     int Build(CStockContainer& stocks, bool withIndicators);
     // Files one stock or indicator. A key source that yields no key text (empty, or groups of
     // empty alternatives only) files the code itself, so that the item is still found by code.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <set>
 #include <string>
@@ -155,18 +156,32 @@ TEST_F(SearchBoxWindow, TypedCodesListTheStocksAndEnterOpensOne) {
 }
 
 TEST_F(SearchBoxWindow, InitialsAndIndicatorNames) {
-    // Every stock whose initials begin with PF, once per matching variant.
-    Type("PF");
+    // Two plain initials of a share: every stock whose initials begin with them is listed.
+    CStockContainer& all = GetStockContainer();
+    std::string prefix;
+    for (int i = 0; i < all.GetSize() && prefix.empty(); ++i) {
+        const char* k = all[i].GetStockShortName();
+        if (std::isupper((unsigned char)k[0]) && std::isupper((unsigned char)k[1]) && k[0] != 'S' && k[0] != 'C')
+            prefix.assign(k, 2);
+    }
+    ASSERT_EQ(prefix.size(), 2u);
+    Type(prefix.c_str());
     std::set<std::string> names, expected;
     for (const std::string& line : box.GetLines()) {
-        EXPECT_EQ(line.compare(0, 2, "PF"), 0) << line;
+        EXPECT_EQ(line.compare(0, 2, prefix), 0) << line;
         names.insert(line.substr(line.find("  ") + 2));
     }
-    CStockContainer& all = GetStockContainer();
     for (int i = 0; i < all.GetSize(); ++i)
-        if (std::strncmp(all[i].GetStockShortName(), "PF", 2) == 0) expected.insert(all[i].GetStockName());
+        if (std::strncmp(all[i].GetStockShortName(), prefix.c_str(), 2) == 0) expected.insert(all[i].GetStockName());
     ASSERT_FALSE(expected.empty());
-    EXPECT_EQ(names, expected);
+    EXPECT_TRUE(std::includes(names.begin(), names.end(), expected.begin(), expected.end())) << prefix;
+    EXPECT_TRUE(Key(VK_ESCAPE));
+    // A polyphonic name is listed once per matching variant of its initials.
+    Type("STZ");
+    std::vector<std::string> lines = box.GetLines();
+    for (const char* line : {"STZC  *ST长重", "STZZ  *ST长重"})
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), line), 1) << line;
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "STCZ  *ST长重"), 0);
     EXPECT_TRUE(Key(VK_ESCAPE));
     EXPECT_FALSE(box.IsWindowVisible());
     EXPECT_TRUE(sent.ids.empty());
@@ -242,7 +257,7 @@ TEST_F(SearchBoxWindow, KeysOfTheOpenBox) {
 }
 
 TEST_F(SearchBoxWindow, ClickCloseButtonAndLayout) {
-    Type("PF");
+    Type("6");
     box.SetWindowPos(nullptr, 10, 10, 240, 320, SWP_NOZORDER);
     CRect client = box.GetClientRect(), edit, list, button;
     ::GetWindowRect(box.GetEdit(), &edit);
