@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <string>
@@ -293,6 +294,22 @@ TEST_F(SearchBoxWindow, ClickCloseButtonAndLayout) {
     EXPECT_FALSE(box.IsWindowVisible());
     EXPECT_EQ(sent.codes.size(), 1u);
     EXPECT_EQ(::GetFocus(), other);
+}
+
+// Not run by the suite: the open box at the host's bottom-right corner, for a person to look at:
+//   VELMORA_SHOW_MS=60000 scripts/screenshot -o search.png build/win32/tests/app/app_search_box_test.exe \
+//       --gtest_also_run_disabled_tests --gtest_filter='*Show*'
+TEST_F(SearchBoxWindow, DISABLED_ShowOpenBox) {
+    CRect client = host.GetClientRect();
+    box.SetWindowPos(nullptr, client.right - 200, client.bottom - 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    Type("60");
+    EXPECT_TRUE(Key(VK_DOWN));
+    const char* ms = std::getenv("VELMORA_SHOW_MS");
+    const DWORD until = ::GetTickCount() + (ms ? std::atoi(ms) : 20000);
+    while (::GetTickCount() < until && host.IsWindow()) {
+        Pump();
+        ::Sleep(50);
+    }
 }
 
 }  // namespace
