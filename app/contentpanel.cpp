@@ -126,7 +126,11 @@ void CContentPanelView::OpenCurrentStock() {
 // ---- Window ------------------------------------------------------------------------------------
 
 LRESULT CContentPanelView::OnCreate(LPCREATESTRUCTA) {
-    // The search box is created here, hidden, once it is part of the panel.
+    // The search box: hidden until a code key opens it; closing hides it again.
+    if (m_searchBox.Create(m_hWnd, CRect(0, 0, 200, 300), "", WS_CHILD)) {
+        m_searchBox.Build(GetStockContainer(), true);
+        m_searchBox.SetOption(1);
+    }
     GetView(kViewRealTime);
     ShowView(kViewRealTime);
     SetTimer(kReloadTimer, kReloadInterval);
@@ -226,16 +230,27 @@ void CContentPanelView::UpdateLayout() {
 // ---- The search box's place ------------------------------------------------------------------
 
 void CContentPanelView::PlaceSearchBox(bool force) {
-    // Moves the box (same size, shown) so that its bottom-right corner lies on the client area's,
-    // when it is visible or when forced. No box yet.
-    (void)force;
+    if (!m_hWnd || !m_searchBox.IsWindow() || !(force || IsSearchBoxVisible())) return;
+    RECT client, box;
+    GetClientRect(&client);
+    m_searchBox.GetWindowRect(&box);
+    const int width = box.right - box.left, height = box.bottom - box.top;
+    // Above the views, which are created after the box.
+    m_searchBox.SetWindowPos(HWND_TOP, client.right - width, client.bottom - height, 0, 0,
+                             SWP_NOSIZE | SWP_NOACTIVATE | SWP_SHOWWINDOW);
 }
 
-bool CContentPanelView::IsSearchBoxVisible() const { return false; }
+// The box's own state: shown or hidden whatever its parents are.
+bool CContentPanelView::IsSearchBoxVisible() const {
+    return m_searchBox.IsWindow() && (m_searchBox.GetStyle() & WS_VISIBLE) != 0;
+}
 
 bool CContentPanelView::HandKeyToSearchBox(MSG* msg) {
-    (void)msg;
-    return false;
+    if (!msg || !m_searchBox.IsWindow()) return false;
+    if (IsSearchBoxVisible()) return m_searchBox.OnKeyDown(msg) != FALSE;
+    PlaceSearchBox(true);
+    m_searchBox.OnChar(UINT(msg->wParam), UINT(HIWORD(msg->lParam)), false);
+    return true;
 }
 
 // ---- Keys ------------------------------------------------------------------------------------
@@ -269,11 +284,8 @@ BOOL CContentPanelView::PreTranslateMessage(MSG* msg) {
     switch (msg->message) {
     case WM_KEYDOWN:
         if (IsSearchBoxVisible()) return HandKeyToSearchBox(msg) ? TRUE : FALSE;
-        if (KeyOpensSearchBox(UINT(msg->wParam))) {
-            PlaceSearchBox(true);
-            if (HandKeyToSearchBox(msg)) return TRUE;
-            // No box to take it yet: the key goes on as any other.
-        }
+        // A code key opens the box (placed, shown, the key its first); with no box it goes on.
+        if (KeyOpensSearchBox(UINT(msg->wParam)) && HandKeyToSearchBox(msg)) return TRUE;
         OnKeyDown(UINT(msg->wParam), UINT(msg->lParam));
         return TRUE;
     case WM_MOUSEWHEEL:

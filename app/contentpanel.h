@@ -28,6 +28,7 @@
 #include "app/downloadroute.h"
 #include "app/messagebus.h"
 #include "app/panelrules.h"
+#include "app/searchbox.h"
 #include "charts/baseview.h"
 #include "winfw/winfw.h"
 
@@ -102,13 +103,14 @@ public:
     // True when the current view's stock is a stock (not an index) of the code list; else says why.
     bool CheckStockSelected();
 
-    // ---- The search box's place. It is not part of the panel yet: the hooks below are where it
-    // goes. PlaceSearchBox moves it into the bottom-right corner when shown or when forced.
+    // ---- The search box: a hidden child until a code key opens it. PlaceSearchBox moves it into
+    // the bottom-right corner (on top of the views) when shown or when forced.
     void PlaceSearchBox(bool force);
     bool IsSearchBoxVisible() const;
-    // A key that opens the search box: the box takes it and shows itself. False while there is
-    // no box (the key then goes to OnKeyDown).
+    // A key-down for the search box: a visible box answers whether it consumed the key; a hidden
+    // one is placed, shown and takes the key as its first. False while there is no box window.
     bool HandKeyToSearchBox(MSG* msg);
+    CSearchBox& GetSearchBox() { return m_searchBox; }
 
     // Pages shown inside the program (CWebSourceDlg, modal); tests put a recorder in its place.
     typedef std::function<void(HWND owner, const std::string& title, const std::string& url)> InsidePageHandler;
@@ -143,6 +145,8 @@ private:
     void FileArrived(const char* key, const char* localPath, const void* data, int size);
 
     MessageBus m_bus;
+    // Sends its choices through this panel's processor.
+    CSearchBox m_searchBox{this};
     DownloadRouter m_router;
     std::map<int, std::unique_ptr<CBaseView>> m_views;
     std::atomic<CBaseView*> m_current{nullptr};

@@ -89,7 +89,7 @@ std::string CSearchBox::GetText() const { return m_edit.m_hWnd ? m_edit.GetWindo
 void CSearchBox::OnChar(UINT vk, UINT, bool alreadyOpen) {
     if (!IsSearchKey(static_cast<int>(vk)) || CtrlHeld() || !m_edit.m_hWnd) return;
     if (!alreadyOpen) {
-        if (!IsWindowVisible()) ShowWindow(SW_SHOWNA);
+        if (!(GetStyle() & WS_VISIBLE)) ShowWindow(SW_SHOWNA);
         HWND previous = ::SetFocus(m_edit);
         // Focus that was already inside the box is nothing to give back.
         m_prevFocus = previous && previous != m_hWnd && !::IsChild(m_hWnd, previous) ? previous : nullptr;

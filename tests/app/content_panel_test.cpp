@@ -345,10 +345,59 @@ TEST_F(ContentPanel, KeysSwitchViews) {
     MSG click = {m_panel->m_hWnd, WM_LBUTTONDBLCLK, 0, 0, 0, {0, 0}};
     EXPECT_FALSE(m_panel->PreTranslateMessage(&click));
     EXPECT_EQ(m_panel->GetCurrentViewId(), kViewRealTime);
-    // A letter would open the search box; without one it goes to the view and is taken.
+    // A letter opens the search box and is taken there.
     MSG letter = {m_panel->m_hWnd, WM_KEYDOWN, 'A', 0, 0, {0, 0}};
     EXPECT_TRUE(m_panel->PreTranslateMessage(&letter));
     EXPECT_EQ(m_panel->GetCurrentViewId(), kViewRealTime);
+    EXPECT_TRUE(m_panel->IsSearchBoxVisible());
+}
+
+TEST_F(ContentPanel, TypingACodeOpensTheStockThroughTheSearchBox) {
+    m_host.ShowWindow(SW_SHOW);
+    auto press = [this](UINT vk) {
+        MSG m = {m_panel->m_hWnd, WM_KEYDOWN, vk, 1, 0, {0, 0}};
+        return m_panel->PreTranslateMessage(&m) != FALSE;
+    };
+    CSearchBox& box = m_panel->GetSearchBox();
+    EXPECT_FALSE(m_panel->IsSearchBoxVisible());
+    for (char c : std::string("600000")) EXPECT_TRUE(press(UINT(c)));
+    ASSERT_TRUE(m_panel->IsSearchBoxVisible());
+    EXPECT_EQ(box.GetText(), "600000");
+    ASSERT_FALSE(box.GetLines().empty());
+    EXPECT_EQ(box.GetLines()[0].substr(0, 8), "600000  ");
+    // In the bottom-right corner, 200 by 300, above the view.
+    RECT client, r;
+    m_panel->GetClientRect(&client);
+    box.GetWindowRect(&r);
+    ::MapWindowPoints(nullptr, m_panel->m_hWnd, reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(CRect(r), CRect(client.right - 200, client.bottom - 300, client.right, client.bottom));
+    POINT inside = {client.right - 100, client.bottom - 150};
+    EXPECT_EQ(::ChildWindowFromPointEx(m_panel->m_hWnd, inside, CWP_SKIPINVISIBLE), box.m_hWnd);
+    // The panel follows its size with the open box.
+    m_host.SetWindowPos(nullptr, 0, 0, 900, 650, SWP_NOZORDER | SWP_NOMOVE);
+    m_panel->SetWindowPos(nullptr, 0, 0, 850, 600, SWP_NOZORDER | SWP_NOMOVE);
+    box.GetWindowRect(&r);
+    ::MapWindowPoints(nullptr, m_panel->m_hWnd, reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(CRect(r), CRect(850 - 200, 600 - 300, 850, 600));
+
+    EXPECT_TRUE(press(VK_RETURN));
+    EXPECT_FALSE(m_panel->IsSearchBoxVisible());
+    EXPECT_EQ(m_panel->GetCurrentCode(), "600000_1");
+    EXPECT_EQ(m_panel->GetCurrentViewId(), kViewRealTime);
+    // Keys go to the panel again once the box is closed.
+    EXPECT_TRUE(press(VK_F5));
+    EXPECT_EQ(m_panel->GetCurrentViewId(), kViewGraph);
+
+    // An indicator chosen in the box goes into the K-line chart.
+    CStProfile& profile = GetProfile();
+    const CSPDWordArray saved = profile.GetShownIndicators();
+    for (char c : std::string("09")) EXPECT_TRUE(press(UINT(c)));
+    EXPECT_TRUE(press(VK_RETURN));
+    const CSPDWordArray shown = profile.GetShownIndicators();
+    ASSERT_GT(shown.GetSize(), 0);
+    EXPECT_EQ(shown[shown.GetSize() - 1], 9u);
+    EXPECT_EQ(m_panel->GetCurrentViewId(), kViewGraph);
+    profile.SetShownIndicators(saved);
 }
 
 TEST_F(ContentPanel, TimerLooksAtMinutesAndTicksOnly) {
