@@ -7,6 +7,9 @@
 namespace {
 
 constexpr int kTopHeight = 22;
+const COLORREF kBackground = RGB(12, 12, 12);
+const COLORREF kEditText = RGB(255, 255, 0);
+const COLORREF kLineText = RGB(220, 220, 220);
 
 bool CtrlHeld() { return ::GetKeyState(VK_CONTROL) < 0; }
 bool ShiftHeld() { return ::GetKeyState(VK_SHIFT) < 0; }
@@ -33,6 +36,23 @@ LRESULT CDevListBoxImpl::OnLButtonUp(UINT, WPARAM, LPARAM) {
 
 CSearchBox::CSearchBox(CMessageProcessor* processor) : m_processor(processor) {}
 
+CSearchBox::~CSearchBox() {
+    if (m_background) ::DeleteObject(m_background);
+}
+
+BOOL CSearchBox::OnEraseBkgnd(HDC dc) {
+    CRect client;
+    GetClientRect(&client);
+    if (m_background) ::FillRect(dc, &client, m_background);
+    return TRUE;
+}
+
+HBRUSH CSearchBox::OnCtlColor(HDC dc, HWND control) {
+    ::SetTextColor(dc, control == m_edit.m_hWnd ? kEditText : kLineText);
+    ::SetBkColor(dc, kBackground);
+    return m_background ? m_background : static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
+}
+
 int CSearchBox::Build(CStockContainer& stocks, bool withIndicators) {
     m_index.Build(stocks, withIndicators);
     if (m_list.IsWindow()) m_list.SendMessage(LB_INITSTORAGE, static_cast<WPARAM>(stocks.GetSize()), 32 * stocks.GetSize());
@@ -43,6 +63,7 @@ LRESULT CSearchBox::OnCreate(LPCREATESTRUCTA) {
     CRect client;
     GetClientRect(&client);
     const DWORD style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+    if (!m_background) m_background = ::CreateSolidBrush(kBackground);
     m_edit = ::CreateWindowExA(0, "EDIT", "", style | WS_BORDER | ES_AUTOHSCROLL, client.left, client.top,
                                client.Width(), client.Height(), m_hWnd,
                                reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kSearchEditId)), ::GetModuleHandleA(nullptr),

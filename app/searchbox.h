@@ -36,10 +36,11 @@ private:
 
 class CSearchBox : public CWindowImpl<CSearchBox> {
 public:
-    DECLARE_WND_CLASS_EX("VelmoraSearchBox", 0, COLOR_BTNFACE + 1)
+    DECLARE_WND_CLASS_EX("VelmoraSearchBox", 0, -1)
 
     // The processor is not owned and must outlive the box.
     explicit CSearchBox(CMessageProcessor* processor);
+    ~CSearchBox() override;
 
     // Files the stocks (and the indicators) and reserves the list for as many lines as stocks; 1.
     int Build(CStockContainer& stocks, bool withIndicators);
@@ -66,6 +67,9 @@ public:
     BEGIN_MSG_MAP(CSearchBox)
         MSG_WM_CREATE(OnCreate)
         MSG_WM_SIZE(OnSize)
+        MSG_WM_ERASEBKGND(OnEraseBkgnd)
+        MSG_WM_CTLCOLOREDIT(OnCtlColor)
+        MSG_WM_CTLCOLORLISTBOX(OnCtlColor)
         MSG_WM_KILLFOCUS(OnKillFocus)
         MSG_COMMAND_ID_CODE(kSearchCloseId, BN_CLICKED, OnCloseClicked)
         MSG_COMMAND_ID_CODE(kSearchListId, kSearchListClicked, OnListClicked)
@@ -75,6 +79,9 @@ public:
 private:
     LRESULT OnCreate(LPCREATESTRUCTA);
     void OnSize(UINT, CSize);
+    BOOL OnEraseBkgnd(HDC dc);
+    // The dark face of the charts: the edit's text in yellow, the lines in light grey.
+    HBRUSH OnCtlColor(HDC dc, HWND control);
     void OnKillFocus(HWND);
     void OnCloseClicked(UINT, int, HWND) { Close(); }
     void OnListClicked(UINT, int, HWND) { Choose(); }
@@ -84,6 +91,7 @@ private:
     void Layout();
 
     HWND m_prevFocus = nullptr;
+    HBRUSH m_background = nullptr;
     int m_hideOnClose = 0;
     CWindow m_edit;
     CDevListBoxImpl m_list;

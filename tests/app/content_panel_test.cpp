@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
@@ -494,4 +495,21 @@ TEST_F(ContentPanel, DownloadsFinishingWhileThePanelGoesTouchNoView) {
     stop = true;
     worker.join();
     EXPECT_GE(after, 5);
+}
+
+// Not run by the suite: the panel with the open search box, for a person to look at:
+//   VELMORA_SHOW_MS=60000 scripts/screenshot -o panel-search.png build/win32/tests/app/app_content_panel_test.exe \
+//       --gtest_also_run_disabled_tests --gtest_filter='*ShowSearchBox*'
+TEST_F(ContentPanel, DISABLED_ShowSearchBox) {
+    m_host.ShowWindow(SW_SHOW);
+    for (char c : std::string("60")) {
+        MSG m = {m_panel->m_hWnd, WM_KEYDOWN, UINT(c), 1, 0, {0, 0}};
+        m_panel->PreTranslateMessage(&m);
+    }
+    const char* ms = std::getenv("VELMORA_SHOW_MS");
+    const DWORD until = ::GetTickCount() + (ms ? std::atoi(ms) : 20000);
+    while (::GetTickCount() < until && m_host.IsWindow()) {
+        Pump();
+        ::Sleep(50);
+    }
 }
