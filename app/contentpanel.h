@@ -149,6 +149,8 @@ private:
     // Set at creation; cleared while a reload the user asked for runs.
     std::atomic<bool> m_timerReload{false};
     InsidePageHandler m_insidePage;
+    // The search box (a hidden child made in OnCreate, its code index built from the code list)
+    // joins the members here.
     // Guarded by the process-wide gate lock (see the .cpp): callbacks inside, and closing.
     int m_inFlight = 0;
     bool m_closing = false;

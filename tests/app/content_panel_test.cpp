@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "analysis/stprofile.h"
+#include "app/appstate.h"
 #include "app/urltable.h"
 #include "base/fsutil.h"
 #include "base/seams.h"
@@ -328,13 +329,31 @@ TEST_F(ContentPanel, CommandsSwitchViewsAndModes) {
     ASSERT_EQ(m_host.commands.size(), 1u);
     EXPECT_EQ(m_host.commands[0], std::make_pair(32801, 1000));
 
+    // Service pages: outside through the page seam, the announcement inside with the user name
+    // percent-encoded.
+    std::vector<std::string> outside;
+    OpenPageHook oldPage = SetOpenPageHook([&](const char* url) {
+        outside.push_back(url);
+        return true;
+    });
+    Command(4018);
+    Command(4019);
+    SetOpenPageHook(oldPage);
+    EXPECT_EQ(outside, (std::vector<std::string>{GetSiteRoot(), GetSiteRoot() + "html/qushiyuce/"}));
+    const std::string user = GetLoginUserName();
+    SetLoginUserName("张 三&x");
+    Command(4080);
+    SetLoginUserName(user);
+    ASSERT_EQ(m_pages.size(), 2u);
+    EXPECT_EQ(m_pages[1], "最新公告|" + GetSiteRoot() + "tip/tip_action.php?u=%D5%C5%20%C8%FD%26x");
+
     // On an index, per-stock commands say why and do nothing.
     Open("1A0001_1", false);
     Command(4037);
     Command(4058);
     EXPECT_EQ(m_boxes, 2);
     EXPECT_EQ(GetSignalDownloadMode(), 0);
-    EXPECT_EQ(m_pages.size(), 1u);
+    EXPECT_EQ(m_pages.size(), 2u);
 }
 
 TEST_F(ContentPanel, KeysSwitchViews) {
