@@ -485,6 +485,8 @@ void CContentPanelView::OnCommand(int id) {
         CBaseView* view = GetCurrentView();
         if (!view) break;
         const std::string code = view->GetStockCode(), name = view->GetStockName();
+        // No stock, nothing to add.
+        if (code.empty()) break;
         SendMessage(kAppMsgAddToWatch, reinterpret_cast<intptr_t>(code.c_str()),
                     reinterpret_cast<intptr_t>(name.c_str()));
         if (HWND parent = ::GetParent(m_hWnd)) ::SendMessageA(parent, WM_COMMAND, MAKEWPARAM(32801, 1000), 0);

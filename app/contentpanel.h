@@ -145,14 +145,15 @@ private:
     void FileArrived(const char* key, const char* localPath, const void* data, int size);
 
     MessageBus m_bus;
-    // Sends its choices through this panel's processor.
-    CSearchBox m_searchBox{this};
     DownloadRouter m_router;
     std::map<int, std::unique_ptr<CBaseView>> m_views;
     std::atomic<CBaseView*> m_current{nullptr};
     // Set at creation; cleared while a reload the user asked for runs.
     std::atomic<bool> m_timerReload{false};
     InsidePageHandler m_insidePage;
+    // A hidden child made in OnCreate, its index built from the code list; it sends its choices
+    // through this panel's processor.
+    CSearchBox m_searchBox{this};
     // Guarded by the process-wide gate lock (see the .cpp): callbacks inside, and closing.
     int m_inFlight = 0;
     bool m_closing = false;
