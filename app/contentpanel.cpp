@@ -84,9 +84,14 @@ int CContentPanelView::OnPanelMessage(int id, intptr_t wParam, intptr_t lParam) 
         if (CBaseView* view = GetCurrentView()) view->ReloadStock(1, 0);
         break;
     }
-    case kAppMsgStockIndex:
-        if (GetProfile().SetCurrentStockByIndex(int(wParam), lParam != 0)) OpenCurrentStock();
+    case kAppMsgStockIndex: {
+        // The stock already current opens as well (the container reports no change for it).
+        CStockContainer& container = lParam ? GetStockContainer2() : GetStockContainer();
+        if (GetProfile().SetCurrentStockByIndex(int(wParam), lParam != 0) ||
+            (wParam >= 0 && int(wParam) == container.GetCurrentIndex()))
+            OpenCurrentStock();
         break;
+    }
     case kAppMsgOpenCode: {
         // A code outside the code list would leave the container without a current stock: it
         // changes nothing. The stock already current opens as well (the container reports no change).
