@@ -554,6 +554,12 @@ TEST_F(ContentPanel, IndicatorAndStockIndexMessages) {
     EXPECT_EQ(m_panel->GetRealTimeView()->GetPaneCount(), 1);
     EXPECT_EQ(DrawMode(), 1);
     EXPECT_EQ(m_panel->GetCurrentCode(), g_data->Codes()[1]);
+    // The stock already current opens as well; an index outside the list does nothing.
+    Command(4004);
+    m_panel->SendMessage(kAppMsgStockIndex, index, 0);
+    EXPECT_EQ(DrawMode(), 1);
+    m_panel->SendMessage(kAppMsgStockIndex, 1 << 20, 0);
+    EXPECT_EQ(m_panel->GetCurrentCode(), g_data->Codes()[1]);
     // From the K-line view it stays there.
     Command(4001);
     ASSERT_TRUE(GetStockContainer().GetStockInfo(g_data->Codes()[2].c_str(), &info, &index));
