@@ -21,6 +21,7 @@ BOOL CAboutDlg::OnInitDialog(HWND, LPARAM) {
     m_link.SetLabel(site.c_str());
     m_link.SetExtendedStyle(HLINK_NOTOOLTIP);  // before it takes over: no tooltip is made
     m_link.SubclassWindow(GetDlgItem(IDC_ABOUT_URL));
+    m_link.SetLabel(site.c_str());  // the control's own text too
 
     if (m_backgroundPath.empty()) {
         LoadSkin();
