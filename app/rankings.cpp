@@ -148,7 +148,8 @@ std::vector<RankingColumn> RankingColumns(int id) {
         break;
     case 4053:
     case 4054:
-        c.insert(c.end(), {{"最新价格", 70}, {"成交额", 90}});
+        // Amounts in yuan run to thirteen characters: 90 pixels would cut them off.
+        c.insert(c.end(), {{"最新价格", 70}, {"成交额", 120}});
         break;
     case 4055:
     case 4056:

@@ -48,7 +48,11 @@ CStatisTicalDlg::~CStatisTicalDlg() { m_download.Cancel(); }
 
 BOOL CStatisTicalDlg::OnInitDialog(HWND, LPARAM) {
     m_title.SubclassWindow(GetDlgItem(IDC_RANK_TITLE));
-    m_title.SetTextColor(RGB(255, 0, 0));
+    // Red on a light band of the skin's caption text colour: the system caption blue behind red
+    // text is hard to read.
+    LoadSkin();
+    m_title.SetColors(GetThemeColor("FrameParams", "TextColorActive", RGB(226, 232, 240)), ::GetSysColor(COLOR_BTNFACE),
+                      RGB(255, 0, 0));
     if (CGdiCache* cache = GetGdiCache()) m_title.SetTextFont(cache->GetFont(14, "宋体", false));
 
     // The list takes the place the template keeps for it.
@@ -63,6 +67,7 @@ BOOL CStatisTicalDlg::OnInitDialog(HWND, LPARAM) {
                   IDC_RANK_LIST);
 
     Load();
+    FitColumns();
     CheckRadioButton(IDC_RANK_ALL, IDC_RANK_SZ, IDC_RANK_ALL);
     if (const RankingKind* kind = FindRankingKind(m_type)) m_title.SetWindowText(kind->title);
     m_title.Invalidate();
@@ -85,6 +90,32 @@ void CStatisTicalDlg::Load() {
         m_settled.store(true);
     }
     Fill();
+}
+
+void CStatisTicalDlg::FitColumns() {
+    // Column widths are pixels and the template's size follows its font: when the kind's columns
+    // and the vertical bar do not fit, the dialog grows so that no column is cut off.
+    int needed = ::GetSystemMetrics(SM_CXVSCROLL) + 2;
+    for (int i = 0; i < m_list.GetColumnCount(); ++i) needed += m_list.GetColumnWidth(i);
+    CRect list, client;
+    m_list.GetWindowRect(&list);
+    m_list.GetClientRect(&client);
+    int room = client.Width() + ((m_list.GetStyle() & WS_VSCROLL) ? ::GetSystemMetrics(SM_CXVSCROLL) : 0);
+    int grow = needed - room;
+    if (grow <= 0) return;
+    CRect window;
+    GetWindowRect(&window);
+    SetWindowPos(nullptr, 0, 0, window.Width() + grow, window.Height(), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        CRect r;
+        ::GetWindowRect(child, &r);
+        ScreenToClient(&r);
+        int id = ::GetDlgCtrlID(child);
+        if (id == IDCANCEL)  // the button keeps to the right edge
+            ::SetWindowPos(child, nullptr, r.left + grow, r.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        else if (r.Width() > list.Width() / 2)  // the title, the group box and the list span the width
+            ::SetWindowPos(child, nullptr, 0, 0, r.Width() + grow, r.Height(), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }
 
 LRESULT CStatisTicalDlg::OnReply(UINT, WPARAM ok, LPARAM) {

@@ -90,6 +90,7 @@ private:
 
     // Columns, then the download of the type's file.
     void Load();
+    void FitColumns();
     void Fill();
     void OpenRow(int row);
     void ShowRowMenu();

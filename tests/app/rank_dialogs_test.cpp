@@ -182,6 +182,13 @@ TEST_F(RankDialogs, EveryKindFillsFromTheFixtureFileAndFiltersByMarket) {
             std::multiset<std::string> a(shown.begin(), shown.end()), b(codes.begin(), codes.end());
             EXPECT_EQ(a, b) << kind;
             EXPECT_EQ((int)RankingColumns(kind).size(), dlg.List().GetColumnCount());
+            // Every column is in view beside the vertical bar: nothing to scroll sideways to.
+            int widths = 0;
+            for (const RankingColumn& c : RankingColumns(kind)) widths += c.width;
+            RECT client;
+            GetClientRect(GetDlgItem(h, IDC_RANK_LIST), &client);
+            bool bar = (GetWindowLongA(GetDlgItem(h, IDC_RANK_LIST), GWL_STYLE) & WS_VSCROLL) != 0;
+            EXPECT_GE(client.right - (bar ? 0 : GetSystemMetrics(SM_CXVSCROLL)), widths) << kind;
             // Ranked order: rise and top lists from the largest, the others from the smallest;
             // both run lists from the longest.
             int ranked = RankingRankedColumn(kind);
