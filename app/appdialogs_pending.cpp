@@ -10,5 +10,3 @@ void NotYet(HWND owner) {
 void RunStateEvaluDialog(HWND owner, CBaseView*) { NotYet(owner); }
 void RunTrendEvaluDialog(HWND owner, const CStockInfo&) { NotYet(owner); }
 void RunStockPoolDialog(HWND owner, CMessageProcessor*, int) { NotYet(owner); }
-void RunStatisticsDialog(HWND owner, CMessageProcessor*, int) { NotYet(owner); }
-void RunAboutDialog(HWND owner) { NotYet(owner); }

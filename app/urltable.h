@@ -23,6 +23,13 @@ enum : int {
     kUrlF10Folder = 33,
     kUrlSignalFolder = 34,
     kUrlTickFolder = 35,
+    kUrlCalcFolder = 36,  // the rankings' folder on the data server
+    kUrlRankContinue = 37,
+    kUrlRankMarkup = 38,
+    kUrlRankPrice = 39,
+    kUrlRankVolume = 40,
+    kUrlRankAmount = 41,
+    kUrlRankVolumeScale = 42,
 };
 
 // The program version, a date number, that the login reply's version is compared with.

@@ -21,6 +21,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import marketdata  # noqa: E402
 import sectorfeed  # noqa: E402
 import scale  # noqa: E402
+import rankings  # noqa: E402
 
 HEAD_LIMIT = 64 * 1024
 CONTROL = "/__fixture/"
@@ -165,7 +166,7 @@ def route(state, path, query, host):
     if path == "hqdata/makestatusinfo.php":
         return Reply(200, d.status_text(), "text/plain; charset=gbk")
     if path.startswith("hqdata/calc/"):
-        body = d.ranking(path[len("hqdata/calc/"):])
+        body = rankings.serve(d, path[len("hqdata/calc/"):])
         return Reply(404) if body is None else Reply(200, body)
     if path.startswith(("php/", "tip/", "html/", "company/", "member/", "apply")) or path == "":
         title = path or "index"

@@ -426,56 +426,6 @@ class MarketData:
         rows += ["上涨家数\t%d" % up, "下跌家数\t%d" % down, "平盘家数\t%d" % flat]
         return "\r\n".join(rows).encode("gbk")
 
-    def _head(self, s):
-        return s.market.encode() + fixed(s.code, 10) + fixed(s.name, 32)
-
-    def ranking(self, name):
-        a = [s for s in self.stocks if s.is_a_share]
-        recent = {s.key: self.bars(s, 30) for s in a}
-        out = bytearray()
-
-        def top(key, fmt_fn, n=50):
-            order = sorted(a, key=lambda s: (key(s), s.key))
-            for d, group in ((1, order[::-1][:n]), (-1, order[:n])):
-                for s in group:
-                    out.extend(self._head(s) + fmt_fn(s) + struct.pack("<h", d))
-
-        def change(s):
-            b = recent[s.key][0]
-            return (b[4] - b[7]) / b[7] * 100
-
-        if name == "continue.dat":
-            def run(s, up):
-                n = 0
-                for b in recent[s.key]:
-                    if (b[4] > b[7]) if up else (b[4] < b[7]):
-                        n += 1
-                    else:
-                        break
-                return n
-            for d, up in ((1, True), (-1, False)):
-                order = sorted(a, key=lambda s: (-run(s, up), s.key))[:50]
-                for s in order:
-                    b = recent[s.key][0]
-                    out += self._head(s) + struct.pack("<Hff", run(s, up), b[5], change(s)) + struct.pack("<h", d)
-        elif name == "markupsort.dat":
-            top(change, lambda s: struct.pack("<fff", recent[s.key][0][4], recent[s.key][0][5], change(s)))
-        elif name == "pricesort.dat":
-            top(lambda s: recent[s.key][0][4], lambda s: struct.pack("<f", recent[s.key][0][4]))
-        elif name == "volumesort.dat":
-            top(lambda s: recent[s.key][0][5], lambda s: struct.pack("<ff", recent[s.key][0][4], recent[s.key][0][5]))
-        elif name == "amountsort.dat":
-            top(lambda s: recent[s.key][0][6], lambda s: struct.pack("<ff", recent[s.key][0][4], recent[s.key][0][6]))
-        elif name == "volumescale.dat":
-            def ratio(s):
-                bs = recent[s.key]
-                past = [b[5] for b in bs[1:6]] or [bs[0][5]]
-                return bs[0][5] / (sum(past) / len(past))
-            top(ratio, lambda s: struct.pack("<ff", ratio(s), recent[s.key][0][4]))
-        else:
-            return None
-        return bytes(out)
-
     def sectors(self):
         """[(category, group, file name, [stocks])] in a stable order."""
         k = ("sectors",)

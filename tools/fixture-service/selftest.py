@@ -203,6 +203,45 @@ class FixtureTest(unittest.TestCase):
             self.get("/__fixture/clear")
         self.assertEqual(old, self.get("/data/group/g003.dat"))
 
+    def test_rankings_agree_with_the_stocks_files(self):
+        def records(name, size):
+            raw = self.get("/hqdata/calc/" + name)
+            self.assertEqual(0, len(raw) % size, name)
+            for i in range(0, len(raw), size):
+                r = raw[i:i + size]
+                yield (r[:2].decode(), r[2:12].rstrip(b"\0").decode(), r[12:44].rstrip(b"\0").decode("gbk"),
+                       r[44:size - 2], struct.unpack("<h", r[size - 2:])[0])
+
+        def last_day(market, code):
+            day = gzip.decompress(self.get("/hqdatagzip/sday/%s%s.ldy" % (market, code)))
+            return struct.unpack("<i6fi", day[-32:])
+
+        f32 = lambda x: struct.unpack("<f", struct.pack("<f", x))[0]  # noqa: E731
+        changes = {1: [], -1: []}
+        for market, code, name, values, d in records("markupsort.dat", 58):
+            s = self.data.find(market, code)
+            self.assertEqual(s.name, name)
+            price, volume, change = struct.unpack("<fff", values)
+            bar = last_day(market, code)
+            self.assertEqual((f32(bar[4]), f32(bar[5])), (price, volume), code)
+            head = gzip.decompress(self.get("/hqdatagzip/min/%s/%s.min" % (market.lower(), code)))
+            prev, close = struct.unpack("<f", head[8:12])[0], struct.unpack("<f", head[24:28])[0]
+            self.assertAlmostEqual((close - prev) / prev * 100, change, places=3)
+            changes[d].append(change)
+        self.assertEqual((50, 50), (len(changes[1]), len(changes[-1])))
+        self.assertGreater(min(changes[1]), max(changes[-1]))
+        amounts = {(m, c): struct.unpack("<ff", v)[1] for m, c, _, v, _ in records("amountsort.dat", 54)}
+        for (market, code), amount in list(amounts.items())[:10]:
+            self.assertEqual(f32(last_day(market, code)[6]), amount)
+        runs = [(struct.unpack("<H", v[:2])[0], d) for _, _, _, v, d in records("continue.dat", 56)]
+        for d in (1, -1):
+            days = [n for n, dd in runs if dd == d]
+            self.assertTrue(days and min(days) >= 1 and days == sorted(days, reverse=True), d)
+        short = self.get("/hqdata/calc/short/pricesort.dat")
+        self.assertEqual(len(self.get("/hqdata/calc/pricesort.dat")) - 7, len(short))
+        lines = self.get("/hqdata/calc/lines/volumesort.dat")
+        self.assertIn("数据库忙".encode("gbk"), lines[2 * 54:])
+
     def test_framings_and_faults(self):
         status, headers, body = fetch(self.port, "/__static/5?framing=chunked&chunk=2")
         self.assertEqual("chunked", headers["transfer-encoding"])
