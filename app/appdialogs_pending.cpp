@@ -7,9 +7,6 @@ void NotYet(HWND owner) {
 }
 }  // namespace
 
-void RunStateEvaluDialog(HWND owner, CBaseView*) { NotYet(owner); }
-void RunTrendEvaluDialog(HWND owner, const CStockInfo&) { NotYet(owner); }
-void RunStockPoolDialog(HWND owner, CMessageProcessor*, int) { NotYet(owner); }
 void RunStatisticsDialog(HWND owner, CMessageProcessor*, int) { NotYet(owner); }
 void RunAboutDialog(HWND owner) { NotYet(owner); }
 void RunDownloadGroupDialog(HWND owner, CMessageProcessor*) { NotYet(owner); }
