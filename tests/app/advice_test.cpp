@@ -16,22 +16,22 @@
 
 namespace {
 
-std::string Gbk(const char* utf8) { return Utf8ToAnsi(utf8); }
-
+// Replies are UTF-8 (u8 literals); what the program shows is GBK (plain literals: sources are
+// compiled to GBK).
 TEST(TrendReply, TextsAndFailures) {
     struct Case {
         const char* name;
         std::string body;
         bool ok;
-        std::string text;  // UTF-8
+        std::string text;
     } cases[] = {
-        {"verdict", "鑫联汽车(600000)：震荡整理，宜观望。", true, "鑫联汽车(600000)：震荡整理，宜观望。"},
-        {"line end and blanks trimmed", "  短期趋势向上\r\n", true, "短期趋势向上"},
-        {"two lines kept", "第一行\r\n第二行", true, "第一行\r\n第二行"},
+        {"verdict", u8"鑫联汽车(600000)：震荡整理，宜观望。", true, "鑫联汽车(600000)：震荡整理，宜观望。"},
+        {"line end and blanks trimmed", u8"  短期趋势向上\r\n", true, "短期趋势向上"},
+        {"two lines kept", u8"第一行\r\n第二行", true, "第一行\r\n第二行"},
         {"empty", "", false, ""},
         {"blanks only", " \r\n\t", false, ""},
         {"GBK bytes are not UTF-8", std::string("\xb8\xc3\xb9\xc9"), false, ""},
-        {"cut inside a character", std::string("趋势") + "\xe5\x90", false, ""},
+        {"cut inside a character", std::string(u8"趋势") + "\xe5\x90", false, ""},
         {"overlong form", std::string("\xc0\xaf"), false, ""},
         {"surrogate", std::string("\xed\xa0\x80"), false, ""},
         {"NUL inside", std::string("abc\0def", 7), false, ""},
@@ -40,26 +40,26 @@ TEST(TrendReply, TextsAndFailures) {
     for (const Case& c : cases) {
         std::string text = "stale";
         EXPECT_EQ(ParseTrendReply(c.body, &text), c.ok) << c.name;
-        EXPECT_EQ(text, Gbk(c.text.c_str())) << c.name;
+        EXPECT_EQ(text, c.text) << c.name;
     }
 }
 
 TEST(TrendReply, LongReplyIsCutAtAWholeCharacter) {
     std::string body;
-    for (int i = 0; i < 3000; ++i) body += "涨";  // 3 bytes in UTF-8, 2 in GBK
+    for (int i = 0; i < 3000; ++i) body += u8"涨";  // 3 bytes in UTF-8, 2 in GBK
     std::string text;
     ASSERT_TRUE(ParseTrendReply("a" + body, &text));
     EXPECT_LE(text.size(), kTrendTextLimit);
     EXPECT_GE(text.size(), kTrendTextLimit - 1);
     EXPECT_EQ(GbkSafeLength(text.c_str(), text.size()), text.size());
-    EXPECT_EQ(text.substr(1, 2), Gbk("涨"));
+    EXPECT_EQ(text.substr(1, 2), "涨");
 }
 
 TEST(TrendReply, UrlCarriesTheBareCode) {
     EXPECT_EQ(TrendRequestUrl("http://127.0.0.1:8080/", "600000"),
               "http://127.0.0.1:8080/plus/stock_trend.php?code=600000");
-    EXPECT_STREQ(kTrendUnclearText, Gbk("该股趋势不明，请谨慎操作！").c_str());
-    EXPECT_STREQ(kPatternUnclearText, Gbk("该股趋势不明，请谨慎操作!").c_str());
+    EXPECT_STREQ(kTrendUnclearText, "该股趋势不明，请谨慎操作！");
+    EXPECT_STREQ(kPatternUnclearText, "该股趋势不明，请谨慎操作!");
 }
 
 TEST(StockPool, RequestIdDecodesToClientKindAndTime) {
@@ -77,34 +77,34 @@ TEST(StockPool, TitlesAndNotes) {
     const char* titles[] = {"无法获得股票池数据", "智能短线选股池", "经典短线股票池", "智能波段股票池", "经典波段股票池",
                             "无法获得股票池数据"};
     for (int kind = 0; kind <= 5; ++kind) {
-        EXPECT_EQ(StockPoolTitle(kind), Gbk(titles[kind])) << kind;
+        EXPECT_STREQ(StockPoolTitle(kind), titles[kind]) << kind;
         EXPECT_EQ(IsStockPoolKind(kind), kind >= 1 && kind <= 4);
         const char* note = kind == 1 || kind == 3 ? "计算机智能选出，供有经验股民参考" : "每个交易日16:00-17:00选出，供下一交易日操作";
-        EXPECT_EQ(StockPoolNote(kind), Gbk(note)) << kind;
+        EXPECT_STREQ(StockPoolNote(kind), note) << kind;
     }
 }
 
 TEST(StockPool, RepliesGoodShortAndBroken) {
-    const std::string good = "sh\t600000\t浦发银行\t2026-12-08\r\n";
+    const std::string good = u8"sh\t600000\t浦发银行\t2026-12-08\r\n";
     struct Case {
         const char* name;
         std::string body;
         std::vector<std::string> codes;
         int rejected;
     } cases[] = {
-        {"two records", good + "sz\t000001\t平安银行\t2026-12-09\r\n", {"600000", "000001"}, 0},
-        {"no final line end", "sz\t000002\t万科Ａ\t2026-12-09", {"000002"}, 0},
-        {"bare line feeds", "sh\t600000\t浦发银行\t2026-12-08\nsz\t000001\t平安银行\t2026-12-09\n", {"600000", "000001"}, 0},
-        {"further fields ignored", "sh\t600000\t浦发银行\t2026-12-08\t9.5\textra\r\n", {"600000"}, 0},
+        {"two records", good + u8"sz\t000001\t平安银行\t2026-12-09\r\n", {"600000", "000001"}, 0},
+        {"no final line end", u8"sz\t000002\t万科Ａ\t2026-12-09", {"000002"}, 0},
+        {"bare line feeds", u8"sh\t600000\t浦发银行\t2026-12-08\nsz\t000001\t平安银行\t2026-12-09\n", {"600000", "000001"}, 0},
+        {"further fields ignored", u8"sh\t600000\t浦发银行\t2026-12-08\t9.5\textra\r\n", {"600000"}, 0},
         {"empty body", "", {}, 0},
         {"ten bytes or less is empty", "sh\t6\ta\tb\r\n", {}, 0},
         {"blank lines skipped", "\r\n\r\n" + good + "\r\n", {"600000"}, 0},
-        {"short line", "sh\t600001\t邯郸钢铁\r\n" + good, {"600000"}, 1},
-        {"missing field keeps its place", "sh\t\t浦发银行\t2026-12-08\r\n" + good, {"600000"}, 1},
+        {"short line", u8"sh\t600001\t邯郸钢铁\r\n" + good, {"600000"}, 1},
+        {"missing field keeps its place", u8"sh\t\t浦发银行\t2026-12-08\r\n" + good, {"600000"}, 1},
         {"GBK line", std::string("sh\t600001\t\xba\xaa\xb5\xa6\t2026-12-08\r\n") + good, {"600000"}, 1},
-        {"truncated UTF-8 at the end", good + "sz\t000001\t平\xe5", {"600000"}, 1},
-        {"code with punctuation", "sh\t60/000\t浦发\t2026-12-08\r\n" + good, {"600000"}, 1},
-        {"code too long", "sh\t600000600\t浦发\t2026-12-08\r\n" + good, {"600000"}, 1},
+        {"truncated UTF-8 at the end", good + u8"sz\t000001\t平\xe5", {"600000"}, 1},
+        {"code with punctuation", u8"sh\t60/000\t浦发\t2026-12-08\r\n" + good, {"600000"}, 1},
+        {"code too long", u8"sh\t600000600\t浦发\t2026-12-08\r\n" + good, {"600000"}, 1},
         {"name too long", "sh\t600001\t" + std::string(40, 'N') + "\t2026-12-08\r\n" + good, {"600000"}, 1},
         {"control byte in a name", "sh\t600001\ta\x01" "b\t2026-12-08\r\n" + good, {"600000"}, 1},
         {"garbage lines", std::string("\x8f\x01\xff\xfe\t\t\t\r\n<html>\r\n") + good, {"600000"}, 2},
@@ -122,11 +122,11 @@ TEST(StockPool, RepliesGoodShortAndBroken) {
 
 TEST(StockPool, RecordFieldsAreGbkAndOpenTheRightMarket) {
     StockPoolReply reply;
-    ParseStockPool("sh\t600000\t浦发银行\t2026-12-08\r\nsz\t000001\t平安银行\t2026-12-09\r\n"
-                   "SH\t600001\t邯郸钢铁\t2026-12-10\r\nsh\t60001\t短码\t2026-12-10\r\n",
+    ParseStockPool(u8"sh\t600000\t浦发银行\t2026-12-08\r\nsz\t000001\t平安银行\t2026-12-09\r\n"
+                   u8"SH\t600001\t邯郸钢铁\t2026-12-10\r\nsh\t60001\t短码\t2026-12-10\r\n",
                    &reply);
     ASSERT_EQ(reply.records.size(), 4u);
-    EXPECT_EQ(reply.records[0].name, Gbk("浦发银行"));
+    EXPECT_EQ(reply.records[0].name, "浦发银行");
     EXPECT_EQ(reply.records[1].date, "2026-12-09");
     const char* open[] = {"600000_1", "000001_0", "600001_0", ""};  // "SH" is not "sh"; "60001_1" is too short
     for (size_t i = 0; i < 4; ++i) EXPECT_EQ(StockPoolOpenCode(reply.records[i]), open[i]) << i;
@@ -166,7 +166,7 @@ TEST_F(ReplyFetchTest, FixtureTrendAndPoolReplies) {
     ASSERT_TRUE(fetch.Succeeded());
     std::string text;
     ASSERT_TRUE(ParseTrendReply(fetch.Body(), &text));
-    EXPECT_EQ(text.find(Gbk("(600000)最近")), text.find('(')) << AnsiToUtf8(text.c_str());
+    EXPECT_EQ(text.find("(600000)最近"), text.find('(')) << AnsiToUtf8(text.c_str());
 
     for (int kind = 1; kind <= 4; ++kind) {
         ASSERT_TRUE(FetchAndWait(fetch, StockPoolRequestUrl(Url("/"), "plus/velmora_stocks.php", kind, 1796865900u),
