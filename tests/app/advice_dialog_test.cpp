@@ -515,9 +515,9 @@ TEST_F(AdviceDialogs, DISABLED_Show) {
     CTrendEvaluDlg trend(Stock("600000_1", kindShA, "鑫联汽车"));
     CGoldSelStockDlg pool;
     pool.SetMessageProcessor(&m_bus);
-    pool.SetPoolType(1);
+    pool.SetPoolType(2);
     HWND windows[] = {state.Create(nullptr), trend.Create(nullptr), pool.Create(nullptr)};
-    const POINT places[] = {{20, 20}, {20, 300}, {520, 20}};
+    const POINT places[] = {{20, 20}, {20, 340}, {520, 20}};
     for (int i = 0; i < 3; ++i) {
         ASSERT_NE(windows[i], nullptr);
         SetWindowPos(windows[i], nullptr, places[i].x, places[i].y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
