@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "analysis/stprofile.h"
 #include "app/advice.h"
 #include "app/appdialogs.h"
 #include "app/evaluatedlg.h"
@@ -21,7 +22,11 @@
 #include "app/stockpooldlg.h"
 #include "app/urltable.h"
 #include "base/text.h"
+#include "base/timestamp.h"
 #include "charts/baseview.h"
+#include "charts/realtimerules.h"
+#include "charts/realtimeview.h"
+#include "tests/charts/fixture_data.h"
 #include "tests/net/test_servers.h"
 
 namespace {
@@ -503,6 +508,55 @@ TEST_F(AdviceDialogs, CommandsOpenTheirDialogs) {
         driver.join();
         EXPECT_TRUE(found) << c.caption;
     }
+}
+
+// The pattern verdict of a real intraday view over the fixture's files of a share.
+class IntradayHost : public CWindowImpl<IntradayHost, CWindow, CFrameWinTraits> {
+public:
+    DECLARE_WND_CLASS("VelmoraAdviceIntradayHost")
+    BEGIN_MSG_MAP(IntradayHost)
+    END_MSG_MAP()
+};
+
+int32_t FixtureNow() { return CTimeStamp(2026, 12, 10, 14, 0, 0).GetTime(); }
+
+TEST(PatternOverFixtureData, ShowsTheIntradayViewsVerdict) {
+    GetAppModule().Init(nullptr);
+    chart_test::FixtureData data;
+    std::string why;
+    ASSERT_TRUE(data.Load(1, &why)) << why;
+    const std::string code = data.Codes()[0];
+    const bool shenzhen = code.compare(code.size() - 2, 2, "_0") == 0;
+    const std::string plain = code.substr(0, code.size() - 2), market = shenzhen ? "sz" : "sh";
+    const std::string local = JoinStorePath(data.Folder(), ("hqdata\\" + market + "\\min\\" + code + ".min").c_str());
+    ASSERT_TRUE(GetDownloadManager()->DownloadNow((GetServerRootUrl() + "hqdatagzip/min/" + market + "/" + plain + ".min").c_str(),
+                                                  "", local.c_str(), nullptr, nullptr, false, true, true));
+    charts::SetChartClock(&FixtureNow);
+    GetProfile().SetCurrentStock(code.c_str(), false);
+    IntradayHost host;
+    RECT r = {0, 0, 1100, 700}, c = {0, 0, 1024, 600};
+    ASSERT_TRUE(host.Create(nullptr, r, "Velmora intraday", WS_OVERLAPPEDWINDOW));
+    CRealTimeView view;
+    ASSERT_NE(view.CreateView(host, c), nullptr);
+    ASSERT_GT(view.GetPane(0).GetStock().GetMinute().GetSize(), 0);
+    std::string expected = kPatternUnclearText;
+    view.GetDiagnosis(&expected);
+    EXPECT_NE(expected, kPatternUnclearText);  // the view had something to say of the day
+
+    CStateEvaluDlg dlg;
+    dlg.SetView(&view);
+    std::string shownCode, shownName;
+    RunWithDriver(dlg, [&](HWND h) {
+        shownCode = ItemText(h, IDC_EVALU_CODE);
+        shownName = ItemText(h, IDC_EVALU_NAME);
+        Press(h, IDC_DIAGNOSE);
+    });
+    EXPECT_EQ(shownCode, plain);
+    EXPECT_EQ(shownName, view.GetStockName());
+    EXPECT_FALSE(shownName.empty());
+    EXPECT_EQ(dlg.GetVerdict(), expected);
+    host.DestroyWindow();
+    charts::SetChartClock(nullptr);
 }
 
 // A person's look at the three dialogs (scripts/screenshot): they stay up VELMORA_SHOW_MS.
