@@ -139,6 +139,7 @@ public:
     }
     std::string GetPlainCode() override { return m_code; }
     std::string GetStockName() override { return m_name; }
+    void SetVerdict(const char* verdict) { m_verdict = verdict; }
     int GetDiagnosis(std::string* text) override {
         if (!m_has) return 0;
         *text = m_verdict;
@@ -320,6 +321,55 @@ TEST_F(AdviceDialogs, PatternShowsTheViewsVerdictOrTheDefault) {
         EXPECT_EQ(name, c.stockName) << c.name;
         EXPECT_EQ(dlg.GetVerdict(), c.verdict) << c.name;
     }
+}
+
+// Blue (verdict) pixels in the upper and the lower half of the verdict control as the screen
+// shows it now.
+std::pair<int, int> VerdictInk(HWND dlg) {
+    HWND verdict = GetDlgItem(dlg, IDC_VERDICT);
+    RedrawWindow(dlg, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    RECT r;
+    GetClientRect(verdict, &r);
+    HDC dc = GetDC(verdict);
+    HDC mem = CreateCompatibleDC(dc);
+    HBITMAP bmp = CreateCompatibleBitmap(dc, r.right, r.bottom);
+    HGDIOBJ old = SelectObject(mem, bmp);
+    BitBlt(mem, 0, 0, r.right, r.bottom, dc, 0, 0, SRCCOPY);
+    std::pair<int, int> ink(0, 0);
+    for (int y = 0; y < r.bottom; ++y)
+        for (int x = 0; x < r.right; ++x) {
+            COLORREF c = GetPixel(mem, x, y);
+            if (GetBValue(c) > 150 && GetRValue(c) < 100 && GetGValue(c) < 100) (y < r.bottom / 2 ? ink.first : ink.second)++;
+        }
+    SelectObject(mem, old);
+    DeleteObject(bmp);
+    DeleteDC(mem);
+    ReleaseDC(verdict, dc);
+    return ink;
+}
+
+// The verdict draws transparently: a short verdict after a long one leaves none of the long one.
+TEST_F(AdviceDialogs, PatternVerdictRepaintsWithoutTheEarlierText) {
+    std::string longText;
+    for (int i = 0; i < 12; ++i) longText += "该股今日高开高走，短线强势。";
+    TestView view("600000", "鑫联汽车", longText.c_str());
+    CStateEvaluDlg dlg;
+    dlg.SetView(&view);
+    std::pair<int, int> first, second;
+    RunWithDriver(dlg, [&](HWND h) {
+        Press(h, IDC_DIAGNOSE);
+        Sleep(500);
+        first = VerdictInk(h);
+        view.SetVerdict("强势");
+        Press(h, IDC_DIAGNOSE);
+        Sleep(500);
+        second = VerdictInk(h);
+    });
+    EXPECT_GT(first.first, 100);
+    EXPECT_GT(first.second, 100);  // the long verdict fills both halves
+    EXPECT_GT(second.first, 10);
+    EXPECT_EQ(second.second, 0);  // nothing of it is left
+    EXPECT_EQ(dlg.GetVerdict(), "强势");
 }
 
 // ---- stock pools ----------------------------------------------------------------------------
