@@ -111,6 +111,9 @@ LRESULT CGoldSelStockDlg::OnListNotify(LPNMHDR hdr) {
     if (code == kListNotifyDblClick || code == kListNotifySelChanged || code == kListNotifyClick) {
         OpenRow(n->row);
     } else if (code == kListNotifyRightClick && n->row >= 0) {
+        // The menu's command adds the panel's current stock: make it this row's, also when the
+        // row was selected already (row 0 after the fill) and so was not opened by the click.
+        OpenRow(n->row);
         HMENU menu = ::CreatePopupMenu();
         if (!menu) return 0;
         ::AppendMenuA(menu, MF_STRING, kAddToWatchCommand, "加入自选股");

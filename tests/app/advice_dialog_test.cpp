@@ -427,6 +427,42 @@ TEST_F(AdviceDialogs, EveryPoolFillsAndItsRowsOpenTheirStocks) {
     }
 }
 
+// A right click on the marked first row opens it and offers "加入自选股", whose command goes on
+// to the panel, which then adds the stock just opened.
+TEST_F(AdviceDialogs, PoolRightClickOffersTheWatchList) {
+    CGoldSelStockDlg dlg;
+    dlg.SetMessageProcessor(&m_bus);
+    dlg.SetPoolType(4);
+    bool menuShown = false;
+    RunWithDriver(dlg, [&](HWND h) {
+        WaitUntil([&] { return ItemText(h, IDC_POOL_STATUS).rfind("共", 0) == 0; }, 20000);
+        CSkinListCtrlData& list = dlg.List();
+        RECT cell;
+        ASSERT_TRUE(list.GetCellRect(0, 1, &cell));
+        LPARAM at = MAKELPARAM((cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2);
+        // Posted: the menu's own loop runs inside the handler.
+        PostMessageA(list.m_hWnd, WM_RBUTTONDOWN, MK_RBUTTON, at);
+        PostMessageA(list.m_hWnd, WM_RBUTTONUP, 0, at);
+        HWND menu = nullptr;
+        menuShown = WaitUntil([&] { return (menu = FindWindowA("#32768", nullptr)) && IsWindowVisible(menu); }, 10000);
+        if (menuShown) {
+            PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
+            PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
+        } else {
+            PostMessageA(h, WM_CANCELMODE, 0, 0);
+        }
+        WaitUntil([&] { return !m_recorder.Entries().empty() && m_recorder.Entries().back().id == kAppMsgCommand; }, 10000);
+    });
+    ASSERT_TRUE(menuShown);
+    std::vector<Recorder::Entry> sent = m_recorder.Entries();
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0].id, kAppMsgOpenCode);
+    ASSERT_FALSE(dlg.Records().empty());
+    EXPECT_EQ(sent[0].text, StockPoolOpenCode(dlg.Records()[0]));
+    EXPECT_EQ(sent[1].id, kAppMsgCommand);
+    EXPECT_EQ(sent[1].wParam, CGoldSelStockDlg::kAddToWatchCommand);
+}
+
 TEST_F(AdviceDialogs, PoolOutsideTheFourTypesAsksNothing) {
     CGoldSelStockDlg dlg;
     dlg.SetPoolType(7);
