@@ -3,6 +3,19 @@
 
 #define IDD_LANDED 204
 #define IDD_PROXYSET 212
+#define IDD_TRENDEVALU 205
+#define IDD_STATEEVALU 206
+#define IDD_GOLDSELSTOCK 289
+
+// The diagnosis dialogs.
+#define IDC_EVALU_NAME 1008
+#define IDC_EVALU_CODE 1009
+#define IDC_DIAGNOSE 1010
+#define IDC_VERDICT 2009
+// The stock-pool dialog.
+#define IDC_POOL_LIST 1016
+#define IDC_POOL_NOTE 1032
+#define IDC_POOL_STATUS 1034
 
 #define IDC_USERNAME 1002
 #define IDC_PASSWORD 1003

@@ -16,6 +16,7 @@ enum : int {
     kUrlLoginScript = 13,
     kUrlMarketStatus = 14,
     kUrlUpdate = 15,
+    kUrlStockPool = 16,
     kUrlChat = 19,
     kUrlClientId = 27,
     kUrlDayFolder = 31,

@@ -18,6 +18,7 @@ import time
 import urllib.parse
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import advice  # noqa: E402
 import marketdata  # noqa: E402
 import sectorfeed  # noqa: E402
 import scale  # noqa: E402
@@ -135,17 +136,9 @@ def route(state, path, query, host):
         return Reply(200, body)
     if path == "plus/rollnews.php":
         return Reply(200, d.news(site_root), "text/plain; charset=utf-8")
-    if path == "plus/velmora_stocks.php":
-        kind = 1
-        try:
-            raw = q.get("id", [""])[0].replace("!", "+").replace("_", "/").replace("-", "=")
-            fields = base64.b64decode(raw + "=" * (-len(raw) % 4)).decode("utf-8").split("\t")
-            kind = int(fields[2])
-        except (ValueError, IndexError, UnicodeDecodeError):
-            pass
-        return Reply(200, d.pool(kind if 1 <= kind <= 4 else 1), "text/plain; charset=utf-8")
-    if path == "plus/stock_trend.php":
-        return Reply(200, d.trend(q.get("code", [""])[0]), "text/plain; charset=utf-8")
+    advice_body = advice.route(d, path, q)
+    if advice_body is not None:
+        return Reply(200, advice_body, "text/plain; charset=utf-8")
     sector_reply = sectorfeed.route(state, path, site_root, Reply)
     if sector_reply is not None:
         return sector_reply

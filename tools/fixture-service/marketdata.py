@@ -454,25 +454,6 @@ class MarketData:
             out += bytes((0, s.kind)) + s.code.encode()[:6]
         return bytes(out)
 
-    def pool(self, kind):
-        rng = random.Random("pool:%d:%d" % (self.seed, kind))
-        a = [s for s in self.stocks if s.is_a_share]
-        lines = []
-        for s in rng.sample(a, 8 + 3 * kind):
-            y, m, d = civil_from_days(self.days_desc[rng.randint(0, 20)])
-            lines.append("%s\t%s\t%s\t%04d-%02d-%02d\r\n" % (s.market.lower(), s.code, s.name, y, m, d))
-        return "".join(lines).encode("utf-8")
-
-    def trend(self, code):
-        s = self.by_key.get("SH" + code) or self.by_key.get("SZ" + code)
-        if s is None:
-            return "没有找到该股票的诊断信息".encode("utf-8")
-        bars = self.bars(s, 20)
-        ma5 = sum(b[4] for b in bars[:5]) / 5
-        ma20 = sum(b[4] for b in bars) / len(bars)
-        verdict = "短期趋势向上，可适当关注" if ma5 >= ma20 else "短期趋势偏弱，注意风险"
-        return ("%s(%s)：%s。五日均价%.2f，二十日均价%.2f。" % (s.name, s.code, verdict, ma5, ma20)).encode("utf-8")
-
     def news(self, site_root):
         rng = random.Random("news:%d:%d" % (self.seed, self.session_day))
         heads = ["两市成交额%d亿元" % rng.randint(6000, 12000), "央行开展%d亿元逆回购操作" % rng.randint(100, 900),
