@@ -54,6 +54,72 @@ struct WindowSums {
     }
 };
 
+// The last m values pushed, oldest first from pos once full, with their running sum: a push adds
+// the new value and takes out the one it replaces. Beside it runs the sum of the magnitudes,
+// which measures the rounding the running sum may carry. As CWindowSum, the sums are taken afresh
+// (compensated) when the ring fills, every CWindowSum::kRefresh pushes after that, and whenever
+// the magnitudes have shrunk below 1/16 of the largest they held since (a large value left, or a
+// NaN is inside). Values of both signs that cancel need no refresh: a fresh sum of them carries
+// the same rounding.
+struct ValueRing {
+    std::vector<double> values;
+    int m = 0;
+    int count = 0;  // values held, at most m
+    int pos = 0;    // the oldest once full
+    int steps = 0;
+    double sum = 0;
+    double mass = 0;  // the sum of |value|
+    double peak = 0;
+    double floor = 0;
+
+    void Reset(int days) {
+        m = days;
+        values.assign(size_t(days), 0.0);
+        count = pos = 0;
+    }
+    bool Full() const { return count >= m; }
+    void Push(double x) {
+        if (count < m) {
+            values[size_t(count)] = x;
+            if (++count == m) Resum();
+            return;
+        }
+        double* slot = values.data() + pos;
+        const double out = *slot;
+        *slot = x;
+        if (++pos == m) pos = 0;
+        sum += x - out;
+        mass += std::fabs(x) - std::fabs(out);
+        if (mass > peak) {
+            peak = mass;
+            floor = mass * (1.0 / 16);
+            if (++steps < CWindowSum::kRefresh) return;
+        } else if (mass >= floor && ++steps < CWindowSum::kRefresh) {
+            return;
+        }
+        Resum();
+    }
+    __attribute__((noinline)) void Resum() {
+        double s = 0, c = 0, a = 0;
+        const double* v = values.data();
+        for (int k = 0; k < count; ++k) {
+            CompensatedAdd(s, c, v[k]);
+            a += std::fabs(v[k]);
+        }
+        sum = s + c;
+        mass = a;
+        peak = a;
+        floor = a * (1.0 / 16);
+        steps = 0;
+    }
+};
+
+// A window sum that starts afresh after its owner's Clear (a new epoch).
+struct EpochSum {
+    CWindowSum sum;
+    unsigned epoch = 0;
+};
+
 class CTechLines : public CParamTech {
 public:
     void Clear() override;
@@ -272,6 +338,16 @@ protected:
     const double* Sums(WindowSums<K>& w, int i, int n, Term term) {
         return w.Get(m_epoch, i, n, term);
     }
+    // The sum of term(t) over the n bars ending at bar i, stepped on from the bar before as
+    // CWindowSum does (i >= n - 1, n >= 1).
+    template <class Term>
+    double RunningSum(EpochSum& w, int i, int n, const Term& term) {
+        if (w.epoch != m_epoch) {
+            w.epoch = m_epoch;
+            w.sum.Reset();
+        }
+        return w.sum.At(i, n, term);
+    }
 
     unsigned m_epoch = 1;
 };
@@ -284,10 +360,9 @@ protected:
                          [this](int i, double* v) { return Class::Line(i, v); });                     \
     }
 #define VELMORA_LINE_MA_RANGE(Class)                                                                   \
-    bool Class::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) { \
-        return RangePass(2, start, end, min, max, minBar, maxBar, [this](int i, double* v) {          \
-            return BothWith(i, v, Class::MaDays(), [this](int t, double* x) { return Class::Line(t, x); }); \
-        });                                                                                           \
+    __attribute__((flatten)) bool Class::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) { \
+        return LineMAPass(start, end, min, max, minBar, maxBar,                                       \
+                          [this](int t, double* x) { return Class::Line(t, x); });                    \
     }
 
 // A one-line indicator: Line(i) computes the value of bar i with the parameters already checked.
@@ -324,31 +399,128 @@ protected:
     template <class Line>
     bool BothWith(int i, double* v, int m, Line line) {
         if (m < 1 || i + 1 < m) return false;
-        if (!(m_maEpoch == m_epoch && m_maAt == i - 1 && m_maAt >= 0 && int(m_ma.size()) == m))
-            return BothAfresh(i, v, m);
+        if (!(m_maEpoch == m_epoch && m_maAt == i - 1 && m_maAt >= 0 && m_ring.m == m)) return BothAfresh(i, v, m);
         m_maAt = i;
         if (!line(i, &v[0])) return false;  // no value here: the window stays, now at this bar
-        if (m_maCount < m) {
-            m_ma[size_t(m_maCount++)] = v[0];  // not full yet: the values start at 0
-        } else {
-            m_ma[size_t(m_maPos)] = v[0];
-            if (++m_maPos == m) m_maPos = 0;
-        }
+        m_ring.Push(v[0]);
         return Average(v, m);
     }
     bool BothAfresh(int i, double* v, int m);
-    bool Average(double* v, int m) const;
+    bool Average(double* v, int m) const {
+        if (!m_ring.Full()) return false;
+        v[1] = m_ring.sum / m;
+        return true;
+    }
     // Line 1 from the cache, else computed and stored.
     bool LineAt(int t, double* v);
     // Cross signal of the two lines at the levels, in the low or high zone of the line's own
     // range over 120 bars: the pattern most of these classes share.
     int ZoneCrossSignal(int index, int minBars, int window, double f1, double f2, int buy, int sell, int* reason);
 
+    // The range pass of both lines over start..end with the class's own line (called for the bars
+    // in increasing order, so that its running sums step on): as RangePass(2, ...) over Both, with
+    // the average's window carried through the pass as a running sum and the lines written
+    // plainly, each run of stored bars marked computed as a whole.
+    template <class Line>
+    bool LineMAPass(int start, int end, double* min, double* max, int* minBar, int* maxBar, Line line) {
+        EnsureParameters();
+        const int m = MaDays();
+        double lo = 0, hi = 0;
+        int loBar = -1, hiBar = -1;
+        const bool ranged = min || max || minBar || maxBar;
+        if (m_pKData && start >= 0 && m >= 1) {
+            end = std::min(end, m_pKData->GetSize() - 1);
+            start = std::max(start, m - 1);  // no average before
+        } else {
+            end = start - 1;
+        }
+        if (start <= end) {
+            const int known = m_nLastStored;
+            const int cacheEnd = OpenLines(2) ? CacheEnd() : 0;
+            const int first = m_nCacheStart;
+            double* const line0 = cacheEnd > 0 ? m_pCache[0] : nullptr;
+            double* const line1 = cacheEnd > 0 ? m_pCache[1] : nullptr;
+            int run = -1;
+            auto mark = [&](int last) {
+                if (run < 0) return;
+                MarkComputed(0, run - first, last - first);
+                MarkComputed(1, run - first, last - first);
+                run = -1;
+            };
+            // The window of the bar before start, unless the object's stands there already.
+            bool afresh = !(m_maEpoch == m_epoch && m_maAt == start - 1 && m_maAt >= 0 && m_ring.m == m);
+            if (afresh) {
+                m_ring.Reset(m);
+                std::vector<double> newest;
+                for (int t = start - 1; t >= 0 && int(newest.size()) < m - 1; --t) {
+                    double x;
+                    if (LineAt(t, &x)) newest.push_back(x);
+                }
+                for (size_t k = newest.size(); k-- > 0;) m_ring.Push(newest[k]);
+                m_maEpoch = m_epoch;
+            }
+            ValueRing ring = std::move(m_ring);  // a local: its fields stay in registers
+            double l = 0, h = 0;
+            int lb = -1, hb = -1;
+            bool any = false;
+            for (int i = start; i <= end; ++i) {
+                const bool inCache = i >= first && i < cacheEnd;
+                double x, a;
+                if (inCache && i <= known && IsComputed(0, i - first) && IsComputed(1, i - first)) {
+                    x = line0[i - first];
+                    a = line1[i - first];
+                    ring.Push(x);
+                } else {
+                    if (!line(i, &x)) {
+                        mark(i - 1);
+                        continue;
+                    }
+                    ring.Push(x);
+                    if (!ring.Full()) {
+                        // As Both keeps it: the first bar with a value of a window taken afresh
+                        // has its line stored even without an average.
+                        if (afresh) StoreComputed(i, &x, 1);
+                        afresh = false;
+                        mark(i - 1);
+                        continue;
+                    }
+                    afresh = false;
+                    a = ring.sum / m;
+                    if (inCache) line0[i - first] = x, line1[i - first] = a;
+                }
+                if (!inCache)
+                    mark(i - 1);
+                else if (run < 0)
+                    run = i;
+                any = true;
+                if (ranged) {
+                    const double small = x < a ? x : a, large = x < a ? a : x;
+                    if (lb < 0 || small < l) l = small, lb = i;
+                    if (hb < 0 || large > h) h = large, hb = i;
+                }
+            }
+            mark(end);
+            m_ring = std::move(ring);
+            m_maAt = end;
+            if (any && ranged) lo = l, hi = h, loBar = lb, hiBar = hb;
+            WidenRange(&lo, &hi);
+            if (min) *min = lo;
+            if (max) *max = hi;
+            if (minBar) *minBar = loBar;
+            if (maxBar) *maxBar = hiBar;
+            return any;
+        }
+        WidenRange(&lo, &hi);
+        if (min) *min = lo;
+        if (max) *max = hi;
+        if (minBar) *minBar = loBar;
+        if (maxBar) *maxBar = hiBar;
+        return false;
+    }
+
 private:
-    // The last MaDays() values up to bar m_maAt, oldest first from m_maPos.
-    std::vector<double> m_ma;
+    // The last MaDays() values up to bar m_maAt.
+    ValueRing m_ring;
     int m_maAt = -1;
-    int m_maCount = 0;
-    int m_maPos = 0;
     unsigned m_maEpoch = 0;
 };

@@ -203,6 +203,9 @@ public:
 
 protected:
     bool Line(int i, double* v) override;
+
+private:
+    EpochSum m_sum;
 };
 
 // "CI": (close - open) / (high - low) x volume of each bar.
@@ -425,7 +428,7 @@ protected:
     int MaDays() const override { return m_ints[kMA]; }
 
 private:
-    WindowSums<1> m_sums;
+    EpochSum m_sum;
 };
 
 class CUOS : public CLineMA {
@@ -441,7 +444,7 @@ protected:
     int MaDays() const override { return m_ints[kMA]; }
 
 private:
-    WindowSums<1> m_sums[3];
+    EpochSum m_sums[3];
 };
 
 class CMAOSC : public CLineMA {
@@ -457,7 +460,7 @@ protected:
     int MaDays() const override { return m_ints[kMA]; }
 
 private:
-    WindowSums<1> m_sums[2];
+    EpochSum m_sums[2];
 };
 
 class C36BIAS : public CLine1 {
@@ -485,7 +488,7 @@ protected:
     int MaDays() const override { return m_ints[kMA]; }
 
 private:
-    WindowSums<1> m_sums;
+    EpochSum m_sum;
 };
 
 class CKST : public CLineMA {
@@ -559,7 +562,7 @@ protected:
     int MaDays() const override { return m_ints[kMA]; }
 
 private:
-    WindowSums<1> m_sums;
+    EpochSum m_sum;
 };
 
 class CCDP : public CTechLines {

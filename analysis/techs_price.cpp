@@ -223,7 +223,7 @@ bool COSC::Line(int i, double* v) {
     const CKData& k = *m_pKData;
     const int n = m_ints[kDays];
     if (i + 1 < n) return false;
-    const double average = Sums(m_sums, i, n, [&k](int t, double sign, double* out) { out[0] += sign * Price(k, t); })[0] / n;
+    const double average = RunningSum(m_sum, i, n, [&k](int t) { return Price(k, t); }) / n;
     if (average < 0.0001) return false;
     *v = Price(k, i) / average;
     return true;
@@ -241,8 +241,7 @@ bool CUOS::Line(int i, double* v) {
     for (int m = 0; m < 3; ++m) {
         const int n = m_ints[kDays1 + m];
         if (i + 1 < n) return false;
-        const double average =
-            Sums(m_sums[m], i, n, [&k](int t, double sign, double* out) { out[0] += sign * Price(k, t); })[0] / n;
+        const double average = RunningSum(m_sums[m], i, n, [&k](int t) { return Price(k, t); }) / n;
         if (average < 0.0001) return false;
         sum += Price(k, i) / average;
     }
@@ -260,8 +259,8 @@ bool CMAOSC::Line(int i, double* v) {
     const CKData& k = *m_pKData;
     const int n1 = m_ints[kDays1], n2 = m_ints[kDays2];
     if (i + 1 < n1 || i + 1 < n2) return false;
-    auto price = [&k](int t, double sign, double* out) { out[0] += sign * Price(k, t); };
-    *v = Sums(m_sums[0], i, n1, price)[0] / n1 - Sums(m_sums[1], i, n2, price)[0] / n2;
+    auto price = [&k](int t) { return Price(k, t); };
+    *v = RunningSum(m_sums[0], i, n1, price) / n1 - RunningSum(m_sums[1], i, n2, price) / n2;
     return true;
 }
 
@@ -323,8 +322,7 @@ bool CDPO::Line(int i, double* v) {
     const CKData& k = *m_pKData;
     const int n = m_ints[kDays];
     if (i < 3 * n - 2) return false;
-    const double average =
-        Sums(m_sums, i - n + 1, 2 * n, [&k](int t, double sign, double* out) { out[0] += sign * Price(k, t); })[0] / (2 * n);
+    const double average = RunningSum(m_sum, i - n + 1, 2 * n, [&k](int t) { return Price(k, t); }) / (2 * n);
     *v = Price(k, i) - average;
     return true;
 }
@@ -363,8 +361,70 @@ int CKST::GetSignal(int index, int* reason) {
 }
 
 // Range passes with each class's own line called directly.
-VELMORA_LINE_MA_RANGE(COSC)
-VELMORA_LINE_MA_RANGE(CUOS)
-VELMORA_LINE_MA_RANGE(CMAOSC)
-VELMORA_LINE_MA_RANGE(CDPO)
+
+// The range passes of the averaged-price lines: the steps of Line, with the window sums held in
+// locals for the pass and the price function chosen once.
+bool COSC::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
+    EnsureParameters();
+    const int n = m_ints[kDays];
+    return WithPrices(*m_pKData, [&](const auto& price) {
+        CWindowSum run;
+        return LineMAPass(start, end, min, max, minBar, maxBar, [&](int i, double* v) {
+            if (i + 1 < n) return false;
+            const double average = run.At(i, n, price) / n;
+            if (average < 0.0001) return false;
+            *v = price(i) / average;
+            return true;
+        });
+    });
+}
+
+bool CUOS::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
+    EnsureParameters();
+    const int n[3] = {m_ints[kDays1], m_ints[kDays2], m_ints[kDays3]};
+    return WithPrices(*m_pKData, [&](const auto& price) {
+        CWindowSum run[3];
+        return LineMAPass(start, end, min, max, minBar, maxBar, [&](int i, double* v) {
+            double sum = 0;
+            for (int m = 0; m < 3; ++m) {
+                if (i + 1 < n[m]) return false;
+                const double average = run[m].At(i, n[m], price) / n[m];
+                if (average < 0.0001) return false;
+                sum += price(i) / average;
+            }
+            *v = sum / 3;
+            return true;
+        });
+    });
+}
+
+bool CMAOSC::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
+    EnsureParameters();
+    const int n1 = m_ints[kDays1], n2 = m_ints[kDays2];
+    return WithPrices(*m_pKData, [&](const auto& price) {
+        CWindowSum run1, run2;
+        return LineMAPass(start, end, min, max, minBar, maxBar, [&](int i, double* v) {
+            if (i + 1 < n1 || i + 1 < n2) return false;
+            *v = run1.At(i, n1, price) / n1 - run2.At(i, n2, price) / n2;
+            return true;
+        });
+    });
+}
+
+bool CDPO::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
+    EnsureParameters();
+    const int n = m_ints[kDays];
+    return WithPrices(*m_pKData, [&](const auto& price) {
+        CWindowSum run;
+        return LineMAPass(start, end, min, max, minBar, maxBar, [&](int i, double* v) {
+            if (i < 3 * n - 2) return false;
+            *v = price(i) - run.At(i - n + 1, 2 * n, price) / (2 * n);
+            return true;
+        });
+    });
+}
 VELMORA_LINE_MA_RANGE(CKST)

@@ -426,17 +426,19 @@ bool CNVRSI::Line(int i, double* v) {
 
 // ---- AD, CI ----
 
+namespace {
+// A bar's accumulation: where the close lies in its range, times its volume (0 without a range).
+inline double Accumulation(const KDATA& b) {
+    const double range = double(b.high) - b.low;
+    return range > 0.0001 ? ((double(b.close) - b.low) - (double(b.high) - b.close)) * b.volume / range : 0.0;
+}
+}  // namespace
+
 bool CAD::Line(int i, double* v) {
     const int n = m_ints[kDays];
     if (i + 1 < n) return false;
     const KDATA* b = m_pKData->GetData();
-    double sum = 0;
-    for (int t = i - n + 1; t <= i; ++t) {
-        const double range = double(b[t].high) - b[t].low;
-        if (range > 0.0001)
-            sum += ((double(b[t].close) - b[t].low) - (double(b[t].high) - b[t].close)) * b[t].volume / range;
-    }
-    *v = sum;
+    *v = RunningSum(m_sum, i, n, [b](int t) { return Accumulation(b[t]); });
     return true;
 }
 
@@ -453,7 +455,15 @@ VELMORA_LINE_RANGE(CVR)
 VELMORA_LINE_RANGE(CWVAD)
 VELMORA_LINE_RANGE(CVRSI)
 VELMORA_LINE_RANGE(CNVRSI)
-VELMORA_LINE_RANGE(CAD)
+
+// The running sums of the accumulation in one pass.
+bool CAD::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    const int n = m_ints[kDays];
+    const KDATA* b = m_pKData ? m_pKData->GetData() : nullptr;
+    return SumLineRange(n, n - 1, start, end, min, max, minBar, maxBar, [b](int t) { return Accumulation(b[t]); },
+                        [](int, double sum) { return sum; });
+}
 VELMORA_LINE_RANGE(CCI)
 VELMORA_LINE_MA_RANGE(CVROC)
 VELMORA_LINE_MA_RANGE(CEMV)
