@@ -99,18 +99,27 @@ struct ValueRing {
         }
         Resum();
     }
-    __attribute__((noinline)) void Resum() {
+    void Resum() {
+        // Through a value made out of line: the ring's address never escapes, so a loop can hold
+        // its sums in registers.
+        const Sums taken = Taken(values.data(), count);
+        sum = taken.sum;
+        mass = peak = taken.mass;
+        floor = taken.mass * (1.0 / 16);
+        steps = 0;
+    }
+
+private:
+    struct Sums {
+        double sum, mass;
+    };
+    __attribute__((noinline)) static Sums Taken(const double* v, int n) {
         double s = 0, c = 0, a = 0;
-        const double* v = values.data();
-        for (int k = 0; k < count; ++k) {
+        for (int k = 0; k < n; ++k) {
             CompensatedAdd(s, c, v[k]);
             a += std::fabs(v[k]);
         }
-        sum = s + c;
-        mass = a;
-        peak = a;
-        floor = a * (1.0 / 16);
-        steps = 0;
+        return Sums{s + c, a};
     }
 };
 
@@ -150,6 +159,18 @@ protected:
     template <class Lines>
     bool RangePass(int n, int start, int end, double* min, double* max, int* minBar, int* maxBar, Lines lines,
                    int rangeFrom = 0, int rangeTo = -1) {
+        // The line count fixed at compile time, so that the stores and the range unroll.
+        switch (n) {
+        case 1: return RangePassN<1>(start, end, min, max, minBar, maxBar, lines, rangeFrom, rangeTo);
+        case 2: return RangePassN<2>(start, end, min, max, minBar, maxBar, lines, rangeFrom, rangeTo);
+        case 3: return RangePassN<3>(start, end, min, max, minBar, maxBar, lines, rangeFrom, rangeTo);
+        case 4: return RangePassN<4>(start, end, min, max, minBar, maxBar, lines, rangeFrom, rangeTo);
+        default: return RangePassN<5>(start, end, min, max, minBar, maxBar, lines, rangeFrom, rangeTo);
+        }
+    }
+    template <int n, class Lines>
+    bool RangePassN(int start, int end, double* min, double* max, int* minBar, int* maxBar, Lines& lines,
+                    int rangeFrom, int rangeTo) {
         EnsureParameters();
         double lo = 0, hi = 0;
         int loBar = -1, hiBar = -1;
@@ -171,7 +192,9 @@ protected:
                 run = -1;
             };
             double v[kLines];
+            const KDATA* const bars = m_pKData->GetData();
             for (int i = start; i <= end; ++i) {
+                PrefetchBar(bars, i);
                 const bool inCache = i >= first && i < cacheEnd;
                 bool cached = inCache && i <= known;
                 for (int k = 0; k < n && cached; ++k) cached = IsComputed(k, i - first);
@@ -463,7 +486,9 @@ protected:
             double l = 0, h = 0;
             int lb = -1, hb = -1;
             bool any = false;
+            const KDATA* const bars = m_pKData->GetData();
             for (int i = start; i <= end; ++i) {
+                PrefetchBar(bars, i);
                 const bool inCache = i >= first && i < cacheEnd;
                 double x, a;
                 if (inCache && i <= known && IsComputed(0, i - first) && IsComputed(1, i - first)) {
