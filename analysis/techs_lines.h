@@ -261,9 +261,9 @@ protected:
     // ending there lies within the terms term(t) defines): the base's running window sums give
     // value(i, sum) of each bar, written plainly where line 1 was not computed yet and marked
     // computed. Parameters must be checked. Range as RangePass takes it.
-    template <class Term, class Value>
+    template <class Term, class Value, class Sum = CWindowSum>
     bool SumLineRange(int days, int first, int start, int end, double* min, double* max, int* minBar, int* maxBar,
-                      const Term& term, const Value& value) {
+                      const Term& term, const Value& value, Sum* = nullptr) {
         double lo = 0, hi = 0;
         int loBar = -1, hiBar = -1;
         if (m_pKData && days >= 1 && start >= 0) {
@@ -277,22 +277,21 @@ protected:
                 double l = std::numeric_limits<double>::infinity(), h = -l;
                 int lb = start, hb = start;
                 const KDATA* bars = m_pKData->GetData();
-                RunWindowSums<1>(
-                    term, &days, start, end,
-                    [&](int i, int, double sum) {
-                        double x;
-                        if (i > last) {
-                            x = value(i, sum);
-                        } else if (i <= known && IsComputed(0, i - base)) {
-                            x = line[i - base];
-                        } else {
-                            x = value(i, sum);
-                            line[i - base] = x;
-                        }
-                        if (x < l) l = x, lb = i;
-                        if (x > h) h = x, hb = i;
-                    },
-                    [bars](int i) { PrefetchBar(bars, i); });
+                auto store = [&](int i, int, double sum) {
+                    double x;
+                    if (i > last) {
+                        x = value(i, sum);
+                    } else if (i <= known && IsComputed(0, i - base)) {
+                        x = line[i - base];
+                    } else {
+                        x = value(i, sum);
+                        line[i - base] = x;
+                    }
+                    if (x < l) l = x, lb = i;
+                    if (x > h) h = x, hb = i;
+                };
+                auto fetch = [bars](int i) { PrefetchBar(bars, i); };
+                RunWindowSums<1, Term, decltype(store)&, decltype(fetch)&, Sum>(term, &days, start, end, store, fetch);
                 if (last >= start) MarkComputed(0, start - base, last - base);
                 lo = l, hi = h, loBar = lb, hiBar = hb;
             }
@@ -304,7 +303,6 @@ protected:
         if (maxBar) *maxBar = hiBar;
         return loBar >= 0;
     }
-
     // Fixed drawing range (0..100 for the percentage lines) after filling the cache over the range.
     template <class Lines>
     bool FixedRange(int n, int start, int end, double* min, double* max, double lo, double hi, Lines lines) {

@@ -205,7 +205,10 @@ protected:
     bool Line(int i, double* v) override;
 
 private:
-    EpochSum m_sum;
+    struct {
+        CSignedWindowSum sum;
+        unsigned epoch = 0;
+    } m_sum;
 };
 
 // "CI": (close - open) / (high - low) x volume of each bar.
