@@ -485,41 +485,61 @@ protected:
             int lb = -1, hb = -1;
             bool any = false;
             const KDATA* const bars = m_pKData->GetData();
-            for (int i = start; i <= end; ++i) {
-                PrefetchBar(bars, i);
-                const bool inCache = i >= first && i < cacheEnd;
-                double x, a;
-                if (inCache && i <= known && IsComputed(0, i - first) && IsComputed(1, i - first)) {
-                    x = line0[i - first];
-                    a = line1[i - first];
-                    ring.Push(x);
-                } else {
-                    if (!line(i, &x)) {
-                        mark(i - 1);
-                        continue;
+            // A block at a time: the line's values first (its own running state alone in the
+            // loop), then the average, the stores and the range over them.
+            enum : unsigned char { kNone, kLine, kCached };
+            constexpr int kBlock = 256;
+            double xs[kBlock], as[kBlock];
+            unsigned char state[kBlock];
+            for (int b0 = start; b0 <= end; b0 += kBlock) {
+                const int b1 = std::min(end, b0 + kBlock - 1);
+                for (int i = b0; i <= b1; ++i) {
+                    PrefetchBar(bars, i);
+                    const int at = i - b0;
+                    if (i >= first && i < cacheEnd && i <= known && IsComputed(0, i - first) &&
+                        IsComputed(1, i - first)) {
+                        xs[at] = line0[i - first];
+                        as[at] = line1[i - first];
+                        state[at] = kCached;
+                    } else {
+                        state[at] = line(i, &xs[at]) ? kLine : kNone;
                     }
-                    ring.Push(x);
-                    if (!ring.Full()) {
-                        // As Both keeps it: the first bar with a value of a window taken afresh
-                        // has its line stored even without an average.
-                        if (afresh) StoreComputed(i, &x, 1);
-                        afresh = false;
-                        mark(i - 1);
-                        continue;
-                    }
-                    afresh = false;
-                    a = ring.sum / m;
-                    if (inCache) line0[i - first] = x, line1[i - first] = a;
                 }
-                if (!inCache)
-                    mark(i - 1);
-                else if (run < 0)
-                    run = i;
-                any = true;
-                if (ranged) {
-                    const double small = x < a ? x : a, large = x < a ? a : x;
-                    if (lb < 0 || small < l) l = small, lb = i;
-                    if (hb < 0 || large > h) h = large, hb = i;
+                for (int i = b0; i <= b1; ++i) {
+                    const int at = i - b0;
+                    const bool inCache = i >= first && i < cacheEnd;
+                    if (state[at] == kNone) {
+                        mark(i - 1);
+                        continue;
+                    }
+                    const double x = xs[at];
+                    double a;
+                    ring.Push(x);
+                    if (state[at] == kCached) {
+                        a = as[at];
+                    } else {
+                        if (!ring.Full()) {
+                            // As Both keeps it: the first bar with a value of a window taken
+                            // afresh has its line stored even without an average.
+                            if (afresh) StoreComputed(i, &x, 1);
+                            afresh = false;
+                            mark(i - 1);
+                            continue;
+                        }
+                        afresh = false;
+                        a = ring.sum / m;
+                        if (inCache) line0[i - first] = x, line1[i - first] = a;
+                    }
+                    if (!inCache)
+                        mark(i - 1);
+                    else if (run < 0)
+                        run = i;
+                    any = true;
+                    if (ranged) {
+                        const double small = x < a ? x : a, large = x < a ? a : x;
+                        if (lb < 0 || small < l) l = small, lb = i;
+                        if (hb < 0 || large > h) h = large, hb = i;
+                    }
                 }
             }
             mark(end);

@@ -369,8 +369,7 @@ bool COSC::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
     EnsureParameters();
     const int n = m_ints[kDays];
     return WithPrices(*m_pKData, [&](const auto& price) {
-        CWindowSum run;
-        return LineMAPass(start, end, min, max, minBar, maxBar, [&](int i, double* v) {
+        return LineMAPass(start, end, min, max, minBar, maxBar, [price, n, run = CWindowSum()](int i, double* v) mutable {
             if (i + 1 < n) return false;
             const double average = run.At(i, n, price) / n;
             if (average < 0.0001) return false;
@@ -385,12 +384,13 @@ bool CUOS::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
     EnsureParameters();
     const int n[3] = {m_ints[kDays1], m_ints[kDays2], m_ints[kDays3]};
     return WithPrices(*m_pKData, [&](const auto& price) {
-        CWindowSum run[3];
-        return LineMAPass(start, end, min, max, minBar, maxBar, [&](int i, double* v) {
+        return LineMAPass(start, end, min, max, minBar, maxBar,
+                          [price, n, run0 = CWindowSum(), run1 = CWindowSum(), run2 = CWindowSum()](int i, double* v) mutable {
+            CWindowSum* run[3] = {&run0, &run1, &run2};
             double sum = 0;
             for (int m = 0; m < 3; ++m) {
                 if (i + 1 < n[m]) return false;
-                const double average = run[m].At(i, n[m], price) / n[m];
+                const double average = run[m]->At(i, n[m], price) / n[m];
                 if (average < 0.0001) return false;
                 sum += price(i) / average;
             }
@@ -405,8 +405,8 @@ bool CMAOSC::GetMinMaxInfo(int start, int end, double* min, double* max, int* mi
     EnsureParameters();
     const int n1 = m_ints[kDays1], n2 = m_ints[kDays2];
     return WithPrices(*m_pKData, [&](const auto& price) {
-        CWindowSum run1, run2;
-        return LineMAPass(start, end, min, max, minBar, maxBar, [&](int i, double* v) {
+        return LineMAPass(start, end, min, max, minBar, maxBar,
+                          [price, n1, n2, run1 = CWindowSum(), run2 = CWindowSum()](int i, double* v) mutable {
             if (i + 1 < n1 || i + 1 < n2) return false;
             *v = run1.At(i, n1, price) / n1 - run2.At(i, n2, price) / n2;
             return true;
@@ -419,8 +419,7 @@ bool CDPO::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
     EnsureParameters();
     const int n = m_ints[kDays];
     return WithPrices(*m_pKData, [&](const auto& price) {
-        CWindowSum run;
-        return LineMAPass(start, end, min, max, minBar, maxBar, [&](int i, double* v) {
+        return LineMAPass(start, end, min, max, minBar, maxBar, [price, n, run = CWindowSum()](int i, double* v) mutable {
             if (i < 3 * n - 2) return false;
             *v = price(i) - run.At(i - n + 1, 2 * n, price) / (2 * n);
             return true;
