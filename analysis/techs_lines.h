@@ -303,6 +303,31 @@ protected:
         if (maxBar) *maxBar = hiBar;
         return loBar >= 0;
     }
+    // A block of a line made from C window sums of one term (days[j] bars each, the windows of
+    // bar i ending at bar i - shift): for the bars b0..b1, value(i, sums, &x) gives the line from
+    // the sums of bar i, and xs, got are filled as LineMABlocks asks; bars before every window is
+    // whole have no value. The sums step as RunWindowSums moves them, taken afresh at the block's
+    // first whole bar.
+    template <int C, class Term, class Value>
+    void PriceSumBlock(const Term& term, const int* days, int b0, int b1, double* xs, unsigned char* got,
+                       const Value& value, int shift = 0) {
+        const KDATA* const bars = m_pKData->GetData();
+        int whole = 0;
+        for (int j = 0; j < C; ++j) whole = std::max(whole, days[j] - 1 + shift);
+        for (int i = b0; i <= std::min(b1, whole - 1); ++i) got[i - b0] = 0;
+        const int from = std::max(b0, whole);
+        if (from > b1) return;
+        double sums[C];
+        // The windows of bar i end at bar t = i - shift; term(t) is read through the same shift.
+        RunWindowSums<C>(
+            term, days, from - shift, b1 - shift, [&sums](int, int j, double sum) { sums[j] = sum; },
+            [&](int t) {
+                const int i = t + shift;
+                PrefetchBar(bars, i);
+                got[i - b0] = value(i, sums, &xs[i - b0]);
+            });
+    }
+
     // Fixed drawing range (0..100 for the percentage lines) after filling the cache over the range.
     template <class Lines>
     bool FixedRange(int n, int start, int end, double* min, double* max, double lo, double hi, Lines lines) {
@@ -444,6 +469,21 @@ protected:
     // plainly, each run of stored bars marked computed as a whole.
     template <class Line>
     bool LineMAPass(int start, int end, double* min, double* max, int* minBar, int* maxBar, Line line) {
+        const KDATA* const bars = m_pKData ? m_pKData->GetData() : nullptr;
+        return LineMABlocks(start, end, min, max, minBar, maxBar,
+                            [&line, bars](int b0, int b1, double* xs, unsigned char* got) {
+                                for (int i = b0; i <= b1; ++i) {
+                                    PrefetchBar(bars, i);
+                                    got[i - b0] = line(i, &xs[i - b0]);
+                                }
+                            });
+    }
+    // As LineMAPass with the line's values given a block at a time: block(b0, b1, xs, got) sets
+    // got[i - b0] (1 when bar i has a value, 0 if not) and xs[i - b0] for the bars b0..b1, the
+    // blocks following each other from start on (at most kLineBlock bars each).
+    enum { kLineBlock = 512 };
+    template <class Block>
+    bool LineMABlocks(int start, int end, double* min, double* max, int* minBar, int* maxBar, Block block) {
         EnsureParameters();
         const int m = MaDays();
         double lo = 0, hi = 0;
@@ -484,26 +524,20 @@ protected:
             double l = 0, h = 0;
             int lb = -1, hb = -1;
             bool any = false;
-            const KDATA* const bars = m_pKData->GetData();
             // A block at a time: the line's values first (its own running state alone in the
             // loop), then the average, the stores and the range over them.
             enum : unsigned char { kNone, kLine, kCached };
-            constexpr int kBlock = 256;
-            double xs[kBlock], as[kBlock];
-            unsigned char state[kBlock];
-            for (int b0 = start; b0 <= end; b0 += kBlock) {
-                const int b1 = std::min(end, b0 + kBlock - 1);
-                for (int i = b0; i <= b1; ++i) {
-                    PrefetchBar(bars, i);
-                    const int at = i - b0;
-                    if (i >= first && i < cacheEnd && i <= known && IsComputed(0, i - first) &&
-                        IsComputed(1, i - first)) {
-                        xs[at] = line0[i - first];
-                        as[at] = line1[i - first];
-                        state[at] = kCached;
-                    } else {
-                        state[at] = line(i, &xs[at]) ? kLine : kNone;
-                    }
+            double xs[kLineBlock], as[kLineBlock];
+            unsigned char state[kLineBlock];
+            for (int b0 = start; b0 <= end; b0 += kLineBlock) {
+                const int b1 = std::min(end, b0 + kLineBlock - 1);
+                block(b0, b1, xs, state);
+                // Bars whose lines are cached keep them.
+                for (int i = std::max(b0, first); i <= std::min({b1, known, cacheEnd - 1}); ++i) {
+                    if (!IsComputed(0, i - first) || !IsComputed(1, i - first)) continue;
+                    xs[i - b0] = line0[i - first];
+                    as[i - b0] = line1[i - first];
+                    state[i - b0] = kCached;
                 }
                 for (int i = b0; i <= b1; ++i) {
                     const int at = i - b0;

@@ -369,12 +369,13 @@ bool COSC::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
     EnsureParameters();
     const int n = m_ints[kDays];
     return WithPrices(*m_pKData, [&](const auto& price) {
-        return LineMAPass(start, end, min, max, minBar, maxBar, [price, n, run = CWindowSum()](int i, double* v) mutable {
-            if (i + 1 < n) return false;
-            const double average = run.At(i, n, price) / n;
-            if (average < 0.0001) return false;
-            *v = price(i) / average;
-            return true;
+        return LineMABlocks(start, end, min, max, minBar, maxBar, [&](int b0, int b1, double* xs, unsigned char* got) {
+            PriceSumBlock<1>(price, &n, b0, b1, xs, got, [&](int i, const double* sums, double* v) {
+                const double average = sums[0] / n;
+                if (average < 0.0001) return false;
+                *v = price(i) / average;
+                return true;
+            });
         });
     });
 }
@@ -384,18 +385,17 @@ bool CUOS::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
     EnsureParameters();
     const int n[3] = {m_ints[kDays1], m_ints[kDays2], m_ints[kDays3]};
     return WithPrices(*m_pKData, [&](const auto& price) {
-        return LineMAPass(start, end, min, max, minBar, maxBar,
-                          [price, n, run0 = CWindowSum(), run1 = CWindowSum(), run2 = CWindowSum()](int i, double* v) mutable {
-            CWindowSum* run[3] = {&run0, &run1, &run2};
-            double sum = 0;
-            for (int m = 0; m < 3; ++m) {
-                if (i + 1 < n[m]) return false;
-                const double average = run[m]->At(i, n[m], price) / n[m];
-                if (average < 0.0001) return false;
-                sum += price(i) / average;
-            }
-            *v = sum / 3;
-            return true;
+        return LineMABlocks(start, end, min, max, minBar, maxBar, [&](int b0, int b1, double* xs, unsigned char* got) {
+            PriceSumBlock<3>(price, n, b0, b1, xs, got, [&](int i, const double* sums, double* v) {
+                double sum = 0;
+                for (int m = 0; m < 3; ++m) {
+                    const double average = sums[m] / n[m];
+                    if (average < 0.0001) return false;
+                    sum += price(i) / average;
+                }
+                *v = sum / 3;
+                return true;
+            });
         });
     });
 }
@@ -403,26 +403,29 @@ bool CUOS::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
 bool CMAOSC::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
     EnsureParameters();
-    const int n1 = m_ints[kDays1], n2 = m_ints[kDays2];
+    const int n[2] = {m_ints[kDays1], m_ints[kDays2]};
     return WithPrices(*m_pKData, [&](const auto& price) {
-        return LineMAPass(start, end, min, max, minBar, maxBar,
-                          [price, n1, n2, run1 = CWindowSum(), run2 = CWindowSum()](int i, double* v) mutable {
-            if (i + 1 < n1 || i + 1 < n2) return false;
-            *v = run1.At(i, n1, price) / n1 - run2.At(i, n2, price) / n2;
-            return true;
+        return LineMABlocks(start, end, min, max, minBar, maxBar, [&](int b0, int b1, double* xs, unsigned char* got) {
+            PriceSumBlock<2>(price, n, b0, b1, xs, got, [&](int, const double* sums, double* v) {
+                *v = sums[0] / n[0] - sums[1] / n[1];
+                return true;
+            });
         });
     });
 }
 
+// The window of bar i ends at bar i - n + 1.
 bool CDPO::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
     EnsureParameters();
-    const int n = m_ints[kDays];
+    const int n = m_ints[kDays], len = 2 * n;
     return WithPrices(*m_pKData, [&](const auto& price) {
-        return LineMAPass(start, end, min, max, minBar, maxBar, [price, n, run = CWindowSum()](int i, double* v) mutable {
-            if (i < 3 * n - 2) return false;
-            *v = price(i) - run.At(i - n + 1, 2 * n, price) / (2 * n);
-            return true;
+        return LineMABlocks(start, end, min, max, minBar, maxBar, [&](int b0, int b1, double* xs, unsigned char* got) {
+            PriceSumBlock<1>(price, &len, b0, b1, xs, got, [&](int i, const double* sums, double* v) {
+                if (i < 3 * n - 2) return false;
+                *v = price(i) - sums[0] / len;
+                return true;
+            }, n - 1);
         });
     });
 }

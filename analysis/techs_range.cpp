@@ -252,9 +252,10 @@ bool CHLC::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
     const int n = m_ints[kDays];
     const KDATA* b = m_pKData->GetData();
     auto weighted = [b](int t) { return (double(b[t].high) + b[t].low + 2.0 * b[t].close) / 4; };
-    return LineMAPass(start, end, min, max, minBar, maxBar, [weighted, n, run = CWindowSum()](int i, double* v) mutable {
-        if (i + 1 < n) return false;
-        *v = run.At(i, n, weighted) / n;
-        return true;
+    return LineMABlocks(start, end, min, max, minBar, maxBar, [&](int b0, int b1, double* xs, unsigned char* got) {
+        PriceSumBlock<1>(weighted, &n, b0, b1, xs, got, [n](int, const double* sums, double* v) {
+            *v = sums[0] / n;
+            return true;
+        });
     });
 }
