@@ -81,7 +81,7 @@ bool CLineMA::LineAt(int t, double* v) {
 // the bar already.
 bool CLineMA::BothAfresh(int i, double* v, int m) {
     if (m < 1 || i + 1 < m) return false;
-    const bool held = m_maEpoch == m_epoch && int(m_ma.size()) == m && m_maAt >= 0;
+    const bool held = m_maEpoch == m_epoch && m_ring.m == m && m_maAt >= 0;
     if (!LineAt(i, &v[0])) return false;
     if (!(held && m_maAt == i)) {
         // Walking back over the bars that have a value.
@@ -92,25 +92,12 @@ bool CLineMA::BothAfresh(int i, double* v, int m) {
             double x;
             if (LineAt(t, &x)) newest.push_back(x);
         }
-        m_ma.assign(size_t(m), 0.0);
-        m_maCount = int(newest.size());
-        m_maPos = 0;
-        for (int k = 0; k < m_maCount; ++k) m_ma[size_t(k)] = newest[size_t(m_maCount - 1 - k)];
+        m_ring.Reset(m);
+        for (size_t k = newest.size(); k-- > 0;) m_ring.Push(newest[k]);
     }
     m_maEpoch = m_epoch;
     m_maAt = i;
     return Average(v, m);
-}
-
-bool CLineMA::Average(double* v, int m) const {
-    if (m_maCount < m) return false;
-    // Newest first, as GetValueAndMA adds them: the part before the oldest, then from the end.
-    double sum = 0;
-    const double* ring = m_ma.data();
-    for (int k = m_maPos - 1; k >= 0; --k) sum += ring[k];
-    for (int k = m - 1; k >= m_maPos; --k) sum += ring[k];
-    v[1] = sum / m;
-    return true;
 }
 
 bool CLineMA::Calculate(double* v1, int index, bool useLast) { return CLine1::Calculate(v1, index, useLast); }
@@ -125,7 +112,7 @@ bool CLineMA::Calculate(double* v1, double* v2, int index, bool) {
 }
 
 bool CLineMA::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
-    return RangePass(2, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return Both(i, v); });
+    return LineMAPass(start, end, min, max, minBar, maxBar, [this](int t, double* x) { return Line(t, x); });
 }
 
 int CLineMA::ZoneCrossSignal(int index, int minBars, int window, double f1, double f2, int buy, int sell,

@@ -54,6 +54,81 @@ struct WindowSums {
     }
 };
 
+// The last m values pushed, oldest first from pos once full, with their running sum: a push adds
+// the new value and takes out the one it replaces. Beside it runs the sum of the magnitudes,
+// which measures the rounding the running sum may carry. As CWindowSum, the sums are taken afresh
+// (compensated) when the ring fills, every CWindowSum::kRefresh pushes after that, and whenever
+// the magnitudes have shrunk below 1/16 of the largest they held since (a large value left, or a
+// NaN is inside). Values of both signs that cancel need no refresh: a fresh sum of them carries
+// the same rounding.
+struct ValueRing {
+    std::vector<double> values;
+    int m = 0;
+    int count = 0;  // values held, at most m
+    int pos = 0;    // the oldest once full
+    int steps = 0;
+    double sum = 0;
+    double mass = 0;  // the sum of |value|
+    double peak = 0;
+    double floor = 0;
+
+    void Reset(int days) {
+        m = days;
+        values.assign(size_t(days), 0.0);
+        count = pos = 0;
+    }
+    bool Full() const { return count >= m; }
+    void Push(double x) {
+        if (count < m) {
+            values[size_t(count)] = x;
+            if (++count == m) Resum();
+            return;
+        }
+        double* slot = values.data() + pos;
+        const double out = *slot;
+        *slot = x;
+        if (++pos == m) pos = 0;
+        sum += x - out;
+        mass += std::fabs(x) - std::fabs(out);
+        if (mass > peak) {
+            peak = mass;
+            floor = mass * (1.0 / 16);
+            if (++steps < CWindowSum::kRefresh) return;
+        } else if (mass >= floor && ++steps < CWindowSum::kRefresh) {
+            return;
+        }
+        Resum();
+    }
+    void Resum() {
+        // Through a value made out of line: the ring's address never escapes, so a loop can hold
+        // its sums in registers.
+        const Sums taken = Taken(values.data(), count);
+        sum = taken.sum;
+        mass = peak = taken.mass;
+        floor = taken.mass * (1.0 / 16);
+        steps = 0;
+    }
+
+private:
+    struct Sums {
+        double sum, mass;
+    };
+    __attribute__((noinline)) static Sums Taken(const double* v, int n) {
+        double s = 0, c = 0, a = 0;
+        for (int k = 0; k < n; ++k) {
+            CompensatedAdd(s, c, v[k]);
+            a += std::fabs(v[k]);
+        }
+        return Sums{s + c, a};
+    }
+};
+
+// A window sum that starts afresh after its owner's Clear (a new epoch).
+struct EpochSum {
+    CWindowSum sum;
+    unsigned epoch = 0;
+};
+
 class CTechLines : public CParamTech {
 public:
     void Clear() override;
@@ -84,6 +159,18 @@ protected:
     template <class Lines>
     bool RangePass(int n, int start, int end, double* min, double* max, int* minBar, int* maxBar, Lines lines,
                    int rangeFrom = 0, int rangeTo = -1) {
+        // The line count fixed at compile time, so that the stores and the range unroll.
+        switch (n) {
+        case 1: return RangePassN<1>(start, end, min, max, minBar, maxBar, lines, rangeFrom, rangeTo);
+        case 2: return RangePassN<2>(start, end, min, max, minBar, maxBar, lines, rangeFrom, rangeTo);
+        case 3: return RangePassN<3>(start, end, min, max, minBar, maxBar, lines, rangeFrom, rangeTo);
+        case 4: return RangePassN<4>(start, end, min, max, minBar, maxBar, lines, rangeFrom, rangeTo);
+        default: return RangePassN<5>(start, end, min, max, minBar, maxBar, lines, rangeFrom, rangeTo);
+        }
+    }
+    template <int n, class Lines>
+    bool RangePassN(int start, int end, double* min, double* max, int* minBar, int* maxBar, Lines& lines,
+                    int rangeFrom, int rangeTo) {
         EnsureParameters();
         double lo = 0, hi = 0;
         int loBar = -1, hiBar = -1;
@@ -105,7 +192,9 @@ protected:
                 run = -1;
             };
             double v[kLines];
+            const KDATA* const bars = m_pKData->GetData();
             for (int i = start; i <= end; ++i) {
+                PrefetchBar(bars, i);
                 const bool inCache = i >= first && i < cacheEnd;
                 bool cached = inCache && i <= known;
                 for (int k = 0; k < n && cached; ++k) cached = IsComputed(k, i - first);
@@ -172,9 +261,9 @@ protected:
     // ending there lies within the terms term(t) defines): the base's running window sums give
     // value(i, sum) of each bar, written plainly where line 1 was not computed yet and marked
     // computed. Parameters must be checked. Range as RangePass takes it.
-    template <class Term, class Value>
+    template <class Term, class Value, class Sum = CWindowSum>
     bool SumLineRange(int days, int first, int start, int end, double* min, double* max, int* minBar, int* maxBar,
-                      const Term& term, const Value& value) {
+                      const Term& term, const Value& value, Sum* = nullptr) {
         double lo = 0, hi = 0;
         int loBar = -1, hiBar = -1;
         if (m_pKData && days >= 1 && start >= 0) {
@@ -188,22 +277,21 @@ protected:
                 double l = std::numeric_limits<double>::infinity(), h = -l;
                 int lb = start, hb = start;
                 const KDATA* bars = m_pKData->GetData();
-                RunWindowSums<1>(
-                    term, &days, start, end,
-                    [&](int i, int, double sum) {
-                        double x;
-                        if (i > last) {
-                            x = value(i, sum);
-                        } else if (i <= known && IsComputed(0, i - base)) {
-                            x = line[i - base];
-                        } else {
-                            x = value(i, sum);
-                            line[i - base] = x;
-                        }
-                        if (x < l) l = x, lb = i;
-                        if (x > h) h = x, hb = i;
-                    },
-                    [bars](int i) { PrefetchBar(bars, i); });
+                auto store = [&](int i, int, double sum) {
+                    double x;
+                    if (i > last) {
+                        x = value(i, sum);
+                    } else if (i <= known && IsComputed(0, i - base)) {
+                        x = line[i - base];
+                    } else {
+                        x = value(i, sum);
+                        line[i - base] = x;
+                    }
+                    if (x < l) l = x, lb = i;
+                    if (x > h) h = x, hb = i;
+                };
+                auto fetch = [bars](int i) { PrefetchBar(bars, i); };
+                RunWindowSums<1, Term, decltype(store)&, decltype(fetch)&, Sum>(term, &days, start, end, store, fetch);
                 if (last >= start) MarkComputed(0, start - base, last - base);
                 lo = l, hi = h, loBar = lb, hiBar = hb;
             }
@@ -214,6 +302,30 @@ protected:
         if (minBar) *minBar = loBar;
         if (maxBar) *maxBar = hiBar;
         return loBar >= 0;
+    }
+    // A block of a line made from C window sums of one term (days[j] bars each, the windows of
+    // bar i ending at bar i - shift): for the bars b0..b1, value(i, sums, &x) gives the line from
+    // the sums of bar i, and xs, got are filled as LineMABlocks asks; bars before every window is
+    // whole have no value. The sums step as RunWindowSums moves them, taken afresh at the block's
+    // first whole bar.
+    template <int C, class Term, class Value>
+    void PriceSumBlock(const Term& term, const int* days, int b0, int b1, double* xs, unsigned char* got,
+                       const Value& value, int shift = 0) {
+        const KDATA* const bars = m_pKData->GetData();
+        int whole = 0;
+        for (int j = 0; j < C; ++j) whole = std::max(whole, days[j] - 1 + shift);
+        for (int i = b0; i <= std::min(b1, whole - 1); ++i) got[i - b0] = 0;
+        const int from = std::max(b0, whole);
+        if (from > b1) return;
+        double sums[C];
+        // The windows of bar i end at bar t = i - shift; term(t) is read through the same shift.
+        RunWindowSums<C>(
+            term, days, from - shift, b1 - shift, [&sums](int, int j, double sum) { sums[j] = sum; },
+            [&](int t) {
+                const int i = t + shift;
+                PrefetchBar(bars, i);
+                got[i - b0] = value(i, sums, &xs[i - b0]);
+            });
     }
 
     // Fixed drawing range (0..100 for the percentage lines) after filling the cache over the range.
@@ -272,6 +384,16 @@ protected:
     const double* Sums(WindowSums<K>& w, int i, int n, Term term) {
         return w.Get(m_epoch, i, n, term);
     }
+    // The sum of term(t) over the n bars ending at bar i, stepped on from the bar before as
+    // CWindowSum does (i >= n - 1, n >= 1).
+    template <class Term>
+    double RunningSum(EpochSum& w, int i, int n, const Term& term) {
+        if (w.epoch != m_epoch) {
+            w.epoch = m_epoch;
+            w.sum.Reset();
+        }
+        return w.sum.At(i, n, term);
+    }
 
     unsigned m_epoch = 1;
 };
@@ -284,10 +406,9 @@ protected:
                          [this](int i, double* v) { return Class::Line(i, v); });                     \
     }
 #define VELMORA_LINE_MA_RANGE(Class)                                                                   \
-    bool Class::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) { \
-        return RangePass(2, start, end, min, max, minBar, maxBar, [this](int i, double* v) {          \
-            return BothWith(i, v, Class::MaDays(), [this](int t, double* x) { return Class::Line(t, x); }); \
-        });                                                                                           \
+    __attribute__((flatten)) bool Class::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) { \
+        return LineMAPass(start, end, min, max, minBar, maxBar,                                       \
+                          [this](int t, double* x) { return Class::Line(t, x); });                    \
     }
 
 // A one-line indicator: Line(i) computes the value of bar i with the parameters already checked.
@@ -324,31 +445,159 @@ protected:
     template <class Line>
     bool BothWith(int i, double* v, int m, Line line) {
         if (m < 1 || i + 1 < m) return false;
-        if (!(m_maEpoch == m_epoch && m_maAt == i - 1 && m_maAt >= 0 && int(m_ma.size()) == m))
-            return BothAfresh(i, v, m);
+        if (!(m_maEpoch == m_epoch && m_maAt == i - 1 && m_maAt >= 0 && m_ring.m == m)) return BothAfresh(i, v, m);
         m_maAt = i;
         if (!line(i, &v[0])) return false;  // no value here: the window stays, now at this bar
-        if (m_maCount < m) {
-            m_ma[size_t(m_maCount++)] = v[0];  // not full yet: the values start at 0
-        } else {
-            m_ma[size_t(m_maPos)] = v[0];
-            if (++m_maPos == m) m_maPos = 0;
-        }
+        m_ring.Push(v[0]);
         return Average(v, m);
     }
     bool BothAfresh(int i, double* v, int m);
-    bool Average(double* v, int m) const;
+    bool Average(double* v, int m) const {
+        if (!m_ring.Full()) return false;
+        v[1] = m_ring.sum / m;
+        return true;
+    }
     // Line 1 from the cache, else computed and stored.
     bool LineAt(int t, double* v);
     // Cross signal of the two lines at the levels, in the low or high zone of the line's own
     // range over 120 bars: the pattern most of these classes share.
     int ZoneCrossSignal(int index, int minBars, int window, double f1, double f2, int buy, int sell, int* reason);
 
+    // The range pass of both lines over start..end with the class's own line (called for the bars
+    // in increasing order, so that its running sums step on): as RangePass(2, ...) over Both, with
+    // the average's window carried through the pass as a running sum and the lines written
+    // plainly, each run of stored bars marked computed as a whole.
+    template <class Line>
+    bool LineMAPass(int start, int end, double* min, double* max, int* minBar, int* maxBar, Line line) {
+        const KDATA* const bars = m_pKData ? m_pKData->GetData() : nullptr;
+        return LineMABlocks(start, end, min, max, minBar, maxBar,
+                            [&line, bars](int b0, int b1, double* xs, unsigned char* got) {
+                                for (int i = b0; i <= b1; ++i) {
+                                    PrefetchBar(bars, i);
+                                    got[i - b0] = line(i, &xs[i - b0]);
+                                }
+                            });
+    }
+    // As LineMAPass with the line's values given a block at a time: block(b0, b1, xs, got) sets
+    // got[i - b0] (1 when bar i has a value, 0 if not) and xs[i - b0] for the bars b0..b1, the
+    // blocks following each other from start on (at most kLineBlock bars each).
+    enum { kLineBlock = 512 };
+    template <class Block>
+    bool LineMABlocks(int start, int end, double* min, double* max, int* minBar, int* maxBar, Block block) {
+        EnsureParameters();
+        const int m = MaDays();
+        double lo = 0, hi = 0;
+        int loBar = -1, hiBar = -1;
+        const bool ranged = min || max || minBar || maxBar;
+        if (m_pKData && start >= 0 && m >= 1) {
+            end = std::min(end, m_pKData->GetSize() - 1);
+            start = std::max(start, m - 1);  // no average before
+        } else {
+            end = start - 1;
+        }
+        if (start <= end) {
+            const int known = m_nLastStored;
+            const int cacheEnd = OpenLines(2) ? CacheEnd() : 0;
+            const int first = m_nCacheStart;
+            double* const line0 = cacheEnd > 0 ? m_pCache[0] : nullptr;
+            double* const line1 = cacheEnd > 0 ? m_pCache[1] : nullptr;
+            int run = -1;
+            auto mark = [&](int last) {
+                if (run < 0) return;
+                MarkComputed(0, run - first, last - first);
+                MarkComputed(1, run - first, last - first);
+                run = -1;
+            };
+            // The window of the bar before start, unless the object's stands there already.
+            bool afresh = !(m_maEpoch == m_epoch && m_maAt == start - 1 && m_maAt >= 0 && m_ring.m == m);
+            if (afresh) {
+                m_ring.Reset(m);
+                std::vector<double> newest;
+                for (int t = start - 1; t >= 0 && int(newest.size()) < m - 1; --t) {
+                    double x;
+                    if (LineAt(t, &x)) newest.push_back(x);
+                }
+                for (size_t k = newest.size(); k-- > 0;) m_ring.Push(newest[k]);
+                m_maEpoch = m_epoch;
+            }
+            ValueRing ring = std::move(m_ring);  // a local: its fields stay in registers
+            double l = 0, h = 0;
+            int lb = -1, hb = -1;
+            bool any = false;
+            // A block at a time: the line's values first (its own running state alone in the
+            // loop), then the average, the stores and the range over them.
+            enum : unsigned char { kNone, kLine, kCached };
+            double xs[kLineBlock], as[kLineBlock];
+            unsigned char state[kLineBlock];
+            for (int b0 = start; b0 <= end; b0 += kLineBlock) {
+                const int b1 = std::min(end, b0 + kLineBlock - 1);
+                block(b0, b1, xs, state);
+                // Bars whose lines are cached keep them.
+                for (int i = std::max(b0, first); i <= std::min({b1, known, cacheEnd - 1}); ++i) {
+                    if (!IsComputed(0, i - first) || !IsComputed(1, i - first)) continue;
+                    xs[i - b0] = line0[i - first];
+                    as[i - b0] = line1[i - first];
+                    state[i - b0] = kCached;
+                }
+                for (int i = b0; i <= b1; ++i) {
+                    const int at = i - b0;
+                    const bool inCache = i >= first && i < cacheEnd;
+                    if (state[at] == kNone) {
+                        mark(i - 1);
+                        continue;
+                    }
+                    const double x = xs[at];
+                    double a;
+                    ring.Push(x);
+                    if (state[at] == kCached) {
+                        a = as[at];
+                    } else {
+                        if (!ring.Full()) {
+                            // As Both keeps it: the first bar with a value of a window taken
+                            // afresh has its line stored even without an average.
+                            if (afresh) StoreComputed(i, &x, 1);
+                            afresh = false;
+                            mark(i - 1);
+                            continue;
+                        }
+                        afresh = false;
+                        a = ring.sum / m;
+                        if (inCache) line0[i - first] = x, line1[i - first] = a;
+                    }
+                    if (!inCache)
+                        mark(i - 1);
+                    else if (run < 0)
+                        run = i;
+                    any = true;
+                    if (ranged) {
+                        const double small = x < a ? x : a, large = x < a ? a : x;
+                        if (lb < 0 || small < l) l = small, lb = i;
+                        if (hb < 0 || large > h) h = large, hb = i;
+                    }
+                }
+            }
+            mark(end);
+            m_ring = std::move(ring);
+            m_maAt = end;
+            if (any && ranged) lo = l, hi = h, loBar = lb, hiBar = hb;
+            WidenRange(&lo, &hi);
+            if (min) *min = lo;
+            if (max) *max = hi;
+            if (minBar) *minBar = loBar;
+            if (maxBar) *maxBar = hiBar;
+            return any;
+        }
+        WidenRange(&lo, &hi);
+        if (min) *min = lo;
+        if (max) *max = hi;
+        if (minBar) *minBar = loBar;
+        if (maxBar) *maxBar = hiBar;
+        return false;
+    }
+
 private:
-    // The last MaDays() values up to bar m_maAt, oldest first from m_maPos.
-    std::vector<double> m_ma;
+    // The last MaDays() values up to bar m_maAt.
+    ValueRing m_ring;
     int m_maAt = -1;
-    int m_maCount = 0;
-    int m_maPos = 0;
     unsigned m_maEpoch = 0;
 };

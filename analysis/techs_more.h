@@ -203,6 +203,12 @@ public:
 
 protected:
     bool Line(int i, double* v) override;
+
+private:
+    struct {
+        CSignedWindowSum sum;
+        unsigned epoch = 0;
+    } m_sum;
 };
 
 // "CI": (close - open) / (high - low) x volume of each bar.
@@ -425,7 +431,7 @@ protected:
     int MaDays() const override { return m_ints[kMA]; }
 
 private:
-    WindowSums<1> m_sums;
+    EpochSum m_sum;
 };
 
 class CUOS : public CLineMA {
@@ -441,7 +447,7 @@ protected:
     int MaDays() const override { return m_ints[kMA]; }
 
 private:
-    WindowSums<1> m_sums[3];
+    EpochSum m_sums[3];
 };
 
 class CMAOSC : public CLineMA {
@@ -457,7 +463,7 @@ protected:
     int MaDays() const override { return m_ints[kMA]; }
 
 private:
-    WindowSums<1> m_sums[2];
+    EpochSum m_sums[2];
 };
 
 class C36BIAS : public CLine1 {
@@ -485,7 +491,7 @@ protected:
     int MaDays() const override { return m_ints[kMA]; }
 
 private:
-    WindowSums<1> m_sums;
+    EpochSum m_sum;
 };
 
 class CKST : public CLineMA {
@@ -559,7 +565,7 @@ protected:
     int MaDays() const override { return m_ints[kMA]; }
 
 private:
-    WindowSums<1> m_sums;
+    EpochSum m_sum;
 };
 
 class CCDP : public CTechLines {

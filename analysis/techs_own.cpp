@@ -163,14 +163,22 @@ bool CHSL::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
         auto held = [&](int k, int i) { return i >= base && i < cacheEnd && m_pCache[k]; };
         {
             RunMarks marks(*this, 0);
+            // Without a code of its own every bar's value is 1 (as Value gives it).
+            const bool own = m_stockinfo.GetStockCode()[0] != 0;
             for (int i = from; i <= end; ++i) {
                 double x;
                 missing[size_t(i - from + 1)] = missing[size_t(i - from)] + 1;
                 const bool in = held(0, i);
                 if (in && i <= known && IsComputed(0, i - base)) {
                     x = m_pCache[0][i - base];
+                } else if (!own) {
+                    x = 1;
+                    if (in) m_pCache[0][i - base] = x;
                 } else {
-                    if (!Value(i, index, &x)) continue;
+                    if (!Value(i, index, &x)) {
+                        value[size_t(i - from)] = 0;
+                        continue;
+                    }
                     if (in) m_pCache[0][i - base] = x;
                 }
                 if (in) marks.Add(i);
@@ -189,6 +197,11 @@ bool CHSL::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
             if (cacheEnd > 0) UseLine(line[d]);
         }
         RunMarks marks[2] = {{*this, line[0]}, {*this, line[1]}};
+        // Each average steps its running sum on while its windows are whole (turnovers are not
+        // negative); a window with a bar missing is skipped, and the next whole one starts afresh.
+        CWindowSum runs[2];
+        const double* values = value.data();
+        auto term = [values](int t) { return values[t]; };
         for (int i = start; i <= end; ++i) {
             const int at = i - from;
             if (missing[size_t(at + 1)] == missing[size_t(at)]) take(value[size_t(at)]);
@@ -202,8 +215,7 @@ bool CHSL::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
                 // Every one of the n bars needs a value.
                 if (n < 1 || i + 1 < n || at - n + 1 < 0 || missing[size_t(at + 1)] != missing[size_t(at + 1 - n)])
                     continue;
-                double sum = 0;
-                for (int t = at; t > at - n; --t) sum += value[size_t(t)];
+                const double sum = runs[d].At(at, n, term);
                 if (in) {
                     m_pCache[k][i - base] = sum / n;
                     marks[d].Add(i);

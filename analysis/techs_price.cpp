@@ -223,7 +223,7 @@ bool COSC::Line(int i, double* v) {
     const CKData& k = *m_pKData;
     const int n = m_ints[kDays];
     if (i + 1 < n) return false;
-    const double average = Sums(m_sums, i, n, [&k](int t, double sign, double* out) { out[0] += sign * Price(k, t); })[0] / n;
+    const double average = RunningSum(m_sum, i, n, [&k](int t) { return Price(k, t); }) / n;
     if (average < 0.0001) return false;
     *v = Price(k, i) / average;
     return true;
@@ -241,8 +241,7 @@ bool CUOS::Line(int i, double* v) {
     for (int m = 0; m < 3; ++m) {
         const int n = m_ints[kDays1 + m];
         if (i + 1 < n) return false;
-        const double average =
-            Sums(m_sums[m], i, n, [&k](int t, double sign, double* out) { out[0] += sign * Price(k, t); })[0] / n;
+        const double average = RunningSum(m_sums[m], i, n, [&k](int t) { return Price(k, t); }) / n;
         if (average < 0.0001) return false;
         sum += Price(k, i) / average;
     }
@@ -260,8 +259,8 @@ bool CMAOSC::Line(int i, double* v) {
     const CKData& k = *m_pKData;
     const int n1 = m_ints[kDays1], n2 = m_ints[kDays2];
     if (i + 1 < n1 || i + 1 < n2) return false;
-    auto price = [&k](int t, double sign, double* out) { out[0] += sign * Price(k, t); };
-    *v = Sums(m_sums[0], i, n1, price)[0] / n1 - Sums(m_sums[1], i, n2, price)[0] / n2;
+    auto price = [&k](int t) { return Price(k, t); };
+    *v = RunningSum(m_sums[0], i, n1, price) / n1 - RunningSum(m_sums[1], i, n2, price) / n2;
     return true;
 }
 
@@ -323,8 +322,7 @@ bool CDPO::Line(int i, double* v) {
     const CKData& k = *m_pKData;
     const int n = m_ints[kDays];
     if (i < 3 * n - 2) return false;
-    const double average =
-        Sums(m_sums, i - n + 1, 2 * n, [&k](int t, double sign, double* out) { out[0] += sign * Price(k, t); })[0] / (2 * n);
+    const double average = RunningSum(m_sum, i - n + 1, 2 * n, [&k](int t) { return Price(k, t); }) / (2 * n);
     *v = Price(k, i) - average;
     return true;
 }
@@ -363,8 +361,72 @@ int CKST::GetSignal(int index, int* reason) {
 }
 
 // Range passes with each class's own line called directly.
-VELMORA_LINE_MA_RANGE(COSC)
-VELMORA_LINE_MA_RANGE(CUOS)
-VELMORA_LINE_MA_RANGE(CMAOSC)
-VELMORA_LINE_MA_RANGE(CDPO)
+
+// The range passes of the averaged-price lines: the steps of Line, with the window sums held in
+// locals for the pass and the price function chosen once.
+bool COSC::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
+    EnsureParameters();
+    const int n = m_ints[kDays];
+    return WithPrices(*m_pKData, [&](const auto& price) {
+        return LineMABlocks(start, end, min, max, minBar, maxBar, [&](int b0, int b1, double* xs, unsigned char* got) {
+            PriceSumBlock<1>(price, &n, b0, b1, xs, got, [&](int i, const double* sums, double* v) {
+                const double average = sums[0] / n;
+                if (average < 0.0001) return false;
+                *v = price(i) / average;
+                return true;
+            });
+        });
+    });
+}
+
+bool CUOS::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
+    EnsureParameters();
+    const int n[3] = {m_ints[kDays1], m_ints[kDays2], m_ints[kDays3]};
+    return WithPrices(*m_pKData, [&](const auto& price) {
+        return LineMABlocks(start, end, min, max, minBar, maxBar, [&](int b0, int b1, double* xs, unsigned char* got) {
+            PriceSumBlock<3>(price, n, b0, b1, xs, got, [&](int i, const double* sums, double* v) {
+                double sum = 0;
+                for (int m = 0; m < 3; ++m) {
+                    const double average = sums[m] / n[m];
+                    if (average < 0.0001) return false;
+                    sum += price(i) / average;
+                }
+                *v = sum / 3;
+                return true;
+            });
+        });
+    });
+}
+
+bool CMAOSC::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
+    EnsureParameters();
+    const int n[2] = {m_ints[kDays1], m_ints[kDays2]};
+    return WithPrices(*m_pKData, [&](const auto& price) {
+        return LineMABlocks(start, end, min, max, minBar, maxBar, [&](int b0, int b1, double* xs, unsigned char* got) {
+            PriceSumBlock<2>(price, n, b0, b1, xs, got, [&](int, const double* sums, double* v) {
+                *v = sums[0] / n[0] - sums[1] / n[1];
+                return true;
+            });
+        });
+    });
+}
+
+// The window of bar i ends at bar i - n + 1.
+bool CDPO::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
+    EnsureParameters();
+    const int n = m_ints[kDays], len = 2 * n;
+    return WithPrices(*m_pKData, [&](const auto& price) {
+        return LineMABlocks(start, end, min, max, minBar, maxBar, [&](int b0, int b1, double* xs, unsigned char* got) {
+            PriceSumBlock<1>(price, &len, b0, b1, xs, got, [&](int i, const double* sums, double* v) {
+                if (i < 3 * n - 2) return false;
+                *v = price(i) - sums[0] / len;
+                return true;
+            }, n - 1);
+        });
+    });
+}
 VELMORA_LINE_MA_RANGE(CKST)

@@ -91,10 +91,7 @@ bool CHLC::Line(int i, double* v) {
     const int n = m_ints[kDays];
     if (i + 1 < n) return false;
     const KDATA* b = m_pKData->GetData();
-    const double* s = Sums(m_sums, i, n, [b](int t, double sign, double* out) {
-        out[0] += sign * ((double(b[t].high) + b[t].low + 2.0 * b[t].close) / 4);
-    });
-    *v = s[0] / n;
+    *v = RunningSum(m_sum, i, n, [b](int t) { return (double(b[t].high) + b[t].low + 2.0 * b[t].close) / 4; }) / n;
     return true;
 }
 
@@ -247,4 +244,18 @@ VELMORA_LINE_RANGE(CREI)
 VELMORA_LINE_RANGE(CDMKI)
 VELMORA_LINE_RANGE(CASI)
 VELMORA_LINE_MA_RANGE(CPCNT)
-VELMORA_LINE_MA_RANGE(CHLC)
+
+// The steps of Line with the window sum held in a local for the pass.
+bool CHLC::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
+    EnsureParameters();
+    const int n = m_ints[kDays];
+    const KDATA* b = m_pKData->GetData();
+    auto weighted = [b](int t) { return (double(b[t].high) + b[t].low + 2.0 * b[t].close) / 4; };
+    return LineMABlocks(start, end, min, max, minBar, maxBar, [&](int b0, int b1, double* xs, unsigned char* got) {
+        PriceSumBlock<1>(weighted, &n, b0, b1, xs, got, [n](int, const double* sums, double* v) {
+            *v = sums[0] / n;
+            return true;
+        });
+    });
+}

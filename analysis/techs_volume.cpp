@@ -237,8 +237,8 @@ int CMOBV::GetSignal(int index, int* reason) {
 
 // ---- MFI ----
 
-// Money flow terms are not exact in double: the window is added afresh at every bar, so that a
-// value never depends on the order the bars were asked in.
+// A bar asked on its own adds its window afresh; the range pass steps running sums of the rising
+// and the falling flows (both never negative), which agree with it up to rounding.
 bool CMFI::Line(int i, double* v) {
     const int n = m_ints[kDays];
     if (i < n) return false;
@@ -259,7 +259,29 @@ bool CMFI::Line(int i, double* v) {
 }
 
 bool CMFI::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*) {
-    return FixedRange(1, start, end, min, max, 0, 100, [this](int i, double* v) { return CMFI::Line(i, v); });
+    if (!m_pKData) return FixedRange(1, start, end, min, max, 0, 100, [](int, double*) { return false; });
+    EnsureParameters();
+    const int n = m_ints[kDays];
+    const KDATA* b = m_pKData->GetData();
+    auto typical = [b](int t) { return (double(b[t].high) + b[t].low + b[t].close) / 3; };
+    // The flow of bar t (t >= 1) when it rose, or when it fell.
+    auto rising = [&](int t) {
+        const double now = typical(t);
+        return now > typical(t - 1) ? now * b[t].volume : 0.0;
+    };
+    auto falling = [&](int t) {
+        const double now = typical(t);
+        return now < typical(t - 1) ? now * b[t].volume : 0.0;
+    };
+    CWindowSum up, down;
+    return FixedRange(1, start, end, min, max, 0, 100, [&](int i, double* v) {
+        if (n < 1 || i < n) return false;
+        const double positive = up.At(i, n, rising), negative = down.At(i, n, falling);
+        const double sum = positive + negative;
+        if (std::fabs(sum) < 0.0001) return false;
+        *v = positive * 100 / sum;
+        return true;
+    });
 }
 
 int CMFI::GetSignal(int index, int* reason) {
@@ -426,17 +448,23 @@ bool CNVRSI::Line(int i, double* v) {
 
 // ---- AD, CI ----
 
+namespace {
+// A bar's accumulation: where the close lies in its range, times its volume (0 without a range).
+inline double Accumulation(const KDATA& b) {
+    const double range = double(b.high) - b.low;
+    return range > 0.0001 ? ((double(b.close) - b.low) - (double(b.high) - b.close)) * b.volume / range : 0.0;
+}
+}  // namespace
+
 bool CAD::Line(int i, double* v) {
     const int n = m_ints[kDays];
     if (i + 1 < n) return false;
     const KDATA* b = m_pKData->GetData();
-    double sum = 0;
-    for (int t = i - n + 1; t <= i; ++t) {
-        const double range = double(b[t].high) - b[t].low;
-        if (range > 0.0001)
-            sum += ((double(b[t].close) - b[t].low) - (double(b[t].high) - b[t].close)) * b[t].volume / range;
+    if (m_sum.epoch != m_epoch) {
+        m_sum.epoch = m_epoch;
+        m_sum.sum.Reset();
     }
-    *v = sum;
+    *v = m_sum.sum.At(i, n, [b](int t) { return Accumulation(b[t]); });
     return true;
 }
 
@@ -453,7 +481,16 @@ VELMORA_LINE_RANGE(CVR)
 VELMORA_LINE_RANGE(CWVAD)
 VELMORA_LINE_RANGE(CVRSI)
 VELMORA_LINE_RANGE(CNVRSI)
-VELMORA_LINE_RANGE(CAD)
+
+// The running sums of the accumulation in one pass.
+bool CAD::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    const int n = m_ints[kDays];
+    const KDATA* b = m_pKData ? m_pKData->GetData() : nullptr;
+    // The accumulation takes both signs.
+    return SumLineRange(n, n - 1, start, end, min, max, minBar, maxBar, [b](int t) { return Accumulation(b[t]); },
+                        [](int, double sum) { return sum; }, static_cast<CSignedWindowSum*>(nullptr));
+}
 VELMORA_LINE_RANGE(CCI)
 VELMORA_LINE_MA_RANGE(CVROC)
 VELMORA_LINE_MA_RANGE(CEMV)

@@ -101,13 +101,86 @@ private:
     int m_steps = 0;
 };
 
+// As CWindowSum, for terms of both signs: beside the sum runs the sum of the terms' magnitudes,
+// and that is what the refresh watches (a sum that cancels to near zero carries no more rounding
+// than the same window added afresh; a large term that left, or a NaN inside, shrinks the
+// magnitudes).
+class CSignedWindowSum {
+public:
+    enum { kRefresh = CWindowSum::kRefresh };
+
+    void Reset() { m_bar = -1; }
+    int GetBar() const { return m_bar; }
+    int GetDays() const { return m_days; }
+    double GetSum() const { return m_sum; }
+
+    template <typename Term>
+    double Start(int index, int days, const Term& term) {
+        *this = Taken(index, days, term);
+        return m_sum;
+    }
+    template <typename Term>
+    double Next(const Term& term) {
+        const int t = m_bar + 1;
+        if (++m_steps >= kRefresh || !Step(term(t), term(t - m_days))) return Start(t, m_days, term);
+        m_bar = t;
+        return m_sum;
+    }
+    template <typename Term>
+    double At(int index, int days, const Term& term) {
+        if (m_bar >= 0 && m_days == days) {
+            if (m_bar == index) return m_sum;
+            if (m_bar == index - 1) return Next(term);
+        }
+        return Start(index, days, term);
+    }
+    bool Step(double in, double out) {
+        m_sum += in - out;
+        m_mass += std::fabs(in) - std::fabs(out);
+        if (m_mass > m_peak) {
+            m_peak = m_mass;
+            m_floor = m_mass * (1.0 / 16);
+            return true;
+        }
+        return m_mass >= m_floor;
+    }
+
+private:
+    template <typename Term>
+    __attribute__((noinline)) static CSignedWindowSum Taken(int index, int days, const Term& term) {
+        CSignedWindowSum w;
+        double s = 0, c = 0, a = 0;
+        for (int t = index - days + 1; t <= index; ++t) {
+            const double x = term(t);
+            CompensatedAdd(s, c, x);
+            a += std::fabs(x);
+        }
+        w.m_sum = s + c;
+        w.m_mass = w.m_peak = a;
+        w.m_floor = a * (1.0 / 16);
+        w.m_bar = index;
+        w.m_days = days;
+        w.m_steps = 0;
+        return w;
+    }
+
+    double m_sum = 0;
+    double m_mass = 0;
+    double m_peak = 0;
+    double m_floor = 0;
+    int m_bar = -1;
+    int m_days = 0;
+    int m_steps = 0;
+};
+
 // Moves C window sums of one term (days[j] bars each) over bars first..last in one pass. For
 // every bar i it calls emit(i, j, sum) for each j whose window is full (i >= days[j]-1), in
 // order of j, then done(i). The sums are those of CWindowSum: taken afresh when a window begins,
 // at the first bar where all have begun and every kRefresh bars after it, and when one shrinks.
-template <int C, typename Term, typename Emit, typename Done>
+// Sum is CWindowSum, or CSignedWindowSum for terms of both signs.
+template <int C, typename Term, typename Emit, typename Done, typename Sum = CWindowSum>
 void RunWindowSums(const Term& term, const int* days, int first, int last, Emit&& emit, Done&& done) {
-    CWindowSum sums[C];
+    Sum sums[C];
     int begin[C];
     int common = first;
     for (int j = 0; j < C; ++j) {
@@ -126,7 +199,7 @@ void RunWindowSums(const Term& term, const int* days, int first, int last, Emit&
     while (i <= last) {
         for (int j = 0; j < C; ++j) emit(i, j, sums[j].Start(i, days[j], term));
         done(i);
-        const int stop = std::min(last, i + int(CWindowSum::kRefresh) - 1);
+        const int stop = std::min(last, i + int(Sum::kRefresh) - 1);
         for (++i; i <= stop; ++i) {
             const double in = term(i);
 #pragma GCC unroll 8

@@ -57,7 +57,10 @@ public:
     virtual std::string GetPlainCode() { return std::string(); }
     virtual std::string GetStockName() { return std::string(); }
 
-    int OnMessage(int id, intptr_t wParam, intptr_t lParam) override { return 0; }
+    // The acceptor's slot: every view answers application messages in OnAcceptorMessage.
+    int OnMessage(int id, intptr_t wParam, intptr_t lParam) override { return OnAcceptorMessage(id, wParam, lParam); }
+    // 0: not handled.
+    virtual int OnAcceptorMessage(int id, intptr_t wParam, intptr_t lParam) { return 0; }
 
     // Sends the command on as application message 4032; 0.
     int ForwardCommand(int commandId);
@@ -85,6 +88,17 @@ public:
 
     HWND GetViewWindow() const override { return this->m_hWnd; }
     HWND CreateView(HWND parent, const RECT& r) override { return this->Create(parent, r); }
+
+protected:
+    // The first step of every view's destructor, while the whole view still exists: no
+    // application message reaches it any more, and its window (with the window's last messages)
+    // is gone before any member is destroyed.
+    void DestroyBase() {
+        if (m_pProcessor) m_pProcessor->RemoveAcceptor(this);
+        if (this->IsWindow()) this->DestroyWindow();
+    }
+
+public:
 
     BEGIN_MSG_MAP(CBaseViewImpl)
         if (CBaseView::ProcessBaseMessage(hWnd, uMsg, wParam, lParam, lResult)) return TRUE;

@@ -32,7 +32,7 @@ struct ChartPalette {
     ChartPalette();
     Color operator[](int role) const { return role >= 0 && role < kSlots ? slot[role] : MakeColor(255, 255, 255); }
     // Line k of a pane whose lines follow a day-count array: roles 26 to 31 in turn.
-    Color Line(int k) const { return (*this)[kColorLine1 + ((k % 6) + 6) % 6]; }
+    Color GetLineColor(int k) const { return (*this)[kColorLine1 + ((k % 6) + 6) % 6]; }
     // The current scheme of the settings profile.
     static ChartPalette FromProfile();
 };

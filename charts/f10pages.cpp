@@ -35,7 +35,7 @@ const std::vector<std::string>& F10PageTitles() {
     return titles;
 }
 
-bool ParseF10Pages(const char* text, int length, std::map<std::string, std::string>& pages) {
+bool ParsePages(const char* text, int length, std::map<std::string, std::string>& pages) {
     pages.clear();
     if (!text || length <= 0) return false;
     const size_t len = size_t(length);

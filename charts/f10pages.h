@@ -10,4 +10,4 @@ const std::vector<std::string>& F10PageTitles();
 
 // Title to page text; the first section with a title wins. False (map empty) without text.
 // The text is GBK; the length given is used, not a terminating zero.
-bool ParseF10Pages(const char* text, int length, std::map<std::string, std::string>& pages);
+bool ParsePages(const char* text, int length, std::map<std::string, std::string>& pages);

@@ -47,7 +47,7 @@ CF10View::CF10View(int viewId, CMessageProcessor* processor)
 }
 
 CF10View::~CF10View() {
-    if (IsWindow()) DestroyWindow();
+    DestroyBase();
     if (m_brush) ::DeleteObject(m_brush);
 }
 
@@ -159,7 +159,7 @@ void CF10View::Reload(int reload) {
             m_stock.SetStockInfo(&current);
             m_stock.SetDatabase(&GetDatabase());
             m_stock.PrepareBaseText(true);
-            ParseF10Pages(m_stock.GetBaseText(), m_stock.GetBaseTextLength(), m_pages);
+            ParsePages(m_stock.GetBaseText(), m_stock.GetBaseTextLength(), m_pages);
             m_nPage = 0;
         }
         // The edit control belongs to the window's thread: a worker hands the page over by a
@@ -195,7 +195,7 @@ bool CF10View::SelectPage(int index) {
     return true;
 }
 
-int CF10View::OnMessage(int id, intptr_t wParam, intptr_t lParam) {
+int CF10View::OnAcceptorMessage(int id, intptr_t wParam, intptr_t lParam) {
     if (id == kAppMsgKey) {
         if (wParam == VK_ESCAPE) {
             if (m_pProcessor) m_pProcessor->SendMessage(kAppMsgCommand, 4000, 0);

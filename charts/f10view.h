@@ -40,7 +40,7 @@ public:
     std::string GetStockName() override;
     void ReloadStock(int reload, int extra) override { Reload(reload); }
     // 256: Esc back to the intraday view, paging keys to the text; 522: the wheel to the text.
-    int OnMessage(int id, intptr_t wParam, intptr_t lParam) override;
+    int OnAcceptorMessage(int id, intptr_t wParam, intptr_t lParam) override;
 
     // Rebinds to the current stock, loads its text and shows the first page; 0 only repaints.
     void Reload(int reload);

@@ -30,7 +30,7 @@ CGraphView::CGraphView(int viewId, CMessageProcessor* processor)
 }
 
 CGraphView::~CGraphView() {
-    if (IsWindow()) DestroyWindow();
+    DestroyBase();
     if (m_hBufferDC) {
         ::SelectObject(m_hBufferDC, m_hOldBuffer);
         ::DeleteDC(m_hBufferDC);
@@ -83,7 +83,7 @@ void CGraphView::ReloadStock(int reload, int extra) {
     if (m_hWnd) ::InvalidateRect(m_hWnd, nullptr, TRUE);
 }
 
-int CGraphView::OnMessage(int id, intptr_t wParam, intptr_t lParam) {
+int CGraphView::OnAcceptorMessage(int id, intptr_t wParam, intptr_t lParam) {
     if (id == kAppMsgKey) OnKeyDown(int(wParam));
     return 1;
 }
@@ -92,7 +92,7 @@ int CGraphView::OnMessage(int id, intptr_t wParam, intptr_t lParam) {
 
 void CGraphView::OnKeyDown(int virtualKey) {
     const bool shift = ::GetKeyState(VK_SHIFT) < 0, ctrl = ::GetKeyState(VK_CONTROL) < 0;
-    bool stockChanged = false;
+    int step = 0;  // Page Up / Page Down: the stock before or after, once the lock is left
     {
         SingleLock lock(&m_lock);
         switch (MapKLineKey(virtualKey, ctrl)) {
@@ -101,16 +101,8 @@ void CGraphView::OnKeyDown(int virtualKey) {
             m_chart.SetCursorIndex(-1);
             Invalidate();
             break;
-        case kKeyPrevStock: {
-            CStockInfo info;
-            stockChanged = GetProfile().GetPrevStock(&info) != 0;
-            break;
-        }
-        case kKeyNextStock: {
-            CStockInfo info;
-            stockChanged = GetProfile().GetNextStock(&info) != 0;
-            break;
-        }
+        case kKeyPrevStock: step = -1; break;
+        case kKeyNextStock: step = 1; break;
         case kKeyNextIndicator: m_chart.NextIndicator(shift); break;
         case kKeyPrevIndicator: m_chart.PrevIndicator(shift); break;
         case kKeyCursorLeft: m_chart.MoveCursorLeft(); break;
@@ -125,8 +117,19 @@ void CGraphView::OnKeyDown(int virtualKey) {
         default: break;
         }
     }
-    // The panel reloads the new current stock into this view; it may take this view's lock.
-    if (stockChanged && m_pProcessor) m_pProcessor->SendMessage(kAppMsgStockChanged, 0, 0);
+    if (step < 0) PrevStock();
+    if (step > 0) NextStock();
+}
+
+// The panel reloads the new current stock into this view, so these run without the view lock.
+void CGraphView::PrevStock() {
+    CStockInfo info;
+    if (GetProfile().GetPrevStock(&info) && m_pProcessor) m_pProcessor->SendMessage(kAppMsgStockChanged, 0, 0);
+}
+
+void CGraphView::NextStock() {
+    CStockInfo info;
+    if (GetProfile().GetNextStock(&info) && m_pProcessor) m_pProcessor->SendMessage(kAppMsgStockChanged, 0, 0);
 }
 
 void CGraphView::ResetAndRepaint() {

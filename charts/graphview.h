@@ -54,9 +54,13 @@ public:
     std::string GetPlainCode() override;
     std::string GetStockName() override;
     // Application message 256: a key the content panel relays.
-    int OnMessage(int id, intptr_t wParam, intptr_t lParam) override;
+    int OnAcceptorMessage(int id, intptr_t wParam, intptr_t lParam) override;
 
     void OnKeyDown(int virtualKey);
+    // Page Up and Page Down: the profile's stock before or after the current one; when there is
+    // one, message 4031 tells the panel (the view's lock must not be held).
+    void PrevStock();
+    void NextStock();
     // Commands 4011 to 4013: ex-rights mode 2, 3 or 1; the active mode again selects 1.
     void SetDataMode(int mode);
     // Commands 4008 to 4010: bar style 1 to 3.

@@ -12,41 +12,47 @@ using namespace charts;
 
 void CStockGraph::DrawOverlay(PaneContext& ctx, int id, double min, double max) {
     if (!m_range.IsSet()) return;
-    const ChartPalette& p = ctx.palette;
     switch (id) {
-    case 1:
-        CopyProfileParameters(1);
-        DrawTechNumbered(ctx, min, max, 1, &m_techs.m_MA, m_techs.m_MA.m_days);
-        break;
-    case 2: {
-        CopyProfileParameters(2);
-        const Color colors[1] = {p[kColorLine1]};
-        DrawTechLines(ctx, min, max, 2, &m_techs.m_BBI, 1, colors, nullptr, 1);
-        break;
-    }
-    case 3: {
-        CopyProfileParameters(3);
-        const Color colors[3] = {p[kColorScale], p[kColorRise], p[kColorFall]};
-        const char* const names[3] = {"MB", "UP", "DOWN"};
-        DrawTechLines(ctx, min, max, 3, &m_techs.m_BOLL, 3, colors, names, 1);
-        break;
-    }
-    case 4: {
-        const Color colors[1] = {p[kColorLine1]};
-        DrawTechLines(ctx, min, max, 4, &m_techs.m_PV, 1, colors, nullptr, 1);
-        break;
-    }
-    case 5: {
-        CopyProfileParameters(5);
-        const Color colors[1] = {p[kColorLine1]};
-        DrawTechLines(ctx, min, max, 5, &m_techs.m_SAR, 1, colors, nullptr, 2);
-        break;
-    }
+    case 1: DrawMAOverlay(ctx, min, max); break;
+    case 2: DrawBBIOverlay(ctx, min, max); break;
+    case 3: DrawBollOverlay(ctx, min, max); break;
+    case 4: DrawPVOverlay(ctx, min, max); break;
+    case 5: DrawSAROverlay(ctx, min, max); break;
     case 6: DrawIndexOverlay(ctx); break;
     case 7: DrawCostOverlay(ctx, min, max); break;
     case 8: DrawFXKPOverlay(ctx); break;
     default: break;
     }
+}
+
+// Ids 1 to 5 draw on the price range they are given, with the line drawers of the sub-panes.
+void CStockGraph::DrawMAOverlay(PaneContext& ctx, double min, double max) {
+    CopyProfileParameters(1);
+    DrawTechNumbered(ctx, min, max, 1, &m_techs.m_MA, m_techs.m_MA.m_days);
+}
+
+void CStockGraph::DrawBBIOverlay(PaneContext& ctx, double min, double max) {
+    CopyProfileParameters(2);
+    DrawTechLine(ctx, min, max, 2, &m_techs.m_BBI, ctx.palette[kColorLine1], 1);
+}
+
+void CStockGraph::DrawBollOverlay(PaneContext& ctx, double min, double max) {
+    CopyProfileParameters(3);
+    const ChartPalette& p = ctx.palette;
+    const Color colors[3] = {p[kColorScale], p[kColorRise], p[kColorFall]};
+    const char* const names[3] = {"MB", "UP", "DOWN"};
+    DrawTech3Lines(ctx, min, max, 3, &m_techs.m_BOLL, colors, names);
+}
+
+// PV has no parameters.
+void CStockGraph::DrawPVOverlay(PaneContext& ctx, double min, double max) {
+    DrawTechLine(ctx, min, max, 4, &m_techs.m_PV, ctx.palette[kColorLine1], 1);
+}
+
+// SAR is drawn as dots.
+void CStockGraph::DrawSAROverlay(PaneContext& ctx, double min, double max) {
+    CopyProfileParameters(5);
+    DrawTechLine(ctx, min, max, 5, &m_techs.m_SAR, ctx.palette[kColorLine1], 2);
 }
 
 void CStockGraph::DrawIndexOverlay(PaneContext& ctx) {

@@ -66,10 +66,9 @@ bool DrawScaleBox(Canvas& c, const Rect& pane, double minimum, double maximum, i
                               decimals);
 }
 
-// Average day volume of the five sessions before the quote's day (the day series of the stock).
-bool AverageDayVolume(CStock& stock, int days, double* out) {
-    const CKData& day = stock.GetKDataDay();
-    int end = day.GetIndexByDate(stock.GetStockInfo().m_dwDate);
+// Average day volume of the sessions (days of them) before the quote date in a day series.
+bool GetAverageVolume(const CKData& day, DWORD date, int days, double* out) {
+    int end = day.GetIndexByDate(date);
     if (end < 0) end = day.GetSize();
     const int n = std::min(days, end);
     if (n <= 0) return false;
@@ -349,7 +348,7 @@ void CRealTime::DrawVolumeRatioPane(Canvas& c) {
     c.FrameRect(pane, RoleColor(16));
     c.Text(pane.left + 5, pane.top + 1, "量比（多空）", RoleColor(24), Font(14), kAlignLeft);
     double average = 0;
-    if (!AverageDayVolume(m_stock, 5, &average) || average < kPriceEpsilon) return;
+    if (!GetAverageVolume(m_stock.GetKDataDay(), m_stock.GetStockInfo().m_dwDate, 5, &average) || average < kPriceEpsilon) return;
     const MinuteArray& minutes = m_stock.GetMinute();
     double lo = 0, hi = 0;
     // No statistic (no volume to compare with): the pane keeps its caption only.

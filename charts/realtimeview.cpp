@@ -53,7 +53,7 @@ void CRealTimeView::MarkTab(int tabId) {
 }
 
 CRealTimeView::~CRealTimeView() {
-    if (IsWindow()) DestroyWindow();
+    DestroyBase();
     for (CRealTime& p : m_panes) p.SetOwnerField(nullptr);
 }
 
@@ -92,10 +92,15 @@ void CRealTimeView::DoPaint(HDC dc, const RECT& client) {
     if (area.IsEmpty()) return;  // minimised: nothing to draw into
     CMemoryDC mem(dc, client);
     GdiCanvas canvas(mem.m_hDC);
+    LayoutPanes(canvas, area);
+    if (m_panes[0].GetDrawMode() == rtChart) m_tabs.Draw(canvas, Rect(area.left, area.bottom - 20, area.right, area.bottom));
+}
+
+// The grid of the shown panes over the client area, each drawn into its rectangle.
+void CRealTimeView::LayoutPanes(Canvas& canvas, const Rect& area) {
     Rect panes[9];
     LayoutRealTimePanes(area, m_nPaneCount, panes);
     for (int k = 0; k < m_nPaneCount; ++k) m_panes[k].Draw(&canvas, panes[k]);
-    if (m_panes[0].GetDrawMode() == rtChart) m_tabs.Draw(canvas, Rect(area.left, area.bottom - 20, area.right, area.bottom));
 }
 
 void CRealTimeView::OnPaint(HDC given) {
@@ -168,7 +173,7 @@ void CRealTimeView::ReloadStock(int reload, int) {
     if (m_hWnd) ::InvalidateRect(m_hWnd, nullptr, TRUE);
 }
 
-int CRealTimeView::OnMessage(int id, intptr_t wParam, intptr_t) {
+int CRealTimeView::OnAcceptorMessage(int id, intptr_t wParam, intptr_t) {
     if (id == kAppMsgKey) OnKeyDown(UINT(wParam));
     if (id == kAppMsgPaneCount) SetPaneCount(int(wParam));
     return 0;

@@ -42,7 +42,7 @@ public:
     std::string GetPlainCode() override;
     std::string GetStockName() override;
     // 256 (a key) and 4024 (the pane count).
-    int OnMessage(int id, intptr_t wParam, intptr_t lParam) override;
+    int OnAcceptorMessage(int id, intptr_t wParam, intptr_t lParam) override;
 
     // 1, 2, 4, 6 or 9; one pane gets the trade list in its report column, several get none.
     void SetPaneCount(int count);
@@ -66,6 +66,7 @@ public:
 
     // Draws the whole client area into dc (double buffered when it is the window's).
     void DoPaint(HDC dc, const RECT& client);
+    void LayoutPanes(charts::Canvas& canvas, const charts::Rect& area);
 
 private:
     LRESULT OnCreate(LPCREATESTRUCTA cs);

@@ -421,12 +421,19 @@ void CStockGraph::DrawCursorLine(Canvas& c, const ChartPalette& p) {
               p[kColorLine1]);
 }
 
+// Shown only while the cursor names a bar of the series.
 void CStockGraph::DrawInfoBox(Canvas& c, const ChartPalette& p) {
     const CKData& series = GetSeries();
     if (m_range.cursor < 0 || m_range.cursor >= series.GetSize()) return;
     const Rect& box = m_layout.infoBox;
     if (box.IsEmpty()) return;
     ClipScope clip(c, box);
+    PaintInfoBox(c, p, box);
+}
+
+// The figures of the cursor bar in the box.
+void CStockGraph::PaintInfoBox(Canvas& c, const ChartPalette& p, const Rect& box) {
+    const CKData& series = GetSeries();
     c.FillRect(box, p[kColorBackground]);
     c.FrameRect(box, p[kColorFrame]);
     const Font font(14);

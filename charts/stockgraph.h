@@ -156,6 +156,7 @@ private:
     void DrawTechPane(charts::Canvas& c, const charts::ChartPalette& p, int id, const charts::Rect& pane, int pass);
     void DrawPricePane(charts::Canvas& c, const charts::ChartPalette& p);
     void DrawInfoBox(charts::Canvas& c, const charts::ChartPalette& p);
+    void PaintInfoBox(charts::Canvas& c, const charts::ChartPalette& p, const charts::Rect& box);
     void DrawKLineBar(charts::Canvas& c, const charts::ChartPalette& p, int slotBar, int bar, const CKData& series,
                       double lo, double hi, bool overlay, int labelMode, int signalMode, const charts::Rect& R,
                       bool rightSide);
@@ -169,6 +170,20 @@ private:
     bool PanePreamble(PaneContext& ctx, int id, CTechnique* tech, double* min, double* max, int grid, int decimals,
                       double initialMax = 0.0);
     void DrawPaneTitle(PaneContext& ctx, const std::string& title, bool fillStrip);
+    // The line drawers: one line (style 1 segments, 2 dots), or 2 to 5 lines with their colours
+    // and names; DrawTechLineSet picks the one of n lines.
+    void DrawTechLine(PaneContext& ctx, double min, double max, int id, CTechnique* tech, charts::Color color,
+                      int style);
+    void DrawTech2Lines(PaneContext& ctx, double min, double max, int id, CTechnique* tech, const charts::Color* colors,
+                        const char* const* names);
+    void DrawTech3Lines(PaneContext& ctx, double min, double max, int id, CTechnique* tech, const charts::Color* colors,
+                        const char* const* names);
+    void DrawTech4Lines(PaneContext& ctx, double min, double max, int id, CTechnique* tech, const charts::Color* colors,
+                        const char* const* names);
+    void DrawTech5Lines(PaneContext& ctx, double min, double max, int id, CTechnique* tech, const charts::Color* colors,
+                        const char* const* names);
+    void DrawTechLineSet(PaneContext& ctx, double min, double max, int id, CTechnique* tech, int lines,
+                         const charts::Color* colors, const char* const* names);
     void DrawTechLines(PaneContext& ctx, double min, double max, int id, CTechnique* tech, int lines,
                        const charts::Color* colors, const char* const* names, int style);
     void DrawTechNumbered(PaneContext& ctx, double min, double max, int id, CTechnique* tech,
@@ -177,14 +192,25 @@ private:
                            int top, int H);
     void DrawMACD(PaneContext& ctx, int id, CMACD* macd);
     void DrawMIKE(PaneContext& ctx);
-    void DrawVolume(PaneContext& ctx, bool turnover);
+    void DrawVolume(PaneContext& ctx);
+    void DrawHSL(PaneContext& ctx);
+    void DrawVolumeColumns(PaneContext& ctx, int id, CTechnique* tech, double min, double max);
     void DrawCV(PaneContext& ctx);
-    void DrawSelfTechnique(PaneContext& ctx, int id);
+    // The own signal panes: 55, and 56 or 57; the chart's object of the id unless one is given.
+    void DrawJPBD(PaneContext& ctx, int id, CTechnique* tech);
+    void DrawSelfTechniqueBoxes(PaneContext& ctx, int id, CTechnique* tech);
+    template <class BarPainter>
+    void WalkSelfTechnique(PaneContext& ctx, int id, CTechnique* tech, const BarPainter& draw);
     void DrawTechUser(PaneContext& ctx, int id);
     bool DrawShortRoutine(PaneContext& ctx, int id);
 
     // Price-pane overlays (overlays.cpp).
     void DrawOverlay(PaneContext& ctx, int id, double min, double max);
+    void DrawMAOverlay(PaneContext& ctx, double min, double max);
+    void DrawBBIOverlay(PaneContext& ctx, double min, double max);
+    void DrawBollOverlay(PaneContext& ctx, double min, double max);
+    void DrawPVOverlay(PaneContext& ctx, double min, double max);
+    void DrawSAROverlay(PaneContext& ctx, double min, double max);
     void DrawIndexOverlay(PaneContext& ctx);
     void DrawCostOverlay(PaneContext& ctx, double min, double max);
     void DrawFXKPOverlay(PaneContext& ctx);

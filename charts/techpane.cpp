@@ -219,13 +219,51 @@ void CStockGraph::DrawTechLines(PaneContext& ctx, double min, double max, int id
     }
 }
 
+void CStockGraph::DrawTechLine(PaneContext& ctx, double min, double max, int id, CTechnique* tech, Color color,
+                               int style) {
+    DrawTechLines(ctx, min, max, id, tech, 1, &color, nullptr, style);
+}
+
+void CStockGraph::DrawTech2Lines(PaneContext& ctx, double min, double max, int id, CTechnique* tech,
+                                 const Color* colors, const char* const* names) {
+    DrawTechLines(ctx, min, max, id, tech, 2, colors, names, 1);
+}
+
+void CStockGraph::DrawTech3Lines(PaneContext& ctx, double min, double max, int id, CTechnique* tech,
+                                 const Color* colors, const char* const* names) {
+    DrawTechLines(ctx, min, max, id, tech, 3, colors, names, 1);
+}
+
+void CStockGraph::DrawTech4Lines(PaneContext& ctx, double min, double max, int id, CTechnique* tech,
+                                 const Color* colors, const char* const* names) {
+    DrawTechLines(ctx, min, max, id, tech, 4, colors, names, 1);
+}
+
+void CStockGraph::DrawTech5Lines(PaneContext& ctx, double min, double max, int id, CTechnique* tech,
+                                 const Color* colors, const char* const* names) {
+    DrawTechLines(ctx, min, max, id, tech, 5, colors, names, 1);
+}
+
+// The drawer of n lines (1 to 5) with their colours and names (a single line has none).
+void CStockGraph::DrawTechLineSet(PaneContext& ctx, double min, double max, int id, CTechnique* tech, int n,
+                                  const Color* colors, const char* const* names) {
+    switch (n) {
+    case 1: DrawTechLine(ctx, min, max, id, tech, colors[0], 1); break;
+    case 2: DrawTech2Lines(ctx, min, max, id, tech, colors, names); break;
+    case 3: DrawTech3Lines(ctx, min, max, id, tech, colors, names); break;
+    case 4: DrawTech4Lines(ctx, min, max, id, tech, colors, names); break;
+    case 5: DrawTech5Lines(ctx, min, max, id, tech, colors, names); break;
+    default: break;  // any other count draws no lines
+    }
+}
+
 // One line per day count over the visible bars; a value outside the pane breaks its line.
 void CStockGraph::DrawDayCountLines(PaneContext& ctx, CTechnique* tech, const CSPDWordArray& days, double min,
                                     double max, int top, int H) {
     Canvas& c = ctx.c;
     const Rect& r = ctx.rect;
     for (int k = 0; k < days.GetSize(); ++k) {
-        SegmentBatch line(c, ctx.palette.Line(k));
+        SegmentBatch line(c, ctx.palette.GetLineColor(k));
         int prev = 0;
         bool have = false, prevIn = false;
         for (int i = m_range.first; i <= m_range.last; ++i) {
@@ -259,7 +297,7 @@ void CStockGraph::DrawTechNumbered(PaneContext& ctx, double min, double max, int
             double v;
             if (!tech->Calculate(&v, bar, int(days[k]), false)) continue;
             c.Text(r.left + kLegendStart + k * kLegendWidth, r.top + 1, Format("%d%s %.2f", int(days[k]), name.c_str(), v),
-                   ctx.palette.Line(k), font, kAlignLeft);
+                   ctx.palette.GetLineColor(k), font, kAlignLeft);
         }
         return;
     }
@@ -285,7 +323,7 @@ bool CStockGraph::DrawShortRoutine(PaneContext& ctx, int id) {
     }
     Color colors[5];
     for (int k = 0; k < 5; ++k) colors[k] = ctx.palette[kColorLine1 + k];
-    DrawTechLines(ctx, min, max, id, tech, routine->lines, colors, routine->lines > 1 ? routine->names : nullptr, 1);
+    DrawTechLineSet(ctx, min, max, id, tech, routine->lines, colors, routine->lines > 1 ? routine->names : nullptr);
     return true;
 }
 
@@ -294,10 +332,11 @@ void CStockGraph::DrawTechPaneContent(PaneContext& ctx, int id) {
     case 9: DrawMACD(ctx, 9, nullptr); return;
     case 20: DrawMACD(ctx, 20, &m_techs.m_VMACD); return;
     case 10: DrawMIKE(ctx); return;
-    case 12: DrawVolume(ctx, false); return;
-    case 53: DrawVolume(ctx, true); return;
+    case 12: DrawVolume(ctx); return;
+    case 53: DrawHSL(ctx); return;
     case 35: DrawCV(ctx); return;
-    case 55: case 56: case 57: DrawSelfTechnique(ctx, id); return;
+    case 55: DrawJPBD(ctx, 55, nullptr); return;
+    case 56: case 57: DrawSelfTechniqueBoxes(ctx, id, nullptr); return;
     default: break;
     }
     if (id >= 11 && id <= 58) {
@@ -404,30 +443,41 @@ void CStockGraph::DrawMIKE(PaneContext& ctx) {
     }
 }
 
-void CStockGraph::DrawVolume(PaneContext& ctx, bool turnover) {
-    const Rect& r = ctx.rect;
-    Canvas& c = ctx.c;
+void CStockGraph::DrawVolume(PaneContext& ctx) {
     if (!m_range.IsSet()) return;
     CVOLUME& volume = m_techs.m_VOLUME;
-    CHSL& hsl = m_techs.m_HSL;
     CopyProfileParameters(12);
-    CTechnique* tech = &volume;
     double min = 0, max = 1;
-    const int id = turnover ? 53 : 12;
-    if (turnover) {
-        hsl.m_stockinfo = m_stock.GetStockInfo();
-        CopyProfileParameters(53);
-        tech = &hsl;
-        max = 0;
-    }
-    if (!tech->GetMinMaxInfo(m_range.first, m_range.last, &min, &max) || !std::isfinite(min) || !std::isfinite(max))
+    if (!volume.GetMinMaxInfo(m_range.first, m_range.last, &min, &max) || !std::isfinite(min) || !std::isfinite(max))
         return;
-    if (kTitleHeight >= r.Height()) return;
-    if (ctx.pass == 0) {
-        if (turnover) DrawIndicatorTitle(c, ctx.palette, r, kTitleHeight, 5, min, max, false, true, 2);
-        else DrawIndicatorTitle(c, ctx.palette, r, kTitleHeight, 3, min * 0.01, max * 0.01, false, true, 0);
-    }
-    const CSPDWordArray& days = volume.m_days;
+    if (kTitleHeight >= ctx.rect.Height()) return;
+    // The scale counts hundreds.
+    if (ctx.pass == 0) DrawIndicatorTitle(ctx.c, ctx.palette, ctx.rect, kTitleHeight, 3, min * 0.01, max * 0.01, false, true, 0);
+    DrawVolumeColumns(ctx, 12, &volume, min, max);
+}
+
+void CStockGraph::DrawHSL(PaneContext& ctx) {
+    if (!m_range.IsSet()) return;
+    CHSL& hsl = m_techs.m_HSL;
+    hsl.m_stockinfo = m_stock.GetStockInfo();
+    // The turnover pane's averages take the VOLUME day counts.
+    CopyProfileParameters(12);
+    CopyProfileParameters(53);
+    double min = 0, max = 0;
+    if (!hsl.GetMinMaxInfo(m_range.first, m_range.last, &min, &max) || !std::isfinite(min) || !std::isfinite(max))
+        return;
+    if (kTitleHeight >= ctx.rect.Height()) return;
+    if (ctx.pass == 0) DrawIndicatorTitle(ctx.c, ctx.palette, ctx.rect, kTitleHeight, 5, min, max, false, true, 2);
+    DrawVolumeColumns(ctx, 53, &hsl, min, max);
+}
+
+// The title and legends (pass 1), or the columns of the volume (12) or the turnover (53) with the
+// moving averages of the VOLUME day counts (pass 0).
+void CStockGraph::DrawVolumeColumns(PaneContext& ctx, int id, CTechnique* tech, double min, double max) {
+    const Rect& r = ctx.rect;
+    Canvas& c = ctx.c;
+    const bool turnover = id == 53;
+    const CSPDWordArray& days = m_techs.m_VOLUME.m_days;
     if (ctx.pass == 1) {
         DrawPaneTitle(ctx, TitleOf(id, tech), false);
         const Font font(12);
@@ -438,7 +488,8 @@ void CStockGraph::DrawVolume(PaneContext& ctx, bool turnover) {
             double v;
             if (!tech->Calculate(&v, bar, int(days[k]), false)) continue;
             c.Text(r.left + kLegendStart + k * kLegendWidth + shift, r.top + 1,
-                   Format(turnover ? "%dMV %.2f" : "%dMV %.0f", int(days[k]), v), ctx.palette.Line(k), font, kAlignLeft);
+                   Format(turnover ? "%dMV %.2f" : "%dMV %.0f", int(days[k]), v), ctx.palette.GetLineColor(k), font,
+                   kAlignLeft);
         }
         return;
     }
@@ -450,7 +501,7 @@ void CStockGraph::DrawVolume(PaneContext& ctx, bool turnover) {
         BarSlot s;
         if (!GetSlotRect(i, &s)) continue;
         double v = series[i].volume;
-        if (turnover && !hsl.Calculate(&v, i, false)) continue;
+        if (turnover && !tech->Calculate(&v, i, false)) continue;
         int y;
         if (!ValueToY(v, min, max, r.bottom, H, &y)) continue;
         const KDATA& b = series[i];
@@ -496,12 +547,16 @@ void CStockGraph::DrawCV(PaneContext& ctx) {
     }
 }
 
-void CStockGraph::DrawSelfTechnique(PaneContext& ctx, int id) {
-    CParamTech* tech = MemberById(m_techs, id);
+// The walk of the own signal panes (55 to 57): the range, the title, and for every bar after the
+// first computed and the first visible one whose lines 3 and 4 lie in the pane, with those of the
+// bar before, draw (slot, previous y3, previous y4, y3, y4, y of 0). The object is the chart's of
+// the id unless one is given.
+template <class BarPainter>
+void CStockGraph::WalkSelfTechnique(PaneContext& ctx, int id, CTechnique* given, const BarPainter& draw) {
+    CTechnique* tech = given ? given : MemberById(m_techs, id);
     double min, max;
     if (!PanePreamble(ctx, id, tech, &min, &max, 5, 2, 1.0)) return;
     const Rect& r = ctx.rect;
-    Canvas& c = ctx.c;
     if (ctx.pass == 1) {
         const char* name = id == 55 ? "金牌波段" : id == 56 ? "多空能量" : "极品逃顶";
         std::string caption = tech->GetNameParams();
@@ -513,7 +568,6 @@ void CStockGraph::DrawSelfTechnique(PaneContext& ctx, int id) {
     const int top = r.top + kTitleHeight;
     int y0;
     if (!ValueToY(0.0, min, max, r.bottom, H, &y0)) return;
-    const Color red = MakeColor(255, 0, 0), green = MakeColor(0, 255, 0), yellow = MakeColor(255, 255, 0);
     bool have = false, prevIn = false;
     int prev3 = 0, prev4 = 0;
     for (int i = m_range.first; i <= m_range.last; ++i) {
@@ -523,18 +577,7 @@ void CStockGraph::DrawSelfTechnique(PaneContext& ctx, int id) {
         int y3 = 0, y4 = 0;
         const bool in = ValueToY(v[2], min, max, r.bottom, H, &y3) && ValueToY(v[3], min, max, r.bottom, H, &y4) &&
                         YInPane(y3, top, r.bottom) && YInPane(y4, top, r.bottom);
-        if (have && i != m_range.first && in && prevIn) {
-            if (id == 55) {
-                c.Line(s.centre - m_nBarStep, prev3, s.centre, y3, red, 2);
-                c.Line(s.centre - m_nBarStep, prev4, s.centre, y4, green, 2);
-                if (prev4 > prev3) c.Line(s.centre, y3, s.centre, y4, yellow, 2);
-                c.Line(s.centre - m_nBarStep, y0, s.centre, y0, yellow, 2);
-            } else {
-                const Rect box(std::min(s.centre - 2 * m_nBarStep, s.centre), std::min(y3, y4), s.centre, std::max(y3, y4) + 1);
-                c.FillRect(box, ctx.palette[kColorBackground]);
-                c.FrameRect(box, y4 > y3 ? red : green);
-            }
-        }
+        if (have && i != m_range.first && in && prevIn) draw(s, prev3, prev4, y3, y4, y0);
         if (!have || in) {
             prev3 = y3;
             prev4 = y4;
@@ -542,6 +585,28 @@ void CStockGraph::DrawSelfTechnique(PaneContext& ctx, int id) {
         }
         have = true;
     }
+}
+
+void CStockGraph::DrawJPBD(PaneContext& ctx, int id, CTechnique* given) {
+    Canvas& c = ctx.c;
+    const Color red = MakeColor(255, 0, 0), green = MakeColor(0, 255, 0), yellow = MakeColor(255, 255, 0);
+    WalkSelfTechnique(ctx, id, given, [&](const BarSlot& s, int prev3, int prev4, int y3, int y4, int y0) {
+        c.Line(s.centre - m_nBarStep, prev3, s.centre, y3, red, 2);
+        c.Line(s.centre - m_nBarStep, prev4, s.centre, y4, green, 2);
+        // Line 3 above line 4 at the bar before.
+        if (prev4 > prev3) c.Line(s.centre, y3, s.centre, y4, yellow, 2);
+        c.Line(s.centre - m_nBarStep, y0, s.centre, y0, yellow, 2);
+    });
+}
+
+void CStockGraph::DrawSelfTechniqueBoxes(PaneContext& ctx, int id, CTechnique* given) {
+    Canvas& c = ctx.c;
+    const Color red = MakeColor(255, 0, 0), green = MakeColor(0, 255, 0), back = ctx.palette[kColorBackground];
+    WalkSelfTechnique(ctx, id, given, [&](const BarSlot& s, int, int, int y3, int y4, int) {
+        const Rect box(std::min(s.centre - 2 * m_nBarStep, s.centre), std::min(y3, y4), s.centre, std::max(y3, y4) + 1);
+        c.FillRect(box, back);
+        c.FrameRect(box, y4 > y3 ? red : green);
+    });
 }
 
 void CStockGraph::DrawTechUser(PaneContext& ctx, int id) {
@@ -570,5 +635,5 @@ void CStockGraph::DrawTechUser(PaneContext& ctx, int id) {
         names[k] = k < n ? tech->GetLineName(k + 1) : std::string();
         namePtrs[k] = names[k].c_str();
     }
-    DrawTechLines(ctx, min, max, id, tech, n, colors, n > 1 ? namePtrs : nullptr, 1);
+    DrawTechLineSet(ctx, min, max, id, tech, n, colors, n > 1 ? namePtrs : nullptr);
 }

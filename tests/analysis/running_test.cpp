@@ -324,6 +324,60 @@ TEST(Running, AveragesRecoverOnceTheTickLeft) {
     }
 }
 
+// The running sums of the lines with an average, of the accumulation (both signs) and of the money
+// flows: once an absurd close or volume has left every window, the range walk's cached lines and
+// the chart's walk agree with a fresh object asked for the bar alone.
+TEST(Running, LinesWithRunningSumsRecoverOnceTheTickLeft) {
+    const int kCount = 600, kTick = 200, kSettled = 320;
+    struct Case {
+        const char* name;
+        std::function<std::unique_ptr<CTechnique>()> make;
+        int lines;
+        bool volumeTick;
+    };
+    const Case cases[] = {
+        {"MTM", Maker<CMTM>(), 2, false},   {"ROC", Maker<CROC>(), 2, false},   {"PCNT", Maker<CPCNT>(), 2, false},
+        {"DPO", Maker<CDPO>(), 2, false},   {"OSC", Maker<COSC>(), 2, false},   {"MAOSC", Maker<CMAOSC>(), 2, false},
+        {"UOS", Maker<CUOS>(), 2, false},   {"HLC", Maker<CHLC>(), 2, false},   {"KST", Maker<CKST>(), 2, false},
+        {"VROC", Maker<CVROC>(), 2, true},  {"AD", Maker<CAD>(), 1, true},      {"MFI", Maker<CMFI>(), 1, true},
+    };
+    auto calc = [](CTechnique& t, int lines, int i, bool useLast, double* v) {
+        return lines == 1 ? t.Calculate(&v[0], i, useLast) : t.Calculate(&v[0], &v[1], i, useLast);
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CKData k;
+        MakeWalk(k, kCount, 17);
+        KDATA& b = k[kTick];
+        if (c.volumeTick) {
+            b.volume = 1e20f;
+        } else {
+            b.close = b.high = 1e20f;
+        }
+        auto range = c.make(), walk = c.make();
+        range->SetKData(&k);
+        walk->SetKData(&k);
+        ASSERT_TRUE(range->PrepareCache(0, -1, false));
+        double v[2] = {0, 0};
+        bool ok = false;
+        for (int i = 0; i < kCount; ++i) {
+            ok = calc(*walk, c.lines, i, ok, v) || ok;
+            if (i < kSettled) continue;
+            auto fresh = c.make();
+            fresh->SetKData(&k);
+            double want[2] = {0, 0};
+            ASSERT_TRUE(calc(*fresh, c.lines, i, false, want)) << i;
+            for (int l = 0; l < c.lines; ++l) {
+                double cached = 0;
+                ASSERT_TRUE(range->GetCached(l + 1, i, &cached)) << i;
+                const double tolerance = 1e-9 * std::max(1.0, std::fabs(want[l]));
+                ASSERT_NEAR(cached, want[l], tolerance) << "line " << l + 1 << " bar " << i;
+                ASSERT_NEAR(v[l], want[l], tolerance) << "line " << l + 1 << " bar " << i;
+            }
+        }
+    }
+}
+
 // Line 1 and its average: walked bar by bar the running window agrees with the walk back over
 // the bars that have values, across bars without a value and after a huge value left.
 TEST(Running, ValueAndAverageWalk) {

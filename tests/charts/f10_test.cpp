@@ -7,7 +7,7 @@ namespace {
 
 std::map<std::string, std::string> Parse(const std::string& text) {
     std::map<std::string, std::string> pages;
-    ParseF10Pages(text.data(), int(text.size()), pages);
+    ParsePages(text.data(), int(text.size()), pages);
     return pages;
 }
 
@@ -49,9 +49,9 @@ TEST(F10Pages, PositionalTitlesStopBeforeTheLast) {
     EXPECT_EQ(pages.count("关联个股"), 0u);
     EXPECT_EQ(pages["业内点评"], "14\n");
     std::map<std::string, std::string> none;
-    EXPECT_FALSE(ParseF10Pages(nullptr, 0, none));
+    EXPECT_FALSE(ParsePages(nullptr, 0, none));
     // The length given counts, not a terminating zero.
     std::string cut = "头\n一、========最新提示====\nABCDEF";
-    EXPECT_TRUE(ParseF10Pages(cut.data(), int(cut.size()) - 3, none));
+    EXPECT_TRUE(ParsePages(cut.data(), int(cut.size()) - 3, none));
     EXPECT_EQ(none["最新提示"], "ABC");
 }
