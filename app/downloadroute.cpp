@@ -10,10 +10,16 @@
 
 DownloadedFileKind ClassifyDownloadedFile(const char* path) {
     if (!path) return downloadedText;
-    if (std::strstr(path, ".min")) return downloadedMinute;
-    if (std::strstr(path, ".day")) return downloadedDay;
-    if (std::strstr(path, ".sgn")) return downloadedSignal;
-    if (std::strstr(path, ".fbl") || std::strstr(path, ".fbs")) return downloadedTicks;
+    // The extension of the file name alone: a folder such as "C:\\my.day\\" says nothing.
+    const char* name = path;
+    for (const char* p = path; *p; p += GbkCharLength(p))
+        if (*p == '\\' || *p == '/') name = p + 1;
+    const char* dot = std::strrchr(name, '.');
+    if (!dot) return downloadedText;
+    if (std::strcmp(dot, ".min") == 0) return downloadedMinute;
+    if (std::strcmp(dot, ".day") == 0) return downloadedDay;
+    if (std::strcmp(dot, ".sgn") == 0) return downloadedSignal;
+    if (std::strcmp(dot, ".fbl") == 0 || std::strcmp(dot, ".fbs") == 0) return downloadedTicks;
     return downloadedText;
 }
 

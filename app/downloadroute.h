@@ -8,6 +8,8 @@
 #include <mutex>
 #include <string>
 
+#include "charts/message.h"
+
 class CStDatabase;
 class CodeStateMap;
 
@@ -18,16 +20,12 @@ enum DownloadedFileKind {
     downloadedTicks,   // ".fbl", ".fbs"
     downloadedText,    // anything else: company texts
 };
-// By the first of ".min", ".day", ".sgn", ".fbl", ".fbs" found in the local path.
+// By the file name's extension: ".min", ".day", ".sgn", ".fbl" or ".fbs" (paths are built in
+// lower case); anything else is a text.
 DownloadedFileKind ClassifyDownloadedFile(const char* path);
 // The code-state kind recorded for a file kind; -1 for signals, which are not recorded.
 int CodeStateKindOf(DownloadedFileKind kind);
 
-enum : int {
-    kViewRealTime = 3000,
-    kViewGraph = 3001,
-    kViewF10 = 3002,
-};
 
 // The reload the panel asks of its own acceptor with message 4029.
 struct ReloadRequest {

@@ -32,8 +32,6 @@ LRESULT ShowChartContextMenu(HWND view, LPARAM point);
 
 class CStockInfo;
 
-enum ViewId { kViewRealTime = 3000, kViewGraph = 3001, kViewF10 = 3002 };
-
 class CBaseView : public CMessageAcceptor {
 public:
     // processor may be null (a view on its own); it is not owned.

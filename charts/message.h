@@ -22,6 +22,9 @@ enum AppMessageId {
     kAppMsgSectorsChanged = 4034,
 };
 
+// The content panel's stock views.
+enum ViewId { kViewRealTime = 3000, kViewGraph = 3001, kViewF10 = 3002 };
+
 class CMessageAcceptor {
 public:
     virtual ~CMessageAcceptor() = default;

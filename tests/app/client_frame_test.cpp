@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -121,6 +122,22 @@ TEST_F(ClientFrame, ReloginWaitsForTheModalDialogThenShowsTheLogin) {
     Click(login, IDCANCEL);
     EXPECT_TRUE(m_client.WaitForExit(15000));
     EXPECT_EQ(m_client.ExitCode(), 1111u);
+}
+
+}  // namespace
+
+namespace {
+
+// Run by scripts/screenshot: the main frame after login, held for VELMORA_SHOW_MS milliseconds.
+//   VELMORA_SHOW_MS=90000 scripts/screenshot -w 45 -o docs/main-frame.png \
+//       build/win32/tests/app/app_client_frame_test.exe --gtest_also_run_disabled_tests --gtest_filter='*Show*'
+TEST_F(ClientFrame, DISABLED_Show) {
+    HWND frame = LogIn();
+    ASSERT_NE(frame, nullptr);
+    const char* ms = getenv("VELMORA_SHOW_MS");
+    Sleep(ms ? (DWORD)atoi(ms) : 20000);
+    PostMessageA(frame, WM_CLOSE, 0, 0);
+    m_client.WaitForExit(15000);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -10,6 +11,8 @@
 #include "app/commands.h"
 #include "app/downloadroute.h"
 #include "app/messagebus.h"
+#include "app/panelrules.h"
+#include "base/containers.h"
 #include "app/refresh.h"
 #include "app/urltable.h"
 #include "app/watchlist.h"
@@ -349,7 +352,12 @@ TEST(DownloadRouting, ExtensionPicksTheWriterAndTheRecordedKind) {
         {"hqdata\\sh\\fenbi\\600000_1.fbs", "ticks", codeStateTick},
         {"hqdata\\sh\\fenbi\\600000_1.fbl", "ticks", codeStateTick},
         {"hqdata\\sh\\bas\\600000_1.txt", "text", codeStateOther},
-        {"hqdata\\x.min.day", "minute", codeStateMinute},  // the first in the list wins
+        // Only the file name's extension counts, never a folder's name.
+        {"hqdata\\x.min.day", "day", codeStateDay},
+        {"C:\\my.day\\hqdata\\sh\\fenbi\\600000_1.fbs", "ticks", codeStateTick},
+        {"C:\\data.min\\hqdata\\sh\\bas\\600000_1.txt", "text", codeStateOther},
+        {"/home/a.sgn/hqdata/sh/min/600000_1.min", "minute", codeStateMinute},
+        {"C:\\x.fbs\\hqdata\\sh\\day\\SH600000_1.day", "day", codeStateDay},
     };
     for (const Case& c : cases) {
         RecordingDatabase db;
@@ -593,6 +601,171 @@ TEST(CommandTable, PageUrls) {
     EXPECT_EQ(FundFlowUrl(4057, "", "600000_1", true), "");
     EXPECT_EQ(AnnouncementUrl("http://s/", "张 三&x"), "http://s/tip/tip_action.php?u=%D5%C5%20%C8%FD%26x");
     EXPECT_EQ(AnnouncementUrl("http://s/", "bob"), "http://s/tip/tip_action.php?u=bob");
+}
+
+// ---- content panel rules -----------------------------------------------------------------
+
+// A disk of named files and a queue that records what it is given and refuses what it already has.
+struct FetchWorld {
+    std::set<std::string> disk;
+    std::vector<std::string> queued;  // local paths, in order
+    std::vector<bool> gzip, front;
+    std::set<std::string> inQueue;    // refused when asked again
+    int refused = 0;
+    CodeStateMap states;
+    FetchWorld() { SetServerDataState(Beijing(15, 0), false); }
+    StockFetchEnv Env(int signalMode = 0) {
+        StockFetchEnv env;
+        env.dataHost = "h";
+        env.programFolder = "P\\";
+        env.fileExists = [this](const std::string& path) { return disk.count(path) != 0; };
+        env.states = &states;
+        env.signalMode = signalMode;
+        env.queue = [this](const std::string& key, const StockDataPaths& paths, bool f, bool g) {
+            EXPECT_EQ(key, "600000_1");
+            if (!inQueue.insert(paths.url).second) {
+                ++refused;
+                return false;
+            }
+            queued.push_back(paths.localPath);
+            gzip.push_back(g);
+            front.push_back(f);
+            return true;
+        };
+        return env;
+    }
+};
+
+const std::string kMin = "P\\hqdata\\sh\\min\\600000_1.min", kDay = "P\\hqdata\\sh\\day\\SH600000_1.day",
+                  kTicks = "P\\hqdata\\sh\\fenbi\\600000_1.fbs", kSignal = "P\\hqdata\\sh\\signal\\600000_1.sgn",
+                  kText = "P\\hqdata\\sh\\bas\\600000_1.txt";
+
+TEST(PanelFetch, WhichFilesGoOnTheQueue) {
+    ResetUrlTable();
+    struct Case {
+        std::vector<std::string> present;  // on disk and recorded fresh
+        std::vector<std::string> stale;    // on disk, recorded before the server time
+        bool skipDay;
+        int signalMode;
+        int mask;
+        std::vector<std::string> queued;
+    } cases[] = {
+        {{}, {}, false, 0, 0, {kMin, kDay, kTicks}},
+        // The timer looks at minutes and ticks only.
+        {{}, {}, true, 0, 0, {kMin, kTicks}},
+        {{}, {}, true, 2, 0, {kMin, kTicks}},
+        {{kMin, kDay, kTicks}, {}, false, 0, kHaveMinute | kHaveDay | kHaveTicks, {}},
+        {{kMin, kDay, kTicks}, {}, true, 0, kHaveMinute | kHaveTicks, {}},
+        {{kDay}, {kMin}, false, 0, kHaveDay, {kMin, kTicks}},
+        // The signal file comes after the day file, whatever the disk holds, while the mode is on.
+        {{kMin, kDay, kTicks, kSignal}, {}, false, 2, kHaveMinute | kHaveDay | kHaveTicks, {kSignal}},
+        {{}, {}, false, 2, 0, {kMin, kDay, kSignal, kTicks}},
+        // Any other non-zero mode looks for signals but queues none.
+        {{}, {}, false, 1, 0, {kMin, kDay, kTicks}},
+    };
+    for (const Case& c : cases) {
+        FetchWorld w;
+        for (const std::string& p : c.present) w.disk.insert(p);
+        for (const std::string& p : c.stale) w.disk.insert(p);
+        // Fresh: recorded at the server time; stale: recorded a day before it.
+        const int32_t now = GetServerDataTime();
+        for (int kind : {codeStateMinute, codeStateDay, codeStateTick})
+            w.states.SetCodeState("600000_1", kind, now);
+        for (const std::string& p : c.stale)
+            w.states.SetCodeState("600000_1", p == kMin ? codeStateMinute : p == kDay ? codeStateDay : codeStateTick,
+                                  now - 86400);
+        EXPECT_EQ(FetchStockFiles(w.Env(c.signalMode), "600000_1", true, c.skipDay, true), c.mask);
+        EXPECT_EQ(w.queued, c.queued);
+        for (size_t i = 0; i < w.queued.size(); ++i) {
+            EXPECT_EQ(w.gzip[i], w.queued[i] != kTicks) << w.queued[i];  // ticks come plain
+            EXPECT_TRUE(w.front[i]);
+        }
+    }
+}
+
+TEST(PanelFetch, RecordsAndRefusalsAndCodesThatNameNoFile) {
+    ResetUrlTable();
+    FetchWorld w;
+    // A file on disk that was never recorded as downloaded is fetched again.
+    w.disk = {kMin, kDay, kTicks};
+    EXPECT_EQ(FetchStockFiles(w.Env(), "600000_1", true, false, false), 0);
+    EXPECT_EQ(w.queued, (std::vector<std::string>{kMin, kDay, kTicks}));
+    EXPECT_FALSE(w.front[0]);
+    // Still queued: the second reload is refused once per file and never retried.
+    EXPECT_EQ(FetchStockFiles(w.Env(), "600000_1", true, false, true), 0);
+    EXPECT_EQ(w.refused, 3);
+    EXPECT_EQ(w.queued.size(), 3u);
+    // Without records every file on disk counts as present.
+    FetchWorld plain;
+    plain.disk = {kMin, kTicks};
+    StockFetchEnv env = plain.Env();
+    env.states = nullptr;
+    EXPECT_EQ(FetchStockFiles(env, "600000_1", true, true, true), kHaveMinute | kHaveTicks);
+    // A code that names no file asks nothing.
+    FetchWorld none;
+    EXPECT_EQ(FetchStockFiles(none.Env(2), "..\\x_1", true, false, true), 0);
+    EXPECT_FALSE(FetchSignalFile(none.Env(2), "", true));
+    EXPECT_TRUE(none.queued.empty());
+}
+
+TEST(PanelFetch, SignalAndCompanyText) {
+    ResetUrlTable();
+    FetchWorld w;
+    EXPECT_FALSE(FetchSignalFile(w.Env(0), "600000_1", true));
+    EXPECT_FALSE(FetchSignalFile(w.Env(1), "600000_1", true));
+    w.disk.insert(kSignal);
+    EXPECT_TRUE(FetchSignalFile(w.Env(2), "600000_1", true));
+    EXPECT_EQ(w.queued, std::vector<std::string>{kSignal});
+
+    FetchWorld t;
+    EXPECT_TRUE(FetchTextFile(t.Env(), "600000_1", true));
+    EXPECT_EQ(t.queued, std::vector<std::string>{kText});
+    EXPECT_FALSE(FetchTextFile(t.Env(), "600000_1", true));  // refused: already queued
+    FetchWorld fresh;
+    fresh.disk.insert(kText);
+    fresh.states.SetCodeState("600000_1", codeStateOther, GetServerDataTime());
+    EXPECT_FALSE(FetchTextFile(fresh.Env(), "600000_1", true));
+    EXPECT_TRUE(fresh.queued.empty());
+}
+
+TEST(PanelKeys, KeyTableAndSearchBoxKeys) {
+    EXPECT_EQ(MapPanelKey(0x72), panelKeyShanghaiIndex);
+    EXPECT_EQ(MapPanelKey(0x73), panelKeyShenzhenIndex);
+    EXPECT_EQ(MapPanelKey(0x74), panelKeySwitchView);
+    EXPECT_EQ(MapPanelKey(0x76), panelKeyAddToWatch);
+    for (unsigned key : {0x70u, 0x71u, 0x75u, 0x77u, 0x0Du, 0x26u, unsigned('A')}) EXPECT_EQ(MapPanelKey(key), panelKeyToView) << key;
+    for (unsigned key : {unsigned('0'), unsigned('9'), unsigned('A'), unsigned('Z'), 0x60u, 0x69u, 0x20u})
+        EXPECT_TRUE(KeyOpensSearchBox(key)) << key;
+    // Page keys, arrows, Enter, Esc, F-keys, numpad operators and the codes around the ranges.
+    for (unsigned key : {0x21u, 0x26u, 0x0Du, 0x1Bu, 0x70u, 0x6Au, 0x6Bu, 0x2Fu, 0x3Au, 0x40u, 0x5Bu})
+        EXPECT_FALSE(KeyOpensSearchBox(key)) << key;
+}
+
+TEST(PanelIndicators, OverlaysReplaceAllPanesReplaceTheLast) {
+    auto list = [](std::initializer_list<DWORD> ids) {
+        CSPDWordArray a;
+        for (DWORD id : ids) a.Add(id);
+        return a;
+    };
+    auto ids = [](const CSPDWordArray& a) {
+        std::vector<DWORD> v;
+        for (int i = 0; i < a.GetSize(); ++i) v.push_back(a[i]);
+        return v;
+    };
+    CSPDWordArray overlays = list({1, 3}), shown = list({12, 9});
+    ApplyIndicatorChoice(5, overlays, shown);
+    EXPECT_EQ(ids(overlays), std::vector<DWORD>{5});
+    EXPECT_EQ(ids(shown), (std::vector<DWORD>{12, 9}));
+    ApplyIndicatorChoice(20, overlays, shown);
+    EXPECT_EQ(ids(shown), (std::vector<DWORD>{12, 20}));
+    EXPECT_EQ(ids(overlays), std::vector<DWORD>{5});
+    CSPDWordArray empty;
+    ApplyIndicatorChoice(9, overlays, empty);
+    EXPECT_EQ(ids(empty), std::vector<DWORD>{9});
+    ApplyIndicatorChoice(8, overlays, empty);
+    ApplyIndicatorChoice(0, overlays, empty);  // 0 is no overlay
+    EXPECT_EQ(ids(overlays), std::vector<DWORD>{8});
+    EXPECT_EQ(ids(empty), std::vector<DWORD>{0});
 }
 
 }  // namespace

@@ -1,0 +1,448 @@
+// The content panel in a plain top-level window against the fixture service: the views it shows
+// and switches, the files it asks the service for (seen in the fixture's request log), the
+// reloads it asks of its views (seen by an acceptor of 4029), the download callback's routing,
+// and a shutdown while a worker keeps finishing downloads.
+#include "app/contentpanel.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "analysis/stprofile.h"
+#include "app/urltable.h"
+#include "base/fsutil.h"
+#include "base/seams.h"
+#include "charts/fixture_data.h"
+#include "charts/f10view.h"
+#include "charts/graphview.h"
+#include "charts/realtimeview.h"
+#include "charts/stockgraph.h"
+#include "net/download.h"
+#include "net/services.h"
+#include "skin/skinmanager.h"
+#include "store/codestate.h"
+#include "store/storeenv.h"
+
+namespace {
+
+chart_test::FixtureData* g_data = nullptr;
+
+class CHost : public CWindowImpl<CHost, CWindow, CFrameWinTraits> {
+public:
+    DECLARE_WND_CLASS("VelmoraPanelTestHost")
+    std::vector<std::pair<int, int>> commands;  // id, notification code
+    BEGIN_MSG_MAP(CHost)
+        if (uMsg == WM_COMMAND) {
+            commands.emplace_back(LOWORD(wParam), HIWORD(wParam));
+            lResult = 0;
+            return TRUE;
+        }
+    END_MSG_MAP()
+};
+
+// Records every message of the ids it registered for, from any thread.
+struct Recorder : CMessageAcceptor {
+    struct Got {
+        int id;
+        intptr_t w, l;
+        std::string text;
+    };
+    std::mutex lock;
+    std::vector<Got> got;
+    std::atomic<int> count{0};
+    int OnMessage(int id, intptr_t w, intptr_t l) override {
+        std::lock_guard<std::mutex> hold(lock);
+        got.push_back({id, w, l, id == kAppMsgAddToWatch && w ? reinterpret_cast<const char*>(w) : ""});
+        ++count;
+        return 1;
+    }
+    std::vector<Got> Take() {
+        std::lock_guard<std::mutex> hold(lock);
+        std::vector<Got> out;
+        out.swap(got);
+        return out;
+    }
+};
+
+void Pump() {
+    MSG m;
+    while (::PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&m);
+        ::DispatchMessageA(&m);
+    }
+}
+
+// Pumps until the download queue is empty and every task taken has finished.
+bool Drain(int timeoutMs = 20000) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < end) {
+        Pump();
+        if (GetTaskQueue().GetCount() == 0) {
+            Pump();
+            return true;
+        }
+        ::Sleep(10);
+    }
+    return false;
+}
+
+int Logged(const std::string& prefix) { return velmora_test::CountLoggedRequests(g_data->Port(), prefix); }
+void ClearLog() { velmora_test::FixtureControl(g_data->Port(), "clear"); }
+
+std::string Plain(const std::string& code) { return code.substr(0, code.size() - 2); }
+bool IsShanghai(const std::string& code) { return code.compare(code.size() - 2, 2, "_1") == 0; }
+std::string Lower(const std::string& code) { return IsShanghai(code) ? "sh" : "sz"; }
+
+class ContentPanel : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ASSERT_EQ(::GetACP(), 936u) << "the tests run with the Chinese code page";
+        DestroySkinManager();
+        LoadSkin();
+        g_data = new chart_test::FixtureData;
+        std::string why;
+        if (!g_data->Load(6, &why)) {
+            delete g_data;
+            g_data = nullptr;
+            FAIL() << why;
+        }
+    }
+    static void TearDownTestSuite() {
+        delete g_data;
+        g_data = nullptr;
+    }
+    void SetUp() override {
+        ASSERT_NE(g_data, nullptr);
+        ASSERT_TRUE(Drain());
+        // Every test starts on the composite index.
+        GetProfile().SetCurrentStock("1A0001_1", false);
+        SetSignalDownloadMode(0);
+        SetServerDataState(CTimeStamp(2026, 12, 10, 14, 0, 0).GetTime(), false);
+        m_boxes = 0;
+        m_oldBox = SetMessageBoxHook([this](void*, const char*, const char*, UINT) {
+            ++m_boxes;
+            return IDOK;
+        });
+        ASSERT_NE(m_host.Create(nullptr, CRect(0, 0, 1000, 700), "panel host", WS_OVERLAPPEDWINDOW), nullptr);
+        m_panel = new CContentPanelView;
+        for (int id : {int(kAppMsgReload), int(kAppMsgAddToWatch)}) m_panel->AddAcceptor(id, &m_seen);
+        m_panel->SetInsidePageHandler([this](HWND, const std::string& title, const std::string& url) {
+            m_pages.push_back(title + "|" + url);
+        });
+        RECT client;
+        m_host.GetClientRect(&client);
+        ASSERT_NE(m_panel->Create(m_host, client), nullptr);
+        Pump();
+    }
+    void TearDown() override {
+        if (m_panel) {
+            m_host.DestroyWindow();
+            delete m_panel;
+        }
+        Pump();
+        Drain();
+        SetMessageBoxHook(m_oldBox);
+        SetSignalDownloadMode(0);
+    }
+    void Command(int id) { m_panel->SendMessage(kAppMsgCommand, id, 0); }
+    void Open(const std::string& code, bool kline) {
+        m_panel->SendMessage(kAppMsgOpenCode, reinterpret_cast<intptr_t>(code.c_str()), kline ? 1 : 0);
+    }
+    int DrawMode() {
+        CRealTimeView* view = m_panel->GetRealTimeView();
+        SingleLock lock(&view->GetLock());
+        return view->GetPane(0).GetDrawMode();
+    }
+    int ExrightMode() {
+        CGraphView* view = m_panel->GetGraphView();
+        SingleLock lock(&view->ViewLock());
+        return view->Chart().GetExrightMode();
+    }
+    // The reloads asked through 4029, as (wParam, lParam).
+    std::vector<std::pair<intptr_t, intptr_t>> Reloads() {
+        std::vector<std::pair<intptr_t, intptr_t>> out;
+        for (const Recorder::Got& g : m_seen.Take())
+            if (g.id == kAppMsgReload) out.emplace_back(g.w, g.l);
+        return out;
+    }
+    // A body of the service for a code's file, as the download callback would get it.
+    std::string Body(const std::string& remote) {
+        static std::string captured;
+        captured.clear();
+        DownloadCallback keep = [](const char*, const char*, void*, const void* data, int size) {
+            captured.assign(static_cast<const char*>(data), size_t(size));
+        };
+        GetDownloadManager()->DownloadNow((GetServerRootUrl() + remote).c_str(), "", "", keep, nullptr, false, false,
+                                          true);
+        return captured;
+    }
+
+    CHost m_host;
+    CContentPanelView* m_panel = nullptr;
+    Recorder m_seen;
+    std::vector<std::string> m_pages;
+    int m_boxes = 0;
+    MessageBoxHook m_oldBox;
+};
+
+}  // namespace
+
+TEST_F(ContentPanel, StartsOnTheIntradayViewOfTheCompositeIndex) {
+    EXPECT_EQ(m_panel->GetCurrentViewId(), kViewRealTime);
+    ASSERT_NE(m_panel->GetRealTimeView(), nullptr);
+    EXPECT_EQ(m_panel->GetGraphView(), nullptr);  // made on first use
+    EXPECT_EQ(m_panel->GetRealTimeView()->GetStockCode(), "1A0001_1");
+    EXPECT_TRUE(::IsWindowVisible(m_panel->GetRealTimeView()->GetViewWindow()) || !m_host.IsWindowVisible());
+    EXPECT_TRUE(m_panel->IsTimerReloadOn());
+    // The view covers the panel.
+    RECT panel, view;
+    m_panel->GetClientRect(&panel);
+    ::GetClientRect(m_panel->GetRealTimeView()->GetViewWindow(), &view);
+    EXPECT_EQ(view.right, panel.right);
+    EXPECT_EQ(view.bottom, panel.bottom);
+    // An id nobody registered does nothing; a view id without a view leaves the current one.
+    EXPECT_EQ(m_panel->SendMessage(9999, 1, 2), 0);
+    m_panel->ShowView(3005);
+    EXPECT_EQ(m_panel->GetCurrentViewId(), kViewRealTime);
+    for (int id : {4016, 4038, 4078, 4079, 4999, 5000}) Command(id);
+    EXPECT_EQ(m_panel->GetCurrentViewId(), kViewRealTime);
+    EXPECT_EQ(DrawMode(), 1);
+    EXPECT_TRUE(m_pages.empty());
+    EXPECT_EQ(m_boxes, 0);
+}
+
+TEST_F(ContentPanel, OpeningACodeShowsItsKLineAndQueuesItsFiles) {
+    const std::string code = g_data->Codes()[2];
+    ClearLog();
+    Open(code, true);
+    EXPECT_EQ(m_panel->GetCurrentViewId(), kViewGraph);
+    EXPECT_EQ(m_panel->GetCurrentCode(), code);
+    EXPECT_EQ(m_panel->GetGraphView()->GetStockCode(), code);
+    ASSERT_TRUE(Drain());
+    const std::string p = Plain(code), m = Lower(code);
+    EXPECT_EQ(Logged("/hqdatagzip/min/" + m + "/" + p + ".min"), 1);
+    EXPECT_EQ(Logged("/hqdatagzip/sday/" + std::string(IsShanghai(code) ? "SH" : "SZ") + p + ".ldy"), 1);
+    EXPECT_EQ(Logged("/hqdatagzip/fenbi/" + m + p + ".fbs"), 1);
+    EXPECT_EQ(Logged("/hqdatagzip/macd/"), 0);
+    // A manual reload looks at the stocks before and after it too.
+    std::vector<CStockInfo> prev, next;
+    GetProfile().GetPrevStocks(prev, 1);
+    GetProfile().GetNextStocks(next, 1);
+    ASSERT_EQ(prev.size(), 1u);
+    ASSERT_EQ(next.size(), 1u);
+    EXPECT_EQ(Logged("/hqdatagzip/min/" + Lower(prev[0].GetStockCode()) + "/" + Plain(prev[0].GetStockCode())), 1);
+    EXPECT_EQ(Logged("/hqdatagzip/min/" + Lower(next[0].GetStockCode()) + "/" + Plain(next[0].GetStockCode())), 1);
+    // The arrivals of the current stock reloaded the K-line view: the minute file as (0, 1).
+    bool minute = false;
+    for (auto r : Reloads()) minute |= r == std::make_pair(intptr_t(0), intptr_t(1));
+    EXPECT_TRUE(minute);
+
+    // Opened again with its files recorded fresh: nothing asked, the view reloads from disk.
+    ClearLog();
+    Open(code, false);
+    EXPECT_EQ(m_panel->GetCurrentViewId(), kViewRealTime);
+    ASSERT_TRUE(Drain());
+    EXPECT_EQ(Logged("/hqdatagzip/min/" + m + "/" + p), 0);
+    EXPECT_EQ(Logged("/hqdatagzip/sday/"), 0);
+    // An unknown code changes nothing.
+    Open("999999_1", true);
+    EXPECT_EQ(m_panel->GetCurrentViewId(), kViewRealTime);
+    EXPECT_EQ(m_panel->GetCurrentCode(), code);
+}
+
+TEST_F(ContentPanel, CommandsSwitchViewsAndModes) {
+    Open(g_data->Codes()[0], false);
+    Command(4001);
+    EXPECT_EQ(m_panel->GetCurrentViewId(), kViewGraph);
+    Command(4001);  // always the K-line view
+    EXPECT_EQ(m_panel->GetCurrentViewId(), kViewGraph);
+    // 4004 from the K-line view: the intraday view first, then trades.
+    Command(4004);
+    EXPECT_EQ(m_panel->GetCurrentViewId(), kViewRealTime);
+    EXPECT_EQ(DrawMode(), 2);
+    Command(4000);
+    EXPECT_EQ(m_panel->GetCurrentViewId(), kViewRealTime);
+    EXPECT_EQ(DrawMode(), 1);
+    Command(4011);
+    EXPECT_EQ(m_panel->GetCurrentViewId(), kViewGraph);
+    EXPECT_EQ(ExrightMode(), 2);
+    Command(4012);
+    EXPECT_EQ(ExrightMode(), 3);
+    Command(4013);
+    EXPECT_EQ(ExrightMode(), 1);
+
+    // 4037 twice: signals on (the file asked at once, the K-line view) and off again.
+    Command(4000);
+    ASSERT_TRUE(Drain());
+    ClearLog();
+    Command(4037);
+    EXPECT_EQ(GetSignalDownloadMode(), 2);
+    EXPECT_EQ(m_panel->GetCurrentViewId(), kViewGraph);
+    ASSERT_TRUE(Drain());
+    const std::string code = g_data->Codes()[0];
+    EXPECT_EQ(Logged("/hqdatagzip/macd/" + Lower(code) + Plain(code) + ".sgn"), 1);
+    Command(4037);
+    EXPECT_EQ(GetSignalDownloadMode(), 0);
+    EXPECT_EQ(m_boxes, 0);
+
+    // 4033: the company view with its text fetched; again while shown does nothing.
+    ClearLog();
+    Command(4033);
+    EXPECT_EQ(m_panel->GetCurrentViewId(), kViewF10);
+    ASSERT_TRUE(Drain());
+    EXPECT_EQ(Logged("/hqdatagzip/F10/" + Lower(code) + Plain(code) + ".txt"), 1);
+    Command(4033);
+    EXPECT_EQ(m_panel->GetCurrentViewId(), kViewF10);
+
+    // Fund-flow pages inside the program, at the data server with the code and market.
+    Command(4057);
+    ASSERT_EQ(m_pages.size(), 1u);
+    EXPECT_EQ(m_pages[0], std::string("当日资金流入|http://") + GetDataServerHost() + "/php/cashflow_in.5.php?m=" +
+                              (IsShanghai(code) ? "18515" : "23123") + "&c=" + code);
+
+    // 4044: the stock to the watch list through the processor, then the frame shows the list.
+    m_seen.Take();
+    Command(4044);
+    std::vector<Recorder::Got> got = m_seen.Take();
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].id, kAppMsgAddToWatch);
+    EXPECT_EQ(got[0].text, code);
+    ASSERT_EQ(m_host.commands.size(), 1u);
+    EXPECT_EQ(m_host.commands[0], std::make_pair(32801, 1000));
+
+    // On an index, per-stock commands say why and do nothing.
+    Open("1A0001_1", false);
+    Command(4037);
+    Command(4058);
+    EXPECT_EQ(m_boxes, 2);
+    EXPECT_EQ(GetSignalDownloadMode(), 0);
+    EXPECT_EQ(m_pages.size(), 1u);
+}
+
+TEST_F(ContentPanel, KeysSwitchViews) {
+    Command(4004);
+    EXPECT_EQ(DrawMode(), 2);
+    m_panel->OnKeyDown(VK_F5, 0);
+    EXPECT_EQ(m_panel->GetCurrentViewId(), kViewGraph);
+    m_panel->OnKeyDown(VK_F5, 0);
+    EXPECT_EQ(m_panel->GetCurrentViewId(), kViewRealTime);
+    EXPECT_EQ(DrawMode(), 1);
+    // F4 and F3: the Shenzhen and Shanghai indexes on the intraday view.
+    m_panel->OnKeyDown(VK_F5, 0);
+    m_panel->OnKeyDown(VK_F4, 0);
+    EXPECT_EQ(m_panel->GetCurrentViewId(), kViewRealTime);
+    EXPECT_EQ(m_panel->GetCurrentCode(), "399001_0");
+    m_panel->OnKeyDown(VK_F3, 0);
+    EXPECT_EQ(m_panel->GetCurrentCode(), "1A0001_1");
+    // Through the frame's filter: a key down is taken; a double click switches and goes on.
+    MSG key = {m_panel->m_hWnd, WM_KEYDOWN, VK_F5, 0, 0, {0, 0}};
+    EXPECT_TRUE(m_panel->PreTranslateMessage(&key));
+    EXPECT_EQ(m_panel->GetCurrentViewId(), kViewGraph);
+    MSG click = {m_panel->m_hWnd, WM_LBUTTONDBLCLK, 0, 0, 0, {0, 0}};
+    EXPECT_FALSE(m_panel->PreTranslateMessage(&click));
+    EXPECT_EQ(m_panel->GetCurrentViewId(), kViewRealTime);
+    // A letter would open the search box; without one it goes to the view and is taken.
+    MSG letter = {m_panel->m_hWnd, WM_KEYDOWN, 'A', 0, 0, {0, 0}};
+    EXPECT_TRUE(m_panel->PreTranslateMessage(&letter));
+    EXPECT_EQ(m_panel->GetCurrentViewId(), kViewRealTime);
+}
+
+TEST_F(ContentPanel, TimerLooksAtMinutesAndTicksOnly) {
+    const std::string code = g_data->Codes()[1];
+    Open(code, false);
+    ASSERT_TRUE(Drain());
+    // Later, with the market open: every file of the stock is stale now.
+    SetServerDataState(CTimeStamp(2026, 12, 11, 10, 0, 0).GetTime(), true);
+    ClearLog();
+    ::SendMessageA(m_panel->m_hWnd, WM_TIMER, CContentPanelView::kReloadTimer, 0);
+    ASSERT_TRUE(Drain());
+    const std::string p = Plain(code), m = Lower(code);
+    EXPECT_EQ(Logged("/hqdatagzip/min/" + m + "/" + p + ".min"), 1);
+    EXPECT_EQ(Logged("/hqdatagzip/fenbi/" + m + p + ".fbs"), 1);
+    EXPECT_EQ(Logged("/hqdatagzip/sday/"), 0);
+    EXPECT_EQ(Logged("/hqdatagzip/min/"), 1);  // no neighbours
+    EXPECT_TRUE(m_panel->IsTimerReloadOn());
+    // A manual reload looks at the day file as well.
+    ClearLog();
+    m_panel->ManualReload();
+    ASSERT_TRUE(Drain());
+    EXPECT_EQ(Logged("/hqdatagzip/sday/" + std::string(IsShanghai(code) ? "SH" : "SZ") + p + ".ldy"), 1);
+}
+
+TEST_F(ContentPanel, FinishedDownloadsAreRoutedByExtensionAndReloadOnlyTheCurrentStock) {
+    const std::string current = g_data->Codes()[3], other = g_data->Codes()[4];
+    Open(current, false);
+    ASSERT_TRUE(Drain());
+    m_seen.Take();
+    const std::string body = Body("hqdatagzip/min/" + Lower(other) + "/" + Plain(other) + ".min");
+    ASSERT_FALSE(body.empty());
+    CodeStateMap* states = GetCodeStateMap();
+    const int32_t later = CTimeStamp(2026, 12, 12, 15, 0, 0).GetTime();
+    SetServerDataState(later, false);
+
+    // Another stock's minutes: stored and recorded, no reload.
+    const std::string otherPath =
+        JoinStorePath(g_data->Folder(), ("hqdata\\" + Lower(other) + "\\min\\" + other + ".min").c_str());
+    CContentPanelView::OnDownloadFileDone(other.c_str(), otherPath.c_str(), m_panel, body.data(), int(body.size()));
+    int32_t when = 0;
+    EXPECT_TRUE(states->GetCodeState(other.c_str(), codeStateMinute, &when));
+    EXPECT_EQ(when, later);
+    EXPECT_TRUE(velmora::FileExists(otherPath.c_str()));
+    EXPECT_TRUE(Reloads().empty());
+
+    // The current stock's minutes under a folder named like a day file: a minute all the same,
+    // reloading the intraday view as minutes do (4, 0).
+    const std::string oddFolder = JoinStorePath(g_data->Folder(), "hqdata\\my.day");
+    ::CreateDirectoryA(oddFolder.c_str(), nullptr);
+    const std::string oddPath = oddFolder + "\\" + current + ".min";
+    CContentPanelView::OnDownloadFileDone(current.c_str(), oddPath.c_str(), m_panel, body.data(), int(body.size()));
+    EXPECT_EQ(Reloads(), (std::vector<std::pair<intptr_t, intptr_t>>{{4, 0}}));
+    EXPECT_TRUE(velmora::FileExists(oddPath.c_str()));
+    EXPECT_TRUE(states->GetCodeState(current.c_str(), codeStateMinute, &when));
+    EXPECT_EQ(when, later);
+    EXPECT_TRUE(states->GetCodeState(current.c_str(), codeStateDay, &when));
+    EXPECT_NE(when, later);
+    // An empty download reloads as a day file, on a worker thread as the manager calls it.
+    std::thread worker([&] { CContentPanelView::OnDownloadFileDone(current.c_str(), oddPath.c_str(), m_panel, "", 0); });
+    worker.join();
+    EXPECT_EQ(Reloads(), (std::vector<std::pair<intptr_t, intptr_t>>{{1, 0}}));
+    // Without a context nothing happens.
+    CContentPanelView::OnDownloadFileDone(current.c_str(), oddPath.c_str(), nullptr, body.data(), int(body.size()));
+    EXPECT_TRUE(Reloads().empty());
+}
+
+TEST_F(ContentPanel, DownloadsFinishingWhileThePanelGoesTouchNoView) {
+    const std::string current = g_data->Codes()[5];
+    Open(current, true);
+    ASSERT_TRUE(Drain());
+    m_seen.Take();
+    const std::string path = JoinStorePath(g_data->Folder(), ("hqdata\\" + Lower(current) + "\\day\\gone.day").c_str());
+    std::atomic<bool> stop{false};
+    std::atomic<int> calls{0};
+    CContentPanelView* panel = m_panel;
+    // Empty bodies: nothing stored, and each asks the K-line view to reload.
+    std::thread worker([&] {
+        while (!stop) {
+            CContentPanelView::OnDownloadFileDone(current.c_str(), path.c_str(), panel, "", 0);
+            ++calls;
+        }
+    });
+    while (m_seen.count < 5) Pump();
+    m_host.DestroyWindow();  // the panel's views go with it
+    EXPECT_EQ(m_panel->GetCurrentView(), nullptr);
+    const int after = m_seen.count;
+    const int before = calls;
+    while (calls < before + 20) ::Sleep(1);
+    EXPECT_EQ(m_seen.count, after);  // no reload once the views are gone
+    delete m_panel;
+    m_panel = nullptr;
+    const int deleted = calls;
+    while (calls < deleted + 20) ::Sleep(1);  // a context of a panel gone is dropped
+    stop = true;
+    worker.join();
+    EXPECT_GE(after, 5);
+}
