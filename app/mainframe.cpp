@@ -14,47 +14,6 @@
 #include "store/codestate.h"
 #include "store/groups.h"
 
-// The window between the side panel and the bars, with the message processor the views and the
-// side panel share.
-class CContentHost {
-public:
-    class CStandIn : public CWindowImpl<CStandIn> {
-    public:
-        DECLARE_WND_CLASS_EX("VelmoraContentArea", CS_DBLCLKS, -1)
-        BEGIN_MSG_MAP(CStandIn)
-            MSG_WM_ERASEBKGND(OnEraseBkgnd)
-            MSG_WM_PAINT(OnPaint)
-        END_MSG_MAP()
-        BOOL OnEraseBkgnd(HDC) { return TRUE; }
-        void OnPaint(HDC given) {
-            CPaintDC dc(m_hWnd);
-            RECT r;
-            GetClientRect(&r);
-            HBRUSH b = ::CreateSolidBrush(RGB(0, 0, 0));
-            ::FillRect(dc, &r, b);
-            ::DeleteObject(b);
-            (void)given;
-        }
-    };
-
-    CMessageProcessor* Processor() { return &m_bus; }
-    bool Create(HWND parent) {
-        return m_window.Create(parent, CRect(0, 0, 100, 100), nullptr,
-                               WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0,
-                               CMainFrame::kContentId) != nullptr;
-    }
-    HWND Window() const { return m_window.m_hWnd; }
-    // A command of 4000 to 5000 for the content panel.
-    void Command(int id) { m_bus.SendMessage(kAppMsgCommand, id, 0); }
-    BOOL PreTranslateMessage(MSG*) { return FALSE; }
-    // Closing: no more reloads of the views from downloads that are still finishing.
-    void BeginClose() {}
-
-private:
-    MessageBus m_bus;
-    CStandIn m_window;
-};
-
 namespace {
 
 const DWORD kChildStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
@@ -90,15 +49,12 @@ void WaitAnsweringSends(std::function<void()> work) {
 
 }  // namespace
 
-CMainFrame::CMainFrame() : m_content(new CContentHost) {}
+CMainFrame::CMainFrame() = default;
 
 CMainFrame::~CMainFrame() {
     // Normally stopped in OnDestroy; a frame whose window never came up still joins its thread.
     if (m_refresh) m_refresh->Stop();
 }
-
-HWND CMainFrame::GetContentWindow() const { return m_content->Window(); }
-CMessageProcessor* CMainFrame::GetProcessor() { return m_content->Processor(); }
 
 std::string CMainFrame::GetNewsText() {
     std::lock_guard<std::mutex> lock(m_textLock);
@@ -129,8 +85,8 @@ LRESULT CMainFrame::OnCreate(LPCREATESTRUCTA) {
     }
     m_tickerBar.Ticker().SetNewsText(GetNewsText().c_str());
 
-    if (!m_content->Create(m_hWnd)) return -1;
-    m_side.RegisterNotifySink(m_content->Processor());
+    if (!m_content.Create(m_hWnd, CRect(0, 0, 100, 100), nullptr, kChildStyle, 0, kContentId)) return -1;
+    m_side.RegisterNotifySink(&m_content);
     m_side.Create(m_hWnd, CRect(0, 0, kSidePanelWidth, 100), nullptr,
                   WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, kSideId);
     SetWindowText(FrameCaption(Edition));
@@ -213,7 +169,7 @@ void CMainFrame::UpdateLayout(BOOL erase) {
     place(m_statusBar.m_hWnd, l.statusBar);
     place(m_tickerBar.m_hWnd, l.tickerBar);
     if (side) place(m_side.m_hWnd, l.sidePanel);
-    place(m_content->Window(), l.content);
+    place(m_content.m_hWnd, l.content);
     Invalidate(erase);
 }
 
@@ -244,9 +200,13 @@ void CMainFrame::PaintBackground(HDC dc) {
 
 BOOL CMainFrame::PreTranslateMessage(MSG* msg) {
     if (CFrameWindowImpl<CMainFrame>::PreTranslateMessage(msg)) return TRUE;
-    if (m_content->PreTranslateMessage(msg)) return TRUE;
+    // Keys typed in the side panel are the side panel's (Delete removes watch-list rows there);
+    // the content panel takes every other key.
+    bool inSide = m_side.m_hWnd && (msg->hwnd == m_side.m_hWnd || ::IsChild(m_side.m_hWnd, msg->hwnd));
+    if (inSide && m_side.PreTranslateMessage(msg)) return TRUE;
+    if (m_content.m_hWnd && m_content.PreTranslateMessage(msg)) return TRUE;
     // Only the frame's own windows: a dialog's keys are the dialog's.
-    if (m_side.m_hWnd && (msg->hwnd == m_hWnd || ::IsChild(m_hWnd, msg->hwnd)) && m_side.PreTranslateMessage(msg))
+    if (!inSide && m_side.m_hWnd && (msg->hwnd == m_hWnd || ::IsChild(m_hWnd, msg->hwnd)) && m_side.PreTranslateMessage(msg))
         return TRUE;
     return FALSE;
 }
@@ -290,10 +250,10 @@ void CMainFrame::OnCommand(UINT code, int id, HWND) {
         OpenWebPage(ApplyPageUrl(GetSiteRoot()).c_str());
         break;
     case frameCmdForward:
-        m_content->Command(id);
+        m_content.OnMessage(kAppMsgCommand, id, 0);
         break;
     case frameCmdIndicator:
-        if (int indicator = IndicatorForCommand(id)) m_content->Processor()->SendMessage(kAppMsgIndicator, indicator, 0);
+        if (int indicator = IndicatorForCommand(id)) m_content.SendMessage(kAppMsgIndicator, indicator, 0);
         break;
     case frameCmdRegister:
         OpenWebPage(RegisterPageUrl(GetSiteRoot()).c_str());
@@ -311,7 +271,7 @@ void CMainFrame::OnCommand(UINT code, int id, HWND) {
         OnRelogin();
         break;
     case frameCmdDownloadGroups:
-        RunModal([this] { RunDownloadGroupDialog(m_hWnd, m_content->Processor()); });
+        RunModal([this] { RunDownloadGroupDialog(m_hWnd, &m_content); });
         break;
     default:
         SetMsgHandled(FALSE);
@@ -395,7 +355,7 @@ void CMainFrame::OnDestroy() {
 void CMainFrame::ReleaseServices() {
     // Downloads stop while every view still exists: a finishing download may still reload one,
     // and a reload that talks to a window is answered while the workers are waited for.
-    m_content->BeginClose();
+    m_content.Shutdown();
     WaitAnsweringSends([] {
         CancelTransfers();
         FreeDownloadManager();

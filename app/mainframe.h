@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 
+#include "app/contentpanel.h"
 #include "app/extrainfoview.h"
 #include "app/framerules.h"
 #include "app/messagebus.h"
@@ -18,9 +19,6 @@
 #include "skin/skinmenu.h"
 #include "skin/statusbar.h"
 #include "winfw/winfw.h"
-
-// What the frame needs of the window that fills its middle (the content panel).
-class CContentHost;
 
 class CMainFrame : public CFrameWindowImpl<CMainFrame>,
                    public CIdleHandler,
@@ -63,8 +61,9 @@ public:
     CSkinScrollBarCtrl& GetTickerBar() { return m_tickerBar; }
     CSkinStatusBarCtrl& GetStatusBar() { return m_statusBar; }
     CExtraInfoView& GetSidePanel() { return m_side; }
-    HWND GetContentWindow() const;
-    CMessageProcessor* GetProcessor();
+    CContentPanelView& GetContentPanel() { return m_content; }
+    HWND GetContentWindow() const { return m_content.m_hWnd; }
+    CMessageProcessor* GetProcessor() { return &m_content; }
     std::string GetNewsText();
     const ReloginGate& GetReloginGate() const { return m_gate; }
 
@@ -114,7 +113,7 @@ private:
     CSkinDarkCommandBarCtrl m_commandBar;
     CSkinScrollBarCtrl m_tickerBar;
     CSkinStatusBarCtrl m_statusBar;
-    std::unique_ptr<CContentHost> m_content;
+    CContentPanelView m_content;
     CExtraInfoView m_side;
     HMENU m_captionMenu = nullptr;
     bool m_relogin = false;

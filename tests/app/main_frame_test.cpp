@@ -1,6 +1,7 @@
 // The main frame as a window against the fixture service, after a scripted login and start-up
-// load: its caption buttons, bars and layout, the side panel toggle, command routing (indicator
-// commands, forwarded commands, the F10 key), the ticker and status bar filled from the service,
+// load: its caption buttons, bars and layout, the side panel toggle, the content panel with the
+// composite index, command routing (views, indicators, 4028, the F10 key), the ten-second refresh
+// in trading hours, watch-list changes over a restart, the ticker and status bar from the service,
 // malformed replies that change nothing, a silent service that never freezes it, the heartbeat's
 // relogin waiting for a modal dialog, and closing that stops the refresh thread and the services.
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "analysis/stprofile.h"
 #include "app/appstate.h"
 #include "app/loginflow.h"
 #include "app/mainframe.h"
@@ -111,6 +113,8 @@ protected:
         FixtureControl(s_fixture->Port(), "clear");
         FixtureControl(s_fixture->Port(), "set?now=2026-12-10%2010:30&flag=");
         ResetReloginDone();
+        // The composite index is the current stock, as after the start-up load.
+        GetProfile().SetCurrentStock("1A0001_1", false);
         GetAppModule().AddMessageLoop(&m_loop);
         LoadSkin();
     }
@@ -203,38 +207,93 @@ TEST_F(MainFrameWindow, CaptionBarsLayoutAndTheSidePanel) {
 
 TEST_F(MainFrameWindow, CommandsReachTheContentPanelAndIndicators) {
     Open();
+    CContentPanelView& panel = m_frame.GetContentPanel();
+    // The composite index's intraday chart first.
+    EXPECT_EQ(panel.GetCurrentViewId(), 3000);
+    ASSERT_NE(panel.GetCurrentView(), nullptr);
+    EXPECT_EQ(panel.GetCurrentView()->GetStockCode(), "1A0001_1");
+
     Recorder rec;
-    m_frame.GetProcessor()->AddAcceptor(kAppMsgIndicator, &rec);
-    m_frame.GetProcessor()->AddAcceptor(kAppMsgCommand, &rec);
+    panel.AddAcceptor(kAppMsgIndicator, &rec);
     std::vector<std::string> pages;
     OpenPageHook old = SetOpenPageHook([&](const char* url) {
         pages.push_back(url);
         return true;
     });
-    for (int id : {6006, 6000, 6051, 7000, 6001, 6050, 4000, 4001, 5000, 5001, 32984})
-        m_frame.SendMessage(WM_COMMAND, id, 0);
+    // 技术分析 and 即时分析 switch the views.
+    m_frame.SendMessage(WM_COMMAND, 4001, 0);
+    EXPECT_EQ(panel.GetCurrentViewId(), 3001);
+    m_frame.SendMessage(WM_COMMAND, 4000, 0);
+    EXPECT_EQ(panel.GetCurrentViewId(), 3000);
+    for (int id : {6006, 6000, 6051, 7000, 6001, 6050, 5001, 32984}) m_frame.SendMessage(WM_COMMAND, id, 0);
     m_frame.SendMessage(WM_COMMAND, 4038, 0);
     m_frame.SendMessage(WM_COMMAND, 32775, 0);
-    std::vector<std::pair<int, int>> want = {{kAppMsgIndicator, 49}, {kAppMsgIndicator, 9}, {kAppMsgIndicator, 54},
-                                             {kAppMsgCommand, 4000}, {kAppMsgCommand, 4001}, {kAppMsgCommand, 5000}};
+    std::vector<std::pair<int, int>> want = {{kAppMsgIndicator, 49}, {kAppMsgIndicator, 9}, {kAppMsgIndicator, 54}};
     EXPECT_EQ(rec.got, want);
     ASSERT_EQ(pages.size(), 2u);
     EXPECT_EQ(pages[0], GetSiteRoot() + "apply");
     EXPECT_EQ(pages[1], GetSiteRoot() + "member/index_do.php?fmdo=user&dopost=regnew");
 
-    // F10 in any window of the loop is the company information (4033 to the content panel).
-    rec.got.clear();
+    // 4028 opens another stock in the panel, which fetches its files.
+    panel.SendMessage(kAppMsgOpenCode, reinterpret_cast<intptr_t>("399001_0"), 0);
+    EXPECT_EQ(panel.GetCurrentCode(), "399001_0");
+    EXPECT_TRUE(PumpUntil(m_loop, [&] { return CountLoggedRequests(Port(), "/hqdatagzip/min/sz/399001.min") >= 1; }, 20000));
+
+    // F10 in any window of the loop is the company information (view 3002).
     ::PostMessageA(m_frame.GetContentWindow(), WM_KEYDOWN, VK_F10, 1);
     Pump(m_loop);
-    EXPECT_EQ(rec.got, (std::vector<std::pair<int, int>>{{kAppMsgCommand, 4033}}));
-    // Other keys in the frame's windows end with the side panel, which swallows them.
-    rec.got.clear();
-    ::PostMessageA(m_frame.GetContentWindow(), WM_KEYDOWN, 'A', 1);
-    Pump(m_loop);
-    EXPECT_TRUE(rec.got.empty());
+    EXPECT_EQ(panel.GetCurrentViewId(), 3002);
 
     SetOpenPageHook(old);
-    m_frame.GetProcessor()->RemoveAcceptor(&rec);
+    panel.RemoveAcceptor(&rec);
+}
+
+// With the service's clock in trading hours the panel fetches the current stock's minute and
+// tick files again every ten seconds.
+TEST_F(MainFrameWindow, TradingHoursRefreshFetchesMinutesAndTicks) {
+    Open();
+    ASSERT_EQ(MarketOpenFlag.load(), 1);
+    const char* minute = "/hqdatagzip/min/sh/1A0001.min";
+    ASSERT_TRUE(PumpUntil(m_loop, [&] { return CountLoggedRequests(Port(), minute) >= 1; }, 20000));
+    int minutes = CountLoggedRequests(Port(), minute), ticks = CountLoggedRequests(Port(), "/hqdatagzip/fenbi/");
+    EXPECT_TRUE(PumpUntil(m_loop, [&] {
+        return CountLoggedRequests(Port(), minute) > minutes && CountLoggedRequests(Port(), "/hqdatagzip/fenbi/") > ticks;
+    }, 25000));
+}
+
+// Added through "加入自选股" and deleted with the Delete key in the list, each change is there
+// after a restart of the frame.
+TEST_F(MainFrameWindow, WatchListChangesSurviveARestart) {
+    std::string file = s_folder + "hqdata\\usrstock.dat";
+    ::DeleteFileA(file.c_str());
+    Open();
+    ASSERT_EQ(m_frame.GetContentPanel().GetCurrentView()->GetStockCode(), "1A0001_1");
+    m_frame.SendMessage(WM_COMMAND, 4044, 0);
+    EXPECT_TRUE(m_frame.GetSidePanel().IsWindowVisible());
+    ASSERT_EQ(m_frame.GetSidePanel().GetWatchList().GetCount(), 1u);
+    m_frame.DestroyWindow();
+    Pump(m_loop);
+    {
+        CMainFrame again;
+        ASSERT_NE(again.Create(nullptr, CRect(0, 0, 900, 680), nullptr), nullptr);
+        again.ShowWindow(SW_SHOW);
+        Pump(m_loop);
+        ASSERT_EQ(again.GetSidePanel().GetWatchList().GetCount(), 1u);
+        EXPECT_EQ(again.GetSidePanel().GetWatchList().GetRow(0).code, "1A0001");
+        again.SendMessage(WM_COMMAND, 32801, 0);
+        again.GetSidePanel().GetList().SelectItem(0, 0, 0);
+        ::PostMessageA(again.GetSidePanel().GetList(), WM_KEYDOWN, VK_DELETE, 1);
+        Pump(m_loop);
+        EXPECT_EQ(again.GetSidePanel().GetWatchList().GetCount(), 0u);
+        again.DestroyWindow();
+        Pump(m_loop);
+    }
+    CMainFrame third;
+    ASSERT_NE(third.Create(nullptr, CRect(0, 0, 900, 680), nullptr), nullptr);
+    Pump(m_loop);
+    EXPECT_EQ(third.GetSidePanel().GetWatchList().GetCount(), 0u);
+    third.DestroyWindow();
+    Pump(m_loop);
 }
 
 TEST_F(MainFrameWindow, TickerAndStatusBarShowTheService) {
