@@ -71,7 +71,7 @@ TEST_F(ClientFrame, LoginOpensTheMainFrameAndClosingEndsTheProgram) {
     HWND frame = LogIn();
     ASSERT_NE(frame, nullptr);
     EXPECT_EQ(WindowText(frame), kLoginCaption);
-    for (const char* cls : {"VelmoraCommandBar", "VelmoraLinkBar", "VelmoraStatusBar", "VelmoraExtraInfo"})
+    for (const char* cls : {"VelmoraCommandBar", "VelmoraContentPanel", "VelmoraLinkBar", "VelmoraStatusBar", "VelmoraExtraInfo"})
         EXPECT_NE(Child(frame, cls), nullptr) << cls << " among " << ChildClasses(frame);
     EXPECT_FALSE(IsWindowVisible(Child(frame, "VelmoraExtraInfo")));
     EXPECT_EQ(RoundTrips(frame), 8);
