@@ -9,6 +9,7 @@
 #include "app/ini.h"
 #include "analysis/stprofile.h"
 #include "app/landeddlg.h"
+#include "app/mainframe.h"
 #include "app/urltable.h"
 #include "base/savefile.h"
 #include "base/seams.h"
@@ -22,39 +23,17 @@ namespace {
 
 const int kReloginResult = 1111;
 
-// Stands in for the main frame until it is built: says so, and closes cleanly.
-class CPlaceholderFrame : public CFrameWindowImpl<CPlaceholderFrame> {
-public:
-    DECLARE_FRAME_WND_CLASS("VelmoraMainFrame", 0)
-    bool m_bRelogin = false;
-
-    BEGIN_MSG_MAP(CPlaceholderFrame)
-        MSG_WM_CREATE(OnCreate)
-        CHAIN_MSG_MAP(CFrameWindowImpl<CPlaceholderFrame>)
-    END_MSG_MAP()
-
-    LRESULT OnCreate(LPCREATESTRUCTA) {
-        SetWindowText(LoginCaptionForEdition(Edition));
-        RECT r = {20, 20, 860, 80};
-        m_text.Create("STATIC", m_hWnd, r, "登录成功，数据已加载。主窗口尚未提供，关闭本窗口即退出。",
-                      WS_CHILD | WS_VISIBLE);
-        m_text.SetFont((HFONT)::GetStockObject(DEFAULT_GUI_FONT));
-        return 0;
-    }
-    CWindow m_text;
-};
-
 int Run(LPSTR, int show) {
     CMessageLoop loop;
     GetAppModule().AddMessageLoop(&loop);
     int result = 0;
     {
-        CPlaceholderFrame frame;
+        CMainFrame frame;
         RECT r = {0, 0, 900, 680};
         if (frame.Create(nullptr, r, nullptr)) {
             frame.ShowWindow(show);
             result = loop.Run();
-            if (frame.m_bRelogin) result = kReloginResult;
+            if (frame.IsRelogin()) result = kReloginResult;
         }
         if (frame.IsWindow()) frame.DestroyWindow();
     }

@@ -58,15 +58,26 @@ bool ParseNewsText(const std::string& text, NewsItems* out) {
     for (const std::string& line : Split(text, "\n")) {
         std::vector<std::string> fields = Split(TrimLineEnd(line), "\t");
         std::string headline = TrimLineEnd(fields[0]);
-        if (!headline.empty()) items.headlines.push_back(headline);
-        if (fields.size() > 1) {
-            std::string link = TrimBlanks(fields[1]);
-            if (!link.empty()) items.links.push_back(link);
+        std::string link = fields.size() > 1 ? TrimBlanks(fields[1]) : std::string();
+        if (!headline.empty()) {
+            items.headlines.push_back(headline);
+            items.headlineLinks.push_back(link);
         }
+        if (!link.empty()) items.links.push_back(link);
     }
     if (items.headlines.empty()) return false;
     *out = std::move(items);
     return true;
+}
+
+std::string NewsTickerText(const NewsItems& items) {
+    std::string text;
+    for (size_t i = 0; i < items.headlines.size(); ++i) {
+        text += items.headlines[i];
+        if (i < items.headlineLinks.size() && !items.headlineLinks[i].empty()) text += "\t" + items.headlineLinks[i];
+        text += "\r\n";
+    }
+    return text;
 }
 
 bool ParseStatusInfo(const std::string& text, StatusPaneList* out) {
@@ -83,7 +94,7 @@ bool ParseStatusInfo(const std::string& text, StatusPaneList* out) {
             !ReadNumber(values[2], &percent) || !ReadNumber(values[3], &amount))
             return false;
         uint32_t colour = change >= 0 ? kStatusRed : kStatusGreen;
-        StatusPane pane;
+        MarketStatusPane pane;
         pane.number = 4028 + i;
         pane.items.push_back({fields[0], 0, statusFontNone});
         if (value != 0) pane.items.push_back({" " + FormatFixed(value, 2), colour, statusFontBold});
@@ -97,7 +108,7 @@ bool ParseStatusInfo(const std::string& text, StatusPaneList* out) {
         for (int i = 4; i < 7; ++i) {
             std::vector<std::string> fields = Split(TrimLineEnd(lines[i]), "\t");
             if (fields.size() < 2) return false;
-            StatusPane pane;
+            MarketStatusPane pane;
             pane.number = 0;
             pane.items.push_back({fields[0] + ":", 0, statusFontNone});
             pane.items.push_back({" " + fields[1], kCountColours[i - 4], statusFontNormal});
@@ -116,7 +127,8 @@ bool ParseHeartbeat(const std::string& text, HeartbeatReply* out) {
     char* end = nullptr;
     errno = 0;
     long long time = std::strtoll(timeText.c_str(), &end, 10);
-    if (end != timeText.c_str() + timeText.size() || errno == ERANGE || time > INT32_MAX || time < INT32_MIN)
+    // A server time of 0 or before 1970 is no time: taking it would make every stored file stale.
+    if (end != timeText.c_str() + timeText.size() || errno == ERANGE || time > INT32_MAX || time <= 0)
         return false;
     out->serverTime = static_cast<int32_t>(time);
     out->marketOpen = TrimLineEnd(fields[1]) == "0" ? 0 : 1;

@@ -12,7 +12,11 @@
 struct NewsItems {
     std::vector<std::string> headlines;
     std::vector<std::string> links;
+    // The link of each headline's own line ("" when it had none): what a click should open.
+    std::vector<std::string> headlineLinks;
 };
+// Lines "headline\tlink\r\n" with each headline beside its own link, for the ticker.
+std::string NewsTickerText(const NewsItems& items);
 // Splits a news text (GBK; lines end in "\r\n", a bare "\n" is taken too) into headlines and links; false for an empty text or one without
 // any headline, which leaves the ticker as it is. Line ends left at the end of a field are
 // trimmed, so the last link of a reply ending in "\r\n" or "\n" stays usable.
@@ -25,11 +29,11 @@ struct StatusTextItem {
     uint32_t colour;
     StatusFont font;
 };
-struct StatusPane {
+struct MarketStatusPane {
     std::vector<StatusTextItem> items;
     int number;
 };
-typedef std::vector<StatusPane> StatusPaneList;
+typedef std::vector<MarketStatusPane> StatusPaneList;
 
 constexpr uint32_t kStatusRed = 0x0000FF;
 constexpr uint32_t kStatusGreen = 0x008000;
@@ -43,7 +47,7 @@ struct HeartbeatReply {
     int32_t serverTime;
     int marketOpen;
 };
-// False (out untouched) when the reply has fewer than two fields or the time is no decimal
+// False (out untouched) when the reply has fewer than two fields or the time is no positive decimal
 // number that fits 32 bits.
 bool ParseHeartbeat(const std::string& text, HeartbeatReply* out);
 // True when a heartbeat at this server time asks for the once-per-run relogin: 09:21 to 09:29

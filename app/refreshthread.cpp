@@ -32,6 +32,11 @@ void RefreshThread::Stop() {
 void RefreshThread::Run() {
     // Before the loop's first look at the stop flag: a Stop that came earlier is still seen.
     m_client.ResetCancel();
+    if (m_creationFetches && !IsStopRequested()) {
+        FetchNews();
+        FetchStatus();
+        CheckHeartbeat(true);
+    }
     RefreshHandlers handlers;
     handlers.news = [this] { FetchNews(); };
     handlers.status = [this] { FetchStatus(); };
@@ -75,13 +80,14 @@ bool RefreshThread::FetchStatus() {
     return true;
 }
 
-bool RefreshThread::CheckHeartbeat() {
+bool RefreshThread::CheckHeartbeat(bool fromCreation) {
     std::string body;
     // The time only keeps caches from answering.
     std::string url = GetSiteRoot() + GetUrl(kUrlHeartbeat) + std::to_string(static_cast<long long>(std::time(nullptr)));
     if (!Fetch(url, &body)) return false;
     HeartbeatReply reply;
     if (!ParseHeartbeat(Utf8ToAnsi(body.c_str()), &reply)) return false;
-    if (ApplyHeartbeat(reply, false)) m_sink->RequestRelogin();
+    if (IsStopRequested()) return false;
+    if (ApplyHeartbeat(reply, fromCreation)) m_sink->RequestRelogin();
     return true;
 }

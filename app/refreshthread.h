@@ -37,10 +37,15 @@ public:
     void Stop() override;
     void Run() override;
 
+    // The frame's creation fetches (news, status, a heartbeat marked as from creation) as the
+    // thread's first work instead of on the creating thread, so they never hold up the first
+    // paint; set before Start.
+    void SetCreationFetches(bool on) { m_creationFetches = on; }
+
     // One fetch each, as the schedule runs them; false when the reply was not taken.
     bool FetchNews();
     bool FetchStatus();
-    bool CheckHeartbeat();
+    bool CheckHeartbeat(bool fromCreation = false);
 
 private:
     bool Fetch(const std::string& url, std::string* body);
@@ -49,6 +54,7 @@ private:
     IRefreshSink* m_sink;
     HttpClient m_client;
     int m_tickMs = kRefreshTickMs;
+    bool m_creationFetches = false;
     std::mutex m_waitLock;
     std::condition_variable m_wake;
 };

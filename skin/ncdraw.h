@@ -67,6 +67,7 @@ public:
     int GetNcPaintCount() const { return m_paints; }
     int GetCaptionHeight() const { return m_caption; }
     size_t GetMenuButtonCount() const { return m_menuButtons.size(); }
+    const CaptionMenuButton* GetMenuButton(size_t i) const { return i < m_menuButtons.size() ? m_menuButtons[i].get() : nullptr; }
 
     BEGIN_MSG_MAP(CNcDraw)
         MSG_WM_NCCALCSIZE(OnNcCalcSize)

@@ -127,7 +127,7 @@ public:
         CreateDirectoryA(dir.c_str(), nullptr);
         exe = dir + "\\Velmora.exe";
         ok = CopyFileA(WinePath(clientExe).c_str(), exe.c_str(), FALSE) &&
-             CopyFileA(WinePath(updaterExe).c_str(), (dir + "\\Update.exe").c_str(), FALSE);
+             CopyFileA(WinePath(updaterExe).c_str(), (dir + "\\Update.exe").c_str(), FALSE) && CopySkin(clientExe);
     }
     ~ClientFolder() {
         std::string rm = "cmd /c rmdir /s /q \"" + dir + "\"";
@@ -151,6 +151,25 @@ public:
     bool ok = false;
 
 private:
+    // The skin beside the client, as an installation has it (its pictures draw the frame).
+    bool CopySkin(const char* clientExe) {
+        std::string from = WinePath(clientExe);
+        from = from.substr(0, from.find_last_of('\\')) + "\\Skin\\Default\\";
+        std::string to = dir + "\\Skin";
+        CreateDirectoryA(to.c_str(), nullptr);
+        to += "\\Default\\";
+        CreateDirectoryA(to.c_str(), nullptr);
+        WIN32_FIND_DATAA fd;
+        HANDLE h = FindFirstFileA((from + "*").c_str(), &fd);
+        if (h == INVALID_HANDLE_VALUE) return true;  // a build without its skin: the system look
+        bool copied = true;
+        do {
+            if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                copied = CopyFileA((from + fd.cFileName).c_str(), (to + fd.cFileName).c_str(), FALSE) && copied;
+        } while (FindNextFileA(h, &fd));
+        FindClose(h);
+        return copied;
+    }
     UnmanagedClientWindows m_unmanaged;
 };
 
@@ -206,7 +225,7 @@ public:
         Click(dlg, IDOK);
         return dlg;
     }
-    // The placeholder main window of this process, once visible.
+    // The main frame of this process, once visible.
     HWND MainWindow(int ms) const {
         for (int waited = 0; waited <= ms; waited += 100, Sleep(100)) {
             HWND h = FindWindowA("VelmoraMainFrame", nullptr);

@@ -85,7 +85,8 @@ TEST(RefreshReplies, HeartbeatFieldsAndMalformedReplies) {
         {"1290000000|1", true, 1290000000, 1},
         {"1290000000|0\r\n", true, 1290000000, 0},
         {"1290000000|00|x", true, 1290000000, 1},  // only exactly "0" is closed
-        {"-5|0", true, -5, 0},
+        {"-5|0", false, 0, 0},  // no server time: nothing changes
+        {"0|1", false, 0, 0},
         {"1290000000", false, 0, 0},
         {"12x|1", false, 0, 0},
         {"|1", false, 0, 0},
@@ -128,7 +129,7 @@ TEST(RefreshReplies, StatusPanesOnlyFromAWholeReply) {
 
     StatusPaneList panes;
     ASSERT_TRUE(ParseStatusInfo(idx + zero + idx + idx + counts, &panes));
-    const StatusPane& first = panes[0];
+    const MarketStatusPane& first = panes[0];
     EXPECT_EQ(first.number, 4028);
     ASSERT_EQ(first.items.size(), 5u);
     EXPECT_EQ(first.items[0].text, "上证指数");
