@@ -9,8 +9,15 @@
 #include "net/services.h"
 #include "store/storeenv.h"
 
+#include <atomic>
+#include <climits>
+#include <ctime>
+
 namespace {
 std::mutex g_lock;
+// Service time minus local time; kNoOffset until the service told its time.
+constexpr int64_t kNoOffset = INT64_MIN;
+std::atomic<int64_t> g_clockOffset(kNoOffset);
 std::string g_userName;
 }  // namespace
 
@@ -18,6 +25,18 @@ void ApplyLoginReply(const LoginReply& reply) {
     DataServerHost.Set(reply.dataHost);
     ServerDataTime.store(static_cast<int32_t>(reply.serverTime));
     MarketOpenFlag.store(reply.marketOpen != 0 ? 1 : 0);
+    NoteServerTime(static_cast<int32_t>(reply.serverTime), static_cast<int64_t>(std::time(nullptr)));
+}
+
+void NoteServerTime(int32_t serverTime, int64_t localTime) {
+    if (serverTime > 0) g_clockOffset.store(int64_t(serverTime) - localTime);
+}
+
+int32_t ServerClockNow() {
+    const int64_t local = static_cast<int64_t>(std::time(nullptr));
+    const int64_t offset = g_clockOffset.load();
+    const int64_t now = offset == kNoOffset ? local : local + offset;
+    return now > INT32_MAX ? INT32_MAX : now < 0 ? 0 : static_cast<int32_t>(now);
 }
 
 std::string GetDataServerHostText() { return DataServerHost.Get(); }

@@ -12,6 +12,12 @@ std::string GetDataServerHostText();
 uint32_t GetServerDataTimeValue();
 int GetMarketOpenFlag();
 
+// The service's clock as this machine's clock plus the difference seen in the last login or
+// heartbeat, so the charts' "now" follows the service's day even when the PC's clock is off.
+// This machine's own time until the service has told its time.
+void NoteServerTime(int32_t serverTime, int64_t localTime);
+int32_t ServerClockNow();
+
 // The name the user logged in with (GBK).
 void SetLoginUserName(const std::string& name);
 std::string GetLoginUserName();

@@ -9,6 +9,8 @@
 #include "app/ini.h"
 #include "analysis/stprofile.h"
 #include "app/landeddlg.h"
+#include "app/appstate.h"
+#include "charts/realtimerules.h"
 #include "app/mainframe.h"
 #include "app/urltable.h"
 #include "base/savefile.h"
@@ -59,6 +61,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
     INITCOMMONCONTROLSEX icc = {sizeof(icc), ICC_BAR_CLASSES};
     ::InitCommonControlsEx(&icc);
     StartGdiplus();
+    // Charts take "now" from the service's clock: the trading day is the service's, not the PC's.
+    charts::SetChartClock(&ServerClockNow);
     GetAppModule().Init(instance);
 
     // The site root (and the chat page) may be configured in run.ini.

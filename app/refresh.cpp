@@ -6,6 +6,8 @@
 #include "base/text.h"
 #include "base/timestamp.h"
 #include "store/storeenv.h"
+#include "app/appstate.h"
+#include <ctime>
 
 namespace {
 
@@ -157,6 +159,7 @@ std::atomic<bool> g_reloginDone(false);
 
 bool ApplyHeartbeat(const HeartbeatReply& reply, bool fromCreation) {
     ServerDataTime.store(reply.serverTime);
+    NoteServerTime(reply.serverTime, static_cast<int64_t>(std::time(nullptr)));
     MarketOpenFlag.store(reply.marketOpen != 0 ? 1 : 0);
     if (!ShouldRelogin(reply.serverTime, fromCreation, g_reloginDone.load())) return false;
     // Two heartbeats at once (creation's and the thread's) still relogin once.

@@ -108,14 +108,16 @@ TEST_F(ClientFrame, SilentServiceNeverFreezesTheFrameAndClosingStillEnds) {
 TEST_F(ClientFrame, ReloginWaitsForTheModalDialogThenShowsTheLogin) {
     HWND frame = LogIn();
     ASSERT_NE(frame, nullptr);
+    // The sector download's member files are held back, so its dialog stays open.
+    FixtureControl(m_fixture.Port(), "fault?prefix=/data/group/&delay=30000");
     PostMessageA(frame, WM_COMMAND, 32846, 0);
-    HWND box = WaitForWindow(m_client.pid, "提示", nullptr, 30000);
+    HWND box = WaitForWindow(m_client.pid, "下载板块信息", nullptr, 30000);
     ASSERT_NE(box, nullptr);
     PostMessageA(frame, WM_COMMAND, 32822, 0);
     Sleep(1500);
     EXPECT_TRUE(IsWindow(frame) && IsWindowVisible(frame)) << "the frame waits for the dialog";
     EXPECT_EQ(LoginDialogOf(m_client.pid, 0), nullptr);
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
     HWND login = LoginDialogOf(m_client.pid, 60000);
     ASSERT_NE(login, nullptr);
     EXPECT_FALSE(IsWindow(frame));

@@ -378,8 +378,8 @@ TEST_F(MainFrameWindow, SilentServiceNeverFreezesTheFrame) {
     EXPECT_FALSE(m_frame.IsRefreshRunning());
 }
 
-// The heartbeat asks for the morning relogin while the sector-download dialog (here its
-// stand-in message) is open: the frame stays until the dialog is closed, then closes for it.
+// The heartbeat asks for the morning relogin while the sector-download dialog is open (its member
+// files held back): the frame stays until the dialog is cancelled, then closes for it.
 TEST_F(MainFrameWindow, HeartbeatReloginWaitsForTheModalDialog) {
     FixtureControl(Port(), "set?now=2026-12-10%2009:25&flag=0");
     m_frame.SetRefreshTickMs(1);  // the heartbeat comes after 1080 ticks
@@ -388,14 +388,15 @@ TEST_F(MainFrameWindow, HeartbeatReloginWaitsForTheModalDialog) {
     std::atomic<bool> aliveWhileOpen(false), reloginWhileOpen(true), sawBox(false);
     std::thread closer([&] {
         HWND box = nullptr;
-        for (int i = 0; i < 300 && !box; ++i, ::Sleep(100)) box = ::FindWindowA(nullptr, "提示");
+        for (int i = 0; i < 300 && !box; ++i, ::Sleep(100)) box = ::FindWindowA(nullptr, "下载板块信息");
         sawBox = box != nullptr;
         for (int i = 0; i < 600 && !IsReloginDone(); ++i) ::Sleep(50);
         ::Sleep(1500);  // the posted relogin has long reached the dialog's loop
         aliveWhileOpen = ::IsWindow(frame) && ::IsWindowVisible(frame);
         reloginWhileOpen = m_frame.IsRelogin();
-        if (box) ::PostMessageA(box, WM_COMMAND, IDOK, 0);
+        if (box) ::PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
     });
+    FixtureControl(Port(), "fault?prefix=/data/group/&delay=30000");
     ::PostMessageA(frame, WM_COMMAND, 32846, 0);
     bool closed = PumpUntil(m_loop, [&] { return !::IsWindow(frame); }, 60000);
     closer.join();

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -135,6 +136,18 @@ TEST(DefaultProxy, EveryLaterClientStartsWithIt) {
     EXPECT_EQ(afterwards.GetProxyUser(), "u");
     EXPECT_EQ(afterwards.GetProxyPassword(), "secret");
     ApplyProxySettings({1, 0, 0, "", "", ""});
+}
+
+TEST(ServiceClock, ChartsFollowTheTimeTheServiceToldLast) {
+    const int64_t local = static_cast<int64_t>(std::time(nullptr));
+    // A service three days behind this PC, then a heartbeat one hour ahead of it.
+    ApplyLoginReply(LoginReply{static_cast<uint32_t>(local - 3 * 86400), 1, 0, "h"});
+    EXPECT_NEAR(double(ServerClockNow()), double(local - 3 * 86400), 5.0);
+    NoteServerTime(static_cast<int32_t>(local + 3600), local);
+    EXPECT_NEAR(double(ServerClockNow()), double(local + 3600), 5.0);
+    NoteServerTime(0, local);  // a reply without a time leaves the difference
+    EXPECT_NEAR(double(ServerClockNow()), double(local + 3600), 5.0);
+    NoteServerTime(static_cast<int32_t>(local), local);
 }
 
 TEST_F(Startup, LoginSetsTheDataServerAndAWrongPasswordIsRefused) {
