@@ -86,10 +86,12 @@ TEST_F(ClientProgram, WithoutNewerVersionTheMainWindowOpensAndClosesCleanly) {
     ASSERT_NE(m_client.LogIn(), nullptr);
     HWND frame = m_client.MainWindow(120000);
     ASSERT_NE(frame, nullptr);
-    RECT r;
+    // Created at 900 by 680, the frame then fills the desktop's work area.
+    RECT r, work;
     GetWindowRect(frame, &r);
-    EXPECT_EQ(r.right - r.left, 900);
-    EXPECT_EQ(r.bottom - r.top, 680);
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_EQ(r.right - r.left, work.right - work.left);
+    EXPECT_EQ(r.bottom - r.top, work.bottom - work.top);
     EXPECT_TRUE(PathExists(m_folder.dir + "\\hqdata\\codelist.dat"));
     EXPECT_FALSE(PathExists(m_folder.exe + ".new"));
     PostMessageA(frame, WM_CLOSE, 0, 0);
