@@ -1,6 +1,5 @@
 #include "app/contentpanel.h"
 
-#include <condition_variable>
 #include <mutex>
 #include <set>
 #include <vector>
@@ -32,7 +31,6 @@ namespace {
 // The panels alive. A download's context is used only while its panel is here and not closing;
 // the count of callbacks inside each panel is kept under the same lock.
 std::mutex g_gateLock;
-std::condition_variable g_gateIdle;
 std::set<CContentPanelView*>& LivePanels() {
     static std::set<CContentPanelView*> panels;
     return panels;
@@ -53,11 +51,12 @@ CContentPanelView::CContentPanelView() : m_router(&GetDatabase(), GetCodeStateMa
 
 CContentPanelView::~CContentPanelView() {
     if (m_hWnd) ::DestroyWindow(m_hWnd);
-    Shutdown();
     {
         std::lock_guard<std::mutex> hold(g_gateLock);
         LivePanels().erase(this);
     }
+    // No callback enters any more; wait for those inside (they only store while closing).
+    Shutdown();
     DestroyViews();
 }
 
@@ -85,9 +84,14 @@ int CContentPanelView::OnPanelMessage(int id, intptr_t wParam, intptr_t lParam) 
         if (CBaseView* view = GetCurrentView()) view->ReloadStock(1, 0);
         break;
     }
-    case kAppMsgStockIndex:
-        if (GetProfile().SetCurrentStockByIndex(int(wParam), lParam != 0)) OpenCurrentStock();
+    case kAppMsgStockIndex: {
+        // The stock already current opens as well (the container reports no change for it).
+        CStockContainer& container = lParam ? GetStockContainer2() : GetStockContainer();
+        if (GetProfile().SetCurrentStockByIndex(int(wParam), lParam != 0) ||
+            (wParam >= 0 && int(wParam) == container.GetCurrentIndex()))
+            OpenCurrentStock();
         break;
+    }
     case kAppMsgOpenCode: {
         // A code outside the code list would leave the container without a current stock: it
         // changes nothing. The stock already current opens as well (the container reports no change).
@@ -368,7 +372,6 @@ void CContentPanelView::OnDownloadFileDone(const char* key, const char* localPat
         std::lock_guard<std::mutex> hold(g_gateLock);
         --panel->m_inFlight;
     }
-    g_gateIdle.notify_all();
 }
 
 void CContentPanelView::FileArrived(const char* key, const char* localPath, const void* data, int size) {
@@ -473,6 +476,8 @@ void CContentPanelView::OnCommand(int id) {
         CBaseView* view = GetCurrentView();
         if (!view) break;
         const std::string code = view->GetStockCode(), name = view->GetStockName();
+        // No stock, nothing to add.
+        if (code.empty()) break;
         SendMessage(kAppMsgAddToWatch, reinterpret_cast<intptr_t>(code.c_str()),
                     reinterpret_cast<intptr_t>(name.c_str()));
         if (HWND parent = ::GetParent(m_hWnd)) ::SendMessageA(parent, WM_COMMAND, MAKEWPARAM(32801, 1000), 0);

@@ -16,7 +16,8 @@
 // callback is inside it. From then on a finished download is still stored but reloads nothing,
 // and one finishing after the panel is gone is dropped unrecorded (the next reload fetches it
 // again). So no callback ever touches a destroyed view or window, whatever order the frame tears
-// down in; the frame should still free the download manager before the store goes.
+// down in; the frame should still free the download manager before the store and the code-state
+// map (SaveAndFreeCodeStateMap) go, since a closing panel still stores and records.
 #pragma once
 
 #include <atomic>
@@ -149,6 +150,8 @@ private:
     // Set at creation; cleared while a reload the user asked for runs.
     std::atomic<bool> m_timerReload{false};
     InsidePageHandler m_insidePage;
+    // The search box (a hidden child made in OnCreate, its code index built from the code list)
+    // joins the members here.
     // Guarded by the process-wide gate lock (see the .cpp): callbacks inside, and closing.
     int m_inFlight = 0;
     bool m_closing = false;

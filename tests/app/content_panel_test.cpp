@@ -8,11 +8,13 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "analysis/stprofile.h"
+#include "app/appstate.h"
 #include "app/urltable.h"
 #include "base/fsutil.h"
 #include "base/seams.h"
@@ -96,6 +98,19 @@ void ClearLog() { velmora_test::FixtureControl(g_data->Port(), "clear"); }
 std::string Plain(const std::string& code) { return code.substr(0, code.size() - 2); }
 bool IsShanghai(const std::string& code) { return code.compare(code.size() - 2, 2, "_1") == 0; }
 std::string Lower(const std::string& code) { return IsShanghai(code) ? "sh" : "sz"; }
+
+// Puts the profile's indicator lists back.
+class ProfileListsKeeper {
+public:
+    ProfileListsKeeper() : m_shown(GetProfile().GetShownIndicators()), m_second(GetProfile().GetSecondIndicatorList()) {}
+    ~ProfileListsKeeper() {
+        GetProfile().SetShownIndicators(m_shown);
+        GetProfile().SetSecondIndicatorList(m_second);
+    }
+
+private:
+    CSPDWordArray m_shown, m_second;
+};
 
 class ContentPanel : public ::testing::Test {
 protected:
@@ -314,13 +329,31 @@ TEST_F(ContentPanel, CommandsSwitchViewsAndModes) {
     ASSERT_EQ(m_host.commands.size(), 1u);
     EXPECT_EQ(m_host.commands[0], std::make_pair(32801, 1000));
 
+    // Service pages: outside through the page seam, the announcement inside with the user name
+    // percent-encoded.
+    std::vector<std::string> outside;
+    OpenPageHook oldPage = SetOpenPageHook([&](const char* url) {
+        outside.push_back(url);
+        return true;
+    });
+    Command(4018);
+    Command(4019);
+    SetOpenPageHook(oldPage);
+    EXPECT_EQ(outside, (std::vector<std::string>{GetSiteRoot(), GetSiteRoot() + "html/qushiyuce/"}));
+    const std::string user = GetLoginUserName();
+    SetLoginUserName("张 三&x");
+    Command(4080);
+    SetLoginUserName(user);
+    ASSERT_EQ(m_pages.size(), 2u);
+    EXPECT_EQ(m_pages[1], "最新公告|" + GetSiteRoot() + "tip/tip_action.php?u=%D5%C5%20%C8%FD%26x");
+
     // On an index, per-stock commands say why and do nothing.
     Open("1A0001_1", false);
     Command(4037);
     Command(4058);
     EXPECT_EQ(m_boxes, 2);
     EXPECT_EQ(GetSignalDownloadMode(), 0);
-    EXPECT_EQ(m_pages.size(), 1u);
+    EXPECT_EQ(m_pages.size(), 2u);
 }
 
 TEST_F(ContentPanel, KeysSwitchViews) {
@@ -445,4 +478,60 @@ TEST_F(ContentPanel, DownloadsFinishingWhileThePanelGoesTouchNoView) {
     stop = true;
     worker.join();
     EXPECT_GE(after, 5);
+}
+
+TEST_F(ContentPanel, IndicatorAndStockIndexMessages) {
+    ProfileListsKeeper keep;
+    Open(g_data->Codes()[0], false);
+    // An overlay replaces every overlay; another indicator the last pane; both show the K-line view.
+    m_panel->SendMessage(kAppMsgIndicator, 5, 0);
+    EXPECT_EQ(m_panel->GetCurrentViewId(), kViewGraph);
+    CSPDWordArray overlays = GetProfile().GetSecondIndicatorList();
+    ASSERT_EQ(overlays.GetSize(), 1);
+    EXPECT_EQ(overlays[0], 5u);
+    m_panel->SendMessage(kAppMsgIndicator, 20, 0);
+    CSPDWordArray shown = GetProfile().GetShownIndicators();
+    ASSERT_GE(shown.GetSize(), 1);
+    EXPECT_EQ(shown[shown.GetSize() - 1], 20u);
+    // 4027 on the intraday view: one pane, draw mode 1, the stock of that index current.
+    Command(4000);
+    m_panel->SendMessage(kAppMsgPaneCount, 4, 0);  // the intraday view's own acceptor
+    EXPECT_EQ(m_panel->GetRealTimeView()->GetPaneCount(), 4);
+    CStockInfo info;
+    int index = -1;
+    ASSERT_TRUE(GetStockContainer().GetStockInfo(g_data->Codes()[1].c_str(), &info, &index));
+    m_panel->SendMessage(kAppMsgStockIndex, index, 0);
+    EXPECT_EQ(m_panel->GetCurrentViewId(), kViewRealTime);
+    EXPECT_EQ(m_panel->GetRealTimeView()->GetPaneCount(), 1);
+    EXPECT_EQ(DrawMode(), 1);
+    EXPECT_EQ(m_panel->GetCurrentCode(), g_data->Codes()[1]);
+    // The stock already current opens as well; an index outside the list does nothing.
+    Command(4004);
+    m_panel->SendMessage(kAppMsgStockIndex, index, 0);
+    EXPECT_EQ(DrawMode(), 1);
+    m_panel->SendMessage(kAppMsgStockIndex, 1 << 20, 0);
+    EXPECT_EQ(m_panel->GetCurrentCode(), g_data->Codes()[1]);
+    // From the K-line view it stays there.
+    Command(4001);
+    ASSERT_TRUE(GetStockContainer().GetStockInfo(g_data->Codes()[2].c_str(), &info, &index));
+    m_panel->SendMessage(kAppMsgStockIndex, index, 0);
+    EXPECT_EQ(m_panel->GetCurrentViewId(), kViewGraph);
+    EXPECT_EQ(m_panel->GetCurrentCode(), g_data->Codes()[2]);
+}
+
+// A person's look at the panel hosting the K-line view:
+//   VELMORA_SHOW_MS=60000 scripts/screenshot -o panel.png build/win32/tests/app/app_content_panel_test.exe \
+//       --gtest_also_run_disabled_tests --gtest_filter='*Show*'
+TEST_F(ContentPanel, DISABLED_Show) {
+    m_host.SetWindowText("内容面板 - K线图");
+    Open(g_data->Codes()[0], true);
+    Drain();
+    m_host.ShowWindow(SW_SHOW);
+    const char* ms = std::getenv("VELMORA_SHOW_MS");
+    const DWORD until = ::GetTickCount() + DWORD(ms ? std::atoi(ms) : 3000);
+    ::InvalidateRect(m_panel->m_hWnd, nullptr, TRUE);
+    while (::GetTickCount() < until) {
+        Pump();
+        ::Sleep(20);
+    }
 }

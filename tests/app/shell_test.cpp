@@ -429,6 +429,8 @@ TEST(DownloadRouting, WorkersAndTheInterfaceThreadShareCodeAndStates) {
     RecordingDatabase db;  // only the worker stores
     CodeStateMap states;
     DownloadRouter router(&db, &states);
+    // Current from the start: the worker may finish before the loop below has run once.
+    router.SetCurrentCode("600000_1");
     std::atomic<bool> stop(false);
     std::atomic<int> reloads(0);
     std::thread worker([&] {
