@@ -117,7 +117,9 @@ private:
 // The copied build in a fresh folder whose name holds a space; removed with everything in it.
 class ClientFolder {
 public:
-    ClientFolder(const char* tag, const char* clientExe, const char* updaterExe) {
+    // withSkin: the skin beside the client as an installation has it (the main frame's side
+    // panel needs its pictures); without, the windows keep the system look.
+    ClientFolder(const char* tag, const char* clientExe, const char* updaterExe, bool withSkin = false) {
         char tmp[MAX_PATH];
         GetTempPathA(sizeof(tmp), tmp);
         static int serial = 0;
@@ -127,7 +129,8 @@ public:
         CreateDirectoryA(dir.c_str(), nullptr);
         exe = dir + "\\Velmora.exe";
         ok = CopyFileA(WinePath(clientExe).c_str(), exe.c_str(), FALSE) &&
-             CopyFileA(WinePath(updaterExe).c_str(), (dir + "\\Update.exe").c_str(), FALSE) && CopySkin(clientExe);
+             CopyFileA(WinePath(updaterExe).c_str(), (dir + "\\Update.exe").c_str(), FALSE) &&
+             (!withSkin || CopySkin(clientExe));
     }
     ~ClientFolder() {
         std::string rm = "cmd /c rmdir /s /q \"" + dir + "\"";

@@ -62,7 +62,7 @@ protected:
         return answered;
     }
 
-    ClientFolder m_folder{"frame", VELMORA_EXE, UPDATE_EXE};
+    ClientFolder m_folder{"frame", VELMORA_EXE, UPDATE_EXE, true};
     FixtureProcess m_fixture;
     ClientProcess m_client;
 };

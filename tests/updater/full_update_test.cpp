@@ -86,7 +86,7 @@ TEST_F(ClientProgram, WithoutNewerVersionTheMainWindowOpensAndClosesCleanly) {
     ASSERT_NE(m_client.LogIn(), nullptr);
     HWND frame = m_client.MainWindow(120000);
     ASSERT_NE(frame, nullptr);
-    // Made at 900 x 680, then moved onto the desktop's work area.
+    // Created at 900 by 680, the frame then fills the desktop's work area.
     RECT r, work;
     GetWindowRect(frame, &r);
     SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
