@@ -25,7 +25,10 @@ inline void CompensatedAdd(double& s, double& c, double x) {
 // the relative error grows by at most 4e-15 a bar, so it stays below 2e-11.
 // Meant for terms of one sign (prices, volumes, squares); with mixed signs a sum near zero only
 // makes it start afresh more often.
-class CWindowSum {
+// The run shared by the window sums: where it stands and how it moves. Derived gives Step (one
+// bar in, one out; false when the sum must be taken afresh) and Taken (the sum taken afresh).
+template <typename Derived>
+class CWindowRun {
 public:
     enum { kRefresh = 4096 };
 
@@ -40,7 +43,10 @@ public:
     double Start(int index, int days, const Term& term) {
         // Through a value made out of line: the sum's address never escapes, so a loop can hold
         // it in registers.
-        *this = Taken(index, days, term);
+        Self() = Derived::Taken(index, days, term);
+        m_bar = index;
+        m_days = days;
+        m_steps = 0;
         return m_sum;
     }
 
@@ -48,7 +54,7 @@ public:
     template <typename Term>
     double Next(const Term& term) {
         const int t = m_bar + 1;
-        if (++m_steps >= kRefresh || !Step(term(t), term(t - m_days))) return Start(t, m_days, term);
+        if (++m_steps >= kRefresh || !Self().Step(term(t), term(t - m_days))) return Start(t, m_days, term);
         m_bar = t;
         return m_sum;
     }
@@ -64,6 +70,17 @@ public:
         return Start(index, days, term);
     }
 
+protected:
+    Derived& Self() { return static_cast<Derived&>(*this); }
+
+    double m_sum = 0;
+    int m_bar = -1;
+    int m_days = 0;
+    int m_steps = 0;
+};
+
+class CWindowSum : public CWindowRun<CWindowSum> {
+public:
     // The step alone, for loops that move several sums over the same bars and keep the bar
     // themselves (RunWindowSums): in enters, out leaves. False when the sum must be taken afresh
     // at this bar (Start); such a loop also starts afresh at least every kRefresh bars.
@@ -79,6 +96,7 @@ public:
     }
 
 private:
+    friend class CWindowRun<CWindowSum>;
     template <typename Term>
     __attribute__((noinline)) static CWindowSum Taken(int index, int days, const Term& term) {
         CWindowSum w;
@@ -87,53 +105,19 @@ private:
         w.m_sum = s + c;
         w.m_peak = std::fabs(w.m_sum);
         w.m_floor = w.m_peak * (1.0 / 16);
-        w.m_bar = index;
-        w.m_days = days;
-        w.m_steps = 0;
         return w;
     }
 
-    double m_sum = 0;
     double m_peak = 0;
     double m_floor = 0;
-    int m_bar = -1;
-    int m_days = 0;
-    int m_steps = 0;
 };
 
 // As CWindowSum, for terms of both signs: beside the sum runs the sum of the terms' magnitudes,
 // and that is what the refresh watches (a sum that cancels to near zero carries no more rounding
 // than the same window added afresh; a large term that left, or a NaN inside, shrinks the
 // magnitudes).
-class CSignedWindowSum {
+class CSignedWindowSum : public CWindowRun<CSignedWindowSum> {
 public:
-    enum { kRefresh = CWindowSum::kRefresh };
-
-    void Reset() { m_bar = -1; }
-    int GetBar() const { return m_bar; }
-    int GetDays() const { return m_days; }
-    double GetSum() const { return m_sum; }
-
-    template <typename Term>
-    double Start(int index, int days, const Term& term) {
-        *this = Taken(index, days, term);
-        return m_sum;
-    }
-    template <typename Term>
-    double Next(const Term& term) {
-        const int t = m_bar + 1;
-        if (++m_steps >= kRefresh || !Step(term(t), term(t - m_days))) return Start(t, m_days, term);
-        m_bar = t;
-        return m_sum;
-    }
-    template <typename Term>
-    double At(int index, int days, const Term& term) {
-        if (m_bar >= 0 && m_days == days) {
-            if (m_bar == index) return m_sum;
-            if (m_bar == index - 1) return Next(term);
-        }
-        return Start(index, days, term);
-    }
     bool Step(double in, double out) {
         m_sum += in - out;
         m_mass += std::fabs(in) - std::fabs(out);
@@ -146,6 +130,7 @@ public:
     }
 
 private:
+    friend class CWindowRun<CSignedWindowSum>;
     template <typename Term>
     __attribute__((noinline)) static CSignedWindowSum Taken(int index, int days, const Term& term) {
         CSignedWindowSum w;
@@ -158,19 +143,12 @@ private:
         w.m_sum = s + c;
         w.m_mass = w.m_peak = a;
         w.m_floor = a * (1.0 / 16);
-        w.m_bar = index;
-        w.m_days = days;
-        w.m_steps = 0;
         return w;
     }
 
-    double m_sum = 0;
     double m_mass = 0;
     double m_peak = 0;
     double m_floor = 0;
-    int m_bar = -1;
-    int m_days = 0;
-    int m_steps = 0;
 };
 
 // Moves C window sums of one term (days[j] bars each) over bars first..last in one pass. For
