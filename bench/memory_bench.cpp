@@ -94,6 +94,41 @@ double ThreadStackBytes() {
     return total;
 }
 
+// What one more idle thread with a download worker's stack costs in private bytes (under Wine its
+// stack is committed whole, 1 MB at the least, and Wine keeps a stack of its own for each thread).
+DWORD WINAPI Idle(void* stop) {
+    ::WaitForSingleObject(stop, INFINITE);
+    return 0;
+}
+double BytesPerThread() {
+    HANDLE stop = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    const double before = PrivateBytes();
+    HANDLE threads[4];
+    for (HANDLE& t : threads) t = ::CreateThread(nullptr, CDownloadObject::kWorkerStackSize, Idle, stop, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    ::Sleep(100);
+    const double after = PrivateBytes();
+    ::SetEvent(stop);
+    for (HANDLE t : threads) {
+        ::WaitForSingleObject(t, INFINITE);
+        ::CloseHandle(t);
+    }
+    ::CloseHandle(stop);
+    return (after - before) / 4;
+}
+
+int ThreadCount() {
+    HANDLE snap = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snap == INVALID_HANDLE_VALUE) return 0;
+    THREADENTRY32 te;
+    std::memset(&te, 0, sizeof te);
+    te.dwSize = sizeof te;
+    int n = 0;
+    for (BOOL more = ::Thread32First(snap, &te); more; more = ::Thread32Next(snap, &te))
+        if (te.th32OwnerProcessID == ::GetCurrentProcessId()) ++n;
+    ::CloseHandle(snap);
+    return n;
+}
+
 // Bytes of every file under the folder.
 double FolderBytes(const std::string& folder) {
     double total = 0;
@@ -172,8 +207,11 @@ int main() {
         return Fail("no login");
     ApplyLoginReply(reply);
     QuietView view;
+    const double loggedIn = PrivateBytes();
     if (!LoadStartupData(view)) return Fail("the start-up loading failed");
+    const double started = PrivateBytes();
     if (CGroupDownloader* groups = GetGroupDownloader()) groups->DownloadGroups(true, nullptr);
+    const double grouped = PrivateBytes();
     CStockContainer& all = GetStockContainer();
     std::vector<int> shares;
     for (int i = 0; i < all.GetSize(); ++i)
@@ -196,6 +234,7 @@ int main() {
     CGraphView kline(kViewGraph, nullptr);
     RECT vr = {0, 0, 1024, 600};
     if (!intraday.CreateView(host, vr) || !kline.CreateView(host, vr)) return Fail("no view");
+    const double viewed = PrivateBytes();
     BITMAPINFO bi = {};
     bi.bmiHeader = {sizeof(BITMAPINFOHEADER), 1024, -600, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void* bits = nullptr;
@@ -222,6 +261,16 @@ int main() {
     std::printf("memory: raw %.1f MB, private bytes %.1f MB (%.1f MB before loading, %.1f MB after the first share; "
                 "thread stacks, committed whole under Wine, %.1f MB)\n",
                 raw / 1048576.0, priv / 1048576.0, before / 1048576.0, first / 1048576.0, ThreadStackBytes() / 1048576.0);
+    std::printf("memory: where it grows: %.1f MB by the login, %.1f MB by the start-up loading, %.1f MB by the sector "
+                "download, %.1f MB by the two views' creation, %.1f MB by the first share\n",
+                (loggedIn - before) / 1048576.0, (started - loggedIn) / 1048576.0, (grouped - started) / 1048576.0,
+                (viewed - grouped) / 1048576.0, (first - viewed) / 1048576.0);
+    const int threads = ThreadCount();
+    const double perThread = BytesPerThread();
+    const double beyond = priv - (threads - 1) * perThread;
+    std::printf("memory: %d threads (the download manager's workers: one per processor and one more); each costs "
+                "%.2f MB here; private bytes less the threads besides the main one: %.1f MB, ratio %.3f\n",
+                threads, perThread / 1048576.0, beyond / 1048576.0, raw / beyond);
     std::printf("memory: ratio %.3f = raw data size / private bytes (1 = no overhead, goal at least %.2f)%s\n", ratio,
                 kGoal, ratio >= kGoal ? "" : "  BELOW GOAL");
     ::SelectObject(dc, old);
