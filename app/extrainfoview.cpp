@@ -2,6 +2,9 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "skin/skinbitmap.h"
 #include "store/database.h"
 #include "store/groups.h"
@@ -168,14 +171,24 @@ LRESULT CExtraInfoView::OnListNotify(LPNMHDR hdr) {
 }
 
 LRESULT CExtraInfoView::OnTreeNotify(LPNMHDR hdr) {
-    if (hdr->code != static_cast<UINT>(NM_DBLCLK) || !m_tree) return 0;
+    if (!m_tree) return 0;
+    if (hdr->code == static_cast<UINT>(TVN_ITEMEXPANDINGA) || hdr->code == static_cast<UINT>(TVN_ITEMEXPANDINGW)) {
+        // The A and W records agree up to the item's handle and data.
+        const NMTREEVIEWA* nm = reinterpret_cast<const NMTREEVIEWA*>(hdr);
+        TreeEntry* entry = reinterpret_cast<TreeEntry*>(nm->itemNew.lParam);
+        if ((nm->action & TVE_EXPAND) && entry && !entry->filled) FillGroup(nm->itemNew.hItem, *entry);
+        return 0;
+    }
+    if (hdr->code != static_cast<UINT>(NM_DBLCLK)) return 0;
     HTREEITEM item = reinterpret_cast<HTREEITEM>(::SendMessageA(m_tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
     if (!item) return 0;
     TVITEMA tv = {};
     tv.mask = TVIF_PARAM;
     tv.hItem = item;
-    if (::SendMessageA(m_tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv)) && tv.lParam)
-        Send(kAppMsgOpenCode, reinterpret_cast<intptr_t>(reinterpret_cast<const std::string*>(tv.lParam)->c_str()), 0);
+    if (::SendMessageA(m_tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&tv)) && tv.lParam) {
+        const TreeEntry* entry = reinterpret_cast<const TreeEntry*>(tv.lParam);
+        if (!entry->code.empty()) Send(kAppMsgOpenCode, reinterpret_cast<intptr_t>(entry->code.c_str()), 0);
+    }
     return 0;
 }
 
@@ -202,7 +215,8 @@ void CExtraInfoView::OnCommand(UINT, int id, HWND) {
             if (strlen(text.data()) + 1 < text.size()) break;
             text.resize(text.size() * 2);
         }
-        if (tv.lParam) AddStock(reinterpret_cast<const std::string*>(tv.lParam)->c_str(), text.data());
+        const TreeEntry* entry = reinterpret_cast<const TreeEntry*>(tv.lParam);
+        if (entry && !entry->code.empty()) AddStock(entry->code.c_str(), text.data());
     } else if (id >= 4000 && id <= 5000) {
         Send(kAppMsgCommand, id, 0);
     }
@@ -226,47 +240,68 @@ LRESULT CExtraInfoView::OnFillTree(UINT, WPARAM, LPARAM) {
     return 0;
 }
 
+namespace {
+
+HTREEITEM InsertTreeItem(HWND tree, HTREEITEM parent, const std::string& text, LPARAM data, bool hasChildren) {
+    TVINSERTSTRUCTA ins = {};
+    ins.hParent = parent;
+    ins.hInsertAfter = TVI_LAST;
+    ins.item.mask = TVIF_TEXT | TVIF_PARAM | (hasChildren ? TVIF_CHILDREN : 0);
+    ins.item.pszText = const_cast<char*>(text.c_str());
+    ins.item.lParam = data;
+    ins.item.cChildren = 1;
+    return reinterpret_cast<HTREEITEM>(::SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&ins)));
+}
+
+}  // namespace
+
 void CExtraInfoView::FillTreeHere() {
     if (!m_tree) return;
     ::SendMessageA(m_tree, WM_SETREDRAW, FALSE, 0);
     ::SendMessageA(m_tree, TVM_DELETEITEM, 0, reinterpret_cast<LPARAM>(TVI_ROOT));
     m_treeCodes.clear();
-    auto insert = [this](HTREEITEM parent, const std::string& text, LPARAM data) {
-        TVINSERTSTRUCTA ins = {};
-        ins.hParent = parent;
-        ins.hInsertAfter = TVI_LAST;
-        ins.item.mask = TVIF_TEXT | TVIF_PARAM;
-        ins.item.pszText = const_cast<char*>(text.c_str());
-        ins.item.lParam = data;
-        return reinterpret_cast<HTREEITEM>(::SendMessageA(m_tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&ins)));
-    };
     // The downloader's snapshots: category -> members in reading order, and where each group
     // starts in them. Members before a category's first group are not shown.
     CGroupDownloader* groups = GetGroupDownloader();
-    std::shared_ptr<const CGroupDownloader::GroupList> list;
     std::shared_ptr<const CGroupDownloader::GroupIndex> index;
+    m_treeList.reset();
     if (groups) {
-        groups->GetGroupList(list);
+        groups->GetGroupList(m_treeList);
         groups->GetGroupMembers(index);
     }
-    if (list && index) {
-        for (const auto& category : *list) {
-            HTREEITEM root = insert(TVI_ROOT, category.first, 0);
-            if (!root) continue;
+    if (m_treeList && index) {
+        for (const auto& category : *m_treeList) {
+            HTREEITEM root = InsertTreeItem(m_tree, TVI_ROOT, category.first, 0, false);
             auto starts = index->find(category.first);
-            HTREEITEM header = nullptr;
+            if (!root || starts == index->end()) continue;
             const std::vector<CGroupDownloader::Member>& members = category.second;
-            for (size_t i = 0; i < members.size(); ++i) {
-                if (starts != index->end()) {
-                    auto at = starts->second.find(int(i));
-                    if (at != starts->second.end()) header = insert(root, at->second, 0);
-                }
-                if (!header) continue;
-                m_treeCodes.emplace_back(new std::string(members[i].first));
-                insert(header, members[i].second, reinterpret_cast<LPARAM>(m_treeCodes.back().get()));
+            for (auto at = starts->second.begin(); at != starts->second.end(); ++at) {
+                auto next = std::next(at);
+                const size_t first = size_t(std::max(0, at->first));
+                const size_t last = next == starts->second.end() ? members.size() : size_t(std::max(0, next->first));
+                if (first >= std::min(last, members.size())) continue;
+                m_treeCodes.emplace_back(new TreeEntry);
+                TreeEntry& group = *m_treeCodes.back();
+                group.members = &members;
+                group.first = first;
+                group.last = std::min(last, members.size());
+                group.filled = false;
+                InsertTreeItem(m_tree, root, at->second, reinterpret_cast<LPARAM>(&group), true);
             }
         }
     }
     ::SendMessageA(m_tree, WM_SETREDRAW, TRUE, 0);
     ::InvalidateRect(m_tree, nullptr, TRUE);
+}
+
+void CExtraInfoView::FillGroup(HTREEITEM item, TreeEntry& group) {
+    group.filled = true;
+    ::SendMessageA(m_tree, WM_SETREDRAW, FALSE, 0);
+    for (size_t i = group.first; i < group.last; ++i) {
+        const CGroupDownloader::Member& member = (*group.members)[i];
+        m_treeCodes.emplace_back(new TreeEntry);
+        m_treeCodes.back()->code = member.first;
+        InsertTreeItem(m_tree, item, member.second, reinterpret_cast<LPARAM>(m_treeCodes.back().get()), false);
+    }
+    ::SendMessageA(m_tree, WM_SETREDRAW, TRUE, 0);
 }

@@ -13,6 +13,7 @@
 #include "skin/fadebutton.h"
 #include "skin/skinlist.h"
 #include "skin/tabbar.h"
+#include "store/groups.h"
 #include "winfw/winfw.h"
 
 enum : UINT {
@@ -92,7 +93,17 @@ private:
     CSkinFadeStateButtonCtrl m_close;
     std::string m_watchPath;
     std::unique_ptr<WatchList> m_watch;
-    // Item data of the tree's stock items: the tree keeps pointers, these own the texts.
-    std::vector<std::unique_ptr<std::string>> m_treeCodes;
+    // Item data of the tree's items: a stock's code, or a group's members (filled into the tree
+    // when the group is first expanded: the whole market's sectors hold tens of thousands of
+    // members). The tree keeps pointers; these own them, and m_treeList the members they point into.
+    struct TreeEntry {
+        std::string code;  // a stock item's; empty for a group
+        const std::vector<CGroupDownloader::Member>* members = nullptr;
+        size_t first = 0, last = 0;  // the group's members, [first, last)
+        bool filled = true;
+    };
+    void FillGroup(HTREEITEM item, TreeEntry& group);
+    std::vector<std::unique_ptr<TreeEntry>> m_treeCodes;
+    std::shared_ptr<const CGroupDownloader::GroupList> m_treeList;
     std::atomic<bool> m_fillPosted{false};  // a rebuild is posted and has not run yet
 };

@@ -1,10 +1,14 @@
 #include "loopback_server.h"
 
+#ifdef _WIN32
+#include <winsock2.h>
+#else
 #include <arpa/inet.h>
 #include <errno.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <cstring>
 
@@ -12,10 +16,29 @@ namespace velmora_bench {
 
 namespace {
 
+#ifdef _WIN32
+// The Windows build's benchmarks run under Wine with the client in the same process.
+using ssize_t = int;
+const int MSG_NOSIGNAL = 0;
+const int SHUT_RDWR = SD_BOTH;
+typedef int socklen_t;
+inline int close(int s) { return closesocket(static_cast<SOCKET>(s)); }
+inline bool Interrupted() { return false; }
+inline bool Transient() { return WSAGetLastError() == WSAECONNRESET; }
+inline const void* memmem(const void* hay, size_t n, const void* needle, size_t m) {
+    for (const char* p = static_cast<const char*>(hay); n >= m; ++p, --n)
+        if (std::memcmp(p, needle, m) == 0) return p;
+    return nullptr;
+}
+#else
+inline bool Interrupted() { return errno == EINTR; }
+inline bool Transient() { return errno == EINTR || errno == ECONNABORTED || errno == EMFILE || errno == ENFILE; }
+#endif
+
 bool SendAll(int s, const char* data, size_t length) {
     while (length > 0) {
         ssize_t n = send(s, data, length, MSG_NOSIGNAL);
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && Interrupted()) continue;
         if (n <= 0) return false;
         data += n;
         length -= static_cast<size_t>(n);
@@ -34,10 +57,14 @@ void LoopbackServer::Add(const std::string& path, const std::string& body) { m_r
 
 bool LoopbackServer::Start(int threads) {
     m_notFound = Reply("404 Not Found", "");
-    m_listen = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+#ifdef _WIN32
+    WSADATA wsa;
+    if (WSAStartup(MAKEWORD(2, 2), &wsa) != 0) return false;
+#endif
+    m_listen = static_cast<int>(socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
     if (m_listen < 0) return false;
     int one = 1;
-    setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &one, sizeof(one));
+    setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&one), sizeof(one));
     sockaddr_in sa;
     std::memset(&sa, 0, sizeof(sa));
     sa.sin_family = AF_INET;
@@ -61,9 +88,14 @@ void LoopbackServer::Stop() {
     if (m_listen < 0) return;
     m_stop = true;
     shutdown(m_listen, SHUT_RDWR);  // wakes every thread blocked in accept
+#ifdef _WIN32
+    close(m_listen);  // Windows wakes them only when the socket closes
     for (std::thread& t : m_threads) t.join();
-    m_threads.clear();
+#else
+    for (std::thread& t : m_threads) t.join();
     close(m_listen);
+#endif
+    m_threads.clear();
     m_listen = -1;
 }
 
@@ -73,9 +105,9 @@ std::string LoopbackServer::Url(const std::string& target) const {
 
 void LoopbackServer::Serve() {
     while (!m_stop.load(std::memory_order_relaxed)) {
-        int c = accept(m_listen, nullptr, nullptr);
+        int c = static_cast<int>(accept(m_listen, nullptr, nullptr));
         if (c < 0) {
-            if (errno == EINTR || errno == ECONNABORTED || errno == EMFILE || errno == ENFILE) continue;
+            if (!m_stop.load() && Transient()) continue;
             return;  // the listening socket was shut down
         }
         Answer(c);
@@ -90,7 +122,7 @@ void LoopbackServer::Answer(int c) {
     for (;;) {
         if (used == sizeof(head)) return;
         ssize_t n = recv(c, head + used, sizeof(head) - used, 0);
-        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 && Interrupted()) continue;
         if (n <= 0) return;
         used += static_cast<size_t>(n);
         if (used >= 4 && memmem(head, used, "\r\n\r\n", 4)) break;

@@ -236,7 +236,17 @@ protected:
     }
     // The step text shown once a step of the sector at this position was reported.
     static std::string StepOf(size_t i) { return s_sectors[i].category + ":" + s_sectors[i].group; }
-    int TreeCount() { return int(::SendMessageA(panel.GetTree(), TVM_GETCOUNT, 0, 0)); }
+    // Items of the tree once every group is expanded (a group's members come on its first expansion).
+    int TreeCount() {
+        HWND tree = panel.GetTree();
+        auto next = [&](HTREEITEM item, UINT how) {
+            return (HTREEITEM)::SendMessageA(tree, TVM_GETNEXTITEM, how, (LPARAM)item);
+        };
+        for (HTREEITEM c = next(nullptr, TVGN_ROOT); c; c = next(c, TVGN_NEXT))
+            for (HTREEITEM g = next(c, TVGN_CHILD); g; g = next(g, TVGN_NEXT))
+                ::SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, (LPARAM)g);
+        return int(::SendMessageA(tree, TVM_GETCOUNT, 0, 0));
+    }
     // What the tree must hold for the stored files: categories, groups, members.
     int ExpectedTreeCount() {
         std::map<std::string, int> categories;

@@ -231,50 +231,54 @@ TEST_F(ExtraInfoWindow, SectorsChangedFromAWorkerRebuildTheTreeOnTheWindowThread
     GetStockContainer().Clear();
     FreeGroupDownloader();
 
-    auto text = [&](HTREEITEM item, const std::string** data) {
+    auto text = [&](HTREEITEM item) {
         char buf[64] = {};
         TVITEMA tv = {};
-        tv.mask = TVIF_TEXT | TVIF_PARAM;
+        tv.mask = TVIF_TEXT;
         tv.hItem = item;
         tv.pszText = buf;
         tv.cchTextMax = sizeof buf;
         EXPECT_TRUE(::SendMessageA(tree, TVM_GETITEMA, 0, (LPARAM)&tv));
-        if (data) *data = reinterpret_cast<const std::string*>(tv.lParam);
         return std::string(buf);
     };
     auto next = [&](HTREEITEM item, UINT how) { return (HTREEITEM)::SendMessageA(tree, TVM_GETNEXTITEM, how, (LPARAM)item); };
-    // Category, group, then the members by name with their codes as item data (GBK order: 银 before 重).
-    EXPECT_EQ(::SendMessageA(tree, TVM_GETCOUNT, 0, 0), 7);
+    // Categories and their groups (GBK order: 银 before 重); a group's members come when it is
+    // first expanded, once.
+    EXPECT_EQ(::SendMessageA(tree, TVM_GETCOUNT, 0, 0), 4);
     HTREEITEM banks = next(nullptr, TVGN_ROOT);
-    const std::string* data = nullptr;
-    EXPECT_EQ(text(banks, &data), "银行");
-    EXPECT_EQ(data, nullptr);
+    EXPECT_EQ(text(banks), "银行");
     HTREEITEM big = next(banks, TVGN_CHILD);
-    EXPECT_EQ(text(big, &data), "大行");
-    EXPECT_EQ(data, nullptr);
-    EXPECT_EQ(text(next(big, TVGN_CHILD), &data), "招商银行");
-    ASSERT_NE(data, nullptr);
-    EXPECT_EQ(*data, "600036_1");
+    EXPECT_EQ(text(big), "大行");
+    EXPECT_EQ(next(big, TVGN_CHILD), nullptr);
+    ::SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, (LPARAM)banks);
+    ::SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, (LPARAM)big);
+    EXPECT_EQ(text(next(big, TVGN_CHILD)), "招商银行");
     HTREEITEM group = next(banks, TVGN_NEXT);
-    EXPECT_EQ(text(group, nullptr), "重点");
+    EXPECT_EQ(text(group), "重点");
     HTREEITEM core = next(group, TVGN_CHILD);
-    EXPECT_EQ(text(core, nullptr), "核心");
+    EXPECT_EQ(text(core), "核心");
+    ::SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, (LPARAM)core);
+    ::SendMessageA(tree, TVM_EXPAND, TVE_COLLAPSE, (LPARAM)core);
+    ::SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, (LPARAM)core);
+    EXPECT_EQ(::SendMessageA(tree, TVM_GETCOUNT, 0, 0), 7);
     HTREEITEM stock = next(core, TVGN_CHILD);
-    EXPECT_EQ(text(stock, &data), "浦发银行");
-    ASSERT_NE(data, nullptr);
-    EXPECT_EQ(*data, "600000_1");
-    EXPECT_EQ(text(next(stock, TVGN_NEXT), &data), "平安银行");
-    EXPECT_EQ(*data, "000001_0");
+    EXPECT_EQ(text(stock), "浦发银行");
+    EXPECT_EQ(text(next(stock, TVGN_NEXT)), "平安银行");
+    EXPECT_EQ(next(next(stock, TVGN_NEXT), TVGN_NEXT), nullptr);
 
-    // A double click opens a stock item and does nothing on a category.
+    // A double click opens a stock item by its code and does nothing on a category or a group.
     NMHDR dbl = {tree, kExtraTreeId, (UINT)NM_DBLCLK};
     opened.codes.clear();
-    ::SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)group);
-    view.SendMessage(WM_NOTIFY, kExtraTreeId, (LPARAM)&dbl);
+    for (HTREEITEM item : {group, core}) {
+        ::SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)item);
+        view.SendMessage(WM_NOTIFY, kExtraTreeId, (LPARAM)&dbl);
+    }
     EXPECT_TRUE(opened.codes.empty());
-    ::SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)stock);
-    view.SendMessage(WM_NOTIFY, kExtraTreeId, (LPARAM)&dbl);
-    EXPECT_EQ(opened.codes, (std::vector<std::string>{"600000_1"}));
+    for (HTREEITEM item : {next(stock, TVGN_NEXT), next(big, TVGN_CHILD), stock}) {
+        ::SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, (LPARAM)item);
+        view.SendMessage(WM_NOTIFY, kExtraTreeId, (LPARAM)&dbl);
+    }
+    EXPECT_EQ(opened.codes, (std::vector<std::string>{"000001_0", "600036_1", "600000_1"}));
 
     // The tree's "add to watch list" takes the selected stock.
     view.SendMessage(WM_COMMAND, kExtraTreeAddId, 0);
