@@ -247,36 +247,56 @@ void CMainFrame::RunModal(F run) {
 void CMainFrame::OnCommand(UINT code, int id, HWND) {
     switch (RouteFrameCommand(id)) {
     case frameCmdApplyPage:
-        OpenWebPage(ApplyPageUrl(GetSiteRoot()).c_str());
+        OnOpenApplyPage();
         break;
     case frameCmdForward:
         m_content.OnMessage(kAppMsgCommand, id, 0);
         break;
     case frameCmdIndicator:
-        if (int indicator = IndicatorForCommand(id)) m_content.SendMessage(kAppMsgIndicator, indicator, 0);
+        OnMenuCodeCommand(id);
         break;
     case frameCmdRegister:
-        OpenWebPage(RegisterPageUrl(GetSiteRoot()).c_str());
+        OnRegister();
         break;
     case frameCmdExit:
-        SendMessage(WM_CLOSE);
+        OnAppExit();
         break;
     case frameCmdTogglePane:
-        TogglePane(code);
+        OnTogglePane(code);
         break;
     case frameCmdAbout:
-        RunModal([] { RunAboutDialog(::GetActiveWindow()); });
+        OnAppAbout();
         break;
     case frameCmdRelogin:
         OnRelogin();
         break;
     case frameCmdDownloadGroups:
-        RunModal([this] { RunDownloadGroupDialog(m_hWnd, &m_content); });
+        OnDownloadGroups();
         break;
     default:
         SetMsgHandled(FALSE);
         break;
     }
+}
+
+void CMainFrame::OnOpenApplyPage() { OpenWebPage(ApplyPageUrl(GetSiteRoot()).c_str()); }
+
+void CMainFrame::OnRegister() { OpenWebPage(RegisterPageUrl(GetSiteRoot()).c_str()); }
+
+void CMainFrame::OnMenuCodeCommand(int id) {
+    if (int indicator = IndicatorForCommand(id)) m_content.SendMessage(kAppMsgIndicator, indicator, 0);
+}
+
+void CMainFrame::OnAppExit() { SendMessage(WM_CLOSE); }
+
+void CMainFrame::OnTogglePane(UINT notifyCode) { TogglePane(notifyCode); }
+
+void CMainFrame::OnAppAbout() {
+    RunModal([] { RunAboutDialog(::GetActiveWindow()); });
+}
+
+void CMainFrame::OnDownloadGroups() {
+    RunModal([this] { RunDownloadGroupDialog(m_hWnd, &m_content); });
 }
 
 void CMainFrame::TogglePane(UINT notifyCode) {

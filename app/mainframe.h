@@ -100,6 +100,14 @@ private:
     LRESULT OnEnable(UINT, WPARAM enabled, LPARAM);
     LRESULT OnMenuButton(UINT, WPARAM id, LPARAM point);
     void OnCommand(UINT code, int id, HWND control);
+    // The frame's own commands, as OnCommand routes them.
+    void OnOpenApplyPage();
+    void OnRegister();
+    void OnMenuCodeCommand(int id);
+    void OnAppExit();
+    void OnTogglePane(UINT notifyCode);
+    void OnAppAbout();
+    void OnDownloadGroups();
     void OnRelogin();
     void PaintBackground(HDC dc);
     void CreateBars();

@@ -33,14 +33,14 @@ void RefreshThread::Run() {
     // Before the loop's first look at the stop flag: a Stop that came earlier is still seen.
     m_client.ResetCancel();
     if (m_creationFetches && !IsStopRequested()) {
-        FetchNews();
-        FetchStatus();
-        CheckHeartbeat(true);
+        FetchRollNews();
+        FetchStatusInfo();
+        CheckLogin(true);
     }
     RefreshHandlers handlers;
-    handlers.news = [this] { FetchNews(); };
-    handlers.status = [this] { FetchStatus(); };
-    handlers.heartbeat = [this] { CheckHeartbeat(); };
+    handlers.news = [this] { FetchRollNews(); };
+    handlers.status = [this] { FetchStatusInfo(); };
+    handlers.heartbeat = [this] { CheckLogin(); };
     handlers.marketOpen = [] { return MarketOpenFlag.load() != 0; };
     handlers.wait = [this] { WaitTick(); };
     RunRefreshLoop(m_bStop, handlers);
@@ -60,7 +60,7 @@ bool RefreshThread::Fetch(const std::string& url, std::string* body) {
     return true;
 }
 
-bool RefreshThread::FetchNews() {
+bool RefreshThread::FetchRollNews() {
     std::string body;
     if (!Fetch(GetSiteRoot() + GetUrl(kUrlRollNews), &body)) return false;
     NewsItems items;
@@ -70,7 +70,7 @@ bool RefreshThread::FetchNews() {
     return true;
 }
 
-bool RefreshThread::FetchStatus() {
+bool RefreshThread::FetchStatusInfo() {
     std::string body;
     if (!Fetch(GetServerRootUrl() + GetUrl(kUrlMarketStatus), &body)) return false;
     StatusPaneList panes;
@@ -80,7 +80,7 @@ bool RefreshThread::FetchStatus() {
     return true;
 }
 
-bool RefreshThread::CheckHeartbeat(bool fromCreation) {
+bool RefreshThread::CheckLogin(bool fromCreation) {
     std::string body;
     // The time only keeps caches from answering.
     std::string url = GetSiteRoot() + GetUrl(kUrlHeartbeat) + std::to_string(static_cast<long long>(std::time(nullptr)));

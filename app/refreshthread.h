@@ -43,9 +43,9 @@ public:
     void SetCreationFetches(bool on) { m_creationFetches = on; }
 
     // One fetch each, as the schedule runs them; false when the reply was not taken.
-    bool FetchNews();
-    bool FetchStatus();
-    bool CheckHeartbeat(bool fromCreation = false);
+    bool FetchRollNews();
+    bool FetchStatusInfo();
+    bool CheckLogin(bool fromCreation = false);
 
 private:
     bool Fetch(const std::string& url, std::string* body);
