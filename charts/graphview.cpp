@@ -227,7 +227,7 @@ void CGraphView::OnSize(UINT, CSize size) {
 
 void CGraphView::OnPaint(HDC given) {
     if (given) {
-        DoPaint(given);
+        OnPrintClient(given, 0);
         return;
     }
     PAINTSTRUCT ps;
@@ -236,7 +236,11 @@ void CGraphView::OnPaint(HDC given) {
     ::EndPaint(m_hWnd, &ps);
 }
 
-void CGraphView::OnPrintClient(HDC dc, UINT) { DoPaint(dc); }
+void CGraphView::OnPrintClient(HDC dc, UINT) {
+    m_printing = true;
+    DoPaint(dc);
+    m_printing = false;
+}
 
 void CGraphView::DoPaint(HDC dc) {
     SingleLock lock(&m_lock);
@@ -329,6 +333,28 @@ void CGraphView::SetCursorShape(CursorShape shape) {
     ::SetCursor(shape == kCursorSplitter ? m_hSplitter : ::LoadCursorA(nullptr, IDC_ARROW));
 }
 
+bool CGraphView::ShowInfoWindow(const Rect& box, bool shown) {
+    if (m_printing || !m_hWnd) return false;
+    if (!m_info.m_hWnd) {
+        if (!shown) return true;
+        const RECT r = {box.left, box.top, box.right, box.bottom};
+        if (!m_info.Create(m_hWnd, r, WS_CHILD)) return false;
+        m_info.SetPainter([this](HDC dc, int w, int h) {
+            SingleLock lock(&m_lock);
+            GdiCanvas canvas(dc);
+            m_chart.PaintInfoBox(canvas, ChartPalette::FromProfile(), Rect(0, 0, w, h));
+        });
+    }
+    if (!shown) {
+        m_info.ShowWindow(SW_HIDE);
+        return true;
+    }
+    ::SetWindowPos(m_info, HWND_TOP, box.left, box.top, box.Width(), box.Height(), SWP_NOACTIVATE | SWP_SHOWWINDOW);
+    // Painted after the view's own picture reaches the screen, which may cover it.
+    ::InvalidateRect(m_info, nullptr, FALSE);
+    return true;
+}
+
 void CGraphView::DrawTransient(const std::function<void(Canvas&)>& draw) {
     if (!m_hWnd) return;
     HDC dc = ::GetDC(m_hWnd);
@@ -338,4 +364,39 @@ void CGraphView::DrawTransient(const std::function<void(Canvas&)>& draw) {
         draw(canvas);
     }
     ::ReleaseDC(m_hWnd, dc);
+}
+
+// ---- CMyWindow -----------------------------------------------------------------------------
+
+HWND CMyWindow::Create(HWND parent, const RECT& rect, DWORD style) {
+    if (!style) style = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+    return CWindowImpl<CMyWindow>::Create(parent, CRect(rect), nullptr, style);
+}
+
+void CMyWindow::PaintTo(HDC dc) {
+    RECT rc;
+    ::GetClientRect(m_hWnd, &rc);
+    const int w = rc.right - rc.left, h = rc.bottom - rc.top;
+    if (!m_painter || w <= 0 || h <= 0) return;
+    HDC mem = ::CreateCompatibleDC(dc);
+    HBITMAP bmp = ::CreateCompatibleBitmap(dc, w, h);
+    if (mem && bmp) {
+        HGDIOBJ old = ::SelectObject(mem, bmp);
+        m_painter(mem, w, h);
+        ::BitBlt(dc, 0, 0, w, h, mem, 0, 0, SRCCOPY);
+        ::SelectObject(mem, old);
+    }
+    if (bmp) ::DeleteObject(bmp);
+    if (mem) ::DeleteDC(mem);
+}
+
+void CMyWindow::OnPaint(HDC given) {
+    if (given) {
+        PaintTo(given);
+        return;
+    }
+    PAINTSTRUCT ps;
+    HDC dc = ::BeginPaint(m_hWnd, &ps);
+    if (dc) PaintTo(dc);
+    ::EndPaint(m_hWnd, &ps);
 }

@@ -9,6 +9,7 @@
 #pragma once
 
 #ifdef _WIN32
+#include <functional>
 #include <string>
 
 #include "base/thread.h"
@@ -16,6 +17,34 @@
 #include "charts/reportkline.h"
 #include "charts/stockgraph.h"
 #include "charts/tabstrip.h"
+
+// The information box's window: a child of the chart, painted by its owner through a memory DC
+// (the paint routine comes from the view); it never erases its background.
+class CMyWindow : public CWindowImpl<CMyWindow> {
+public:
+    DECLARE_WND_CLASS_EX("VelmoraInfoBox", 0, -1)
+
+    BEGIN_MSG_MAP(CMyWindow)
+        MSG_WM_ERASEBKGND(OnEraseBkgnd)
+        MSG_WM_PAINT(OnPaint)
+        MSG_WM_PRINTCLIENT(OnPrintClient)
+    END_MSG_MAP()
+
+    // With no style given: WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN.
+    HWND Create(HWND parent, const RECT& rect, DWORD style = 0);
+    // Draws the box into a DC of the window's client size.
+    void SetPainter(std::function<void(HDC, int, int)> painter) { m_painter = std::move(painter); }
+    // Draws the box now, through a memory DC.
+    void PaintTo(HDC dc);
+
+private:
+    BOOL OnEraseBkgnd(HDC) { return TRUE; }
+    // Uncovered alone (a menu closed over it), the window draws itself again.
+    void OnPaint(HDC given);
+    void OnPrintClient(HDC dc, UINT) { PaintTo(dc); }
+
+    std::function<void(HDC, int, int)> m_painter;
+};
 
 class CGraphView : public CBaseViewImpl<CGraphView>, private IChartHost {
 public:
@@ -76,6 +105,8 @@ public:
     CStockGraph& Chart() { return m_chart; }
     CriticalSection& ViewLock() { return m_lock; }
     const CSkinTabManager& Tabs() const { return m_tabs; }
+    // The information box's window once the box was first shown on screen (null before).
+    HWND InfoWindow() const { return m_info.m_hWnd; }
     CKLineReportPainter& ReportPainter() { return m_report; }
 
 private:
@@ -112,6 +143,7 @@ private:
     void ReleaseCapture() override;
     void SetCursorShape(CursorShape shape) override;
     void DrawTransient(const std::function<void(charts::Canvas&)>& draw) override;
+    bool ShowInfoWindow(const charts::Rect& box, bool shown) override;
 
     // Declared before the chart, which points to it.
     CKLineReportPainter m_report;
@@ -120,6 +152,9 @@ private:
     TabStrip m_tabs;
     HBRUSH m_hBrush;
     HCURSOR m_hSplitter;
+    CMyWindow m_info;
+    // While a picture is printed (WM_PRINTCLIENT) the box is drawn into it, not into its window.
+    bool m_printing = false;
     // The off-screen picture, kept while the client size stays.
     HDC m_hBufferDC;
     HBITMAP m_hBuffer;

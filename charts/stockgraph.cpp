@@ -424,9 +424,10 @@ void CStockGraph::DrawCursorLine(Canvas& c, const ChartPalette& p) {
 // Shown only while the cursor names a bar of the series.
 void CStockGraph::DrawInfoBox(Canvas& c, const ChartPalette& p) {
     const CKData& series = GetSeries();
-    if (m_range.cursor < 0 || m_range.cursor >= series.GetSize()) return;
     const Rect& box = m_layout.infoBox;
-    if (box.IsEmpty()) return;
+    const bool shown = m_range.cursor >= 0 && m_range.cursor < series.GetSize() && !box.IsEmpty();
+    if (m_pHost && m_pHost->ShowInfoWindow(box, shown)) return;
+    if (!shown) return;
     ClipScope clip(c, box);
     PaintInfoBox(c, p, box);
 }

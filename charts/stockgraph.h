@@ -31,6 +31,13 @@ public:
     virtual void SetCursorShape(CursorShape shape) = 0;
     // Draws transient XOR graphics (splitter line, rubber band) straight onto the window.
     virtual void DrawTransient(const std::function<void(charts::Canvas&)>& draw) = 0;
+    // The information box at box, shown or hidden, in a window of the host's own. False when the
+    // host has none (then the chart paints the box into its own picture).
+    virtual bool ShowInfoWindow(const charts::Rect& box, bool shown) {
+        (void)box;
+        (void)shown;
+        return false;
+    }
 };
 
 // What the report column painter receives from the chart.
@@ -66,6 +73,8 @@ public:
     CStockGraph& operator=(const CStockGraph&) = delete;
 
     void SetHost(IChartHost* host) { m_pHost = host; }
+    // The figures of the cursor bar in box (the host's information window paints through this).
+    void PaintInfoBox(charts::Canvas& c, const charts::ChartPalette& p, const charts::Rect& box);
     void SetReportPainter(IReportPainter* painter) { m_pReport = painter; }
 
     // Lays out again when r differs from the last rectangle, then draws.
@@ -156,7 +165,6 @@ private:
     void DrawTechPane(charts::Canvas& c, const charts::ChartPalette& p, int id, const charts::Rect& pane, int pass);
     void DrawPricePane(charts::Canvas& c, const charts::ChartPalette& p);
     void DrawInfoBox(charts::Canvas& c, const charts::ChartPalette& p);
-    void PaintInfoBox(charts::Canvas& c, const charts::ChartPalette& p, const charts::Rect& box);
     void DrawKLineBar(charts::Canvas& c, const charts::ChartPalette& p, int slotBar, int bar, const CKData& series,
                       double lo, double hi, bool overlay, int labelMode, int signalMode, const charts::Rect& R,
                       bool rightSide);

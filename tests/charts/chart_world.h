@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/timestamp.h"
@@ -102,6 +103,13 @@ public:
     void ReleaseCapture() override { captured = false; }
     void SetCursorShape(CursorShape shape) override { cursor = shape; }
     void DrawTransient(const std::function<void(charts::Canvas&)>& draw) override { draw(transient); }
+    // With ownInfoWindow the host shows the information box itself; every request is kept.
+    bool ownInfoWindow = false;
+    std::vector<std::pair<charts::Rect, bool>> infoRequests;
+    bool ShowInfoWindow(const charts::Rect& box, bool shown) override {
+        infoRequests.emplace_back(box, shown);
+        return ownInfoWindow;
+    }
 };
 
 }  // namespace chart_test

@@ -266,6 +266,56 @@ TEST_F(GraphView, TheCursorIsAnXorLineThatASecondDrawingErases) {
     EXPECT_GT(lit, 100);
 }
 
+// On screen the information box is a child window of its own at the box, shown with the cursor
+// and hidden without; it shows what a printed picture of the view carries there.
+TEST_F(GraphView, OnScreenTheInformationBoxIsAWindowOfItsOwn) {
+    auto paintOnScreen = [&] {
+        m_view.SendMessage(WM_PAINT, 0, 0);
+        Pump();
+    };
+    paintOnScreen();
+    EXPECT_EQ(m_view.InfoWindow(), nullptr) << "no cursor, no window yet";
+    Key(VK_LEFT);
+    paintOnScreen();
+    HWND info = m_view.InfoWindow();
+    ASSERT_NE(info, nullptr);
+    char cls[64] = {};
+    ::GetClassNameA(info, cls, sizeof cls);
+    EXPECT_STREQ(cls, "VelmoraInfoBox");
+    EXPECT_EQ(::GetParent(info), m_view.m_hWnd);
+    EXPECT_TRUE(::GetWindowLongA(info, GWL_STYLE) & WS_VISIBLE);
+    Rect box;
+    {
+        SingleLock lock(&m_view.ViewLock());
+        box = m_view.Chart().GetLayout().infoBox;
+    }
+    RECT r;
+    ::GetWindowRect(info, &r);
+    ::MapWindowPoints(nullptr, m_view, reinterpret_cast<POINT*>(&r), 2);
+    EXPECT_EQ(Rect(r.left, r.top, r.right, r.bottom), box);
+    EXPECT_EQ(::SendMessageA(info, WM_ERASEBKGND, 0, 0), 1) << "it never erases";
+
+    Dib printed(kWidth, kHeight), own(box.Width(), box.Height());
+    Paint(printed);
+    ::SendMessageA(info, WM_PRINTCLIENT, (WPARAM)own.dc(), PRF_CLIENT);
+    int differing = 0, framed = 0;
+    for (int y = 0; y < box.Height(); ++y)
+        for (int x = 0; x < box.Width(); ++x) {
+            differing += own.At(x, y) != printed.At(box.left + x, box.top + y);
+            framed += own.At(x, y) == m_palette[kColorFrame];
+        }
+    EXPECT_EQ(differing, 0);
+    EXPECT_GT(framed, box.Width());
+
+    Key(VK_ESCAPE);
+    paintOnScreen();
+    EXPECT_FALSE(::GetWindowLongA(info, GWL_STYLE) & WS_VISIBLE) << "hidden with the cursor gone";
+    Key(VK_LEFT);
+    paintOnScreen();
+    EXPECT_EQ(m_view.InfoWindow(), info) << "one window, shown again";
+    EXPECT_TRUE(::GetWindowLongA(info, GWL_STYLE) & WS_VISIBLE);
+}
+
 TEST_F(GraphView, KeysMovePageZoomAndSwitchPeriodsModesAndIndicators) {
     Dib dib(kWidth, kHeight);
     Paint(dib);

@@ -368,6 +368,34 @@ TEST(DateLabels, OnePerMonthAndNeverOverlapping) {
     EXPECT_EQ(years[0].text, "21");
 }
 
+// The box goes to the host's window when the host has one, and into the picture otherwise; the
+// host hears of it on every paint, shown only while the cursor names a bar.
+TEST_F(Chart, TheInformationBoxGoesToTheHostsWindowWhenItHasOne) {
+    Load(chart_test::Walk(300));
+    auto labels = [](const RecordingCanvas& c) {
+        int n = 0;
+        for (const auto* op : c.OfKind(RecordingCanvas::kText)) n += op->text == "开盘" || op->text == "收盘";
+        return n;
+    };
+    struct Case {
+        bool ownWindow;
+        int cursor;
+        bool shown;
+        int labelsDrawn;
+    } cases[] = {{false, 250, true, 2}, {false, -1, false, 0}, {true, 250, true, 0}, {true, -1, false, 0}};
+    for (const Case& k : cases) {
+        m_host.ownInfoWindow = k.ownWindow;
+        m_host.infoRequests.clear();
+        m_graph.SetCursorIndex(k.cursor);
+        RecordingCanvas c(Rect(0, 0, 1000, 600));
+        m_graph.Draw(c);
+        ASSERT_EQ(m_host.infoRequests.size(), 1u) << k.ownWindow << " " << k.cursor;
+        EXPECT_EQ(m_host.infoRequests[0].first, m_graph.GetLayout().infoBox);
+        EXPECT_EQ(m_host.infoRequests[0].second, k.shown);
+        EXPECT_EQ(labels(c), k.labelsDrawn) << k.ownWindow << " " << k.cursor;
+    }
+}
+
 TEST(InfoBox, FiguresAndColoursOfTheCursorBar) {
     CKData k;
     KDATA a = {}, b = {};
