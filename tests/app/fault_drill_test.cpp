@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -204,6 +205,51 @@ TEST_F(FaultDrill, SilentServiceMidLoadAndBack) {
     Files later = Stored();
     ASSERT_TRUE(later.count(kDayFile)) << "the later run caught up";
     EXPECT_TRUE(Whole(kDayFile, later[kDayFile]));
+}
+
+// In the middle of a trading session the data server goes silent and comes back: the main window
+// answers every message within a second throughout, and the current stock's minutes catch up with
+// the service's clock once it answers again.
+TEST_F(FaultDrill, SilentServiceMidSessionAndBack) {
+    FixtureControl(m_fixture.Port(), "set?now=2026-12-10%2010:30&flag=");
+    HWND frame = StartToMainWindow();
+    ASSERT_NE(frame, nullptr);
+    const std::string minutes = m_folder.dir + "\\" + kMinuteFile;
+    auto waitFor = [](int ms, const std::function<bool()>& done) {
+        for (int waited = 0; waited < ms; waited += 250, Sleep(250))
+            if (done()) return true;
+        return done();
+    };
+    ASSERT_TRUE(waitFor(30000, [&] { return CountLoggedRequests(m_fixture.Port(), "/hqdatagzip/min/") > 0; }));
+    ASSERT_TRUE(waitFor(10000, [&] { return Whole(kMinuteFile, ReadTestFile(minutes)); }));
+    const std::string atHalfPast = ReadTestFile(minutes);
+
+    // Silent: every data request is held without a byte for 15 seconds.
+    FixtureControl(m_fixture.Port(), "clear");
+    FixtureControl(m_fixture.Port(), "set?now=2026-12-10%2010:30&flag=");
+    for (const char* prefix : {"/hqdatagzip/", "/hqdata/", "/plus/"})
+        FixtureControl(m_fixture.Port(), std::string("fault?prefix=") + prefix + "&mode=silent&hold=15000");
+    ASSERT_TRUE(waitFor(30000, [&] { return CountLoggedRequests(m_fixture.Port(), "/hqdatagzip/min/") > 0; }))
+        << "the ten-second refresh asks again";
+    int answered = 0;
+    for (int i = 0; i < 12; ++i, Sleep(250)) {
+        DWORD start = GetTickCount();
+        answered += Answers(frame, 1000) && GetTickCount() - start < 1000;
+    }
+    EXPECT_EQ(answered, 12) << "the window answers while its requests hang";
+    EXPECT_EQ(ReadTestFile(minutes), atHalfPast) << "nothing stored while silent";
+
+    // Back, and a quarter of an hour later: the stored minutes follow.
+    FixtureControl(m_fixture.Port(), "clear");
+    FixtureControl(m_fixture.Port(), "set?now=2026-12-10%2010:45&flag=");
+    EXPECT_TRUE(waitFor(60000, [&] {
+        const std::string now = ReadTestFile(minutes);
+        return now != atHalfPast && Whole(kMinuteFile, now);
+    })) << "the minutes caught up";
+    EXPECT_TRUE(Answers(frame, 1000));
+    PostMessageA(frame, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(m_client.WaitForExit(60000));
+    for (auto& f : Stored()) EXPECT_TRUE(Whole(f.first, f.second)) << f.first;
 }
 
 // A reply cut short or garbage, on a later day (the stored files are stale): the code list's
