@@ -57,7 +57,9 @@ void CaptionMenuButton::Draw(HDC dc, int cw) {
     BlendBitmapPart(dc, dst, image, src, 255);
     if (!label.empty()) {
         CGdiCache* cache = GetGdiCache();
-        HFONT font = cache ? cache->GetFont(12, "宋体", false) : nullptr;  // the cache's: never deleted here
+        // 12 pixels of character height: a 12-pixel cell leaves Chinese glyphs too small to read
+        // where the face has no bitmaps at that size. The cache's font: never deleted here.
+        HFONT font = cache ? cache->GetFont(-12, "宋体", false) : nullptr;
         HGDIOBJ old = font ? ::SelectObject(dc, font) : nullptr;
         ::SetBkMode(dc, TRANSPARENT);
         ::SetTextColor(dc, (hover || pressed) ? RGB(255, 255, 255) : spare ? RGB(16, 16, 16) : RGB(0, 0, 0));
