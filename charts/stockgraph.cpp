@@ -14,6 +14,12 @@ using namespace charts;
 
 namespace {
 std::atomic<int> g_signalMode{0};
+
+// The day's figures of the loaded minute file's quote over the stock's code-list entry.
+void ApplyLatestQuote(CStock& stock) {
+    ReportArray& quotes = stock.GetReport();
+    if (quotes.GetSize() > 0) UpdateStockInfoByReport(&stock.GetStockInfo(), &quotes[quotes.GetSize() - 1]);
+}
 }  // namespace
 
 void SetSignalDownloadMode(int mode) { g_signalMode.store(mode); }
@@ -118,8 +124,11 @@ int CStockGraph::LoadData(int reload) {
     char key[64];
     std::snprintf(key, sizeof key, "%s|%d|%d|%d", code, m_nPeriod, m_nExrightMode, m_nPriceMode);
     // A reload from memory of what is loaded already (every resize asks for one) keeps the
-    // series and the indicators' caches.
-    if (!reload && m_bLoaded && m_loadedKey == key) return 1;
+    // series and the indicators' caches, and the loaded quote over the code list's figures.
+    if (!reload && m_bLoaded && m_loadedKey == key) {
+        ApplyLatestQuote(m_stock);
+        return 1;
+    }
 
     CStDatabase* database = &GetDatabase();
     m_stock.SetDatabase(database);
@@ -144,8 +153,7 @@ int CStockGraph::LoadData(int reload) {
     const int count = m_stock.GetKData(m_nPeriod).GetSize();
     if (count != m_nLoadedCount) m_range = VisibleRange();
     m_nLoadedCount = count;
-    ReportArray& quotes = m_stock.GetReport();
-    if (quotes.GetSize() > 0) UpdateStockInfoByReport(&m_stock.GetStockInfo(), &quotes[quotes.GetSize() - 1]);
+    ApplyLatestQuote(m_stock);
     BindIndicators();
     m_loadedKey = key;
     m_bLoaded = true;

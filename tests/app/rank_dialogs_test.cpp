@@ -237,7 +237,9 @@ TEST_F(RankDialogs, ARowClickOpensItsStockAndCommandsReachThePanel) {
             size_t before = recorder.Opened().size();
             PostMessageA(list, WM_LBUTTONDOWN, MK_LBUTTON, at);
             PostMessageA(list, WM_LBUTTONUP, 0, at);
-            ASSERT_TRUE(WaitUntil([&] { return recorder.Opened().size() > before; }, 3000)) << row;
+            // The press (a new selection) and the release (a click) each open it: both are
+            // waited for, so that the release's never lands among the next row's.
+            ASSERT_TRUE(WaitUntil([&] { return recorder.Opened().size() >= before + 2; }, 3000)) << row;
             ASSERT_TRUE(Answers(h, 1000));
             // A click may open its stock more than once (selection and click); all of them come
             // before the next row is clicked.

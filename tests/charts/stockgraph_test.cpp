@@ -14,6 +14,7 @@
 #include "analysis/catalog.h"
 #include "analysis/stprofile.h"
 #include "charts/chart_world.h"
+#include "store/store_files.h"
 
 using namespace charts;
 using chart_test::Bar;
@@ -94,6 +95,30 @@ TEST_F(Chart, LoadsKeepsTheSameStockAndResetsTheRangeWhenTheBarCountChanges) {
     EXPECT_EQ(empty.LoadData(1), 0);
     EXPECT_EQ(empty.SetStockCode(""), 0);
     EXPECT_EQ(empty.SetStockCode("999999_1"), 0);
+}
+
+// The quote comes from the stored minute file (the code list has none): a reload from memory,
+// as a minute download or a resize asks for, keeps it.
+TEST_F(Chart, TheMinuteFilesQuoteOutlivesAReloadFromMemory) {
+    CStockInfo info = m_world.WriteDays("600001", chart_test::Walk(300));
+    store_test::WriteBytes(JoinStorePath(m_world.Folder(), "hqdata\\sh\\min\\600001_1.min"),
+                           store_test::MinuteFile(CTimeStamp(2020, 10, 29, 10, 30, 0).GetTime(), 20.0f));
+    // The code list's entry, as the program has it, with no figures of the day.
+    GetStockContainer().Clear();
+    GetStockContainer().Add(info);
+    GetStockContainer().RebuildCodeMap();
+    struct Cleared {
+        ~Cleared() { GetStockContainer().Clear(); }
+    } cleared;
+    ASSERT_EQ(m_graph.SetStock(info), 1);
+    for (int reload : {1, 0}) {
+        SCOPED_TRACE(reload);
+        ASSERT_EQ(m_graph.LoadData(reload), 1);
+        const CStockInfo& shown = m_graph.GetStock().GetStockInfo();
+        EXPECT_FLOAT_EQ(shown.m_fClose, 22.4f);
+        EXPECT_FLOAT_EQ(shown.m_fLastClose, 19.0f);
+        EXPECT_FLOAT_EQ(shown.m_fBuyPrice[0], 19.99f);
+    }
 }
 
 TEST_F(Chart, CandlesTakeTheSchemesColoursAndEveryPaneStaysInItsRectangle) {
