@@ -131,7 +131,7 @@ TEST_F(ClientFrame, ReloginWaitsForTheModalDialogThenShowsTheLogin) {
 namespace {
 
 // Run by scripts/screenshot: the main frame after login, held for VELMORA_SHOW_MS milliseconds.
-//   VELMORA_SHOW_MS=90000 scripts/screenshot -w 45 -o docs/main-frame.png \
+//   VELMORA_SHOW_MS=90000 scripts/screenshot -w 45 -o main-frame.png \
 //       build/win32/tests/app/app_client_frame_test.exe --gtest_also_run_disabled_tests --gtest_filter='*Show*'
 TEST_F(ClientFrame, DISABLED_Show) {
     HWND frame = LogIn();
