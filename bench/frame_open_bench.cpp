@@ -29,6 +29,7 @@
 #include "store/database.h"
 #include "store/groups.h"
 #include "store/storeenv.h"
+#include "tests/app/quiet_login_view.h"
 #include "tests/net/test_servers.h"
 
 using namespace plain_kline;
@@ -36,18 +37,6 @@ using namespace plain_kline;
 namespace {
 
 const char kCodeListPath[] = "/hqdatagzip/codelist/codelist.ldt";
-
-class QuietView : public ILoginView {
-public:
-    void SetStatusText(const char*) override {}
-    void FinishDialog(int) override {}
-    void ResumeLogin() override {}
-    int Message(const char* text, const char* title, UINT) override {
-        std::fprintf(stderr, "frame_open_bench: %s: %s\n", title, text);
-        return 1;
-    }
-    bool IsStopRequested() const override { return false; }
-};
 
 void Pump() {
     MSG m;
@@ -105,7 +94,7 @@ int main() {
     SetUrl(kUrlSiteRoot, fixture.Url("/"));
     LoginReply reply;
     std::string url = BuildLoginUrl(GetSiteRoot(), LoginScriptForEdition(1), "5", "股民", "pw");
-    QuietView view;
+    velmora_test::QuietLoginView view;
     if (!RequestLogin([](const std::string& u, std::string* b) { return FetchUrl(u, b, 256, kLoginLimits); }, url, &reply))
         return Fail("no login");
     ApplyLoginReply(reply);

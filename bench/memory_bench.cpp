@@ -25,6 +25,7 @@
 #include "store/database.h"
 #include "store/groups.h"
 #include "store/storeenv.h"
+#include "tests/app/quiet_login_view.h"
 #include "tests/net/test_servers.h"
 #include "winfw/winfw.h"
 
@@ -32,19 +33,6 @@ namespace {
 
 const int kStocks = 50;
 const double kGoal = 0.25;
-
-class QuietView : public ILoginView {
-public:
-    int finished = 0;
-    void SetStatusText(const char*) override {}
-    void FinishDialog(int code) override { finished = code; }
-    void ResumeLogin() override {}
-    int Message(const char* text, const char* title, UINT) override {
-        std::fprintf(stderr, "memory_bench: %s: %s\n", title, text);
-        return 1;
-    }
-    bool IsStopRequested() const override { return false; }
-};
 
 // Committed private memory of the process: what Windows counts as its private bytes.
 double PrivateBytes() {
@@ -206,7 +194,7 @@ int main() {
     if (!RequestLogin([](const std::string& u, std::string* b) { return FetchUrl(u, b, 256, kLoginLimits); }, url, &reply))
         return Fail("no login");
     ApplyLoginReply(reply);
-    QuietView view;
+    velmora_test::QuietLoginView view;
     const double loggedIn = PrivateBytes();
     if (!LoadStartupData(view)) return Fail("the start-up loading failed");
     const double started = PrivateBytes();

@@ -22,6 +22,7 @@
 #include "skin/skinmanager.h"
 #include "store/codestate.h"
 #include "store/storeenv.h"
+#include "tests/app/quiet_login_view.h"
 #include "tests/net/test_servers.h"
 
 namespace {
@@ -29,16 +30,6 @@ namespace {
 using velmora_test::CountLoggedRequests;
 using velmora_test::FixtureControl;
 using velmora_test::FixtureProcess;
-
-class QuietView : public ILoginView {
-public:
-    int finished = 0;
-    void SetStatusText(const char*) override {}
-    void FinishDialog(int code) override { finished = code; }
-    void ResumeLogin() override {}
-    int Message(const char*, const char*, UINT) override { return 1; }
-    bool IsStopRequested() const override { return false; }
-};
 
 struct Recorder : CMessageAcceptor {
     int OnMessage(int id, intptr_t wParam, intptr_t) override {
@@ -97,7 +88,7 @@ protected:
         ASSERT_TRUE(RequestLogin([](const std::string& u, std::string* b) { return FetchUrl(u, b, 256, kLoginLimits); },
                                  url, &reply));
         ApplyLoginReply(reply);
-        QuietView view;
+        velmora_test::QuietLoginView view;
         ASSERT_TRUE(LoadStartupData(view));
     }
     static void TearDownTestSuite() {
