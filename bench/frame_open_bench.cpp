@@ -81,10 +81,8 @@ int main() {
     GetAppModule().Init(::GetModuleHandleA(nullptr));
     velmora_test::FixtureProcess fixture;
     std::string why;
-    if (!fixture.Start({"--scale", "full", "--now", "2026-12-10 14:00", "--market-flag", "0"}, &why)) {
-        std::fprintf(stderr, "frame_open_bench: %s\n", why.c_str());
-        return 2;
-    }
+    if (!fixture.Start({"--scale", "full", "--now", "2026-12-10 14:00", "--market-flag", "0"}, &why))
+        return Fail(why.c_str());
     char tmp[MAX_PATH];
     ::GetTempPathA(sizeof(tmp), tmp);
     std::string folder = std::string(tmp) + "velmora-frame-bench-" + std::to_string(::GetTickCount()) + "\\";
@@ -92,12 +90,8 @@ int main() {
     ::CreateDirectoryA((folder + "hqdata").c_str(), nullptr);
     SetProgramFolder(folder.c_str());
     SetUrl(kUrlSiteRoot, fixture.Url("/"));
-    LoginReply reply;
-    std::string url = BuildLoginUrl(GetSiteRoot(), LoginScriptForEdition(1), "5", "股民", "pw");
     velmora_test::QuietLoginView view;
-    if (!RequestLogin([](const std::string& u, std::string* b) { return FetchUrl(u, b, 256, kLoginLimits); }, url, &reply))
-        return Fail("no login");
-    ApplyLoginReply(reply);
+    if (!velmora_test::LogInToService()) return Fail("no login");
     // A user of some days' standing: the start-up files and every sector's members are stored.
     if (!LoadStartupData(view)) return Fail("no start-up data");
     if (CGroupDownloader* groups = GetGroupDownloader()) groups->DownloadGroups(true, nullptr);

@@ -189,11 +189,7 @@ int main() {
     const double before = PrivateBytes();
 
     // The login and the client's start-up loading, then the sector download of the side panel.
-    LoginReply reply;
-    const std::string url = BuildLoginUrl(GetSiteRoot(), LoginScriptForEdition(1), "5", "股民", "pw");
-    if (!RequestLogin([](const std::string& u, std::string* b) { return FetchUrl(u, b, 256, kLoginLimits); }, url, &reply))
-        return Fail("no login");
-    ApplyLoginReply(reply);
+    if (!velmora_test::LogInToService()) return Fail("no login");
     velmora_test::QuietLoginView view;
     const double loggedIn = PrivateBytes();
     if (!LoadStartupData(view)) return Fail("the start-up loading failed");

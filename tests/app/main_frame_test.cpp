@@ -83,11 +83,7 @@ protected:
         ::CreateDirectoryA((s_folder + "hqdata").c_str(), nullptr);
         SetProgramFolder(s_folder.c_str());
         SetUrl(kUrlSiteRoot, s_fixture->Url("/"));
-        std::string url = BuildLoginUrl(GetSiteRoot(), LoginScriptForEdition(1), "5", "股民", "pw");
-        LoginReply reply;
-        ASSERT_TRUE(RequestLogin([](const std::string& u, std::string* b) { return FetchUrl(u, b, 256, kLoginLimits); },
-                                 url, &reply));
-        ApplyLoginReply(reply);
+        ASSERT_TRUE(velmora_test::LogInToService());
         velmora_test::QuietLoginView view;
         ASSERT_TRUE(LoadStartupData(view));
     }

@@ -20,6 +20,7 @@
 #include "store/codestate.h"
 #include "store/database.h"
 #include "store/storeenv.h"
+#include "tests/app/quiet_login_view.h"
 #include "tests/net/test_servers.h"
 
 namespace {
@@ -90,14 +91,7 @@ protected:
         ResetUrlTable();
     }
     // Logs in through the process-wide client and takes the reply's data server.
-    bool LogIn(const std::string& password) {
-        std::string url = BuildLoginUrl(GetSiteRoot(), LoginScriptForEdition(1), "5", "股民", password);
-        LoginReply reply;
-        if (!RequestLogin([](const std::string& u, std::string* b) { return FetchUrl(u, b, 256, kLoginLimits); }, url, &reply))
-            return false;
-        ApplyLoginReply(reply);
-        return true;
-    }
+    bool LogIn(const std::string& password) { return velmora_test::LogInToService(password); }
     std::string Path(const char* relative) { return JoinStorePath(m_folder, relative); }
 
     static FixtureProcess* s_fixture;
