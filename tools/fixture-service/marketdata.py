@@ -151,6 +151,18 @@ class MarketData:
         return y * 10000 + m * 100 + d
 
     # ----- identities
+    def _make_share(self, rng, used, market, code, kind):
+        """An A share with a fresh name, one in 25 of them under special treatment."""
+        name, short, ind = self._make_name(rng, used)
+        st = rng.random() < 0.04
+        if st:
+            star = rng.random() < 0.5
+            name = ("*ST" if star else "ST") + name
+            short = ("*ST" if star else "ST") + short
+        price = round(rng.uniform(3.0, 60.0), 2)
+        return Stock(market, code, name, short[:19], kind, price, 0.05 if st else 0.10, 0.01,
+                     rng.uniform(2e4, 6e5), ind, st)
+
     def _make_name(self, rng, used):
         while True:
             n = rng.choice((2, 2, 3))
@@ -173,15 +185,7 @@ class MarketData:
         add(Stock("SZ", "399006", "创业板指", "CYBZ", 32, level(2100), 0.10, 0.01, 8.0e7))
 
         def a_share(market, code, kind):
-            name, short, ind = self._make_name(rng, used)
-            st = rng.random() < 0.04
-            if st:
-                star = rng.random() < 0.5
-                name = ("*ST" if star else "ST") + name
-                short = ("*ST" if star else "ST") + short
-            price = round(rng.uniform(3.0, 60.0), 2)
-            add(Stock(market, code, name, short[:19], kind, price, 0.05 if st else 0.10, 0.01,
-                      rng.uniform(2e4, 6e5), ind, st))
+            add(self._make_share(rng, used, market, code, kind))
 
         # A stock with a polyphonic *ST name, and SH/SZ codes with equal six digits (000016).
         add(Stock("SH", "600898", "*ST长重", "*ST(C|Z)(C|Z)", 17, 4.2, 0.05, 0.01, 5e4, "综合", True))

@@ -51,15 +51,7 @@ def extend(md, used, a_shares):
         return ["%06d" % c for c in picked]
 
     def a_share(market, code, kind):
-        name, short, ind = md._make_name(rng, used)
-        st = rng.random() < 0.04
-        if st:
-            star = rng.random() < 0.5
-            name = ("*ST" if star else "ST") + name
-            short = ("*ST" if star else "ST") + short
-        price = round(rng.uniform(3.0, 60.0), 2)
-        extra.append(Stock(market, code, name, short[:19], kind, price, 0.05 if st else 0.10, 0.01,
-                           rng.uniform(2e4, 6e5), ind, st))
+        extra.append(md._make_share(rng, used, market, code, kind))
 
     have = sum(1 for s in md.stocks if s.is_a_share)
     more = max(0, a_shares - have)
