@@ -67,7 +67,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
             Sleep(250);
         }
         SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(update.c_str());
+        // A ".new" left behind would be taken again at the next update: retried like the copy.
+        for (int attempt = 0; attempt < 20 && !DeleteFileW(update.c_str()) && FileExists(update); ++attempt) Sleep(250);
     }
 
     // The client quits at once when the mutex exists: give it up before the start.

@@ -28,6 +28,7 @@
 #include "charts/realtimeview.h"
 #include "tests/charts/fixture_data.h"
 #include "tests/net/test_servers.h"
+#include "win_wait.h"
 
 namespace {
 
@@ -41,13 +42,7 @@ int ElapsedMs(Clock::time_point since) {
     return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
 }
 
-bool WaitUntil(const std::function<bool()>& done, int ms) {
-    for (int waited = 0; waited < ms; waited += 20) {
-        if (done()) return true;
-        Sleep(20);
-    }
-    return done();
-}
+using velmora_test::WaitUntil;
 
 std::string WindowText(HWND h) {
     char buf[1024] = {0};
@@ -266,7 +261,7 @@ TEST_F(AdviceDialogs, TrendWithASilentServiceKeepsAnsweringAndClosesAtOnce) {
     auto start = Clock::now();
     std::string verdict = Diagnose(stock, [&](HWND h) {
         for (int i = 0; i < 3; ++i) {
-            Sleep(300);
+            Sleep(300);  // probes spread over the wait
             answers.push_back(Answers(h));
         }
         during = IsWindowEnabled(GetDlgItem(h, IDC_DIAGNOSE)) ? "enabled" : "disabled";
@@ -281,7 +276,7 @@ TEST_F(AdviceDialogs, TrendWithASilentServiceKeepsAnsweringAndClosesAtOnce) {
     Clock::time_point closed;
     RunWithDriver(dlg, [&](HWND h) {
         Press(h, IDC_DIAGNOSE);
-        Sleep(300);
+        Sleep(300);  // pacing: the request under way; the close must not wait for it
         closed = Clock::now();
         PostMessageA(h, WM_CLOSE, 0, 0);
     });
@@ -357,13 +352,12 @@ TEST_F(AdviceDialogs, PatternVerdictRepaintsWithoutTheEarlierText) {
     dlg.SetView(&view);
     std::pair<int, int> first, second;
     RunWithDriver(dlg, [&](HWND h) {
+        // Each verdict waited for as painted; the checks below then look at what stayed.
         Press(h, IDC_DIAGNOSE);
-        Sleep(500);
-        first = VerdictInk(h);
+        WaitUntil([&] { first = VerdictInk(h); return first.first > 100 && first.second > 100; }, velmora_test::kEventMs);
         view.SetVerdict("强势");
         Press(h, IDC_DIAGNOSE);
-        Sleep(500);
-        second = VerdictInk(h);
+        WaitUntil([&] { second = VerdictInk(h); return second.first > 10 && second.second == 0; }, velmora_test::kEventMs);
     });
     EXPECT_GT(first.first, 100);
     EXPECT_GT(first.second, 100);  // the long verdict fills both halves
@@ -444,7 +438,7 @@ TEST_F(AdviceDialogs, PoolRightClickOffersTheWatchList) {
         PostMessageA(list.m_hWnd, WM_RBUTTONDOWN, MK_RBUTTON, at);
         PostMessageA(list.m_hWnd, WM_RBUTTONUP, 0, at);
         HWND menu = nullptr;
-        menuShown = WaitUntil([&] { return (menu = FindWindowA("#32768", nullptr)) && IsWindowVisible(menu); }, 10000);
+        menuShown = WaitUntil([&] { return (menu = velmora_test::FindProcessWindow("#32768", nullptr)) != nullptr; }, 10000);
         if (menuShown) {
             PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 0);
             PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 0);
@@ -549,7 +543,7 @@ TEST_F(AdviceDialogs, PoolWithASilentServiceOpensAtOnceAndClosesAtOnce) {
         caption = WindowText(h);
         for (int i = 0; i < 3; ++i) {
             answers.push_back(Answers(h));
-            Sleep(300);
+            Sleep(300);  // probes spread over the wait
         }
         status = ItemText(h, IDC_POOL_STATUS);
         closed = Clock::now();
@@ -586,7 +580,7 @@ TEST_F(AdviceDialogs, CommandsOpenTheirDialogs) {
         std::atomic<bool> found{false};
         std::thread driver([&] {
             HWND h = nullptr;
-            WaitUntil([&] { return (h = FindWindowA("#32770", c.caption)) != nullptr && IsWindowVisible(h); }, 30000);
+            WaitUntil([&] { return (h = velmora_test::FindProcessWindow("#32770", c.caption)) != nullptr; }, 30000);
             found = h != nullptr;
             if (h) PostMessageA(h, WM_COMMAND, IDCANCEL, 0);
         });

@@ -205,7 +205,7 @@ TEST_F(ReplyFetchTest, StopEndsASilentRequestAtOnceWithoutItsCallback) {
     {
         CReplyFetch fetch;
         ASSERT_TRUE(fetch.Begin(TrendRequestUrl(Url("/"), "600000"), 256, {20000, 30000}, [&] { ++calls; }));
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));  // pacing: the request on its way; Stop ends it in any state
         auto start = std::chrono::steady_clock::now();
         fetch.Stop();
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));

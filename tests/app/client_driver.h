@@ -3,11 +3,13 @@
 #pragma once
 
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <string>
 #include <vector>
 
 #include "test_files.h"
+#include "win_wait.h"
 
 namespace velmora_test {
 
@@ -81,15 +83,66 @@ inline BOOL CALLBACK FindTop(HWND h, LPARAM l) {
 // and, when text is given, a child showing it. The owning process id goes to *owner.
 inline HWND WaitForWindow(DWORD pid, const char* caption, const char* text, int ms, DWORD notPid = 0,
                           DWORD* owner = nullptr) {
-    for (int waited = 0;; waited += 100) {
-        detail::Search s = {pid, notPid, caption, text, nullptr, 0};
+    detail::Search s = {};
+    WaitUntil([&] {
+        s = {pid, notPid, caption, text, nullptr, 0};
         EnumWindows(detail::FindTop, reinterpret_cast<LPARAM>(&s));
-        if (s.found) {
-            if (owner) *owner = s.foundPid;
-            return s.found;
-        }
-        if (waited >= ms) return nullptr;
-        Sleep(100);
+        return s.found != nullptr;
+    }, ms, 100);
+    if (s.found && owner) *owner = s.foundPid;
+    return s.found;
+}
+
+// The program a process runs, as a full path ("" when it cannot be asked).
+inline std::string ProcessImage(DWORD pid) {
+    typedef BOOL(WINAPI * QueryImage)(HANDLE, DWORD, LPSTR, PDWORD);
+    static QueryImage query =
+        reinterpret_cast<QueryImage>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameA"));
+    HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (!h) h = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, pid);
+    if (!h) return "";
+    char path[MAX_PATH * 2] = {0};
+    DWORD size = sizeof(path);
+    bool ok = query && query(h, 0, path, &size);
+    CloseHandle(h);
+    return ok ? std::string(path, size) : std::string();
+}
+
+// ASCII letters only: a GBK trail byte is never changed.
+inline std::string Lower(std::string s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return s;
+}
+
+// The running processes whose program lies in the folder and, when name is given, has that file
+// name: the client and Update a test started, and any they started in turn.
+inline std::vector<DWORD> ProcessesIn(const std::string& dir, const char* name = nullptr) {
+    std::vector<DWORD> out;
+    HANDLE snap = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snap == INVALID_HANDLE_VALUE) return out;
+    const std::string prefix = Lower(dir + "\\");
+    PROCESSENTRY32 pe = {};
+    pe.dwSize = sizeof(pe);
+    for (BOOL more = Process32First(snap, &pe); more; more = Process32Next(snap, &pe)) {
+        if (pe.th32ProcessID == GetCurrentProcessId()) continue;
+        std::string image = Lower(ProcessImage(pe.th32ProcessID));
+        if (image.compare(0, prefix.size(), prefix) != 0) continue;
+        if (name && image.substr(prefix.size()) != Lower(name)) continue;
+        out.push_back(pe.th32ProcessID);
+    }
+    CloseHandle(snap);
+    return out;
+}
+
+// Ends every process running a program of the folder, and waits until each has gone.
+inline void EndProcessesIn(const std::string& dir) {
+    for (DWORD pid : ProcessesIn(dir)) {
+        HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+        if (!h) continue;
+        TerminateProcess(h, 1);
+        WaitForSingleObject(h, 30000);
+        CloseHandle(h);
     }
 }
 
@@ -127,12 +180,18 @@ public:
         dir = std::string(tmp) + "velmora " + tag + " " + std::to_string(GetCurrentProcessId()) + "-" +
               std::to_string(GetTickCount()) + "-" + std::to_string(serial++);
         CreateDirectoryA(dir.c_str(), nullptr);
+        char longForm[MAX_PATH * 2];
+        DWORD n = GetLongPathNameA(dir.c_str(), longForm, sizeof(longForm));
+        if (n > 0 && n < sizeof(longForm)) dir = longForm;  // as process images name it
         exe = dir + "\\Velmora.exe";
         ok = CopyFileA(WinePath(clientExe).c_str(), exe.c_str(), FALSE) &&
              CopyFileA(WinePath(updaterExe).c_str(), (dir + "\\Update.exe").c_str(), FALSE) &&
              (!withSkin || CopySkin(clientExe));
     }
+    // Whatever happened in the test, nothing it started from here outlives it: a client left
+    // running would hold the single-instance mutex and turn the next test's client away.
     ~ClientFolder() {
+        EndProcessesIn(dir);
         std::string rm = "cmd /c rmdir /s /q \"" + dir + "\"";
         STARTUPINFOA si = {};
         si.cb = sizeof(si);
@@ -229,15 +288,7 @@ public:
         return dlg;
     }
     // The main frame of this process, once visible.
-    HWND MainWindow(int ms) const {
-        for (int waited = 0; waited <= ms; waited += 100, Sleep(100)) {
-            HWND h = FindWindowA("VelmoraMainFrame", nullptr);
-            DWORD owner = 0;
-            if (h) GetWindowThreadProcessId(h, &owner);
-            if (h && owner == pid && IsWindowVisible(h)) return h;
-        }
-        return nullptr;
-    }
+    HWND MainWindow(int ms) const { return pid ? WaitForProcessWindow("VelmoraMainFrame", nullptr, ms, pid) : nullptr; }
 
     HANDLE handle = nullptr;
     DWORD pid = 0;

@@ -20,15 +20,9 @@ HWND Child(HWND parent, const char* cls) { return FindWindowExA(parent, nullptr,
 
 // The login dialog of the process: the frame has the same caption, the dialog is a dialog.
 HWND LoginDialogOf(DWORD pid, int ms) {
-    for (int waited = 0; waited <= ms; waited += 100, Sleep(100)) {
-        HWND h = nullptr;
-        while ((h = FindWindowExA(nullptr, h, "#32770", kLoginCaption)) != nullptr) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(h, &owner);
-            if (owner == pid && IsWindowVisible(h)) return h;
-        }
-    }
-    return nullptr;
+    HWND found = nullptr;
+    WaitUntil([&] { return (found = FindProcessWindow("#32770", kLoginCaption, pid)) != nullptr; }, ms, 100);
+    return found;
 }
 std::string ChildClasses(HWND parent) {
     std::string out;
@@ -50,12 +44,12 @@ protected:
     }
     HWND LogIn() {
         if (!m_client.Start(m_folder) || !m_client.LogIn()) return nullptr;
-        return m_client.MainWindow(120000);
+        return m_client.MainWindow(kProgramStepMs);
     }
     // Eight round trips a quarter of a second apart; how many came back within a second.
     static int RoundTrips(HWND frame) {
         int answered = 0;
-        for (int i = 0; i < 8; ++i, Sleep(250)) {
+        for (int i = 0; i < 8; ++i, Sleep(250)) {  // spread over two seconds
             DWORD start = GetTickCount();
             if (Answers(frame, 1000) && GetTickCount() - start < 1000) ++answered;
         }
@@ -76,18 +70,16 @@ TEST_F(ClientFrame, LoginOpensTheMainFrameAndClosingEndsTheProgram) {
     EXPECT_FALSE(IsWindowVisible(Child(frame, "VelmoraExtraInfo")));
     EXPECT_EQ(RoundTrips(frame), 8);
     // The refresh thread's first work: the news, the market status and the heartbeat.
-    for (int i = 0; i < 100 && CountLoggedRequests(m_fixture.Port(), "/login/login.php") == 0; ++i) Sleep(100);
+    WaitUntil([&] { return CountLoggedRequests(m_fixture.Port(), "/login/login.php") > 0; }, kProgramStepMs, 100);
     for (const char* path : {"/plus/rollnews.php", "/hqdata/makestatusinfo.php", "/login/login.php"})
         EXPECT_GE(CountLoggedRequests(m_fixture.Port(), path), 1) << path;
 
     // "自选股管理" shows the side panel.
     PostMessageA(frame, WM_COMMAND, 32801, 0);
-    bool shown = false;
-    for (int i = 0; i < 50 && !shown; ++i, Sleep(100)) shown = IsWindowVisible(Child(frame, "VelmoraExtraInfo")) != 0;
-    EXPECT_TRUE(shown);
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowVisible(Child(frame, "VelmoraExtraInfo")) != 0; }, kProgramStepMs, 100));
 
     PostMessageA(frame, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(m_client.WaitForExit(15000)) << "closing the frame ends the program";
+    EXPECT_TRUE(m_client.WaitForExit(kProgramStepMs)) << "closing the frame ends the program";
     EXPECT_EQ(m_client.ExitCode(), 1u);
 }
 
@@ -111,18 +103,21 @@ TEST_F(ClientFrame, ReloginWaitsForTheModalDialogThenShowsTheLogin) {
     // The sector download's member files are held back, so its dialog stays open.
     FixtureControl(m_fixture.Port(), "fault?prefix=/data/group/&delay=30000");
     PostMessageA(frame, WM_COMMAND, 32846, 0);
-    HWND box = WaitForWindow(m_client.pid, "下载板块信息", nullptr, 30000);
+    HWND box = WaitForWindow(m_client.pid, "下载板块信息", nullptr, kProgramStepMs);
     ASSERT_NE(box, nullptr);
     PostMessageA(frame, WM_COMMAND, 32822, 0);
-    Sleep(1500);
+    // A command posted after it shows the side panel: once it shows, the frame has taken the
+    // relogin as well.
+    PostMessageA(frame, WM_COMMAND, 32801, 0);
+    ASSERT_TRUE(WaitUntil([&] { return IsWindowVisible(Child(frame, "VelmoraExtraInfo")) != 0; }, kProgramStepMs, 50));
     EXPECT_TRUE(IsWindow(frame) && IsWindowVisible(frame)) << "the frame waits for the dialog";
     EXPECT_EQ(LoginDialogOf(m_client.pid, 0), nullptr);
     PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
-    HWND login = LoginDialogOf(m_client.pid, 60000);
+    HWND login = LoginDialogOf(m_client.pid, kProgramStepMs);
     ASSERT_NE(login, nullptr);
     EXPECT_FALSE(IsWindow(frame));
     Click(login, IDCANCEL);
-    EXPECT_TRUE(m_client.WaitForExit(15000));
+    EXPECT_TRUE(m_client.WaitForExit(kProgramStepMs));
     EXPECT_EQ(m_client.ExitCode(), 1111u);
 }
 

@@ -71,7 +71,7 @@ void ClientProgram::SilentLogin(bool viaProxy) {
     while (!box && GetTickCount() - start < 90000) {
         if (!Answers(dlg, 1000)) ++unanswered;
         box = WaitForWindow(m_client.pid, "提示", "登陆失败，请重新登录！", 0);
-        if (!box) Sleep(250);
+        if (!box) Sleep(250);  // pacing of the probes, not a verdict
     }
     DWORD took = GetTickCount() - start;
     ASSERT_NE(box, nullptr);
@@ -79,15 +79,16 @@ void ClientProgram::SilentLogin(bool viaProxy) {
     EXPECT_LT(took, 3u * 10000u + 5000u) << "three attempts of at most 10 s each";
     EXPECT_EQ(CountLoggedRequests(m_fixture.Port(), Logged(viaProxy, "/login/login.5.php")), 3);
     Click(box, IDOK);
-    bool back = false;
-    for (int i = 0; i < 100 && !back; ++i, Sleep(100)) back = IsWindowEnabled(GetDlgItem(dlg, IDOK)) != 0;
-    EXPECT_TRUE(back);
+    EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(GetDlgItem(dlg, IDOK)) != 0; }, kProgramStepMs, 100));
 
     Click(dlg, IDOK);
-    Sleep(1500);
+    // The further attempt has reached the service, which holds it.
+    EXPECT_TRUE(WaitUntil([&] { return CountLoggedRequests(m_fixture.Port(), Logged(viaProxy, "/login/login.5.php")) == 4; },
+                          kProgramStepMs, 100));
     EXPECT_TRUE(Answers(dlg, 1000));
     Click(dlg, IDCANCEL);
-    EXPECT_TRUE(m_client.WaitForExit(2000)) << "the program is gone within two seconds of the close";
+    // Well within the ten seconds an attempt may wait: the close does not wait for it.
+    EXPECT_TRUE(m_client.WaitForExit(5000)) << "the program is gone at once after the close";
 }
 
 TEST_F(ClientProgram, SilentServiceNeverFreezesTheLoginDialog) { SilentLogin(false); }
@@ -102,12 +103,12 @@ TEST_F(ClientProgram, ClosingDuringASlowDownloadEndsTheProgramAtOnce) {
     ASSERT_TRUE(m_client.Start(m_folder));
     HWND dlg = m_client.LogIn();
     ASSERT_NE(dlg, nullptr);
-    bool loading = false;
-    for (int i = 0; i < 600 && !loading; ++i, Sleep(100)) loading = ItemText(dlg, kStatusLine) == "下载股票代码....";
-    ASSERT_TRUE(loading);
-    Sleep(1500);  // the body is on its way
+    ASSERT_TRUE(WaitUntil([&] { return ItemText(dlg, kStatusLine) == "下载股票代码...."; }, kProgramStepMs, 100));
+    // The body is on its way: the service has the request.
+    ASSERT_TRUE(WaitUntil([&] { return CountLoggedRequests(m_fixture.Port(), "/hqdatagzip/codelist/") > 0; }, kProgramStepMs, 100));
     Click(dlg, IDCANCEL);
-    EXPECT_TRUE(m_client.WaitForExit(2000)) << "the program is gone within two seconds of the close";
+    // Far within the minute the download takes: the close does not wait for it.
+    EXPECT_TRUE(m_client.WaitForExit(10000)) << "the program is gone at once after the close";
     EXPECT_EQ(m_client.ExitCode(), 0u);
     // Started again at once, it shows its dialog (no hidden client holds the single-instance name).
     ASSERT_TRUE(m_client.Start(m_folder));

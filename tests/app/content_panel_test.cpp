@@ -28,6 +28,7 @@
 #include "skin/skinmanager.h"
 #include "store/codestate.h"
 #include "store/storeenv.h"
+#include "wait.h"
 
 namespace {
 
@@ -518,12 +519,13 @@ TEST_F(ContentPanel, DownloadsFinishingWhileThePanelGoesTouchNoView) {
     EXPECT_EQ(m_panel->GetCurrentView(), nullptr);
     const int after = m_seen.count;
     const int before = calls;
-    while (calls < before + 20) ::Sleep(1);
+    ASSERT_TRUE(velmora_test::WaitUntil([&] { return calls >= before + 20; }, velmora_test::kEventMs, 1));
     EXPECT_EQ(m_seen.count, after);  // no reload once the views are gone
     delete m_panel;
     m_panel = nullptr;
     const int deleted = calls;
-    while (calls < deleted + 20) ::Sleep(1);  // a context of a panel gone is dropped
+    // A context of a panel gone is dropped.
+    ASSERT_TRUE(velmora_test::WaitUntil([&] { return calls >= deleted + 20; }, velmora_test::kEventMs, 1));
     stop = true;
     worker.join();
     EXPECT_GE(after, 5);

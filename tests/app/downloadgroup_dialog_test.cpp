@@ -30,6 +30,7 @@
 #include "store/groups.h"
 #include "store/storeenv.h"
 #include "tests/net/test_servers.h"
+#include "win_wait.h"
 
 namespace {
 
@@ -93,13 +94,7 @@ void Pump() {
     }
 }
 
-bool WaitUntil(const std::function<bool()>& done, int ms) {
-    for (int waited = 0; waited < ms; waited += 10) {
-        if (done()) return true;
-        ::Sleep(10);
-    }
-    return done();
-}
+using velmora_test::WaitUntil;
 
 std::string ItemText(HWND dlg, int id) {
     char buf[512] = {0};
@@ -422,7 +417,7 @@ TEST_F(GroupDialog, DestroyedFromOutsideMidwayJoinsItsThread) {
             HWND target = nullptr;
             int result = RunDialog(*dlg, [&](HWND h) {
                 ASSERT_TRUE(WaitUntil([&] { return ItemText(h, IDC_GROUP_STEP) == StepOf(0); }, 30000));
-                ::Sleep(300);
+                ::Sleep(300);  // pacing: into the first file's body
                 target = owner ? HWND(host) : h;
                 ::PostMessageA(host, CHost::kDestroy, 0, (LPARAM)target);
                 WaitUntil([&] { return !::IsWindow(h); }, 30000);
@@ -476,7 +471,7 @@ TEST_F(GroupDialog, ASilentServiceKeepsTheDialogAnsweringAndCancelWorks) {
             DWORD before = ::GetTickCount();
             if (::SendMessageTimeoutA(h, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &r) && ::GetTickCount() - before < 1000)
                 ++answered;
-            ::Sleep(200);
+            ::Sleep(200);  // probes spread over the wait
         }
         pressed = ::GetTickCount();
         ::PostMessageA(h, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), (LPARAM)::GetDlgItem(h, IDCANCEL));

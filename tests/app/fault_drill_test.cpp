@@ -25,6 +25,7 @@ const char kCodeList[] = "hqdata\\codelist.dat";
 const char kDayFile[] = "hqdata\\sh\\day\\SH1A0001_1.day";
 const char kMinuteFile[] = "hqdata\\sh\\min\\1A0001_1.min";
 const char kCodeState[] = "hqdata\\codestate.dat";
+const char kTickFile[] = "hqdata\\sh\\fenbi\\1A0001_1.fbs";
 const char kProfile[] = "profile.dat";
 
 void ListFiles(const std::string& root, const std::string& rel, Files& out) {
@@ -97,10 +98,14 @@ protected:
         if (!dlg) return nullptr;
         return m_client.MainWindow(120000);
     }
-    // A whole run: main window, closed by the user.
+    // A whole run: main window, closed by the user once the composite index's tick file, which
+    // the window asks for when it opens, is stored: a close before it would leave a run that
+    // depends on the machine's speed.
     void CleanRun(const char* notice = nullptr) {
         HWND frame = StartToMainWindow(notice);
         ASSERT_NE(frame, nullptr);
+        EXPECT_TRUE(WaitUntil([&] { return !ReadTestFile(m_folder.dir + "\\" + kTickFile).empty(); }, kProgramStepMs, 100))
+            << "the tick file asked for at the opening";
         PostMessageA(frame, WM_CLOSE, 0, 0);
         ASSERT_TRUE(m_client.WaitForExit(60000));
     }
@@ -185,7 +190,7 @@ TEST_F(FaultDrill, SilentServiceMidLoadAndBack) {
             cleared = true;
         }
         frame = m_client.MainWindow(0);
-        if (!frame) Sleep(200);
+        if (!frame) Sleep(200);  // pacing of the probes, not a verdict
     }
     ASSERT_TRUE(silent) << "the day file was asked for";
     ASSERT_NE(frame, nullptr) << "the start-up ends after the silent request gives up";
@@ -215,13 +220,9 @@ TEST_F(FaultDrill, SilentServiceMidSessionAndBack) {
     HWND frame = StartToMainWindow();
     ASSERT_NE(frame, nullptr);
     const std::string minutes = m_folder.dir + "\\" + kMinuteFile;
-    auto waitFor = [](int ms, const std::function<bool()>& done) {
-        for (int waited = 0; waited < ms; waited += 250, Sleep(250))
-            if (done()) return true;
-        return done();
-    };
-    ASSERT_TRUE(waitFor(30000, [&] { return CountLoggedRequests(m_fixture.Port(), "/hqdatagzip/min/") > 0; }));
-    ASSERT_TRUE(waitFor(10000, [&] { return Whole(kMinuteFile, ReadTestFile(minutes)); }));
+    auto waitFor = [](int ms, const std::function<bool()>& done) { return WaitUntil(done, ms, 250); };
+    ASSERT_TRUE(waitFor(kProgramStepMs, [&] { return CountLoggedRequests(m_fixture.Port(), "/hqdatagzip/min/") > 0; }));
+    ASSERT_TRUE(waitFor(kProgramStepMs, [&] { return Whole(kMinuteFile, ReadTestFile(minutes)); }));
     const std::string atHalfPast = ReadTestFile(minutes);
 
     // Silent: every data request is held without a byte for 15 seconds.
@@ -229,10 +230,10 @@ TEST_F(FaultDrill, SilentServiceMidSessionAndBack) {
     FixtureControl(m_fixture.Port(), "set?now=2026-12-10%2010:30&flag=");
     for (const char* prefix : {"/hqdatagzip/", "/hqdata/", "/plus/"})
         FixtureControl(m_fixture.Port(), std::string("fault?prefix=") + prefix + "&mode=silent&hold=15000");
-    ASSERT_TRUE(waitFor(30000, [&] { return CountLoggedRequests(m_fixture.Port(), "/hqdatagzip/min/") > 0; }))
+    ASSERT_TRUE(waitFor(kProgramStepMs, [&] { return CountLoggedRequests(m_fixture.Port(), "/hqdatagzip/min/") > 0; }))
         << "the ten-second refresh asks again";
     int answered = 0;
-    for (int i = 0; i < 12; ++i, Sleep(250)) {
+    for (int i = 0; i < 12; ++i, Sleep(250)) {  // probes spread over three seconds
         DWORD start = GetTickCount();
         answered += Answers(frame, 1000) && GetTickCount() - start < 1000;
     }
@@ -242,7 +243,7 @@ TEST_F(FaultDrill, SilentServiceMidSessionAndBack) {
     // Back, and a quarter of an hour later: the stored minutes follow.
     FixtureControl(m_fixture.Port(), "clear");
     FixtureControl(m_fixture.Port(), "set?now=2026-12-10%2010:45&flag=");
-    EXPECT_TRUE(waitFor(60000, [&] {
+    EXPECT_TRUE(waitFor(kProgramStepMs, [&] {
         const std::string now = ReadTestFile(minutes);
         return now != atHalfPast && Whole(kMinuteFile, now);
     })) << "the minutes caught up";
@@ -314,7 +315,7 @@ TEST_F(FaultDrill, KilledDuringTheDownloads) {
         Restore(old, true);
         ASSERT_TRUE(m_client.Start(m_folder));
         ASSERT_NE(m_client.LogIn(), nullptr);
-        Sleep(killAt);
+        Sleep(killAt);  // the moment of the kill is the case itself
         m_client.Close();  // TerminateProcess
         for (auto& f : Stored()) {
             if (IsTemporary(f.first)) {

@@ -134,10 +134,10 @@ int BlueTextLines(const Picture& p) {
 }
 
 // The window's picture once two looks a third of a second apart agree (or after ms).
-Picture Settled(HWND w, int ms = 15000) {
+Picture Settled(HWND w, int ms = kEventMs) {
     Picture last = Grab(w);
     for (int waited = 0; waited < ms; waited += 330) {
-        Sleep(330);
+        Sleep(330);  // the gap between two looks
         Picture now = Grab(w);
         if (now == last && !now.pixels.empty()) return now;
         last = now;
@@ -145,19 +145,15 @@ Picture Settled(HWND w, int ms = 15000) {
     return last;
 }
 // Waits for the window's picture to differ from (or, same: to equal) the given one.
-bool WaitForPicture(HWND w, const Picture& p, bool same, int ms = 10000) {
-    for (int waited = 0;; waited += 100) {
-        if ((Grab(w) == p) == same) return true;
-        if (waited >= ms) return false;
-        Sleep(100);
-    }
+bool WaitForPicture(HWND w, const Picture& p, bool same, int ms = kEventMs) {
+    return WaitUntil([&] { return (Grab(w) == p) == same; }, ms, 100);
 }
 
 // The whole screen as a BMP, when the environment names a folder for the pictures.
 void Shot(int step, const char* name) {
     const char* folder = getenv("VELMORA_JOURNEY_SHOTS");
     if (!folder || !*folder) return;
-    Sleep(300);  // the last paint
+    Sleep(300);  // the last paint; pictures for people, never a verdict
     Picture p = GrabScreen();
     std::string dir = folder[0] == '/' ? WinePath(folder) : std::string(folder);
     CreateDirectoryA(dir.c_str(), nullptr);
@@ -216,13 +212,7 @@ void ClickAt(HWND w, int x, int y) {
 
 HWND Child(HWND parent, const char* cls) { return parent ? FindWindowExA(parent, nullptr, cls, nullptr) : nullptr; }
 
-bool WaitFor(const std::function<bool()>& done, int ms) {
-    for (int waited = 0;; waited += 100) {
-        if (done()) return true;
-        if (waited >= ms) return false;
-        Sleep(100);
-    }
-}
+bool WaitFor(const std::function<bool()>& done, int ms) { return WaitUntil(done, ms, 100); }
 
 // A visible dialog of the process with that caption ("#32770": the frame may share a caption).
 HWND Dialog(DWORD pid, const char* caption, int ms) {
@@ -250,16 +240,16 @@ protected:
 
     HWND LogIn() {
         if (!m_client.Start(m_folder) || !m_client.LogIn()) return nullptr;
-        HWND frame = m_client.MainWindow(120000);
+        HWND frame = m_client.MainWindow(kProgramStepMs);
         m_panel = Child(frame, "VelmoraContentPanel");
         m_side = Child(frame, "VelmoraExtraInfo");
         return frame;
     }
     HWND View(const char* cls) const { return Child(m_panel, cls); }
-    bool Shown(const char* cls, int ms = 10000) const {
+    bool Shown(const char* cls, int ms = kEventMs) const {
         return WaitFor([&] { return IsWindowVisible(View(cls)) != 0; }, ms);
     }
-    bool Logged(const std::string& prefix, int ms = 20000) const {
+    bool Logged(const std::string& prefix, int ms = kEventMs) const {
         return WaitFor([&] { return CountLoggedRequests(m_fixture.Port(), prefix) > 0; }, ms);
     }
     void Command(HWND frame, int id) const { PostMessageA(frame, WM_COMMAND, id, 0); }
@@ -272,7 +262,7 @@ protected:
         if (const char* ready = getenv("VELMORA_SHOW_READY"))
             WriteTestFile(ready[0] == '/' ? WinePath(ready) : std::string(ready), step);
         const char* ms = getenv("VELMORA_SHOW_MS");
-        Sleep(ms ? DWORD(atoi(ms)) : 20000);
+        Sleep(ms ? DWORD(atoi(ms)) : 20000);  // a person looks meanwhile
         return true;
     }
 
@@ -309,13 +299,13 @@ void Journey::Run() {
     HWND box = View("VelmoraSearchBox");
     ASSERT_NE(box, nullptr);
     PressKey(frame, realtime, kShare[0]);
-    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(box) != 0; }, 5000)) << "a digit opens the search box";
+    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(box) != 0; }, kEventMs)) << "a digit opens the search box";
     for (const char* c = kShare + 1; *c; ++c) PressKey(frame, realtime, UINT(*c));
-    EXPECT_TRUE(WaitFor([&] { return WindowText(Child(box, "Edit")) == kShare; }, 5000))
+    EXPECT_TRUE(WaitFor([&] { return WindowText(Child(box, "Edit")) == kShare; }, kEventMs))
         << "typed: " << WindowText(Child(box, "Edit"));
     Shot(2, "search");
     PressKey(frame, realtime, VK_RETURN);
-    EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(box); }, 5000)) << "Enter chooses and closes the box";
+    EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(box); }, kEventMs)) << "Enter chooses and closes the box";
     EXPECT_TRUE(Logged(kShareMinuteFile)) << "the share's minutes are fetched";
     EXPECT_TRUE(Logged(kShareDayFile)) << "and its day bars";
     Command(frame, kCmdKLine);
@@ -367,8 +357,8 @@ void Journey::Run() {
     Lap("keys");
     // 5. The share into the watch list: the side panel shows it, the file holds it.
     Command(frame, kCmdAddToWatch);
-    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(m_side) != 0; }, 5000)) << "the side panel opens";
-    EXPECT_TRUE(WaitFor([&] { return Stored("hqdata\\usrstock.dat").compare(0, 9, std::string(kShare) + "_1;") == 0; }, 5000))
+    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(m_side) != 0; }, kEventMs)) << "the side panel opens";
+    EXPECT_TRUE(WaitFor([&] { return Stored("hqdata\\usrstock.dat").compare(0, 9, std::string(kShare) + "_1;") == 0; }, kEventMs))
         << Stored("hqdata\\usrstock.dat");
     Settled(m_side, 3000);
     Shot(7, "watchlist");
@@ -381,9 +371,9 @@ void Journey::Run() {
     ASSERT_TRUE(Shown("VelmoraRealTimeView"));
     FixtureControl(m_fixture.Port(), "clear");
     Command(frame, kCmdRiseRanking);
-    HWND rank = Dialog(m_client.pid, "统计信息", 30000);
+    HWND rank = Dialog(m_client.pid, "统计信息", kProgramStepMs);
     ASSERT_NE(rank, nullptr);
-    EXPECT_TRUE(WaitFor([&] { return ItemText(rank, kRankStatus) == "共50只股票"; }, 30000))
+    EXPECT_TRUE(WaitFor([&] { return ItemText(rank, kRankStatus) == "共50只股票"; }, kEventMs))
         << ItemText(rank, kRankStatus);
     // The ranking's first record is its top share.
     std::string reply = RawExchange(m_fixture.Port(), "GET /hqdata/calc/markupsort.dat HTTP/1.1\r\nHost: 127.0.0.1\r\n"
@@ -400,24 +390,24 @@ void Journey::Run() {
     Shot(8, "rankings");
     if (Hold("rankings")) return;
     Click(rank, IDCANCEL);
-    ASSERT_TRUE(WaitFor([&] { return !IsWindow(rank); }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(rank); }, kEventMs));
 
     Lap("rankings");
     // 7. The trend diagnosis of that share: its code, and the service's verdict in blue (the
     // waiting text and the verdict of a failed request fit on one line, the service's does not).
     Command(frame, kCmdTrendDiagnosis);
-    HWND trend = Dialog(m_client.pid, "走势诊断", 15000);
+    HWND trend = Dialog(m_client.pid, "走势诊断", kProgramStepMs);
     ASSERT_NE(trend, nullptr);
     EXPECT_EQ(ItemText(trend, kEvaluCode), topCode);
     Click(trend, kDiagnose);
     EXPECT_TRUE(Logged("/plus/stock_trend.php?code=" + topCode));
     HWND verdict = GetDlgItem(trend, kVerdict);
-    EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(GetDlgItem(trend, kDiagnose)) && BlueTextLines(Grab(verdict)) >= 2; }, 15000))
+    EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(GetDlgItem(trend, kDiagnose)) && BlueTextLines(Grab(verdict)) >= 2; }, kEventMs))
         << BlueTextLines(Grab(verdict)) << " lines of verdict";
     Shot(9, "diagnosis");
     if (Hold("diagnosis")) return;
     Click(trend, IDCANCEL);
-    ASSERT_TRUE(WaitFor([&] { return !IsWindow(trend); }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(trend); }, kEventMs));
 
     Lap("diagnosis");
     // 8. The sector download runs to its end and closes by itself; the side panel's sector tree
@@ -425,16 +415,16 @@ void Journey::Run() {
     HWND tree = Child(m_side, WC_TREEVIEWA);
     ASSERT_NE(tree, nullptr);
     Command(frame, kCmdSectorDownload);
-    HWND sectors = Dialog(m_client.pid, "下载板块信息", 15000);
+    HWND sectors = Dialog(m_client.pid, "下载板块信息", kProgramStepMs);
     ASSERT_NE(sectors, nullptr);
     Shot(10, "sectors");
-    EXPECT_TRUE(WaitFor([&] { return !IsWindow(sectors); }, 90000)) << "the download ends";
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(sectors); }, kProgramStepMs)) << "the download ends";
     EXPECT_GE(CountLoggedRequests(m_fixture.Port(), "/data/blank/"), 1);
     EXPECT_GE(CountLoggedRequests(m_fixture.Port(), "/data/group/"), 100) << "a member file per sector";
-    EXPECT_TRUE(WaitFor([&] { return SendMessageA(tree, TVM_GETCOUNT, 0, 0) > 100; }, 10000))
+    EXPECT_TRUE(WaitFor([&] { return SendMessageA(tree, TVM_GETCOUNT, 0, 0) > 100; }, kEventMs))
         << SendMessageA(tree, TVM_GETCOUNT, 0, 0) << " tree items";
     PostMessageA(m_side, WM_COMMAND, kSideTreePage, 0);
-    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(tree) != 0; }, 5000));
+    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(tree) != 0; }, kEventMs));
     Settled(m_side, 3000);
     Shot(11, "sector-tree");
     PostMessageA(m_side, WM_COMMAND, kSideListPage, 0);
@@ -448,26 +438,26 @@ void Journey::Run() {
     frame = LogIn();
     ASSERT_NE(frame, nullptr);
     Command(frame, kCmdWatchPanel);
-    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(m_side) != 0; }, 5000));
+    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(m_side) != 0; }, kEventMs));
     HWND list = GetDlgItem(m_side, kSideList);
     Settled(list, 3000);
     Shot(12, "restart-watchlist");
     ClickAt(list, 40, 28);
     // The watch list's panel goes (as the user closes it) so the chart has its first width again.
     Command(frame, kCmdWatchPanel);
-    EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(m_side); }, 5000));
+    EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(m_side); }, kEventMs));
     Command(frame, kCmdKLine);
     ASSERT_TRUE(Shown("VelmoraGraphView"));
     graph = View("VelmoraGraphView");
-    EXPECT_TRUE(WaitFor([&] { return GrabChart(graph) == withSettings; }, 20000))
+    EXPECT_TRUE(WaitFor([&] { return GrabChart(graph) == withSettings; }, kEventMs))
         << "the share's day chart with the kept ex-rights mode and indicators (the period starts at day)";
     Shot(13, "restart-kline");
     Command(frame, kCmdTrendDiagnosis);
-    trend = Dialog(m_client.pid, "走势诊断", 15000);
+    trend = Dialog(m_client.pid, "走势诊断", kProgramStepMs);
     ASSERT_NE(trend, nullptr);
     EXPECT_EQ(ItemText(trend, kEvaluCode), kShare) << "the share opened from the watch list";
     Click(trend, IDCANCEL);
-    ASSERT_TRUE(WaitFor([&] { return !IsWindow(trend); }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return !IsWindow(trend); }, kEventMs));
     PostMessageA(frame, WM_CLOSE, 0, 0);
     ASSERT_TRUE(m_client.WaitForExit(30000));
 

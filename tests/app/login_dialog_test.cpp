@@ -23,6 +23,7 @@
 #include "store/codestate.h"
 #include "store/storeenv.h"
 #include "tests/net/test_servers.h"
+#include "win_wait.h"
 
 namespace {
 
@@ -70,13 +71,7 @@ HWND WaitForDialog(T& dlg, int ms = 30000) {
     return nullptr;
 }
 
-bool WaitUntil(const std::function<bool()>& done, int ms) {
-    for (int waited = 0; waited < ms; waited += 20) {
-        if (done()) return true;
-        Sleep(20);
-    }
-    return done();
-}
+using velmora_test::WaitUntil;
 
 std::string ItemText(HWND dlg, int id) {
     char buf[2048] = {0};
@@ -331,8 +326,8 @@ TEST_F(LoginDialog, ProxyDialogSavesAndRestoresEveryKey) {
         set(h, IDC_PROXY_USER, "代理人");
         set(h, IDC_PROXY_PASSWORD, "pw ");
         set(h, IDC_PROXY_PORT, "70000");  // refused: the dialog stays and writes nothing
-        Press(h, IDOK);
-        Sleep(300);
+        // Sent, not posted: once it returns, the dialog has dealt with the press.
+        SendMessageA(h, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), (LPARAM)GetDlgItem(h, IDOK));
         typedAgain = IsWindow(h) && IsWindowVisible(h);
         set(h, IDC_PROXY_PORT, "1080");
         Press(h, IDOK);

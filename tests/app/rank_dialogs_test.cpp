@@ -22,6 +22,7 @@
 #include "skin/skinmanager.h"
 #include "store/storeenv.h"
 #include "tests/net/test_servers.h"
+#include "win_wait.h"
 
 namespace {
 
@@ -29,13 +30,7 @@ using velmora_test::FixtureControl;
 using velmora_test::FixtureProcess;
 using velmora_test::CountLoggedRequests;
 
-bool WaitUntil(const std::function<bool()>& done, int ms) {
-    for (int waited = 0; waited < ms; waited += 20) {
-        if (done()) return true;
-        Sleep(20);
-    }
-    return done();
-}
+using velmora_test::WaitUntil;
 
 template <class T>
 HWND WaitForDialog(T& dlg, int ms = 20000) {
@@ -303,7 +298,7 @@ TEST_F(RankDialogs, BadRepliesGiveAClearMessageWhileTheDialogKeepsAnswering) {
             EXPECT_TRUE(Answers(h, 1000)) << c.what;
             while (!dlg.IsSettled() && GetTickCount() - opened < 40000) {
                 ASSERT_TRUE(Answers(h, 1000)) << c.what;
-                Sleep(200);
+                Sleep(200);  // probes spread over the wait
             }
             ASSERT_TRUE(Settle(dlg, h)) << c.what;
             EXPECT_EQ(Text(GetDlgItem(h, IDC_RANK_STATUS)).rfind(c.status, 0), 0u)

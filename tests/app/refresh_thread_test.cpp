@@ -13,6 +13,7 @@
 #include "net/services.h"
 #include "store/storeenv.h"
 #include "tests/net/fixture_suite.h"
+#include "wait.h"
 
 namespace {
 
@@ -45,15 +46,9 @@ private:
     int m_newsCount = 0, m_statusCount = 0, m_relogins = 0;
 };
 
-// Polls until the condition holds or a generous limit passes.
 template <typename Condition>
-bool WaitFor(Condition condition, int limitMs = 10000) {
-    auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(limitMs);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return true;
+bool WaitFor(Condition condition, int limitMs = velmora_test::kEventMs) {
+    return velmora_test::WaitUntil(condition, limitMs, 5);
 }
 
 // 2026-12-10 09:25 and 14:00 Beijing time.
@@ -165,7 +160,7 @@ TEST_F(RefreshThreadTest, StopIsPromptWhileTheServiceIsSilent) {
     ASSERT_NE(thread.Start(), nullptr);
     // The status request is in flight and will not be answered.
     ASSERT_TRUE(WaitFor([&] { return Logged("/hqdata/makestatusinfo.php") > 0; }));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // pacing: into the wait for the reply
     auto begin = std::chrono::steady_clock::now();
     thread.Stop();
     long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begin).count();
@@ -181,7 +176,7 @@ TEST_F(RefreshThreadTest, StopBeforeAnyTickAndIdleStop) {
         // The default half-second tick: Stop cuts the wait short.
         RefreshThread thread(&sink);
         ASSERT_NE(thread.Start(), nullptr);
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));  // pacing: into the tick's wait
         auto begin = std::chrono::steady_clock::now();
         thread.Stop();
         EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begin).count(), 3000);

@@ -15,6 +15,7 @@
 #include "store/database.h"
 #include "store/store_files.h"
 #include "charts/dib.h"
+#include "win_wait.h"
 
 using namespace charts;
 using namespace chart_test;
@@ -330,15 +331,14 @@ TEST(IntradayView, RightClickShowsTheChartMenu) {
     std::atomic<int> items{-1};
     std::atomic<bool> done{false};
     std::thread chooser([&] {
-        for (int i = 0; i < 400 && !done; ++i, Sleep(25)) {
-            HWND popup = ::FindWindowA("#32768", nullptr);
-            if (!popup || !::IsWindowVisible(popup)) continue;
+        HWND popup = nullptr;
+        // This process's menu: other test programs open theirs meanwhile.
+        if (velmora_test::WaitUntil([&] { return done || (popup = velmora_test::FindProcessWindow("#32768", nullptr)) != nullptr; }, velmora_test::kEventMs, 25) && popup) {
             HMENU menu = (HMENU)::SendMessageA(popup, MN_GETHMENU, 0, 0);
             items = menu ? ::GetMenuItemCount(menu) : 0;
             // Down to the first item (加入自选股) and choose it.
             ::PostMessageA(popup, WM_KEYDOWN, VK_DOWN, 0);
             ::PostMessageA(popup, WM_KEYDOWN, VK_RETURN, 0);
-            break;
         }
     });
     view.SendMessage(WM_RBUTTONUP, 0, MAKELPARAM(100, 100));

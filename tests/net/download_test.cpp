@@ -514,7 +514,7 @@ TEST_F(DownloadTest, StopCancelsDropsTheQueueAndRestarts) {
         nowResult = manager.DownloadNow(Url("/__static/10?mode=silent&hold=20000&now=1").c_str(), "old", "",
                                         Recorder::Callback, &rec, false, false, false);
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // pacing: the synchronous download under way
     auto t0 = Clock::now();
     manager.Stop();
     EXPECT_LT(Since(t0), 5.0);

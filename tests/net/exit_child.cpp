@@ -36,6 +36,6 @@ int main(int argc, char** argv) {
             if (!manager->AddTask(url.c_str(), "", "", nullptr, nullptr, false, false)) return 5;
         }
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the workers busy when the process ends
     return 0;
 }

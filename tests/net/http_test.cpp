@@ -346,7 +346,7 @@ TEST_F(HttpTest, CancelEndsARequestFromAnotherThread) {
     NeedFixture();
     http.SetTimeout(20000);
     std::thread canceller([this] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));  // pacing: the request is under way
         http.Cancel();
     });
     auto start = std::chrono::steady_clock::now();

@@ -246,7 +246,7 @@ TEST_F(ClientTest, CancelEndsADownloadUntilReset) {
         CMemoryStream s;
         ok = client.Download(Url("/__static/10?mode=silent&hold=8000").c_str(), &s, nullptr, 0, nullptr);
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // pacing: the download under way
     client.Cancel();
     t.join();
     EXPECT_FALSE(ok);
@@ -338,7 +338,7 @@ TEST_F(ClientTest, ProxyRequestsAreBoundedInTime) {
         CMemoryStream s;
         ok = client.Download(Url("/__static/10?mode=silent&hold=20000&c=1").c_str(), &s, nullptr, 0, nullptr);
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));  // pacing: the download under way
     client.Cancel();
     t.join();
     EXPECT_FALSE(ok);

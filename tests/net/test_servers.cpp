@@ -134,13 +134,19 @@ bool FixtureProcess::Start(const std::vector<std::string>& args, std::string* wh
     }
     static std::atomic<int> serial{0};
     std::string script = std::string(VELMORA_TEST_SOURCE_DIR) + "/tools/fixture-service/fixture.py";
+    // Other Wine servers (another checkout's tests) hand out the same process ids: the clock
+    // makes the name this run's own.
 #ifdef _WIN32
     unsigned long pid = GetCurrentProcessId();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    unsigned long long stamp = static_cast<unsigned long long>(now.QuadPart);
 #else
     unsigned long pid = static_cast<unsigned long>(getpid());
+    unsigned long long stamp = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
 #endif
-    char name[96];
-    std::snprintf(name, sizeof(name), "/tmp/velmora-fixture-%lu-%d.port", pid, serial++);
+    char name[128];
+    std::snprintf(name, sizeof(name), "/tmp/velmora-fixture-%lu-%d-%llx.port", pid, serial++, stamp);
     m_portFile = name;
     // Wine reuses process ids across runs: never read a port an earlier run left behind.
 #ifdef _WIN32
@@ -189,7 +195,7 @@ bool FixtureProcess::Start(const std::vector<std::string>& args, std::string* wh
     m_pid = child;
     std::string readPath = m_portFile;
 #endif
-    for (int i = 0; i < 300; ++i) {  // up to 15 s: a first start under Wine can be slow
+    for (int i = 0; i < 1200; ++i) {  // up to 60 s: a first start under Wine on a loaded machine can be slow
         std::ifstream in(readPath);
         int port = 0;
         if (in >> port && port > 0) {

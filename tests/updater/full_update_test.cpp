@@ -32,6 +32,11 @@ protected:
     }
 
     void RefuseBodies(bool viaProxy);
+    // Update has ended and left no ".new" behind: waited for, since it races the client it starts.
+    bool UpdateFinished() {
+        return WaitUntil([&] { return ProcessesIn(m_folder.dir, "Update.exe").empty() && !PathExists(m_folder.exe + ".new"); },
+                         kProgramStepMs, 100);
+    }
 
     ClientFolder m_folder{"full", VELMORA_EXE, UPDATE_EXE};
     FixtureProcess m_fixture;
@@ -50,10 +55,10 @@ TEST_F(ClientProgram, NewerBuildReplacesTheClientAndStarts) {
     EXPECT_EQ(m_client.ExitCode(), 0u);
     // Update put the newer build in place and started it; it found the mutex free.
     std::string ran;
-    for (int i = 0; i < 600 && ran.empty(); ++i, Sleep(100)) ran = ReadTestFile(m_folder.exe + ".ran");
+    WaitUntil([&] { return !(ran = ReadTestFile(m_folder.exe + ".ran")).empty(); }, kProgramStepMs);
     EXPECT_EQ(ran, "2 free");
     EXPECT_EQ(ReadTestFile(m_folder.exe), ReadTestFile(WinePath(FAKE_CLIENT_V2)));
-    EXPECT_FALSE(PathExists(m_folder.exe + ".new"));
+    EXPECT_TRUE(UpdateFinished());
 }
 
 // What scripts/run offers by default: this very build as the newer one, once. The client that
@@ -67,10 +72,16 @@ TEST_F(ClientProgram, UpdateToARealBuildLeavesAWorkingClient) {
     Click(box, IDOK);
     DWORD first = m_client.pid;
     ASSERT_TRUE(m_client.WaitForExit(60000));
+    // The client Update started: the one from this folder (other test programs show login
+    // dialogs of the same caption meanwhile).
     DWORD again = 0;
-    ASSERT_NE(WaitForWindow(0, kLoginCaption, nullptr, 120000, first, &again), nullptr);
+    ASSERT_TRUE(WaitUntil([&] {
+        for (DWORD pid : ProcessesIn(m_folder.dir, "Velmora.exe"))
+            if (pid != first && WaitForWindow(pid, kLoginCaption, nullptr, 0)) return (again = pid) != 0;
+        return false;
+    }, kProgramStepMs, 100));
     ASSERT_TRUE(m_client.Adopt(again));
-    EXPECT_FALSE(PathExists(m_folder.exe + ".new"));
+    EXPECT_TRUE(UpdateFinished());
     EXPECT_EQ(ReadTestFile(m_folder.exe), ReadTestFile(WinePath(VELMORA_EXE)));
     ASSERT_NE(m_client.LogIn(), nullptr);
     HWND frame = m_client.MainWindow(120000);
@@ -145,9 +156,7 @@ void ClientProgram::RefuseBodies(bool viaProxy) {
         ASSERT_NE(box, nullptr) << c.what;
         EXPECT_EQ(ItemText(dlg, kStatusLine), "开始下载新版本....") << c.what;
         Click(box, IDOK);
-        bool back = false;
-        for (int i = 0; i < 300 && !back; ++i, Sleep(100)) back = IsWindowEnabled(GetDlgItem(dlg, IDOK)) != 0;
-        EXPECT_TRUE(back) << c.what;
+        EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(GetDlgItem(dlg, IDOK)) != 0; }, kProgramStepMs, 100)) << c.what;
         EXPECT_TRUE(IsWindowEnabled(GetDlgItem(dlg, kProxyButton))) << c.what;
         EXPECT_EQ(ItemText(dlg, kStatusLine), "") << c.what;
         EXPECT_EQ(CountLoggedRequests(m_fixture.Port(), updatePath), 1) << c.what;

@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 #include <vector>
+#include "wait.h"
 
 namespace {
 
@@ -28,12 +29,9 @@ std::string ReadAll(const std::string& path) {
 
 // Waits for a file to appear with some content.
 std::string WaitForText(const std::string& path, int ms) {
-    for (int waited = 0; waited < ms; waited += 100) {
-        std::string t = ReadAll(path);
-        if (!t.empty()) return t;
-        Sleep(100);
-    }
-    return "";
+    std::string t;
+    velmora_test::WaitUntil([&] { return !(t = ReadAll(path)).empty(); }, ms, 100);
+    return t;
 }
 
 class UpdaterProgram : public ::testing::Test {
@@ -89,6 +87,8 @@ TEST_F(UpdaterProgram, WaitsForTheRunningClient) {
     ASSERT_NE(held, nullptr);
     HANDLE update = StartUpdate();
     ASSERT_NE(update, nullptr);
+    // A chance to misbehave, not the verdict: an Update that did not wait would start the client
+    // now, and its marker below would say "held" (or come before the release).
     EXPECT_EQ(WaitForSingleObject(update, 3000), (DWORD)WAIT_TIMEOUT);  // still waiting
     EXPECT_TRUE(Exists(m_exe + ".new"));
     EXPECT_FALSE(Exists(m_exe + ".ran"));
@@ -154,8 +154,12 @@ TEST(UpdaterLongPath, ReplacesAClientDeeperThanMaxPath) {
     EXPECT_EQ(ReadWide(Long(exe)), v2);
     EXPECT_EQ(GetFileAttributesW(Long(exe + ".new").c_str()), INVALID_FILE_ATTRIBUTES);
 
-    Sleep(2000);  // the restarted stand-in may still be writing its marker
-    for (const char* suffix : {"", ".new", ".ran"}) DeleteFileW(Long(exe + suffix).c_str());
+    // The restarted stand-in (its marker's path is too long for it) may still run: each file goes
+    // once nothing holds it.
+    for (const char* suffix : {"", ".new", ".ran"}) {
+        std::wstring path = Long(exe + suffix);
+        velmora_test::WaitUntil([&] { return DeleteFileW(path.c_str()) || GetFileAttributesW(path.c_str()) == INVALID_FILE_ATTRIBUTES; }, 30000, 100);
+    }
     for (auto it = made.rbegin(); it != made.rend(); ++it) RemoveDirectoryW(Long(*it).c_str());
     RemoveDirectoryW(Long(std::string(tmp) + "velmora long " + std::to_string(GetCurrentProcessId())).c_str());
 }
