@@ -317,7 +317,10 @@ int CContentPanelView::ReloadCurrentStock(bool timer) {
     if (!view || !view->GetCurrentStock(&code, &market) || code.empty()) return 0;
     m_router.SetCurrentCode(code);
     const int mask = FetchStockData(code, market, timer, true, true);
-    if (mask != 0 && view->GetViewId() != kViewF10) SendMessage(kAppMsgReload, 1, 0);
+    // A reload the user asked for may name another stock than the view shows: the view turns to
+    // it at once with what is stored (empty panes and its name when nothing is), so a silent
+    // service never leaves the old stock on screen; the downloads reload it again as they land.
+    if ((mask != 0 || !timer) && view->GetViewId() != kViewF10) SendMessage(kAppMsgReload, 1, 0);
     if (!timer) {
         std::vector<CStockInfo> prev, next;
         GetProfile().GetPrevStocks(prev, 1);

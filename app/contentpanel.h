@@ -75,7 +75,9 @@ public:
 
     // ---- Data of the current stock.
     // Asks the current view for the current stock, makes it the panel's current code and fetches
-    // its files (timer: minute and ticks only, no neighbours). The mask of the files present.
+    // its files (timer: minute and ticks only, no neighbours). The view reloads from the disk on
+    // every reload the user asked for, and on a timer's when some file is present. The mask of
+    // the files present.
     int ReloadCurrentStock(bool timer);
     // The user asked: the timer stays out of the way meanwhile.
     void ManualReload();

@@ -19,8 +19,10 @@
 #include "winfw/typedmap.h"
 #include "winfw/winfw.h"
 
-// A ranking file is a few kilobytes: a silent server is given up within seconds.
-constexpr RequestLimits kRankingLimits = {5000, 15000};
+// The server computes a ranking over the whole market before its first byte, which can take
+// seconds: each wait for the network gets the client's usual ten seconds, and the whole request
+// has no limit of its own (the dialog shows its progress text meanwhile and closes at once).
+constexpr RequestLimits kRankingLimits = {HttpClient::kDefaultWaitMs, -1};
 
 // One download of a ranking file on a client of its own (so that closing the dialog can end it
 // without touching the program's other transfers); posts the outcome to the dialog unless stopped.

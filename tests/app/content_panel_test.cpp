@@ -9,6 +9,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -79,6 +80,18 @@ void Pump() {
     }
 }
 
+// Pumps until done() holds; false when it did not within the time.
+bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < end) {
+        Pump();
+        if (done()) return true;
+        ::Sleep(20);
+    }
+    Pump();
+    return done();
+}
+
 // Pumps until the download queue is empty and every task taken has finished.
 bool Drain(int timeoutMs = 20000) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -99,6 +112,29 @@ void ClearLog() { velmora_test::FixtureControl(g_data->Port(), "clear"); }
 std::string Plain(const std::string& code) { return code.substr(0, code.size() - 2); }
 bool IsShanghai(const std::string& code) { return code.compare(code.size() - 2, 2, "_1") == 0; }
 std::string Lower(const std::string& code) { return IsShanghai(code) ? "sh" : "sz"; }
+
+std::string LocalPath(const std::string& code, int kind) {
+    StockDataPaths paths;
+    GetDataPaths(code, IsShanghai(code), kind, GetDataServerHost(), GetProgramFolder(), &paths);
+    return paths.localPath;
+}
+
+// A switch of the fixture for a path prefix, dropped when the scope ends (or before).
+class FixtureFault {
+public:
+    FixtureFault(int port, const std::string& prefix, const std::string& options) : m_port(port) {
+        velmora_test::FixtureControl(port, "fault?prefix=" + prefix + "&" + options);
+    }
+    ~FixtureFault() { Clear(); }
+    void Clear() {
+        if (m_on) velmora_test::FixtureControl(m_port, "clear");
+        m_on = false;
+    }
+
+private:
+    int m_port;
+    bool m_on = true;
+};
 
 // Puts the profile's indicator lists back.
 class ProfileListsKeeper {
@@ -121,7 +157,7 @@ protected:
         LoadSkin();
         g_data = new chart_test::FixtureData;
         std::string why;
-        if (!g_data->Load(6, &why)) {
+        if (!g_data->Load(8, &why)) {
             delete g_data;
             g_data = nullptr;
             FAIL() << why;
@@ -184,6 +220,45 @@ protected:
         for (const Recorder::Got& g : m_seen.Take())
             if (g.id == kAppMsgReload) out.emplace_back(g.w, g.l);
         return out;
+    }
+    // The stock the current view draws, its name and its bars (the K-line's days, the intraday
+    // pane's minutes).
+    struct ShownStock {
+        std::string code, name;
+        int bars = 0;
+    };
+    ShownStock Shown() {
+        ShownStock shown;
+        auto take = [&shown](CStock& stock, int bars) {
+            shown.code = stock.GetStockCode();
+            shown.name = stock.GetStockInfo().GetStockName();
+            shown.bars = bars;
+        };
+        if (m_panel->GetCurrentViewId() == kViewGraph) {
+            CGraphView* view = m_panel->GetGraphView();
+            SingleLock lock(&view->ViewLock());
+            CStock& stock = view->Chart().GetStock();
+            take(stock, stock.GetKDataDay().GetSize());
+        } else if (m_panel->GetCurrentViewId() == kViewRealTime) {
+            CRealTimeView* view = m_panel->GetRealTimeView();
+            SingleLock lock(&view->GetLock());
+            CStock& stock = view->GetPane(0).GetStock();
+            take(stock, stock.GetMinute().GetSize());
+        }
+        return shown;
+    }
+    // An A share of the code list none of whose files is on disk.
+    static std::string ShareWithNothingStored() {
+        CStockContainer& all = GetStockContainer();
+        for (int i = all.GetSize() - 1; i >= 0; --i) {
+            const CStockInfo& info = all[i];
+            const std::string code = info.GetStockCode();
+            if ((info.GetType() == kindShA || info.GetType() == kindSzA) &&
+                !velmora::FileExists(LocalPath(code, stockDataDay).c_str()) &&
+                !velmora::FileExists(LocalPath(code, stockDataMinute).c_str()))
+                return code;
+        }
+        return std::string();
     }
     // A body of the service for a code's file, as the download callback would get it.
     std::string Body(const std::string& remote) {
@@ -529,6 +604,39 @@ TEST_F(ContentPanel, DownloadsFinishingWhileThePanelGoesTouchNoView) {
     stop = true;
     worker.join();
     EXPECT_GE(after, 5);
+}
+
+TEST_F(ContentPanel, AStockOpenedWhileTheServiceIsSilentIsShownAtOnceThenItsFetchedDataReplacesIt) {
+    // The K-line view exists and shows another stock.
+    Open(g_data->Codes()[0], true);
+    ASSERT_TRUE(Drain());
+    ASSERT_EQ(Shown().code, g_data->Codes()[0]);
+    const std::string bare = ShareWithNothingStored();
+    ASSERT_FALSE(bare.empty());
+    struct Case {
+        std::string code;
+        bool kline;
+        bool stored;  // its day file is on disk, not recorded (stale)
+    } cases[] = {
+        {g_data->Codes()[7], true, true},  // no other test opens it or its neighbours
+        {bare, false, false},
+    };
+    FixtureFault silent(g_data->Port(), "/hqdatagzip/", "mode=silent&hold=30000");
+    for (const Case& c : cases) {
+        Open(c.code, c.kline);
+        EXPECT_EQ(m_panel->GetCurrentViewId(), c.kline ? kViewGraph : kViewRealTime);
+        // The new stock at once, from what is stored, with its name, while the service says nothing.
+        ASSERT_TRUE(PumpUntil([&] { return Shown().code == c.code; }, 5000)) << c.code << " opened, shown: " << Shown().code;
+        const ShownStock shown = Shown();
+        std::string name;
+        ASSERT_TRUE(GetStockContainer().GetStockName(c.code.c_str(), &name));
+        EXPECT_EQ(shown.name, name);
+        EXPECT_EQ(shown.bars > 0, c.stored) << c.code;
+        EXPECT_FALSE(velmora::FileExists(LocalPath(c.code, stockDataMinute).c_str())) << "the service answered";
+    }
+    // Once the service answers again, the fetched minutes replace the empty panes.
+    silent.Clear();
+    EXPECT_TRUE(PumpUntil([&] { return Shown().code == bare && Shown().bars > 0; }, 90000)) << Shown().code;
 }
 
 TEST_F(ContentPanel, IndicatorAndStockIndexMessages) {

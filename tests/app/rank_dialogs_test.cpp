@@ -255,6 +255,38 @@ TEST_F(RankDialogs, ARowClickOpensItsStockAndCommandsReachThePanel) {
     EXPECT_TRUE(sh || sz);
 }
 
+TEST_F(RankDialogs, ASlowButAnsweringServiceFillsTheListAfterTheProgressText) {
+    const int kinds[] = {4049, 4051};
+    std::map<int, size_t> rows;
+    for (int kind : kinds) {
+        const RankingKind* k = FindRankingKind(kind);
+        for (const Raw& r : FetchRaw(s_fixture->Port(), k->file->name, k->file->recordSize))
+            rows[kind] += r.direction == k->direction;
+        ASSERT_GT(rows[kind], 0u) << kind;
+    }
+    // The service thinks for seconds before the first byte of each file, as the whole market's
+    // rankings may take; the dialog waits with its progress text and then shows every row.
+    FixtureControl(s_fixture->Port(), "fault?prefix=/hqdata/calc/&delay=8000");
+    for (int kind : kinds) {
+        RunRanking(kind, [&](CStatisTicalDlg& dlg, HWND h) {
+            DWORD opened = GetTickCount();
+            // Text() is answered between the dialog's messages: unsettled after it, it was read
+            // before the reply came.
+            std::string status = Text(GetDlgItem(h, IDC_RANK_STATUS));
+            if (!dlg.IsSettled()) {
+                EXPECT_EQ(status, "正在下载排名数据，请稍候……") << kind;
+            }
+            while (!dlg.IsSettled() && GetTickCount() - opened < 60000) {
+                ASSERT_TRUE(Answers(h, 1000)) << kind;
+                Sleep(200);
+            }
+            ASSERT_TRUE(Settle(dlg, h)) << kind;
+            EXPECT_EQ(Text(GetDlgItem(h, IDC_RANK_STATUS)), "共" + std::to_string(rows[kind]) + "只股票") << kind;
+            EXPECT_EQ(dlg.List().GetItemCount(), (int)rows[kind]) << kind;
+        });
+    }
+}
+
 TEST_F(RankDialogs, BadRepliesGiveAClearMessageWhileTheDialogKeepsAnswering) {
     // A folder of the store, to see that nothing there is touched.
     char tmp[MAX_PATH];
