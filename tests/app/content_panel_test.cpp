@@ -29,7 +29,7 @@
 #include "skin/skinmanager.h"
 #include "store/codestate.h"
 #include "store/storeenv.h"
-#include "wait.h"
+#include "win_wait.h"
 
 namespace {
 
@@ -626,7 +626,11 @@ TEST_F(ContentPanel, AStockOpenedWhileTheServiceIsSilentIsShownAtOnceThenItsFetc
         Open(c.code, c.kline);
         EXPECT_EQ(m_panel->GetCurrentViewId(), c.kline ? kViewGraph : kViewRealTime);
         // The new stock at once, from what is stored, with its name, while the service says nothing.
-        ASSERT_TRUE(PumpUntil([&] { return Shown().code == c.code; }, 5000)) << c.code << " opened, shown: " << Shown().code;
+        // Once this thread's queue has been served past the open, with every request still held.
+        velmora_test::QueueProbe probe;
+        const long ticket = probe.Post();
+        ASSERT_TRUE(PumpUntil([&] { return probe.Served(ticket); }, velmora_test::kEventMs));
+        ASSERT_EQ(Shown().code, c.code) << "opened, shown: " << Shown().code;
         const ShownStock shown = Shown();
         std::string name;
         ASSERT_TRUE(GetStockContainer().GetStockName(c.code.c_str(), &name));
