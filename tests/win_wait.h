@@ -69,6 +69,13 @@ inline HWND WaitForProcessWindow(const char* cls, const char* caption, int ms = 
     return found;
 }
 
+// A dialog object's window once it is shown (run modally on another thread).
+template <class Dialog>
+HWND WaitForDialog(Dialog& dlg, int ms = kEventMs) {
+    HWND h = nullptr;
+    return WaitUntil([&] { return (h = dlg.m_hWnd) != nullptr && ::IsWindowVisible(h); }, ms, 20) ? h : nullptr;
+}
+
 // A round trip through a thread's message queue: a message posted now to a window of this
 // process comes out after everything posted to that thread before it. Create the probe on the
 // thread to watch; RoundTrip() from any thread returns once the thread has come that far (false:

@@ -47,12 +47,11 @@ public:
         return m_texts;
     }
     bool WaitFor(const std::string& text, int ms) {
-        for (int waited = 0; waited < ms; waited += 50) {
+        return velmora_test::WaitUntil([&] {
             for (const std::string& t : Texts())
                 if (t == text) return true;
-            Sleep(50);
-        }
-        return false;
+            return false;
+        }, ms, 50);
     }
 
 private:
@@ -61,15 +60,7 @@ private:
     MessageBoxHook m_old;
 };
 
-template <class T>
-HWND WaitForDialog(T& dlg, int ms = 30000) {
-    for (int waited = 0; waited < ms; waited += 20) {
-        HWND h = dlg.m_hWnd;
-        if (h && IsWindowVisible(h)) return h;
-        Sleep(20);
-    }
-    return nullptr;
-}
+using velmora_test::WaitForDialog;
 
 using velmora_test::WaitUntil;
 

@@ -32,12 +32,7 @@ using velmora_test::CountLoggedRequests;
 
 using velmora_test::WaitUntil;
 
-template <class T>
-HWND WaitForDialog(T& dlg, int ms = 20000) {
-    HWND h = nullptr;
-    WaitUntil([&] { return (h = dlg.m_hWnd) && IsWindowVisible(h); }, ms);
-    return h;
-}
+using velmora_test::WaitForDialog;
 
 // True when the window's thread answers within ms.
 bool Answers(HWND h, UINT ms) {

@@ -29,6 +29,7 @@
 #else
 #include <sys/stat.h>
 #include <unistd.h>
+#include "wait.h"
 #define VELMORA_GETPID getpid
 #endif
 
@@ -401,7 +402,7 @@ TEST_F(DownloadTest, UrlMayBeQueuedAgainOnceAWorkerTookIt) {
     std::string other = Url("/__static/11");
     ASSERT_TRUE(manager.AddTask(other.c_str(), "waits", "", Recorder::Callback, &rec, false, false));
     EXPECT_FALSE(manager.AddTask(other.c_str(), "dup", "", Recorder::Callback, &rec, true, false));
-    for (int i = 0; i < 200 && queue.HasUrl(url); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    velmora_test::WaitUntil([&] { return !queue.HasUrl(url); });
     EXPECT_FALSE(queue.HasUrl(url));
     EXPECT_TRUE(queue.HasUrl(other));  // the one worker is busy with the first
     ASSERT_TRUE(manager.AddTask(url.c_str(), "second", "", Recorder::Callback, &rec, true, false));
@@ -506,8 +507,7 @@ TEST_F(DownloadTest, StopCancelsDropsTheQueueAndRestarts) {
         urls.push_back(Url("/__static/10?mode=silent&hold=20000&i=" + std::to_string(i)));
         ASSERT_TRUE(manager.AddTask(urls.back().c_str(), "old", "", Recorder::Callback, &rec, false, false));
     }
-    for (int i = 0; i < 300 && queue.GetCount() > 0 && queue.HasUrl(urls[1]); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    velmora_test::WaitUntil([&] { return queue.GetCount() == 0 || !queue.HasUrl(urls[1]); });
     // A synchronous download in progress is cancelled too.
     bool nowResult = true;
     std::thread now([&] {
@@ -610,11 +610,10 @@ TEST_F(DownloadTest, StressBurstsWithStartStopCycles) {
         }
         if (c == kCycles - 1) {
             // The last cycle has no silent tasks: it must drain.
-            for (int i = 0; i < 2000 && queue.GetCount() > 0; ++i)
-                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            velmora_test::WaitUntil([&] { return queue.GetCount() == 0; });
             EXPECT_EQ(queue.GetCount(), 0) << "the last cycle did not drain";
         } else {
-            std::this_thread::sleep_for(std::chrono::milliseconds(rng() % 800));
+            std::this_thread::sleep_for(std::chrono::milliseconds(rng() % 800));  // a stop at a random moment
         }
         auto s0 = Clock::now();
         manager.Stop();

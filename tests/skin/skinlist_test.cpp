@@ -11,6 +11,7 @@
 
 #include "skin/skinlist.h"
 #include "skin/skinmanager.h"
+#include "wait.h"
 
 namespace {
 
@@ -298,7 +299,8 @@ TEST_F(SkinListWindow, ScrollsByKeysWheelAndBar) {
     list.SetAnimatedScroll(true);
     list.SendMessage(WM_VSCROLL, SB_LINEDOWN, 0);
     EXPECT_EQ(m.GetVPos(), rh);
-    Pump(600);
+    EXPECT_TRUE(velmora_test::WaitUntil([&] { Pump(); return m.GetTopIndex() == 1; }, velmora_test::kEventMs, 5));
+    Pump(100);  // a few more frames: the slide must stay where it ended
     CPrint p(list);
     EXPECT_EQ(m.GetTopIndex(), 1);
 }
