@@ -22,6 +22,7 @@
 #include "fixture_suite.h"
 #include "test_files.h"
 #include "test_servers.h"
+#include "wait.h"
 
 #ifdef _WIN32
 #include <process.h>
@@ -29,7 +30,6 @@
 #else
 #include <sys/stat.h>
 #include <unistd.h>
-#include "wait.h"
 #define VELMORA_GETPID getpid
 #endif
 
