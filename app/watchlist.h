@@ -25,7 +25,7 @@ public:
     // when a row went.
     bool DeleteRows(std::vector<int> rows);
 
-    // Adds the file's stocks through AddStock: duplicates are dropped, a line longer than 255
+    // Adds the file's stocks as AddStock does: duplicates are dropped, a line longer than 255
     // characters keeps its stock with the name cut there (on a whole character), and a line that
     // is not a stock is skipped. 0 for a missing path; 1 otherwise, also when the file cannot be
     // read (nothing changes then). A file that cannot be read, or that has lines that are not
