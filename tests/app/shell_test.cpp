@@ -412,24 +412,26 @@ TEST(WatchListModel, UnreadableFileIsRenamedToBadBeforeTheNextSave) {
         std::remove(aside.c_str());
     }
 #ifdef _WIN32
-    // A file another program holds open without sharing cannot be read, nor renamed while held:
-    // the save then writes nothing, and the next one after its release sets it aside.
-    const std::string path = TempPath("usrstock.dat"), aside = path + ".bad";
-    WriteTestFile(path, "600000_1;浦发银行\r\n");
-    HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(held, INVALID_HANDLE_VALUE);
-    WatchList list(path);
-    EXPECT_EQ(list.LoadStockList(path.c_str()), 1);
-    EXPECT_EQ(list.GetCount(), 0u);
-    list.AddStock("000001_0", "平安银行");
-    EXPECT_FALSE(list.LastSaveOk());
-    CloseHandle(held);
-    EXPECT_EQ(ReadTestFile(path), "600000_1;浦发银行\r\n");
-    EXPECT_EQ(list.SaveStockList(path.c_str()), 1);
-    EXPECT_EQ(ReadTestFile(aside), "600000_1;浦发银行\r\n");
-    EXPECT_EQ(ReadTestFile(path), "000001_0;平安银行\r\n");
-    std::remove(path.c_str());
-    std::remove(aside.c_str());
+    {
+        // A file another program holds open without sharing cannot be read, nor renamed while held:
+        // the save then writes nothing, and the next one after its release sets it aside.
+        const std::string path = TempPath("usrstock.dat"), aside = path + ".bad";
+        WriteTestFile(path, "600000_1;浦发银行\r\n");
+        HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        WatchList list(path);
+        EXPECT_EQ(list.LoadStockList(path.c_str()), 1);
+        EXPECT_EQ(list.GetCount(), 0u);
+        list.AddStock("000001_0", "平安银行");
+        EXPECT_FALSE(list.LastSaveOk());
+        CloseHandle(held);
+        EXPECT_EQ(ReadTestFile(path), "600000_1;浦发银行\r\n");
+        EXPECT_EQ(list.SaveStockList(path.c_str()), 1);
+        EXPECT_EQ(ReadTestFile(aside), "600000_1;浦发银行\r\n");
+        EXPECT_EQ(ReadTestFile(path), "000001_0;平安银行\r\n");
+        std::remove(path.c_str());
+        std::remove(aside.c_str());
+    }
 #endif
     // A readable file is never set aside.
     const std::string good = TempPath("usrstock.dat");
