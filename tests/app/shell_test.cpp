@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <set>
 #include <string>
 #include <thread>
@@ -13,6 +14,7 @@
 #include "app/messagebus.h"
 #include "app/panelrules.h"
 #include "base/containers.h"
+#include "base/fsutil.h"
 #include "app/refresh.h"
 #include "app/urltable.h"
 #include "app/watchlist.h"
@@ -301,10 +303,13 @@ TEST(WatchListModel, DamagedFileLosesOnlyItsBadLines) {
     EXPECT_EQ(list.GetRow(1).code, "000002");
     EXPECT_EQ(list.GetRow(1).name, "");
     EXPECT_EQ(list.GetRow(2).name, "平安银行");
-    // Loading writes nothing; the first change writes the cleaned list.
-    EXPECT_NE(ReadTestFile(path).find("garbage"), std::string::npos);
+    // Loading writes nothing; the first change writes the cleaned list, the file as it was kept aside.
+    const std::string original = ReadTestFile(path);
+    EXPECT_NE(original.find("garbage"), std::string::npos);
     list.AddStock("600036_1", "招商银行");
     EXPECT_EQ(ReadTestFile(path), "600000_1;浦发银行\r\n000002_0;\r\n000001_0;平安银行\r\n600036_1;招商银行\r\n");
+    EXPECT_EQ(ReadTestFile(path + ".bad"), original);
+    std::remove((path + ".bad").c_str());
 
     // Missing path and missing file.
     WatchList empty;
@@ -321,6 +326,121 @@ TEST(WatchListModel, FailedWriteKeepsTheOldFileAndSaysSo) {
     EXPECT_EQ(list.AddStock("600000_1", "x"), 1);
     EXPECT_FALSE(list.LastSaveOk());
     EXPECT_EQ(list.SaveStockList(path.c_str()), 0);
+}
+
+TEST(WatchListModel, LongLineKeepsItsStockWithTheNameCut) {
+    // "600000_1;" takes 9 of a line's 255 characters, leaving 246 for the name.
+    const std::string a245(245, 'a');
+    struct Case {
+        std::string name, kept;
+    } cases[] = {
+        {std::string(246, 'a'), std::string(246, 'a')},  // the line is exactly 255: whole
+        {std::string(247, 'a'), std::string(246, 'a')},
+        {a245 + "甲乙", a245},                   // a character across the cut goes whole
+        {a245.substr(1) + "甲乙", a245.substr(1) + "甲"},
+        {std::string(400, 'b') + ";000001_0;x", std::string(246, 'b')},  // the tail is no stock
+    };
+    for (const Case& c : cases) {
+        const std::string path = TempPath("long.dat");
+        WriteTestFile(path, "600000_1;" + c.name + "\r\n000002_0;next\r\n");
+        WatchList list(path);
+        list.LoadStockList(path.c_str());
+        ASSERT_EQ(list.GetCount(), 2u) << c.name.size();
+        EXPECT_EQ(list.GetRow(0).code, "600000");
+        EXPECT_EQ(list.GetRow(0).name, c.kept) << c.name.size();
+        EXPECT_EQ(list.GetRow(1).code, "000002");
+        // The cut name is what the next save writes; a long line is no reason to keep the file aside.
+        list.DeleteRows({1});
+        EXPECT_EQ(ReadTestFile(path), "600000_1;" + c.kept + "\r\n");
+        EXPECT_FALSE(velmora::FileExists((path + ".bad").c_str()));
+        std::remove(path.c_str());
+    }
+}
+
+TEST(WatchListModel, ThirtyTwoThousandLinesLoadAndDeleteWhole) {
+    const int n = 32768;
+    auto code = [](int i) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%06d_%d", i, i % 2);
+        return std::string(text);
+    };
+    std::string text;
+    for (int i = 0; i < n; ++i) text += code(i) + ";名" + std::to_string(i) + "\r\n";
+    const std::string path = TempPath("big.dat");
+    WriteTestFile(path, text + code(7).substr(0, 6) + "_0;again\r\n");  // a repeat of a plain code
+    WatchList list(path);
+    list.LoadStockList(path.c_str());
+    ASSERT_EQ(list.GetCount(), size_t(n));
+    EXPECT_EQ(list.GetRow(n - 1).code, "032767");
+    EXPECT_EQ(list.Serialize(), text);
+
+    // Every other row goes in one call; the codes that went can come back, the others not.
+    std::vector<int> odd;
+    for (int i = 1; i < n; i += 2) odd.push_back(i);
+    ASSERT_TRUE(list.DeleteRows(odd));
+    ASSERT_EQ(list.GetCount(), size_t(n / 2));
+    EXPECT_EQ(list.GetRow(n / 2 - 1).code, "032766");
+    EXPECT_EQ(list.AddStock(code(1).c_str(), "back"), 1);
+    EXPECT_EQ(list.AddStock(code(2).c_str(), "kept"), 0);
+    EXPECT_EQ(ReadTestFile(path).size(), list.Serialize().size());
+    std::remove(path.c_str());
+}
+
+TEST(WatchListModel, UnreadableFileIsRenamedToBadBeforeTheNextSave) {
+    struct Case {
+        const char* what;
+        std::string bytes;
+    } cases[] = {
+        {"no line a stock", std::string("\xff\xfe\x36\x00\x30\x00;\x00\r\x00\n\x00", 12)},
+        {"a line that is not a stock", "600000_1;浦发银行\r\n\x01\x02garbage\r\n"},
+        {"larger than any watch list", "600000_1;x\r\n" + std::string(16 * 1024 * 1024, ' ')},
+    };
+    for (const Case& c : cases) {
+        const std::string path = TempPath("usrstock.dat"), aside = path + ".bad";
+        WriteTestFile(path, c.bytes);
+        WatchList list(path);
+        EXPECT_EQ(list.LoadStockList(path.c_str()), 1) << c.what;
+        EXPECT_FALSE(velmora::FileExists(aside.c_str())) << c.what;  // a load writes nothing
+        ASSERT_EQ(list.AddStock("000001_0", "平安银行"), 1) << c.what;
+        EXPECT_TRUE(list.LastSaveOk()) << c.what;
+        EXPECT_TRUE(ReadTestFile(aside) == c.bytes) << c.what;
+        EXPECT_NE(ReadTestFile(path).find("000001_0;平安银行\r\n"), std::string::npos) << c.what;
+        // Once aside, later saves replace only the list's own file.
+        list.AddStock("600036_1", "招商银行");
+        EXPECT_TRUE(ReadTestFile(aside) == c.bytes) << c.what;
+        std::remove(path.c_str());
+        std::remove(aside.c_str());
+    }
+#ifdef _WIN32
+    {
+        // A file another program holds open without sharing cannot be read, nor renamed while held:
+        // the save then writes nothing, and the next one after its release sets it aside.
+        const std::string path = TempPath("usrstock.dat"), aside = path + ".bad";
+        WriteTestFile(path, "600000_1;浦发银行\r\n");
+        HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        WatchList list(path);
+        EXPECT_EQ(list.LoadStockList(path.c_str()), 1);
+        EXPECT_EQ(list.GetCount(), 0u);
+        list.AddStock("000001_0", "平安银行");
+        EXPECT_FALSE(list.LastSaveOk());
+        CloseHandle(held);
+        EXPECT_EQ(ReadTestFile(path), "600000_1;浦发银行\r\n");
+        EXPECT_EQ(list.SaveStockList(path.c_str()), 1);
+        EXPECT_EQ(ReadTestFile(aside), "600000_1;浦发银行\r\n");
+        EXPECT_EQ(ReadTestFile(path), "000001_0;平安银行\r\n");
+        std::remove(path.c_str());
+        std::remove(aside.c_str());
+    }
+#endif
+    // A readable file is never set aside.
+    const std::string good = TempPath("usrstock.dat");
+    WriteTestFile(good, "600000_1;浦发银行\r\n600000_1;again\r\n\r\n");
+    WatchList list(good);
+    list.LoadStockList(good.c_str());
+    list.AddStock("000001_0", "平安银行");
+    EXPECT_FALSE(velmora::FileExists((good + ".bad").c_str()));
+    std::remove(good.c_str());
 }
 
 // ---- download routing --------------------------------------------------------------------
