@@ -324,7 +324,11 @@ TEST(StoreFiles, WritersReplaceWholeFilesAndRefuseBadBodies) {
     struct Bad {
         const char* what;
         std::string body;
-    } bad[] = {{"empty", ""}, {"short", good.substr(0, 40)}, {"gzip", gz}};
+    } bad[] = {{"empty", ""},
+               {"short", good.substr(0, 40)},
+               {"gzip", gz},
+               {"garbage of whole records", GarbageBytes(4000, 7)},
+               {"bars not in date order", DayFile(2) + DayFile(2)}};
     for (const Bad& b : bad) {
         EXPECT_EQ(db.StoreDay(day.c_str(), b.body.data(), int(b.body.size())), 0) << b.what;
         EXPECT_EQ(ReadBytes(day), good) << b.what;
@@ -333,14 +337,19 @@ TEST(StoreFiles, WritersReplaceWholeFilesAndRefuseBadBodies) {
     const std::string minute = MinuteFile(kHeaderTime, 10);
     EXPECT_EQ(db.StoreMinute(min.c_str(), minute.data(), int(minute.size())), 8314);
     EXPECT_EQ(db.StoreMinute(min.c_str(), minute.data(), 8000), 0);
+    const std::string minuteGarbage = GarbageBytes(8314, 11);
+    EXPECT_EQ(db.StoreMinute(min.c_str(), minuteGarbage.data(), 8314), 0);
     EXPECT_EQ(ReadBytes(min), minute);
     const std::string sgn = root.Path("hqdata\\sh\\signal\\600000_1.sgn");
     EXPECT_EQ(db.StoreSignal(sgn.c_str(), "12345678", 8), 8);
     EXPECT_EQ(db.StoreSignal(sgn.c_str(), "1234567", 7), 0);
     const std::string fbs = root.Path("hqdata\\sh\\fenbi\\600000_1.fbs");
-    EXPECT_EQ(db.StoreFenbi(fbs.c_str(), std::string(40, 'a').data(), 40), 40);
-    EXPECT_EQ(db.StoreFenbi(fbs.c_str(), std::string(30, 'b').data(), 30), 0);
-    EXPECT_EQ(ReadBytes(fbs), std::string(40, 'a'));
+    const std::string ticks = TickFile(kHeaderTime - 3600, 40);
+    EXPECT_EQ(db.StoreFenbi(fbs.c_str(), ticks.data(), int(ticks.size())), int(ticks.size()));
+    EXPECT_EQ(db.StoreFenbi(fbs.c_str(), ticks.data(), 30), 0);
+    const std::string tickGarbage = GarbageBytes(4000, 13);
+    EXPECT_EQ(db.StoreFenbi(fbs.c_str(), tickGarbage.data(), 4000), 0);
+    EXPECT_EQ(ReadBytes(fbs), ticks);
     const std::string txt = root.Path("hqdata\\sh\\bas\\600000_1.txt");
     EXPECT_EQ(db.StoreFile(txt.c_str(), "abc", 3), 3);
     // Paths that leave the store are refused, whatever the body.
