@@ -15,7 +15,7 @@ enum StoredFileKind {
     storedDay,       // K records of 32 bytes (day, week, month): real dates, strictly rising
     storedMinute,    // exactly one quote header and 241 minutes of the trading day (or empty slots)
     storedCodeList,  // 68-byte records of "SH"/"SZ" codes
-    storedTicks,     // ".fbs"/".fbl" records of 20 bytes: real times, never going back
+    storedTicks,     // ".fbs"/".fbl" records of 20 bytes: real times, real prices and quantities
 };
 
 // Bounds of a field that can be real: prices (yuan or index points) and volumes or amounts.
