@@ -1,6 +1,7 @@
 // The report painter: the quote block's figures and heights, the lists' colours and texts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "analysis/stprofile.h"
@@ -425,17 +426,14 @@ bool Overlap(const Rect& a, const Rect& b) { return !a.Intersect(b).IsEmpty(); }
 // 1e14) are cut to their cells: no figure covers a label or another figure, and none leaves the
 // block's column, in every form of the block.
 TEST(QuoteBlock, FiguresTooLongForTheirCellsAreCut) {
-    CReportPainter p;
     CStock stock, index;
     SetIdentity(stock, kMarketShenZhen, "002766_0", kindSzA, "索菱股份", 7337288.0);
-    SetQuote(stock, 7337288.0, 0.5, 9.9e6, 0, 3.0e14, 9.0e14);
     SetIdentity(index, kMarketShangHai, "1A0001_1", kindShIndex, "上证指数", 1.0);
-    SetQuote(index, 7337288.0, 1.0, 9.9e6, 0, 3.0e14, 9.0e14);
+    for (CStock* s : {&stock, &index}) SetQuote(*s, 7337288.0, 0.5, 9.9e6, 0, 3.0e14, 9.0e14);
     CStockInfo& info = stock.GetStockInfo();
-    for (int k = 0; k < 5; ++k) {
-        info.m_fBuyPrice[k] = info.m_fSellPrice[k] = 7337288.0f;
-        info.m_fBuyVolume[k] = info.m_fSellVolume[k] = 3.0e14f;
-    }
+    for (float* level : {info.m_fBuyPrice, info.m_fSellPrice}) std::fill(level, level + 5, 7337288.0f);
+    for (float* level : {info.m_fBuyVolume, info.m_fSellVolume}) std::fill(level, level + 5, 3.0e14f);
+    CReportPainter p;
     const int left = 0, top = 40, width = 200;
     struct Form {
         const char* what;
