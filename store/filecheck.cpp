@@ -89,21 +89,27 @@ bool TradingMinute(int hhmm) {
     return hhmm == 0 || (hhmm >= 930 && hhmm <= 1130) || (hhmm >= 1300 && hhmm <= 1500);
 }
 
+// The fields a quote has both as a minute file's header and as a block file's record.
+template <class Quote>
+bool QuoteFields(Verdict& v, size_t record, const Quote& q, float price) {
+    if (!v.Time(record, "the quote's time", q.time) || !v.Price(record, "the previous close", q.prevClose) ||
+        !v.Price(record, "the open", q.open) || !v.Price(record, "the high", q.high) ||
+        !v.Price(record, "the low", q.low) || !v.Price(record, "the price", price) ||
+        !v.Quantity(record, "the volume", q.volume) || !v.Quantity(record, "the amount", q.amount))
+        return false;
+    for (int k = 0; k < 5; ++k) {
+        if (!v.Price(record, "a bid price", q.buyPrice[k]) || !v.Quantity(record, "a bid volume", q.buyVolume[k]) ||
+            !v.Price(record, "an ask price", q.sellPrice[k]) || !v.Quantity(record, "an ask volume", q.sellVolume[k]))
+            return false;
+    }
+    return true;
+}
+
 bool MinuteRecords(Verdict& v, const char* p, size_t size) {
     if (size != size_t(kMinuteFileSize)) return v.Fail(Verdict::kWholeFile, "the size", "is not a minute file's");
     MINUTE_FILE_HEADER h;
     std::memcpy(&h, p, sizeof h);
-    const size_t head = Verdict::kWholeFile;
-    if (!v.Time(head, "the quote's time", h.time) || !v.Price(head, "the previous close", h.prevClose) ||
-        !v.Price(head, "the open", h.open) || !v.Price(head, "the high", h.high) || !v.Price(head, "the low", h.low) ||
-        !v.Price(head, "the price", h.price) || !v.Quantity(head, "the volume", h.volume) ||
-        !v.Quantity(head, "the amount", h.amount))
-        return false;
-    for (int k = 0; k < 5; ++k) {
-        if (!v.Price(head, "a bid price", h.buyPrice[k]) || !v.Quantity(head, "a bid volume", h.buyVolume[k]) ||
-            !v.Price(head, "an ask price", h.sellPrice[k]) || !v.Quantity(head, "an ask volume", h.sellVolume[k]))
-            return false;
-    }
+    if (!QuoteFields(v, Verdict::kWholeFile, h, h.price)) return false;
     const char* minutes = p + sizeof h;
     for (size_t i = 0; i < size_t(kMinuteFileRecords); ++i) {
         const MINUTE_FILE_RECORD m = RecordAt<MINUTE_FILE_RECORD>(minutes, i);
@@ -166,6 +172,13 @@ StoredDataCheck CheckStoredData(const void* data, size_t size, StoredFileKind ki
         }
     }
     return {whole, whole ? std::string() : v.Reason()};
+}
+
+StoredDataCheck CheckQuoteRecord(const REPORT_FILE_RECORD& quote, int32_t now) {
+    Verdict v;
+    v.SetNow(now);
+    const bool real = QuoteFields(v, Verdict::kWholeFile, quote, quote.close);
+    return {real, real ? std::string() : v.Reason()};
 }
 
 bool IsWholeStoredData(const void* data, size_t size, StoredFileKind kind) {

@@ -30,6 +30,10 @@ struct StoredDataCheck {
 };
 // now: the service's clock; no time may lie after its tomorrow (Beijing days).
 StoredDataCheck CheckStoredData(const void* data, size_t size, StoredFileKind kind, int32_t now);
+// One quote of a ".rpt" block file: a real time, real prices and quantities (the rules of a
+// minute file's quote header). Such files come from outside; a quote that fails is dropped.
+struct REPORT_FILE_RECORD;
+StoredDataCheck CheckQuoteRecord(const REPORT_FILE_RECORD& quote, int32_t now);
 // Against the store's clock (StoreClockNow).
 bool IsWholeStoredData(const void* data, size_t size, StoredFileKind kind);
 // False for a missing or unreadable file too.

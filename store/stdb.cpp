@@ -489,12 +489,14 @@ int CSelfDB::LoadReport(CStock* stock) {
             // Straight from the file's blocks into the quotes, without a second copy of them all.
             reports.SetSize(n);
             REPORT* out = reports.GetData();
-            int got = 0;
+            int read = 0, got = 0;
+            const int32_t now = StoreClockNow();
             file.ForEachRecord(market, code, n, [&](const char* records, int count) {
-                for (int k = 0; k < count && got < n; ++k) {
+                for (int k = 0; k < count && read < n; ++k, ++read) {
                     REPORT_FILE_RECORD r;
                     std::memcpy(&r, records + size_t(k) * size_t(recordSize), sizeof r);
-                    ReportFromFileRecord(r, out[got++]);
+                    // A quote that cannot be real never reaches the views.
+                    if (CheckQuoteRecord(r, now).whole) ReportFromFileRecord(r, out[got++]);
                 }
                 return true;
             });
@@ -502,7 +504,7 @@ int CSelfDB::LoadReport(CStock* stock) {
             reports.Sort();
             reports.CleanUp();
             const int kept = reports.GetSize();
-            if (got - kept > 50) {
+            if (read - kept > 50) {
                 back.resize(static_cast<size_t>(kept));
                 for (int i = 0; i < kept; ++i) ReportToFileRecord(reports[i], back[size_t(i)]);
                 compact = true;

@@ -236,6 +236,39 @@ TEST(StoredRecordRules, EachRuleRefusesWithItsReason) {
     }
 }
 
+// A quote of a block file by the rules of a minute file's quote header, each broken alone.
+TEST(StoredRecordRules, QuoteRecordsByTheQuoteHeadersRules) {
+    REPORT_FILE_RECORD good;
+    std::memset(&good, 0, sizeof good);
+    good.time = kNow - 3600;
+    good.prevClose = good.open = good.high = good.low = good.close = 10.0f;
+    good.volume = 1000;
+    good.amount = 10000;
+    struct QuoteCase {
+        const char* what;
+        void (*breakIt)(REPORT_FILE_RECORD&);
+        const char* reason;
+    } cases[] = {
+        {"real", [](REPORT_FILE_RECORD&) {}, nullptr},
+        {"open above its high", [](REPORT_FILE_RECORD& q) { q.open = 10.01f; }, nullptr},
+        {"no time", [](REPORT_FILE_RECORD& q) { q.time = 0; }, "the quote's time is before 1990"},
+        {"after tomorrow", [](REPORT_FILE_RECORD& q) { q.time = kNow + 2 * kDay; }, "is after the service's tomorrow"},
+        {"NaN price", [](REPORT_FILE_RECORD& q) { q.close = std::nanf(""); }, "the price is not a finite number"},
+        {"huge high", [](REPORT_FILE_RECORD& q) { q.high = 7.3e9f; }, "the high is beyond any real value"},
+        {"negative bid volume", [](REPORT_FILE_RECORD& q) { q.buyVolume[4] = -1; }, "a bid volume is negative"},
+        {"infinite ask", [](REPORT_FILE_RECORD& q) { q.sellPrice[0] = INFINITY; }, "an ask price is not a finite"},
+    };
+    for (const QuoteCase& c : cases) {
+        REPORT_FILE_RECORD q = good;
+        c.breakIt(q);
+        const StoredDataCheck check = CheckQuoteRecord(q, kNow);
+        EXPECT_EQ(check.whole, c.reason == nullptr) << c.what << ": " << check.reason;
+        if (c.reason) {
+            EXPECT_NE(check.reason.find(c.reason), std::string::npos) << c.what << ": " << check.reason;
+        }
+    }
+}
+
 // Random bodies of each kind's length: none passes for records (each seed is one reply).
 TEST(StoredRecordRules, GarbageOfTheRightLengthNeverPasses) {
     for (unsigned seed = 1; seed <= 200; ++seed) {

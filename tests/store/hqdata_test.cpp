@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -573,6 +574,39 @@ TEST(BlockFile, RoundTripRewriteAndCollisions) {
     f.Close();
     // A second load drops nothing and leaves the records as they are.
     EXPECT_EQ(s.stock.PrepareData(dataReport, 0, true), 120);
+}
+
+// Quotes that cannot be real (a NaN or huge price, a negative volume, a time after the
+// service's tomorrow) among real ones: the load gives the real ones alone.
+TEST(BlockFile, QuotesThatCannotBeRealAreDropped) {
+    TempRoot root;
+    const std::string path = root.Path("hqdata\\shse.rpt");
+    MakeBlockFile(path, 4, 16);
+    const int32_t t0 = CTimeStamp(2026, 12, 10, 9, 31, 0).GetTime();
+    std::vector<REPORT_FILE_RECORD> quotes;
+    for (int i = 0; i < 30; ++i) quotes.push_back(Quote("600000_1", t0 + i * 60, float(100 + i)));
+    quotes[3].close = std::nanf("");
+    quotes[7].high = 7337288.0f * 1000;
+    quotes[11].sellPrice[2] = INFINITY;
+    quotes[15].buyVolume[4] = -100;
+    quotes[19].time = StoreClockNow() + 3 * 86400;
+    {
+        std::lock_guard<std::recursive_mutex> lock(GetBlockFileMutex());
+        CTSKFile f;
+        ASSERT_TRUE(f.Open(path.c_str()));
+        ASSERT_EQ(f.WriteRecords(kMarketShangHai, "600000_1", quotes.data(), 142, 30, false), 30);
+        f.Close();
+    }
+    Loaded s(root.Db(), kMarketShangHai, "600000_1");
+    EXPECT_EQ(s.stock.PrepareData(dataReport, 0, false), 25);
+    const ReportArray& loaded = s.stock.GetReport();
+    for (int i = 0; i < loaded.GetSize(); ++i) {
+        const REPORT& q = loaded[i];
+        EXPECT_TRUE(std::isfinite(q.close) && q.high < 1000 && q.time < t0 + 30 * 60) << i;
+        for (int k = 0; k < 5; ++k) {
+            EXPECT_TRUE(std::isfinite(q.sellPrice[k]) && q.buyVolume[k] >= 0) << i;
+        }
+    }
 }
 
 TEST(BlockFile, CorruptFilesEndCleanly) {
