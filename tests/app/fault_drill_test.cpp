@@ -59,15 +59,6 @@ std::string Garbage(size_t n, unsigned seed) {
 
 // ---- a share the user opens ----------------------------------------------------------------
 
-// Polls every tenth of a second until done or ms have passed.
-bool Within(int ms, const std::function<bool()>& done) {
-    for (int waited = 0;; waited += 100) {
-        if (done()) return true;
-        if (waited >= ms) return false;
-        Sleep(100);
-    }
-}
-
 // Types a code into the content panel and chooses it with Enter, each key going where the
 // keyboard would send it (the window with the focus in the frame's thread; else the intraday
 // view). True once the search box took the code and closed.
@@ -88,12 +79,12 @@ bool OpenShare(HWND frame, const std::string& code) {
         PostMessageA(target, WM_KEYUP, vk, bits | 0xC0000000);
     };
     press(UINT(code[0]));
-    if (!Within(10000, [&] { return IsWindowVisible(box) != 0; })) return false;
+    if (!WaitUntil([&] { return IsWindowVisible(box) != 0; }, kProgramStepMs, 100)) return false;
     for (size_t i = 1; i < code.size(); ++i) press(UINT(code[i]));
     HWND edit = FindWindowExA(box, nullptr, "Edit", nullptr);
-    if (!Within(10000, [&] { return WindowText(edit) == code; })) return false;
+    if (!WaitUntil([&] { return WindowText(edit) == code; }, kProgramStepMs, 100)) return false;
     press(VK_RETURN);
-    return Within(10000, [&] { return !IsWindowVisible(box); });
+    return WaitUntil([&] { return !IsWindowVisible(box); }, kProgramStepMs, 100);
 }
 
 // A Shenzhen share of the fixture's market, and another to step away to.
@@ -409,10 +400,11 @@ TEST_F(FaultDrill, GarbageOfTheRightLengthForAnOpenedShare) {
     ASSERT_NE(frame, nullptr);
     ASSERT_TRUE(OpenShare(frame, kShare));
     for (const ShareFile& f : kShareFiles)
-        ASSERT_TRUE(Within(60000, [&] { return CountLoggedRequests(port, f.request) > 0; })) << f.request;
+        ASSERT_TRUE(WaitUntil([&] { return CountLoggedRequests(port, f.request) > 0; }, kProgramStepMs, 100)) << f.request;
 
     ASSERT_TRUE(OpenShare(frame, kOtherShare));
-    ASSERT_TRUE(Within(60000, [&] { return CountLoggedRequests(port, "/hqdatagzip/min/sz/000015.min") > 0; }));
+    ASSERT_TRUE(
+        WaitUntil([&] { return CountLoggedRequests(port, "/hqdatagzip/min/sz/000015.min") > 0; }, kProgramStepMs, 100));
     for (const ShareFile& f : kShareFiles) {
         const std::string bytes = ReadTestFile(m_folder.dir + "\\" + f.stored);
         EXPECT_TRUE(bytes.empty() || IsWholeStoredData(bytes.data(), bytes.size(), f.kind))
@@ -421,12 +413,12 @@ TEST_F(FaultDrill, GarbageOfTheRightLengthForAnOpenedShare) {
 
     ASSERT_TRUE(OpenShare(frame, kShare));
     for (const ShareFile& f : kShareFiles) {
-        EXPECT_TRUE(Within(60000, [&] { return CountLoggedRequests(port, f.request) > 1; }))
+        EXPECT_TRUE(WaitUntil([&] { return CountLoggedRequests(port, f.request) > 1; }, kProgramStepMs, 100))
             << f.request << " asked again: the refused reply was not taken as fresh";
-        EXPECT_TRUE(Within(60000, [&] {
+        EXPECT_TRUE(WaitUntil([&] {
             const std::string bytes = ReadTestFile(m_folder.dir + "\\" + f.stored);
             return !bytes.empty() && IsWholeStoredData(bytes.data(), bytes.size(), f.kind);
-        })) << f.stored << " stored whole";
+        }, kProgramStepMs, 100)) << f.stored << " stored whole";
     }
     EXPECT_TRUE(Answers(frame, 1000));
     PostMessageA(frame, WM_CLOSE, 0, 0);
