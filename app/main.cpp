@@ -63,6 +63,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
     StartGdiplus();
     // Charts take "now" from the service's clock: the trading day is the service's, not the PC's.
     charts::SetChartClock(&ServerClockNow);
+    // So does the store's check of downloaded records (no date after the service's tomorrow).
+    SetStoreClock(&ServerClockNow);
     GetAppModule().Init(instance);
 
     // The site root (and the chat page) may be configured in run.ini.

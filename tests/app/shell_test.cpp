@@ -25,6 +25,7 @@
 #include "store/database.h"
 #include "store/storeenv.h"
 #include "test_files.h"
+#include "tests/store/store_files.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -536,6 +537,10 @@ TEST(DownloadRouting, ReloadOnlyForTheCurrentCode) {
             EXPECT_EQ(r.lParam, c.l) << c.path;
         }
         EXPECT_EQ(db.calls.size(), c.size > 0 ? 1u : 0u) << c.path;
+        // The store refused the body: nothing changed on disk, so the view keeps what it shows.
+        if (c.size > 0) {
+            EXPECT_FALSE(router.OnDownloadFileDone(c.key, c.path, "Xbad", c.size, 1).reload) << c.path << " refused";
+        }
     }
     DownloadRouter router(nullptr, nullptr);
     router.SetCurrentCode("600000_1");
@@ -543,6 +548,47 @@ TEST(DownloadRouting, ReloadOnlyForTheCurrentCode) {
     router.SetCurrentCode("1a0001_1");
     EXPECT_TRUE(router.IsCurrentCode("1A0001_1"));
     EXPECT_FALSE(router.IsCurrentCode("600000_1"));
+}
+
+// Replies through the real store: a body of the right length that is no records (the service
+// sends uncompressed bodies as they are) leaves the stored file byte for byte, stays unrecorded so
+// the next open fetches again, and asks no reload; a real body after it is stored and recorded.
+TEST(DownloadRouting, ReplyThatIsNoRecordsKeepsTheStoredFileAndStaysStale) {
+    using namespace store_test;
+    TempRoot root;
+    const int32_t serverTime = CTimeStamp(2026, 12, 10, 15, 0, 0).GetTime();
+    struct Case {
+        const char* file;
+        int stateKind;
+        std::string old, fresh, garbage;
+    } cases[] = {
+        {"hqdata\\sz\\day\\SZ002766_0.day", codeStateDay, DayFile(100), DayFile(101), GarbageBytes(4000, 3)},
+        {"hqdata\\sz\\min\\002766_0.min", codeStateMinute, MinuteFile(serverTime, 10), MinuteFile(serverTime, 11),
+         GarbageBytes(8314, 5)},
+        {"hqdata\\sz\\fenbi\\002766_0.fbs", codeStateTick, TickFile(serverTime - 3600, 30),
+         TickFile(serverTime - 3600, 31), GarbageBytes(4000, 9)},
+    };
+    for (const Case& c : cases) {
+        const std::string path = root.Path(c.file);
+        WriteBytes(path, c.old);
+        CodeStateMap states;
+        DownloadRouter router(&root.Db(), &states);
+        router.SetCurrentCode("002766_0");
+        router.SetCurrentView(kViewGraph);
+        ReloadRequest r = router.OnDownloadFileDone("002766_0", path.c_str(), c.garbage.data(),
+                                                    int(c.garbage.size()), serverTime);
+        EXPECT_FALSE(r.reload) << c.file;
+        EXPECT_EQ(ReadBytes(path), c.old) << c.file << " kept byte for byte";
+        EXPECT_EQ(states.GetCount(), 0u) << c.file;
+        EXPECT_TRUE(states.NeedsUpdate("002766_0", c.stateKind, serverTime, false)) << c.file;
+
+        r = router.OnDownloadFileDone("002766_0", path.c_str(), c.fresh.data(), int(c.fresh.size()), serverTime);
+        EXPECT_TRUE(r.reload) << c.file;
+        EXPECT_EQ(ReadBytes(path), c.fresh) << c.file;
+        int32_t when = 0;
+        EXPECT_TRUE(states.GetCodeState("002766_0", c.stateKind, &when)) << c.file;
+        EXPECT_EQ(when, serverTime) << c.file;
+    }
 }
 
 TEST(DownloadRouting, WorkersAndTheInterfaceThreadShareCodeAndStates) {
