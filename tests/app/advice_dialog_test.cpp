@@ -660,7 +660,7 @@ TEST_F(AdviceDialogs, DISABLED_Show) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }
-        Sleep(20);
+        Sleep(20);  // a person looks meanwhile
     }
     for (HWND h : windows)
         if (IsWindow(h)) DestroyWindow(h);

@@ -131,7 +131,7 @@ TEST_F(ClientFrame, DISABLED_Show) {
     HWND frame = LogIn();
     ASSERT_NE(frame, nullptr);
     const char* ms = getenv("VELMORA_SHOW_MS");
-    Sleep(ms ? (DWORD)atoi(ms) : 20000);
+    Sleep(ms ? (DWORD)atoi(ms) : 20000);  // a person looks meanwhile
     PostMessageA(frame, WM_CLOSE, 0, 0);
     m_client.WaitForExit(15000);
 }

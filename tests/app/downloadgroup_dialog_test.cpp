@@ -114,7 +114,7 @@ std::vector<Step> WatchSteps(HWND dlg) {
         Step s(buf, int(::SendMessageA(bar, PBM_GETPOS, 0, 0)));
         if (!::IsWindow(text) || !::IsWindow(bar)) break;
         if (seen.empty() || seen.back() != s) seen.push_back(s);
-        ::Sleep(5);
+        ::Sleep(5);  // sampling the steps until the dialog goes
     }
     return seen;
 }
@@ -492,7 +492,7 @@ TEST_F(GroupDialog, DISABLED_ShowMidway) {
     Fault("/data/group/g012.dat", "delay=600000");
     RecordingDlg dlg(&bus);
     RunDialog(dlg, [&](HWND h) {
-        ::Sleep(DWORD(show));
+        ::Sleep(DWORD(show));  // a person looks meanwhile
         ::PostMessageA(h, WM_CLOSE, 0, 0);
     });
 }

@@ -419,7 +419,7 @@ TEST_F(FaultDrill, GarbageOfTheRightLengthForAnOpenedShare) {
             return !bytes.empty() && IsWholeStoredData(bytes.data(), bytes.size(), f.kind);
         }, kProgramStepMs, 100)) << f.stored << " stored whole";
     }
-    EXPECT_TRUE(Answers(frame, 1000));
+    EXPECT_TRUE(Answers(frame));
     PostMessageA(frame, WM_CLOSE, 0, 0);
     ASSERT_TRUE(m_client.WaitForExit(60000));
     const std::string states = ReadTestFile(m_folder.dir + "\\" + kCodeState);

@@ -269,7 +269,7 @@ TEST_F(RankDialogs, ASlowButAnsweringServiceFillsTheListAfterTheProgressText) {
             }
             while (!dlg.IsSettled() && GetTickCount() - opened < 60000) {
                 ASSERT_TRUE(Answers(h)) << kind;
-                Sleep(200);
+                Sleep(200);  // probes spread over the wait
             }
             ASSERT_TRUE(Settle(dlg, h)) << kind;
             EXPECT_EQ(Text(GetDlgItem(h, IDC_RANK_STATUS)), "共" + std::to_string(rows[kind]) + "只股票") << kind;
@@ -448,14 +448,14 @@ TEST_F(RankDialogs, DISABLED_Show) {
         CAboutDlg dlg;
         std::thread closer([&] {
             HWND h = WaitForDialog(dlg);
-            Sleep(ms);
+            Sleep(ms);  // a person looks meanwhile
             if (h) Press(h, IDOK);
         });
         dlg.DoModal(nullptr);
         closer.join();
         return;
     }
-    RunRanking(kind, [&](CStatisTicalDlg&, HWND) { Sleep(ms); });
+    RunRanking(kind, [&](CStatisTicalDlg&, HWND) { Sleep(ms); });  // a person looks meanwhile
 }
 
 }  // namespace

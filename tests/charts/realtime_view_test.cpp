@@ -360,7 +360,7 @@ TEST(IntradayView, ReloadsFromAWorkerWhileTheWindowIsUsed) {
     std::atomic<bool> done{false};
     // A hang fails the test program rather than the whole suite's time.
     std::thread watchdog([&] {
-        for (int i = 0; i < 1800 && !done.load(); ++i) ::Sleep(100);
+        for (int i = 0; i < 1800 && !done.load(); ++i) ::Sleep(100);  // watchdog
         if (!done.load()) {
             std::fprintf(stderr, "reload stress: no progress in 180 s\n");
             std::_Exit(3);
@@ -408,7 +408,7 @@ TEST(IntradayGallery, DISABLED_Show) {
     const DWORD until = ::GetTickCount() + (ms ? atoi(ms) : 20000);
     while (::GetTickCount() < until && host.IsWindow()) {
         Pump();
-        ::Sleep(50);
+        ::Sleep(50);  // a person looks meanwhile
     }
     if (host.IsWindow()) host.DestroyWindow();
 }

@@ -606,7 +606,7 @@ TEST_F(DownloadTest, StressBurstsWithStartStopCycles) {
             }
             ASSERT_TRUE(queue.IndexIsConsistent());
             // Roughly the fixture's pace, so that bursts overlap running tasks without all piling up.
-            std::this_thread::sleep_for(std::chrono::milliseconds(burst / 2 + rng() % (burst + 1)));
+            std::this_thread::sleep_for(std::chrono::milliseconds(burst / 2 + rng() % (burst + 1)));  // pacing
         }
         if (c == kCycles - 1) {
             // The last cycle has no silent tasks: it must drain.
