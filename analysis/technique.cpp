@@ -282,6 +282,16 @@ void CTechnique::MarkComputed(int k, int first, int last) {
     NoteStored(last + m_nCacheStart);
 }
 
+void CTechnique::MarkComputedBut(int k, int first, int last, const std::vector<int>& broken) {
+    for (int b : broken) {
+        if (b > last) break;
+        if (b < first) continue;
+        MarkComputed(k, first, b - 1);
+        first = b + 1;
+    }
+    MarkComputed(k, first, last);
+}
+
 bool CTechnique::GetCached(int line, int index, double* value) const {
     if (line < 1 || line > kLines || m_nCacheLength <= 0) return false;
     int at = index - m_nCacheStart;

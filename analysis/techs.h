@@ -141,19 +141,23 @@ private:
     enum { kComputed = 1, kRising = 2, kPending = 4, kRestart = 8 };
     // One step of a run that holds bar t-1 with no reversal pending; false (and the run
     // unchanged) when it must restart at t instead.
+    // A step that would leave the SAR not finite (a broken bar) is not taken: the run restarts.
     static bool Continue(const KDATA* bars, double step, double maximum, Run& r, int t) {
         if (r.bar < 0 || r.bar != t - 1 || r.pending) return false;
         const double h = bars[t - 1].high, l = bars[t - 1].low;
-        if (r.rising) {
-            r.sar = r.sar + r.accel * (h - r.sar);
-            if (h > r.highest) r.highest = h, r.accel = std::min(r.accel + step, maximum);
-            r.pending = bars[t].low < r.sar;
+        Run n = r;
+        if (n.rising) {
+            n.sar = n.sar + n.accel * (h - n.sar);
+            if (h > n.highest) n.highest = h, n.accel = std::min(n.accel + step, maximum);
+            n.pending = bars[t].low < n.sar;
         } else {
-            r.sar = r.sar - (r.sar - l) * r.accel;
-            if (l < r.lowest) r.lowest = l, r.accel = std::min(r.accel + step, maximum);
-            r.pending = bars[t].high > r.sar;
+            n.sar = n.sar - (n.sar - l) * n.accel;
+            if (l < n.lowest) n.lowest = l, n.accel = std::min(n.accel + step, maximum);
+            n.pending = bars[t].high > n.sar;
         }
-        r.bar = t;
+        if (!std::isfinite(n.sar)) return false;
+        n.bar = t;
+        r = n;
         return true;
     }
     // The run that restarts at bar t after r (taken and returned by value, so that a loop can keep
@@ -225,7 +229,13 @@ protected:
         }
         return WithPrices(*m_pKData, f);
     }
-    // One continued step: v holds the previous bar's four lines and gets this bar's.
+    // The first source value from bar i on (up to last) that is finite: where a warm-up starts.
+    double SeedAt(int i, int last) const {
+        while (i < last && !std::isfinite(SourceAt(i))) ++i;
+        return SourceAt(i);
+    }
+    // One continued step: v holds the previous bar's four lines and gets this bar's. A broken
+    // source value (not finite) is passed over: the lines stay.
     void Step(int index, double* v) const;
     // The weights of the three day counts (taken again only when a count changed).
     void SetFactors();

@@ -313,13 +313,14 @@ bool CStepMACD::Calculate(double* v1, double* v2, double* v3, double* v4, int in
     if (index + 1 < m_nMinBars) return false;
     double v[4];
     if (!LoadComputed(index, v, 4)) {
+        if (!std::isfinite(SourceAt(index))) return false;
         if (continued) {
             v[0] = *v1, v[1] = *v2, v[2] = 0, v[3] = *v4;
             Step(index, v);
         } else {
             // The signal average decays as well, so its days take part in the warm-up.
             const int from = DecayStartBy4(index, {m_fOld[0], m_fOld[1], m_fOld[2]});
-            v[0] = v[1] = SourceAt(from), v[2] = v[3] = 0;
+            v[0] = v[1] = SeedAt(from, index), v[2] = v[3] = 0;
             for (int t = from; t <= index; ++t) Step(t, v);
         }
         StoreComputed(index, v, 4);
