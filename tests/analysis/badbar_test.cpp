@@ -244,6 +244,9 @@ TEST(BrokenBar, EveryIndicatorRecovers) {
                 CKData& k = **series++;
                 const Values fresh = Fresh(k, r), walk = Walk(k, r), whole = Whole(k, r, &finite);
                 EXPECT_TRUE(finite) << where << " range";
+                // However long a line runs, it has values again by the end of the series.
+                EXPECT_EQ(walk.ok[kBars - 1], walkClean.ok[kBars - 1]) << where << " walk at the last bar";
+                EXPECT_EQ(whole.ok[kBars - 1], wholeClean.ok[kBars - 1]) << where << " whole at the last bar";
                 int failures = 0;
                 for (int i = 0; i < kBars && failures < 3; ++i) {
                     const struct {
