@@ -308,13 +308,17 @@ TEST(BrokenBar, CostDistributionTakesBrokenBars) {
                         << w.first << ".." << w.second << ": " << lo << " " << hi << " " << total << " " << coverage;
                 }
                 double v = 0;
-                if (set.m_CW.GetVolumeAtPrice(w.first, w.second, 20, 0.01, &v)) EXPECT_TRUE(std::isfinite(v)) << v;
+                if (set.m_CW.GetVolumeAtPrice(w.first, w.second, 20, 0.01, &v)) {
+                    EXPECT_TRUE(std::isfinite(v)) << v;
+                }
             }
             // Both over the broken bar.
-            if (set.m_CW.GetRecentDistribution(299, 200, info, 0.01, prices, volumes, &lo, &hi, &total, &coverage))
+            if (set.m_CW.GetRecentDistribution(299, 200, info, 0.01, prices, volumes, &lo, &hi, &total, &coverage)) {
                 EXPECT_TRUE(std::isfinite(total)) << total;
-            if (set.m_CW.GetCostDistribution(299, 60, info, 0.01, prices, volumes, &lo, &hi, &total, &coverage))
+            }
+            if (set.m_CW.GetCostDistribution(299, 60, info, 0.01, prices, volumes, &lo, &hi, &total, &coverage)) {
                 EXPECT_TRUE(std::isfinite(total)) << total;
+            }
         }
     }
 }
