@@ -115,11 +115,11 @@ bool CMA::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*
                 hi = std::max(hi, v);
                 any = true;
                 // A broken price has no value and is passed over.
-                do {
-                    if (++i > end) break;
-                } while (!std::isfinite(Price(k, i)));
+                double p = 0;
+                while (++i <= end && !std::isfinite(p = Price(k, i))) {
+                }
                 if (i > end) break;
-                v = 2 * Price(k, i) / (n + 1) + (n - 1) * v / (n + 1);
+                v = 2 * p / (n + 1) + (n - 1) * v / (n + 1);
             }
         }
     } else {
@@ -136,7 +136,6 @@ bool CMA::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*
                         price, days, start, end,
                         [&](int, int j, double sum) {
                             const double v = sum / divisor[j];
-                            if (!std::isfinite(v)) return;
                             lo = v < lo ? v : lo;
                             hi = v > hi ? v : hi;
                             any = true;
@@ -146,6 +145,8 @@ bool CMA::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*
             });
         }
     }
+    // A broken price made a window's average infinite: the bar by bar walk passes over it.
+    if (any && (!std::isfinite(lo) || !std::isfinite(hi))) return GetMinMaxInfoMA(start, end, min, max, this, m_days);
     if (!any) lo = hi = 0;
     WidenRange(&lo, &hi);
     if (min) *min = lo;

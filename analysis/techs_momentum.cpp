@@ -34,7 +34,10 @@ bool CKDJBase::Rsv(int i, double* rsv) const {
 
 void CKDJBase::Step(int i, double* v) const {
     double rsv;
-    if (!Rsv(i, &rsv)) return;
+    if (Rsv(i, &rsv)) Smooth(rsv, v);
+}
+
+void CKDJBase::Smooth(double rsv, double* v) const {
     const int mk = m_ints[kKDays], md = m_ints[kDDays];
     v[0] = ((mk - 1) * v[0] + rsv) / mk;
     v[1] = ((md - 1) * v[1] + v[0]) / md;
@@ -51,7 +54,7 @@ bool CKDJBase::Calculate(double* v1, double* v2, double* v3, int index, bool use
         if (!Rsv(index, &rsv)) return false;
         if (useLast && v1 && v2 && index > 0) {
             v[0] = *v1, v[1] = *v2;
-            Step(index, v);
+            Smooth(rsv, v);
         } else {
             v[0] = v[1] = 50;
             for (int t = WarmUpStart(index); t <= index; ++t) Step(t, v);
@@ -79,7 +82,7 @@ bool CKDJBase::GetMinMaxInfo(int start, int end, double* min, double* max, int* 
         // Continued from the bar before when it is known, else in full.
         if ((last >= 0 && last == i - 1) || (i > 0 && GetCached(1, i - 1, &k) && GetCached(2, i - 1, &d))) {
             v[0] = k, v[1] = d;
-            Step(i, v);
+            Smooth(rsv, v);
         } else if (!Calculate(&v[0], &v[1], &v[2], i, false)) {
             return false;
         }

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "analysis/techset.h"
-#include "series.h"
+#include "reference.h"
 
 namespace {
 
@@ -24,41 +24,18 @@ constexpr int kBad = 200;  // the broken bar
 constexpr int kSettled = kBad + 2000;
 constexpr double kTolerance = 1e-9;
 
-// The lines of one indicator at bar i; v holds the previous bar's lines when useLast is set.
-using Calc = std::function<bool(CParamTech&, int i, bool useLast, double* v)>;
+using ref::Calc;
+using ref::Days;
+using ref::Lines;
+using ref::Make;
 
 struct Row {
     std::string name;
-    std::function<std::unique_ptr<CParamTech>()> make;
+    std::function<std::unique_ptr<CTechnique>()> make;
     int lines;
     Calc calc;
     bool runs;  // carried from bar to bar beyond any window (decaying averages, cumulative sums)
 };
-
-template <class T>
-std::function<std::unique_ptr<CParamTech>()> Make(std::function<void(T&)> setup = nullptr) {
-    return [setup]() {
-        std::unique_ptr<T> t(new T);
-        if (setup) setup(*t);
-        return std::unique_ptr<CParamTech>(std::move(t));
-    };
-}
-
-Calc Lines(int n) {
-    return [n](CParamTech& t, int i, bool last, double* v) {
-        switch (n) {
-        case 1: return t.Calculate(&v[0], i, last);
-        case 2: return t.Calculate(&v[0], &v[1], i, last);
-        case 3: return t.Calculate(&v[0], &v[1], &v[2], i, last);
-        case 4: return t.Calculate(&v[0], &v[1], &v[2], &v[3], i, last);
-        default: return t.Calculate(&v[0], &v[1], &v[2], &v[3], &v[4], i, last);
-        }
-    };
-}
-
-Calc Days(int days) {
-    return [days](CParamTech& t, int i, bool last, double* v) { return t.Calculate(&v[0], i, days, last); };
-}
 
 std::vector<Row> Rows() {
     std::vector<Row> rows = {
@@ -71,7 +48,7 @@ std::vector<Row> Rows() {
         {"SAR", Make<CSAR>(), 1, Lines(1), true},
         {"MACD", Make<CMACD>(), 4, Lines(4), true},
         {"MIKE", Make<CMIKE>(), 6,
-         [](CParamTech& t, int i, bool, double* v) {
+         [](CTechnique& t, double* v, int i, bool) {
              return static_cast<CMIKE&>(t).Calculate(&v[0], &v[1], &v[2], &v[3], &v[4], &v[5], i);
          },
          false},
@@ -148,9 +125,9 @@ Values Fresh(CKData& k, const Row& r) {
     Values out(k.GetSize(), r.lines);
     for (int i = 0; i < k.GetSize(); ++i) {
         if (!Asked(i)) continue;
-        std::unique_ptr<CParamTech> t = r.make();
+        std::unique_ptr<CTechnique> t = r.make();
         t->SetKData(&k);
-        out.ok[size_t(i)] = r.calc(*t, i, false, out.At(i));
+        out.ok[size_t(i)] = r.calc(*t, out.At(i), i, false);
     }
     return out;
 }
@@ -159,13 +136,13 @@ Values Fresh(CKData& k, const Row& r) {
 // carried over (a bar without a value leaves them as they were).
 Values Walk(CKData& k, const Row& r) {
     Values out(k.GetSize(), r.lines);
-    std::unique_ptr<CParamTech> p = r.make();
-    CParamTech& t = *p;
+    std::unique_ptr<CTechnique> p = r.make();
+    CTechnique& t = *p;
     t.SetKData(&k);
     double v[8] = {};
     bool have = false;
     for (int i = 0; i < k.GetSize(); ++i) {
-        const bool ok = r.calc(t, i, have, v);
+        const bool ok = r.calc(t, v, i, have);
         have = have || ok;
         out.ok[size_t(i)] = ok;
         std::copy(v, v + r.lines, out.At(i));
@@ -176,13 +153,13 @@ Values Walk(CKData& k, const Row& r) {
 // The pane's range over the whole series first (one pass that fills the cache), then each bar.
 Values Whole(CKData& k, const Row& r, bool* rangeFinite) {
     Values out(k.GetSize(), r.lines);
-    std::unique_ptr<CParamTech> p = r.make();
-    CParamTech& t = *p;
+    std::unique_ptr<CTechnique> p = r.make();
+    CTechnique& t = *p;
     t.SetKData(&k);
     double lo = 0, hi = 0;
     t.GetMinMaxInfo(0, k.GetSize() - 1, &lo, &hi);
     *rangeFinite = std::isfinite(lo) && std::isfinite(hi);
-    for (int i = 0; i < k.GetSize(); ++i) out.ok[size_t(i)] = r.calc(t, i, false, out.At(i));
+    for (int i = 0; i < k.GetSize(); ++i) out.ok[size_t(i)] = r.calc(t, out.At(i), i, false);
     return out;
 }
 
