@@ -282,12 +282,14 @@ void CTechnique::MarkComputed(int k, int first, int last) {
     NoteStored(last + m_nCacheStart);
 }
 
-void CTechnique::MarkComputedBut(int k, int first, int last, const std::vector<int>& broken) {
-    for (int b : broken) {
-        if (b > last) break;
-        if (b < first) continue;
-        MarkComputed(k, first, b - 1);
-        first = b + 1;
+void CTechnique::MarkComputedFinite(int k, int first, int last, bool broken) {
+    if (broken) {
+        const double* line = m_pCache[k];
+        for (int at = first; at <= last; ++at) {
+            if (std::isfinite(line[at])) continue;
+            MarkComputed(k, first, at - 1);
+            first = at + 1;
+        }
     }
     MarkComputed(k, first, last);
 }

@@ -215,7 +215,7 @@ bool CBBI::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
             const int known = m_nLastStored;
             const int cacheEnd = OpenLines(1) ? CacheEnd() : 0;
             double* const line = m_pCache[0];  // from bar 0
-            std::vector<int> broken;  // bars without a value
+            bool broken = false;  // a value was not finite: that bar has none
             WithPrices(*m_pKData, [&](const auto& price) {
                 CWindowSum runs[4] = {m_runs[0], m_runs[1], m_runs[2], m_runs[3]};
                 const KDATA* bars = m_pKData->GetData();
@@ -232,11 +232,11 @@ bool CBBI::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
 #pragma GCC unroll 4
                         for (int k = 0; k < 4; ++k) sum += runs[k].At(i, days[k], price) / days[k];
                         v = sum / 4;
+                        if (i < cacheEnd) line[i] = v;
                         if (__builtin_expect(!std::isfinite(v), 0)) {
-                            broken.push_back(i);
+                            broken = true;
                             continue;
                         }
-                        if (i < cacheEnd) line[i] = v;
                     }
                     if (!got || v < l) l = v;
                     if (!got || v > h) h = v;
@@ -246,7 +246,7 @@ bool CBBI::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
                 if (got) lo = l, hi = h;
                 any = got;
             });
-            MarkComputedBut(0, start, std::min(end, cacheEnd - 1), broken);
+            MarkComputedFinite(0, start, std::min(end, cacheEnd - 1), broken);
         }
     }
     WidenRange(&lo, &hi);
@@ -395,7 +395,7 @@ bool CBOLL::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
             double l = std::numeric_limits<double>::infinity(), h = -l;
             int lb = start, hb = start;
             double* const lines[3] = {m_pCache[0], m_pCache[1], m_pCache[2]};  // from bar 0
-            std::vector<int> broken;  // bars without a value
+            bool broken = false;  // a value was not finite: that bar has none
             WithPrices(*m_pKData, [&](const auto& price) {
                 Run run = m_run;
                 const KDATA* bars = m_pKData->GetData();
@@ -412,11 +412,11 @@ bool CBOLL::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                     double m, s;
                     run.Lines(&m, &s);
                     const double u = m + s * up, d = m - s * down;
-                    if (__builtin_expect(!std::isfinite(m) || !std::isfinite(s), 0)) {
-                        broken.push_back(i);
+                    if (store) lines[0][i] = m, lines[1][i] = u, lines[2][i] = d;
+                    if (__builtin_expect(!std::isfinite(u - d), 0)) {
+                        broken = true;
                         return;
                     }
-                    if (store) lines[0][i] = m, lines[1][i] = u, lines[2][i] = d;
                     if (d < l) l = d, lb = i;
                     if (u > h) h = u, hb = i;
                 };
@@ -451,7 +451,7 @@ bool CBOLL::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
             });
             any = h >= l;
             if (any) lo = l, hi = h, loBar = lb, hiBar = hb;
-            for (int k = 0; k < 3; ++k) MarkComputedBut(k, start, std::min(end, cacheEnd - 1), broken);
+            for (int k = 0; k < 3; ++k) MarkComputedFinite(k, start, std::min(end, cacheEnd - 1), broken);
         }
     }
     WidenRange(&lo, &hi);
@@ -666,7 +666,7 @@ bool CSAR::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
             const KDATA* bars = m_pKData->GetData();
             const double step = m_runStep, maximum = m_runMaximum;
             double l = std::numeric_limits<double>::infinity(), h = -l;
-            std::vector<int> broken;  // bars without a value
+            bool broken = false;  // a value was not finite: that bar has none
             Run run = m_run;
             for (int i = start; i <= end; ++i) {
                 PrefetchBar(bars, i);
@@ -688,7 +688,8 @@ bool CSAR::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
                     }
                     v = run.sar;
                     if (__builtin_expect(!std::isfinite(v), 0)) {
-                        broken.push_back(i);
+                        if (i < cacheEnd) line[i] = v;
+                        broken = true;
                         continue;
                     }
                 }
@@ -696,7 +697,7 @@ bool CSAR::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
                 h = v > h ? v : h;
             }
             m_run = run;
-            MarkComputedBut(0, start, std::min(end, cacheEnd - 1), broken);
+            MarkComputedFinite(0, start, std::min(end, cacheEnd - 1), broken);
             any = h >= l;
             if (any) lo = l, hi = h;
         }
@@ -838,7 +839,7 @@ bool CMACD::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
             const double n0 = m_fNew[0], o0 = m_fOld[0], n1 = m_fNew[1], o1 = m_fOld[1], n2 = m_fNew[2],
                          o2 = m_fOld[2];
             double* const lines[4] = {m_pCache[0], m_pCache[1], m_pCache[2], m_pCache[3]};  // from bar 0
-            std::vector<int> broken;  // bars without a value, passed over
+            bool broken = false;  // a source value was not finite: that bar has none, and is passed over
             WithSource([&](const auto& price) {
                 double es = v[0], el = v[1], dif = v[2], dea = v[3];
                 double l = lo, h = hi;
@@ -853,7 +854,8 @@ bool CMACD::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                         // The steps of Step, in the same order.
                         const double p = price(i);
                         if (__builtin_expect(!std::isfinite(p), 0)) {
-                            broken.push_back(i);
+                            if (i < cacheEnd) lines[0][i] = lines[1][i] = lines[2][i] = lines[3][i] = p;
+                            broken = true;
                             continue;
                         }
                         es = n0 * p + o0 * es;
@@ -866,7 +868,7 @@ bool CMACD::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                 }
                 lo = l, hi = h, loBar = lb, hiBar = hb;
             });
-            for (int l = 0; l < 4; ++l) MarkComputedBut(l, from, std::min(end, cacheEnd - 1), broken);
+            for (int l = 0; l < 4; ++l) MarkComputedFinite(l, from, std::min(end, cacheEnd - 1), broken);
         }
     }
     lo -= std::fabs(lo) * 0.02;
@@ -925,7 +927,8 @@ bool CMIKE::Calculate(double* wr, double* mr, double* sr, double* ws, double* ms
     }
     const double levels[6] = {typ + (typ - ln), typ + (hn - ln), typ + (h2n - ln),
                               typ - (hn - typ), typ - (hn - ln), typ - (hn - l2n)};
-    if (!AllFinite(levels, 6)) return false;
+    // Float levels: their sum is finite exactly when each is.
+    if (!std::isfinite(levels[0] + levels[1] + levels[2] + levels[3] + levels[4] + levels[5])) return false;
     double* const out[6] = {wr, mr, sr, ws, ms, ss};
     for (int j = 0; j < 6; ++j)
         if (out[j]) *out[j] = levels[j];
@@ -1057,11 +1060,11 @@ bool CVOLUME::GetMinMaxInfo(int start, int end, double* min, double* max, int*, 
     const int known = m_nLastStored;
     const int last = std::min(end, cacheEnd - 1);
     double top = 0;
-    std::vector<int> broken[kLines];  // bars of each line without a value
+    bool broken = false;  // a value was not finite: that bar has none
     auto emit = [&](int i, int j, double sum) {
         if (i > known || !IsComputed(line[j], i)) {
             const double ma = sum / divisor[j];
-            if (__builtin_expect(!std::isfinite(ma), 0)) broken[j].push_back(i);
+            broken |= !std::isfinite(ma);
             values[j][i] = ma;
         }
     };
@@ -1073,7 +1076,7 @@ bool CVOLUME::GetMinMaxInfo(int start, int end, double* min, double* max, int*, 
     if (!WithSumCount(count, [&](auto c) { RunWindowSums<decltype(c)::value>(volume, days, start, last, emit, done); }))
         for (int i = start; i <= last; ++i) done(i);
     for (int i = std::max(start, last + 1); i <= end; ++i) done(i);
-    for (int j = 0; j < count; ++j) MarkComputedBut(line[j], std::max(start, days[j] - 1), last, broken[j]);
+    for (int j = 0; j < count; ++j) MarkComputedFinite(line[j], std::max(start, days[j] - 1), last, broken);
     if (min) *min = 0;
     if (max) *max = std::max(top + 1, 3.0);
     return true;

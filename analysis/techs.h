@@ -145,19 +145,17 @@ private:
     static bool Continue(const KDATA* bars, double step, double maximum, Run& r, int t) {
         if (r.bar < 0 || r.bar != t - 1 || r.pending) return false;
         const double h = bars[t - 1].high, l = bars[t - 1].low;
-        Run n = r;
-        if (n.rising) {
-            n.sar = n.sar + n.accel * (h - n.sar);
-            if (h > n.highest) n.highest = h, n.accel = std::min(n.accel + step, maximum);
-            n.pending = bars[t].low < n.sar;
+        const double sar = r.rising ? r.sar + r.accel * (h - r.sar) : r.sar - (r.sar - l) * r.accel;
+        if (__builtin_expect(!std::isfinite(sar), 0)) return false;
+        r.sar = sar;
+        if (r.rising) {
+            if (h > r.highest) r.highest = h, r.accel = std::min(r.accel + step, maximum);
+            r.pending = bars[t].low < r.sar;
         } else {
-            n.sar = n.sar - (n.sar - l) * n.accel;
-            if (l < n.lowest) n.lowest = l, n.accel = std::min(n.accel + step, maximum);
-            n.pending = bars[t].high > n.sar;
+            if (l < r.lowest) r.lowest = l, r.accel = std::min(r.accel + step, maximum);
+            r.pending = bars[t].high > r.sar;
         }
-        if (!std::isfinite(n.sar)) return false;
-        n.bar = t;
-        r = n;
+        r.bar = t;
         return true;
     }
     // The run that restarts at bar t after r (taken and returned by value, so that a loop can keep

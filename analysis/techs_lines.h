@@ -46,14 +46,18 @@ struct WindowSums {
             ++moves;
             at = i;
             const double a = Magnitude();
-            if (a > peak) {
-                peak = a;
-                return s;
-            }
-            if (a * 16 >= peak) return s;  // false also for a NaN
+            peak = std::max(peak, a);
+            if (__builtin_expect(a * 16 >= peak, 1)) return s;  // false also for a NaN
         } else if (at == i && epoch == now && len == n) {
             return s;
         }
+        Taken(now, i, n, term);
+        return s;
+    }
+
+private:
+    template <class Term>
+    void Taken(unsigned now, int i, int n, Term& term) {
         for (int k = 0; k < K; ++k) s[k] = 0;
         for (int j = i - n + 1; j <= i; ++j) term(j, 1.0, s);
         peak = Magnitude();
@@ -61,10 +65,7 @@ struct WindowSums {
         epoch = now;
         at = i;
         len = n;
-        return s;
     }
-
-private:
     double Magnitude() const {
         double a = 0;
         for (int k = 0; k < K; ++k) a += std::fabs(s[k]);
@@ -295,7 +296,7 @@ protected:
                 double l = std::numeric_limits<double>::infinity(), h = -l;
                 int lb = start, hb = start;
                 const KDATA* bars = m_pKData->GetData();
-                std::vector<int> broken;  // bars whose value is not finite: no value
+                bool broken = false;  // a value was not finite: that bar has none
                 auto store = [&](int i, int, double sum) {
                     double x;
                     if (i > last) {
@@ -307,7 +308,7 @@ protected:
                         line[i - base] = x;
                     }
                     if (__builtin_expect(!std::isfinite(x), 0)) {
-                        broken.push_back(i);
+                        broken = true;
                         return;
                     }
                     if (x < l) l = x, lb = i;
@@ -315,10 +316,7 @@ protected:
                 };
                 auto fetch = [bars](int i) { PrefetchBar(bars, i); };
                 RunWindowSums<1, Term, decltype(store)&, decltype(fetch)&, Sum>(term, &days, start, end, store, fetch);
-                if (last >= start) {
-                    for (int& i : broken) i -= base;
-                    MarkComputedBut(0, start - base, last - base, broken);
-                }
+                if (last >= start) MarkComputedFinite(0, start - base, last - base, broken);
                 lo = l, hi = h, loBar = lb, hiBar = hb;
             }
         }

@@ -35,7 +35,7 @@ bool CCV::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBa
             sum -= range(i - n);
             sum += range(i);
             const double a = std::fabs(sum);
-            if (a > peak) peak = a;
+            peak = std::max(peak, a);
             stepped = a * 16 >= peak;  // false also for a NaN
         }
         if (stepped) {
