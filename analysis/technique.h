@@ -113,10 +113,9 @@ public:
 
     // A line computed from a broken bar (a field that is not a number, or infinite) is no value.
     static bool AllFinite(const double* v, int n) {
-        // x - x is 0 for a finite x and NaN otherwise: one test for all the lines, no branch each.
-        double probe = 0;
-        for (int k = 0; k < n; ++k) probe += v[k] - v[k];
-        return probe == 0;
+        for (int k = 0; k < n; ++k)
+            if (!std::isfinite(v[k])) return false;
+        return true;
     }
 
 protected:
