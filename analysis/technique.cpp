@@ -282,6 +282,18 @@ void CTechnique::MarkComputed(int k, int first, int last) {
     NoteStored(last + m_nCacheStart);
 }
 
+void CTechnique::MarkComputedFinite(int k, int first, int last, bool broken) {
+    if (broken) {
+        const double* line = m_pCache[k];
+        for (int at = first; at <= last; ++at) {
+            if (std::isfinite(line[at])) continue;
+            MarkComputed(k, first, at - 1);
+            first = at + 1;
+        }
+    }
+    MarkComputed(k, first, last);
+}
+
 bool CTechnique::GetCached(int line, int index, double* value) const {
     if (line < 1 || line > kLines || m_nCacheLength <= 0) return false;
     int at = index - m_nCacheStart;

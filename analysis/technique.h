@@ -2,6 +2,7 @@
 // cross, level and divergence tests.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -110,6 +111,13 @@ public:
     // min - 2 % of |min|, max + 2 % of |max|; a span below 0.03 becomes 0.05.
     static void WidenRange(double* min, double* max);
 
+    // A line computed from a broken bar (a field that is not a number, or infinite) is no value.
+    static bool AllFinite(const double* v, int n) {
+        for (int k = 0; k < n; ++k)
+            if (!std::isfinite(v[k])) return false;
+        return true;
+    }
+
 protected:
     bool GetAveragePair(int index, int daysA, int daysB, double* s0, double* s1, double* l0, double* l1);
     bool CheckIndex(int index) const { return m_pKData && index >= 0 && index < m_pKData->GetSize(); }
@@ -163,6 +171,9 @@ protected:
     // A whole-range loop wrote every entry first..last of line k that was not computed yet (the
     // value arrays only): they all count as computed now.
     void MarkComputed(int k, int first, int last);
+    // As MarkComputed; when broken is set, a walk met values that are not finite (a broken bar)
+    // and wrote them: those entries hold no value and stay uncomputed.
+    void MarkComputedFinite(int k, int first, int last, bool broken);
     // Writes line k (0-based) at index; the line must be open and index below CacheEnd().
     void SetEntry(int k, int index, double v) {
         const int at = index - m_nCacheStart;

@@ -37,13 +37,18 @@ bool CMA::Calculate(double* v, int index, int days, bool useLast) {
     if (useLast && v && index > 0 && days > 0 && index + 1 >= days) {
         const int type = m_ints[kType];
         if (type == typeExponential) {
-            *v = 2 * Price(k, index) / (days + 1) + (days - 1) * *v / (days + 1);
+            // A broken price has no value, and the average goes on past it.
+            const double p = Price(k, index);
+            if (!std::isfinite(p)) return false;
+            *v = 2 * p / (days + 1) + (days - 1) * *v / (days + 1);
             return true;
         }
         if (type == typeSimple) {
             Run& r = m_runs[days & (kRuns - 1)];
             if (r.days == days && r.type == typeSimple && r.sum.GetBar() >= 0 && r.sum.GetBar() == index - 1) {
-                *v = r.sum.Next(price) / days;
+                const double ma = r.sum.Next(price) / days;
+                if (!std::isfinite(ma)) return false;
+                *v = ma;
                 return true;
             }
         }
@@ -51,25 +56,33 @@ bool CMA::Calculate(double* v, int index, int days, bool useLast) {
     EnsureParameters();
     if (days <= 0 || index + 1 < days) return false;
     if (m_ints[kType] == typeExponential) {
+        if (!std::isfinite(Price(k, index))) return false;
         if (useLast && v && index > 0) {
             *v = 2 * Price(k, index) / (days + 1) + (days - 1) * *v / (days + 1);
             return true;
         }
-        // Run from bar 0, or on from the last bar this day count reached: the same steps.
+        // Run from bar 0, or on from the last bar this day count reached: the same steps, each
+        // broken price passed over.
         Run& r = TakeRun(days, typeExponential);
         int t = 0;
         double e = Price(k, 0);
         if (r.bar >= 0 && r.bar <= index) t = r.bar, e = r.value;
-        for (++t; t <= index; ++t) e = 2 * Price(k, t) / (days + 1) + (days - 1) * e / (days + 1);
+        for (++t; t <= index; ++t) {
+            const double p = Price(k, t);
+            if (!std::isfinite(e)) e = p;
+            if (std::isfinite(p)) e = 2 * p / (days + 1) + (days - 1) * e / (days + 1);
+        }
         r.bar = index;
         r.value = e;
+        if (!std::isfinite(e)) return false;
         if (v) *v = e;
         return true;
     }
     // Summed afresh; a walk that continues from here steps the running sum.
     Run& r = TakeRun(days, typeSimple);
-    const double sum = r.sum.Start(index, days, price);
-    if (v) *v = sum / days;
+    const double ma = r.sum.Start(index, days, price) / days;
+    if (!std::isfinite(ma)) return false;
+    if (v) *v = ma;
     return true;
 }
 
@@ -95,13 +108,18 @@ bool CMA::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*
             int i = std::max(start, n - 1);
             if (i > end) continue;
             double v = 0;
-            if (!Calculate(&v, i, n, false)) continue;
+            while (i <= end && !Calculate(&v, i, n, false)) ++i;
+            if (i > end) continue;
             for (;;) {
                 lo = std::min(lo, v);
                 hi = std::max(hi, v);
                 any = true;
-                if (++i > end) break;
-                v = 2 * Price(k, i) / (n + 1) + (n - 1) * v / (n + 1);
+                // A broken price has no value and is passed over.
+                double p = 0;
+                while (++i <= end && !std::isfinite(p = Price(k, i))) {
+                }
+                if (i > end) break;
+                v = 2 * p / (n + 1) + (n - 1) * v / (n + 1);
             }
         }
     } else {
@@ -127,6 +145,8 @@ bool CMA::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*
             });
         }
     }
+    // A broken price made a window's average infinite: the bar by bar walk passes over it.
+    if (any && (!std::isfinite(lo) || !std::isfinite(hi))) return GetMinMaxInfoMA(start, end, min, max, this, m_days);
     if (!any) lo = hi = 0;
     WidenRange(&lo, &hi);
     if (min) *min = lo;
@@ -154,6 +174,7 @@ bool CBBI::Calculate(double* v, int index, bool) {
     double sum = 0;
     for (int k = kDays1; k <= kDays4; ++k) sum += m_runs[k].At(index, m_ints[k], price) / m_ints[k];
     double bbi = sum / 4;
+    if (!std::isfinite(bbi)) return false;
     StoreComputed(index, &bbi, 1);
     if (v) *v = bbi;
     return true;
@@ -194,10 +215,12 @@ bool CBBI::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
             const int known = m_nLastStored;
             const int cacheEnd = OpenLines(1) ? CacheEnd() : 0;
             double* const line = m_pCache[0];  // from bar 0
+            bool broken = false;  // a value was not finite: that bar has none
             WithPrices(*m_pKData, [&](const auto& price) {
                 CWindowSum runs[4] = {m_runs[0], m_runs[1], m_runs[2], m_runs[3]};
                 const KDATA* bars = m_pKData->GetData();
                 double l = 0, h = 0;
+                bool got = false;
                 for (int i = start; i <= end; ++i) {
                     PrefetchBar(bars, i);
                     double v;
@@ -210,15 +233,20 @@ bool CBBI::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
                         for (int k = 0; k < 4; ++k) sum += runs[k].At(i, days[k], price) / days[k];
                         v = sum / 4;
                         if (i < cacheEnd) line[i] = v;
+                        if (__builtin_expect(!std::isfinite(v), 0)) {
+                            broken = true;
+                            continue;
+                        }
                     }
-                    if (i == start || v < l) l = v;
-                    if (i == start || v > h) h = v;
+                    if (!got || v < l) l = v;
+                    if (!got || v > h) h = v;
+                    got = true;
                 }
                 for (int k = 0; k < 4; ++k) m_runs[k] = runs[k];
-                lo = l, hi = h;
+                if (got) lo = l, hi = h;
+                any = got;
             });
-            MarkComputed(0, start, std::min(end, cacheEnd - 1));
-            any = true;
+            MarkComputedFinite(0, start, std::min(end, cacheEnd - 1), broken);
         }
     }
     WidenRange(&lo, &hi);
@@ -314,6 +342,7 @@ bool CBOLL::Calculate(double* mid, double* up, double* down, int index, bool use
     if (LoadFromCache(index, mid, up, down)) return true;
     double v[3];
     LinesAt(index, v);
+    if (!AllFinite(v, 3)) return false;
     StoreComputed(index, v, 3);
     if (mid) *mid = v[0];
     if (up) *up = v[1];
@@ -366,6 +395,7 @@ bool CBOLL::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
             double l = std::numeric_limits<double>::infinity(), h = -l;
             int lb = start, hb = start;
             double* const lines[3] = {m_pCache[0], m_pCache[1], m_pCache[2]};  // from bar 0
+            bool broken = false;  // a value was not finite: that bar has none
             WithPrices(*m_pKData, [&](const auto& price) {
                 Run run = m_run;
                 const KDATA* bars = m_pKData->GetData();
@@ -383,6 +413,10 @@ bool CBOLL::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                     run.Lines(&m, &s);
                     const double u = m + s * up, d = m - s * down;
                     if (store) lines[0][i] = m, lines[1][i] = u, lines[2][i] = d;
+                    if (__builtin_expect(!std::isfinite(u - d), 0)) {
+                        broken = true;
+                        return;
+                    }
                     if (d < l) l = d, lb = i;
                     if (u > h) h = u, hb = i;
                 };
@@ -415,9 +449,9 @@ bool CBOLL::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                 }
                 m_run = run;
             });
-            any = true;
-            lo = l, hi = h, loBar = lb, hiBar = hb;
-            for (int k = 0; k < 3; ++k) MarkComputed(k, start, std::min(end, cacheEnd - 1));
+            any = h >= l;
+            if (any) lo = l, hi = h, loBar = lb, hiBar = hb;
+            for (int k = 0; k < 3; ++k) MarkComputedFinite(k, start, std::min(end, cacheEnd - 1), broken);
         }
     }
     WidenRange(&lo, &hi);
@@ -442,6 +476,7 @@ inline bool PriceOfVolume(const KDATA& b, double* v) {
     while (p < b.low && steps < 10) p *= 10, ++steps;
     while (p > b.high && steps < 20) p /= 10, ++steps;
     if (p < b.low) p = (double(b.open) + b.high + b.low + b.close) / 4;
+    if (!std::isfinite(p)) return false;
     *v = p;
     return true;
 }
@@ -550,7 +585,7 @@ CSAR::Run CSAR::Restarted(Run r, int t) const {
 
 void CSAR::Record(const Run& r, bool restarted) {
     m_flags[size_t(r.bar)] = FlagsOf(r, restarted);
-    StoreComputed(r.bar, &r.sar, 1);
+    if (std::isfinite(r.sar)) StoreComputed(r.bar, &r.sar, 1);
 }
 
 // Computes bars up to index from the last computed bar before it (or from the first bar). That
@@ -584,16 +619,15 @@ bool CSAR::Calculate(double* v, int index, bool useLast) {
     const size_t size = size_t(m_pKData->GetSize());
     if (m_flags.size() != size) m_flags.resize(size, 0);  // bars added since keep what is known
     if ((m_flags[size_t(index)] & kComputed) && LoadFromCache(index, v)) return true;
-    if (m_run.bar == index) {
-        if (v) *v = m_run.sar;
-        return true;
+    if (m_run.bar != index) {
+        if (m_run.bar >= 0 && m_run.bar == index - 1) {
+            const bool restarted = Advance(m_run, index);
+            Record(m_run, restarted);
+        } else {
+            Resume(index);
+        }
     }
-    if (m_run.bar >= 0 && m_run.bar == index - 1) {
-        const bool restarted = Advance(m_run, index);
-        Record(m_run, restarted);
-    } else {
-        Resume(index);
-    }
+    if (!std::isfinite(m_run.sar)) return false;  // restarted over a broken bar
     if (v) *v = m_run.sar;
     return true;
 }
@@ -632,6 +666,7 @@ bool CSAR::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
             const KDATA* bars = m_pKData->GetData();
             const double step = m_runStep, maximum = m_runMaximum;
             double l = std::numeric_limits<double>::infinity(), h = -l;
+            bool broken = false;  // a value was not finite: that bar has none
             Run run = m_run;
             for (int i = start; i <= end; ++i) {
                 PrefetchBar(bars, i);
@@ -652,14 +687,19 @@ bool CSAR::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
                         }
                     }
                     v = run.sar;
+                    if (__builtin_expect(!std::isfinite(v), 0)) {
+                        if (i < cacheEnd) line[i] = v;
+                        broken = true;
+                        continue;
+                    }
                 }
                 l = v < l ? v : l;
                 h = v > h ? v : h;
             }
             m_run = run;
-            MarkComputed(0, start, std::min(end, cacheEnd - 1));
-            any = true;
-            lo = l, hi = h;
+            MarkComputedFinite(0, start, std::min(end, cacheEnd - 1), broken);
+            any = h >= l;
+            if (any) lo = l, hi = h;
         }
     }
     WidenRange(&lo, &hi);
@@ -730,6 +770,7 @@ void CMACD::SetFactors() {
 
 void CMACD::Step(int index, double* v) const {
     const double p = SourceAt(index);
+    if (!std::isfinite(p)) return;
     const double es = m_fNew[0] * p + m_fOld[0] * v[0];
     const double el = m_fNew[1] * p + m_fOld[1] * v[1];
     v[3] = m_fOld[2] * v[3] + m_fNew[2] * (es - el);
@@ -747,13 +788,14 @@ bool CMACD::Calculate(double* v1, double* v2, double* v3, double* v4, int index,
     }
     if (index + 1 < m_nMinBars) return false;
     if (LoadFromCache(index, v1, v2, v3, v4)) return true;
+    if (!std::isfinite(SourceAt(index))) return false;
     double v[4];
     if (continued) {
         v[0] = *v1, v[1] = *v2, v[2] = 0, v[3] = *v4;
         Step(index, v);
     } else {
         int n = std::max(0, index - (WarmUpBars() - 1));
-        v[0] = v[1] = SourceAt(n), v[2] = v[3] = 0;
+        v[0] = v[1] = SeedAt(n, index), v[2] = v[3] = 0;
         for (int t = n; t <= index; ++t) Step(t, v);
     }
     StoreComputed(index, v, 4);
@@ -797,6 +839,7 @@ bool CMACD::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
             const double n0 = m_fNew[0], o0 = m_fOld[0], n1 = m_fNew[1], o1 = m_fOld[1], n2 = m_fNew[2],
                          o2 = m_fOld[2];
             double* const lines[4] = {m_pCache[0], m_pCache[1], m_pCache[2], m_pCache[3]};  // from bar 0
+            bool broken = false;  // a source value was not finite: that bar has none, and is passed over
             WithSource([&](const auto& price) {
                 double es = v[0], el = v[1], dif = v[2], dea = v[3];
                 double l = lo, h = hi;
@@ -810,6 +853,11 @@ bool CMACD::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                     } else {
                         // The steps of Step, in the same order.
                         const double p = price(i);
+                        if (__builtin_expect(!std::isfinite(p), 0)) {
+                            if (i < cacheEnd) lines[0][i] = lines[1][i] = lines[2][i] = lines[3][i] = p;
+                            broken = true;
+                            continue;
+                        }
                         es = n0 * p + o0 * es;
                         el = n1 * p + o1 * el;
                         dea = o2 * dea + n2 * (es - el);
@@ -820,7 +868,7 @@ bool CMACD::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                 }
                 lo = l, hi = h, loBar = lb, hiBar = hb;
             });
-            for (int l = 0; l < 4; ++l) MarkComputed(l, from, std::min(end, cacheEnd - 1));
+            for (int l = 0; l < 4; ++l) MarkComputedFinite(l, from, std::min(end, cacheEnd - 1), broken);
         }
     }
     lo -= std::fabs(lo) * 0.02;
@@ -877,12 +925,13 @@ bool CMIKE::Calculate(double* wr, double* mr, double* sr, double* ws, double* ms
         if (t > index - n) ln = std::min(ln, k[t].low), hn = std::max(hn, k[t].high);
         l2n = std::min(l2n, k[t].low), h2n = std::max(h2n, k[t].high);
     }
-    if (wr) *wr = typ + (typ - ln);
-    if (mr) *mr = typ + (hn - ln);
-    if (sr) *sr = typ + (h2n - ln);
-    if (ws) *ws = typ - (hn - typ);
-    if (ms) *ms = typ - (hn - ln);
-    if (ss) *ss = typ - (hn - l2n);
+    const double levels[6] = {typ + (typ - ln), typ + (hn - ln), typ + (h2n - ln),
+                              typ - (hn - typ), typ - (hn - ln), typ - (hn - l2n)};
+    // Float levels: their sum is finite exactly when each is.
+    if (!std::isfinite(levels[0] + levels[1] + levels[2] + levels[3] + levels[4] + levels[5])) return false;
+    double* const out[6] = {wr, mr, sr, ws, ms, ss};
+    for (int j = 0; j < 6; ++j)
+        if (out[j]) *out[j] = levels[j];
     return true;
 }
 
@@ -963,6 +1012,7 @@ bool CVOLUME::Calculate(double* v, int index, int days, bool useLast) {
     }
     const KDATA* bars = m_pKData->GetData();
     const double ma = RunFor(days).At(index, days, [bars](int t) { return double(bars[t].volume); }) / days;
+    if (!std::isfinite(ma)) return false;
     if (line >= 0) StoreLine(line, index, ma);
     if (v) *v = ma;
     return true;
@@ -1010,17 +1060,23 @@ bool CVOLUME::GetMinMaxInfo(int start, int end, double* min, double* max, int*, 
     const int known = m_nLastStored;
     const int last = std::min(end, cacheEnd - 1);
     double top = 0;
+    bool broken = false;  // a value was not finite: that bar has none
     auto emit = [&](int i, int j, double sum) {
-        if (i > known || !IsComputed(line[j], i)) values[j][i] = sum / divisor[j];
+        if (i > known || !IsComputed(line[j], i)) {
+            const double ma = sum / divisor[j];
+            broken |= !std::isfinite(ma);
+            values[j][i] = ma;
+        }
     };
     auto done = [&](int i) {
         PrefetchBar(bars, i);
-        top = std::max(top, volume(i));
+        const double x = volume(i);
+        if (x > top && std::isfinite(x)) top = x;
     };
     if (!WithSumCount(count, [&](auto c) { RunWindowSums<decltype(c)::value>(volume, days, start, last, emit, done); }))
         for (int i = start; i <= last; ++i) done(i);
     for (int i = std::max(start, last + 1); i <= end; ++i) done(i);
-    for (int j = 0; j < count; ++j) MarkComputed(line[j], std::max(start, days[j] - 1), last);
+    for (int j = 0; j < count; ++j) MarkComputedFinite(line[j], std::max(start, days[j] - 1), last, broken);
     if (min) *min = 0;
     if (max) *max = std::max(top + 1, 3.0);
     return true;

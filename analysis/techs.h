@@ -141,15 +141,17 @@ private:
     enum { kComputed = 1, kRising = 2, kPending = 4, kRestart = 8 };
     // One step of a run that holds bar t-1 with no reversal pending; false (and the run
     // unchanged) when it must restart at t instead.
+    // A step that would leave the SAR not finite (a broken bar) is not taken: the run restarts.
     static bool Continue(const KDATA* bars, double step, double maximum, Run& r, int t) {
         if (r.bar < 0 || r.bar != t - 1 || r.pending) return false;
         const double h = bars[t - 1].high, l = bars[t - 1].low;
+        const double sar = r.rising ? r.sar + r.accel * (h - r.sar) : r.sar - (r.sar - l) * r.accel;
+        if (__builtin_expect(!std::isfinite(sar), 0)) return false;
+        r.sar = sar;
         if (r.rising) {
-            r.sar = r.sar + r.accel * (h - r.sar);
             if (h > r.highest) r.highest = h, r.accel = std::min(r.accel + step, maximum);
             r.pending = bars[t].low < r.sar;
         } else {
-            r.sar = r.sar - (r.sar - l) * r.accel;
             if (l < r.lowest) r.lowest = l, r.accel = std::min(r.accel + step, maximum);
             r.pending = bars[t].high > r.sar;
         }
@@ -225,7 +227,13 @@ protected:
         }
         return WithPrices(*m_pKData, f);
     }
-    // One continued step: v holds the previous bar's four lines and gets this bar's.
+    // The first source value from bar i on (up to last) that is finite: where a warm-up starts.
+    double SeedAt(int i, int last) const {
+        while (i < last && !std::isfinite(SourceAt(i))) ++i;
+        return SourceAt(i);
+    }
+    // One continued step: v holds the previous bar's four lines and gets this bar's. A broken
+    // source value (not finite) is passed over: the lines stay.
     void Step(int index, double* v) const;
     // The weights of the three day counts (taken again only when a count changed).
     void SetFactors();

@@ -18,10 +18,11 @@ DWORD ToUnsigned(double x) {
 double Clamp01(double x) { return x < 0 ? 0 : x > 1 ? 1 : x; }
 
 // One bar's share of the bucket of width step at price: a triangle over its range, peaking at the
-// middle; nothing at or beyond either end.
+// middle; nothing at or beyond either end, and nothing from a broken bar (a range or volume that
+// is not finite).
 inline double BarShare(double high, double low, double volume, double price, double step) {
     const double r = high - low;
-    if (!(r > 0.0001) || !(low < price && price < high)) return 0;
+    if (!(r > 0.0001 && r < HUGE_VAL) || !(low < price && price < high) || !std::isfinite(volume)) return 0;
     const double d = std::min(high - price, price - low);
     return (step < r ? step * volume / r : volume) * d * 4 / r;
 }
@@ -72,9 +73,10 @@ bool CCW::GetDistribution(int start, int end, const CStockInfo& info, double ste
     EnsureParameters();
     double low, high;
     if (!m_pKData->GetMinMax(start, end, &low, &high)) return false;
-    // Prices below 0 have no unsigned form: the buckets start at 0 at the lowest.
+    // Prices below 0 have no unsigned form: the buckets start at 0 at the lowest. A broken bar
+    // (an infinite or missing price) gives no span to divide.
     const double from = std::max(low, 0.0);
-    if (!(from < high)) return false;
+    if (!(from < high) || !std::isfinite(high)) return false;
     if ((high - from) / step > kMaxBuckets) step = (high - from) / kMaxBuckets;
     int count = int(std::ceil((high - from) / step));
     while (count > 0 && !(from + (count - 1) * step < high)) --count;
@@ -88,8 +90,10 @@ bool CCW::GetDistribution(int start, int end, const CStockInfo& info, double ste
     const KDATA* b = m_pKData->GetData();
     for (int t = start; t <= end; ++t) {
         const double h = b[t].high, l = b[t].low;
-        if (!(h - l > 0.0001)) continue;
-        int k = std::max(0, int(std::floor((l - from) / step)));
+        if (!(h - l > 0.0001 && h - l < HUGE_VAL)) continue;
+        // Clamped while still a double: a low of -inf (or far below) has no int form.
+        const double first = std::floor((l - from) / step);
+        int k = first > 0 ? int(std::min(first, double(count))) : 0;
         for (; k < count; ++k) {
             const double p = from + k * step;
             if (p >= h) break;

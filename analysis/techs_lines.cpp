@@ -1,6 +1,7 @@
 #include "analysis/techs_lines.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -72,7 +73,7 @@ void CLineMA::Clear() {
 
 bool CLineMA::LineAt(int t, double* v) {
     if (GetCached(1, t, v)) return true;
-    if (!Line(t, v)) return false;
+    if (!Line(t, v) || !std::isfinite(*v)) return false;
     StoreComputed(t, v, 1);
     return true;
 }
@@ -103,7 +104,7 @@ bool CLineMA::BothAfresh(int i, double* v, int m) {
 bool CLineMA::Calculate(double* v1, int index, bool useLast) { return CLine1::Calculate(v1, index, useLast); }
 
 bool CLineMA::Both(int i, double* v) {
-    return BothWith(i, v, MaDays(), [this](int t, double* x) { return Line(t, x); });
+    return BothWith(i, v, MaDays(), [this](int t, double* x) { return Line(t, x) && std::isfinite(*x); });
 }
 
 bool CLineMA::Calculate(double* v1, double* v2, int index, bool) {

@@ -23,7 +23,10 @@ void WidenMACD(double* lo, double* hi);
 // Sums of K per-bar terms over the len bars ending at a bar. Moving on by one bar adds the new
 // term and takes off the old one; this is used only for terms that are exact in double (float
 // fields, their differences, quarters and counts), where it gives the same sums as adding the
-// window afresh. Every 1024 moves the window is added afresh all the same.
+// window afresh. The window is added afresh every 1024 moves, and whenever the sums' magnitudes
+// have shrunk below 1/16 of the largest they had since (an absurd bar left, carrying rounding
+// away with it) or are not finite (a broken bar is inside, or just left): the sums then hold
+// again what the window alone gives.
 template <int K>
 struct WindowSums {
     unsigned epoch = 0;
@@ -31,6 +34,7 @@ struct WindowSums {
     int len = 0;
     int moves = 0;
     double s[K] = {};
+    double peak = 0;  // the largest magnitude since the window was added afresh
 
     // term(t, sign, s) adds sign x each term of bar t to s[0..K-1].
     template <class Term>
@@ -41,16 +45,31 @@ struct WindowSums {
             term(i, 1.0, s);
             ++moves;
             at = i;
+            const double a = Magnitude();
+            peak = std::max(peak, a);
+            if (__builtin_expect(a * 16 >= peak, 1)) return s;  // false also for a NaN
+        } else if (at == i && epoch == now && len == n) {
             return s;
         }
-        if (at == i && epoch == now && len == n) return s;
+        Taken(now, i, n, term);
+        return s;
+    }
+
+private:
+    template <class Term>
+    void Taken(unsigned now, int i, int n, Term& term) {
         for (int k = 0; k < K; ++k) s[k] = 0;
         for (int j = i - n + 1; j <= i; ++j) term(j, 1.0, s);
+        peak = Magnitude();
         moves = 0;
         epoch = now;
         at = i;
         len = n;
-        return s;
+    }
+    double Magnitude() const {
+        double a = 0;
+        for (int k = 0; k < K; ++k) a += std::fabs(s[k]);
+        return a;
     }
 };
 
@@ -144,7 +163,7 @@ protected:
         EnsureParameters();
         double v[kLines];
         if (!LoadComputed(index, v, n)) {
-            if (!lines(index, v)) return false;
+            if (!lines(index, v) || !AllFinite(v, n)) return false;
             StoreComputed(index, v, n);
         }
         for (int k = 0; k < n; ++k)
@@ -201,7 +220,7 @@ protected:
                 if (cached) {
                     for (int k = 0; k < n; ++k) v[k] = value[k][i - first];
                 } else {
-                    if (!lines(i, v)) {
+                    if (!lines(i, v) || !AllFinite(v, n)) {
                         mark(i - 1);
                         continue;
                     }
@@ -277,6 +296,7 @@ protected:
                 double l = std::numeric_limits<double>::infinity(), h = -l;
                 int lb = start, hb = start;
                 const KDATA* bars = m_pKData->GetData();
+                bool broken = false;  // a value was not finite: that bar has none
                 auto store = [&](int i, int, double sum) {
                     double x;
                     if (i > last) {
@@ -287,12 +307,16 @@ protected:
                         x = value(i, sum);
                         line[i - base] = x;
                     }
+                    if (__builtin_expect(!std::isfinite(x), 0)) {
+                        broken = true;
+                        return;
+                    }
                     if (x < l) l = x, lb = i;
                     if (x > h) h = x, hb = i;
                 };
                 auto fetch = [bars](int i) { PrefetchBar(bars, i); };
                 RunWindowSums<1, Term, decltype(store)&, decltype(fetch)&, Sum>(term, &days, start, end, store, fetch);
-                if (last >= start) MarkComputed(0, start - base, last - base);
+                if (last >= start) MarkComputedFinite(0, start - base, last - base, broken);
                 lo = l, hi = h, loBar = lb, hiBar = hb;
             }
         }
@@ -474,7 +498,7 @@ protected:
                             [&line, bars](int b0, int b1, double* xs, unsigned char* got) {
                                 for (int i = b0; i <= b1; ++i) {
                                     PrefetchBar(bars, i);
-                                    got[i - b0] = line(i, &xs[i - b0]);
+                                    got[i - b0] = line(i, &xs[i - b0]) && std::isfinite(xs[i - b0]);
                                 }
                             });
     }
@@ -542,7 +566,7 @@ protected:
                 for (int i = b0; i <= b1; ++i) {
                     const int at = i - b0;
                     const bool inCache = i >= first && i < cacheEnd;
-                    if (state[at] == kNone) {
+                    if (state[at] == kNone || !std::isfinite(xs[at])) {
                         mark(i - 1);
                         continue;
                     }

@@ -28,12 +28,16 @@ bool CKDJBase::Rsv(int i, double* rsv) const {
     double h, l;
     WindowHighLow(b, i, n, &h, &l);
     *rsv = h - l < 0.0001 ? 100 : (b[i].close - l) * 100 / (h - l);
-    return true;
+    // A broken bar in the window gives no RSV: the averages pass over it.
+    return std::isfinite(*rsv) && std::isfinite(h) && std::isfinite(l);
 }
 
 void CKDJBase::Step(int i, double* v) const {
     double rsv;
-    if (!Rsv(i, &rsv)) return;
+    if (Rsv(i, &rsv)) Smooth(rsv, v);
+}
+
+void CKDJBase::Smooth(double rsv, double* v) const {
     const int mk = m_ints[kKDays], md = m_ints[kDDays];
     v[0] = ((mk - 1) * v[0] + rsv) / mk;
     v[1] = ((md - 1) * v[1] + v[0]) / md;
@@ -46,9 +50,11 @@ bool CKDJBase::Calculate(double* v1, double* v2, double* v3, int index, bool use
     if (index + 1 < m_ints[kDays]) return false;
     double v[3];
     if (!LoadComputed(index, v, 3)) {
+        double rsv;
+        if (!Rsv(index, &rsv)) return false;
         if (useLast && v1 && v2 && index > 0) {
             v[0] = *v1, v[1] = *v2;
-            Step(index, v);
+            Smooth(rsv, v);
         } else {
             v[0] = v[1] = 50;
             for (int t = WarmUpStart(index); t <= index; ++t) Step(t, v);
@@ -67,10 +73,16 @@ bool CKDJBase::GetMinMaxInfo(int start, int end, double* min, double* max, int* 
     double k = 50, d = 50;
     return RangePass(3, start, end, min, max, minBar, maxBar, [&](int i, double* v) {
         if (i + 1 < m_ints[kDays]) return false;
+        double rsv;
+        if (!Rsv(i, &rsv)) {
+            // A broken bar: the averages stay as they were at the bar before.
+            if (last >= 0 && last == i - 1) last = i;
+            return false;
+        }
         // Continued from the bar before when it is known, else in full.
         if ((last >= 0 && last == i - 1) || (i > 0 && GetCached(1, i - 1, &k) && GetCached(2, i - 1, &d))) {
             v[0] = k, v[1] = d;
-            Step(i, v);
+            Smooth(rsv, v);
         } else if (!Calculate(&v[0], &v[1], &v[2], i, false)) {
             return false;
         }
@@ -128,6 +140,7 @@ bool CRSI::Value(int i, int days, WindowSums<2>& sums, double* v) {
         out[1] += sign * (change < 0 ? -change : 0);
     });
     const double total = s[0] + s[1];
+    if (!std::isfinite(total)) return false;
     *v = total < 0.0001 ? 100 : s[0] * 100 / total;
     return true;
 }
@@ -304,8 +317,10 @@ bool CDMI::Directions(int i, double* plus, double* minus, double* dx) {
         out[1] += sign * (std::max(double(b[t - 1].low) - l, 0.0));
         out[2] += sign * (std::max(h - l, std::max(std::fabs(h - c), std::fabs(l - c))));
     });
-    if (std::fabs(s[2]) < 0.0001 || std::fabs(s[0] + s[1]) < 0.0001) return false;
+    // A broken bar in the window gives no DX: the ADX passes over it.
+    if (!(std::fabs(s[2]) >= 0.0001) || !(std::fabs(s[0] + s[1]) >= 0.0001) || !std::isfinite(s[2])) return false;
     const double p = s[0] * 100 / s[2], m = s[1] * 100 / s[2];
+    if (!std::isfinite(p) || !std::isfinite(m)) return false;
     *plus = p;
     *minus = m;
     *dx = std::fabs(p - m) * 100 / (p + m);

@@ -243,6 +243,8 @@ private:
     bool Rsv(int i, double* rsv) const;
     // One smoothing step to bar i from the previous K and D.
     void Step(int i, double* v) const;
+    // The smoothing of Step with the bar's RSV at hand.
+    void Smooth(double rsv, double* v) const;
 };
 
 class CKDJ : public CKDJBase {

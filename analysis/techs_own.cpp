@@ -264,7 +264,8 @@ bool CDPER::Line(int i, double* v) {
 
 bool CDPER::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*) {
     return FixedRange(2, start, end, min, max, 0, 100, [this](int i, double* v) {
-        return BothWith(i, v, CDPER::MaDays(), [this](int t, double* x) { return CDPER::Line(t, x); });
+        return BothWith(i, v, CDPER::MaDays(),
+                        [this](int t, double* x) { return CDPER::Line(t, x) && std::isfinite(*x); });
     });
 }
 
@@ -278,8 +279,9 @@ int CDPER::GetSignal(int index, int* reason) {
 
 bool CSelfTechnique1::Calculate(double* v1, double* v2, double* v3, double* v4, double* v5, int index,
                                 bool useLast) {
-    if (!CStepMACD::Calculate(v1, v2, v3, v4, index, useLast)) return false;
+    if (!CheckIndex(index)) return false;
     const double stop = (*m_pKData)[index].low * 0.95;
+    if (!std::isfinite(stop) || !CStepMACD::Calculate(v1, v2, v3, v4, index, useLast)) return false;
     StoreStop(index, stop);
     if (v5) *v5 = stop;
     return true;
@@ -314,6 +316,10 @@ bool CSelfTechnique1::GetMinMaxInfo(int start, int end, double* min, double* max
                 continue;
             }
             const double stop = bars[i].low * 0.95;
+            if (!std::isfinite(stop)) {
+                mark(i - 1);
+                continue;
+            }
             if (stops) {
                 stops[i - first] = stop;
                 if (run < 0) run = i;

@@ -19,30 +19,38 @@ bool CCV::Line(int i, double* v) {
 }
 
 // The range sums of the last MA bars kept in a ring, so that each bar takes one step of the sum.
+// As the base's window sums, the ring is taken afresh when the sum shrank far below its peak or
+// is not finite (a broken or absurd bar left the window, or is inside it).
 bool CCV::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     int last = -1, steps = 0, pos = 0;  // the ring's slot of bar last
-    double sum = 0;
+    double sum = 0, peak = 0;
     return RangePass(1, start, end, min, max, minBar, maxBar, [&](int i, double* v) {
         const int n = m_ints[kDays], m = m_ints[kMA];
         if (i + 2 < n + m) return false;
         const KDATA* b = m_pKData->GetData();
         auto range = [b](int t) { return double(b[t].high) - b[t].low; };
         double* ring = m_ring.data();
+        bool stepped = false;
         if (last >= 0 && last == i - 1 && int(m_ring.size()) == m && steps < 1024) {
             sum -= range(i - n);
             sum += range(i);
+            const double a = std::fabs(sum);
+            peak = std::max(peak, a);
+            stepped = a * 16 >= peak;  // false also for a NaN
+        }
+        if (stepped) {
             ++steps;
             if (++pos == m) pos = 0;
         } else {
-            // Added afresh at the bar MA - 1 back, then stepped to this bar.
+            // Each of the MA windows ending at bars i - MA + 1 .. i added afresh.
             m_ring.assign(size_t(m), 0.0);
             ring = m_ring.data();
-            sum = 0;
-            for (int t = i - m + 1 - n + 1; t <= i - m + 1; ++t) sum += range(t);
-            for (int t = i - m + 2; t <= i; ++t) {
-                ring[t - (i - m + 2)] = sum;
-                sum -= range(t - n);
-                sum += range(t);
+            peak = 0;
+            for (int e = i - m + 1; e <= i; ++e) {
+                sum = 0;
+                for (int t = e - n + 1; t <= e; ++t) sum += range(t);
+                ring[e - (i - m + 1)] = sum;
+                if (std::fabs(sum) > peak) peak = std::fabs(sum);
             }
             pos = m - 1;
             steps = 0;

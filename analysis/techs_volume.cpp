@@ -12,7 +12,11 @@ void CVolumeIndex::Step(int t, double* v) const {
     const int n = m_ints[kDays];
     const double before = k[t - 1].volume, now = k[t].volume;
     const double p = Price(k, t), q = Price(k, t - 1);
-    if ((m_negative ? before > now : before < now) && p > 0.0001 && q > 0.0001) v[0] = v[0] * p / q;
+    if ((m_negative ? before > now : before < now) && p > 0.0001 && q > 0.0001) {
+        // A broken price is passed over: the index stays.
+        const double next = v[0] * p / q;
+        if (std::isfinite(next)) v[0] = next;
+    }
     v[1] = ((n - 1) * v[1] + 2 * v[0]) / (n + 1);
 }
 
@@ -112,19 +116,24 @@ int CVROC::GetSignal(int index, int* reason) {
 // ---- OBV, MOBV ----
 
 namespace {
-// One OBV step: the bar's volume added on a rising price, taken off on a falling one.
+// One OBV step: the bar's volume added on a rising price, taken off on a falling one; a broken
+// volume (not finite) adds nothing.
 inline void ObvStep(const CKData& k, int t, double price, double before, double* v) {
+    const double volume = k[t].volume;
+    if (!std::isfinite(volume)) return;
     if (price > before)
-        *v += k[t].volume;
+        *v += volume;
     else if (price < before)
-        *v -= k[t].volume;
+        *v -= volume;
 }
+// The first OBV value: bar 0's volume, or nothing when it is broken.
+inline double ObvSeed(const CKData& k) { return std::isfinite(k[0].volume) ? double(k[0].volume) : 0.0; }
 }  // namespace
 
 bool COBV::Line(int i, double* v) {
     const CKData& k = *m_pKData;
     return RunCumulative(
-        m_run, i, 1, v, [&k](double* s) { s[0] = k[0].volume; },
+        m_run, i, 1, v, [&k](double* s) { s[0] = ObvSeed(k); },
         [&k](int t, double* s) { ObvStep(k, t, Price(k, t), Price(k, t - 1), s); });
 }
 
@@ -174,7 +183,7 @@ bool CMOBV::Lines(int i, double* v) {
     if (!(int(m_obv.size()) == len && m_at == i - 1 && m_at >= 0)) {
         // OBV of the len - 1 bars before i, walked forward from bar 0 once.
         m_obv.assign(size_t(len), 0.0);
-        double obv = k[0].volume;
+        double obv = ObvSeed(k);
         int t = 0;
         const int from = i - len + 1;
         for (; t < from; ++t)
@@ -187,7 +196,7 @@ bool CMOBV::Lines(int i, double* v) {
     }
     // The newest entry is at m_pos - 1; bar i goes to m_pos.
     const double before = m_obv[size_t(m_pos > 0 ? m_pos - 1 : len - 1)];
-    double obv = i == 0 ? k[0].volume : before;
+    double obv = i == 0 ? ObvSeed(k) : before;
     if (i > 0) ObvStep(k, i, Price(k, i), Price(k, i - 1), &obv);
     m_obv[size_t(m_pos)] = obv;
     if (++m_pos == len) m_pos = 0;
@@ -313,13 +322,14 @@ bool CStepMACD::Calculate(double* v1, double* v2, double* v3, double* v4, int in
     if (index + 1 < m_nMinBars) return false;
     double v[4];
     if (!LoadComputed(index, v, 4)) {
+        if (!std::isfinite(SourceAt(index))) return false;
         if (continued) {
             v[0] = *v1, v[1] = *v2, v[2] = 0, v[3] = *v4;
             Step(index, v);
         } else {
             // The signal average decays as well, so its days take part in the warm-up.
             const int from = DecayStartBy4(index, {m_fOld[0], m_fOld[1], m_fOld[2]});
-            v[0] = v[1] = SourceAt(from), v[2] = v[3] = 0;
+            v[0] = v[1] = SeedAt(from, index), v[2] = v[3] = 0;
             for (int t = from; t <= index; ++t) Step(t, v);
         }
         StoreComputed(index, v, 4);
