@@ -17,10 +17,9 @@ namespace {
 const char kMagic[] = "VOZIZE";
 const int kDefaultColumnDays[7] = {1, 1, 1, 5, 5, 5, 720};
 const int32_t kDefaultPriceDate = 20050630;
-// Far above anything the program writes; the file length bounds the counts first.
-const int64_t kMaxListEntries = 1 << 20;
-const int64_t kMaxColorClasses = 1024;
-const int64_t kMaxColors = 4096;
+// Lists whose entries take in memory no more than their bytes in the file: the file size bounds them.
+const int64_t kMaxIdEntries = CStProfile::kMaxFileSize / 4;
+const int64_t kMaxAlarmRecords = CStProfile::kMaxFileSize / int64_t(sizeof(_alarm_cond_t));
 
 void WriteIdList(CSPArchive& ar, const CSPDWordArray& ids) {
     ar.WriteInt(ids.GetSize());
@@ -29,7 +28,7 @@ void WriteIdList(CSPArchive& ar, const CSPDWordArray& ids) {
 
 bool ReadIdList(CSPArchive& ar, CSPDWordArray& ids, long fileLength) {
     const int32_t n = ar.ReadInt();
-    if (ar.IsFailed() || !CountFits(n, 4, fileLength, kMaxListEntries)) return false;
+    if (ar.IsFailed() || !CountFits(n, 4, fileLength, kMaxIdEntries)) return false;
     if (!ids.SetSize(n)) return false;
     for (int i = 0; i < n; ++i) ids[i] = DWORD(ar.ReadInt());
     return !ar.IsFailed();
@@ -49,6 +48,20 @@ int RepairedMainDataType(int v) { return v == 0 || v == -1 ? kDefaultGapThreshol
 int RepairedBaseDate(int v) { return v == 0 || v == -1 ? kDefaultExrightBaseDate : v; }
 
 }  // namespace
+
+struct CStProfile::Loaded {
+    bool hasVersion = false;
+    uint32_t version = 0;
+    CColorClassContainer colors;
+    Extras extras;
+    int32_t mainDataType = 0;
+    CIndexContainer indexes;
+    int32_t days[7] = {};
+    CSPDWordArray shown, second, all;
+    int32_t exrightMode = 0, priceMode = 0, baseDate = 0;
+    std::unique_ptr<CTechSet> tech{new CTechSet};
+    CAlarmCondContainer alarms;
+};
 
 CStProfile::CStProfile()
     : m_nVersion(0), m_nMainDataType(kDefaultGapThresholdPercent), m_bUseSecond(0), m_nExrightMode(exrightNone),
@@ -144,10 +157,42 @@ std::string CStProfile::ToBytes() {
     return file.GetBytes();
 }
 
+std::string CStProfile::RefusalText(ReadPart part) {
+    char text[128];
+    switch (part) {
+    case partColors: std::snprintf(text, sizeof text, "配色方案太多（最多%d套）", kMaxColorClasses); break;
+    case partTexts: std::snprintf(text, sizeof text, "保存的文本太多（最多%d条）", kMaxStoredTexts); break;
+    case partIndexes: std::snprintf(text, sizeof text, "用户指标太多（最多%d个）", kMaxUserIndexes); break;
+    case partIndicators:
+        std::snprintf(text, sizeof text, "指标参数的天数太多（每个指标最多%d个）", CParamTech::kMaxStoredDays);
+        break;
+    default: std::snprintf(text, sizeof text, "设置内容无法读回"); break;
+    }
+    return text;
+}
+
 bool CStProfile::Save(const std::string& path) {
+    m_strSaveMessage.clear();
     const std::string bytes = ToBytes();
-    if (bytes.empty()) return false;
-    return SaveFileReplacing(path, bytes.data(), bytes.size());
+    std::string refused;
+    if (bytes.empty()) {
+        refused = RefusalText(partRest);
+    } else if (bytes.size() > size_t(kMaxFileSize)) {
+        refused = "设置太大（最多16 MB）";
+    } else {
+        // Read back under the bounds of a load: what would not load at the next start is not written.
+        CMemArchiveFile file(bytes);
+        CSPArchive ar(&file, CSPArchive::load);
+        Loaded check;
+        ReadPart part = partHead;
+        if (!Read(ar, check, part)) refused = RefusalText(part);
+    }
+    if (refused.empty() && !SaveFileReplacing(path, bytes.data(), bytes.size()))
+        refused = "设置文件未能写入";
+    if (refused.empty()) return true;
+    m_strSaveMessage = "设置未保存：" + refused + "，原来的设置文件保留不变。";
+    DebugLine(m_strSaveMessage);
+    return false;
 }
 
 // ---- the serialised form ----
@@ -209,19 +254,19 @@ void CStProfile::Store(CSPArchive& ar) {
     ar.WriteInt(m_extras.date7);
 }
 
-bool CStProfile::Load(CSPArchive& ar) {
+// Reads the whole stream into in; members a version does not carry start from the current values.
+bool CStProfile::Read(CSPArchive& ar, Loaded& in, ReadPart& part) {
+    part = partHead;
     char magic[8] = {0};
     if (!ar.ReadLine(magic, 6) || std::strcmp(magic, kMagic) != 0) return false;
-    const uint32_t version = uint32_t(ar.ReadInt());
+    in.version = uint32_t(ar.ReadInt());
     if (ar.IsFailed()) return false;
-    m_nVersion = version;
-    if (version > kVersion) return false;
+    in.hasVersion = true;
+    if (in.version > kVersion) return false;
     const long length = ArchiveFileLength(ar);
 
-    // Everything is read into these first and taken over only when the whole stream was good;
-    // members a version does not carry start from the current values.
-    CColorClassContainer colors;
-    colors.RemoveAll();
+    part = partColors;
+    in.colors.RemoveAll();
     const int32_t current = ar.ReadInt();
     const int32_t classes = ar.ReadInt();
     if (ar.IsFailed() || !CountFits(classes, 3, length, kMaxColorClasses)) return false;
@@ -229,90 +274,100 @@ bool CStProfile::Load(CSPArchive& ar) {
         CColorClass c;
         if (!ReadString(ar, c.m_strName)) return false;
         const uint32_t n = ReadArchiveCount(ar);
-        if (ar.IsFailed() || !CountFits(n, 4, length, kMaxColors)) return false;
+        if (ar.IsFailed() || !CountFits(n, 4, length, kMaxIdEntries)) return false;
         c.m_aColorRef.SetSize(int(n));
         for (uint32_t k = 0; k < n; ++k) c.m_aColorRef[int(k)] = COLORREF(uint32_t(ar.ReadInt()));
         if (ar.IsFailed()) return false;
-        colors.Add(c);
+        in.colors.Add(c);
     }
-    colors.SetCurrent(current);
+    in.colors.SetCurrent(current);
 
-    Extras extras = m_extras;
+    part = partTexts;
+    Extras& extras = in.extras;
+    extras = m_extras;
     const uint32_t texts = ReadArchiveCount(ar);
-    if (ar.IsFailed() || !CountFits(texts, 1, length, kMaxListEntries)) return false;
-    extras.texts.RemoveAll();
-    for (uint32_t i = 0; i < texts; ++i) {
-        std::string t;
-        if (!ReadString(ar, t)) return false;
-        extras.texts.Add(t);
-    }
+    if (ar.IsFailed() || !CountFits(texts, 1, length, kMaxStoredTexts)) return false;
+    // Sized once: growing a step at a time copies a long list over and over.
+    if (!extras.texts.SetSize(int(texts))) return false;
+    for (uint32_t i = 0; i < texts; ++i)
+        if (!ReadString(ar, extras.texts[int(i)])) return false;
+    part = partRest;
     if (!ReadString(ar, extras.text1)) return false;
     extras.number1 = ar.ReadInt();
     if (!ReadString(ar, extras.text2) || !ReadString(ar, extras.text3) || !ReadString(ar, extras.text4)) return false;
-    const int32_t mainDataType = ar.ReadInt();
+    in.mainDataType = ar.ReadInt();
     if (!ReadIdList(ar, extras.list1, length) || !ReadIdList(ar, extras.list2, length)) return false;
 
-    CIndexContainer indexes;
-    if (!indexes.Serialize(ar)) return false;
+    part = partIndexes;
+    if (!in.indexes.Serialize(ar)) return false;
 
-    int32_t days[7];
-    for (int32_t& d : days) d = ar.ReadInt();
+    part = partRest;
+    for (int32_t& d : in.days) d = ar.ReadInt();
     extras.number2 = ar.ReadInt();
-    CSPDWordArray shown, second, all;
-    if (!ReadIdList(ar, shown, length) || !ReadIdList(ar, second, length) || !ReadIdList(ar, all, length))
+    if (!ReadIdList(ar, in.shown, length) || !ReadIdList(ar, in.second, length) || !ReadIdList(ar, in.all, length))
         return false;
-    const int32_t exrightMode = ar.ReadInt();
-    const int32_t priceMode = ar.ReadInt();
-    const int32_t baseDate = ar.ReadInt();
+    in.exrightMode = ar.ReadInt();
+    in.priceMode = ar.ReadInt();
+    in.baseDate = ar.ReadInt();
     if (ar.IsFailed()) return false;
 
     // Parameters the block does not carry keep their current values.
-    std::unique_ptr<CTechSet> tech(new CTechSet);
-    for (int i = 0; i < CTechSet::kMembers; ++i) tech->GetMember(i)->CopyParameters(*m_techSet.GetMember(i));
-    if (!tech->Serialize(ar)) return false;
+    part = partIndicators;
+    for (int i = 0; i < CTechSet::kMembers; ++i) in.tech->GetMember(i)->CopyParameters(*m_techSet.GetMember(i));
+    if (!in.tech->Serialize(ar)) return false;
 
-    if (version >= 0x20040710) {
+    part = partRest;
+    if (in.version >= 0x20040710) {
         if (!ReadString(ar, extras.text5)) return false;
         extras.number5 = ar.ReadInt();
     }
-    if (version >= 0x20040803) {
+    if (in.version >= 0x20040803) {
         extras.number6 = ar.ReadInt();
         extras.number6 = 60;
     }
-    CAlarmCondContainer alarms;
     m_aAlarmCond.Lock();
-    alarms = m_aAlarmCond;
+    in.alarms = m_aAlarmCond;
     m_aAlarmCond.Unlock();
-    if (version >= 0x20040903) {
+    if (in.version >= 0x20040903) {
         const uint32_t n = ReadArchiveCount(ar);
-        if (ar.IsFailed() || !CountFits(n, int64_t(sizeof(_alarm_cond_t)), length, kMaxListEntries)) return false;
-        alarms.SetSize(int(n));
-        if (n > 0) ar.Read(alarms.GetData(), n * UINT(sizeof(_alarm_cond_t)));
+        if (ar.IsFailed() || !CountFits(n, int64_t(sizeof(_alarm_cond_t)), length, kMaxAlarmRecords)) return false;
+        in.alarms.SetSize(int(n));
+        if (n > 0) ar.Read(in.alarms.GetData(), n * UINT(sizeof(_alarm_cond_t)));
     }
-    if (version >= 0x20050630) extras.date7 = ar.ReadInt();
-    if (ar.IsFailed()) return false;
+    if (in.version >= 0x20050630) extras.date7 = ar.ReadInt();
+    return !ar.IsFailed();
+}
 
-    // The whole stream was good: take it over.
-    m_aColorClass = colors;
-    m_extras = extras;
-    m_nMainDataType = mainDataType;
-    m_aIndex = indexes;
-    std::memcpy(m_anColumnDays, days, sizeof days);
+void CStProfile::Take(Loaded& in) {
+    m_aColorClass = in.colors;
+    m_extras = in.extras;
+    m_nMainDataType = in.mainDataType;
+    m_aIndex = in.indexes;
+    std::memcpy(m_anColumnDays, in.days, sizeof in.days);
     {
         std::lock_guard<std::mutex> lock(m_listLock);
-        m_anShowTechs = shown;
-        m_anSecondTechs = second;
-        m_anAllTechs = all;
+        m_anShowTechs = in.shown;
+        m_anSecondTechs = in.second;
+        m_anAllTechs = in.all;
     }
-    m_nExrightMode = exrightMode;
-    m_nPriceMode = priceMode;
-    m_nBaseDate = baseDate;
-    for (int i = 0; i < CTechSet::kMembers; ++i) m_techSet.GetMember(i)->CopyParameters(*tech->GetMember(i));
+    m_nExrightMode = in.exrightMode;
+    m_nPriceMode = in.priceMode;
+    m_nBaseDate = in.baseDate;
+    for (int i = 0; i < CTechSet::kMembers; ++i) m_techSet.GetMember(i)->CopyParameters(*in.tech->GetMember(i));
     m_aAlarmCond.Lock();
-    m_aAlarmCond = alarms;
+    m_aAlarmCond = in.alarms;
     m_aAlarmCond.Unlock();
     PublishStoreSettings();
-    return true;
+}
+
+bool CStProfile::Load(CSPArchive& ar) {
+    Loaded in;
+    ReadPart part = partHead;
+    const bool ok = Read(ar, in, part);
+    if (in.hasVersion) m_nVersion = in.version;
+    // Nothing changes unless the whole stream was good.
+    if (ok) Take(in);
+    return ok;
 }
 
 // ---- settings ----

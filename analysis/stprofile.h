@@ -20,8 +20,13 @@ class CStProfile {
 public:
     // The version written: a date in BCD.
     static constexpr uint32_t kVersion = 0x20050630;
-    // A profile file larger than this is damaged.
+    // Bounds of a profile file. A load takes nothing beyond them (the file may be damaged or
+    // hostile); Save refuses, before writing, a profile that breaks one and so would not load.
+    // Lists of 4-byte entries (colours, indicator ids) and the alarm records are bounded by the
+    // file size alone: they take no more memory than their bytes.
     static constexpr long kMaxFileSize = 16 * 1024 * 1024;
+    static constexpr int kMaxColorClasses = 1024;
+    static constexpr int kMaxStoredTexts = 1 << 20;
 
     enum LoadResult { loadOk = 0, loadMissing = 1, loadDamaged = 2 };
 
@@ -55,11 +60,14 @@ public:
     // once (GetLoadMessage, and a line to the debug output).
     LoadResult Load(const std::string& path);
     LoadResult Load() { return Load(GetProfileFile()); }
-    // Writes the whole profile through a temporary file and a rename; false (the old file kept)
-    // when any step fails.
+    // Writes the whole profile through a temporary file and a rename, once its bytes have been
+    // read back as the next load will read them. False, with the old file kept and the reason in
+    // GetSaveMessage, when they would not load again or any step fails.
     bool Save(const std::string& path);
     bool Save() { return Save(GetProfileFile()); }
     const std::string& GetLoadMessage() const { return m_strLoadMessage; }
+    // Why the last save wrote nothing; empty after a good one.
+    const std::string& GetSaveMessage() const { return m_strSaveMessage; }
     // Every member back to its construction value.
     void SetDefaults();
     // The bytes Serialize stores.
@@ -131,6 +139,13 @@ public:
     void SetDefaultIndicators(CSPDWordArray& target);
 
 private:
+    // A whole stream read, before it replaces the members.
+    struct Loaded;
+    // The part of the stream a read was in when it stopped.
+    enum ReadPart { partHead, partColors, partTexts, partIndexes, partIndicators, partRest };
+    static std::string RefusalText(ReadPart part);
+    bool Read(CSPArchive& ar, Loaded& in, ReadPart& part);
+    void Take(Loaded& in);
     bool Load(CSPArchive& ar);
     void Store(CSPArchive& ar);
     void SetDefaultIndicatorsLocked(CSPDWordArray& target);
@@ -160,6 +175,7 @@ private:
     int m_nShownCalls;
     int m_nSecondCalls;
     std::string m_strLoadMessage;
+    std::string m_strSaveMessage;
     bool m_bSaid;
 };
 

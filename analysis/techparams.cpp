@@ -7,8 +7,6 @@
 
 namespace {
 
-constexpr int kMaxStoredCount = 1024;
-
 bool IsIntKind(char c) { return c == 'D' || c == 'd' || c == 'L' || c == 'l' || c == 'T' || c == 'N' || c == 'M' || c == 'm'; }
 bool IsDoubleKind(char c) { return c == 'F' || c == 'f'; }
 bool IsDayLike(char c) { return c == 'D' || c == 'd' || c == 'M' || c == 'm'; }
@@ -155,7 +153,7 @@ bool CParamTech::Serialize(CSPArchive& ar) {
             } else {
                 int32_t count = ar.ReadInt();
                 // A damaged file must not make us allocate gigabytes.
-                if (ar.IsFailed() || count < 0 || count > kMaxStoredCount) return false;
+                if (ar.IsFailed() || count < 0 || count > kMaxStoredDays) return false;
                 m_days.RemoveAll();
                 for (int k = 0; k < count; ++k) m_days.Add(DWORD(ar.ReadInt()));
             }

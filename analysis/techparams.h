@@ -25,8 +25,10 @@ public:
     // value really changes, so copying the same settings at every paint keeps them.
     void CopyParameters(const CParamTech& other);
     bool SameParameters(const CParamTech& other) const;
+    // A stored day-count array longer than this is damage.
+    static constexpr int kMaxStoredDays = 1024;
     // Stores or loads the parameters of the layout. Loading fails (false) for a count outside
-    // 0..1024 or a failed archive; the caller then falls back to the defaults.
+    // 0..kMaxStoredDays or a failed archive; the caller then falls back to the defaults.
     bool Serialize(CSPArchive& ar);
 
     const char* GetLayout() const { return m_layout; }

@@ -372,8 +372,9 @@ CIndex& CIndexContainer::GetIndexById(int id) {
 bool CIndexContainer::Serialize(CSPArchive& ar) {
     if (ar.IsLoading()) {
         const int32_t count = ar.ReadInt();
-        // The smallest index takes 15 bytes: four empty texts and the two 32-bit numbers.
-        if (ar.IsFailed() || !CountFits(count, 15, ArchiveFileLength(ar), kMaxUserIndexes)) return false;
+        // The smallest index takes 12 bytes: four empty texts (a length byte each) and the two
+        // 32-bit numbers.
+        if (ar.IsFailed() || !CountFits(count, 12, ArchiveFileLength(ar), kMaxUserIndexes)) return false;
         CIndexContainer read;
         for (int i = 0; i < count; ++i) {
             CIndex index;

@@ -69,9 +69,11 @@ ReloadRequest DownloadRouter::OnDownloadFileDone(const char* key, const char* pa
             default: stored = m_database->StoreFile(path, data, size); break;
             }
         }
-        // A refused body stays unrecorded, so the next reload fetches it again.
+        // A refused body stays unrecorded, so the next open fetches it again, and the view keeps
+        // what it shows: the stored file did not change.
+        if (!stored) return none;
         int stateKind = CodeStateKindOf(kind);
-        if (stored && stateKind >= 0 && m_states && key && *key) m_states->SetCodeState(key, stateKind, serverTime);
+        if (stateKind >= 0 && m_states && key && *key) m_states->SetCodeState(key, stateKind, serverTime);
     }
     if (!IsCurrentCode(key)) return none;
     int view = GetCurrentView();

@@ -49,7 +49,7 @@ public:
 
     // Stores a finished download (key: the stock code with suffix) and records its code state
     // with the server time when the store took it whole. A reload is asked only when the key is
-    // still the current code.
+    // still the current code and the store took the body (a refused one changed nothing).
     ReloadRequest OnDownloadFileDone(const char* key, const char* path, const void* data, int size,
                                      int32_t serverTime);
 

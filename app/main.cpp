@@ -63,6 +63,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
     StartGdiplus();
     // Charts take "now" from the service's clock: the trading day is the service's, not the PC's.
     charts::SetChartClock(&ServerClockNow);
+    // So does the store's check of downloaded records (no date after the service's tomorrow).
+    SetStoreClock(&ServerClockNow);
     GetAppModule().Init(instance);
 
     // The site root (and the chat page) may be configured in run.ini.
@@ -85,7 +87,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
         }
         // The dialog's object waits for its threads before it goes (and before GDI+ shuts down).
     }
-    GetProfile().Save();
+    // A profile that would not load again is not written: the user is told, and the old file stays.
+    if (!GetProfile().Save())
+        ShowMessageBox(nullptr, GetProfile().GetSaveMessage().c_str(), "提示", MB_OK | MB_ICONINFORMATION);
     // Whatever the way out (a cancelled login included), no download outlives the program.
     FreeDownloadManager();
     FreeHttpClient();

@@ -1,13 +1,20 @@
 #include "app/watchlist.h"
 
 #include <algorithm>
-#include <cstdio>
+#include <cstring>
+#include <utility>
 
+#include "base/fsutil.h"
 #include "base/savefile.h"
+#include "base/text.h"
 
 namespace {
 constexpr size_t kMaxPlainCode = 16;
+// A line is read in pieces of this many characters; the first piece makes the stock.
 constexpr size_t kMaxLine = 255;
+// Far above any real watch list (a line per stock of the market).
+constexpr int64_t kMaxFileSize = 16 * 1024 * 1024;
+constexpr size_t kMostReserved = 65536;
 }
 
 bool SplitStockCode(const std::string& code, std::string* plain, int* market) {
@@ -33,57 +40,81 @@ int WatchList::AddStock(const char* code, const char* name) {
     std::string plain;
     int market = 0;
     if (!SplitStockCode(code, &plain, &market)) return 0;
-    for (const WatchListRow& row : m_rows)
-        if (row.code == plain) return 0;
+    return Add(std::move(plain), market, name);
+}
+
+int WatchList::Add(std::string plain, int market, std::string name) {
+    if (!m_codes.insert(plain).second) return 0;
     // A name never carries the file's separators.
-    std::string cleanName = name;
-    for (char& c : cleanName)
+    for (char& c : name)
         if (c == '\r' || c == '\n') c = ' ';
-    m_rows.push_back({plain, cleanName, market});
+    m_rows.push_back({std::move(plain), std::move(name), market});
     Changed();
     return 1;
 }
 
 bool WatchList::DeleteRows(std::vector<int> rows) {
-    std::sort(rows.begin(), rows.end());
-    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    std::vector<bool> gone(m_rows.size(), false);
     bool removed = false;
-    for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
-        if (*it < 0 || size_t(*it) >= m_rows.size()) continue;
-        m_rows.erase(m_rows.begin() + *it);
+    for (int row : rows) {
+        if (row < 0 || size_t(row) >= m_rows.size() || gone[row]) continue;
+        gone[row] = true;
+        m_codes.erase(m_rows[row].code);
         removed = true;
     }
-    if (removed) Changed();
-    return removed;
+    if (!removed) return false;
+    // One pass keeps the rest in order, however many rows go.
+    size_t kept = 0;
+    for (size_t i = 0; i < m_rows.size(); ++i) {
+        if (gone[i]) continue;
+        if (kept != i) m_rows[kept] = std::move(m_rows[i]);
+        ++kept;
+    }
+    m_rows.resize(kept);
+    Changed();
+    return true;
 }
 
 int WatchList::LoadStockList(const char* path) {
     if (!path || !*path) return 0;
-    FILE* file = std::fopen(path, "rb");
-    if (!file) return 1;
+    if (!velmora::FileExists(path)) return 1;
     std::string text;
-    char buffer[4096];
-    size_t got;
-    while ((got = std::fread(buffer, 1, sizeof(buffer), file)) > 0) text.append(buffer, got);
-    bool readOk = !std::ferror(file);
-    std::fclose(file);
-    if (!readOk) return 1;
+    if (!velmora::ReadWholeFile(path, text, kMaxFileSize)) {
+        m_unreadPath = path;
+        return 1;
+    }
 
+    // A line a stock at most: room for them at once rather than copies of the list as it grows
+    // (no more than a market's worth: a damaged file may be all line ends).
+    const size_t lines = std::min<size_t>(size_t(std::count(text.begin(), text.end(), '\n')) + 1, kMostReserved);
+    m_rows.reserve(m_rows.size() + lines);
+    m_codes.reserve(m_codes.size() + lines);
     m_loading = true;
+    bool skipped = false;
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(start, end - start);
+        size_t length = end - start;
+        const char* line = text.data() + start;
         start = end + 1;
-        while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
-        if (line.empty() || line.size() > kMaxLine) continue;
-        size_t semi = line.find(';');
-        std::string code = semi == std::string::npos ? line : line.substr(0, semi);
-        std::string name = semi == std::string::npos ? std::string() : line.substr(semi + 1);
-        AddStock(code.c_str(), name.c_str());
+        while (length > 0 && line[length - 1] == '\r') --length;
+        if (length == 0) continue;
+        // The rest of a longer line is the tail of its name: the stock stays, its name cut.
+        // (one byte past the cut shows whether a character crosses it)
+        if (length > kMaxLine) length = GbkSafeLength(std::string(line, kMaxLine + 1).c_str(), kMaxLine);
+        const char* semi = static_cast<const char*>(std::memchr(line, ';', length));
+        const char* codeEnd = semi ? semi : line + length;
+        std::string plain;
+        int market = 0;
+        if (SplitStockCode(std::string(line, codeEnd), &plain, &market))
+            Add(std::move(plain), market, semi ? std::string(semi + 1, line + length) : std::string());
+        else
+            skipped = true;
     }
     m_loading = false;
+    // What was skipped would be gone with the next save: the file as it was is kept aside then.
+    if (skipped) m_unreadPath = path;
     return 1;
 }
 
@@ -96,8 +127,14 @@ std::string WatchList::Serialize() const {
     return text;
 }
 
-int WatchList::SaveStockList(const char* path) const {
+int WatchList::SaveStockList(const char* path) {
     if (!path || !*path) return 0;
+    if (!m_unreadPath.empty() && m_unreadPath == path) {
+        // Not overwritten: a file the load could not read whole is renamed aside first, or kept.
+        const std::string aside = m_unreadPath + ".bad";
+        if (velmora::FileExists(path) && !velmora::ReplaceFileWith(path, aside.c_str())) return 0;
+        m_unreadPath.clear();
+    }
     std::string text = Serialize();
     return SaveFileReplacing(path, text.data(), text.size()) ? 1 : 0;
 }

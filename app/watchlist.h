@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 struct WatchListRow {
@@ -24,13 +25,16 @@ public:
     // when a row went.
     bool DeleteRows(std::vector<int> rows);
 
-    // Adds the file's stocks through AddStock: a malformed line is skipped, duplicates are
-    // dropped. 0 for a missing path; 1 otherwise, also when the file cannot be read (nothing
-    // changes then).
+    // Adds the file's stocks as AddStock does: duplicates are dropped, a line longer than 255
+    // characters keeps its stock with the name cut there (on a whole character), and a line that
+    // is not a stock is skipped. 0 for a missing path; 1 otherwise, also when the file cannot be
+    // read (nothing changes then). A file that cannot be read, or that has lines that are not
+    // stocks, is renamed to its name + ".bad" ("usrstock.dat.bad") before the next save to it.
     int LoadStockList(const char* path);
     // Writes every row whose code is not empty, replacing the file only when the whole new text
-    // is written. 0 for a missing path or a failed write, 1 when written.
-    int SaveStockList(const char* path) const;
+    // is written. 0 for a missing path, a failed write, or a file to set aside (see
+    // LoadStockList) that could not be renamed; 1 when written.
+    int SaveStockList(const char* path);
     // The file's text for the rows.
     std::string Serialize() const;
 
@@ -43,10 +47,16 @@ public:
     bool LastSaveOk() const { return m_lastSaveOk; }
 
 private:
+    // Appends a row unless the plain code is listed already.
+    int Add(std::string plain, int market, std::string name);
     void Changed();
 
     std::string m_path;
     std::vector<WatchListRow> m_rows;
+    // The plain codes of the rows: a duplicate is found without a walk over the list.
+    std::unordered_set<std::string> m_codes;
+    // A file the last load could not read whole, to keep aside before it is overwritten.
+    std::string m_unreadPath;
     bool m_lastSaveOk;
     bool m_loading;
 };

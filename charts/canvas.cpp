@@ -146,4 +146,10 @@ bool RecordingCanvas::AllDrawnInside(const Rect& r) const {
     return true;
 }
 
+void TextInCell(Canvas& c, const Rect& cell, int x, int y, const std::string& text, Color colour, const Font& font,
+                int align) {
+    ClipScope clip(c, cell);
+    c.Text(x, y, text, colour, font, align);
+}
+
 }  // namespace charts

@@ -95,6 +95,11 @@ private:
     Canvas& m_canvas;
 };
 
+// A text at a point, placed by align, cut at the edges of its cell: a figure too long for its
+// cell (a damaged quote, a huge volume) never runs into the cells beside it.
+void TextInCell(Canvas& c, const Rect& cell, int x, int y, const std::string& text, Color colour, const Font& font,
+                int align);
+
 // Records every call as an operation, with the clip in force, for native tests of drawing rules.
 // Text is measured by a fixed rule: a single-byte character is height / 2 wide, a GBK character
 // height wide.

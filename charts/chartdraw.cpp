@@ -105,7 +105,8 @@ void DrawScaleLabels(Canvas& c, Color color, int count, int x, int y1, int y2, d
         if (k == count && !topLabel) continue;
         const double v = min + (max - min) * k / count;
         const int y = y1 + (count - k) * (y2 - y1) / count;
-        c.Text(x, y - 7, FormatScaleLabel(v, decimals), color, font, kAlignRight | kAlignTop);
+        const Rect cell(x - kScaleLabelWidth, y - 7, x, y - 7 + c.TextHeight(font));
+        TextInCell(c, cell, x, y - 7, FormatScaleLabel(v, decimals), color, font, kAlignRight | kAlignTop);
     }
 }
 

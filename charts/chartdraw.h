@@ -66,7 +66,9 @@ std::string FormatScaleLabel(double value, int decimals);
 // The labels of a pane's left scale: label k (0 .. count) has the value min + (max - min) * k /
 // count and is written right-aligned ending at x, its top 7 pixels above y_k, where y_0 = y2 (the
 // pane's bottom) and y_count = y1 (the grid's top). Label 0 only with bottomLabel, the last only
-// with topLabel.
+// with topLabel. Each label is cut to its cell, the kScaleLabelWidth pixels left of x: a label
+// too long for the scale column never runs into the pane or past the column.
+constexpr int kScaleLabelWidth = 59;
 void DrawScaleLabels(Canvas& c, Color color, int count, int x, int y1, int y2, double min, double max,
                      bool bottomLabel, bool topLabel, int decimals);
 // A pane's frame (role 16), its dotted grid below the title strip and its left scale (role 20).

@@ -237,13 +237,20 @@ bool CRealTime::DrawPriceScale(Canvas& c, double centre, double* minimum, double
         if (value < 0 && value > -0.51 * tick) value = 0;
         const int y = p.top + (n - k) * ph / n - 7;
         const Color colour = UpDownColor(value, centre);
-        c.Text(p.left - 1, y, FormatPrice(value, decimals), colour, f, kAlignRight);
+        // Each label is cut to its scale column.
+        const int h = c.TextHeight(f);
+        TextInCell(c, Rect(p.left - kRtLeftScale, y, p.left - 1, y + h), p.left - 1, y, FormatPrice(value, decimals),
+                   colour, f, kAlignRight);
         const double percent = centre > kPriceEpsilon ? std::fabs(value - centre) * 100 / centre : 0;
-        c.Text(p.right + 3, y, Fmt("%.2f%%", percent), colour, f, kAlignLeft);
+        TextInCell(c, Rect(p.right + 3, y, p.right + kRtRightScale, y + h), p.right + 3, y, Fmt("%.2f%%", percent),
+                   colour, f, kAlignLeft);
     }
     const Color volumeText = RoleColor(20);
-    for (int i = 1; i < m; ++i)
-        c.Text(v.left - 1, v.top + (m - i) * vh / m - 7, Fmt("%.0f", maxVolume * i / m), volumeText, f, kAlignRight);
+    for (int i = 1; i < m; ++i) {
+        const int y = v.top + (m - i) * vh / m - 7;
+        TextInCell(c, Rect(v.left - kRtLeftScale, y, v.left - 1, y + c.TextHeight(f)), v.left - 1, y,
+                   Fmt("%.0f", maxVolume * i / m), volumeText, f, kAlignRight);
+    }
     return true;
 }
 

@@ -168,8 +168,11 @@ struct QuoteColumns {
 };
 
 void Label(Canvas& c, int x, int y, const char* text, const Font& f) { c.Text(x, y, text, RoleColor(20), f, kAlignLeft); }
-void Value(Canvas& c, int x, int y, const std::string& text, Color colour, const Font& f) {
-    c.Text(x, y, text, colour, f, kAlignRight);
+// A figure ending at x, in the cell between its label (drawn at labelX) and x.
+void Value(Canvas& c, int labelX, const char* label, int x, int y, const std::string& text, Color colour,
+           const Font& f) {
+    const Rect cell(labelX + c.TextWidth(label, f), y, x, y + c.TextHeight(f));
+    TextInCell(c, cell, x, y, text, colour, f, kAlignRight);
 }
 
 int DrawIndexBlock(Canvas& c, CStock& stock, int left, int top, int width) {
@@ -199,7 +202,7 @@ int DrawIndexBlock(Canvas& c, CStock& stock, int left, int top, int width) {
     for (int k = 0; k < 11; ++k) {
         const int y = top + 10 + 24 * k;
         Label(c, left + 5, y, rows[k].label, f);
-        Value(c, left + width - 5, y, rows[k].value, rows[k].colour, f);
+        Value(c, left + 5, rows[k].label, left + width - 5, y, rows[k].value, rows[k].colour, f);
     }
     HLine(c, left, left + width, top + 274, RoleColor(16));
     return 274;
@@ -216,16 +219,22 @@ void DrawStockFigures(Canvas& c, const CStockInfo& info, const QuoteFigures& q, 
         Label(c, col.x1, y[k], leftLabels[k], f);
         Label(c, col.x2, y[k], rightLabels[k], f);
     }
-    Value(c, col.v1, y[0], FormatPrice(q.last, dec), byLast, f);
-    if (q.hasAverage) Value(c, col.v2, y[0], FormatPrice(q.average, dec), UpDownColor(q.average, q.prevClose), f);
-    Value(c, col.v1, y[1], FormatPrice(q.change, dec), byLast, f);
-    Value(c, col.v2, y[1], FormatPrice(q.open, dec), UpDownColor(q.open, q.prevClose), f);
-    Value(c, col.v1, y[2], Fmt("%.2f%%", q.percent), byLast, f);
-    Value(c, col.v2, y[2], FormatPrice(q.high, dec), UpDownColor(q.high, q.prevClose), f);
-    Value(c, col.v1, y[3], FormatAmount(q.volume), amount, f);
-    Value(c, col.v2, y[3], FormatPrice(q.low, dec), UpDownColor(q.low, q.prevClose), f);
-    if (q.hasLastMinuteVolume) Value(c, col.v1, y[4], FormatAmount(q.lastMinuteVolume), amount, f);
-    Value(c, col.v2, y[4], q.hasVolumeRatio ? Fmt("%.2f", q.volumeRatio) : std::string("-"), neutral, f);
+    auto leftValue = [&](int k, const std::string& text, Color colour) {
+        Value(c, col.x1, leftLabels[k], col.v1, y[k], text, colour, f);
+    };
+    auto rightValue = [&](int k, const std::string& text, Color colour) {
+        Value(c, col.x2, rightLabels[k], col.v2, y[k], text, colour, f);
+    };
+    leftValue(0, FormatPrice(q.last, dec), byLast);
+    if (q.hasAverage) rightValue(0, FormatPrice(q.average, dec), UpDownColor(q.average, q.prevClose));
+    leftValue(1, FormatPrice(q.change, dec), byLast);
+    rightValue(1, FormatPrice(q.open, dec), UpDownColor(q.open, q.prevClose));
+    leftValue(2, Fmt("%.2f%%", q.percent), byLast);
+    rightValue(2, FormatPrice(q.high, dec), UpDownColor(q.high, q.prevClose));
+    leftValue(3, FormatAmount(q.volume), amount);
+    rightValue(3, FormatPrice(q.low, dec), UpDownColor(q.low, q.prevClose));
+    if (q.hasLastMinuteVolume) leftValue(4, FormatAmount(q.lastMinuteVolume), amount);
+    rightValue(4, q.hasVolumeRatio ? Fmt("%.2f", q.volumeRatio) : std::string("-"), neutral);
     (void)neutral;
 }
 
@@ -233,8 +242,8 @@ void DrawSellBuyRow(Canvas& c, const QuoteFigures& q, const QuoteColumns& col, i
     Label(c, col.x1, y, "委比", f);
     Label(c, col.x2, y, "委差", f);
     if (q.hasSellBuy) {
-        Value(c, col.v1, y, Fmt("%.2f%%", q.sellBuyRatio), RoleColor(20), f);
-        Value(c, col.v2, y, Fmt("%.0f", q.sellBuyDifference), RoleColor(20), f);
+        Value(c, col.x1, "委比", col.v1, y, Fmt("%.2f%%", q.sellBuyRatio), RoleColor(20), f);
+        Value(c, col.x2, "委差", col.v2, y, Fmt("%.0f", q.sellBuyDifference), RoleColor(20), f);
     }
 }
 
@@ -243,20 +252,21 @@ void DrawLevel(Canvas& c, const CStockInfo& info, const QuoteColumns& col, int y
     Label(c, col.x1, y, label, f);
     if (!always && !(volume > 0)) return;
     const Color colour = UpDownColor(price, info.m_fLastClose);
-    Value(c, col.v1, y, FormatPrice(price, info.GetPriceDecimals()), colour, f);
-    Value(c, col.v2, y, Fmt("%.0f", volume), colour, f);
+    Value(c, col.x1, label, col.v1, y, FormatPrice(price, info.GetPriceDecimals()), colour, f);
+    // The volume's cell is the whole right half: its row has no label there.
+    Value(c, col.x2, "", col.v2, y, Fmt("%.0f", volume), colour, f);
 }
 
 void DrawOuterInnerAndLimits(Canvas& c, const CStockInfo& info, const QuoteFigures& q, const QuoteColumns& col,
                              int yOuter, int yLimits, const Font& f) {
     Label(c, col.x1, yOuter, "外盘", f);
     Label(c, col.x2, yOuter, "内盘", f);
-    Value(c, col.v1, yOuter, FormatAmount(q.outer), RoleColor(14), f);
-    Value(c, col.v2, yOuter, FormatAmount(q.inner), RoleColor(14), f);
+    Value(c, col.x1, "外盘", col.v1, yOuter, FormatAmount(q.outer), RoleColor(14), f);
+    Value(c, col.x2, "内盘", col.v2, yOuter, FormatAmount(q.inner), RoleColor(14), f);
     Label(c, col.x1, yLimits, "涨停", f);
     Label(c, col.x2, yLimits, "跌停", f);
-    Value(c, col.v1, yLimits, FormatPrice(q.limitUp, info.GetPriceDecimals()), RoleColor(17), f);
-    Value(c, col.v2, yLimits, FormatPrice(q.limitDown, info.GetPriceDecimals()), RoleColor(18), f);
+    Value(c, col.x1, "涨停", col.v1, yLimits, FormatPrice(q.limitUp, info.GetPriceDecimals()), RoleColor(17), f);
+    Value(c, col.x2, "跌停", col.v2, yLimits, FormatPrice(q.limitDown, info.GetPriceDecimals()), RoleColor(18), f);
 }
 
 }  // namespace

@@ -63,6 +63,8 @@ uint32_t ReadArchiveCount(CSPArchive& ar) {
 
 long ArchiveFileLength(CSPArchive& ar) {
     CSPFile* file = ar.GetFile();
+    // Bytes checked in memory before a save get the same bounds as the file read later.
+    if (const CMemArchiveFile* mem = dynamic_cast<const CMemArchiveFile*>(file)) return long(mem->GetBytes().size());
     if (!file || !file->IsOpen()) return -1;
     return file->GetLength();
 }

@@ -66,7 +66,8 @@ private:
 // A count of the profile file: 16 bits, or 0xFFFF followed by 32 bits from 0xFFFF up.
 void WriteArchiveCount(CSPArchive& ar, uint32_t count);
 uint32_t ReadArchiveCount(CSPArchive& ar);
-// The length of the file under a loading archive; -1 when it has none or it is not known.
+// The length of the file (or the in-memory bytes) under a loading archive; -1 when it has none or
+// it is not known.
 long ArchiveFileLength(CSPArchive& ar);
 // True when count entries of at least minBytes bytes each fit in a file of the length (a length
 // of -1 means unknown) and count is not above maxCount.

@@ -13,6 +13,7 @@
 #include "base/text.h"
 #include "base/timestamp.h"
 #include "store/container.h"
+#include "store/filecheck.h"
 #include "store/stock.h"
 #include "store/storeenv.h"
 #include "store/tskfile.h"
@@ -277,7 +278,7 @@ int CSelfDB::StoreCodeTable(CStockContainer& container) {
         }
     }
     // Beside the code list, never over it.
-    return WriteChecked(m_textLock, Path("hqdata\\codelist.txt").c_str(), text.data(), int(text.size()), 0, 0) > 0
+    return WriteChecked(m_textLock, Path("hqdata\\codelist.txt").c_str(), text.data(), int(text.size()), 0, -1) > 0
                ? count
                : 0;
 }
@@ -488,12 +489,14 @@ int CSelfDB::LoadReport(CStock* stock) {
             // Straight from the file's blocks into the quotes, without a second copy of them all.
             reports.SetSize(n);
             REPORT* out = reports.GetData();
-            int got = 0;
+            int read = 0, got = 0;
+            const int32_t now = StoreClockNow();
             file.ForEachRecord(market, code, n, [&](const char* records, int count) {
-                for (int k = 0; k < count && got < n; ++k) {
+                for (int k = 0; k < count && read < n; ++k, ++read) {
                     REPORT_FILE_RECORD r;
                     std::memcpy(&r, records + size_t(k) * size_t(recordSize), sizeof r);
-                    ReportFromFileRecord(r, out[got++]);
+                    // A quote that cannot be real never reaches the views.
+                    if (CheckQuoteRecord(r, now).whole) ReportFromFileRecord(r, out[got++]);
                 }
                 return true;
             });
@@ -501,7 +504,7 @@ int CSelfDB::LoadReport(CStock* stock) {
             reports.Sort();
             reports.CleanUp();
             const int kept = reports.GetSize();
-            if (got - kept > 50) {
+            if (read - kept > 50) {
                 back.resize(static_cast<size_t>(kept));
                 for (int i = 0; i < kept; ++i) ReportToFileRecord(reports[i], back[size_t(i)]);
                 compact = true;
@@ -609,30 +612,33 @@ bool CSelfDB::IsInsideRoot(const char* path) const {
 }
 
 int CSelfDB::WriteChecked(std::mutex& lock, const char* path, const void* data, int size, int recordSize,
-                          int exactSize) {
+                          int recordKind) {
     if (!m_bIsOK || !path || !data || size <= 0) return 0;
-    if (exactSize && size != exactSize) return 0;
     if (recordSize && size % recordSize != 0) return 0;
     const unsigned char* bytes = static_cast<const unsigned char*>(data);
     // A body that still carries the gzip magic failed to unpack.
     if (size >= 2 && bytes[0] == 0x1F && bytes[1] == 0x8B) return 0;
     if (!IsInsideRoot(path)) return 0;
+    // An uncompressed body is taken as sent, so it must be records before it replaces any.
+    if (recordKind >= 0 &&
+        !CheckStoredData(data, size_t(size), StoredFileKind(recordKind), StoreClockNow()).whole)
+        return 0;
     std::lock_guard<std::mutex> guard(lock);
     return SaveFileReplacing(path, data, size_t(size)) ? size : 0;
 }
 
 int CSelfDB::StoreMinute(const char* path, const void* data, int size) {
-    return WriteChecked(m_minuteLock, path, data, size, 0, kMinuteFileSize);
+    return WriteChecked(m_minuteLock, path, data, size, 0, storedMinute);
 }
 int CSelfDB::StoreDay(const char* path, const void* data, int size) {
-    return WriteChecked(m_dayLock, path, data, size, int(sizeof(KFILE_RECORD)), 0);
+    return WriteChecked(m_dayLock, path, data, size, 0, storedDay);
 }
 int CSelfDB::StoreSignal(const char* path, const void* data, int size) {
-    return WriteChecked(m_dayLock, path, data, size, int(sizeof(SIGNAL_RECORD)), 0);
+    return WriteChecked(m_dayLock, path, data, size, int(sizeof(SIGNAL_RECORD)), -1);
 }
 int CSelfDB::StoreFenbi(const char* path, const void* data, int size) {
-    return WriteChecked(m_tickLock, path, data, size, int(sizeof(FENBI)), 0);
+    return WriteChecked(m_tickLock, path, data, size, 0, storedTicks);
 }
 int CSelfDB::StoreFile(const char* path, const void* data, int size) {
-    return WriteChecked(m_textLock, path, data, size, 0, 0);
+    return WriteChecked(m_textLock, path, data, size, 0, -1);
 }

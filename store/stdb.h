@@ -103,7 +103,8 @@ public:
     // Writers: the whole body or nothing. The body goes to a temporary file beside the target,
     // every write is checked, and the temporary file is renamed over the target under the file
     // group's mutex. An empty body, one of the wrong record size, a body still carrying the gzip
-    // magic and a path outside the store are refused with 0 and the target is left as it was.
+    // magic, day, minute and tick bodies that are not records of their kind (CheckStoredData) and
+    // a path outside the store are refused with 0 and the target is left as it was.
     // Returns size on success.
     int StoreMinute(const char* path, const void* data, int size) override;
     int StoreDay(const char* path, const void* data, int size) override;
@@ -120,7 +121,8 @@ public:
 private:
     std::string Path(const char* relative) const;
     bool IsInsideRoot(const char* path) const;
-    int WriteChecked(std::mutex& lock, const char* path, const void* data, int size, int recordSize, int exactSize);
+    // recordKind: the StoredFileKind whose records the body must be, or -1 for bytes of any kind.
+    int WriteChecked(std::mutex& lock, const char* path, const void* data, int size, int recordSize, int recordKind);
     int LoadFenbi(CStock* stock, int type);
 
     // One per file group; no thread holds two of them.

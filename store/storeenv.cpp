@@ -1,6 +1,8 @@
 #include "store/storeenv.h"
 
 #include <atomic>
+#include <climits>
+#include <ctime>
 #include <cstring>
 #include <mutex>
 
@@ -19,6 +21,7 @@ std::string g_folder;
 std::atomic<int> g_baseDate{kDefaultExrightBaseDate};
 std::atomic<int> g_threshold{kDefaultGapThresholdPercent};
 std::atomic<bool> g_sectorUtf8{false};
+std::atomic<StoreClock> g_clock{nullptr};
 
 }  // namespace
 
@@ -34,6 +37,15 @@ void SetProgramFolder(const char* folder) {
     if (!g_folder.empty() && g_folder.back() != '\\' && g_folder.back() != '/') g_folder += velmora::kPathSep;
 }
 
+
+void SetStoreClock(StoreClock clock) { g_clock.store(clock); }
+
+int32_t StoreClockNow() {
+    const StoreClock clock = g_clock.load();
+    if (clock) return clock();
+    const int64_t now = int64_t(std::time(nullptr));
+    return now > INT32_MAX ? INT32_MAX : now < 0 ? 0 : int32_t(now);
+}
 
 int32_t GetServerDataTime() { return ServerDataTime.load(); }
 bool GetServerStatusFlag() { return MarketOpenFlag.load() != 0; }

@@ -21,6 +21,13 @@ int32_t GetServerDataTime();
 bool GetServerStatusFlag();
 void SetServerDataState(int32_t time, bool statusFlag);
 
+// The service's clock (seconds since 1970) as the store sees it: the checks of downloaded records
+// refuse times after its tomorrow. The shell sets the clock that follows the service; until then,
+// and after a null, this machine's clock.
+typedef int32_t (*StoreClock)();
+void SetStoreClock(StoreClock clock);
+int32_t StoreClockNow();
+
 // The profile's ex-rights base date and gap threshold in percent (its ex-rights parameter). The
 // settings profile (analysis/stprofile.h, above the store) owns them and sets them here whenever
 // they change, already repaired (0 or -1 never reach the store).

@@ -12,6 +12,17 @@
 
 namespace velmora_test {
 
+// How long a window may take to answer and still count as answering: a thread stuck on a silent
+// request waits out its ten-second limit; a loaded machine delays a free thread by far less.
+constexpr int kAnswerMs = 5000;
+
+// True when the window's thread answers a message within ms (sent from another thread).
+inline bool Answers(HWND h, int ms = kAnswerMs) {
+    DWORD_PTR r = 0;
+    const DWORD start = ::GetTickCount();
+    return ::SendMessageTimeoutA(h, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, UINT(ms), &r) != 0 && ::GetTickCount() - start < DWORD(ms);
+}
+
 // Dispatches this thread's messages while waiting for done(): for a test whose thread owns the
 // windows it checks. The loop's filter (CMessageLoop::PreTranslateMessage) may be given.
 template <class Done, class Filter>

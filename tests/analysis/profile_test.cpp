@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -504,6 +508,160 @@ TEST_F(ProfileTest, ACrashBetweenWriteAndRenameKeepsTheOldFile) {
     ASSERT_EQ(q.Load(path), CStProfile::loadOk);
     EXPECT_EQ(q.GetBaseDate(), 20200101);
     EXPECT_EQ(q.GetIndexContainer().GetSize(), 0);
+}
+
+// ---- save and load agree ----
+
+// Sizes drawn mostly small, sometimes on the archive's steps up to a top: a count or a text length
+// is one byte below 255, 16 bits below 0xFFFE (counts: 0xFFFF), 32 bits from there.
+size_t DrawSize(std::mt19937& rng, size_t small, size_t top = 0x10000) {
+    static const size_t steps[] = {0, 1, 254, 255, 256, 0xFFFD, 0xFFFE, 0xFFFF, 0x10000};
+    if (rng() % 8 == 0) {
+        const size_t step = steps[rng() % (sizeof steps / sizeof steps[0])];
+        if (step <= top) return step;
+    }
+    return rng() % (small + 1);
+}
+
+// Any bytes: GBK, separators, NUL, 0xFF.
+std::string DrawText(std::mt19937& rng, size_t top = 0x10000) {
+    static const char* const pieces[] = {"a", "7", ";", "\\", "甲", "指标", "\xff"};
+    std::string t;
+    const size_t n = DrawSize(rng, 12, top);
+    while (t.size() < n) t += rng() % 5 == 0 ? std::string(1, '\0') : std::string(pieces[rng() % 7]);
+    t.resize(n);
+    return t;
+}
+
+CSPDWordArray DrawIds(std::mt19937& rng) {
+    CSPDWordArray ids;
+    ids.SetSize(int(DrawSize(rng, 8)));
+    for (int i = 0; i < ids.GetSize(); ++i) ids[i] = DWORD(rng());
+    return ids;
+}
+
+// Every member set from the generator, within the bounds a profile file has.
+void Generate(CStProfile& p, std::mt19937& rng) {
+    CColorClassContainer& colors = p.GetColorClasses();
+    colors.RemoveAll();
+    for (size_t n = rng() % 6; n > 0; --n) {
+        CColorClass c;
+        c.m_strName = DrawText(rng, 256);
+        c.m_aColorRef.SetSize(int(DrawSize(rng, 40)));
+        for (int k = 0; k < c.m_aColorRef.GetSize(); ++k) c.m_aColorRef[k] = COLORREF(rng());
+        colors.Add(c);
+    }
+    colors.SetCurrent(int(rng()));
+    CStProfile::Extras& x = p.GetExtras();
+    for (size_t n = DrawSize(rng, 4); n > 0; --n) x.texts.Add(DrawText(rng, 256));
+    x.text1 = DrawText(rng), x.text2 = DrawText(rng), x.text3 = DrawText(rng), x.text4 = DrawText(rng);
+    x.text5 = DrawText(rng);
+    x.number1 = int32_t(rng()), x.number2 = int32_t(rng()), x.number5 = int32_t(rng());
+    x.number6 = 60;  // a load sets it back to 60
+    x.date7 = int32_t(rng());
+    x.list1 = DrawIds(rng), x.list2 = DrawIds(rng);
+    p.SetMainDataType(int(rng()));
+    for (size_t n = rng() % 4 == 0 ? 653 : rng() % 5; n > 0; --n) {
+        CIndex index = MakeIndex(int(rng()), DrawText(rng, 256), DrawText(rng, 256), int32_t(rng()));
+        if (rng() % 2) index.m_strText1 = DrawText(rng, 256), index.m_strText2 = DrawText(rng, 256);
+        p.GetIndexContainer().Add(index);
+    }
+    for (int i = 0; i < 7; ++i) p.ColumnDayCounts()[i] = int32_t(rng());
+    p.SetShownIndicators(DrawIds(rng));
+    p.SetSecondIndicatorList(DrawIds(rng));
+    p.SetAllIndicators(DrawIds(rng));
+    p.SetExrightMode(int(rng())), p.SetPriceMode(int(rng())), p.SetBaseDate(int(rng()));
+    const double odd[] = {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), -0.0,
+                          std::numeric_limits<double>::denorm_min(), 1e300};
+    for (int i = 0; i < CTechSet::kMembers; ++i) {
+        CParamTech& m = *p.GetTechSet().GetMember(i);
+        for (int& v : m.m_ints) v = int(rng());
+        for (double& v : m.m_doubles) v = rng() % 4 == 0 ? odd[rng() % 5] : double(int32_t(rng())) / 7;
+        for (std::string& v : m.m_strings) v = DrawText(rng, 256);
+        m.m_days.SetSize(int(rng() % 16 == 0 ? CParamTech::kMaxStoredDays : rng() % 9));
+        for (int k = 0; k < m.m_days.GetSize(); ++k) m.m_days[k] = DWORD(rng());
+    }
+    p.GetAlarmConditions().SetSize(int(DrawSize(rng, 5)));
+    for (int i = 0; i < p.GetAlarmConditions().GetSize(); ++i)
+        for (BYTE& b : p.GetAlarmConditions()[i].bytes) b = BYTE(rng());
+}
+
+// Saves p over an older profile file: either the file then loads back to the same bytes, or the
+// save says why it wrote nothing and the old file is there as it was. Returns whether it saved.
+bool SaveAndLoadBack(CStProfile& p, const std::string& folder, const std::string& path, const std::string& what) {
+    const std::string old = Golden();
+    WriteTestFile(path, old);
+    const bool saved = p.Save(path);
+    if (saved) {
+        EXPECT_EQ(p.GetSaveMessage(), "") << what;
+        CStProfile q;
+        EXPECT_EQ(q.Load(path), CStProfile::loadOk) << what << ": " << AnsiToUtf8(q.GetLoadMessage().c_str());
+        EXPECT_TRUE(q.ToBytes() == p.ToBytes()) << what;
+    } else {
+        EXPECT_EQ(p.GetSaveMessage().find("设置未保存："), 0u) << what;
+        EXPECT_TRUE(ReadTestFile(path) == old) << what;
+    }
+    // No temporary file is left beside it either way.
+    std::vector<std::string> names;
+    ListDirectory(folder.c_str(), names, kListFiles);
+    EXPECT_EQ(names, std::vector<std::string>{"profile.dat"}) << what;
+    return saved;
+}
+
+TEST_F(ProfileTest, GeneratedStatesLoadBackAsSaved) {
+    std::mt19937 rng(20050630);
+    for (int round = 0; round < 40; ++round) {
+        CStProfile p;
+        Generate(p, rng);
+        EXPECT_TRUE(SaveAndLoadBack(p, folder, path, "state " + std::to_string(round)))
+            << AnsiToUtf8(p.GetSaveMessage().c_str());
+    }
+}
+
+TEST_F(ProfileTest, StatesAtTheBoundsLoadBackOrAreRefusedBeforeWriting) {
+    // Each makes the profile hold n of something in all. Indexes with empty texts are the
+    // smallest, so the most of them fit in a file.
+    auto indexes = [](int n) {
+        return [n](CStProfile& p) {
+            CIndexContainer& all = p.GetIndexContainer();
+            all.RemoveAll();
+            while (all.GetSize() < n) all.Add(MakeIndex(10000 + all.GetSize(), "", "", 0));
+        };
+    };
+    auto classes = [](int n) { return [n](CStProfile& p) { p.GetColorClasses().SetSize(n); }; };
+    auto colors = [](int n) { return [n](CStProfile& p) { p.GetColorClasses()[0].m_aColorRef.SetSize(n); }; };
+    auto texts = [](int n) { return [n](CStProfile& p) { p.GetExtras().texts.SetSize(n); }; };
+    // The rest of a new profile takes under 4 KiB.
+    const int fullOfAlarms = int((CStProfile::kMaxFileSize - 4096) / 60);
+    auto alarms = [](int n) { return [n](CStProfile& p) { p.GetAlarmConditions().SetSize(n); }; };
+    auto days = [](int n) { return [n](CStProfile& p) { p.GetTechSet().m_MA.m_days.SetSize(n); }; };
+    struct Case {
+        const char* what;
+        std::function<void(CStProfile&)> make;
+        const char* refusal;  // null: it saves and loads back
+    } cases[] = {
+        {"653 user indexes with empty texts", indexes(653), nullptr},
+        {"4096 user indexes", indexes(kMaxUserIndexes), nullptr},
+        {"4097 user indexes", indexes(kMaxUserIndexes + 1), "用户指标太多（最多4096个）"},
+        {"4097 colours in one class", colors(4097), nullptr},
+        {"a million colours in one class", colors(1 << 20), nullptr},
+        {"1024 colour classes", classes(CStProfile::kMaxColorClasses), nullptr},
+        {"1025 colour classes", classes(CStProfile::kMaxColorClasses + 1), "配色方案太多（最多1024套）"},
+        {"stored texts at the bound", texts(CStProfile::kMaxStoredTexts), nullptr},
+        {"stored texts past the bound", texts(CStProfile::kMaxStoredTexts + 1), "保存的文本太多"},
+        {"alarm records up to 16 MiB", alarms(fullOfAlarms), nullptr},
+        {"alarm records past 16 MiB", alarms(fullOfAlarms + 100), "设置太大（最多16 MB）"},
+        {"1024 day counts of an indicator", days(CParamTech::kMaxStoredDays), nullptr},
+        {"1025 day counts of an indicator", days(CParamTech::kMaxStoredDays + 1), "指标参数的天数太多"},
+    };
+    for (const Case& c : cases) {
+        CStProfile p;  // a new user's profile, with one thing pushed to its bound
+        c.make(p);
+        EXPECT_EQ(SaveAndLoadBack(p, folder, path, c.what), c.refusal == nullptr) << c.what;
+        if (c.refusal)
+            EXPECT_NE(p.GetSaveMessage().find(c.refusal), std::string::npos)
+                << c.what << ": " << AnsiToUtf8(p.GetSaveMessage().c_str());
+    }
 }
 
 }  // namespace

@@ -51,13 +51,7 @@ std::string WindowText(HWND h) {
 }
 std::string ItemText(HWND dlg, int id) { return WindowText(GetDlgItem(dlg, id)); }
 
-// The dialog answers a message sent from another thread within a second.
-bool Answers(HWND dlg) {
-    DWORD_PTR result = 0;
-    auto start = Clock::now();
-    bool ok = SendMessageTimeoutA(dlg, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result) != 0;
-    return ok && ElapsedMs(start) < 1000;
-}
+using velmora_test::Answers;
 
 // A button pressed from the driver: the command is sent, so it has run when this returns.
 void Press(HWND dlg, int id) {
@@ -666,7 +660,7 @@ TEST_F(AdviceDialogs, DISABLED_Show) {
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
         }
-        Sleep(20);
+        Sleep(20);  // a person looks meanwhile
     }
     for (HWND h : windows)
         if (IsWindow(h)) DestroyWindow(h);

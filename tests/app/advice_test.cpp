@@ -154,7 +154,7 @@ protected:
         std::atomic<bool> done{false};
         if (!fetch.Begin(url, 256, limits, [&] { done = true; })) return false;
         auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
-        while (!done && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        while (!done && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(5));  // polled until the callback or the limit
         fetch.Stop();
         return done;
     }

@@ -35,11 +35,6 @@ inline std::string WindowText(HWND h) {
 }
 inline std::string ItemText(HWND dlg, int id) { return WindowText(GetDlgItem(dlg, id)); }
 
-// True when the window's thread answers a message within ms.
-inline bool Answers(HWND h, UINT ms) {
-    DWORD_PTR r = 0;
-    return SendMessageTimeoutA(h, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, ms, &r) != 0;
-}
 
 inline void Click(HWND dlg, int id) { PostMessageA(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dlg, id)); }
 

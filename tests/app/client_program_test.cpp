@@ -69,7 +69,7 @@ void ClientProgram::SilentLogin(bool viaProxy) {
     int unanswered = 0;
     HWND box = nullptr;
     while (!box && GetTickCount() - start < 90000) {
-        if (!Answers(dlg, 1000)) ++unanswered;
+        if (!Answers(dlg)) ++unanswered;
         box = WaitForWindow(m_client.pid, "提示", "登陆失败，请重新登录！", 0);
         if (!box) Sleep(250);  // pacing of the probes, not a verdict
     }
@@ -85,7 +85,7 @@ void ClientProgram::SilentLogin(bool viaProxy) {
     // The further attempt has reached the service, which holds it.
     EXPECT_TRUE(WaitUntil([&] { return CountLoggedRequests(m_fixture.Port(), Logged(viaProxy, "/login/login.5.php")) == 4; },
                           kProgramStepMs, 100));
-    EXPECT_TRUE(Answers(dlg, 1000));
+    EXPECT_TRUE(Answers(dlg));
     Click(dlg, IDCANCEL);
     // Well within the ten seconds an attempt may wait: the close does not wait for it.
     EXPECT_TRUE(m_client.WaitForExit(5000)) << "the program is gone at once after the close";

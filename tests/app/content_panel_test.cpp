@@ -86,7 +86,7 @@ bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
     while (std::chrono::steady_clock::now() < end) {
         Pump();
         if (done()) return true;
-        ::Sleep(20);
+        ::Sleep(20);  // polling
     }
     Pump();
     return done();
@@ -101,7 +101,7 @@ bool Drain(int timeoutMs = 20000) {
             Pump();
             return true;
         }
-        ::Sleep(10);
+        ::Sleep(10);  // polling
     }
     return false;
 }
@@ -695,7 +695,7 @@ TEST_F(ContentPanel, DISABLED_Show) {
     ::InvalidateRect(m_panel->m_hWnd, nullptr, TRUE);
     while (::GetTickCount() < until) {
         Pump();
-        ::Sleep(20);
+        ::Sleep(20);  // a person looks meanwhile
     }
 }
 
@@ -712,6 +712,6 @@ TEST_F(ContentPanel, DISABLED_SearchBoxOpen) {
     const DWORD until = ::GetTickCount() + (ms ? std::atoi(ms) : 20000);
     while (::GetTickCount() < until && m_host.IsWindow()) {
         Pump();
-        ::Sleep(50);
+        ::Sleep(50);  // a person looks meanwhile
     }
 }

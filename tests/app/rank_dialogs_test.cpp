@@ -34,11 +34,7 @@ using velmora_test::WaitUntil;
 
 using velmora_test::WaitForDialog;
 
-// True when the window's thread answers within ms.
-bool Answers(HWND h, UINT ms) {
-    DWORD_PTR r = 0;
-    return SendMessageTimeoutA(h, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, ms, &r) != 0;
-}
+using velmora_test::Answers;
 
 std::string Text(HWND h) {
     char buf[512] = {0};
@@ -137,7 +133,7 @@ protected:
     // Waits for the reply to be shown; true when it was within the time.
     static bool Settle(CStatisTicalDlg& dlg, HWND h, int ms = 20000) {
         bool settled = WaitUntil([&] { return dlg.IsSettled(); }, ms);
-        return settled && Answers(h, 1000);  // the reply's handling has run to its end
+        return settled && Answers(h);  // the reply's handling has run to its end
     }
     static std::vector<std::string> Column(CStatisTicalDlg& dlg, int index) {
         std::vector<std::string> v;
@@ -194,9 +190,9 @@ TEST_F(RankDialogs, EveryKindFillsFromTheFixtureFileAndFiltersByMarket) {
             // Shanghai only, renumbered, without a new request; then all again.
             int requests = CountLoggedRequests(s_fixture->Port(), std::string("/hqdata/calc/") + k->file->name);
             Press(h, IDC_RANK_SH);
-            ASSERT_TRUE(Answers(h, 1000));
+            ASSERT_TRUE(Answers(h));
             ASSERT_TRUE(WaitUntil([&] { return dlg.List().GetItemCount() == (int)shCodes.size(); }, 3000)) << kind;
-            ASSERT_TRUE(Answers(h, 1000));
+            ASSERT_TRUE(Answers(h));
             for (int r = 0; r < dlg.List().GetItemCount(); ++r) {
                 DWORD data = 0;
                 EXPECT_TRUE(dlg.List().GetItemData(r, &data));
@@ -230,7 +226,7 @@ TEST_F(RankDialogs, ARowClickOpensItsStockAndCommandsReachThePanel) {
             // The press (a new selection) and the release (a click) each open it: both are
             // waited for, so that the release's never lands among the next row's.
             ASSERT_TRUE(WaitUntil([&] { return recorder.Opened().size() >= before + 2; }, 3000)) << row;
-            ASSERT_TRUE(Answers(h, 1000));
+            ASSERT_TRUE(Answers(h));
             for (size_t i = before; i < recorder.Opened().size(); ++i) {
                 EXPECT_EQ(recorder.Opened()[i].first, expect);
                 EXPECT_EQ(recorder.Opened()[i].second, 1);
@@ -272,8 +268,8 @@ TEST_F(RankDialogs, ASlowButAnsweringServiceFillsTheListAfterTheProgressText) {
                 EXPECT_EQ(status, "正在下载排名数据，请稍候……") << kind;
             }
             while (!dlg.IsSettled() && GetTickCount() - opened < 60000) {
-                ASSERT_TRUE(Answers(h, 1000)) << kind;
-                Sleep(200);
+                ASSERT_TRUE(Answers(h)) << kind;
+                Sleep(200);  // probes spread over the wait
             }
             ASSERT_TRUE(Settle(dlg, h)) << kind;
             EXPECT_EQ(Text(GetDlgItem(h, IDC_RANK_STATUS)), "共" + std::to_string(rows[kind]) + "只股票") << kind;
@@ -322,9 +318,9 @@ TEST_F(RankDialogs, BadRepliesGiveAClearMessageWhileTheDialogKeepsAnswering) {
         RunRanking(4051, [&](CStatisTicalDlg& dlg, HWND h) {
             // The dialog is there at once and answers while the reply is awaited.
             EXPECT_LT(GetTickCount() - opened, 5000u) << c.what;
-            EXPECT_TRUE(Answers(h, 1000)) << c.what;
+            EXPECT_TRUE(Answers(h)) << c.what;
             while (!dlg.IsSettled() && GetTickCount() - opened < 40000) {
-                ASSERT_TRUE(Answers(h, 1000)) << c.what;
+                ASSERT_TRUE(Answers(h)) << c.what;
                 Sleep(200);  // probes spread over the wait
             }
             ASSERT_TRUE(Settle(dlg, h)) << c.what;
@@ -334,7 +330,7 @@ TEST_F(RankDialogs, BadRepliesGiveAClearMessageWhileTheDialogKeepsAnswering) {
             EXPECT_EQ(dlg.List().GetColumnCount(), 5) << c.what;
             // The market buttons work from what was read, and the message stays.
             Press(h, IDC_RANK_SH);
-            EXPECT_TRUE(Answers(h, 1000));
+            EXPECT_TRUE(Answers(h));
             EXPECT_EQ(Text(GetDlgItem(h, IDC_RANK_STATUS)).rfind(c.status, 0), 0u) << c.what;
         });
     }
@@ -392,7 +388,7 @@ protected:
 TEST_F(AboutBox, FitsItsPictureShowsVersionAndLinkAndClosesWithEnterOrEscape) {
     CAboutDlg dlg;
     INT_PTR result = Run(dlg, [&](HWND h) {
-        ASSERT_TRUE(Answers(h, 1000));
+        ASSERT_TRUE(Answers(h));
         EXPECT_GT(dlg.GetBackgroundWidth(), 0);
         RECT client;
         GetClientRect(h, &client);
@@ -427,7 +423,7 @@ TEST_F(AboutBox, WithoutItsPictureKeepsTheTemplateSizeAndStillShowsTheVersion) {
     CAboutDlg dlg;
     dlg.SetBackgroundFile("Z:\\no\\such\\about.png");
     INT_PTR result = Run(dlg, [&](HWND h) {
-        ASSERT_TRUE(Answers(h, 1000));
+        ASSERT_TRUE(Answers(h));
         EXPECT_EQ(dlg.GetBackgroundWidth(), 0);
         RECT tmpl = {0, 0, 276, 151};
         MapDialogRect(h, &tmpl);
@@ -452,14 +448,14 @@ TEST_F(RankDialogs, DISABLED_Show) {
         CAboutDlg dlg;
         std::thread closer([&] {
             HWND h = WaitForDialog(dlg);
-            Sleep(ms);
+            Sleep(ms);  // a person looks meanwhile
             if (h) Press(h, IDOK);
         });
         dlg.DoModal(nullptr);
         closer.join();
         return;
     }
-    RunRanking(kind, [&](CStatisTicalDlg&, HWND) { Sleep(ms); });
+    RunRanking(kind, [&](CStatisTicalDlg&, HWND) { Sleep(ms); });  // a person looks meanwhile
 }
 
 }  // namespace

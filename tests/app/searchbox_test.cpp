@@ -308,7 +308,7 @@ TEST_F(SearchBoxWindow, DISABLED_ShowOpenBox) {
     const DWORD until = ::GetTickCount() + (ms ? std::atoi(ms) : 20000);
     while (::GetTickCount() < until && host.IsWindow()) {
         Pump();
-        ::Sleep(50);
+        ::Sleep(50);  // a person looks meanwhile
     }
 }
 

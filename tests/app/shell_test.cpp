@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <set>
 #include <string>
 #include <thread>
@@ -13,6 +14,7 @@
 #include "app/messagebus.h"
 #include "app/panelrules.h"
 #include "base/containers.h"
+#include "base/fsutil.h"
 #include "app/refresh.h"
 #include "app/urltable.h"
 #include "app/watchlist.h"
@@ -23,6 +25,7 @@
 #include "store/database.h"
 #include "store/storeenv.h"
 #include "test_files.h"
+#include "tests/store/store_files.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -301,10 +304,13 @@ TEST(WatchListModel, DamagedFileLosesOnlyItsBadLines) {
     EXPECT_EQ(list.GetRow(1).code, "000002");
     EXPECT_EQ(list.GetRow(1).name, "");
     EXPECT_EQ(list.GetRow(2).name, "平安银行");
-    // Loading writes nothing; the first change writes the cleaned list.
-    EXPECT_NE(ReadTestFile(path).find("garbage"), std::string::npos);
+    // Loading writes nothing; the first change writes the cleaned list, the file as it was kept aside.
+    const std::string original = ReadTestFile(path);
+    EXPECT_NE(original.find("garbage"), std::string::npos);
     list.AddStock("600036_1", "招商银行");
     EXPECT_EQ(ReadTestFile(path), "600000_1;浦发银行\r\n000002_0;\r\n000001_0;平安银行\r\n600036_1;招商银行\r\n");
+    EXPECT_EQ(ReadTestFile(path + ".bad"), original);
+    std::remove((path + ".bad").c_str());
 
     // Missing path and missing file.
     WatchList empty;
@@ -321,6 +327,121 @@ TEST(WatchListModel, FailedWriteKeepsTheOldFileAndSaysSo) {
     EXPECT_EQ(list.AddStock("600000_1", "x"), 1);
     EXPECT_FALSE(list.LastSaveOk());
     EXPECT_EQ(list.SaveStockList(path.c_str()), 0);
+}
+
+TEST(WatchListModel, LongLineKeepsItsStockWithTheNameCut) {
+    // "600000_1;" takes 9 of a line's 255 characters, leaving 246 for the name.
+    const std::string a245(245, 'a');
+    struct Case {
+        std::string name, kept;
+    } cases[] = {
+        {std::string(246, 'a'), std::string(246, 'a')},  // the line is exactly 255: whole
+        {std::string(247, 'a'), std::string(246, 'a')},
+        {a245 + "甲乙", a245},                   // a character across the cut goes whole
+        {a245.substr(1) + "甲乙", a245.substr(1) + "甲"},
+        {std::string(400, 'b') + ";000001_0;x", std::string(246, 'b')},  // the tail is no stock
+    };
+    for (const Case& c : cases) {
+        const std::string path = TempPath("long.dat");
+        WriteTestFile(path, "600000_1;" + c.name + "\r\n000002_0;next\r\n");
+        WatchList list(path);
+        list.LoadStockList(path.c_str());
+        ASSERT_EQ(list.GetCount(), 2u) << c.name.size();
+        EXPECT_EQ(list.GetRow(0).code, "600000");
+        EXPECT_EQ(list.GetRow(0).name, c.kept) << c.name.size();
+        EXPECT_EQ(list.GetRow(1).code, "000002");
+        // The cut name is what the next save writes; a long line is no reason to keep the file aside.
+        list.DeleteRows({1});
+        EXPECT_EQ(ReadTestFile(path), "600000_1;" + c.kept + "\r\n");
+        EXPECT_FALSE(velmora::FileExists((path + ".bad").c_str()));
+        std::remove(path.c_str());
+    }
+}
+
+TEST(WatchListModel, ThirtyTwoThousandLinesLoadAndDeleteWhole) {
+    const int n = 32768;
+    auto code = [](int i) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%06d_%d", i, i % 2);
+        return std::string(text);
+    };
+    std::string text;
+    for (int i = 0; i < n; ++i) text += code(i) + ";名" + std::to_string(i) + "\r\n";
+    const std::string path = TempPath("big.dat");
+    WriteTestFile(path, text + code(7).substr(0, 6) + "_0;again\r\n");  // a repeat of a plain code
+    WatchList list(path);
+    list.LoadStockList(path.c_str());
+    ASSERT_EQ(list.GetCount(), size_t(n));
+    EXPECT_EQ(list.GetRow(n - 1).code, "032767");
+    EXPECT_EQ(list.Serialize(), text);
+
+    // Every other row goes in one call; the codes that went can come back, the others not.
+    std::vector<int> odd;
+    for (int i = 1; i < n; i += 2) odd.push_back(i);
+    ASSERT_TRUE(list.DeleteRows(odd));
+    ASSERT_EQ(list.GetCount(), size_t(n / 2));
+    EXPECT_EQ(list.GetRow(n / 2 - 1).code, "032766");
+    EXPECT_EQ(list.AddStock(code(1).c_str(), "back"), 1);
+    EXPECT_EQ(list.AddStock(code(2).c_str(), "kept"), 0);
+    EXPECT_EQ(ReadTestFile(path).size(), list.Serialize().size());
+    std::remove(path.c_str());
+}
+
+TEST(WatchListModel, UnreadableFileIsRenamedToBadBeforeTheNextSave) {
+    struct Case {
+        const char* what;
+        std::string bytes;
+    } cases[] = {
+        {"no line a stock", std::string("\xff\xfe\x36\x00\x30\x00;\x00\r\x00\n\x00", 12)},
+        {"a line that is not a stock", "600000_1;浦发银行\r\n\x01\x02garbage\r\n"},
+        {"larger than any watch list", "600000_1;x\r\n" + std::string(16 * 1024 * 1024, ' ')},
+    };
+    for (const Case& c : cases) {
+        const std::string path = TempPath("usrstock.dat"), aside = path + ".bad";
+        WriteTestFile(path, c.bytes);
+        WatchList list(path);
+        EXPECT_EQ(list.LoadStockList(path.c_str()), 1) << c.what;
+        EXPECT_FALSE(velmora::FileExists(aside.c_str())) << c.what;  // a load writes nothing
+        ASSERT_EQ(list.AddStock("000001_0", "平安银行"), 1) << c.what;
+        EXPECT_TRUE(list.LastSaveOk()) << c.what;
+        EXPECT_TRUE(ReadTestFile(aside) == c.bytes) << c.what;
+        EXPECT_NE(ReadTestFile(path).find("000001_0;平安银行\r\n"), std::string::npos) << c.what;
+        // Once aside, later saves replace only the list's own file.
+        list.AddStock("600036_1", "招商银行");
+        EXPECT_TRUE(ReadTestFile(aside) == c.bytes) << c.what;
+        std::remove(path.c_str());
+        std::remove(aside.c_str());
+    }
+#ifdef _WIN32
+    {
+        // A file another program holds open without sharing cannot be read, nor renamed while held:
+        // the save then writes nothing, and the next one after its release sets it aside.
+        const std::string path = TempPath("usrstock.dat"), aside = path + ".bad";
+        WriteTestFile(path, "600000_1;浦发银行\r\n");
+        HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        WatchList list(path);
+        EXPECT_EQ(list.LoadStockList(path.c_str()), 1);
+        EXPECT_EQ(list.GetCount(), 0u);
+        list.AddStock("000001_0", "平安银行");
+        EXPECT_FALSE(list.LastSaveOk());
+        CloseHandle(held);
+        EXPECT_EQ(ReadTestFile(path), "600000_1;浦发银行\r\n");
+        EXPECT_EQ(list.SaveStockList(path.c_str()), 1);
+        EXPECT_EQ(ReadTestFile(aside), "600000_1;浦发银行\r\n");
+        EXPECT_EQ(ReadTestFile(path), "000001_0;平安银行\r\n");
+        std::remove(path.c_str());
+        std::remove(aside.c_str());
+    }
+#endif
+    // A readable file is never set aside.
+    const std::string good = TempPath("usrstock.dat");
+    WriteTestFile(good, "600000_1;浦发银行\r\n600000_1;again\r\n\r\n");
+    WatchList list(good);
+    list.LoadStockList(good.c_str());
+    list.AddStock("000001_0", "平安银行");
+    EXPECT_FALSE(velmora::FileExists((good + ".bad").c_str()));
+    std::remove(good.c_str());
 }
 
 // ---- download routing --------------------------------------------------------------------
@@ -416,6 +537,10 @@ TEST(DownloadRouting, ReloadOnlyForTheCurrentCode) {
             EXPECT_EQ(r.lParam, c.l) << c.path;
         }
         EXPECT_EQ(db.calls.size(), c.size > 0 ? 1u : 0u) << c.path;
+        // The store refused the body: nothing changed on disk, so the view keeps what it shows.
+        if (c.size > 0) {
+            EXPECT_FALSE(router.OnDownloadFileDone(c.key, c.path, "Xbad", c.size, 1).reload) << c.path << " refused";
+        }
     }
     DownloadRouter router(nullptr, nullptr);
     router.SetCurrentCode("600000_1");
@@ -423,6 +548,47 @@ TEST(DownloadRouting, ReloadOnlyForTheCurrentCode) {
     router.SetCurrentCode("1a0001_1");
     EXPECT_TRUE(router.IsCurrentCode("1A0001_1"));
     EXPECT_FALSE(router.IsCurrentCode("600000_1"));
+}
+
+// Replies through the real store: a body of the right length that is no records (the service
+// sends uncompressed bodies as they are) leaves the stored file byte for byte, stays unrecorded so
+// the next open fetches again, and asks no reload; a real body after it is stored and recorded.
+TEST(DownloadRouting, ReplyThatIsNoRecordsKeepsTheStoredFileAndStaysStale) {
+    using namespace store_test;
+    TempRoot root;
+    const int32_t serverTime = CTimeStamp(2026, 12, 10, 15, 0, 0).GetTime();
+    struct Case {
+        const char* file;
+        int stateKind;
+        std::string old, fresh, garbage;
+    } cases[] = {
+        {"hqdata\\sz\\day\\SZ002766_0.day", codeStateDay, DayFile(100), DayFile(101), GarbageBytes(4000, 3)},
+        {"hqdata\\sz\\min\\002766_0.min", codeStateMinute, MinuteFile(serverTime, 10), MinuteFile(serverTime, 11),
+         GarbageBytes(8314, 5)},
+        {"hqdata\\sz\\fenbi\\002766_0.fbs", codeStateTick, TickFile(serverTime - 3600, 30),
+         TickFile(serverTime - 3600, 31), GarbageBytes(4000, 9)},
+    };
+    for (const Case& c : cases) {
+        const std::string path = root.Path(c.file);
+        WriteBytes(path, c.old);
+        CodeStateMap states;
+        DownloadRouter router(&root.Db(), &states);
+        router.SetCurrentCode("002766_0");
+        router.SetCurrentView(kViewGraph);
+        ReloadRequest r = router.OnDownloadFileDone("002766_0", path.c_str(), c.garbage.data(),
+                                                    int(c.garbage.size()), serverTime);
+        EXPECT_FALSE(r.reload) << c.file;
+        EXPECT_EQ(ReadBytes(path), c.old) << c.file << " kept byte for byte";
+        EXPECT_EQ(states.GetCount(), 0u) << c.file;
+        EXPECT_TRUE(states.NeedsUpdate("002766_0", c.stateKind, serverTime, false)) << c.file;
+
+        r = router.OnDownloadFileDone("002766_0", path.c_str(), c.fresh.data(), int(c.fresh.size()), serverTime);
+        EXPECT_TRUE(r.reload) << c.file;
+        EXPECT_EQ(ReadBytes(path), c.fresh) << c.file;
+        int32_t when = 0;
+        EXPECT_TRUE(states.GetCodeState("002766_0", c.stateKind, &when)) << c.file;
+        EXPECT_EQ(when, serverTime) << c.file;
+    }
 }
 
 TEST(DownloadRouting, WorkersAndTheInterfaceThreadShareCodeAndStates) {

@@ -19,14 +19,14 @@ public:
     void Run() override {
         runs++;
         if (throwInRun) throw std::runtime_error("boom");
-        while (!IsStopRequested()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        while (!IsStopRequested()) std::this_thread::sleep_for(std::chrono::milliseconds(1));  // busy until asked to stop
     }
     std::atomic<int> starts{0}, exits{0}, runs{0};
     bool throwInRun = false;
 };
 
 void WaitFor(const std::atomic<int>& v, int value) {
-    for (int i = 0; i < 5000 && v.load() < value; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    for (int i = 0; i < 5000 && v.load() < value; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));  // polling, bounded
 }
 
 TEST(ThreadTest, StartStopRestartAndSecondStartRefused) {

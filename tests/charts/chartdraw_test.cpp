@@ -77,3 +77,21 @@ TEST(ScaleLabels, FormatPlaceAndLeaveOutTheFlaggedEnds) {
     EXPECT_FALSE(DrawIndicatorTitle(c, palette, Rect(100, 0, 400, 17), 17, 5, 0, 50, true, true, 0));
     EXPECT_TRUE(c.Ops().empty());
 }
+
+// Labels too long for the scale column (a damaged bar's price) are cut to it: nothing of them
+// reaches into the pane or beyond the column's left edge.
+TEST(ScaleLabels, LabelsTooLongForTheColumnAreCut) {
+    RecordingCanvas c;
+    ChartPalette palette;
+    const Rect pane(100, 0, 400, 117);
+    ASSERT_TRUE(DrawIndicatorTitle(c, palette, pane, 17, 5, 7.0e12, 7.337288e12, true, true, 2));
+    auto texts = c.OfKind(RecordingCanvas::kText);
+    ASSERT_EQ(texts.size(), 6u);
+    for (const auto* t : texts) {
+        const Rect drawn = t->rect.Intersect(t->clip);
+        EXPECT_GT(t->rect.Width(), kScaleLabelWidth) << t->text << ": long enough to need the cut";
+        EXPECT_GE(drawn.left, pane.left - 1 - kScaleLabelWidth) << t->text;
+        EXPECT_LE(drawn.right, pane.left - 1) << t->text;
+        EXPECT_EQ(drawn.top, t->rect.top) << t->text;
+    }
+}

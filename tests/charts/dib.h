@@ -47,6 +47,19 @@ public:
             for (int x = std::max(0, r.left); x < std::min(m_w, r.right); ++x) n += At(x, y) == c;
         return n;
     }
+    // Pixels of the colour or of a mix of it with the background, as the smoothed edges of a text
+    // drawn in the colour are.
+    int CountShaded(const charts::Rect& r, charts::Color c, charts::Color back) const {
+        auto between = [](int v, int a, int b) { return v >= std::min(a, b) && v <= std::max(a, b); };
+        int n = 0;
+        for (int y = std::max(0, r.top); y < std::min(m_h, r.bottom); ++y)
+            for (int x = std::max(0, r.left); x < std::min(m_w, r.right); ++x) {
+                const charts::Color p = At(x, y);
+                n += p != back && between(GetRValue(p), GetRValue(c), GetRValue(back)) &&
+                     between(GetGValue(p), GetGValue(c), GetGValue(back)) && between(GetBValue(p), GetBValue(c), GetBValue(back));
+            }
+        return n;
+    }
     int CountNot(const charts::Rect& r, charts::Color c) const {
         const charts::Rect in = r.Intersect(charts::Rect(0, 0, m_w, m_h));
         return in.Width() * in.Height() - Count(in, c);

@@ -134,7 +134,7 @@ TEST(CompanyView, ShowsTheFixturesTextPageByPage) {
     GetProfile().SetCurrentStock("600000_1", false);
     std::atomic<bool> done{false}, uiDone{false};
     std::thread watchdog([&] {
-        for (int i = 0; i < 1800 && !done.load(); ++i) ::Sleep(100);
+        for (int i = 0; i < 1800 && !done.load(); ++i) ::Sleep(100);  // watchdog
         if (!done.load()) {
             std::fprintf(stderr, "company view: no progress in 180 s\n");
             std::_Exit(3);

@@ -521,7 +521,7 @@ TEST_F(GraphView, PluginPanesDrawAndFollowAReload) {
 TEST_F(GraphView, ReloadsFromAWorkerWhileThePaneIsPaintedAndDriven) {
     std::atomic<bool> done{false};
     std::thread watchdog([&done] {
-        for (int i = 0; i < 1800 && !done.load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        for (int i = 0; i < 1800 && !done.load(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(100));  // watchdog
         if (!done.load()) {
             std::fprintf(stderr, "the view hung: reload and paint wait for each other\n");
             std::fflush(stderr);
@@ -735,6 +735,6 @@ TEST_F(GraphView, DISABLED_Show) {
     ::InvalidateRect(m_view, nullptr, TRUE);
     while (::GetTickCount() < until) {
         Pump();
-        ::Sleep(20);
+        ::Sleep(20);  // a person looks meanwhile
     }
 }

@@ -128,12 +128,14 @@ TEST(IntradayDib, StockDayAboveAndBelowThePreviousClose) {
     for (const auto* op : d.rec.OfKind(RecordingCanvas::kLine))
         if (op->color == C(27) && l.volume.Contains(op->rect)) bars += d.dib.At(op->points[0].x, op->points[0].y) == C(27);
     EXPECT_GE(bars, 240);
-    // Scale labels: rising colour over the line, falling colour under it.
+    // Scale labels: rising colour over the line, falling colour under it (smoothed text edges
+    // count as their colour).
     const Rect labelsAbove(kPane.left, l.price.top - 7, l.price.left, mid - 8);
     const Rect labelsBelow(kPane.left, mid + 8, l.price.left, l.price.bottom + 8);
-    EXPECT_GT(d.dib.Count(labelsAbove, C(17)), 20);
-    EXPECT_EQ(d.dib.Count(labelsAbove, C(18)), 0);
-    EXPECT_GT(d.dib.Count(labelsBelow, C(18)), 20);
+    const Color back = C(15);
+    EXPECT_GT(d.dib.CountShaded(labelsAbove, C(17), back), 20);
+    EXPECT_EQ(d.dib.CountShaded(labelsAbove, C(18), back), 0);
+    EXPECT_GT(d.dib.CountShaded(labelsBelow, C(18), back), 20);
     // Nothing of the pane lands outside it.
     EXPECT_EQ(d.dib.CountNot(Rect(0, 0, 1040, kPane.top), sentinel), 0);
     EXPECT_EQ(d.dib.CountNot(Rect(0, kPane.bottom, 1040, 640), sentinel), 0);
@@ -358,7 +360,7 @@ TEST(IntradayView, ReloadsFromAWorkerWhileTheWindowIsUsed) {
     std::atomic<bool> done{false};
     // A hang fails the test program rather than the whole suite's time.
     std::thread watchdog([&] {
-        for (int i = 0; i < 1800 && !done.load(); ++i) ::Sleep(100);
+        for (int i = 0; i < 1800 && !done.load(); ++i) ::Sleep(100);  // watchdog
         if (!done.load()) {
             std::fprintf(stderr, "reload stress: no progress in 180 s\n");
             std::_Exit(3);
@@ -406,7 +408,7 @@ TEST(IntradayGallery, DISABLED_Show) {
     const DWORD until = ::GetTickCount() + (ms ? atoi(ms) : 20000);
     while (::GetTickCount() < until && host.IsWindow()) {
         Pump();
-        ::Sleep(50);
+        ::Sleep(50);  // a person looks meanwhile
     }
     if (host.IsWindow()) host.DestroyWindow();
 }

@@ -1,6 +1,7 @@
 // The report painter: the quote block's figures and heights, the lists' colours and texts.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "analysis/stprofile.h"
@@ -412,4 +413,51 @@ TEST(KLineReport, KindsReachThePainterOnTheCandlesAxis) {
     q.kind = 5;
     painter.DrawReport(rc, q);
     EXPECT_TRUE(rc.Ops().empty());
+}
+
+namespace {
+
+// Whether two drawn text boxes (each cut to its clip) share a pixel.
+bool Overlap(const Rect& a, const Rect& b) { return !a.Intersect(b).IsEmpty(); }
+
+}  // namespace
+
+// Figures far too long for their cells (a damaged quote: prices in the millions, volumes of
+// 1e14) are cut to their cells: no figure covers a label or another figure, and none leaves the
+// block's column, in every form of the block.
+TEST(QuoteBlock, FiguresTooLongForTheirCellsAreCut) {
+    CStock stock, index;
+    SetIdentity(stock, kMarketShenZhen, "002766_0", kindSzA, "索菱股份", 7337288.0);
+    SetIdentity(index, kMarketShangHai, "1A0001_1", kindShIndex, "上证指数", 1.0);
+    for (CStock* s : {&stock, &index}) SetQuote(*s, 7337288.0, 0.5, 9.9e6, 0, 3.0e14, 9.0e14);
+    CStockInfo& info = stock.GetStockInfo();
+    for (float* level : {info.m_fBuyPrice, info.m_fSellPrice}) std::fill(level, level + 5, 7337288.0f);
+    for (float* level : {info.m_fBuyVolume, info.m_fSellVolume}) std::fill(level, level + 5, 3.0e14f);
+    CReportPainter p;
+    const int left = 0, top = 40, width = 200;
+    struct Form {
+        const char* what;
+        CStock* stock;
+        bool wide;
+    } forms[] = {{"stock", &stock, false}, {"stock wide", &stock, true}, {"index", &index, false}};
+    for (const Form& form : forms) {
+        RecordingCanvas rc;
+        if (form.wide) p.DrawQuoteSummaryWide(rc, *form.stock, left, top, width);
+        else p.DrawQuoteSummary(rc, *form.stock, left, top, width);
+        std::vector<std::pair<Rect, std::string>> drawn;
+        for (const auto* op : rc.OfKind(RecordingCanvas::kText)) {
+            if (op->rect.top < top) continue;  // the caption above the block
+            const Rect r = op->rect.Intersect(op->clip);
+            if (r.IsEmpty()) continue;
+            EXPECT_TRUE(Rect(left, top, left + width, top + 400).Contains(r)) << form.what << " " << op->text;
+            drawn.emplace_back(r, op->text);
+        }
+        ASSERT_GT(drawn.size(), 20u) << form.what;
+        for (size_t i = 0; i < drawn.size(); ++i)
+            for (size_t j = i + 1; j < drawn.size(); ++j)
+                EXPECT_FALSE(Overlap(drawn[i].first, drawn[j].first))
+                    << form.what << ": \"" << drawn[i].second << "\" over \"" << drawn[j].second << "\"";
+        // The figures are still drawn, ending where they always end.
+        EXPECT_FALSE(rc.WithText("7337288").empty()) << form.what;
+    }
 }

@@ -22,6 +22,7 @@
 #include "fixture_suite.h"
 #include "test_files.h"
 #include "test_servers.h"
+#include "wait.h"
 
 #ifdef _WIN32
 #include <process.h>
@@ -29,7 +30,6 @@
 #else
 #include <sys/stat.h>
 #include <unistd.h>
-#include "wait.h"
 #define VELMORA_GETPID getpid
 #endif
 
@@ -606,7 +606,7 @@ TEST_F(DownloadTest, StressBurstsWithStartStopCycles) {
             }
             ASSERT_TRUE(queue.IndexIsConsistent());
             // Roughly the fixture's pace, so that bursts overlap running tasks without all piling up.
-            std::this_thread::sleep_for(std::chrono::milliseconds(burst / 2 + rng() % (burst + 1)));
+            std::this_thread::sleep_for(std::chrono::milliseconds(burst / 2 + rng() % (burst + 1)));  // pacing
         }
         if (c == kCycles - 1) {
             // The last cycle has no silent tasks: it must drain.

@@ -94,7 +94,7 @@ void Pump(DWORD ms = 0) {
             ::TranslateMessage(&m);
             ::DispatchMessageA(&m);
         }
-        if (ms) ::Sleep(5);
+        if (ms) ::Sleep(5);  // pumping for ms
     } while (ms && (int)(end - ::GetTickCount()) > 0);
 }
 

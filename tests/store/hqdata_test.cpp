@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -324,7 +325,11 @@ TEST(StoreFiles, WritersReplaceWholeFilesAndRefuseBadBodies) {
     struct Bad {
         const char* what;
         std::string body;
-    } bad[] = {{"empty", ""}, {"short", good.substr(0, 40)}, {"gzip", gz}};
+    } bad[] = {{"empty", ""},
+               {"short", good.substr(0, 40)},
+               {"gzip", gz},
+               {"garbage of whole records", GarbageBytes(4000, 7)},
+               {"bars not in date order", DayFile(2) + DayFile(2)}};
     for (const Bad& b : bad) {
         EXPECT_EQ(db.StoreDay(day.c_str(), b.body.data(), int(b.body.size())), 0) << b.what;
         EXPECT_EQ(ReadBytes(day), good) << b.what;
@@ -333,14 +338,19 @@ TEST(StoreFiles, WritersReplaceWholeFilesAndRefuseBadBodies) {
     const std::string minute = MinuteFile(kHeaderTime, 10);
     EXPECT_EQ(db.StoreMinute(min.c_str(), minute.data(), int(minute.size())), 8314);
     EXPECT_EQ(db.StoreMinute(min.c_str(), minute.data(), 8000), 0);
+    const std::string minuteGarbage = GarbageBytes(8314, 11);
+    EXPECT_EQ(db.StoreMinute(min.c_str(), minuteGarbage.data(), 8314), 0);
     EXPECT_EQ(ReadBytes(min), minute);
     const std::string sgn = root.Path("hqdata\\sh\\signal\\600000_1.sgn");
     EXPECT_EQ(db.StoreSignal(sgn.c_str(), "12345678", 8), 8);
     EXPECT_EQ(db.StoreSignal(sgn.c_str(), "1234567", 7), 0);
     const std::string fbs = root.Path("hqdata\\sh\\fenbi\\600000_1.fbs");
-    EXPECT_EQ(db.StoreFenbi(fbs.c_str(), std::string(40, 'a').data(), 40), 40);
-    EXPECT_EQ(db.StoreFenbi(fbs.c_str(), std::string(30, 'b').data(), 30), 0);
-    EXPECT_EQ(ReadBytes(fbs), std::string(40, 'a'));
+    const std::string ticks = TickFile(kHeaderTime - 3600, 40);
+    EXPECT_EQ(db.StoreFenbi(fbs.c_str(), ticks.data(), int(ticks.size())), int(ticks.size()));
+    EXPECT_EQ(db.StoreFenbi(fbs.c_str(), ticks.data(), 30), 0);
+    const std::string tickGarbage = GarbageBytes(4000, 13);
+    EXPECT_EQ(db.StoreFenbi(fbs.c_str(), tickGarbage.data(), 4000), 0);
+    EXPECT_EQ(ReadBytes(fbs), ticks);
     const std::string txt = root.Path("hqdata\\sh\\bas\\600000_1.txt");
     EXPECT_EQ(db.StoreFile(txt.c_str(), "abc", 3), 3);
     // Paths that leave the store are refused, whatever the body.
@@ -564,6 +574,39 @@ TEST(BlockFile, RoundTripRewriteAndCollisions) {
     f.Close();
     // A second load drops nothing and leaves the records as they are.
     EXPECT_EQ(s.stock.PrepareData(dataReport, 0, true), 120);
+}
+
+// Quotes that cannot be real (a NaN or huge price, a negative volume, a time after the
+// service's tomorrow) among real ones: the load gives the real ones alone.
+TEST(BlockFile, QuotesThatCannotBeRealAreDropped) {
+    TempRoot root;
+    const std::string path = root.Path("hqdata\\shse.rpt");
+    MakeBlockFile(path, 4, 16);
+    const int32_t t0 = CTimeStamp(2026, 12, 10, 9, 31, 0).GetTime();
+    std::vector<REPORT_FILE_RECORD> quotes;
+    for (int i = 0; i < 30; ++i) quotes.push_back(Quote("600000_1", t0 + i * 60, float(100 + i)));
+    quotes[3].close = std::nanf("");
+    quotes[7].high = 7337288.0f * 1000;
+    quotes[11].sellPrice[2] = INFINITY;
+    quotes[15].buyVolume[4] = -100;
+    quotes[19].time = StoreClockNow() + 3 * 86400;
+    {
+        std::lock_guard<std::recursive_mutex> lock(GetBlockFileMutex());
+        CTSKFile f;
+        ASSERT_TRUE(f.Open(path.c_str()));
+        ASSERT_EQ(f.WriteRecords(kMarketShangHai, "600000_1", quotes.data(), 142, 30, false), 30);
+        f.Close();
+    }
+    Loaded s(root.Db(), kMarketShangHai, "600000_1");
+    EXPECT_EQ(s.stock.PrepareData(dataReport, 0, false), 25);
+    const ReportArray& loaded = s.stock.GetReport();
+    for (int i = 0; i < loaded.GetSize(); ++i) {
+        const REPORT& q = loaded[i];
+        EXPECT_TRUE(std::isfinite(q.close) && q.high < 1000 && q.time < t0 + 30 * 60) << i;
+        for (int k = 0; k < 5; ++k) {
+            EXPECT_TRUE(std::isfinite(q.sellPrice[k]) && q.buyVolume[k] >= 0) << i;
+        }
+    }
 }
 
 TEST(BlockFile, CorruptFilesEndCleanly) {

@@ -232,7 +232,7 @@ TEST(SectorDownload, ACancelHoldsUntilResetAndEndsTheTransferInFlight) {
     groups.ResetCancel();
     velmora_test::FixtureControl(fixture.Port(), "fault?prefix=/data/group/&split=8&slow=300");
     std::thread pass([&] { groups.Download(&sink); });
-    while (sink.calls < 2) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    while (sink.calls < 2) std::this_thread::sleep_for(std::chrono::milliseconds(5));  // until the first sector's request is out
     std::this_thread::sleep_for(std::chrono::milliseconds(500));  // into the file's reply
     groups.Cancel();
     pass.join();

@@ -135,4 +135,29 @@ inline std::string MinuteFile(int32_t headerTime, float price) {
     return out;
 }
 
+// n trades of ".fbs"/".fbl" records, one every three seconds from the given time: time, price,
+// amount, volume and direction.
+inline std::string TickFile(int32_t from, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i) {
+        const int32_t t = from + 3 * i, direction = 1 + i % 2;
+        const float price = 10 + float(i % 9) / 100, volume = float(100 * (1 + i % 4)), amount = price * volume;
+        FENBI r;
+        std::memcpy(&r.values[0], &t, 4);
+        std::memcpy(&r.values[1], &price, 4);
+        std::memcpy(&r.values[2], &amount, 4);
+        std::memcpy(&r.values[3], &volume, 4);
+        std::memcpy(&r.values[4], &direction, 4);
+        AppendPod(out, r);
+    }
+    return out;
+}
+
+// Bytes of a random look, the same for the same seed.
+inline std::string GarbageBytes(size_t n, uint32_t seed) {
+    std::string out(n, '\0');
+    for (char& c : out) c = char((seed = seed * 1103515245u + 12345u) >> 24);
+    return out;
+}
+
 }  // namespace store_test

@@ -97,10 +97,20 @@ class State:
     def rule_for(self, path):
         with self.lock:
             best = None
-            for prefix, opts in self.rules:
-                if path.startswith(prefix) and (best is None or len(prefix) >= len(best[0])):
-                    best = (prefix, opts)
-            return dict(best[1]) if best else {}
+            for rule in self.rules:
+                if path.startswith(rule[0]) and (best is None or len(rule[0]) >= len(best[0])):
+                    best = rule
+            if best is None:
+                return {}
+            opts = best[1]
+            # A rule with times=N answers N requests, then the path is served well again.
+            if "times" in opts:
+                left = int(opts["times"]) - 1
+                if left <= 0:
+                    self.rules.remove(best)
+                else:
+                    opts["times"] = str(left)
+            return dict(opts)
 
     def static(self, n):
         with self.lock:

@@ -266,6 +266,13 @@ class FixtureTest(unittest.TestCase):
         status, headers, body = fetch(self.port, "/plus/rollnews.php")
         self.assertEqual("/__redirected/plus/rollnews.php", headers["location"])
         self.assertEqual("HTTP/1.1 200 OK", fetch(self.port, headers["location"])[0])
+        # A rule of a number of times: garbage twice, then the real file.
+        real = fetch(self.port, "/hqdatagzip/fenbi/sh600000.fbs")[2]
+        fetch(self.port, "/__fixture/fault?prefix=/hqdatagzip/fenbi/sh600000&mode=garbage&size=40&times=2")
+        bodies = [fetch(self.port, "/hqdatagzip/fenbi/sh600000.fbs")[2] for _ in range(3)]
+        self.assertEqual([40, 40], [len(b) for b in bodies[:2]])
+        self.assertNotEqual(real[:40], bodies[0])
+        self.assertEqual(real, bodies[2])
         fetch(self.port, "/__fixture/clear")
         log = fetch(self.port, "/__fixture/log")[2]
         self.assertEqual(b"", log)
