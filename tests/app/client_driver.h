@@ -141,6 +141,22 @@ inline void EndProcessesIn(const std::string& dir) {
     }
 }
 
+inline bool IsExtendedKey(UINT vk) { return vk >= VK_PRIOR && vk <= VK_DOWN; }
+
+// A key pressed and let go, as the keyboard delivers it: to the window with the keyboard focus
+// in the frame's thread (the fallback when none has it).
+inline void PressKey(HWND frame, HWND fallback, UINT vk) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    HWND target = fallback;
+    if (GetGUIThreadInfo(GetWindowThreadProcessId(frame, nullptr), &info) && info.hwndFocus &&
+        (info.hwndFocus == frame || IsChild(frame, info.hwndFocus)))
+        target = info.hwndFocus;
+    LPARAM bits = 1 | LPARAM(MapVirtualKeyA(vk, 0)) << 16 | (IsExtendedKey(vk) ? 1 << 24 : 0);
+    PostMessageA(target, WM_KEYDOWN, vk, bits);
+    PostMessageA(target, WM_KEYUP, vk, bits | 0xC0000000);
+}
+
 // Xvfb runs no window manager, and Wine waits two seconds for one to withdraw each managed window
 // that is hidden (an ended dialog, for one). The client's windows are left unmanaged while a
 // test runs, so that what is timed is the program and not that wait.

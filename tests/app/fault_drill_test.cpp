@@ -67,17 +67,7 @@ bool OpenShare(HWND frame, const std::string& code) {
     HWND box = panel ? FindWindowExA(panel, nullptr, "VelmoraSearchBox", nullptr) : nullptr;
     HWND view = panel ? FindWindowExA(panel, nullptr, "VelmoraRealTimeView", nullptr) : nullptr;
     if (!box || !view) return false;
-    auto press = [&](UINT vk) {
-        GUITHREADINFO info = {};
-        info.cbSize = sizeof(info);
-        HWND target = view;
-        if (GetGUIThreadInfo(GetWindowThreadProcessId(frame, nullptr), &info) && info.hwndFocus &&
-            (info.hwndFocus == frame || IsChild(frame, info.hwndFocus)))
-            target = info.hwndFocus;
-        const LPARAM bits = 1 | LPARAM(MapVirtualKeyA(vk, 0)) << 16;
-        PostMessageA(target, WM_KEYDOWN, vk, bits);
-        PostMessageA(target, WM_KEYUP, vk, bits | 0xC0000000);
-    };
+    auto press = [&](UINT vk) { PressKey(frame, view, vk); };
     press(UINT(code[0]));
     if (!WaitUntil([&] { return IsWindowVisible(box) != 0; }, kProgramStepMs, 100)) return false;
     for (size_t i = 1; i < code.size(); ++i) press(UINT(code[i]));

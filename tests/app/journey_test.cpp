@@ -187,22 +187,6 @@ void Shot(int step, const char* name) {
 
 // ---- the keyboard and the mouse ------------------------------------------------------------
 
-bool IsExtendedKey(UINT vk) { return vk >= VK_PRIOR && vk <= VK_DOWN; }
-
-// A key pressed and let go, as the keyboard delivers it: to the window with the keyboard focus
-// in the frame's thread (the fallback when none has it).
-void PressKey(HWND frame, HWND fallback, UINT vk) {
-    GUITHREADINFO info = {};
-    info.cbSize = sizeof(info);
-    HWND target = fallback;
-    if (GetGUIThreadInfo(GetWindowThreadProcessId(frame, nullptr), &info) && info.hwndFocus &&
-        (info.hwndFocus == frame || IsChild(frame, info.hwndFocus)))
-        target = info.hwndFocus;
-    LPARAM bits = 1 | LPARAM(MapVirtualKeyA(vk, 0)) << 16 | (IsExtendedKey(vk) ? 1 << 24 : 0);
-    PostMessageA(target, WM_KEYDOWN, vk, bits);
-    PostMessageA(target, WM_KEYUP, vk, bits | 0xC0000000);
-}
-
 void ClickAt(HWND w, int x, int y) {
     PostMessageA(w, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
     PostMessageA(w, WM_LBUTTONUP, 0, MAKELPARAM(x, y));

@@ -8,15 +8,11 @@
 #include <sstream>
 #include <string>
 #include <vector>
-#include "wait.h"
+#include "app/client_driver.h"
 
 namespace {
 
-std::string WinePath(const char* hostPath) {
-    std::string out = "Z:";
-    for (const char* p = hostPath; *p; ++p) out += *p == '/' ? '\\' : *p;
-    return out;
-}
+using velmora_test::WinePath;
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
@@ -47,6 +43,7 @@ protected:
         ASSERT_TRUE(CopyFileA(WinePath(FAKE_CLIENT_V1).c_str(), m_exe.c_str(), FALSE));
     }
     void TearDown() override {
+        velmora_test::EndProcessesIn(m_dir);  // whatever the case left running
         for (const char* suffix : {"", ".new", ".ran"}) DeleteFileA((m_exe + suffix).c_str());
         RemoveDirectoryA(m_dir.c_str());
     }
