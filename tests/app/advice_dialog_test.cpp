@@ -269,8 +269,10 @@ TEST_F(AdviceDialogs, TrendWithASilentServiceKeepsAnsweringAndClosesAtOnce) {
     CTrendEvaluDlg dlg(stock);
     Clock::time_point closed;
     RunWithDriver(dlg, [&](HWND h) {
+        const int asked = CountLoggedRequests(s_fixture->Port(), "/plus/stock_trend.php");
         Press(h, IDC_DIAGNOSE);
-        Sleep(300);  // pacing: the request under way; the close must not wait for it
+        // The service holds the request: the close must not wait for it.
+        WaitUntil([&] { return CountLoggedRequests(s_fixture->Port(), "/plus/stock_trend.php") > asked; }, velmora_test::kEventMs);
         closed = Clock::now();
         PostMessageA(h, WM_CLOSE, 0, 0);
     });

@@ -13,6 +13,7 @@
 #include "base/base64.h"
 #include "base/text.h"
 #include "tests/net/fixture_suite.h"
+#include "wait.h"
 
 namespace {
 
@@ -153,8 +154,7 @@ protected:
     static bool FetchAndWait(CReplyFetch& fetch, const std::string& url, RequestLimits limits, int waitMs) {
         std::atomic<bool> done{false};
         if (!fetch.Begin(url, 256, limits, [&] { done = true; })) return false;
-        auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
-        while (!done && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(5));  // polled until the callback or the limit
+        velmora_test::WaitUntil([&] { return done.load(); }, waitMs, 5);
         fetch.Stop();
         return done;
     }
@@ -205,7 +205,8 @@ TEST_F(ReplyFetchTest, StopEndsASilentRequestAtOnceWithoutItsCallback) {
     {
         CReplyFetch fetch;
         ASSERT_TRUE(fetch.Begin(TrendRequestUrl(Url("/"), "600000"), 256, {20000, 30000}, [&] { ++calls; }));
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));  // pacing: the request on its way; Stop ends it in any state
+        // The service holds the request: Stop ends a request under way, not one yet to start.
+        ASSERT_TRUE(velmora_test::WaitUntil([] { return velmora_test::CountLoggedRequests(s_fixture->Port(), "/plus/") > 0; }));
         auto start = std::chrono::steady_clock::now();
         fetch.Stop();
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
