@@ -80,17 +80,7 @@ void Pump() {
     }
 }
 
-// Pumps until done() holds; false when it did not within the time.
-bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::chrono::steady_clock::now() < end) {
-        Pump();
-        if (done()) return true;
-        ::Sleep(20);  // polling
-    }
-    Pump();
-    return done();
-}
+using velmora_test::PumpUntil;
 
 // Pumps until the download queue is empty and every task taken has finished.
 bool Drain(int timeoutMs = 20000) {
