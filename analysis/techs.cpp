@@ -756,6 +756,8 @@ int CMACD::WarmUpBars() {
     return j;
 }
 
+int CMACD::WarmUpStart(int index) { return std::max(0, index - (WarmUpBars() - 1)); }
+
 void CMACD::SetFactors() {
     if (m_factorDays[0] == m_ints[kShort] && m_factorDays[1] == m_ints[kLong] && m_factorDays[2] == m_ints[kSignal])
         return;
@@ -794,7 +796,7 @@ bool CMACD::Calculate(double* v1, double* v2, double* v3, double* v4, int index,
         v[0] = *v1, v[1] = *v2, v[2] = 0, v[3] = *v4;
         Step(index, v);
     } else {
-        int n = std::max(0, index - (WarmUpBars() - 1));
+        const int n = WarmUpStart(index);
         v[0] = v[1] = SeedAt(n, index), v[2] = v[3] = 0;
         for (int t = n; t <= index; ++t) Step(t, v);
     }

@@ -1,5 +1,7 @@
 // The built-in indicators of the price pane (MA, BBI, BOLL, PV, SAR, DJ, the price bars),
-// MACD, MIKE, PSY and VOLUME. The other built-in classes are in techs_more.h.
+// MACD, MIKE, PSY and VOLUME. The other built-in classes are in the family headers
+// (techs_volume.h, techs_momentum.h, techs_price.h, techs_range.h, techs_own.h; techs_more.h
+// includes them all) and techs_cost.h.
 #pragma once
 
 #include <algorithm>
@@ -235,6 +237,9 @@ protected:
     // One continued step: v holds the previous bar's four lines and gets this bar's. A broken
     // source value (not finite) is passed over: the lines stay.
     void Step(int index, double* v) const;
+    // First bar of the full computation for index: WarmUpBars() back (a step MACD finds it in
+    // steps of 4 bars instead).
+    virtual int WarmUpStart(int index);
     // The weights of the three day counts (taken again only when a count changed).
     void SetFactors();
     // New-value and old-value weights of the short, long and signal averages, and the day counts

@@ -45,6 +45,18 @@ void CTechLines::Clear() {
     ++m_epoch;
 }
 
+int CTechLines::DivergenceSignal(int index, int against, int buy, int sell, int* reason) {
+    if (IsBottomDivergence(index, 1, against)) {
+        if (reason) *reason = reasonBottomDivergence;
+        return buy;
+    }
+    if (IsTopDivergence(index, 1, against)) {
+        if (reason) *reason = reasonTopDivergence;
+        return sell;
+    }
+    return 0;
+}
+
 void WidenMACD(double* lo, double* hi) {
     *lo -= std::fabs(*lo) * 0.02;
     if (std::fabs(*lo) < 0.0001) *lo = -0.01;

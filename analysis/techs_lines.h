@@ -1,5 +1,6 @@
-// Shared machinery of the indicator classes in techs_more.h: one-pass ranges that fill the cache,
-// running window sums, cumulative runs, and a line with its simple moving average.
+// Shared machinery of the indicator families (techs_volume.h, techs_momentum.h, techs_price.h,
+// techs_range.h, techs_own.h): one-pass ranges that fill the cache, running window sums,
+// cumulative runs, and a line with its simple moving average.
 #pragma once
 
 #include <algorithm>
@@ -16,6 +17,12 @@ int DecayBars(std::initializer_list<double> factors);
 // before it, then 1 at a time, until every factor raised to the distance is below 0.001; never
 // before bar 0.
 int DecayStartBy4(int index, std::initializer_list<double> factors);
+// The change from then to now in percent; no value unless both are above 0.
+inline bool PercentChange(double now, double then, double* v) {
+    if (!(now > 0) || !(then > 0)) return false;
+    *v = (now - then) * 100 / then;
+    return true;
+}
 // Range widening of the MACD family: 2 % each way, with -0.01 and 0.01 near 0 and a span of at
 // least 0.03.
 void WidenMACD(double* lo, double* hi);
@@ -154,6 +161,24 @@ public:
 
 protected:
     using CParamTech::CParamTech;
+
+    // The signal of a value against two levels: buy (with lowReason) below low, sell (with
+    // highReason) above high, else 0 with the reason left as it is.
+    static int LevelSignal(double now, double low, double high, int buy, int sell, int lowReason, int highReason,
+                           int* reason) {
+        if (now < low) {
+            if (reason) *reason = lowReason;
+            return buy;
+        }
+        if (now > high) {
+            if (reason) *reason = highReason;
+            return sell;
+        }
+        return 0;
+    }
+    // Buy on a bottom divergence of line 1 against line `against` (0: the price), sell on a top
+    // one, else 0 with the reason left as it is.
+    int DivergenceSignal(int index, int against, int buy, int sell, int* reason);
 
     // The per-bar Calculate of an n-line class: the cached lines, or lines(index, v) computed and
     // stored. Outputs may be null; nothing is written on failure.
@@ -407,6 +432,15 @@ protected:
     template <int K, class Term>
     const double* Sums(WindowSums<K>& w, int i, int n, Term term) {
         return w.Get(m_epoch, i, n, term);
+    }
+    // The opening of a window line: the sums of Sums over the window of the day count
+    // m_ints[days] ending at bar i; null (no value at bar i) when bar i has fewer bars before it
+    // than the window and the `back` bars before the window that the terms also read.
+    template <int K, class Term>
+    const double* DaySums(WindowSums<K>& w, int i, int days, int back, Term term) {
+        const int n = m_ints[days];
+        if (i + 1 < n + back) return nullptr;
+        return Sums(w, i, n, term);
     }
     // The sum of term(t) over the n bars ending at bar i, stepped on from the bar before as
     // CWindowSum does (i >= n - 1, n >= 1).

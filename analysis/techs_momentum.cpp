@@ -1,8 +1,8 @@
 // Momentum oscillators: KDJ (and id 58's core), R, RSI, BIAS, MTM, DMI, ROC and CCI.
+#include "analysis/techs_momentum.h"
+
 #include <algorithm>
 #include <cmath>
-
-#include "analysis/techs_more.h"
 
 namespace {
 
@@ -110,6 +110,8 @@ int CKDJBase::GetSignal(int index, int* reason) {
     return 0;
 }
 
+CKDJ::CKDJ() : CKDJBase("DDDDLL", {9, 3, 3, 1, 10, -10}, {}, {}, "(%d,%d,%d,%d)") {}
+
 int CKDJ::WarmUpStart(int index) const {
     const double a = double(m_ints[kKDays] - 1) / m_ints[kKDays], b = double(m_ints[kDDays] - 1) / m_ints[kDDays];
     return std::max(0, index - (DecayBars({a, b}) - 1));
@@ -118,6 +120,8 @@ int CKDJ::WarmUpStart(int index) const {
 
 
 // ---- R ----
+
+CR::CR() : CLine1("D", {20}, {}, {}, "%d") {}
 
 bool CR::Line(int i, double* v) {
     const int n = m_ints[kDays];
@@ -130,6 +134,8 @@ bool CR::Line(int i, double* v) {
 }
 
 // ---- RSI ----
+
+CRSI::CRSI() : CTechLines("ALLL", {10, 15, -15}, {}, {10, 20}, "A") {}
 
 bool CRSI::Value(int i, int days, WindowSums<2>& sums, double* v) {
     if (days < 1 || i < days || i < 1) return false;
@@ -215,11 +221,14 @@ int CRSI::GetSignal(int index, int* reason) {
 
 // ---- BIAS ----
 
+CBIAS::CBIAS() : CLine1("DLL", {10, 10, -10}, {}, {}, "(%d)") {}
+
 bool CBIAS::Line(int i, double* v) {
     const CKData& k = *m_pKData;
     const int n = m_ints[kDays];
-    if (i + 1 < n) return false;
-    const double* s = Sums(m_sums, i, n, [&k](int t, double sign, double* out) { out[0] += sign * Price(k, t); });
+    const double* s =
+        DaySums(m_sums, i, kDays, 0, [&k](int t, double sign, double* out) { out[0] += sign * Price(k, t); });
+    if (!s) return false;
     const double average = s[0] / n;
     *v = average > 0.0001 ? (Price(k, i) - average) * 100 / average : 0;
     return true;
@@ -244,18 +253,12 @@ int CBIAS::GetSignal(int index, int* reason) {
     if (reason) *reason = reasonNone;
     double now;
     if (!Calculate(&now, index, false)) return 0;
-    if (now < -10) {
-        if (reason) *reason = reasonOversold;
-        return m_ints[kBuy];
-    }
-    if (now > 5) {
-        if (reason) *reason = reasonOverbought;
-        return m_ints[kSell];
-    }
-    return 0;
+    return LevelSignal(now, -10, 5, m_ints[kBuy], m_ints[kSell], reasonOversold, reasonOverbought, reason);
 }
 
 // ---- MTM, ROC ----
+
+CMTM::CMTM() : CLineMA("DDLL", {10, 10, 10, -10}, {}, {}, "(%d,%d)") {}
 
 bool CMTM::Line(int i, double* v) {
     const int n = m_ints[kDays];
@@ -291,13 +294,11 @@ int CMTM::GetSignal(int index, int* reason) {
     return CrossInZone(*this, index, m_ints[kDays] + m_ints[kMA], 0.3, 0.6, m_ints[kBuy], m_ints[kSell], reason);
 }
 
+CROC::CROC() : CLineMA("DDLL", {10, 10, 10, -10}, {}, {}, "(%d,%d)") {}
+
 bool CROC::Line(int i, double* v) {
     const int n = m_ints[kDays];
-    if (i < n) return false;
-    const double now = Price(*m_pKData, i), then = Price(*m_pKData, i - n);
-    if (!(now > 0) || !(then > 0)) return false;
-    *v = (now - then) * 100 / then;
-    return true;
+    return i >= n && PercentChange(Price(*m_pKData, i), Price(*m_pKData, i - n), v);
 }
 
 int CROC::GetSignal(int index, int* reason) {
@@ -307,16 +308,17 @@ int CROC::GetSignal(int index, int* reason) {
 
 // ---- DMI ----
 
+CDMI::CDMI() : CTechLines("D", {7}, {}, {}, "(%d)") {}
+
 bool CDMI::Directions(int i, double* plus, double* minus, double* dx) {
-    const int n = m_ints[kDays];
-    if (i < n) return false;
     const KDATA* b = m_pKData->GetData();
-    const double* s = Sums(m_sums, i, n, [b](int t, double sign, double* out) {
+    const double* s = DaySums(m_sums, i, kDays, 1, [b](int t, double sign, double* out) {
         const double h = b[t].high, l = b[t].low, c = b[t - 1].close;
         out[0] += sign * (std::max(h - b[t - 1].high, 0.0));
         out[1] += sign * (std::max(double(b[t - 1].low) - l, 0.0));
         out[2] += sign * (std::max(h - l, std::max(std::fabs(h - c), std::fabs(l - c))));
     });
+    if (!s) return false;
     // A broken bar in the window gives no DX: the ADX passes over it.
     if (!(std::fabs(s[2]) >= 0.0001) || !(std::fabs(s[0] + s[1]) >= 0.0001) || !std::isfinite(s[2])) return false;
     const double p = s[0] * 100 / s[2], m = s[1] * 100 / s[2];
@@ -431,13 +433,16 @@ bool CDMI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
 
 // ---- CCI ----
 
+CCCI::CCCI() : CLineMA("DFDLL", {14, 10, 10, -10}, {0.015}, {}, "(%d,%d)") {}
+
 // The mean deviation is taken about this window's own mean, so each bar reads its window afresh.
 bool CCCI::Line(int i, double* v) {
     const int n = m_ints[kDays];
-    if (i + 1 < n) return false;
     const KDATA* b = m_pKData->GetData();
     auto typical = [b](int t) { return (double(b[t].high) + b[t].low + 2.0 * b[t].close) / 4; };
-    const double* s = Sums(m_sums, i, n, [&typical](int t, double sign, double* out) { out[0] += sign * typical(t); });
+    const double* s =
+        DaySums(m_sums, i, kDays, 0, [&typical](int t, double sign, double* out) { out[0] += sign * typical(t); });
+    if (!s) return false;
     const double average = s[0] / n;
     double deviation = 0;
     for (int t = i - n + 1; t <= i; ++t) deviation += std::fabs(typical(t) - average);

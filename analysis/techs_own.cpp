@@ -1,14 +1,17 @@
 // Own signal indicators (ids 8, 55-58), relative turnover (HSL), DPER and the cycle oscillators
 // CYO and DCYO.
+#include "analysis/techs_own.h"
+
 #include <algorithm>
 #include <cmath>
 
-#include "analysis/techs_more.h"
 #include "base/timestamp.h"
 #include "store/database.h"
 #include "store/stock.h"
 
 // ---- CYO, DCYO ----
+
+CCYO::CCYO() : CLineMA("ADLL", {6, 10, -10}, {}, {9, 12, 18, 24}, "A") {}
 
 double CCYO::Cyo(int i) const {
     const CKData& k = *m_pKData;
@@ -36,6 +39,8 @@ int CCYO::GetSignal(int index, int* reason) {
                            m_ints[kSell], reason);
 }
 
+CDCYO::CDCYO() : CCYO() {}
+
 bool CDCYO::Line(int i, double* v) {
     const int m = m_ints[kMA];
     if (i - m + 1 < GetMaxDays(m_days)) return false;
@@ -52,6 +57,8 @@ int CDCYO::GetSignal(int index, int* reason) {
 }
 
 // ---- HSL ----
+
+CHSL::CHSL() : CTechLines("DDLL", {30, 6, 10, -10}, {}, {}, "(%d,%d)") {}
 
 void CHSL::SetIndexKData(const CKData* series) {
     m_pIndexKData = series;
@@ -232,6 +239,8 @@ bool CHSL::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
 
 // ---- DPER ----
 
+CDPER::CDPER() : CLineMA("DDDLL", {30, 6, 12, 10, -10}, {}, {}, "(%d,%d,%d)") {}
+
 // Price of bar j less the average of the 2 x detrend prices before it.
 double CDPER::Detrended(int j) {
     const CKData& k = *m_pKData;
@@ -276,6 +285,13 @@ int CDPER::GetSignal(int index, int* reason) {
 }
 
 // ---- ids 8, 55-57 ----
+
+CSelfMACD::CSelfMACD(const char* layout, std::initializer_list<int> ints, const char* caption)
+    : CStepMACD(layout, ints, caption, sourcePrice) {}
+CSelfTechnique1::CSelfTechnique1() : CSelfMACD("dddllll", {5, 62, 9, 15, -15, 10, -10}, "(绿色持币，黄色持股)") {}
+CSelfTechnique2::CSelfTechnique2() : CSelfMACD("dddllll", {5, 42, 9, 15, -15, 10, -10}, "（黄色格线区域为持股）") {}
+CSelfTechnique3::CSelfTechnique3() : CSelfMACD("dddllll", {5, 22, 9, 15, -15, 10, -10}, "(红色代表多方，绿色代表空方)") {}
+CSelfTechnique4::CSelfTechnique4() : CSelfMACD("dddllll", {5, 62, 9, 15, -15, 10, -10}, "(红色代表多方，绿色代表空方)") {}
 
 bool CSelfTechnique1::Calculate(double* v1, double* v2, double* v3, double* v4, double* v5, int index,
                                 bool useLast) {
@@ -339,6 +355,8 @@ bool CSelfTechnique1::GetMinMaxInfo(int start, int end, double* min, double* max
 }
 
 // ---- id 58 ----
+
+CSelfTechnique5::CSelfTechnique5() : CKDJBase("dddmll", {9, 3, 3, 1, 10, -10}, {}, {}, "(%d,%d,%d,%d)") {}
 
 int CSelfTechnique5::WarmUpStart(int index) const {
     const double a = double(m_ints[kKDays] - 1) / m_ints[kKDays], b = double(m_ints[kDDays] - 1) / m_ints[kDDays];

@@ -1,10 +1,12 @@
 // Volatility, sentiment and price oscillators: CV, ARBR, CR, OSC, UOS, MAOSC, 36BIAS, DPO and KST.
+#include "analysis/techs_price.h"
+
 #include <algorithm>
 #include <cmath>
 
-#include "analysis/techs_more.h"
-
 // ---- CV ----
+
+CCV::CCV() : CLine1("DDLL", {10, 10, 10, -10}, {}, {}, "(%d,%d)") {}
 
 bool CCV::Line(int i, double* v) {
     const int n = m_ints[kDays], m = m_ints[kMA];
@@ -84,18 +86,18 @@ int CCV::GetSignal(int index, int* reason) {
 
 // ---- ARBR ----
 
+CARBR::CARBR() : CTechLines("DLLLL", {26, 15, -15, 10, -10}, {}, {}, "(%d)") {}
+
 bool CARBR::Lines(int i, double* v) {
-    const int n = m_ints[kDays];
-    if (i < n) return false;
     const KDATA* b = m_pKData->GetData();
-    const double* s = Sums(m_sums, i, n, [b](int t, double sign, double* out) {
+    const double* s = DaySums(m_sums, i, kDays, 1, [b](int t, double sign, double* out) {
         const double h = b[t].high, l = b[t].low, o = b[t].open, c = b[t - 1].close;
         out[0] += sign * (h - o);
         out[1] += sign * (o - l);
         out[2] += sign * (std::max(h - c, 0.0));
         out[3] += sign * (std::max(c - l, 0.0));
     });
-    if (s[1] < 0.0001 || s[3] < 0.0001) return false;
+    if (!s || s[1] < 0.0001 || s[3] < 0.0001) return false;
     v[0] = s[0] * 100 / s[1];
     v[1] = s[2] * 100 / s[3];
     return true;
@@ -133,22 +135,22 @@ int CARBR::GetSignal(int index, int* reason) {
 
 // ---- CR ----
 
+CCR::CCR() : CTechLines("DDDDDLL", {26, 10, 20, 40, 62, 10, -10}, {}, {}, "(%d,%d,%d,%d,%d)") {}
+
 void CCR::Clear() {
     CTechLines::Clear();
     m_at = -1;
 }
 
 bool CCR::Value(int i, double* v) {
-    const int n = m_ints[kDays];
-    if (i < n) return false;
     const KDATA* b = m_pKData->GetData();
-    const double* s = Sums(m_sums, i, n, [b](int t, double sign, double* out) {
+    const double* s = DaySums(m_sums, i, kDays, 1, [b](int t, double sign, double* out) {
         const KDATA& p = b[t - 1];
         const double mid = (double(p.high) + p.low + p.open + p.close) / 4;
         out[0] += sign * (std::max(b[t].high - mid, 0.0));
         out[1] += sign * (std::max(mid - b[t].low, 0.0));
     });
-    if (s[1] < 0.0001) return false;
+    if (!s || s[1] < 0.0001) return false;
     *v = s[0] * 100 / s[1];
     return true;
 }
@@ -214,18 +216,12 @@ int CCR::GetSignal(int index, int* reason) {
     if (reason) *reason = reasonNone;
     double now;
     if (!Calculate(&now, nullptr, nullptr, nullptr, nullptr, index, false)) return 0;
-    if (now < 40) {
-        if (reason) *reason = reasonOversold;
-        return m_ints[kLow];
-    }
-    if (now > 300) {
-        if (reason) *reason = reasonOverbought;
-        return m_ints[kHigh];
-    }
-    return 0;
+    return LevelSignal(now, 40, 300, m_ints[kLow], m_ints[kHigh], reasonOversold, reasonOverbought, reason);
 }
 
 // ---- OSC, UOS, MAOSC ----
+
+COSC::COSC() : CLineMA("DDLL", {10, 6, 10, -10}, {}, {}, "(%d.%d)") {}
 
 bool COSC::Line(int i, double* v) {
     const CKData& k = *m_pKData;
@@ -242,6 +238,8 @@ int COSC::GetSignal(int index, int* reason) {
     return ZoneCrossSignal(index, m_ints[kDays] + m_ints[kMA], kRangeWindow, 0.3, 0.6, m_ints[kBuy], m_ints[kSell],
                            reason);
 }
+
+CUOS::CUOS() : CLineMA("DDDDLL", {7, 14, 28, 6, 10, -10}, {}, {}, "(%d,%d,%d,%d)") {}
 
 bool CUOS::Line(int i, double* v) {
     const CKData& k = *m_pKData;
@@ -262,6 +260,8 @@ int CUOS::GetSignal(int index, int* reason) {
     const int most = std::max(m_ints[kDays1], std::max(m_ints[kDays2], m_ints[kDays3]));
     return ZoneCrossSignal(index, most + m_ints[kMA], kRangeWindow, 0.4, 0.6, m_ints[kBuy], m_ints[kSell], reason);
 }
+
+CMAOSC::CMAOSC() : CLineMA("DDDLL", {6, 12, 6, 10, -10}, {}, {}, "(%d,%d,%d)") {}
 
 bool CMAOSC::Line(int i, double* v) {
     const CKData& k = *m_pKData;
@@ -290,6 +290,8 @@ double Bias36(const Price& price, int i) {
 }
 }  // namespace
 
+C36BIAS::C36BIAS() : CLine1("LL", {10, -10}, {}, {}, "") {}
+
 bool C36BIAS::Line(int i, double* v) {
     if (i < 5) return false;
     const CKData& k = *m_pKData;
@@ -313,18 +315,12 @@ int C36BIAS::GetSignal(int index, int* reason) {
     if (reason) *reason = reasonNone;
     double low, high, now;
     if (!GetRangeLevels(index, reason, 6, 40, &low, &high, 0.02, 0.98) || !Calculate(&now, index, false)) return 0;
-    if (now < low) {
-        if (reason) *reason = reasonOversold;
-        return m_ints[kLow];
-    }
-    if (now > high) {
-        if (reason) *reason = reasonOverbought;
-        return m_ints[kHigh];
-    }
-    return 0;
+    return LevelSignal(now, low, high, m_ints[kLow], m_ints[kHigh], reasonOversold, reasonOverbought, reason);
 }
 
 // ---- DPO ----
+
+CDPO::CDPO() : CLineMA("DDLL", {10, 6, 10, -10}, {}, {}, "(%d,%d)") {}
 
 bool CDPO::Line(int i, double* v) {
     const CKData& k = *m_pKData;
@@ -342,6 +338,8 @@ int CDPO::GetSignal(int index, int* reason) {
 }
 
 // ---- KST ----
+
+CKST::CKST() : CLineMA("ADLL", {6, 10, -10}, {}, {9, 12, 18, 24}, "A") {}
 
 bool CKST::Line(int i, double* v) {
     const CKData& k = *m_pKData;

@@ -1,16 +1,16 @@
 // Range and channel oscillators: REI, DMKI, PCNT, HLC, CDP, ASI and ATR.
+#include "analysis/techs_range.h"
+
 #include <algorithm>
 #include <cmath>
 
-#include "analysis/techs_more.h"
-
 // ---- REI ----
 
+CREI::CREI() : CLine1("DLL", {8, 10, -10}, {}, {}, "(%d)") {}
+
 bool CREI::Line(int i, double* v) {
-    const int n = m_ints[kDays];
-    if (i < n + 7) return false;
     const KDATA* b = m_pKData->GetData();
-    const double* s = Sums(m_sums, i, n, [b](int t, double sign, double* out) {
+    const double* s = DaySums(m_sums, i, kDays, 8, [b](int t, double sign, double* out) {
         const double dh = double(b[t].high) - b[t - 2].high, dl = double(b[t].low) - b[t - 2].low;
         const bool above = b[t - 7].close > b[t - 2].high && b[t - 8].close > b[t - 2].high &&
                            b[t - 5].low > b[t].high && b[t - 6].low > b[t].high;
@@ -19,7 +19,7 @@ bool CREI::Line(int i, double* v) {
         out[0] += sign * (above || below ? 0 : dh + dl);
         out[1] += sign * (std::fabs(dh) + std::fabs(dl));
     });
-    if (std::fabs(s[1]) < 0.0001) return false;
+    if (!s || std::fabs(s[1]) < 0.0001) return false;
     *v = s[0] / s[1];
     return true;
 }
@@ -41,14 +41,15 @@ int CREI::GetSignal(int index, int* reason) {
 
 // ---- DMKI ----
 
+CDMKI::CDMKI() : CLine1("DLL", {13, 10, -10}, {}, {}, "(%d)") {}
+
 bool CDMKI::Line(int i, double* v) {
-    const int n = m_ints[kDays];
-    if (i < n) return false;
     const KDATA* b = m_pKData->GetData();
-    const double* s = Sums(m_sums, i, n, [b](int t, double sign, double* out) {
+    const double* s = DaySums(m_sums, i, kDays, 1, [b](int t, double sign, double* out) {
         out[0] += sign * (std::max(double(b[t].high) - b[t - 1].high, 0.0));
         out[1] += sign * (std::max(double(b[t - 1].low) - b[t].low, 0.0));
     });
+    if (!s) return false;
     const double sum = s[0] + s[1];
     if (std::fabs(sum) < 0.0001) return false;
     *v = s[0] / sum;
@@ -59,25 +60,15 @@ int CDMKI::GetSignal(int index, int* reason) {
     if (reason) *reason = reasonNone;
     double now;
     if (!Calculate(&now, index, false)) return 0;
-    if (now < 0.3) {
-        if (reason) *reason = reasonOversold;
-        return m_ints[kBuy];
-    }
-    if (now > 0.7) {
-        if (reason) *reason = reasonOverbought;
-        return m_ints[kSell];
-    }
-    return 0;
+    return LevelSignal(now, 0.3, 0.7, m_ints[kBuy], m_ints[kSell], reasonOversold, reasonOverbought, reason);
 }
 
 // ---- PCNT ----
 
+CPCNT::CPCNT() : CLineMA("DLL", {6, 10, -10}, {}, {}, "(%d)") {}
+
 bool CPCNT::Line(int i, double* v) {
-    if (i < 1) return false;
-    const double now = Price(*m_pKData, i), before = Price(*m_pKData, i - 1);
-    if (!(now > 0) || !(before > 0)) return false;
-    *v = (now - before) * 100 / before;
-    return true;
+    return i >= 1 && PercentChange(Price(*m_pKData, i), Price(*m_pKData, i - 1), v);
 }
 
 int CPCNT::GetSignal(int index, int* reason) {
@@ -86,6 +77,8 @@ int CPCNT::GetSignal(int index, int* reason) {
 }
 
 // ---- HLC ----
+
+CHLC::CHLC() : CLineMA("DDLL", {12, 6, 10, -10}, {}, {}, "(%d,%d)") {}
 
 bool CHLC::Line(int i, double* v) {
     const int n = m_ints[kDays];
@@ -114,6 +107,8 @@ int CHLC::GetSignal(int index, int* reason) {
 
 // ---- CDP ----
 
+CCDP::CCDP() : CTechLines("", {}, {}, {}, "") {}
+
 bool CCDP::Lines(int i, double* v) {
     if (i < 1) return false;
     const KDATA& b = (*m_pKData)[i - 1];
@@ -136,6 +131,8 @@ bool CCDP::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
 }
 
 // ---- ASI ----
+
+CASI::CASI() : CLine1("DLL", {6, 10, -10}, {}, {}, "(%d)") {}
 
 // The swing index of a bar against the bar before: the close's move, half the bar's body and the
 // previous body, over three times the range term that the largest of the three gaps picks.
@@ -183,27 +180,21 @@ int CASI::GetSignal(int index, int* reason) {
     EnsureParameters();
     double low, high;
     if (!GetRangeLevels(index, reason, m_ints[kDays], kRangeWindow, &low, &high, 0.3, 0.7)) return 0;
-    if (IsBottomDivergence(index, 1, 0)) {
-        if (reason) *reason = reasonBottomDivergence;
-        return m_ints[kBuy];
-    }
-    if (IsTopDivergence(index, 1, 0)) {
-        if (reason) *reason = reasonTopDivergence;
-        return m_ints[kSell];
-    }
-    return 0;
+    return DivergenceSignal(index, 0, m_ints[kBuy], m_ints[kSell], reason);
 }
 
 // ---- ATR ----
 
+CATR::CATR() : CLine1("DLL", {14, 10, -10}, {}, {}, "(%d)") {}
+
 bool CATR::Line(int i, double* v) {
     const int n = m_ints[kDays];
-    if (i < n) return false;
     const KDATA* b = m_pKData->GetData();
-    const double* s = Sums(m_sums, i, n, [b](int t, double sign, double* out) {
+    const double* s = DaySums(m_sums, i, kDays, 1, [b](int t, double sign, double* out) {
         const double h = b[t].high, l = b[t].low, c = b[t - 1].close;
         out[0] += sign * (std::max(h - l, std::max(std::fabs(h - c), std::fabs(l - c))));
     });
+    if (!s) return false;
     *v = s[0] / n;
     return true;
 }

@@ -1,10 +1,14 @@
 // Volume indicators: NVI, PVI, VR, VROC, OBV, MOBV, MFI, VMACD, WVAD, EMV, VRSI, NVRSI, AD and CI.
+#include "analysis/techs_volume.h"
+
 #include <algorithm>
 #include <cmath>
 
-#include "analysis/techs_more.h"
-
 // ---- NVI, PVI ----
+
+CVolumeIndex::CVolumeIndex(bool negative) : CTechLines("DLL", {25, 10, -10}, {}, {}, "(%d)"), m_negative(negative) {}
+CNVI::CNVI() : CVolumeIndex(true) {}
+CPVI::CPVI() : CVolumeIndex(false) {}
 
 // One bar of the index and its average: v holds the lines of bar t - 1 and gets those of bar t.
 void CVolumeIndex::Step(int t, double* v) const {
@@ -51,17 +55,18 @@ bool CVolumeIndex::GetMinMaxInfo(int start, int end, double* min, double* max, i
 
 // ---- VR ----
 
+CVR::CVR() : CLine1("DLL", {12, 10, -10}, {}, {}, "(%d)") {}
+
 bool CVR::Line(int i, double* v) {
     const CKData& k = *m_pKData;
-    const int n = m_ints[kDays];
-    if (i < n) return false;
-    const double* s = Sums(m_sums, i, n, [&k](int t, double sign, double* out) {
+    const double* s = DaySums(m_sums, i, kDays, 1, [&k](int t, double sign, double* out) {
         const float p = float(Price(k, t)), q = float(Price(k, t - 1));
         const double volume = k[t].volume;
         out[0] += sign * (p > q ? volume : 0);
         out[1] += sign * (p < q ? volume : 0);
         out[2] += sign * (volume);
     });
+    if (!s) return false;
     const double half = s[2] / 2, down = s[1] + half;
     if (down < 0.0001) return false;
     *v = (s[0] + half) * 100 / down;
@@ -88,13 +93,11 @@ int CVR::GetSignal(int index, int* reason) {
 
 // ---- VROC ----
 
+CVROC::CVROC() : CLineMA("DDLL", {10, 10, 10, -10}, {}, {}, "(%d,%d)") {}
+
 bool CVROC::Line(int i, double* v) {
     const int n = m_ints[kDays];
-    if (i < n) return false;
-    const double now = (*m_pKData)[i].volume, then = (*m_pKData)[i - n].volume;
-    if (!(now > 0) || !(then > 0)) return false;
-    *v = (now - then) * 100 / then;
-    return true;
+    return i >= n && PercentChange((*m_pKData)[i].volume, (*m_pKData)[i - n].volume, v);
 }
 
 int CVROC::GetSignal(int index, int* reason) {
@@ -102,15 +105,7 @@ int CVROC::GetSignal(int index, int* reason) {
     EnsureParameters();
     double low, high;
     if (!GetRangeLevels(index, reason, m_ints[kDays] + m_ints[kMA], kRangeWindow, &low, &high, 0.3, 0.7)) return 0;
-    if (IsBottomDivergence(index, 1, 2)) {
-        if (reason) *reason = reasonBottomDivergence;
-        return m_ints[kBuy];
-    }
-    if (IsTopDivergence(index, 1, 2)) {
-        if (reason) *reason = reasonTopDivergence;
-        return m_ints[kSell];
-    }
-    return 0;
+    return DivergenceSignal(index, 2, m_ints[kBuy], m_ints[kSell], reason);
 }
 
 // ---- OBV, MOBV ----
@@ -129,6 +124,8 @@ inline void ObvStep(const CKData& k, int t, double price, double before, double*
 // The first OBV value: bar 0's volume, or nothing when it is broken.
 inline double ObvSeed(const CKData& k) { return std::isfinite(k[0].volume) ? double(k[0].volume) : 0.0; }
 }  // namespace
+
+COBV::COBV() : CTechLines("LL", {10, -10}, {}, {}, "") {}
 
 bool COBV::Line(int i, double* v) {
     const CKData& k = *m_pKData;
@@ -160,16 +157,10 @@ bool COBV::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
 int COBV::GetSignal(int index, int* reason) {
     if (reason) *reason = reasonNone;
     if (!CheckIndex(index)) return 0;
-    if (IsBottomDivergence(index, 1, 0)) {
-        if (reason) *reason = reasonBottomDivergence;
-        return m_ints[kBuy];
-    }
-    if (IsTopDivergence(index, 1, 0)) {
-        if (reason) *reason = reasonTopDivergence;
-        return m_ints[kSell];
-    }
-    return 0;
+    return DivergenceSignal(index, 0, m_ints[kBuy], m_ints[kSell], reason);
 }
+
+CMOBV::CMOBV() : CTechLines("llDDLL", {10, -10, 12, 26, 10, -10}, {}, {}, "(%d,%d)") {}
 
 void CMOBV::Clear() {
     CTechLines::Clear();
@@ -246,6 +237,8 @@ int CMOBV::GetSignal(int index, int* reason) {
 
 // ---- MFI ----
 
+CMFI::CMFI() : CLine1("DLL", {10, 10, -10}, {}, {}, "(%d)") {}
+
 // A bar asked on its own adds its window afresh; the range pass steps running sums of the rising
 // and the falling flows (both never negative), which agree with it up to rounding.
 bool CMFI::Line(int i, double* v) {
@@ -310,38 +303,18 @@ int CMFI::GetSignal(int index, int* reason) {
 
 // ---- VMACD ----
 
-bool CStepMACD::Calculate(double* v1, double* v2, double* v3, double* v4, int index, bool useLast) {
-    if (!CheckIndex(index)) return false;
-    const bool continued = useLast && v1 && v2 && v4 && index > 0;
-    // A walk that continues with the day counts of its weights was checked at its first bar.
-    if (!continued || m_factorDays[0] != m_ints[kShort] || m_factorDays[1] != m_ints[kLong] ||
-        m_factorDays[2] != m_ints[kSignal]) {
-        EnsureParameters();
-        SetFactors();
-    }
-    if (index + 1 < m_nMinBars) return false;
-    double v[4];
-    if (!LoadComputed(index, v, 4)) {
-        if (!std::isfinite(SourceAt(index))) return false;
-        if (continued) {
-            v[0] = *v1, v[1] = *v2, v[2] = 0, v[3] = *v4;
-            Step(index, v);
-        } else {
-            // The signal average decays as well, so its days take part in the warm-up.
-            const int from = DecayStartBy4(index, {m_fOld[0], m_fOld[1], m_fOld[2]});
-            v[0] = v[1] = SeedAt(from, index), v[2] = v[3] = 0;
-            for (int t = from; t <= index; ++t) Step(t, v);
-        }
-        StoreComputed(index, v, 4);
-    }
-    if (v1) *v1 = v[0];
-    if (v2) *v2 = v[1];
-    if (v3) *v3 = v[2];
-    if (v4) *v4 = v[3];
-    return true;
+CStepMACD::CStepMACD(const char* layout, std::initializer_list<int> ints, const char* caption, int source)
+    : CMACD(layout, ints, caption) {
+    m_nSource = source;
 }
+CVMACD::CVMACD() : CStepMACD("DDDLLLL", {12, 26, 9, 15, -15, 10, -10}, "(%d,%d,%d)", sourceVolume) {}
+
+// The signal average decays as well, so its days take part in the warm-up.
+int CStepMACD::WarmUpStart(int index) { return DecayStartBy4(index, {m_fOld[0], m_fOld[1], m_fOld[2]}); }
 
 // ---- WVAD ----
+
+CWVAD::CWVAD() : CLine1("DLL", {24, 10, -10}, {}, {}, "(%d)") {}
 
 // Bars with a range of 0.0001 or less add nothing (a range of float noise would blow up).
 bool CWVAD::Line(int i, double* v) {
@@ -364,18 +337,12 @@ int CWVAD::GetSignal(int index, int* reason) {
     if (!GetRangeLevels(index, reason, m_ints[kDays], kRangeWindow, &low, &high, 0.3, 0.7) ||
         !Calculate(&now, index, false))
         return 0;
-    if (now < low) {
-        if (reason) *reason = reasonBullTrend;
-        return m_ints[kBuy];
-    }
-    if (now > high) {
-        if (reason) *reason = reasonBearTrend;
-        return m_ints[kSell];
-    }
-    return 0;
+    return LevelSignal(now, low, high, m_ints[kBuy], m_ints[kSell], reasonBullTrend, reasonBearTrend, reason);
 }
 
 // ---- EMV ----
+
+CEMV::CEMV() : CLineMA("DDLL", {14, 9, 10, -10}, {}, {}, "(%d,%d)") {}
 
 // An index counts its volume in far larger units than a share: its moves are scaled by 1e8 over
 // the volume, a share's by 1e5.
@@ -423,13 +390,13 @@ int CVolumeRSI::GetSignal(int index, int* reason) {
     return s;
 }
 
+CVRSI::CVRSI() : CVolumeRSI("DLLLL", {10, 15, -15, 10, -10}, {}, {}, "(%d)") {}
+
 // An average over no bars is 0, so that a window without falling bars gives 100 and one without
 // rising bars 0.
 bool CVRSI::Line(int i, double* v) {
     const CKData& k = *m_pKData;
-    const int n = m_ints[kDays];
-    if (i < n) return false;
-    const double* s = Sums(m_sums, i, n, [&k](int t, double sign, double* out) {
+    const double* s = DaySums(m_sums, i, kDays, 1, [&k](int t, double sign, double* out) {
         const float p = float(Price(k, t)), q = float(Price(k, t - 1));
         const double volume = k[t].volume;
         const bool up = q <= p;
@@ -438,20 +405,22 @@ bool CVRSI::Line(int i, double* v) {
         out[2] += sign * (up ? 1 : 0);
         out[3] += sign * (up ? 0 : 1);
     });
+    if (!s) return false;
     const double up = s[2] > 0 ? s[0] / s[2] : 0, down = s[3] > 0 ? s[1] / s[3] : 0;
     *v = down < 0.0001 ? 100 : 100 - 100 / (up / down + 1);
     return true;
 }
 
+CNVRSI::CNVRSI() : CVolumeRSI("DLLLL", {10, 15, -15, 10, -10}, {}, {}, "(%d)") {}
+
 bool CNVRSI::Line(int i, double* v) {
     const CKData& k = *m_pKData;
-    const int n = m_ints[kDays];
-    if (i < n) return false;
-    const double* s = Sums(m_sums, i, n, [&k](int t, double sign, double* out) {
+    const double* s = DaySums(m_sums, i, kDays, 1, [&k](int t, double sign, double* out) {
         const double volume = k[t].volume;
         out[0] += sign * (volume > k[t - 1].volume ? volume : 0);
         out[1] += sign * (volume);
     });
+    if (!s) return false;
     *v = s[1] < 0.0001 ? 50 : s[0] * 100 / s[1];
     return true;
 }
@@ -466,6 +435,8 @@ inline double Accumulation(const KDATA& b) {
 }
 }  // namespace
 
+CAD::CAD() : CLine1("D", {8}, {}, {}, "(%d)") {}
+
 bool CAD::Line(int i, double* v) {
     const int n = m_ints[kDays];
     if (i + 1 < n) return false;
@@ -477,6 +448,8 @@ bool CAD::Line(int i, double* v) {
     *v = m_sum.sum.At(i, n, [b](int t) { return Accumulation(b[t]); });
     return true;
 }
+
+CCI::CCI() : CLine1("", {}, {}, {}, "") {}
 
 bool CCI::Line(int i, double* v) {
     const KDATA& b = (*m_pKData)[i];
