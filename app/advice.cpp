@@ -4,6 +4,7 @@
 
 #include "base/base64.h"
 #include "base/text.h"
+#include "store/stockcode.h"
 
 const char kTrendUnclearText[] = "该股趋势不明，请谨慎操作！";
 const char kPatternUnclearText[] = "该股趋势不明，请谨慎操作!";
@@ -148,6 +149,6 @@ void ParseStockPool(const std::string& body, StockPoolReply* out) {
 }
 
 std::string StockPoolOpenCode(const StockPoolRecord& record) {
-    std::string code = record.code + (record.market == "sh" ? "_1" : "_0");
+    std::string code = MakeStockCode(record.code, record.market == "sh");
     return code.size() > 7 ? code : std::string();
 }

@@ -3,10 +3,10 @@
 #include <cstring>
 
 #include "app/urltable.h"
-#include "app/watchlist.h"
 #include "base/text.h"
 #include "store/codestate.h"
 #include "store/database.h"
+#include "store/stockcode.h"
 
 DownloadedFileKind ClassifyDownloadedFile(const char* path) {
     if (!path) return downloadedText;
@@ -97,29 +97,30 @@ bool GetDataPaths(const std::string& code, bool shanghai, int kind, const std::s
     const std::string lower = shanghai ? "sh" : "sz";
     const std::string upper = shanghai ? "SH" : "SZ";
     const std::string root = "http://" + dataHost + "/";
-    const std::string local = programFolder + "hqdata\\" + lower + "\\";
+    // The store names the local file, as it does when it reads the file back.
+    auto local = [&](DataFileKind file) { return programFolder + DataFilePath(file, shanghai, code); };
     switch (kind) {
     case stockDataDay:
         out->url = root + GetUrl(kUrlDayFolder) + upper + plain + ".ldy";
-        out->localPath = local + "day\\" + upper + code + ".day";
+        out->localPath = local(dataFileDay);
         return true;
     case stockDataMinute:
         out->url = root + GetUrl(kUrlMinuteFolder) + lower + "/" + plain + ".min";
-        out->localPath = local + "min\\" + code + ".min";
+        out->localPath = local(dataFileMinute);
         return true;
     case stockDataText:
         out->url = root + GetUrl(kUrlF10Folder) + lower + plain + ".txt";
-        out->localPath = local + "bas\\" + code + ".txt";
+        out->localPath = local(dataFileBaseText);
         return true;
     case stockDataSignal:
         out->url = root + GetUrl(kUrlSignalFolder) + lower + plain + ".sgn";
-        out->localPath = local + "signal\\" + code + ".sgn";
+        out->localPath = local(dataFileSignal);
         return true;
     case stockDataTicks:
     case stockDataLongTicks: {
         const char* ext = kind == stockDataTicks ? ".fbs" : ".fbl";
         out->url = root + GetUrl(kUrlTickFolder) + lower + plain + ext;
-        out->localPath = local + "fenbi\\" + code + ext;
+        out->localPath = local(kind == stockDataTicks ? dataFileShortTicks : dataFileLongTicks);
         return true;
     }
     default:

@@ -8,6 +8,7 @@
 #include "skin/skinbitmap.h"
 #include "store/database.h"
 #include "store/groups.h"
+#include "store/stockcode.h"
 #include "store/storeenv.h"
 
 CExtraInfoView::CExtraInfoView() = default;
@@ -62,7 +63,7 @@ LRESULT CExtraInfoView::OnCreate(LPCREATESTRUCTA) {
                                reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kExtraTreeId)),
                                ::GetModuleHandleA(nullptr), nullptr);
     FillTreeHere();
-    if (m_watchPath.empty()) m_watchPath = GetProgramFolder() + "hqdata\\usrstock.dat";
+    if (m_watchPath.empty()) m_watchPath = GetProgramFolder() + DataFilePath(dataFileWatchList);
     // Loading writes nothing back; every later change is written at once.
     m_watch.reset(new WatchList(m_watchPath));
     m_watch->LoadStockList(m_watchPath.c_str());

@@ -37,7 +37,8 @@ public:
 
     // Registers for 256, 522, 4033 and 4034 and keeps the processor (not owned); 1.
     int RegisterNotifySink(CMessageProcessor* processor);
-    // The watch-list file; the program folder's "hqdata\usrstock.dat" unless set before creation.
+    // The watch-list file; the store's (dataFileWatchList) in the program folder unless set before
+    // creation.
     void SetWatchListPath(const std::string& path) { m_watchPath = path; }
     // 32801 shows the watch list, anything else the sector tree; 1.
     int ShowListPage(UINT command);

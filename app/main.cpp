@@ -18,6 +18,7 @@
 #include "base/win32util.h"
 #include "net/services.h"
 #include "store/codestate.h"
+#include "store/stockcode.h"
 #include "store/storeenv.h"
 #include "winfw/winfw.h"
 
@@ -51,7 +52,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int show) {
     if (!mutex || ::GetLastError() == ERROR_ALREADY_EXISTS) return 0;
 
     ::OleInitialize(nullptr);
-    std::string dataFolder = GetProgramFolder() + "hqdata";
+    std::string dataFolder = GetProgramFolder() + kDataFolderName;
     if (::GetFileAttributesA(dataFolder.c_str()) == INVALID_FILE_ATTRIBUTES)
         ::CreateDirectoryA(dataFolder.c_str(), nullptr);
     // The only client, and no download yet: a temporary file found now is from a save that a

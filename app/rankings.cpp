@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/urltable.h"
+#include "store/stockcode.h"
 
 namespace {
 
@@ -204,5 +205,5 @@ std::vector<RankingCell> RankingCells(int id, const RankingRecord& r) {
 }
 
 std::string RankingStockKey(const std::string& code, uint32_t dataWord) {
-    return code + (dataWord == 1 ? "_1" : "_0");
+    return MakeStockCode(code, dataWord == 1);
 }

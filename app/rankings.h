@@ -1,4 +1,4 @@
-// The whole-market rankings the data server publishes under "hqdata/calc/": the twelve kinds
+// The whole-market rankings the data server publishes in its rankings folder: the twelve kinds
 // (command ids 4045 to 4056), their files of fixed records, reading a downloaded body, and
 // filling a skinned list (the window's, or its model in tests) with one kind's rows.
 #pragma once

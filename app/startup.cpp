@@ -10,6 +10,7 @@
 #include "store/database.h"
 #include "store/filecheck.h"
 #include "store/groups.h"
+#include "store/stockcode.h"
 #include "store/storeenv.h"
 
 namespace {
@@ -55,13 +56,13 @@ void FetchWhenNeeded(DownloadManager* manager, const IndexFile& file) {
 
 IndexFile IndexDayFile() {
     return {GetServerRootUrl() + GetUrlTable().Get(kUrlDayFolder) + "SH" + kIndexPlainCode + ".ldy",
-            JoinStorePath(GetProgramFolder(), (std::string("hqdata\\sh\\day\\SH") + kIndexCode + ".day").c_str()),
+            JoinStorePath(GetProgramFolder(), DataFilePath(dataFileDay, true, kIndexCode).c_str()),
             codeStateDay};
 }
 
 IndexFile IndexMinuteFile() {
     return {GetServerRootUrl() + GetUrlTable().Get(kUrlMinuteFolder) + "sh/" + kIndexPlainCode + ".min",
-            JoinStorePath(GetProgramFolder(), (std::string("hqdata\\sh\\min\\") + kIndexCode + ".min").c_str()),
+            JoinStorePath(GetProgramFolder(), DataFilePath(dataFileMinute, true, kIndexCode).c_str()),
             codeStateMinute};
 }
 
@@ -78,7 +79,7 @@ bool LoadStartupData(ILoginView& view) {
     view.SetStatusText("下载股票代码....");
     DownloadManager* manager = GetDownloadManager();
     std::string url = GetServerRootUrl() + "hqdatagzip/codelist/codelist.ldt";
-    std::string local = JoinStorePath(GetProgramFolder(), "hqdata\\codelist.dat");
+    std::string local = JoinStorePath(GetProgramFolder(), DataFilePath(dataFileCodeList).c_str());
     bool listed = false;
     for (int attempt = 0; attempt < 3 && manager && !listed; ++attempt) {
         if (view.IsStopRequested()) return false;

@@ -3,6 +3,7 @@
 #include "app/ini.h"
 #include "base/text.h"
 #include "net/services.h"
+#include "store/stockcode.h"
 
 const char kDefaultChatUrl[] = "http://chat.velmora.cn/live/";
 
@@ -37,8 +38,8 @@ const char* const kBuiltIn[kUrlCount] = {
     "",
     "hqdata/",
     "5",
-    "hqdata\\usrstock.dat",
-    "hqdata\\group",
+    nullptr,  // the watch-list file, the store's
+    nullptr,  // the sector lists' folder, the store's
     "hqdatagzip/day/",
     "hqdatagzip/sday/",
     "hqdatagzip/min/",
@@ -55,10 +56,16 @@ const char* const kBuiltIn[kUrlCount] = {
     "hqdata/php/",
 };
 
+std::string BuiltIn(int index) {
+    if (index == kUrlWatchListFile) return DataFilePath(dataFileWatchList);
+    if (index == kUrlGroupFolder) return DataFilePath(dataFileGroups);
+    return kBuiltIn[index];
+}
+
 }  // namespace
 
 UrlTable::UrlTable() {
-    for (int i = 0; i < kUrlCount; ++i) m_entries[i] = kBuiltIn[i];
+    for (int i = 0; i < kUrlCount; ++i) m_entries[i] = BuiltIn(i);
 }
 
 std::string UrlTable::Get(int index) const {
@@ -81,7 +88,7 @@ void UrlTable::Set(int index, const std::string& text) {
 void UrlTable::Reset() {
     SetSiteRootUrl("");
     std::lock_guard<std::mutex> hold(m_lock);
-    for (int i = 0; i < kUrlCount; ++i) m_entries[i] = kBuiltIn[i];
+    for (int i = 0; i < kUrlCount; ++i) m_entries[i] = BuiltIn(i);
 }
 
 UrlTable& GetUrlTable() {

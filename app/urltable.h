@@ -19,6 +19,8 @@ enum : int {
     kUrlStockPool = 16,
     kUrlChat = 19,
     kUrlClientId = 27,
+    kUrlWatchListFile = 28,  // two local paths, the store's (DataFilePath)
+    kUrlGroupFolder = 29,
     kUrlDayFolder = 31,
     kUrlMinuteFolder = 32,
     kUrlF10Folder = 33,

@@ -7,30 +7,14 @@
 #include "base/fsutil.h"
 #include "base/savefile.h"
 #include "base/text.h"
+#include "store/stockcode.h"
 
 namespace {
-constexpr size_t kMaxPlainCode = 16;
 // A line is read in pieces of this many characters; the first piece makes the stock.
 constexpr size_t kMaxLine = 255;
 // Far above any real watch list (a line per stock of the market).
 constexpr int64_t kMaxFileSize = 16 * 1024 * 1024;
 constexpr size_t kMostReserved = 65536;
-}
-
-bool SplitStockCode(const std::string& code, std::string* plain, int* market) {
-    if (code.size() < 3 || code[code.size() - 2] != '_') return false;
-    char m = code.back();
-    if (m != '0' && m != '1') return false;
-    std::string p = code.substr(0, code.size() - 2);
-    if (p.size() > kMaxPlainCode) return false;
-    // The code names data files later: letters and digits only.
-    for (char c : p) {
-        bool ok = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-        if (!ok) return false;
-    }
-    *plain = p;
-    *market = m - '0';
-    return true;
 }
 
 WatchList::WatchList(std::string path) : m_path(std::move(path)), m_lastSaveOk(true), m_loading(false) {}
@@ -122,7 +106,7 @@ std::string WatchList::Serialize() const {
     std::string text;
     for (const WatchListRow& row : m_rows) {
         if (row.code.empty()) continue;
-        text += row.code + (row.market == 1 ? "_1" : "_0") + ";" + row.name + "\r\n";
+        text += MakeStockCode(row.code, row.market == 1) + ";" + row.name + "\r\n";
     }
     return text;
 }
@@ -142,7 +126,7 @@ int WatchList::SaveStockList(const char* path) {
 std::string WatchList::GetOpenCode(int row) const {
     if (row < 0 || size_t(row) >= m_rows.size()) return std::string();
     const WatchListRow& r = m_rows[row];
-    std::string code = r.code + (r.market == 1 ? "_1" : "_0");
+    std::string code = MakeStockCode(r.code, r.market == 1);
     return code.size() > 7 ? code : std::string();
 }
 

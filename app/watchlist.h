@@ -1,5 +1,5 @@
 // The side panel's watch list without its window: rows of plain code, name and market, kept in
-// hqdata\usrstock.dat as GBK lines "code_suffix;name" ending in CR LF.
+// the store's watch-list file as GBK lines "code_suffix;name" ending in CR LF.
 #pragma once
 
 #include <string>
@@ -60,6 +60,3 @@ private:
     bool m_lastSaveOk;
     bool m_loading;
 };
-
-// Splits a code with its market suffix; false unless it is letters and digits then "_0" or "_1".
-bool SplitStockCode(const std::string& code, std::string* plain, int* market);

@@ -7,6 +7,7 @@
 #include "base/savefile.h"
 #include "base/fsutil.h"
 #include "base/text.h"
+#include "store/stockcode.h"
 #include "store/storeenv.h"
 
 std::string CodeStateMap::MakeKey(const char* code, int kind) {
@@ -86,7 +87,7 @@ namespace {
 std::mutex g_mapLock;
 CodeStateMap* g_map = nullptr;
 
-std::string StateFilePath() { return JoinStorePath(GetProgramFolder(), "hqdata\\codestate.dat"); }
+std::string StateFilePath() { return JoinStorePath(GetProgramFolder(), DataFilePath(dataFileCodeState).c_str()); }
 }  // namespace
 
 CodeStateMap* GetCodeStateMap() {

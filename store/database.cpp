@@ -7,6 +7,7 @@
 #include "base/fsutil.h"
 #include "base/text.h"
 #include "base/timestamp.h"
+#include "store/stockcode.h"
 #include "store/storeenv.h"
 
 CStDatabase::CStDatabase() : m_pStore(nullptr) {}
@@ -156,13 +157,13 @@ int CreateDataFolders(const char* folder) {
         while (p.size() > 1 && (p.back() == '\\' || p.back() == '/')) p.pop_back();
         return velmora::CreateFolder(p.c_str());
     };
-    bool ok = make("hqdata\\");
+    bool ok = make(DataTreePath());
     static const char* const kSubs[] = {"bas", "signal", "fenbi", "mon", "wek", "day", "min", "xdr"};
-    for (const char* market : {"hqdata\\sh\\", "hqdata\\sz\\"}) {
-        ok = make(market) && ok;
-        for (const char* sub : kSubs) ok = make(std::string(market) + sub + "\\") && ok;
+    for (bool shanghai : {true, false}) {
+        ok = make(DataFolderPath(shanghai)) && ok;
+        for (const char* sub : kSubs) ok = make(DataFolderPath(shanghai, sub)) && ok;
     }
-    ok = make("hqdata\\") && ok;
+    ok = make(DataTreePath()) && ok;
     // The Shenzhen tree is not required by the store itself, so a failure there is caught here.
     return ok ? 1 : 0;
 }

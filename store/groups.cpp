@@ -9,6 +9,7 @@
 #include "base/text.h"
 #include "net/services.h"
 #include "store/database.h"
+#include "store/stockcode.h"
 #include "store/storeenv.h"
 
 namespace {
@@ -54,7 +55,9 @@ CGroupDownloader::CGroupDownloader()
 
 CGroupDownloader::~CGroupDownloader() { delete[] m_pBuffer; }
 
-std::string CGroupDownloader::GetGroupRoot() { return JoinStorePath(GetProgramFolder(), "hqdata\\group"); }
+std::string CGroupDownloader::GetGroupRoot() {
+    return JoinStorePath(GetProgramFolder(), DataFilePath(dataFileGroups).c_str());
+}
 
 char* CGroupDownloader::EnsureBuffer(int length) {
     if (length < 0) return nullptr;
@@ -128,7 +131,7 @@ void CGroupDownloader::FetchMemberFile(HttpClient& client, const std::string& ur
 
 int CGroupDownloader::SaveGroups(const std::string& text) {
     const std::string root = GetGroupRoot();
-    velmora::CreateFolder(JoinStorePath(GetProgramFolder(), "hqdata").c_str());
+    velmora::CreateFolder(JoinStorePath(GetProgramFolder(), kDataFolderName).c_str());
     velmora::CreateFolder(root.c_str());
     std::vector<std::string> lines;
     SplitString(text.c_str(), "\r\n", lines);
@@ -179,7 +182,7 @@ int CGroupDownloader::ReadGroupFile(const char* path, std::vector<Member>& membe
         const char* rec = data.data() + 2 + size_t(i) * 8;
         const unsigned char kind = static_cast<unsigned char>(rec[1]);
         std::string code(rec + 2, 6);
-        code += (kind >= 16 && kind <= 31) ? "_1" : "_0";
+        code = MakeStockCode(code, kind >= 16 && kind <= 31);
         std::string name;
         if (stocks.GetStockName(code.c_str(), &name)) members.emplace_back(code, name);
     }

@@ -15,6 +15,7 @@
 #include "store/container.h"
 #include "store/filecheck.h"
 #include "store/stock.h"
+#include "store/stockcode.h"
 #include "store/storeenv.h"
 #include "store/tskfile.h"
 
@@ -103,11 +104,17 @@ int FindRootPath(const char* path, char* buffer, int size) {
     if (!path || !*path || !buffer || size <= 0) return 0;
     std::string root(path);
     if (root.back() != '\\' && root.back() != '/') root += velmora::kPathSep;
-    static const char* const kRequired[] = {"hqdata\\",         "hqdata\\sh\\",     "hqdata\\sh\\bas\\",
-                                            "hqdata\\sh\\mon\\", "hqdata\\sh\\wek\\", "hqdata\\sh\\day\\",
-                                            "hqdata\\sh\\min\\", "hqdata\\sh\\xdr\\", "hqdata\\"};
-    for (const char* rel : kRequired)
-        if (!FolderExistsLoose(JoinStorePath(root, rel))) return 0;
+    const std::string kRequired[] = {DataTreePath(),
+                                     DataFolderPath(true),
+                                     DataFolderPath(true, "bas"),
+                                     DataFolderPath(true, "mon"),
+                                     DataFolderPath(true, "wek"),
+                                     DataFolderPath(true, "day"),
+                                     DataFolderPath(true, "min"),
+                                     DataFolderPath(true, "xdr"),
+                                     DataTreePath()};
+    for (const std::string& rel : kRequired)
+        if (!FolderExistsLoose(JoinStorePath(root, rel.c_str()))) return 0;
     size_t n = root.size();
     if (n > size_t(size - 1)) n = size_t(size - 1);
     std::memcpy(buffer, root.data(), n);
@@ -146,7 +153,7 @@ int CSelfDB::GetFileName(std::string& path, int type, const CStockInfo* info, in
     path.clear();
     if (!m_bIsOK) return 0;
     if (type == dataOutline) {
-        path = Path("hqdata\\clkoutln.out");
+        path = Path(DataFilePath(dataFileOutline).c_str());
         return 1;
     }
     if (!info) return 0;
@@ -158,43 +165,42 @@ int CSelfDB::GetFileName(std::string& path, int type, const CStockInfo* info, in
         resolved.SetStockCode(kMarketUnknown, code);
         shenzhen = resolved.IsShenZhen();
     }
-    const std::string mk = shenzhen ? "hqdata\\sz\\" : "hqdata\\sh\\";
-    const char* prefix = shenzhen ? "SZ" : "SH";
+    const bool shanghai = !shenzhen;
+    auto file = [&](DataFileKind kind) { return Path(DataFilePath(kind, shanghai, code).c_str()); };
     switch (type) {
     case dataK:
         if (period == ktypeMin5) {
-            path = Path((mk + "min\\" + code + ".min").c_str());
+            path = file(dataFileMinute);
             return 1;
         }
         if (period == ktypeDay || period == ktypeWeek || period == ktypeMonth) {
-            const char* ext = period == ktypeDay ? ".day" : period == ktypeWeek ? ".wek" : ".mnt";
-            path = Path((mk + "day\\" + prefix + code + ext).c_str());
+            path = file(period == ktypeDay ? dataFileDay : period == ktypeWeek ? dataFileWeek : dataFileMonth);
             return 1;
         }
         return 0;
     case dataDR: {
-        path = Path((mk + "xdr\\" + code + ".dat").c_str());
+        path = file(dataFileExRights);
         if (!FileExists(path.c_str())) {
-            std::string sh = Path((std::string("hqdata\\sh\\xdr\\") + code + ".dat").c_str());
+            std::string sh = Path(DataFilePath(dataFileExRights, true, code).c_str());
             if (FileExists(sh.c_str())) path = sh;
         }
         return 1;
     }
     case dataBaseText:
-        path = Path((mk + "bas\\" + code + ".txt").c_str());
+        path = file(dataFileBaseText);
         return FileExists(path.c_str()) ? 1 : 0;
     case dataReport:
-        path = Path(shenzhen ? "hqdata\\szse.rpt" : "hqdata\\shse.rpt");
+        path = file(dataFileQuotes);
         return 1;
     case dataMinute:
-        path = Path((mk + "min\\" + code + ".min").c_str());
+        path = file(dataFileMinute);
         return 1;
     case dataSignal:
-        path = Path((mk + "signal\\" + code + ".sgn").c_str());
+        path = file(dataFileSignal);
         return FileExists(path.c_str()) ? 1 : 0;
     case dataFenbiL:
     case dataFenbiS:
-        path = Path((mk + "fenbi\\" + code + (type == dataFenbiL ? ".fbl" : ".fbs")).c_str());
+        path = file(type == dataFenbiL ? dataFileLongTicks : dataFileShortTicks);
         return FileExists(path.c_str()) ? 1 : 0;
     default:
         return 0;
@@ -227,7 +233,7 @@ int CSelfDB::LoadCodeListFile(const char* path, CStockContainer& container) {
             else if (c0 == '5') kind = kindShFund;
             else if (c0 == '6') kind = kindShA;
             else if (c0 == '9') kind = kindShB;
-            code += "_1";
+            code = MakeStockCode(code, true);
         } else if (rec.market[0] == 'S' && rec.market[1] == 'Z') {
             market = kMarketShenZhen;
             kind = kindUnknown;
@@ -236,9 +242,9 @@ int CSelfDB::LoadCodeListFile(const char* path, CStockContainer& container) {
             else if (c0 == '2' && c1 == '0') kind = kindSzB;
             else if (c0 == '3' && c1 == '0') kind = kindSzA;
             else if (c0 == '3' && c1 == '9') kind = kindSzIndex;
-            code += "_0";
+            code = MakeStockCode(code, false);
         } else {
-            code += "_1";
+            code = MakeStockCode(code, true);
         }
         // A code that could not name a file never enters the list.
         if (!IsSafeCode(code.c_str())) continue;
@@ -259,7 +265,7 @@ int CSelfDB::LoadCodeTable(CStockContainer& container) {
     SingleLock lock(&container.GetLock());
     container.SetSize(0, 2000);
     if (!m_bIsOK) return 0;
-    LoadCodeListFile(Path("hqdata\\codelist.dat").c_str(), container);
+    LoadCodeListFile(Path(DataFilePath(dataFileCodeList).c_str()).c_str(), container);
     return container.GetSize();
 }
 
@@ -278,9 +284,8 @@ int CSelfDB::StoreCodeTable(CStockContainer& container) {
         }
     }
     // Beside the code list, never over it.
-    return WriteChecked(m_textLock, Path("hqdata\\codelist.txt").c_str(), text.data(), int(text.size()), 0, -1) > 0
-               ? count
-               : 0;
+    const std::string path = Path(DataFilePath(dataFileCodeText).c_str());
+    return WriteChecked(m_textLock, path.c_str(), text.data(), int(text.size()), 0, -1) > 0 ? count : 0;
 }
 
 int CSelfDB::LoadKDataFile(const char* path, CStock* stock, int period) {
@@ -579,7 +584,7 @@ int CSelfDB::LoadOutline(CStock* stock) {
     COutlineArray& outline = stock->GetOutline();
     outline.RemoveAll();
     std::string data;
-    if (!ReadWholeFile(Path("hqdata\\clkoutln.out").c_str(), data, kMaxDataFileSize)) return 0;
+    if (!ReadWholeFile(Path(DataFilePath(dataFileOutline).c_str()).c_str(), data, kMaxDataFileSize)) return 0;
     const int n = int(data.size() / sizeof(OUTLINE));
     if (n == 0) return 0;
     outline.SetSize(n, n + 10);
@@ -604,9 +609,10 @@ int CSelfDB::LoadBaseText(CStock* stock) {
 bool CSelfDB::IsInsideRoot(const char* path) const {
     const size_t rootLen = std::strlen(m_szRoot);
     if (!path || rootLen == 0 || std::strncmp(path, m_szRoot, rootLen) != 0) return false;
-    // Downloads land in the hqdata tree only.
+    // Downloads land in the data tree only.
     const char* rest = path + rootLen;
-    if (std::strncmp(rest, "hqdata", 6) != 0 || (rest[6] != '\\' && rest[6] != '/')) return false;
+    const size_t tree = std::strlen(kDataFolderName);
+    if (std::strncmp(rest, kDataFolderName, tree) != 0 || (rest[tree] != '\\' && rest[tree] != '/')) return false;
     if (std::strstr(rest, "..") || std::strchr(rest, ':')) return false;
     return true;
 }
