@@ -81,7 +81,10 @@ int CContentPanelView::OnPanelMessage(int id, intptr_t wParam, intptr_t lParam) 
         else
             profile.SetShownIndicators(shown);
         ShowView(kViewGraph);
-        if (CBaseView* view = GetCurrentView()) view->ReloadStock(1, 0);
+        if (CBaseView* view = GetCurrentView()) {
+            HandCurrentStock(view);
+            view->ReloadStock(1, 0);
+        }
         break;
     }
     case kAppMsgStockIndex: {
@@ -116,9 +119,37 @@ int CContentPanelView::OnPanelMessage(int id, intptr_t wParam, intptr_t lParam) 
     return 1;
 }
 
+// ---- The stock list ----------------------------------------------------------------------------
+
+CStockInfo CContentPanelView::RecordStock(const char* code) {
+    GetProfile().SetCurrentStock(code, false);
+    CStockInfo info;
+    if (!GetProfile().GetCurrentStock(&info)) info.Clear();
+    return info;
+}
+
+int CContentPanelView::StepStock(bool next, CStockInfo* landed) {
+    CStockInfo info;
+    const int moved = next ? GetProfile().GetNextStock(&info) : GetProfile().GetPrevStock(&info);
+    if (landed && !GetProfile().GetCurrentStock(landed)) landed->Clear();
+    return moved;
+}
+
+void CContentPanelView::GetStocksBefore(std::vector<CStockInfo>& out, int n) { GetProfile().GetPrevStocks(out, n); }
+
+bool CContentPanelView::HandCurrentStock(CBaseView* view, CStockInfo* stock) {
+    CStockInfo current;
+    if (!GetProfile().GetCurrentStock(&current)) current.Clear();
+    if (view) view->OpenStock(current);
+    if (stock) *stock = current;
+    return current.GetStockCode()[0] != 0;
+}
+
 void CContentPanelView::OpenCurrentStock() {
     if (GetCurrentViewId() == kViewRealTime) {
         CRealTimeView* view = GetRealTimeView();
+        // The pane's mode changes reload it: with the stock just chosen.
+        HandCurrentStock(view);
         view->SetDrawMode(1);
         view->SetPaneCount(1);
     } else {
@@ -176,6 +207,9 @@ CBaseView* CContentPanelView::GetView(int id) {
     case kViewF10: view.reset(new CF10View(id, this)); break;
     default: return nullptr;
     }
+    // A new view loads its stock as its window is made.
+    view->SetStockList(this);
+    HandCurrentStock(view.get());
     RECT client;
     GetClientRect(&client);
     HWND wnd = view->CreateView(m_hWnd, client);
@@ -190,6 +224,7 @@ void CContentPanelView::ShowView(int id) {
     CBaseView* view = GetView(id);
     CBaseView* previous = GetCurrentView();
     if (!view || view == previous) return;
+    HandCurrentStock(view);
     ::ShowWindow(view->GetViewWindow(), SW_SHOW);
     if (previous) ::ShowWindow(previous->GetViewWindow(), SW_HIDE);
     m_current.store(view);
@@ -312,11 +347,11 @@ void CContentPanelView::ManualReload() {
 
 int CContentPanelView::ReloadCurrentStock(bool timer) {
     CBaseView* view = GetCurrentView();
-    std::string code;
-    int market = 0;
-    if (!view || !view->GetCurrentStock(&code, &market) || code.empty()) return 0;
+    CStockInfo stock;
+    if (!view || !HandCurrentStock(view, &stock)) return 0;
+    const std::string code = stock.GetStockCode();
     m_router.SetCurrentCode(code);
-    const int mask = FetchStockData(code, market, timer, true, true);
+    const int mask = FetchStockData(code, stock.IsShangHai() ? 1 : 0, timer, true, true);
     // A reload the user asked for may name another stock than the view shows: the view turns to
     // it at once with what is stored (empty panes and its name when nothing is), so a silent
     // service never leaves the old stock on screen; the downloads reload it again as they land.
@@ -459,7 +494,10 @@ void CContentPanelView::OnCommand(int id) {
         if (GetCurrentViewId() == kViewF10) break;
         ShowView(kViewF10);
         FetchF10Data();
-        if (CBaseView* view = GetCurrentView()) view->ReloadStock(1, 0);
+        if (CBaseView* view = GetCurrentView()) {
+            HandCurrentStock(view);
+            view->ReloadStock(1, 0);
+        }
         break;
     case cmdStateEvaluation:
         SetRealTimeMode(1, 0);

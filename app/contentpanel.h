@@ -25,6 +25,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/downloadroute.h"
 #include "app/messagebus.h"
@@ -37,7 +38,10 @@ class CRealTimeView;
 class CGraphView;
 class CF10View;
 
-class CContentPanelView : public CWindowImpl<CContentPanelView>, public CMessageProcessor, public CMessageAcceptor {
+class CContentPanelView : public CWindowImpl<CContentPanelView>,
+                          public CMessageProcessor,
+                          public CMessageAcceptor,
+                          public IStockList {
 public:
     DECLARE_WND_CLASS_EX("VelmoraContentPanel", CS_DBLCLKS, -1)
     enum : UINT_PTR { kReloadTimer = 2001 };
@@ -58,6 +62,11 @@ public:
     int OnMessage(int id, intptr_t wParam, intptr_t lParam) override { return OnPanelMessage(id, wParam, lParam); }
     int OnPanelMessage(int id, intptr_t wParam, intptr_t lParam);
 
+    // ---- The stock list the views record and step in: the profile's (any thread).
+    CStockInfo RecordStock(const char* code) override;
+    int StepStock(bool next, CStockInfo* landed) override;
+    void GetStocksBefore(std::vector<CStockInfo>& out, int n) override;
+
     // ---- Views.
     // The view of an id (3000, 3001 or 3002), created hidden over the client area on first use;
     // null for another id, or when it cannot be created (or the panel has no window yet).
@@ -74,8 +83,8 @@ public:
     void UpdateLayout();
 
     // ---- Data of the current stock.
-    // Asks the current view for the current stock, makes it the panel's current code and fetches
-    // its files (timer: minute and ticks only, no neighbours). The view reloads from the disk on
+    // Hands the current view the profile's current stock, makes it the panel's current code and
+    // fetches its files (timer: minute and ticks only, no neighbours). The view reloads from the disk on
     // every reload the user asked for, and on a timer's when some file is present. The mask of
     // the files present.
     int ReloadCurrentStock(bool timer);
@@ -141,6 +150,9 @@ private:
     void SetRealTimeMode(int mode, int option);
     // After 4027: the current stock on one intraday pane, or the K-line view.
     void OpenCurrentStock();
+    // Looks the profile's current stock up and hands it to view (none: the view has no stock).
+    // The stock as handed, false when there is none.
+    bool HandCurrentStock(CBaseView* view, CStockInfo* stock = nullptr);
     void ShowInsidePage(const std::string& title, const std::string& url);
     HWND DialogOwner() const;
     StockFetchEnv MakeFetchEnv(bool withCallback);

@@ -1,6 +1,5 @@
 #include "charts/baseview.h"
 
-#include "analysis/stprofile.h"
 #include "base/win32util.h"
 #include "store/stockinfo.h"
 
@@ -44,8 +43,56 @@ BOOL CBaseView::ForwardToParent(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lPar
     return TRUE;
 }
 
-bool CBaseView::CurrentStockInfo(CStockInfo* info) {
-    return GetProfile().GetCurrentStock(info) != 0 && info->GetStockCode()[0] != 0;
+void CBaseView::OpenStock(const CStockInfo& stock) {
+    SingleLock lock(&m_stockLock);
+    m_stock = stock;
+}
+
+bool CBaseView::CurrentStockInfo(CStockInfo* info) const {
+    SingleLock lock(&m_stockLock);
+    if (!m_stock.GetStockCode()[0]) return false;
+    *info = m_stock;
+    return true;
+}
+
+bool CBaseView::GetCurrentStock(std::string* code, int* market) {
+    CStockInfo info;
+    if (!CurrentStockInfo(&info)) return false;
+    if (code) *code = info.GetStockCode();
+    if (market) *market = info.IsShangHai() ? 1 : 0;
+    return true;
+}
+
+std::string CBaseView::GetStockCode() {
+    CStockInfo info;
+    return CurrentStockInfo(&info) ? std::string(info.GetStockCode()) : std::string();
+}
+
+std::string CBaseView::GetPlainCode() {
+    CStockInfo info;
+    return CurrentStockInfo(&info) ? std::string(info.GetPlainCode()) : std::string();
+}
+
+std::string CBaseView::GetStockName() {
+    CStockInfo info;
+    return CurrentStockInfo(&info) ? std::string(info.GetStockName()) : std::string();
+}
+
+void CBaseView::RecordStock(const char* code) {
+    CStockInfo info;
+    if (m_pStockList)
+        info = m_pStockList->RecordStock(code);
+    else
+        info.SetStockCode(kMarketUnknown, code);
+    OpenStock(info);
+}
+
+int CBaseView::StepStock(bool next) {
+    if (!m_pStockList) return 0;
+    CStockInfo landed;
+    const int moved = m_pStockList->StepStock(next, &landed);
+    OpenStock(landed);
+    return moved;
 }
 
 LRESULT ShowChartContextMenu(HWND view, LPARAM point) {

@@ -5,8 +5,11 @@
 
 #ifdef _WIN32
 #include <string>
+#include <vector>
 
+#include "base/thread.h"
 #include "charts/message.h"
+#include "store/stockinfo.h"
 #include "winfw/typedmap.h"
 #include "winfw/window.h"
 
@@ -30,7 +33,18 @@ void PaintClient(HWND wnd, HDC given, Draw draw) {
 // chosen command comes back to the view as WM_COMMAND. 0.
 LRESULT ShowChartContextMenu(HWND view, LPARAM point);
 
-class CStockInfo;
+// The application's stock list as a view asks it; the content panel keeps it.
+class IStockList {
+public:
+    virtual ~IStockList() = default;
+    // Records code as the application's current stock; the stock the list then reports for it.
+    virtual CStockInfo RecordStock(const char* code) = 0;
+    // Moves the current stock one on or back: the list's result, and in landed the current stock
+    // after the move (on a failed step, the code the list was on alone).
+    virtual int StepStock(bool next, CStockInfo* landed) = 0;
+    // Up to n stocks before the current one, the nearest first.
+    virtual void GetStocksBefore(std::vector<CStockInfo>& out, int n) = 0;
+};
 
 class CBaseView : public CMessageAcceptor {
 public:
@@ -47,15 +61,17 @@ public:
     // Creates the view's window as a child of parent over r.
     virtual HWND CreateView(HWND parent, const RECT& r) = 0;
 
-    // The application's current stock: its code with market suffix and 1 for Shanghai, 0 otherwise.
-    virtual bool GetCurrentStock(std::string* code, int* market) { return false; }
-    // Rebinds to the current stock and reloads (may run on a download worker).
+    // The stock the view was handed (OpenStock): its code with market suffix and 1 for Shanghai,
+    // 0 otherwise; false when it has none.
+    virtual bool GetCurrentStock(std::string* code, int* market);
+    // Rebinds to the stock handed in and reloads (may run on a download worker).
     virtual void ReloadStock(int reload, int extra) {}
     // 0 (no diagnosis) leaves the text unchanged.
     virtual int GetDiagnosis(std::string* text) { return 0; }
-    virtual std::string GetStockCode() { return std::string(); }
-    virtual std::string GetPlainCode() { return std::string(); }
-    virtual std::string GetStockName() { return std::string(); }
+    // The handed-in stock's code with suffix, plain code and name; "" without one.
+    virtual std::string GetStockCode();
+    virtual std::string GetPlainCode();
+    virtual std::string GetStockName();
 
     // The acceptor's slot: every view answers application messages in OnAcceptorMessage.
     int OnMessage(int id, intptr_t wParam, intptr_t lParam) override { return OnAcceptorMessage(id, wParam, lParam); }
@@ -72,12 +88,30 @@ public:
     // parent window; their answer becomes the view's. False for any other message.
     static BOOL ForwardToParent(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult);
 
-    // The profile's current stock, for the views that show it.
-    static bool CurrentStockInfo(CStockInfo* info);
+    // Hands the view the stock it shows from now on; the caller reloads it (ReloadStock). A stock
+    // without a code leaves the view without one. Any thread.
+    void OpenStock(const CStockInfo& stock);
+    // The stock handed in; false when there is none.
+    bool CurrentStockInfo(CStockInfo* info) const;
+
+    // The list the view records and steps its stocks in (not owned; null: a view on its own,
+    // which keeps a stock it chooses to itself and cannot step).
+    void SetStockList(IStockList* list) { m_pStockList = list; }
 
 protected:
+    // A stock the view chose itself (a default, a pick from a list): recorded as the
+    // application's, and the one the view shows from now on.
+    void RecordStock(const char* code);
+    // One stock on or back in the list, taken as the view's; the list's result (0 without one).
+    int StepStock(bool next);
+
     int m_nViewId;
     CMessageProcessor* m_pProcessor;
+    IStockList* m_pStockList = nullptr;
+
+private:
+    mutable CriticalSection m_stockLock;
+    CStockInfo m_stock;
 };
 
 // A view class T over its own window class.

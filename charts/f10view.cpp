@@ -1,6 +1,5 @@
 #include "charts/f10view.h"
 
-#include "analysis/stprofile.h"
 #include "base/gdicache.h"
 #include "charts/f10pages.h"
 #include "charts/gdicanvas.h"
@@ -124,24 +123,6 @@ LRESULT CF10View::OnShowPage(UINT, WPARAM wParam, LPARAM) {
     SelectPage(int(wParam));
     Invalidate(FALSE);
     return 0;
-}
-
-bool CF10View::GetCurrentStock(std::string* code, int* market) {
-    CStockInfo info;
-    if (!CurrentStockInfo(&info)) return false;
-    if (code) *code = info.GetStockCode();
-    if (market) *market = info.IsShangHai() ? 1 : 0;
-    return true;
-}
-
-std::string CF10View::GetStockCode() {
-    CStockInfo info;
-    return CurrentStockInfo(&info) ? std::string(info.GetStockCode()) : std::string();
-}
-
-std::string CF10View::GetStockName() {
-    CStockInfo info;
-    return CurrentStockInfo(&info) ? std::string(info.GetStockName()) : std::string();
 }
 
 size_t CF10View::GetPageCount() {

@@ -35,14 +35,13 @@ public:
         CHAIN_MSG_MAP(CBaseViewImpl<CF10View>)
     END_MSG_MAP()
 
-    bool GetCurrentStock(std::string* code, int* market) override;
-    std::string GetStockCode() override;
-    std::string GetStockName() override;
+    // The company text has no use for the plain code.
+    std::string GetPlainCode() override { return std::string(); }
     void ReloadStock(int reload, int extra) override { Reload(reload); }
     // 256: Esc back to the intraday view, paging keys to the text; 522: the wheel to the text.
     int OnAcceptorMessage(int id, intptr_t wParam, intptr_t lParam) override;
 
-    // Rebinds to the current stock, loads its text and shows the first page; 0 only repaints.
+    // Rebinds to the stock handed in, loads its text and shows the first page; 0 only repaints.
     void Reload(int reload);
     // Shows page index (0 to 15); false for an index outside the titles.
     bool SelectPage(int index);

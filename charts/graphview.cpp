@@ -2,7 +2,6 @@
 
 #include <imm.h>
 
-#include "analysis/stprofile.h"
 #include "base/win32util.h"
 #include "charts/gdicanvas.h"
 #include "store/database.h"
@@ -41,29 +40,6 @@ CGraphView::~CGraphView() {
 
 // ---- The view contract ---------------------------------------------------------------------
 
-bool CGraphView::GetCurrentStock(std::string* code, int* market) {
-    CStockInfo info;
-    if (!CurrentStockInfo(&info)) return false;
-    if (code) *code = info.GetStockCode();
-    if (market) *market = info.IsShangHai() ? 1 : 0;
-    return true;
-}
-
-std::string CGraphView::GetStockCode() {
-    CStockInfo info;
-    return CurrentStockInfo(&info) ? info.GetStockCode() : "";
-}
-
-std::string CGraphView::GetPlainCode() {
-    CStockInfo info;
-    return CurrentStockInfo(&info) ? info.GetPlainCode() : "";
-}
-
-std::string CGraphView::GetStockName() {
-    CStockInfo info;
-    return CurrentStockInfo(&info) ? info.GetStockName() : "";
-}
-
 void CGraphView::ReloadStock(int reload, int extra) {
     bool makeCurrent = false;
     {
@@ -78,7 +54,7 @@ void CGraphView::ReloadStock(int reload, int extra) {
             makeCurrent = true;
         }
     }
-    if (makeCurrent) GetProfile().SetCurrentStock(kDefaultStock, false);
+    if (makeCurrent) RecordStock(kDefaultStock);
     // InvalidateRect only marks the window: safe from a worker and with no lock held.
     if (m_hWnd) ::InvalidateRect(m_hWnd, nullptr, TRUE);
 }
@@ -123,13 +99,11 @@ void CGraphView::OnKeyDown(int virtualKey) {
 
 // The panel reloads the new current stock into this view, so these run without the view lock.
 void CGraphView::PrevStock() {
-    CStockInfo info;
-    if (GetProfile().GetPrevStock(&info) && m_pProcessor) m_pProcessor->SendMessage(kAppMsgStockChanged, 0, 0);
+    if (StepStock(false) && m_pProcessor) m_pProcessor->SendMessage(kAppMsgStockChanged, 0, 0);
 }
 
 void CGraphView::NextStock() {
-    CStockInfo info;
-    if (GetProfile().GetNextStock(&info) && m_pProcessor) m_pProcessor->SendMessage(kAppMsgStockChanged, 0, 0);
+    if (StepStock(true) && m_pProcessor) m_pProcessor->SendMessage(kAppMsgStockChanged, 0, 0);
 }
 
 void CGraphView::ResetAndRepaint() {

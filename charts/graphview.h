@@ -75,19 +75,15 @@ public:
         CHAIN_MSG_MAP(CBaseViewImpl<CGraphView>)
     END_MSG_MAP()
 
-    // The view contract.
-    bool GetCurrentStock(std::string* code, int* market) override;
-    // Binds the chart to the profile's current stock (or "1A0001_1", made current) and loads it.
+    // The view contract (the stock accessors are the base's).
+    // Binds the chart to the stock handed in (or "1A0001_1", made current) and loads it.
     void ReloadStock(int reload, int extra) override;
-    std::string GetStockCode() override;
-    std::string GetPlainCode() override;
-    std::string GetStockName() override;
     // Application message 256: a key the content panel relays.
     int OnAcceptorMessage(int id, intptr_t wParam, intptr_t lParam) override;
 
     void OnKeyDown(int virtualKey);
-    // Page Up and Page Down: the profile's stock before or after the current one; when there is
-    // one, message 4031 tells the panel (the view's lock must not be held).
+    // Page Up and Page Down: the list's stock before or after the current one, which the view
+    // takes; when there is one, message 4031 tells the panel (the view's lock must not be held).
     void PrevStock();
     void NextStock();
     // Commands 4011 to 4013: ex-rights mode 2, 3 or 1; the active mode again selects 1.

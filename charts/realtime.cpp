@@ -685,7 +685,7 @@ void CRealTime::OnLButtonDblClk(unsigned flags, int x, int y) {
     const REPORT& q = m_indexList[m_nReportRow];
     char code[sizeof q.code + 1] = {0};
     std::memcpy(code, q.code, sizeof q.code);
-    GetProfile().SetCurrentStock(code, false);
+    if (m_pOwner) m_pOwner->OnStockChosen(code);
     if (list) SetDrawMode(rtChart, m_nOption, m_nReportKind);
 }
 

@@ -21,6 +21,8 @@ public:
     virtual ~CRealTimeOwner() = default;
     // A canvas over the owner's client area, or null when the window is gone.
     virtual std::unique_ptr<charts::Canvas> OpenCanvas() = 0;
+    // A row of the index list chose the stock of code; the owner makes it the application's.
+    virtual void OnStockChosen(const char* code) {}
 };
 
 class CRealTime {

@@ -2,7 +2,6 @@
 
 #include <imm.h>
 
-#include "analysis/stprofile.h"
 #include "charts/gdicanvas.h"
 #include "winfw/gdi.h"
 
@@ -111,29 +110,6 @@ void CRealTimeView::OnPrintClient(HDC dc, UINT) { OnPaint(dc); }
 
 void CRealTimeView::OnForwardCommand(UINT, int id, HWND) { ForwardCommand(id); }
 
-bool CRealTimeView::GetCurrentStock(std::string* code, int* market) {
-    CStockInfo info;
-    if (!CurrentStockInfo(&info)) return false;
-    if (code) *code = info.GetStockCode();
-    if (market) *market = info.IsShangHai() ? 1 : 0;
-    return true;
-}
-
-std::string CRealTimeView::GetStockCode() {
-    CStockInfo info;
-    return CurrentStockInfo(&info) ? std::string(info.GetStockCode()) : std::string();
-}
-
-std::string CRealTimeView::GetPlainCode() {
-    CStockInfo info;
-    return CurrentStockInfo(&info) ? std::string(info.GetPlainCode()) : std::string();
-}
-
-std::string CRealTimeView::GetStockName() {
-    CStockInfo info;
-    return CurrentStockInfo(&info) ? std::string(info.GetStockName()) : std::string();
-}
-
 int CRealTimeView::GetDiagnosis(std::string* text) {
     if (!text) return 0;
     SingleLock lock(&m_lock);
@@ -156,13 +132,13 @@ void CRealTimeView::ReloadStock(int reload, int) {
                 m_panes[0].SetStockIfChanged(index);
             }
             m_panes[0].LoadData(0);
-            GetProfile().SetCurrentStock(kDefaultStock, false);
+            RecordStock(kDefaultStock);
         }
         // The further panes show the stocks before the current one; the user's current stock
         // stays where it is.
         if (m_nPaneCount > 1) {
             std::vector<CStockInfo> before;
-            GetProfile().GetPrevStocks(before, m_nPaneCount - 1);
+            if (m_pStockList) m_pStockList->GetStocksBefore(before, m_nPaneCount - 1);
             for (int k = 1; k < m_nPaneCount && size_t(k - 1) < before.size(); ++k) {
                 m_panes[k].SetStockIfChanged(before[size_t(k - 1)]);
                 m_panes[k].LoadData(reload);
@@ -232,14 +208,8 @@ void CRealTimeView::OnTabChange(int tabId) {
     Invalidate(FALSE);
 }
 
-void CRealTimeView::StepStock(bool next) {
-    for (int k = 0; k < m_nPaneCount; ++k) {
-        CStockInfo info;
-        if (next)
-            GetProfile().GetNextStock(&info);
-        else
-            GetProfile().GetPrevStock(&info);
-    }
+void CRealTimeView::StepStocks(bool next) {
+    for (int k = 0; k < m_nPaneCount; ++k) StepStock(next);
 }
 
 void CRealTimeView::OnPageUp() {
@@ -247,7 +217,7 @@ void CRealTimeView::OnPageUp() {
     {
         SingleLock lock(&m_lock);
         chart = m_panes[0].GetDrawMode() == rtChart;
-        if (chart) StepStock(false);
+        if (chart) StepStocks(false);
         for (int k = 0; k < m_nPaneCount; ++k) m_panes[k].ListPageUp();
     }
     if (!chart) return;
@@ -262,7 +232,7 @@ void CRealTimeView::OnPageDown() {
     {
         SingleLock lock(&m_lock);
         chart = m_panes[0].GetDrawMode() == rtChart;
-        if (chart) StepStock(true);
+        if (chart) StepStocks(true);
         for (int k = 0; k < m_nPaneCount; ++k) m_panes[k].ListPageDown();
     }
     if (!chart) return;

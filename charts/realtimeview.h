@@ -34,13 +34,9 @@ public:
         CHAIN_MSG_MAP(CBaseViewImpl<CRealTimeView>)
     END_MSG_MAP()
 
-    // The view contract.
-    bool GetCurrentStock(std::string* code, int* market) override;
+    // The view contract (the stock accessors are the base's).
     void ReloadStock(int reload, int extra) override;
     int GetDiagnosis(std::string* text) override;
-    std::string GetStockCode() override;
-    std::string GetPlainCode() override;
-    std::string GetStockName() override;
     // 256 (a key) and 4024 (the pane count).
     int OnAcceptorMessage(int id, intptr_t wParam, intptr_t lParam) override;
 
@@ -63,6 +59,8 @@ public:
     const CSkinTabManager& Tabs() const { return m_tabs; }
 
     std::unique_ptr<charts::Canvas> OpenCanvas() override;
+    // A pane's index list chose a stock: recorded, and the one this view shows from now on.
+    void OnStockChosen(const char* code) override { RecordStock(code); }
 
     // Draws the whole client area into dc (double buffered when it is the window's).
     void DoPaint(HDC dc, const RECT& client);
@@ -79,7 +77,8 @@ private:
     void OnForwardCommand(UINT code, int id, HWND ctl);
     void OnPageUp();
     void OnPageDown();
-    void StepStock(bool next);
+    // One stock on or back per shown pane.
+    void StepStocks(bool next);
     void SetModeLocked(int mode);
     // Selects the tab of an id without asking the view.
     void MarkTab(int tabId);

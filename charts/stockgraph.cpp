@@ -98,8 +98,9 @@ int CStockGraph::SetStock(const CStockInfo& info) {
     m_stockAdjusted.Clear();
     m_stock.SetStockInfo(&info);
     m_stockAdjusted.SetStockInfo(&info);
-    m_stock.SetDatabase(&GetDatabase());
-    m_stockAdjusted.SetDatabase(&GetDatabase());
+    CStDatabase* database = &GetDatabase();
+    m_stock.SetDatabase(database);
+    m_stockAdjusted.SetDatabase(database);
     m_bLoaded = false;
     m_nLoadedCount = -1;
     return 1;

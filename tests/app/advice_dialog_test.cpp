@@ -27,6 +27,7 @@
 #include "charts/realtimerules.h"
 #include "charts/realtimeview.h"
 #include "tests/charts/fixture_data.h"
+#include "tests/charts/hand_stock.h"
 #include "tests/net/test_servers.h"
 #include "win_wait.h"
 
@@ -613,6 +614,7 @@ TEST(PatternOverFixtureData, ShowsTheIntradayViewsVerdict) {
     RECT r = {0, 0, 1100, 700}, c = {0, 0, 1024, 600};
     ASSERT_TRUE(host.Create(nullptr, r, "Velmora intraday", WS_OVERLAPPEDWINDOW));
     CRealTimeView view;
+    chart_test::HandCurrentStock(view);
     ASSERT_NE(view.CreateView(host, c), nullptr);
     ASSERT_GT(view.GetPane(0).GetStock().GetMinute().GetSize(), 0);
     std::string expected = kPatternUnclearText;

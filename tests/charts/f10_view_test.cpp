@@ -12,6 +12,7 @@
 #include "base/inflate.h"
 #include "charts/f10pages.h"
 #include "charts/f10view.h"
+#include "charts/hand_stock.h"
 #include "store/database.h"
 #include "store/store_files.h"
 #include "test_servers.h"
@@ -103,6 +104,7 @@ TEST(CompanyView, ShowsTheFixturesTextPageByPage) {
     RECT r = {0, 0, 1000, 700};
     ASSERT_TRUE(host.Create(nullptr, r, "Velmora company", WS_OVERLAPPEDWINDOW));
     CF10View view(kViewF10, &processor);
+    chart_test::HandCurrentStock(view);
     RECT c = {0, 0, 1000, 660};
     ASSERT_TRUE(view.CreateView(host, c));
     view.Reload(1);
@@ -126,12 +128,14 @@ TEST(CompanyView, ShowsTheFixturesTextPageByPage) {
 
     // A stock without a text yet.
     GetProfile().SetCurrentStock("600001_1", false);
+    chart_test::HandCurrentStock(view);
     view.Reload(1);
     Pump();
     EXPECT_EQ(EditText(view.GetEdit()), "正在下载公司信息数据");
 
     // Reloads from a worker while the tabs are clicked: neither side waits for the other.
     GetProfile().SetCurrentStock("600000_1", false);
+    chart_test::HandCurrentStock(view);
     std::atomic<bool> done{false}, uiDone{false};
     std::thread watchdog([&] {
         for (int i = 0; i < 1800 && !done.load(); ++i) ::Sleep(100);  // watchdog

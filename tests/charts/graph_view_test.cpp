@@ -16,6 +16,7 @@
 #include "charts/dib.h"
 #include "charts/fixture_data.h"
 #include "charts/gdicanvas.h"
+#include "charts/hand_stock.h"
 #include "charts/intraday_data.h"
 #include "winfw/winfw.h"
 
@@ -125,6 +126,8 @@ protected:
         // to destroy under Wine.
         ASSERT_NE(m_parent.Create(nullptr, pr, "K-line", WS_OVERLAPPEDWINDOW), nullptr);
         m_processor.view = &m_view;
+        m_view.SetStockList(chart_test::StockList());
+        chart_test::HandCurrentStock(m_view);
         RECT r = {0, 0, kWidth, kHeight};
         ASSERT_NE(m_view.CreateView(m_parent, r), nullptr);
         m_view.ShowWindow(SW_SHOW);
@@ -471,6 +474,7 @@ TEST_F(GraphView, TabsCommandsAndTheMenu) {
 
 TEST_F(GraphView, WithoutACurrentStockTheCompositeIndexIsShownAndMadeCurrent) {
     GetProfile().SetCurrentStock("", false);
+    chart_test::HandCurrentStock(m_view);
     m_view.ReloadStock(0, 0);
     EXPECT_EQ(m_view.GetStockCode(), "1A0001_1");
     SingleLock lock(&m_view.ViewLock());

@@ -10,6 +10,7 @@
 #include "analysis/stprofile.h"
 #include "base/gdicache.h"
 #include "charts/gdicanvas.h"
+#include "charts/hand_stock.h"
 #include "charts/realtimeview.h"
 #include "intraday_data.h"
 #include "store/database.h"
@@ -252,6 +253,7 @@ struct ViewFixture {
     bool Create() {
         RECT r = {0, 0, 1100, 700};
         if (!host.Create(nullptr, r, "Velmora intraday", WS_OVERLAPPEDWINDOW)) return false;
+        view.SetStockList(chart_test::StockList());
         RECT c = {0, 0, 1024, 600};
         return view.CreateView(host, c) != nullptr;
     }
@@ -286,6 +288,7 @@ TEST(IntradayView, OpensOnTheCompositeIndexAndFollowsItsMessages) {
     // Four panes: the further ones show the stocks before the current one, and reloading never
     // moves the current stock.
     GetProfile().SetCurrentStock("600003_1", false);
+    chart_test::HandCurrentStock(f.view);
     f.view.OnMessage(kAppMsgPaneCount, 4, 0);
     EXPECT_EQ(f.view.GetPaneCount(), 4);
     for (int k = 0; k < 5; ++k) f.view.ReloadStock(1, 0);
@@ -328,6 +331,8 @@ TEST(IntradayView, RightClickShowsTheChartMenu) {
     RECT r = {0, 0, 1100, 700};
     ASSERT_TRUE(host.Create(nullptr, r, "Velmora intraday", WS_OVERLAPPEDWINDOW));
     CRealTimeView view(kViewRealTime, &panel);
+    view.SetStockList(chart_test::StockList());
+    chart_test::HandCurrentStock(view);
     RECT c = {0, 0, 1024, 600};
     ASSERT_NE(view.CreateView(host, c), nullptr);
     std::atomic<int> items{-1};
@@ -355,6 +360,7 @@ TEST(IntradayView, RightClickShowsTheChartMenu) {
 TEST(IntradayView, ReloadsFromAWorkerWhileTheWindowIsUsed) {
     GetProfile().SetCurrentStock("600001_1", false);
     ViewFixture f;
+    chart_test::HandCurrentStock(f.view);
     ASSERT_TRUE(f.Create());
     f.view.OnMessage(kAppMsgPaneCount, 2, 0);
     std::atomic<bool> done{false};
@@ -401,6 +407,8 @@ TEST(IntradayGallery, DISABLED_Show) {
     RECT c;
     host.GetClientRect(&c);
     CRealTimeView view;
+    view.SetStockList(chart_test::StockList());
+    chart_test::HandCurrentStock(view);
     ASSERT_TRUE(view.CreateView(host, c));
     view.OnTabChange(10);
     view.GetPane(0).SetCursorIndex(150);
