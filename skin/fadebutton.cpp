@@ -1,6 +1,7 @@
 #include "skin/fadebutton.h"
 
 #include <algorithm>
+#include <memory>
 
 // ---- Dark command button ---------------------------------------------------------------------------
 
@@ -115,12 +116,13 @@ BOOL CSkinDarkCommandBarCtrl::AddButton(const CommandButtonRecord& in) {
     CommandButtonRecord rec = in;
     RECT r = {10, 2, 80, 31};
     if (!m_buttons.empty()) r.left = m_buttons.back().rect.right + m_spacing;
-    auto* button = new CSkinDarkCommandButtonCtrl(m_left, m_middle, m_right);
-    if (!button->Create(m_hWnd, r, "", WS_CHILD, 0, (UINT)rec.id)) {
-        delete button;  // no window, so no final message would free it
+    auto made = std::make_unique<CSkinDarkCommandButtonCtrl>(m_left, m_middle, m_right);
+    if (!made->Create(m_hWnd, r, "", WS_CHILD, 0, (UINT)rec.id)) {
         if (rec.icon) ::DeleteObject(rec.icon);
-        return FALSE;
+        return FALSE;  // no window, so no final message: made frees it
     }
+    // From here the window frees itself at its final message.
+    CSkinDarkCommandButtonCtrl* button = made.release();
     button->SetAutoDelete(true);
     button->SetFont(m_font, TRUE);
     if (!button->SetButtonImage(rec.icon, rec.caption.c_str(), rec.dropArrow)) {
