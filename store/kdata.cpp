@@ -23,14 +23,6 @@ void CopyBarBlock(const KDATA* from, int size, int capacity, KDATA*& to, int& to
     toCapacity = capacity;
 }
 
-// Days since 1970 of a valid YYYYMMDD (the checks of a day date); false otherwise.
-inline bool DayNumber(DWORD date, int64_t* days) {
-    int year = int(date / 10000), month = int(date / 100 % 100), day = int(date % 100);
-    if (day < 1 || day > 31 || month < 1 || month > 12 || year < 1900) return false;
-    *days = velmora::DaysFromCivil(year, month, day);
-    return true;
-}
-
 inline int64_t FloorDiv(int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
 // Time of a bar date of the period: a day date at 00:00 or a minute stamp, read in UTC+8.
