@@ -43,18 +43,11 @@ CTechnique::CTechnique(CKData* series)
         m_pValid[k] = nullptr;
         m_nRangeFirst[k] = 0;
         m_nRangeLast[k] = -1;
-        m_pValueBuffer[k] = nullptr;
-        m_pValidBuffer[k] = nullptr;
         m_nBufferLength[k] = 0;
     }
 }
 
-CTechnique::~CTechnique() {
-    for (int k = 0; k < kLines; ++k) {
-        delete[] m_pValueBuffer[k];
-        delete[] m_pValidBuffer[k];
-    }
-}
+CTechnique::~CTechnique() = default;
 
 void CTechnique::Clear() {
     for (int k = 0; k < kLines; ++k) {
@@ -67,7 +60,7 @@ void CTechnique::Clear() {
     // flags wiped, so that no flag of an old generation can look current.
     if (++m_nGeneration == 0) {
         for (int k = 0; k < kLines; ++k)
-            if (m_pValidBuffer[k]) std::memset(m_pValidBuffer[k], 0, size_t(m_nBufferLength[k]));
+            if (m_pValidBuffer[k]) std::memset(m_pValidBuffer[k].get(), 0, size_t(m_nBufferLength[k]));
         m_nGeneration = 1;
     }
     m_nCacheLength = 0;
@@ -228,23 +221,21 @@ bool CTechnique::UseLine(int k) {
     if (m_pCache[k]) return true;
     if (m_nCacheLength <= 0) return false;
     if (m_nBufferLength[k] < m_nCacheLength) {
-        delete[] m_pValueBuffer[k];
-        delete[] m_pValidBuffer[k];
+        m_pValueBuffer[k].reset();
+        m_pValidBuffer[k].reset();
         m_nBufferLength[k] = 0;
-        m_pValueBuffer[k] = new (std::nothrow) double[m_nCacheLength];
-        m_pValidBuffer[k] = new (std::nothrow) unsigned char[m_nCacheLength]();
+        m_pValueBuffer[k].reset(new (std::nothrow) double[m_nCacheLength]);
+        m_pValidBuffer[k].reset(new (std::nothrow) unsigned char[m_nCacheLength]());
         if (!m_pValueBuffer[k] || !m_pValidBuffer[k]) {
-            delete[] m_pValueBuffer[k];
-            delete[] m_pValidBuffer[k];
-            m_pValueBuffer[k] = nullptr;
-            m_pValidBuffer[k] = nullptr;
+            m_pValueBuffer[k].reset();
+            m_pValidBuffer[k].reset();
             return false;
         }
         m_nBufferLength[k] = m_nCacheLength;
     }
     // Flags left in the buffer belong to older generations and read as not computed.
-    m_pCache[k] = m_pValueBuffer[k];
-    m_pValid[k] = m_pValidBuffer[k];
+    m_pCache[k] = m_pValueBuffer[k].get();
+    m_pValid[k] = m_pValidBuffer[k].get();
     return true;
 }
 

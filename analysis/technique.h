@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -253,8 +254,8 @@ private:
         return true;
     }
     // Storage kept across Clear, so a reload of a series of the same size allocates nothing.
-    double* m_pValueBuffer[kLines];
-    unsigned char* m_pValidBuffer[kLines];
+    std::unique_ptr<double[]> m_pValueBuffer[kLines];
+    std::unique_ptr<unsigned char[]> m_pValidBuffer[kLines];
     int m_nBufferLength[kLines];
     // GetValueAndMA's window: the last `days` values line 1 had (failed bars skipped), as a ring,
     // with their running sum, standing at bar `bar` (-1 none).

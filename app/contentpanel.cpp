@@ -251,11 +251,6 @@ CGraphView* CContentPanelView::GetGraphView() const {
     return found == m_views.end() ? nullptr : static_cast<CGraphView*>(found->second.get());
 }
 
-CF10View* CContentPanelView::GetF10View() const {
-    auto found = m_views.find(kViewF10);
-    return found == m_views.end() ? nullptr : static_cast<CF10View*>(found->second.get());
-}
-
 void CContentPanelView::UpdateLayout() {
     if (!m_hWnd) return;
     RECT client;

@@ -36,7 +36,6 @@
 
 class CRealTimeView;
 class CGraphView;
-class CF10View;
 
 class CContentPanelView : public CWindowImpl<CContentPanelView>,
                           public CMessageProcessor,
@@ -78,7 +77,6 @@ public:
     // The views when created (null before).
     CRealTimeView* GetRealTimeView() const;
     CGraphView* GetGraphView() const;
-    CF10View* GetF10View() const;
     // The current view over the whole client area; the search box in the bottom-right corner.
     void UpdateLayout();
 

@@ -22,14 +22,14 @@ const UINT kStringChunk = 1u << 20;
 
 CSPArchive::CSPArchive(CSPFile* file, UINT mode, int bufferSize)
     : m_nMode(mode), m_nBufSize(UINT(std::max<int>(bufferSize, kMinBufferSize))), m_pFile(file), m_bFailed(false) {
-    m_lpBufStart = new unsigned char[m_nBufSize];
+    m_buffer.resize(m_nBufSize);
+    m_lpBufStart = m_buffer.data();
     m_lpBufCur = m_lpBufStart;
     m_lpBufMax = IsLoading() ? m_lpBufStart : m_lpBufStart + m_nBufSize;
 }
 
 CSPArchive::~CSPArchive() {
     if (IsStoring() && m_pFile && m_pFile->IsOpen()) Flush();
-    delete[] m_lpBufStart;
 }
 
 void CSPArchive::Close() {

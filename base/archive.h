@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "base/platform.h"
 #include "base/spfile.h"
@@ -68,6 +69,7 @@ private:
     UINT m_nMode;
     UINT m_nBufSize;
     CSPFile* m_pFile;
+    std::vector<unsigned char> m_buffer;  // the three pointers point into it
     unsigned char* m_lpBufCur;
     unsigned char* m_lpBufStart;
     unsigned char* m_lpBufMax;  // loading: end of the valid bytes; storing: end of the buffer

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <mutex>
+#include <memory>
 #include <new>
 
 CGdiCache::~CGdiCache() { DeleteAll(); }
@@ -50,17 +51,16 @@ size_t CGdiCache::GetPenCount() {
 
 namespace {
 std::mutex g_cacheLock;
-CGdiCache* g_cache = nullptr;
+std::unique_ptr<CGdiCache> g_cache;
 }  // namespace
 
 CGdiCache* GetGdiCache() {
     std::lock_guard<std::mutex> lock(g_cacheLock);
-    if (!g_cache) g_cache = new (std::nothrow) CGdiCache();
-    return g_cache;
+    if (!g_cache) g_cache.reset(new (std::nothrow) CGdiCache());
+    return g_cache.get();
 }
 
 void FreeGdiCache() {
     std::lock_guard<std::mutex> lock(g_cacheLock);
-    delete g_cache;
-    g_cache = nullptr;
+    g_cache.reset();
 }

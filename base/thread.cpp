@@ -6,33 +6,13 @@
 #include <process.h>
 #endif
 
-CriticalSection::CriticalSection() {
-#ifdef _WIN32
-    InitializeCriticalSection(&m_cs);
-#endif
-}
+CriticalSection::CriticalSection() = default;
 
-CriticalSection::~CriticalSection() {
-#ifdef _WIN32
-    DeleteCriticalSection(&m_cs);
-#endif
-}
+CriticalSection::~CriticalSection() = default;
 
-void CriticalSection::Lock() {
-#ifdef _WIN32
-    EnterCriticalSection(&m_cs);
-#else
-    m_cs.lock();
-#endif
-}
+void CriticalSection::Lock() { m_cs.lock(); }
 
-void CriticalSection::Unlock() {
-#ifdef _WIN32
-    LeaveCriticalSection(&m_cs);
-#else
-    m_cs.unlock();
-#endif
-}
+void CriticalSection::Unlock() { m_cs.unlock(); }
 
 SingleLock::SingleLock(CriticalSection* cs) : m_pSection(cs), m_bLocked(false) {
     if (m_pSection) {

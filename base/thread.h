@@ -23,11 +23,7 @@ public:
     void Unlock();
 
 private:
-#ifdef _WIN32
-    CRITICAL_SECTION m_cs;
-#else
     std::recursive_mutex m_cs;
-#endif
 };
 
 // Scoped lock: enters at construction, leaves at destruction (or at Unlock).

@@ -42,19 +42,20 @@ void CSkinTabManager::Layout(const Rect& r) {
     for (; i < count; ++i) m_items[i]->SetRect(Rect());
 }
 
-CSkinTabManagerItem* CSkinTabManager::AddItem(CSkinTabManagerItem* item, int id) {
-    if (!item) item = new CSkinTabManagerItem;
+CSkinTabManagerItem* CSkinTabManager::AddItem(std::unique_ptr<CSkinTabManagerItem> owned, int id) {
+    if (!owned) owned = std::make_unique<CSkinTabManagerItem>();
+    CSkinTabManagerItem* item = owned.get();
     item->SetOwner(this);
-    m_items.emplace_back(item);
+    m_items.push_back(std::move(owned));
     if (id < 0) Renumber();
     else item->SetId(id);
     return item;
 }
 
 CSkinTabManagerItem* CSkinTabManager::AddItem(const char* caption, int id) {
-    CSkinTabManagerItem* item = new CSkinTabManagerItem;
+    auto item = std::make_unique<CSkinTabManagerItem>();
     item->SetText(caption ? caption : "");
-    return AddItem(item, id);
+    return AddItem(std::move(item), id);
 }
 
 CSkinTabManagerItem* CSkinTabManager::HitTest(int x, int y) const {

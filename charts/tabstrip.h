@@ -53,7 +53,7 @@ public:
 
     // Appends an item (a new one when none is given), owned from now on. An id below 0 renumbers
     // every item; otherwise the item gets the id.
-    CSkinTabManagerItem* AddItem(CSkinTabManagerItem* item, int id);
+    CSkinTabManagerItem* AddItem(std::unique_ptr<CSkinTabManagerItem> item, int id);
     CSkinTabManagerItem* AddItem(const char* caption, int id);
     // The first item, in order of addition, whose rectangle holds the point.
     CSkinTabManagerItem* HitTest(int x, int y) const;

@@ -287,8 +287,7 @@ void CDownloadObject::Run() {
 }
 
 CTaskDispatch::~CTaskDispatch() {
-    for (CDownloadObject* w : m_workers) delete w;
-    m_workers.clear();
+    m_workers.clear();  // each joins its thread
 }
 
 // ---- manager ----
@@ -312,29 +311,28 @@ bool DownloadManager::Start(int workerCount) {
     if (!m_workers.empty()) return true;
     int n = workerCount > 0 ? workerCount : DefaultWorkerCount();
     for (int i = 0; i < n; ++i) {
-        CDownloadObject* worker = nullptr;
+        std::unique_ptr<CDownloadObject> worker;
         try {
-            worker = new CDownloadObject(m_pQueue, this);
+            worker = std::make_unique<CDownloadObject>(m_pQueue, this);
             worker->Start(false);
         } catch (...) {
-            delete worker;
+            worker.reset();
             StopWorkers();
             return false;
         }
-        m_workers.push_back(worker);
+        m_workers.push_back(std::move(worker));
     }
     m_pQueue->Attach(this);
     return true;
 }
 
 void DownloadManager::StopWorkers() {
-    for (CDownloadObject* w : m_workers) {
+    for (const auto& w : m_workers) {
         w->RequestStop();
         w->CancelDownload();
     }
     m_pQueue->WakeAll();
-    for (CDownloadObject* w : m_workers) delete w;  // each joins its thread
-    m_workers.clear();
+    m_workers.clear();  // each joins its thread
 }
 
 void DownloadManager::Stop() {

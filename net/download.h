@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <unordered_map>
@@ -148,7 +149,7 @@ public:
 
 protected:
     CTaskQueue* m_pQueue;
-    std::vector<CDownloadObject*> m_workers;
+    std::vector<std::unique_ptr<CDownloadObject>> m_workers;
 };
 
 class DownloadManager : public CTaskDispatch {

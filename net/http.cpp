@@ -124,7 +124,6 @@ CHTTP::CHTTP()
 
 CHTTP::~CHTTP() {
     Close();
-    delete[] m_pBuffer;
     NetCleanup();
 }
 
@@ -242,12 +241,12 @@ bool CHTTP::Send(const char* data, size_t length) {
 
 int CHTTP::Receive(int limit) {
     if (!m_pBuffer) {
-        m_pBuffer = new char[kBufferSize + 1];
+        m_pBuffer = std::make_unique<char[]>(kBufferSize + 1);
         m_nCount = m_nStart = 0;
     }
     if (m_nStart > 0) {
         // Move the bytes not yet taken to the front so that the room is whole.
-        std::memmove(m_pBuffer, m_pBuffer + m_nStart, static_cast<size_t>(m_nCount - m_nStart));
+        std::memmove(m_pBuffer.get(), m_pBuffer.get() + m_nStart, static_cast<size_t>(m_nCount - m_nStart));
         m_nCount -= m_nStart;
         m_nStart = 0;
     }
@@ -267,7 +266,7 @@ int CHTTP::Receive(int limit) {
             SetLastNetError(kErrInterrupted);
             return 0;
         }
-        int n = RecvSome(m_hSocket, m_pBuffer + m_nCount, target - m_nCount);
+        int n = RecvSome(m_hSocket, m_pBuffer.get() + m_nCount, target - m_nCount);
         if (n > 0) {
             m_nCount += n;
             m_pBuffer[m_nCount] = 0;
@@ -375,7 +374,7 @@ int CHTTP::RequestOnce(std::string& method, const std::string& rawUrl, const std
         int got = Receive(-1);
         if (got == 0) return Fail(GetLastNetError() ? GetLastNetError() : kErrConnReset);
         for (int i = std::max(0, scanned - 3); i + 4 <= m_nCount; ++i) {
-            if (m_pBuffer[i] == '\r' && std::memcmp(m_pBuffer + i, "\r\n\r\n", 4) == 0) {
+            if (m_pBuffer[i] == '\r' && std::memcmp(m_pBuffer.get() + i, "\r\n\r\n", 4) == 0) {
                 headEnd = static_cast<size_t>(i) + 4;
                 break;
             }
@@ -388,7 +387,7 @@ int CHTTP::RequestOnce(std::string& method, const std::string& rawUrl, const std
         }
         if (m_nCount >= kBufferSize) return Fail(kErrMessageSize);
     }
-    std::string head(m_pBuffer, closed ? static_cast<size_t>(m_nCount) : headEnd);
+    std::string head(m_pBuffer.get(), closed ? static_cast<size_t>(m_nCount) : headEnd);
     size_t lineEnd = head.find('\r');
     if (lineEnd == std::string::npos || lineEnd + 1 >= head.size() || head[lineEnd + 1] != '\n')
         return Fail(closed ? kErrConnReset : kErrInvalid);
@@ -502,7 +501,7 @@ bool CHTTP::ReadBody(CBodySink& body) {
     body.Clear();
     if (m_hSocket == kNoSocket) return FailBody(body, kErrNotConnected);
     if (!m_pBuffer) {
-        m_pBuffer = new char[kBufferSize + 1];
+        m_pBuffer = std::make_unique<char[]>(kBufferSize + 1);
         m_nCount = m_nStart = 0;
     }
     std::string value;
@@ -526,7 +525,7 @@ bool CHTTP::ReadCounted(CBodySink& body, size_t length) {
         size_t left = length - body.Size();
         int got = Receive(static_cast<int>(std::min<size_t>(left, kBufferSize)));
         if (got == 0) return FailBody(body, GetLastNetError());
-        if (!body.Append(m_pBuffer, static_cast<size_t>(m_nCount))) return FailBody(body, kErrMessageSize);
+        if (!body.Append(m_pBuffer.get(), static_cast<size_t>(m_nCount))) return FailBody(body, kErrMessageSize);
         m_nCount = 0;
         if (got == 2 && body.Size() < length) return FailBody(body, kErrConnReset);  // short body
     }
@@ -539,7 +538,7 @@ bool CHTTP::ReadToClose(CBodySink& body) {
         m_nCount = m_nStart = 0;
         int got = Receive(-1);
         if (got == 0) return FailBody(body, GetLastNetError());
-        if (!Append(body, m_pBuffer, static_cast<size_t>(m_nCount))) return FailBody(body, kErrMessageSize);
+        if (!Append(body, m_pBuffer.get(), static_cast<size_t>(m_nCount))) return FailBody(body, kErrMessageSize);
         m_nCount = 0;
         if (got == 2) return true;
     }

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -122,7 +123,7 @@ private:
     bool ReadToClose(CBodySink& body);
     bool Append(CBodySink& body, const char* data, size_t length);
     void Consume(size_t n);
-    char* Held() const { return m_pBuffer + m_nStart; }
+    char* Held() const { return m_pBuffer.get() + m_nStart; }
     size_t HeldCount() const { return static_cast<size_t>(m_nCount - m_nStart); }
     velmora::net::Deadline OperationDeadline() const;
 
@@ -137,7 +138,7 @@ private:
     std::string m_version;
     std::string m_reason;
     int m_port;
-    char* m_pBuffer;
+    std::unique_ptr<char[]> m_pBuffer;  // made at the first receive
     int m_nCount;
     int m_nStart;  // reply bytes not yet taken start here
     bool m_peerClosed;

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <memory>
 #include <mutex>
 #include <new>
 
@@ -13,9 +14,13 @@ const char kDefaultSiteRootUrl[] = "http://127.0.0.1/";
 
 namespace {
 
+std::mutex g_createLock;  // creation and release only; never held while a worker may need it
+// The owners, changed under g_createLock; the atomics publish the same objects to readers that
+// take no lock.
+std::unique_ptr<HttpClient> g_httpClientOwner;
+std::unique_ptr<DownloadManager> g_downloadManagerOwner;
 std::atomic<HttpClient*> g_httpClient{nullptr};
 std::atomic<DownloadManager*> g_downloadManager{nullptr};
-std::mutex g_createLock;  // creation and release only; never held while a worker may need it
 
 std::mutex g_rootLock;
 std::string& SiteText() {
@@ -97,7 +102,8 @@ HttpClient* GetHttpClient() {
     std::lock_guard<std::mutex> lock(g_createLock);
     client = g_httpClient.load(std::memory_order_acquire);
     if (!client) {
-        client = new (std::nothrow) HttpClient;
+        g_httpClientOwner.reset(new (std::nothrow) HttpClient);
+        client = g_httpClientOwner.get();
         g_httpClient.store(client, std::memory_order_release);
     }
     return client;
@@ -105,7 +111,8 @@ HttpClient* GetHttpClient() {
 
 void FreeHttpClient() {
     std::lock_guard<std::mutex> lock(g_createLock);
-    delete g_httpClient.exchange(nullptr, std::memory_order_acq_rel);
+    g_httpClient.store(nullptr, std::memory_order_release);
+    g_httpClientOwner.reset();
 }
 
 DownloadManager* GetDownloadManager() {
@@ -114,11 +121,9 @@ DownloadManager* GetDownloadManager() {
     std::lock_guard<std::mutex> lock(g_createLock);
     manager = g_downloadManager.load(std::memory_order_acquire);
     if (!manager) {
-        manager = new (std::nothrow) DownloadManager;
-        if (manager && !manager->Start()) {
-            delete manager;
-            manager = nullptr;
-        }
+        g_downloadManagerOwner.reset(new (std::nothrow) DownloadManager);
+        if (g_downloadManagerOwner && !g_downloadManagerOwner->Start()) g_downloadManagerOwner.reset();
+        manager = g_downloadManagerOwner.get();
         g_downloadManager.store(manager, std::memory_order_release);
         // A program that returns from main without FreeDownloadManager still stops the workers,
         // and before the process-wide queue they wait on is destroyed (made before this point).
@@ -138,7 +143,7 @@ void FreeDownloadManager() {
     // this one (whose queue the stop empties) instead of creating another.
     manager->Stop();
     g_downloadManager.store(nullptr, std::memory_order_release);
-    delete manager;
+    g_downloadManagerOwner.reset();
 }
 
 std::string GetServerRootUrl() { return "http://" + DataServerHost.Get() + "/"; }

@@ -1,6 +1,7 @@
 #include "skin/fadebutton.h"
 
 #include <algorithm>
+#include <memory>
 
 // ---- Dark command button ---------------------------------------------------------------------------
 
@@ -115,12 +116,13 @@ BOOL CSkinDarkCommandBarCtrl::AddButton(const CommandButtonRecord& in) {
     CommandButtonRecord rec = in;
     RECT r = {10, 2, 80, 31};
     if (!m_buttons.empty()) r.left = m_buttons.back().rect.right + m_spacing;
-    auto* button = new CSkinDarkCommandButtonCtrl(m_left, m_middle, m_right);
-    if (!button->Create(m_hWnd, r, "", WS_CHILD, 0, (UINT)rec.id)) {
-        delete button;  // no window, so no final message would free it
+    auto made = std::make_unique<CSkinDarkCommandButtonCtrl>(m_left, m_middle, m_right);
+    if (!made->Create(m_hWnd, r, "", WS_CHILD, 0, (UINT)rec.id)) {
         if (rec.icon) ::DeleteObject(rec.icon);
-        return FALSE;
+        return FALSE;  // no window, so no final message: made frees it
     }
+    // From here the window frees itself at its final message.
+    CSkinDarkCommandButtonCtrl* button = made.release();
     button->SetAutoDelete(true);
     button->SetFont(m_font, TRUE);
     if (!button->SetButtonImage(rec.icon, rec.caption.c_str(), rec.dropArrow)) {
@@ -164,26 +166,16 @@ LRESULT CSkinDarkCommandBarCtrl::OnCommand(UINT msg, WPARAM wParam, LPARAM lPara
     return 1;
 }
 
-void CSkinDarkCommandBarCtrl::OnPaint(HDC given) {
-    if (given) {
-        DoPaint(given);
-        return;
-    }
-    CPaintDC dc(m_hWnd);
-    DoPaint(dc.m_hDC);
-}
-
 void CSkinDarkCommandBarCtrl::DoPaint(HDC dc) {
     RECT rc;
     GetClientRect(&rc);
     int w = rc.right, h = rc.bottom;
-    CDibCanvas buf(w, h);
     if (!m_background.IsNull()) {
         CSize sz = m_background.GetSize();
-        HDC src = ::CreateCompatibleDC(buf.dc());
+        HDC src = ::CreateCompatibleDC(dc);
         HGDIOBJ old = ::SelectObject(src, m_background);
-        ::SetStretchBltMode(buf.dc(), COLORONCOLOR);
-        ::StretchBlt(buf.dc(), 0, 0, w, h, src, 0, 0, sz.cx, sz.cy, SRCCOPY);
+        ::SetStretchBltMode(dc, COLORONCOLOR);
+        ::StretchBlt(dc, 0, 0, w, h, src, 0, 0, sz.cx, sz.cy, SRCCOPY);
         ::SelectObject(src, old);
         ::DeleteDC(src);
     } else {
@@ -193,7 +185,6 @@ void CSkinDarkCommandBarCtrl::DoPaint(HDC dc) {
             {0, h - 9, 0, 0, 0, 0},                         {w, h, 76 << 8, 94 << 8, 139 << 8, 0},
         };
         GRADIENT_RECT g[3] = {{0, 1}, {2, 3}, {4, 5}};
-        ::GradientFill(buf.dc(), v, 6, g, 3, GRADIENT_FILL_RECT_V);
+        ::GradientFill(dc, v, 6, g, 3, GRADIENT_FILL_RECT_V);
     }
-    ::BitBlt(dc, 0, 0, w, h, buf.dc(), 0, 0, SRCCOPY);
 }

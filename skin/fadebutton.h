@@ -17,7 +17,7 @@ enum : DWORD {
 
 // The fade button's behaviour over a button window of T's class.
 template <class T, class TBase = CButton, class TWinTraits = CControlWinTraits>
-class CSkinFadeStateButtonImpl : public CWindowImpl<T, TBase, TWinTraits> {
+class CSkinFadeStateButtonImpl : public CWindowImpl<T, TBase, TWinTraits>, public CDoubleBufferImpl<T> {
     typedef CWindowImpl<T, TBase, TWinTraits> Base;
 
 public:
@@ -69,14 +69,12 @@ public:
         MSG_RAW(BM_SETCHECK, OnRepaintAfterDefault)
         MSG_WM_TIMER(OnTimer)
         MSG_WM_CAPTURECHANGED(OnCaptureChanged)
-        MSG_WM_ERASEBKGND(OnEraseBkgnd)
         MSG_RAW(WM_WINDOWPOSCHANGING, OnPosChanging)
-        MSG_WM_PAINT(OnPaint)
-        MSG_WM_PRINTCLIENT(OnPrintClient)
+        CHAIN_MSG_MAP(CDoubleBufferImpl<T>)
     END_MSG_MAP()
 
     void OnFinalMessage(HWND) override;
-    // Draws the current state (advancing a running fade) into dc.
+    // Draws the current state (advancing a running fade) into dc; the window paints through a buffer.
     void DoPaint(HDC dc);
 
 protected:
@@ -92,10 +90,7 @@ protected:
     LRESULT OnRepaintAfterDefault(UINT msg, WPARAM wParam, LPARAM lParam);
     void OnTimer(UINT_PTR id);
     void OnCaptureChanged(HWND);
-    BOOL OnEraseBkgnd(HDC) { return TRUE; }
     LRESULT OnPosChanging(UINT, WPARAM, LPARAM);
-    void OnPaint(HDC given);
-    void OnPrintClient(HDC dc, UINT) { DoPaint(dc); }
     void Init();
     void ApplyToolTip();
 
@@ -277,16 +272,6 @@ inline LRESULT CSkinFadeStateButtonImpl<T, TBase, TWinTraits>::OnPosChanging(UIN
 }
 
 template <class T, class TBase, class TWinTraits>
-inline void CSkinFadeStateButtonImpl<T, TBase, TWinTraits>::OnPaint(HDC given) {
-    if (given) {
-        DoPaint(given);
-        return;
-    }
-    CPaintDC dc(m_hWnd);
-    DoPaint(dc.m_hDC);
-}
-
-template <class T, class TBase, class TWinTraits>
 inline void CSkinFadeStateButtonImpl<T, TBase, TWinTraits>::DoPaint(HDC dc) {
     if (m_painting) return;
     m_painting = true;
@@ -294,14 +279,14 @@ inline void CSkinFadeStateButtonImpl<T, TBase, TWinTraits>::DoPaint(HDC dc) {
     GetClientRect(&rc);
     int state = DecideFadeState(m_hover, m_pressed, !IsWindowEnabled(), GetState());
     uint32_t now = SkinTick();
-    CDibCanvas buf(rc.right, rc.bottom);
     if (m_styleFlags & FADEBTN_TRANSPARENT) {
         if (m_bkBrush.IsNull()) m_bkBrush.Attach(CreateParentBackgroundBrush(m_hWnd));
-        HGDIOBJ old = ::SelectObject(buf.dc(), m_bkBrush.IsNull() ? ::GetStockObject(BLACK_BRUSH) : m_bkBrush.m_hObject);
-        ::PatBlt(buf.dc(), 0, 0, rc.right, rc.bottom, PATCOPY);
-        ::SelectObject(buf.dc(), old);
+        AlignBrushToClient(dc);
+        HGDIOBJ old = ::SelectObject(dc, m_bkBrush.IsNull() ? ::GetStockObject(BLACK_BRUSH) : m_bkBrush.m_hObject);
+        ::PatBlt(dc, 0, 0, rc.right, rc.bottom, PATCOPY);
+        ::SelectObject(dc, old);
     } else {
-        CDCHandle(buf.dc()).FillSolidRect(&rc, m_bkColor);
+        CDCHandle(dc).FillSolidRect(&rc, m_bkColor);
     }
     if (state != m_fade.current) {
         if (m_fade.Change(state, IsWindowVisible() != FALSE, now)) SetTimer(kFadeTimer, 20);
@@ -313,10 +298,9 @@ inline void CSkinFadeStateButtonImpl<T, TBase, TWinTraits>::DoPaint(HDC dc) {
         int n = m_fade.Layers(layers);
         for (int i = 0; i < n; ++i) {
             RECT src = {m_frameWidth * layers[i].frame, 0, m_frameWidth * (layers[i].frame + 1), m_imageHeight};
-            BlendBitmapPart(buf.dc(), rc, m_image, src, (BYTE)std::min(layers[i].alpha, 255u));
+            BlendBitmapPart(dc, rc, m_image, src, (BYTE)std::min(layers[i].alpha, 255u));
         }
     }
-    ::BitBlt(dc, 0, 0, rc.right, rc.bottom, buf.dc(), 0, 0, SRCCOPY);
     m_painting = false;
 }
 
@@ -348,7 +332,7 @@ struct CommandButtonRecord {
     RECT rect = {0, 0, 0, 0};  // in bar coordinates
 };
 
-class CSkinDarkCommandBarCtrl : public CWindowImpl<CSkinDarkCommandBarCtrl> {
+class CSkinDarkCommandBarCtrl : public CWindowImpl<CSkinDarkCommandBarCtrl>, public CDoubleBufferImpl<CSkinDarkCommandBarCtrl> {
 public:
     DECLARE_WND_CLASS_EX("VelmoraCommandBar", CS_DBLCLKS, -1)
 
@@ -366,20 +350,16 @@ public:
         MSG_WM_CREATE(OnCreate)
         MSG_WM_SIZE(OnSize)
         MSG_RAW(WM_COMMAND, OnCommand)
-        MSG_WM_ERASEBKGND(OnEraseBkgnd)
-        MSG_WM_PAINT(OnPaint)
-        MSG_WM_PRINTCLIENT(OnPrintClient)
+        CHAIN_MSG_MAP(CDoubleBufferImpl<CSkinDarkCommandBarCtrl>)
     END_MSG_MAP()
 
+    // Draws the bar's background into dc; the window paints through a buffer.
     void DoPaint(HDC dc);
 
 private:
     LRESULT OnCreate(LPCREATESTRUCTA);
     void OnSize(UINT, CSize) { LayoutButtons(); }
     LRESULT OnCommand(UINT msg, WPARAM wParam, LPARAM lParam);
-    BOOL OnEraseBkgnd(HDC) { return TRUE; }
-    void OnPaint(HDC given);
-    void OnPrintClient(HDC dc, UINT) { DoPaint(dc); }
 
     CFont m_font;
     CBitmap m_background, m_left, m_middle, m_right;

@@ -66,15 +66,6 @@ void CSkinScrollInfo::OnTimer(UINT_PTR id) {
     if (IsScrolling()) Invalidate(FALSE);
 }
 
-void CSkinScrollInfo::OnPaint(HDC given) {
-    if (given) {
-        DoPaint(given);
-        return;
-    }
-    CPaintDC dc(m_hWnd);
-    DoPaint(dc.m_hDC);
-}
-
 void CSkinScrollInfo::BuildStrip(HDC reference) {
     std::vector<std::string> texts;
     std::vector<int> widths;
@@ -115,8 +106,8 @@ void CSkinScrollInfo::DoPaint(HDC dc) {
     int cw = rc.right, ch = rc.bottom;
     // The parent draws our background: ask before taking the lock.
     if (!m_bkBrush) m_bkBrush = CreateParentBackgroundBrush(m_hWnd);
-    CDibCanvas buf(cw, ch);
-    ::FillRect(buf.dc(), &rc, m_bkBrush ? m_bkBrush : (HBRUSH)::GetStockObject(BLACK_BRUSH));
+    AlignBrushToClient(dc);
+    ::FillRect(dc, &rc, m_bkBrush ? m_bkBrush : (HBRUSH)::GetStockObject(BLACK_BRUSH));
     {
         SingleLock hold(&m_lock);
         if (m_rebuild && m_strip) {
@@ -128,16 +119,15 @@ void CSkinScrollInfo::DoPaint(HDC dc) {
         if (m_strip) {
             CTickerModel::Copy c = m_model.Visible(cw, ch, m_stripHeight);
             if (c.width > 0 && c.height > 0) {
-                HDC src = ::CreateCompatibleDC(buf.dc());
+                HDC src = ::CreateCompatibleDC(dc);
                 HGDIOBJ old = ::SelectObject(src, m_strip);
-                ::BitBlt(buf.dc(), c.destX, std::max(0, (ch - c.height) / 2), c.width, c.height, src, c.srcX, 0, SRCCOPY);
+                ::BitBlt(dc, c.destX, std::max(0, (ch - c.height) / 2), c.width, c.height, src, c.srcX, 0, SRCCOPY);
                 ::SelectObject(src, old);
                 ::DeleteDC(src);
             }
             m_model.Advance(cw);
         }
     }
-    ::BitBlt(dc, 0, 0, cw, ch, buf.dc(), 0, 0, SRCCOPY);
 }
 
 void CSkinScrollInfo::OnMouseMove(UINT, CPoint) {

@@ -15,7 +15,7 @@
 // The news ticker. Headlines are rendered once into a strip that scrolls through the window one
 // pixel per paint; a click opens the headline's page. The refresh thread replaces the headlines
 // while the user-interface thread paints them.
-class CSkinScrollInfo : public CWindowImpl<CSkinScrollInfo> {
+class CSkinScrollInfo : public CWindowImpl<CSkinScrollInfo>, public CDoubleBufferImpl<CSkinScrollInfo> {
 public:
     DECLARE_WND_CLASS_EX("VelmoraNewsTicker", CS_DBLCLKS, -1)
     enum : UINT_PTR { kScrollTimer = 1120 };
@@ -43,9 +43,7 @@ public:
     BEGIN_MSG_MAP(CSkinScrollInfo)
         MSG_WM_CREATE(OnCreate)
         MSG_WM_TIMER(OnTimer)
-        MSG_WM_ERASEBKGND(OnEraseBkgnd)
-        MSG_WM_PAINT(OnPaint)
-        MSG_WM_PRINTCLIENT(OnPrintClient)
+        CHAIN_MSG_MAP(CDoubleBufferImpl<CSkinScrollInfo>)
         MSG_WM_MOUSEMOVE(OnMouseMove)
         MSG_WM_MOUSELEAVE(OnMouseLeave)
         MSG_WM_LBUTTONDOWN(OnLButtonDown)
@@ -55,14 +53,12 @@ public:
         MSG_WM_DESTROY(OnDestroy)
     END_MSG_MAP()
 
+    // Draws the ticker (advancing it one step) into dc; the window paints through a buffer.
     void DoPaint(HDC dc);
 
 private:
     LRESULT OnCreate(LPCREATESTRUCTA);
     void OnTimer(UINT_PTR id);
-    BOOL OnEraseBkgnd(HDC) { return TRUE; }
-    void OnPaint(HDC given);
-    void OnPrintClient(HDC dc, UINT) { DoPaint(dc); }
     void OnMouseMove(UINT, CPoint);
     void OnMouseLeave();
     void OnLButtonDown(UINT, CPoint pt);

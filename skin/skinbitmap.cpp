@@ -141,13 +141,7 @@ HRGN BitmapToRegion(HBITMAP bitmap, COLORREF transparent) {
     int w = bm.bmWidth, h = bm.bmHeight < 0 ? -bm.bmHeight : bm.bmHeight;
     if (w <= 0 || h <= 0) return ::CreateRectRgn(0, 0, 0, 0);
     // Every depth is read as 32-bit rows, top row first; 16-bit pictures compare at 5-6-5 precision.
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO bi = TopDownDib32Info(w, h);
     std::vector<DWORD> px((size_t)w * h);
     HDC ic = ::CreateICA("DISPLAY", nullptr, nullptr, nullptr);
     if (!ic) return nullptr;

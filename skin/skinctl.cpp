@@ -39,6 +39,12 @@ HBRUSH CreateParentBackgroundBrush(HWND control) {
     return brush;
 }
 
+void AlignBrushToClient(HDC dc) {
+    POINT org = {0, 0};
+    ::GetViewportOrgEx(dc, &org);
+    ::SetBrushOrgEx(dc, org.x, org.y, nullptr);
+}
+
 bool GetMenuLogFont(LOGFONTA* lf) {
     NONCLIENTMETRICSA ncm;
     std::memset(&ncm, 0, sizeof(ncm));
@@ -98,13 +104,7 @@ void BlendNinePart(HDC dc, const RECT& t, HBITMAP bitmap, const RECT& s, int l, 
 }
 
 CDibCanvas::CDibCanvas(int w, int h) : width(w > 0 ? w : 1), height(h > 0 ? h : 1) {
-    BITMAPINFO bi = {};
-    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bi.bmiHeader.biWidth = width;
-    bi.bmiHeader.biHeight = -height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO bi = TopDownDib32Info(width, height);
     void* p = nullptr;
     m_bmp = ::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &p, nullptr, 0);
     m_bits = static_cast<uint32_t*>(p);

@@ -11,6 +11,9 @@
 // A pattern brush of what the parent draws under the control (its WM_ERASEBKGND and
 // WM_PRINTCLIENT into a memory bitmap, cut to the control's rectangle); null on failure.
 HBRUSH CreateParentBackgroundBrush(HWND control);
+// Lines a pattern brush such as that one up with the client area in dc, also when dc buffers
+// only part of the window (its viewport then starts off the corner).
+void AlignBrushToClient(HDC dc);
 
 // The system menu font, in a character set that draws Chinese.
 bool GetMenuLogFont(LOGFONTA* lf);

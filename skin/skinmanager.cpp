@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 
 #include "base/fsutil.h"
@@ -11,7 +12,7 @@
 
 namespace {
 
-CSkinManager* g_manager = nullptr;
+std::unique_ptr<CSkinManager> g_manager;
 std::string g_skinName = "Default";
 std::string g_skinFolder;
 std::string g_themePath;
@@ -54,20 +55,16 @@ std::string ReadThemeValue(const char* section, const char* key) {
 }  // namespace
 
 CSkinManager* LoadSkin(const char* name) {
-    if (g_manager) return g_manager;
-    CSkinManager* manager = new (std::nothrow) CSkinManager();
-    if (!manager) return nullptr;
-    g_manager = manager;
+    if (g_manager) return g_manager.get();
+    g_manager.reset(new (std::nothrow) CSkinManager());
+    if (!g_manager) return nullptr;
     g_skinName = (name && *name) ? name : "Default";
     g_skinFolder = ResolveSkinFolder(GetModuleDirectory(), g_skinName);
     g_themePath = g_skinFolder + "\\theme.ini";
-    return g_manager;
+    return g_manager.get();
 }
 
-void DestroySkinManager() {
-    delete g_manager;
-    g_manager = nullptr;
-}
+void DestroySkinManager() { g_manager.reset(); }
 
 const std::string& GetSkinName() { return g_skinName; }
 const std::string& GetSkinFolder() { return g_skinFolder; }

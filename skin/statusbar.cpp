@@ -49,20 +49,10 @@ LRESULT CSkinStatusBarCtrl::OnCreate(LPCREATESTRUCTA) {
     return 0;
 }
 
-void CSkinStatusBarCtrl::OnPaint(HDC given) {
-    if (given) {
-        DoPaint(given);
-        return;
-    }
-    CPaintDC dc(m_hWnd);
-    DoPaint(dc.m_hDC);
-}
-
 void CSkinStatusBarCtrl::DoPaint(HDC dc) {
     RECT rc;
     GetClientRect(&rc);
-    CDibCanvas buf(rc.right, rc.bottom);
-    CDCHandle out(buf.dc());
+    CDCHandle out(dc);
     SingleLock hold(&m_lock);
     if (m_background.IsNull()) out.FillSolidRect(&rc, ::GetSysColor(COLOR_BTNFACE));
     else m_background.StretchDraw(out, rc);
@@ -98,7 +88,6 @@ void CSkinStatusBarCtrl::DoPaint(HDC dc) {
         }
     }
     ::SelectObject(out, oldFont);
-    ::BitBlt(dc, 0, 0, rc.right, rc.bottom, buf.dc(), 0, 0, SRCCOPY);
 }
 
 void CSkinStatusBarCtrl::OnLButtonDown(UINT, CPoint pt) {

@@ -23,7 +23,7 @@ struct StatusPane {
     int xStart = 0, xEnd = 0;   // client pixels, filled in while painting
 };
 
-class CSkinStatusBarCtrl : public CWindowImpl<CSkinStatusBarCtrl> {
+class CSkinStatusBarCtrl : public CWindowImpl<CSkinStatusBarCtrl>, public CDoubleBufferImpl<CSkinStatusBarCtrl> {
 public:
     DECLARE_WND_CLASS_EX("VelmoraStatusBar", CS_DBLCLKS, -1)
     enum { kMinHeight = 20 };
@@ -45,20 +45,16 @@ public:
     BEGIN_MSG_MAP(CSkinStatusBarCtrl)
         MSG_WM_CREATE(OnCreate)
         MSG_WM_SIZE(OnSize)
-        MSG_WM_ERASEBKGND(OnEraseBkgnd)
-        MSG_WM_PAINT(OnPaint)
-        MSG_WM_PRINTCLIENT(OnPrintClient)
+        CHAIN_MSG_MAP(CDoubleBufferImpl<CSkinStatusBarCtrl>)
         MSG_WM_LBUTTONDOWN(OnLButtonDown)
     END_MSG_MAP()
 
+    // Draws the bar into dc; the window paints through a buffer.
     void DoPaint(HDC dc);
 
 private:
     LRESULT OnCreate(LPCREATESTRUCTA);
     void OnSize(UINT, CSize) { Invalidate(FALSE); }
-    BOOL OnEraseBkgnd(HDC) { return TRUE; }
-    void OnPaint(HDC given);
-    void OnPrintClient(HDC dc, UINT) { DoPaint(dc); }
     void OnLButtonDown(UINT, CPoint pt);
 
     CFont m_font;

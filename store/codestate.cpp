@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "base/savefile.h"
 #include "base/fsutil.h"
@@ -85,7 +87,7 @@ void CodeStateMap::Clear() {
 
 namespace {
 std::mutex g_mapLock;
-CodeStateMap* g_map = nullptr;
+std::unique_ptr<CodeStateMap> g_map;
 
 std::string StateFilePath() { return JoinStorePath(GetProgramFolder(), DataFilePath(dataFileCodeState).c_str()); }
 }  // namespace
@@ -93,18 +95,17 @@ std::string StateFilePath() { return JoinStorePath(GetProgramFolder(), DataFileP
 CodeStateMap* GetCodeStateMap() {
     std::lock_guard<std::mutex> lock(g_mapLock);
     if (!g_map) {
-        g_map = new (std::nothrow) CodeStateMap;
+        g_map.reset(new (std::nothrow) CodeStateMap);
         if (g_map) g_map->LoadCodeStateFile(StateFilePath().c_str());
     }
-    return g_map;
+    return g_map.get();
 }
 
 void SaveAndFreeCodeStateMap() {
     std::lock_guard<std::mutex> lock(g_mapLock);
     if (!g_map) return;
     g_map->SaveToFile(StateFilePath().c_str());
-    delete g_map;
-    g_map = nullptr;
+    g_map.reset();
 }
 
 int LoadCodeStateFile(const char* path) {

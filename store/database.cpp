@@ -10,24 +10,24 @@
 #include "store/stockcode.h"
 #include "store/storeenv.h"
 
-CStDatabase::CStDatabase() : m_pStore(nullptr) {}
+CStDatabase::CStDatabase() = default;
 
-CStDatabase::~CStDatabase() {
-    delete m_pStore;
-}
+CStDatabase::~CStDatabase() = default;
 
-IStStore* CStDatabase::Ready() { return m_pStore && m_pStore->IsOK() ? m_pStore : nullptr; }
+IStStore* CStDatabase::Ready() { return m_pStore && m_pStore->IsOK() ? m_pStore.get() : nullptr; }
 
 bool CStDatabase::Open(const char* path, int type) {
-    delete m_pStore;
+    m_pStore.reset();  // the old store goes before the new one opens
     m_pStore = CreateStore(path, type);
     return m_pStore != nullptr;
 }
 
-void CStDatabase::SetStore(IStStore* store) {
-    if (store == m_pStore) return;
-    delete m_pStore;
-    m_pStore = store;
+void CStDatabase::SetStore(std::unique_ptr<IStStore> store) {
+    if (store.get() == m_pStore.get()) {
+        (void)store.release();  // the same store again: it is already ours
+        return;
+    }
+    m_pStore = std::move(store);
 }
 
 std::string CStDatabase::GetFileName(int type, const CStockInfo& info, int period) {

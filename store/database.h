@@ -2,6 +2,7 @@
 // objects, the start-up of the store and the loading of a stock for a chart.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "base/containers.h"
@@ -42,15 +43,15 @@ public:
 
     // Replaces the main store by a new one over path.
     bool Open(const char* path, int type);
-    // Takes ownership of a store (tests use their own).
-    void SetStore(IStStore* store);
-    IStStore* GetStore() { return m_pStore; }
+    // Replaces the main store (tests use their own).
+    void SetStore(std::unique_ptr<IStStore> store);
+    IStStore* GetStore() { return m_pStore.get(); }
     // The path of one data file, empty when the store has none.
     std::string GetFileName(int type, const CStockInfo& info, int period);
 
 private:
     IStStore* Ready();
-    IStStore* m_pStore;
+    std::unique_ptr<IStStore> m_pStore;
 };
 
 CStockContainer& GetStockContainer();

@@ -45,15 +45,14 @@ bool IsMemberFile(const void* data, int size) {
 }  // namespace
 
 CGroupDownloader::CGroupDownloader()
-    : m_pBuffer(nullptr),
-      m_nBufferSize(0),
+    : m_nBufferSize(0),
       m_list(std::make_shared<GroupList>()),
       m_index(std::make_shared<GroupIndex>()),
       m_pSink(nullptr),
       m_bStop(false),
       m_pClient(nullptr) {}
 
-CGroupDownloader::~CGroupDownloader() { delete[] m_pBuffer; }
+CGroupDownloader::~CGroupDownloader() = default;
 
 std::string CGroupDownloader::GetGroupRoot() {
     return JoinStorePath(GetProgramFolder(), DataFilePath(dataFileGroups).c_str());
@@ -62,12 +61,12 @@ std::string CGroupDownloader::GetGroupRoot() {
 char* CGroupDownloader::EnsureBuffer(int length) {
     if (length < 0) return nullptr;
     if (m_nBufferSize < length || !m_pBuffer) {
-        delete[] m_pBuffer;
-        m_pBuffer = new char[size_t(length) + 32];
+        m_pBuffer.reset();
+        m_pBuffer = std::make_unique<char[]>(size_t(length) + 32);
         m_nBufferSize = length;
     }
-    std::memset(m_pBuffer, 0, size_t(length) + 1);
-    return m_pBuffer;
+    std::memset(m_pBuffer.get(), 0, size_t(length) + 1);
+    return m_pBuffer.get();
 }
 
 void ConvertReplyText(const char* text, std::string& out) {
@@ -268,17 +267,16 @@ void CGroupDownloader::FindGroupsOfStock(const char* code, std::vector<std::stri
 
 namespace {
 std::mutex g_downloaderLock;
-CGroupDownloader* g_downloader = nullptr;
+std::unique_ptr<CGroupDownloader> g_downloader;
 }  // namespace
 
 CGroupDownloader* GetGroupDownloader() {
     std::lock_guard<std::mutex> lock(g_downloaderLock);
-    if (!g_downloader) g_downloader = new (std::nothrow) CGroupDownloader;
-    return g_downloader;
+    if (!g_downloader) g_downloader.reset(new (std::nothrow) CGroupDownloader);
+    return g_downloader.get();
 }
 
 void FreeGroupDownloader() {
     std::lock_guard<std::mutex> lock(g_downloaderLock);
-    delete g_downloader;
-    g_downloader = nullptr;
+    g_downloader.reset();
 }

@@ -61,7 +61,7 @@ private:
     // Fetches one member file with the pass's client and replaces the stored one only when whole.
     void FetchMemberFile(HttpClient& client, const std::string& url, const std::string& path);
 
-    char* m_pBuffer;
+    std::unique_ptr<char[]> m_pBuffer;
     int m_nBufferSize;
     std::mutex m_lock;  // guards the two snapshots
     std::shared_ptr<const GroupList> m_list;

@@ -11,11 +11,7 @@
 
 namespace {
 
-KDATA* AllocBars(int count) {
-    void* p = std::malloc(sizeof(KDATA) * size_t(count));
-    if (!p) throw std::bad_alloc();
-    return static_cast<KDATA*>(p);
-}
+KDATA* AllocBars(int count) { return AllocateRecords<KDATA>(count); }
 
 // A copy of a bar block with the same capacity (zeros past the bars); nothing for an empty one.
 void CopyBarBlock(const KDATA* from, int size, int capacity, KDATA*& to, int& toSize, int& toCapacity) {
@@ -25,14 +21,6 @@ void CopyBarBlock(const KDATA* from, int size, int capacity, KDATA*& to, int& to
     std::memcpy(to, from, sizeof(KDATA) * size_t(size));
     toSize = size;
     toCapacity = capacity;
-}
-
-// Days since 1970 of a valid YYYYMMDD (the checks of a day date); false otherwise.
-inline bool DayNumber(DWORD date, int64_t* days) {
-    int year = int(date / 10000), month = int(date / 100 % 100), day = int(date % 100);
-    if (day < 1 || day > 31 || month < 1 || month > 12 || year < 1900) return false;
-    *days = velmora::DaysFromCivil(year, month, day);
-    return true;
 }
 
 inline int64_t FloorDiv(int64_t a, int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
@@ -109,33 +97,9 @@ void CKData::Copy(const CKData& src) {
 
 void CKData::SetSize(int count, int growBy) {
     if (growBy >= 0) m_nGrowBy = growBy;
-    if (count <= 0) {
-        std::free(m_pData);
-        m_pData = nullptr;
-        m_nSize = m_nMaxSize = 0;
-        return;
-    }
-    if (!m_pData) {
-        m_pData = AllocBars(count);
-        std::memset(m_pData, 0, sizeof(KDATA) * size_t(count));
-        m_nSize = m_nMaxSize = count;
-        return;
-    }
-    if (count > m_nMaxSize) {
-        int capacity = ArrayGrowCapacity(m_nSize, m_nMaxSize, m_nGrowBy, count);
-        KDATA* fresh = AllocBars(capacity);
-        std::memcpy(fresh, m_pData, sizeof(KDATA) * size_t(m_nSize));
-        std::memset(fresh + m_nSize, 0, sizeof(KDATA) * size_t(capacity - m_nSize));
-        std::free(m_pData);
-        m_pData = fresh;
-        m_nMaxSize = capacity;
-    } else if (count > m_nSize) {
-        std::memset(m_pData + m_nSize, 0, sizeof(KDATA) * size_t(count - m_nSize));
-    } else {
-        // Keep the slots past the count zero.
-        std::memset(m_pData + count, 0, sizeof(KDATA) * size_t(m_nSize - count));
-    }
-    m_nSize = count;
+    // Slots past a smaller count are kept zero.
+    if (count > 0 && count < m_nSize) std::memset(m_pData + count, 0, sizeof(KDATA) * size_t(m_nSize - count));
+    SetRecordCount(m_pData, m_nSize, m_nMaxSize, m_nGrowBy, count);
 }
 
 void CKData::SetAt(int i, const KDATA& bar) {

@@ -185,6 +185,44 @@ protected:
     int m_nGrowBy;
 };
 
+// Storage for count plain records, not yet zeroed.
+template <class T>
+T* AllocateRecords(int count) {
+    void* p = std::malloc(sizeof(T) * size_t(count));
+    if (!p) throw std::bad_alloc();
+    return static_cast<T*>(p);
+}
+
+// Sets the count of a block of plain records kept with malloc: count 0 or less frees it; new
+// records are zero. Both record arrays (CRecordArray and the K-line series) size this way.
+template <class T>
+void SetRecordCount(T*& data, int& size, int& capacity, int growBy, int count) {
+    if (count <= 0) {
+        std::free(data);
+        data = nullptr;
+        size = capacity = 0;
+        return;
+    }
+    if (!data) {
+        data = AllocateRecords<T>(count);
+        std::memset(static_cast<void*>(data), 0, sizeof(T) * size_t(count));
+        size = capacity = count;
+        return;
+    }
+    if (count > capacity) {
+        int grown = ArrayGrowCapacity(size, capacity, growBy, count);
+        T* fresh = AllocateRecords<T>(grown);
+        std::memcpy(static_cast<void*>(fresh), data, sizeof(T) * size_t(size));
+        std::memset(static_cast<void*>(fresh + size), 0, sizeof(T) * size_t(grown - size));
+        std::free(data);
+        data = fresh;
+        capacity = grown;
+    } else if (count > size) {
+        std::memset(static_cast<void*>(data + size), 0, sizeof(T) * size_t(count - size));
+    }
+    size = count;
+}
+
 // Array of plain records (no construction beyond zeroing): the market records.
 template <class T>
 class CRecordArray {
@@ -218,30 +256,7 @@ public:
     // growBy -1 keeps the step; new records are zero.
     void SetSize(int count, int growBy = -1) {
         if (growBy >= 0) m_nGrowBy = growBy;
-        if (count <= 0) {
-            std::free(m_pData);
-            m_pData = nullptr;
-            m_nSize = m_nMaxSize = 0;
-            return;
-        }
-        if (!m_pData) {
-            m_pData = Allocate(count);
-            std::memset(static_cast<void*>(m_pData), 0, sizeof(T) * size_t(count));
-            m_nSize = m_nMaxSize = count;
-            return;
-        }
-        if (count > m_nMaxSize) {
-            int capacity = ArrayGrowCapacity(m_nSize, m_nMaxSize, m_nGrowBy, count);
-            T* fresh = Allocate(capacity);
-            std::memcpy(static_cast<void*>(fresh), m_pData, sizeof(T) * size_t(m_nSize));
-            std::memset(static_cast<void*>(fresh + m_nSize), 0, sizeof(T) * size_t(capacity - m_nSize));
-            std::free(m_pData);
-            m_pData = fresh;
-            m_nMaxSize = capacity;
-        } else if (count > m_nSize) {
-            std::memset(static_cast<void*>(m_pData + m_nSize), 0, sizeof(T) * size_t(count - m_nSize));
-        }
-        m_nSize = count;
+        SetRecordCount(m_pData, m_nSize, m_nMaxSize, m_nGrowBy, count);
     }
     void RemoveAll() { SetSize(0, -1); }
 
@@ -295,11 +310,6 @@ public:
     }
 
 protected:
-    static T* Allocate(int count) {
-        void* p = std::malloc(sizeof(T) * size_t(count));
-        if (!p) throw std::bad_alloc();
-        return static_cast<T*>(p);
-    }
     // Stable, so that of equal keys the earlier record stays first.
     template <class Less>
     void SortBy(Less less) {

@@ -122,14 +122,14 @@ int FindRootPath(const char* path, char* buffer, int size) {
     return 1;
 }
 
-IStStore* CreateStore(const char* path, int type) {
+std::unique_ptr<IStStore> CreateStore(const char* path, int type) {
     if (!path) return nullptr;
     size_t len = std::strlen(path);
     if (len < 1 || len > 1023 || !FolderExistsLoose(path)) return nullptr;
     if (type != 1 && type != 2) return nullptr;
     char root[1024];
     if (!FindRootPath(path, root, sizeof root)) return nullptr;
-    return new CSelfDB(root, true);
+    return std::make_unique<CSelfDB>(root, true);
 }
 
 CSelfDB::CSelfDB(const char* path, bool explicitRoot) {

@@ -2,6 +2,7 @@
 // of every data file and the writers of downloaded files.
 #pragma once
 
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -78,7 +79,7 @@ void ConvertKFileRecords(const KFILE_RECORD* in, int count, DWORD market, const 
 // separator into buffer and returns 1.
 int FindRootPath(const char* path, char* buffer, int size);
 // A new store over the folder, or null.
-IStStore* CreateStore(const char* path, int type);
+std::unique_ptr<IStStore> CreateStore(const char* path, int type);
 
 class CSelfDB : public IStStore {
 public:

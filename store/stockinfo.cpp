@@ -218,8 +218,6 @@ void CStockInfo::SetStockShortName(const char* name) {
     CopyText(m_szShortName, sizeof m_szShortName, name, sizeof m_szShortName - 1);
 }
 
-void CStockInfo::SetTextField(const char* text) { CopyText(m_szText, sizeof m_szText, text, sizeof m_szText - 1); }
-
 int CStockInfo::GetPriceDecimals() const {
     if (std::strncmp(m_szName, "基金", std::strlen("基金")) == 0) return 3;
     if (m_nType == kindShB || m_nType == kindShFund || m_nType == kindSzKind36) return 3;

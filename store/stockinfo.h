@@ -53,7 +53,6 @@ public:
     void SetMarket(DWORD market) { m_dwMarket = market; }
     void SetStockName(const char* name);
     void SetStockShortName(const char* name);
-    void SetTextField(const char* text);
     int GetPriceDecimals() const;
     // Fills an unknown market or kind from the stock list, else from the code ranges.
     void ResolveMarketAndKind();

@@ -47,12 +47,6 @@ void CToolTipCtrl::DelTool(HWND owner, UINT_PTR id) {
     SendMessage(TTM_DELTOOLA, 0, (LPARAM)&ti);
 }
 
-void CToolTipCtrl::NewToolRect(HWND owner, UINT_PTR id, LPCRECT r) {
-    TOOLINFOA ti = MakeToolInfo(owner, id, 0);
-    ti.rect = *r;
-    SendMessage(TTM_NEWTOOLRECTA, 0, (LPARAM)&ti);
-}
-
 void CToolTipCtrl::UpdateTipText(HWND owner, UINT_PTR id, const char* text) {
     TOOLINFOA ti = MakeToolInfo(owner, id, 0);
     ti.lpszText = const_cast<LPSTR>(text);

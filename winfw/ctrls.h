@@ -99,7 +99,6 @@ public:
     void Activate(BOOL on) { SendMessage(TTM_ACTIVATE, on); }
     void RelayEvent(MSG* msg) { SendMessage(TTM_RELAYEVENT, 0, (LPARAM)msg); }
     int SetMaxTipWidth(int w) { return (int)SendMessage(TTM_SETMAXTIPWIDTH, 0, w); }
-    void NewToolRect(HWND owner, UINT_PTR id, LPCRECT r);
     void UpdateTipText(HWND owner, UINT_PTR id, const char* text);
 };
 

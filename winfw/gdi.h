@@ -113,6 +113,18 @@ public:
 typedef CFontT<true> CFont;
 typedef CFontT<false> CFontHandle;
 
+// The header of a top-down 32-bit DIB (BGRA rows, first row at the top).
+inline BITMAPINFO TopDownDib32Info(int cx, int cy) {
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bi.bmiHeader.biWidth = cx;
+    bi.bmiHeader.biHeight = -cy;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    return bi;
+}
+
 template <bool t_managed>
 class CBitmapT : public CGdiObjectT<HBITMAP, t_managed> {
 public:
@@ -123,13 +135,7 @@ public:
     }
     // A top-down 32-bit DIB section; bits receives its pixels (BGRA).
     HBITMAP CreateDIB32(int cx, int cy, void** bits = nullptr) {
-        BITMAPINFO bi = {};
-        bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        bi.bmiHeader.biWidth = cx;
-        bi.bmiHeader.biHeight = -cy;
-        bi.bmiHeader.biPlanes = 1;
-        bi.bmiHeader.biBitCount = 32;
-        bi.bmiHeader.biCompression = BI_RGB;
+        BITMAPINFO bi = TopDownDib32Info(cx, cy);
         void* p = nullptr;
         this->Attach(::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &p, nullptr, 0));
         if (bits) *bits = p;

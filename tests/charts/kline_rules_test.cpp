@@ -275,7 +275,7 @@ TEST(TabStrip, LayoutHitTestAndSelection) {
     EXPECT_TRUE(tabs.GetItem(0)->SetText("新"));
     EXPECT_EQ(tabs.changes, 1);
     // An id below 0 renumbers every item.
-    tabs.AddItem(static_cast<CSkinTabManagerItem*>(nullptr), -1);
+    tabs.AddItem(std::unique_ptr<CSkinTabManagerItem>(), -1);
     for (int i = 0; i < tabs.GetItemCount(); ++i) EXPECT_EQ(tabs.GetItem(i)->GetId(), i);
 
     RecordingCanvas c;

@@ -1055,8 +1055,9 @@ public:
 
 TEST(Stock, PrepareDataCachesAndTheFacadeGuards) {
     CStDatabase db;
-    CountingStore* store = new CountingStore;
-    db.SetStore(store);
+    auto owned = std::make_unique<CountingStore>();
+    CountingStore* store = owned.get();
+    db.SetStore(std::move(owned));
     CStock s;
     s.SetStockCode(kMarketShangHai, "600000_1");
     s.SetDatabase(&db);
