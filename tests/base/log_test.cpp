@@ -34,8 +34,6 @@ private:
     std::vector<std::string> m_lines;
 };
 
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 }  // namespace
 
 TEST(Log, LinesNameTheirPlaceAndAreFormatted) {
