@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "app/appdialogs.h"
+#include "base/log.h"
 
 CDownLoadGroupDlg::CDownLoadGroupDlg(CMessageProcessor* processor, CGroupDownloader* downloader)
     : m_processor(processor), m_downloader(downloader) {
@@ -40,7 +41,8 @@ BOOL CDownLoadGroupDlg::OnInitDialog(HWND, LPARAM) {
     bool started = false;
     try {
         started = Start(false) != nullptr;
-    } catch (int) {
+    } catch (ThreadAlreadyStarted) {
+        LogError("CDownLoadGroupDlg", "the sector download's thread was already running");
     }
     if (!started) ::PostMessageA(m_hWnd, WM_GROUP_DONE, 0, 0);
     return TRUE;

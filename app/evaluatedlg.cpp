@@ -3,6 +3,7 @@
 #include "app/advice.h"
 #include "app/appdialogs.h"
 #include "app/urltable.h"
+#include "base/log.h"
 #include "base/gdicache.h"
 #include "charts/baseview.h"
 
@@ -108,7 +109,10 @@ LRESULT CTrendEvaluDlg::OnReply(UINT, WPARAM serial, LPARAM) {
     m_fetch.Stop();  // it posted this as its last act
     m_busy = false;
     std::string text;
-    if (!m_fetch.Succeeded() || !ParseTrendReply(m_fetch.Body(), &text)) text = kTrendUnclearText;
+    if (!m_fetch.Succeeded() || !ParseTrendReply(m_fetch.Body(), &text)) {
+        if (m_fetch.Succeeded()) LogError("CTrendEvaluDlg", "the trend reply is not understood, refused");
+        text = kTrendUnclearText;
+    }
     ShowVerdict(text.c_str());
     GetDlgItem(IDC_DIAGNOSE).EnableWindow(TRUE);
     return 0;

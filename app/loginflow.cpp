@@ -5,6 +5,7 @@
 
 #include "app/update.h"
 #include "app/urltable.h"
+#include "base/log.h"
 #include "base/savefile.h"
 #include "base/seams.h"
 
@@ -19,7 +20,12 @@ bool RequestLogin(const FetchFunction& fetch, const std::string& url, LoginReply
         }
     }
     if (attempts) *attempts = tries;
-    return !body.empty() && ParseLoginReply(body, reply);
+    if (body.empty()) return false;
+    if (!ParseLoginReply(body, reply)) {
+        LogError("RequestLogin", "%s: the reply is not a login answer, refused", url.c_str());
+        return false;
+    }
+    return true;
 }
 
 bool RunUpdate(ILoginView& view, const FetchFunction& fetch, const std::string& exePath,
@@ -35,8 +41,12 @@ bool RunUpdate(ILoginView& view, const FetchFunction& fetch, const std::string& 
     if (view.IsStopRequested()) return false;
     // Only a whole executable becomes the update file: a short or foreign body would make
     // Update restart the old client, which would find the same newer version again.
-    if (!fetched || !IsClientImage(body.data(), body.size()) ||
-        !SaveFileReplacing(UpdateFileFor(exePath), body.data(), body.size())) {
+    const bool image = fetched && IsClientImage(body.data(), body.size());
+    if (fetched && !image)
+        LogError("RunUpdate", "%s: %u bytes that are not a client program, refused", url.c_str(),
+                 unsigned(body.size()));
+    if (!image || !SaveFileReplacing(UpdateFileFor(exePath), body.data(), body.size())) {
+        if (image) LogError("RunUpdate", "%s: saving failed", UpdateFileFor(exePath).c_str());
         view.Message(UpdateFailedMessage(urls.SiteRoot()).c_str(), "提示", MB_OK);
         view.ResumeLogin();
         return false;

@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "app/urltable.h"
+#include "base/log.h"
 #include "base/memstream.h"
 #include "base/text.h"
 #include "net/services.h"
@@ -64,7 +65,10 @@ bool RefreshThread::FetchRollNews() {
     std::string body;
     if (!Fetch(GetSiteRoot() + GetUrl(kUrlRollNews), &body)) return false;
     NewsItems items;
-    if (!ParseNewsText(Utf8ToAnsi(body.c_str()), &items)) return false;
+    if (!ParseNewsText(Utf8ToAnsi(body.c_str()), &items)) {
+        LogError("RefreshThread", "the news reply is not a news list, refused");
+        return false;
+    }
     if (IsStopRequested()) return false;
     m_sink->SetNews(items);
     return true;
@@ -74,7 +78,10 @@ bool RefreshThread::FetchStatusInfo() {
     std::string body;
     if (!Fetch(GetServerRootUrl() + GetUrl(kUrlMarketStatus), &body)) return false;
     StatusPaneList panes;
-    if (!ParseStatusInfo(body, &panes)) return false;
+    if (!ParseStatusInfo(body, &panes)) {
+        LogError("RefreshThread", "the market status reply is not understood, refused");
+        return false;
+    }
     if (IsStopRequested()) return false;
     m_sink->SetStatusPanes(panes);
     return true;
@@ -86,7 +93,10 @@ bool RefreshThread::CheckLogin(bool fromCreation) {
     std::string url = GetSiteRoot() + GetUrl(kUrlHeartbeat) + std::to_string(static_cast<long long>(std::time(nullptr)));
     if (!Fetch(url, &body)) return false;
     HeartbeatReply reply;
-    if (!ParseHeartbeat(Utf8ToAnsi(body.c_str()), &reply)) return false;
+    if (!ParseHeartbeat(Utf8ToAnsi(body.c_str()), &reply)) {
+        LogError("RefreshThread", "%s: the heartbeat reply is not understood, refused", url.c_str());
+        return false;
+    }
     if (IsStopRequested()) return false;
     if (ApplyHeartbeat(reply, fromCreation)) m_sink->RequestRelogin();
     return true;

@@ -2,6 +2,7 @@
 
 #include "analysis/stprofile.h"
 #include "app/urltable.h"
+#include "base/log.h"
 #include "base/savefile.h"
 #include "base/seams.h"
 #include "net/download.h"
@@ -28,8 +29,17 @@ struct FileShape {
 // compressed after all, garbage) never replaces a good file.
 void StoreChecked(const char*, const char* path, void* context, const void* data, int size) {
     FileShape* shape = static_cast<FileShape*>(context);
-    bool fits = size > 0 && IsWholeStoredData(data, static_cast<size_t>(size), shape->kind);
-    shape->stored = fits && SaveFileReplacing(path, data, static_cast<size_t>(size));
+    // The same verdict as IsWholeStoredData, with its reason for the log.
+    const StoredDataCheck check =
+        size > 0 ? CheckStoredData(data, static_cast<size_t>(size), shape->kind, StoreClockNow())
+                 : StoredDataCheck{false, "the body is empty"};
+    if (!check.whole) {
+        LogError("StoreChecked", "%s: %s, refused; the stored file is kept", path ? path : "", check.reason.c_str());
+        shape->stored = false;
+        return;
+    }
+    shape->stored = SaveFileReplacing(path, data, static_cast<size_t>(size));
+    if (!shape->stored) LogError("StoreChecked", "%s: saving failed", path ? path : "");
 }
 
 // One synchronous download, unpacked and stored only when whole and of the right shape.

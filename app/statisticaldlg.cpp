@@ -5,6 +5,7 @@
 #include "app/appdialogs.h"
 #include "app/urltable.h"
 #include "base/gdicache.h"
+#include "base/log.h"
 #include "base/memstream.h"
 #include "net/services.h"
 #include "skin/skinmanager.h"
@@ -129,6 +130,10 @@ LRESULT CStatisTicalDlg::OnReply(UINT, WPARAM ok, LPARAM) {
         const std::string& body = m_download.Body();
         RankingBodyResult result = ReadRankingBody(*kind->file, body.data(), body.size(), &m_records);
         std::string text = DescribeRankingResult(result);
+        if (result.status != RankingBodyStatus::kGood)
+            LogError("CStatisTicalDlg", "ranking reply of %u bytes %s: %u records kept, %u bytes dropped, record %u bad",
+                     unsigned(body.size()), result.status == RankingBodyStatus::kPartial ? "cut short" : "refused",
+                     unsigned(result.records), unsigned(result.droppedBytes), unsigned(result.badRecord));
         SetStatus(text, result.status != RankingBodyStatus::kGood);
     }
     m_settled.store(true);

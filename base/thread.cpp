@@ -2,6 +2,8 @@
 
 #include <chrono>
 
+#include "base/log.h"
+
 #ifdef _WIN32
 #include <process.h>
 #endif
@@ -59,7 +61,7 @@ void CThread::Run() {
 }
 
 HANDLE CThread::Start(bool autoDelete) {
-    if (m_hThread) throw 1;
+    if (m_hThread) throw kThreadAlreadyStarted;
     std::lock_guard<std::mutex> gate(m_startGate);
 #ifdef _WIN32
     m_startTime = static_cast<int64_t>(GetTickCount()) * 10000;
@@ -113,10 +115,10 @@ void CThread::Join() {
 void CThread::Body() {
     { std::lock_guard<std::mutex> gate(m_startGate); }
     const bool autoDelete = m_bAutoDelete;
-    // C++ exceptions are contained; a hardware fault is not swallowed.
-    try { OnStart(); } catch (...) {}
-    try { Run(); } catch (...) {}
-    try { OnExit(); } catch (...) {}
+    // C++ exceptions are contained (and logged); a hardware fault is not swallowed.
+    try { OnStart(); } catch (...) { LogCaughtException("CThread::OnStart"); }
+    try { Run(); } catch (...) { LogCaughtException("CThread::Run"); }
+    try { OnExit(); } catch (...) { LogCaughtException("CThread::OnExit"); }
     if (autoDelete) delete this;
 }
 

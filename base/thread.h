@@ -49,6 +49,11 @@ public:
     virtual ~CRunnable() = default;
 };
 
+// What CThread::Start throws for a thread that already has a handle: the integer 1. Callers that
+// may start a thread twice catch this type.
+typedef int ThreadAlreadyStarted;
+constexpr ThreadAlreadyStarted kThreadAlreadyStarted = 1;
+
 // Base class of every worker thread. A derived class that overrides Run must call Stop
 // in its own destructor: the base destructor stops a thread still running only as a last
 // resort, when the derived part is already gone.
@@ -66,7 +71,8 @@ public:
     virtual void OnExit() {}
     virtual void Run();
 
-    // Starts the thread; throws the integer 1 when it was started and not stopped.
+    // Starts the thread; throws kThreadAlreadyStarted when it was started and not stopped, and
+    // returns null when the system cannot start one.
     // With autoDelete the thread deletes its object after OnExit (the object must be on the heap
     // and nobody may Stop it afterwards).
     HANDLE Start(bool autoDelete = false);

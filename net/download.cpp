@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "base/inflate.h"
+#include "base/log.h"
 #include "base/savefile.h"
 
 namespace {
@@ -225,6 +226,7 @@ long DownloadContext::FinishTask(DownloadTask& task) {
         if (m_body.Write(out, static_cast<long>(length)) != static_cast<long>(length)) result = kFail;
     } else if (HasGzipMagic(m_body.GetData(), static_cast<size_t>(m_body.GetSize()))) {
         // A compressed body that does not unpack is damaged: never hand it on as data.
+        LogError("DownloadContext", "%s: compressed body does not unpack (%d), refused", task.url.c_str(), rc);
         result = kFail;
     }
     std::free(out);
@@ -241,6 +243,8 @@ long DownloadContext::DoTask(DownloadTask& task) {
         // Saving comes first, so that the callback may read the file.
         if (task.save) {
             if (size <= 0 || !SaveFileReplacing(task.localPath, data, static_cast<size_t>(size))) {
+                LogError("DownloadContext", "%s: %s, %s kept as it was", task.url.c_str(),
+                         size <= 0 ? "empty body" : "saving failed", task.localPath.c_str());
                 task.state = DownloadTask::kFailed;
                 return kFail;
             }
@@ -251,6 +255,7 @@ long DownloadContext::DoTask(DownloadTask& task) {
         m_body.Reset();
         return 0;
     } catch (...) {
+        LogCaughtException("DownloadContext", task.url.c_str());
         task.state = DownloadTask::kFailed;
         m_body.Reset();
         return kFail;
@@ -316,6 +321,7 @@ bool DownloadManager::Start(int workerCount) {
             worker = std::make_unique<CDownloadObject>(m_pQueue, this);
             worker->Start(false);
         } catch (...) {
+            LogCaughtException("DownloadManager::Start");
             worker.reset();
             StopWorkers();
             return false;

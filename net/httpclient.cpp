@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/log.h"
 #include "base/text.h"
 #include "net/services.h"
 #include "net/socket.h"
@@ -157,13 +158,15 @@ bool HttpClient::Download(const char* url, CMemoryStream* stream, void* buffer, 
     if (!stream) return false;
     SingleLock lock(&m_lock);
     bool ok = false;
+    bool raw = true;
     try {
         std::string target = StripLineBreaks(url);
         std::string extra = headers ? headers : "";
         Empty(stream);
         if (!target.empty() && !m_cancel.load(std::memory_order_acquire)) {
 #ifdef _WIN32
-            if (m_bRawSocket && m_strProxyHost.empty()) ok = DownloadRaw(target, stream, extra);
+            raw = m_bRawSocket && m_strProxyHost.empty();
+            if (raw) ok = DownloadRaw(target, stream, extra);
             else ok = DownloadWinInet(target, stream, chunkSize, extra);
 #else
             // Proxies are reached through WinInet only; the native build always connects directly.
@@ -171,9 +174,20 @@ bool HttpClient::Download(const char* url, CMemoryStream* stream, void* buffer, 
 #endif
         }
     } catch (...) {
+        LogCaughtException("HttpClient::Download", url);
         ok = false;
     }
-    if (!ok) Empty(stream);
+    if (!ok) {
+        Empty(stream);
+        // A cancel is asked for, not a failure.
+        if (!m_cancel.load(std::memory_order_acquire)) {
+            if (raw)
+                LogError("HttpClient::Download", "%s: no whole 200 reply (socket error %d, status text \"%s\")",
+                         url ? url : "", m_raw.GetError(), m_raw.GetReason().c_str());
+            else
+                LogError("HttpClient::Download", "%s: no whole 200 reply through WinInet", url ? url : "");
+        }
+    }
     return ok;
 }
 

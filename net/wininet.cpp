@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/log.h"
 #include "net/http.h"
 #include "net/socket.h"
 
@@ -225,8 +226,10 @@ bool Fetch(GetState& st, const WinInetGetRequest& rq) {
     if (!st.Leave() || !sent) return false;
     DWORD status = 0, size = sizeof(status), index = 0;
     if (!HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, &index) ||
-        status != 200)
+        status != 200) {
+        LogError("WinInetGet", "%s: status %lu refused", rq.url.c_str(), static_cast<unsigned long>(status));
         return false;
+    }
 
     // The announced length, checked at the end: a body cut short is never taken as whole.
     char text[32] = {0};
@@ -272,6 +275,7 @@ void RunGet(std::shared_ptr<GetState> st, WinInetGetRequest rq) {
     try {
         ok = Fetch(*st, rq);
     } catch (...) {
+        LogCaughtException("WinInetGet", rq.url.c_str());
         ok = false;
     }
     std::lock_guard<std::mutex> hold(st->lock);
@@ -291,6 +295,7 @@ bool WinInetGet(const WinInetGetRequest& request, CMemoryStream* stream, const s
     try {
         std::thread(RunGet, st, request).detach();
     } catch (...) {
+        LogCaughtException("WinInetGet", request.url.c_str());
         return false;
     }
     std::unique_lock<std::mutex> hold(st->lock);

@@ -2,6 +2,8 @@
 
 #include <shlguid.h>
 
+#include "base/log.h"
+
 namespace {
 
 bool TymedOverlaps(DWORD a, DWORD b) { return (a & b) != 0; }
@@ -295,6 +297,7 @@ HRESULT CDataObject::SetData(FORMATETC* format, STGMEDIUM* medium, BOOL release)
         m_formats.push_back(*format);
         m_media.push_back(stored);
     } catch (...) {
+        LogCaughtException("CDataObject::SetData");
         if (m_formats.size() > m_media.size()) m_formats.pop_back();
         if (!release && stored.tymed != TYMED_NULL) ::ReleaseStgMedium(&stored);
         return E_OUTOFMEMORY;

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/log.h"
 #include "skin/skinbitmap.h"
 #include "skin/skinctl.h"
 
@@ -97,6 +98,7 @@ LRESULT CSkinMenuCore::OnInitMenuPopup(UINT, WPARAM wParam, LPARAM lParam) {
         try {
             rec.reset(new MenuItemRecord);
         } catch (...) {
+            LogCaughtException("CSkinMenuCore::OnInitMenuPopup", text.c_str());
             continue;  // the item stays a normal one
         }
         rec->text = text;

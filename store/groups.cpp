@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/fsutil.h"
+#include "base/log.h"
 #include "base/memstream.h"
 #include "base/savefile.h"
 #include "base/text.h"
@@ -124,7 +125,10 @@ void CGroupDownloader::FetchMemberFile(HttpClient& client, const std::string& ur
     char buffer[128];
     // A cancelled or cut transfer fails as a whole: the stored file stays the old one.
     if (!client.Download(url.c_str(), &body, buffer, sizeof buffer, nullptr) || m_bStop.load()) return;
-    if (!IsMemberFile(body.GetData(), int(body.GetSize()))) return;
+    if (!IsMemberFile(body.GetData(), int(body.GetSize()))) {
+        LogError("CGroupDownloader", "%s: not a member file, %s kept as it was", url.c_str(), path.c_str());
+        return;
+    }
     SaveFileReplacing(path, body.GetData(), size_t(body.GetSize()));
 }
 
@@ -134,7 +138,10 @@ int CGroupDownloader::SaveGroups(const std::string& text) {
     velmora::CreateFolder(root.c_str());
     std::vector<std::string> lines;
     SplitString(text.c_str(), "\r\n", lines);
-    if (lines.size() < 4) return 0;
+    if (lines.size() < 4) {
+        LogError("CGroupDownloader", "the sector list has %u lines, fewer than 4: refused", unsigned(lines.size()));
+        return 0;
+    }
     const int count = int(lines.size());
     // The pass's client, which Cancel reaches; a call outside a pass fetches with one of its own.
     std::unique_ptr<HttpClient> own;
@@ -149,7 +156,10 @@ int CGroupDownloader::SaveGroups(const std::string& text) {
     }
     for (int i = 0; i < count && !m_bStop.load(); ++i) {
         std::vector<std::string> fields = SplitFields(lines[size_t(i)]);
-        if (fields.size() < 2) return 0;
+        if (fields.size() < 2) {
+            LogError("CGroupDownloader", "line %d of the sector list has no sector name: the rest is dropped", i + 1);
+            return 0;
+        }
         const std::string& category = fields[0];
         const std::string& group = fields[1];
         // Names from the service become folder names only when they cannot leave the tree.

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/fsutil.h"
+#include "base/log.h"
 #include "base/savefile.h"
 #include "base/text.h"
 #include "base/timestamp.h"
@@ -619,18 +620,42 @@ bool CSelfDB::IsInsideRoot(const char* path) const {
 
 int CSelfDB::WriteChecked(std::mutex& lock, const char* path, const void* data, int size, int recordSize,
                           int recordKind) {
-    if (!m_bIsOK || !path || !data || size <= 0) return 0;
-    if (recordSize && size % recordSize != 0) return 0;
+    // Every refusal leaves the stored file as it was, and a trace of why.
+    const char* where = "CSelfDB::WriteChecked";
+    if (!m_bIsOK || !path || !data || size <= 0) {
+        LogError(where, "%s: %s, refused", path ? path : "(no path)",
+                 !m_bIsOK ? "the store is not open" : "no body");
+        return 0;
+    }
+    if (recordSize && size % recordSize != 0) {
+        LogError(where, "%s: %d bytes are not whole records of %d, refused", path, size, recordSize);
+        return 0;
+    }
     const unsigned char* bytes = static_cast<const unsigned char*>(data);
     // A body that still carries the gzip magic failed to unpack.
-    if (size >= 2 && bytes[0] == 0x1F && bytes[1] == 0x8B) return 0;
-    if (!IsInsideRoot(path)) return 0;
-    // An uncompressed body is taken as sent, so it must be records before it replaces any.
-    if (recordKind >= 0 &&
-        !CheckStoredData(data, size_t(size), StoredFileKind(recordKind), StoreClockNow()).whole)
+    if (size >= 2 && bytes[0] == 0x1F && bytes[1] == 0x8B) {
+        LogError(where, "%s: the body is still compressed, refused", path);
         return 0;
+    }
+    if (!IsInsideRoot(path)) {
+        LogError(where, "%s: outside the store's hqdata folder, refused", path);
+        return 0;
+    }
+    // An uncompressed body is taken as sent, so it must be records before it replaces any.
+    if (recordKind >= 0) {
+        const StoredDataCheck check =
+            CheckStoredData(data, size_t(size), StoredFileKind(recordKind), StoreClockNow());
+        if (!check.whole) {
+            LogError(where, "%s: %s, refused", path, check.reason.c_str());
+            return 0;
+        }
+    }
     std::lock_guard<std::mutex> guard(lock);
-    return SaveFileReplacing(path, data, size_t(size)) ? size : 0;
+    if (!SaveFileReplacing(path, data, size_t(size))) {
+        LogError(where, "%s: saving failed", path);
+        return 0;
+    }
+    return size;
 }
 
 int CSelfDB::StoreMinute(const char* path, const void* data, int size) {

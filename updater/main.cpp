@@ -62,10 +62,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     if (FileExists(update)) {
         Sleep(300);
         // The old image can stay locked for a moment after the client's process has gone.
-        for (int attempt = 0; attempt < 20; ++attempt) {
-            if (CopyFileW(update.c_str(), target.c_str(), FALSE)) break;
-            Sleep(250);
+        bool copied = false;
+        for (int attempt = 0; attempt < 20 && !copied; ++attempt) {
+            copied = CopyFileW(update.c_str(), target.c_str(), FALSE) != FALSE;
+            if (!copied) Sleep(250);
         }
+        // Update stands apart from the client's log: the debugger's output directly.
+        if (!copied) OutputDebugStringA("Update: the new client could not replace the old one; the old one starts\n");
         SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
         // A ".new" left behind would be taken again at the next update: retried like the copy.
         for (int attempt = 0; attempt < 20 && !DeleteFileW(update.c_str()) && FileExists(update); ++attempt) Sleep(250);

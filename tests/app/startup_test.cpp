@@ -14,6 +14,7 @@
 #include "app/settings.h"
 #include "app/startup.h"
 #include "app/urltable.h"
+#include "base/log.h"
 #include "net/download.h"
 #include "net/httpclient.h"
 #include "net/services.h"
@@ -227,6 +228,30 @@ TEST_F(Startup, GarbageNeverReplacesAStoredFile) {
     EXPECT_EQ(again.finished, 2);
     EXPECT_EQ(again.messages, std::vector<std::string>{"下载股票代码列表失败,程序有可能不能正常使用"});
     EXPECT_EQ(FileSize(Path("hqdata\\codelist.dat")), list);
+}
+
+void TakeLine(const char* line, void* lines) { static_cast<std::vector<std::string>*>(lines)->push_back(line); }
+
+TEST_F(Startup, ARefusedFileLeavesATraceNamingItAndWhy) {
+    ASSERT_TRUE(LogIn("good pw"));
+    RecordingView first;
+    ASSERT_TRUE(LoadStartupData(first));
+    FixtureControl(s_fixture->Port(), "fault?prefix=/hqdatagzip/sday/&mode=garbage");
+    SaveAndFreeCodeStateMap();
+    std::remove(Path("hqdata\\codestate.dat").c_str());
+    std::vector<std::string> lines;
+    void* previousContext = nullptr;
+    LogSink previous = SetLogSink(&TakeLine, &lines, &previousContext);
+    RecordingView view;
+    EXPECT_TRUE(LoadStartupData(view));
+    SetLogSink(previous, previousContext);
+    const std::string day = Path("hqdata\\sh\\day\\SH1A0001_1.day");
+    bool traced = false;
+    for (const std::string& line : lines)
+        if (line.rfind("StoreChecked: " + day + ": ", 0) == 0 &&
+            line.find(", refused; the stored file is kept") != std::string::npos)
+            traced = true;
+    EXPECT_TRUE(traced) << ::testing::PrintToString(lines);
 }
 
 }  // namespace

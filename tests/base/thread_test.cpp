@@ -34,6 +34,13 @@ TEST(ThreadTest, StartStopRestartAndSecondStartRefused) {
     ASSERT_NE(w.Start(), nullptr);
     EXPECT_TRUE(w.IsStarted());
     EXPECT_THROW(w.Start(), int);
+    try {
+        w.Start();
+        ADD_FAILURE() << "a second start went through";
+    } catch (ThreadAlreadyStarted refused) {
+        EXPECT_EQ(refused, kThreadAlreadyStarted);
+        EXPECT_EQ(refused, 1);
+    }
     WaitFor(w.runs, 1);
     w.Stop();
     EXPECT_FALSE(w.IsStarted());

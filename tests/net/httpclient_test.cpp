@@ -9,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/log.h"
 #include "base/text.h"
 #include "net/download.h"
 #include "net/httpclient.h"
@@ -194,6 +195,28 @@ TEST_F(ClientTest, FailuresReturnFalseWithAnEmptyStream) {
     CMemoryStream stream;
     EXPECT_FALSE(client.Download(nullptr, &stream, nullptr, 0, nullptr));
     EXPECT_FALSE(client.Download(Url("/__static/1").c_str(), nullptr, nullptr, 0, nullptr));
+}
+
+namespace {
+
+void TakeLine(const char* line, void* lines) { static_cast<std::vector<std::string>*>(lines)->push_back(line); }
+
+}  // namespace
+
+TEST_F(ClientTest, AFailureLeavesALogLineWithItsUrlAndACancelNone) {
+    std::vector<std::string> lines;
+    void* previousContext = nullptr;
+    LogSink previous = SetLogSink(&TakeLine, &lines, &previousContext);
+    HttpClient client;
+    CMemoryStream stream;
+    const std::string missing = Url("/__static/500?mode=404");
+    EXPECT_FALSE(client.Download(missing.c_str(), &stream, nullptr, 0, nullptr));
+    EXPECT_TRUE(client.Download(Url("/__static/10").c_str(), &stream, nullptr, 0, nullptr));
+    client.Cancel();
+    EXPECT_FALSE(client.Download(Url("/__static/10").c_str(), &stream, nullptr, 0, nullptr));
+    SetLogSink(previous, previousContext);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].rfind("HttpClient::Download: " + missing + ": no whole 200 reply", 0), 0u) << lines[0];
 }
 
 TEST_F(ClientTest, TimeLimitsBoundEveryRequest) {

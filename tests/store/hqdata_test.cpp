@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/fsutil.h"
+#include "base/log.h"
 #include "base/text.h"
 #include "store/codestate.h"
 #include "store/database.h"
@@ -366,6 +367,28 @@ TEST(StoreFiles, WritersReplaceWholeFilesAndRefuseBadBodies) {
     // Without a store nothing is written.
     CStDatabase none;
     EXPECT_EQ(none.StoreDay(day.c_str(), good.data(), int(good.size())), 0);
+}
+
+namespace {
+
+void TakeLine(const char* line, void* lines) { static_cast<std::vector<std::string>*>(lines)->push_back(line); }
+
+}  // namespace
+
+TEST(StoreFiles, ARefusedBodyLeavesATraceNamingFileAndReason) {
+    TempRoot root;
+    CStDatabase& db = root.Db();
+    const std::string day = root.Path("hqdata\\sh\\day\\SH600000_1.day");
+    std::vector<std::string> lines;
+    void* previousContext = nullptr;
+    LogSink previous = SetLogSink(&TakeLine, &lines, &previousContext);
+    const std::string unordered = DayFile(2) + DayFile(2);
+    EXPECT_EQ(db.StoreDay(day.c_str(), unordered.data(), int(unordered.size())), 0);
+    const std::string good = DayFile(4);
+    EXPECT_EQ(db.StoreDay(day.c_str(), good.data(), int(good.size())), int(good.size()));
+    SetLogSink(previous, previousContext);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], "CSelfDB::WriteChecked: " + day + ": record 2: date does not follow the bar before, refused");
 }
 
 // ---------------------------------------------------------------------------------------------
