@@ -67,10 +67,6 @@ LRESULT CF10View::OnCreate(LPCREATESTRUCTA) {
     return 0;
 }
 
-bool CF10View::TabStrip::OnSelectRequest(CSkinTabManagerItem* item) {
-    return m_view->SelectPage(item->GetId() - kFirstTabId);
-}
-
 RECT CF10View::GetTabRect(int i) const {
     const Rect& r = m_tabs.GetItem(i)->GetRect();
     return RECT{r.left, r.top, r.right, r.bottom};

@@ -45,6 +45,8 @@ public:
     void Reload(int reload);
     // Shows page index (0 to 15); false for an index outside the titles.
     bool SelectPage(int index);
+    // A click on a tab shows its page.
+    bool OnTabChange(int tabId) { return SelectPage(tabId - kFirstTabId); }
     int GetSelectedPage() const { return m_nPage; }
     HWND GetEdit() const { return m_edit; }
     size_t GetPageCount();
@@ -63,23 +65,13 @@ private:
     void DoPaint(HDC dc, const RECT& client);
     bool OnWindowThread() const;
 
-    // A click on a tab shows its page.
-    class TabStrip : public CSkinTabManager {
-    public:
-        explicit TabStrip(CF10View* view) : m_view(view) {}
-        bool OnSelectRequest(CSkinTabManagerItem* item) override;
-
-    private:
-        CF10View* m_view;
-    };
-
     HWND m_edit;
     CStock m_stock;
     HBRUSH m_brush;
     std::map<std::string, std::string> m_pages;
     CriticalSection m_lock;
     int m_nPage;
-    TabStrip m_tabs;
+    CViewTabStrip<CF10View> m_tabs;
 };
 
 #endif  // _WIN32

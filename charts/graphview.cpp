@@ -146,16 +146,12 @@ void CGraphView::SetReportPainter(IReportPainter* painter) {
     m_chart.SetReportPainter(painter ? painter : &m_report);
 }
 
-bool CGraphView::TabStrip::OnSelectRequest(CSkinTabManagerItem* item) {
-    m_view->OnTabChange(item->GetId());
-    return true;
-}
-
-void CGraphView::OnTabChange(int tabId) {
+bool CGraphView::OnTabChange(int tabId) {
     SingleLock lock(&m_lock);
     const int kind = ReportKindForTab(tabId);
     if (kind > 0) m_chart.SetReportKind(kind);
     Invalidate();
+    return true;
 }
 
 bool CGraphView::SelectTab(int tabId) {

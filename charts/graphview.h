@@ -104,17 +104,10 @@ public:
     // The information box's window once the box was first shown on screen (null before).
     HWND InfoWindow() const { return m_info.m_hWnd; }
     CKLineReportPainter& ReportPainter() { return m_report; }
+    // A tab of the report column chooses the report kind; true lets the tab be selected.
+    bool OnTabChange(int tabId);
 
 private:
-    class TabStrip : public CSkinTabManager {
-    public:
-        explicit TabStrip(CGraphView* view) : m_view(view) {}
-        bool OnSelectRequest(CSkinTabManagerItem* item) override;
-
-    private:
-        CGraphView* m_view;
-    };
-
     LRESULT OnCreate(LPCREATESTRUCTA cs);
     void OnDestroy();
     void OnSize(UINT type, CSize size);
@@ -127,7 +120,6 @@ private:
     BOOL OnSetCursor(HWND wnd, UINT hitTest, UINT mouseMsg);
     LRESULT OnRButtonUp(LPARAM point);
     void DoPaint(HDC dc);
-    void OnTabChange(int tabId);
     void ResetAndRepaint();
     // Ctrl+Up and Ctrl+Down: a page of the report list, or the bar step without a list.
     void PageReport(bool up);
@@ -145,7 +137,7 @@ private:
     CKLineReportPainter m_report;
     CStockGraph m_chart;
     CriticalSection m_lock;
-    TabStrip m_tabs;
+    CViewTabStrip<CGraphView> m_tabs;
     HBRUSH m_hBrush;
     HCURSOR m_hSplitter;
     CMyWindow m_info;

@@ -41,11 +41,6 @@ CRealTimeView::CRealTimeView(int viewId, CMessageProcessor* processor)
     m_tabs.SetSelected(m_tabs.GetItem(0));
 }
 
-bool CRealTimeView::TabStrip::OnSelectRequest(CSkinTabManagerItem* item) {
-    m_view->OnTabChange(item->GetId());
-    return true;
-}
-
 void CRealTimeView::MarkTab(int tabId) {
     for (int i = 0; i < m_tabs.GetItemCount(); ++i)
         if (m_tabs.GetItem(i)->GetId() == tabId) m_tabs.SetSelected(m_tabs.GetItem(i));
@@ -196,7 +191,7 @@ void CRealTimeView::ToggleDrawOption(int option) {
     Invalidate(FALSE);
 }
 
-void CRealTimeView::OnTabChange(int tabId) {
+bool CRealTimeView::OnTabChange(int tabId) {
     {
         SingleLock lock(&m_lock);
         const int kind = RealTimeTabKind(tabId);
@@ -206,6 +201,7 @@ void CRealTimeView::OnTabChange(int tabId) {
         }
     }
     Invalidate(FALSE);
+    return true;
 }
 
 void CRealTimeView::StepStocks(bool next) {

@@ -48,7 +48,7 @@ public:
     // Option 1 volume ratio or 2 strength; choosing the one in force removes it.
     void ToggleDrawOption(int option);
     // A tab of the report column: ids 9 to 15 (16 has no tab).
-    void OnTabChange(int tabId);
+    bool OnTabChange(int tabId);
     void OnKeyDown(UINT key);
     CRealTime& GetPane(int i) { return m_panes[i]; }
     CriticalSection& GetLock() { return m_lock; }
@@ -83,20 +83,11 @@ private:
     // Selects the tab of an id without asking the view.
     void MarkTab(int tabId);
 
-    // A click on a tab asks the view, which switches the report column.
-    class TabStrip : public CSkinTabManager {
-    public:
-        explicit TabStrip(CRealTimeView* view) : m_view(view) {}
-        bool OnSelectRequest(CSkinTabManagerItem* item) override;
-
-    private:
-        CRealTimeView* m_view;
-    };
 
     CriticalSection m_lock;
     CRealTime m_panes[9];
     int m_nPaneCount;
-    TabStrip m_tabs;
+    CViewTabStrip<CRealTimeView> m_tabs;
 };
 
 #endif  // _WIN32

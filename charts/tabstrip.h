@@ -78,3 +78,15 @@ private:
     int m_nRows = 1;
     CSkinTabManagerItem* m_pSelected = nullptr;
 };
+
+// The strip a view owns: a click on a tab asks the view's OnTabChange(id), whose answer lets the
+// tab be selected.
+template <class View>
+class CViewTabStrip : public CSkinTabManager {
+public:
+    explicit CViewTabStrip(View* view) : m_view(view) {}
+    bool OnSelectRequest(CSkinTabManagerItem* item) override { return m_view->OnTabChange(item->GetId()); }
+
+private:
+    View* m_view;
+};
