@@ -26,7 +26,7 @@ bool IsStockCode(const std::string& code);
 
 // The files of the data tree. Per-stock files are named by the code with its suffix and lie in
 // the folder of the market given (which the caller chooses; it need not be the suffix's).
-enum DataFileKind : int {  // int: a kind read from outside may hold any value
+enum DataFileKind : int {  // fixed type: a kind out of range is a value DataFilePath refuses
     dataFileDay,         // <market>\day\SH<code>.day ("SZ" in Shenzhen)
     dataFileWeek,        // <market>\day\SH<code>.wek
     dataFileMonth,       // <market>\day\SH<code>.mnt
