@@ -10,6 +10,7 @@
 #include "base/thread.h"
 #include "charts/message.h"
 #include "store/stockinfo.h"
+#include "winfw/gdi.h"
 #include "winfw/typedmap.h"
 #include "winfw/window.h"
 
@@ -19,14 +20,7 @@ template <class Draw>
 void PaintClient(HWND wnd, HDC given, Draw draw) {
     RECT client;
     ::GetClientRect(wnd, &client);
-    if (given) {
-        draw(given, client);
-        return;
-    }
-    PAINTSTRUCT ps;
-    HDC dc = ::BeginPaint(wnd, &ps);
-    draw(dc, client);
-    ::EndPaint(wnd, &ps);
+    PaintGivenOrOwn(wnd, given, [&](HDC dc) { draw(dc, client); });
 }
 
 // The chart's right-click menu (menu resource 213) at the client point packed in lParam; the

@@ -200,10 +200,7 @@ void CGraphView::OnPaint(HDC given) {
         OnPrintClient(given, 0);
         return;
     }
-    PAINTSTRUCT ps;
-    HDC dc = ::BeginPaint(m_hWnd, &ps);
-    if (dc) DoPaint(dc);
-    ::EndPaint(m_hWnd, &ps);
+    PaintGivenOrOwn(m_hWnd, nullptr, [this](HDC dc) { DoPaint(dc); });
 }
 
 void CGraphView::OnPrintClient(HDC dc, UINT) {
@@ -361,12 +358,5 @@ void CMyWindow::PaintTo(HDC dc) {
 }
 
 void CMyWindow::OnPaint(HDC given) {
-    if (given) {
-        PaintTo(given);
-        return;
-    }
-    PAINTSTRUCT ps;
-    HDC dc = ::BeginPaint(m_hWnd, &ps);
-    if (dc) PaintTo(dc);
-    ::EndPaint(m_hWnd, &ps);
+    PaintGivenOrOwn(m_hWnd, given, [this](HDC dc) { PaintTo(dc); });
 }

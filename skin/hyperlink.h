@@ -217,12 +217,7 @@ protected:
         return 0;
     }
     void OnPaint(HDC given) {
-        if (given) {
-            static_cast<T*>(this)->Paint(given);
-            return;
-        }
-        CPaintDC dc(m_hWnd);
-        static_cast<T*>(this)->Paint(dc.m_hDC);
+        PaintGivenOrOwn(m_hWnd, given, [this](HDC dc) { static_cast<T*>(this)->Paint(dc); });
     }
     void OnPrintClient(HDC dc, UINT) { static_cast<T*>(this)->Paint(dc); }
     BOOL OnEraseBkgnd(HDC) { return TRUE; }

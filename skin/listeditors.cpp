@@ -195,12 +195,7 @@ void CListCombo::OnChar(UINT ch, UINT, UINT) {
 }
 
 void CListCombo::OnPaint(HDC given) {
-    if (!given) {
-        CPaintDC paint(m_hWnd);
-        Paint(paint);
-    } else {
-        Paint(given);
-    }
+    PaintGivenOrOwn(m_hWnd, given, [this](HDC dc) { Paint(dc); });
 }
 
 void CListCombo::Paint(HDC hdc) {
@@ -515,12 +510,7 @@ LRESULT CTitleTip::OnMouse(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void CTitleTip::OnPaint(HDC given) {
-    if (given) {
-        Paint(given);
-        return;
-    }
-    CPaintDC paint(m_hWnd);
-    Paint(paint);
+    PaintGivenOrOwn(m_hWnd, given, [this](HDC dc) { Paint(dc); });
 }
 
 void CTitleTip::Paint(HDC hdc) {

@@ -261,12 +261,7 @@ HBRUSH CSkinScrollBarCtrl::OnCtlColorStatic(HDC dc, HWND ctl) {
 }
 
 void CSkinScrollBarCtrl::OnPaint(HDC given) {
-    if (given) {
-        DoPaint(given);
-        return;
-    }
-    CPaintDC dc(m_hWnd);
-    DoPaint(dc.m_hDC);
+    PaintGivenOrOwn(m_hWnd, given, [this](HDC dc) { DoPaint(dc); });
 }
 
 void CSkinScrollBarCtrl::DoPaint(HDC dc) {

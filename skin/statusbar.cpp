@@ -115,12 +115,7 @@ CSkinGradientStatic::CSkinGradientStatic()
       m_text(::GetSysColor(COLOR_CAPTIONTEXT)) {}
 
 void CSkinGradientStatic::OnPaint(HDC given) {
-    if (given) {
-        DoPaint(given);
-        return;
-    }
-    CPaintDC dc(m_hWnd);
-    DoPaint(dc.m_hDC);
+    PaintGivenOrOwn(m_hWnd, given, [this](HDC dc) { DoPaint(dc); });
 }
 
 void CSkinGradientStatic::DoPaint(HDC dc) {
@@ -158,12 +153,7 @@ void CSkinStatic::SetText(const char* text) {
 }
 
 void CSkinStatic::OnPaint(HDC given) {
-    if (given) {
-        DoPaint(given);
-        return;
-    }
-    CPaintDC dc(m_hWnd);
-    DoPaint(dc.m_hDC);
+    PaintGivenOrOwn(m_hWnd, given, [this](HDC dc) { DoPaint(dc); });
 }
 
 void CSkinStatic::DoPaint(HDC dc) {

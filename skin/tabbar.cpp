@@ -69,12 +69,7 @@ void CSkinCmdBar::ResetBackground() {
 }
 
 void CSkinCmdBar::OnPaint(HDC given) {
-    if (given) {
-        DoPaint(given);
-        return;
-    }
-    CPaintDC dc(m_hWnd);
-    DoPaint(dc.m_hDC);
+    PaintGivenOrOwn(m_hWnd, given, [this](HDC dc) { DoPaint(dc); });
 }
 
 void CSkinCmdBar::DrawFrame(HDC dc, const RECT& r, unsigned flags, BYTE alpha) {

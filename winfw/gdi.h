@@ -281,6 +281,18 @@ public:
     ~CPaintDC() { ::EndPaint(m_hWnd, &m_ps); m_hDC = nullptr; }
 };
 
+// WM_PAINT's handler body: draws into the DC the message gave (WM_PRINTCLIENT, or WM_PAINT with a
+// DC), or else between BeginPaint and EndPaint (nothing when BeginPaint gives no DC).
+template <class Draw>
+void PaintGivenOrOwn(HWND wnd, HDC given, Draw draw) {
+    if (given) {
+        draw(given);
+        return;
+    }
+    CPaintDC dc(wnd);
+    if (dc.m_hDC) draw(dc.m_hDC);
+}
+
 class CClientDC : public CDCHandle {
 public:
     HWND m_hWnd;
