@@ -7,7 +7,7 @@
 # Exits non-zero (saying why in one line on stderr) when the packages cannot be fetched or built.
 set -uo pipefail
 dir=${1:?usage: fetch-and-build.sh <dir> [C flags]}
-cflags=${2:--O3 -DNDEBUG}
+cflags=$(echo ${2:--O3 -DNDEBUG})  # spaces collapsed: the stamp compares them
 cc=${CC:-gcc}
 # Pinned: the benchmark's figures compare against these exact releases.
 tulip_pkg=tulind@0.8.20
@@ -26,7 +26,8 @@ work="$dir/src"
 rm -rf "$work" "$dir/tulip" "$dir/talib"
 mkdir -p "$work/tulip" "$work/talib" || exit 1
 for p in "$tulip_pkg" "$talib_pkg"; do
-  ( cd "$work" && npm pack --silent "$p" >/dev/null 2>"$work/npm.log" ) || fail "npm pack $p failed ($(tail -n 1 "$work/npm.log"))"
+  ( cd "$work" && npm pack --loglevel=error --fetch-retries=1 --fetch-timeout=30000 "$p" >/dev/null 2>"$work/npm.log" ) ||
+    fail "npm pack $p failed: $( (grep -m 1 FetchError "$work/npm.log" || grep -m 1 . "$work/npm.log") | sed 's/^npm error //')"
 done
 tar xzf "$work"/tulind-*.tgz -C "$work/tulip" || fail "cannot unpack $tulip_pkg"
 tar xzf "$work"/talib-*.tgz -C "$work/talib" || fail "cannot unpack $talib_pkg"
