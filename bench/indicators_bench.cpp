@@ -805,6 +805,8 @@ std::vector<Row>& Table() {
     return rows;
 }
 
+// peers_bench includes this file for its rows, its series and its plain loops.
+#ifndef VELMORA_INDICATOR_ROWS_ONLY
 // Each loop must give the class's lines: a few bars are compared once before timing.
 bool SameLines(const CKData& k) {
     const int bars[] = {100, 1000, 123457, kBars / 2, kBars - 1};
@@ -850,9 +852,11 @@ bool SameLines(const CKData& k) {
 
 std::string ClassName(const Row& row) { return "class/" + std::to_string(row.id) + "/" + row.name; }
 std::string LoopName(const Row& row) { return "loop/" + std::to_string(row.id) + "/" + row.name; }
+#endif
 
 }  // namespace
 
+#ifndef VELMORA_INDICATOR_ROWS_ONLY
 int main(int argc, char** argv) {
     CKData& k = const_cast<CKData&>(Series());
     if (!SameLines(k)) return 1;
@@ -877,3 +881,4 @@ int main(int argc, char** argv) {
     }
     return velmora_bench::RunAndReport(argc, argv, pairs);
 }
+#endif
