@@ -9,6 +9,7 @@
 #include <limits>
 #include <vector>
 
+#include "analysis/runmark.h"
 #include "analysis/techparams.h"
 
 // Smallest k >= 1 for which every factor raised to k is below 0.001.
@@ -272,6 +273,54 @@ protected:
         return any;
     }
 
+    // The whole-series kernel of an n-line class, for a range none of whose bars is cached yet
+    // and that the cache (from bar 0) holds: kernel(first, last, lines) writes lines[k][i] of
+    // every bar first..last in one pass, NaN in every line of a bar without a value, and returns
+    // whether it wrote any NaN. The bars are then marked computed, and the range over lines
+    // rangeFrom..rangeTo taken as RangePass takes it. False (nothing done) when the range does
+    // not qualify: the caller then takes its general pass. Parameters must be checked.
+    template <class Kernel>
+    bool FreshPass(int n, int start, int end, double* min, double* max, int* minBar, int* maxBar, bool* any,
+                   Kernel kernel, int rangeFrom = 0, int rangeTo = -1) {
+        if (!m_pKData || start < 0 || start <= m_nLastStored) return false;
+        end = std::min(end, m_pKData->GetSize() - 1);
+        if (start > end || !OpenLines(n) || m_nCacheStart != 0 || end >= CacheEnd()) return false;
+        double* lines[kLines] = {};
+        for (int k = 0; k < n; ++k) lines[k] = m_pCache[k];
+        const bool broken = kernel(start, end, lines);
+        if (broken && n > 1)
+            for (int i = start; i <= end; ++i) {
+                bool finite = true;
+                for (int k = 0; k < n; ++k) finite &= std::isfinite(lines[k][i]);
+                if (!finite)
+                    for (int k = 0; k < n; ++k) lines[k][i] = std::numeric_limits<double>::quiet_NaN();
+            }
+        for (int k = 0; k < n; ++k) MarkComputedFinite(k, start, end, broken);
+        double lo = 0, hi = 0;
+        int loBar = -1, hiBar = -1;
+        if (rangeTo < 0) rangeTo = n - 1;
+        if (min || max || minBar || maxBar) {
+            for (int i = start; i <= end; ++i) {
+                if (!std::isfinite(lines[0][i])) continue;  // no value
+                for (int k = rangeFrom; k <= rangeTo; ++k) {
+                    const double v = lines[k][i];
+                    if (v < lo || loBar < 0) lo = v, loBar = i;
+                    if (v > hi || hiBar < 0) hi = v, hiBar = i;
+                }
+            }
+            *any = loBar >= 0;
+        } else {
+            *any = !broken;
+            for (int i = start; i <= end && !*any; ++i) *any = std::isfinite(lines[0][i]);
+        }
+        WidenRange(&lo, &hi);
+        if (min) *min = lo;
+        if (max) *max = hi;
+        if (minBar) *minBar = loBar;
+        if (maxBar) *maxBar = hiBar;
+        return true;
+    }
+
     // Marks the bars a walk wrote plainly into line k (0-based) as computed, one run of
     // consecutive bars at a time; bars are added in increasing order (again is allowed).
     class RunMarks {
@@ -390,15 +439,37 @@ protected:
     // from the nearest earlier bar whose lines are cached, else from bar 0 as seed(v) gives it;
     // every bar on the way is computed by step(t, v) and stored. A value a caller passes in is
     // never trusted.
+    // The state stands at bar `at` of the series its mark names: bars appended since continue
+    // from it in constant time each.
     struct RunState {
         unsigned epoch = 0;
         int at = -1;
         double v[kLines] = {};
+        RunMark mark;
     };
+    bool RunHolds(const RunState& st) const {
+        return st.epoch == m_epoch && st.at >= 0 && st.mark.bar == st.at && st.mark.Holds(*m_pKData);
+    }
+    void KeepRun(RunState& st, int index, int n, const double* v) {
+        st.epoch = m_epoch;
+        st.at = index;
+        for (int k = 0; k < n; ++k) st.v[k] = v[k];
+        st.mark.Take(*m_pKData, index);
+    }
+    // After a range pass up to end: the lines of end (from the cache, or those the pass left in
+    // last when it computed end itself) become the run's state.
+    void KeepRunAfterPass(RunState& st, int end, int n, int lastBar, const double* last) {
+        double v[kLines];
+        if (!m_pKData || end < 0 || end >= m_pKData->GetSize()) return;
+        if (lastBar == end && last && AllFinite(last, n))
+            KeepRun(st, end, n, last);
+        else if (LoadComputed(end, v, n))
+            KeepRun(st, end, n, v);
+    }
     template <class Seed, class Step>
     bool RunCumulative(RunState& st, int index, int n, double* v, Seed seed, Step step) {
         int from;
-        if (st.epoch == m_epoch && st.at >= 0 && st.at < index) {
+        if (st.at < index && RunHolds(st)) {
             for (int k = 0; k < n; ++k) v[k] = st.v[k];
             from = st.at + 1;
         } else {
@@ -422,9 +493,7 @@ protected:
         }
         if (last >= std::max(from, base))
             for (int k = 0; k < n; ++k) MarkComputed(k, std::max(from, base) - base, last - base);
-        st.epoch = m_epoch;
-        st.at = index;
-        for (int k = 0; k < n; ++k) st.v[k] = v[k];
+        KeepRun(st, index, n, v);
         return true;
     }
 

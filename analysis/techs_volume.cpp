@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 // ---- NVI, PVI ----
 
@@ -41,16 +42,55 @@ int CVolumeIndex::GetSignal(int index, int* reason) {
 }
 
 // A bar right after one the pass computed steps on from the lines the pass holds.
+// The lines of the last bar become the run's state, so that bars appended later step on from it.
 bool CVolumeIndex::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    bool fresh = false;
+    if (FreshPass(2, start, end, min, max, minBar, maxBar, &fresh, [this](int first, int last, double* const* lines) {
+            double v[2] = {100, 100};
+            if (first > 0 && !Lines(first, v)) v[0] = v[1] = std::numeric_limits<double>::quiet_NaN();
+            const CKData& k = *m_pKData;
+            const KDATA* bars = k.GetData();
+            const int n = m_ints[kDays];
+            const double keep = n - 1, into = n + 1;
+            double index = v[0], average = v[1];
+            lines[0][first] = index, lines[1][first] = average;
+            WithPrices(k, [&](const auto& price) {
+                double q = price(first), before = bars[first].volume;
+                double* const l0 = lines[0];
+                double* const l1 = lines[1];
+                for (int t = first + 1; t <= last; ++t) {
+                    PrefetchBar(bars, t);
+                    // The steps of Step, in the same order.
+                    const double now = bars[t].volume, p = price(t);
+                    if ((m_negative ? before > now : before < now) && p > 0.0001 && q > 0.0001) {
+                        const double next = index * p / q;
+                        if (std::isfinite(next)) index = next;
+                    }
+                    average = (keep * average + 2 * index) / into;
+                    l0[t] = index, l1[t] = average;
+                    q = p, before = now;
+                }
+            });
+            v[0] = index, v[1] = average;
+            if (AllFinite(v, 2)) KeepRun(m_run, last, 2, v);
+            return !AllFinite(v, 2);
+        }))
+        return fresh;
     int last = -1;
-    return RangePass(2, start, end, min, max, minBar, maxBar, [this, &last](int i, double* v) {
+    const int stop = m_pKData ? std::min(end, m_pKData->GetSize() - 1) : -1;
+    double held[2] = {0, 0};
+    const bool any = RangePass(2, start, end, min, max, minBar, maxBar, [this, &last, &held, stop](int i, double* v) {
         if (last >= 0 && last == i - 1)
             Step(i, v);
         else if (!Lines(i, v))
             return false;
         last = i;
+        if (i == stop) std::copy(v, v + sizeof(held) / sizeof(double), held);
         return true;
     });
+    if (m_pKData) KeepRunAfterPass(m_run, stop, 2, last, held);
+    return any;
 }
 
 // ---- VR ----
@@ -141,8 +181,35 @@ bool COBV::Calculate(double* v1, int index, bool) {
 
 // A bar right after one the pass computed steps on from the value the pass holds.
 bool COBV::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    bool fresh = false;
+    if (FreshPass(1, start, end, min, max, minBar, maxBar, &fresh, [this](int first, int last, double* const* lines) {
+            const CKData& k = *m_pKData;
+            double s = ObvSeed(k);
+            if (first > 0 && !Line(first, &s)) s = std::numeric_limits<double>::quiet_NaN();
+            double* const line = lines[0];
+            line[first] = s;
+            WithPrices(k, [&](const auto& price) {
+                const KDATA* bars = k.GetData();
+                double q = price(first);
+                for (int t = first + 1; t <= last; ++t) {
+                    PrefetchBar(bars, t);
+                    // ObvStep without branches: rises and falls come in no pattern.
+                    const double p = price(t), volume = bars[t].volume;
+                    const double signed_ = p > q ? volume : p < q ? -volume : 0.0;
+                    s += std::isfinite(volume) ? signed_ : 0.0;
+                    line[t] = s;
+                    q = p;
+                }
+            });
+            if (std::isfinite(s)) KeepRun(m_run, last, 1, &s);
+            return !std::isfinite(s);
+        }))
+        return fresh;
     int last = -1;
-    return RangePass(1, start, end, min, max, minBar, maxBar, [this, &last](int i, double* v) {
+    const int stop = m_pKData ? std::min(end, m_pKData->GetSize() - 1) : -1;
+    double held[1] = {0};
+    const bool any = RangePass(1, start, end, min, max, minBar, maxBar, [this, &last, &held, stop](int i, double* v) {
         if (last >= 0 && last == i - 1) {
             const CKData& k = *m_pKData;
             ObvStep(k, i, Price(k, i), Price(k, i - 1), v);
@@ -150,8 +217,11 @@ bool COBV::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
             return false;
         }
         last = i;
+        if (i == stop) std::copy(v, v + sizeof(held) / sizeof(double), held);
         return true;
     });
+    if (m_pKData) KeepRunAfterPass(m_run, stop, 1, last, held);
+    return any;
 }
 
 int COBV::GetSignal(int index, int* reason) {
@@ -474,6 +544,25 @@ bool CAD::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBa
     return SumLineRange(n, n - 1, start, end, min, max, minBar, maxBar, [b](int t) { return Accumulation(b[t]); },
                         [](int, double sum) { return sum; }, static_cast<CSignedWindowSum*>(nullptr));
 }
-VELMORA_LINE_RANGE(CCI)
+bool CCI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    bool fresh = false;
+    if (FreshPass(1, start, end, min, max, minBar, maxBar, &fresh, [this](int first, int last, double* const* lines) {
+            const KDATA* b = m_pKData->GetData();
+            double* const line = lines[0];
+            bool broken = false;
+            for (int i = first; i <= last; ++i) {
+                PrefetchBar(b, i);
+                const double range = double(b[i].high) - b[i].low;
+                const double x = range < 0.0001 ? std::numeric_limits<double>::quiet_NaN()
+                                                 : (double(b[i].close) - b[i].open) / range * b[i].volume;
+                line[i] = x;
+                broken |= !(x - x == 0);  // not finite
+            }
+            return broken;
+        }))
+        return fresh;
+    return RangePass(1, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return CCI::Line(i, v); });
+}
 VELMORA_LINE_MA_RANGE(CVROC)
 VELMORA_LINE_MA_RANGE(CEMV)
