@@ -321,6 +321,86 @@ protected:
         return true;
     }
 
+    // The kernel of a one-line class made from the window sums w of K terms over n bars (terms
+    // reading `back` bars before their own), for FreshPass: the same steps as Sums(w, i, n, ...)
+    // bar after bar, each bar's terms computed once (term(t, x) sets x[0..K-1]) and kept in a ring
+    // until they leave the window. value(i, s, &v) gives the line from the sums; a bar without
+    // one gets NaN. Returns whether any bar got NaN; w is left where Sums would leave it.
+    template <int K, class Term, class Value>
+    bool SumsKernel(WindowSums<K>& w, int n, int back, int first, int last, double* line, const Term& term,
+                    const Value& value) {
+        const double none = std::numeric_limits<double>::quiet_NaN();
+        const int whole = std::max(first, n + back - 1);  // the first bar with a whole window
+        for (int i = first; i <= std::min(last, whole - 1); ++i) line[i] = none;
+        bool broken = whole > first;
+        if (whole > last || n < 1) return broken || n < 1;
+        first = whole;
+        const unsigned now = m_epoch;
+        const int m = n + 1;  // bars i-n .. i
+        m_ring.resize(size_t(m) * K);
+        double* const ring = m_ring.data();
+        // The state of w, in locals.
+        double s[K];
+        for (int k = 0; k < K; ++k) s[k] = w.s[k];
+        unsigned epoch = w.epoch;
+        int at = w.at, len = w.len, moves = w.moves;
+        double peak = w.peak;
+        const bool continues = at == first - 1 && epoch == now && len == n && at >= 0 && moves < 1024;
+        // Terms of the bars before first that the first step reads.
+        int in = 0;
+        for (int t = continues ? first - n : first - n + 1; t < first; ++t) {
+            term(t, ring + size_t(in) * K);
+            if (++in == m) in = 0;
+        }
+        in = in == 0 ? m - 1 : in - 1;  // the slot of bar first - 1
+        auto magnitude = [&s] {
+            double a = 0;
+            for (int k = 0; k < K; ++k) a += std::fabs(s[k]);
+            return a;
+        };
+        auto taken = [&](int i) {
+            for (int k = 0; k < K; ++k) s[k] = 0;
+            int j = in + 2 >= m ? in + 2 - m : in + 2;  // the slot of bar i - n + 1
+            for (int c = 0; c < n; ++c) {
+                const double* x = ring + size_t(j) * K;
+                for (int k = 0; k < K; ++k) s[k] += x[k];
+                if (++j == m) j = 0;
+            }
+            peak = magnitude();
+            moves = 0;
+            epoch = now;
+            at = i;
+            len = n;
+        };
+        const KDATA* const bars = m_pKData->GetData();
+        for (int i = first; i <= last; ++i) {
+            PrefetchBar(bars, i);
+            if (++in == m) in = 0;
+            const int out = in + 1 == m ? 0 : in + 1;  // bar i - n
+            double* const x = ring + size_t(in) * K;
+            const double* const old = ring + size_t(out) * K;
+            term(i, x);
+            if (at == i - 1 && epoch == now && len == n && at >= 0 && moves < 1024) {
+                for (int k = 0; k < K; ++k) s[k] += -old[k];
+                for (int k = 0; k < K; ++k) s[k] += x[k];
+                ++moves;
+                at = i;
+                const double a = magnitude();
+                peak = std::max(peak, a);
+                if (__builtin_expect(!(a * 16 >= peak), 0)) taken(i);
+            } else if (!(at == i && epoch == now && len == n)) {
+                taken(i);
+            }
+            double v;
+            const bool got = value(i, s, &v) && std::isfinite(v);
+            line[i] = got ? v : none;
+            broken |= !got;
+        }
+        for (int k = 0; k < K; ++k) w.s[k] = s[k];
+        w.epoch = epoch, w.at = at, w.len = len, w.moves = moves, w.peak = peak;
+        return broken;
+    }
+
     // Marks the bars a walk wrote plainly into line k (0-based) as computed, one run of
     // consecutive bars at a time; bars are added in increasing order (again is allowed).
     class RunMarks {
@@ -523,6 +603,7 @@ protected:
     }
 
     unsigned m_epoch = 1;
+    std::vector<double> m_ring;  // SumsKernel's terms, kept for the next pass
 };
 
 // GetMinMaxInfo of a one-line class, or of a line-and-average class, with the class's own Line

@@ -529,11 +529,85 @@ bool CCI::Line(int i, double* v) {
     return true;
 }
 
-// Range passes with each class's own line called directly.
-VELMORA_LINE_RANGE(CVR)
+// Range passes with each class's own line called directly; a range none of whose bars is cached
+// yet runs the window sums' kernel instead, with the same steps.
 VELMORA_LINE_RANGE(CWVAD)
-VELMORA_LINE_RANGE(CVRSI)
-VELMORA_LINE_RANGE(CNVRSI)
+
+bool CVR::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    bool fresh = false;
+    if (FreshPass(1, start, end, min, max, minBar, maxBar, &fresh, [this](int first, int last, double* const* lines) {
+            return WithPrices(*m_pKData, [&](const auto& price) {
+                const KDATA* b = m_pKData->GetData();
+                return SumsKernel(
+                    m_sums, m_ints[kDays], 1, first, last, lines[0],
+                    [&](int t, double* x) {
+                        const float p = float(price(t)), q = float(price(t - 1));
+                        const double volume = b[t].volume;
+                        x[0] = p > q ? volume : 0;
+                        x[1] = p < q ? volume : 0;
+                        x[2] = volume;
+                    },
+                    [](int, const double* s, double* v) {
+                        const double half = s[2] / 2, down = s[1] + half;
+                        if (down < 0.0001) return false;
+                        *v = (s[0] + half) * 100 / down;
+                        return true;
+                    });
+            });
+        }))
+        return fresh;
+    return RangePass(1, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return CVR::Line(i, v); });
+}
+
+bool CVRSI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    bool fresh = false;
+    if (FreshPass(1, start, end, min, max, minBar, maxBar, &fresh, [this](int first, int last, double* const* lines) {
+            return WithPrices(*m_pKData, [&](const auto& price) {
+                const KDATA* b = m_pKData->GetData();
+                return SumsKernel(
+                    m_sums, m_ints[kDays], 1, first, last, lines[0],
+                    [&](int t, double* x) {
+                        const float p = float(price(t)), q = float(price(t - 1));
+                        const double volume = b[t].volume;
+                        const bool up = q <= p;
+                        x[0] = up ? volume : 0;
+                        x[1] = up ? 0 : volume;
+                        x[2] = up ? 1 : 0;
+                        x[3] = up ? 0 : 1;
+                    },
+                    [](int, const double* s, double* v) {
+                        const double up = s[2] > 0 ? s[0] / s[2] : 0, down = s[3] > 0 ? s[1] / s[3] : 0;
+                        *v = down < 0.0001 ? 100 : 100 - 100 / (up / down + 1);
+                        return true;
+                    });
+            });
+        }))
+        return fresh;
+    return RangePass(1, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return CVRSI::Line(i, v); });
+}
+
+bool CNVRSI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    bool fresh = false;
+    if (FreshPass(1, start, end, min, max, minBar, maxBar, &fresh, [this](int first, int last, double* const* lines) {
+            const KDATA* b = m_pKData->GetData();
+            return SumsKernel(
+                m_sums, m_ints[kDays], 1, first, last, lines[0],
+                [b](int t, double* x) {
+                    const double volume = b[t].volume;
+                    x[0] = volume > b[t - 1].volume ? volume : 0;
+                    x[1] = volume;
+                },
+                [](int, const double* s, double* v) {
+                    *v = s[1] < 0.0001 ? 50 : s[0] * 100 / s[1];
+                    return true;
+                });
+        }))
+        return fresh;
+    return RangePass(1, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return CNVRSI::Line(i, v); });
+}
 
 // The running sums of the accumulation in one pass.
 bool CAD::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
