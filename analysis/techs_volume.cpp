@@ -614,9 +614,11 @@ bool CAD::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBa
     EnsureParameters();
     const int n = m_ints[kDays];
     const KDATA* b = m_pKData ? m_pKData->GetData() : nullptr;
-    // The accumulation takes both signs.
-    return SumLineRange(n, n - 1, start, end, min, max, minBar, maxBar, [b](int t) { return Accumulation(b[t]); },
-                        [](int, double sum) { return sum; }, static_cast<CSignedWindowSum*>(nullptr));
+    // The accumulation takes both signs; each bar's is worked out once.
+    auto accumulation = [b](int t) { return Accumulation(b[t]); };
+    const TermRing<decltype(accumulation)> term(accumulation);
+    return SumLineRange(n, n - 1, start, end, min, max, minBar, maxBar, term, [](int, double sum) { return sum; },
+                        static_cast<CSignedWindowSum*>(nullptr));
 }
 bool CCI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     EnsureParameters();
