@@ -119,7 +119,14 @@ bool CMA::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*
                 double p = 0;
                 while (++i <= end && !std::isfinite(p = Price(k, i))) {
                 }
-                if (i > end) break;
+                if (i > end) {
+                    // The run of this day count stands at the last bar, for bars appended later.
+                    Run& r = TakeRun(n, typeExponential);
+                    r.bar = end;
+                    r.value = v;
+                    r.mark.Take(k, end);
+                    break;
+                }
                 v = 2 * p / (n + 1) + (n - 1) * v / (n + 1);
             }
         }
@@ -618,7 +625,7 @@ bool CSAR::Calculate(double* v, int index, bool useLast) {
     TakeRunParameters();
     if (index + 1 < m_runDays) return false;
     const size_t size = size_t(m_pKData->GetSize());
-    if (m_flags.size() != size) m_flags.resize(size, 0);  // bars added since keep what is known
+    if (m_flags.size() != size) SizeFlags(size);  // bars added since keep what is known
     if ((m_flags[size_t(index)] & kComputed) && LoadFromCache(index, v)) return true;
     if (m_run.bar != index) {
         if (m_run.bar >= 0 && m_run.bar == index - 1 && (index < CacheEnd() || RunMarked())) {
@@ -660,7 +667,7 @@ bool CSAR::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
         start = std::max(start, m_runDays - 1);
         end = std::min(end, size - 1);
         if (start <= end) {
-            if (m_flags.size() != size_t(size)) m_flags.resize(size_t(size), 0);
+            if (m_flags.size() != size_t(size)) SizeFlags(size_t(size));
             const int known = m_nLastStored;
             const int cacheEnd = OpenLines(1) ? CacheEnd() : 0;
             unsigned char* flags = m_flags.data();

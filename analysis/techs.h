@@ -188,6 +188,14 @@ private:
         if (m_run.bar >= 0) m_runMark.Take(*m_pKData, m_run.bar);
     }
 
+    // The flags follow the series' size, with room for as many bars as the series has room for:
+    // bars appended one at a time do not copy them.
+    void SizeFlags(size_t size) {
+        const size_t room = size_t(std::max(m_pKData->GetCapacity(), m_pKData->GetSize()));
+        if (m_flags.capacity() < room) m_flags.reserve(room);
+        m_flags.resize(size, 0);
+    }
+
     Run m_run;
     RunMark m_runMark;
     std::vector<unsigned char> m_flags;
