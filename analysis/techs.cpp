@@ -219,7 +219,36 @@ bool CBBI::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
         const int days[4] = {m_ints[kDays1], m_ints[kDays2], m_ints[kDays3], m_ints[kDays4]};
         start = std::max(start, *std::max_element(days, days + 4) - 1);
         end = std::min(end, m_pKData->GetSize() - 1);
-        if (start <= end) {
+        if (start <= end && start > m_nLastStored && OpenLines(1) && m_nCacheStart == 0 && end < CacheEnd()) {
+            // Nothing of the range is cached yet: the four sums move together in one pass.
+            double* const line = m_pCache[0];
+            bool broken = false;
+            const double divisor[4] = {double(days[0]), double(days[1]), double(days[2]), double(days[3])};
+            double l = 0, h = 0;
+            bool got = false;
+            const KDATA* bars = m_pKData->GetData();
+            WithPrices(*m_pKData, [&](const auto& price) {
+                double sum = 0;
+                RunWindowSums<4>(
+                    price, days, start, end, [&sum, &divisor](int, int j, double s) { sum += s / divisor[j]; },
+                    [&](int i) {
+                        PrefetchBar(bars, i);
+                        const double v = sum / 4;
+                        sum = 0;
+                        line[i] = v;
+                        if (__builtin_expect(!std::isfinite(v), 0)) {
+                            broken = true;
+                            return;
+                        }
+                        if (!got || v < l) l = v;
+                        if (!got || v > h) h = v;
+                        got = true;
+                    });
+            });
+            if (got) lo = l, hi = h;
+            any = got;
+            MarkComputedFinite(0, start, end, broken);
+        } else if (start <= end) {
             const int known = m_nLastStored;
             const int cacheEnd = OpenLines(1) ? CacheEnd() : 0;
             double* const line = m_pCache[0];  // from bar 0
