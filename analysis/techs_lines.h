@@ -156,33 +156,6 @@ struct EpochSum {
     unsigned epoch = 0;
 };
 
-// A term of the bars kept for the last kSize bars asked: a window walk asks each bar's term when
-// it enters and again when it leaves, and a term that divides is worth computing once. Bars are
-// asked mostly in increasing order; one too far back is computed again.
-template <class Term>
-class TermRing {
-public:
-    enum { kSize = 2048, kMask = kSize - 1 };  // above the longest window
-    explicit TermRing(const Term& term) : m_term(term) {}
-    double operator()(int t) const {
-        if (t > m_top) {
-            // The bars from the first one asked (or the ring's length back) up to t.
-            int u = m_top < m_low ? t : std::max(m_top + 1, t - kMask);
-            if (u > m_top + 1) m_low = u;
-            for (; u <= t; ++u) m_ring[u & kMask] = m_term(u);
-            m_top = t;
-        } else if (t < m_low || t <= m_top - kSize) {
-            return m_term(t);
-        }
-        return m_ring[t & kMask];
-    }
-
-private:
-    const Term& m_term;
-    mutable int m_low = 0;  // the ring holds the bars m_low .. m_top (at most kSize of them)
-    mutable int m_top = -1;
-    mutable double m_ring[kSize];
-};
 
 class CTechLines : public CParamTech {
 public:
@@ -631,7 +604,8 @@ protected:
     }
 
     unsigned m_epoch = 1;
-    std::vector<double> m_ring;  // SumsKernel's terms, kept for the next pass
+    std::vector<double> m_ring;    // SumsKernel's terms, kept for the next pass
+    std::vector<double> m_column;  // a term of every bar of a pass, kept for the next one
 };
 
 // GetMinMaxInfo of a one-line class, or of a line-and-average class, with the class's own Line

@@ -614,11 +614,21 @@ bool CAD::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBa
     EnsureParameters();
     const int n = m_ints[kDays];
     const KDATA* b = m_pKData ? m_pKData->GetData() : nullptr;
-    // The accumulation takes both signs; each bar's is worked out once.
-    auto accumulation = [b](int t) { return Accumulation(b[t]); };
-    const TermRing<decltype(accumulation)> term(accumulation);
-    return SumLineRange(n, n - 1, start, end, min, max, minBar, maxBar, term, [](int, double sum) { return sum; },
-                        static_cast<CSignedWindowSum*>(nullptr));
+    // The accumulation takes both signs. Each bar's is worked out once, into a column of
+    // contiguous doubles (kept for the next pass) that the window walk reads.
+    if (b && n >= 1 && start >= 0 && start <= end) {
+        const int from = std::max(0, std::max(start, n - 1) - n + 1), to = std::min(end, m_pKData->GetSize() - 1);
+        if (from <= to) {
+            m_column.resize(size_t(to - from + 1));
+            double* const column = m_column.data();
+            for (int t = from; t <= to; ++t) column[t - from] = Accumulation(b[t]);
+            return SumLineRange(n, n - 1, start, end, min, max, minBar, maxBar,
+                                [column, from](int t) { return column[t - from]; },
+                                [](int, double sum) { return sum; }, static_cast<CSignedWindowSum*>(nullptr));
+        }
+    }
+    return SumLineRange(n, n - 1, start, end, min, max, minBar, maxBar, [b](int t) { return Accumulation(b[t]); },
+                        [](int, double sum) { return sum; }, static_cast<CSignedWindowSum*>(nullptr));
 }
 bool CCI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     EnsureParameters();
