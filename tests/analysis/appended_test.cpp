@@ -219,3 +219,45 @@ TEST(Appended, TheMarkOfAKeptBar) {
 }
 
 }  // namespace
+
+namespace {
+
+// The extreme of the last n values pushed against the window looked over; a NaN is passed over.
+TEST(WindowExtreme, AgreesWithTheWindowLookedOver) {
+    uint32_t seed = 5;
+    std::vector<double> v;
+    for (int i = 0; i < 3000; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        const int r = int(seed >> 24);
+        v.push_back(r % 53 == 0 ? std::nan("") : double(r % 17));  // many ties
+    }
+    for (int n : {1, 2, 7, 24}) {
+        CWindowExtreme<true> high;
+        CWindowExtreme<false> low;
+        high.Reset(n);
+        low.Reset(n);
+        for (int i = 0; i < int(v.size()); ++i) {
+            high.Push(i, v[size_t(i)]);
+            low.Push(i, v[size_t(i)]);
+            double h = std::nan(""), l = std::nan("");
+            for (int t = std::max(0, i - n + 1); t <= i; ++t) {
+                const double x = v[size_t(t)];
+                if (x != x) continue;
+                if (!(h >= x)) h = x;
+                if (!(l <= x)) l = x;
+            }
+            if (h != h) {
+                ASSERT_TRUE(high.Value() != high.Value()) << n << " " << i;
+                ASSERT_EQ(high.Index(), -1);
+                continue;
+            }
+            ASSERT_EQ(high.Value(), h) << n << " " << i;
+            ASSERT_EQ(low.Value(), l) << n << " " << i;
+            ASSERT_EQ(v[size_t(high.Index())], h);
+            ASSERT_EQ(v[size_t(low.Index())], l);
+            ASSERT_GT(high.Index(), i - n);
+        }
+    }
+}
+
+}  // namespace
