@@ -1017,23 +1017,11 @@ bool CMIKE::Calculate(double* wr, double* mr, double* sr, double* ws, double* ms
     const CKData& k = *m_pKData;
     const KDATA& b = k[index];
     float typ = (b.high + b.low + b.close) / 3;
-    // The extremes of the windows ending at index; a field that is not a number is passed over
-    // (one of this bar makes every level none below).
-    auto push = [this, &k](int t) {
-        const KDATA& bar = k[t];
-        for (int w = 0; w < 2; ++w) m_low[w].Push(t, bar.low), m_high[w].Push(t, bar.high);
-    };
-    if (m_at >= 0 && m_at == index - 1 && m_atDays == n && m_mark.bar == m_at && m_mark.Holds(k)) {
-        push(index);
-    } else {
-        for (int w = 0; w < 2; ++w) m_low[w].Reset(n * (w + 1)), m_high[w].Reset(n * (w + 1));
-        for (int t = index - 2 * n + 1; t <= index; ++t) push(t);
+    float ln = b.low, hn = b.high, l2n = b.low, h2n = b.high;
+    for (int t = index - 2 * n + 1; t <= index; ++t) {
+        if (t > index - n) ln = std::min(ln, k[t].low), hn = std::max(hn, k[t].high);
+        l2n = std::min(l2n, k[t].low), h2n = std::max(h2n, k[t].high);
     }
-    m_at = index;
-    m_atDays = n;
-    m_mark.Take(k, index);
-    const float ln = float(m_low[0].Value()), hn = float(m_high[0].Value());
-    const float l2n = float(m_low[1].Value()), h2n = float(m_high[1].Value());
     const double levels[6] = {typ + (typ - ln), typ + (hn - ln), typ + (h2n - ln),
                               typ - (hn - typ), typ - (hn - ln), typ - (hn - l2n)};
     // Float levels: their sum is finite exactly when each is.
@@ -1042,11 +1030,6 @@ bool CMIKE::Calculate(double* wr, double* mr, double* sr, double* ws, double* ms
     for (int j = 0; j < 6; ++j)
         if (out[j]) *out[j] = levels[j];
     return true;
-}
-
-void CMIKE::Clear() {
-    CParamTech::Clear();
-    m_at = -1;
 }
 
 // ---- PSY ----

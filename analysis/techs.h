@@ -314,18 +314,8 @@ class CMIKE : public CParamTech {
 public:
     enum { kDays };
     CMIKE();
-    void Clear() override;
-    // A walk bar after bar moves the extremes of the two windows on by one bar each.
     bool Calculate(double* wr, double* mr, double* sr, double* ws, double* ms, double* ss, int index);
     using CTechnique::Calculate;
-
-private:
-    // The lows and highs over n and 2n bars up to bar m_at (-1 none), of the series m_mark names.
-    CWindowExtreme<false> m_low[2];
-    CWindowExtreme<true> m_high[2];
-    int m_at = -1;
-    int m_atDays = 0;
-    RunMark m_mark;
 };
 
 class CPSY : public CParamTech {

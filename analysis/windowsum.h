@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cmath>
 #include <type_traits>
-#include <vector>
 
 // Adds x to the compensated sum (s, c) (Neumaier): s + c is the sum, with the rounding of every
 // addition kept in c.
@@ -203,48 +202,3 @@ bool WithSumCount(int count, F&& f) {
     }
     return false;
 }
-
-// Max (or min) over the last n values pushed, amortised O(1): a monotonic deque of indices.
-// Indices are pushed in increasing order; a value that is not a number is never the extreme (the
-// window's extreme is that of its other values). Value() is NaN while none is held.
-template <bool kMax>
-class CWindowExtreme {
-public:
-    void Reset(int n) {
-        m_n = n < 1 ? 1 : n;
-        m_index.assign(size_t(m_n) + 1, 0);
-        m_value.assign(size_t(m_n) + 1, 0.0);
-        m_head = m_count = 0;
-    }
-    void Push(int index, double v) {
-        const int size = int(m_index.size());
-        // Values that left the window.
-        while (m_count > 0 && m_index[size_t(m_head)] <= index - m_n) {
-            if (++m_head == size) m_head = 0;
-            --m_count;
-        }
-        if (v != v) return;
-        // Values the new one outdoes can never be the extreme again.
-        while (m_count > 0) {
-            int back = m_head + m_count - 1;
-            if (back >= size) back -= size;
-            const double b = m_value[size_t(back)];
-            if (kMax ? b > v : b < v) break;
-            --m_count;
-        }
-        int at = m_head + m_count;
-        if (at >= size) at -= size;
-        m_index[size_t(at)] = index;
-        m_value[size_t(at)] = v;
-        ++m_count;
-    }
-    double Value() const { return m_count > 0 ? m_value[size_t(m_head)] : std::nan(""); }
-    int Index() const { return m_count > 0 ? m_index[size_t(m_head)] : -1; }
-
-private:
-    std::vector<int> m_index;
-    std::vector<double> m_value;
-    int m_n = 1;
-    int m_head = 0;
-    int m_count = 0;
-};
