@@ -282,6 +282,50 @@ bool CMOBV::Calculate(double* v1, double* v2, double* v3, int index, bool) {
 }
 
 bool CMOBV::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    bool fresh = false;
+    if (FreshPass(3, start, end, min, max, minBar, maxBar, &fresh, [this](int first, int last, double* const* lines) {
+            const int n1 = m_ints[kDays1], n2 = m_ints[kDays2], len = std::max(n1, n2);
+            const double none = std::numeric_limits<double>::quiet_NaN();
+            const int whole = std::max(first, len - 1);
+            for (int i = first; i <= std::min(last, whole - 1); ++i) lines[0][i] = lines[1][i] = lines[2][i] = none;
+            if (whole > last) return true;
+            // OBV of every bar the windows read, into a column: walked from bar 0, as Lines does.
+            const CKData& k = *m_pKData;
+            const int from = whole - len + 1;
+            m_column.resize(size_t(last - from + 1));
+            double* const obv = m_column.data();
+            double x = ObvSeed(k);
+            WithPrices(k, [&](const auto& price) {
+                const KDATA* bars = k.GetData();
+                for (int t = 1; t < from; ++t) ObvStep(k, t, price(t), price(t - 1), &x);
+                for (int t = from; t <= last; ++t) {
+                    PrefetchBar(bars, t);
+                    if (t > 0) ObvStep(k, t, price(t), price(t - 1), &x);
+                    obv[t - from] = x;
+                }
+            });
+            // The sums newest first, as Lines adds them.
+            for (int i = whole; i <= last; ++i) {
+                const double* newest = obv + (i - from);
+                double s1 = 0, s2 = 0;
+                for (int j = 0; j < len; ++j) {
+                    const double v = newest[-j];
+                    if (j < n1) s1 += v;
+                    if (j < n2) s2 += v;
+                }
+                lines[0][i] = newest[0];
+                lines[1][i] = s1 / n1;
+                lines[2][i] = s2 / n2;
+            }
+            // The window of the last bar, as Lines leaves it: newest at m_pos - 1.
+            m_obv.assign(size_t(len), 0.0);
+            for (int j = 0; j < len; ++j) m_obv[size_t(len - 1 - j)] = obv[last - from - j];
+            m_pos = 0;
+            m_at = last;
+            return whole > first || !std::isfinite(x);
+        }))
+        return fresh;
     return RangePass(3, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return Lines(i, v); });
 }
 
