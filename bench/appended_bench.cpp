@@ -111,9 +111,11 @@ int main() {
     for (const Row& row : rows) {
         const double small = PerBar(row, 10000), large = PerBar(row, 1000000);
         const double ratio = large / small;
-        std::printf("%s: one appended bar %.0f ns after 10,000 bars, %.0f ns after 1,000,000: cost ratio %.2f "
-                    "(goal at most 2.00)%s\n",
-                    row.name, small, large, ratio, ratio <= 2 ? "" : "  ABOVE GOAL");
+        std::printf("%s one appended bar: %.0f ns after 10,000 bars, %.0f ns after 1,000,000\n", row.name, small,
+                    large);
+        std::printf("%s one appended bar, 1,000,000 bars against 10,000: cost ratio %.3f = cost at 1,000,000 / cost "
+                    "at 10,000 (1 = as cheap, goal at most 2.00)%s\n",
+                    row.name, ratio, ratio <= 2 ? "" : "  ABOVE GOAL");
         if (ratio > 2) status = 1;
     }
     return status;
