@@ -657,13 +657,14 @@ bool CSAR::Calculate(double* v, int index, bool useLast) {
     if (m_flags.size() != size) SizeFlags(size);  // bars added since keep what is known
     if ((m_flags[size_t(index)] & kComputed) && LoadFromCache(index, v)) return true;
     if (m_run.bar != index) {
-        if (m_run.bar >= 0 && m_run.bar == index - 1 && (index < CacheEnd() || RunMarked())) {
+        const bool past = index >= CacheEnd();  // a bar the cache cannot hold: appended since
+        if (m_run.bar >= 0 && m_run.bar == index - 1 && (!past || RunMarked())) {
             const bool restarted = Advance(m_run, index);
             Record(m_run, restarted);
         } else {
             Resume(index);
         }
-        if (index >= CacheEnd()) MarkRun();
+        if (past) MarkRun();
     }
     if (!std::isfinite(m_run.sar)) return false;  // restarted over a broken bar
     if (v) *v = m_run.sar;
