@@ -66,7 +66,7 @@ bool CMA::Calculate(double* v, int index, int days, bool useLast) {
         Run& r = TakeRun(days, typeExponential);
         int t = 0;
         double e = Price(k, 0);
-        if (r.bar >= 0 && r.bar <= index) t = r.bar, e = r.value;
+        if (r.bar >= 0 && r.bar <= index && r.mark.bar == r.bar && r.mark.Holds(k)) t = r.bar, e = r.value;
         for (++t; t <= index; ++t) {
             const double p = Price(k, t);
             if (!std::isfinite(e)) e = p;
@@ -74,6 +74,7 @@ bool CMA::Calculate(double* v, int index, int days, bool useLast) {
         }
         r.bar = index;
         r.value = e;
+        r.mark.Take(k, index);
         if (!std::isfinite(e)) return false;
         if (v) *v = e;
         return true;
@@ -118,7 +119,14 @@ bool CMA::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*
                 double p = 0;
                 while (++i <= end && !std::isfinite(p = Price(k, i))) {
                 }
-                if (i > end) break;
+                if (i > end) {
+                    // The run of this day count stands at the last bar, for bars appended later.
+                    Run& r = TakeRun(n, typeExponential);
+                    r.bar = end;
+                    r.value = v;
+                    r.mark.Take(k, end);
+                    break;
+                }
                 v = 2 * p / (n + 1) + (n - 1) * v / (n + 1);
             }
         }
@@ -211,7 +219,36 @@ bool CBBI::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
         const int days[4] = {m_ints[kDays1], m_ints[kDays2], m_ints[kDays3], m_ints[kDays4]};
         start = std::max(start, *std::max_element(days, days + 4) - 1);
         end = std::min(end, m_pKData->GetSize() - 1);
-        if (start <= end) {
+        if (start <= end && start > m_nLastStored && OpenLines(1) && m_nCacheStart == 0 && end < CacheEnd()) {
+            // Nothing of the range is cached yet: the four sums move together in one pass.
+            double* const line = m_pCache[0];
+            bool broken = false;
+            const double divisor[4] = {double(days[0]), double(days[1]), double(days[2]), double(days[3])};
+            double l = 0, h = 0;
+            bool got = false;
+            const KDATA* bars = m_pKData->GetData();
+            WithPrices(*m_pKData, [&](const auto& price) {
+                double sum = 0;
+                RunWindowSums<4>(
+                    price, days, start, end, [&sum, &divisor](int, int j, double s) { sum += s / divisor[j]; },
+                    [&](int i) {
+                        PrefetchBar(bars, i);
+                        const double v = sum / 4;
+                        sum = 0;
+                        line[i] = v;
+                        if (__builtin_expect(!std::isfinite(v), 0)) {
+                            broken = true;
+                            return;
+                        }
+                        if (!got || v < l) l = v;
+                        if (!got || v > h) h = v;
+                        got = true;
+                    });
+            });
+            if (got) lo = l, hi = h;
+            any = got;
+            MarkComputedFinite(0, start, end, broken);
+        } else if (start <= end) {
             const int known = m_nLastStored;
             const int cacheEnd = OpenLines(1) ? CacheEnd() : 0;
             double* const line = m_pCache[0];  // from bar 0
@@ -617,15 +654,17 @@ bool CSAR::Calculate(double* v, int index, bool useLast) {
     TakeRunParameters();
     if (index + 1 < m_runDays) return false;
     const size_t size = size_t(m_pKData->GetSize());
-    if (m_flags.size() != size) m_flags.resize(size, 0);  // bars added since keep what is known
+    if (m_flags.size() != size) SizeFlags(size);  // bars added since keep what is known
     if ((m_flags[size_t(index)] & kComputed) && LoadFromCache(index, v)) return true;
     if (m_run.bar != index) {
-        if (m_run.bar >= 0 && m_run.bar == index - 1) {
+        const bool past = index >= CacheEnd();  // a bar the cache cannot hold: appended since
+        if (m_run.bar >= 0 && m_run.bar == index - 1 && (!past || RunMarked())) {
             const bool restarted = Advance(m_run, index);
             Record(m_run, restarted);
         } else {
             Resume(index);
         }
+        if (past) MarkRun();
     }
     if (!std::isfinite(m_run.sar)) return false;  // restarted over a broken bar
     if (v) *v = m_run.sar;
@@ -658,7 +697,7 @@ bool CSAR::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
         start = std::max(start, m_runDays - 1);
         end = std::min(end, size - 1);
         if (start <= end) {
-            if (m_flags.size() != size_t(size)) m_flags.resize(size_t(size), 0);
+            if (m_flags.size() != size_t(size)) SizeFlags(size_t(size));
             const int known = m_nLastStored;
             const int cacheEnd = OpenLines(1) ? CacheEnd() : 0;
             unsigned char* flags = m_flags.data();
@@ -668,6 +707,7 @@ bool CSAR::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
             double l = std::numeric_limits<double>::infinity(), h = -l;
             bool broken = false;  // a value was not finite: that bar has none
             Run run = m_run;
+            if (run.bar >= 0 && !RunMarked()) run = Run();  // rebuilt from the flags instead
             for (int i = start; i <= end; ++i) {
                 PrefetchBar(bars, i);
                 double v;
@@ -697,6 +737,7 @@ bool CSAR::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
                 h = v > h ? v : h;
             }
             m_run = run;
+            MarkRun();
             MarkComputedFinite(0, start, std::min(end, cacheEnd - 1), broken);
             any = h >= l;
             if (any) lo = l, hi = h;
@@ -756,6 +797,12 @@ int CMACD::WarmUpBars() {
     return j;
 }
 
+void CMACD::Clear() {
+    CParamTech::Clear();
+    m_tail.mark.Reset();
+    m_tail.lines.clear();
+}
+
 int CMACD::WarmUpStart(int index) { return std::max(0, index - (WarmUpBars() - 1)); }
 
 void CMACD::SetFactors() {
@@ -795,6 +842,15 @@ bool CMACD::Calculate(double* v1, double* v2, double* v3, double* v4, int index,
     if (continued) {
         v[0] = *v1, v[1] = *v2, v[2] = 0, v[3] = *v4;
         Step(index, v);
+    } else if (index >= CacheEnd() && TailLoad(index, v)) {
+    } else if (m_tail.mark.bar >= 0 && m_tail.mark.bar < index && index >= CacheEnd() && TailHolds()) {
+        for (int k = 0; k < 4; ++k) v[k] = m_tail.v[k];
+        const int cacheEnd = CacheEnd();
+        for (int t = m_tail.mark.bar + 1; t <= index; ++t) {
+            Step(t, v);
+            if (t >= cacheEnd) TailStore(t, v[0], v[1], v[2], v[3]);
+        }
+        KeepTail(index, v);
     } else {
         const int n = WarmUpStart(index);
         v[0] = v[1] = SeedAt(n, index), v[2] = v[3] = 0;
@@ -822,6 +878,7 @@ bool CMACD::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
     int loBar = -1, hiBar = -1;
     EnsureParameters();
     SetFactors();
+    const bool ranged = min || max || minBar || maxBar;  // filling the cache alone takes no range
     if (m_pKData && start >= 0) {
         end = std::min(end, m_pKData->GetSize() - 1);
         double v[4] = {0, 0, 0, 0};
@@ -847,6 +904,36 @@ bool CMACD::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                 double l = lo, h = hi;
                 int lb = loBar, hb = hiBar;
                 const KDATA* bars = m_pKData->GetData();
+                if (i > known && !ranged) {
+                    // Nothing further is cached: the averages alone, each line written plainly.
+                    const int stored = std::min(end, cacheEnd - 1);
+                    double* const l0 = lines[0];
+                    double* const l1 = lines[1];
+                    double* const l2 = lines[2];
+                    double* const l3 = lines[3];
+                    bool bad = false;
+                    for (; i <= end; ++i) {
+                        PrefetchBar(bars, i);
+                        const double p = price(i);
+                        if (__builtin_expect(!std::isfinite(p), 0)) {
+                            if (i <= stored)
+                                l0[i] = l1[i] = l2[i] = l3[i] = p;
+                            else
+                                TailStore(i, es, el, dif, dea);
+                            bad = true;
+                            continue;
+                        }
+                        es = n0 * p + o0 * es;
+                        el = n1 * p + o1 * el;
+                        dea = o2 * dea + n2 * (es - el);
+                        dif = es - el;
+                        if (i <= stored)
+                            l0[i] = es, l1[i] = el, l2[i] = dif, l3[i] = dea;
+                        else
+                            TailStore(i, es, el, dif, dea);
+                    }
+                    broken = bad;
+                }
                 for (; i <= end; ++i) {
                     PrefetchBar(bars, i);
                     if (i <= known && i < cacheEnd && IsComputed(0, i) && IsComputed(1, i) && IsComputed(2, i) &&
@@ -856,7 +943,10 @@ bool CMACD::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                         // The steps of Step, in the same order.
                         const double p = price(i);
                         if (__builtin_expect(!std::isfinite(p), 0)) {
-                            if (i < cacheEnd) lines[0][i] = lines[1][i] = lines[2][i] = lines[3][i] = p;
+                            if (i < cacheEnd)
+                                lines[0][i] = lines[1][i] = lines[2][i] = lines[3][i] = p;
+                            else
+                                TailStore(i, es, el, dif, dea);
                             broken = true;
                             continue;
                         }
@@ -864,14 +954,20 @@ bool CMACD::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                         el = n1 * p + o1 * el;
                         dea = o2 * dea + n2 * (es - el);
                         dif = es - el;
-                        if (i < cacheEnd) lines[0][i] = es, lines[1][i] = el, lines[2][i] = dif, lines[3][i] = dea;
+                        if (i < cacheEnd)
+                            lines[0][i] = es, lines[1][i] = el, lines[2][i] = dif, lines[3][i] = dea;
+                        else
+                            TailStore(i, es, el, dif, dea);
                     }
                     TakeMACDRange(dif, dea, i, &l, &h, &lb, &hb);
                 }
                 lo = l, hi = h, loBar = lb, hiBar = hb;
+                v[0] = es, v[1] = el, v[2] = dif, v[3] = dea;
             });
             for (int l = 0; l < 4; ++l) MarkComputedFinite(l, from, std::min(end, cacheEnd - 1), broken);
         }
+        // The lines of the last bar, for bars appended later.
+        if (any && end >= 0 && AllFinite(v, 4)) KeepTail(end, v);
     }
     lo -= std::fabs(lo) * 0.02;
     if (std::fabs(lo) < 0.0001) lo = -0.01;
@@ -985,6 +1081,33 @@ int CPSY::GetSignal(int index, int* reason) {
 }
 
 bool CPSY::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*) {
+    EnsureParameters();
+    const int n = m_ints[kDays];
+    if (m_pKData && start >= 0 && start > m_nLastStored && n >= 1) {
+        // Nothing of the range is cached yet: one pass moving the count, the line written plainly.
+        end = std::min(end, m_pKData->GetSize() - 1);
+        const int first = std::max(start, n);
+        if (first <= end && OpenLines(1) && m_nCacheStart == 0 && end < CacheEnd()) {
+            double* const line = m_pCache[0];
+            WithPrices(*m_pKData, [&](const auto& price) {
+                auto rose = [&price](int t) { return price(t) > price(t - 1) ? 1 : 0; };
+                const KDATA* bars = m_pKData->GetData();
+                int count = 0;
+                for (int t = first - n + 1; t <= first; ++t) count += rose(t);
+                line[first] = count * 100.0 / n;
+                for (int i = first + 1; i <= end; ++i) {
+                    PrefetchBar(bars, i);
+                    count += rose(i) - rose(i - n);
+                    line[i] = count * 100.0 / n;
+                }
+                m_nRunCount = count;
+            });
+            m_nRunBar = end;
+            m_nRunDays = n;
+            MarkComputed(0, first, end);
+            start = end + 1;
+        }
+    }
     if (m_pKData && start >= 0)
         for (int i = start; i <= end && i < m_pKData->GetSize(); ++i) Calculate(nullptr, i, false);
     if (min) *min = 0;

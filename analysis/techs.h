@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "analysis/runmark.h"
 #include "analysis/techparams.h"
 
 class CMA : public CParamTech {
@@ -31,6 +32,7 @@ private:
         int type = 0;
         int bar = -1;      // exponential: bar of value
         double value = 0;  // exponential average at bar
+        RunMark mark;      // exponential: the series at bar, unchanged while it holds
         CWindowSum sum;    // simple: the window sum
     };
     enum { kRuns = 16 };  // one slot per day count, by its low bits
@@ -179,7 +181,23 @@ private:
     bool SameRunParameters() const;
     void TakeRunParameters();
 
+    // Bars past the cache (appended since it was sized) continue the run only while the bar it
+    // stands at is unchanged.
+    bool RunMarked() const { return m_runMark.bar == m_run.bar && m_runMark.Holds(*m_pKData); }
+    void MarkRun() {
+        if (m_run.bar >= 0) m_runMark.Take(*m_pKData, m_run.bar);
+    }
+
+    // The flags follow the series' size, with room for as many bars as the series has room for:
+    // bars appended one at a time do not copy them.
+    void SizeFlags(size_t size) {
+        const size_t room = size_t(std::max(m_pKData->GetCapacity(), m_pKData->GetSize()));
+        if (m_flags.capacity() < room) m_flags.reserve(room);
+        m_flags.resize(size, 0);
+    }
+
     Run m_run;
+    RunMark m_runMark;
     std::vector<unsigned char> m_flags;
     // The parameters the run and the flags were computed with.
     int m_runDays = 0;
@@ -205,7 +223,11 @@ class CMACD : public CParamTech {
 public:
     enum { kShort, kLong, kSignal, kDivBuy, kDivSell, kCrossBuy, kCrossSell };
     CMACD();
+    void Clear() override;
     using CTechnique::Calculate;
+    // A bar after the last one a whole-range pass (or a continued bar) computed steps on from
+    // that bar's lines while the series there is unchanged: bars appended later cost one step
+    // each, and agree with a pass over the whole grown series.
     bool Calculate(double* shortEma, double* longEma, double* dif, double* dea, int index, bool useLast) override;
     int GetSignal(int index, int* reason) override;
     bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
@@ -248,6 +270,43 @@ protected:
     double m_fOld[3] = {0, 0, 0};
     int m_factorDays[3] = {0, 0, 0};
     int m_nMinBars = 0;  // the largest of the three counts
+    // The four lines of the bar mark.bar, with the day counts and source they were computed with,
+    // and the lines of the bars past the cache up to it (from bar `from` on, four a bar), which
+    // the cache cannot hold.
+    struct Tail {
+        RunMark mark;
+        double v[4] = {0, 0, 0, 0};
+        int days[3] = {0, 0, 0};
+        int source = -1;
+        int from = 0;
+        std::vector<double> lines;
+    };
+    Tail m_tail;
+    bool TailHolds() const {
+        return m_tail.source == m_nSource && m_tail.days[0] == m_factorDays[0] && m_tail.days[1] == m_factorDays[1] &&
+               m_tail.days[2] == m_factorDays[2] && m_tail.mark.Holds(*m_pKData);
+    }
+    void KeepTail(int index, const double* v) {
+        m_tail.mark.Take(*m_pKData, index);
+        for (int k = 0; k < 4; ++k) m_tail.v[k] = v[k];
+        for (int k = 0; k < 3; ++k) m_tail.days[k] = m_factorDays[k];
+        m_tail.source = m_nSource;
+    }
+    // Bar t (past the cache) of the chain that ends at the tail; bars come in order.
+    void TailStore(int t, double es, double el, double dif, double dea) {
+        if (m_tail.lines.empty() || t != m_tail.from + int(m_tail.lines.size() / 4)) {
+            m_tail.lines.clear();
+            m_tail.from = t;
+        }
+        m_tail.lines.insert(m_tail.lines.end(), {es, el, dif, dea});
+    }
+    // The stored lines of bar index past the cache, while the tail stands at or after it.
+    bool TailLoad(int index, double* v) const {
+        const int at = index - m_tail.from;
+        if (at < 0 || at >= int(m_tail.lines.size() / 4) || index > m_tail.mark.bar || !TailHolds()) return false;
+        for (int k = 0; k < 4; ++k) v[k] = m_tail.lines[size_t(at) * 4 + size_t(k)];
+        return true;
+    }
     CMACD(const char* layout, std::initializer_list<int> ints, const char* caption);
 };
 

@@ -9,6 +9,7 @@
 #include <limits>
 #include <vector>
 
+#include "analysis/runmark.h"
 #include "analysis/techparams.h"
 
 // Smallest k >= 1 for which every factor raised to k is below 0.001.
@@ -155,6 +156,7 @@ struct EpochSum {
     unsigned epoch = 0;
 };
 
+
 class CTechLines : public CParamTech {
 public:
     void Clear() override;
@@ -270,6 +272,134 @@ protected:
         if (minBar) *minBar = loBar;
         if (maxBar) *maxBar = hiBar;
         return any;
+    }
+
+    // The whole-series kernel of an n-line class, for a range none of whose bars is cached yet
+    // and that the cache (from bar 0) holds: kernel(first, last, lines) writes lines[k][i] of
+    // every bar first..last in one pass, NaN in every line of a bar without a value, and returns
+    // whether it wrote any NaN. The bars are then marked computed, and the range over lines
+    // rangeFrom..rangeTo taken as RangePass takes it. False (nothing done) when the range does
+    // not qualify: the caller then takes its general pass. Parameters must be checked.
+    template <class Kernel>
+    bool FreshPass(int n, int start, int end, double* min, double* max, int* minBar, int* maxBar, bool* any,
+                   Kernel kernel, int rangeFrom = 0, int rangeTo = -1) {
+        if (!m_pKData || start < 0 || start <= m_nLastStored) return false;
+        end = std::min(end, m_pKData->GetSize() - 1);
+        if (start > end || !OpenLines(n) || m_nCacheStart != 0 || end >= CacheEnd()) return false;
+        double* lines[kLines] = {};
+        for (int k = 0; k < n; ++k) lines[k] = m_pCache[k];
+        const bool broken = kernel(start, end, lines);
+        if (broken && n > 1)
+            for (int i = start; i <= end; ++i) {
+                bool finite = true;
+                for (int k = 0; k < n; ++k) finite &= std::isfinite(lines[k][i]);
+                if (!finite)
+                    for (int k = 0; k < n; ++k) lines[k][i] = std::numeric_limits<double>::quiet_NaN();
+            }
+        for (int k = 0; k < n; ++k) MarkComputedFinite(k, start, end, broken);
+        double lo = 0, hi = 0;
+        int loBar = -1, hiBar = -1;
+        if (rangeTo < 0) rangeTo = n - 1;
+        if (min || max || minBar || maxBar) {
+            for (int i = start; i <= end; ++i) {
+                if (!std::isfinite(lines[0][i])) continue;  // no value
+                for (int k = rangeFrom; k <= rangeTo; ++k) {
+                    const double v = lines[k][i];
+                    if (v < lo || loBar < 0) lo = v, loBar = i;
+                    if (v > hi || hiBar < 0) hi = v, hiBar = i;
+                }
+            }
+            *any = loBar >= 0;
+        } else {
+            *any = !broken;
+            for (int i = start; i <= end && !*any; ++i) *any = std::isfinite(lines[0][i]);
+        }
+        WidenRange(&lo, &hi);
+        if (min) *min = lo;
+        if (max) *max = hi;
+        if (minBar) *minBar = loBar;
+        if (maxBar) *maxBar = hiBar;
+        return true;
+    }
+
+    // The kernel of a one-line class made from the window sums w of K terms over n bars (terms
+    // reading `back` bars before their own), for FreshPass: the same steps as Sums(w, i, n, ...)
+    // bar after bar, each bar's terms computed once (term(t, x) sets x[0..K-1]) and kept in a ring
+    // until they leave the window. value(i, s, &v) gives the line from the sums; a bar without
+    // one gets NaN. Returns whether any bar got NaN; w is left where Sums would leave it.
+    template <int K, class Term, class Value>
+    bool SumsKernel(WindowSums<K>& w, int n, int back, int first, int last, double* line, const Term& term,
+                    const Value& value) {
+        const double none = std::numeric_limits<double>::quiet_NaN();
+        const int whole = std::max(first, n + back - 1);  // the first bar with a whole window
+        for (int i = first; i <= std::min(last, whole - 1); ++i) line[i] = none;
+        bool broken = whole > first;
+        if (whole > last || n < 1) return broken || n < 1;
+        first = whole;
+        const unsigned now = m_epoch;
+        const int m = n + 1;  // bars i-n .. i
+        m_ring.resize(size_t(m) * K);
+        double* const ring = m_ring.data();
+        // The state of w, in locals.
+        double s[K];
+        for (int k = 0; k < K; ++k) s[k] = w.s[k];
+        unsigned epoch = w.epoch;
+        int at = w.at, len = w.len, moves = w.moves;
+        double peak = w.peak;
+        const bool continues = at == first - 1 && epoch == now && len == n && at >= 0 && moves < 1024;
+        // Terms of the bars before first that the first step reads.
+        int in = 0;
+        for (int t = continues ? first - n : first - n + 1; t < first; ++t) {
+            term(t, ring + size_t(in) * K);
+            if (++in == m) in = 0;
+        }
+        in = in == 0 ? m - 1 : in - 1;  // the slot of bar first - 1
+        auto magnitude = [&s] {
+            double a = 0;
+            for (int k = 0; k < K; ++k) a += std::fabs(s[k]);
+            return a;
+        };
+        auto taken = [&](int i) {
+            for (int k = 0; k < K; ++k) s[k] = 0;
+            int j = in + 2 >= m ? in + 2 - m : in + 2;  // the slot of bar i - n + 1
+            for (int c = 0; c < n; ++c) {
+                const double* x = ring + size_t(j) * K;
+                for (int k = 0; k < K; ++k) s[k] += x[k];
+                if (++j == m) j = 0;
+            }
+            peak = magnitude();
+            moves = 0;
+            epoch = now;
+            at = i;
+            len = n;
+        };
+        const KDATA* const bars = m_pKData->GetData();
+        for (int i = first; i <= last; ++i) {
+            PrefetchBar(bars, i);
+            if (++in == m) in = 0;
+            const int out = in + 1 == m ? 0 : in + 1;  // bar i - n
+            double* const x = ring + size_t(in) * K;
+            const double* const old = ring + size_t(out) * K;
+            term(i, x);
+            if (at == i - 1 && epoch == now && len == n && at >= 0 && moves < 1024) {
+                for (int k = 0; k < K; ++k) s[k] += -old[k];
+                for (int k = 0; k < K; ++k) s[k] += x[k];
+                ++moves;
+                at = i;
+                const double a = magnitude();
+                peak = std::max(peak, a);
+                if (__builtin_expect(!(a * 16 >= peak), 0)) taken(i);
+            } else if (!(at == i && epoch == now && len == n)) {
+                taken(i);
+            }
+            double v;
+            const bool got = value(i, s, &v) && std::isfinite(v);
+            line[i] = got ? v : none;
+            broken |= !got;
+        }
+        for (int k = 0; k < K; ++k) w.s[k] = s[k];
+        w.epoch = epoch, w.at = at, w.len = len, w.moves = moves, w.peak = peak;
+        return broken;
     }
 
     // Marks the bars a walk wrote plainly into line k (0-based) as computed, one run of
@@ -390,15 +520,37 @@ protected:
     // from the nearest earlier bar whose lines are cached, else from bar 0 as seed(v) gives it;
     // every bar on the way is computed by step(t, v) and stored. A value a caller passes in is
     // never trusted.
+    // The state stands at bar `at` of the series its mark names: bars appended since continue
+    // from it in constant time each.
     struct RunState {
         unsigned epoch = 0;
         int at = -1;
         double v[kLines] = {};
+        RunMark mark;
     };
+    bool RunHolds(const RunState& st) const {
+        return st.epoch == m_epoch && st.at >= 0 && st.mark.bar == st.at && st.mark.Holds(*m_pKData);
+    }
+    void KeepRun(RunState& st, int index, int n, const double* v) {
+        st.epoch = m_epoch;
+        st.at = index;
+        for (int k = 0; k < n; ++k) st.v[k] = v[k];
+        st.mark.Take(*m_pKData, index);
+    }
+    // After a range pass up to end: the lines of end (from the cache, or those the pass left in
+    // last when it computed end itself) become the run's state.
+    void KeepRunAfterPass(RunState& st, int end, int n, int lastBar, const double* last) {
+        double v[kLines];
+        if (!m_pKData || end < 0 || end >= m_pKData->GetSize()) return;
+        if (lastBar == end && last && AllFinite(last, n))
+            KeepRun(st, end, n, last);
+        else if (LoadComputed(end, v, n))
+            KeepRun(st, end, n, v);
+    }
     template <class Seed, class Step>
     bool RunCumulative(RunState& st, int index, int n, double* v, Seed seed, Step step) {
         int from;
-        if (st.epoch == m_epoch && st.at >= 0 && st.at < index) {
+        if (st.at < index && RunHolds(st)) {
             for (int k = 0; k < n; ++k) v[k] = st.v[k];
             from = st.at + 1;
         } else {
@@ -422,9 +574,7 @@ protected:
         }
         if (last >= std::max(from, base))
             for (int k = 0; k < n; ++k) MarkComputed(k, std::max(from, base) - base, last - base);
-        st.epoch = m_epoch;
-        st.at = index;
-        for (int k = 0; k < n; ++k) st.v[k] = v[k];
+        KeepRun(st, index, n, v);
         return true;
     }
 
@@ -454,6 +604,8 @@ protected:
     }
 
     unsigned m_epoch = 1;
+    std::vector<double> m_ring;    // SumsKernel's terms, kept for the next pass
+    std::vector<double> m_column;  // a term of every bar of a pass, kept for the next one
 };
 
 // GetMinMaxInfo of a one-line class, or of a line-and-average class, with the class's own Line

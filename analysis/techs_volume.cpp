@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 // ---- NVI, PVI ----
 
@@ -41,16 +42,55 @@ int CVolumeIndex::GetSignal(int index, int* reason) {
 }
 
 // A bar right after one the pass computed steps on from the lines the pass holds.
+// The lines of the last bar become the run's state, so that bars appended later step on from it.
 bool CVolumeIndex::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    bool fresh = false;
+    if (FreshPass(2, start, end, min, max, minBar, maxBar, &fresh, [this](int first, int last, double* const* lines) {
+            double v[2] = {100, 100};
+            if (first > 0 && !Lines(first, v)) v[0] = v[1] = std::numeric_limits<double>::quiet_NaN();
+            const CKData& k = *m_pKData;
+            const KDATA* bars = k.GetData();
+            const int n = m_ints[kDays];
+            const double keep = n - 1, into = n + 1;
+            double index = v[0], average = v[1];
+            lines[0][first] = index, lines[1][first] = average;
+            WithPrices(k, [&](const auto& price) {
+                double q = price(first), before = bars[first].volume;
+                double* const l0 = lines[0];
+                double* const l1 = lines[1];
+                for (int t = first + 1; t <= last; ++t) {
+                    PrefetchBar(bars, t);
+                    // The steps of Step, in the same order.
+                    const double now = bars[t].volume, p = price(t);
+                    if ((m_negative ? before > now : before < now) && p > 0.0001 && q > 0.0001) {
+                        const double next = index * p / q;
+                        if (std::isfinite(next)) index = next;
+                    }
+                    average = (keep * average + 2 * index) / into;
+                    l0[t] = index, l1[t] = average;
+                    q = p, before = now;
+                }
+            });
+            v[0] = index, v[1] = average;
+            if (AllFinite(v, 2)) KeepRun(m_run, last, 2, v);
+            return !AllFinite(v, 2);
+        }))
+        return fresh;
     int last = -1;
-    return RangePass(2, start, end, min, max, minBar, maxBar, [this, &last](int i, double* v) {
+    const int stop = m_pKData ? std::min(end, m_pKData->GetSize() - 1) : -1;
+    double held[2] = {0, 0};
+    const bool any = RangePass(2, start, end, min, max, minBar, maxBar, [this, &last, &held, stop](int i, double* v) {
         if (last >= 0 && last == i - 1)
             Step(i, v);
         else if (!Lines(i, v))
             return false;
         last = i;
+        if (i == stop) std::copy(v, v + sizeof(held) / sizeof(double), held);
         return true;
     });
+    if (m_pKData) KeepRunAfterPass(m_run, stop, 2, last, held);
+    return any;
 }
 
 // ---- VR ----
@@ -141,8 +181,35 @@ bool COBV::Calculate(double* v1, int index, bool) {
 
 // A bar right after one the pass computed steps on from the value the pass holds.
 bool COBV::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    bool fresh = false;
+    if (FreshPass(1, start, end, min, max, minBar, maxBar, &fresh, [this](int first, int last, double* const* lines) {
+            const CKData& k = *m_pKData;
+            double s = ObvSeed(k);
+            if (first > 0 && !Line(first, &s)) s = std::numeric_limits<double>::quiet_NaN();
+            double* const line = lines[0];
+            line[first] = s;
+            WithPrices(k, [&](const auto& price) {
+                const KDATA* bars = k.GetData();
+                double q = price(first);
+                for (int t = first + 1; t <= last; ++t) {
+                    PrefetchBar(bars, t);
+                    // ObvStep without branches: rises and falls come in no pattern.
+                    const double p = price(t), volume = bars[t].volume;
+                    const double signed_ = p > q ? volume : p < q ? -volume : 0.0;
+                    s += std::isfinite(volume) ? signed_ : 0.0;
+                    line[t] = s;
+                    q = p;
+                }
+            });
+            if (std::isfinite(s)) KeepRun(m_run, last, 1, &s);
+            return !std::isfinite(s);
+        }))
+        return fresh;
     int last = -1;
-    return RangePass(1, start, end, min, max, minBar, maxBar, [this, &last](int i, double* v) {
+    const int stop = m_pKData ? std::min(end, m_pKData->GetSize() - 1) : -1;
+    double held[1] = {0};
+    const bool any = RangePass(1, start, end, min, max, minBar, maxBar, [this, &last, &held, stop](int i, double* v) {
         if (last >= 0 && last == i - 1) {
             const CKData& k = *m_pKData;
             ObvStep(k, i, Price(k, i), Price(k, i - 1), v);
@@ -150,8 +217,11 @@ bool COBV::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
             return false;
         }
         last = i;
+        if (i == stop) std::copy(v, v + sizeof(held) / sizeof(double), held);
         return true;
     });
+    if (m_pKData) KeepRunAfterPass(m_run, stop, 1, last, held);
+    return any;
 }
 
 int COBV::GetSignal(int index, int* reason) {
@@ -212,6 +282,50 @@ bool CMOBV::Calculate(double* v1, double* v2, double* v3, int index, bool) {
 }
 
 bool CMOBV::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    bool fresh = false;
+    if (FreshPass(3, start, end, min, max, minBar, maxBar, &fresh, [this](int first, int last, double* const* lines) {
+            const int n1 = m_ints[kDays1], n2 = m_ints[kDays2], len = std::max(n1, n2);
+            const double none = std::numeric_limits<double>::quiet_NaN();
+            const int whole = std::max(first, len - 1);
+            for (int i = first; i <= std::min(last, whole - 1); ++i) lines[0][i] = lines[1][i] = lines[2][i] = none;
+            if (whole > last) return true;
+            // OBV of every bar the windows read, into a column: walked from bar 0, as Lines does.
+            const CKData& k = *m_pKData;
+            const int from = whole - len + 1;
+            m_column.resize(size_t(last - from + 1));
+            double* const obv = m_column.data();
+            double x = ObvSeed(k);
+            WithPrices(k, [&](const auto& price) {
+                const KDATA* bars = k.GetData();
+                for (int t = 1; t < from; ++t) ObvStep(k, t, price(t), price(t - 1), &x);
+                for (int t = from; t <= last; ++t) {
+                    PrefetchBar(bars, t);
+                    if (t > 0) ObvStep(k, t, price(t), price(t - 1), &x);
+                    obv[t - from] = x;
+                }
+            });
+            // The sums newest first, as Lines adds them.
+            for (int i = whole; i <= last; ++i) {
+                const double* newest = obv + (i - from);
+                double s1 = 0, s2 = 0;
+                for (int j = 0; j < len; ++j) {
+                    const double v = newest[-j];
+                    if (j < n1) s1 += v;
+                    if (j < n2) s2 += v;
+                }
+                lines[0][i] = newest[0];
+                lines[1][i] = s1 / n1;
+                lines[2][i] = s2 / n2;
+            }
+            // The window of the last bar, as Lines leaves it: newest at m_pos - 1.
+            m_obv.assign(size_t(len), 0.0);
+            for (int j = 0; j < len; ++j) m_obv[size_t(len - 1 - j)] = obv[last - from - j];
+            m_pos = 0;
+            m_at = last;
+            return whole > first || !std::isfinite(x);
+        }))
+        return fresh;
     return RangePass(3, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return Lines(i, v); });
 }
 
@@ -459,21 +573,126 @@ bool CCI::Line(int i, double* v) {
     return true;
 }
 
-// Range passes with each class's own line called directly.
-VELMORA_LINE_RANGE(CVR)
+// Range passes with each class's own line called directly; a range none of whose bars is cached
+// yet runs the window sums' kernel instead, with the same steps.
 VELMORA_LINE_RANGE(CWVAD)
-VELMORA_LINE_RANGE(CVRSI)
-VELMORA_LINE_RANGE(CNVRSI)
+
+bool CVR::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    bool fresh = false;
+    if (FreshPass(1, start, end, min, max, minBar, maxBar, &fresh, [this](int first, int last, double* const* lines) {
+            return WithPrices(*m_pKData, [&](const auto& price) {
+                const KDATA* b = m_pKData->GetData();
+                return SumsKernel(
+                    m_sums, m_ints[kDays], 1, first, last, lines[0],
+                    [&](int t, double* x) {
+                        const float p = float(price(t)), q = float(price(t - 1));
+                        const double volume = b[t].volume;
+                        x[0] = p > q ? volume : 0;
+                        x[1] = p < q ? volume : 0;
+                        x[2] = volume;
+                    },
+                    [](int, const double* s, double* v) {
+                        const double half = s[2] / 2, down = s[1] + half;
+                        if (down < 0.0001) return false;
+                        *v = (s[0] + half) * 100 / down;
+                        return true;
+                    });
+            });
+        }))
+        return fresh;
+    return RangePass(1, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return CVR::Line(i, v); });
+}
+
+bool CVRSI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    bool fresh = false;
+    if (FreshPass(1, start, end, min, max, minBar, maxBar, &fresh, [this](int first, int last, double* const* lines) {
+            return WithPrices(*m_pKData, [&](const auto& price) {
+                const KDATA* b = m_pKData->GetData();
+                return SumsKernel(
+                    m_sums, m_ints[kDays], 1, first, last, lines[0],
+                    [&](int t, double* x) {
+                        const float p = float(price(t)), q = float(price(t - 1));
+                        const double volume = b[t].volume;
+                        const bool up = q <= p;
+                        x[0] = up ? volume : 0;
+                        x[1] = up ? 0 : volume;
+                        x[2] = up ? 1 : 0;
+                        x[3] = up ? 0 : 1;
+                    },
+                    [](int, const double* s, double* v) {
+                        const double up = s[2] > 0 ? s[0] / s[2] : 0, down = s[3] > 0 ? s[1] / s[3] : 0;
+                        *v = down < 0.0001 ? 100 : 100 - 100 / (up / down + 1);
+                        return true;
+                    });
+            });
+        }))
+        return fresh;
+    return RangePass(1, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return CVRSI::Line(i, v); });
+}
+
+bool CNVRSI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    bool fresh = false;
+    if (FreshPass(1, start, end, min, max, minBar, maxBar, &fresh, [this](int first, int last, double* const* lines) {
+            const KDATA* b = m_pKData->GetData();
+            return SumsKernel(
+                m_sums, m_ints[kDays], 1, first, last, lines[0],
+                [b](int t, double* x) {
+                    const double volume = b[t].volume;
+                    x[0] = volume > b[t - 1].volume ? volume : 0;
+                    x[1] = volume;
+                },
+                [](int, const double* s, double* v) {
+                    *v = s[1] < 0.0001 ? 50 : s[0] * 100 / s[1];
+                    return true;
+                });
+        }))
+        return fresh;
+    return RangePass(1, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return CNVRSI::Line(i, v); });
+}
 
 // The running sums of the accumulation in one pass.
 bool CAD::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     EnsureParameters();
     const int n = m_ints[kDays];
     const KDATA* b = m_pKData ? m_pKData->GetData() : nullptr;
-    // The accumulation takes both signs.
+    // The accumulation takes both signs. Each bar's is worked out once, into a column of
+    // contiguous doubles (kept for the next pass) that the window walk reads.
+    if (b && n >= 1 && start >= 0 && start <= end) {
+        const int from = std::max(0, std::max(start, n - 1) - n + 1), to = std::min(end, m_pKData->GetSize() - 1);
+        if (from <= to) {
+            m_column.resize(size_t(to - from + 1));
+            double* const column = m_column.data();
+            for (int t = from; t <= to; ++t) column[t - from] = Accumulation(b[t]);
+            return SumLineRange(n, n - 1, start, end, min, max, minBar, maxBar,
+                                [column, from](int t) { return column[t - from]; },
+                                [](int, double sum) { return sum; }, static_cast<CSignedWindowSum*>(nullptr));
+        }
+    }
     return SumLineRange(n, n - 1, start, end, min, max, minBar, maxBar, [b](int t) { return Accumulation(b[t]); },
                         [](int, double sum) { return sum; }, static_cast<CSignedWindowSum*>(nullptr));
 }
-VELMORA_LINE_RANGE(CCI)
+bool CCI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    bool fresh = false;
+    if (FreshPass(1, start, end, min, max, minBar, maxBar, &fresh, [this](int first, int last, double* const* lines) {
+            const KDATA* b = m_pKData->GetData();
+            double* const line = lines[0];
+            bool broken = false;
+            for (int i = first; i <= last; ++i) {
+                PrefetchBar(b, i);
+                const double range = double(b[i].high) - b[i].low;
+                const double x = range < 0.0001 ? std::numeric_limits<double>::quiet_NaN()
+                                                 : (double(b[i].close) - b[i].open) / range * b[i].volume;
+                line[i] = x;
+                broken |= !(x - x == 0);  // not finite
+            }
+            return broken;
+        }))
+        return fresh;
+    return RangePass(1, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return CCI::Line(i, v); });
+}
 VELMORA_LINE_MA_RANGE(CVROC)
 VELMORA_LINE_MA_RANGE(CEMV)

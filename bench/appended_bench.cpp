@@ -1,0 +1,122 @@
+// The cost of one bar appended to a series whose whole range was computed: the indicator is
+// asked for the new last bar, as the chart asks it when a bar arrives. Measured after 10,000 and
+// after 1,000,000 bars; each row prints the cost at 1,000,000 over the cost at 10,000 (1 = the
+// cost does not grow with the series, goal at most 2).
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "analysis/techs.h"
+#include "analysis/techs_volume.h"
+
+namespace {
+
+constexpr int kAppended = 2000;
+
+void Walk(CKData& s, int count) {
+    s.SetSize(count);
+    uint32_t seed = 11;
+    auto next = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return double(seed >> 8) / double(1u << 24);
+    };
+    double price = 20;
+    for (int i = 0; i < count; ++i) {
+        const double open = price;
+        price += (next() - 0.5) * 0.6 + (20 - price) * 0.01;
+        KDATA& b = s[i];
+        b.open = float(open);
+        b.close = float(price);
+        b.high = float(std::max(open, price) * (1 + next() * 0.01));
+        b.low = float(std::min(open, price) * (1 - next() * 0.01));
+        b.volume = float(1000 + int(next() * 9000));
+        b.amount = float(b.volume * (open + price) / 2);
+        b.date = 20000101 + i;
+    }
+}
+
+struct Row {
+    const char* name;
+    std::function<std::unique_ptr<CTechnique>()> make;
+    std::function<bool(CTechnique&, int)> last;  // the lines of the new bar
+};
+
+template <typename T>
+std::function<std::unique_ptr<CTechnique>()> Make() {
+    return [] { return std::unique_ptr<CTechnique>(new T); };
+}
+
+// Nanoseconds per appended bar, over kAppended bars added one at a time to a series of `bars`.
+double PerBar(const Row& row, int bars) {
+    CKData all;
+    Walk(all, bars + kAppended);
+    CKData grown;
+    grown.SetSize(bars + kAppended);  // room for the bars to come: the series' own growth is not timed
+    grown.SetSize(bars);
+    for (int i = 0; i < bars; ++i) grown[i] = all[i];
+    std::unique_ptr<CTechnique> t = row.make();
+    t->SetKData(&grown);
+    t->PrepareCache(0, -1, false);
+    double ns = 0;
+    bool ok = true;
+    for (int i = bars; i < bars + kAppended; ++i) {
+        grown.Add(all[i]);
+        const auto a = std::chrono::steady_clock::now();
+        ok &= row.last(*t, i);
+        ns += std::chrono::duration<double, std::nano>(std::chrono::steady_clock::now() - a).count();
+    }
+    if (!ok) std::printf("%s: a new bar had no value\n", row.name);
+    return ns / kAppended;
+}
+
+}  // namespace
+
+int main() {
+    auto one = [](CTechnique& t, int i) {
+        double v;
+        return t.Calculate(&v, i, false);
+    };
+    auto two = [](CTechnique& t, int i) {
+        double v[2];
+        return t.Calculate(&v[0], &v[1], i, false);
+    };
+    auto four = [](CTechnique& t, int i) {
+        double v[4];
+        return t.Calculate(&v[0], &v[1], &v[2], &v[3], i, false);
+    };
+    const Row rows[] = {
+        {"OBV", Make<COBV>(), one},
+        {"NVI", Make<CNVI>(), two},
+        {"PVI", Make<CPVI>(), two},
+        {"SAR", Make<CSAR>(), one},
+        {"MACD", Make<CMACD>(), four},
+        {"VMACD", Make<CVMACD>(), four},
+        {"EMV", Make<CEMV>(), two},
+        {"EMA",
+         [] {
+             auto t = std::make_unique<CMA>();
+             t->m_ints[CMA::kType] = CMA::typeExponential;
+             return std::unique_ptr<CTechnique>(std::move(t));
+         },
+         [](CTechnique& t, int i) {
+             double v;
+             return t.Calculate(&v, i, 5, false) && t.Calculate(&v, i, 10, false) && t.Calculate(&v, i, 20, false);
+         }},
+    };
+    int status = 0;
+    for (const Row& row : rows) {
+        const double small = PerBar(row, 10000), large = PerBar(row, 1000000);
+        const double ratio = large / small;
+        std::printf("%s one appended bar: %.0f ns after 10,000 bars, %.0f ns after 1,000,000\n", row.name, small,
+                    large);
+        std::printf("%s one appended bar, 1,000,000 bars against 10,000: cost ratio %.3f = cost at 1,000,000 / cost "
+                    "at 10,000 (1 = as cheap, goal at most 2.00)%s\n",
+                    row.name, ratio, ratio <= 2 ? "" : "  ABOVE GOAL");
+        if (ratio > 2) status = 1;
+    }
+    return status;
+}
