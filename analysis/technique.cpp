@@ -224,8 +224,29 @@ bool CTechnique::GetRange(int n, int first, int last, double* const* out, unsign
         for (int k = 0; k < n && fromCache; ++k) fromCache = std::memcmp(&w[k], &v[k], sizeof(double)) == 0;
         for (int k = 0; k < kLines; ++k) v[k] = 0;
     }
+    // The stretch that every line's computed range covers is copied a line at a time.
+    int blockFirst = from, blockLast = -1;
+    if (fromCache) {
+        blockLast = std::min({to, m_nLastStored, CacheEnd() - 1});
+        for (int k = 0; k < n; ++k) {
+            blockFirst = std::max(blockFirst, m_nRangeFirst[k] + m_nCacheStart);
+            blockLast = std::min(blockLast, m_nRangeLast[k] + m_nCacheStart);
+        }
+    }
     bool have = false;
     for (int i = from; i <= to; ++i) {
+        if (i == blockFirst && blockFirst <= blockLast) {
+            const int count = blockLast - blockFirst + 1;
+            for (int k = 0; k < n; ++k) {
+                std::memcpy(out[k] + (blockFirst - first), m_pCache[k] + (blockFirst - m_nCacheStart),
+                            sizeof(double) * size_t(count));
+                v[k] = m_pCache[k][blockLast - m_nCacheStart];
+            }
+            std::memset(valid + (blockFirst - first), 1, size_t(count));
+            have = true;
+            i = blockLast;
+            continue;
+        }
         // The one-bar path answers a cached bar from the cache; any other bar is asked as a pane
         // walk asks it, its lines carried from the last bar that had values.
         if (!(fromCache && i <= m_nLastStored && LoadComputed(i, v, n)) && !CalculateN(n, v, i, have)) continue;
