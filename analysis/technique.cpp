@@ -195,6 +195,90 @@ bool CTechnique::GetValueAndMA(double* value, double* ma, int index, bool, int d
     return true;
 }
 
+bool CTechnique::GetRange(int n, int first, int last, double* const* out, unsigned char* valid) {
+    if (n < 1 || n > kLines || first > last || !out || !valid) return false;
+    std::memset(valid, 0, size_t(last - first + 1));
+    if (!m_pKData) return false;
+    const int from = std::max(first, 0), to = std::min(last, m_pKData->GetSize() - 1);
+    if (from > to) return false;
+    double v[kLines] = {0, 0, 0, 0, 0};
+    // Nothing of the range computed yet: one walk over it fills the cache (a pane has usually
+    // taken its range, which computed it, before it asks).
+    auto cachedBar = [&]() {
+        for (int i = from; i <= std::min(to, m_nLastStored); ++i)
+            if (LoadComputed(i, v, n)) return i;
+        return -1;
+    };
+    int probe = cachedBar();
+    if (probe < 0) {
+        PrepareCache(from, to, false);
+        probe = cachedBar();
+    }
+    // The cache answers for the n-line Calculate only when the class's own Calculate of n lines
+    // gives what the cache holds (a class of more lines caches them, but has no Calculate of
+    // fewer): asked once, at a cached bar.
+    bool fromCache = false;
+    if (probe >= 0) {
+        double w[kLines];
+        fromCache = CalculateN(n, w, probe, false) && LoadComputed(probe, v, n);
+        for (int k = 0; k < n && fromCache; ++k) fromCache = std::memcmp(&w[k], &v[k], sizeof(double)) == 0;
+        for (int k = 0; k < kLines; ++k) v[k] = 0;
+    }
+    // The stretch that every line's computed range covers is copied a line at a time.
+    int blockFirst = from, blockLast = -1;
+    if (fromCache) {
+        blockLast = std::min({to, m_nLastStored, CacheEnd() - 1});
+        for (int k = 0; k < n; ++k) {
+            blockFirst = std::max(blockFirst, m_nRangeFirst[k] + m_nCacheStart);
+            blockLast = std::min(blockLast, m_nRangeLast[k] + m_nCacheStart);
+        }
+    }
+    bool have = false;
+    for (int i = from; i <= to; ++i) {
+        if (i == blockFirst && blockFirst <= blockLast) {
+            const int count = blockLast - blockFirst + 1;
+            for (int k = 0; k < n; ++k) {
+                std::memcpy(out[k] + (blockFirst - first), m_pCache[k] + (blockFirst - m_nCacheStart),
+                            sizeof(double) * size_t(count));
+                v[k] = m_pCache[k][blockLast - m_nCacheStart];
+            }
+            std::memset(valid + (blockFirst - first), 1, size_t(count));
+            have = true;
+            i = blockLast;
+            continue;
+        }
+        // The one-bar path answers a cached bar from the cache; any other bar is asked as a pane
+        // walk asks it, its lines carried from the last bar that had values.
+        if (!(fromCache && i <= m_nLastStored && LoadComputed(i, v, n)) && !CalculateN(n, v, i, have)) continue;
+        const int at = i - first;
+        for (int k = 0; k < n; ++k) out[k][at] = v[k];
+        valid[at] = 1;
+        have = true;
+    }
+    return have;
+}
+
+bool CTechnique::GetDaysRange(const CSPDWordArray& days, int first, int last, double* const* out,
+                              unsigned char* const* valid) {
+    if (first > last || !out || !valid) return false;
+    bool any = false;
+    for (int d = 0; d < days.GetSize(); ++d) {
+        std::memset(valid[d], 0, size_t(last - first + 1));
+        if (!m_pKData) continue;
+        const int from = std::max(first, 0), to = std::min(last, m_pKData->GetSize() - 1);
+        double v = 0;
+        bool have = false;
+        for (int i = from; i <= to; ++i) {
+            if (!Calculate(&v, i, int(days[d]), have)) continue;
+            out[d][i - first] = v;
+            valid[d][i - first] = 1;
+            have = true;
+        }
+        any = any || have;
+    }
+    return any;
+}
+
 // A plain write: the computing classes check their parameters once per computation, not here.
 bool CTechnique::StoreToCache(int index, const double* v1, const double* v2, const double* v3, const double* v4,
                               const double* v5) {

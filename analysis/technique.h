@@ -66,6 +66,18 @@ public:
     virtual bool Calculate(double* v, int index, int days, bool useLast);
     virtual bool GetValueAndMA(double* value, double* ma, int index, bool useLast, int days);
 
+    // The values a pane draws, in one request for the bars first..last: lines 1..n of the n-line
+    // Calculate into out[k][i - first], with valid[i - first] 1 when bar i has them (0: none, its
+    // outputs untouched). The bars the cache does not hold yet are computed by one range walk and
+    // the lines copied from the cache; a bar the walk leaves without a value is asked as a pane
+    // walk asks it, with useLast once an earlier bar had values, so each bar gets what the one-bar
+    // Calculate gives. False when no bar has values.
+    bool GetRange(int n, int first, int last, double* const* out, unsigned char* valid);
+    // As GetRange for the per-days Calculate: the line of days[k] into out[k] and valid[k], each
+    // walked as a pane walks it.
+    bool GetDaysRange(const CSPDWordArray& days, int first, int last, double* const* out,
+                      unsigned char* const* valid);
+
     CKData* GetKData() const { return m_pKData; }
     void SetKData(CKData* series);
     bool LoadFromCache(int index, double* v1, double* v2 = nullptr, double* v3 = nullptr, double* v4 = nullptr,

@@ -1,10 +1,12 @@
 // MA, BOLL, MACD, VOLUME and SAR over 1,000,000 bars through the indicator classes, once as a
-// whole-series computation and once bar by bar through Calculate with useLast (as the chart
-// draws), each against the fastest plain loop that produces the same lines.
+// whole-series computation and once as a chart pane of 1,000 visible bars filled by one range
+// request, each against the fastest plain loop that produces the same lines.
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "analysis/techs.h"
@@ -44,7 +46,7 @@ const CKData& Series() {
 
 CKData& MutableSeries() { return const_cast<CKData&>(Series()); }
 
-// Output lines of the plain loops and of the bar-by-bar callers, allocated once.
+// Output lines of the plain loops, allocated once.
 struct Lines {
     std::vector<double> line[4];
     Lines() {
@@ -69,15 +71,6 @@ void BM_MA_Loop(benchmark::State& state) {
         benchmark::DoNotOptimize(hi);
     }
 }
-void BM_MA_LoopLines(benchmark::State& state) {
-    const KDATA* b = Series().GetData();
-    double lo, hi;
-    for (auto _ : state) {
-        PlainMA<true, false>(b, kBars, 5, 10, 20, Out(), &lo, &hi);
-        benchmark::DoNotOptimize(Out()[2]);
-        benchmark::ClobberMemory();
-    }
-}
 void BM_MA_Class(benchmark::State& state) {
     CMA ma;
     for (auto _ : state) {
@@ -85,21 +78,6 @@ void BM_MA_Class(benchmark::State& state) {
         double mn, mx;
         benchmark::DoNotOptimize(ma.GetMinMaxInfo(0, kBars - 1, &mn, &mx));
         benchmark::DoNotOptimize(mx);
-    }
-}
-void BM_MA_ClassBars(benchmark::State& state) {
-    CMA ma;
-    const int days[3] = {5, 10, 20};
-    Lines& out = Out();
-    for (auto _ : state) {
-        ma.SetKData(&MutableSeries());
-        double v[3] = {0, 0, 0};
-        bool ok[3] = {false, false, false};
-        for (int i = 0; i < kBars; ++i)
-            for (int d = 0; d < 3; ++d)
-                if ((ok[d] = ma.Calculate(&v[d], i, days[d], ok[d]))) out[d][i] = v[d];
-        benchmark::DoNotOptimize(out[2]);
-        benchmark::ClobberMemory();
     }
 }
 
@@ -112,35 +90,11 @@ void BM_VOLUME_Loop(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
 }
-void BM_VOLUME_LoopLines(benchmark::State& state) {
-    const KDATA* b = Series().GetData();
-    double top;
-    for (auto _ : state) {
-        PlainVolume<false>(b, kBars, 5, 10, Out(), &top);
-        benchmark::DoNotOptimize(Out()[1]);
-        benchmark::ClobberMemory();
-    }
-}
 void BM_VOLUME_Class(benchmark::State& state) {
     CVOLUME vol;
     for (auto _ : state) {
         vol.SetKData(&MutableSeries());
         benchmark::DoNotOptimize(vol.PrepareCache(0, -1, true));
-    }
-}
-void BM_VOLUME_ClassBars(benchmark::State& state) {
-    CVOLUME vol;
-    const int days[2] = {5, 10};
-    Lines& out = Out();
-    for (auto _ : state) {
-        vol.SetKData(&MutableSeries());
-        double v[2] = {0, 0};
-        bool ok[2] = {false, false};
-        for (int i = 0; i < kBars; ++i)
-            for (int d = 0; d < 2; ++d)
-                if ((ok[d] = vol.Calculate(&v[d], i, days[d], ok[d]))) out[d][i] = v[d];
-        benchmark::DoNotOptimize(out[1]);
-        benchmark::ClobberMemory();
     }
 }
 
@@ -153,33 +107,11 @@ void BM_BOLL_Loop(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
 }
-void BM_BOLL_LoopLines(benchmark::State& state) {
-    const KDATA* b = Series().GetData();
-    double lo, hi;
-    for (auto _ : state) {
-        PlainBOLL<false>(b, kBars, 20, 2.0, Out(), &lo, &hi);
-        benchmark::DoNotOptimize(Out()[2]);
-        benchmark::ClobberMemory();
-    }
-}
 void BM_BOLL_Class(benchmark::State& state) {
     CBOLL boll;
     for (auto _ : state) {
         boll.SetKData(&MutableSeries());
         benchmark::DoNotOptimize(boll.PrepareCache(0, -1, true));
-    }
-}
-void BM_BOLL_ClassBars(benchmark::State& state) {
-    CBOLL boll;
-    Lines& out = Out();
-    for (auto _ : state) {
-        boll.SetKData(&MutableSeries());
-        double m = 0, u = 0, d = 0;
-        bool ok = false;
-        for (int i = 0; i < kBars; ++i)
-            if ((ok = boll.Calculate(&m, &u, &d, i, ok))) out[0][i] = m, out[1][i] = u, out[2][i] = d;
-        benchmark::DoNotOptimize(out[2]);
-        benchmark::ClobberMemory();
     }
 }
 
@@ -192,34 +124,11 @@ void BM_MACD_Loop(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
 }
-void BM_MACD_LoopLines(benchmark::State& state) {
-    const KDATA* b = Series().GetData();
-    double lo, hi;
-    for (auto _ : state) {
-        PlainMACD<false>(b, kBars, 12, 26, 9, Out(), &lo, &hi);
-        benchmark::DoNotOptimize(Out()[3]);
-        benchmark::ClobberMemory();
-    }
-}
 void BM_MACD_Class(benchmark::State& state) {
     CMACD macd;
     for (auto _ : state) {
         macd.SetKData(&MutableSeries());
         benchmark::DoNotOptimize(macd.PrepareCache(0, -1, true));
-    }
-}
-void BM_MACD_ClassBars(benchmark::State& state) {
-    CMACD macd;
-    Lines& out = Out();
-    for (auto _ : state) {
-        macd.SetKData(&MutableSeries());
-        double v[4] = {0, 0, 0, 0};
-        bool ok = false;
-        for (int i = 0; i < kBars; ++i)
-            if ((ok = macd.Calculate(&v[0], &v[1], &v[2], &v[3], i, ok)))
-                out[0][i] = v[0], out[1][i] = v[1], out[2][i] = v[2], out[3][i] = v[3];
-        benchmark::DoNotOptimize(out[3]);
-        benchmark::ClobberMemory();
     }
 }
 
@@ -232,15 +141,6 @@ void BM_SAR_Loop(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
 }
-void BM_SAR_LoopLines(benchmark::State& state) {
-    const KDATA* b = Series().GetData();
-    double lo, hi;
-    for (auto _ : state) {
-        PlainSAR<false>(b, kBars, 4, 0.02, 0.2, Out(), &lo, &hi);
-        benchmark::DoNotOptimize(Out()[0]);
-        benchmark::ClobberMemory();
-    }
-}
 void BM_SAR_Class(benchmark::State& state) {
     CSAR sar;
     for (auto _ : state) {
@@ -248,16 +148,146 @@ void BM_SAR_Class(benchmark::State& state) {
         benchmark::DoNotOptimize(sar.PrepareCache(0, -1, true));
     }
 }
-void BM_SAR_ClassBars(benchmark::State& state) {
-    CSAR sar;
-    Lines& out = Out();
+
+// ---- a pane of 1,000 visible bars ----
+
+// The last 1,000 bars, as the chart shows them at the end of the series. The indicator object
+// holds its whole-series results (the chart's objects keep theirs between paints); one range
+// request fills the pane's lines. The plain loop computes the same bars' lines from the bars.
+constexpr int kPane = 1000;
+constexpr int kFirst = kBars - kPane;
+
+struct PaneOut {
+    std::vector<double> line[5];
+    std::vector<unsigned char> valid[5];
+    double* out[5];
+    unsigned char* flags[5];
+    PaneOut() {
+        for (int k = 0; k < 5; ++k) {
+            line[k].assign(kPane + 64, 0);
+            valid[k].assign(kPane + 64, 0);
+            out[k] = line[k].data();
+            flags[k] = valid[k].data();
+        }
+    }
+};
+PaneOut& Pane() {
+    static PaneOut p;
+    return p;
+}
+
+// Lines of a pane from a plain loop started top - 1 bars before it (the windows fill there).
+struct Shifted {
+    double* base[5];
+    double* operator[](int k) { return base[k]; }
+};
+Shifted PaneLines() {
+    Shifted s;
+    for (int k = 0; k < 5; ++k) s.base[k] = Pane().out[k];
+    return s;
+}
+
+template <class T>
+T& Holding(T& t) {
+    t.SetKData(&MutableSeries());
+    t.PrepareCache(0, -1, true);
+    return t;
+}
+
+CSPDWordArray DayCounts(std::initializer_list<int> days) {
+    CSPDWordArray a;
+    for (int d : days) a.Add(DWORD(d));
+    return a;
+}
+
+void BM_MA_Pane(benchmark::State& state) {
+    CMA ma;
+    Holding(ma);
+    const CSPDWordArray days = DayCounts({5, 10, 20});
     for (auto _ : state) {
-        sar.SetKData(&MutableSeries());
-        double v = 0;
-        bool ok = false;
-        for (int i = 0; i < kBars; ++i)
-            if ((ok = sar.Calculate(&v, i, ok))) out[0][i] = v;
-        benchmark::DoNotOptimize(out[0]);
+        benchmark::DoNotOptimize(ma.GetDaysRange(days, kFirst, kBars - 1, Pane().out, Pane().flags));
+        benchmark::ClobberMemory();
+    }
+}
+void BM_MA_PaneLoop(benchmark::State& state) {
+    const KDATA* b = Series().GetData();
+    Shifted lines = PaneLines();
+    double lo, hi;
+    for (auto _ : state) {
+        PlainMA<true, false>(b + kFirst - 19, kPane + 19, 5, 10, 20, lines, &lo, &hi);
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_VOLUME_Pane(benchmark::State& state) {
+    CVOLUME vol;
+    Holding(vol);
+    const CSPDWordArray days = DayCounts({5, 10});
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(vol.GetDaysRange(days, kFirst, kBars - 1, Pane().out, Pane().flags));
+        benchmark::ClobberMemory();
+    }
+}
+void BM_VOLUME_PaneLoop(benchmark::State& state) {
+    const KDATA* b = Series().GetData();
+    Shifted lines = PaneLines();
+    double top;
+    for (auto _ : state) {
+        PlainVolume<false>(b + kFirst - 9, kPane + 9, 5, 10, lines, &top);
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_BOLL_Pane(benchmark::State& state) {
+    CBOLL boll;
+    Holding(boll);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(boll.GetRange(3, kFirst, kBars - 1, Pane().out, Pane().flags[0]));
+        benchmark::ClobberMemory();
+    }
+}
+void BM_BOLL_PaneLoop(benchmark::State& state) {
+    const KDATA* b = Series().GetData();
+    Shifted lines = PaneLines();
+    double lo, hi;
+    for (auto _ : state) {
+        PlainBOLL<false>(b + kFirst - 19, kPane + 19, 20, 2.0, lines, &lo, &hi);
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_MACD_Pane(benchmark::State& state) {
+    CMACD macd;
+    Holding(macd);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(macd.GetRange(4, kFirst, kBars - 1, Pane().out, Pane().flags[0]));
+        benchmark::ClobberMemory();
+    }
+}
+void BM_MACD_PaneLoop(benchmark::State& state) {
+    const KDATA* b = Series().GetData();
+    Shifted lines = PaneLines();
+    double lo, hi;
+    for (auto _ : state) {
+        PlainMACD<false>(b + kFirst, kPane, 12, 26, 9, lines, &lo, &hi);
+        benchmark::ClobberMemory();
+    }
+}
+
+void BM_SAR_Pane(benchmark::State& state) {
+    CSAR sar;
+    Holding(sar);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(sar.GetRange(1, kFirst, kBars - 1, Pane().out, Pane().flags[0]));
+        benchmark::ClobberMemory();
+    }
+}
+void BM_SAR_PaneLoop(benchmark::State& state) {
+    const KDATA* b = Series().GetData();
+    Shifted lines = PaneLines();
+    double lo, hi;
+    for (auto _ : state) {
+        PlainSAR<false>(b + kFirst - 3, kPane + 3, 4, 0.02, 0.2, lines, &lo, &hi);
         benchmark::ClobberMemory();
     }
 }
@@ -265,8 +295,8 @@ void BM_SAR_ClassBars(benchmark::State& state) {
 #define VELMORA_PAIR(name)                                                      \
     BENCHMARK(BM_##name##_Loop)->Unit(benchmark::kMillisecond);                 \
     BENCHMARK(BM_##name##_Class)->Unit(benchmark::kMillisecond);                \
-    BENCHMARK(BM_##name##_LoopLines)->Unit(benchmark::kMillisecond);            \
-    BENCHMARK(BM_##name##_ClassBars)->Unit(benchmark::kMillisecond)
+    BENCHMARK(BM_##name##_PaneLoop)->Unit(benchmark::kMicrosecond);             \
+    BENCHMARK(BM_##name##_Pane)->Unit(benchmark::kMicrosecond)
 
 VELMORA_PAIR(MA);
 VELMORA_PAIR(BOLL);
@@ -278,25 +308,28 @@ VELMORA_PAIR(SAR);
 
 int main(int argc, char** argv) {
     const char* whole = "whole series";
-    const char* bars = "bar by bar (Calculate, useLast)";
+    const char* pane = "pane of 1,000 visible bars filled by the range request";
     std::vector<velmora_bench::Pair> pairs;
     for (const char* name : {"MA", "BOLL", "MACD", "VOLUME", "SAR"}) {
         const std::string n = name;
         const std::string label = n == "MA" ? "MA (5, 10, 20)" : n == "VOLUME" ? "VOLUME (5, 10)" : n;
         pairs.push_back({"BM_" + n + "_Class", "BM_" + n + "_Loop", label + ", 1,000,000 bars, " + whole, 0.8});
-        pairs.push_back({"BM_" + n + "_ClassBars", "BM_" + n + "_LoopLines", label + ", 1,000,000 bars, " + bars, 0.8});
+        pairs.push_back({"BM_" + n + "_Pane", "BM_" + n + "_PaneLoop", label + ", 1,000,000 bars, " + pane, 0.8});
     }
     return velmora_bench::RunAndReport(
         argc, argv, pairs,
         {"Plain loops (one pass over the bars reading 16 bars ahead, no allocation or checks per bar, lines into"
          " preallocated arrays):",
-         "  MA: three running sums of the close; whole series: min and max of the three lines (the class keeps no lines),"
-         " bar by bar: the three lines written",
+         "  MA: three running sums of the close; whole series: min and max of the three lines (the class keeps no lines)",
          "  BOLL: running sums of the close's distance from the first close and of its square; MID, UP, DN written"
-         " (whole series: and their min and max with their bars)",
-         "  MACD: the three exponential averages with precomputed weights; four lines written (whole series: and the"
-         " min and max of DIF, DEA and the bar, with their bars)",
-         "  VOLUME: two running sums of the volume; both lines written (whole series: and the largest volume)",
-         "  SAR: the step rule, a restart at the 4-bar extreme after each reversal; the line written (whole series:"
-         " and its min and max)"});
+         " and their min and max with their bars",
+         "  MACD: the three exponential averages with precomputed weights; four lines written and the min and max of"
+         " DIF, DEA and the bar, with their bars",
+         "  VOLUME: two running sums of the volume; both lines written and the largest volume",
+         "  SAR: the step rule, a restart at the 4-bar extreme after each reversal; the line written and its min and"
+         " max",
+         "Pane rows: the indicator holds its whole-series results (as the chart's objects do between paints) and one"
+         " range request fills the lines and flags of the last 1,000 bars; the plain loop writes the same lines of"
+         " those bars from the bars, its windows summed from where they start before the pane, MACD and SAR run"
+         " over the pane's bars alone (what continuing from a state saved at the bar before costs)"});
 }

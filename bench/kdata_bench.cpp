@@ -1,6 +1,7 @@
 // Period conversions and the ex-rights adjustment over 1,000,000 day bars, each against one plain
 // pass doing the same work: grouping the bars by week (day number from the date) or by month
 // into a fresh array, or scaling every plain bar by the running ex-rights factor into the bars.
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -250,6 +251,43 @@ void BM_Exright(benchmark::State& state) {
     }
 }
 
+// Appending bars one at a time to a series of n bars: n more bars appended (so that the series
+// grows through its reallocations as a long session of new bars does), timed alone; the time
+// reported is per appended bar.
+void BM_AppendBar(benchmark::State& state) {
+    const int n = int(state.range(0));
+    const KDATA* src = TheSeries().day.GetData();
+    for (auto _ : state) {
+        CKData k;
+        k.SetSize(n, 0);
+        std::memcpy(k.GetData(), src, sizeof(KDATA) * size_t(n));
+        const auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < n; ++i) k.Add(src[i]);
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        benchmark::DoNotOptimize(k.GetData());
+        state.SetIterationTime(took.count() / n);
+    }
+}
+// The same appends to a std::vector of the bars: what new memory costs on the machine (a series
+// of a million bars grows into memory no earlier pass has touched, a small one reuses the heap's).
+void BM_AppendVector(benchmark::State& state) {
+    const int n = int(state.range(0));
+    const KDATA* src = TheSeries().day.GetData();
+    for (auto _ : state) {
+        std::vector<KDATA> k(src, src + n);
+        const auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < n; ++i) k.push_back(src[i]);
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        benchmark::DoNotOptimize(k.data());
+        state.SetIterationTime(took.count() / n);
+    }
+}
+// Fixed iteration counts: the manual time is per bar, far below what a minimum time would count.
+BENCHMARK(BM_AppendBar)->Arg(10000)->Iterations(400)->UseManualTime()->Unit(benchmark::kNanosecond);
+BENCHMARK(BM_AppendBar)->Arg(1000000)->Iterations(8)->UseManualTime()->Unit(benchmark::kNanosecond);
+BENCHMARK(BM_AppendVector)->Arg(10000)->Iterations(400)->UseManualTime()->Unit(benchmark::kNanosecond);
+BENCHMARK(BM_AppendVector)->Arg(1000000)->Iterations(8)->UseManualTime()->Unit(benchmark::kNanosecond);
+
 BENCHMARK(BM_DayToWeek)->Unit(benchmark::kMillisecond)->MinTime(0.5);
 BENCHMARK(BM_PlainWeekPass)->Unit(benchmark::kMillisecond)->MinTime(0.5);
 BENCHMARK(BM_DayToMonth)->Unit(benchmark::kMillisecond)->MinTime(0.5);
@@ -282,7 +320,8 @@ bool SameWork() {
 
 int main(int argc, char** argv) {
     std::printf("baselines: one plain pass each - bars grouped by week or by month into a fresh array; every "
-                "plain bar scaled by the running ex-rights factor\n");
+                "plain bar scaled by the running ex-rights factor; an append at 1,000,000 bars against one at "
+                "10,000 bars\n");
     if (!SameWork()) {
         std::printf("the plain passes do not give what the class gives\n");
         return 1;
@@ -291,5 +330,14 @@ int main(int argc, char** argv) {
         argc, argv,
         {{"BM_DayToWeek", "BM_PlainWeekPass", "day to week, 1,000,000 bars", 0.75},
          {"BM_DayToMonth", "BM_PlainMonthPass", "day to month, 1,000,000 bars", 0.75},
-         {"BM_Exright", "BM_PlainExrightPass", "ex-rights adjustment, 1,000,000 bars", 0.75}});
+         {"BM_Exright", "BM_PlainExrightPass", "ex-rights adjustment, 1,000,000 bars", 0.75},
+         {"BM_AppendBar/1000000/iterations:8/manual_time", "BM_AppendBar/10000/iterations:400/manual_time",
+          "one bar appended at 1,000,000 bars against at 10,000 bars", 2.0,
+          "appends to a series of 10,000 bars (time per bar, n bars appended to n)", true},
+         {"BM_AppendBar/1000000/iterations:8/manual_time", "BM_AppendVector/1000000/iterations:8/manual_time",
+          "one bar appended at 1,000,000 bars against a std::vector's push_back", 1.5,
+          "pushes the same bars onto a std::vector of 1,000,000 bars (doubling, new memory alike)", true},
+         {"BM_AppendBar/10000/iterations:400/manual_time", "BM_AppendVector/10000/iterations:400/manual_time",
+          "one bar appended at 10,000 bars against a std::vector's push_back", 1.5,
+          "pushes the same bars onto a std::vector of 10,000 bars", true}});
 }

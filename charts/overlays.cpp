@@ -148,17 +148,18 @@ void CStockGraph::DrawFXKPOverlay(PaneContext& ctx) {
     const int H = r.bottom - kTitleHeight - r.top;
     const Color yellow = MakeColor(255, 255, 0), green = MakeColor(0, 255, 0);
     bool have = false;
+    PaneValues values;
+    if (!FillPaneValues(&tech, 5, &values)) return;
     for (int i = m_range.first; i <= m_range.last; ++i) {
         BarSlot s;
-        double v[5];
-        if (!GetSlotRect(i, &s) || !tech.Calculate(&v[0], &v[1], &v[2], &v[3], &v[4], i, have)) continue;
+        if (!GetSlotRect(i, &s) || !values.Has(0, i)) continue;
         if (!have || i == m_range.first) {
             have = true;
             continue;
         }
         int y3, y4, y5;
-        if (!ValueToY(v[2], min, max, r.bottom, H, &y3) || !ValueToY(v[3], min, max, r.bottom, H, &y4) ||
-            !ValueToY(v[4], min, max, r.bottom, H, &y5))
+        if (!ValueToY(values.At(2, i), min, max, r.bottom, H, &y3) || !ValueToY(values.At(3, i), min, max, r.bottom, H, &y4) ||
+            !ValueToY(values.At(4, i), min, max, r.bottom, H, &y5))
             continue;
         // A 2-pixel square drawn with a 4-pixel pen; the pane's clip keeps it inside.
         const int x = s.centre - m_nBarStep;

@@ -151,6 +151,21 @@ private:
         std::unique_ptr<CTechUser> tech;
     };
 
+    // The values of the visible bars that a pane draws, asked of its indicator in one range
+    // request per pane and paint: line k (or day count k) of bar i at At(k, i) when Has(k, i).
+    struct PaneValues {
+        std::vector<double> values;
+        std::vector<unsigned char> valid;
+        int first = 0;
+        int count = 0;
+        bool Has(int k, int bar) const { return valid[size_t(k * count + bar - first)] != 0; }
+        double At(int k, int bar) const { return values[size_t(k * count + bar - first)]; }
+    };
+    // Lines 1..n of the n-line Calculate, or the lines of the day counts, over the visible bars;
+    // false (nothing asked) when the bars have no slots to draw in.
+    bool FillPaneValues(CTechnique* tech, int n, PaneValues* out);
+    bool FillDayCountValues(CTechnique* tech, const CSPDWordArray& days, PaneValues* out);
+
     void Repaint();
     void ReleaseTechObjects();
     void RefreshIndicatorLists();

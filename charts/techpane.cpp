@@ -132,6 +132,41 @@ std::string Format(const char* format, ...) {
 
 }  // namespace
 
+bool CStockGraph::FillPaneValues(CTechnique* tech, int n, PaneValues* out) {
+    BarSlot s;
+    // Every visible bar has a slot, or none has.
+    if (!m_range.IsSet() || !GetSlotRect(m_range.first, &s) || n < 1 || n > 5) return false;
+    out->first = m_range.first;
+    out->count = m_range.last - m_range.first + 1;
+    out->values.resize(size_t(n * out->count));
+    out->valid.resize(size_t(n * out->count));
+    double* lines[5];
+    for (int k = 0; k < n; ++k) lines[k] = out->values.data() + size_t(k * out->count);
+    tech->GetRange(n, m_range.first, m_range.last, lines, out->valid.data());
+    // A bar has all its lines or none.
+    for (int k = 1; k < n; ++k)
+        std::copy(out->valid.begin(), out->valid.begin() + out->count, out->valid.begin() + k * out->count);
+    return true;
+}
+
+bool CStockGraph::FillDayCountValues(CTechnique* tech, const CSPDWordArray& days, PaneValues* out) {
+    BarSlot s;
+    if (!m_range.IsSet() || !GetSlotRect(m_range.first, &s)) return false;
+    const int n = days.GetSize();
+    out->first = m_range.first;
+    out->count = m_range.last - m_range.first + 1;
+    out->values.resize(size_t(n * out->count));
+    out->valid.resize(size_t(n * out->count));
+    std::vector<double*> lines(static_cast<size_t>(n));
+    std::vector<unsigned char*> flags(static_cast<size_t>(n));
+    for (int k = 0; k < n; ++k) {
+        lines[size_t(k)] = out->values.data() + size_t(k * out->count);
+        flags[size_t(k)] = out->valid.data() + size_t(k * out->count);
+    }
+    if (n > 0) tech->GetDaysRange(days, m_range.first, m_range.last, lines.data(), flags.data());
+    return true;
+}
+
 void CStockGraph::CopyProfileParameters(int id) {
     if (id == 26 || id == 48) return;  // no parameters
     CParamTech* mine = MemberById(m_techs, id);
@@ -192,14 +227,15 @@ void CStockGraph::DrawTechLines(PaneContext& ctx, double min, double max, int id
     for (int k = 0; k < n; ++k) lines.emplace_back(new SegmentBatch(c, colors[k]));
     int prev[5] = {0, 0, 0, 0, 0};
     bool have = false, prevIn = false;
+    PaneValues values;
+    if (!FillPaneValues(tech, n, &values)) return;
     for (int i = m_range.first; i <= m_range.last; ++i) {
         BarSlot s;
-        double v[5];
-        if (!GetSlotRect(i, &s) || !CalcLines(tech, n, v, i, have)) continue;
+        if (!GetSlotRect(i, &s) || !values.Has(0, i)) continue;
         int y[5];
         bool in = true;
         for (int k = 0; k < n; ++k) {
-            if (!ValueToY(v[k], min, max, r.bottom, H, &y[k]) || !YInPane(y[k], top, r.bottom)) {
+            if (!ValueToY(values.At(k, i), min, max, r.bottom, H, &y[k]) || !YInPane(y[k], top, r.bottom)) {
                 in = false;
                 y[k] = 0;
             }
@@ -262,16 +298,17 @@ void CStockGraph::DrawDayCountLines(PaneContext& ctx, CTechnique* tech, const CS
                                     double max, int top, int H) {
     Canvas& c = ctx.c;
     const Rect& r = ctx.rect;
+    PaneValues values;
+    if (!FillDayCountValues(tech, days, &values)) return;
     for (int k = 0; k < days.GetSize(); ++k) {
         SegmentBatch line(c, ctx.palette.GetLineColor(k));
         int prev = 0;
         bool have = false, prevIn = false;
         for (int i = m_range.first; i <= m_range.last; ++i) {
             BarSlot s;
-            double v;
-            if (!GetSlotRect(i, &s) || !tech->Calculate(&v, i, int(days[k]), have)) continue;
+            if (!GetSlotRect(i, &s) || !values.Has(k, i)) continue;
             int y = 0;
-            const bool in = ValueToY(v, min, max, r.bottom, H, &y) && YInPane(y, top, r.bottom);
+            const bool in = ValueToY(values.At(k, i), min, max, r.bottom, H, &y) && YInPane(y, top, r.bottom);
             if (have && in && prevIn) line.Add(s.centre - m_nBarStep, prev, s.centre, y);
             if (!have || in) {
                 prev = y;
@@ -378,10 +415,12 @@ void CStockGraph::DrawMACD(PaneContext& ctx, int id, CMACD* given) {
     SegmentBatch difLine(c, ctx.palette[kColorLine1]), deaLine(c, ctx.palette[kColorLine1 + 1]);
     bool have = false, prevIn = false;
     int prevDif = 0, prevDea = 0;
+    PaneValues values;
+    if (!FillPaneValues(macd, 4, &values)) return;
     for (int i = m_range.first; i <= m_range.last; ++i) {
         BarSlot s;
-        double e1, e2, dif, dea;
-        if (!GetSlotRect(i, &s) || !macd->Calculate(&e1, &e2, &dif, &dea, i, have)) continue;
+        if (!GetSlotRect(i, &s) || !values.Has(0, i)) continue;
+        const double dif = values.At(2, i), dea = values.At(3, i);
         int yDif = 0, yDea = 0, yBar = 0;
         const bool in = ValueToY(dif, min, max, r.bottom, H, &yDif) && ValueToY(dea, min, max, r.bottom, H, &yDea) &&
                         YInPane(yDif, top, r.bottom) && YInPane(yDea, top, r.bottom);
@@ -497,11 +536,16 @@ void CStockGraph::DrawVolumeColumns(PaneContext& ctx, int id, CTechnique* tech, 
     const int H = r.bottom - kTitleHeight - r.top;
     const int top = r.top + kTitleHeight;
     const CKData& series = GetSeries();
+    PaneValues values;
+    if (turnover && !FillPaneValues(tech, 1, &values)) return;
     for (int i = m_range.first; i <= m_range.last; ++i) {
         BarSlot s;
         if (!GetSlotRect(i, &s)) continue;
         double v = series[i].volume;
-        if (turnover && !tech->Calculate(&v, i, false)) continue;
+        if (turnover) {
+            if (!values.Has(0, i)) continue;
+            v = values.At(0, i);
+        }
         int y;
         if (!ValueToY(v, min, max, r.bottom, H, &y)) continue;
         const KDATA& b = series[i];
@@ -536,12 +580,13 @@ void CStockGraph::DrawCV(PaneContext& ctx) {
     int y0;
     if (!ValueToY(0.0, min, max, r.bottom, H, &y0)) return;
     bool have = false;
+    PaneValues values;
+    if (!FillPaneValues(&cv, 1, &values)) return;
     for (int i = m_range.first; i <= m_range.last; ++i) {
         BarSlot s;
-        double v;
-        if (!GetSlotRect(i, &s) || !cv.Calculate(&v, i, have)) continue;
+        if (!GetSlotRect(i, &s) || !values.Has(0, i)) continue;
         int y;
-        if (have && ValueToY(v, min, max, r.bottom, H, &y) && YInPane(y, top, r.bottom))
+        if (have && ValueToY(values.At(0, i), min, max, r.bottom, H, &y) && YInPane(y, top, r.bottom))
             c.Line(s.centre, y0, s.centre, y, y < y0 ? ctx.palette[kColorRise] : ctx.palette[kColorFall]);
         have = true;
     }
@@ -570,12 +615,14 @@ void CStockGraph::WalkSelfTechnique(PaneContext& ctx, int id, CTechnique* given,
     if (!ValueToY(0.0, min, max, r.bottom, H, &y0)) return;
     bool have = false, prevIn = false;
     int prev3 = 0, prev4 = 0;
+    PaneValues values;
+    if (!FillPaneValues(tech, 4, &values)) return;
     for (int i = m_range.first; i <= m_range.last; ++i) {
         BarSlot s;
-        double v[4];
-        if (!GetSlotRect(i, &s) || !CalcLines(tech, 4, v, i, have)) continue;
+        if (!GetSlotRect(i, &s) || !values.Has(0, i)) continue;
         int y3 = 0, y4 = 0;
-        const bool in = ValueToY(v[2], min, max, r.bottom, H, &y3) && ValueToY(v[3], min, max, r.bottom, H, &y4) &&
+        const bool in = ValueToY(values.At(2, i), min, max, r.bottom, H, &y3) &&
+                        ValueToY(values.At(3, i), min, max, r.bottom, H, &y4) &&
                         YInPane(y3, top, r.bottom) && YInPane(y4, top, r.bottom);
         if (have && i != m_range.first && in && prevIn) draw(s, prev3, prev4, y3, y4, y0);
         if (!have || in) {

@@ -110,6 +110,11 @@ void CKData::SetAt(int i, const KDATA& bar) {
 }
 
 int CKData::Add(const KDATA& bar) {
+    // Room left: the bar is written whole into the next slot (a bar of this series stays put).
+    if (m_pData && m_nSize < m_nMaxSize) {
+        m_pData[m_nSize] = bar;
+        return m_nSize++;
+    }
     int index = m_nSize;
     SetAt(index, bar);
     return index;

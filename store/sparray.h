@@ -2,6 +2,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -10,10 +11,20 @@
 
 #include "base/containers.h"
 
+// From this many elements on, a full array grows by at least half its capacity.
+constexpr int kArrayGeometricFrom = 65536;
+
 // New capacity when size must grow to newSize beyond capacity: the same step as the base arrays
 // (the grow-by, or with grow-by 0 size / 8 kept between 4 and 1024), and never below newSize.
+// A large array grows by at least half: a fixed step would copy the whole array every step's
+// worth of appends (a series of a million bars every 1,024 bars), half keeps an append amortised
+// constant at most half again the memory.
 inline int ArrayGrowCapacity(int size, int capacity, int growBy, int newSize) {
-    return std::max(capacity + velmora::ArrayGrowStep(growBy, size), newSize);
+    int64_t grown = int64_t(capacity) + velmora::ArrayGrowStep(growBy, size);
+    if (size >= kArrayGeometricFrom) grown = std::max<int64_t>(grown, int64_t(capacity) + capacity / 2);
+    // Never past what an int counts (nor the byte size of 32-bit memory; the allocation fails then).
+    grown = std::min<int64_t>(grown, INT32_MAX);
+    return std::max(int(grown), newSize);
 }
 
 // Array of objects: new elements are constructed, removed ones destroyed, copies use assignment.
@@ -211,10 +222,18 @@ void SetRecordCount(T*& data, int& size, int& capacity, int growBy, int count) {
     }
     if (count > capacity) {
         int grown = ArrayGrowCapacity(size, capacity, growBy, count);
-        T* fresh = AllocateRecords<T>(grown);
-        std::memcpy(static_cast<void*>(fresh), data, sizeof(T) * size_t(size));
-        std::memset(static_cast<void*>(fresh + size), 0, sizeof(T) * size_t(grown - size));
-        std::free(data);
+        if (size_t(grown) > SIZE_MAX / sizeof(T)) grown = count;
+        // Moved by realloc (a large block may be remapped rather than copied); when the room to
+        // spare cannot be had, the exact count is tried before giving up.
+        T* fresh = static_cast<T*>(std::realloc(static_cast<void*>(data), sizeof(T) * size_t(grown)));
+        if (!fresh && grown > count) {
+            grown = count;
+            fresh = static_cast<T*>(std::realloc(static_cast<void*>(data), sizeof(T) * size_t(grown)));
+        }
+        if (!fresh) throw std::bad_alloc();
+        // Only the new records are zeroed: the room beyond is zeroed when the count reaches it,
+        // so that memory not used yet is not touched.
+        std::memset(static_cast<void*>(fresh + size), 0, sizeof(T) * size_t(count - size));
         data = fresh;
         capacity = grown;
     } else if (count > size) {
