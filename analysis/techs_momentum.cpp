@@ -358,12 +358,92 @@ bool CDMI::Full(int i, double* v) {
     return true;
 }
 
+bool CDMI::Tracked() const {
+    const CKData& k = *m_pKData;
+    if (m_run.epoch != m_epoch || m_run.n != m_ints[kDays] || m_run.seen < 0 || m_run.seen >= k.GetSize() ||
+        m_run.exright != k.GetExrightMode())
+        return false;
+    const int from = std::max(0, m_run.seen - m_run.n);
+    for (int t = from; t <= m_run.seen; ++t) {
+        const KDATA& a = k[t];
+        const KDATA& b = m_run.snapshot[size_t(t - from)];
+        // A bar that is not a number never compares equal: the run is then taken afresh.
+        if (a.date != b.date || a.open != b.open || a.high != b.high || a.low != b.low || a.close != b.close)
+            return false;
+    }
+    return true;
+}
+
+void CDMI::Track(int at) {
+    const CKData& k = *m_pKData;
+    m_run.epoch = m_epoch;
+    m_run.n = m_ints[kDays];
+    m_run.exright = k.GetExrightMode();
+    m_run.seen = at;
+    const int from = std::max(0, at - m_run.n);
+    m_run.snapshot.assign(k.GetData() + from, k.GetData() + at + 1);
+}
+
+bool CDMI::FromTail(int index, double* v, bool* ok) const {
+    if (m_run.tailEpoch != m_epoch || m_run.tailN != m_ints[kDays] || m_run.tailFirst < 0 ||
+        index < m_run.tailFirst || index >= m_run.tailFirst + int(m_run.tailOk.size()) || index > m_run.seen ||
+        !Tracked())
+        return false;
+    const int at = index - m_run.tailFirst;
+    *ok = m_run.tailOk[size_t(at)] != 0;
+    for (int k = 0; k < 4; ++k) v[k] = m_run.tail[size_t(4 * at + k)];
+    return true;
+}
+
+void CDMI::ToTail(int index, const double* v, bool ok) {
+    const int n = m_ints[kDays];
+    int at = index - m_run.tailFirst;
+    if (m_run.tailEpoch != m_epoch || m_run.tailN != n || m_run.tailFirst < 0 || at < 0 ||
+        at > int(m_run.tailOk.size())) {
+        m_run.tailEpoch = m_epoch;
+        m_run.tailN = n;
+        m_run.tailFirst = index;
+        at = 0;
+    }
+    m_run.tailOk.resize(size_t(at));
+    m_run.tail.resize(size_t(4 * at));
+    m_run.tailOk.push_back(ok ? 1 : 0);
+    for (int k = 0; k < 4; ++k) m_run.tail.push_back(ok ? v[k] : 0);
+}
+
+// One step of the kept run to bar index (the run stands at the bar before).
+bool CDMI::StepRun(int index, double* v) {
+    const int n = m_run.n;
+    double dx;
+    const bool has = Directions(index, &v[0], &v[1], &dx);
+    if (has) m_run.adx = ((n - 1) * m_run.adx + dx) / n;
+    m_run.ring[size_t(index % (n + 1))] = m_run.adx;
+    m_run.at = index;
+    bool ok = has && index >= 2 * n;
+    if (ok) {
+        v[2] = m_run.adx;
+        v[3] = (m_run.adx + m_run.ring[size_t((index - n) % (n + 1))]) / 2;
+        ok = AllFinite(v, 4);
+    }
+    ToTail(index, v, ok);
+    Track(index);
+    return ok;
+}
+
 bool CDMI::Calculate(double* v1, double* v2, double* v3, double* v4, int index, bool useLast) {
     if (!CheckIndex(index)) return false;
     EnsureParameters();
     const int n = m_ints[kDays];
     double v[4];
-    if (!LoadComputed(index, v, 4)) {
+    // Bars past the cache: from their tail, or one step on from the kept run.
+    const bool past = CacheEnd() > 0 && index >= CacheEnd();
+    bool got;
+    if (LoadComputed(index, v, 4)) {
+    } else if (past && FromTail(index, v, &got)) {
+        if (!got) return false;
+    } else if (past && index >= 1 && m_run.at == index - 1 && Tracked()) {
+        if (!StepRun(index, v)) return false;
+    } else {
         double dx;
         if (useLast && v3 && index >= 2 * n && Directions(index, &v[0], &v[1], &dx)) {
             // Continued: one step from the caller's ADX; the ADX of the bar N back from the cache,
@@ -402,20 +482,34 @@ bool CDMI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
     std::vector<double> ring(size_t(n + 1), 0.0);
     int at = -1;  // the last bar whose ADX the ring holds
     double adx = 0;
-    return RangePass(4, start, end, min, max, minBar, maxBar, [&](int i, double* v) {
+    // A bar past the cache keeps its lines in the tail.
+    auto tail = [&](int i, const double* v, bool ok) {
+        if (i >= CacheEnd()) ToTail(i, v, ok && AllFinite(v, 4));
+        return ok;
+    };
+    const bool result = RangePass(4, start, end, min, max, minBar, maxBar, [&](int i, double* v) {
         double dx;
+        // The first bar past the cache goes on from the run kept at the bar before.
+        if (!(at == i - 1 && at >= 0) && i >= 1 && m_run.at == i - 1 && i >= CacheEnd() && Tracked()) {
+            ring = m_run.ring;
+            adx = m_run.adx;
+            at = i - 1;
+        }
         if (at == i - 1 && at >= 0) {
             const bool has = Directions(i, &v[0], &v[1], &dx);
             if (has) adx = ((n - 1) * adx + dx) / n;
             ring[size_t(i % (n + 1))] = adx;
             at = i;
-            if (!has || i < 2 * n) return false;
+            if (!has || i < 2 * n) return tail(i, v, false);
             v[2] = adx;
             v[3] = (adx + ring[size_t((i - n) % (n + 1))]) / 2;
-            return true;
+            return tail(i, v, true);
         }
         // Start of the run (or a gap in it): the ring filled by a run over the N bars before.
-        if (i < 2 * n) return false;
+        if (i < 2 * n) {
+            at = -1;
+            return false;
+        }
         const int from = WarmUpStart(i - n);
         adx = 0;
         for (int t = from; t <= i; ++t) {
@@ -424,11 +518,19 @@ bool CDMI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
             ring[size_t(t % (n + 1))] = adx;
         }
         at = i;
-        if (!Directions(i, &v[0], &v[1], &dx)) return false;
+        if (!Directions(i, &v[0], &v[1], &dx)) return tail(i, v, false);
         v[2] = adx;
         v[3] = (adx + ring[size_t((i - n) % (n + 1))]) / 2;
-        return true;
+        return tail(i, v, true);
     });
+    // The run of the last bar this pass computed is kept, for the bars after it.
+    if (at >= 0 && m_pKData) {
+        m_run.at = at;
+        m_run.adx = adx;
+        m_run.ring = ring;
+        Track(at);
+    }
+    return result;
 }
 
 // ---- CCI ----
