@@ -590,6 +590,39 @@ int CCCI::GetSignal(int index, int* reason) {
 
 // Range passes with each class's own line called directly.
 VELMORA_LINE_RANGE(CR)
-VELMORA_LINE_MA_RANGE(CMTM)
-VELMORA_LINE_MA_RANGE(CROC)
+
+// MTM and ROC: the price read through a function chosen once for the pass, so that the block's
+// stores cannot make it reread the series and its mode at every bar.
+bool CMTM::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
+    EnsureParameters();
+    const int n = m_ints[kDays];
+    return WithPrices(*m_pKData, [&](const auto& price) {
+        return LineMABlocks(start, end, min, max, minBar, maxBar, [&](int b0, int b1, double* xs, unsigned char* got) {
+            for (int i = b0; i <= b1; ++i) {
+                bool ok = false;
+                if (i >= n) {
+                    const double then = price(i - n);
+                    if (then > 0) {
+                        xs[i - b0] = price(i) * 100 / then;
+                        ok = std::isfinite(xs[i - b0]);
+                    }
+                }
+                got[i - b0] = ok;
+            }
+        });
+    });
+}
+
+bool CROC::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
+    EnsureParameters();
+    const int n = m_ints[kDays];
+    return WithPrices(*m_pKData, [&](const auto& price) {
+        return LineMABlocks(start, end, min, max, minBar, maxBar, [&](int b0, int b1, double* xs, unsigned char* got) {
+            for (int i = b0; i <= b1; ++i)
+                got[i - b0] = i >= n && PercentChange(price(i), price(i - n), &xs[i - b0]) && std::isfinite(xs[i - b0]);
+        });
+    });
+}
 VELMORA_LINE_MA_RANGE(CCCI)
