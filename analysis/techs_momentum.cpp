@@ -71,32 +71,10 @@ bool CKDJBase::GetMinMaxInfo(int start, int end, double* min, double* max, int* 
     // K and D of the last bar of this pass that computed.
     int last = -1;
     double k = 50, d = 50;
-    // The window's extremes carried bar to bar (bars read from the cache are still fed in).
-    EnsureParameters();
-    const int n = m_ints[kDays];
-    const KDATA* b = m_pKData ? m_pKData->GetData() : nullptr;
-    CWindowExtreme<true> highs;
-    CWindowExtreme<false> lows;
-    highs.Reset(n);
-    lows.Reset(n);
-    int fed = -1;  // the last bar pushed
-    auto rsvAt = [&](int i, double* rsv) {
-        if (fed < i - n) fed = i - n;
-        while (fed < i) {
-            ++fed;
-            highs.Push(fed, b[fed].high);
-            lows.Push(fed, b[fed].low);
-        }
-        // As the plain scan takes them: the bar's own NaN wins, an earlier one is passed over.
-        const double h = b[i].high != b[i].high ? double(b[i].high) : highs.Value();
-        const double l = b[i].low != b[i].low ? double(b[i].low) : lows.Value();
-        *rsv = h - l < 0.0001 ? 100 : (b[i].close - l) * 100 / (h - l);
-        return std::isfinite(*rsv) && std::isfinite(h) && std::isfinite(l);
-    };
     return RangePass(3, start, end, min, max, minBar, maxBar, [&](int i, double* v) {
-        if (i + 1 < n) return false;
+        if (i + 1 < m_ints[kDays]) return false;
         double rsv;
-        if (!rsvAt(i, &rsv)) {
+        if (!Rsv(i, &rsv)) {
             // A broken bar: the averages stay as they were at the bar before.
             if (last >= 0 && last == i - 1) last = i;
             return false;

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <cmath>
 #include <type_traits>
-#include <vector>
 
 // Adds x to the compensated sum (s, c) (Neumaier): s + c is the sum, with the rounding of every
 // addition kept in c.
@@ -203,49 +202,3 @@ bool WithSumCount(int count, F&& f) {
     }
     return false;
 }
-
-// Max (or min) over the last n values pushed, amortised O(1): a monotonic deque of indices.
-// Indices are pushed in increasing order; the window holds those above the newest index less n.
-// A NaN is not kept (it never wins a comparison); with nothing held the value is NaN.
-template <bool kMax>
-class CWindowExtreme {
-public:
-    void Reset(int n) {
-        m_n = n < 1 ? 1 : n;
-        m_cap = m_n + 1;
-        m_index.assign(size_t(m_cap), 0);
-        m_value.assign(size_t(m_cap), 0.0);
-        m_head = m_size = 0;
-    }
-    void Push(int index, double v) {
-        // Out of the window at the front.
-        while (m_size > 0 && m_index[size_t(m_head)] <= index - m_n) {
-            if (++m_head == m_cap) m_head = 0;
-            --m_size;
-        }
-        if (v != v) return;
-        // Beaten at the back.
-        while (m_size > 0) {
-            int back = m_head + m_size - 1;
-            if (back >= m_cap) back -= m_cap;
-            const double b = m_value[size_t(back)];
-            if (kMax ? b > v : b < v) break;
-            --m_size;
-        }
-        int at = m_head + m_size;
-        if (at >= m_cap) at -= m_cap;
-        m_index[size_t(at)] = index;
-        m_value[size_t(at)] = v;
-        ++m_size;
-    }
-    double Value() const { return m_size > 0 ? m_value[size_t(m_head)] : std::nan(""); }
-    int Index() const { return m_size > 0 ? m_index[size_t(m_head)] : -1; }
-
-private:
-    std::vector<int> m_index;
-    std::vector<double> m_value;
-    int m_n = 1;
-    int m_cap = 2;
-    int m_head = 0;
-    int m_size = 0;
-};
