@@ -71,18 +71,27 @@ bool CKDJBase::GetMinMaxInfo(int start, int end, double* min, double* max, int* 
     // K and D of the last bar of this pass that computed.
     int last = -1;
     double k = 50, d = 50;
+    // The parameters and the bars held in locals for the pass.
+    EnsureParameters();
+    const int n = m_ints[kDays], mk = m_ints[kKDays], md = m_ints[kDDays];
+    const bool jFromK = m_ints[kJMode] == 1;
+    const KDATA* const b = m_pKData ? m_pKData->GetData() : nullptr;
     return RangePass(3, start, end, min, max, minBar, maxBar, [&](int i, double* v) {
-        if (i + 1 < m_ints[kDays]) return false;
-        double rsv;
-        if (!Rsv(i, &rsv)) {
+        if (i + 1 < n) return false;
+        double h, l;
+        WindowHighLow(b, i, n, &h, &l);
+        const double rsv = h - l < 0.0001 ? 100 : (b[i].close - l) * 100 / (h - l);
+        if (!(std::isfinite(rsv) && std::isfinite(h) && std::isfinite(l))) {
             // A broken bar: the averages stay as they were at the bar before.
             if (last >= 0 && last == i - 1) last = i;
             return false;
         }
         // Continued from the bar before when it is known, else in full.
         if ((last >= 0 && last == i - 1) || (i > 0 && GetCached(1, i - 1, &k) && GetCached(2, i - 1, &d))) {
-            v[0] = k, v[1] = d;
-            Smooth(rsv, v);
+            // Smooth's steps with the parameters at hand.
+            v[0] = ((mk - 1) * k + rsv) / mk;
+            v[1] = ((md - 1) * d + v[0]) / md;
+            v[2] = jFromK ? 3 * v[0] - 2 * v[1] : 3 * v[1] - 2 * v[0];
         } else if (!Calculate(&v[0], &v[1], &v[2], i, false)) {
             return false;
         }
