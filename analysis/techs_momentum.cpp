@@ -236,7 +236,7 @@ bool CBIAS::Line(int i, double* v) {
     const CKData& k = *m_pKData;
     const int n = m_ints[kDays];
     const double* s =
-        DaySums(m_sums, i, kDays, 0, [&k](int t, double sign, double* out) { out[0] += sign * Price(k, t); });
+        DaySums(m_sums, i, kDays, 0, [&k](int t, double sign, double* out) __attribute__((always_inline)) { out[0] += sign * Price(k, t); });
     if (!s) return false;
     const double average = s[0] / n;
     *v = average > 0.0001 ? (Price(k, i) - average) * 100 / average : 0;
@@ -321,7 +321,7 @@ CDMI::CDMI() : CTechLines("D", {7}, {}, {}, "(%d)") {}
 
 bool CDMI::Directions(int i, double* plus, double* minus, double* dx) {
     const KDATA* b = m_pKData->GetData();
-    const double* s = DaySums(m_sums, i, kDays, 1, [b](int t, double sign, double* out) {
+    const double* s = DaySums(m_sums, i, kDays, 1, [b](int t, double sign, double* out) __attribute__((always_inline)) {
         const double h = b[t].high, l = b[t].low, c = b[t - 1].close;
         out[0] += sign * (std::max(h - b[t - 1].high, 0.0));
         out[1] += sign * (std::max(double(b[t - 1].low) - l, 0.0));
@@ -552,7 +552,7 @@ bool CCCI::Line(int i, double* v) {
     const KDATA* b = m_pKData->GetData();
     auto typical = [b](int t) { return (double(b[t].high) + b[t].low + 2.0 * b[t].close) / 4; };
     const double* s =
-        DaySums(m_sums, i, kDays, 0, [&typical](int t, double sign, double* out) { out[0] += sign * typical(t); });
+        DaySums(m_sums, i, kDays, 0, [&typical](int t, double sign, double* out) __attribute__((always_inline)) { out[0] += sign * typical(t); });
     if (!s) return false;
     const double average = s[0] / n;
     if (m_tpEpoch != m_epoch || int(m_tp.size()) != n || m_tpAt != i - 1 || m_tpAt < 0) {

@@ -33,7 +33,8 @@ public:
                        int* maxBar = nullptr) override;
 
 private:
-    bool Lines(int i, double* v);
+    // With the sums to step: the object's, or a pass's own copy held in locals.
+    bool Lines(int i, double* v, WindowSums<4>& sums);
     WindowSums<4> m_sums;
 };
 
