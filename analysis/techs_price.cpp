@@ -88,9 +88,9 @@ int CCV::GetSignal(int index, int* reason) {
 
 CARBR::CARBR() : CTechLines("DLLLL", {26, 15, -15, 10, -10}, {}, {}, "(%d)") {}
 
-bool CARBR::Lines(int i, double* v, WindowSums<4>& sums) {
+bool CARBR::Lines(int i, double* v) {
     const KDATA* b = m_pKData->GetData();
-    const double* s = DaySums(sums, i, kDays, 1, [b](int t, double sign, double* out) __attribute__((always_inline)) {
+    const double* s = DaySums(m_sums, i, kDays, 1, [b](int t, double sign, double* out) __attribute__((always_inline)) {
         const double h = b[t].high, l = b[t].low, o = b[t].open, c = b[t - 1].close;
         out[0] += sign * (h - o);
         out[1] += sign * (o - l);
@@ -105,7 +105,7 @@ bool CARBR::Lines(int i, double* v, WindowSums<4>& sums) {
 
 bool CARBR::Calculate(double* v1, double* v2, int index, bool) {
     double* out[2] = {v1, v2};
-    return CalcBar(index, 2, out, [this](int i, double* v) { return Lines(i, v, m_sums); });
+    return CalcBar(index, 2, out, [this](int i, double* v) { return Lines(i, v); });
 }
 
 // The four sums stepped in locals as the base's window sums step them: added afresh when the

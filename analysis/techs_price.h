@@ -33,8 +33,7 @@ public:
                        int* maxBar = nullptr) override;
 
 private:
-    // With the sums to step: the object's, or a pass's own copy held in locals.
-    bool Lines(int i, double* v, WindowSums<4>& sums);
+    bool Lines(int i, double* v);
     WindowSums<4> m_sums;
 };
 
