@@ -591,26 +591,9 @@ bool CCCI::Line(int i, double* v) {
         DaySums(m_sums, i, kDays, 0, [&typical](int t, double sign, double* out) __attribute__((always_inline)) { out[0] += sign * typical(t); });
     if (!s) return false;
     const double average = s[0] / n;
-    if (m_tpEpoch != m_epoch || int(m_tp.size()) != n || m_tpAt != i - 1 || m_tpAt < 0) {
-        m_tp.resize(size_t(n));
-        for (int t = i - n + 1; t <= i; ++t) m_tp[size_t(t % n)] = typical(t);
-    } else {
-        m_tp[size_t(i % n)] = typical(i);
-    }
-    m_tpEpoch = m_epoch;
-    m_tpAt = i;
-    // Four partial sums over the window held contiguously: no chain of N dependent additions.
-    const double* tp = m_tp.data();
-    double d0 = 0, d1 = 0, d2 = 0, d3 = 0;
-    int k = 0;
-    for (; k + 4 <= n; k += 4) {
-        d0 += std::fabs(tp[k] - average);
-        d1 += std::fabs(tp[k + 1] - average);
-        d2 += std::fabs(tp[k + 2] - average);
-        d3 += std::fabs(tp[k + 3] - average);
-    }
-    for (; k < n; ++k) d0 += std::fabs(tp[k] - average);
-    const double deviation = ((d0 + d1) + (d2 + d3)) / n;
+    double deviation = 0;
+    for (int t = i - n + 1; t <= i; ++t) deviation += std::fabs(typical(t) - average);
+    deviation /= n;
     if (deviation < 0.0001) return false;
     *v = (typical(i) - average) / (m_doubles[kFactor] * deviation);
     return true;

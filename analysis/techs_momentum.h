@@ -161,8 +161,4 @@ protected:
 
 private:
     WindowSums<1> m_sums;
-    // The typical prices of the window of bar m_tpAt, bar t in slot t % N: a step writes one.
-    std::vector<double> m_tp;
-    int m_tpAt = -1;
-    unsigned m_tpEpoch = 0;
 };
