@@ -491,6 +491,42 @@ bool CDMI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
     std::vector<double> ring(size_t(n + 1), 0.0);
     int at = -1;  // the last bar whose ADX the ring holds
     double adx = 0;
+    // Directions with the three sums stepped in locals, as the base's window sums step them.
+    const KDATA* const b = m_pKData ? m_pKData->GetData() : nullptr;
+    int sumAt = -1, moves = 0;
+    double s0 = 0, s1 = 0, s2 = 0, peak = 0;
+    auto add = [b](int t, double sign, double& a0, double& a1, double& a2) {
+        const double h = b[t].high, l = b[t].low, c = b[t - 1].close;
+        a0 += sign * (std::max(h - b[t - 1].high, 0.0));
+        a1 += sign * (std::max(double(b[t - 1].low) - l, 0.0));
+        a2 += sign * (std::max(h - l, std::max(std::fabs(h - c), std::fabs(l - c))));
+    };
+    auto directions = [&](int i, double* plus, double* minus, double* dx) {
+        if (i + 1 < n + 1) return false;
+        bool fresh = sumAt != i || sumAt < 0;  // asked again at the bar it stands at: kept
+        if (sumAt == i - 1 && sumAt >= 0 && moves < 1024) {
+            add(i - n, -1.0, s0, s1, s2);
+            add(i, 1.0, s0, s1, s2);
+            ++moves;
+            const double a = std::fabs(s0) + std::fabs(s1) + std::fabs(s2);
+            peak = std::max(peak, a);
+            fresh = !(a * 16 >= peak);
+        }
+        if (fresh) {
+            s0 = s1 = s2 = 0;
+            for (int j = i - n + 1; j <= i; ++j) add(j, 1.0, s0, s1, s2);
+            peak = std::fabs(s0) + std::fabs(s1) + std::fabs(s2);
+            moves = 0;
+        }
+        sumAt = i;
+        if (!(std::fabs(s2) >= 0.0001) || !(std::fabs(s0 + s1) >= 0.0001) || !std::isfinite(s2)) return false;
+        const double p = s0 * 100 / s2, m = s1 * 100 / s2;
+        if (!std::isfinite(p) || !std::isfinite(m)) return false;
+        *plus = p;
+        *minus = m;
+        *dx = std::fabs(p - m) * 100 / (p + m);
+        return true;
+    };
     // A bar past the cache keeps its lines in the tail.
     auto tail = [&](int i, const double* v, bool ok) {
         if (i >= CacheEnd()) ToTail(i, v, ok && AllFinite(v, 4));
@@ -505,7 +541,7 @@ bool CDMI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
             at = i - 1;
         }
         if (at == i - 1 && at >= 0) {
-            const bool has = Directions(i, &v[0], &v[1], &dx);
+            const bool has = directions(i, &v[0], &v[1], &dx);
             if (has) adx = ((n - 1) * adx + dx) / n;
             ring[size_t(i % (n + 1))] = adx;
             at = i;
@@ -523,11 +559,11 @@ bool CDMI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
         adx = 0;
         for (int t = from; t <= i; ++t) {
             double p, m, x;
-            if (Directions(t, &p, &m, &x)) adx = ((n - 1) * adx + x) / n;
+            if (directions(t, &p, &m, &x)) adx = ((n - 1) * adx + x) / n;
             ring[size_t(t % (n + 1))] = adx;
         }
         at = i;
-        if (!Directions(i, &v[0], &v[1], &dx)) return tail(i, v, false);
+        if (!directions(i, &v[0], &v[1], &dx)) return tail(i, v, false);
         v[2] = adx;
         v[3] = (adx + ring[size_t((i - n) % (n + 1))]) / 2;
         return tail(i, v, true);
