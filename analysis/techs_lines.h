@@ -48,12 +48,16 @@ struct WindowSums {
     template <class Term>
     const double* Get(unsigned now, int i, int n, Term term) {
         if (at == i - 1 && epoch == now && len == n && at >= 0 && moves < 1024) {
-            // The usual case in a pass: one bar on.
-            term(i - n, -1.0, s);
-            term(i, 1.0, s);
+            // The usual case in a pass: one bar on. Stepped in a local copy, so that the
+            // magnitude is not read back through the stores just made.
+            double t[K];
+            for (int k = 0; k < K; ++k) t[k] = s[k];
+            term(i - n, -1.0, t);
+            term(i, 1.0, t);
+            double a = 0;
+            for (int k = 0; k < K; ++k) s[k] = t[k], a += std::fabs(t[k]);
             ++moves;
             at = i;
-            const double a = Magnitude();
             peak = std::max(peak, a);
             if (__builtin_expect(a * 16 >= peak, 1)) return s;  // false also for a NaN
         } else if (at == i && epoch == now && len == n) {

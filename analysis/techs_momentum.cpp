@@ -71,18 +71,27 @@ bool CKDJBase::GetMinMaxInfo(int start, int end, double* min, double* max, int* 
     // K and D of the last bar of this pass that computed.
     int last = -1;
     double k = 50, d = 50;
+    // The parameters and the bars held in locals for the pass.
+    EnsureParameters();
+    const int n = m_ints[kDays], mk = m_ints[kKDays], md = m_ints[kDDays];
+    const bool jFromK = m_ints[kJMode] == 1;
+    const KDATA* const b = m_pKData ? m_pKData->GetData() : nullptr;
     return RangePass(3, start, end, min, max, minBar, maxBar, [&](int i, double* v) {
-        if (i + 1 < m_ints[kDays]) return false;
-        double rsv;
-        if (!Rsv(i, &rsv)) {
+        if (i + 1 < n) return false;
+        double h, l;
+        WindowHighLow(b, i, n, &h, &l);
+        const double rsv = h - l < 0.0001 ? 100 : (b[i].close - l) * 100 / (h - l);
+        if (!(std::isfinite(rsv) && std::isfinite(h) && std::isfinite(l))) {
             // A broken bar: the averages stay as they were at the bar before.
             if (last >= 0 && last == i - 1) last = i;
             return false;
         }
         // Continued from the bar before when it is known, else in full.
         if ((last >= 0 && last == i - 1) || (i > 0 && GetCached(1, i - 1, &k) && GetCached(2, i - 1, &d))) {
-            v[0] = k, v[1] = d;
-            Smooth(rsv, v);
+            // Smooth's steps with the parameters at hand.
+            v[0] = ((mk - 1) * k + rsv) / mk;
+            v[1] = ((md - 1) * d + v[0]) / md;
+            v[2] = jFromK ? 3 * v[0] - 2 * v[1] : 3 * v[1] - 2 * v[0];
         } else if (!Calculate(&v[0], &v[1], &v[2], i, false)) {
             return false;
         }
@@ -227,7 +236,7 @@ bool CBIAS::Line(int i, double* v) {
     const CKData& k = *m_pKData;
     const int n = m_ints[kDays];
     const double* s =
-        DaySums(m_sums, i, kDays, 0, [&k](int t, double sign, double* out) { out[0] += sign * Price(k, t); });
+        DaySums(m_sums, i, kDays, 0, [&k](int t, double sign, double* out) __attribute__((always_inline)) { out[0] += sign * Price(k, t); });
     if (!s) return false;
     const double average = s[0] / n;
     *v = average > 0.0001 ? (Price(k, i) - average) * 100 / average : 0;
@@ -312,7 +321,7 @@ CDMI::CDMI() : CTechLines("D", {7}, {}, {}, "(%d)") {}
 
 bool CDMI::Directions(int i, double* plus, double* minus, double* dx) {
     const KDATA* b = m_pKData->GetData();
-    const double* s = DaySums(m_sums, i, kDays, 1, [b](int t, double sign, double* out) {
+    const double* s = DaySums(m_sums, i, kDays, 1, [b](int t, double sign, double* out) __attribute__((always_inline)) {
         const double h = b[t].high, l = b[t].low, c = b[t - 1].close;
         out[0] += sign * (std::max(h - b[t - 1].high, 0.0));
         out[1] += sign * (std::max(double(b[t - 1].low) - l, 0.0));
@@ -358,12 +367,92 @@ bool CDMI::Full(int i, double* v) {
     return true;
 }
 
+bool CDMI::Tracked() const {
+    const CKData& k = *m_pKData;
+    if (m_run.epoch != m_epoch || m_run.n != m_ints[kDays] || m_run.seen < 0 || m_run.seen >= k.GetSize() ||
+        m_run.exright != k.GetExrightMode())
+        return false;
+    const int from = std::max(0, m_run.seen - m_run.n);
+    for (int t = from; t <= m_run.seen; ++t) {
+        const KDATA& a = k[t];
+        const KDATA& b = m_run.snapshot[size_t(t - from)];
+        // A bar that is not a number never compares equal: the run is then taken afresh.
+        if (a.date != b.date || a.open != b.open || a.high != b.high || a.low != b.low || a.close != b.close)
+            return false;
+    }
+    return true;
+}
+
+void CDMI::Track(int at) {
+    const CKData& k = *m_pKData;
+    m_run.epoch = m_epoch;
+    m_run.n = m_ints[kDays];
+    m_run.exright = k.GetExrightMode();
+    m_run.seen = at;
+    const int from = std::max(0, at - m_run.n);
+    m_run.snapshot.assign(k.GetData() + from, k.GetData() + at + 1);
+}
+
+bool CDMI::FromTail(int index, double* v, bool* ok) const {
+    if (m_run.tailEpoch != m_epoch || m_run.tailN != m_ints[kDays] || m_run.tailFirst < 0 ||
+        index < m_run.tailFirst || index >= m_run.tailFirst + int(m_run.tailOk.size()) || index > m_run.seen ||
+        !Tracked())
+        return false;
+    const int at = index - m_run.tailFirst;
+    *ok = m_run.tailOk[size_t(at)] != 0;
+    for (int k = 0; k < 4; ++k) v[k] = m_run.tail[size_t(4 * at + k)];
+    return true;
+}
+
+void CDMI::ToTail(int index, const double* v, bool ok) {
+    const int n = m_ints[kDays];
+    int at = index - m_run.tailFirst;
+    if (m_run.tailEpoch != m_epoch || m_run.tailN != n || m_run.tailFirst < 0 || at < 0 ||
+        at > int(m_run.tailOk.size())) {
+        m_run.tailEpoch = m_epoch;
+        m_run.tailN = n;
+        m_run.tailFirst = index;
+        at = 0;
+    }
+    m_run.tailOk.resize(size_t(at));
+    m_run.tail.resize(size_t(4 * at));
+    m_run.tailOk.push_back(ok ? 1 : 0);
+    for (int k = 0; k < 4; ++k) m_run.tail.push_back(ok ? v[k] : 0);
+}
+
+// One step of the kept run to bar index (the run stands at the bar before).
+bool CDMI::StepRun(int index, double* v) {
+    const int n = m_run.n;
+    double dx;
+    const bool has = Directions(index, &v[0], &v[1], &dx);
+    if (has) m_run.adx = ((n - 1) * m_run.adx + dx) / n;
+    m_run.ring[size_t(index % (n + 1))] = m_run.adx;
+    m_run.at = index;
+    bool ok = has && index >= 2 * n;
+    if (ok) {
+        v[2] = m_run.adx;
+        v[3] = (m_run.adx + m_run.ring[size_t((index - n) % (n + 1))]) / 2;
+        ok = AllFinite(v, 4);
+    }
+    ToTail(index, v, ok);
+    Track(index);
+    return ok;
+}
+
 bool CDMI::Calculate(double* v1, double* v2, double* v3, double* v4, int index, bool useLast) {
     if (!CheckIndex(index)) return false;
     EnsureParameters();
     const int n = m_ints[kDays];
     double v[4];
-    if (!LoadComputed(index, v, 4)) {
+    // Bars past the cache: from their tail, or one step on from the kept run.
+    const bool past = CacheEnd() > 0 && index >= CacheEnd();
+    bool got;
+    if (LoadComputed(index, v, 4)) {
+    } else if (past && FromTail(index, v, &got)) {
+        if (!got) return false;
+    } else if (past && index >= 1 && m_run.at == index - 1 && Tracked()) {
+        if (!StepRun(index, v)) return false;
+    } else {
         double dx;
         if (useLast && v3 && index >= 2 * n && Directions(index, &v[0], &v[1], &dx)) {
             // Continued: one step from the caller's ADX; the ADX of the bar N back from the cache,
@@ -402,33 +491,91 @@ bool CDMI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
     std::vector<double> ring(size_t(n + 1), 0.0);
     int at = -1;  // the last bar whose ADX the ring holds
     double adx = 0;
-    return RangePass(4, start, end, min, max, minBar, maxBar, [&](int i, double* v) {
+    // Directions with the three sums stepped in locals, as the base's window sums step them.
+    const KDATA* const b = m_pKData ? m_pKData->GetData() : nullptr;
+    int sumAt = -1, moves = 0;
+    double s0 = 0, s1 = 0, s2 = 0, peak = 0;
+    auto add = [b](int t, double sign, double& a0, double& a1, double& a2) {
+        const double h = b[t].high, l = b[t].low, c = b[t - 1].close;
+        a0 += sign * (std::max(h - b[t - 1].high, 0.0));
+        a1 += sign * (std::max(double(b[t - 1].low) - l, 0.0));
+        a2 += sign * (std::max(h - l, std::max(std::fabs(h - c), std::fabs(l - c))));
+    };
+    auto directions = [&](int i, double* plus, double* minus, double* dx) {
+        if (i + 1 < n + 1) return false;
+        bool fresh = sumAt != i || sumAt < 0;  // asked again at the bar it stands at: kept
+        if (sumAt == i - 1 && sumAt >= 0 && moves < 1024) {
+            add(i - n, -1.0, s0, s1, s2);
+            add(i, 1.0, s0, s1, s2);
+            ++moves;
+            const double a = std::fabs(s0) + std::fabs(s1) + std::fabs(s2);
+            peak = std::max(peak, a);
+            fresh = !(a * 16 >= peak);
+        }
+        if (fresh) {
+            s0 = s1 = s2 = 0;
+            for (int j = i - n + 1; j <= i; ++j) add(j, 1.0, s0, s1, s2);
+            peak = std::fabs(s0) + std::fabs(s1) + std::fabs(s2);
+            moves = 0;
+        }
+        sumAt = i;
+        if (!(std::fabs(s2) >= 0.0001) || !(std::fabs(s0 + s1) >= 0.0001) || !std::isfinite(s2)) return false;
+        const double p = s0 * 100 / s2, m = s1 * 100 / s2;
+        if (!std::isfinite(p) || !std::isfinite(m)) return false;
+        *plus = p;
+        *minus = m;
+        *dx = std::fabs(p - m) * 100 / (p + m);
+        return true;
+    };
+    // A bar past the cache keeps its lines in the tail.
+    auto tail = [&](int i, const double* v, bool ok) {
+        if (i >= CacheEnd()) ToTail(i, v, ok && AllFinite(v, 4));
+        return ok;
+    };
+    const bool result = RangePass(4, start, end, min, max, minBar, maxBar, [&](int i, double* v) {
         double dx;
+        // The first bar past the cache goes on from the run kept at the bar before.
+        if (!(at == i - 1 && at >= 0) && i >= 1 && m_run.at == i - 1 && i >= CacheEnd() && Tracked()) {
+            ring = m_run.ring;
+            adx = m_run.adx;
+            at = i - 1;
+        }
         if (at == i - 1 && at >= 0) {
-            const bool has = Directions(i, &v[0], &v[1], &dx);
+            const bool has = directions(i, &v[0], &v[1], &dx);
             if (has) adx = ((n - 1) * adx + dx) / n;
             ring[size_t(i % (n + 1))] = adx;
             at = i;
-            if (!has || i < 2 * n) return false;
+            if (!has || i < 2 * n) return tail(i, v, false);
             v[2] = adx;
             v[3] = (adx + ring[size_t((i - n) % (n + 1))]) / 2;
-            return true;
+            return tail(i, v, true);
         }
         // Start of the run (or a gap in it): the ring filled by a run over the N bars before.
-        if (i < 2 * n) return false;
+        if (i < 2 * n) {
+            at = -1;
+            return false;
+        }
         const int from = WarmUpStart(i - n);
         adx = 0;
         for (int t = from; t <= i; ++t) {
             double p, m, x;
-            if (Directions(t, &p, &m, &x)) adx = ((n - 1) * adx + x) / n;
+            if (directions(t, &p, &m, &x)) adx = ((n - 1) * adx + x) / n;
             ring[size_t(t % (n + 1))] = adx;
         }
         at = i;
-        if (!Directions(i, &v[0], &v[1], &dx)) return false;
+        if (!directions(i, &v[0], &v[1], &dx)) return tail(i, v, false);
         v[2] = adx;
         v[3] = (adx + ring[size_t((i - n) % (n + 1))]) / 2;
-        return true;
+        return tail(i, v, true);
     });
+    // The run of the last bar this pass computed is kept, for the bars after it.
+    if (at >= 0 && m_pKData) {
+        m_run.at = at;
+        m_run.adx = adx;
+        m_run.ring = ring;
+        Track(at);
+    }
+    return result;
 }
 
 // ---- CCI ----
@@ -441,7 +588,7 @@ bool CCCI::Line(int i, double* v) {
     const KDATA* b = m_pKData->GetData();
     auto typical = [b](int t) { return (double(b[t].high) + b[t].low + 2.0 * b[t].close) / 4; };
     const double* s =
-        DaySums(m_sums, i, kDays, 0, [&typical](int t, double sign, double* out) { out[0] += sign * typical(t); });
+        DaySums(m_sums, i, kDays, 0, [&typical](int t, double sign, double* out) __attribute__((always_inline)) { out[0] += sign * typical(t); });
     if (!s) return false;
     const double average = s[0] / n;
     double deviation = 0;
@@ -471,6 +618,39 @@ int CCCI::GetSignal(int index, int* reason) {
 
 // Range passes with each class's own line called directly.
 VELMORA_LINE_RANGE(CR)
-VELMORA_LINE_MA_RANGE(CMTM)
-VELMORA_LINE_MA_RANGE(CROC)
+
+// MTM and ROC: the price read through a function chosen once for the pass, so that the block's
+// stores cannot make it reread the series and its mode at every bar.
+bool CMTM::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
+    EnsureParameters();
+    const int n = m_ints[kDays];
+    return WithPrices(*m_pKData, [&](const auto& price) {
+        return LineMABlocks(start, end, min, max, minBar, maxBar, [&](int b0, int b1, double* xs, unsigned char* got) {
+            for (int i = b0; i <= b1; ++i) {
+                bool ok = false;
+                if (i >= n) {
+                    const double then = price(i - n);
+                    if (then > 0) {
+                        xs[i - b0] = price(i) * 100 / then;
+                        ok = std::isfinite(xs[i - b0]);
+                    }
+                }
+                got[i - b0] = ok;
+            }
+        });
+    });
+}
+
+bool CROC::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
+    EnsureParameters();
+    const int n = m_ints[kDays];
+    return WithPrices(*m_pKData, [&](const auto& price) {
+        return LineMABlocks(start, end, min, max, minBar, maxBar, [&](int b0, int b1, double* xs, unsigned char* got) {
+            for (int i = b0; i <= b1; ++i)
+                got[i - b0] = i >= n && PercentChange(price(i), price(i - n), &xs[i - b0]) && std::isfinite(xs[i - b0]);
+        });
+    });
+}
 VELMORA_LINE_MA_RANGE(CCCI)

@@ -107,7 +107,30 @@ private:
     int WarmUpStart(int i);
     // ADX of bar i by a run over its own warm-up.
     double AdxRun(int i);
+    // Bars past the cache (appended after it was sized) go on from the run kept here, one step
+    // a bar, and keep their lines in the tail.
+    bool Tracked() const;  // the run belongs to this series as it stands
+    void Track(int at);    // the bars the run read up to bar at, for Tracked
+    bool FromTail(int index, double* v, bool* ok) const;
+    void ToTail(int index, const double* v, bool ok);
+    bool StepRun(int index, double* v);
     WindowSums<3> m_sums;
+    struct Run {
+        unsigned epoch = 0;
+        int n = 0;
+        int at = -1;  // the bar the ADX and the ring stand at (-1: no run to go on from)
+        double adx = 0;
+        std::vector<double> ring;  // ADX by bar % (n + 1)
+        int seen = -1;             // the last bar read, whose window the snapshot holds
+        std::vector<KDATA> snapshot;
+        int exright = 0;
+        unsigned tailEpoch = 0;
+        int tailN = 0;
+        int tailFirst = -1;
+        std::vector<double> tail;  // 4 lines a bar from tailFirst on
+        std::vector<char> tailOk;
+    };
+    Run m_run;
 };
 
 class CROC : public CLineMA {

@@ -90,7 +90,7 @@ CARBR::CARBR() : CTechLines("DLLLL", {26, 15, -15, 10, -10}, {}, {}, "(%d)") {}
 
 bool CARBR::Lines(int i, double* v) {
     const KDATA* b = m_pKData->GetData();
-    const double* s = DaySums(m_sums, i, kDays, 1, [b](int t, double sign, double* out) {
+    const double* s = DaySums(m_sums, i, kDays, 1, [b](int t, double sign, double* out) __attribute__((always_inline)) {
         const double h = b[t].high, l = b[t].low, o = b[t].open, c = b[t - 1].close;
         out[0] += sign * (h - o);
         out[1] += sign * (o - l);
@@ -108,8 +108,46 @@ bool CARBR::Calculate(double* v1, double* v2, int index, bool) {
     return CalcBar(index, 2, out, [this](int i, double* v) { return Lines(i, v); });
 }
 
+// The four sums stepped in locals as the base's window sums step them: added afresh when the
+// window begins, every 1024 moves, and when their magnitudes shrank below 1/16 of their peak or
+// are not finite.
 bool CARBR::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
-    return RangePass(2, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return Lines(i, v); });
+    EnsureParameters();
+    const int n = m_ints[kDays];
+    const KDATA* const b = m_pKData ? m_pKData->GetData() : nullptr;
+    int at = -1, moves = 0;
+    double s0 = 0, s1 = 0, s2 = 0, s3 = 0, peak = 0;
+    auto add = [b](int t, double sign, double& a0, double& a1, double& a2, double& a3) {
+        const double h = b[t].high, l = b[t].low, o = b[t].open, c = b[t - 1].close;
+        a0 += sign * (h - o);
+        a1 += sign * (o - l);
+        a2 += sign * (std::max(h - c, 0.0));
+        a3 += sign * (std::max(c - l, 0.0));
+    };
+    auto magnitude = [&] { return std::fabs(s0) + std::fabs(s1) + std::fabs(s2) + std::fabs(s3); };
+    return RangePass(2, start, end, min, max, minBar, maxBar, [&](int i, double* v) {
+        if (i + 1 < n + 1) return false;
+        bool fresh = true;
+        if (at == i - 1 && at >= 0 && moves < 1024) {
+            add(i - n, -1.0, s0, s1, s2, s3);
+            add(i, 1.0, s0, s1, s2, s3);
+            ++moves;
+            const double a = magnitude();
+            peak = std::max(peak, a);
+            fresh = !(a * 16 >= peak);
+        }
+        if (fresh) {
+            s0 = s1 = s2 = s3 = 0;
+            for (int j = i - n + 1; j <= i; ++j) add(j, 1.0, s0, s1, s2, s3);
+            peak = magnitude();
+            moves = 0;
+        }
+        at = i;
+        if (s1 < 0.0001 || s3 < 0.0001) return false;
+        v[0] = s0 * 100 / s1;
+        v[1] = s2 * 100 / s3;
+        return true;
+    });
 }
 
 int CARBR::GetSignal(int index, int* reason) {
@@ -144,7 +182,7 @@ void CCR::Clear() {
 
 bool CCR::Value(int i, double* v) {
     const KDATA* b = m_pKData->GetData();
-    const double* s = DaySums(m_sums, i, kDays, 1, [b](int t, double sign, double* out) {
+    const double* s = DaySums(m_sums, i, kDays, 1, [b](int t, double sign, double* out) __attribute__((always_inline)) {
         const KDATA& p = b[t - 1];
         const double mid = (double(p.high) + p.low + p.open + p.close) / 4;
         out[0] += sign * (std::max(b[t].high - mid, 0.0));

@@ -10,7 +10,7 @@ CREI::CREI() : CLine1("DLL", {8, 10, -10}, {}, {}, "(%d)") {}
 
 bool CREI::Line(int i, double* v) {
     const KDATA* b = m_pKData->GetData();
-    const double* s = DaySums(m_sums, i, kDays, 8, [b](int t, double sign, double* out) {
+    const double* s = DaySums(m_sums, i, kDays, 8, [b](int t, double sign, double* out) __attribute__((always_inline)) {
         const double dh = double(b[t].high) - b[t - 2].high, dl = double(b[t].low) - b[t - 2].low;
         const bool above = b[t - 7].close > b[t - 2].high && b[t - 8].close > b[t - 2].high &&
                            b[t - 5].low > b[t].high && b[t - 6].low > b[t].high;
@@ -45,7 +45,7 @@ CDMKI::CDMKI() : CLine1("DLL", {13, 10, -10}, {}, {}, "(%d)") {}
 
 bool CDMKI::Line(int i, double* v) {
     const KDATA* b = m_pKData->GetData();
-    const double* s = DaySums(m_sums, i, kDays, 1, [b](int t, double sign, double* out) {
+    const double* s = DaySums(m_sums, i, kDays, 1, [b](int t, double sign, double* out) __attribute__((always_inline)) {
         out[0] += sign * (std::max(double(b[t].high) - b[t - 1].high, 0.0));
         out[1] += sign * (std::max(double(b[t - 1].low) - b[t].low, 0.0));
     });
@@ -190,7 +190,7 @@ CATR::CATR() : CLine1("DLL", {14, 10, -10}, {}, {}, "(%d)") {}
 bool CATR::Line(int i, double* v) {
     const int n = m_ints[kDays];
     const KDATA* b = m_pKData->GetData();
-    const double* s = DaySums(m_sums, i, kDays, 1, [b](int t, double sign, double* out) {
+    const double* s = DaySums(m_sums, i, kDays, 1, [b](int t, double sign, double* out) __attribute__((always_inline)) {
         const double h = b[t].high, l = b[t].low, c = b[t - 1].close;
         out[0] += sign * (std::max(h - l, std::max(std::fabs(h - c), std::fabs(l - c))));
     });
