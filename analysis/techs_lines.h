@@ -500,7 +500,7 @@ protected:
         for (int i = b0; i <= std::min(b1, whole - 1); ++i) got[i - b0] = 0;
         const int from = std::max(b0, whole);
         if (from > b1) return;
-        double sums[C];
+        double sums[C] = {};
         // The windows of bar i end at bar t = i - shift; term(t) is read through the same shift.
         RunWindowSums<C>(
             term, days, from - shift, b1 - shift, [&sums](int, int j, double sum) { sums[j] = sum; },

@@ -12,32 +12,12 @@
 
 #include "analysis/techs.h"
 #include "analysis/techs_volume.h"
+#include "walk.h"
 
 namespace {
 
 constexpr int kAppended = 2000;
 
-void Walk(CKData& s, int count) {
-    s.SetSize(count);
-    uint32_t seed = 11;
-    auto next = [&seed] {
-        seed = seed * 1664525u + 1013904223u;
-        return double(seed >> 8) / double(1u << 24);
-    };
-    double price = 20;
-    for (int i = 0; i < count; ++i) {
-        const double open = price;
-        price += (next() - 0.5) * 0.6 + (20 - price) * 0.01;
-        KDATA& b = s[i];
-        b.open = float(open);
-        b.close = float(price);
-        b.high = float(std::max(open, price) * (1 + next() * 0.01));
-        b.low = float(std::min(open, price) * (1 - next() * 0.01));
-        b.volume = float(1000 + int(next() * 9000));
-        b.amount = float(b.volume * (open + price) / 2);
-        b.date = 20000101 + i;
-    }
-}
 
 struct Row {
     const char* name;
@@ -53,7 +33,7 @@ std::function<std::unique_ptr<CTechnique>()> Make() {
 // Nanoseconds per appended bar, over kAppended bars added one at a time to a series of `bars`.
 double PerBar(const Row& row, int bars) {
     CKData all;
-    Walk(all, bars + kAppended);
+    FillWalk(all, bars + kAppended, 11);
     CKData grown;
     grown.SetSize(bars + kAppended);  // room for the bars to come: the series' own growth is not timed
     grown.SetSize(bars);

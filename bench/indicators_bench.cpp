@@ -14,35 +14,17 @@
 
 #include "analysis/techset.h"
 #include "plain_lines.h"
+#include "walk.h"
 #include "ratio.h"
 
 namespace {
 
 constexpr int kBars = 1000000;
 
-// A walk that keeps returning to 20, so that prices stay in range over a million bars.
 const CKData& Series() {
     static CKData k = [] {
         CKData s;
-        s.SetSize(kBars);
-        uint32_t seed = 7;
-        auto next = [&seed] {
-            seed = seed * 1664525u + 1013904223u;
-            return double(seed >> 8) / double(1u << 24);
-        };
-        double price = 20;
-        for (int i = 0; i < kBars; ++i) {
-            const double open = price;
-            price += (next() - 0.5) * 0.6 + (20 - price) * 0.01;
-            KDATA& b = s[i];
-            b.open = float(open);
-            b.close = float(price);
-            b.high = float(std::max(open, price) * (1 + next() * 0.01));
-            b.low = float(std::min(open, price) * (1 - next() * 0.01));
-            b.volume = float(1000 + int(next() * 9000));
-            b.amount = float(b.volume * (open + price) / 2);
-            b.date = 20000101 + i;
-        }
+        FillWalk(s, kBars, 7);
         return s;
     }();
     return k;
