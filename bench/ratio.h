@@ -20,7 +20,11 @@ public:
     CaptureReporter() : benchmark::ConsoleReporter(OO_None) {}
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& r : runs) {
-            times[r.benchmark_name()] = r.GetAdjustedRealTime();
+            // With repetitions the median stands for the benchmark (it comes after the single
+            // runs, so it replaces them); the other aggregates are not times of a run.
+            const bool aggregate = r.run_type == Run::RT_Aggregate;
+            if (aggregate && r.aggregate_name != "median") continue;
+            times[aggregate ? r.run_name.str() : r.benchmark_name()] = r.GetAdjustedRealTime();
             // Also by the bare function name, so that options such as MinTime do not hide a run.
             times[r.run_name.function_name] = r.GetAdjustedRealTime();
         }
