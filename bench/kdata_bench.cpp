@@ -268,6 +268,7 @@ void BM_AppendBar(benchmark::State& state) {
         state.SetIterationTime(took.count() / n);
     }
 }
+
 // The same appends to a std::vector of the bars, the fastest plain append: what new memory costs on
 // the machine (a series of a million bars grows into memory no earlier pass has touched, a small
 // one reuses the heap's), so the per-bar cost at 1,000,000 is judged against it, not against 10,000.
