@@ -901,6 +901,13 @@ bool CMACD::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
             bool broken = false;  // a source value was not finite: that bar has none, and is passed over
             WithSource([&](const auto& price) {
                 double es = v[0], el = v[1], dif = v[2], dea = v[3];
+                // One bar of the two averages, the difference and its average.
+                auto step = [&](double p) {
+                    es = n0 * p + o0 * es;
+                    el = n1 * p + o1 * el;
+                    dea = o2 * dea + n2 * (es - el);
+                    dif = es - el;
+                };
                 double l = lo, h = hi;
                 int lb = loBar, hb = hiBar;
                 const KDATA* bars = m_pKData->GetData();
@@ -923,10 +930,7 @@ bool CMACD::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                             bad = true;
                             continue;
                         }
-                        es = n0 * p + o0 * es;
-                        el = n1 * p + o1 * el;
-                        dea = o2 * dea + n2 * (es - el);
-                        dif = es - el;
+                        step(p);
                         if (i <= stored)
                             l0[i] = es, l1[i] = el, l2[i] = dif, l3[i] = dea;
                         else
@@ -950,10 +954,7 @@ bool CMACD::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                             broken = true;
                             continue;
                         }
-                        es = n0 * p + o0 * es;
-                        el = n1 * p + o1 * el;
-                        dea = o2 * dea + n2 * (es - el);
-                        dif = es - el;
+                        step(p);
                         if (i < cacheEnd)
                             lines[0][i] = es, lines[1][i] = el, lines[2][i] = dif, lines[3][i] = dea;
                         else
