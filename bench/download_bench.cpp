@@ -73,6 +73,9 @@ void OnFile(const char*, const char*, void* context, const void*, int size) {
     if (static_cast<size_t>(size) == kMinuteSize) ++c->good;
 }
 
+// Workers the manager's burst started, and its limit: they start only while tasks wait.
+int g_burstWorkers = 0, g_workerLimit = 0;
+
 void BM_Manager(benchmark::State& state) {
     CTaskQueue queue;
     DownloadManager manager(&queue);
@@ -96,6 +99,9 @@ void BM_Manager(benchmark::State& state) {
         counter.done.wait(hold, [&] { return counter.ended == kFiles; });
         if (counter.good != kFiles) state.SkipWithError("a download failed");
     }
+    g_burstWorkers = manager.GetWorkerCount();
+    g_workerLimit = manager.GetWorkerLimit();
+    state.counters["workers"] = g_burstWorkers;
     manager.Stop();
 }
 
@@ -197,6 +203,9 @@ int main(int argc, char** argv) {
           "client and unpacking it, no queue"},
          {"BM_AddTasks/1000", "BM_PlainAdd/1000", "queueing 1,000 tasks on a stopped manager", 1.5, plainAdd, true},
          {"BM_AddTasks/10000", "BM_PlainAdd/10000", "queueing 10,000 tasks on a stopped manager", 1.5, plainAdd, true}});
+    if (g_workerLimit > 0)
+        std::printf("download: the manager's 2,000-file burst started %d of its %d workers\n", g_burstWorkers,
+                    g_workerLimit);
     server.Stop();
     return status;
 }

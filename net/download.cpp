@@ -62,6 +62,33 @@ void CTaskQueue::PushLocked(Entry& entry, Index::value_type* slot, bool front) {
     if (front && !m_tasks.empty()) m_tasks.push_front(std::move(entry));
     else m_tasks.push_back(std::move(entry));
     if (m_nWaiting > 0) m_ready.notify_one();
+    if (!m_managers.empty() && IdleWorkersLocked() == 0) GrowLocked();
+}
+
+int CTaskQueue::IdleWorkersLocked() const {
+    int idle = 0;
+    for (const DownloadManager* m : m_managers)
+        for (const auto& w : m->m_workers) idle += w->m_bIdle ? 1 : 0;
+    return idle;
+}
+
+void CTaskQueue::GrowLocked() {
+    for (DownloadManager* m : m_managers) {
+        if (static_cast<int>(m->m_workers.size()) >= m->m_nLimit) continue;
+        try {
+            auto worker = std::make_unique<CDownloadObject>(this, m);
+            worker->Start(false);  // its first step waits for this lock
+            m->m_workers.push_back(std::move(worker));
+        } catch (...) {
+            LogCaughtException("CTaskQueue", "a download worker did not start");
+        }
+        return;
+    }
+}
+
+int CTaskQueue::GetIdleWorkerCount() {
+    SingleLock lock(this);
+    return IdleWorkersLocked();
 }
 
 void CTaskQueue::TakeFrontLocked(DownloadTask& out) {
@@ -128,6 +155,21 @@ bool CTaskQueue::WaitPopTask(DownloadTask& out, const std::atomic<bool>& stop) {
     return true;
 }
 
+bool CTaskQueue::WorkerPopTask(CDownloadObject& worker, DownloadTask& out) {
+    Adapter adapter{this};
+    std::unique_lock<Adapter> lock(adapter);
+    worker.m_bIdle = true;
+    ++m_nWaiting;
+    m_ready.wait(lock, [&] { return worker.IsStopRequested() || !m_tasks.empty(); });
+    --m_nWaiting;
+    if (worker.IsStopRequested()) return false;
+    TakeFrontLocked(out);
+    worker.m_bIdle = false;
+    // More wait and nobody is free to take them: the next worker starts now, not at the next add.
+    if (!m_tasks.empty() && IdleWorkersLocked() == 0) GrowLocked();
+    return true;
+}
+
 void CTaskQueue::WakeAll() {
     // Taking the lock first means no worker is between its check and its wait.
     SingleLock lock(this);
@@ -176,16 +218,6 @@ bool CTaskQueue::IndexIsConsistent() {
         ++counted[it->first];
     }
     return counted == m_index;
-}
-
-void CTaskQueue::Attach(DownloadManager* manager) {
-    SingleLock lock(this);
-    if (std::find(m_managers.begin(), m_managers.end(), manager) == m_managers.end()) m_managers.push_back(manager);
-}
-
-void CTaskQueue::Detach(DownloadManager* manager) {
-    SingleLock lock(this);
-    m_managers.erase(std::remove(m_managers.begin(), m_managers.end(), manager), m_managers.end());
 }
 
 // ---- one fetching context ----
@@ -264,6 +296,8 @@ long DownloadContext::DoTask(DownloadTask& task) {
 
 // ---- workers ----
 
+std::atomic<int> CDownloadObject::s_running{0};
+
 CDownloadObject::CDownloadObject(CTaskQueue* queue, DownloadManager* owner) : m_pQueue(queue), m_pOwner(owner) {
     // Under Wine a thread's whole stack is committed memory, so every worker costs its full
     // reservation: the Windows default of 1 MB, not the program's 2 MB, which no download needs.
@@ -280,15 +314,17 @@ void CDownloadObject::Stop() {
 }
 
 void CDownloadObject::Run() {
+    s_running.fetch_add(1, std::memory_order_acq_rel);
     while (!IsStopRequested()) {
         DownloadTask task;
-        if (!m_pQueue->WaitPopTask(task, m_bStop)) continue;
+        if (!m_pQueue->WorkerPopTask(*this, task)) continue;
         m_bBusy.store(true, std::memory_order_release);
         m_context.DoTask(task);  // a failed task is dropped: no callback, not queued again
         m_pQueue->OnTaskDone();
         m_pOwner->NotifyTaskEnd(task);
         m_bBusy.store(false, std::memory_order_release);
     }
+    s_running.fetch_sub(1, std::memory_order_acq_rel);
 }
 
 CTaskDispatch::~CTaskDispatch() {
@@ -313,32 +349,47 @@ int DownloadManager::DefaultWorkerCount() {
 }
 
 bool DownloadManager::Start(int workerCount) {
-    if (!m_workers.empty()) return true;
-    int n = workerCount > 0 ? workerCount : DefaultWorkerCount();
-    for (int i = 0; i < n; ++i) {
-        std::unique_ptr<CDownloadObject> worker;
-        try {
-            worker = std::make_unique<CDownloadObject>(m_pQueue, this);
-            worker->Start(false);
-        } catch (...) {
-            LogCaughtException("DownloadManager::Start");
-            worker.reset();
-            StopWorkers();
-            return false;
-        }
-        m_workers.push_back(std::move(worker));
-    }
-    m_pQueue->Attach(this);
+    SingleLock lock(m_pQueue);
+    if (m_nLimit > 0) return true;
+    m_nLimit = workerCount > 0 ? workerCount : DefaultWorkerCount();
+    if (std::find(m_pQueue->m_managers.begin(), m_pQueue->m_managers.end(), this) == m_pQueue->m_managers.end())
+        m_pQueue->m_managers.push_back(this);
+    // Tasks queued before the start wait for a worker too.
+    if (!m_pQueue->m_tasks.empty() && m_pQueue->IdleWorkersLocked() == 0) m_pQueue->GrowLocked();
     return true;
 }
 
+bool DownloadManager::IsStarted() const {
+    SingleLock lock(m_pQueue);
+    return m_nLimit > 0;
+}
+
+int DownloadManager::GetWorkerCount() const {
+    SingleLock lock(m_pQueue);
+    return static_cast<int>(m_workers.size());
+}
+
+int DownloadManager::GetWorkerLimit() const {
+    SingleLock lock(m_pQueue);
+    return m_nLimit;
+}
+
 void DownloadManager::StopWorkers() {
-    for (const auto& w : m_workers) {
+    // Out of the queue's hands first, so that no worker starts while these stop.
+    std::vector<std::unique_ptr<CDownloadObject>> workers;
+    {
+        SingleLock lock(m_pQueue);
+        m_nLimit = 0;
+        workers.swap(m_workers);
+        auto& managers = m_pQueue->m_managers;
+        managers.erase(std::remove(managers.begin(), managers.end(), this), managers.end());
+    }
+    for (const auto& w : workers) {
         w->RequestStop();
         w->CancelDownload();
     }
     m_pQueue->WakeAll();
-    m_workers.clear();  // each joins its thread
+    workers.clear();  // each joins its thread
 }
 
 void DownloadManager::Stop() {
@@ -355,7 +406,6 @@ void DownloadManager::Stop() {
     }
     std::vector<DownloadTask> dropped;
     m_pQueue->Clear(&dropped);
-    m_pQueue->Detach(this);
     for (const DownloadTask& t : dropped) NotifyTaskEnd(t);
 }
 

@@ -1,5 +1,6 @@
 // The download manager: one process-wide task queue, a pool of worker threads that fetch, unpack,
-// save and call back, and synchronous downloads on the caller's thread.
+// save and call back, and synchronous downloads on the caller's thread. Workers start on demand:
+// a thread costs about 2 MB under Wine, and a client that reads stored files needs none.
 #pragma once
 
 #include <atomic>
@@ -33,6 +34,7 @@ struct DownloadTask {
 };
 
 class DownloadManager;
+class CDownloadObject;
 
 // The queued tasks under their own lock, with a condition the workers wait on. An index of the queued
 // URLs (folded to lower case, GBK-aware) makes the duplicate check and every change O(1), so adding
@@ -54,6 +56,8 @@ public:
     bool PopTask(DownloadTask& out);
     // Waits until a task can be taken (true) or stop is set (false).
     bool WaitPopTask(DownloadTask& out, const std::atomic<bool>& stop);
+    // Workers of the managers started on this queue that hold no task.
+    int GetIdleWorkerCount();
     // Wakes every waiting worker, so that each looks at its stop flag.
     void WakeAll();
     bool IsEmpty();
@@ -71,6 +75,7 @@ public:
 
 private:
     friend class DownloadManager;
+    friend class CDownloadObject;
     struct Adapter {  // lets a condition variable wait on the critical section
         CriticalSection* cs;
         void lock() { cs->Lock(); }
@@ -84,8 +89,12 @@ private:
     // Indexes the entry (made outside the lock) and moves it into the queue.
     void PushLocked(Entry& entry, Index::value_type* slot, bool front);
     void TakeFrontLocked(DownloadTask& out);
-    void Attach(DownloadManager* manager);
-    void Detach(DownloadManager* manager);
+    // WaitPopTask for a worker: it counts as idle until it takes a task.
+    bool WorkerPopTask(CDownloadObject& worker, DownloadTask& out);
+    int IdleWorkersLocked() const;
+    // A task waits and every started worker is busy: one more starts, while a manager is under
+    // its limit. Threads start under the lock, at most the limit's count per start.
+    void GrowLocked();
 
     std::deque<Entry> m_tasks;  // front first
     Index m_index;  // PushTask may queue a URL more than once: hence a count
@@ -133,15 +142,21 @@ public:
     void CancelDownload() { m_context.Client().Cancel(); }
     void ResetCancel() { m_context.Client().ResetCancel(); }
 
+    // Worker bodies running in the process (ended ones excluded): for checking that a stop ended them.
+    static int GetRunningCount() { return s_running.load(std::memory_order_acquire); }
+
 private:
+    friend class CTaskQueue;
     CTaskQueue* m_pQueue;
     DownloadManager* m_pOwner;
     DownloadContext m_context;
     std::atomic<bool> m_bBusy{false};
+    bool m_bIdle = true;  // under the queue's lock: waiting for a task or not yet at the wait
+    static std::atomic<int> s_running;
 };
 
 // Owns the workers. The workers wait on the queue's condition, so no thread of its own is needed
-// to hand out the tasks.
+// to hand out the tasks; the queue starts them as tasks wait (the list changes under its lock).
 class CTaskDispatch {
 public:
     explicit CTaskDispatch(CTaskQueue* queue) : m_pQueue(queue) {}
@@ -150,6 +165,7 @@ public:
 protected:
     CTaskQueue* m_pQueue;
     std::vector<std::unique_ptr<CDownloadObject>> m_workers;
+    int m_nLimit = 0;  // under the queue's lock: how many may run; 0 while stopped
 };
 
 class DownloadManager : public CTaskDispatch {
@@ -159,13 +175,17 @@ public:
     explicit DownloadManager(CTaskQueue* queue = &GetTaskQueue());
     ~DownloadManager() override;
 
-    // Starts workerCount workers (0: the number of processors plus one); false when one cannot start.
+    // Lets up to workerCount workers run (0: the number of processors plus one). None starts here:
+    // one starts when a task waits and every started worker is busy. A worker that cannot start
+    // leaves its task to the ones running (logged).
     bool Start(int workerCount = 0);
     // Cancels the downloads in progress, waits for every worker and for synchronous downloads in
     // progress, and empties the queue: no task queued before the stop calls back after it.
     void Stop();
-    bool IsStarted() const { return !m_workers.empty(); }
-    int GetWorkerCount() const { return static_cast<int>(m_workers.size()); }
+    bool IsStarted() const;
+    // The workers started so far, and how many may be.
+    int GetWorkerCount() const;
+    int GetWorkerLimit() const;
 
     bool AddTask(const char* url, const char* key, const char* localPath, DownloadCallback callback, void* context,
                  bool front, bool gzip);
@@ -184,6 +204,7 @@ public:
     static int DefaultWorkerCount();
 
 private:
+    friend class CTaskQueue;
     void StopWorkers();
 
     std::function<void(const DownloadTask&)> m_observer;

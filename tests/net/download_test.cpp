@@ -375,7 +375,7 @@ TEST_F(DownloadTest, WorkerTable) {
     std::string quiet = Url("/__static/20?quiet=1");
     ASSERT_TRUE(manager.AddTask(quiet.c_str(), "quiet", "", nullptr, nullptr, false, true));
     ASSERT_TRUE(manager.Start());
-    EXPECT_EQ(manager.GetWorkerCount(), DownloadManager::DefaultWorkerCount());
+    EXPECT_EQ(manager.GetWorkerLimit(), DownloadManager::DefaultWorkerCount());
     ASSERT_TRUE(rec.WaitEnds(sizeof(cases) / sizeof(cases[0]) + 1));
     manager.Stop();
     EXPECT_EQ(rec.EndState(quiet), DownloadTask::kDone);
@@ -538,6 +538,71 @@ TEST_F(DownloadTest, StopCancelsDropsTheQueueAndRestarts) {
     manager.Stop();
     ASSERT_EQ(rec.calls.size(), 1u);
     EXPECT_EQ(rec.calls[0].key, "new");
+}
+
+// Workers start only while tasks wait and every started one is busy, never past the limit, and a
+// stop ends every one started.
+TEST_F(DownloadTest, WorkersStartOnDemandWithinTheLimit) {
+    const int runningBefore = CDownloadObject::GetRunningCount();
+    Recorder rec;
+    CTaskQueue queue;
+    DownloadManager manager(&queue);
+    manager.SetTaskObserver([&](const DownloadTask& t) { rec.End(t); });
+    ASSERT_TRUE(manager.Start(4));
+    EXPECT_EQ(manager.GetWorkerCount(), 0);
+    EXPECT_EQ(manager.GetWorkerLimit(), 4);
+
+    // One task at a time: the one worker serves them all.
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(manager.AddTask(Url("/__static/10?single=" + std::to_string(i)).c_str(), "single", "",
+                                    Recorder::Callback, &rec, false, false));
+        ASSERT_TRUE(rec.WaitEnds(static_cast<size_t>(i) + 1));
+        ASSERT_TRUE(velmora_test::WaitUntil([&] { return queue.GetIdleWorkerCount() == 1; }));
+        EXPECT_EQ(manager.GetWorkerCount(), 1) << i;
+    }
+
+    // Bursts of slow tasks: the pool grows to the limit and no further; the fetching threads seen
+    // are the started ones.
+    struct Burst {
+        const char* name;
+        int limit, tasks;
+    } bursts[] = {{"limit 1", 1, 6}, {"limit 3", 3, 30}, {"limit 4, more than the one started", 4, 40}};
+    for (const Burst& b : bursts) {
+        manager.Stop();
+        rec.calls.clear();
+        rec.ends.clear();
+        std::mutex seenLock;
+        std::vector<std::thread::id> seen;
+        int most = 0;
+        manager.SetTaskObserver([&](const DownloadTask& t) {
+            {
+                std::lock_guard<std::mutex> hold(seenLock);
+                if (std::find(seen.begin(), seen.end(), std::this_thread::get_id()) == seen.end())
+                    seen.push_back(std::this_thread::get_id());
+            }
+            rec.End(t);
+        });
+        ASSERT_TRUE(manager.Start(b.limit));
+        for (int i = 0; i < b.tasks; ++i)
+            ASSERT_TRUE(manager.AddTask(
+                Url("/__static/10?delay=30&burst=" + std::to_string(b.limit) + "&i=" + std::to_string(i)).c_str(),
+                "burst", "", Recorder::Callback, &rec, false, false));
+        bool ended = velmora_test::WaitUntil([&] {
+            most = std::max(most, manager.GetWorkerCount());
+            std::lock_guard<std::mutex> hold(rec.lock);
+            return rec.ends.size() >= static_cast<size_t>(b.tasks);
+        });
+        ASSERT_TRUE(ended) << b.name;
+        EXPECT_LE(most, b.limit) << b.name;
+        EXPECT_EQ(manager.GetWorkerCount(), b.limit) << b.name;
+        std::lock_guard<std::mutex> hold(seenLock);
+        EXPECT_EQ(static_cast<int>(seen.size()), b.limit) << b.name;
+        EXPECT_EQ(rec.calls.size(), static_cast<size_t>(b.tasks)) << b.name;
+    }
+    manager.Stop();
+    EXPECT_EQ(manager.GetWorkerCount(), 0);
+    EXPECT_EQ(CDownloadObject::GetRunningCount(), runningBefore);
+    EXPECT_EQ(queue.GetIdleWorkerCount(), 0);
 }
 
 // Bursts of tasks with random delays and failures, with start and stop cycles: every task ends

@@ -453,7 +453,8 @@ TEST(NetServices, ObjectsAreCreatedOnFirstUseAndFreed) {
     ASSERT_NE(manager, nullptr);
     EXPECT_EQ(GetDownloadManager(), manager);
     EXPECT_TRUE(manager->IsStarted());
-    EXPECT_EQ(manager->GetWorkerCount(), DownloadManager::DefaultWorkerCount());
+    EXPECT_EQ(manager->GetWorkerLimit(), DownloadManager::DefaultWorkerCount());
+    EXPECT_EQ(manager->GetWorkerCount(), 0);  // none until a task waits
     // Freeing stops the manager and empties the process-wide queue.
     for (int i = 0; i < 30; ++i)
         GetTaskQueue().AddTask("http://127.0.0.1:" + std::to_string(velmora_test::UnusedPort()) + "/" + std::to_string(i),
