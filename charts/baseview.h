@@ -10,6 +10,7 @@
 #include "base/thread.h"
 #include "charts/message.h"
 #include "store/stockinfo.h"
+#include "winfw/dblbuf.h"
 #include "winfw/gdi.h"
 #include "winfw/typedmap.h"
 #include "winfw/window.h"

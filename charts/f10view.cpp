@@ -87,8 +87,8 @@ void CF10View::OnSize(UINT, CSize size) {
 
 void CF10View::DoPaint(HDC dc, const RECT& client) {
     if (client.right <= client.left || client.bottom <= client.top) return;
-    CMemoryDC mem(dc, client);
-    GdiCanvas c(mem.m_hDC);
+    CSharedBackBuffer::Paint buffer(dc, client);
+    GdiCanvas c(buffer.m_hDC);
     const Rect area(client.left, client.top, client.right, client.bottom);
     c.FillRect(area, MakeColor(0, 0, 0));
     m_tabs.Draw(c, area);

@@ -72,6 +72,7 @@ private:
     CriticalSection m_lock;
     int m_nPage;
     CViewTabStrip<CF10View> m_tabs;
+    CSharedBackBuffer::Use m_backBuffer;  // painted through the views' one bitmap
 };
 
 #endif  // _WIN32

@@ -17,12 +17,7 @@ CGraphView::CGraphView(int viewId, CMessageProcessor* processor)
     : CBaseViewImpl<CGraphView>(viewId, processor),
       m_tabs(this),
       m_hBrush(nullptr),
-      m_hSplitter(::LoadCursorA(nullptr, IDC_SIZENS)),
-      m_hBufferDC(nullptr),
-      m_hBuffer(nullptr),
-      m_hOldBuffer(nullptr),
-      m_nBufferWidth(0),
-      m_nBufferHeight(0) {
+      m_hSplitter(::LoadCursorA(nullptr, IDC_SIZENS)) {
     m_chart.SetHost(this);
     m_chart.SetReportPainter(&m_report);
     if (processor) processor->AddAcceptor(kAppMsgKey, this);
@@ -30,11 +25,6 @@ CGraphView::CGraphView(int viewId, CMessageProcessor* processor)
 
 CGraphView::~CGraphView() {
     DestroyBase();
-    if (m_hBufferDC) {
-        ::SelectObject(m_hBufferDC, m_hOldBuffer);
-        ::DeleteDC(m_hBufferDC);
-    }
-    if (m_hBuffer) ::DeleteObject(m_hBuffer);
     if (m_hBrush) ::DeleteObject(m_hBrush);
 }
 
@@ -215,27 +205,11 @@ void CGraphView::DoPaint(HDC dc) {
     ::GetClientRect(m_hWnd, &rc);
     const int w = rc.right - rc.left, h = rc.bottom - rc.top;
     if (w <= 0 || h <= 0) return;  // minimised: nothing to draw, and no bitmap of size 0
-    if (!m_hBufferDC || w != m_nBufferWidth || h != m_nBufferHeight) {
-        if (m_hBufferDC) {
-            ::SelectObject(m_hBufferDC, m_hOldBuffer);
-            ::DeleteDC(m_hBufferDC);
-            m_hBufferDC = nullptr;
-        }
-        if (m_hBuffer) ::DeleteObject(m_hBuffer);
-        m_hBuffer = ::CreateCompatibleBitmap(dc, w, h);
-        if (!m_hBuffer) return;
-        m_hBufferDC = ::CreateCompatibleDC(dc);
-        m_hOldBuffer = ::SelectObject(m_hBufferDC, m_hBuffer);
-        m_nBufferWidth = w;
-        m_nBufferHeight = h;
-    }
-    ::FillRect(m_hBufferDC, &rc, m_hBrush ? m_hBrush : (HBRUSH)::GetStockObject(BLACK_BRUSH));
-    {
-        GdiCanvas canvas(m_hBufferDC);
-        m_chart.Resize(canvas, Rect(rc.left, rc.top, rc.right, rc.bottom));
-        m_tabs.Draw(canvas, Rect(rc.left, rc.bottom - 20, rc.right, rc.bottom));
-    }
-    ::BitBlt(dc, 0, 0, w, h, m_hBufferDC, 0, 0, SRCCOPY);
+    CSharedBackBuffer::Paint buffer(dc, rc);
+    ::FillRect(buffer.m_hDC, &rc, m_hBrush ? m_hBrush : (HBRUSH)::GetStockObject(BLACK_BRUSH));
+    GdiCanvas canvas(buffer.m_hDC);
+    m_chart.Resize(canvas, Rect(rc.left, rc.top, rc.right, rc.bottom));
+    m_tabs.Draw(canvas, Rect(rc.left, rc.bottom - 20, rc.right, rc.bottom));
 }
 
 void CGraphView::OnMouseMove(UINT flags, CPoint pt) {

@@ -143,11 +143,8 @@ private:
     CMyWindow m_info;
     // While a picture is printed (WM_PRINTCLIENT) the box is drawn into it, not into its window.
     bool m_printing = false;
-    // The off-screen picture, kept while the client size stays.
-    HDC m_hBufferDC;
-    HBITMAP m_hBuffer;
-    HGDIOBJ m_hOldBuffer;
-    int m_nBufferWidth, m_nBufferHeight;
+    // The off-screen picture is the views' shared one.
+    CSharedBackBuffer::Use m_backBuffer;
 };
 
 #endif  // _WIN32

@@ -84,8 +84,8 @@ void CRealTimeView::DoPaint(HDC dc, const RECT& client) {
     SingleLock lock(&m_lock);
     const Rect area = ToRect(client);
     if (area.IsEmpty()) return;  // minimised: nothing to draw into
-    CMemoryDC mem(dc, client);
-    GdiCanvas canvas(mem.m_hDC);
+    CSharedBackBuffer::Paint buffer(dc, client);
+    GdiCanvas canvas(buffer.m_hDC);
     LayoutPanes(canvas, area);
     if (m_panes[0].GetDrawMode() == rtChart) m_tabs.Draw(canvas, Rect(area.left, area.bottom - 20, area.right, area.bottom));
 }

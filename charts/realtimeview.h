@@ -88,6 +88,7 @@ private:
     CRealTime m_panes[9];
     int m_nPaneCount;
     CViewTabStrip<CRealTimeView> m_tabs;
+    CSharedBackBuffer::Use m_backBuffer;  // painted through the views' one bitmap
 };
 
 #endif  // _WIN32
