@@ -1,5 +1,6 @@
 #include "store/stockinfo.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstring>
@@ -101,10 +102,9 @@ void CStockInfo::CopyFrom(const CStockInfo& o) {
     std::memcpy(m_szCode, o.m_szCode, sizeof m_szCode);
     m_nType = o.m_nType;
     std::memcpy(m_szName, o.m_szName, sizeof m_szName);
-    std::memcpy(m_szText, o.m_szText, sizeof m_szText);
     std::memcpy(m_szShortName, o.m_szShortName, sizeof m_szShortName);
-    std::memcpy(m_szBaseText1, o.m_szBaseText1, sizeof m_szBaseText1);
-    std::memcpy(m_szBaseText2, o.m_szBaseText2, sizeof m_szBaseText2);
+    if (o.m_pRare) MakeRare() = *o.m_pRare;
+    else m_pRare.reset();
     m_strPlainCode.clear();  // filled again on demand
     m_dwDate = o.m_dwDate;
     m_fLastClose = o.m_fLastClose;
@@ -122,7 +122,6 @@ void CStockInfo::CopyFrom(const CStockInfo& o) {
     m_kdata = o.m_kdata;
     m_basedata = o.m_basedata;
     m_minute = o.m_minute;
-    m_reportLatest = o.m_reportLatest;
     m_dwReportDate = o.m_dwReportDate;
     m_nReportKind = o.m_nReportKind;
     m_fRate1 = o.m_fRate1;
@@ -139,10 +138,8 @@ void CStockInfo::Clear() {
     std::memset(m_szCode, 0, sizeof m_szCode);
     m_nType = kindUnknown;
     std::memset(m_szName, 0, sizeof m_szName);
-    std::memset(m_szText, 0, sizeof m_szText);
     std::memset(m_szShortName, 0, sizeof m_szShortName);
-    std::memset(m_szBaseText1, 0, sizeof m_szBaseText1);
-    std::memset(m_szBaseText2, 0, sizeof m_szBaseText2);
+    m_pRare.reset();
     m_strPlainCode.clear();
     m_dwDate = 0;
     m_fLastClose = m_fOpen = m_fHigh = m_fLow = m_fClose = m_fVolume = m_fAmount = 0;
@@ -155,7 +152,6 @@ void CStockInfo::Clear() {
     m_kdata.SetKType(ktypeDay);
     m_basedata.RemoveAll();
     m_minute.RemoveAll();
-    std::memset(&m_reportLatest, 0, sizeof m_reportLatest);
     m_dwReportDate = 0;
     m_nReportKind = 0;
     m_fRate1 = 8.27f;
@@ -262,6 +258,18 @@ bool CStockInfo::SetQuoteFromBar(int date) {
     return true;
 }
 
+CStockInfo::Rare& CStockInfo::MakeRare() {
+    if (!m_pRare) m_pRare.reset(new Rare());  // value-initialised: all zero
+    return *m_pRare;
+}
+
+const REPORT& CStockInfo::GetLatestReport() const {
+    static const REPORT none = {};
+    return m_pRare ? m_pRare->report : none;
+}
+
+void CStockInfo::SetLatestReport(const REPORT& quote) { MakeRare().report = quote; }
+
 bool CStockInfo::SetBaseFromRecords(DWORD date) {
     const int n = m_basedata.GetSize();
     if (n == 0) return false;
@@ -272,10 +280,14 @@ bool CStockInfo::SetBaseFromRecords(DWORD date) {
     }
     if (pick < 0) pick = n - 1;
     const BASEDATA& r = m_basedata[pick];
-    std::memset(m_szBaseText1, 0, sizeof m_szBaseText1);
-    std::memcpy(m_szBaseText1, r.text1, FieldLength(r.text1, sizeof r.text1 - 1));
-    std::memset(m_szBaseText2, 0, sizeof m_szBaseText2);
-    std::memcpy(m_szBaseText2, r.text2, FieldLength(r.text2, sizeof r.text2 - 1));
+    const size_t text1 = FieldLength(r.text1, sizeof r.text1 - 1), text2 = FieldLength(r.text2, sizeof r.text2 - 1);
+    if (text1 || text2 || m_pRare) {
+        Rare& rare = MakeRare();
+        std::memset(rare.baseText1, 0, sizeof rare.baseText1);
+        std::memcpy(rare.baseText1, r.text1, std::min(text1, sizeof rare.baseText1 - 1));
+        std::memset(rare.baseText2, 0, sizeof rare.baseText2);
+        std::memcpy(rare.baseText2, r.text2, std::min(text2, sizeof rare.baseText2 - 1));
+    }
     m_dwReportDate = r.reportDate;
     m_nReportKind = r.reportKind;
     if (r.rate1 > 0.000001) m_fRate1 = r.rate1;
@@ -322,7 +334,7 @@ bool UpdateStockInfoByReport(CStockInfo* stock, const REPORT* quote) {
     }
     // A quote older than the last bar (a stale header) leaves the series alone.
     stock->m_dwDate = bar.date;
-    stock->m_reportLatest = *quote;
+    stock->SetLatestReport(*quote);
     return true;
 }
 

@@ -1,6 +1,7 @@
 // One stock's identity and snapshot: market, code, kind, names, quote, base figures.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "store/kdata.h"
@@ -38,9 +39,9 @@ public:
     int GetType() const { return m_nType; }
     const char* GetStockName() const { return m_szName; }
     const char* GetStockShortName() const { return m_szShortName; }
-    const char* GetTextField() const { return m_szText; }
-    const char* GetBaseText1() const { return m_szBaseText1; }
-    const char* GetBaseText2() const { return m_szBaseText2; }
+    const char* GetTextField() const { return m_pRare ? m_pRare->text : ""; }
+    const char* GetBaseText1() const { return m_pRare ? m_pRare->baseText1 : ""; }
+    const char* GetBaseText2() const { return m_pRare ? m_pRare->baseText2 : ""; }
     // The code less its two-character market suffix.
     const char* GetPlainCode() const;
     bool IsValidStock() const;
@@ -78,7 +79,9 @@ public:
     CKData m_kdata;       // day series
     CArray252 m_basedata; // base figure records
     MinuteArray m_minute; // the day's minutes
-    REPORT m_reportLatest;
+    // The last quote received, whole (all zero before the first).
+    const REPORT& GetLatestReport() const;
+    void SetLatestReport(const REPORT& quote);
 
     DWORD m_dwReportDate;
     int m_nReportKind;
@@ -120,15 +123,24 @@ private:
     bool IsShare() const;
     double ReportFactor() const;
 
+    // What most stocks of the list never fill: the last quote (none before the quote service
+    // sends one), the code list's text field and the base figures' texts. Kept out of line, made
+    // on the first write, so that the whole market's list holds 4 bytes a stock for them, not 288.
+    struct Rare {
+        REPORT report;
+        char text[80];
+        char baseText1[32];
+        char baseText2[32];
+    };
+    Rare& MakeRare();
+
     DWORD m_dwMarket;
     char m_szCode[16];
     int m_nType;
     char m_szName[16];
-    char m_szText[80];
     char m_szShortName[32];
-    char m_szBaseText1[32];
-    char m_szBaseText2[32];
     mutable std::string m_strPlainCode;
+    std::unique_ptr<Rare> m_pRare;
 };
 
 // Takes a quote into the stock: identity, prices, order book, today's bar and the last quote.

@@ -190,7 +190,7 @@ TEST(StockSnapshot, QuotesUpdateTheDaySeriesInOrder) {
     ASSERT_EQ(s.m_kdata.GetSize(), 2);
     EXPECT_EQ(s.m_kdata[0].date, 20101228u);
     EXPECT_EQ(s.m_kdata[1].date, 20101229u);
-    EXPECT_EQ(s.m_reportLatest.close, 8.f);
+    EXPECT_EQ(s.GetLatestReport().close, 8.f);
 
     REPORT sz = Quote(Time(2010, 12, 28, 10, 0), 10);
     sz.market = kMarketShenZhen;
@@ -284,6 +284,60 @@ TEST(StockFigures, DerivedFromQuoteAndBaseFigures) {
     EXPECT_FALSE(s.GetAveragePrice(&v));
     EXPECT_FALSE(s.GetPE(&v));
     EXPECT_FALSE(s.GetShareCurrency(&v));
+}
+
+// The last quote and the base figures' texts: all zero until written, copied whole and apart,
+// gone with a clear, and a copy from a stock without them drops the target's.
+TEST(StockSnapshot, LastQuoteAndBaseTextsCopyAndClear) {
+    CStockInfo s;
+    EXPECT_EQ(s.GetLatestReport().close, 0.f);
+    EXPECT_EQ(s.GetLatestReport().code[0], 0);
+    EXPECT_STREQ(s.GetTextField(), "");
+    EXPECT_STREQ(s.GetBaseText1(), "");
+
+    BASEDATA r;
+    std::memset(&r, 0, sizeof r);
+    r.reportDate = 20100630;
+    std::memset(r.text1, 'a', sizeof r.text1);  // filled to the end: cut to 31 characters
+    std::memcpy(r.text2, "second", 6);
+    s.m_basedata.Add(r);
+    ASSERT_TRUE(s.SetBaseFromRecords(20101231));
+    EXPECT_EQ(std::string(s.GetBaseText1()), std::string(31, 'a'));
+    EXPECT_STREQ(s.GetBaseText2(), "second");
+    REPORT q;
+    std::memset(&q, 0, sizeof q);
+    q.close = 7;
+    s.SetLatestReport(q);
+
+    CStockInfo t;
+    t = s;
+    q.close = 9;
+    t.SetLatestReport(q);
+    EXPECT_EQ(s.GetLatestReport().close, 7.f) << "the copy has its own";
+    EXPECT_EQ(t.GetLatestReport().close, 9.f);
+    EXPECT_STREQ(t.GetBaseText2(), "second");
+    CStockInfo copied(t);
+    EXPECT_EQ(copied.GetLatestReport().close, 9.f);
+
+    // Records without texts leave none, and clear the ones a stock had.
+    CStockInfo bare;
+    std::memset(r.text1, 0, sizeof r.text1);
+    std::memset(r.text2, 0, sizeof r.text2);
+    bare.m_basedata.Add(r);
+    ASSERT_TRUE(bare.SetBaseFromRecords(20101231));
+    EXPECT_STREQ(bare.GetBaseText1(), "");
+    t.m_basedata.RemoveAll();
+    t.m_basedata.Add(r);
+    ASSERT_TRUE(t.SetBaseFromRecords(20101231));
+    EXPECT_STREQ(t.GetBaseText1(), "");
+    EXPECT_STREQ(t.GetBaseText2(), "");
+    EXPECT_EQ(t.GetLatestReport().close, 9.f);
+
+    t = bare;
+    EXPECT_EQ(t.GetLatestReport().close, 0.f);
+    s.Clear();
+    EXPECT_EQ(s.GetLatestReport().close, 0.f);
+    EXPECT_STREQ(s.GetBaseText2(), "");
 }
 
 TEST(StockFigures, PriceDecimals) {
