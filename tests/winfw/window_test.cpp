@@ -473,6 +473,53 @@ TEST(DoubleBuffer, PaintReachesAMemoryDC) {
     view.DestroyWindow();
 }
 
+// The views' one bitmap: a paint lands in the target at its rectangle, the settings a paint
+// changes do not reach the next, a paint inside another gets its own bitmap, and the last user
+// gone frees it.
+TEST(DoubleBuffer, SharedBackBufferServesOnePaintAtATime) {
+    const COLORREF kWhite = RGB(255, 255, 255), kRed = RGB(200, 0, 0), kBlue = RGB(0, 0, 200);
+    CDC target;
+    target.CreateCompatibleDC(nullptr);
+    CBitmap bmp;
+    void* bits = nullptr;
+    bmp.CreateDIB32(80, 50, &bits);
+    ASSERT_FALSE(bmp.IsNull());
+    CSelectObject select(target, bmp);
+    {
+        CSharedBackBuffer::Use first, second;
+        EXPECT_EQ(CSharedBackBuffer::GetSize().cx, 0) << "made at the first paint";
+        const RECT whole = {0, 0, 80, 50}, part = {10, 20, 30, 30};
+        {
+            CSharedBackBuffer::Paint paint(target.m_hDC, whole);
+            CDCHandle dc(paint.m_hDC);
+            dc.FillSolidRect(&whole, kWhite);
+            ::SetTextColor(paint.m_hDC, kRed);
+            ::SetBkColor(paint.m_hDC, kRed);
+        }
+        EXPECT_EQ(CSharedBackBuffer::GetSize().cx, 80);
+        EXPECT_EQ(CSharedBackBuffer::GetSize().cy, 50);
+        EXPECT_EQ(target.GetPixel(79, 49), kWhite);
+        {
+            // Drawn in the target's coordinates, copied to the rectangle alone.
+            CSharedBackBuffer::Paint paint(target.m_hDC, part);
+            EXPECT_EQ(::GetTextColor(paint.m_hDC), RGB(0, 0, 0)) << "the last paint's settings are gone";
+            CDCHandle dc(paint.m_hDC);
+            dc.FillSolidRect(&part, kBlue);
+            {
+                CSharedBackBuffer::Paint inner(target.m_hDC, whole);
+                EXPECT_NE(inner.m_hDC, paint.m_hDC);
+                CDCHandle(inner.m_hDC).FillSolidRect(&whole, kRed);
+            }
+            EXPECT_EQ(target.GetPixel(0, 0), kRed);  // the inner paint reached the target
+        }
+        EXPECT_EQ(target.GetPixel(10, 20), kBlue);
+        EXPECT_EQ(target.GetPixel(29, 29), kBlue);
+        EXPECT_EQ(target.GetPixel(30, 30), kRed);
+        EXPECT_EQ(CSharedBackBuffer::GetSize().cx, 20) << "follows the size asked";
+    }
+    EXPECT_EQ(CSharedBackBuffer::GetSize().cx, 0) << "freed with its last user";
+}
+
 // ---- Visual styles -------------------------------------------------------------------------
 
 class CStyledView : public CWindowImpl<CStyledView>, public CThemeImpl<CStyledView> {
