@@ -92,8 +92,8 @@ private:
     // WaitPopTask for a worker: it counts as idle until it takes a task.
     bool WorkerPopTask(CDownloadObject& worker, DownloadTask& out);
     int IdleWorkersLocked() const;
-    // A task waits and every started worker is busy: one more starts, while a manager is under
-    // its limit. Threads start under the lock, at most the limit's count per start.
+    // Called when a task waits and every started worker is busy: one more starts, for the first
+    // manager under its limit. It starts under the lock, which its first step waits for.
     void GrowLocked();
 
     std::deque<Entry> m_tasks;  // front first
