@@ -33,15 +33,18 @@ bool ValueToY(double v, double min, double max, int bottom, int height, int* y) 
 }
 
 BarBatch::Group& BarBatch::Gather(const Rect& box, Color c) {
-    for (const Group& g : m_groups) {
-        if (g.shapes.color != c && !g.box.IsEmpty() && !g.box.Intersect(box).IsEmpty()) {
-            Flush();
-            break;
-        }
-    }
     Group* group = nullptr;
-    for (Group& g : m_groups)
-        if (g.shapes.color == c) group = &g;
+    bool meets = false;
+    for (Group& g : m_groups) {
+        if (g.shapes.color == c) {
+            group = &g;
+            continue;
+        }
+        const Rect& b = g.box;
+        meets = meets || (!b.IsEmpty() && box.left < b.right && b.left < box.right && box.top < b.bottom &&
+                          b.top < box.bottom);
+    }
+    if (meets) Flush();
     if (!group) {
         m_groups.emplace_back();
         group = &m_groups.back();

@@ -127,7 +127,8 @@ void GdiCanvas::Polyline(const std::vector<Point>& points, Color c, int width, P
     if (points.size() < 2) return;
     UsePen(c, width, style);
     // A one-pixel solid line leaves out the end of each segment, so a repeated point, or one inside
-    // a straight level or upright run, changes no pixel; a line of a thousand bars has many.
+    // a straight level, upright or 45-degree run, changes no pixel (no other slope has its pixels
+    // fixed whatever the rounding); a line of a thousand bars has many.
     if (width <= 1 && style == kPenSolid) {
         m_segments.clear();
         for (const Point& p : points) {
@@ -138,7 +139,10 @@ void GdiCanvas::Polyline(const std::vector<Point>& points, Color c, int width, P
                 const POINT& b = m_segments[n - 1];
                 const bool level = a.y == b.y && b.y == p.y && (a.x < b.x) == (b.x < p.x);
                 const bool upright = a.x == b.x && b.x == p.x && (a.y < b.y) == (b.y < p.y);
-                if (level || upright) {
+                const int dx1 = b.x - a.x, dy1 = b.y - a.y, dx2 = p.x - b.x, dy2 = p.y - b.y;
+                const bool diagonal = (dx1 == dy1 || dx1 == -dy1) && (dx2 == dy2 || dx2 == -dy2) &&
+                                      (dx1 > 0) == (dx2 > 0) && (dy1 > 0) == (dy2 > 0);
+                if (level || upright || diagonal) {
                     m_segments[n - 1] = POINT{p.x, p.y};
                     continue;
                 }

@@ -81,7 +81,8 @@ TEST(GdiCanvas, DottedLinesAlternatePixelsAndXorUsesItsColour) {
 
 // A shape batch and a one-pixel polyline leave the pixels the single calls leave: thin, flat and
 // one-pixel rectangles, lines in all four directions, lines of no length, runs that touch or
-// overlap in a column, all under a clip.
+// overlap in a column, level, upright and 45-degree runs of a polyline and turns between them, all
+// under a clip.
 TEST(GdiCanvas, BatchesAndPolylinesDrawWhatTheSingleCallsDraw) {
     ShapeBatch s;
     s.color = kRed;
@@ -95,7 +96,9 @@ TEST(GdiCanvas, BatchesAndPolylinesDrawWhatTheSingleCallsDraw) {
                Point(0, 95), Point(150, 95)};
     const std::vector<Point> line = {Point(10, 80), Point(11, 80), Point(12, 80), Point(12, 80), Point(13, 82),
                                      Point(14, 82), Point(15, 82), Point(15, 85), Point(15, 88), Point(16, 70),
-                                     Point(17, 70), Point(16, 70), Point(20, 90), Point(20, 86), Point(20, 84)};
+                                     Point(17, 70), Point(16, 70), Point(20, 90), Point(20, 86), Point(20, 84),
+                                     Point(21, 85), Point(23, 87), Point(24, 86), Point(26, 84), Point(27, 85),
+                                     Point(30, 87), Point(31, 88), Point(31, 88), Point(32, 89)};
     auto draw = [&](bool batched) {
         auto dib = std::make_unique<Dib>(120, 100);
         GdiCanvas c(dib->dc());
