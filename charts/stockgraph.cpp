@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <map>
 
 #include "analysis/catalog.h"
 #include "analysis/stprofile.h"
@@ -243,7 +244,13 @@ void CStockGraph::DrawDateAxis(Canvas& c, const ChartPalette& p) {
     ClipScope clip(c, band);
     c.FillRect(band, p[kColorBackground]);
     const Font font(12);
-    auto width = [&](const std::string& s) { return c.TextWidth(s, font); };
+    // Zoomed out the axis has dozens of labels but only twelve months: each text measured once.
+    std::map<std::string, int> widths;
+    auto width = [&](const std::string& s) {
+        auto at = widths.find(s);
+        if (at == widths.end()) at = widths.emplace(s, c.TextWidth(s, font)).first;
+        return at->second;
+    };
     for (const DateLabel& l : ChooseDateLabels(GetSeries(), m_nPeriod, m_range, m_nBarStep, m_layout, width))
         c.Text(l.x, m_rect.bottom - kDateAxisHeight + 2, l.text, p[kColorAxis], font, kAlignLeft);
 }
