@@ -23,6 +23,13 @@ Rect BoundsOf(const std::vector<Point>& points) {
     return Rect(l, t, r + 1, b + 1);
 }
 
+void Canvas::DrawShapes(const ShapeBatch& shapes) {
+    for (const Rect& r : shapes.fills) FillRect(r, shapes.color);
+    for (const Rect& r : shapes.frames) FrameRect(r, shapes.color);
+    const std::vector<Point>& p = shapes.lines;
+    for (size_t i = 0; i + 1 < p.size(); i += 2) Line(p[i].x, p[i].y, p[i + 1].x, p[i + 1].y, shapes.color);
+}
+
 RecordingCanvas::RecordingCanvas(const Rect& bounds) { m_clips.push_back(bounds); }
 
 RecordingCanvas::Op& RecordingCanvas::Add(Kind kind) {
@@ -61,6 +68,22 @@ void RecordingCanvas::Polyline(const std::vector<Point>& points, Color c, int wi
     op.color = c;
     op.width = width;
     op.style = style;
+}
+
+void RecordingCanvas::DrawShapes(const ShapeBatch& shapes) {
+    if (!m_keepBatches) return Canvas::DrawShapes(shapes);
+    Op& op = Add(kShapes);
+    op.shapes = shapes;
+    op.color = shapes.color;
+    std::vector<Point> corners = shapes.lines;
+    for (const std::vector<Rect>* rects : {&shapes.fills, &shapes.frames}) {
+        for (const Rect& r : *rects) {
+            if (r.IsEmpty()) continue;
+            corners.emplace_back(r.left, r.top);
+            corners.emplace_back(r.right - 1, r.bottom - 1);
+        }
+    }
+    op.rect = BoundsOf(corners);
 }
 
 void RecordingCanvas::XorLine(int x1, int y1, int x2, int y2, Color c) {

@@ -39,6 +39,20 @@ struct Rect {
     bool operator!=(const Rect& o) const { return !(*this == o); }
 };
 
+// Shapes of one colour: FillRect and FrameRect of each rectangle, and a solid one-pixel Line from
+// each even point of lines to the next.
+struct ShapeBatch {
+    Color color = 0;
+    std::vector<Rect> fills, frames;
+    std::vector<Point> lines;
+    bool Empty() const { return fills.empty() && frames.empty() && lines.empty(); }
+    void Clear() {
+        fills.clear();
+        frames.clear();
+        lines.clear();
+    }
+};
+
 enum PenStyle { kPenSolid = 0, kPenDash = 1, kPenDot = 2 };
 
 // Horizontal and vertical placement of a text against its point or rectangle; combine one of each.
@@ -66,6 +80,9 @@ public:
     // From (x1, y1) to (x2, y2), the end point left out as GDI does.
     virtual void Line(int x1, int y1, int x2, int y2, Color c, int width = 1, PenStyle style = kPenSolid) = 0;
     virtual void Polyline(const std::vector<Point>& points, Color c, int width = 1, PenStyle style = kPenSolid) = 0;
+    // Many shapes of one colour in one call, drawn as their single calls would draw them. A chart
+    // zoomed out shows a thousand bars, and a call per bar is what its paint would cost.
+    virtual void DrawShapes(const ShapeBatch& shapes);
     // XORs a one-pixel line of the colour into the pixels (white inverts them); drawn twice it
     // leaves the picture as it was.
     virtual void XorLine(int x1, int y1, int x2, int y2, Color c = 0xFFFFFF) = 0;
@@ -101,15 +118,17 @@ void TextInCell(Canvas& c, const Rect& cell, int x, int y, const std::string& te
                 int align);
 
 // Records every call as an operation, with the clip in force, for native tests of drawing rules.
-// Text is measured by a fixed rule: a single-byte character is height / 2 wide, a GBK character
-// height wide.
+// A shape batch is recorded as the single operations it stands for (fills, frames, then lines)
+// unless KeepBatches is set: then as one kShapes operation. Text is measured by a fixed rule: a
+// single-byte character is height / 2 wide, a GBK character height wide.
 class RecordingCanvas : public Canvas {
 public:
-    enum Kind { kFill, kFrame, kLine, kPolyline, kXorLine, kEllipse, kText, kTextInRect };
+    enum Kind { kFill, kFrame, kLine, kPolyline, kXorLine, kEllipse, kText, kTextInRect, kShapes };
     struct Op {
         Kind kind;
-        Rect rect;                  // fill, frame, ellipse, text-in-rect; the bounding box of lines
+        Rect rect;                  // fill, frame, ellipse, text-in-rect; the bounding box of lines and shapes
         std::vector<Point> points;  // lines and polylines; the anchor of a text
+        ShapeBatch shapes;          // kShapes (its colour is color too)
         Color color = 0;
         Color fill = 0;
         bool filled = false;
@@ -128,6 +147,7 @@ public:
     void FrameRect(const Rect& r, Color c) override;
     void Line(int x1, int y1, int x2, int y2, Color c, int width = 1, PenStyle style = kPenSolid) override;
     void Polyline(const std::vector<Point>& points, Color c, int width = 1, PenStyle style = kPenSolid) override;
+    void DrawShapes(const ShapeBatch& shapes) override;
     void XorLine(int x1, int y1, int x2, int y2, Color c = 0xFFFFFF) override;
     void Ellipse(const Rect& r, Color frame, Color fill, bool filled) override;
     void Text(int x, int y, const std::string& text, Color c, const Font& font, int align) override;
@@ -137,6 +157,7 @@ public:
     void PushClip(const Rect& r) override;
     void PopClip() override;
 
+    void KeepBatches(bool keep) { m_keepBatches = keep; }
     const std::vector<Op>& Ops() const { return m_ops; }
     void Clear() { m_ops.clear(); }
     const Rect& CurrentClip() const { return m_clips.back(); }
@@ -150,6 +171,7 @@ private:
     Op& Add(Kind kind);
     std::vector<Op> m_ops;
     std::vector<Rect> m_clips;
+    bool m_keepBatches = false;
 };
 
 // The bounding box of points, right and bottom one past the last pixel.

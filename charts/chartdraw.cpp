@@ -1,5 +1,6 @@
 #include "charts/chartdraw.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -29,6 +30,56 @@ bool ValueToY(double v, double min, double max, int bottom, int height, int* y) 
     else if (at <= -kCoordLimit) *y = -kCoordLimit;
     else *y = int(at);
     return true;
+}
+
+BarBatch::Group& BarBatch::Gather(const Rect& box, Color c) {
+    Group* group = nullptr;
+    bool meets = false;
+    for (Group& g : m_groups) {
+        if (g.shapes.color == c) {
+            group = &g;
+            continue;
+        }
+        const Rect& b = g.box;
+        meets = meets || (!b.IsEmpty() && box.left < b.right && b.left < box.right && box.top < b.bottom &&
+                          b.top < box.bottom);
+    }
+    if (meets) Flush();
+    if (!group) {
+        m_groups.emplace_back();
+        group = &m_groups.back();
+        group->shapes.color = c;
+    }
+    Rect& b = group->box;
+    b = b.IsEmpty() ? box
+                    : Rect(std::min(b.left, box.left), std::min(b.top, box.top), std::max(b.right, box.right),
+                           std::max(b.bottom, box.bottom));
+    return *group;
+}
+
+void BarBatch::FillRect(const Rect& r, Color c) {
+    if (r.IsEmpty()) return;
+    Gather(r, c).shapes.fills.push_back(r);
+}
+
+void BarBatch::FrameRect(const Rect& r, Color c) {
+    if (r.IsEmpty()) return;
+    Gather(r, c).shapes.frames.push_back(r);
+}
+
+void BarBatch::Line(int x1, int y1, int x2, int y2, Color c) {
+    const Rect box(std::min(x1, x2), std::min(y1, y2), std::max(x1, x2) + 1, std::max(y1, y2) + 1);
+    std::vector<Point>& lines = Gather(box, c).shapes.lines;
+    lines.emplace_back(x1, y1);
+    lines.emplace_back(x2, y2);
+}
+
+void BarBatch::Flush() {
+    for (Group& g : m_groups) {
+        if (!g.shapes.Empty()) m_c.DrawShapes(g.shapes);
+        g.shapes.Clear();
+        g.box = Rect();
+    }
 }
 
 void DrawLine(Canvas& c, int width, Color color, int x1, int y1, int x2, int y2) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "charts/canvas.h"
 
@@ -35,6 +36,35 @@ struct ChartPalette {
     Color GetLineColor(int k) const { return (*this)[kColorLine1 + ((k % 6) + 6) % 6]; }
     // The current scheme of the settings profile.
     static ChartPalette FromProfile();
+};
+
+// The bars of a walk over the visible bars or minutes (fills, frames, solid one-pixel lines)
+// gathered by colour and drawn with one shape batch call per colour. The picture is the one the
+// items drawn in turn would give: an item whose box meets the box of what another colour has
+// gathered draws everything gathered first. Whoever draws anything else that may meet the bars
+// flushes first.
+class BarBatch {
+public:
+    explicit BarBatch(Canvas& c) : m_c(c) {}
+    ~BarBatch() { Flush(); }
+    BarBatch(const BarBatch&) = delete;
+    BarBatch& operator=(const BarBatch&) = delete;
+
+    void FillRect(const Rect& r, Color c);
+    void FrameRect(const Rect& r, Color c);
+    // From (x1, y1) to (x2, y2), the end point left out as GDI does.
+    void Line(int x1, int y1, int x2, int y2, Color c);
+    void Flush();
+
+private:
+    struct Group {
+        ShapeBatch shapes;
+        Rect box;  // around everything gathered; empty when nothing is
+    };
+    Group& Gather(const Rect& box, Color c);
+
+    Canvas& m_c;
+    std::vector<Group> m_groups;  // a few colours, in the order first met
 };
 
 // Coordinates handed to GDI stay well inside its 16-bit-safe range.

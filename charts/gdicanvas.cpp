@@ -1,5 +1,7 @@
 #include "charts/gdicanvas.h"
 
+#include <algorithm>
+
 #include "base/gdicache.h"
 
 namespace charts {
@@ -124,8 +126,114 @@ void GdiCanvas::Line(int x1, int y1, int x2, int y2, Color c, int width, PenStyl
 void GdiCanvas::Polyline(const std::vector<Point>& points, Color c, int width, PenStyle style) {
     if (points.size() < 2) return;
     UsePen(c, width, style);
+    // A one-pixel solid line leaves out the end of each segment, so a repeated point, or one inside
+    // a straight level, upright or 45-degree run, changes no pixel (no other slope has its pixels
+    // fixed whatever the rounding); a line of a thousand bars has many.
+    if (width <= 1 && style == kPenSolid) {
+        m_segments.clear();
+        for (const Point& p : points) {
+            const size_t n = m_segments.size();
+            if (n >= 1 && m_segments[n - 1].x == p.x && m_segments[n - 1].y == p.y) continue;
+            if (n >= 2) {
+                const POINT& a = m_segments[n - 2];
+                const POINT& b = m_segments[n - 1];
+                const bool level = a.y == b.y && b.y == p.y && (a.x < b.x) == (b.x < p.x);
+                const bool upright = a.x == b.x && b.x == p.x && (a.y < b.y) == (b.y < p.y);
+                const int dx1 = b.x - a.x, dy1 = b.y - a.y, dx2 = p.x - b.x, dy2 = p.y - b.y;
+                const bool diagonal = (dx1 == dy1 || dx1 == -dy1) && (dx2 == dy2 || dx2 == -dy2) &&
+                                      (dx1 > 0) == (dx2 > 0) && (dy1 > 0) == (dy2 > 0);
+                if (level || upright || diagonal) {
+                    m_segments[n - 1] = POINT{p.x, p.y};
+                    continue;
+                }
+            }
+            m_segments.push_back(POINT{p.x, p.y});
+        }
+        if (m_segments.size() >= 2) ::Polyline(m_dc, m_segments.data(), static_cast<int>(m_segments.size()));
+        m_segments.clear();
+        return;
+    }
     static_assert(sizeof(Point) == sizeof(POINT), "points pass to GDI as they are");
     ::Polyline(m_dc, reinterpret_cast<const POINT*>(points.data()), static_cast<int>(points.size()));
+}
+
+void GdiCanvas::AddRun(bool upright, int at, int from, int to) {
+    if (from >= to) return;
+    // Biased so that the key orders negative coordinates before positive ones.
+    const uint64_t key = (uint64_t(uint32_t(at) ^ 0x80000000u) << 32) | (uint32_t(from) ^ 0x80000000u);
+    (upright ? m_upright : m_level).emplace_back(key, to);
+}
+
+// By rows or by columns, whichever are fewer.
+void GdiCanvas::AddFilled(const Rect& r) {
+    if (r.Height() <= r.Width()) {
+        for (int y = r.top; y < r.bottom; ++y) AddRun(false, y, r.left, r.right);
+    } else {
+        for (int x = r.left; x < r.right; ++x) AddRun(true, x, r.top, r.bottom);
+    }
+}
+
+void GdiCanvas::DrawShapes(const ShapeBatch& shapes) {
+    for (const Rect& r : shapes.fills)
+        if (!r.IsEmpty()) AddFilled(r);
+    for (const Rect& r : shapes.frames) {
+        if (r.IsEmpty()) continue;
+        // Two pixels or fewer across: the outline is the whole rectangle.
+        if (r.Width() <= 2 || r.Height() <= 2) {
+            AddFilled(r);
+            continue;
+        }
+        AddRun(false, r.top, r.left, r.right);
+        AddRun(false, r.bottom - 1, r.left, r.right);
+        AddRun(true, r.left, r.top + 1, r.bottom - 1);
+        AddRun(true, r.right - 1, r.top + 1, r.bottom - 1);
+    }
+    const std::vector<Point>& p = shapes.lines;
+    for (size_t i = 0; i + 1 < p.size(); i += 2) {
+        const Point& a = p[i];
+        const Point& b = p[i + 1];
+        // The pixels from a towards b, b left out: none when they are the same.
+        if (a == b) continue;
+        if (a.x == b.x) AddRun(true, a.x, std::min(a.y, b.y + 1), std::max(a.y + 1, b.y));
+        else if (a.y == b.y) AddRun(false, a.y, std::min(a.x, b.x + 1), std::max(a.x + 1, b.x));
+        else {
+            m_segments.push_back(POINT{a.x, a.y});
+            m_segments.push_back(POINT{b.x, b.y});
+            m_segmentCounts.push_back(2);
+        }
+    }
+    for (int pass = 0; pass < 2; ++pass) {
+        std::vector<std::pair<uint64_t, int>>& runs = pass == 0 ? m_upright : m_level;
+        std::sort(runs.begin(), runs.end());
+        for (size_t i = 0; i < runs.size();) {
+            const uint32_t at = uint32_t(runs[i].first >> 32);
+            const int from = int(uint32_t(runs[i].first) ^ 0x80000000u);
+            int to = runs[i].second;
+            size_t j = i + 1;
+            // Runs of the column (row) that overlap or touch this one join it.
+            for (; j < runs.size() && uint32_t(runs[j].first >> 32) == at; ++j) {
+                if (int(uint32_t(runs[j].first) ^ 0x80000000u) > to) break;
+                to = std::max(to, runs[j].second);
+            }
+            const int x = int(at ^ 0x80000000u);
+            if (pass == 0) {
+                m_segments.push_back(POINT{x, from});
+                m_segments.push_back(POINT{x, to});
+            } else {
+                m_segments.push_back(POINT{from, x});
+                m_segments.push_back(POINT{to, x});
+            }
+            m_segmentCounts.push_back(2);
+            i = j;
+        }
+        runs.clear();
+    }
+    if (!m_segmentCounts.empty()) {
+        UsePen(shapes.color, 1, kPenSolid);
+        ::PolyPolyline(m_dc, m_segments.data(), m_segmentCounts.data(), static_cast<DWORD>(m_segmentCounts.size()));
+    }
+    m_segments.clear();
+    m_segmentCounts.clear();
 }
 
 void GdiCanvas::XorLine(int x1, int y1, int x2, int y2, Color c) {

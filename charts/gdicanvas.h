@@ -7,6 +7,8 @@
 #include <windows.h>
 
 #include <map>
+#include <utility>
+#include <vector>
 
 #include "charts/canvas.h"
 
@@ -26,6 +28,7 @@ public:
     void FrameRect(const Rect& r, Color c) override;
     void Line(int x1, int y1, int x2, int y2, Color c, int width = 1, PenStyle style = kPenSolid) override;
     void Polyline(const std::vector<Point>& points, Color c, int width = 1, PenStyle style = kPenSolid) override;
+    void DrawShapes(const ShapeBatch& shapes) override;
     void XorLine(int x1, int y1, int x2, int y2, Color c = 0xFFFFFF) override;
     void Ellipse(const Rect& r, Color frame, Color fill, bool filled) override;
     void Text(int x, int y, const std::string& text, Color c, const Font& font, int align) override;
@@ -42,10 +45,19 @@ private:
     void UseTextAlign(UINT align);
     // After RestoreDC the DC holds other objects than the ones noted.
     void ForgetSelection();
+    // A shape batch is drawn as one-pixel segments of one pen in one PolyPolyline call: a row or
+    // column of a rectangle is the segment up to (not onto) the pixel past its end, as GDI draws
+    // lines. Upright and level runs that meet in a column or row become one segment.
+    void AddRun(bool upright, int at, int from, int to);
+    void AddFilled(const Rect& r);
 
     HDC m_dc;
     int m_saved;
     std::vector<int> m_clipSaves;
+    // Runs of pixels [from, to) in column or row at, as (at << 32 | from, to) for sorting.
+    std::vector<std::pair<uint64_t, int>> m_upright, m_level;
+    std::vector<POINT> m_segments;
+    std::vector<DWORD> m_segmentCounts;
     // Objects made for this canvas (the alternate dotted pens, the frame brushes), deleted with it.
     std::map<Color, HPEN> m_dotPens;
     std::map<Color, HBRUSH> m_brushes;

@@ -262,20 +262,27 @@ std::vector<DateLabel> ChooseDateLabels(const CKData& k, int period, const Visib
     int end = INT_MIN;
     const bool minutes = period >= 1 && period <= 4;
     const bool yearly = period == 6 || period == 7;
+    // Each bar's fields are read once and kept for the bar after it: a chart zoomed out walks a
+    // thousand bars.
+    int y0 = 0, m0 = 0, d0 = 0;
+    bool have = false;
     for (int i = std::max(1, r.first); i <= r.last && i < k.GetSize(); ++i) {
-        int y0, m0, d0, y1, m1, d1;
-        if (!k.GetDateFields(i - 1, &y0, &m0, &d0, nullptr, nullptr) ||
-            !k.GetDateFields(i, &y1, &m1, &d1, nullptr, nullptr))
-            continue;
+        if (!have) have = k.GetDateFields(i - 1, &y0, &m0, &d0, nullptr, nullptr);
+        int y1 = 0, m1 = 0, d1 = 0;
+        const bool ok = k.GetDateFields(i, &y1, &m1, &d1, nullptr, nullptr);
+        const bool both = have && ok;
+        const int py = y0, pm = m0, pd = d0;
+        y0 = y1, m0 = m1, d0 = d1, have = ok;
+        if (!both) continue;
         char text[16];
         if (minutes) {
-            if (d0 == d1 && m0 == m1 && y0 == y1) continue;
+            if (pd == d1 && pm == m1 && py == y1) continue;
             std::snprintf(text, sizeof text, "%02d", d1);
         } else if (yearly) {
-            if (y0 == y1) continue;
+            if (py == y1) continue;
             std::snprintf(text, sizeof text, "%02d", y1 % 100);
         } else {
-            if (m0 == m1 && y0 == y1) continue;
+            if (pm == m1 && py == y1) continue;
             std::snprintf(text, sizeof text, "%02d", m1);
         }
         BarSlot s;

@@ -86,10 +86,11 @@ void CStockGraph::DrawIndexOverlay(PaneContext& ctx) {
     double lo, hi;
     if (!range.GetMinMaxInfo(i1, i2, &lo, &hi)) return;
     const Rect plot = CandleRect(m_layout.pricePane);
+    BarBatch bars(ctx.c);
     for (int i = m_range.first; i <= m_range.last; ++i) {
         const int j = series.GetIndexByDate(own[i].date);
         if (j < 0 || j >= series.GetSize()) continue;
-        DrawKLineBar(ctx.c, ctx.palette, i, j, series, lo, hi, true, 0, 0, plot, i + 3 >= m_range.last);
+        DrawKLineBar(ctx.c, bars, ctx.palette, i, j, series, lo, hi, true, 0, 0, plot, i + 3 >= m_range.last);
     }
 }
 

@@ -23,9 +23,10 @@ int TradeSecondOf(int32_t time) { return CTimeStamp(time).GetTradeSecond(); }
 double DrawnPrice(const MINUTE& m, double centre) { return m.price < kPriceEpsilon ? centre : double(m.price); }
 
 // A polyline built point by point: a point outside the scale ends the run, as lifting the pen does.
+// The bars of under, when given, are drawn before each run, so that the curve lies over them.
 class PenRun {
 public:
-    PenRun(Canvas& c, Color colour) : m_c(c), m_colour(colour) {}
+    PenRun(Canvas& c, Color colour, BarBatch* under = nullptr) : m_c(c), m_colour(colour), m_under(under) {}
     ~PenRun() { Flush(); }
     void Start(Point p) {
         Flush();
@@ -44,13 +45,17 @@ public:
     }
     const Point& Pen() const { return m_pen; }
     void Flush() {
-        if (m_points.size() >= 2) m_c.Polyline(m_points, m_colour);
+        if (m_points.size() >= 2) {
+            if (m_under) m_under->Flush();
+            m_c.Polyline(m_points, m_colour);
+        }
         m_points.clear();
     }
 
 private:
     Canvas& m_c;
     Color m_colour;
+    BarBatch* m_under;
     std::vector<Point> m_points;
     Point m_pen;
 };
@@ -269,7 +274,8 @@ void CRealTime::DrawCurves(Canvas& c, double centre, double maxVolume) {
     const int now = WalkNowSecond(ChartNow(), m, n);
     const bool index = m_stock.GetStockInfo().IsIndex();
 
-    PenRun price(c, RoleColor(26)), average(c, RoleColor(27));
+    BarBatch bars(c);
+    PenRun price(c, RoleColor(26), &bars), average(c, RoleColor(27), &bars);
     int startY = middle;
     if (n > 0 && inRange(DrawnPrice(m[0], centre))) startY = yOf(DrawnPrice(m[0], centre));
     price.Start(Point(p.left, startY));
@@ -307,12 +313,12 @@ void CRealTime::DrawCurves(Canvas& c, double centre, double maxVolume) {
                 if (change > 0) barColour = up;
                 if (change < 0) barColour = down;
                 if (shown && std::fabs(change) < (hi - lo) / 2)
-                    c.Line(x, middle, x, middle - int(change * 0.5 * ph / (hi - lo)), barColour);
+                    bars.Line(x, middle, x, middle - int(change * 0.5 * ph / (hi - lo)), barColour);
             }
             const double d = MinuteVolume(m, j, s);
             if (shown && d >= 0 && d <= maxVolume && maxVolume > kPriceEpsilon) {
                 const int top = v.bottom - int(d * vh / maxVolume);
-                if (top < v.bottom - 1) c.Line(x, v.bottom - 1, x, top, volumeColour);
+                if (top < v.bottom - 1) bars.Line(x, v.bottom - 1, x, top, volumeColour);
             }
             ++j;
         }
@@ -412,7 +418,8 @@ void CRealTime::DrawStrengthPane(Canvas& c) {
         return int(std::min(std::max(y, double(pane.top + 1)), double(pane.bottom - 1)));
     };
     const int now = WalkNowSecond(ChartNow(), m_stock.GetMinute().GetData(), m_stock.GetMinute().GetSize());
-    PenRun bid(c, RoleColor(26)), ask(c, RoleColor(28));
+    BarBatch bars(c);
+    PenRun bid(c, RoleColor(26), &bars), ask(c, RoleColor(28), &bars);
     bid.Start(Point(pane.left, middle));
     ask.Start(Point(pane.left, middle));
     const Color up = RoleColor(17), down = RoleColor(18);
@@ -444,7 +451,7 @@ void CRealTime::DrawStrengthPane(Canvas& c) {
             if (difference / 2 >= lo && difference / 2 <= hi) {
                 lastBarEnd = barEnd(difference);
                 haveBar = true;
-                c.Line(x, middle, x, lastBarEnd, difference > 0 ? up : down);
+                bars.Line(x, middle, x, lastBarEnd, difference > 0 ? up : down);
             }
             ++i;
         }
@@ -452,7 +459,7 @@ void CRealTime::DrawStrengthPane(Canvas& c) {
             const int x = TradeSecondToX(60 * s, pane.left, pane.right);
             bid.To(Point(x, bid.Pen().y));
             ask.To(Point(x, ask.Pen().y));
-            if (haveBar) c.Line(x, middle, x, lastBarEnd, lastBarEnd < middle ? up : down);
+            if (haveBar) bars.Line(x, middle, x, lastBarEnd, lastBarEnd < middle ? up : down);
         }
     }
 }

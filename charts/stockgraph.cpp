@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <map>
 
 #include "analysis/catalog.h"
 #include "analysis/stprofile.h"
@@ -243,7 +244,13 @@ void CStockGraph::DrawDateAxis(Canvas& c, const ChartPalette& p) {
     ClipScope clip(c, band);
     c.FillRect(band, p[kColorBackground]);
     const Font font(12);
-    auto width = [&](const std::string& s) { return c.TextWidth(s, font); };
+    // Zoomed out the axis has dozens of labels but only twelve months: each text measured once.
+    std::map<std::string, int> widths;
+    auto width = [&](const std::string& s) {
+        auto at = widths.find(s);
+        if (at == widths.end()) at = widths.emplace(s, c.TextWidth(s, font)).first;
+        return at->second;
+    };
     for (const DateLabel& l : ChooseDateLabels(GetSeries(), m_nPeriod, m_range, m_nBarStep, m_layout, width))
         c.Text(l.x, m_rect.bottom - kDateAxisHeight + 2, l.text, p[kColorAxis], font, kAlignLeft);
 }
@@ -327,12 +334,15 @@ void CStockGraph::DrawPricePane(Canvas& c, const ChartPalette& p) {
         const CKData& series = GetSeries();
         const Rect R = CandleRect(pp);
         const bool marks = GetSignalDownloadMode() == 2 && !info.IsIndex();
-        for (int i = m_range.first; i <= m_range.last; ++i) {
-            const int label = i == loBar ? 1 : i == hiBar ? 2 : 0;
-            int signal = 0;
-            DWORD value = 0;
-            if (marks && m_stock.GetSignal().Lookup(DWORD(series[i].time), &value)) signal = value == 1 ? 1 : value == 2 ? 2 : 0;
-            DrawKLineBar(c, p, i, i, series, lo, hi, false, label, signal, R, i >= 11 && i + 8 >= m_range.last);
+        {
+            BarBatch bars(c);
+            for (int i = m_range.first; i <= m_range.last; ++i) {
+                const int label = i == loBar ? 1 : i == hiBar ? 2 : 0;
+                int signal = 0;
+                DWORD value = 0;
+                if (marks && m_stock.GetSignal().Lookup(DWORD(series[i].time), &value)) signal = value == 1 ? 1 : value == 2 ? 2 : 0;
+                DrawKLineBar(c, bars, p, i, i, series, lo, hi, false, label, signal, R, i >= 11 && i + 8 >= m_range.last);
+            }
         }
 
         for (int id : m_overlayIds)
@@ -345,9 +355,9 @@ void CStockGraph::DrawPricePane(Canvas& c, const ChartPalette& p) {
     DrawCursorLine(c, p);
 }
 
-void CStockGraph::DrawKLineBar(Canvas& c, const ChartPalette& p, int slotBar, int bar, const CKData& series,
-                               double lo, double hi, bool overlay, int labelMode, int signalMode, const Rect& R,
-                               bool rightSide) {
+void CStockGraph::DrawKLineBar(Canvas& c, BarBatch& batch, const ChartPalette& p, int slotBar, int bar,
+                               const CKData& series, double lo, double hi, bool overlay, int labelMode, int signalMode,
+                               const Rect& R, bool rightSide) {
     if (hi - lo < 0.0001 || bar < 0 || bar >= series.GetSize()) return;
     BarSlot s;
     if (!GetSlotRect(slotBar, &s) || s.slot.right > R.right) return;
@@ -363,20 +373,20 @@ void CStockGraph::DrawKLineBar(Canvas& c, const ChartPalette& p, int slotBar, in
     // it reads as a second series behind the stock's own candles.
     if (overlay) {
         const Color col = p[kColorScale];
-        c.Line(s.centre, yHigh, s.centre, yLow + 1, col);
-        c.Line(s.bodyLeft, yClose, s.bodyRight, yClose, col);
+        batch.Line(s.centre, yHigh, s.centre, yLow + 1, col);
+        batch.Line(s.bodyLeft, yClose, s.bodyRight, yClose, col);
         return;
     }
     const Color col = rising ? p[kColorRise] : p[kColorFallBar];
     const Rect body(s.bodyLeft, top, s.bodyRight, bottom + 1);
     switch (m_nBarStyle) {
     case kStyleOhlc:
-        c.Line(s.slot.left, yHigh, s.slot.left, yLow + 1, p[kColorRise]);
-        c.Line(s.slot.left, yClose, s.slot.right, yClose, p[kColorRise]);
+        batch.Line(s.slot.left, yHigh, s.slot.left, yLow + 1, p[kColorRise]);
+        batch.Line(s.slot.left, yClose, s.slot.right, yClose, p[kColorRise]);
         break;
     case kStyleTower: {
-        if (rising) c.FrameRect(body, col);
-        else c.FillRect(body, col);
+        if (rising) batch.FrameRect(body, col);
+        else batch.FillRect(body, col);
         if (bar > 0) {
             const KDATA& prev = series[bar - 1];
             int yPrevOpen;
@@ -384,24 +394,25 @@ void CStockGraph::DrawKLineBar(Canvas& c, const ChartPalette& p, int slotBar, in
                 if (prev.close > prev.open && b.open > b.close) {
                     Rect part(s.bodyLeft, top, s.bodyRight, std::min(bottom, yPrevOpen) + 1);
                     if (!part.IsEmpty()) {
-                        c.FillRect(part, p[kColorBackground]);
-                        c.FrameRect(part, p[kColorRise]);
+                        batch.FillRect(part, p[kColorBackground]);
+                        batch.FrameRect(part, p[kColorRise]);
                     }
                 } else if (prev.close < prev.open && b.close > b.open) {
                     Rect part(s.bodyLeft, std::max(top, yPrevOpen), s.bodyRight, bottom + 1);
-                    if (!part.IsEmpty()) c.FillRect(part, p[kColorFallBar]);
+                    if (!part.IsEmpty()) batch.FillRect(part, p[kColorFallBar]);
                 }
             }
         }
         break;
     }
     default:
-        if (rising) c.FrameRect(body, col);
-        else c.FillRect(body, col);
-        if (yHigh < top) c.Line(s.centre, yHigh, s.centre, top, col);
-        if (yLow > bottom) c.Line(s.centre, bottom + 1, s.centre, yLow + 1, col);
+        if (rising) batch.FrameRect(body, col);
+        else batch.FillRect(body, col);
+        if (yHigh < top) batch.Line(s.centre, yHigh, s.centre, top, col);
+        if (yLow > bottom) batch.Line(s.centre, bottom + 1, s.centre, yLow + 1, col);
         break;
     }
+    if (signalMode == 1 || signalMode == 2 || labelMode == 1 || labelMode == 2) batch.Flush();
     if (signalMode == 1 || signalMode == 2) {
         const Color mark = signalMode == 1 ? p[kColorRise] : p[kColorFallBar];
         DrawDotLine(c, 1, mark, s.centre, yLow + 2, s.centre, R.bottom);

@@ -180,9 +180,11 @@ private:
     void DrawTechPane(charts::Canvas& c, const charts::ChartPalette& p, int id, const charts::Rect& pane, int pass);
     void DrawPricePane(charts::Canvas& c, const charts::ChartPalette& p);
     void DrawInfoBox(charts::Canvas& c, const charts::ChartPalette& p);
-    void DrawKLineBar(charts::Canvas& c, const charts::ChartPalette& p, int slotBar, int bar, const CKData& series,
-                      double lo, double hi, bool overlay, int labelMode, int signalMode, const charts::Rect& R,
-                      bool rightSide);
+    // The bar's shapes go to the batch; its marks and labels are drawn on c after the batch is
+    // flushed, over the bars before it and under those after it.
+    void DrawKLineBar(charts::Canvas& c, charts::BarBatch& batch, const charts::ChartPalette& p, int slotBar, int bar,
+                      const CKData& series, double lo, double hi, bool overlay, int labelMode, int signalMode,
+                      const charts::Rect& R, bool rightSide);
     void DrawCursorLine(charts::Canvas& c, const charts::ChartPalette& p);
     void DrawSplitterLine(int y);
     void DrawZoomRect();

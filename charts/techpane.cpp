@@ -42,10 +42,12 @@ bool CalcLines(CTechnique* t, int n, double* v, int index, bool useLast) {
     }
 }
 
-// Joins consecutive segments of one line into one polyline; a gap starts another.
+// Joins consecutive segments of one line into one polyline; a gap starts another. The bars of
+// under, when given, are drawn before each polyline, so that the line lies over them.
 class SegmentBatch {
 public:
-    SegmentBatch(Canvas& c, Color color, int width = 1) : m_c(c), m_color(color), m_width(width) {}
+    SegmentBatch(Canvas& c, Color color, int width = 1, BarBatch* under = nullptr)
+        : m_c(c), m_color(color), m_width(width), m_under(under) {}
     ~SegmentBatch() { Flush(); }
     void Add(int x1, int y1, int x2, int y2) {
         if (m_points.empty() || !(m_points.back() == Point(x1, y1))) {
@@ -55,7 +57,10 @@ public:
         m_points.emplace_back(x2, y2);
     }
     void Flush() {
-        if (m_points.size() >= 2) m_c.Polyline(m_points, m_color, m_width);
+        if (m_points.size() >= 2) {
+            if (m_under) m_under->Flush();
+            m_c.Polyline(m_points, m_color, m_width);
+        }
         m_points.clear();
     }
 
@@ -63,6 +68,7 @@ private:
     Canvas& m_c;
     Color m_color;
     int m_width;
+    BarBatch* m_under;
     std::vector<Point> m_points;
 };
 
@@ -412,7 +418,9 @@ void CStockGraph::DrawMACD(PaneContext& ctx, int id, CMACD* given) {
     const int top = r.top + kTitleHeight;
     int y0;
     if (!ValueToY(0.0, min, max, r.bottom, H, &y0)) return;
-    SegmentBatch difLine(c, ctx.palette[kColorLine1]), deaLine(c, ctx.palette[kColorLine1 + 1]);
+    // The sticks lie under the lines.
+    BarBatch sticks(c);
+    SegmentBatch difLine(c, ctx.palette[kColorLine1], 1, &sticks), deaLine(c, ctx.palette[kColorLine1 + 1], 1, &sticks);
     bool have = false, prevIn = false;
     int prevDif = 0, prevDea = 0;
     PaneValues values;
@@ -434,7 +442,7 @@ void CStockGraph::DrawMACD(PaneContext& ctx, int id, CMACD* given) {
         }
         // The stick may reach past the pane for a value far out: the pane's clip holds it.
         if (ValueToY(2 * (dif - dea), min, max, r.bottom, H, &yBar))
-            c.Line(s.centre, y0, s.centre, yBar, dif - dea > 0 ? ctx.palette[kColorRise] : ctx.palette[kColorFall]);
+            sticks.Line(s.centre, y0, s.centre, yBar, dif - dea > 0 ? ctx.palette[kColorRise] : ctx.palette[kColorFall]);
         if (i != m_range.first && in && prevIn) {
             difLine.Add(s.centre - m_nBarStep, prevDif, s.centre, yDif);
             deaLine.Add(s.centre - m_nBarStep, prevDea, s.centre, yDea);
@@ -538,6 +546,7 @@ void CStockGraph::DrawVolumeColumns(PaneContext& ctx, int id, CTechnique* tech, 
     const CKData& series = GetSeries();
     PaneValues values;
     if (turnover && !FillPaneValues(tech, 1, &values)) return;
+    BarBatch columns(c);
     for (int i = m_range.first; i <= m_range.last; ++i) {
         BarSlot s;
         if (!GetSlotRect(i, &s)) continue;
@@ -554,9 +563,11 @@ void CStockGraph::DrawVolumeColumns(PaneContext& ctx, int id, CTechnique* tech, 
         const bool simulated = b.date > m_dwSimulationStart;
         const Color col = simulated ? ctx.palette[kColorSimulated]
                           : b.close >= b.open ? ctx.palette[kColorRise] : ctx.palette[kColorFallBar];
-        if (b.close >= b.open) c.FrameRect(bar, col);
-        else c.FillRect(bar, col);
+        if (b.close >= b.open) columns.FrameRect(bar, col);
+        else columns.FillRect(bar, col);
     }
+    // The averages lie over the columns.
+    columns.Flush();
     DrawDayCountLines(ctx, tech, days, min, max, top, H);
 }
 
@@ -582,12 +593,13 @@ void CStockGraph::DrawCV(PaneContext& ctx) {
     bool have = false;
     PaneValues values;
     if (!FillPaneValues(&cv, 1, &values)) return;
+    BarBatch sticks(c);
     for (int i = m_range.first; i <= m_range.last; ++i) {
         BarSlot s;
         if (!GetSlotRect(i, &s) || !values.Has(0, i)) continue;
         int y;
         if (have && ValueToY(values.At(0, i), min, max, r.bottom, H, &y) && YInPane(y, top, r.bottom))
-            c.Line(s.centre, y0, s.centre, y, y < y0 ? ctx.palette[kColorRise] : ctx.palette[kColorFall]);
+            sticks.Line(s.centre, y0, s.centre, y, y < y0 ? ctx.palette[kColorRise] : ctx.palette[kColorFall]);
         have = true;
     }
 }

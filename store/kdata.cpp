@@ -333,11 +333,20 @@ bool CKData::GetDateFields(int i, int* year, int* month, int* day, int* hour, in
     if (IsValidKType(m_nKType) && i >= 0 && i < m_nSize) {
         CTimeStamp t;
         if (BarDateToTime(m_pData[i].date, m_nKType, &t)) {
-            y = t.GetYear();
-            mo = t.GetMonth();
-            d = t.GetDay();
-            h = t.GetBeijingHour();
-            mi = t.GetBeijingMinute();
+            // One calendar split for the date where the time allows it (the date axis asks for
+            // every bar on screen); the clock fields only when asked for.
+            const int number = t.GetTime() > 0 ? t.GetDateNumber() : -1;
+            if (number > 0) {
+                y = number / 10000;
+                mo = number / 100 % 100;
+                d = number % 100;
+            } else {
+                y = t.GetYear();
+                mo = t.GetMonth();
+                d = t.GetDay();
+            }
+            if (hour) h = t.GetBeijingHour();
+            if (minute) mi = t.GetBeijingMinute();
             ok = true;
         }
     }

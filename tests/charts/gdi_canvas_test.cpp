@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <vector>
 
 using namespace charts;
@@ -76,4 +77,52 @@ TEST(GdiCanvas, DottedLinesAlternatePixelsAndXorUsesItsColour) {
     EXPECT_EQ(dib.At(3, 5), MakeColor(0, 0, 0));
     c.XorLine(0, 5, 10, 5, kBack);
     EXPECT_EQ(dib.At(3, 5), kBack);
+}
+
+// A shape batch and a one-pixel polyline leave the pixels the single calls leave: thin, flat and
+// one-pixel rectangles, lines in all four directions, lines of no length, runs that touch or
+// overlap in a column, level, upright and 45-degree runs of a polyline and turns between them, all
+// under a clip.
+TEST(GdiCanvas, BatchesAndPolylinesDrawWhatTheSingleCallsDraw) {
+    ShapeBatch s;
+    s.color = kRed;
+    s.fills = {Rect(2, 2, 3, 3), Rect(5, 2, 6, 30), Rect(8, 4, 30, 5), Rect(10, 10, 12, 12), Rect(14, 10, 19, 40),
+               Rect(40, 40, 40, 50), Rect(-5, 60, 8, 70), Rect(32, 2, 33, 20)};
+    s.frames = {Rect(20, 10, 21, 11), Rect(22, 10, 23, 20), Rect(24, 10, 34, 11), Rect(36, 10, 38, 20),
+                Rect(40, 10, 45, 13), Rect(50, 10, 61, 40), Rect(32, 15, 33, 25), Rect(70, 70, 75, 70)};
+    s.lines = {Point(80, 10), Point(80, 40), Point(82, 40), Point(82, 10), Point(84, 20), Point(100, 20),
+               Point(100, 22), Point(84, 22), Point(86, 30), Point(96, 45), Point(90, 50), Point(90, 50),
+               Point(32, 24), Point(32, 30), Point(32, 30), Point(32, 36), Point(32, 38), Point(32, 33),
+               Point(0, 95), Point(150, 95)};
+    const std::vector<Point> line = {Point(10, 80), Point(11, 80), Point(12, 80), Point(12, 80), Point(13, 82),
+                                     Point(14, 82), Point(15, 82), Point(15, 85), Point(15, 88), Point(16, 70),
+                                     Point(17, 70), Point(16, 70), Point(20, 90), Point(20, 86), Point(20, 84),
+                                     Point(21, 85), Point(23, 87), Point(24, 86), Point(26, 84), Point(27, 85),
+                                     Point(30, 87), Point(31, 88), Point(31, 88), Point(32, 89)};
+    auto draw = [&](bool batched) {
+        auto dib = std::make_unique<Dib>(120, 100);
+        GdiCanvas c(dib->dc());
+        c.FillRect(Rect(0, 0, 120, 100), kBack);
+        ClipScope clip(c, Rect(1, 1, 110, 96));
+        if (batched) {
+            c.DrawShapes(s);
+            c.Polyline(line, kGreen);
+        } else {
+            for (const Rect& r : s.fills) c.FillRect(r, kRed);
+            for (const Rect& r : s.frames) c.FrameRect(r, kRed);
+            for (size_t i = 0; i + 1 < s.lines.size(); i += 2)
+                c.Line(s.lines[i].x, s.lines[i].y, s.lines[i + 1].x, s.lines[i + 1].y, kRed);
+            for (size_t i = 0; i + 1 < line.size(); ++i) c.Line(line[i].x, line[i].y, line[i + 1].x, line[i + 1].y, kGreen);
+        }
+        return dib;
+    };
+    auto batched = draw(true), single = draw(false);
+    int red = 0;
+    for (int y = 0; y < 100; ++y) {
+        for (int x = 0; x < 120; ++x) {
+            EXPECT_EQ(batched->At(x, y), single->At(x, y)) << x << "," << y;
+            red += single->At(x, y) == kRed;
+        }
+    }
+    EXPECT_GT(red, 300);
 }

@@ -742,3 +742,21 @@ TEST_F(GraphView, DISABLED_Show) {
         ::Sleep(20);  // a person looks meanwhile
     }
 }
+
+// The same zoomed out to 1 pixel a bar, the cursor cleared (scripts/screenshot, '*ShowZoomedOut*').
+TEST_F(GraphView, DISABLED_ShowZoomedOut) {
+    m_parent.SetWindowText("K线图");
+    m_parent.ShowWindow(SW_SHOW);
+    for (int i = 0; i < 4; ++i) Key(VK_DOWN);
+    {
+        SingleLock lock(&m_view.ViewLock());
+        ASSERT_EQ(m_view.Chart().GetBarStep(), 1);
+    }
+    const char* ms = std::getenv("VELMORA_SHOW_MS");
+    const DWORD until = ::GetTickCount() + DWORD(ms ? std::atoi(ms) : 3000);
+    ::InvalidateRect(m_view, nullptr, TRUE);
+    while (::GetTickCount() < until) {
+        Pump();
+        ::Sleep(20);  // a person looks meanwhile
+    }
+}

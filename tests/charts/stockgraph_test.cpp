@@ -10,6 +10,7 @@
 #include <array>
 #include <fstream>
 #include <limits>
+#include <map>
 
 #include "analysis/catalog.h"
 #include "analysis/stprofile.h"
@@ -612,4 +613,85 @@ TEST_F(Chart, TheCostOverlayDrawsItsBarsInsideThePricePane) {
     m_graph.Draw(none);
     ASSERT_FALSE(none.OfKind(RecordingCanvas::kFrame).empty());  // the candles are there
     for (const auto* op : none.OfKind(RecordingCanvas::kLine)) EXPECT_FALSE(op->color == m_palette[kColorCost] && op->width == 3);
+}
+
+// Zoomed out to 1 pixel a bar, the candles and columns go to the canvas in a batch per colour,
+// not a call per bar, and the batches hold what the single calls drew: each bar in its rising or
+// falling colour, a bar of zero height as a one-pixel body, no bar where the prices are not
+// numbers; the moving averages still break at that bar.
+TEST_F(Chart, ZoomedOutBarsGoInABatchPerColour) {
+    std::vector<Bar> bars = chart_test::Walk(1200);
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const int gap = 1000, flat = 1100;
+    bars[gap] = {nan, nan, nan, nan, 5000};
+    bars[flat] = {20, 20, 20, 20, 5000};
+    Load(bars, Rect(0, 0, 1285, 700));
+    m_graph.SetBarStep(1);
+    RecordingCanvas c(Rect(0, 0, 1285, 700));
+    c.KeepBatches(true);
+    m_graph.Draw(c);
+    const KLineLayout& l = m_graph.GetLayout();
+    const VisibleRange& r = m_graph.GetVisibleRange();
+    ASSERT_EQ(r.last - r.first + 1, 1000);
+    const Rect candles = CandleRect(l.pricePane);
+    // The batches of each pane, by colour: the price pane's break only for the two price labels.
+    auto inPane = [](const RecordingCanvas::Op& op, const Rect& pane) { return op.clip.top == pane.top; };
+    std::map<Color, int> priceCalls, volumeCalls;
+    std::vector<const RecordingCanvas::Op*> price;
+    for (const auto* op : c.OfKind(RecordingCanvas::kShapes)) {
+        if (inPane(*op, l.pricePane)) {
+            ++priceCalls[op->color];
+            price.push_back(op);
+        }
+        if (inPane(*op, l.subPanes[0])) ++volumeCalls[op->color];
+    }
+    for (Color col : {m_palette[kColorRise], m_palette[kColorFallBar]}) {
+        EXPECT_GE(priceCalls[col], 1);
+        EXPECT_LE(priceCalls[col], 3);
+        EXPECT_EQ(volumeCalls[col], 1);
+    }
+    EXPECT_LT(c.Ops().size(), 200u);
+    // Every bar's body lies in its colour's batch, once.
+    auto bodiesAt = [&](int x, Color col, bool filled) {
+        std::vector<Rect> out;
+        for (const auto* op : price) {
+            if (op->color != col) continue;
+            for (const Rect& b : filled ? op->shapes.fills : op->shapes.frames)
+                if (b.left == x && candles.Contains(b)) out.push_back(b);
+        }
+        return out;
+    };
+    for (int i = r.first; i <= r.last; ++i) {
+        BarSlot s;
+        ASSERT_TRUE(m_graph.GetSlotRect(i, &s));
+        const Bar& b = bars[size_t(i)];
+        const size_t rising = bodiesAt(s.bodyLeft, m_palette[kColorRise], false).size();
+        const size_t falling = bodiesAt(s.bodyLeft, m_palette[kColorFallBar], true).size();
+        if (i == gap) {
+            EXPECT_EQ(rising + falling, 0u);
+            continue;
+        }
+        EXPECT_EQ(rising, b.close >= b.open ? 1u : 0u) << i;
+        EXPECT_EQ(falling, b.close >= b.open ? 0u : 1u) << i;
+    }
+    BarSlot f, g;
+    ASSERT_TRUE(m_graph.GetSlotRect(flat, &f));
+    ASSERT_TRUE(m_graph.GetSlotRect(gap, &g));
+    const std::vector<Rect> flatBody = bodiesAt(f.bodyLeft, m_palette[kColorRise], false);
+    ASSERT_EQ(flatBody.size(), 1u);
+    EXPECT_EQ(flatBody[0].Height(), 1);
+    EXPECT_EQ(flatBody[0].Width(), 1);
+    // No wick crosses the gap's column; the averages have runs on both sides of it and no point in it.
+    for (const auto* op : price) {
+        for (size_t k = 0; k + 1 < op->shapes.lines.size(); k += 2) EXPECT_NE(op->shapes.lines[k].x, g.centre);
+    }
+    bool before = false, after = false;
+    for (const auto* op : c.OfKind(RecordingCanvas::kPolyline)) {
+        if (!inPane(*op, l.pricePane)) continue;
+        for (const Point& p : op->points) EXPECT_NE(p.x, g.centre);
+        before = before || (op->rect.right <= g.centre && op->rect.right > g.centre - 5);
+        after = after || (op->rect.left > g.centre && op->rect.left < g.centre + 30);
+    }
+    EXPECT_TRUE(before);
+    EXPECT_TRUE(after);
 }
