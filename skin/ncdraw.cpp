@@ -27,15 +27,16 @@ void DrawBorder(HDC dc, const CSkinBitmap& img, bool vertical, int start, int le
 // ---- Caption menu button ---------------------------------------------------------------------------
 
 CaptionMenuButton::CaptionMenuButton(int id, const char* label, HBITMAP image, int x, int y, HWND owner)
-    : id(id), label(label ? label : ""), image(image), x(x), y(y), owner(owner), bm() {
+    : CaptionMenuButton(id, label, MakeSharedBitmap(image), x, y, owner) {}
+
+CaptionMenuButton::CaptionMenuButton(int id, const char* label, SharedBitmap shared, int x, int y, HWND owner)
+    : id(id), label(label ? label : ""), image(shared.get()), x(x), y(y), owner(owner), bm(), m_image(std::move(shared)) {
     if (image) ::GetObjectA(image, sizeof(bm), &bm);
     frameWidth = bm.bmWidth / 4;
     height = bm.bmHeight < 0 ? -bm.bmHeight : bm.bmHeight;
 }
 
-CaptionMenuButton::~CaptionMenuButton() {
-    if (image) ::DeleteObject(image);
-}
+CaptionMenuButton::~CaptionMenuButton() = default;
 
 SkinRect CaptionMenuButton::Rect(int cw) const { return SkinRect(cw - x, y, cw - x + frameWidth, y + height); }
 
@@ -130,7 +131,11 @@ bool CNcDraw::LoadTheme() {
 }
 
 void CNcDraw::AddMenuButton(int id, const char* label, HBITMAP image, int x, int y) {
-    m_menuButtons.push_back(std::make_unique<CaptionMenuButton>(id, label, image, x, y, m_hWndFrame));
+    AddMenuButton(id, label, MakeSharedBitmap(image), x, y);
+}
+
+void CNcDraw::AddMenuButton(int id, const char* label, SharedBitmap image, int x, int y) {
+    m_menuButtons.push_back(std::make_unique<CaptionMenuButton>(id, label, std::move(image), x, y, m_hWndFrame));
 }
 
 int CNcDraw::ClientWidth() const {
@@ -443,10 +448,18 @@ void CNcDraw::OnGetMinMaxInfo(LPMINMAXINFO mmi) {
 
 void CNcDraw::MaximizeToWorkArea() {
     if (!m_hWndFrame) return;
-    if (m_state != kStateMaximized) m_restoreRect = CWindow(m_hWndFrame).GetWindowRect();
+    MaximizeToWorkArea(m_state != kStateMaximized ? CWindow(m_hWndFrame).GetWindowRect() : m_restoreRect);
+}
+
+void CNcDraw::MaximizeToWorkArea(const RECT& restore) {
+    if (!m_hWndFrame) return;
+    m_restoreRect = restore;
     m_state = kStateMaximized;
     RECT work;
     ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    // A frame created there already is left alone: moving it would lay it out and paint it again.
+    const CRect now = CWindow(m_hWndFrame).GetWindowRect();
+    if (now == work) return;
     ::MoveWindow(m_hWndFrame, work.left, work.top, work.right - work.left, work.bottom - work.top, TRUE);
     ::UpdateWindow(m_hWndFrame);
 }
