@@ -202,7 +202,8 @@ UINT CNcDraw::OnNcHitTest(CPoint screen) {
 }
 
 void CNcDraw::Repaint() {
-    if (!m_themeLoaded || !::IsWindow(m_hWndFrame)) return;
+    // A hidden frame shows nothing: showing it sends WM_NCPAINT, which paints it then.
+    if (!m_themeLoaded || !::IsWindow(m_hWndFrame) || !::IsWindowVisible(m_hWndFrame)) return;
     HDC dc = ::GetWindowDC(m_hWndFrame);
     if (!dc) return;
     Paint(dc);
@@ -214,6 +215,7 @@ void CNcDraw::OnNcPaint(HRGN) {
         SetMsgHandled(FALSE);
         return;
     }
+    m_ncPainted = true;
     Repaint();
 }
 
@@ -303,9 +305,10 @@ BOOL CNcDraw::OnNcActivate(BOOL active) {
         SetMsgHandled(FALSE);
         return TRUE;
     }
-    // Default handling would paint the system caption over ours.
+    // Default handling would paint the system caption over ours. Showing a frame activates it
+    // just before its first WM_NCPAINT, which paints the active look anyway.
     m_active = active != FALSE;
-    Repaint();
+    if (m_ncPainted) Repaint();
     return TRUE;
 }
 
@@ -473,6 +476,14 @@ void CNcDraw::Restore() {
 
 void CNcDraw::UpdateRegion() {
     if (!m_themeLoaded || !::IsWindow(m_hWndFrame)) return;
+    // The region follows the size alone: the WM_SIZE that showing a frame sends at the size it was
+    // created at changes nothing, and setting the region again would repaint the whole frame.
+    RECT now;
+    ::GetWindowRect(m_hWndFrame, &now);
+    const SIZE size = {now.right - now.left, now.bottom - now.top};
+    if (m_regionMade && size.cx == m_regionSize.cx && size.cy == m_regionSize.cy) return;
+    m_regionMade = true;
+    m_regionSize = size;
     Repaint();
     if (!m_transparency) {
         ::SetWindowRgn(m_hWndFrame, nullptr, TRUE);

@@ -131,6 +131,9 @@ private:
     std::vector<std::unique_ptr<CaptionMenuButton>> m_menuButtons;
     bool m_tracking = false;
     int m_paints = 0;
+    bool m_ncPainted = false;  // the first WM_NCPAINT came
+    bool m_regionMade = false;
+    SIZE m_regionSize = {0, 0};  // the window size the region was made for
 };
 
 // Skinned dialogs: a background picture from a memory DC, transparent statics and, when asked,

@@ -222,8 +222,13 @@ TEST_F(MainFrameWindow, CreatedAtItsFinalSize) {
     EXPECT_EQ(ChildRect(m_frame, m_frame.GetContentWindow()).right, client.right);
     EXPECT_EQ(ChildRect(m_frame, m_frame.GetStatusBar()).bottom, client.bottom);
     EXPECT_EQ(m_frame.GetWindowState(), CNcDraw::kStateMaximized);
+    EXPECT_EQ(m_frame.GetNcPaintCount(), 0) << "nothing painted while hidden";
+    EXPECT_FALSE(m_frame.GetContentPanel().GetSearchBox().IsWindow()) << "the search box waits for the first paint";
     m_frame.ShowWindow(SW_SHOW);
-    Pump(m_loop);
+    ::RedrawWindow(m_frame, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    EXPECT_EQ(m_frame.GetNcPaintCount(), 1) << "shown and painted once";
+    EXPECT_TRUE(PumpUntil(m_loop, [&] { return m_frame.GetContentPanel().GetSearchBox().IsWindow() != FALSE; }, 5000))
+        << "the search box comes after the first paint";
     const FrameBox restored = FrameRestoredRect({work.left, work.top, work.right, work.bottom});
     m_frame.Restore();
     m_frame.GetWindowRect(&window);
