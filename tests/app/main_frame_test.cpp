@@ -56,6 +56,13 @@ bool PumpUntil(CMessageLoop& loop, P done, DWORD ms) {
     return velmora_test::PumpUntil(done, int(ms), [&](MSG* m) { return loop.PreTranslateMessage(m) != FALSE; });
 }
 
+// A shown child with something left to paint.
+BOOL CALLBACK CollectUnpainted(HWND child, LPARAM out) {
+    if (::IsWindowVisible(child) && ::GetUpdateRect(child, nullptr, FALSE))
+        reinterpret_cast<std::vector<HWND>*>(out)->push_back(child);
+    return TRUE;
+}
+
 CRect ChildRect(HWND parent, HWND child) {
     CRect r;
     ::GetWindowRect(child, &r);
@@ -227,6 +234,11 @@ TEST_F(MainFrameWindow, CreatedAtItsFinalSize) {
     m_frame.ShowWindow(SW_SHOW);
     ::RedrawWindow(m_frame, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
     EXPECT_EQ(m_frame.GetNcPaintCount(), 1) << "shown and painted once";
+    // That one paint left nothing of the frame or its children to paint.
+    EXPECT_FALSE(::GetUpdateRect(m_frame, nullptr, FALSE));
+    std::vector<HWND> unpainted;
+    ::EnumChildWindows(m_frame, CollectUnpainted, reinterpret_cast<LPARAM>(&unpainted));
+    EXPECT_TRUE(unpainted.empty()) << unpainted.size() << " children still to paint";
     EXPECT_TRUE(PumpUntil(m_loop, [&] { return m_frame.GetContentPanel().GetSearchBox().IsWindow() != FALSE; }, 5000))
         << "the search box comes after the first paint";
     const FrameBox restored = FrameRestoredRect({work.left, work.top, work.right, work.bottom});
