@@ -425,7 +425,10 @@ void Journey::Run() {
     frame = LogIn();
     ASSERT_NE(frame, nullptr);
     Command(frame, kCmdWatchPanel);
-    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(m_side) != 0; }, kEventMs));
+    ASSERT_TRUE(WaitFor([&] {
+        m_side = Child(frame, "VelmoraExtraInfo");  // the new frame's, made as it shows
+        return IsWindowVisible(m_side) != 0;
+    }, kEventMs));
     HWND list = GetDlgItem(m_side, kSideList);
     Settled(list, 3000);
     Shot(12, "restart-watchlist");
