@@ -161,11 +161,9 @@ void CContentPanelView::OpenCurrentStock() {
 // ---- Window ------------------------------------------------------------------------------------
 
 LRESULT CContentPanelView::OnCreate(LPCREATESTRUCTA) {
-    // The search box: hidden until a code key opens it; closing hides it again.
-    if (m_searchBox.Create(m_hWnd, CRect(0, 0, 200, 300), "", WS_CHILD)) {
-        m_searchBox.Build(GetStockContainer(), true);
-        m_searchBox.SetOption(1);
-    }
+    // The search box and its index of every stock wait for the first frame's paint (a timer
+    // message comes after the paint messages); a key that needs the box sooner makes it at once.
+    SetTimer(kSearchBoxTimer, 1);
     GetView(kViewRealTime);
     ShowView(kViewRealTime);
     SetTimer(kReloadTimer, kReloadInterval);
@@ -175,6 +173,7 @@ LRESULT CContentPanelView::OnCreate(LPCREATESTRUCTA) {
 
 void CContentPanelView::OnDestroy() {
     KillTimer(kReloadTimer);
+    KillTimer(kSearchBoxTimer);
     Shutdown();
     DestroyViews();
 }
@@ -192,8 +191,23 @@ void CContentPanelView::DestroyViews() {
     m_views.clear();
 }
 
-void CContentPanelView::OnTimer(UINT_PTR) {
+void CContentPanelView::OnTimer(UINT_PTR id) {
+    if (id == kSearchBoxTimer) {
+        KillTimer(kSearchBoxTimer);
+        EnsureSearchBox();
+        return;
+    }
     if (m_timerReload.load()) ReloadCurrentStock(true);
+}
+
+bool CContentPanelView::EnsureSearchBox() {
+    if (m_searchBox.IsWindow()) return true;
+    if (!m_hWnd || m_closing) return false;
+    // Hidden until a code key opens it; closing hides it again.
+    if (!m_searchBox.Create(m_hWnd, CRect(0, 0, 200, 300), "", WS_CHILD)) return false;
+    m_searchBox.Build(GetStockContainer(), true);
+    m_searchBox.SetOption(1);
+    return true;
 }
 
 CBaseView* CContentPanelView::GetView(int id) {
@@ -280,7 +294,7 @@ bool CContentPanelView::IsSearchBoxVisible() const {
 }
 
 bool CContentPanelView::HandKeyToSearchBox(MSG* msg) {
-    if (!msg || !m_searchBox.IsWindow()) return false;
+    if (!msg || !EnsureSearchBox()) return false;
     if (IsSearchBoxVisible()) return m_searchBox.OnKeyDown(msg) != FALSE;
     PlaceSearchBox(true);
     m_searchBox.OnChar(UINT(msg->wParam), UINT(HIWORD(msg->lParam)), false);

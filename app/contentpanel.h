@@ -43,7 +43,7 @@ class CContentPanelView : public CWindowImpl<CContentPanelView>,
                           public IStockList {
 public:
     DECLARE_WND_CLASS_EX("VelmoraContentPanel", CS_DBLCLKS, -1)
-    enum : UINT_PTR { kReloadTimer = 2001 };
+    enum : UINT_PTR { kReloadTimer = 2001, kSearchBoxTimer = 2002 };
     enum : UINT { kReloadInterval = 10000 };
     // The stocks of F3 and F4.
     static const char kShanghaiIndex[];
@@ -120,6 +120,8 @@ public:
     // A key-down for the search box: a visible box answers whether it consumed the key; a hidden
     // one is placed, shown and takes the key as its first. False while there is no box window.
     bool HandKeyToSearchBox(MSG* msg);
+    // Makes the search box and files every stock in it, once; false when it cannot be made.
+    bool EnsureSearchBox();
     CSearchBox& GetSearchBox() { return m_searchBox; }
 
     // Pages shown inside the program (CWebSourceDlg, modal); tests put a recorder in its place.

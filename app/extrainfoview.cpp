@@ -26,6 +26,19 @@ int CExtraInfoView::RegisterNotifySink(CMessageProcessor* processor) {
     return 1;
 }
 
+void CExtraInfoView::SetCreateParams(HWND parent, const RECT& rect, UINT id) {
+    m_createParent = parent;
+    m_createRect = rect;
+    m_createId = id;
+}
+
+bool CExtraInfoView::EnsureWindow() {
+    if (m_hWnd) return true;
+    if (!m_createParent || !::IsWindow(m_createParent)) return false;
+    return Create(m_createParent, m_createRect, nullptr, WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, m_createId) !=
+           nullptr;
+}
+
 int CExtraInfoView::OnPanelMessage(int id, intptr_t wParam, intptr_t lParam) {
     if (id == kAppMsgAddToWatch)
         AddStock(reinterpret_cast<const char*>(wParam), reinterpret_cast<const char*>(lParam));
@@ -129,6 +142,8 @@ void CExtraInfoView::ShowRows() {
 }
 
 int CExtraInfoView::AddStock(const char* code, const char* name) {
+    // A stock given before the panel was first shown still lands in the list and the file.
+    EnsureWindow();
     if (!m_watch || m_watch->AddStock(code, name) != 1) return 0;
     const WatchListRow& row = m_watch->GetRow(m_watch->GetCount() - 1);
     int at = m_list.AddItem(row.code);

@@ -35,6 +35,10 @@ public:
     CExtraInfoView();
     ~CExtraInfoView() override;
 
+    // Where the window is made when first needed (hidden); until then the panel has no window.
+    void SetCreateParams(HWND parent, const RECT& rect, UINT id);
+    // Makes the window when it is not there yet; false when it cannot be made.
+    bool EnsureWindow();
     // Registers for 256, 522, 4033 and 4034 and keeps the processor (not owned); 1.
     int RegisterNotifySink(CMessageProcessor* processor);
     // The watch-list file; the store's (dataFileWatchList) in the program folder unless set before
@@ -89,6 +93,9 @@ private:
 
     CSkinListCtrlData m_list;
     CMessageProcessor* m_processor = nullptr;
+    HWND m_createParent = nullptr;
+    RECT m_createRect = {0, 0, kExtraWidth, 100};
+    UINT m_createId = 0;
     HWND m_tree = nullptr;
     CSkinCmdBar m_tabs;
     CSkinFadeStateButtonCtrl m_close;

@@ -1,5 +1,7 @@
 #include "app/framerules.h"
 
+#include <algorithm>
+
 namespace {
 
 const CaptionButtonSpec kCaptionButtons[] = {
@@ -109,6 +111,15 @@ FrameLayout ComputeFrameLayout(const FrameBox& c, int barHeight, int statusHeigh
     }
     l.content = {left, top, c.right < left ? left : c.right, bottom < top ? top : bottom};
     return l;
+}
+
+FrameBox FrameOpenRect(const FrameBox& workArea) { return workArea; }
+
+FrameBox FrameRestoredRect(const FrameBox& workArea) {
+    // Centred as the window centring does, but never above or left of the work area.
+    const int left = std::max(workArea.left, workArea.left + (workArea.Width() - kFrameRestoredWidth) / 2);
+    const int top = std::max(workArea.top, workArea.top + (workArea.Height() - kFrameRestoredHeight) / 2);
+    return {left, top, left + kFrameRestoredWidth, top + kFrameRestoredHeight};
 }
 
 bool SidePanelShownAfterToggle(bool visible, unsigned notifyCode) { return !(visible && notifyCode < 1000); }

@@ -68,6 +68,13 @@ constexpr int kSidePanelWidth = 210;
 FrameLayout ComputeFrameLayout(const FrameBox& client, int barHeight, int statusHeight, int tickerHeight,
                                bool sideVisible);
 
+// Where the frame goes: it opens filling the work area, and restoring it gives the 900 by 680
+// window centred in the work area. Creating it at the filled rectangle lays the children out and
+// paints them once, at the size the user sees.
+constexpr int kFrameRestoredWidth = 900, kFrameRestoredHeight = 680;
+FrameBox FrameOpenRect(const FrameBox& workArea);
+FrameBox FrameRestoredRect(const FrameBox& workArea);
+
 // The side panel toggle: hidden when shown and the command came from a menu, tool button or key
 // (notification code below 1000); shown otherwise (the "add to watch list" command asks with 1000).
 bool SidePanelShownAfterToggle(bool visible, unsigned notifyCode);

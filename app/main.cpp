@@ -32,8 +32,7 @@ int Run(LPSTR, int show) {
     int result = 0;
     {
         CMainFrame frame;
-        RECT r = {0, 0, 900, 680};
-        if (frame.Create(nullptr, r, nullptr)) {
+        if (frame.Create(nullptr, CMainFrame::OpenRect(), nullptr)) {
             frame.ShowWindow(show);
             result = loop.Run();
             if (frame.IsRelogin()) result = kReloginResult;

@@ -56,6 +56,13 @@ CMainFrame::~CMainFrame() {
     if (m_refresh) m_refresh->Stop();
 }
 
+CRect CMainFrame::OpenRect() {
+    RECT work;
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    const FrameBox r = FrameOpenRect({work.left, work.top, work.right, work.bottom});
+    return CRect(r.left, r.top, r.right, r.bottom);
+}
+
 std::string CMainFrame::GetNewsText() {
     std::lock_guard<std::mutex> lock(m_textLock);
     return m_newsText;
@@ -73,7 +80,7 @@ LRESULT CMainFrame::OnCreate(LPCREATESTRUCTA) {
     else
         InitMenuFont();
     for (const CaptionButtonSpec& b : CaptionMenuButtons(Edition))
-        AddMenuButton(b.id, b.label, SkinPicture("menu.png"), b.x, kCaptionButtonTop);
+        AddMenuButton(b.id, b.label, SharedSkinPicture("menu.png"), b.x, kCaptionButtonTop);
 
     m_background.LoadSkinFile("bg1.png");
     m_logo.LoadSkinFile("Logo.png");
@@ -87,8 +94,9 @@ LRESULT CMainFrame::OnCreate(LPCREATESTRUCTA) {
 
     if (!m_content.Create(m_hWnd, CRect(0, 0, 100, 100), nullptr, kChildStyle, 0, kContentId)) return -1;
     m_side.RegisterNotifySink(&m_content);
-    m_side.Create(m_hWnd, CRect(0, 0, kSidePanelWidth, 100), nullptr,
-                  WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, kSideId);
+    // Hidden at first and opened in few sessions: its window (tabs, list, tree, watch-list file)
+    // is made when it is first shown or first given a stock.
+    m_side.SetCreateParams(m_hWnd, CRect(0, 0, kSidePanelWidth, 100), kSideId);
     SetWindowText(FrameCaption(Edition));
 
     if (CMessageLoop* loop = GetAppModule().GetMessageLoop()) {
@@ -97,7 +105,9 @@ LRESULT CMainFrame::OnCreate(LPCREATESTRUCTA) {
         m_registered = true;
     }
     UpdateLayout(TRUE);
-    CenterWindow();
+    RECT work;
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    const FrameBox restored = FrameRestoredRect({work.left, work.top, work.right, work.bottom});
 
     // The news, the market status and the creation's heartbeat are the thread's first work: the
     // frame paints at once and the ticker and the status bar fill when the replies come.
@@ -113,7 +123,7 @@ LRESULT CMainFrame::OnCreate(LPCREATESTRUCTA) {
     // A silent service costs a fetch this long at most, and closing cancels it at once.
     m_refresh->Client().SetTimeouts(5000, 10000);
     m_refresh->Start();
-    MaximizeToWorkArea();
+    MaximizeToWorkArea(CRect(restored.left, restored.top, restored.right, restored.bottom));
     return 0;
 }
 
@@ -300,10 +310,11 @@ void CMainFrame::OnDownloadGroups() {
 }
 
 void CMainFrame::TogglePane(UINT notifyCode) {
-    if (!m_side.m_hWnd) return;
-    if (!SidePanelShownAfterToggle(m_side.IsWindowVisible() != FALSE, notifyCode)) {
+    const bool visible = m_side.m_hWnd && m_side.IsWindowVisible();
+    if (!SidePanelShownAfterToggle(visible, notifyCode)) {
         m_side.ShowWindow(SW_HIDE);
     } else {
+        if (!m_side.EnsureWindow()) return;
         m_side.ShowWindow(SW_SHOW);
         m_side.ShowListPage(32801);
     }

@@ -39,6 +39,10 @@ public:
     CMainFrame();
     ~CMainFrame() override;
 
+    // The rectangle to create the frame at: where it ends up, so that it is laid out and painted
+    // once. Created elsewhere it still moves there.
+    static CRect OpenRect();
+
     // Set when the frame closed for a new login; read by the run loop.
     bool IsRelogin() const { return m_relogin; }
     // The refresh thread's tick (tests shorten it); set before the window is created.

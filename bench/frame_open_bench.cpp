@@ -1,9 +1,10 @@
 // From the login's end to the first painted main frame, at the whole market's size, under Wine:
 // the client's start-up loading (the code list fetched and stored, the composite index's files
 // checked, about 5,000 stocks, the sector and group lists and every sector's member file read), the
-// frame built, created at 900 by 680, shown and painted with every child (the bars and the content
-// panel's intraday chart of the composite index); against a plain loop that reads the same files
-// with fread, in the same run. The fixture service at full scale fills hqdata before the clock
+// frame built, created where the program creates it, shown and painted with every child (the bars
+// and the content panel's intraday chart of the composite index) by the first paint messages, as
+// the message loop would deliver them; against a plain loop that reads the same files with fread,
+// in the same run. The fixture service at full scale fills hqdata before the clock
 // starts; while timed, the code list comes from a loopback server in this process that holds the
 // reply in memory, so the service is never what is measured, and the frame's own requests (on its
 // threads, never waited for) get quick refusals.
@@ -139,12 +140,13 @@ int main() {
         tLoad = std::min(tLoad, Now() - t0);
         LoadSkin();
         CMainFrame frame;
-        if (!frame.Create(nullptr, CRect(0, 0, 900, 680), nullptr)) {
+        if (!frame.Create(nullptr, CMainFrame::OpenRect(), nullptr)) {
             ok = false;
             return 1e300;
         }
         frame.ShowWindow(SW_SHOW);
-        ::RedrawWindow(frame, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        // Whatever showing left to paint, painted now: every window of a newly shown frame.
+        ::RedrawWindow(frame, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
         const double t = Now() - t0;
         frame.DestroyWindow();
         Pump();
@@ -163,11 +165,15 @@ int main() {
                 GetStockContainer().GetSize(), int(files.size()), bytes / 1048576.0, int(files.size()) - 5);
     std::printf("frame open: of our time, the start-up loading %.3f ms and the frame the rest (the best of their rounds)\n",
                 tLoad * 1000);
-    const int status = Report("frame open (login end to first painted frame, whole market)",
-                              "opens every file the start-up reads (code list, the composite index's day and minute "
-                              "files, sector and group lists, and every sector's member file, found by walking their "
-                              "folders) and freads it whole into one buffer, once",
-                              tOurs, tPlain, 0.25);
+    // From the login's end to the first painted frame, at the whole market's size.
+    const double goal = 0.30, ratio = tPlain / tOurs;
+    std::printf("frame open: the plain loop opens every file the start-up reads (code list, the composite index's day "
+                "and minute files, sector and group lists, and every sector's member file, found by walking their "
+                "folders) and freads it whole into one buffer, once\n");
+    std::printf("frame open: ours %.3f ms, plain read %.3f ms\n", tOurs * 1000, tPlain * 1000);
+    std::printf("frame open: ratio %.3f = plain read of the same files / our time (goal at least %.2f)%s\n", ratio, goal,
+                ratio >= goal ? "" : "  BELOW GOAL");
+    const int status = ratio >= goal ? 0 : 1;
     GetAppModule().RemoveMessageLoop();
     loopback.Stop();
     FreeGroupDownloader();

@@ -109,7 +109,14 @@ LRESULT CSkinDarkCommandBarCtrl::OnCreate(LPCREATESTRUCTA) {
     }
     ResizeClient(-1, std::max((int)tm.tmHeight, 32), FALSE);
     m_spacing = 2;
+    m_tip.Create(m_hWnd);
     return 0;
+}
+
+void CSkinDarkCommandBarCtrl::OnDestroy() {
+    // The buttons go after the bar's WM_DESTROY: they see the control gone and leave it be.
+    if (m_tip.m_hWnd) ::DestroyWindow(m_tip.Detach());
+    SetMsgHandled(FALSE);
 }
 
 BOOL CSkinDarkCommandBarCtrl::AddButton(const CommandButtonRecord& in) {
@@ -117,6 +124,7 @@ BOOL CSkinDarkCommandBarCtrl::AddButton(const CommandButtonRecord& in) {
     RECT r = {10, 2, 80, 31};
     if (!m_buttons.empty()) r.left = m_buttons.back().rect.right + m_spacing;
     auto made = std::make_unique<CSkinDarkCommandButtonCtrl>(m_left, m_middle, m_right);
+    if (m_tip.m_hWnd) made->ShareToolTip(m_tip);
     if (!made->Create(m_hWnd, r, "", WS_CHILD, 0, (UINT)rec.id)) {
         if (rec.icon) ::DeleteObject(rec.icon);
         return FALSE;  // no window, so no final message: made frees it

@@ -44,6 +44,9 @@ public:
     // Takes the strip (frames: disabled, normal, hover, pressed); an older one is deleted.
     void SetBitmap(HBITMAP bitmap);
     void SetToolTipText(const char* text);
+    // Registers the tip with this tooltip control (kept alive by its owner longer than the button)
+    // instead of a control of the button's own; set before the window is created.
+    void ShareToolTip(HWND tip) { m_sharedTip = tip; }
     void SetStyleFlags(DWORD flags) { m_styleFlags = flags; }
     DWORD GetStyleFlags() const { return m_styleFlags; }
     void SetAutoDelete(bool on) { m_autoDelete = on; }
@@ -51,7 +54,7 @@ public:
     const CFadeState& Fade() const { return m_fade; }
     bool IsHover() const { return m_hover; }
     bool IsPressed() const { return m_pressed; }
-    HWND GetToolTip() const { return m_tip.m_hWnd; }
+    HWND GetToolTip() const { return m_sharedTip ? m_sharedTip : m_tip.m_hWnd; }
 
     BEGIN_MSG_MAP(CSkinFadeStateButtonImpl)
         MSG_RAW_RANGE(WM_MOUSEFIRST, WM_MOUSELAST, OnRelayMouse)
@@ -96,6 +99,7 @@ protected:
 
     std::string m_tipText;
     CToolTipCtrl m_tip;
+    HWND m_sharedTip = nullptr;
     CBrush m_bkBrush;
     HBITMAP m_image = nullptr;
     int m_imageWidth = 0, m_imageHeight = 0;
@@ -149,12 +153,14 @@ inline void CSkinFadeStateButtonImpl<T, TBase, TWinTraits>::SetToolTipText(const
 
 template <class T, class TBase, class TWinTraits>
 inline void CSkinFadeStateButtonImpl<T, TBase, TWinTraits>::ApplyToolTip() {
-    if (!m_tip.m_hWnd) return;
-    m_tip.Activate(FALSE);
-    m_tip.DelTool(m_hWnd, (UINT_PTR)m_hWnd);
+    CToolTipCtrl tip(GetToolTip());
+    if (!m_hWnd || !tip.m_hWnd || !::IsWindow(tip.m_hWnd)) return;
+    // A shared control serves other buttons too: only this button's tool comes and goes.
+    if (!m_sharedTip) m_tip.Activate(FALSE);
+    tip.DelTool(m_hWnd, (UINT_PTR)m_hWnd);
     if (m_tipText.empty()) return;
-    m_tip.Activate(TRUE);
-    m_tip.AddTool(m_hWnd, (UINT_PTR)m_hWnd, nullptr, m_tipText.c_str(), TTF_IDISHWND);
+    if (!m_sharedTip) m_tip.Activate(TRUE);
+    tip.AddTool(m_hWnd, (UINT_PTR)m_hWnd, nullptr, m_tipText.c_str(), TTF_IDISHWND);
 }
 
 template <class T, class TBase, class TWinTraits>
@@ -163,7 +169,7 @@ inline void CSkinFadeStateButtonImpl<T, TBase, TWinTraits>::Init() {
     DWORD style = GetStyle();
     if ((style & BS_TYPEMASK) != BS_OWNERDRAW)
         ::SetWindowLongPtrA(m_hWnd, GWL_STYLE, (LONG_PTR)((style & ~(DWORD)BS_TYPEMASK) | BS_OWNERDRAW));
-    m_tip.Create(m_hWnd);
+    if (!m_sharedTip) m_tip.Create(m_hWnd);
     ApplyToolTip();
     m_bkColor = (m_styleFlags & FADEBTN_BLACK) ? RGB(0, 0, 0) : ::GetSysColor(COLOR_WINDOW);
     if (!IsWindowEnabled()) m_fade.current = m_fade.previous = kFadeDisabled;
@@ -179,6 +185,7 @@ inline LRESULT CSkinFadeStateButtonImpl<T, TBase, TWinTraits>::OnCreate(LPCREATE
 template <class T, class TBase, class TWinTraits>
 inline void CSkinFadeStateButtonImpl<T, TBase, TWinTraits>::OnDestroy() {
     if (m_tip.m_hWnd) ::DestroyWindow(m_tip.Detach());
+    if (m_sharedTip && ::IsWindow(m_sharedTip)) CToolTipCtrl(m_sharedTip).DelTool(m_hWnd, (UINT_PTR)m_hWnd);
     if (m_image) ::DeleteObject(m_image);
     m_image = nullptr;
     KillTimer(kFadeTimer);
@@ -192,9 +199,9 @@ inline void CSkinFadeStateButtonImpl<T, TBase, TWinTraits>::OnFinalMessage(HWND)
 
 template <class T, class TBase, class TWinTraits>
 inline LRESULT CSkinFadeStateButtonImpl<T, TBase, TWinTraits>::OnRelayMouse(UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (m_tip.m_hWnd) {
+    if (HWND tip = GetToolTip()) {
         MSG m = {m_hWnd, msg, wParam, lParam, 0, {0, 0}};
-        m_tip.RelayEvent(&m);
+        CToolTipCtrl(tip).RelayEvent(&m);
     }
     SetMsgHandled(FALSE);
     return 0;
@@ -345,9 +352,12 @@ public:
     void LayoutButtons();
     const std::vector<CommandButtonRecord>& Buttons() const { return m_buttons; }
     HFONT GetBarFont() const { return m_font; }
+    // The one tooltip control every button of the bar shows its tip through.
+    HWND GetToolTip() const { return m_tip.m_hWnd; }
 
     BEGIN_MSG_MAP(CSkinDarkCommandBarCtrl)
         MSG_WM_CREATE(OnCreate)
+        MSG_WM_DESTROY(OnDestroy)
         MSG_WM_SIZE(OnSize)
         MSG_RAW(WM_COMMAND, OnCommand)
         CHAIN_MSG_MAP(CDoubleBufferImpl<CSkinDarkCommandBarCtrl>)
@@ -358,10 +368,12 @@ public:
 
 private:
     LRESULT OnCreate(LPCREATESTRUCTA);
+    void OnDestroy();
     void OnSize(UINT, CSize) { LayoutButtons(); }
     LRESULT OnCommand(UINT msg, WPARAM wParam, LPARAM lParam);
 
     CFont m_font;
+    CToolTipCtrl m_tip;  // a tooltip window per button cost a window each at start-up
     CBitmap m_background, m_left, m_middle, m_right;
     int m_spacing = 2;
     std::vector<CommandButtonRecord> m_buttons;

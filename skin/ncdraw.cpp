@@ -27,15 +27,16 @@ void DrawBorder(HDC dc, const CSkinBitmap& img, bool vertical, int start, int le
 // ---- Caption menu button ---------------------------------------------------------------------------
 
 CaptionMenuButton::CaptionMenuButton(int id, const char* label, HBITMAP image, int x, int y, HWND owner)
-    : id(id), label(label ? label : ""), image(image), x(x), y(y), owner(owner), bm() {
+    : CaptionMenuButton(id, label, MakeSharedBitmap(image), x, y, owner) {}
+
+CaptionMenuButton::CaptionMenuButton(int id, const char* label, SharedBitmap shared, int x, int y, HWND owner)
+    : id(id), label(label ? label : ""), image(shared.get()), x(x), y(y), owner(owner), bm(), m_image(std::move(shared)) {
     if (image) ::GetObjectA(image, sizeof(bm), &bm);
     frameWidth = bm.bmWidth / 4;
     height = bm.bmHeight < 0 ? -bm.bmHeight : bm.bmHeight;
 }
 
-CaptionMenuButton::~CaptionMenuButton() {
-    if (image) ::DeleteObject(image);
-}
+CaptionMenuButton::~CaptionMenuButton() = default;
 
 SkinRect CaptionMenuButton::Rect(int cw) const { return SkinRect(cw - x, y, cw - x + frameWidth, y + height); }
 
@@ -130,7 +131,11 @@ bool CNcDraw::LoadTheme() {
 }
 
 void CNcDraw::AddMenuButton(int id, const char* label, HBITMAP image, int x, int y) {
-    m_menuButtons.push_back(std::make_unique<CaptionMenuButton>(id, label, image, x, y, m_hWndFrame));
+    AddMenuButton(id, label, MakeSharedBitmap(image), x, y);
+}
+
+void CNcDraw::AddMenuButton(int id, const char* label, SharedBitmap image, int x, int y) {
+    m_menuButtons.push_back(std::make_unique<CaptionMenuButton>(id, label, std::move(image), x, y, m_hWndFrame));
 }
 
 int CNcDraw::ClientWidth() const {
@@ -197,7 +202,8 @@ UINT CNcDraw::OnNcHitTest(CPoint screen) {
 }
 
 void CNcDraw::Repaint() {
-    if (!m_themeLoaded || !::IsWindow(m_hWndFrame)) return;
+    // A hidden frame shows nothing: showing it sends WM_NCPAINT, which paints it then.
+    if (!m_themeLoaded || !::IsWindow(m_hWndFrame) || !::IsWindowVisible(m_hWndFrame)) return;
     HDC dc = ::GetWindowDC(m_hWndFrame);
     if (!dc) return;
     Paint(dc);
@@ -209,6 +215,7 @@ void CNcDraw::OnNcPaint(HRGN) {
         SetMsgHandled(FALSE);
         return;
     }
+    m_ncPainted = true;
     Repaint();
 }
 
@@ -298,9 +305,10 @@ BOOL CNcDraw::OnNcActivate(BOOL active) {
         SetMsgHandled(FALSE);
         return TRUE;
     }
-    // Default handling would paint the system caption over ours.
+    // Default handling would paint the system caption over ours. Showing a frame activates it
+    // just before its first WM_NCPAINT, which paints the active look anyway.
     m_active = active != FALSE;
-    Repaint();
+    if (m_ncPainted) Repaint();
     return TRUE;
 }
 
@@ -443,10 +451,18 @@ void CNcDraw::OnGetMinMaxInfo(LPMINMAXINFO mmi) {
 
 void CNcDraw::MaximizeToWorkArea() {
     if (!m_hWndFrame) return;
-    if (m_state != kStateMaximized) m_restoreRect = CWindow(m_hWndFrame).GetWindowRect();
+    MaximizeToWorkArea(m_state != kStateMaximized ? CWindow(m_hWndFrame).GetWindowRect() : m_restoreRect);
+}
+
+void CNcDraw::MaximizeToWorkArea(const RECT& restore) {
+    if (!m_hWndFrame) return;
+    m_restoreRect = restore;
     m_state = kStateMaximized;
     RECT work;
     ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    // A frame created there already is left alone: moving it would lay it out and paint it again.
+    const CRect now = CWindow(m_hWndFrame).GetWindowRect();
+    if (now == work) return;
     ::MoveWindow(m_hWndFrame, work.left, work.top, work.right - work.left, work.bottom - work.top, TRUE);
     ::UpdateWindow(m_hWndFrame);
 }
@@ -460,6 +476,14 @@ void CNcDraw::Restore() {
 
 void CNcDraw::UpdateRegion() {
     if (!m_themeLoaded || !::IsWindow(m_hWndFrame)) return;
+    // The region follows the size alone: the WM_SIZE that showing a frame sends at the size it was
+    // created at changes nothing, and setting the region again would repaint the whole frame.
+    RECT now;
+    ::GetWindowRect(m_hWndFrame, &now);
+    const SIZE size = {now.right - now.left, now.bottom - now.top};
+    if (m_regionMade && size.cx == m_regionSize.cx && size.cy == m_regionSize.cy) return;
+    m_regionMade = true;
+    m_regionSize = size;
     Repaint();
     if (!m_transparency) {
         ::SetWindowRgn(m_hWndFrame, nullptr, TRUE);

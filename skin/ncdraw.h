@@ -15,8 +15,9 @@
 class CaptionMenuButton {
 public:
     enum : UINT { kClickMessage = 4030 };  // sent to the owner: wParam the command, lParam the screen point
-    // Takes the image; keeps its own copy of the label.
+    // Takes the image (or a share of it); keeps its own copy of the label.
     CaptionMenuButton(int id, const char* label, HBITMAP image, int x, int y, HWND owner);
+    CaptionMenuButton(int id, const char* label, SharedBitmap image, int x, int y, HWND owner);
     ~CaptionMenuButton();
     CaptionMenuButton(const CaptionMenuButton&) = delete;
     CaptionMenuButton& operator=(const CaptionMenuButton&) = delete;
@@ -38,6 +39,7 @@ public:
 
 private:
     bool m_drawing = false;
+    SharedBitmap m_image;  // holds `image`
 };
 
 class CNcDraw {
@@ -52,7 +54,10 @@ public:
     bool Attach(HWND frame);
     bool LoadTheme();
     void AddMenuButton(int id, const char* label, HBITMAP image, int x, int y);
+    void AddMenuButton(int id, const char* label, SharedBitmap image, int x, int y);
     void MaximizeToWorkArea();
+    // The same, restoring later to the given window rectangle.
+    void MaximizeToWorkArea(const RECT& restore);
     void Restore();
     // Repaints the non-client area and cuts the window region from the caption's mask colour.
     void UpdateRegion();
@@ -126,6 +131,9 @@ private:
     std::vector<std::unique_ptr<CaptionMenuButton>> m_menuButtons;
     bool m_tracking = false;
     int m_paints = 0;
+    bool m_ncPainted = false;  // the first WM_NCPAINT came
+    bool m_regionMade = false;
+    SIZE m_regionSize = {0, 0};  // the window size the region was made for
 };
 
 // Skinned dialogs: a background picture from a memory DC, transparent statics and, when asked,

@@ -8,6 +8,9 @@
 #include <cctype>
 #include <cmath>
 #include <cstring>
+#include <map>
+#include <mutex>
+#include <string>
 #include <vector>
 
 #include "base/win32util.h"
@@ -240,6 +243,26 @@ COLORREF HslToRgb(DWORD hsl) {
 }
 
 // ---- CSkinBitmap ---------------------------------------------------------------------------
+
+SharedBitmap MakeSharedBitmap(HBITMAP owned) {
+    if (!owned) return nullptr;
+    return SharedBitmap(owned, [](HBITMAP b) { ::DeleteObject(b); });
+}
+
+SharedBitmap SharedSkinPicture(const char* file) {
+    if (!file || !*file) return nullptr;
+    // Weak entries: a picture lives while a window shows it, and a skin changed in between
+    // (another folder, so another path) never gets the old one.
+    static std::mutex lock;
+    static std::map<std::string, std::weak_ptr<std::remove_pointer<HBITMAP>::type>> pictures;
+    const std::string path = GetSkinFilePath(file);
+    std::lock_guard<std::mutex> hold(lock);
+    std::weak_ptr<std::remove_pointer<HBITMAP>::type>& entry = pictures[path];
+    if (SharedBitmap held = entry.lock()) return held;
+    SharedBitmap made = MakeSharedBitmap(LoadSkinImage(path.c_str(), RGB(255, 255, 255)));
+    entry = made;
+    return made;
+}
 
 bool CSkinBitmap::Load(const char* path, COLORREF background) {
     DeleteObject();

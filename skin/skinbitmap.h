@@ -1,6 +1,9 @@
 // Skin pictures as GDI bitmaps and the drawing operations the skinned windows share.
 #pragma once
 
+#include <memory>
+#include <type_traits>
+
 #include "skin/skinmanager.h"
 #include "winfw/gdi.h"
 
@@ -19,6 +22,16 @@ int GetImageType(const char* file);
 // A new bitmap from a file: BMP and JPG as the screen shows them, PNG as a 32-bit premultiplied
 // bitmap (alpha kept); null when the file is missing or unreadable. background: JPG backdrop.
 HBITMAP LoadSkinImage(const char* path, COLORREF background);
+// A bitmap handle held by several owners and deleted with the last of them.
+using SharedBitmap = std::shared_ptr<std::remove_pointer<HBITMAP>::type>;
+// Takes the handle (null gives an empty pointer).
+SharedBitmap MakeSharedBitmap(HBITMAP owned);
+// A picture of the skin folder, decoded once for all who hold it at the same time: every caption
+// menu button shows the same strip, and decoding a PNG costs far more than sharing it. Holders
+// draw from it and never select it into two DCs at once (all on the window thread). Null when
+// missing or unreadable.
+SharedBitmap SharedSkinPicture(const char* file);
+
 // Renders an OLE picture into a new screen-compatible bitmap (background -1: not filled).
 HBITMAP CreateBitmapFromPicture(IPicture* picture, COLORREF background);
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <unordered_map>
 
 #include "base/fsutil.h"
 #include "base/log.h"
@@ -41,6 +43,46 @@ bool IsMemberFile(const void* data, int size) {
     int16_t n;
     std::memcpy(&n, b, 2);
     return n >= 0 && 2 + 8 * int64_t(n) <= size;
+}
+
+// The container's members for the codes met while reading member files. A stock sits in many
+// sectors (the whole market's files hold about eighteen records a stock), and every container
+// lookup builds the code's text and takes the container's lock: one lookup a code is enough.
+class MemberNames {
+public:
+    // The member for a record (its kind byte and six code characters); null when the container
+    // does not know the code.
+    const CGroupDownloader::Member* Find(unsigned char kind, const char* code6) {
+        const bool shanghai = kind >= 16 && kind <= 31;
+        uint64_t key = shanghai ? 1 : 0;
+        for (int i = 0; i < 6; ++i) key = (key << 8) | static_cast<unsigned char>(code6[i]);
+        auto found = m_members.find(key);
+        if (found != m_members.end()) return found->second.get();
+        std::unique_ptr<CGroupDownloader::Member> member;
+        std::string code = MakeStockCode(std::string(code6, 6), shanghai);
+        std::string name;
+        if (GetStockContainer().GetStockName(code.c_str(), &name))
+            member.reset(new CGroupDownloader::Member(std::move(code), std::move(name)));
+        return m_members.emplace(key, std::move(member)).first->second.get();
+    }
+
+private:
+    std::unordered_map<uint64_t, std::unique_ptr<CGroupDownloader::Member>> m_members;
+};
+
+// Appends the file's members that the container knows; a missing or short file adds nothing.
+void ReadMembers(const char* path, std::vector<CGroupDownloader::Member>& members, MemberNames& names) {
+    std::string data;
+    if (!velmora::ReadWholeFile(path, data, 1 << 20) || data.size() < 2) return;
+    int16_t n;
+    std::memcpy(&n, data.data(), 2);
+    // The count is bounded by the records present.
+    int count = std::max(0, std::min(int(n), int((data.size() - 2) / 8)));
+    for (int i = 0; i < count; ++i) {
+        const char* rec = data.data() + 2 + size_t(i) * 8;
+        if (const CGroupDownloader::Member* m = names.Find(static_cast<unsigned char>(rec[1]), rec + 2))
+            members.push_back(*m);
+    }
 }
 
 }  // namespace
@@ -180,21 +222,8 @@ int CGroupDownloader::SaveGroups(const std::string& text) {
 }
 
 int CGroupDownloader::ReadGroupFile(const char* path, std::vector<Member>& members) {
-    std::string data;
-    if (!velmora::ReadWholeFile(path, data, 1 << 20) || data.size() < 2) return 1;
-    int16_t n;
-    std::memcpy(&n, data.data(), 2);
-    // The count is bounded by the records present.
-    int count = std::max(0, std::min(int(n), int((data.size() - 2) / 8)));
-    CStockContainer& stocks = GetStockContainer();
-    for (int i = 0; i < count; ++i) {
-        const char* rec = data.data() + 2 + size_t(i) * 8;
-        const unsigned char kind = static_cast<unsigned char>(rec[1]);
-        std::string code(rec + 2, 6);
-        code = MakeStockCode(code, kind >= 16 && kind <= 31);
-        std::string name;
-        if (stocks.GetStockName(code.c_str(), &name)) members.emplace_back(code, name);
-    }
+    MemberNames names;
+    ReadMembers(path, members, names);
     return 1;
 }
 
@@ -203,6 +232,7 @@ int CGroupDownloader::DownloadGroups(bool download, CStockGroupDownloadNotif* si
     // Built aside and swapped in, so that readers on other threads never see a half-built map.
     auto list = std::make_shared<GroupList>();
     auto index = std::make_shared<GroupIndex>();
+    MemberNames names;
     const std::string root = GetGroupRoot();
     if (velmora::FolderExists(root.c_str())) {
         std::vector<std::string> categories;
@@ -229,7 +259,7 @@ int CGroupDownloader::DownloadGroups(bool download, CStockGroupDownloadNotif* si
                 std::sort(files.begin(), files.end());
                 starts[int(sequence.size())] = group;
                 for (const std::string& file : files)
-                    ReadGroupFile((groupFolder + velmora::kPathSep + file).c_str(), sequence);
+                    ReadMembers((groupFolder + velmora::kPathSep + file).c_str(), sequence, names);
             }
             if (!sequence.empty()) {
                 (*list)[category] = std::move(sequence);

@@ -137,6 +137,26 @@ TEST_F(ExtraInfoWindow, AddsFromTheBusDeletesByKeyAndKeepsTheFileInStep) {
     EXPECT_EQ(ReadFile(path), "600000_1;浦发银行\r\n");
 }
 
+// The frame makes the panel's window only when it is needed: a stock given before that makes it,
+// hidden, and lands in the list and the file; the sector tree's refresh waits for the window.
+TEST_F(ExtraInfoWindow, MadeWhenFirstNeeded) {
+    WriteFile(path, "000002_0;万科A\r\n");
+    EXPECT_FALSE(view.EnsureWindow()) << "no parent given yet";
+    view.SetCreateParams(host, CRect(0, 0, kExtraWidth, 460), 5104);
+    bus.SendMessage(kAppMsgSectorsChanged, 0, 0);
+    EXPECT_EQ(view.m_hWnd, nullptr) << "a tree refresh makes no window";
+    bus.SendMessage(kAppMsgAddToWatch, (intptr_t) "600000_1", (intptr_t) "浦发银行");
+    ASSERT_NE(view.m_hWnd, nullptr);
+    EXPECT_EQ(::GetParent(view), host.m_hWnd);
+    EXPECT_EQ(::GetDlgCtrlID(view), 5104);
+    EXPECT_FALSE(view.IsWindowVisible()) << "shown by the frame, not by the stock";
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"000002|万科A", "600000|浦发银行"}));
+    EXPECT_EQ(ReadFile(path), "000002_0;万科A\r\n600000_1;浦发银行\r\n");
+    HWND made = view.m_hWnd;
+    EXPECT_TRUE(view.EnsureWindow());
+    EXPECT_EQ(view.m_hWnd, made) << "made once";
+}
+
 TEST_F(ExtraInfoWindow, PagesSitUnderTheTabStripBesideTheCloseButton) {
     Open();
     auto rectOf = [&](HWND w) {

@@ -121,6 +121,28 @@ TEST(FrameLayoutRules, BarsStackAndTheSidePanelIs210Wide) {
     EXPECT_GE(tiny.sidePanel.Height(), 0);
 }
 
+// Opened filling the work area; restored, 900 by 680 centred in it, never above or left of it.
+TEST(FrameLayoutRules, OpensFillingTheWorkAreaAndRestoresCentred) {
+    struct {
+        FrameBox work, restored;
+    } cases[] = {
+        {{0, 0, 1280, 994}, {190, 157, 1090, 837}},
+        {{100, 30, 1380, 1024}, {290, 187, 1190, 867}},
+        {{0, 0, 800, 600}, {0, 0, 900, 680}},  // a small screen: the corner, not off its edge
+    };
+    for (const auto& c : cases) {
+        const FrameBox open = FrameOpenRect(c.work), restored = FrameRestoredRect(c.work);
+        EXPECT_EQ(open.left, c.work.left);
+        EXPECT_EQ(open.top, c.work.top);
+        EXPECT_EQ(open.right, c.work.right);
+        EXPECT_EQ(open.bottom, c.work.bottom);
+        EXPECT_EQ(restored.left, c.restored.left) << c.work.right;
+        EXPECT_EQ(restored.top, c.restored.top) << c.work.right;
+        EXPECT_EQ(restored.Width(), kFrameRestoredWidth);
+        EXPECT_EQ(restored.Height(), kFrameRestoredHeight);
+    }
+}
+
 TEST(FrameLayoutRules, SidePanelToggle) {
     EXPECT_TRUE(SidePanelShownAfterToggle(false, 0));
     EXPECT_FALSE(SidePanelShownAfterToggle(true, 0));     // the tool button or menu item again

@@ -226,7 +226,6 @@ protected:
         if (!m_client.Start(m_folder) || !m_client.LogIn()) return nullptr;
         HWND frame = m_client.MainWindow(kProgramStepMs);
         m_panel = Child(frame, "VelmoraContentPanel");
-        m_side = Child(frame, "VelmoraExtraInfo");
         return frame;
     }
     HWND View(const char* cls) const { return Child(m_panel, cls); }
@@ -340,8 +339,12 @@ void Journey::Run() {
 
     Lap("keys");
     // 5. The share into the watch list: the side panel shows it, the file holds it.
+    EXPECT_EQ(Child(frame, "VelmoraExtraInfo"), nullptr) << "the side panel is made when first needed";
     Command(frame, kCmdAddToWatch);
-    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(m_side) != 0; }, kEventMs)) << "the side panel opens";
+    EXPECT_TRUE(WaitFor([&] {
+        m_side = Child(frame, "VelmoraExtraInfo");
+        return IsWindowVisible(m_side) != 0;
+    }, kEventMs)) << "the side panel opens";
     EXPECT_TRUE(WaitFor([&] { return Stored("hqdata\\usrstock.dat").compare(0, 9, std::string(kShare) + "_1;") == 0; }, kEventMs))
         << Stored("hqdata\\usrstock.dat");
     Settled(m_side, 3000);
@@ -422,7 +425,10 @@ void Journey::Run() {
     frame = LogIn();
     ASSERT_NE(frame, nullptr);
     Command(frame, kCmdWatchPanel);
-    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(m_side) != 0; }, kEventMs));
+    ASSERT_TRUE(WaitFor([&] {
+        m_side = Child(frame, "VelmoraExtraInfo");  // the new frame's, made as it shows
+        return IsWindowVisible(m_side) != 0;
+    }, kEventMs));
     HWND list = GetDlgItem(m_side, kSideList);
     Settled(list, 3000);
     Shot(12, "restart-watchlist");

@@ -56,6 +56,13 @@ bool PumpUntil(CMessageLoop& loop, P done, DWORD ms) {
     return velmora_test::PumpUntil(done, int(ms), [&](MSG* m) { return loop.PreTranslateMessage(m) != FALSE; });
 }
 
+// A shown child with something left to paint.
+BOOL CALLBACK CollectUnpainted(HWND child, LPARAM out) {
+    if (::IsWindowVisible(child) && ::GetUpdateRect(child, nullptr, FALSE))
+        reinterpret_cast<std::vector<HWND>*>(out)->push_back(child);
+    return TRUE;
+}
+
 CRect ChildRect(HWND parent, HWND child) {
     CRect r;
     ::GetWindowRect(child, &r);
@@ -136,11 +143,27 @@ TEST_F(MainFrameWindow, CaptionBarsLayoutAndTheSidePanel) {
         EXPECT_EQ(b->x, xs[i]);
         EXPECT_EQ(b->y, 4);
         EXPECT_NE(b->id, 2006);
+        EXPECT_NE(b->image, nullptr);
+        EXPECT_EQ(b->image, m_frame.GetMenuButton(0)->image) << "one picture shared by every menu button";
     }
 
     const std::vector<CommandButtonRecord>& tools = m_frame.GetCommandBar().Buttons();
     ASSERT_EQ(tools.size(), 8u);
     for (size_t i = 0; i < tools.size(); ++i) EXPECT_EQ(tools[i].id, ToolButtons()[i].id);
+    // Every tool button's tip is its label, shown through the bar's one tooltip control.
+    HWND tip = m_frame.GetCommandBar().GetToolTip();
+    ASSERT_NE(tip, nullptr);
+    EXPECT_EQ(::SendMessageA(tip, TTM_GETTOOLCOUNT, 0, 0), (LRESULT)tools.size());
+    for (size_t i = 0; i < tools.size(); ++i) {
+        char text[80] = {0};
+        TOOLINFOA ti = {};
+        ti.cbSize = TTTOOLINFOA_V2_SIZE;
+        ti.hwnd = tools[i].window;
+        ti.uId = (UINT_PTR)tools[i].window;
+        ti.lpszText = text;
+        ::SendMessageA(tip, TTM_GETTEXTA, sizeof(text), (LPARAM)&ti);
+        EXPECT_STREQ(text, ToolButtons()[i].label) << i;
+    }
 
     // Maximised to the work area; the bars stacked, the content between them.
     RECT work;
@@ -160,7 +183,7 @@ TEST_F(MainFrameWindow, CaptionBarsLayoutAndTheSidePanel) {
     EXPECT_EQ(content.bottom, ticker.top);
     EXPECT_EQ(content.left, 0);
     EXPECT_EQ(content.right, client.right);
-    EXPECT_FALSE(m_frame.GetSidePanel().IsWindowVisible());
+    EXPECT_EQ(m_frame.GetSidePanel().m_hWnd, nullptr) << "the side panel is made when first shown";
 
     // The tool button shows the side panel on its watch list, 210 wide; again hides it.
     m_frame.SendMessage(WM_COMMAND, MAKEWPARAM(32801, BN_CLICKED), 0);
@@ -185,6 +208,43 @@ TEST_F(MainFrameWindow, CaptionBarsLayoutAndTheSidePanel) {
     m_frame.GetSidePanel().SendMessage(WM_COMMAND, kExtraCloseId, 0);
     EXPECT_FALSE(m_frame.GetSidePanel().IsWindowVisible());
     EXPECT_EQ(ChildRect(m_frame, m_frame.GetContentWindow()).left, 0);
+
+    // Restored, 900 by 680 centred in the work area; created there already, the same.
+    const FrameBox restored = FrameRestoredRect({work.left, work.top, work.right, work.bottom});
+    m_frame.Restore();
+    m_frame.GetWindowRect(&window);
+    EXPECT_EQ(window, CRect(restored.left, restored.top, restored.right, restored.bottom));
+}
+
+// Created where it ends up, as the program creates it: laid out there, nothing moved after, and
+// restoring still gives the centred 900 by 680 window.
+TEST_F(MainFrameWindow, CreatedAtItsFinalSize) {
+    RECT work;
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    ASSERT_NE(m_frame.Create(nullptr, CMainFrame::OpenRect(), nullptr), nullptr);
+    CRect window, client;
+    m_frame.GetWindowRect(&window);
+    EXPECT_EQ(window, CRect(work));
+    m_frame.GetClientRect(&client);
+    EXPECT_EQ(ChildRect(m_frame, m_frame.GetContentWindow()).right, client.right);
+    EXPECT_EQ(ChildRect(m_frame, m_frame.GetStatusBar()).bottom, client.bottom);
+    EXPECT_EQ(m_frame.GetWindowState(), CNcDraw::kStateMaximized);
+    EXPECT_EQ(m_frame.GetNcPaintCount(), 0) << "nothing painted while hidden";
+    EXPECT_FALSE(m_frame.GetContentPanel().GetSearchBox().IsWindow()) << "the search box waits for the first paint";
+    m_frame.ShowWindow(SW_SHOW);
+    ::RedrawWindow(m_frame, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    EXPECT_EQ(m_frame.GetNcPaintCount(), 1) << "shown and painted once";
+    // That one paint left nothing of the frame or its children to paint.
+    EXPECT_FALSE(::GetUpdateRect(m_frame, nullptr, FALSE));
+    std::vector<HWND> unpainted;
+    ::EnumChildWindows(m_frame, CollectUnpainted, reinterpret_cast<LPARAM>(&unpainted));
+    EXPECT_TRUE(unpainted.empty()) << unpainted.size() << " children still to paint";
+    EXPECT_TRUE(PumpUntil(m_loop, [&] { return m_frame.GetContentPanel().GetSearchBox().IsWindow() != FALSE; }, 5000))
+        << "the search box comes after the first paint";
+    const FrameBox restored = FrameRestoredRect({work.left, work.top, work.right, work.bottom});
+    m_frame.Restore();
+    m_frame.GetWindowRect(&window);
+    EXPECT_EQ(window, CRect(restored.left, restored.top, restored.right, restored.bottom));
 }
 
 TEST_F(MainFrameWindow, CommandsReachTheContentPanelAndIndicators) {
@@ -260,9 +320,10 @@ TEST_F(MainFrameWindow, WatchListChangesSurviveARestart) {
         ASSERT_NE(again.Create(nullptr, CRect(0, 0, 900, 680), nullptr), nullptr);
         again.ShowWindow(SW_SHOW);
         Pump(m_loop);
+        again.SendMessage(WM_COMMAND, 32801, 0);
+        ASSERT_TRUE(again.GetSidePanel().IsWindowVisible());
         ASSERT_EQ(again.GetSidePanel().GetWatchList().GetCount(), 1u);
         EXPECT_EQ(again.GetSidePanel().GetWatchList().GetRow(0).code, "1A0001");
-        again.SendMessage(WM_COMMAND, 32801, 0);
         again.GetSidePanel().GetList().SelectItem(0, 0, 0);
         ::PostMessageA(again.GetSidePanel().GetList(), WM_KEYDOWN, VK_DELETE, 1);
         Pump(m_loop);
@@ -273,6 +334,8 @@ TEST_F(MainFrameWindow, WatchListChangesSurviveARestart) {
     CMainFrame third;
     ASSERT_NE(third.Create(nullptr, CRect(0, 0, 900, 680), nullptr), nullptr);
     Pump(m_loop);
+    third.SendMessage(WM_COMMAND, 32801, 0);
+    ASSERT_NE(third.GetSidePanel().m_hWnd, nullptr);
     EXPECT_EQ(third.GetSidePanel().GetWatchList().GetCount(), 0u);
     third.DestroyWindow();
     Pump(m_loop);

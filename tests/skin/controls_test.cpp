@@ -117,9 +117,36 @@ TEST_F(Controls, CommandBarComposesForwardsAndHides) {
     CommandButtonRecord plain;
     plain.id = 4002;
     ASSERT_TRUE(bar.AddButton(plain));
-    ASSERT_EQ(bar.Buttons().size(), 2u);
+    CommandButtonRecord third;
+    third.id = 4003;
+    third.caption = "即时分析";
+    third.tooltip = "即时分析";
+    ASSERT_TRUE(bar.AddButton(third));
+    ASSERT_EQ(bar.Buttons().size(), 3u);
     const auto& b0 = bar.Buttons()[0];
     const auto& b1 = bar.Buttons()[1];
+
+    // One tooltip control for the whole bar; each button with a tip is a tool of it, with its text.
+    ASSERT_NE(bar.GetToolTip(), nullptr);
+    EXPECT_EQ(::SendMessageA(bar.GetToolTip(), TTM_GETTOOLCOUNT, 0, 0), 2) << "the plain button has no tip";
+    struct {
+        size_t button;
+        const char* text;
+    } tips[] = {{0, "日K线"}, {1, ""}, {2, "即时分析"}};
+    for (const auto& t : tips) {
+        HWND w = bar.Buttons()[t.button].window;
+        auto* b = static_cast<CSkinDarkCommandButtonCtrl*>(CWindowImplCore::FromHandle(w));
+        ASSERT_NE(b, nullptr);
+        EXPECT_EQ(b->GetToolTip(), bar.GetToolTip()) << t.button;
+        char text[80] = {0};
+        TOOLINFOA ti = {};
+        ti.cbSize = TTTOOLINFOA_V2_SIZE;
+        ti.hwnd = w;
+        ti.uId = (UINT_PTR)w;
+        ti.lpszText = text;
+        ::SendMessageA(bar.GetToolTip(), TTM_GETTEXTA, sizeof(text), (LPARAM)&ti);
+        EXPECT_STREQ(text, t.text) << t.button;
+    }
 
     SIZE caption = {0, 0};
     {

@@ -262,6 +262,30 @@ TEST(Win32Util, LoadPngFromFileAndResource) {
     EXPECT_EQ(LoadPngResource(GetSkinFilePath("no-such.png").c_str(), nullptr), nullptr);
 }
 
+// One decoded picture for every holder at the same time; gone with the last, decoded afresh after.
+TEST(Win32Util, SharedSkinPicturesDecodeOnceWhileHeld) {
+    DestroySkinManager();
+    LoadSkin();
+    SharedBitmap first = SharedSkinPicture("menu.png");
+    ASSERT_NE(first, nullptr);
+    SharedBitmap second = SharedSkinPicture("menu.png");
+    EXPECT_EQ(second.get(), first.get()) << "the same bitmap, not a second decoding";
+    EXPECT_NE(SharedSkinPicture("Bar.png").get(), first.get());
+    BITMAP bm = {};
+    ASSERT_EQ(::GetObjectA(first.get(), sizeof(bm), &bm), (int)sizeof(bm));
+    EXPECT_EQ(bm.bmWidth, 256);
+    HBITMAP handle = first.get();
+    first.reset();
+    EXPECT_NE(::GetObjectA(handle, sizeof(bm), &bm), 0) << "still held by the second holder";
+    second.reset();
+    EXPECT_EQ(::GetObjectA(handle, sizeof(bm), &bm), 0) << "deleted with its last holder";
+    SharedBitmap again = SharedSkinPicture("menu.png");
+    ASSERT_NE(again, nullptr);
+    EXPECT_NE(::GetObjectA(again.get(), sizeof(bm), &bm), 0);
+    EXPECT_EQ(SharedSkinPicture("no-such.png"), nullptr);
+    EXPECT_EQ(SharedSkinPicture(""), nullptr);
+}
+
 TEST(Win32Util, ClampToMonitorX) {
     RECT work;
     ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
