@@ -215,8 +215,9 @@ BOOL CMainFrame::PreTranslateMessage(MSG* msg) {
     bool inSide = m_side.m_hWnd && (msg->hwnd == m_side.m_hWnd || ::IsChild(m_side.m_hWnd, msg->hwnd));
     if (inSide && m_side.PreTranslateMessage(msg)) return TRUE;
     if (m_content.m_hWnd && m_content.PreTranslateMessage(msg)) return TRUE;
-    // Only the frame's own windows: a dialog's keys are the dialog's.
-    if (!inSide && m_side.m_hWnd && (msg->hwnd == m_hWnd || ::IsChild(m_hWnd, msg->hwnd)) && m_side.PreTranslateMessage(msg))
+    // Only the frame's own windows: a dialog's keys are the dialog's. The side panel swallows them
+    // whether or not its window has been made yet.
+    if (!inSide && (msg->hwnd == m_hWnd || ::IsChild(m_hWnd, msg->hwnd)) && m_side.PreTranslateMessage(msg))
         return TRUE;
     return FALSE;
 }
