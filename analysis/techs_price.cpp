@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 
 // ---- CV ----
 
@@ -337,10 +339,72 @@ bool C36BIAS::Line(int i, double* v) {
     return true;
 }
 
-// With the price function chosen once for the pass.
+namespace {
+// As CTechnique::PrefetchBar, for the passes outside the classes.
+inline void Ahead(const KDATA* bars, int i) {
+    __builtin_prefetch(
+        reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(bars) + (uintptr_t(i) + 16) * sizeof(KDATA)));
+}
+
+// The line of bars first..last (from bar 5 on), none of them cached yet, as Bias36 gives it, with
+// the last five prices kept in registers; two bars at a time, so that their four divisions take
+// two instructions. Returns whether a bar got no finite value.
+template <bool Stream, class Price>
+bool Bias36Pass(const Price& prices, const KDATA* bars, int i, int last, double* line) {
+    const Price price = prices;  // a local the stores cannot reach
+    double p1 = price(i - 1), p2 = price(i - 2), p3 = price(i - 3), p4 = price(i - 4), p5 = price(i - 5);
+    double check = 0;  // stays 0 while every value is finite
+    auto one = [&](int t) __attribute__((always_inline)) {
+        const double p0 = price(t);
+        // Bias36's sums, in its order.
+        const double three = p0 + p1 + p2;
+        const double v = three / 3 - (three + p3 + p4 + p5) / 6;
+        line[t] = v;
+        check += v - v;
+        p5 = p4, p4 = p3, p3 = p2, p2 = p1, p1 = p0;
+    };
+    if (Stream && !PairAligned(line + i) && i <= last) one(i++);
+#if defined(__SSE2__)
+    const __m128d by3 = _mm_set1_pd(3), by6 = _mm_set1_pd(6);
+    __m128d checks = _mm_setzero_pd();
+    for (; i + 1 <= last; i += 2) {
+        Ahead(bars, i);
+        const double q0 = price(i), q1 = price(i + 1);
+        const double ta = q0 + p1 + p2, sa = ta + p3 + p4 + p5;
+        const double tb = q1 + q0 + p1, sb = tb + p2 + p3 + p4;
+        const __m128d v = _mm_sub_pd(_mm_div_pd(_mm_set_pd(tb, ta), by3), _mm_div_pd(_mm_set_pd(sb, sa), by6));
+        if (Stream)
+            _mm_stream_pd(line + i, v);
+        else
+            _mm_storeu_pd(line + i, v);
+        checks = _mm_add_pd(checks, _mm_sub_pd(v, v));
+        p5 = p3, p4 = p2, p3 = p1, p2 = q0, p1 = q1;
+    }
+    check += _mm_cvtsd_f64(checks) + _mm_cvtsd_f64(_mm_unpackhi_pd(checks, checks));
+    if (Stream) StreamDone();
+#endif
+    for (; i <= last; ++i) {
+        Ahead(bars, i);
+        one(i);
+    }
+    return !(check == 0);
+}
+}  // namespace
+
+// With the price function chosen once for the pass; bars none of which is cached yet are
+// written by Bias36Pass.
 bool C36BIAS::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     if (!m_pKData) return RangePass(1, start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
     return WithPrices(*m_pKData, [&](const auto& price) {
+        bool any = false;
+        const KDATA* const bars = m_pKData->GetData();
+        // Bars before 5 have no value: a pass from bar 5 on leaves them uncomputed.
+        if (FreshPass(1, std::max(start, 5), end, min, max, minBar, maxBar, &any, [&](int first, int last, double* const* lines) {
+                return StreamLines(lines, 1, first, last - first + 1)
+                           ? Bias36Pass<true>(price, bars, first, last, lines[0])
+                           : Bias36Pass<false>(price, bars, first, last, lines[0]);
+            }))
+            return any;
         return RangePass(1, start, end, min, max, minBar, maxBar, [&price](int i, double* v) {
             if (i < 5) return false;
             *v = Bias36(price, i);
@@ -444,10 +508,194 @@ bool CUOS::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
     });
 }
 
+namespace {
+// ValueRing's arithmetic for a pass over the values array of at least m entries the pass owns:
+// the same pushes give the same sums bit for bit. Its own address never escapes, so that a loop
+// holds its fields in registers.
+struct PassRing {
+    double* values;
+    int m, count = 0, pos = 0, steps = 0;
+    double sum = 0, mass = 0, peak = 0, floor = 0;
+
+    PassRing(double* slots, int days) : values(slots), m(days) {}
+    bool Full() const { return count >= m; }
+    __attribute__((always_inline)) void Push(double x) {
+        if (__builtin_expect(count < m, 0)) {
+            values[count] = x;
+            if (++count == m) Resum();
+            return;
+        }
+        double* slot = values + pos;
+        const double out = *slot;
+        *slot = x;
+        if (++pos == m) pos = 0;
+        sum += x - out;
+        mass += std::fabs(x) - std::fabs(out);
+        if (mass > peak) {
+            peak = mass;
+            floor = mass * (1.0 / 16);
+            if (++steps < CWindowSum::kRefresh) return;
+        } else if (mass >= floor && ++steps < CWindowSum::kRefresh) {
+            return;
+        }
+        Resum();
+    }
+    void Resum() {
+        const Sums taken = Taken(values, count);
+        sum = taken.sum;
+        mass = peak = taken.mass;
+        floor = taken.mass * (1.0 / 16);
+        steps = 0;
+    }
+
+private:
+    struct Sums {
+        double sum, mass;
+    };
+    __attribute__((noinline)) static Sums Taken(const double* v, int n) {
+        double s = 0, c = 0, a = 0;
+        for (int k = 0; k < n; ++k) {
+            CompensatedAdd(s, c, v[k]);
+            a += std::fabs(v[k]);
+        }
+        return Sums{s + c, a};
+    }
+};
+
+// What MaoscPass found: the first bar with both lines (-1: none), whether a later bar had no
+// value, and the first bar with a line value but no average yet (-1: none) with its value.
+struct LineMAStart {
+    int full = -1;
+    bool broken = false;
+    int single = -1;
+    double value = 0;
+};
+
+// MAOSC's lines over bars first..last of a pass from the series' start (no bar before first has a
+// value), in the steps LineMABlocks and PriceSumBlock take: the two window sums of the price taken
+// afresh at the first bar and at each of LineMABlocks' block starts (blockFrom + k x 512), stepped
+// as RunWindowSums steps them in between, and the average's ring of the last m values. The first
+// m - 1 values enter the ring alone; from the bar where it is full on, both lines of every bar are
+// written two bars at a time (NaN for a bar without a value).
+template <bool Stream, class Price>
+void MaoscPass(const Price& prices, const KDATA* bars, int d1, int d2, int m, int blockFrom, int first, int last,
+               double* l0, double* l1, LineMAStart& r) {
+    enum { kBlock = 512 };  // LineMABlocks' block
+    const Price price = prices;  // a local the stores cannot reach
+#if defined(__SSE2__)
+    const __m128d days = _mm_set_pd(d2, d1), ms = _mm_set1_pd(m);
+#endif
+    auto term = [&price](int t) { return price(t); };
+    CWindowSum s1, s2;
+    double slots[kMaxTechDays];
+    PassRing ring(slots, m);
+    int restart = first;
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    bool broken = false;
+    // The line of bar t (bars in increasing order).
+    auto line = [&](int t) __attribute__((always_inline)) {
+        if (t == restart) {
+            s1.Start(t, d1, term);
+            s2.Start(t, d2, term);
+            restart = blockFrom + kBlock * ((t - blockFrom) / kBlock + 1);
+        } else {
+            const double in = price(t);
+            if (__builtin_expect(!s1.Step(in, price(t - d1)), 0)) s1.Start(t, d1, term);
+            if (__builtin_expect(!s2.Step(in, price(t - d2)), 0)) s2.Start(t, d2, term);
+        }
+#if defined(__SSE2__)
+        // Both divisions in one instruction, each rounded as on its own.
+        const __m128d q = _mm_div_pd(_mm_set_pd(s2.GetSum(), s1.GetSum()), days);
+        return _mm_cvtsd_f64(q) - _mm_cvtsd_f64(_mm_unpackhi_pd(q, q));
+#else
+        return s1.GetSum() / d1 - s2.GetSum() / d2;
+#endif
+    };
+    int i = first;
+    for (; i <= last; ++i) {
+        const double x = line(i);
+        if (!std::isfinite(x)) continue;
+        ring.Push(x);
+        if (ring.Full()) {
+            l0[i] = x, l1[i] = ring.sum / m;
+            r.full = i++;
+            break;
+        }
+        if (r.single < 0) r.single = i, r.value = x;
+    }
+    if (r.full < 0) return;
+    // The line of bar t, and the sum of the average's ring after it (NaN in both: no value).
+    auto both = [&](int t, double* x, double* sum) __attribute__((always_inline)) {
+        *x = line(t);
+        if (__builtin_expect(!std::isfinite(*x), 0)) {
+            *x = *sum = none;
+            broken = true;
+            return;
+        }
+        ring.Push(*x);
+        *sum = ring.sum;
+    };
+    double x0, a0, x1, a1;
+    if (Stream && !PairAligned(l0 + i) && i <= last) {
+        both(i, &x0, &a0);
+        l0[i] = x0, l1[i] = a0 / m;
+        ++i;
+    }
+    for (; i + 1 <= last; i += 2) {
+        __builtin_prefetch(bars + i + 16);
+        both(i, &x0, &a0);
+        both(i + 1, &x1, &a1);
+        PutPair<Stream>(l0 + i, x0, x1);
+#if defined(__SSE2__)
+        const __m128d a = _mm_div_pd(_mm_set_pd(a1, a0), ms);
+        if (Stream)
+            _mm_stream_pd(l1 + i, a);
+        else
+            _mm_storeu_pd(l1 + i, a);
+#else
+        PutPair<Stream>(l1 + i, a0 / m, a1 / m);
+#endif
+    }
+    if (i <= last) {
+        both(i, &x0, &a0);
+        l0[i] = x0, l1[i] = a0 / m;
+    }
+    if (Stream) StreamDone();
+    r.broken = broken;
+}
+}  // namespace
+
+// Filling the cache alone over a range from the series' start, none of it cached yet: MaoscPass.
+// Any other request: the range pass of the line and its average, the window sums held in locals
+// for the pass and the price function chosen once.
 bool CMAOSC::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
     EnsureParameters();
     const int n[2] = {m_ints[kDays1], m_ints[kDays2]};
+    const int m = MaDays(), whole = std::max(n[0], n[1]) - 1;
+    end = std::min(end, m_pKData->GetSize() - 1);
+    // From the series' start: no bar before the pass has a value, and the average's ring starts empty.
+    if (!min && !max && !minBar && !maxBar && start >= 0 && start > m_nLastStored && start <= whole && m >= 1 &&
+        m - 1 <= whole &&
+        n[0] >= 1 && n[1] >= 1 && std::max(start, whole) <= end && OpenLines(2) && m_nCacheStart == 0 &&
+        end < CacheEnd()) {
+        // LineMABlocks' first block starts where an average can be; the line where both windows are whole.
+        const int blockFrom = std::max(start, m - 1), first = std::max(blockFrom, whole);
+        double* const lines[2] = {m_pCache[0], m_pCache[1]};
+        const KDATA* const bars = m_pKData->GetData();
+        LineMAStart r;
+        WithPrices(*m_pKData, [&](const auto& price) {
+            if (StreamLines(lines, 2, first, end - first + 1))
+                MaoscPass<true>(price, bars, n[0], n[1], m, blockFrom, first, end, lines[0], lines[1], r);
+            else
+                MaoscPass<false>(price, bars, n[0], n[1], m, blockFrom, first, end, lines[0], lines[1], r);
+        });
+        // As LineMABlocks keeps it: the first value of a window taken afresh is stored on its own.
+        if (r.single >= 0) StoreComputed(r.single, &r.value, 1);
+        if (r.full >= 0)
+            for (int k = 0; k < 2; ++k) MarkComputedFinite(k, r.full, end, r.broken);
+        return r.full >= 0;
+    }
     return WithPrices(*m_pKData, [&](const auto& price) {
         return LineMABlocks(start, end, min, max, minBar, maxBar, [&](int b0, int b1, double* xs, unsigned char* got) {
             PriceSumBlock<2>(price, n, b0, b1, xs, got, [&](int, const double* sums, double* v) {

@@ -2,9 +2,53 @@
 // Each class's parameters and computation are in techs_price.cpp.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "analysis/techs_lines.h"
+
+// Whole-series passes of this family (and of techs_own) write their lines two bars at a time
+// with PutPair. A pass over more than kStreamBars bars writes lines larger than the processor's
+// caches: those stores go past the caches (non-temporal), so that writing a line costs no read of
+// the memory it replaces, and StreamDone orders them before anything later. A shorter pass keeps
+// its lines in the caches for the pane that reads them next. (Helpers every family could share.)
+constexpr int kStreamBars = 1 << 17;
+// Whether a pass writing count bars of the n lines from bar first streams them: a long pass,
+// with every line's entry of bar first equally placed within 16 bytes. The pass then writes bar
+// first alone when that entry is not on a 16-byte boundary, and pairs of bars from there.
+inline bool StreamLines(double* const* lines, int n, int first, int count) {
+#if defined(__SSE2__)
+    if (count < kStreamBars) return false;
+    const uintptr_t at = reinterpret_cast<uintptr_t>(lines[0] + first) & 15;
+    if (at & 7) return false;
+    for (int k = 1; k < n; ++k)
+        if ((reinterpret_cast<uintptr_t>(lines[k] + first) & 15) != at) return false;
+    return true;
+#else
+    (void)lines, (void)n, (void)first, (void)count;
+    return false;
+#endif
+}
+inline bool PairAligned(const double* at) { return (reinterpret_cast<uintptr_t>(at) & 15) == 0; }
+template <bool Stream>
+inline void PutPair(double* at, double a, double b) {
+#if defined(__SSE2__)
+    if (Stream) {
+        _mm_stream_pd(at, _mm_set_pd(b, a));
+        return;
+    }
+#endif
+    at[0] = a, at[1] = b;
+}
+inline void StreamDone() {
+#if defined(__SSE2__)
+    _mm_sfence();
+#endif
+}
 
 class CCV : public CLine1 {
 public:
