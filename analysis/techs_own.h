@@ -87,6 +87,10 @@ private:
 
 // Ids 8 and 55-57: the step MACD over the prices.
 class CSelfMACD : public CStepMACD {
+public:
+    bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
+                       int* maxBar = nullptr) override;
+
 protected:
     CSelfMACD(const char* layout, std::initializer_list<int> ints, const char* caption);
     // Stores the fifth line of a bar.
