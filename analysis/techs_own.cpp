@@ -12,7 +12,7 @@
 
 // ---- CYO, DCYO ----
 
-CCYO::CCYO() : CLineMA("ADLL", {6, 10, -10}, {}, {9, 12, 18, 24}, "A") {}
+CCYO::CCYO() : CPassLineMA("ADLL", {6, 10, -10}, {}, {9, 12, 18, 24}, "A") {}
 
 double CCYO::Cyo(int i) const {
     const CKData& k = *m_pKData;
@@ -453,5 +453,61 @@ int CSelfTechnique5::WarmUpStart(int index) const {
 
 
 // Range passes with each class's own line called directly.
-VELMORA_LINE_MA_RANGE(CCYO)
-VELMORA_LINE_MA_RANGE(CDCYO)
+namespace {
+// Cyo's steps with the price function p and the day counts d[0..count-1].
+template <class Price>
+inline __attribute__((always_inline)) double CyoOf(const Price& p, const int* d, int count, int t) {
+    const double now = p(t);
+    double sum = 0, weights = 0;
+    for (int m = 0; m < count; ++m) {
+        const double then = p(t - d[m]);
+        sum += (m + 1) * (then <= 0 ? 100 : now * 100 / then);
+        weights += m + 1;
+    }
+    return sum / weights;
+}
+}  // namespace
+
+bool CCYO::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    bool any = false;
+    std::vector<int> days;
+    for (int m = 0; m < m_days.GetSize(); ++m) days.push_back(int(m_days[m]));
+    if (!days.empty() &&
+        FreshLineMA(start, end, min, max, minBar, maxBar, GetMaxDays(m_days), &any, [&](const auto& price, int) {
+            const int* const d = days.data();
+            const int count = int(days.size());
+            auto p = price;
+            return [p, d, count](int t) __attribute__((always_inline)) { return CyoOf(p, d, count, t); };
+        }))
+        return any;
+    return LineMAPass(start, end, min, max, minBar, maxBar, [this](int t, double* x) { return CCYO::Line(t, x); });
+}
+
+// Each bar's average of the last MA CYO values, those values kept in a ring.
+bool CDCYO::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    bool any = false;
+    std::vector<int> days;
+    for (int m = 0; m < m_days.GetSize(); ++m) days.push_back(int(m_days[m]));
+    const int n = m_ints[kMA], most = GetMaxDays(m_days);
+    std::vector<double> cyo(size_t(std::max(n, 1)));
+    if (!days.empty() && n >= 1 && n <= kMaxTechDays &&
+        FreshLineMA(start, end, min, max, minBar, maxBar, most + n - 1, &any, [&](const auto& price, int) {
+            const int* const d = days.data();
+            const int count = int(days.size());
+            double* const ring = cyo.data();
+            // The CYO of the n - 1 bars before the first line.
+            for (int t = most; t < most + n - 1; ++t) ring[t % n] = CyoOf(price, d, count, t);
+            auto p = price;
+            return [p, d, count, ring, n](int t) __attribute__((always_inline)) {
+                ring[t % n] = CyoOf(p, d, count, t);
+                // Line's sum, oldest first.
+                double sum = 0;
+                for (int u = t - n + 1; u <= t; ++u) sum += ring[u % n];
+                return sum / n;
+            };
+        }))
+        return any;
+    return LineMAPass(start, end, min, max, minBar, maxBar, [this](int t, double* x) { return CDCYO::Line(t, x); });
+}

@@ -7,11 +7,12 @@
 
 #include "analysis/techs_lines.h"
 #include "analysis/techs_momentum.h"
+#include "analysis/techs_price.h"
 #include "analysis/techs_volume.h"
 #include "store/kdata.h"
 #include "store/stockinfo.h"
 
-class CCYO : public CLineMA {
+class CCYO : public CPassLineMA {
 public:
     bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
                        int* maxBar = nullptr) override;

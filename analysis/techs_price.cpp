@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <type_traits>
 
 // ---- CV ----
 
@@ -261,7 +262,7 @@ int CCR::GetSignal(int index, int* reason) {
 
 // ---- OSC, UOS, MAOSC ----
 
-COSC::COSC() : CLineMA("DDLL", {10, 6, 10, -10}, {}, {}, "(%d.%d)") {}
+COSC::COSC() : CPassLineMA("DDLL", {10, 6, 10, -10}, {}, {}, "(%d.%d)") {}
 
 bool COSC::Line(int i, double* v) {
     const CKData& k = *m_pKData;
@@ -279,7 +280,7 @@ int COSC::GetSignal(int index, int* reason) {
                            reason);
 }
 
-CUOS::CUOS() : CLineMA("DDDDLL", {7, 14, 28, 6, 10, -10}, {}, {}, "(%d,%d,%d,%d)") {}
+CUOS::CUOS() : CPassLineMA("DDDDLL", {7, 14, 28, 6, 10, -10}, {}, {}, "(%d,%d,%d,%d)") {}
 
 bool CUOS::Line(int i, double* v) {
     const CKData& k = *m_pKData;
@@ -301,7 +302,7 @@ int CUOS::GetSignal(int index, int* reason) {
     return ZoneCrossSignal(index, most + m_ints[kMA], kRangeWindow, 0.4, 0.6, m_ints[kBuy], m_ints[kSell], reason);
 }
 
-CMAOSC::CMAOSC() : CLineMA("DDDLL", {6, 12, 6, 10, -10}, {}, {}, "(%d,%d,%d)") {}
+CMAOSC::CMAOSC() : CPassLineMA("DDDLL", {6, 12, 6, 10, -10}, {}, {}, "(%d,%d,%d)") {}
 
 bool CMAOSC::Line(int i, double* v) {
     const CKData& k = *m_pKData;
@@ -422,7 +423,7 @@ int C36BIAS::GetSignal(int index, int* reason) {
 
 // ---- DPO ----
 
-CDPO::CDPO() : CLineMA("DDLL", {10, 6, 10, -10}, {}, {}, "(%d,%d)") {}
+CDPO::CDPO() : CPassLineMA("DDLL", {10, 6, 10, -10}, {}, {}, "(%d,%d)") {}
 
 bool CDPO::Line(int i, double* v) {
     const CKData& k = *m_pKData;
@@ -441,7 +442,7 @@ int CDPO::GetSignal(int index, int* reason) {
 
 // ---- KST ----
 
-CKST::CKST() : CLineMA("ADLL", {6, 10, -10}, {}, {9, 12, 18, 24}, "A") {}
+CKST::CKST() : CPassLineMA("ADLL", {6, 10, -10}, {}, {9, 12, 18, 24}, "A") {}
 
 bool CKST::Line(int i, double* v) {
     const CKData& k = *m_pKData;
@@ -476,6 +477,17 @@ bool COSC::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
     if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
     EnsureParameters();
     const int n = m_ints[kDays];
+    bool any = false;
+    if (FreshLineMA(start, end, min, max, minBar, maxBar, n - 1, &any, [&](const auto& price, int from) {
+            price_pass::Sums<1, std::decay_t<decltype(price)>> sums(price, &n, n - 1, from, 0);
+            return [sums, n](int t) mutable __attribute__((always_inline)) {
+                sums.At(t);
+                const double average = sums.Sum(0) / n;
+                if (average < 0.0001) return std::numeric_limits<double>::quiet_NaN();
+                return sums.price(t) / average;
+            };
+        }))
+        return any;
     return WithPrices(*m_pKData, [&](const auto& price) {
         return LineMABlocks(start, end, min, max, minBar, maxBar, [&](int b0, int b1, double* xs, unsigned char* got) {
             PriceSumBlock<1>(price, &n, b0, b1, xs, got, [&](int i, const double* sums, double* v) {
@@ -492,6 +504,24 @@ bool CUOS::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
     if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
     EnsureParameters();
     const int n[3] = {m_ints[kDays1], m_ints[kDays2], m_ints[kDays3]};
+    const int whole = std::max(n[0], std::max(n[1], n[2])) - 1;
+    bool any = false;
+    if (FreshLineMA(start, end, min, max, minBar, maxBar, whole, &any, [&](const auto& price, int from) {
+            price_pass::Sums<3, std::decay_t<decltype(price)>> sums(price, n, whole, from, 0);
+            const int d0 = n[0], d1 = n[1], d2 = n[2];
+            return [sums, d0, d1, d2](int t) mutable __attribute__((always_inline)) {
+                sums.At(t);
+                const int d[3] = {d0, d1, d2};
+                double sum = 0;
+                for (int m = 0; m < 3; ++m) {
+                    const double average = sums.Sum(m) / d[m];
+                    if (average < 0.0001) return std::numeric_limits<double>::quiet_NaN();
+                    sum += sums.price(t) / average;
+                }
+                return sum / 3;
+            };
+        }))
+        return any;
     return WithPrices(*m_pKData, [&](const auto& price) {
         return LineMABlocks(start, end, min, max, minBar, maxBar, [&](int b0, int b1, double* xs, unsigned char* got) {
             PriceSumBlock<3>(price, n, b0, b1, xs, got, [&](int i, const double* sums, double* v) {
@@ -508,194 +538,30 @@ bool CUOS::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
     });
 }
 
-namespace {
-// ValueRing's arithmetic for a pass over the values array of at least m entries the pass owns:
-// the same pushes give the same sums bit for bit. Its own address never escapes, so that a loop
-// holds its fields in registers.
-struct PassRing {
-    double* values;
-    int m, count = 0, pos = 0, steps = 0;
-    double sum = 0, mass = 0, peak = 0, floor = 0;
-
-    PassRing(double* slots, int days) : values(slots), m(days) {}
-    bool Full() const { return count >= m; }
-    __attribute__((always_inline)) void Push(double x) {
-        if (__builtin_expect(count < m, 0)) {
-            values[count] = x;
-            if (++count == m) Resum();
-            return;
-        }
-        double* slot = values + pos;
-        const double out = *slot;
-        *slot = x;
-        if (++pos == m) pos = 0;
-        sum += x - out;
-        mass += std::fabs(x) - std::fabs(out);
-        if (mass > peak) {
-            peak = mass;
-            floor = mass * (1.0 / 16);
-            if (++steps < CWindowSum::kRefresh) return;
-        } else if (mass >= floor && ++steps < CWindowSum::kRefresh) {
-            return;
-        }
-        Resum();
-    }
-    void Resum() {
-        const Sums taken = Taken(values, count);
-        sum = taken.sum;
-        mass = peak = taken.mass;
-        floor = taken.mass * (1.0 / 16);
-        steps = 0;
-    }
-
-private:
-    struct Sums {
-        double sum, mass;
-    };
-    __attribute__((noinline)) static Sums Taken(const double* v, int n) {
-        double s = 0, c = 0, a = 0;
-        for (int k = 0; k < n; ++k) {
-            CompensatedAdd(s, c, v[k]);
-            a += std::fabs(v[k]);
-        }
-        return Sums{s + c, a};
-    }
-};
-
-// What MaoscPass found: the first bar with both lines (-1: none), whether a later bar had no
-// value, and the first bar with a line value but no average yet (-1: none) with its value.
-struct LineMAStart {
-    int full = -1;
-    bool broken = false;
-    int single = -1;
-    double value = 0;
-};
-
-// MAOSC's lines over bars first..last of a pass from the series' start (no bar before first has a
-// value), in the steps LineMABlocks and PriceSumBlock take: the two window sums of the price taken
-// afresh at the first bar and at each of LineMABlocks' block starts (blockFrom + k x 512), stepped
-// as RunWindowSums steps them in between, and the average's ring of the last m values. The first
-// m - 1 values enter the ring alone; from the bar where it is full on, both lines of every bar are
-// written two bars at a time (NaN for a bar without a value).
-template <bool Stream, class Price>
-void MaoscPass(const Price& prices, const KDATA* bars, int d1, int d2, int m, int blockFrom, int first, int last,
-               double* l0, double* l1, LineMAStart& r) {
-    enum { kBlock = 512 };  // LineMABlocks' block
-    const Price price = prices;  // a local the stores cannot reach
-#if defined(__SSE2__)
-    const __m128d days = _mm_set_pd(d2, d1), ms = _mm_set1_pd(m);
-#endif
-    auto term = [&price](int t) { return price(t); };
-    CWindowSum s1, s2;
-    double slots[kMaxTechDays];
-    PassRing ring(slots, m);
-    int restart = first;
-    const double none = std::numeric_limits<double>::quiet_NaN();
-    bool broken = false;
-    // The line of bar t (bars in increasing order).
-    auto line = [&](int t) __attribute__((always_inline)) {
-        if (t == restart) {
-            s1.Start(t, d1, term);
-            s2.Start(t, d2, term);
-            restart = blockFrom + kBlock * ((t - blockFrom) / kBlock + 1);
-        } else {
-            const double in = price(t);
-            if (__builtin_expect(!s1.Step(in, price(t - d1)), 0)) s1.Start(t, d1, term);
-            if (__builtin_expect(!s2.Step(in, price(t - d2)), 0)) s2.Start(t, d2, term);
-        }
-#if defined(__SSE2__)
-        // Both divisions in one instruction, each rounded as on its own.
-        const __m128d q = _mm_div_pd(_mm_set_pd(s2.GetSum(), s1.GetSum()), days);
-        return _mm_cvtsd_f64(q) - _mm_cvtsd_f64(_mm_unpackhi_pd(q, q));
-#else
-        return s1.GetSum() / d1 - s2.GetSum() / d2;
-#endif
-    };
-    int i = first;
-    for (; i <= last; ++i) {
-        const double x = line(i);
-        if (!std::isfinite(x)) continue;
-        ring.Push(x);
-        if (ring.Full()) {
-            l0[i] = x, l1[i] = ring.sum / m;
-            r.full = i++;
-            break;
-        }
-        if (r.single < 0) r.single = i, r.value = x;
-    }
-    if (r.full < 0) return;
-    // The line of bar t, and the sum of the average's ring after it (NaN in both: no value).
-    auto both = [&](int t, double* x, double* sum) __attribute__((always_inline)) {
-        *x = line(t);
-        if (__builtin_expect(!std::isfinite(*x), 0)) {
-            *x = *sum = none;
-            broken = true;
-            return;
-        }
-        ring.Push(*x);
-        *sum = ring.sum;
-    };
-    double x0, a0, x1, a1;
-    if (Stream && !PairAligned(l0 + i) && i <= last) {
-        both(i, &x0, &a0);
-        l0[i] = x0, l1[i] = a0 / m;
-        ++i;
-    }
-    for (; i + 1 <= last; i += 2) {
-        __builtin_prefetch(bars + i + 16);
-        both(i, &x0, &a0);
-        both(i + 1, &x1, &a1);
-        PutPair<Stream>(l0 + i, x0, x1);
-#if defined(__SSE2__)
-        const __m128d a = _mm_div_pd(_mm_set_pd(a1, a0), ms);
-        if (Stream)
-            _mm_stream_pd(l1 + i, a);
-        else
-            _mm_storeu_pd(l1 + i, a);
-#else
-        PutPair<Stream>(l1 + i, a0 / m, a1 / m);
-#endif
-    }
-    if (i <= last) {
-        both(i, &x0, &a0);
-        l0[i] = x0, l1[i] = a0 / m;
-    }
-    if (Stream) StreamDone();
-    r.broken = broken;
-}
-}  // namespace
-
-// Filling the cache alone over a range from the series' start, none of it cached yet: MaoscPass.
-// Any other request: the range pass of the line and its average, the window sums held in locals
-// for the pass and the price function chosen once.
+// Filling the cache alone from the series' start: one pass (FreshLineMA). Any other request: the
+// range pass of the line and its average, the window sums held in locals for the pass and the price
+// function chosen once.
 bool CMAOSC::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
     EnsureParameters();
     const int n[2] = {m_ints[kDays1], m_ints[kDays2]};
-    const int m = MaDays(), whole = std::max(n[0], n[1]) - 1;
-    end = std::min(end, m_pKData->GetSize() - 1);
-    // From the series' start: no bar before the pass has a value, and the average's ring starts empty.
-    if (!min && !max && !minBar && !maxBar && start >= 0 && start > m_nLastStored && start <= whole && m >= 1 &&
-        m - 1 <= whole &&
-        n[0] >= 1 && n[1] >= 1 && std::max(start, whole) <= end && OpenLines(2) && m_nCacheStart == 0 &&
-        end < CacheEnd()) {
-        // LineMABlocks' first block starts where an average can be; the line where both windows are whole.
-        const int blockFrom = std::max(start, m - 1), first = std::max(blockFrom, whole);
-        double* const lines[2] = {m_pCache[0], m_pCache[1]};
-        const KDATA* const bars = m_pKData->GetData();
-        LineMAStart r;
-        WithPrices(*m_pKData, [&](const auto& price) {
-            if (StreamLines(lines, 2, first, end - first + 1))
-                MaoscPass<true>(price, bars, n[0], n[1], m, blockFrom, first, end, lines[0], lines[1], r);
-            else
-                MaoscPass<false>(price, bars, n[0], n[1], m, blockFrom, first, end, lines[0], lines[1], r);
-        });
-        // As LineMABlocks keeps it: the first value of a window taken afresh is stored on its own.
-        if (r.single >= 0) StoreComputed(r.single, &r.value, 1);
-        if (r.full >= 0)
-            for (int k = 0; k < 2; ++k) MarkComputedFinite(k, r.full, end, r.broken);
-        return r.full >= 0;
-    }
+    const int whole = std::max(n[0], n[1]) - 1;
+    bool any = false;
+    if (FreshLineMA(start, end, min, max, minBar, maxBar, whole, &any, [&](const auto& price, int from) {
+            price_pass::Sums<2, std::decay_t<decltype(price)>> sums(price, n, whole, from, 0);
+            const double d0 = n[0], d1 = n[1];
+            return [sums, d0, d1](int t) mutable __attribute__((always_inline)) {
+                sums.At(t);
+#if defined(__SSE2__)
+                // Both divisions in one instruction, each rounded as on its own.
+                const __m128d q = _mm_div_pd(_mm_set_pd(sums.Sum(1), sums.Sum(0)), _mm_set_pd(d1, d0));
+                return _mm_cvtsd_f64(q) - _mm_cvtsd_f64(_mm_unpackhi_pd(q, q));
+#else
+                return sums.Sum(0) / d0 - sums.Sum(1) / d1;
+#endif
+            };
+        }))
+        return any;
     return WithPrices(*m_pKData, [&](const auto& price) {
         return LineMABlocks(start, end, min, max, minBar, maxBar, [&](int b0, int b1, double* xs, unsigned char* got) {
             PriceSumBlock<2>(price, n, b0, b1, xs, got, [&](int, const double* sums, double* v) {
@@ -711,6 +577,15 @@ bool CDPO::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
     if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
     EnsureParameters();
     const int n = m_ints[kDays], len = 2 * n;
+    bool any = false;
+    if (FreshLineMA(start, end, min, max, minBar, maxBar, 3 * n - 2, &any, [&](const auto& price, int from) {
+            price_pass::Sums<1, std::decay_t<decltype(price)>> sums(price, &len, 3 * n - 2, from, n - 1);
+            return [sums, n, len](int t) mutable __attribute__((always_inline)) {
+                sums.At(t - (n - 1));
+                return sums.price(t) - sums.Sum(0) / len;
+            };
+        }))
+        return any;
     return WithPrices(*m_pKData, [&](const auto& price) {
         return LineMABlocks(start, end, min, max, minBar, maxBar, [&](int b0, int b1, double* xs, unsigned char* got) {
             PriceSumBlock<1>(price, &len, b0, b1, xs, got, [&](int i, const double* sums, double* v) {
@@ -721,4 +596,29 @@ bool CDPO::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
         });
     });
 }
-VELMORA_LINE_MA_RANGE(CKST)
+bool CKST::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    bool any = false;
+    std::vector<int> days;
+    for (int m = 0; m < m_days.GetSize(); ++m) days.push_back(int(m_days[m]));
+    if (!days.empty() &&
+        FreshLineMA(start, end, min, max, minBar, maxBar, GetMaxDays(m_days), &any, [&](const auto& price, int) {
+            const int* const d = days.data();
+            const int count = int(days.size());
+            auto p = price;
+            return [p, d, count](int t) __attribute__((always_inline)) {
+                // Line's steps.
+                const double now = p(t);
+                double sum = 0, weights = 0;
+                for (int m = 0; m < count; ++m) {
+                    const double then = p(t - d[m]);
+                    if (!(now > 0) || !(then > 0)) return std::numeric_limits<double>::quiet_NaN();
+                    sum += (m + 1) * ((now - then) * 100 / then);
+                    weights += m + 1;
+                }
+                return sum / weights;
+            };
+        }))
+        return any;
+    return LineMAPass(start, end, min, max, minBar, maxBar, [this](int t, double* x) { return CKST::Line(t, x); });
+}

@@ -364,8 +364,13 @@ TEST(RangeIndicators, EdgeCases) {
 // processor's caches, and they must be the lines of a general pass (a fill of a shorter start, or
 // the one-bar path), the broken bar's neighbours included.
 TEST(PriceOscillators, LongSeriesFillGivesTheOneBarLines) {
-    CKData k;
-    MakeWalk(k, kStreamBars + 3001);
+    // A walk of 2,000 bars over and over: a longer one drifts too far for the ratios' levels.
+    CKData walk, k;
+    MakeWalk(walk, 2000);
+    for (int i = 0; i < kStreamBars + 3001; ++i) {
+        k.Add(walk[i % 2000]);
+        k[i].date = 20000101 + i;
+    }
     const int broken = kStreamBars / 2 + 1;
     k[broken].close = std::numeric_limits<float>::quiet_NaN();
     struct Long {
@@ -373,7 +378,9 @@ TEST(PriceOscillators, LongSeriesFillGivesTheOneBarLines) {
         std::function<std::unique_ptr<CTechnique>()> make;
         int lines;
     };
-    const Long cases[] = {{"36BIAS", Make<C36BIAS>(), 1}, {"MAOSC", Make<CMAOSC>(), 2}};
+    const Long cases[] = {{"36BIAS", Make<C36BIAS>(), 1}, {"MAOSC", Make<CMAOSC>(), 2}, {"OSC", Make<COSC>(), 2},
+                          {"UOS", Make<CUOS>(), 2},       {"DPO", Make<CDPO>(), 2},     {"KST", Make<CKST>(), 2},
+                          {"CYO", Make<CCYO>(), 2},       {"DCYO", Make<CDCYO>(), 2}};
     for (const Long& c : cases) {
         std::unique_ptr<CTechnique> filled = c.make(), one = c.make();
         filled->SetKData(&k);
