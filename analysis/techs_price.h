@@ -146,40 +146,65 @@ struct Start {
     double value = 0;
 };
 
-// A line and its average over bars first..last of a pass that starts with no earlier value, in
-// LineMABlocks' steps: line(t) gives the line of bar t (not finite: no value; called for every bar
-// in order), the average's ring takes the last m values. The first m - 1 values enter the ring
-// alone; from the bar where it is full on, both lines of every bar are written two bars at a time
-// (NaN for a bar without a value).
-template <bool Stream, class Line>
-void Fill(Line& line, const KDATA* bars, int m, int first, int last, double* l0, double* l1, Start& r) {
-    double slots[kMaxTechDays];
-    Ring ring(slots, m);
+// The last M values and their sum added afresh at each bar, oldest first, for the usual short
+// average (M = 6): no running sum, so nothing to refresh and nothing a bad value leaves behind.
+template <int M>
+struct Window {
+    static_assert(M == 6, "the short average is of 6 values");
+    double a = 0, b = 0, c = 0, d = 0, e = 0, f = 0;  // oldest first
+    int count = 0;
+    bool Full() const { return count >= M; }
+    __attribute__((always_inline)) void Push(double x) {
+        a = b, b = c, c = d, d = e, e = f, f = x;
+        if (count < M) ++count;
+    }
+    __attribute__((always_inline)) double Sum() const { return a + b + c + d + e + f; }
+};
+
+// A line and its average over bars first..last of a pass that starts with no earlier value:
+// line(t) gives the line of bar t (not finite: no value; called for every bar in order), the
+// average takes the last m values (M > 0: m is M, and Window sums them; else a Ring as
+// LineMABlocks keeps it). The first m - 1 values have no average; from the bar with the first one
+// on, both lines of every bar are written two bars at a time (NaN for a bar without a value).
+template <bool Stream, int M, class Line>
+void Fill(const Line& lineOf, const KDATA* bars, int m, int first, int last, double* l0, double* l1, Start& r) {
+    Line line = lineOf;  // a local whose state the loop can hold in registers
+    double slots[M > 0 ? 1 : kMaxTechDays];
+    Ring ring(slots, M > 0 ? 1 : m);
+    Window<6> window;
+    auto push = [&](double x) __attribute__((always_inline)) {
+        if (M > 0)
+            window.Push(x);
+        else
+            ring.Push(x);
+    };
+    auto full = [&]() __attribute__((always_inline)) { return M > 0 ? window.Full() : ring.Full(); };
+    auto sum = [&]() __attribute__((always_inline)) { return M > 0 ? window.Sum() : ring.sum; };
     const double none = std::numeric_limits<double>::quiet_NaN();
     bool broken = false;
     int i = first;
     for (; i <= last; ++i) {
         const double x = line(i);
         if (!std::isfinite(x)) continue;
-        ring.Push(x);
-        if (ring.Full()) {
-            l0[i] = x, l1[i] = ring.sum / m;
+        push(x);
+        if (full()) {
+            l0[i] = x, l1[i] = sum() / m;
             r.full = i++;
             break;
         }
         if (r.single < 0) r.single = i, r.value = x;
     }
     if (r.full < 0) return;
-    // The line of bar t, and the sum of the ring after it (NaN in both: no value).
-    auto both = [&](int t, double* x, double* sum) __attribute__((always_inline)) {
+    // The line of bar t, and the sum of the average's values after it (NaN in both: no value).
+    auto both = [&](int t, double* x, double* s) __attribute__((always_inline)) {
         *x = line(t);
         if (__builtin_expect(!std::isfinite(*x), 0)) {
-            *x = *sum = none;
+            *x = *s = none;
             broken = true;
             return;
         }
-        ring.Push(*x);
-        *sum = ring.sum;
+        push(*x);
+        *s = sum();
     };
     double x0, a0, x1, a1;
     if (Stream && !PairAligned(l0 + i) && i <= last) {
@@ -221,7 +246,8 @@ class CPassLineMA : public CLineMA {
 protected:
     using CLineMA::CLineMA;
     // A request that only fills the cache, from a bar no later than `whole` (the first bar that can
-    // have a value), none of it cached yet: LineMABlocks' values in one pass, makeLine(price, from)
+    // have a value), none of it cached yet: LineMABlocks' values in one pass (the usual 6-bar
+    // average added afresh at each bar, so within rounding of its running sum), makeLine(price, from)
     // giving the line functor (called for bars whole..end in order; from is LineMABlocks' first
     // block start). *any as the range pass returns it. False (nothing done) for any other request.
     template <class MakeLine>
@@ -239,10 +265,13 @@ protected:
         price_pass::Start r;
         WithPrices(*m_pKData, [&](const auto& price) {
             auto line = makeLine(price, from);
-            if (StreamLines(lines, 2, whole, end - whole + 1))
-                price_pass::Fill<true>(line, bars, m, whole, end, lines[0], lines[1], r);
+            const bool stream = StreamLines(lines, 2, whole, end - whole + 1);
+            if (m == 6)
+                stream ? price_pass::Fill<true, 6>(line, bars, m, whole, end, lines[0], lines[1], r)
+                       : price_pass::Fill<false, 6>(line, bars, m, whole, end, lines[0], lines[1], r);
             else
-                price_pass::Fill<false>(line, bars, m, whole, end, lines[0], lines[1], r);
+                stream ? price_pass::Fill<true, 0>(line, bars, m, whole, end, lines[0], lines[1], r)
+                       : price_pass::Fill<false, 0>(line, bars, m, whole, end, lines[0], lines[1], r);
         });
         // As LineMABlocks keeps it: the first value of a window taken afresh is stored on its own.
         if (r.single >= 0) StoreComputed(r.single, &r.value, 1);
