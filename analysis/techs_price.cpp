@@ -23,10 +23,83 @@ bool CCV::Line(int i, double* v) {
     return true;
 }
 
+namespace {
+// CV of bars first..last (each with n + m - 2 bars before it), none of them cached yet: the range
+// sum over n bars stepped bar after bar (added afresh at the first bar, every 1024 steps, and when
+// it shrank below 1/16 of its peak or is not finite, as the window sums take it), the sums of the
+// last m bars in a ring, the line written two bars at a time. Returns whether a bar got no value.
+template <bool Stream>
+bool CVPass(const KDATA* b, int n, int m, int first, int last, double* line, double* ring) {
+    auto range = [b](int t) __attribute__((always_inline)) { return double(b[t].high) - b[t].low; };
+    auto afresh = [&](int e) {
+        double s = 0;
+        for (int t = e - n + 1; t <= e; ++t) s += range(t);
+        return s;
+    };
+    for (int e = first - m + 1; e < first; ++e) ring[e - (first - m + 1)] = afresh(e);
+    int pos = m - 1, steps = 0;  // the slot of bar first
+    double sum = 0, peak = 0;
+    bool started = false, broken = false;
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    auto value = [&](int i) __attribute__((always_inline)) {
+        bool fresh = !started || ++steps >= 1024;
+        if (!fresh) {
+            sum -= range(i - n);
+            sum += range(i);
+            const double a = std::fabs(sum);
+            peak = std::max(peak, a);
+            fresh = !(a * 16 >= peak);  // true also for a NaN
+        }
+        if (__builtin_expect(fresh, 0)) {
+            sum = afresh(i);
+            peak = std::fabs(sum);
+            steps = 0;
+            started = true;
+        }
+        ring[pos] = sum;
+        if (++pos == m) pos = 0;
+        // The oldest of the m sums, now in the slot after this bar's.
+        const double now = sum / n, then = ring[pos] / n;
+        const double v = (now - then) * 100 / then;
+        if (!(std::fabs(then) >= 0.0001) || !std::isfinite(v)) {
+            broken = true;
+            return none;
+        }
+        return v;
+    };
+    int i = first;
+    if (Stream && !PairAligned(line + i) && i <= last) line[i] = value(i), ++i;
+    for (; i + 1 <= last; i += 2) {
+        __builtin_prefetch(b + i + 16);
+        const double v0 = value(i);
+        PutPair<Stream>(line + i, v0, value(i + 1));
+    }
+    if (i <= last) line[i] = value(i);
+    if (Stream) StreamDone();
+    return broken;
+}
+}  // namespace
+
 // The range sums of the last MA bars kept in a ring, so that each bar takes one step of the sum.
 // As the base's window sums, the ring is taken afresh when the sum shrank far below its peak or
 // is not finite (a broken or absurd bar left the window, or is inside it).
 bool CCV::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    if (m_pKData) {
+        // Bars none of which is cached yet: CVPass, from the first bar with a value on.
+        const int n = m_ints[kDays], m = m_ints[kMA];
+        bool any = false;
+        if (n >= 1 && m >= 1 &&
+            FreshPass(1, std::max(start, n + m - 2), end, min, max, minBar, maxBar, &any,
+                      [&](int first, int last, double* const* lines) {
+                          m_ring.assign(size_t(m), 0.0);
+                          const KDATA* const bars = m_pKData->GetData();
+                          return StreamLines(lines, 1, first, last - first + 1)
+                                     ? CVPass<true>(bars, n, m, first, last, lines[0], m_ring.data())
+                                     : CVPass<false>(bars, n, m, first, last, lines[0], m_ring.data());
+                      }))
+            return any;
+    }
     int last = -1, steps = 0, pos = 0;  // the ring's slot of bar last
     double sum = 0, peak = 0;
     return RangePass(1, start, end, min, max, minBar, maxBar, [&](int i, double* v) {

@@ -372,7 +372,7 @@ TEST(PriceOscillators, LongSeriesFillGivesTheOneBarLines) {
         k[i].date = 20000101 + i;
     }
     const int broken = kStreamBars / 2 + 1;
-    k[broken].close = std::numeric_limits<float>::quiet_NaN();
+    k[broken].close = k[broken].high = std::numeric_limits<float>::quiet_NaN();
     struct Long {
         const char* name;
         std::function<std::unique_ptr<CTechnique>()> make;
@@ -380,7 +380,7 @@ TEST(PriceOscillators, LongSeriesFillGivesTheOneBarLines) {
     };
     const Long cases[] = {{"36BIAS", Make<C36BIAS>(), 1}, {"MAOSC", Make<CMAOSC>(), 2}, {"OSC", Make<COSC>(), 2},
                           {"UOS", Make<CUOS>(), 2},       {"DPO", Make<CDPO>(), 2},     {"KST", Make<CKST>(), 2},
-                          {"CYO", Make<CCYO>(), 2},       {"DCYO", Make<CDCYO>(), 2}};
+                          {"CYO", Make<CCYO>(), 2},       {"DCYO", Make<CDCYO>(), 2},   {"CV", Make<CCV>(), 1}};
     for (const Long& c : cases) {
         std::unique_ptr<CTechnique> filled = c.make(), one = c.make();
         filled->SetKData(&k);
