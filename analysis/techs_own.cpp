@@ -5,13 +5,14 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/techs_price.h"
 #include "base/timestamp.h"
 #include "store/database.h"
 #include "store/stock.h"
 
 // ---- CYO, DCYO ----
 
-CCYO::CCYO() : CLineMA("ADLL", {6, 10, -10}, {}, {9, 12, 18, 24}, "A") {}
+CCYO::CCYO() : CPassLineMA("ADLL", {6, 10, -10}, {}, {9, 12, 18, 24}, "A") {}
 
 double CCYO::Cyo(int i) const {
     const CKData& k = *m_pKData;
@@ -288,6 +289,92 @@ int CDPER::GetSignal(int index, int* reason) {
 
 CSelfMACD::CSelfMACD(const char* layout, std::initializer_list<int> ints, const char* caption)
     : CStepMACD(layout, ints, caption, sourcePrice) {}
+namespace {
+// The averages' steps of CMACD's pass over bars from..last with every source value p(t), the
+// four lines written two bars at a time; a source value that is not finite is passed over and
+// written into the four lines (no value there). v holds the lines of bar from - 1 and gets those
+// of the last bar that had a value. Returns whether a bar had none.
+template <bool Stream, class Source>
+bool StepMACDPass(const Source& sources, const KDATA* bars, const double* fNew, const double* fOld, int i, int last,
+                  double* const* lines, double* v) {
+    const Source source = sources;  // a local the stores cannot reach
+    const double n0 = fNew[0], o0 = fOld[0], n1 = fNew[1], o1 = fOld[1], n2 = fNew[2], o2 = fOld[2];
+    double es = v[0], el = v[1], dif = v[2], dea = v[3];
+    double* const l0 = lines[0];
+    double* const l1 = lines[1];
+    double* const l2 = lines[2];
+    double* const l3 = lines[3];
+    bool bad = false;
+    // The lines of bar t into x.
+    auto bar = [&](int t, double* x) __attribute__((always_inline)) {
+        const double p = source(t);
+        if (__builtin_expect(!std::isfinite(p), 0)) {
+            x[0] = x[1] = x[2] = x[3] = p;
+            bad = true;
+            return;
+        }
+        es = n0 * p + o0 * es;
+        el = n1 * p + o1 * el;
+        dea = o2 * dea + n2 * (es - el);
+        dif = es - el;
+        x[0] = es, x[1] = el, x[2] = dif, x[3] = dea;
+    };
+    double a[4], b[4];
+    if (Stream && !PairAligned(l0 + i) && i <= last) {
+        bar(i, a);
+        l0[i] = a[0], l1[i] = a[1], l2[i] = a[2], l3[i] = a[3];
+        ++i;
+    }
+    for (; i + 1 <= last; i += 2) {
+        __builtin_prefetch(bars + i + 16);
+        bar(i, a);
+        bar(i + 1, b);
+        PutPair<Stream>(l0 + i, a[0], b[0]);
+        PutPair<Stream>(l1 + i, a[1], b[1]);
+        PutPair<Stream>(l2 + i, a[2], b[2]);
+        PutPair<Stream>(l3 + i, a[3], b[3]);
+    }
+    if (i <= last) {
+        bar(i, a);
+        l0[i] = a[0], l1[i] = a[1], l2[i] = a[2], l3[i] = a[3];
+    }
+    if (Stream) StreamDone();
+    v[0] = es, v[1] = el, v[2] = dif, v[3] = dea;
+    return bad;
+}
+}  // namespace
+
+// Filling the cache alone over bars none of which is cached yet: the first bar that computes as
+// CMACD's pass finds it, then StepMACDPass over the rest (past the caches for a long series).
+// Every other request is CMACD's pass.
+bool CSelfMACD::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    if (min || max || minBar || maxBar || !m_pKData || start < 0 || start <= m_nLastStored)
+        return CMACD::GetMinMaxInfo(start, end, min, max, minBar, maxBar);
+    EnsureParameters();
+    SetFactors();
+    end = std::min(end, m_pKData->GetSize() - 1);
+    if (!OpenLines(4) || m_nCacheStart != 0 || end >= CacheEnd())
+        return CMACD::GetMinMaxInfo(start, end, min, max, minBar, maxBar);
+    double v[4] = {0, 0, 0, 0};
+    int i = start;
+    while (i <= end && !CMACD::Calculate(&v[0], &v[1], &v[2], &v[3], i, false)) ++i;
+    if (i > end) return true;  // no bar computes
+    const int from = i + 1;
+    if (from <= end) {
+        double* const lines[4] = {m_pCache[0], m_pCache[1], m_pCache[2], m_pCache[3]};
+        const KDATA* const bars = m_pKData->GetData();
+        const bool broken = WithSource([&](const auto& source) {
+            return StreamLines(lines, 4, from, end - from + 1)
+                       ? StepMACDPass<true>(source, bars, m_fNew, m_fOld, from, end, lines, v)
+                       : StepMACDPass<false>(source, bars, m_fNew, m_fOld, from, end, lines, v);
+        });
+        for (int l = 0; l < 4; ++l) MarkComputedFinite(l, from, end, broken);
+    }
+    // The lines of the last bar, for bars appended later.
+    if (AllFinite(v, 4)) KeepTail(end, v);
+    return true;
+}
+
 CSelfTechnique1::CSelfTechnique1() : CSelfMACD("dddllll", {5, 62, 9, 15, -15, 10, -10}, "(绿色持币，黄色持股)") {}
 CSelfTechnique2::CSelfTechnique2() : CSelfMACD("dddllll", {5, 42, 9, 15, -15, 10, -10}, "（黄色格线区域为持股）") {}
 CSelfTechnique3::CSelfTechnique3() : CSelfMACD("dddllll", {5, 22, 9, 15, -15, 10, -10}, "(红色代表多方，绿色代表空方)") {}
@@ -310,7 +397,7 @@ int CSelfTechnique1::GetSignal(int, int* reason) {
 
 // The four lines filled as MACD fills them; the range is that of the stop line alone.
 bool CSelfTechnique1::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
-    CMACD::GetMinMaxInfo(start, end, nullptr, nullptr, nullptr, nullptr);
+    CSelfMACD::GetMinMaxInfo(start, end, nullptr, nullptr, nullptr, nullptr);
     double lo = 0, hi = 0;
     int loBar = -1, hiBar = -1;
     bool any = false;
@@ -366,5 +453,61 @@ int CSelfTechnique5::WarmUpStart(int index) const {
 
 
 // Range passes with each class's own line called directly.
-VELMORA_LINE_MA_RANGE(CCYO)
-VELMORA_LINE_MA_RANGE(CDCYO)
+namespace {
+// Cyo's steps with the price function p and the day counts d[0..count-1].
+template <class Price>
+inline __attribute__((always_inline)) double CyoOf(const Price& p, const int* d, int count, int t) {
+    const double now = p(t);
+    double sum = 0, weights = 0;
+    for (int m = 0; m < count; ++m) {
+        const double then = p(t - d[m]);
+        sum += (m + 1) * (then <= 0 ? 100 : now * 100 / then);
+        weights += m + 1;
+    }
+    return sum / weights;
+}
+}  // namespace
+
+bool CCYO::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    bool any = false;
+    std::vector<int> days;
+    for (int m = 0; m < m_days.GetSize(); ++m) days.push_back(int(m_days[m]));
+    if (!days.empty() &&
+        FreshLineMA(start, end, min, max, minBar, maxBar, GetMaxDays(m_days), &any, [&](const auto& price, int) {
+            const int* const d = days.data();
+            const int count = int(days.size());
+            auto p = price;
+            return [p, d, count](int t) __attribute__((always_inline)) { return CyoOf(p, d, count, t); };
+        }))
+        return any;
+    return LineMAPass(start, end, min, max, minBar, maxBar, [this](int t, double* x) { return CCYO::Line(t, x); });
+}
+
+// Each bar's average of the last MA CYO values, those values kept in a ring.
+bool CDCYO::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    bool any = false;
+    std::vector<int> days;
+    for (int m = 0; m < m_days.GetSize(); ++m) days.push_back(int(m_days[m]));
+    const int n = m_ints[kMA], most = GetMaxDays(m_days);
+    std::vector<double> cyo(size_t(std::max(n, 1)));
+    if (!days.empty() && n >= 1 && n <= kMaxTechDays &&
+        FreshLineMA(start, end, min, max, minBar, maxBar, most + n - 1, &any, [&](const auto& price, int) {
+            const int* const d = days.data();
+            const int count = int(days.size());
+            double* const ring = cyo.data();
+            // The CYO of the n - 1 bars before the first line.
+            for (int t = most; t < most + n - 1; ++t) ring[t % n] = CyoOf(price, d, count, t);
+            auto p = price;
+            return [p, d, count, ring, n](int t) __attribute__((always_inline)) {
+                ring[t % n] = CyoOf(p, d, count, t);
+                // Line's sum, oldest first.
+                double sum = 0;
+                for (int u = t - n + 1; u <= t; ++u) sum += ring[u % n];
+                return sum / n;
+            };
+        }))
+        return any;
+    return LineMAPass(start, end, min, max, minBar, maxBar, [this](int t, double* x) { return CDCYO::Line(t, x); });
+}

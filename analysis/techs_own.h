@@ -7,11 +7,12 @@
 
 #include "analysis/techs_lines.h"
 #include "analysis/techs_momentum.h"
+#include "analysis/techs_price.h"
 #include "analysis/techs_volume.h"
 #include "store/kdata.h"
 #include "store/stockinfo.h"
 
-class CCYO : public CLineMA {
+class CCYO : public CPassLineMA {
 public:
     bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
                        int* maxBar = nullptr) override;
@@ -87,6 +88,10 @@ private:
 
 // Ids 8 and 55-57: the step MACD over the prices.
 class CSelfMACD : public CStepMACD {
+public:
+    bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
+                       int* maxBar = nullptr) override;
+
 protected:
     CSelfMACD(const char* layout, std::initializer_list<int> ints, const char* caption);
     // Stores the fifth line of a bar.

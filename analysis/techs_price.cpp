@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <limits>
+#include <type_traits>
 
 // ---- CV ----
 
@@ -20,10 +23,83 @@ bool CCV::Line(int i, double* v) {
     return true;
 }
 
+namespace {
+// CV of bars first..last (each with n + m - 2 bars before it), none of them cached yet: the range
+// sum over n bars stepped bar after bar (added afresh at the first bar, every 1024 steps, and when
+// it shrank below 1/16 of its peak or is not finite, as the window sums take it), the sums of the
+// last m bars in a ring, the line written two bars at a time. Returns whether a bar got no value.
+template <bool Stream>
+bool CVPass(const KDATA* b, int n, int m, int first, int last, double* line, double* ring) {
+    auto range = [b](int t) __attribute__((always_inline)) { return double(b[t].high) - b[t].low; };
+    auto afresh = [&](int e) {
+        double s = 0;
+        for (int t = e - n + 1; t <= e; ++t) s += range(t);
+        return s;
+    };
+    for (int e = first - m + 1; e < first; ++e) ring[e - (first - m + 1)] = afresh(e);
+    int pos = m - 1, steps = 0;  // the slot of bar first
+    double sum = 0, peak = 0;
+    bool started = false, broken = false;
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    auto value = [&](int i) __attribute__((always_inline)) {
+        bool fresh = !started || ++steps >= 1024;
+        if (!fresh) {
+            sum -= range(i - n);
+            sum += range(i);
+            const double a = std::fabs(sum);
+            peak = std::max(peak, a);
+            fresh = !(a * 16 >= peak);  // true also for a NaN
+        }
+        if (__builtin_expect(fresh, 0)) {
+            sum = afresh(i);
+            peak = std::fabs(sum);
+            steps = 0;
+            started = true;
+        }
+        ring[pos] = sum;
+        if (++pos == m) pos = 0;
+        // The oldest of the m sums, now in the slot after this bar's.
+        const double now = sum / n, then = ring[pos] / n;
+        const double v = (now - then) * 100 / then;
+        if (!(std::fabs(then) >= 0.0001) || !std::isfinite(v)) {
+            broken = true;
+            return none;
+        }
+        return v;
+    };
+    int i = first;
+    if (Stream && !PairAligned(line + i) && i <= last) line[i] = value(i), ++i;
+    for (; i + 1 <= last; i += 2) {
+        __builtin_prefetch(b + i + 16);
+        const double v0 = value(i);
+        PutPair<Stream>(line + i, v0, value(i + 1));
+    }
+    if (i <= last) line[i] = value(i);
+    if (Stream) StreamDone();
+    return broken;
+}
+}  // namespace
+
 // The range sums of the last MA bars kept in a ring, so that each bar takes one step of the sum.
 // As the base's window sums, the ring is taken afresh when the sum shrank far below its peak or
 // is not finite (a broken or absurd bar left the window, or is inside it).
 bool CCV::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    if (m_pKData) {
+        // Bars none of which is cached yet: CVPass, from the first bar with a value on.
+        const int n = m_ints[kDays], m = m_ints[kMA];
+        bool any = false;
+        if (n >= 1 && m >= 1 &&
+            FreshPass(1, std::max(start, n + m - 2), end, min, max, minBar, maxBar, &any,
+                      [&](int first, int last, double* const* lines) {
+                          m_ring.assign(size_t(m), 0.0);
+                          const KDATA* const bars = m_pKData->GetData();
+                          return StreamLines(lines, 1, first, last - first + 1)
+                                     ? CVPass<true>(bars, n, m, first, last, lines[0], m_ring.data())
+                                     : CVPass<false>(bars, n, m, first, last, lines[0], m_ring.data());
+                      }))
+            return any;
+    }
     int last = -1, steps = 0, pos = 0;  // the ring's slot of bar last
     double sum = 0, peak = 0;
     return RangePass(1, start, end, min, max, minBar, maxBar, [&](int i, double* v) {
@@ -259,7 +335,7 @@ int CCR::GetSignal(int index, int* reason) {
 
 // ---- OSC, UOS, MAOSC ----
 
-COSC::COSC() : CLineMA("DDLL", {10, 6, 10, -10}, {}, {}, "(%d.%d)") {}
+COSC::COSC() : CPassLineMA("DDLL", {10, 6, 10, -10}, {}, {}, "(%d.%d)") {}
 
 bool COSC::Line(int i, double* v) {
     const CKData& k = *m_pKData;
@@ -277,7 +353,7 @@ int COSC::GetSignal(int index, int* reason) {
                            reason);
 }
 
-CUOS::CUOS() : CLineMA("DDDDLL", {7, 14, 28, 6, 10, -10}, {}, {}, "(%d,%d,%d,%d)") {}
+CUOS::CUOS() : CPassLineMA("DDDDLL", {7, 14, 28, 6, 10, -10}, {}, {}, "(%d,%d,%d,%d)") {}
 
 bool CUOS::Line(int i, double* v) {
     const CKData& k = *m_pKData;
@@ -299,7 +375,7 @@ int CUOS::GetSignal(int index, int* reason) {
     return ZoneCrossSignal(index, most + m_ints[kMA], kRangeWindow, 0.4, 0.6, m_ints[kBuy], m_ints[kSell], reason);
 }
 
-CMAOSC::CMAOSC() : CLineMA("DDDLL", {6, 12, 6, 10, -10}, {}, {}, "(%d,%d,%d)") {}
+CMAOSC::CMAOSC() : CPassLineMA("DDDLL", {6, 12, 6, 10, -10}, {}, {}, "(%d,%d,%d)") {}
 
 bool CMAOSC::Line(int i, double* v) {
     const CKData& k = *m_pKData;
@@ -337,10 +413,72 @@ bool C36BIAS::Line(int i, double* v) {
     return true;
 }
 
-// With the price function chosen once for the pass.
+namespace {
+// As CTechnique::PrefetchBar, for the passes outside the classes.
+inline void Ahead(const KDATA* bars, int i) {
+    __builtin_prefetch(
+        reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(bars) + (uintptr_t(i) + 16) * sizeof(KDATA)));
+}
+
+// The line of bars first..last (from bar 5 on), none of them cached yet, as Bias36 gives it, with
+// the last five prices kept in registers; two bars at a time, so that their four divisions take
+// two instructions. Returns whether a bar got no finite value.
+template <bool Stream, class Price>
+bool Bias36Pass(const Price& prices, const KDATA* bars, int i, int last, double* line) {
+    const Price price = prices;  // a local the stores cannot reach
+    double p1 = price(i - 1), p2 = price(i - 2), p3 = price(i - 3), p4 = price(i - 4), p5 = price(i - 5);
+    double check = 0;  // stays 0 while every value is finite
+    auto one = [&](int t) __attribute__((always_inline)) {
+        const double p0 = price(t);
+        // Bias36's sums, in its order.
+        const double three = p0 + p1 + p2;
+        const double v = three / 3 - (three + p3 + p4 + p5) / 6;
+        line[t] = v;
+        check += v - v;
+        p5 = p4, p4 = p3, p3 = p2, p2 = p1, p1 = p0;
+    };
+    if (Stream && !PairAligned(line + i) && i <= last) one(i++);
+#if defined(__SSE2__)
+    const __m128d by3 = _mm_set1_pd(3), by6 = _mm_set1_pd(6);
+    __m128d checks = _mm_setzero_pd();
+    for (; i + 1 <= last; i += 2) {
+        Ahead(bars, i);
+        const double q0 = price(i), q1 = price(i + 1);
+        const double ta = q0 + p1 + p2, sa = ta + p3 + p4 + p5;
+        const double tb = q1 + q0 + p1, sb = tb + p2 + p3 + p4;
+        const __m128d v = _mm_sub_pd(_mm_div_pd(_mm_set_pd(tb, ta), by3), _mm_div_pd(_mm_set_pd(sb, sa), by6));
+        if (Stream)
+            _mm_stream_pd(line + i, v);
+        else
+            _mm_storeu_pd(line + i, v);
+        checks = _mm_add_pd(checks, _mm_sub_pd(v, v));
+        p5 = p3, p4 = p2, p3 = p1, p2 = q0, p1 = q1;
+    }
+    check += _mm_cvtsd_f64(checks) + _mm_cvtsd_f64(_mm_unpackhi_pd(checks, checks));
+    if (Stream) StreamDone();
+#endif
+    for (; i <= last; ++i) {
+        Ahead(bars, i);
+        one(i);
+    }
+    return !(check == 0);
+}
+}  // namespace
+
+// With the price function chosen once for the pass; bars none of which is cached yet are
+// written by Bias36Pass.
 bool C36BIAS::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     if (!m_pKData) return RangePass(1, start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
     return WithPrices(*m_pKData, [&](const auto& price) {
+        bool any = false;
+        const KDATA* const bars = m_pKData->GetData();
+        // Bars before 5 have no value: a pass from bar 5 on leaves them uncomputed.
+        if (FreshPass(1, std::max(start, 5), end, min, max, minBar, maxBar, &any, [&](int first, int last, double* const* lines) {
+                return StreamLines(lines, 1, first, last - first + 1)
+                           ? Bias36Pass<true>(price, bars, first, last, lines[0])
+                           : Bias36Pass<false>(price, bars, first, last, lines[0]);
+            }))
+            return any;
         return RangePass(1, start, end, min, max, minBar, maxBar, [&price](int i, double* v) {
             if (i < 5) return false;
             *v = Bias36(price, i);
@@ -358,7 +496,7 @@ int C36BIAS::GetSignal(int index, int* reason) {
 
 // ---- DPO ----
 
-CDPO::CDPO() : CLineMA("DDLL", {10, 6, 10, -10}, {}, {}, "(%d,%d)") {}
+CDPO::CDPO() : CPassLineMA("DDLL", {10, 6, 10, -10}, {}, {}, "(%d,%d)") {}
 
 bool CDPO::Line(int i, double* v) {
     const CKData& k = *m_pKData;
@@ -377,7 +515,7 @@ int CDPO::GetSignal(int index, int* reason) {
 
 // ---- KST ----
 
-CKST::CKST() : CLineMA("ADLL", {6, 10, -10}, {}, {9, 12, 18, 24}, "A") {}
+CKST::CKST() : CPassLineMA("ADLL", {6, 10, -10}, {}, {9, 12, 18, 24}, "A") {}
 
 bool CKST::Line(int i, double* v) {
     const CKData& k = *m_pKData;
@@ -412,6 +550,17 @@ bool COSC::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
     if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
     EnsureParameters();
     const int n = m_ints[kDays];
+    bool any = false;
+    if (FreshLineMA(start, end, min, max, minBar, maxBar, n - 1, &any, [&](const auto& price, int from) {
+            price_pass::Sums<1, std::decay_t<decltype(price)>> sums(price, &n, n - 1, from, 0);
+            return [sums, n](int t) mutable __attribute__((always_inline)) {
+                sums.At(t);
+                const double average = sums.Sum(0) / n;
+                if (average < 0.0001) return std::numeric_limits<double>::quiet_NaN();
+                return sums.price(t) / average;
+            };
+        }))
+        return any;
     return WithPrices(*m_pKData, [&](const auto& price) {
         return LineMABlocks(start, end, min, max, minBar, maxBar, [&](int b0, int b1, double* xs, unsigned char* got) {
             PriceSumBlock<1>(price, &n, b0, b1, xs, got, [&](int i, const double* sums, double* v) {
@@ -428,6 +577,24 @@ bool CUOS::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
     if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
     EnsureParameters();
     const int n[3] = {m_ints[kDays1], m_ints[kDays2], m_ints[kDays3]};
+    const int whole = std::max(n[0], std::max(n[1], n[2])) - 1;
+    bool any = false;
+    if (FreshLineMA(start, end, min, max, minBar, maxBar, whole, &any, [&](const auto& price, int from) {
+            price_pass::Sums<3, std::decay_t<decltype(price)>> sums(price, n, whole, from, 0);
+            const int d0 = n[0], d1 = n[1], d2 = n[2];
+            return [sums, d0, d1, d2](int t) mutable __attribute__((always_inline)) {
+                sums.At(t);
+                const int d[3] = {d0, d1, d2};
+                double sum = 0;
+                for (int m = 0; m < 3; ++m) {
+                    const double average = sums.Sum(m) / d[m];
+                    if (average < 0.0001) return std::numeric_limits<double>::quiet_NaN();
+                    sum += sums.price(t) / average;
+                }
+                return sum / 3;
+            };
+        }))
+        return any;
     return WithPrices(*m_pKData, [&](const auto& price) {
         return LineMABlocks(start, end, min, max, minBar, maxBar, [&](int b0, int b1, double* xs, unsigned char* got) {
             PriceSumBlock<3>(price, n, b0, b1, xs, got, [&](int i, const double* sums, double* v) {
@@ -444,10 +611,30 @@ bool CUOS::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
     });
 }
 
+// Filling the cache alone from the series' start: one pass (FreshLineMA). Any other request: the
+// range pass of the line and its average, the window sums held in locals for the pass and the price
+// function chosen once.
 bool CMAOSC::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
     EnsureParameters();
     const int n[2] = {m_ints[kDays1], m_ints[kDays2]};
+    const int whole = std::max(n[0], n[1]) - 1;
+    bool any = false;
+    if (FreshLineMA(start, end, min, max, minBar, maxBar, whole, &any, [&](const auto& price, int from) {
+            price_pass::Sums<2, std::decay_t<decltype(price)>> sums(price, n, whole, from, 0);
+            const double d0 = n[0], d1 = n[1];
+            return [sums, d0, d1](int t) mutable __attribute__((always_inline)) {
+                sums.At(t);
+#if defined(__SSE2__)
+                // Both divisions in one instruction, each rounded as on its own.
+                const __m128d q = _mm_div_pd(_mm_set_pd(sums.Sum(1), sums.Sum(0)), _mm_set_pd(d1, d0));
+                return _mm_cvtsd_f64(q) - _mm_cvtsd_f64(_mm_unpackhi_pd(q, q));
+#else
+                return sums.Sum(0) / d0 - sums.Sum(1) / d1;
+#endif
+            };
+        }))
+        return any;
     return WithPrices(*m_pKData, [&](const auto& price) {
         return LineMABlocks(start, end, min, max, minBar, maxBar, [&](int b0, int b1, double* xs, unsigned char* got) {
             PriceSumBlock<2>(price, n, b0, b1, xs, got, [&](int, const double* sums, double* v) {
@@ -463,6 +650,15 @@ bool CDPO::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
     if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
     EnsureParameters();
     const int n = m_ints[kDays], len = 2 * n;
+    bool any = false;
+    if (FreshLineMA(start, end, min, max, minBar, maxBar, 3 * n - 2, &any, [&](const auto& price, int from) {
+            price_pass::Sums<1, std::decay_t<decltype(price)>> sums(price, &len, 3 * n - 2, from, n - 1);
+            return [sums, n, len](int t) mutable __attribute__((always_inline)) {
+                sums.At(t - (n - 1));
+                return sums.price(t) - sums.Sum(0) / len;
+            };
+        }))
+        return any;
     return WithPrices(*m_pKData, [&](const auto& price) {
         return LineMABlocks(start, end, min, max, minBar, maxBar, [&](int b0, int b1, double* xs, unsigned char* got) {
             PriceSumBlock<1>(price, &len, b0, b1, xs, got, [&](int i, const double* sums, double* v) {
@@ -473,4 +669,29 @@ bool CDPO::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
         });
     });
 }
-VELMORA_LINE_MA_RANGE(CKST)
+bool CKST::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    bool any = false;
+    std::vector<int> days;
+    for (int m = 0; m < m_days.GetSize(); ++m) days.push_back(int(m_days[m]));
+    if (!days.empty() &&
+        FreshLineMA(start, end, min, max, minBar, maxBar, GetMaxDays(m_days), &any, [&](const auto& price, int) {
+            const int* const d = days.data();
+            const int count = int(days.size());
+            auto p = price;
+            return [p, d, count](int t) __attribute__((always_inline)) {
+                // Line's steps.
+                const double now = p(t);
+                double sum = 0, weights = 0;
+                for (int m = 0; m < count; ++m) {
+                    const double then = p(t - d[m]);
+                    if (!(now > 0) || !(then > 0)) return std::numeric_limits<double>::quiet_NaN();
+                    sum += (m + 1) * ((now - then) * 100 / then);
+                    weights += m + 1;
+                }
+                return sum / weights;
+            };
+        }))
+        return any;
+    return LineMAPass(start, end, min, max, minBar, maxBar, [this](int t, double* x) { return CKST::Line(t, x); });
+}

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "analysis/techs.h"
+#include "analysis/techs_own.h"
+#include "analysis/techs_price.h"
 #include "analysis/techs_volume.h"
 #include "walk.h"
 
@@ -85,6 +87,28 @@ int main() {
          [](CTechnique& t, int i) {
              double v;
              return t.Calculate(&v, i, 5, false) && t.Calculate(&v, i, 10, false) && t.Calculate(&v, i, 20, false);
+         }},
+        {"CV", Make<CCV>(), one},
+        {"ARBR", Make<CARBR>(), two},
+        {"CR", Make<CCR>(), [](CTechnique& t, int i) {
+             double v[5];
+             return t.Calculate(&v[0], &v[1], &v[2], &v[3], &v[4], i, false);
+         }},
+        {"OSC", Make<COSC>(), two},
+        {"UOS", Make<CUOS>(), two},
+        {"MAOSC", Make<CMAOSC>(), two},
+        {"36BIAS", Make<C36BIAS>(), one},
+        {"DPO", Make<CDPO>(), two},
+        {"KST", Make<CKST>(), two},
+        {"CYO", Make<CCYO>(), two},
+        {"DCYO", Make<CDCYO>(), two},
+        {"DPER", Make<CDPER>(), two},
+        {"JPBD", Make<CSelfTechnique2>(), four},
+        {"DKNL", Make<CSelfTechnique3>(), four},
+        {"JPTD", Make<CSelfTechnique4>(), four},
+        {"HDLY", Make<CSelfTechnique5>(), [](CTechnique& t, int i) {
+             double v[3];
+             return t.Calculate(&v[0], &v[1], &v[2], i, false);
          }},
     };
     int status = 0;

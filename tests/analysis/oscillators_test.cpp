@@ -2,6 +2,10 @@
 // formulas, and their edge cases.
 #include "reference.h"
 
+#include <limits>
+
+#include "analysis/techs_price.h"
+
 namespace {
 
 using namespace ref;
@@ -354,6 +358,55 @@ TEST(RangeIndicators, EdgeCases) {
     EXPECT_TRUE(asi.Calculate(&v, 59, false));
     EXPECT_FALSE(asi.Calculate(&v, 120, false));
     EXPECT_TRUE(asi.Calculate(&v, 160, false));
+}
+
+// A series longer than kStreamBars, with a broken bar: the cache fill writes its lines past the
+// processor's caches, and they must be the lines of a general pass (a fill of a shorter start, or
+// the one-bar path), the broken bar's neighbours included.
+TEST(PriceOscillators, LongSeriesFillGivesTheOneBarLines) {
+    // A walk of 2,000 bars over and over: a longer one drifts too far for the ratios' levels.
+    CKData walk, k;
+    MakeWalk(walk, 2000);
+    for (int i = 0; i < kStreamBars + 3001; ++i) {
+        k.Add(walk[i % 2000]);
+        k[i].date = 20000101 + i;
+    }
+    const int broken = kStreamBars / 2 + 1;
+    k[broken].close = k[broken].high = std::numeric_limits<float>::quiet_NaN();
+    struct Long {
+        const char* name;
+        std::function<std::unique_ptr<CTechnique>()> make;
+        int lines;
+    };
+    const Long cases[] = {{"36BIAS", Make<C36BIAS>(), 1}, {"MAOSC", Make<CMAOSC>(), 2}, {"OSC", Make<COSC>(), 2},
+                          {"UOS", Make<CUOS>(), 2},       {"DPO", Make<CDPO>(), 2},     {"KST", Make<CKST>(), 2},
+                          {"CYO", Make<CCYO>(), 2},       {"DCYO", Make<CDCYO>(), 2},   {"CV", Make<CCV>(), 1}};
+    for (const Long& c : cases) {
+        std::unique_ptr<CTechnique> filled = c.make(), one = c.make();
+        filled->SetKData(&k);
+        one->SetKData(&k);
+        ASSERT_TRUE(filled->PrepareCache(0, -1, false)) << c.name;
+        int compared = 0;
+        for (int i = 0; i < k.GetSize(); ++i) {
+            double v[2], w[2];
+            const bool has = c.lines == 1 ? one->Calculate(&v[0], i, false) : one->Calculate(&v[0], &v[1], i, false);
+            for (int l = 0; l < c.lines; ++l) {
+                const bool cached = filled->GetCached(l + 1, i, &w[l]);
+                // The first bar of a window's line may be cached without its average.
+                if (l == 0 && cached && !has) continue;
+                ASSERT_EQ(cached, has) << c.name << ", bar " << i << ", line " << l + 1;
+                if (has) {
+                    ASSERT_NEAR(w[l], v[l], 1e-12 * std::max(1.0, std::fabs(v[l]))) << c.name << ", bar " << i;
+                }
+            }
+            compared += has;
+        }
+        EXPECT_GT(compared, kStreamBars) << c.name;
+        // Bars around the broken one: none has a value that reads it, the later ones have theirs.
+        double x;
+        EXPECT_FALSE(filled->GetCached(1, broken, &x)) << c.name;
+        EXPECT_TRUE(filled->GetCached(1, broken + 40, &x)) << c.name;
+    }
 }
 
 }  // namespace

@@ -2,6 +2,11 @@
 // plain loops written from their formulas, and their edge cases.
 #include "reference.h"
 
+#include <cstring>
+#include <limits>
+
+#include "analysis/techs_price.h"
+
 #include "base/timestamp.h"
 #include "store/records.h"
 
@@ -284,6 +289,50 @@ TEST(OwnIndicators, RelativeTurnoverOverEverySeries) {
                 ASSERT_EQ(b, kSentinel);
             }
         }
+    }
+}
+
+// The step MACDs over a series longer than kStreamBars, with a broken bar: the cache fill writes
+// its four lines past the processor's caches, and they must be, bit for bit, the lines MACD's
+// general range pass gives.
+TEST(OwnIndicators, LongSeriesFillGivesTheRangePassLines) {
+    CKData k;
+    MakeWalk(k, kStreamBars + 3001);
+    const int broken = kStreamBars / 2 + 1;
+    k[broken].close = std::numeric_limits<float>::quiet_NaN();
+    const std::function<std::unique_ptr<CTechnique>()> makes[] = {Make<CSelfTechnique2>(), Make<CSelfTechnique3>(),
+                                                                  Make<CSelfTechnique4>()};
+    for (const auto& make : makes) {
+        std::unique_ptr<CTechnique> filled = make(), ranged = make();
+        filled->SetKData(&k);
+        ranged->SetKData(&k);
+        ASSERT_TRUE(filled->PrepareCache(0, -1, false));
+        double lo, hi;
+        ranged->GetMinMaxInfo(0, k.GetSize() - 1, &lo, &hi);  // asked with a range: the general pass
+        int compared = 0;
+        for (int i = 0; i < k.GetSize(); ++i)
+            for (int l = 1; l <= 4; ++l) {
+                double a = 0, b = 0;
+                const bool has = ranged->GetCached(l, i, &b);
+                ASSERT_EQ(filled->GetCached(l, i, &a), has) << "bar " << i << ", line " << l;
+                ASSERT_EQ(std::memcmp(&a, &b, sizeof a), 0) << "bar " << i << ", line " << l << ": " << a << " != " << b;
+                compared += has;
+            }
+        EXPECT_GT(compared, 4 * kStreamBars);
+        double x;
+        EXPECT_FALSE(filled->GetCached(1, broken, &x));
+        // The bar after the last one continues from the kept lines, as after the general pass.
+        CKData grown = k;
+        KDATA next = k[k.GetSize() - 1];
+        next.date += 1;
+        grown.Add(next);
+        double v[4], w[4];
+        filled->SetKData(&grown), ranged->SetKData(&grown);
+        filled->PrepareCache(0, k.GetSize() - 1, false);
+        ranged->GetMinMaxInfo(0, k.GetSize() - 1, &lo, &hi);
+        ASSERT_TRUE(filled->Calculate(&v[0], &v[1], &v[2], &v[3], grown.GetSize() - 1, false));
+        ASSERT_TRUE(ranged->Calculate(&w[0], &w[1], &w[2], &w[3], grown.GetSize() - 1, false));
+        for (int l = 0; l < 4; ++l) EXPECT_EQ(std::memcmp(&v[l], &w[l], sizeof v[l]), 0) << l;
     }
 }
 
