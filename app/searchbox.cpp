@@ -209,12 +209,30 @@ void CSearchBox::Choose() {
 }
 
 void CSearchBox::Close() {
-    if (m_edit.m_hWnd) m_edit.SetWindowText("");
-    if (m_list.IsWindow()) m_list.SendMessage(LB_RESETCONTENT);
-    if (m_hideOnClose) ShowWindow(SW_HIDE);
+    // The focus goes back first, then the box hides, then it is emptied: emptied while shown, the
+    // edit and the list would repaint for nothing, and hiding the window that holds the focus
+    // would move the focus once more, to the parent.
     HWND previous = m_prevFocus;
     m_prevFocus = nullptr;
     if (previous && ::IsWindow(previous)) ::SetFocus(previous);
+    if (m_hideOnClose && (GetStyle() & WS_VISIBLE)) {
+        HWND focus = ::GetFocus();
+        if (focus && (focus == m_hWnd || ::IsChild(m_hWnd, focus))) {
+            ShowWindow(SW_HIDE);  // it moves the focus to the parent
+        } else {
+            // Hidden without the redraw of a hide, which under Wine costs more than marking what
+            // the box covered: the windows below draw it in their next paint.
+            CRect covered;
+            GetWindowRect(&covered);
+            HWND parent = GetParent();
+            ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&covered), 2);
+            SetWindowPos(nullptr, 0, 0, 0, 0,
+                         SWP_HIDEWINDOW | SWP_NOREDRAW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            ::RedrawWindow(parent, &covered, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+        }
+    }
+    if (m_edit.m_hWnd) m_edit.SetWindowText("");
+    if (m_list.IsWindow()) m_list.SendMessage(LB_RESETCONTENT);
 }
 
 void CSearchBox::OnKillFocus(HWND) {
