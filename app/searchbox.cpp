@@ -24,6 +24,28 @@ std::string DropLastChar(const std::string& text) {
     return text.substr(0, last);
 }
 
+// Marks for drawing what a hidden child covered: that part of each visible sibling, and the
+// parent only where no sibling lies (the content panel is covered by its view: it draws nothing).
+void InvalidateCovered(HWND parent, HWND hidden, const RECT& covered) {
+    HRGN bare = ::CreateRectRgnIndirect(&covered);
+    for (HWND child = ::GetWindow(parent, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        RECT area, under;
+        if (child == hidden || !::IsWindowVisible(child)) continue;
+        ::GetWindowRect(child, &area);
+        ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&area), 2);
+        if (!::IntersectRect(&under, &area, &covered)) continue;
+        if (HRGN part = ::CreateRectRgnIndirect(&under)) {
+            ::CombineRgn(bare, bare, part, RGN_DIFF);
+            ::DeleteObject(part);
+        }
+        ::MapWindowPoints(parent, child, reinterpret_cast<POINT*>(&under), 2);
+        ::RedrawWindow(child, &under, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
+    }
+    RECT left;
+    if (bare && ::GetRgnBox(bare, &left) != NULLREGION) ::RedrawWindow(parent, nullptr, bare, RDW_INVALIDATE);
+    if (bare) ::DeleteObject(bare);
+}
+
 }  // namespace
 
 LRESULT CDevListBoxImpl::OnLButtonUp(UINT, WPARAM, LPARAM) {
@@ -228,7 +250,7 @@ void CSearchBox::Close() {
             ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&covered), 2);
             SetWindowPos(nullptr, 0, 0, 0, 0,
                          SWP_HIDEWINDOW | SWP_NOREDRAW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-            ::RedrawWindow(parent, &covered, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+            InvalidateCovered(parent, m_hWnd, covered);
         }
     }
     if (m_edit.m_hWnd) m_edit.SetWindowText("");

@@ -328,6 +328,21 @@ TEST_F(SearchBoxWindow, ClosingLeavesWhatTheBoxCoveredToBeDrawnAgain) {
         EXPECT_EQ(due, CRect(10, 10, 100, 20));
         Pump();
     }
+    // Over a window filling the host, as the content panel's view fills the panel: the host has
+    // nothing of its own there to draw.
+    HWND view = ::CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 0, 0, 400, 400, host, nullptr,
+                                  ::GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(view, nullptr);
+    Type("6");
+    box.SetWindowPos(HWND_TOP, 10, 30, 200, 300, 0);
+    Pump();
+    ::ValidateRect(host, nullptr);
+    ::ValidateRect(view, nullptr);
+    EXPECT_TRUE(Key(VK_ESCAPE));
+    CRect due;
+    EXPECT_FALSE(::GetUpdateRect(host, &due, FALSE)) << due.left << "," << due.top << " " << due.right << "," << due.bottom;
+    EXPECT_TRUE(::GetUpdateRect(view, &due, FALSE));
+    EXPECT_EQ(due, CRect(10, 30, 210, 330));
 }
 
 // Not run by the suite: the open box at the host's bottom-right corner, for a person to look at:
