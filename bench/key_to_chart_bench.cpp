@@ -295,6 +295,11 @@ int main() {
         std::printf("key to chart: %d codes, %d Page Downs and %d typed codes a round, %d rounds; %d requests "
                     "reached the service while timed\n",
                     all.GetSize(), kShares, int(typed.size()), kRounds, requests);
+        // Which they were: the path of each.
+        for (size_t at = log.find("\"path\": \""); at != std::string::npos; at = log.find("\"path\": \"", at + 1)) {
+            const size_t from = at + 9, to = log.find('"', from);
+            std::printf("key to chart: requested while timed: %s\n", log.substr(from, to - from).c_str());
+        }
         struct Line {
             const char* label;
             const std::vector<double>& key;
