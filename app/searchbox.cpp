@@ -24,6 +24,28 @@ std::string DropLastChar(const std::string& text) {
     return text.substr(0, last);
 }
 
+// Marks for drawing what a hidden child covered: that part of each visible sibling, and the
+// parent only where no sibling lies (the content panel is covered by its view: it draws nothing).
+void InvalidateCovered(HWND parent, HWND hidden, const RECT& covered) {
+    HRGN bare = ::CreateRectRgnIndirect(&covered);
+    for (HWND child = ::GetWindow(parent, GW_CHILD); child; child = ::GetWindow(child, GW_HWNDNEXT)) {
+        RECT area, under;
+        if (child == hidden || !::IsWindowVisible(child)) continue;
+        ::GetWindowRect(child, &area);
+        ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&area), 2);
+        if (!::IntersectRect(&under, &area, &covered)) continue;
+        if (HRGN part = ::CreateRectRgnIndirect(&under)) {
+            ::CombineRgn(bare, bare, part, RGN_DIFF);
+            ::DeleteObject(part);
+        }
+        ::MapWindowPoints(parent, child, reinterpret_cast<POINT*>(&under), 2);
+        ::RedrawWindow(child, &under, nullptr, RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
+    }
+    RECT left;
+    if (bare && ::GetRgnBox(bare, &left) != NULLREGION) ::RedrawWindow(parent, nullptr, bare, RDW_INVALIDATE);
+    if (bare) ::DeleteObject(bare);
+}
+
 }  // namespace
 
 LRESULT CDevListBoxImpl::OnLButtonUp(UINT, WPARAM, LPARAM) {
@@ -209,12 +231,30 @@ void CSearchBox::Choose() {
 }
 
 void CSearchBox::Close() {
-    if (m_edit.m_hWnd) m_edit.SetWindowText("");
-    if (m_list.IsWindow()) m_list.SendMessage(LB_RESETCONTENT);
-    if (m_hideOnClose) ShowWindow(SW_HIDE);
+    // The focus goes back first, then the box hides, then it is emptied: emptied while shown, the
+    // edit and the list would repaint for nothing, and hiding the window that holds the focus
+    // would move the focus once more, to the parent.
     HWND previous = m_prevFocus;
     m_prevFocus = nullptr;
     if (previous && ::IsWindow(previous)) ::SetFocus(previous);
+    if (m_hideOnClose && (GetStyle() & WS_VISIBLE)) {
+        HWND focus = ::GetFocus();
+        if (focus && (focus == m_hWnd || ::IsChild(m_hWnd, focus))) {
+            ShowWindow(SW_HIDE);  // it moves the focus to the parent
+        } else {
+            // Hidden without the redraw of a hide, which under Wine costs more than marking what
+            // the box covered: the windows below draw it in their next paint.
+            CRect covered;
+            GetWindowRect(&covered);
+            HWND parent = GetParent();
+            ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&covered), 2);
+            SetWindowPos(nullptr, 0, 0, 0, 0,
+                         SWP_HIDEWINDOW | SWP_NOREDRAW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+            InvalidateCovered(parent, m_hWnd, covered);
+        }
+    }
+    if (m_edit.m_hWnd) m_edit.SetWindowText("");
+    if (m_list.IsWindow()) m_list.SendMessage(LB_RESETCONTENT);
 }
 
 void CSearchBox::OnKillFocus(HWND) {

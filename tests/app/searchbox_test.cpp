@@ -1,12 +1,14 @@
 // The search box in a host window over the fixture service's code list: typed codes, initials
 // and indicator names list the right lines; Enter and a click send the stock's code (4028) or the
-// indicator (4025) through the message bus; the keys, focus and layout of the open box.
+// indicator (4025) through the message bus; the keys, focus and layout of the open box, and what
+// it leaves to be drawn again when it closes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -294,6 +296,53 @@ TEST_F(SearchBoxWindow, ClickCloseButtonAndLayout) {
     EXPECT_FALSE(box.IsWindowVisible());
     EXPECT_EQ(sent.codes.size(), 1u);
     EXPECT_EQ(::GetFocus(), other);
+}
+
+TEST_F(SearchBoxWindow, ClosingLeavesWhatTheBoxCoveredToBeDrawnAgain) {
+    // However the box closes, the host and the window it lay over are due to draw what it covered.
+    struct Way {
+        const char* what;
+        std::function<void()> close;
+    } ways[] = {
+        {"close button", [&] { box.SendMessage(WM_COMMAND, MAKEWPARAM(kSearchCloseId, BN_CLICKED), 0); }},
+        {"Escape", [&] { EXPECT_TRUE(Key(VK_ESCAPE)); }},
+        {"Enter", [&] { EXPECT_TRUE(Key(VK_RETURN)); }},
+    };
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.what);
+        Type("6");
+        ASSERT_TRUE(box.IsWindowVisible());
+        // Over part of the other window.
+        box.SetWindowPos(nullptr, 10, 10, 200, 300, SWP_NOZORDER);
+        Pump();
+        ::ValidateRect(host, nullptr);
+        ::ValidateRect(other, nullptr);
+        way.close();
+        EXPECT_FALSE(box.IsWindowVisible());
+        EXPECT_EQ(box.GetText(), "");
+        EXPECT_EQ(::GetFocus(), other);
+        CRect due;
+        EXPECT_TRUE(::GetUpdateRect(host, &due, FALSE));
+        EXPECT_EQ(due, CRect(10, 10, 210, 310));
+        EXPECT_TRUE(::GetUpdateRect(other, &due, FALSE));
+        EXPECT_EQ(due, CRect(10, 10, 100, 20));
+        Pump();
+    }
+    // Over a window filling the host, as the content panel's view fills the panel: the host has
+    // nothing of its own there to draw.
+    HWND view = ::CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 0, 0, 400, 400, host, nullptr,
+                                  ::GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(view, nullptr);
+    Type("6");
+    box.SetWindowPos(HWND_TOP, 10, 30, 200, 300, 0);
+    Pump();
+    ::ValidateRect(host, nullptr);
+    ::ValidateRect(view, nullptr);
+    EXPECT_TRUE(Key(VK_ESCAPE));
+    CRect due;
+    EXPECT_FALSE(::GetUpdateRect(host, &due, FALSE)) << due.left << "," << due.top << " " << due.right << "," << due.bottom;
+    EXPECT_TRUE(::GetUpdateRect(view, &due, FALSE));
+    EXPECT_EQ(due, CRect(10, 30, 210, 330));
 }
 
 // Not run by the suite: the open box at the host's bottom-right corner, for a person to look at:
