@@ -17,6 +17,68 @@ void WindowHighLow(const KDATA* b, int i, int n, double* high, double* low) {
     *low = l;
 }
 
+// The highest high and lowest low of the n bars ending at each bar first..last (first >= n - 1),
+// given to emit(i, high, low) in increasing bar order, equal to what WindowHighLow gives. The bars
+// go in segments of n (bar t in segment t / n): a window is the tail of one segment and the head
+// of the next, whose extremes run from the segment's ends inward, so that each bar costs three
+// comparisons an extreme and no branch. A window touching a segment with a NaN is taken by
+// WindowHighLow itself, which passes over a NaN unless it is the bar's own.
+template <class Emit>
+void WindowExtremes(const KDATA* b, int n, int first, int last, Emit&& emit) {
+    std::vector<float> buffer(8 * size_t(n));
+    float* highs[2] = {buffer.data(), buffer.data() + n};  // the previous segment's, the current's
+    float* lows[2] = {buffer.data() + 2 * n, buffer.data() + 3 * n};
+    float* const tailHigh = buffer.data() + 4 * n;  // extremes from bar k of the previous segment to its end
+    float* const tailLow = tailHigh + n;
+    float* const headHigh = tailLow + n;  // extremes from the current segment's start to bar k
+    float* const headLow = headHigh + n;
+    bool broken[2] = {false, false};
+    auto load = [&](int segment, int slot) {
+        const int from = segment * n, to = std::min(from + n - 1, last);
+        float* h = highs[slot];
+        float* l = lows[slot];
+        bool nan = false;
+        for (int t = from; t <= to; ++t) {
+            h[t - from] = b[t].high, l[t - from] = b[t].low;
+            nan |= (h[t - from] != h[t - from]) | (l[t - from] != l[t - from]);
+        }
+        broken[slot] = nan;
+    };
+    const int firstSegment = first / n;
+    if (firstSegment > 0) load(firstSegment - 1, 1);
+    for (int segment = firstSegment; segment <= last / n; ++segment) {
+        std::swap(highs[0], highs[1]);
+        std::swap(lows[0], lows[1]);
+        std::swap(broken[0], broken[1]);
+        load(segment, 1);
+        const int base = segment * n, to = std::min(base + n - 1, last);
+        if (segment > 0) {
+            const float* h = highs[0];
+            const float* l = lows[0];
+            tailHigh[n - 1] = h[n - 1], tailLow[n - 1] = l[n - 1];
+            for (int k = n - 2; k >= 0; --k)
+                tailHigh[k] = std::max(h[k], tailHigh[k + 1]), tailLow[k] = std::min(l[k], tailLow[k + 1]);
+        }
+        const float* h = highs[1];
+        const float* l = lows[1];
+        headHigh[0] = h[0], headLow[0] = l[0];
+        for (int k = 1; k <= to - base; ++k)
+            headHigh[k] = std::max(headHigh[k - 1], h[k]), headLow[k] = std::min(headLow[k - 1], l[k]);
+        for (int i = std::max(first, base); i <= to; ++i) {
+            const int k = i - base;
+            double high, low;
+            if (broken[1] || (broken[0] && k < n - 1)) {
+                WindowHighLow(b, i, n, &high, &low);
+            } else if (k == n - 1) {
+                high = headHigh[k], low = headLow[k];
+            } else {
+                high = std::max(tailHigh[k + 1], headHigh[k]), low = std::min(tailLow[k + 1], headLow[k]);
+            }
+            emit(i, high, low);
+        }
+    }
+}
+
 }  // namespace
 
 // ---- KDJ ----
@@ -616,41 +678,174 @@ int CCCI::GetSignal(int index, int* reason) {
     return 0;
 }
 
-// Range passes with each class's own line called directly.
-VELMORA_LINE_RANGE(CR)
+// R over the window extremes of the whole range when nothing of it is computed yet.
+bool CR::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    const int n = m_ints[kDays];
+    const KDATA* const b = m_pKData ? m_pKData->GetData() : nullptr;
+    bool any;
+    if (FreshPass(1, std::max(start, n - 1), end, min, max, minBar, maxBar, &any,
+                  [&](int first, int last, double* const* lines) {
+                      double* const line = lines[0];
+                      bool broken = false;
+                      WindowExtremes(b, n, first, last, [&](int i, double h, double l) {
+                          const double v = h - l < 0.0001 ? 100 : (h - b[i].close) * 100 / (h - l);
+                          line[i] = v;
+                          broken |= !std::isfinite(v);
+                      });
+                      return broken;
+                  }))
+        return any;
+    return RangePass(1, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return CR::Line(i, v); });
+}
 
 // MTM and ROC: the price read through a function chosen once for the pass, so that the block's
-// stores cannot make it reread the series and its mode at every bar.
+// stores cannot make it reread the series and its mode at every bar. A range none of whose bars is
+// computed yet goes to the whole-series kernel, from the first bar that can have both lines.
+namespace {
+struct Momentum {
+    static double Value(double now, double then) { return now * 100 / then; }
+    static bool Has(double, double then, double x) { return (then > 0) & std::isfinite(x); }
+    static __m128d Has2(__m128d, __m128d then, __m128d x) {
+        return _mm_and_pd(_mm_cmpgt_pd(then, _mm_setzero_pd()), FiniteLanes(x));
+    }
+    static bool Line(double now, double then, double* x) {
+        *x = Value(now, then);
+        return Has(now, then, *x);
+    }
+};
+}  // namespace
+
 bool CMTM::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
     EnsureParameters();
-    const int n = m_ints[kDays];
+    const int n = m_ints[kDays], m = MaDays();
     return WithPrices(*m_pKData, [&](const auto& price) {
-        return LineMABlocks(start, end, min, max, minBar, maxBar, [&](int b0, int b1, double* xs, unsigned char* got) {
-            for (int i = b0; i <= b1; ++i) {
-                bool ok = false;
-                if (i >= n) {
-                    const double then = price(i - n);
-                    if (then > 0) {
-                        xs[i - b0] = price(i) * 100 / then;
-                        ok = std::isfinite(xs[i - b0]);
-                    }
-                }
-                got[i - b0] = ok;
-            }
-        });
+        auto block = [&](int b0, int b1, double* xs, unsigned char* got) {
+            for (int i = b0; i <= b1; ++i) got[i - b0] = i >= n && Momentum::Line(price(i), price(i - n), &xs[i - b0]);
+        };
+        // The bars before the first that can have both lines cache what the walk caches of them.
+        const int whole = n + m - 1;
+        if (start < whole) LineMABlocks(start, std::min(end, whole - 1), nullptr, nullptr, nullptr, nullptr, block);
+        bool any;
+        if (FreshPass(2, std::max(start, whole), end, min, max, minBar, maxBar, &any,
+                      [&](int first, int last, double* const* lines) {
+                          return ChangeAverageKernel<Momentum>(price, n, m, first, last, lines);
+                      }))
+            return any;
+        return LineMABlocks(start, end, min, max, minBar, maxBar, block);
     });
 }
 
 bool CROC::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
     EnsureParameters();
-    const int n = m_ints[kDays];
+    const int n = m_ints[kDays], m = MaDays();
     return WithPrices(*m_pKData, [&](const auto& price) {
-        return LineMABlocks(start, end, min, max, minBar, maxBar, [&](int b0, int b1, double* xs, unsigned char* got) {
-            for (int i = b0; i <= b1; ++i)
-                got[i - b0] = i >= n && PercentChange(price(i), price(i - n), &xs[i - b0]) && std::isfinite(xs[i - b0]);
-        });
+        auto block = [&](int b0, int b1, double* xs, unsigned char* got) {
+            for (int i = b0; i <= b1; ++i) got[i - b0] = i >= n && PriceChange::Line(price(i), price(i - n), &xs[i - b0]);
+        };
+        // The bars before the first that can have both lines cache what the walk caches of them.
+        const int whole = n + m - 1;
+        if (start < whole) LineMABlocks(start, std::min(end, whole - 1), nullptr, nullptr, nullptr, nullptr, block);
+        bool any;
+        if (FreshPass(2, std::max(start, whole), end, min, max, minBar, maxBar, &any,
+                      [&](int first, int last, double* const* lines) {
+                          return ChangeAverageKernel<PriceChange>(price, n, m, first, last, lines);
+                      }))
+            return any;
+        return LineMABlocks(start, end, min, max, minBar, maxBar, block);
     });
 }
-VELMORA_LINE_MA_RANGE(CCCI)
+// CCI a block at a time: the typical prices read once into contiguous doubles; the window sum
+// stepped as the one-bar path's window sums step it (taken afresh at the first bar, after 1024
+// moves and when it shrinks below 1/16 of its peak), so both give the same average; each bar's
+// mean deviation added exactly as the one-bar path adds it, oldest first, eight bars at a time
+// in vector lanes.
+__attribute__((flatten)) bool CCCI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar,
+                                                  int* maxBar) {
+    if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
+    EnsureParameters();
+    const int n = m_ints[kDays];
+    const double factor = m_doubles[kFactor];
+    const KDATA* const b = m_pKData->GetData();
+    auto typical = [b](int t) { return (double(b[t].high) + b[t].low + 2.0 * b[t].close) / 4; };
+    // The typical prices of the n bars before the block, then the block's.
+    std::vector<double> prices(size_t(n) + kLineBlock);
+    int next = -1;  // the bar after the last block
+    double sum = 0, peak = 0;
+    int at = -1, moves = 0;
+    return LineMABlocks(start, end, min, max, minBar, maxBar, [&](int b0, int b1, double* xs, unsigned char* got) {
+        double* const tp = prices.data() + n;  // tp[i - b0]: bar i
+        if (b0 != next)
+            for (int t = b0 - n; t < b0; ++t) tp[t - b0] = t >= 0 ? typical(t) : 0.0;
+        for (int i = b0; i <= b1; ++i) {
+            PrefetchBar(b, i);
+            tp[i - b0] = typical(i);
+        }
+        next = b1 + 1;
+        // The n bars before the next block, once this block is done.
+        struct Shift {
+            std::vector<double>& prices;
+            int len, n;
+            ~Shift() { std::copy(prices.begin() + len, prices.begin() + len + n, prices.begin()); }
+        } shift{prices, b1 - b0 + 1, n};
+        const int from = std::max(b0, n - 1);  // the first bar with a whole window
+        for (int i = b0; i < std::min(from, b1 + 1); ++i) got[i - b0] = 0;
+        if (from > b1) return;
+        double avg[kLineBlock];  // avg[i - b0]: bar i
+        for (int i = from; i <= b1; ++i) {
+            bool afresh = true;
+            if (at == i - 1 && at >= 0 && moves < 1024) {
+                double t = sum;
+                t += -1.0 * tp[i - n - b0];
+                t += tp[i - b0];
+                sum = t;
+                ++moves;
+                at = i;
+                const double a = std::fabs(t);
+                peak = std::max(peak, a);
+                afresh = !(a * 16 >= peak);
+            }
+            if (afresh) {
+                double t = 0;
+                for (int j = i - n + 1; j <= i; ++j) t += tp[j - b0];
+                sum = t;
+                peak = std::fabs(t);
+                moves = 0;
+                at = i;
+            }
+            avg[i - b0] = sum / n;
+        }
+        // Each bar's deviation sum: lanes of bars side by side, every lane adding its window in
+        // the one-bar order.
+        double dev[kLineBlock];  // dev[i - b0]: bar i
+        const __m128d sign = _mm_set1_pd(-0.0);
+        int i = from;
+        for (; i + 7 <= b1; i += 8) {
+            const __m128d a0 = _mm_loadu_pd(avg + (i - b0)), a1 = _mm_loadu_pd(avg + (i - b0) + 2);
+            const __m128d a2 = _mm_loadu_pd(avg + (i - b0) + 4), a3 = _mm_loadu_pd(avg + (i - b0) + 6);
+            __m128d d0 = _mm_setzero_pd(), d1 = d0, d2 = d0, d3 = d0;
+            const double* w = tp + (i - b0) - n + 1;
+            for (int q = 0; q < n; ++q, ++w) {
+                d0 = _mm_add_pd(d0, _mm_andnot_pd(sign, _mm_sub_pd(_mm_loadu_pd(w), a0)));
+                d1 = _mm_add_pd(d1, _mm_andnot_pd(sign, _mm_sub_pd(_mm_loadu_pd(w + 2), a1)));
+                d2 = _mm_add_pd(d2, _mm_andnot_pd(sign, _mm_sub_pd(_mm_loadu_pd(w + 4), a2)));
+                d3 = _mm_add_pd(d3, _mm_andnot_pd(sign, _mm_sub_pd(_mm_loadu_pd(w + 6), a3)));
+            }
+            _mm_storeu_pd(dev + (i - b0), d0), _mm_storeu_pd(dev + (i - b0) + 2, d1);
+            _mm_storeu_pd(dev + (i - b0) + 4, d2), _mm_storeu_pd(dev + (i - b0) + 6, d3);
+        }
+        for (; i <= b1; ++i) {
+            double d = 0;
+            for (int t = i - n + 1; t <= i; ++t) d += std::fabs(tp[t - b0] - avg[i - b0]);
+            dev[i - b0] = d;
+        }
+        for (int k = from; k <= b1; ++k) {
+            const double d = dev[k - b0] / n;
+            const double v = (tp[k - b0] - avg[k - b0]) / (factor * d);
+            xs[k - b0] = v;
+            got[k - b0] = !(d < 0.0001) && std::isfinite(v);
+        }
+    });
+}

@@ -2,6 +2,8 @@
 // parameters and computation are in techs_momentum.cpp.
 #pragma once
 
+#include <emmintrin.h>
+
 #include "analysis/techs_lines.h"
 
 // KDJ and id 58: RSV smoothed into K and D from 50, and J: 3K - 2D with J mode 1, else 3D - 2K.
@@ -162,3 +164,120 @@ protected:
 private:
     WindowSums<1> m_sums;
 };
+
+// Two-bar steps of the kernels: all bits set in the lanes whose x is finite.
+inline __m128d FiniteLanes(__m128d x) {
+    const __m128d magnitude = _mm_andnot_pd(_mm_set1_pd(-0.0), x);
+    return _mm_cmple_pd(magnitude, _mm_set1_pd(std::numeric_limits<double>::max()));
+}
+
+// The change from then to now in percent, as PercentChange gives it, for ChangeAverageKernel.
+struct PriceChange {
+    static double Value(double now, double then) { return (now - then) * 100 / then; }
+    static bool Has(double now, double then, double x) { return (now > 0) & (then > 0) & std::isfinite(x); }
+    static __m128d Has2(__m128d now, __m128d then, __m128d x) {
+        const __m128d zero = _mm_setzero_pd();
+        return _mm_and_pd(_mm_and_pd(_mm_cmpgt_pd(now, zero), _mm_cmpgt_pd(then, zero)), FiniteLanes(x));
+    }
+    static bool Line(double now, double then, double* x) {
+        *x = Value(now, then);
+        return Has(now, then, *x);
+    }
+};
+
+// The whole-series kernel (for FreshPass) of a line made from the prices of a bar and of the bar
+// `back` before it, with its simple average over the last m values (bars without a value
+// skipped): MTM, ROC and PCNT. Line::Value(now, then) is the line of a bar, whatever the prices;
+// Line::Has(now, then, x) says whether the bar has it. Prices are read once a block into
+// contiguous doubles so that the lines compute in vector steps; each average adds its m values
+// afresh, so an absurd value leaves no rounding behind once it is out of the window. Bars from
+// first on (first >= back) get both lines, or NaN in both; true when any got NaN.
+namespace change_kernel {
+
+enum { kBlock = 512 };
+
+// out[j] = the mean of c[j - m + 1 .. j], oldest first; M is m when known at compile time.
+template <int M>
+inline void Means(const double* c, int count, int m, double* out) {
+    const int w = M > 0 ? M : m;
+    for (int j = 0; j < count; ++j) {
+        double s = 0;
+        for (int q = 1 - w; q <= 0; ++q) s += c[j + q];
+        out[j] = s / w;
+    }
+}
+
+// Whether every bar of a block has its line, two bars a step.
+template <class Line>
+bool AllHave(const double* p, int back, const double* x, int len) {
+    __m128d all = _mm_cmpeq_pd(_mm_setzero_pd(), _mm_setzero_pd());
+    int j = 0;
+    for (; j + 1 < len; j += 2)
+        all = _mm_and_pd(all, Line::Has2(_mm_loadu_pd(p + j), _mm_loadu_pd(p + j - back), _mm_loadu_pd(x + j)));
+    bool has = _mm_movemask_pd(all) == 3;
+    for (; j < len && has; ++j) has = Line::Has(p[j], p[j - back], x[j]);
+    return has;
+}
+
+template <int M, class Line, class Price>
+bool Run(const Price& price, int back, int m, int first, int last, double* const* lines) {
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    double* const l0 = lines[0];
+    double* const l1 = lines[1];
+    // prices: the `back` bars before the block, then the block's; values: the last m - 1 values
+    // before the block (count of them held, the newest last), then the block's.
+    std::vector<double> prices(size_t(back + kBlock)), values(size_t(m - 1 + kBlock));
+    int count = 0;
+    for (int t = first - 1; t >= back && count < m - 1; --t) {
+        const double now = price(t), then = price(t - back), x = Line::Value(now, then);
+        if (Line::Has(now, then, x)) values[size_t(m - 2 - count++)] = x;
+    }
+    for (int t = first - back; t < first; ++t) prices[size_t(t - first + back)] = price(t);
+    bool broken = false;
+    for (int b0 = first; b0 <= last; b0 += kBlock) {
+        const int len = std::min(int(kBlock), last - b0 + 1);
+        double* const p = prices.data() + back;
+        for (int j = 0; j < len; ++j) p[j] = price(b0 + j);
+        double* const x = values.data() + (m - 1);
+        double* const o0 = l0 + b0;
+        for (int j = 0; j < len; ++j) o0[j] = x[j] = Line::Value(p[j], p[j - back]);
+        int added = len;
+        if (count == m - 1 && AllHave<Line>(p, back, x, len)) {
+            Means<M>(x, len, m, l1 + b0);
+        } else {
+            // Values moved down over the bars without one; a bar has its average once m values
+            // have come since bar 0.
+            added = 0;
+            for (int j = 0; j < len; ++j) {
+                const int i = b0 + j;
+                if (!Line::Has(p[j], p[j - back], x[j])) {
+                    l0[i] = l1[i] = none;
+                    broken = true;
+                    continue;
+                }
+                x[added++] = x[j];
+                if (count + added >= m) {
+                    Means<M>(x + added - 1, 1, m, l1 + i);
+                } else {
+                    l0[i] = l1[i] = none;
+                    broken = true;
+                }
+            }
+            count = std::min(m - 1, count + added);
+        }
+        std::copy(values.begin() + added, values.begin() + added + (m - 1), values.begin());
+        std::copy(prices.begin() + len, prices.begin() + len + back, prices.begin());
+    }
+    return broken;
+}
+
+}  // namespace change_kernel
+
+template <class Line, class Price>
+bool ChangeAverageKernel(const Price& price, int back, int m, int first, int last, double* const* lines) {
+    switch (m) {
+    case 6: return change_kernel::Run<6, Line>(price, back, m, first, last, lines);
+    case 10: return change_kernel::Run<10, Line>(price, back, m, first, last, lines);
+    default: return change_kernel::Run<0, Line>(price, back, m, first, last, lines);
+    }
+}

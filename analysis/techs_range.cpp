@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/techs_momentum.h"  // the kernel PCNT shares with ROC
+
 // ---- REI ----
 
 CREI::CREI() : CLine1("DLL", {8, 10, -10}, {}, {}, "(%d)") {}
@@ -234,7 +236,28 @@ int CATR::GetSignal(int index, int* reason) {
 VELMORA_LINE_RANGE(CREI)
 VELMORA_LINE_RANGE(CDMKI)
 VELMORA_LINE_RANGE(CASI)
-VELMORA_LINE_MA_RANGE(CPCNT)
+
+// The one-bar change through ROC's kernel when nothing of the range is computed yet.
+bool CPCNT::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
+    EnsureParameters();
+    const int n = 1, m = MaDays();
+    return WithPrices(*m_pKData, [&](const auto& price) {
+        auto block = [&](int b0, int b1, double* xs, unsigned char* got) {
+            for (int i = b0; i <= b1; ++i) got[i - b0] = i >= n && PriceChange::Line(price(i), price(i - n), &xs[i - b0]);
+        };
+        // The bars before the first that can have both lines cache what the walk caches of them.
+        const int whole = n + m - 1;
+        if (start < whole) LineMABlocks(start, std::min(end, whole - 1), nullptr, nullptr, nullptr, nullptr, block);
+        bool any;
+        if (FreshPass(2, std::max(start, whole), end, min, max, minBar, maxBar, &any,
+                      [&](int first, int last, double* const* lines) {
+                          return ChangeAverageKernel<PriceChange>(price, n, m, first, last, lines);
+                      }))
+            return any;
+        return LineMABlocks(start, end, min, max, minBar, maxBar, block);
+    });
+}
 
 // The steps of Line with the window sum held in a local for the pass.
 bool CHLC::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
