@@ -195,6 +195,19 @@ struct PriceChange {
 namespace change_kernel {
 
 enum { kBlock = 512 };
+// From this many bars on, a pass writes its lines past the processor's caches: they could not
+// hold them, and reading the old contents before writing over them would double the traffic.
+enum { kStreamBars = 1 << 17 };
+
+// Copies a block of a line into the cache's line.
+inline void Store(const double* from, double* to, int len, bool stream) {
+    int j = 0;
+    if (stream) {
+        if ((reinterpret_cast<uintptr_t>(to) & 15) != 0 && len > 0) to[0] = from[0], j = 1;
+        for (; j + 1 < len; j += 2) _mm_stream_pd(to + j, _mm_loadu_pd(from + j));
+    }
+    for (; j < len; ++j) to[j] = from[j];
+}
 
 // out[j] = the mean of c[j - m + 1 .. j], oldest first; M is m when known at compile time.
 template <int M>
@@ -234,16 +247,19 @@ bool Run(const Price& price, int back, int m, int first, int last, double* const
     }
     for (int t = first - back; t < first; ++t) prices[size_t(t - first + back)] = price(t);
     bool broken = false;
+    const bool stream = last - first >= kStreamBars;
+    double means[kBlock];
     for (int b0 = first; b0 <= last; b0 += kBlock) {
         const int len = std::min(int(kBlock), last - b0 + 1);
         double* const p = prices.data() + back;
         for (int j = 0; j < len; ++j) p[j] = price(b0 + j);
         double* const x = values.data() + (m - 1);
-        double* const o0 = l0 + b0;
-        for (int j = 0; j < len; ++j) o0[j] = x[j] = Line::Value(p[j], p[j - back]);
+        for (int j = 0; j < len; ++j) x[j] = Line::Value(p[j], p[j - back]);
         int added = len;
         if (count == m - 1 && AllHave<Line>(p, back, x, len)) {
-            Means<M>(x, len, m, l1 + b0);
+            Means<M>(x, len, m, means);
+            Store(x, l0 + b0, len, stream);
+            Store(means, l1 + b0, len, stream);
         } else {
             // Values moved down over the bars without one; a bar has its average once m values
             // have come since bar 0.
@@ -255,6 +271,7 @@ bool Run(const Price& price, int back, int m, int first, int last, double* const
                     broken = true;
                     continue;
                 }
+                l0[i] = x[j];
                 x[added++] = x[j];
                 if (count + added >= m) {
                     Means<M>(x + added - 1, 1, m, l1 + i);
@@ -268,10 +285,48 @@ bool Run(const Price& price, int back, int m, int first, int last, double* const
         std::copy(values.begin() + added, values.begin() + added + (m - 1), values.begin());
         std::copy(prices.begin() + len, prices.begin() + len + back, prices.begin());
     }
+    if (stream) _mm_sfence();
     return broken;
 }
 
+// The mean of term(t) over the n bars ending at each bar first..last into line[i] (first >= n - 1
+// plus the bars before that term reads), each added afresh in vector steps; true when any mean
+// is not finite.
+template <int M, class Term>
+bool Means(const Term& term, int n, int first, int last, double* line) {
+    // The terms of the n - 1 bars before the block, then the block's.
+    std::vector<double> terms(size_t(n - 1 + kBlock));
+    double* const x = terms.data() + (n - 1);
+    for (int t = first - n + 1; t < first; ++t) x[t - first] = term(t);
+    const bool stream = last - first >= kStreamBars;
+    double means[kBlock];
+    __m128d finite = _mm_cmpeq_pd(_mm_setzero_pd(), _mm_setzero_pd());
+    bool broken = false;
+    for (int b0 = first; b0 <= last; b0 += kBlock) {
+        const int len = std::min(int(kBlock), last - b0 + 1);
+        for (int j = 0; j < len; ++j) x[j] = term(b0 + j);
+        Means<M>(x, len, n, means);
+        int j = 0;
+        for (; j + 1 < len; j += 2) finite = _mm_and_pd(finite, FiniteLanes(_mm_loadu_pd(means + j)));
+        for (; j < len; ++j) broken |= !std::isfinite(means[j]);
+        Store(means, line + b0, len, stream);
+        std::copy(terms.begin() + len, terms.begin() + len + (n - 1), terms.begin());
+    }
+    if (stream) _mm_sfence();
+    return broken || _mm_movemask_pd(finite) != 3;
+}
+
 }  // namespace change_kernel
+
+// The mean of term(t) over the n bars ending at each bar first..last, for FreshPass.
+template <class Term>
+bool WindowMeansKernel(const Term& term, int n, int first, int last, double* line) {
+    switch (n) {
+    case 12: return change_kernel::Means<12>(term, n, first, last, line);
+    case 14: return change_kernel::Means<14>(term, n, first, last, line);
+    default: return change_kernel::Means<0>(term, n, first, last, line);
+    }
+}
 
 template <class Line, class Price>
 bool ChangeAverageKernel(const Price& price, int back, int m, int first, int last, double* const* lines) {

@@ -201,7 +201,8 @@ bool CATR::Line(int i, double* v) {
     return true;
 }
 
-// The true ranges from bar 1 on through the base's running window sums.
+// The true ranges from bar 1 on: each window added afresh when nothing of the range is computed
+// yet, else through the base's running window sums.
 bool CATR::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     EnsureParameters();
     const int n = m_ints[kDays];
@@ -210,6 +211,12 @@ bool CATR::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
         const double h = b[t].high, l = b[t].low, c = b[t - 1].close;
         return std::max(h - l, std::max(std::fabs(h - c), std::fabs(l - c)));
     };
+    bool any;
+    if (b && FreshPass(1, std::max(start, n), end, min, max, minBar, maxBar, &any,
+                       [&](int first, int last, double* const* lines) {
+                           return WindowMeansKernel(range, n, first, last, lines[0]);
+                       }))
+        return any;
     return SumLineRange(n, n, start, end, min, max, minBar, maxBar, range, [n](int, double sum) { return sum / n; });
 }
 
