@@ -138,6 +138,40 @@ bool CKDJBase::GetMinMaxInfo(int start, int end, double* min, double* max, int* 
     const int n = m_ints[kDays], mk = m_ints[kKDays], md = m_ints[kDDays];
     const bool jFromK = m_ints[kJMode] == 1;
     const KDATA* const b = m_pKData ? m_pKData->GetData() : nullptr;
+    // Nothing of the range computed yet: the window extremes by segments, the smoothing bar after
+    // bar as below.
+    bool any;
+    if (FreshPass(3, std::max(start, n - 1), end, min, max, minBar, maxBar, &any,
+                  [&](int first, int last, double* const* lines) {
+                      const double none = std::numeric_limits<double>::quiet_NaN();
+                      double* const l0 = lines[0];
+                      double* const l1 = lines[1];
+                      double* const l2 = lines[2];
+                      bool broken = false;
+                      bool known = first > 0 && GetCached(1, first - 1, &k) && GetCached(2, first - 1, &d);
+                      WindowExtremes(b, n, first, last, [&](int i, double h, double l) {
+                          const double rsv = h - l < 0.0001 ? 100 : (b[i].close - l) * 100 / (h - l);
+                          double v[3];
+                          if (!(std::isfinite(rsv) && std::isfinite(h) && std::isfinite(l))) {
+                              l0[i] = l1[i] = l2[i] = none;
+                              broken = true;
+                              return;
+                          }
+                          if (known) {
+                              v[0] = ((mk - 1) * k + rsv) / mk;
+                              v[1] = ((md - 1) * d + v[0]) / md;
+                              v[2] = jFromK ? 3 * v[0] - 2 * v[1] : 3 * v[1] - 2 * v[0];
+                          } else if (!Calculate(&v[0], &v[1], &v[2], i, false)) {
+                              l0[i] = l1[i] = l2[i] = none;
+                              broken = true;
+                              return;
+                          }
+                          k = v[0], d = v[1], known = true;
+                          l0[i] = v[0], l1[i] = v[1], l2[i] = v[2];
+                      });
+                      return broken;
+                  }))
+        return any;
     return RangePass(3, start, end, min, max, minBar, maxBar, [&](int i, double* v) {
         if (i + 1 < n) return false;
         double h, l;
