@@ -278,8 +278,10 @@ bool CRSI::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
     bool any = false;
     if (m_pKData && start >= 0) {
         end = std::min(end, m_pKData->GetSize() - 1);
+        const bool fresh = start > m_nLastStored;  // no line has any bar of the range cached
         for (int d = 0; d < m_days.GetSize(); ++d) {
             const int days = int(m_days[d]), line = DayCacheLine(m_days, days);
+            if (fresh && line >= 0 && FreshDays(line, days, start, end, &lo, &hi, &any)) continue;
             for (int i = start; i <= end; ++i) {
                 double x;
                 if (!(line >= 0 && GetCached(line + 1, i, &x))) {
@@ -296,6 +298,75 @@ bool CRSI::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
     if (min) *min = lo;
     if (max) *max = hi;
     return any;
+}
+
+// The bars start..end of a cache line none of whose bars there is cached: Value's steps of the
+// window sums, with the sums and the price mode held in locals and the line written plainly, so
+// that each bar gets what Value gives it. False (nothing done) when the cache cannot take them.
+bool CRSI::FreshDays(int line, int days, int start, int end, double* lo, double* hi, bool* any) {
+    if (!OpenLines(0) || !UseLine(line) || start < m_nCacheStart || end >= CacheEnd()) return false;
+    const int from = std::max({start, days, 1});
+    if (days < 1 || from > end) return true;
+    WindowSums<2>& w = m_sums[line];
+    double* const out = m_pCache[line];
+    const int base = m_nCacheStart;
+    const unsigned now = m_epoch;
+    bool broken = false;
+    WithPrices(*m_pKData, [&](const auto& price) {
+        double s0 = w.s[0], s1 = w.s[1], peak = w.peak;
+        unsigned epoch = w.epoch;
+        int at = w.at, len = w.len, moves = w.moves;
+        double l = *lo, h = *hi;
+        bool got = *any;
+        for (int i = from; i <= end; ++i) {
+            bool afresh = true;
+            if (at == i - 1 && epoch == now && len == days && at >= 0 && moves < 1024) {
+                const double out0 = price(i - days) - price(i - days - 1), in = price(i) - price(i - 1);
+                double t0 = s0, t1 = s1;
+                t0 += -1.0 * (out0 > 0 ? out0 : 0);
+                t1 += -1.0 * (out0 < 0 ? -out0 : 0);
+                t0 += in > 0 ? in : 0;
+                t1 += in < 0 ? -in : 0;
+                s0 = t0, s1 = t1;
+                const double a = std::fabs(t0) + std::fabs(t1);
+                ++moves;
+                at = i;
+                peak = std::max(peak, a);
+                afresh = !(a * 16 >= peak);
+            } else if (at == i && epoch == now && len == days) {
+                afresh = false;
+            }
+            if (afresh) {
+                s0 = s1 = 0;
+                for (int j = i - days + 1; j <= i; ++j) {
+                    const double c = price(j) - price(j - 1);
+                    s0 += c > 0 ? c : 0;
+                    s1 += c < 0 ? -c : 0;
+                }
+                peak = std::fabs(s0) + std::fabs(s1);
+                moves = 0;
+                epoch = now;
+                at = i;
+                len = days;
+            }
+            const double total = s0 + s1;
+            if (!std::isfinite(total)) {
+                out[i - base] = std::numeric_limits<double>::quiet_NaN();
+                broken = true;
+                continue;
+            }
+            const double x = total < 0.0001 ? 100 : s0 * 100 / total;
+            out[i - base] = x;
+            broken |= !std::isfinite(x);
+            if (!got || x < l) l = x;
+            if (!got || x > h) h = x;
+            got = true;
+        }
+        w.s[0] = s0, w.s[1] = s1, w.peak = peak, w.epoch = epoch, w.at = at, w.len = len, w.moves = moves;
+        *lo = l, *hi = h, *any = got;
+    });
+    MarkComputedFinite(line, from - base, end - base, broken);
+    return true;
 }
 
 int CRSI::GetSignal(int index, int* reason) {
