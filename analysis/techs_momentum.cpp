@@ -317,7 +317,7 @@ bool CRSI::FreshDays(int line, int days, int start, int end, double* lo, double*
         unsigned epoch = w.epoch;
         int at = w.at, len = w.len, moves = w.moves;
         double l = *lo, h = *hi;
-        bool got = *any;
+        bool got = *any, bad = false;  // in locals, so that the loop keeps its sums in registers
         for (int i = from; i <= end; ++i) {
             bool afresh = true;
             if (at == i - 1 && epoch == now && len == days && at >= 0 && moves < 1024) {
@@ -352,18 +352,19 @@ bool CRSI::FreshDays(int line, int days, int start, int end, double* lo, double*
             const double total = s0 + s1;
             if (!std::isfinite(total)) {
                 out[i - base] = std::numeric_limits<double>::quiet_NaN();
-                broken = true;
+                bad = true;
                 continue;
             }
             const double x = total < 0.0001 ? 100 : s0 * 100 / total;
             out[i - base] = x;
-            broken |= !std::isfinite(x);
+            bad |= !std::isfinite(x);
             if (!got || x < l) l = x;
             if (!got || x > h) h = x;
             got = true;
         }
         w.s[0] = s0, w.s[1] = s1, w.peak = peak, w.epoch = epoch, w.at = at, w.len = len, w.moves = moves;
         *lo = l, *hi = h, *any = got;
+        broken = bad;
     });
     MarkComputedFinite(line, from - base, end - base, broken);
     return true;
