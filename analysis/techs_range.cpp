@@ -266,17 +266,35 @@ bool CPCNT::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
     });
 }
 
-// The steps of Line with the window sum held in a local for the pass.
+// The weighted prices read once a block into contiguous doubles, each window added afresh in
+// vector steps (the running sum of Line gives the same within rounding, and no absurd bar leaves
+// rounding behind in these).
 bool CHLC::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
     EnsureParameters();
     const int n = m_ints[kDays];
     const KDATA* b = m_pKData->GetData();
     auto weighted = [b](int t) { return (double(b[t].high) + b[t].low + 2.0 * b[t].close) / 4; };
+    // The weighted prices of the n - 1 bars before the block, then the block's.
+    std::vector<double> terms(size_t(n - 1) + kLineBlock);
+    int next = -1;  // the bar after the last block
     return LineMABlocks(start, end, min, max, minBar, maxBar, [&](int b0, int b1, double* xs, unsigned char* got) {
-        PriceSumBlock<1>(weighted, &n, b0, b1, xs, got, [n](int, const double* sums, double* v) {
-            *v = sums[0] / n;
-            return true;
-        });
+        double* const x = terms.data() + (n - 1);
+        const int len = b1 - b0 + 1;
+        if (b0 != next)
+            for (int t = b0 - n + 1; t < b0; ++t) x[t - b0] = t >= 0 ? weighted(t) : 0.0;
+        for (int i = b0; i <= b1; ++i) x[i - b0] = weighted(i);
+        next = b1 + 1;
+        const int from = std::max(b0, n - 1);
+        for (int i = b0; i < std::min(from, b1 + 1); ++i) got[i - b0] = 0;
+        if (from <= b1) {
+            const int k = from - b0;
+            if (n == 12)
+                change_kernel::Means<12>(x + k, b1 - from + 1, n, xs + k);
+            else
+                change_kernel::Means<0>(x + k, b1 - from + 1, n, xs + k);
+            for (int j = k; j < len; ++j) got[j] = std::isfinite(xs[j]);
+        }
+        std::copy(terms.begin() + len, terms.begin() + len + (n - 1), terms.begin());
     });
 }
