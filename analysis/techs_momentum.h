@@ -233,41 +233,44 @@ bool AllHave(const double* p, int back, const double* x, int len) {
     return has;
 }
 
-template <int M, class Line, class Price>
-bool Run(const Price& price, int back, int m, int first, int last, double* const* lines) {
+// A line and its simple average over the last m values (bars without a value skipped) for the
+// bars first..last: single(t, &x) gives the line of a bar before first (false: none);
+// fill(b0, len, x, has) the lines of the bars b0 .. b0 + len - 1 into x, true when every one has
+// its line, else has[j] says which do. Both lines, or NaN in both; true when any bar got NaN.
+template <int M, class Single, class Fill>
+bool Averaged(int m, int first, int last, double* const* lines, const Single& single, Fill& fill) {
     const double none = std::numeric_limits<double>::quiet_NaN();
     double* const l0 = lines[0];
     double* const l1 = lines[1];
-    // prices: the `back` bars before the block, then the block's; values: the last m - 1 values
-    // before the block (count of them held, the newest last), then the block's.
-    std::vector<double> prices(size_t(back + kBlock)), values(size_t(m - 1 + kBlock));
+    // The last m - 1 values before the block (count of them held, the newest last), then the
+    // block's.
+    std::vector<double> values(size_t(m - 1 + kBlock));
     int count = 0;
-    for (int t = first - 1; t >= back && count < m - 1; --t) {
-        const double now = price(t), then = price(t - back), x = Line::Value(now, then);
-        if (Line::Has(now, then, x)) values[size_t(m - 2 - count++)] = x;
+    for (int t = first - 1; t >= 0 && count < m - 1; --t) {
+        double x;
+        if (single(t, &x)) values[size_t(m - 2 - count++)] = x;
     }
-    for (int t = first - back; t < first; ++t) prices[size_t(t - first + back)] = price(t);
     bool broken = false;
     const bool stream = last - first >= kStreamBars;
     double means[kBlock];
+    unsigned char has[kBlock];
     for (int b0 = first; b0 <= last; b0 += kBlock) {
         const int len = std::min(int(kBlock), last - b0 + 1);
-        double* const p = prices.data() + back;
-        for (int j = 0; j < len; ++j) p[j] = price(b0 + j);
         double* const x = values.data() + (m - 1);
-        for (int j = 0; j < len; ++j) x[j] = Line::Value(p[j], p[j - back]);
+        const bool all = fill(b0, len, x, has);
         int added = len;
-        if (count == m - 1 && AllHave<Line>(p, back, x, len)) {
+        if (count == m - 1 && all) {
             Means<M>(x, len, m, means);
             Store(x, l0 + b0, len, stream);
             Store(means, l1 + b0, len, stream);
         } else {
             // Values moved down over the bars without one; a bar has its average once m values
             // have come since bar 0.
+            if (all) std::fill(has, has + len, 1);
             added = 0;
             for (int j = 0; j < len; ++j) {
                 const int i = b0 + j;
-                if (!Line::Has(p[j], p[j - back], x[j])) {
+                if (!has[j]) {
                     l0[i] = l1[i] = none;
                     broken = true;
                     continue;
@@ -284,10 +287,33 @@ bool Run(const Price& price, int back, int m, int first, int last, double* const
             count = std::min(m - 1, count + added);
         }
         std::copy(values.begin() + added, values.begin() + added + (m - 1), values.begin());
-        std::copy(prices.begin() + len, prices.begin() + len + back, prices.begin());
     }
     if (stream) _mm_sfence();
     return broken;
+}
+
+template <int M, class Line, class Price>
+bool Run(const Price& price, int back, int m, int first, int last, double* const* lines) {
+    // The prices of the `back` bars before the block, then the block's.
+    std::vector<double> prices(size_t(back + kBlock));
+    for (int t = first - back; t < first; ++t) prices[size_t(t - first + back)] = price(t);
+    auto single = [&](int t, double* x) {
+        if (t < back) return false;
+        const double now = price(t), then = price(t - back);
+        *x = Line::Value(now, then);
+        return Line::Has(now, then, *x);
+    };
+    auto fill = [&](int b0, int len, double* x, unsigned char* has) {
+        double* const p = prices.data() + back;
+        for (int j = 0; j < len; ++j) p[j] = price(b0 + j);
+        for (int j = 0; j < len; ++j) x[j] = Line::Value(p[j], p[j - back]);
+        const bool all = AllHave<Line>(p, back, x, len);
+        if (!all)
+            for (int j = 0; j < len; ++j) has[j] = Line::Has(p[j], p[j - back], x[j]);
+        std::copy(prices.begin() + len, prices.begin() + len + back, prices.begin());
+        return all;
+    };
+    return Averaged<M>(m, first, last, lines, single, fill);
 }
 
 // The mean of term(t) over the n bars ending at each bar first..last into line[i] (first >= n - 1
@@ -318,6 +344,16 @@ bool Means(const Term& term, int n, int first, int last, double* line) {
 }
 
 }  // namespace change_kernel
+
+// Averaged with the average's day count fixed at compile time for the usual ones.
+template <class Single, class Fill>
+bool AveragedKernel(int m, int first, int last, double* const* lines, const Single& single, Fill& fill) {
+    switch (m) {
+    case 6: return change_kernel::Averaged<6>(m, first, last, lines, single, fill);
+    case 10: return change_kernel::Averaged<10>(m, first, last, lines, single, fill);
+    default: return change_kernel::Averaged<0>(m, first, last, lines, single, fill);
+    }
+}
 
 // The mean of term(t) over the n bars ending at each bar first..last, for FreshPass.
 template <class Term>

@@ -268,33 +268,62 @@ bool CPCNT::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
 
 // The weighted prices read once a block into contiguous doubles, each window added afresh in
 // vector steps (the running sum of Line gives the same within rounding, and no absurd bar leaves
-// rounding behind in these).
+// rounding behind in these); a range with nothing cached goes through the kernel of a line and
+// its average.
 bool CHLC::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
     EnsureParameters();
-    const int n = m_ints[kDays];
+    const int n = m_ints[kDays], m = MaDays();
     const KDATA* b = m_pKData->GetData();
     auto weighted = [b](int t) { return (double(b[t].high) + b[t].low + 2.0 * b[t].close) / 4; };
     // The weighted prices of the n - 1 bars before the block, then the block's.
     std::vector<double> terms(size_t(n - 1) + kLineBlock);
     int next = -1;  // the bar after the last block
-    return LineMABlocks(start, end, min, max, minBar, maxBar, [&](int b0, int b1, double* xs, unsigned char* got) {
+    auto means = [&](int b0, int len, double* xs) {
         double* const x = terms.data() + (n - 1);
-        const int len = b1 - b0 + 1;
         if (b0 != next)
             for (int t = b0 - n + 1; t < b0; ++t) x[t - b0] = t >= 0 ? weighted(t) : 0.0;
-        for (int i = b0; i <= b1; ++i) x[i - b0] = weighted(i);
-        next = b1 + 1;
-        const int from = std::max(b0, n - 1);
-        for (int i = b0; i < std::min(from, b1 + 1); ++i) got[i - b0] = 0;
-        if (from <= b1) {
-            const int k = from - b0;
+        for (int j = 0; j < len; ++j) x[j] = weighted(b0 + j);
+        next = b0 + len;
+        const int k = std::max(0, n - 1 - b0);  // bars before the first whole window have none
+        if (k < len) {
             if (n == 12)
-                change_kernel::Means<12>(x + k, b1 - from + 1, n, xs + k);
+                change_kernel::Means<12>(x + k, len - k, n, xs + k);
             else
-                change_kernel::Means<0>(x + k, b1 - from + 1, n, xs + k);
-            for (int j = k; j < len; ++j) got[j] = std::isfinite(xs[j]);
+                change_kernel::Means<0>(x + k, len - k, n, xs + k);
         }
         std::copy(terms.begin() + len, terms.begin() + len + (n - 1), terms.begin());
-    });
+        return k;
+    };
+    auto block = [&](int b0, int b1, double* xs, unsigned char* got) {
+        const int k = means(b0, b1 - b0 + 1, xs);
+        for (int j = 0; j < b1 - b0 + 1; ++j) got[j] = j >= k && std::isfinite(xs[j]);
+    };
+    // The bars before the first that can have both lines cache what the walk caches of them.
+    const int whole = n + m - 2;
+    if (start < whole) LineMABlocks(start, std::min(end, whole - 1), nullptr, nullptr, nullptr, nullptr, block);
+    bool any;
+    if (FreshPass(2, std::max(start, whole), end, min, max, minBar, maxBar, &any,
+                  [&](int first, int last, double* const* lines) {
+                      next = -1;
+                      auto single = [&](int t, double* x) {
+                          if (t < n - 1) return false;
+                          double s = 0;
+                          for (int j = t - n + 1; j <= t; ++j) s += weighted(j);
+                          *x = s / n;
+                          return bool(std::isfinite(*x));
+                      };
+                      auto fill = [&](int b0, int len, double* x, unsigned char* has) {
+                          means(b0, len, x);
+                          bool all = true;
+                          for (int j = 0; j < len; ++j) all &= bool(std::isfinite(x[j]));
+                          if (!all)
+                              for (int j = 0; j < len; ++j) has[j] = std::isfinite(x[j]);
+                          return all;
+                      };
+                      return AveragedKernel(m, first, last, lines, single, fill);
+                  }))
+        return any;
+    next = -1;
+    return LineMABlocks(start, end, min, max, minBar, maxBar, block);
 }
