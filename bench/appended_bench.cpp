@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "analysis/techs.h"
+#include "analysis/techs_momentum.h"
+#include "analysis/techs_range.h"
 #include "analysis/techs_volume.h"
 #include "walk.h"
 
@@ -64,6 +66,10 @@ int main() {
         double v[2];
         return t.Calculate(&v[0], &v[1], i, false);
     };
+    auto three = [](CTechnique& t, int i) {
+        double v[3];
+        return t.Calculate(&v[0], &v[1], &v[2], i, false);
+    };
     auto four = [](CTechnique& t, int i) {
         double v[4];
         return t.Calculate(&v[0], &v[1], &v[2], &v[3], i, false);
@@ -86,6 +92,25 @@ int main() {
              double v;
              return t.Calculate(&v, i, 5, false) && t.Calculate(&v, i, 10, false) && t.Calculate(&v, i, 20, false);
          }},
+        {"KDJ", Make<CKDJ>(), three},
+        {"R", Make<CR>(), one},
+        {"RSI", Make<CRSI>(),
+         [](CTechnique& t, int i) {
+             double v;
+             return t.Calculate(&v, i, 10, false) && t.Calculate(&v, i, 20, false);
+         }},
+        {"BIAS", Make<CBIAS>(), one},
+        {"MTM", Make<CMTM>(), two},
+        {"DMI", Make<CDMI>(), four},
+        {"ROC", Make<CROC>(), two},
+        {"CCI", Make<CCCI>(), two},
+        {"REI", Make<CREI>(), one},
+        {"DMKI", Make<CDMKI>(), one},
+        {"PCNT", Make<CPCNT>(), two},
+        {"HLC", Make<CHLC>(), two},
+        {"CDP", Make<CCDP>(), four},
+        {"ASI", Make<CASI>(), one},
+        {"ATR", Make<CATR>(), one},
     };
     int status = 0;
     for (const Row& row : rows) {
