@@ -239,9 +239,59 @@ int CATR::GetSignal(int index, int* reason) {
     return 0;
 }
 
-// Range passes with each class's own line called directly.
-VELMORA_LINE_RANGE(CREI)
-VELMORA_LINE_RANGE(CDMKI)
+// Range passes with each class's own line called directly; a range none of whose bars is cached
+// yet runs the window sums' kernel instead, with the same steps, from the first bar with a value.
+bool CREI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    const int n = m_ints[kDays];
+    bool fresh = false;
+    if (FreshPass(1, std::max(start, n + 7), end, min, max, minBar, maxBar, &fresh,
+                  [&](int first, int last, double* const* lines) {
+                      const KDATA* b = m_pKData->GetData();
+                      return SumsKernel(
+                          m_sums, n, 8, first, last, lines[0],
+                          [b](int t, double* x) {
+                              const double dh = double(b[t].high) - b[t - 2].high, dl = double(b[t].low) - b[t - 2].low;
+                              const bool above = b[t - 7].close > b[t - 2].high && b[t - 8].close > b[t - 2].high &&
+                                                 b[t - 5].low > b[t].high && b[t - 6].low > b[t].high;
+                              const bool below = b[t - 7].close < b[t - 2].low && b[t - 8].close < b[t - 2].low &&
+                                                 b[t - 5].high < b[t].low && b[t - 6].high < b[t].low;
+                              x[0] = above || below ? 0 : dh + dl;
+                              x[1] = std::fabs(dh) + std::fabs(dl);
+                          },
+                          [](int, const double* s, double* v) {
+                              if (std::fabs(s[1]) < 0.0001) return false;
+                              *v = s[0] / s[1];
+                              return true;
+                          });
+                  }))
+        return fresh;
+    return RangePass(1, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return CREI::Line(i, v); });
+}
+
+bool CDMKI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    const int n = m_ints[kDays];
+    bool fresh = false;
+    if (FreshPass(1, std::max(start, n), end, min, max, minBar, maxBar, &fresh,
+                  [&](int first, int last, double* const* lines) {
+                      const KDATA* b = m_pKData->GetData();
+                      return SumsKernel(
+                          m_sums, n, 1, first, last, lines[0],
+                          [b](int t, double* x) {
+                              x[0] = std::max(double(b[t].high) - b[t - 1].high, 0.0);
+                              x[1] = std::max(double(b[t - 1].low) - b[t].low, 0.0);
+                          },
+                          [](int, const double* s, double* v) {
+                              const double sum = s[0] + s[1];
+                              if (std::fabs(sum) < 0.0001) return false;
+                              *v = s[0] / sum;
+                              return true;
+                          });
+                  }))
+        return fresh;
+    return RangePass(1, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return CDMKI::Line(i, v); });
+}
 VELMORA_LINE_RANGE(CASI)
 
 // The one-bar change through ROC's kernel when nothing of the range is computed yet.
