@@ -657,19 +657,20 @@ bool CDMI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
     EnsureParameters();
     const int n = m_ints[kDays];
     std::vector<double> ring(size_t(n + 1), 0.0);
-    int at = -1;  // the last bar whose ADX the ring holds
+    int at = -1;    // the last bar whose ADX the ring holds
+    int slot = 0;   // its place in the ring: at % (N + 1), stepped on without a division
     double adx = 0;
     // Directions with the three sums stepped in locals, as the base's window sums step them.
     const KDATA* const b = m_pKData ? m_pKData->GetData() : nullptr;
     int sumAt = -1, moves = 0;
     double s0 = 0, s1 = 0, s2 = 0, peak = 0;
-    auto add = [b](int t, double sign, double& a0, double& a1, double& a2) {
+    auto add = [b](int t, double sign, double& a0, double& a1, double& a2) __attribute__((always_inline)) {
         const double h = b[t].high, l = b[t].low, c = b[t - 1].close;
         a0 += sign * (std::max(h - b[t - 1].high, 0.0));
         a1 += sign * (std::max(double(b[t - 1].low) - l, 0.0));
         a2 += sign * (std::max(h - l, std::max(std::fabs(h - c), std::fabs(l - c))));
     };
-    auto directions = [&](int i, double* plus, double* minus, double* dx) {
+    auto directions = [&](int i, double* plus, double* minus, double* dx) __attribute__((always_inline)) {
         if (i + 1 < n + 1) return false;
         bool fresh = sumAt != i || sumAt < 0;  // asked again at the bar it stands at: kept
         if (sumAt == i - 1 && sumAt >= 0 && moves < 1024) {
@@ -707,15 +708,17 @@ bool CDMI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
             ring = m_run.ring;
             adx = m_run.adx;
             at = i - 1;
+            slot = at % (n + 1);
         }
         if (at == i - 1 && at >= 0) {
             const bool has = directions(i, &v[0], &v[1], &dx);
             if (has) adx = ((n - 1) * adx + dx) / n;
-            ring[size_t(i % (n + 1))] = adx;
+            slot = slot == n ? 0 : slot + 1;
+            ring[size_t(slot)] = adx;
             at = i;
             if (!has || i < 2 * n) return tail(i, v, false);
             v[2] = adx;
-            v[3] = (adx + ring[size_t((i - n) % (n + 1))]) / 2;
+            v[3] = (adx + ring[size_t(slot == n ? 0 : slot + 1)]) / 2;  // bar i - N
             return tail(i, v, true);
         }
         // Start of the run (or a gap in it): the ring filled by a run over the N bars before.
@@ -731,6 +734,7 @@ bool CDMI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
             ring[size_t(t % (n + 1))] = adx;
         }
         at = i;
+        slot = i % (n + 1);
         if (!directions(i, &v[0], &v[1], &dx)) return tail(i, v, false);
         v[2] = adx;
         v[3] = (adx + ring[size_t((i - n) % (n + 1))]) / 2;
