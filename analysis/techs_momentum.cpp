@@ -148,7 +148,9 @@ bool CKDJBase::GetMinMaxInfo(int start, int end, double* min, double* max, int* 
                       double* const l1 = lines[1];
                       double* const l2 = lines[2];
                       bool broken = false;
-                      bool known = first > 0 && GetCached(1, first - 1, &k) && GetCached(2, first - 1, &d);
+                      // K and D in locals of their own, so that the smoothing keeps them in registers.
+                      double kk = 50, dd = 50;
+                      bool known = first > 0 && GetCached(1, first - 1, &kk) && GetCached(2, first - 1, &dd);
                       WindowExtremes(b, n, first, last, [&](int i, double h, double l) {
                           const double rsv = h - l < 0.0001 ? 100 : (b[i].close - l) * 100 / (h - l);
                           double v[3];
@@ -158,15 +160,15 @@ bool CKDJBase::GetMinMaxInfo(int start, int end, double* min, double* max, int* 
                               return;
                           }
                           if (known) {
-                              v[0] = ((mk - 1) * k + rsv) / mk;
-                              v[1] = ((md - 1) * d + v[0]) / md;
+                              v[0] = ((mk - 1) * kk + rsv) / mk;
+                              v[1] = ((md - 1) * dd + v[0]) / md;
                               v[2] = jFromK ? 3 * v[0] - 2 * v[1] : 3 * v[1] - 2 * v[0];
                           } else if (!Calculate(&v[0], &v[1], &v[2], i, false)) {
                               l0[i] = l1[i] = l2[i] = none;
                               broken = true;
                               return;
                           }
-                          k = v[0], d = v[1], known = true;
+                          kk = v[0], dd = v[1], known = true;
                           l0[i] = v[0], l1[i] = v[1], l2[i] = v[2];
                       });
                       return broken;
