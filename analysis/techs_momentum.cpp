@@ -17,6 +17,68 @@ void WindowHighLow(const KDATA* b, int i, int n, double* high, double* low) {
     *low = l;
 }
 
+// The highest high and lowest low of the n bars ending at each bar first..last (first >= n - 1),
+// given to emit(i, high, low) in increasing bar order, equal to what WindowHighLow gives. The bars
+// go in segments of n (bar t in segment t / n): a window is the tail of one segment and the head
+// of the next, whose extremes run from the segment's ends inward, so that each bar costs three
+// comparisons an extreme and no branch. A window touching a segment with a NaN is taken by
+// WindowHighLow itself, which passes over a NaN unless it is the bar's own.
+template <class Emit>
+void WindowExtremes(const KDATA* b, int n, int first, int last, Emit&& emit) {
+    std::vector<float> buffer(8 * size_t(n));
+    float* highs[2] = {buffer.data(), buffer.data() + n};  // the previous segment's, the current's
+    float* lows[2] = {buffer.data() + 2 * n, buffer.data() + 3 * n};
+    float* const tailHigh = buffer.data() + 4 * n;  // extremes from bar k of the previous segment to its end
+    float* const tailLow = tailHigh + n;
+    float* const headHigh = tailLow + n;  // extremes from the current segment's start to bar k
+    float* const headLow = headHigh + n;
+    bool broken[2] = {false, false};
+    auto load = [&](int segment, int slot) {
+        const int from = segment * n, to = std::min(from + n - 1, last);
+        float* h = highs[slot];
+        float* l = lows[slot];
+        bool nan = false;
+        for (int t = from; t <= to; ++t) {
+            h[t - from] = b[t].high, l[t - from] = b[t].low;
+            nan |= (h[t - from] != h[t - from]) | (l[t - from] != l[t - from]);
+        }
+        broken[slot] = nan;
+    };
+    const int firstSegment = first / n;
+    if (firstSegment > 0) load(firstSegment - 1, 1);
+    for (int segment = firstSegment; segment <= last / n; ++segment) {
+        std::swap(highs[0], highs[1]);
+        std::swap(lows[0], lows[1]);
+        std::swap(broken[0], broken[1]);
+        load(segment, 1);
+        const int base = segment * n, to = std::min(base + n - 1, last);
+        if (segment > 0) {
+            const float* h = highs[0];
+            const float* l = lows[0];
+            tailHigh[n - 1] = h[n - 1], tailLow[n - 1] = l[n - 1];
+            for (int k = n - 2; k >= 0; --k)
+                tailHigh[k] = std::max(h[k], tailHigh[k + 1]), tailLow[k] = std::min(l[k], tailLow[k + 1]);
+        }
+        const float* h = highs[1];
+        const float* l = lows[1];
+        headHigh[0] = h[0], headLow[0] = l[0];
+        for (int k = 1; k <= to - base; ++k)
+            headHigh[k] = std::max(headHigh[k - 1], h[k]), headLow[k] = std::min(headLow[k - 1], l[k]);
+        for (int i = std::max(first, base); i <= to; ++i) {
+            const int k = i - base;
+            double high, low;
+            if (broken[1] || (broken[0] && k < n - 1)) {
+                WindowHighLow(b, i, n, &high, &low);
+            } else if (k == n - 1) {
+                high = headHigh[k], low = headLow[k];
+            } else {
+                high = std::max(tailHigh[k + 1], headHigh[k]), low = std::min(tailLow[k + 1], headLow[k]);
+            }
+            emit(i, high, low);
+        }
+    }
+}
+
 }  // namespace
 
 // ---- KDJ ----
@@ -76,6 +138,42 @@ bool CKDJBase::GetMinMaxInfo(int start, int end, double* min, double* max, int* 
     const int n = m_ints[kDays], mk = m_ints[kKDays], md = m_ints[kDDays];
     const bool jFromK = m_ints[kJMode] == 1;
     const KDATA* const b = m_pKData ? m_pKData->GetData() : nullptr;
+    // Nothing of the range computed yet: the window extremes by segments, the smoothing bar after
+    // bar as below.
+    bool any;
+    if (FreshPass(3, std::max(start, n - 1), end, min, max, minBar, maxBar, &any,
+                  [&](int first, int last, double* const* lines) {
+                      const double none = std::numeric_limits<double>::quiet_NaN();
+                      double* const l0 = lines[0];
+                      double* const l1 = lines[1];
+                      double* const l2 = lines[2];
+                      bool broken = false;
+                      // K and D in locals of their own, so that the smoothing keeps them in registers.
+                      double kk = 50, dd = 50;
+                      bool known = first > 0 && GetCached(1, first - 1, &kk) && GetCached(2, first - 1, &dd);
+                      WindowExtremes(b, n, first, last, [&](int i, double h, double l) {
+                          const double rsv = h - l < 0.0001 ? 100 : (b[i].close - l) * 100 / (h - l);
+                          double v[3];
+                          if (!(std::isfinite(rsv) && std::isfinite(h) && std::isfinite(l))) {
+                              l0[i] = l1[i] = l2[i] = none;
+                              broken = true;
+                              return;
+                          }
+                          if (known) {
+                              v[0] = ((mk - 1) * kk + rsv) / mk;
+                              v[1] = ((md - 1) * dd + v[0]) / md;
+                              v[2] = jFromK ? 3 * v[0] - 2 * v[1] : 3 * v[1] - 2 * v[0];
+                          } else if (!Calculate(&v[0], &v[1], &v[2], i, false)) {
+                              l0[i] = l1[i] = l2[i] = none;
+                              broken = true;
+                              return;
+                          }
+                          kk = v[0], dd = v[1], known = true;
+                          l0[i] = v[0], l1[i] = v[1], l2[i] = v[2];
+                      });
+                      return broken;
+                  }))
+        return any;
     return RangePass(3, start, end, min, max, minBar, maxBar, [&](int i, double* v) {
         if (i + 1 < n) return false;
         double h, l;
@@ -182,8 +280,10 @@ bool CRSI::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
     bool any = false;
     if (m_pKData && start >= 0) {
         end = std::min(end, m_pKData->GetSize() - 1);
+        const bool fresh = start > m_nLastStored;  // no line has any bar of the range cached
         for (int d = 0; d < m_days.GetSize(); ++d) {
             const int days = int(m_days[d]), line = DayCacheLine(m_days, days);
+            if (fresh && line >= 0 && FreshDays(line, days, start, end, &lo, &hi, &any)) continue;
             for (int i = start; i <= end; ++i) {
                 double x;
                 if (!(line >= 0 && GetCached(line + 1, i, &x))) {
@@ -200,6 +300,76 @@ bool CRSI::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
     if (min) *min = lo;
     if (max) *max = hi;
     return any;
+}
+
+// The bars start..end of a cache line none of whose bars there is cached: Value's steps of the
+// window sums, with the sums and the price mode held in locals and the line written plainly, so
+// that each bar gets what Value gives it. False (nothing done) when the cache cannot take them.
+bool CRSI::FreshDays(int line, int days, int start, int end, double* lo, double* hi, bool* any) {
+    if (!OpenLines(0) || !UseLine(line) || start < m_nCacheStart || end >= CacheEnd()) return false;
+    const int from = std::max({start, days, 1});
+    if (days < 1 || from > end) return true;
+    WindowSums<2>& w = m_sums[line];
+    double* const out = m_pCache[line];
+    const int base = m_nCacheStart;
+    const unsigned now = m_epoch;
+    bool broken = false;
+    WithPrices(*m_pKData, [&](const auto& price) {
+        double s0 = w.s[0], s1 = w.s[1], peak = w.peak;
+        unsigned epoch = w.epoch;
+        int at = w.at, len = w.len, moves = w.moves;
+        double l = *lo, h = *hi;
+        bool got = *any, bad = false;  // in locals, so that the loop keeps its sums in registers
+        for (int i = from; i <= end; ++i) {
+            bool afresh = true;
+            if (at == i - 1 && epoch == now && len == days && at >= 0 && moves < 1024) {
+                const double out0 = price(i - days) - price(i - days - 1), in = price(i) - price(i - 1);
+                double t0 = s0, t1 = s1;
+                t0 += -1.0 * (out0 > 0 ? out0 : 0);
+                t1 += -1.0 * (out0 < 0 ? -out0 : 0);
+                t0 += in > 0 ? in : 0;
+                t1 += in < 0 ? -in : 0;
+                s0 = t0, s1 = t1;
+                const double a = std::fabs(t0) + std::fabs(t1);
+                ++moves;
+                at = i;
+                peak = std::max(peak, a);
+                afresh = !(a * 16 >= peak);
+            } else if (at == i && epoch == now && len == days) {
+                afresh = false;
+            }
+            if (afresh) {
+                s0 = s1 = 0;
+                for (int j = i - days + 1; j <= i; ++j) {
+                    const double c = price(j) - price(j - 1);
+                    s0 += c > 0 ? c : 0;
+                    s1 += c < 0 ? -c : 0;
+                }
+                peak = std::fabs(s0) + std::fabs(s1);
+                moves = 0;
+                epoch = now;
+                at = i;
+                len = days;
+            }
+            const double total = s0 + s1;
+            if (!std::isfinite(total)) {
+                out[i - base] = std::numeric_limits<double>::quiet_NaN();
+                bad = true;
+                continue;
+            }
+            const double x = total < 0.0001 ? 100 : s0 * 100 / total;
+            out[i - base] = x;
+            bad |= !std::isfinite(x);
+            if (!got || x < l) l = x;
+            if (!got || x > h) h = x;
+            got = true;
+        }
+        w.s[0] = s0, w.s[1] = s1, w.peak = peak, w.epoch = epoch, w.at = at, w.len = len, w.moves = moves;
+        *lo = l, *hi = h, *any = got;
+        broken = bad;
+    });
+    MarkComputedFinite(line, from - base, end - base, broken);
+    return true;
 }
 
 int CRSI::GetSignal(int index, int* reason) {
@@ -489,19 +659,20 @@ bool CDMI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
     EnsureParameters();
     const int n = m_ints[kDays];
     std::vector<double> ring(size_t(n + 1), 0.0);
-    int at = -1;  // the last bar whose ADX the ring holds
+    int at = -1;    // the last bar whose ADX the ring holds
+    int slot = 0;   // its place in the ring: at % (N + 1), stepped on without a division
     double adx = 0;
     // Directions with the three sums stepped in locals, as the base's window sums step them.
     const KDATA* const b = m_pKData ? m_pKData->GetData() : nullptr;
     int sumAt = -1, moves = 0;
     double s0 = 0, s1 = 0, s2 = 0, peak = 0;
-    auto add = [b](int t, double sign, double& a0, double& a1, double& a2) {
+    auto add = [b](int t, double sign, double& a0, double& a1, double& a2) __attribute__((always_inline)) {
         const double h = b[t].high, l = b[t].low, c = b[t - 1].close;
         a0 += sign * (std::max(h - b[t - 1].high, 0.0));
         a1 += sign * (std::max(double(b[t - 1].low) - l, 0.0));
         a2 += sign * (std::max(h - l, std::max(std::fabs(h - c), std::fabs(l - c))));
     };
-    auto directions = [&](int i, double* plus, double* minus, double* dx) {
+    auto directions = [&](int i, double* plus, double* minus, double* dx) __attribute__((always_inline)) {
         if (i + 1 < n + 1) return false;
         bool fresh = sumAt != i || sumAt < 0;  // asked again at the bar it stands at: kept
         if (sumAt == i - 1 && sumAt >= 0 && moves < 1024) {
@@ -539,15 +710,17 @@ bool CDMI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
             ring = m_run.ring;
             adx = m_run.adx;
             at = i - 1;
+            slot = at % (n + 1);
         }
         if (at == i - 1 && at >= 0) {
             const bool has = directions(i, &v[0], &v[1], &dx);
             if (has) adx = ((n - 1) * adx + dx) / n;
-            ring[size_t(i % (n + 1))] = adx;
+            slot = slot == n ? 0 : slot + 1;
+            ring[size_t(slot)] = adx;
             at = i;
             if (!has || i < 2 * n) return tail(i, v, false);
             v[2] = adx;
-            v[3] = (adx + ring[size_t((i - n) % (n + 1))]) / 2;
+            v[3] = (adx + ring[size_t(slot == n ? 0 : slot + 1)]) / 2;  // bar i - N
             return tail(i, v, true);
         }
         // Start of the run (or a gap in it): the ring filled by a run over the N bars before.
@@ -563,6 +736,7 @@ bool CDMI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
             ring[size_t(t % (n + 1))] = adx;
         }
         at = i;
+        slot = i % (n + 1);
         if (!directions(i, &v[0], &v[1], &dx)) return tail(i, v, false);
         v[2] = adx;
         v[3] = (adx + ring[size_t((i - n) % (n + 1))]) / 2;
@@ -616,41 +790,174 @@ int CCCI::GetSignal(int index, int* reason) {
     return 0;
 }
 
-// Range passes with each class's own line called directly.
-VELMORA_LINE_RANGE(CR)
+// R over the window extremes of the whole range when nothing of it is computed yet.
+bool CR::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    const int n = m_ints[kDays];
+    const KDATA* const b = m_pKData ? m_pKData->GetData() : nullptr;
+    bool any;
+    if (FreshPass(1, std::max(start, n - 1), end, min, max, minBar, maxBar, &any,
+                  [&](int first, int last, double* const* lines) {
+                      double* const line = lines[0];
+                      bool broken = false;
+                      WindowExtremes(b, n, first, last, [&](int i, double h, double l) {
+                          const double v = h - l < 0.0001 ? 100 : (h - b[i].close) * 100 / (h - l);
+                          line[i] = v;
+                          broken |= !std::isfinite(v);
+                      });
+                      return broken;
+                  }))
+        return any;
+    return RangePass(1, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return CR::Line(i, v); });
+}
 
 // MTM and ROC: the price read through a function chosen once for the pass, so that the block's
-// stores cannot make it reread the series and its mode at every bar.
+// stores cannot make it reread the series and its mode at every bar. A range none of whose bars is
+// computed yet goes to the whole-series kernel, from the first bar that can have both lines.
+namespace {
+struct Momentum {
+    static double Value(double now, double then) { return now * 100 / then; }
+    static bool Has(double, double then, double x) { return (then > 0) & std::isfinite(x); }
+    static __m128d Has2(__m128d, __m128d then, __m128d x) {
+        return _mm_and_pd(_mm_cmpgt_pd(then, _mm_setzero_pd()), FiniteLanes(x));
+    }
+    static bool Line(double now, double then, double* x) {
+        *x = Value(now, then);
+        return Has(now, then, *x);
+    }
+};
+}  // namespace
+
 bool CMTM::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
     EnsureParameters();
-    const int n = m_ints[kDays];
+    const int n = m_ints[kDays], m = MaDays();
     return WithPrices(*m_pKData, [&](const auto& price) {
-        return LineMABlocks(start, end, min, max, minBar, maxBar, [&](int b0, int b1, double* xs, unsigned char* got) {
-            for (int i = b0; i <= b1; ++i) {
-                bool ok = false;
-                if (i >= n) {
-                    const double then = price(i - n);
-                    if (then > 0) {
-                        xs[i - b0] = price(i) * 100 / then;
-                        ok = std::isfinite(xs[i - b0]);
-                    }
-                }
-                got[i - b0] = ok;
-            }
-        });
+        auto block = [&](int b0, int b1, double* xs, unsigned char* got) {
+            for (int i = b0; i <= b1; ++i) got[i - b0] = i >= n && Momentum::Line(price(i), price(i - n), &xs[i - b0]);
+        };
+        // The bars before the first that can have both lines cache what the walk caches of them.
+        const int whole = n + m - 1;
+        if (start < whole) LineMABlocks(start, std::min(end, whole - 1), nullptr, nullptr, nullptr, nullptr, block);
+        bool any;
+        if (FreshPass(2, std::max(start, whole), end, min, max, minBar, maxBar, &any,
+                      [&](int first, int last, double* const* lines) {
+                          return ChangeAverageKernel<Momentum>(price, n, m, first, last, lines);
+                      }))
+            return any;
+        return LineMABlocks(start, end, min, max, minBar, maxBar, block);
     });
 }
 
 bool CROC::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
     EnsureParameters();
-    const int n = m_ints[kDays];
+    const int n = m_ints[kDays], m = MaDays();
     return WithPrices(*m_pKData, [&](const auto& price) {
-        return LineMABlocks(start, end, min, max, minBar, maxBar, [&](int b0, int b1, double* xs, unsigned char* got) {
-            for (int i = b0; i <= b1; ++i)
-                got[i - b0] = i >= n && PercentChange(price(i), price(i - n), &xs[i - b0]) && std::isfinite(xs[i - b0]);
-        });
+        auto block = [&](int b0, int b1, double* xs, unsigned char* got) {
+            for (int i = b0; i <= b1; ++i) got[i - b0] = i >= n && PriceChange::Line(price(i), price(i - n), &xs[i - b0]);
+        };
+        // The bars before the first that can have both lines cache what the walk caches of them.
+        const int whole = n + m - 1;
+        if (start < whole) LineMABlocks(start, std::min(end, whole - 1), nullptr, nullptr, nullptr, nullptr, block);
+        bool any;
+        if (FreshPass(2, std::max(start, whole), end, min, max, minBar, maxBar, &any,
+                      [&](int first, int last, double* const* lines) {
+                          return ChangeAverageKernel<PriceChange>(price, n, m, first, last, lines);
+                      }))
+            return any;
+        return LineMABlocks(start, end, min, max, minBar, maxBar, block);
     });
 }
-VELMORA_LINE_MA_RANGE(CCCI)
+// CCI a block at a time: the typical prices read once into contiguous doubles; the window sum
+// stepped as the one-bar path's window sums step it (taken afresh at the first bar, after 1024
+// moves and when it shrinks below 1/16 of its peak), so both give the same average; each bar's
+// mean deviation added exactly as the one-bar path adds it, oldest first, eight bars at a time
+// in vector lanes.
+__attribute__((flatten)) bool CCCI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar,
+                                                  int* maxBar) {
+    if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
+    EnsureParameters();
+    const int n = m_ints[kDays];
+    const double factor = m_doubles[kFactor];
+    const KDATA* const b = m_pKData->GetData();
+    auto typical = [b](int t) { return (double(b[t].high) + b[t].low + 2.0 * b[t].close) / 4; };
+    // The typical prices of the n bars before the block, then the block's.
+    std::vector<double> prices(size_t(n) + kLineBlock);
+    int next = -1;  // the bar after the last block
+    double sum = 0, peak = 0;
+    int at = -1, moves = 0;
+    return LineMABlocks(start, end, min, max, minBar, maxBar, [&](int b0, int b1, double* xs, unsigned char* got) {
+        double* const tp = prices.data() + n;  // tp[i - b0]: bar i
+        if (b0 != next)
+            for (int t = b0 - n; t < b0; ++t) tp[t - b0] = t >= 0 ? typical(t) : 0.0;
+        for (int i = b0; i <= b1; ++i) {
+            PrefetchBar(b, i);
+            tp[i - b0] = typical(i);
+        }
+        next = b1 + 1;
+        // The n bars before the next block, once this block is done.
+        struct Shift {
+            std::vector<double>& prices;
+            int len, n;
+            ~Shift() { std::copy(prices.begin() + len, prices.begin() + len + n, prices.begin()); }
+        } shift{prices, b1 - b0 + 1, n};
+        const int from = std::max(b0, n - 1);  // the first bar with a whole window
+        for (int i = b0; i < std::min(from, b1 + 1); ++i) got[i - b0] = 0;
+        if (from > b1) return;
+        double avg[kLineBlock];  // avg[i - b0]: bar i
+        for (int i = from; i <= b1; ++i) {
+            bool afresh = true;
+            if (at == i - 1 && at >= 0 && moves < 1024) {
+                double t = sum;
+                t += -1.0 * tp[i - n - b0];
+                t += tp[i - b0];
+                sum = t;
+                ++moves;
+                at = i;
+                const double a = std::fabs(t);
+                peak = std::max(peak, a);
+                afresh = !(a * 16 >= peak);
+            }
+            if (afresh) {
+                double t = 0;
+                for (int j = i - n + 1; j <= i; ++j) t += tp[j - b0];
+                sum = t;
+                peak = std::fabs(t);
+                moves = 0;
+                at = i;
+            }
+            avg[i - b0] = sum / n;
+        }
+        // Each bar's deviation sum: lanes of bars side by side, every lane adding its window in
+        // the one-bar order.
+        double dev[kLineBlock];  // dev[i - b0]: bar i
+        const __m128d sign = _mm_set1_pd(-0.0);
+        int i = from;
+        for (; i + 7 <= b1; i += 8) {
+            const __m128d a0 = _mm_loadu_pd(avg + (i - b0)), a1 = _mm_loadu_pd(avg + (i - b0) + 2);
+            const __m128d a2 = _mm_loadu_pd(avg + (i - b0) + 4), a3 = _mm_loadu_pd(avg + (i - b0) + 6);
+            __m128d d0 = _mm_setzero_pd(), d1 = d0, d2 = d0, d3 = d0;
+            const double* w = tp + (i - b0) - n + 1;
+            for (int q = 0; q < n; ++q, ++w) {
+                d0 = _mm_add_pd(d0, _mm_andnot_pd(sign, _mm_sub_pd(_mm_loadu_pd(w), a0)));
+                d1 = _mm_add_pd(d1, _mm_andnot_pd(sign, _mm_sub_pd(_mm_loadu_pd(w + 2), a1)));
+                d2 = _mm_add_pd(d2, _mm_andnot_pd(sign, _mm_sub_pd(_mm_loadu_pd(w + 4), a2)));
+                d3 = _mm_add_pd(d3, _mm_andnot_pd(sign, _mm_sub_pd(_mm_loadu_pd(w + 6), a3)));
+            }
+            _mm_storeu_pd(dev + (i - b0), d0), _mm_storeu_pd(dev + (i - b0) + 2, d1);
+            _mm_storeu_pd(dev + (i - b0) + 4, d2), _mm_storeu_pd(dev + (i - b0) + 6, d3);
+        }
+        for (; i <= b1; ++i) {
+            double d = 0;
+            for (int t = i - n + 1; t <= i; ++t) d += std::fabs(tp[t - b0] - avg[i - b0]);
+            dev[i - b0] = d;
+        }
+        for (int k = from; k <= b1; ++k) {
+            const double d = dev[k - b0] / n;
+            const double v = (tp[k - b0] - avg[k - b0]) / (factor * d);
+            xs[k - b0] = v;
+            got[k - b0] = !(d < 0.0001) && std::isfinite(v);
+        }
+    });
+}

@@ -2,6 +2,8 @@
 // parameters and computation are in techs_momentum.cpp.
 #pragma once
 
+#include <emmintrin.h>
+
 #include "analysis/techs_lines.h"
 
 // KDJ and id 58: RSV smoothed into K and D from 50, and J: 3K - 2D with J mode 1, else 3D - 2K.
@@ -58,6 +60,7 @@ public:
 
 private:
     bool Value(int i, int days, WindowSums<2>& sums, double* v);
+    bool FreshDays(int line, int days, int start, int end, double* lo, double* hi, bool* any);
     WindowSums<2> m_sums[kLines + 1];  // one per cached day count, the last for any other
 };
 
@@ -162,3 +165,211 @@ protected:
 private:
     WindowSums<1> m_sums;
 };
+
+// Two-bar steps of the kernels: all bits set in the lanes whose x is finite.
+inline __m128d FiniteLanes(__m128d x) {
+    const __m128d magnitude = _mm_andnot_pd(_mm_set1_pd(-0.0), x);
+    return _mm_cmple_pd(magnitude, _mm_set1_pd(std::numeric_limits<double>::max()));
+}
+
+// The change from then to now in percent, as PercentChange gives it, for ChangeAverageKernel.
+struct PriceChange {
+    static double Value(double now, double then) { return (now - then) * 100 / then; }
+    static bool Has(double now, double then, double x) { return (now > 0) & (then > 0) & std::isfinite(x); }
+    static __m128d Has2(__m128d now, __m128d then, __m128d x) {
+        const __m128d zero = _mm_setzero_pd();
+        return _mm_and_pd(_mm_and_pd(_mm_cmpgt_pd(now, zero), _mm_cmpgt_pd(then, zero)), FiniteLanes(x));
+    }
+    static bool Line(double now, double then, double* x) {
+        *x = Value(now, then);
+        return Has(now, then, *x);
+    }
+};
+
+// The whole-series kernel (for FreshPass) of a line made from the prices of a bar and of the bar
+// `back` before it, with its simple average over the last m values (bars without a value
+// skipped): MTM, ROC and PCNT. Line::Value(now, then) is the line of a bar, whatever the prices;
+// Line::Has(now, then, x) says whether the bar has it. Prices are read once a block into
+// contiguous doubles so that the lines compute in vector steps; each average adds its m values
+// afresh, so an absurd value leaves no rounding behind once it is out of the window. Bars from
+// first on (first >= back) get both lines, or NaN in both; true when any got NaN.
+namespace change_kernel {
+
+enum { kBlock = 512 };
+// From this many bars on, a pass writes its lines past the processor's caches: they could not
+// hold them, and reading the old contents before writing over them would double the traffic.
+enum { kStreamBars = 1 << 17 };
+
+// Copies a block of a line into the cache's line.
+inline void Store(const double* from, double* to, int len, bool stream) {
+    int j = 0;
+    if (stream) {
+        if ((reinterpret_cast<uintptr_t>(to) & 15) != 0 && len > 0) to[0] = from[0], j = 1;
+        for (; j + 1 < len; j += 2) _mm_stream_pd(to + j, _mm_loadu_pd(from + j));
+    }
+    for (; j < len; ++j) to[j] = from[j];
+}
+
+// out[j] = the mean of c[j - m + 1 .. j], oldest first; M is m when known at compile time.
+template <int M>
+inline void Means(const double* c, int count, int m, double* out) {
+    const int w = M > 0 ? M : m;
+    for (int j = 0; j < count; ++j) {
+        double s = 0;
+        for (int q = 1 - w; q <= 0; ++q) s += c[j + q];
+        out[j] = s / w;
+    }
+}
+
+// Whether every bar of a block has its line, two bars a step.
+template <class Line>
+bool AllHave(const double* p, int back, const double* x, int len) {
+    __m128d all = _mm_cmpeq_pd(_mm_setzero_pd(), _mm_setzero_pd());
+    int j = 0;
+    for (; j + 1 < len; j += 2)
+        all = _mm_and_pd(all, Line::Has2(_mm_loadu_pd(p + j), _mm_loadu_pd(p + j - back), _mm_loadu_pd(x + j)));
+    bool has = _mm_movemask_pd(all) == 3;
+    for (; j < len && has; ++j) has = Line::Has(p[j], p[j - back], x[j]);
+    return has;
+}
+
+// A line and its simple average over the last m values (bars without a value skipped) for the
+// bars first..last: single(t, &x) gives the line of a bar before first (false: none);
+// fill(b0, len, x, has) the lines of the bars b0 .. b0 + len - 1 into x, true when every one has
+// its line, else has[j] says which do. Both lines, or NaN in both; true when any bar got NaN.
+template <int M, class Single, class Fill>
+bool Averaged(int m, int first, int last, double* const* lines, const Single& single, Fill& fill) {
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    double* const l0 = lines[0];
+    double* const l1 = lines[1];
+    // The last m - 1 values before the block (count of them held, the newest last), then the
+    // block's.
+    std::vector<double> values(size_t(m - 1 + kBlock));
+    int count = 0;
+    for (int t = first - 1; t >= 0 && count < m - 1; --t) {
+        double x;
+        if (single(t, &x)) values[size_t(m - 2 - count++)] = x;
+    }
+    bool broken = false;
+    const bool stream = last - first >= kStreamBars;
+    double means[kBlock];
+    unsigned char has[kBlock];
+    for (int b0 = first; b0 <= last; b0 += kBlock) {
+        const int len = std::min(int(kBlock), last - b0 + 1);
+        double* const x = values.data() + (m - 1);
+        const bool all = fill(b0, len, x, has);
+        int added = len;
+        if (count == m - 1 && all) {
+            Means<M>(x, len, m, means);
+            Store(x, l0 + b0, len, stream);
+            Store(means, l1 + b0, len, stream);
+        } else {
+            // Values moved down over the bars without one; a bar has its average once m values
+            // have come since bar 0.
+            if (all) std::fill(has, has + len, 1);
+            added = 0;
+            for (int j = 0; j < len; ++j) {
+                const int i = b0 + j;
+                if (!has[j]) {
+                    l0[i] = l1[i] = none;
+                    broken = true;
+                    continue;
+                }
+                l0[i] = x[j];
+                x[added++] = x[j];
+                if (count + added >= m) {
+                    Means<M>(x + added - 1, 1, m, l1 + i);
+                } else {
+                    l0[i] = l1[i] = none;
+                    broken = true;
+                }
+            }
+            count = std::min(m - 1, count + added);
+        }
+        std::copy(values.begin() + added, values.begin() + added + (m - 1), values.begin());
+    }
+    if (stream) _mm_sfence();
+    return broken;
+}
+
+template <int M, class Line, class Price>
+bool Run(const Price& price, int back, int m, int first, int last, double* const* lines) {
+    // The prices of the `back` bars before the block, then the block's.
+    std::vector<double> prices(size_t(back + kBlock));
+    for (int t = first - back; t < first; ++t) prices[size_t(t - first + back)] = price(t);
+    auto single = [&](int t, double* x) {
+        if (t < back) return false;
+        const double now = price(t), then = price(t - back);
+        *x = Line::Value(now, then);
+        return Line::Has(now, then, *x);
+    };
+    auto fill = [&](int b0, int len, double* x, unsigned char* has) {
+        double* const p = prices.data() + back;
+        for (int j = 0; j < len; ++j) p[j] = price(b0 + j);
+        for (int j = 0; j < len; ++j) x[j] = Line::Value(p[j], p[j - back]);
+        const bool all = AllHave<Line>(p, back, x, len);
+        if (!all)
+            for (int j = 0; j < len; ++j) has[j] = Line::Has(p[j], p[j - back], x[j]);
+        std::copy(prices.begin() + len, prices.begin() + len + back, prices.begin());
+        return all;
+    };
+    return Averaged<M>(m, first, last, lines, single, fill);
+}
+
+// The mean of term(t) over the n bars ending at each bar first..last into line[i] (first >= n - 1
+// plus the bars before that term reads), each added afresh in vector steps; true when any mean
+// is not finite.
+template <int M, class Term>
+bool Means(const Term& term, int n, int first, int last, double* line) {
+    // The terms of the n - 1 bars before the block, then the block's.
+    std::vector<double> terms(size_t(n - 1 + kBlock));
+    double* const x = terms.data() + (n - 1);
+    for (int t = first - n + 1; t < first; ++t) x[t - first] = term(t);
+    const bool stream = last - first >= kStreamBars;
+    double means[kBlock];
+    __m128d finite = _mm_cmpeq_pd(_mm_setzero_pd(), _mm_setzero_pd());
+    bool broken = false;
+    for (int b0 = first; b0 <= last; b0 += kBlock) {
+        const int len = std::min(int(kBlock), last - b0 + 1);
+        for (int j = 0; j < len; ++j) x[j] = term(b0 + j);
+        Means<M>(x, len, n, means);
+        int j = 0;
+        for (; j + 1 < len; j += 2) finite = _mm_and_pd(finite, FiniteLanes(_mm_loadu_pd(means + j)));
+        for (; j < len; ++j) broken |= !std::isfinite(means[j]);
+        Store(means, line + b0, len, stream);
+        std::copy(terms.begin() + len, terms.begin() + len + (n - 1), terms.begin());
+    }
+    if (stream) _mm_sfence();
+    return broken || _mm_movemask_pd(finite) != 3;
+}
+
+}  // namespace change_kernel
+
+// Averaged with the average's day count fixed at compile time for the usual ones.
+template <class Single, class Fill>
+bool AveragedKernel(int m, int first, int last, double* const* lines, const Single& single, Fill& fill) {
+    switch (m) {
+    case 6: return change_kernel::Averaged<6>(m, first, last, lines, single, fill);
+    case 10: return change_kernel::Averaged<10>(m, first, last, lines, single, fill);
+    default: return change_kernel::Averaged<0>(m, first, last, lines, single, fill);
+    }
+}
+
+// The mean of term(t) over the n bars ending at each bar first..last, for FreshPass.
+template <class Term>
+bool WindowMeansKernel(const Term& term, int n, int first, int last, double* line) {
+    switch (n) {
+    case 12: return change_kernel::Means<12>(term, n, first, last, line);
+    case 14: return change_kernel::Means<14>(term, n, first, last, line);
+    default: return change_kernel::Means<0>(term, n, first, last, line);
+    }
+}
+
+template <class Line, class Price>
+bool ChangeAverageKernel(const Price& price, int back, int m, int first, int last, double* const* lines) {
+    switch (m) {
+    case 6: return change_kernel::Run<6, Line>(price, back, m, first, last, lines);
+    case 10: return change_kernel::Run<10, Line>(price, back, m, first, last, lines);
+    default: return change_kernel::Run<0, Line>(price, back, m, first, last, lines);
+    }
+}

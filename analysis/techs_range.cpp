@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "analysis/techs_momentum.h"  // the kernel PCNT shares with ROC
+
 // ---- REI ----
 
 CREI::CREI() : CLine1("DLL", {8, 10, -10}, {}, {}, "(%d)") {}
@@ -199,7 +201,8 @@ bool CATR::Line(int i, double* v) {
     return true;
 }
 
-// The true ranges from bar 1 on through the base's running window sums.
+// The true ranges from bar 1 on: each window added afresh when nothing of the range is computed
+// yet, else through the base's running window sums.
 bool CATR::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     EnsureParameters();
     const int n = m_ints[kDays];
@@ -208,6 +211,12 @@ bool CATR::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
         const double h = b[t].high, l = b[t].low, c = b[t - 1].close;
         return std::max(h - l, std::max(std::fabs(h - c), std::fabs(l - c)));
     };
+    bool any;
+    if (b && FreshPass(1, std::max(start, n), end, min, max, minBar, maxBar, &any,
+                       [&](int first, int last, double* const* lines) {
+                           return WindowMeansKernel(range, n, first, last, lines[0]);
+                       }))
+        return any;
     return SumLineRange(n, n, start, end, min, max, minBar, maxBar, range, [n](int, double sum) { return sum / n; });
 }
 
@@ -230,23 +239,141 @@ int CATR::GetSignal(int index, int* reason) {
     return 0;
 }
 
-// Range passes with each class's own line called directly.
-VELMORA_LINE_RANGE(CREI)
-VELMORA_LINE_RANGE(CDMKI)
-VELMORA_LINE_RANGE(CASI)
-VELMORA_LINE_MA_RANGE(CPCNT)
+// Range passes with each class's own line called directly; a range none of whose bars is cached
+// yet runs the window sums' kernel instead, with the same steps, from the first bar with a value.
+bool CREI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    const int n = m_ints[kDays];
+    bool fresh = false;
+    if (FreshPass(1, std::max(start, n + 7), end, min, max, minBar, maxBar, &fresh,
+                  [&](int first, int last, double* const* lines) {
+                      const KDATA* b = m_pKData->GetData();
+                      return SumsKernel(
+                          m_sums, n, 8, first, last, lines[0],
+                          [b](int t, double* x) {
+                              const double dh = double(b[t].high) - b[t - 2].high, dl = double(b[t].low) - b[t - 2].low;
+                              const bool above = b[t - 7].close > b[t - 2].high && b[t - 8].close > b[t - 2].high &&
+                                                 b[t - 5].low > b[t].high && b[t - 6].low > b[t].high;
+                              const bool below = b[t - 7].close < b[t - 2].low && b[t - 8].close < b[t - 2].low &&
+                                                 b[t - 5].high < b[t].low && b[t - 6].high < b[t].low;
+                              x[0] = above || below ? 0 : dh + dl;
+                              x[1] = std::fabs(dh) + std::fabs(dl);
+                          },
+                          [](int, const double* s, double* v) {
+                              if (std::fabs(s[1]) < 0.0001) return false;
+                              *v = s[0] / s[1];
+                              return true;
+                          });
+                  }))
+        return fresh;
+    return RangePass(1, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return CREI::Line(i, v); });
+}
 
-// The steps of Line with the window sum held in a local for the pass.
+bool CDMKI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    const int n = m_ints[kDays];
+    bool fresh = false;
+    if (FreshPass(1, std::max(start, n), end, min, max, minBar, maxBar, &fresh,
+                  [&](int first, int last, double* const* lines) {
+                      const KDATA* b = m_pKData->GetData();
+                      return SumsKernel(
+                          m_sums, n, 1, first, last, lines[0],
+                          [b](int t, double* x) {
+                              x[0] = std::max(double(b[t].high) - b[t - 1].high, 0.0);
+                              x[1] = std::max(double(b[t - 1].low) - b[t].low, 0.0);
+                          },
+                          [](int, const double* s, double* v) {
+                              const double sum = s[0] + s[1];
+                              if (std::fabs(sum) < 0.0001) return false;
+                              *v = s[0] / sum;
+                              return true;
+                          });
+                  }))
+        return fresh;
+    return RangePass(1, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return CDMKI::Line(i, v); });
+}
+VELMORA_LINE_RANGE(CASI)
+
+// The one-bar change through ROC's kernel when nothing of the range is computed yet.
+bool CPCNT::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
+    EnsureParameters();
+    const int n = 1, m = MaDays();
+    return WithPrices(*m_pKData, [&](const auto& price) {
+        auto block = [&](int b0, int b1, double* xs, unsigned char* got) {
+            for (int i = b0; i <= b1; ++i) got[i - b0] = i >= n && PriceChange::Line(price(i), price(i - n), &xs[i - b0]);
+        };
+        // The bars before the first that can have both lines cache what the walk caches of them.
+        const int whole = n + m - 1;
+        if (start < whole) LineMABlocks(start, std::min(end, whole - 1), nullptr, nullptr, nullptr, nullptr, block);
+        bool any;
+        if (FreshPass(2, std::max(start, whole), end, min, max, minBar, maxBar, &any,
+                      [&](int first, int last, double* const* lines) {
+                          return ChangeAverageKernel<PriceChange>(price, n, m, first, last, lines);
+                      }))
+            return any;
+        return LineMABlocks(start, end, min, max, minBar, maxBar, block);
+    });
+}
+
+// The weighted prices read once a block into contiguous doubles, each window added afresh in
+// vector steps (the running sum of Line gives the same within rounding, and no absurd bar leaves
+// rounding behind in these); a range with nothing cached goes through the kernel of a line and
+// its average.
 bool CHLC::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
     EnsureParameters();
-    const int n = m_ints[kDays];
+    const int n = m_ints[kDays], m = MaDays();
     const KDATA* b = m_pKData->GetData();
     auto weighted = [b](int t) { return (double(b[t].high) + b[t].low + 2.0 * b[t].close) / 4; };
-    return LineMABlocks(start, end, min, max, minBar, maxBar, [&](int b0, int b1, double* xs, unsigned char* got) {
-        PriceSumBlock<1>(weighted, &n, b0, b1, xs, got, [n](int, const double* sums, double* v) {
-            *v = sums[0] / n;
-            return true;
-        });
-    });
+    // The weighted prices of the n - 1 bars before the block, then the block's.
+    std::vector<double> terms(size_t(n - 1) + kLineBlock);
+    int next = -1;  // the bar after the last block
+    auto means = [&](int b0, int len, double* xs) {
+        double* const x = terms.data() + (n - 1);
+        if (b0 != next)
+            for (int t = b0 - n + 1; t < b0; ++t) x[t - b0] = t >= 0 ? weighted(t) : 0.0;
+        for (int j = 0; j < len; ++j) x[j] = weighted(b0 + j);
+        next = b0 + len;
+        const int k = std::max(0, n - 1 - b0);  // bars before the first whole window have none
+        if (k < len) {
+            if (n == 12)
+                change_kernel::Means<12>(x + k, len - k, n, xs + k);
+            else
+                change_kernel::Means<0>(x + k, len - k, n, xs + k);
+        }
+        std::copy(terms.begin() + len, terms.begin() + len + (n - 1), terms.begin());
+        return k;
+    };
+    auto block = [&](int b0, int b1, double* xs, unsigned char* got) {
+        const int k = means(b0, b1 - b0 + 1, xs);
+        for (int j = 0; j < b1 - b0 + 1; ++j) got[j] = j >= k && std::isfinite(xs[j]);
+    };
+    // The bars before the first that can have both lines cache what the walk caches of them.
+    const int whole = n + m - 2;
+    if (start < whole) LineMABlocks(start, std::min(end, whole - 1), nullptr, nullptr, nullptr, nullptr, block);
+    bool any;
+    if (FreshPass(2, std::max(start, whole), end, min, max, minBar, maxBar, &any,
+                  [&](int first, int last, double* const* lines) {
+                      next = -1;
+                      auto single = [&](int t, double* x) {
+                          if (t < n - 1) return false;
+                          double s = 0;
+                          for (int j = t - n + 1; j <= t; ++j) s += weighted(j);
+                          *x = s / n;
+                          return bool(std::isfinite(*x));
+                      };
+                      auto fill = [&](int b0, int len, double* x, unsigned char* has) {
+                          means(b0, len, x);
+                          bool all = true;
+                          for (int j = 0; j < len; ++j) all &= bool(std::isfinite(x[j]));
+                          if (!all)
+                              for (int j = 0; j < len; ++j) has[j] = std::isfinite(x[j]);
+                          return all;
+                      };
+                      return AveragedKernel(m, first, last, lines, single, fill);
+                  }))
+        return any;
+    next = -1;
+    return LineMABlocks(start, end, min, max, minBar, maxBar, block);
 }

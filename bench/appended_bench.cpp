@@ -13,6 +13,8 @@
 #include "analysis/techs.h"
 #include "analysis/techs_own.h"
 #include "analysis/techs_price.h"
+#include "analysis/techs_momentum.h"
+#include "analysis/techs_range.h"
 #include "analysis/techs_volume.h"
 #include "walk.h"
 
@@ -66,6 +68,10 @@ int main() {
         double v[2];
         return t.Calculate(&v[0], &v[1], i, false);
     };
+    auto three = [](CTechnique& t, int i) {
+        double v[3];
+        return t.Calculate(&v[0], &v[1], &v[2], i, false);
+    };
     auto four = [](CTechnique& t, int i) {
         double v[4];
         return t.Calculate(&v[0], &v[1], &v[2], &v[3], i, false);
@@ -110,6 +116,25 @@ int main() {
              double v[3];
              return t.Calculate(&v[0], &v[1], &v[2], i, false);
          }},
+        {"KDJ", Make<CKDJ>(), three},
+        {"R", Make<CR>(), one},
+        {"RSI", Make<CRSI>(),
+         [](CTechnique& t, int i) {
+             double v;
+             return t.Calculate(&v, i, 10, false) && t.Calculate(&v, i, 20, false);
+         }},
+        {"BIAS", Make<CBIAS>(), one},
+        {"MTM", Make<CMTM>(), two},
+        {"DMI", Make<CDMI>(), four},
+        {"ROC", Make<CROC>(), two},
+        {"CCI", Make<CCCI>(), two},
+        {"REI", Make<CREI>(), one},
+        {"DMKI", Make<CDMKI>(), one},
+        {"PCNT", Make<CPCNT>(), two},
+        {"HLC", Make<CHLC>(), two},
+        {"CDP", Make<CCDP>(), four},
+        {"ASI", Make<CASI>(), one},
+        {"ATR", Make<CATR>(), one},
     };
     int status = 0;
     for (const Row& row : rows) {
