@@ -859,7 +859,7 @@ int main(int argc, char** argv) {
         })->Unit(benchmark::kMillisecond)->MinTime(0.3);
         pairs.push_back({ClassName(row), LoopName(row),
                          std::to_string(row.id) + " " + row.name + " over 1,000,000 bars (loop: " + row.loop + ")",
-                         0.5});
+                         0.8});
     }
     return velmora_bench::RunAndReport(argc, argv, pairs);
 }
