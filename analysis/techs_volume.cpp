@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 
 // ---- NVI, PVI ----
@@ -163,6 +164,51 @@ inline void ObvStep(const CKData& k, int t, double price, double before, double*
 }
 // The first OBV value: bar 0's volume, or nothing when it is broken.
 inline double ObvSeed(const CKData& k) { return std::isfinite(k[0].volume) ? double(k[0].volume) : 0.0; }
+
+// The whole-range kernels take their bars a block at a time into columns of doubles: the choices
+// per bar then run over contiguous values without branches, and only the running sums stay a
+// serial chain.
+constexpr int kBlock = 256;
+
+// As CTechnique::PrefetchBar, for the kernels here.
+inline void Prefetch(const KDATA* bars, int i) {
+    __builtin_prefetch(
+        reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(bars) + (uintptr_t(i) + 16) * sizeof(KDATA)));
+}
+
+// OBV stepped by ObvStep over bars from + 1 .. last from s, the OBV of bar from; each bar's is
+// written to out[t - base] when out is given. Returns the OBV of bar last.
+template <class Price>
+double ObvRun(const KDATA* bars, const Price& price, int from, int last, double s, double* out, int base) {
+    double p[kBlock + 1], d[kBlock];
+    double q = price(from);
+    for (int b0 = from + 1; b0 <= last; b0 += kBlock) {
+        const int count = std::min(kBlock, last - b0 + 1);
+        p[0] = q;
+        for (int j = 0; j < count; ++j) {
+            Prefetch(bars, b0 + j);
+            p[j + 1] = price(b0 + j);
+            d[j] = bars[b0 + j].volume;
+        }
+        // Rises and falls come in no pattern a branch could learn.
+        for (int j = 0; j < count; ++j) {
+            const double v = d[j], now = p[j + 1], before = p[j];
+            const double x = now > before ? v : now < before ? -v : 0.0;
+            d[j] = v - v == 0 ? x : 0.0;  // a volume that is not finite adds nothing
+        }
+        if (out) {
+            double* const o = out + (b0 - base);
+            for (int j = 0; j < count; ++j) {
+                s += d[j];
+                o[j] = s;
+            }
+        } else {
+            for (int j = 0; j < count; ++j) s += d[j];
+        }
+        q = p[count];
+    }
+    return s;
+}
 }  // namespace
 
 COBV::COBV() : CTechLines("LL", {10, -10}, {}, {}, "") {}
@@ -189,19 +235,7 @@ bool COBV::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
             if (first > 0 && !Line(first, &s)) s = std::numeric_limits<double>::quiet_NaN();
             double* const line = lines[0];
             line[first] = s;
-            WithPrices(k, [&](const auto& price) {
-                const KDATA* bars = k.GetData();
-                double q = price(first);
-                for (int t = first + 1; t <= last; ++t) {
-                    PrefetchBar(bars, t);
-                    // ObvStep without branches: rises and falls come in no pattern.
-                    const double p = price(t), volume = bars[t].volume;
-                    const double signed_ = p > q ? volume : p < q ? -volume : 0.0;
-                    s += std::isfinite(volume) ? signed_ : 0.0;
-                    line[t] = s;
-                    q = p;
-                }
-            });
+            WithPrices(k, [&](const auto& price) { s = ObvRun(k.GetData(), price, first, last, s, line, 0); });
             if (std::isfinite(s)) KeepRun(m_run, last, 1, &s);
             return !std::isfinite(s);
         }))
@@ -294,29 +328,58 @@ bool CMOBV::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
             const CKData& k = *m_pKData;
             const int from = whole - len + 1;
             m_column.resize(size_t(last - from + 1));
-            double* const obv = m_column.data();
+            double* const obv = m_column.data();  // bar t at t - from
             double x = ObvSeed(k);
             WithPrices(k, [&](const auto& price) {
                 const KDATA* bars = k.GetData();
-                for (int t = 1; t < from; ++t) ObvStep(k, t, price(t), price(t - 1), &x);
-                for (int t = from; t <= last; ++t) {
-                    PrefetchBar(bars, t);
-                    if (t > 0) ObvStep(k, t, price(t), price(t - 1), &x);
-                    obv[t - from] = x;
+                if (from == 0) {
+                    obv[0] = x;
+                    x = ObvRun(bars, price, 0, last, x, obv, 0);
+                } else {
+                    x = ObvRun(bars, price, 0, from - 1, x, nullptr, 0);
+                    x = ObvRun(bars, price, from - 1, last, x, obv, from);
                 }
             });
-            // The sums newest first, as Lines adds them.
-            for (int i = whole; i <= last; ++i) {
+            // The sums of bar i newest first, as Lines adds them.
+            auto added = [&](int i, double* s1, double* s2) {
                 const double* newest = obv + (i - from);
-                double s1 = 0, s2 = 0;
+                double a = 0, b = 0;
                 for (int j = 0; j < len; ++j) {
                     const double v = newest[-j];
-                    if (j < n1) s1 += v;
-                    if (j < n2) s2 += v;
+                    if (j < n1) a += v;
+                    if (j < n2) b += v;
                 }
-                lines[0][i] = newest[0];
-                lines[1][i] = s1 / n1;
-                lines[2][i] = s2 / n2;
+                *s1 = a, *s2 = b;
+            };
+            // OBV values are sums of float volumes, exact in double, and so are the steps of
+            // running sums over them: those give what Lines adds. A block whose running sums end
+            // other than its last bar's added afresh (a step rounded: an absurd volume) is added
+            // afresh bar by bar.
+            double* const l0 = lines[0];
+            double* const l1 = lines[1];
+            double* const l2 = lines[2];
+            double s1, s2;
+            added(whole, &s1, &s2);
+            l1[whole] = s1, l2[whole] = s2;
+            for (int b0 = whole + 1; b0 <= last; b0 += kBlock) {
+                const int b1 = std::min(last, b0 + kBlock - 1);
+                const double* const o = obv + (b0 - from);
+                double r1 = s1, r2 = s2;
+                for (int j = 0; j <= b1 - b0; ++j) {
+                    const double now = o[j];
+                    r1 += now - o[j - n1];
+                    r2 += now - o[j - n2];
+                    l1[b0 + j] = r1, l2[b0 + j] = r2;
+                }
+                added(b1, &s1, &s2);
+                if (!(r1 == s1 && r2 == s2))
+                    for (int i = b0; i <= b1; ++i) added(i, &l1[i], &l2[i]);
+            }
+            const double d1 = n1, d2 = n2;
+            for (int i = whole; i <= last; ++i) {
+                l0[i] = obv[i - from];
+                l1[i] /= d1;
+                l2[i] /= d2;
             }
             // The window of the last bar, as Lines leaves it: newest at m_pos - 1.
             m_obv.assign(size_t(len), 0.0);
