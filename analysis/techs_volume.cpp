@@ -441,6 +441,13 @@ bool CMFI::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
     if (!m_pKData) return FixedRange(1, start, end, min, max, 0, 100, [](int, double*) { return false; });
     EnsureParameters();
     const int n = m_ints[kDays];
+    bool fresh = false;
+    if (FreshPass(1, start, end, nullptr, nullptr, nullptr, nullptr, &fresh,
+                  [this, n](int first, int last, double* const* lines) { return Kernel(n, first, last, lines[0]); })) {
+        if (min) *min = 0;
+        if (max) *max = 100;
+        return true;
+    }
     const KDATA* b = m_pKData->GetData();
     auto typical = [b](int t) { return (double(b[t].high) + b[t].low + b[t].close) / 3; };
     // The flow of bar t (t >= 1) when it rose, or when it fell.
@@ -461,6 +468,87 @@ bool CMFI::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
         *v = positive * 100 / sum;
         return true;
     });
+}
+
+// A block at a time: the typical prices and the rising and falling flows of its bars (and of the
+// n - 1 before) into columns, the first bar's window added as Line adds it, running sums for the
+// others. A running sum rounds by at most one unit in the last place of the largest sum it held,
+// per step; a bar whose sum is too small against the block's largest flow for that to stay far
+// below the tolerance of its value (an absurd or broken flow in or near the window) is added
+// afresh by Line.
+bool CMFI::Kernel(int n, int first, int last, double* line) {
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    const int whole = n < 1 ? last + 1 : std::max(first, n);
+    for (int i = first; i <= std::min(last, whole - 1); ++i) line[i] = none;
+    bool broken = whole > first;
+    if (whole > last) return broken;
+    enum { B = 128 };
+    // 200 x (n + 1) x B rounding steps of 2^-53 against a tenth of 1e-9.
+    const double factor = 200.0 * (n + 1) * B * std::ldexp(1.0, -53) / 1e-10;
+    const int span = n + B;  // bars b0 - n .. b1
+    m_column.resize(size_t(4 * span));
+    double* const tp = m_column.data();
+    double* const vol = tp + span;
+    double* const up = vol + span;  // terms of bars b0 - n + 1 .. b1
+    double* const down = up + span;
+    double ps[B], ns[B];
+    const KDATA* const bars = m_pKData->GetData();
+    int held = 0;  // bars b0 - n .. b0 - 1 the columns hold from the block before
+    for (int b0 = whole; b0 <= last; b0 += B) {
+        const int b1 = std::min(last, b0 + B - 1), count = b1 - b0 + 1, bars0 = b0 - n;
+        for (int j = held; j < n + count; ++j) {
+            const KDATA& k = bars[bars0 + j];
+            Prefetch(bars, bars0 + j);
+            tp[j] = double(k.high) + k.low + k.close;
+            vol[j] = k.volume;
+        }
+        for (int j = held; j < n + count; ++j) tp[j] /= 3;
+        const int terms = n - 1 + count;
+        for (int j = 0; j < terms; ++j) {
+            const double now = tp[j + 1], before = tp[j], flow = now * vol[j + 1];
+            up[j] = now > before ? flow : 0.0;
+            down[j] = now < before ? flow : 0.0;
+        }
+        // The largest term of the block's windows, for the bound on the running sums' rounding.
+        double p = 0, q = 0, largest = 0;
+        for (int j = 0; j < n; ++j) {
+            p += up[j], q += down[j];
+            largest = std::max(largest, std::max(std::fabs(up[j]), std::fabs(down[j])));
+        }
+        ps[0] = p, ns[0] = q;
+        double lowest = p + q;
+        bool sane = lowest == lowest;
+        for (int c = 1; c < count; ++c) {
+            const double a = up[n - 1 + c], d = down[n - 1 + c];
+            p += a - up[c - 1];
+            q += d - down[c - 1];
+            ps[c] = p, ns[c] = q;
+            largest = std::max(largest, std::max(std::fabs(a), std::fabs(d)));
+            const double sum = p + q;
+            lowest = std::min(lowest, sum);
+            sane &= sum == sum;
+        }
+        double* const out = line + b0;
+        for (int c = 0; c < count; ++c) out[c] = ps[c] * 100 / (ps[c] + ns[c]);
+        for (int c = 0; c < count; ++c) out[c] = std::fabs(ps[c] + ns[c]) < 0.0001 ? none : out[c];
+        // A term that is not finite leaves the sums NaN or infinite: refused here, or NaN as Line.
+        const double floor = largest * factor;
+        if (!(sane && lowest >= floor))
+            for (int c = 1; c < count; ++c) {
+                if (ps[c] + ns[c] >= floor) continue;
+                double v;
+                out[c] = CMFI::Line(b0 + c, &v) && std::isfinite(v) ? v : none;
+            }
+        // Only NaN comes out for a bar without a value.
+        int gaps = 0;
+        for (int c = 0; c < count; ++c) gaps += out[c] != out[c];
+        broken |= gaps > 0;
+        // The last n bars stay for the next block's windows.
+        std::copy(tp + count, tp + count + n, tp);
+        std::copy(vol + count, vol + count + n, vol);
+        held = n;
+    }
+    return broken;
 }
 
 int CMFI::GetSignal(int index, int* reason) {

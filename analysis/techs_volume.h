@@ -112,6 +112,11 @@ public:
 
 protected:
     bool Line(int i, double* v) override;
+
+private:
+    // The whole-range pass of bars first..last into line (NaN where a bar has no value); returns
+    // whether it wrote a NaN.
+    bool Kernel(int n, int first, int last, double* line);
 };
 
 // MACD whose full computation starts where all three averages have decayed, found in steps of 4
