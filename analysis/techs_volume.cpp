@@ -6,6 +6,19 @@
 #include <cstdint>
 #include <limits>
 
+namespace {
+// The whole-range kernels take their bars a block at a time into columns of doubles: the choices
+// per bar then run over contiguous values without branches, and only the running sums stay a
+// serial chain.
+constexpr int kBlock = 256;
+
+// As CTechnique::PrefetchBar, for the kernels here.
+inline void Prefetch(const KDATA* bars, int i) {
+    __builtin_prefetch(
+        reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(bars) + (uintptr_t(i) + 16) * sizeof(KDATA)));
+}
+}  // namespace
+
 // ---- NVI, PVI ----
 
 CVolumeIndex::CVolumeIndex(bool negative) : CTechLines("DLL", {25, 10, -10}, {}, {}, "(%d)"), m_negative(negative) {}
@@ -141,6 +154,107 @@ bool CVROC::Line(int i, double* v) {
     return i >= n && PercentChange((*m_pKData)[i].volume, (*m_pKData)[i - n].volume, v);
 }
 
+__attribute__((flatten)) bool CVROC::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar,
+                                                   int* maxBar) {
+    EnsureParameters();
+    bool fresh = false;
+    // No bar before n + m - 1 has an average: the pass starts there, so that a whole series
+    // writes no gap (a gap costs the pass a look at every bar).
+    if (m_ints[kDays] >= 1 && MaDays() >= 1 &&
+        FreshPass(2, std::max(start, m_ints[kDays] + MaDays() - 1), end, min, max, minBar, maxBar, &fresh,
+                  [this](int first, int last, double* const* lines) { return Kernel(first, last, lines[0], lines[1]); }))
+        return fresh;
+    return LineMAPass(start, end, min, max, minBar, maxBar, [this](int t, double* x) { return CVROC::Line(t, x); });
+}
+
+// A block at a time: the changes of its bars into a column (NaN where a bar has none), then the
+// average of the last m values with a running sum, taken afresh at the block's first average.
+// A step rounds by at most a unit in the last place of the largest sum it held; a block whose
+// bound on that (from its largest value) is not far below the tolerance of an average (an absurd
+// change in or near the window) adds every window afresh.
+bool CVROC::Kernel(int first, int last, double* line, double* average) {
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    const int n = m_ints[kDays], m = MaDays();
+    enum { B = 256 };
+    const KDATA* const bars = m_pKData->GetData();
+    // The values up to m - 1 before first, oldest first.
+    m_column.resize(size_t(m - 1 + B));
+    double* const held = m_column.data();
+    int h = 0;
+    for (int t = first - 1; t >= 0 && h < m - 1; --t) {
+        double x;
+        if (CVROC::Line(t, &x) && std::isfinite(x)) held[h++] = x;
+    }
+    std::reverse(held, held + h);
+    // Rounding of B steps on sums of up to m + 2 magnitudes of the largest value, against a
+    // tenth of 1e-9 of an average of at least 1.
+    const double bound = double(B) * (m + 2) * std::ldexp(1.0, -53) / 1e-10;
+    bool broken = false;
+    double now[B], then[B], sums[B];
+    for (int b0 = first; b0 <= last; b0 += B) {
+        const int count = std::min(int(B), last - b0 + 1);
+        for (int c = 0; c < count; ++c) {
+            const int t = b0 + c;
+            Prefetch(bars, t);
+            now[c] = bars[t].volume;
+            then[c] = t >= n ? double(bars[t - n].volume) : 0.0;
+        }
+        double* const x = line + b0;
+        for (int c = 0; c < count; ++c) x[c] = (now[c] - then[c]) * 100 / then[c];
+        for (int c = 0; c < count; ++c) x[c] = (now[c] > 0) & (then[c] > 0) & (x[c] - x[c] == 0) ? x[c] : none;
+        double largest = 0;
+        for (int k = 0; k < h; ++k) largest = std::max(largest, std::fabs(held[k]));
+        int missing = 0;
+        for (int c = 0; c < count; ++c) missing += x[c] != x[c];
+        auto added = [&](int from) {
+            double a = 0, e = 0;
+            for (int k = from; k < from + m; ++k) CompensatedAdd(a, e, held[k]);
+            return a + e;
+        };
+        bool done = false;
+        if (missing == 0 && h == m - 1) {
+            // Every bar has a value, and a whole window stands before the block: the values
+            // follow the held ones, and bar c's window is held[c .. c + m - 1].
+            std::copy(x, x + count, held + h);
+            double s = added(0);
+            sums[0] = s;
+            for (int c = 1; c < count; ++c) {
+                const double v = held[h + c];
+                s += v - held[c - 1];
+                sums[c] = s;
+                largest = std::max(largest, std::fabs(v));
+            }
+            largest = std::max(largest, std::fabs(held[h]));
+            h += count;
+            if (largest * bound > m)
+                for (int c = 1; c < count; ++c) sums[c] = added(c);
+            done = true;
+        }
+        if (!done) {
+            // Bars without a value, or the first windows: each bar's window added afresh.
+            for (int c = 0; c < count; ++c) {
+                const double v = x[c];
+                sums[c] = none;
+                if (v != v) continue;
+                held[h++] = v;
+                if (h >= m) sums[c] = added(h - m);
+            }
+        }
+        // Times the reciprocal: within a unit in the last place of the quotient, and no division.
+        const double inverse = 1.0 / m;
+        double* const a = average + b0;
+        for (int c = 0; c < count; ++c) a[c] = sums[c] * inverse;
+        int gaps = 0;
+        for (int c = 0; c < count; ++c) gaps += sums[c] != sums[c];
+        broken |= gaps > 0;
+        // The last m - 1 values stay for the next block's windows.
+        const int keep = std::min(h, m - 1);
+        std::copy(held + h - keep, held + h, held);
+        h = keep;
+    }
+    return broken;
+}
+
 int CVROC::GetSignal(int index, int* reason) {
     if (reason) *reason = reasonNone;
     EnsureParameters();
@@ -164,17 +278,6 @@ inline void ObvStep(const CKData& k, int t, double price, double before, double*
 }
 // The first OBV value: bar 0's volume, or nothing when it is broken.
 inline double ObvSeed(const CKData& k) { return std::isfinite(k[0].volume) ? double(k[0].volume) : 0.0; }
-
-// The whole-range kernels take their bars a block at a time into columns of doubles: the choices
-// per bar then run over contiguous values without branches, and only the running sums stay a
-// serial chain.
-constexpr int kBlock = 256;
-
-// As CTechnique::PrefetchBar, for the kernels here.
-inline void Prefetch(const KDATA* bars, int i) {
-    __builtin_prefetch(
-        reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(bars) + (uintptr_t(i) + 16) * sizeof(KDATA)));
-}
 
 // OBV stepped by ObvStep over bars from + 1 .. last from s, the OBV of bar from; each bar's is
 // written to out[t - base] when out is given. Returns the OBV of bar last.
@@ -318,7 +421,10 @@ bool CMOBV::Calculate(double* v1, double* v2, double* v3, int index, bool) {
 bool CMOBV::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     EnsureParameters();
     bool fresh = false;
-    if (FreshPass(3, start, end, min, max, minBar, maxBar, &fresh, [this](int first, int last, double* const* lines) {
+    // No bar before the longer window's last has a value: the pass starts there (a gap written
+    // costs the pass a look at every bar).
+    const int whole = std::max(m_ints[kDays1], m_ints[kDays2]) - 1;
+    if (FreshPass(3, std::max(start, whole), end, min, max, minBar, maxBar, &fresh, [this](int first, int last, double* const* lines) {
             const int n1 = m_ints[kDays1], n2 = m_ints[kDays2], len = std::max(n1, n2);
             const double none = std::numeric_limits<double>::quiet_NaN();
             const int whole = std::max(first, len - 1);
@@ -442,7 +548,8 @@ bool CMFI::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
     EnsureParameters();
     const int n = m_ints[kDays];
     bool fresh = false;
-    if (FreshPass(1, start, end, nullptr, nullptr, nullptr, nullptr, &fresh,
+    // No bar before n has a value: the pass starts there (a gap written costs it a look at every bar).
+    if (FreshPass(1, std::max(start, n), end, nullptr, nullptr, nullptr, nullptr, &fresh,
                   [this, n](int first, int last, double* const* lines) { return Kernel(n, first, last, lines[0]); })) {
         if (min) *min = 0;
         if (max) *max = 100;
@@ -845,5 +952,4 @@ bool CCI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBa
         return fresh;
     return RangePass(1, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return CCI::Line(i, v); });
 }
-VELMORA_LINE_MA_RANGE(CVROC)
 VELMORA_LINE_MA_RANGE(CEMV)
