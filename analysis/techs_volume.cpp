@@ -937,17 +937,24 @@ bool CCI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBa
     bool fresh = false;
     if (FreshPass(1, start, end, min, max, minBar, maxBar, &fresh, [this](int first, int last, double* const* lines) {
             const KDATA* b = m_pKData->GetData();
-            double* const line = lines[0];
-            bool broken = false;
-            for (int i = first; i <= last; ++i) {
-                PrefetchBar(b, i);
-                const double range = double(b[i].high) - b[i].low;
-                const double x = range < 0.0001 ? std::numeric_limits<double>::quiet_NaN()
-                                                 : (double(b[i].close) - b[i].open) / range * b[i].volume;
-                line[i] = x;
-                broken |= !(x - x == 0);  // not finite
+            const double none = std::numeric_limits<double>::quiet_NaN();
+            int broken = 0;
+            double body[kBlock], range[kBlock], volume[kBlock];
+            for (int b0 = first; b0 <= last; b0 += kBlock) {
+                const int count = std::min(kBlock, last - b0 + 1);
+                for (int c = 0; c < count; ++c) {
+                    const KDATA& k = b[b0 + c];
+                    Prefetch(b, b0 + c);
+                    body[c] = double(k.close) - k.open;
+                    range[c] = double(k.high) - k.low;
+                    volume[c] = k.volume;
+                }
+                double* const x = lines[0] + b0;
+                for (int c = 0; c < count; ++c) x[c] = body[c] / range[c] * volume[c];
+                for (int c = 0; c < count; ++c) x[c] = range[c] < 0.0001 ? none : x[c];
+                for (int c = 0; c < count; ++c) broken += !(x[c] - x[c] == 0);  // not finite
             }
-            return broken;
+            return broken > 0;
         }))
         return fresh;
     return RangePass(1, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return CCI::Line(i, v); });
