@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -25,18 +26,47 @@ CVolumeIndex::CVolumeIndex(bool negative) : CTechLines("DLL", {25, 10, -10}, {},
 CNVI::CNVI() : CVolumeIndex(true) {}
 CPVI::CPVI() : CVolumeIndex(false) {}
 
+namespace {
+// a when c holds, else b: a choice on the bits, so that no branch is taken on data that follows
+// no pattern.
+inline double Pick(bool c, double a, double b) {
+    uint64_t x, y;
+    std::memcpy(&x, &a, sizeof x);
+    std::memcpy(&y, &b, sizeof y);
+    const uint64_t mask = uint64_t(0) - uint64_t(c);
+    const uint64_t z = (x & mask) | (y & ~mask);
+    double r;
+    std::memcpy(&r, &z, sizeof r);
+    return r;
+}
+
+// One bar of NVI's or PVI's lines: the index moves by the prices' ratio when the volume moved the
+// index's way and both prices are sane (a ratio of 1 leaves it as it is), and a step that is not
+// finite (a broken price) is passed over; the average weighs the new index 2 / (n + 1). Only the
+// multiplications stay in the chain from bar to bar.
+struct IndexStep {
+    bool negative;
+    double keep, add;  // (n - 1) / (n + 1) and 2 / (n + 1)
+    IndexStep(bool neg, int n) : negative(neg), keep((n - 1.0) / (n + 1)), add(2.0 / (n + 1)) {}
+    // The factor of the index: 1 unless it moves.
+    double Ratio(double before, double now, double p, double q) const {
+        const bool moves = (negative ? before > now : before < now) & (p > 0.0001) & (q > 0.0001);
+        const double ratio = p / q;
+        return Pick(moves & (ratio - ratio == 0), ratio, 1.0);
+    }
+    void operator()(double before, double now, double p, double q, double& index, double& average) const {
+        const double next = index * Ratio(before, now, p, q);
+        if (std::isfinite(next)) index = next;
+        average = keep * average + add * index;
+    }
+};
+}  // namespace
+
 // One bar of the index and its average: v holds the lines of bar t - 1 and gets those of bar t.
 void CVolumeIndex::Step(int t, double* v) const {
     const CKData& k = *m_pKData;
-    const int n = m_ints[kDays];
-    const double before = k[t - 1].volume, now = k[t].volume;
-    const double p = Price(k, t), q = Price(k, t - 1);
-    if ((m_negative ? before > now : before < now) && p > 0.0001 && q > 0.0001) {
-        // A broken price is passed over: the index stays.
-        const double next = v[0] * p / q;
-        if (std::isfinite(next)) v[0] = next;
-    }
-    v[1] = ((n - 1) * v[1] + 2 * v[0]) / (n + 1);
+    const IndexStep step(m_negative, m_ints[kDays]);
+    step(k[t - 1].volume, k[t].volume, Price(k, t), Price(k, t - 1), v[0], v[1]);
 }
 
 // Cumulative from bar 0 (100 for both lines); the object's run carries a pane in one pass.
@@ -65,27 +95,32 @@ bool CVolumeIndex::GetMinMaxInfo(int start, int end, double* min, double* max, i
             if (first > 0 && !Lines(first, v)) v[0] = v[1] = std::numeric_limits<double>::quiet_NaN();
             const CKData& k = *m_pKData;
             const KDATA* bars = k.GetData();
-            const int n = m_ints[kDays];
-            const double keep = n - 1, into = n + 1;
+            const IndexStep step(m_negative, m_ints[kDays]);
             double index = v[0], average = v[1];
             lines[0][first] = index, lines[1][first] = average;
-            WithPrices(k, [&](const auto& price) {
-                double q = price(first), before = bars[first].volume;
-                double* const l0 = lines[0];
-                double* const l1 = lines[1];
-                for (int t = first + 1; t <= last; ++t) {
-                    PrefetchBar(bars, t);
-                    // The steps of Step, in the same order.
-                    const double now = bars[t].volume, p = price(t);
-                    if ((m_negative ? before > now : before < now) && p > 0.0001 && q > 0.0001) {
-                        const double next = index * p / q;
-                        if (std::isfinite(next)) index = next;
+            // The index leaves the finite only by an overflow: then the range is walked again
+            // with the check at every bar.
+            for (bool checked : {false, true}) {
+                index = v[0], average = v[1];
+                WithPrices(k, [&](const auto& price) {
+                    double q = price(first), before = bars[first].volume;
+                    double* const l0 = lines[0];
+                    double* const l1 = lines[1];
+                    for (int t = first + 1; t <= last; ++t) {
+                        PrefetchBar(bars, t);
+                        const double now = bars[t].volume, p = price(t);
+                        if (checked) {
+                            step(before, now, p, q, index, average);
+                        } else {
+                            index *= step.Ratio(before, now, p, q);
+                            average = step.keep * average + step.add * index;
+                        }
+                        l0[t] = index, l1[t] = average;
+                        q = p, before = now;
                     }
-                    average = (keep * average + 2 * index) / into;
-                    l0[t] = index, l1[t] = average;
-                    q = p, before = now;
-                }
-            });
+                });
+                if (checked || std::isfinite(index) || !std::isfinite(v[0])) break;
+            }
             v[0] = index, v[1] = average;
             if (AllFinite(v, 2)) KeepRun(m_run, last, 2, v);
             return !AllFinite(v, 2);
