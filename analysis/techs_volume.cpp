@@ -3,7 +3,22 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <limits>
+
+namespace {
+// The whole-range kernels take their bars a block at a time into columns of doubles: the choices
+// per bar then run over contiguous values without branches, and only the running sums stay a
+// serial chain.
+constexpr int kBlock = 256;
+
+// As CTechnique::PrefetchBar, for the kernels here.
+inline void Prefetch(const KDATA* bars, int i) {
+    __builtin_prefetch(
+        reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(bars) + (uintptr_t(i) + 16) * sizeof(KDATA)));
+}
+}  // namespace
 
 // ---- NVI, PVI ----
 
@@ -11,18 +26,47 @@ CVolumeIndex::CVolumeIndex(bool negative) : CTechLines("DLL", {25, 10, -10}, {},
 CNVI::CNVI() : CVolumeIndex(true) {}
 CPVI::CPVI() : CVolumeIndex(false) {}
 
+namespace {
+// a when c holds, else b: a choice on the bits, so that no branch is taken on data that follows
+// no pattern.
+inline double Pick(bool c, double a, double b) {
+    uint64_t x, y;
+    std::memcpy(&x, &a, sizeof x);
+    std::memcpy(&y, &b, sizeof y);
+    const uint64_t mask = uint64_t(0) - uint64_t(c);
+    const uint64_t z = (x & mask) | (y & ~mask);
+    double r;
+    std::memcpy(&r, &z, sizeof r);
+    return r;
+}
+
+// One bar of NVI's or PVI's lines: the index moves by the prices' ratio when the volume moved the
+// index's way and both prices are sane (a ratio of 1 leaves it as it is), and a step that is not
+// finite (a broken price) is passed over; the average weighs the new index 2 / (n + 1). Only the
+// multiplications stay in the chain from bar to bar.
+struct IndexStep {
+    bool negative;
+    double keep, add;  // (n - 1) / (n + 1) and 2 / (n + 1)
+    IndexStep(bool neg, int n) : negative(neg), keep((n - 1.0) / (n + 1)), add(2.0 / (n + 1)) {}
+    // The factor of the index: 1 unless it moves.
+    double Ratio(double before, double now, double p, double q) const {
+        const bool moves = (negative ? before > now : before < now) & (p > 0.0001) & (q > 0.0001);
+        const double ratio = p / q;
+        return Pick(moves & (ratio - ratio == 0), ratio, 1.0);
+    }
+    void operator()(double before, double now, double p, double q, double& index, double& average) const {
+        const double next = index * Ratio(before, now, p, q);
+        if (std::isfinite(next)) index = next;
+        average = keep * average + add * index;
+    }
+};
+}  // namespace
+
 // One bar of the index and its average: v holds the lines of bar t - 1 and gets those of bar t.
 void CVolumeIndex::Step(int t, double* v) const {
     const CKData& k = *m_pKData;
-    const int n = m_ints[kDays];
-    const double before = k[t - 1].volume, now = k[t].volume;
-    const double p = Price(k, t), q = Price(k, t - 1);
-    if ((m_negative ? before > now : before < now) && p > 0.0001 && q > 0.0001) {
-        // A broken price is passed over: the index stays.
-        const double next = v[0] * p / q;
-        if (std::isfinite(next)) v[0] = next;
-    }
-    v[1] = ((n - 1) * v[1] + 2 * v[0]) / (n + 1);
+    const IndexStep step(m_negative, m_ints[kDays]);
+    step(k[t - 1].volume, k[t].volume, Price(k, t), Price(k, t - 1), v[0], v[1]);
 }
 
 // Cumulative from bar 0 (100 for both lines); the object's run carries a pane in one pass.
@@ -51,27 +95,32 @@ bool CVolumeIndex::GetMinMaxInfo(int start, int end, double* min, double* max, i
             if (first > 0 && !Lines(first, v)) v[0] = v[1] = std::numeric_limits<double>::quiet_NaN();
             const CKData& k = *m_pKData;
             const KDATA* bars = k.GetData();
-            const int n = m_ints[kDays];
-            const double keep = n - 1, into = n + 1;
+            const IndexStep step(m_negative, m_ints[kDays]);
             double index = v[0], average = v[1];
             lines[0][first] = index, lines[1][first] = average;
-            WithPrices(k, [&](const auto& price) {
-                double q = price(first), before = bars[first].volume;
-                double* const l0 = lines[0];
-                double* const l1 = lines[1];
-                for (int t = first + 1; t <= last; ++t) {
-                    PrefetchBar(bars, t);
-                    // The steps of Step, in the same order.
-                    const double now = bars[t].volume, p = price(t);
-                    if ((m_negative ? before > now : before < now) && p > 0.0001 && q > 0.0001) {
-                        const double next = index * p / q;
-                        if (std::isfinite(next)) index = next;
+            // The index leaves the finite only by an overflow: then the range is walked again
+            // with the check at every bar.
+            for (bool checked : {false, true}) {
+                index = v[0], average = v[1];
+                WithPrices(k, [&](const auto& price) {
+                    double q = price(first), before = bars[first].volume;
+                    double* const l0 = lines[0];
+                    double* const l1 = lines[1];
+                    for (int t = first + 1; t <= last; ++t) {
+                        PrefetchBar(bars, t);
+                        const double now = bars[t].volume, p = price(t);
+                        if (checked) {
+                            step(before, now, p, q, index, average);
+                        } else {
+                            index *= step.Ratio(before, now, p, q);
+                            average = step.keep * average + step.add * index;
+                        }
+                        l0[t] = index, l1[t] = average;
+                        q = p, before = now;
                     }
-                    average = (keep * average + 2 * index) / into;
-                    l0[t] = index, l1[t] = average;
-                    q = p, before = now;
-                }
-            });
+                });
+                if (checked || std::isfinite(index) || !std::isfinite(v[0])) break;
+            }
             v[0] = index, v[1] = average;
             if (AllFinite(v, 2)) KeepRun(m_run, last, 2, v);
             return !AllFinite(v, 2);
@@ -140,6 +189,107 @@ bool CVROC::Line(int i, double* v) {
     return i >= n && PercentChange((*m_pKData)[i].volume, (*m_pKData)[i - n].volume, v);
 }
 
+__attribute__((flatten)) bool CVROC::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar,
+                                                   int* maxBar) {
+    EnsureParameters();
+    bool fresh = false;
+    // No bar before n + m - 1 has an average: the pass starts there, so that a whole series
+    // writes no gap (a gap costs the pass a look at every bar).
+    if (m_ints[kDays] >= 1 && MaDays() >= 1 &&
+        FreshPass(2, std::max(start, m_ints[kDays] + MaDays() - 1), end, min, max, minBar, maxBar, &fresh,
+                  [this](int first, int last, double* const* lines) { return Kernel(first, last, lines[0], lines[1]); }))
+        return fresh;
+    return LineMAPass(start, end, min, max, minBar, maxBar, [this](int t, double* x) { return CVROC::Line(t, x); });
+}
+
+// A block at a time: the changes of its bars into a column (NaN where a bar has none), then the
+// average of the last m values with a running sum, taken afresh at the block's first average.
+// A step rounds by at most a unit in the last place of the largest sum it held; a block whose
+// bound on that (from its largest value) is not far below the tolerance of an average (an absurd
+// change in or near the window) adds every window afresh.
+bool CVROC::Kernel(int first, int last, double* line, double* average) {
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    const int n = m_ints[kDays], m = MaDays();
+    enum { B = 256 };
+    const KDATA* const bars = m_pKData->GetData();
+    // The values up to m - 1 before first, oldest first.
+    m_column.resize(size_t(m - 1 + B));
+    double* const held = m_column.data();
+    int h = 0;
+    for (int t = first - 1; t >= 0 && h < m - 1; --t) {
+        double x;
+        if (CVROC::Line(t, &x) && std::isfinite(x)) held[h++] = x;
+    }
+    std::reverse(held, held + h);
+    // Rounding of B steps on sums of up to m + 2 magnitudes of the largest value, against a
+    // tenth of 1e-9 of an average of at least 1.
+    const double bound = double(B) * (m + 2) * std::ldexp(1.0, -53) / 1e-10;
+    bool broken = false;
+    double now[B], then[B], sums[B];
+    for (int b0 = first; b0 <= last; b0 += B) {
+        const int count = std::min(int(B), last - b0 + 1);
+        for (int c = 0; c < count; ++c) {
+            const int t = b0 + c;
+            Prefetch(bars, t);
+            now[c] = bars[t].volume;
+            then[c] = t >= n ? double(bars[t - n].volume) : 0.0;
+        }
+        double* const x = line + b0;
+        for (int c = 0; c < count; ++c) x[c] = (now[c] - then[c]) * 100 / then[c];
+        for (int c = 0; c < count; ++c) x[c] = (now[c] > 0) & (then[c] > 0) & (x[c] - x[c] == 0) ? x[c] : none;
+        double largest = 0;
+        for (int k = 0; k < h; ++k) largest = std::max(largest, std::fabs(held[k]));
+        int missing = 0;
+        for (int c = 0; c < count; ++c) missing += x[c] != x[c];
+        auto added = [&](int from) {
+            double a = 0, e = 0;
+            for (int k = from; k < from + m; ++k) CompensatedAdd(a, e, held[k]);
+            return a + e;
+        };
+        bool done = false;
+        if (missing == 0 && h == m - 1) {
+            // Every bar has a value, and a whole window stands before the block: the values
+            // follow the held ones, and bar c's window is held[c .. c + m - 1].
+            std::copy(x, x + count, held + h);
+            double s = added(0);
+            sums[0] = s;
+            for (int c = 1; c < count; ++c) {
+                const double v = held[h + c];
+                s += v - held[c - 1];
+                sums[c] = s;
+                largest = std::max(largest, std::fabs(v));
+            }
+            largest = std::max(largest, std::fabs(held[h]));
+            h += count;
+            if (largest * bound > m)
+                for (int c = 1; c < count; ++c) sums[c] = added(c);
+            done = true;
+        }
+        if (!done) {
+            // Bars without a value, or the first windows: each bar's window added afresh.
+            for (int c = 0; c < count; ++c) {
+                const double v = x[c];
+                sums[c] = none;
+                if (v != v) continue;
+                held[h++] = v;
+                if (h >= m) sums[c] = added(h - m);
+            }
+        }
+        // Times the reciprocal: within a unit in the last place of the quotient, and no division.
+        const double inverse = 1.0 / m;
+        double* const a = average + b0;
+        for (int c = 0; c < count; ++c) a[c] = sums[c] * inverse;
+        int gaps = 0;
+        for (int c = 0; c < count; ++c) gaps += sums[c] != sums[c];
+        broken |= gaps > 0;
+        // The last m - 1 values stay for the next block's windows.
+        const int keep = std::min(h, m - 1);
+        std::copy(held + h - keep, held + h, held);
+        h = keep;
+    }
+    return broken;
+}
+
 int CVROC::GetSignal(int index, int* reason) {
     if (reason) *reason = reasonNone;
     EnsureParameters();
@@ -163,6 +313,40 @@ inline void ObvStep(const CKData& k, int t, double price, double before, double*
 }
 // The first OBV value: bar 0's volume, or nothing when it is broken.
 inline double ObvSeed(const CKData& k) { return std::isfinite(k[0].volume) ? double(k[0].volume) : 0.0; }
+
+// OBV stepped by ObvStep over bars from + 1 .. last from s, the OBV of bar from; each bar's is
+// written to out[t - base] when out is given. Returns the OBV of bar last.
+template <class Price>
+double ObvRun(const KDATA* bars, const Price& price, int from, int last, double s, double* out, int base) {
+    double p[kBlock + 1], d[kBlock];
+    double q = price(from);
+    for (int b0 = from + 1; b0 <= last; b0 += kBlock) {
+        const int count = std::min(kBlock, last - b0 + 1);
+        p[0] = q;
+        for (int j = 0; j < count; ++j) {
+            Prefetch(bars, b0 + j);
+            p[j + 1] = price(b0 + j);
+            d[j] = bars[b0 + j].volume;
+        }
+        // Rises and falls come in no pattern a branch could learn.
+        for (int j = 0; j < count; ++j) {
+            const double v = d[j], now = p[j + 1], before = p[j];
+            const double x = now > before ? v : now < before ? -v : 0.0;
+            d[j] = v - v == 0 ? x : 0.0;  // a volume that is not finite adds nothing
+        }
+        if (out) {
+            double* const o = out + (b0 - base);
+            for (int j = 0; j < count; ++j) {
+                s += d[j];
+                o[j] = s;
+            }
+        } else {
+            for (int j = 0; j < count; ++j) s += d[j];
+        }
+        q = p[count];
+    }
+    return s;
+}
 }  // namespace
 
 COBV::COBV() : CTechLines("LL", {10, -10}, {}, {}, "") {}
@@ -189,19 +373,7 @@ bool COBV::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
             if (first > 0 && !Line(first, &s)) s = std::numeric_limits<double>::quiet_NaN();
             double* const line = lines[0];
             line[first] = s;
-            WithPrices(k, [&](const auto& price) {
-                const KDATA* bars = k.GetData();
-                double q = price(first);
-                for (int t = first + 1; t <= last; ++t) {
-                    PrefetchBar(bars, t);
-                    // ObvStep without branches: rises and falls come in no pattern.
-                    const double p = price(t), volume = bars[t].volume;
-                    const double signed_ = p > q ? volume : p < q ? -volume : 0.0;
-                    s += std::isfinite(volume) ? signed_ : 0.0;
-                    line[t] = s;
-                    q = p;
-                }
-            });
+            WithPrices(k, [&](const auto& price) { s = ObvRun(k.GetData(), price, first, last, s, line, 0); });
             if (std::isfinite(s)) KeepRun(m_run, last, 1, &s);
             return !std::isfinite(s);
         }))
@@ -284,7 +456,10 @@ bool CMOBV::Calculate(double* v1, double* v2, double* v3, int index, bool) {
 bool CMOBV::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     EnsureParameters();
     bool fresh = false;
-    if (FreshPass(3, start, end, min, max, minBar, maxBar, &fresh, [this](int first, int last, double* const* lines) {
+    // No bar before the longer window's last has a value: the pass starts there (a gap written
+    // costs the pass a look at every bar).
+    const int whole = std::max(m_ints[kDays1], m_ints[kDays2]) - 1;
+    if (FreshPass(3, std::max(start, whole), end, min, max, minBar, maxBar, &fresh, [this](int first, int last, double* const* lines) {
             const int n1 = m_ints[kDays1], n2 = m_ints[kDays2], len = std::max(n1, n2);
             const double none = std::numeric_limits<double>::quiet_NaN();
             const int whole = std::max(first, len - 1);
@@ -294,29 +469,58 @@ bool CMOBV::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
             const CKData& k = *m_pKData;
             const int from = whole - len + 1;
             m_column.resize(size_t(last - from + 1));
-            double* const obv = m_column.data();
+            double* const obv = m_column.data();  // bar t at t - from
             double x = ObvSeed(k);
             WithPrices(k, [&](const auto& price) {
                 const KDATA* bars = k.GetData();
-                for (int t = 1; t < from; ++t) ObvStep(k, t, price(t), price(t - 1), &x);
-                for (int t = from; t <= last; ++t) {
-                    PrefetchBar(bars, t);
-                    if (t > 0) ObvStep(k, t, price(t), price(t - 1), &x);
-                    obv[t - from] = x;
+                if (from == 0) {
+                    obv[0] = x;
+                    x = ObvRun(bars, price, 0, last, x, obv, 0);
+                } else {
+                    x = ObvRun(bars, price, 0, from - 1, x, nullptr, 0);
+                    x = ObvRun(bars, price, from - 1, last, x, obv, from);
                 }
             });
-            // The sums newest first, as Lines adds them.
-            for (int i = whole; i <= last; ++i) {
+            // The sums of bar i newest first, as Lines adds them.
+            auto added = [&](int i, double* s1, double* s2) {
                 const double* newest = obv + (i - from);
-                double s1 = 0, s2 = 0;
+                double a = 0, b = 0;
                 for (int j = 0; j < len; ++j) {
                     const double v = newest[-j];
-                    if (j < n1) s1 += v;
-                    if (j < n2) s2 += v;
+                    if (j < n1) a += v;
+                    if (j < n2) b += v;
                 }
-                lines[0][i] = newest[0];
-                lines[1][i] = s1 / n1;
-                lines[2][i] = s2 / n2;
+                *s1 = a, *s2 = b;
+            };
+            // OBV values are sums of float volumes, exact in double, and so are the steps of
+            // running sums over them: those give what Lines adds. A block whose running sums end
+            // other than its last bar's added afresh (a step rounded: an absurd volume) is added
+            // afresh bar by bar.
+            double* const l0 = lines[0];
+            double* const l1 = lines[1];
+            double* const l2 = lines[2];
+            double s1, s2;
+            added(whole, &s1, &s2);
+            l1[whole] = s1, l2[whole] = s2;
+            for (int b0 = whole + 1; b0 <= last; b0 += kBlock) {
+                const int b1 = std::min(last, b0 + kBlock - 1);
+                const double* const o = obv + (b0 - from);
+                double r1 = s1, r2 = s2;
+                for (int j = 0; j <= b1 - b0; ++j) {
+                    const double now = o[j];
+                    r1 += now - o[j - n1];
+                    r2 += now - o[j - n2];
+                    l1[b0 + j] = r1, l2[b0 + j] = r2;
+                }
+                added(b1, &s1, &s2);
+                if (!(r1 == s1 && r2 == s2))
+                    for (int i = b0; i <= b1; ++i) added(i, &l1[i], &l2[i]);
+            }
+            const double d1 = n1, d2 = n2;
+            for (int i = whole; i <= last; ++i) {
+                l0[i] = obv[i - from];
+                l1[i] /= d1;
+                l2[i] /= d2;
             }
             // The window of the last bar, as Lines leaves it: newest at m_pos - 1.
             m_obv.assign(size_t(len), 0.0);
@@ -378,6 +582,14 @@ bool CMFI::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
     if (!m_pKData) return FixedRange(1, start, end, min, max, 0, 100, [](int, double*) { return false; });
     EnsureParameters();
     const int n = m_ints[kDays];
+    bool fresh = false;
+    // No bar before n has a value: the pass starts there (a gap written costs it a look at every bar).
+    if (FreshPass(1, std::max(start, n), end, nullptr, nullptr, nullptr, nullptr, &fresh,
+                  [this, n](int first, int last, double* const* lines) { return Kernel(n, first, last, lines[0]); })) {
+        if (min) *min = 0;
+        if (max) *max = 100;
+        return true;
+    }
     const KDATA* b = m_pKData->GetData();
     auto typical = [b](int t) { return (double(b[t].high) + b[t].low + b[t].close) / 3; };
     // The flow of bar t (t >= 1) when it rose, or when it fell.
@@ -398,6 +610,87 @@ bool CMFI::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
         *v = positive * 100 / sum;
         return true;
     });
+}
+
+// A block at a time: the typical prices and the rising and falling flows of its bars (and of the
+// n - 1 before) into columns, the first bar's window added as Line adds it, running sums for the
+// others. A running sum rounds by at most one unit in the last place of the largest sum it held,
+// per step; a bar whose sum is too small against the block's largest flow for that to stay far
+// below the tolerance of its value (an absurd or broken flow in or near the window) is added
+// afresh by Line.
+bool CMFI::Kernel(int n, int first, int last, double* line) {
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    const int whole = n < 1 ? last + 1 : std::max(first, n);
+    for (int i = first; i <= std::min(last, whole - 1); ++i) line[i] = none;
+    bool broken = whole > first;
+    if (whole > last) return broken;
+    enum { B = 128 };
+    // 200 x (n + 1) x B rounding steps of 2^-53 against a tenth of 1e-9.
+    const double factor = 200.0 * (n + 1) * B * std::ldexp(1.0, -53) / 1e-10;
+    const int span = n + B;  // bars b0 - n .. b1
+    m_column.resize(size_t(4 * span));
+    double* const tp = m_column.data();
+    double* const vol = tp + span;
+    double* const up = vol + span;  // terms of bars b0 - n + 1 .. b1
+    double* const down = up + span;
+    double ps[B], ns[B];
+    const KDATA* const bars = m_pKData->GetData();
+    int held = 0;  // bars b0 - n .. b0 - 1 the columns hold from the block before
+    for (int b0 = whole; b0 <= last; b0 += B) {
+        const int b1 = std::min(last, b0 + B - 1), count = b1 - b0 + 1, bars0 = b0 - n;
+        for (int j = held; j < n + count; ++j) {
+            const KDATA& k = bars[bars0 + j];
+            Prefetch(bars, bars0 + j);
+            tp[j] = double(k.high) + k.low + k.close;
+            vol[j] = k.volume;
+        }
+        for (int j = held; j < n + count; ++j) tp[j] /= 3;
+        const int terms = n - 1 + count;
+        for (int j = 0; j < terms; ++j) {
+            const double now = tp[j + 1], before = tp[j], flow = now * vol[j + 1];
+            up[j] = now > before ? flow : 0.0;
+            down[j] = now < before ? flow : 0.0;
+        }
+        // The largest term of the block's windows, for the bound on the running sums' rounding.
+        double p = 0, q = 0, largest = 0;
+        for (int j = 0; j < n; ++j) {
+            p += up[j], q += down[j];
+            largest = std::max(largest, std::max(std::fabs(up[j]), std::fabs(down[j])));
+        }
+        ps[0] = p, ns[0] = q;
+        double lowest = p + q;
+        bool sane = lowest == lowest;
+        for (int c = 1; c < count; ++c) {
+            const double a = up[n - 1 + c], d = down[n - 1 + c];
+            p += a - up[c - 1];
+            q += d - down[c - 1];
+            ps[c] = p, ns[c] = q;
+            largest = std::max(largest, std::max(std::fabs(a), std::fabs(d)));
+            const double sum = p + q;
+            lowest = std::min(lowest, sum);
+            sane &= sum == sum;
+        }
+        double* const out = line + b0;
+        for (int c = 0; c < count; ++c) out[c] = ps[c] * 100 / (ps[c] + ns[c]);
+        for (int c = 0; c < count; ++c) out[c] = std::fabs(ps[c] + ns[c]) < 0.0001 ? none : out[c];
+        // A term that is not finite leaves the sums NaN or infinite: refused here, or NaN as Line.
+        const double floor = largest * factor;
+        if (!(sane && lowest >= floor))
+            for (int c = 1; c < count; ++c) {
+                if (ps[c] + ns[c] >= floor) continue;
+                double v;
+                out[c] = CMFI::Line(b0 + c, &v) && std::isfinite(v) ? v : none;
+            }
+        // Only NaN comes out for a bar without a value.
+        int gaps = 0;
+        for (int c = 0; c < count; ++c) gaps += out[c] != out[c];
+        broken |= gaps > 0;
+        // The last n bars stay for the next block's windows.
+        std::copy(tp + count, tp + count + n, tp);
+        std::copy(vol + count, vol + count + n, vol);
+        held = n;
+    }
+    return broken;
 }
 
 int CMFI::GetSignal(int index, int* reason) {
@@ -679,20 +972,26 @@ bool CCI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBa
     bool fresh = false;
     if (FreshPass(1, start, end, min, max, minBar, maxBar, &fresh, [this](int first, int last, double* const* lines) {
             const KDATA* b = m_pKData->GetData();
-            double* const line = lines[0];
-            bool broken = false;
-            for (int i = first; i <= last; ++i) {
-                PrefetchBar(b, i);
-                const double range = double(b[i].high) - b[i].low;
-                const double x = range < 0.0001 ? std::numeric_limits<double>::quiet_NaN()
-                                                 : (double(b[i].close) - b[i].open) / range * b[i].volume;
-                line[i] = x;
-                broken |= !(x - x == 0);  // not finite
+            const double none = std::numeric_limits<double>::quiet_NaN();
+            int broken = 0;
+            double body[kBlock], range[kBlock], volume[kBlock];
+            for (int b0 = first; b0 <= last; b0 += kBlock) {
+                const int count = std::min(kBlock, last - b0 + 1);
+                for (int c = 0; c < count; ++c) {
+                    const KDATA& k = b[b0 + c];
+                    Prefetch(b, b0 + c);
+                    body[c] = double(k.close) - k.open;
+                    range[c] = double(k.high) - k.low;
+                    volume[c] = k.volume;
+                }
+                double* const x = lines[0] + b0;
+                for (int c = 0; c < count; ++c) x[c] = body[c] / range[c] * volume[c];
+                for (int c = 0; c < count; ++c) x[c] = range[c] < 0.0001 ? none : x[c];
+                for (int c = 0; c < count; ++c) broken += !(x[c] - x[c] == 0);  // not finite
             }
-            return broken;
+            return broken > 0;
         }))
         return fresh;
     return RangePass(1, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return CCI::Line(i, v); });
 }
-VELMORA_LINE_MA_RANGE(CVROC)
 VELMORA_LINE_MA_RANGE(CEMV)

@@ -66,6 +66,11 @@ public:
 protected:
     bool Line(int i, double* v) override;
     int MaDays() const override { return m_ints[kMA]; }
+
+private:
+    // The whole-range pass of both lines over bars first..last (NaN in both where a bar has no
+    // average); returns whether it wrote a NaN.
+    bool Kernel(int first, int last, double* line, double* average);
 };
 
 class COBV : public CTechLines {
@@ -112,6 +117,11 @@ public:
 
 protected:
     bool Line(int i, double* v) override;
+
+private:
+    // The whole-range pass of bars first..last into line (NaN where a bar has no value); returns
+    // whether it wrote a NaN.
+    bool Kernel(int n, int first, int last, double* line);
 };
 
 // MACD whose full computation starts where all three averages have decayed, found in steps of 4
