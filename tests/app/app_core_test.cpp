@@ -7,6 +7,9 @@
 #include <sstream>
 #include <string>
 #include <vector>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 #include "app/ini.h"
 #include "app/login.h"
@@ -22,14 +25,17 @@ namespace {
 
 std::string TempPath(const char* name) {
     static int serial = 0;
+    // The process id too: the suites of other builds may run the same test at the same time.
 #ifdef _WIN32
     char dir[MAX_PATH];
     GetTempPathA(sizeof(dir), dir);
     std::string base = dir;
+    const unsigned long pid = GetCurrentProcessId();
 #else
     std::string base = "/tmp/";
+    const unsigned long pid = static_cast<unsigned long>(getpid());
 #endif
-    return base + "velmora-app-" + std::to_string(serial++) + "-" + name;
+    return base + "velmora-app-" + std::to_string(pid) + "-" + std::to_string(serial++) + "-" + name;
 }
 
 std::string ReadFile(const std::string& path) {

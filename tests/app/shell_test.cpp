@@ -29,6 +29,9 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 #endif
 
 using velmora_test::ReadTestFile;
@@ -38,14 +41,17 @@ namespace {
 
 std::string TempPath(const char* name) {
     static int serial = 0;
+    // The process id too: the suites of other builds may run the same test at the same time.
 #ifdef _WIN32
     char dir[MAX_PATH];
     GetTempPathA(sizeof(dir), dir);
     std::string base = dir;
+    const unsigned long pid = GetCurrentProcessId();
 #else
     std::string base = "/tmp/";
+    const unsigned long pid = static_cast<unsigned long>(getpid());
 #endif
-    return base + "velmora-shell-" + std::to_string(serial++) + "-" + name;
+    return base + "velmora-shell-" + std::to_string(pid) + "-" + std::to_string(serial++) + "-" + name;
 }
 
 int32_t Beijing(int hour, int minute) { return CTimeStamp(2026, 12, 10, hour, minute, 0).GetTime(); }
