@@ -1,14 +1,110 @@
 #include "analysis/techs.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <mutex>
 #include <string>
 
+#include <emmintrin.h>
+
 #include "base/text.h"
 #include "store/database.h"
 #include "store/stock.h"
+
+// ---- window sums taken a block at a time ----
+
+namespace {
+
+// The blocks of a pass of CWindowSums as RunWindowSums walks them: the sums of all day counts
+// are taken afresh at the first bar where every window is whole, and again every
+// CWindowSum::kRefresh bars. A block is stepped on without the per-bar check of
+// CWindowSum::Step, which can only fail after a sum shrank below 1/16 of the largest it held
+// since it was taken afresh, or went NaN (and a NaN stays): when every sum of the block is above
+// 0, its smallest at least 1/16 of its largest and its last not NaN, no check would have failed
+// and the block's sums are those of the checked walk. Otherwise the caller walks the block again
+// with RunWindowSums, whose walk from the block's first bar is the checked one.
+struct SumBlock {
+    double low, high;  // the extremes of the block's sums
+    double sum;        // at the block's last bar
+    bool Held() const { return !std::isnan(sum) && low > 0 && low >= high * (1.0 / 16); }
+};
+
+// The first bar of every window of days[0..C-1] whole, from first on.
+template <int C>
+int WholeFrom(const int* days, int first) {
+    int common = first;
+    for (int j = 0; j < C; ++j) common = std::max(common, days[j] - 1);
+    return common;
+}
+
+// The extremes of C window sums of price over the block i..stop (MA's range).
+template <int C, class Price>
+bool SumExtremes(const Price& price, const KDATA* bars, const int* days, int i, int stop, double* lo, double* hi) {
+    double s[C], l[C], h[C];
+    for (int j = 0; j < C; ++j) {
+        CWindowSum w;
+        s[j] = l[j] = h[j] = w.Start(i, days[j], price);
+    }
+    for (int t = i + 1; t <= stop; ++t) {
+        CTechnique::PrefetchBar(bars, t);
+        const double in = price(t);
+#pragma GCC unroll 8
+        for (int j = 0; j < C; ++j) {
+            s[j] += in - price(t - days[j]);
+            l[j] = s[j] < l[j] ? s[j] : l[j];
+            h[j] = s[j] > h[j] ? s[j] : h[j];
+        }
+    }
+    for (int j = 0; j < C; ++j)
+        if (!SumBlock{l[j], h[j], s[j]}.Held()) return false;
+    for (int j = 0; j < C; ++j) lo[j] = l[j], hi[j] = h[j];
+    return true;
+}
+
+// The averages of C window sums of the volume over the block i..stop, written to lines[j][t], with
+// the largest finite volume of the block in *top and whether an average was not finite.
+template <int C>
+bool VolumeAverages(const KDATA* bars, const int* days, const double* divisor, double* const* lines, int i, int stop,
+                    double* top, bool* broken) {
+    auto volume = [bars](int t) { return double(bars[t].volume); };
+    double s[C], l[C], h[C];
+    double* out[C];
+    bool bad = false;
+    for (int j = 0; j < C; ++j) {
+        CWindowSum w;
+        s[j] = l[j] = h[j] = w.Start(i, days[j], volume);
+        out[j] = lines[j];
+        const double ma = s[j] / divisor[j];
+        out[j][i] = ma;
+        bad |= !(std::fabs(ma) <= DBL_MAX);
+    }
+    double most = *top;
+    for (int t = i; t <= stop; ++t) {
+        CTechnique::PrefetchBar(bars, t);
+        const double in = volume(t);
+        most = in > most && in <= DBL_MAX ? in : most;
+        if (t == i) continue;
+#pragma GCC unroll 8
+        for (int j = 0; j < C; ++j) {
+            s[j] += in - volume(t - days[j]);
+            l[j] = s[j] < l[j] ? s[j] : l[j];
+            h[j] = s[j] > h[j] ? s[j] : h[j];
+            const double ma = s[j] / divisor[j];
+            out[j][t] = ma;
+            bad |= !(std::fabs(ma) <= DBL_MAX);
+        }
+    }
+    for (int j = 0; j < C; ++j)
+        if (!SumBlock{l[j], h[j], s[j]}.Held()) return false;
+    *top = most;
+    *broken |= bad;
+    return true;
+}
+
+}  // namespace
 
 // ---- MA ----
 
@@ -138,19 +234,39 @@ bool CMA::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*
             double divisor[5];
             for (int j = 0; j < count; ++j) days[j] = int(m_days[d + j]), divisor[j] = days[j];
             const KDATA* bars = k.GetData();
+            // The extremes of each day count's sums, each in its own registers; divided once at the
+            // end (a division by the positive day count keeps the order of the sums, so the extreme
+            // averages are those of the extreme sums, to the bit).
+            double sumLo[5], sumHi[5];
+            for (int j = 0; j < 5; ++j) sumLo[j] = std::numeric_limits<double>::infinity(), sumHi[j] = -sumLo[j];
             WithPrices(k, [&](const auto& price) {
                 WithSumCount(count, [&](auto c) {
-                    RunWindowSums<decltype(c)::value>(
-                        price, days, start, end,
-                        [&](int, int j, double sum) {
-                            const double v = sum / divisor[j];
-                            lo = v < lo ? v : lo;
-                            hi = v > hi ? v : hi;
-                            any = true;
-                        },
-                        [bars](int i) { PrefetchBar(bars, i); });
+                    constexpr int C = decltype(c)::value;
+                    auto emit = [&](int, int j, double sum) {
+                        sumLo[j] = sum < sumLo[j] ? sum : sumLo[j];
+                        sumHi[j] = sum > sumHi[j] ? sum : sumHi[j];
+                    };
+                    auto fetch = [bars](int i) { PrefetchBar(bars, i); };
+                    const int whole = WholeFrom<C>(days, start);
+                    if (whole > start) RunWindowSums<C>(price, days, start, std::min(end, whole - 1), emit, fetch);
+                    for (int i = whole; i <= end; i += CWindowSum::kRefresh) {
+                        const int stop = std::min(end, i + CWindowSum::kRefresh - 1);
+                        double l[C], h[C];
+                        if (!SumExtremes<C>(price, bars, days, i, stop, l, h)) {
+                            RunWindowSums<C>(price, days, i, stop, emit, fetch);
+                            continue;
+                        }
+                        for (int j = 0; j < C; ++j) emit(i, j, l[j]), emit(i, j, h[j]);
+                    }
                 });
             });
+            for (int j = 0; j < count; ++j) {
+                if (end < std::max(start, days[j] - 1)) continue;  // no window of this count is whole
+                any = true;
+                const double l = sumLo[j] / divisor[j], h = sumHi[j] / divisor[j];
+                lo = l < lo ? l : lo;
+                hi = h > hi ? h : hi;
+            }
         }
     }
     // A broken price made a window's average infinite: the bar by bar walk passes over it.
@@ -293,6 +409,39 @@ bool CBBI::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
 }
 
 // ---- BOLL ----
+
+namespace {
+
+// CBOLL::Run's centred sum s2 - s1 * (s1 / count) of each bar, two bars to an instruction.
+void BollCentred(const double* s1, const double* s2, double* c, int bars, double count) {
+    const __m128d n = _mm_set1_pd(count);
+    int k = 0;
+    for (; k + 2 <= bars; k += 2) {
+        const __m128d a = _mm_load_pd(s1 + k);
+        _mm_store_pd(c + k, _mm_sub_pd(_mm_load_pd(s2 + k), _mm_mul_pd(a, _mm_div_pd(a, n))));
+    }
+    for (; k < bars; ++k) c[k] = s2[k] - s1[k] * (s1[k] / count);
+}
+
+// CBOLL::Run::Lines of each bar from its s1 and centred sum: MID and s, two bars to an instruction.
+void BollLines(const double* s1, const double* c, double* mid, double* dev, int bars, double origin, double count) {
+    const double base = origin * count;
+    const __m128d n = _mm_set1_pd(count), n1 = _mm_set1_pd(count - 1), b = _mm_set1_pd(base);
+    const __m128d zero = _mm_setzero_pd();
+    int k = 0;
+    for (; k + 2 <= bars; k += 2) {
+        _mm_store_pd(mid + k, _mm_div_pd(_mm_add_pd(b, _mm_load_pd(s1 + k)), n));
+        const __m128d x = _mm_load_pd(c + k);
+        // 0 unless the centred sum is above 0 (a NaN too)
+        _mm_store_pd(dev + k, _mm_and_pd(_mm_cmpgt_pd(x, zero), _mm_sqrt_pd(_mm_div_pd(x, n1))));
+    }
+    for (; k < bars; ++k) {
+        mid[k] = (base + s1[k]) / count;
+        dev[k] = c[k] > 0 ? std::sqrt(c[k] / (count - 1)) : 0;
+    }
+}
+
+}  // namespace
 
 CBOLL::CBOLL() : CParamTech("FFDLL", {20, 10, -10}, {2.0, 2.0}) {}
 
@@ -445,9 +594,7 @@ bool CBOLL::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                 };
                 // The lines of the run's bar, stored when the cache holds it; DN is the lowest line
                 // and UP the highest (the widths are above 0, s is not negative).
-                auto take = [&](int i, bool store) {
-                    double m, s;
-                    run.Lines(&m, &s);
+                auto put = [&](int i, double m, double s, bool store) {
                     const double u = m + s * up, d = m - s * down;
                     if (store) lines[0][i] = m, lines[1][i] = u, lines[2][i] = d;
                     if (__builtin_expect(!std::isfinite(u - d), 0)) {
@@ -457,16 +604,62 @@ bool CBOLL::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                     if (d < l) l = d, lb = i;
                     if (u > h) h = u, hb = i;
                 };
+                auto take = [&](int i, bool store) {
+                    double m, s;
+                    run.Lines(&m, &s);
+                    put(i, m, s, store);
+                };
                 if (start > known) {
                     // Nothing of the range is cached yet: one run straight through.
                     const int stored = std::min(end, cacheEnd - 1);
                     advance(start);
                     take(start, start <= stored);
                     int i = start + 1;
-                    for (; i <= stored; ++i) {
-                        PrefetchBar(bars, i);
-                        run.Next(price);
-                        take(i, true);
+                    // A block of bars at a time: the two sums stepped with the check on the
+                    // squares' peak alone, then the check on the origin's drift and the lines two
+                    // bars to an instruction. A bar where Run::Next starts the run afresh (a check
+                    // failed, or the step count is due) is stepped by Next itself.
+                    enum { kChunk = 256 };
+                    alignas(16) double s1s[kChunk], s2s[kChunk], cs[kChunk], ms[kChunk], ds[kChunk];
+                    while (i <= stored) {
+                        const int refresh = run.bar + (CWindowSum::kRefresh - run.steps);
+                        const int to = std::min({stored, i + kChunk - 1, refresh - 1});
+                        if (to < i || run.bar != i - 1 || run.days != n) {
+                            run.Next(price);
+                            take(i++, true);
+                            continue;
+                        }
+                        const double origin = run.origin;
+                        double s1 = run.s1, s2 = run.s2, peak = run.peak;
+                        int t = i;
+                        for (; t <= to; ++t) {
+                            PrefetchBar(bars, t);
+                            const double in = price(t) - origin, out = price(t - n) - origin;
+                            s1 += in - out;
+                            s2 += in * in - out * out;
+                            peak = peak > s2 ? peak : s2;
+                            if (__builtin_expect(!(s2 * 16 >= peak), 0)) break;  // the squares shrank, or NaN
+                            s1s[t - i] = s1, s2s[t - i] = s2;
+                        }
+                        const int count = t - i;  // the bars before the first that shrank
+                        BollCentred(s1s, s2s, cs, count, run.count);
+                        int held = 0;  // the bars before the first whose origin drifted too far
+                        while (held < count && !(s2s[held] > cs[held] * 4096)) ++held;
+                        BollLines(s1s, cs, ms, ds, held, origin, run.count);
+                        for (int k = 0; k < held; ++k) put(i + k, ms[k], ds[k], true);
+                        if (held > 0) {
+                            peak = run.peak;
+                            for (int k = 0; k < held; ++k) peak = peak > s2s[k] ? peak : s2s[k];
+                            run.s1 = s1s[held - 1], run.s2 = s2s[held - 1], run.centred = cs[held - 1];
+                            run.peak = peak;
+                            run.steps += held;
+                            run.bar = i + held - 1;
+                            i += held;
+                        }
+                        if (held < count || t <= to) {
+                            run.Next(price);  // starts afresh here
+                            take(i++, true);
+                        }
                     }
                     for (; i <= end; ++i) {
                         run.Next(price);
@@ -1199,7 +1392,18 @@ bool CVOLUME::GetMinMaxInfo(int start, int end, double* min, double* max, int*, 
         const double x = volume(i);
         if (x > top && std::isfinite(x)) top = x;
     };
-    if (!WithSumCount(count, [&](auto c) { RunWindowSums<decltype(c)::value>(volume, days, start, last, emit, done); }))
+    const bool fresh = start > known;  // no bar of the range cached yet
+    if (!WithSumCount(count, [&](auto c) {
+            constexpr int C = decltype(c)::value;
+            if (!fresh) return RunWindowSums<C>(volume, days, start, last, emit, done);
+            const int whole = WholeFrom<C>(days, start);
+            if (whole > start) RunWindowSums<C>(volume, days, start, std::min(last, whole - 1), emit, done);
+            for (int i = whole; i <= last; i += CWindowSum::kRefresh) {
+                const int stop = std::min(last, i + CWindowSum::kRefresh - 1);
+                if (!VolumeAverages<C>(bars, days, divisor, values, i, stop, &top, &broken))
+                    RunWindowSums<C>(volume, days, i, stop, emit, done);
+            }
+        }))
         for (int i = start; i <= last; ++i) done(i);
     for (int i = std::max(start, last + 1); i <= end; ++i) done(i);
     for (int j = 0; j < count; ++j) MarkComputedFinite(line[j], std::max(start, days[j] - 1), last, broken);
