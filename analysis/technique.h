@@ -75,8 +75,8 @@ public:
     bool GetRange(int n, int first, int last, double* const* out, unsigned char* valid);
     // As GetRange for the per-days Calculate: the line of days[k] into out[k] and valid[k], each
     // walked as a pane walks it.
-    bool GetDaysRange(const CSPDWordArray& days, int first, int last, double* const* out,
-                      unsigned char* const* valid);
+    virtual bool GetDaysRange(const CSPDWordArray& days, int first, int last, double* const* out,
+                              unsigned char* const* valid);
 
     CKData* GetKData() const { return m_pKData; }
     void SetKData(CKData* series);

@@ -3,12 +3,10 @@
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
-#include <cstdint>
+#include <cstring>
 #include <limits>
 #include <mutex>
 #include <string>
-
-#include <emmintrin.h>
 
 #include "base/text.h"
 #include "store/database.h"
@@ -181,6 +179,40 @@ bool CMA::Calculate(double* v, int index, int days, bool useLast) {
     if (!std::isfinite(ma)) return false;
     if (v) *v = ma;
     return true;
+}
+
+bool CMA::GetDaysRange(const CSPDWordArray& days, int first, int last, double* const* out,
+                       unsigned char* const* valid) {
+    if (first > last || !out || !valid || !m_pKData) return CTechnique::GetDaysRange(days, first, last, out, valid);
+    EnsureParameters();
+    if (m_ints[kType] != typeSimple) return CTechnique::GetDaysRange(days, first, last, out, valid);
+    const CKData& k = *m_pKData;
+    const int from = std::max(first, 0), to = std::min(last, k.GetSize() - 1);
+    bool any = false;
+    for (int d = 0; d < days.GetSize(); ++d) {
+        std::memset(valid[d], 0, size_t(last - first + 1));
+        const int n = int(days[d]);
+        int i = std::max(from, n - 1);
+        if (n <= 0 || i > to) continue;
+        // As Calculate walks it: summed afresh until a bar has a value, then stepped on.
+        Run& r = TakeRun(n, typeSimple);
+        double* const line = out[d] - first;
+        unsigned char* const got = valid[d] - first;
+        bool have = false;
+        WithPrices(k, [&](const auto& price) {
+            CWindowSum w = r.sum;  // a local: its fields stay in registers
+            double sum = w.Start(i, n, price);
+            for (;;) {
+                const double ma = sum / n;
+                if (std::isfinite(ma)) line[i] = ma, got[i] = 1, have = true;
+                if (++i > to) break;
+                sum = have ? w.Next(price) : w.Start(i, n, price);
+            }
+            r.sum = w;
+        });
+        any = any || have;
+    }
+    return any;
 }
 
 int CMA::GetSignal(int index, int* reason) {
@@ -410,39 +442,6 @@ bool CBBI::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
 
 // ---- BOLL ----
 
-namespace {
-
-// CBOLL::Run's centred sum s2 - s1 * (s1 / count) of each bar, two bars to an instruction.
-void BollCentred(const double* s1, const double* s2, double* c, int bars, double count) {
-    const __m128d n = _mm_set1_pd(count);
-    int k = 0;
-    for (; k + 2 <= bars; k += 2) {
-        const __m128d a = _mm_load_pd(s1 + k);
-        _mm_store_pd(c + k, _mm_sub_pd(_mm_load_pd(s2 + k), _mm_mul_pd(a, _mm_div_pd(a, n))));
-    }
-    for (; k < bars; ++k) c[k] = s2[k] - s1[k] * (s1[k] / count);
-}
-
-// CBOLL::Run::Lines of each bar from its s1 and centred sum: MID and s, two bars to an instruction.
-void BollLines(const double* s1, const double* c, double* mid, double* dev, int bars, double origin, double count) {
-    const double base = origin * count;
-    const __m128d n = _mm_set1_pd(count), n1 = _mm_set1_pd(count - 1), b = _mm_set1_pd(base);
-    const __m128d zero = _mm_setzero_pd();
-    int k = 0;
-    for (; k + 2 <= bars; k += 2) {
-        _mm_store_pd(mid + k, _mm_div_pd(_mm_add_pd(b, _mm_load_pd(s1 + k)), n));
-        const __m128d x = _mm_load_pd(c + k);
-        // 0 unless the centred sum is above 0 (a NaN too)
-        _mm_store_pd(dev + k, _mm_and_pd(_mm_cmpgt_pd(x, zero), _mm_sqrt_pd(_mm_div_pd(x, n1))));
-    }
-    for (; k < bars; ++k) {
-        mid[k] = (base + s1[k]) / count;
-        dev[k] = c[k] > 0 ? std::sqrt(c[k] / (count - 1)) : 0;
-    }
-}
-
-}  // namespace
-
 CBOLL::CBOLL() : CParamTech("FFDLL", {20, 10, -10}, {2.0, 2.0}) {}
 
 void CBOLL::Clear() {
@@ -594,7 +593,9 @@ bool CBOLL::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                 };
                 // The lines of the run's bar, stored when the cache holds it; DN is the lowest line
                 // and UP the highest (the widths are above 0, s is not negative).
-                auto put = [&](int i, double m, double s, bool store) {
+                auto take = [&](int i, bool store) {
+                    double m, s;
+                    run.Lines(&m, &s);
                     const double u = m + s * up, d = m - s * down;
                     if (store) lines[0][i] = m, lines[1][i] = u, lines[2][i] = d;
                     if (__builtin_expect(!std::isfinite(u - d), 0)) {
@@ -604,62 +605,16 @@ bool CBOLL::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                     if (d < l) l = d, lb = i;
                     if (u > h) h = u, hb = i;
                 };
-                auto take = [&](int i, bool store) {
-                    double m, s;
-                    run.Lines(&m, &s);
-                    put(i, m, s, store);
-                };
                 if (start > known) {
                     // Nothing of the range is cached yet: one run straight through.
                     const int stored = std::min(end, cacheEnd - 1);
                     advance(start);
                     take(start, start <= stored);
                     int i = start + 1;
-                    // A block of bars at a time: the two sums stepped with the check on the
-                    // squares' peak alone, then the check on the origin's drift and the lines two
-                    // bars to an instruction. A bar where Run::Next starts the run afresh (a check
-                    // failed, or the step count is due) is stepped by Next itself.
-                    enum { kChunk = 256 };
-                    alignas(16) double s1s[kChunk], s2s[kChunk], cs[kChunk], ms[kChunk], ds[kChunk];
-                    while (i <= stored) {
-                        const int refresh = run.bar + (CWindowSum::kRefresh - run.steps);
-                        const int to = std::min({stored, i + kChunk - 1, refresh - 1});
-                        if (to < i || run.bar != i - 1 || run.days != n) {
-                            run.Next(price);
-                            take(i++, true);
-                            continue;
-                        }
-                        const double origin = run.origin;
-                        double s1 = run.s1, s2 = run.s2, peak = run.peak;
-                        int t = i;
-                        for (; t <= to; ++t) {
-                            PrefetchBar(bars, t);
-                            const double in = price(t) - origin, out = price(t - n) - origin;
-                            s1 += in - out;
-                            s2 += in * in - out * out;
-                            peak = peak > s2 ? peak : s2;
-                            if (__builtin_expect(!(s2 * 16 >= peak), 0)) break;  // the squares shrank, or NaN
-                            s1s[t - i] = s1, s2s[t - i] = s2;
-                        }
-                        const int count = t - i;  // the bars before the first that shrank
-                        BollCentred(s1s, s2s, cs, count, run.count);
-                        int held = 0;  // the bars before the first whose origin drifted too far
-                        while (held < count && !(s2s[held] > cs[held] * 4096)) ++held;
-                        BollLines(s1s, cs, ms, ds, held, origin, run.count);
-                        for (int k = 0; k < held; ++k) put(i + k, ms[k], ds[k], true);
-                        if (held > 0) {
-                            peak = run.peak;
-                            for (int k = 0; k < held; ++k) peak = peak > s2s[k] ? peak : s2s[k];
-                            run.s1 = s1s[held - 1], run.s2 = s2s[held - 1], run.centred = cs[held - 1];
-                            run.peak = peak;
-                            run.steps += held;
-                            run.bar = i + held - 1;
-                            i += held;
-                        }
-                        if (held < count || t <= to) {
-                            run.Next(price);  // starts afresh here
-                            take(i++, true);
-                        }
+                    for (; i <= stored; ++i) {
+                        PrefetchBar(bars, i);
+                        run.Next(price);
+                        take(i, true);
                     }
                     for (; i <= end; ++i) {
                         run.Next(price);
@@ -1335,6 +1290,43 @@ bool CVOLUME::Calculate(double* v, int index, int days, bool useLast) {
     if (line >= 0) StoreLine(line, index, ma);
     if (v) *v = ma;
     return true;
+}
+
+bool CVOLUME::GetDaysRange(const CSPDWordArray& days, int first, int last, double* const* out,
+                           unsigned char* const* valid) {
+    if (first > last || !out || !valid || !m_pKData) return CTechnique::GetDaysRange(days, first, last, out, valid);
+    EnsureParameters();
+    const int from = std::max(first, 0), to = std::min(last, m_pKData->GetSize() - 1);
+    bool any = false;
+    for (int d = 0; d < days.GetSize(); ++d) {
+        std::memset(valid[d], 0, size_t(last - first + 1));
+        const int n = int(days[d]);
+        // The bars whose entry the cache holds, as one stretch: Calculate would read them there.
+        int copyFirst = to + 1, copyLast = to;
+        const int line = DayCacheLine(m_days, n);
+        if (line >= 0 && m_pCache[line] && m_nCacheLength > 0) {
+            copyFirst = std::max({from, m_nRangeFirst[line] + m_nCacheStart, m_nCacheStart});
+            copyLast = std::min({to, m_nLastStored, m_nRangeLast[line] + m_nCacheStart, CacheEnd() - 1});
+        }
+        bool have = false;
+        for (int i = from; i <= to; ++i) {
+            if (i == copyFirst && copyFirst <= copyLast) {
+                const int count = copyLast - copyFirst + 1;
+                std::memcpy(out[d] + (i - first), m_pCache[line] + (i - m_nCacheStart), sizeof(double) * size_t(count));
+                std::memset(valid[d] + (i - first), 1, size_t(count));
+                have = true;
+                i = copyLast;
+                continue;
+            }
+            double v;
+            if (!Calculate(&v, i, n, have)) continue;
+            out[d][i - first] = v;
+            valid[d][i - first] = 1;
+            have = true;
+        }
+        any = any || have;
+    }
+    return any;
 }
 
 int CVOLUME::GetSignal(int index, int* reason) {
