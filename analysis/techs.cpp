@@ -8,6 +8,8 @@
 #include <mutex>
 #include <string>
 
+#include <emmintrin.h>
+
 #include "base/text.h"
 #include "store/database.h"
 #include "store/stock.h"
@@ -29,6 +31,14 @@ struct SumBlock {
     double sum;        // at the block's last bar
     bool Held() const { return !std::isnan(sum) && low > 0 && low >= high * (1.0 / 16); }
 };
+
+// to[k] = from[k] / d for k < n, two quotients to an instruction (each the same as alone).
+void DivideAll(const double* from, double* to, int n, double d) {
+    const __m128d by = _mm_set1_pd(d);
+    int k = 0;
+    for (; k + 2 <= n; k += 2) _mm_storeu_pd(to + k, _mm_div_pd(_mm_loadu_pd(from + k), by));
+    for (; k < n; ++k) to[k] = from[k] / d;
+}
 
 // The first bar of every window of days[0..C-1] whole, from first on.
 template <int C>
@@ -188,6 +198,19 @@ bool CMA::GetDaysRange(const CSPDWordArray& days, int first, int last, double* c
     if (m_ints[kType] != typeSimple) return CTechnique::GetDaysRange(days, first, last, out, valid);
     const CKData& k = *m_pKData;
     const int from = std::max(first, 0), to = std::min(last, k.GetSize() - 1);
+    // The prices the walks read, taken from the bars once for all day counts.
+    int longest = 1;
+    for (int d = 0; d < days.GetSize(); ++d) longest = std::max(longest, int(days[d]));
+    const int base = std::max(0, from - longest + 1);
+    if (to >= base) {
+        m_prices.resize(size_t(to - base + 1));
+        double* const p = m_prices.data() - base;
+        WithPrices(k, [&](const auto& price) {
+            for (int t = base; t <= to; ++t) p[t] = price(t);
+        });
+    }
+    const double* const prices = m_prices.data() - base;
+    auto price = [prices](int t) { return prices[t]; };
     bool any = false;
     for (int d = 0; d < days.GetSize(); ++d) {
         std::memset(valid[d], 0, size_t(last - first + 1));
@@ -199,17 +222,27 @@ bool CMA::GetDaysRange(const CSPDWordArray& days, int first, int last, double* c
         double* const line = out[d] - first;
         unsigned char* const got = valid[d] - first;
         bool have = false;
-        WithPrices(k, [&](const auto& price) {
+        {
             CWindowSum w = r.sum;  // a local: its fields stay in registers
-            double sum = w.Start(i, n, price);
-            for (;;) {
-                const double ma = sum / n;
+            for (; i <= to && !have; ++i) {
+                const double ma = w.Start(i, n, price) / n;
                 if (std::isfinite(ma)) line[i] = ma, got[i] = 1, have = true;
-                if (++i > to) break;
-                sum = have ? w.Next(price) : w.Start(i, n, price);
             }
+            if (have)
+                w.Walk(to, price, [line, got, n](int from, int count, const double* sums, bool positive) {
+                    if (positive) {
+                        // Finite sums over a day count of at least 1: every average is finite.
+                        DivideAll(sums, line + from, count, n);
+                        std::memset(got + from, 1, size_t(count));
+                        return;
+                    }
+                    for (int k = 0; k < count; ++k) {
+                        const double ma = sums[k] / n;
+                        if (std::isfinite(ma)) line[from + k] = ma, got[from + k] = 1;
+                    }
+                });
             r.sum = w;
-        });
+        }
         any = any || have;
     }
     return any;
