@@ -80,15 +80,14 @@ bool VolumeAverages(const KDATA* bars, const int* days, const double* divisor, d
     auto volume = [bars](int t) { return double(bars[t].volume); };
     double s[C], l[C], h[C];
     double* out[C];
-    bool bad = false;
     for (int j = 0; j < C; ++j) {
         CWindowSum w;
         s[j] = l[j] = h[j] = w.Start(i, days[j], volume);
         out[j] = lines[j];
-        const double ma = s[j] / divisor[j];
-        out[j][i] = ma;
-        bad |= !(std::fabs(ma) <= DBL_MAX);
+        out[j][i] = s[j] / divisor[j];
     }
+    // Two day counts (the usual 5 and 10) share one division.
+    const __m128d pair = _mm_set_pd(divisor[C > 1 ? 1 : 0], divisor[0]);
     double most = *top;
     for (int t = i; t <= stop; ++t) {
         CTechnique::PrefetchBar(bars, t);
@@ -100,13 +99,22 @@ bool VolumeAverages(const KDATA* bars, const int* days, const double* divisor, d
             s[j] += in - volume(t - days[j]);
             l[j] = s[j] < l[j] ? s[j] : l[j];
             h[j] = s[j] > h[j] ? s[j] : h[j];
-            const double ma = s[j] / divisor[j];
-            out[j][t] = ma;
-            bad |= !(std::fabs(ma) <= DBL_MAX);
+        }
+        if constexpr (C == 2) {
+            const __m128d q = _mm_div_pd(_mm_set_pd(s[1], s[0]), pair);
+            _mm_storel_pd(out[0] + t, q);
+            _mm_storeh_pd(out[1] + t, q);
+        } else {
+            for (int j = 0; j < C; ++j) out[j][t] = s[j] / divisor[j];
         }
     }
-    for (int j = 0; j < C; ++j)
+    bool bad = false;
+    for (int j = 0; j < C; ++j) {
         if (!SumBlock{l[j], h[j], s[j]}.Held()) return false;
+        // Sums above 0 and at most the largest, over a day count of at least 1: the averages
+        // are finite unless that largest is not.
+        bad |= !(h[j] <= DBL_MAX);
+    }
     *top = most;
     *broken |= bad;
     return true;
