@@ -1205,13 +1205,17 @@ bool CMIKE::Calculate(double* wr, double* mr, double* sr, double* ws, double* ms
     EnsureParameters();
     const int n = m_ints[kDays];
     if (index + 1 < 2 * n) return false;
-    const CKData& k = *m_pKData;
-    const KDATA& b = k[index];
+    const KDATA* const bars = m_pKData->GetData();
+    const KDATA& b = bars[index];
     float typ = (b.high + b.low + b.close) / 3;
     float ln = b.low, hn = b.high, l2n = b.low, h2n = b.high;
-    for (int t = index - 2 * n + 1; t <= index; ++t) {
-        if (t > index - n) ln = std::min(ln, k[t].low), hn = std::max(hn, k[t].high);
-        l2n = std::min(l2n, k[t].low), h2n = std::max(h2n, k[t].high);
+    // The older half of the window enters the 2n-bar extremes alone; each extreme sees the bars in
+    // the same order as one loop over the window would give them.
+    for (int t = index - 2 * n + 1; t <= index - n; ++t)
+        l2n = std::min(l2n, bars[t].low), h2n = std::max(h2n, bars[t].high);
+    for (int t = index - n + 1; t <= index; ++t) {
+        ln = std::min(ln, bars[t].low), hn = std::max(hn, bars[t].high);
+        l2n = std::min(l2n, bars[t].low), h2n = std::max(h2n, bars[t].high);
     }
     const double levels[6] = {typ + (typ - ln), typ + (hn - ln), typ + (h2n - ln),
                               typ - (hn - typ), typ - (hn - ln), typ - (hn - l2n)};
