@@ -75,8 +75,8 @@ public:
     bool GetRange(int n, int first, int last, double* const* out, unsigned char* valid);
     // As GetRange for the per-days Calculate: the line of days[k] into out[k] and valid[k], each
     // walked as a pane walks it.
-    bool GetDaysRange(const CSPDWordArray& days, int first, int last, double* const* out,
-                      unsigned char* const* valid);
+    virtual bool GetDaysRange(const CSPDWordArray& days, int first, int last, double* const* out,
+                              unsigned char* const* valid);
 
     CKData* GetKData() const { return m_pKData; }
     void SetKData(CKData* series);
@@ -131,6 +131,16 @@ public:
         return true;
     }
 
+    // Whole-range loops do more per bar than the processor's own look-ahead covers: ask for the
+    // bar kPrefetchBars places on while bar i is worked on (a hint only; an address past the
+    // series is never read, and the address is formed as an integer). Far enough ahead that the
+    // record has arrived when a loop of a few nanoseconds a bar gets to it on a busy memory bus.
+    enum { kPrefetchBars = 128 };
+    static void PrefetchBar(const KDATA* bars, int i) {
+        __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(bars) +
+                                                         (uintptr_t(i) + kPrefetchBars) * sizeof(KDATA)));
+    }
+
 protected:
     bool GetAveragePair(int index, int daysA, int daysB, double* s0, double* s1, double* l0, double* l1);
     bool CheckIndex(int index) const { return m_pKData && index >= 0 && index < m_pKData->GetSize(); }
@@ -145,13 +155,6 @@ protected:
     static double Price(const CKData& k, int i) {
         const int mode = k.GetPriceMode();
         return mode != priceOpen && mode != priceAverage ? double(k[i].close) : k.GetPriceAt(i);
-    }
-    // Whole-range loops do more per bar than the processor's own look-ahead covers: ask for the
-    // bar 16 places on while bar i is worked on (a hint only; an address past the series is never
-    // read, and the address is formed as an integer).
-    static void PrefetchBar(const KDATA* bars, int i) {
-        __builtin_prefetch(
-            reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(bars) + (uintptr_t(i) + 16) * sizeof(KDATA)));
     }
     // Runs f with a functor giving the price of bar t, chosen once for the series' price mode, so
     // that a whole-range loop does not test the mode at every bar.

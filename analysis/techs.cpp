@@ -1,14 +1,126 @@
 #include "analysis/techs.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <mutex>
 #include <string>
 
+#include <emmintrin.h>
+
 #include "base/text.h"
 #include "store/database.h"
 #include "store/stock.h"
+
+// ---- window sums taken a block at a time ----
+
+namespace {
+
+// The blocks of a pass of CWindowSums as RunWindowSums walks them: the sums of all day counts
+// are taken afresh at the first bar where every window is whole, and again every
+// CWindowSum::kRefresh bars. A block is stepped on without the per-bar check of
+// CWindowSum::Step, which can only fail after a sum shrank below 1/16 of the largest it held
+// since it was taken afresh, or went NaN (and a NaN stays): when every sum of the block is above
+// 0, its smallest at least 1/16 of its largest and its last not NaN, no check would have failed
+// and the block's sums are those of the checked walk. Otherwise the caller walks the block again
+// with RunWindowSums, whose walk from the block's first bar is the checked one.
+struct SumBlock {
+    double low, high;  // the extremes of the block's sums
+    double sum;        // at the block's last bar
+    bool Held() const { return !std::isnan(sum) && low > 0 && low >= high * (1.0 / 16); }
+};
+
+// to[k] = from[k] / d for k < n, two quotients to an instruction (each the same as alone).
+void DivideAll(const double* from, double* to, int n, double d) {
+    const __m128d by = _mm_set1_pd(d);
+    int k = 0;
+    for (; k + 2 <= n; k += 2) _mm_storeu_pd(to + k, _mm_div_pd(_mm_loadu_pd(from + k), by));
+    for (; k < n; ++k) to[k] = from[k] / d;
+}
+
+// The first bar of every window of days[0..C-1] whole, from first on.
+template <int C>
+int WholeFrom(const int* days, int first) {
+    int common = first;
+    for (int j = 0; j < C; ++j) common = std::max(common, days[j] - 1);
+    return common;
+}
+
+// The extremes of C window sums of price over the block i..stop (MA's range).
+template <int C, class Price>
+bool SumExtremes(const Price& price, const KDATA* bars, const int* days, int i, int stop, double* lo, double* hi) {
+    double s[C], l[C], h[C];
+    for (int j = 0; j < C; ++j) {
+        CWindowSum w;
+        s[j] = l[j] = h[j] = w.Start(i, days[j], price);
+    }
+    for (int t = i + 1; t <= stop; ++t) {
+        CTechnique::PrefetchBar(bars, t);
+        const double in = price(t);
+#pragma GCC unroll 8
+        for (int j = 0; j < C; ++j) {
+            s[j] += in - price(t - days[j]);
+            l[j] = s[j] < l[j] ? s[j] : l[j];
+            h[j] = s[j] > h[j] ? s[j] : h[j];
+        }
+    }
+    for (int j = 0; j < C; ++j)
+        if (!SumBlock{l[j], h[j], s[j]}.Held()) return false;
+    for (int j = 0; j < C; ++j) lo[j] = l[j], hi[j] = h[j];
+    return true;
+}
+
+// The averages of C window sums of the volume over the block i..stop, written to lines[j][t], with
+// the largest finite volume of the block in *top and whether an average was not finite.
+template <int C>
+bool VolumeAverages(const KDATA* bars, const int* days, const double* divisor, double* const* lines, int i, int stop,
+                    double* top, bool* broken) {
+    auto volume = [bars](int t) { return double(bars[t].volume); };
+    double s[C], l[C], h[C];
+    double* out[C];
+    for (int j = 0; j < C; ++j) {
+        CWindowSum w;
+        s[j] = l[j] = h[j] = w.Start(i, days[j], volume);
+        out[j] = lines[j];
+        out[j][i] = s[j] / divisor[j];
+    }
+    // Two day counts (the usual 5 and 10) share one division.
+    const __m128d pair = _mm_set_pd(divisor[C > 1 ? 1 : 0], divisor[0]);
+    double most = *top;
+    for (int t = i; t <= stop; ++t) {
+        CTechnique::PrefetchBar(bars, t);
+        const double in = volume(t);
+        most = in > most && in <= DBL_MAX ? in : most;
+        if (t == i) continue;
+#pragma GCC unroll 8
+        for (int j = 0; j < C; ++j) {
+            s[j] += in - volume(t - days[j]);
+            l[j] = s[j] < l[j] ? s[j] : l[j];
+            h[j] = s[j] > h[j] ? s[j] : h[j];
+        }
+        if constexpr (C == 2) {
+            const __m128d q = _mm_div_pd(_mm_set_pd(s[1], s[0]), pair);
+            _mm_storel_pd(out[0] + t, q);
+            _mm_storeh_pd(out[1] + t, q);
+        } else {
+            for (int j = 0; j < C; ++j) out[j][t] = s[j] / divisor[j];
+        }
+    }
+    bool bad = false;
+    for (int j = 0; j < C; ++j) {
+        if (!SumBlock{l[j], h[j], s[j]}.Held()) return false;
+        // Sums above 0 and at most the largest, over a day count of at least 1: the averages
+        // are finite unless that largest is not.
+        bad |= !(h[j] <= DBL_MAX);
+    }
+    *top = most;
+    *broken |= bad;
+    return true;
+}
+
+}  // namespace
 
 // ---- MA ----
 
@@ -87,6 +199,63 @@ bool CMA::Calculate(double* v, int index, int days, bool useLast) {
     return true;
 }
 
+bool CMA::GetDaysRange(const CSPDWordArray& days, int first, int last, double* const* out,
+                       unsigned char* const* valid) {
+    if (first > last || !out || !valid || !m_pKData) return CTechnique::GetDaysRange(days, first, last, out, valid);
+    EnsureParameters();
+    if (m_ints[kType] != typeSimple) return CTechnique::GetDaysRange(days, first, last, out, valid);
+    const CKData& k = *m_pKData;
+    const int from = std::max(first, 0), to = std::min(last, k.GetSize() - 1);
+    // The prices the walks read, taken from the bars once for all day counts.
+    int longest = 1;
+    for (int d = 0; d < days.GetSize(); ++d) longest = std::max(longest, int(days[d]));
+    const int base = std::max(0, from - longest + 1);
+    if (to >= base) {
+        m_prices.resize(size_t(to - base + 1));
+        double* const p = m_prices.data() - base;
+        WithPrices(k, [&](const auto& price) {
+            for (int t = base; t <= to; ++t) p[t] = price(t);
+        });
+    }
+    const double* const prices = m_prices.data() - base;
+    auto price = [prices](int t) { return prices[t]; };
+    bool any = false;
+    for (int d = 0; d < days.GetSize(); ++d) {
+        std::memset(valid[d], 0, size_t(last - first + 1));
+        const int n = int(days[d]);
+        int i = std::max(from, n - 1);
+        if (n <= 0 || i > to) continue;
+        // As Calculate walks it: summed afresh until a bar has a value, then stepped on.
+        Run& r = TakeRun(n, typeSimple);
+        double* const line = out[d] - first;
+        unsigned char* const got = valid[d] - first;
+        bool have = false;
+        {
+            CWindowSum w = r.sum;  // a local: its fields stay in registers
+            for (; i <= to && !have; ++i) {
+                const double ma = w.Start(i, n, price) / n;
+                if (std::isfinite(ma)) line[i] = ma, got[i] = 1, have = true;
+            }
+            if (have)
+                w.Walk(to, price, [line, got, n](int from, int count, const double* sums, bool positive) {
+                    if (positive) {
+                        // Finite sums over a day count of at least 1: every average is finite.
+                        DivideAll(sums, line + from, count, n);
+                        std::memset(got + from, 1, size_t(count));
+                        return;
+                    }
+                    for (int k = 0; k < count; ++k) {
+                        const double ma = sums[k] / n;
+                        if (std::isfinite(ma)) line[from + k] = ma, got[from + k] = 1;
+                    }
+                });
+            r.sum = w;
+        }
+        any = any || have;
+    }
+    return any;
+}
+
 int CMA::GetSignal(int index, int* reason) {
     EnsureParameters();
     int s = GetMACrossSignal(index, m_days, m_ints[kCrossBuy], m_ints[kCrossSell], reason);
@@ -138,19 +307,39 @@ bool CMA::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*
             double divisor[5];
             for (int j = 0; j < count; ++j) days[j] = int(m_days[d + j]), divisor[j] = days[j];
             const KDATA* bars = k.GetData();
+            // The extremes of each day count's sums, each in its own registers; divided once at the
+            // end (a division by the positive day count keeps the order of the sums, so the extreme
+            // averages are those of the extreme sums, to the bit).
+            double sumLo[5], sumHi[5];
+            for (int j = 0; j < 5; ++j) sumLo[j] = std::numeric_limits<double>::infinity(), sumHi[j] = -sumLo[j];
             WithPrices(k, [&](const auto& price) {
                 WithSumCount(count, [&](auto c) {
-                    RunWindowSums<decltype(c)::value>(
-                        price, days, start, end,
-                        [&](int, int j, double sum) {
-                            const double v = sum / divisor[j];
-                            lo = v < lo ? v : lo;
-                            hi = v > hi ? v : hi;
-                            any = true;
-                        },
-                        [bars](int i) { PrefetchBar(bars, i); });
+                    constexpr int C = decltype(c)::value;
+                    auto emit = [&](int, int j, double sum) {
+                        sumLo[j] = sum < sumLo[j] ? sum : sumLo[j];
+                        sumHi[j] = sum > sumHi[j] ? sum : sumHi[j];
+                    };
+                    auto fetch = [bars](int i) { PrefetchBar(bars, i); };
+                    const int whole = WholeFrom<C>(days, start);
+                    if (whole > start) RunWindowSums<C>(price, days, start, std::min(end, whole - 1), emit, fetch);
+                    for (int i = whole; i <= end; i += CWindowSum::kRefresh) {
+                        const int stop = std::min(end, i + CWindowSum::kRefresh - 1);
+                        double l[C], h[C];
+                        if (!SumExtremes<C>(price, bars, days, i, stop, l, h)) {
+                            RunWindowSums<C>(price, days, i, stop, emit, fetch);
+                            continue;
+                        }
+                        for (int j = 0; j < C; ++j) emit(i, j, l[j]), emit(i, j, h[j]);
+                    }
                 });
             });
+            for (int j = 0; j < count; ++j) {
+                if (end < std::max(start, days[j] - 1)) continue;  // no window of this count is whole
+                any = true;
+                const double l = sumLo[j] / divisor[j], h = sumHi[j] / divisor[j];
+                lo = l < lo ? l : lo;
+                hi = h > hi ? h : hi;
+            }
         }
     }
     // A broken price made a window's average infinite: the bar by bar walk passes over it.
@@ -1016,13 +1205,17 @@ bool CMIKE::Calculate(double* wr, double* mr, double* sr, double* ws, double* ms
     EnsureParameters();
     const int n = m_ints[kDays];
     if (index + 1 < 2 * n) return false;
-    const CKData& k = *m_pKData;
-    const KDATA& b = k[index];
+    const KDATA* const bars = m_pKData->GetData();
+    const KDATA& b = bars[index];
     float typ = (b.high + b.low + b.close) / 3;
     float ln = b.low, hn = b.high, l2n = b.low, h2n = b.high;
-    for (int t = index - 2 * n + 1; t <= index; ++t) {
-        if (t > index - n) ln = std::min(ln, k[t].low), hn = std::max(hn, k[t].high);
-        l2n = std::min(l2n, k[t].low), h2n = std::max(h2n, k[t].high);
+    // The older half of the window enters the 2n-bar extremes alone; each extreme sees the bars in
+    // the same order as one loop over the window would give them.
+    for (int t = index - 2 * n + 1; t <= index - n; ++t)
+        l2n = std::min(l2n, bars[t].low), h2n = std::max(h2n, bars[t].high);
+    for (int t = index - n + 1; t <= index; ++t) {
+        ln = std::min(ln, bars[t].low), hn = std::max(hn, bars[t].high);
+        l2n = std::min(l2n, bars[t].low), h2n = std::max(h2n, bars[t].high);
     }
     const double levels[6] = {typ + (typ - ln), typ + (hn - ln), typ + (h2n - ln),
                               typ - (hn - typ), typ - (hn - ln), typ - (hn - l2n)};
@@ -1144,6 +1337,43 @@ bool CVOLUME::Calculate(double* v, int index, int days, bool useLast) {
     return true;
 }
 
+bool CVOLUME::GetDaysRange(const CSPDWordArray& days, int first, int last, double* const* out,
+                           unsigned char* const* valid) {
+    if (first > last || !out || !valid || !m_pKData) return CTechnique::GetDaysRange(days, first, last, out, valid);
+    EnsureParameters();
+    const int from = std::max(first, 0), to = std::min(last, m_pKData->GetSize() - 1);
+    bool any = false;
+    for (int d = 0; d < days.GetSize(); ++d) {
+        std::memset(valid[d], 0, size_t(last - first + 1));
+        const int n = int(days[d]);
+        // The bars whose entry the cache holds, as one stretch: Calculate would read them there.
+        int copyFirst = to + 1, copyLast = to;
+        const int line = DayCacheLine(m_days, n);
+        if (line >= 0 && m_pCache[line] && m_nCacheLength > 0) {
+            copyFirst = std::max({from, m_nRangeFirst[line] + m_nCacheStart, m_nCacheStart});
+            copyLast = std::min({to, m_nLastStored, m_nRangeLast[line] + m_nCacheStart, CacheEnd() - 1});
+        }
+        bool have = false;
+        for (int i = from; i <= to; ++i) {
+            if (i == copyFirst && copyFirst <= copyLast) {
+                const int count = copyLast - copyFirst + 1;
+                std::memcpy(out[d] + (i - first), m_pCache[line] + (i - m_nCacheStart), sizeof(double) * size_t(count));
+                std::memset(valid[d] + (i - first), 1, size_t(count));
+                have = true;
+                i = copyLast;
+                continue;
+            }
+            double v;
+            if (!Calculate(&v, i, n, have)) continue;
+            out[d][i - first] = v;
+            valid[d][i - first] = 1;
+            have = true;
+        }
+        any = any || have;
+    }
+    return any;
+}
+
 int CVOLUME::GetSignal(int index, int* reason) {
     EnsureParameters();
     int r = reasonNone;
@@ -1199,7 +1429,18 @@ bool CVOLUME::GetMinMaxInfo(int start, int end, double* min, double* max, int*, 
         const double x = volume(i);
         if (x > top && std::isfinite(x)) top = x;
     };
-    if (!WithSumCount(count, [&](auto c) { RunWindowSums<decltype(c)::value>(volume, days, start, last, emit, done); }))
+    const bool fresh = start > known;  // no bar of the range cached yet
+    if (!WithSumCount(count, [&](auto c) {
+            constexpr int C = decltype(c)::value;
+            if (!fresh) return RunWindowSums<C>(volume, days, start, last, emit, done);
+            const int whole = WholeFrom<C>(days, start);
+            if (whole > start) RunWindowSums<C>(volume, days, start, std::min(last, whole - 1), emit, done);
+            for (int i = whole; i <= last; i += CWindowSum::kRefresh) {
+                const int stop = std::min(last, i + CWindowSum::kRefresh - 1);
+                if (!VolumeAverages<C>(bars, days, divisor, values, i, stop, &top, &broken))
+                    RunWindowSums<C>(volume, days, i, stop, emit, done);
+            }
+        }))
         for (int i = start; i <= last; ++i) done(i);
     for (int i = std::max(start, last + 1); i <= end; ++i) done(i);
     for (int j = 0; j < count; ++j) MarkComputedFinite(line[j], std::max(start, days[j] - 1), last, broken);

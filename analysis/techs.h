@@ -24,6 +24,9 @@ public:
     int GetSignal(int index, int* reason) override;
     bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
                        int* maxBar = nullptr) override;
+    // A simple average's walk over the pane, each day count's window sum held in registers.
+    bool GetDaysRange(const CSPDWordArray& days, int first, int last, double* const* out,
+                      unsigned char* const* valid) override;
 
 private:
     // The running state of one day count: a window sum (simple) or the last average (exponential).
@@ -38,6 +41,7 @@ private:
     enum { kRuns = 16 };  // one slot per day count, by its low bits
     Run& TakeRun(int days, int type);
     Run m_runs[kRuns];
+    std::vector<double> m_prices;  // a pane's prices, kept for the next one
 };
 
 class CBBI : public CParamTech {
@@ -346,6 +350,9 @@ public:
     int GetSignal(int index, int* reason) override;
     bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
                        int* maxBar = nullptr) override;
+    // The stretch of a day count's cache line that is computed is copied; other bars are walked.
+    bool GetDaysRange(const CSPDWordArray& days, int first, int last, double* const* out,
+                      unsigned char* const* valid) override;
 
 private:
     enum { kRuns = 16 };

@@ -5,7 +5,9 @@
 #pragma once
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
+#include <limits>
 #include <type_traits>
 
 // Adds x to the compensated sum (s, c) (Neumaier): s + c is the sum, with the rounding of every
@@ -81,6 +83,45 @@ protected:
 
 class CWindowSum : public CWindowRun<CWindowSum> {
 public:
+    // Moves the run on to bar `to` (GetBar() <= to), giving the sums of the bars on the way a
+    // block at a time: put(from, count, sums, positive) with sums[k] the sum at bar from + k, the
+    // same as Next bar after bar, and positive true when every one of them is finite and above 0. A block steps without the per-bar check: one whose sums all stayed
+    // above 0, the smallest at least 1/16 of the largest so far and the last not NaN (a NaN
+    // stays) failed no check; any other block is stepped again with Next.
+    enum { kWalkBlock = 128 };
+    template <typename Term, typename Put>
+    void Walk(int to, const Term& term, Put&& put) {
+        double got[kWalkBlock];
+        while (m_bar < to) {
+            const int from = m_bar + 1;
+            // Next starts afresh at from + (kRefresh - 1 - m_steps): that bar is Next's own.
+            const int stop = std::min({to, from + kWalkBlock - 1, from + (int(kRefresh) - 2 - m_steps)});
+            if (stop < from) {
+                got[0] = Next(term);
+                put(from, 1, static_cast<const double*>(got), false);
+                continue;
+            }
+            double s = m_sum, lo = std::numeric_limits<double>::infinity(), hi = m_peak;
+            for (int t = from; t <= stop; ++t) {
+                s += term(t) - term(t - m_days);
+                got[t - from] = s;
+                lo = s < lo ? s : lo;
+                hi = s > hi ? s : hi;
+            }
+            const bool held = !std::isnan(s) && lo > 0 && lo >= hi * (1.0 / 16);
+            if (__builtin_expect(!held, 0)) {
+                for (int t = from; t <= stop; ++t) got[t - from] = Next(term);
+            } else {
+                m_sum = s;
+                m_peak = hi;
+                m_floor = hi * (1.0 / 16);
+                m_steps += stop - from + 1;
+                m_bar = stop;
+            }
+            put(from, stop - from + 1, static_cast<const double*>(got), held && hi <= DBL_MAX);
+        }
+    }
+
     // The step alone, for loops that move several sums over the same bars and keep the bar
     // themselves (RunWindowSums): in enters, out leaves. False when the sum must be taken afresh
     // at this bar (Start); such a loop also starts afresh at least every kRefresh bars.

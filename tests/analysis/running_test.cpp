@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
@@ -275,6 +277,56 @@ std::vector<double> WithTick(double base, int count, int tick, uint32_t seed) {
     }
     p[size_t(tick)] = 1e20;
     return p;
+}
+
+// A window sum walked a block at a time gives, bar for bar and to the bit, the sums of Next, and
+// is left where Next leaves it (the steps after the walk agree too): across an absurd tick, a NaN,
+// a stretch of zeros, values below 0 and the refresh every kRefresh steps.
+TEST(Running, WindowSumWalkStepsAsNext) {
+    const int kCount = 3 * CWindowSum::kRefresh + 500;
+    struct Case {
+        const char* name;
+        std::function<double(int)> value;
+    };
+    const Case cases[] = {
+        {"walk", [](int t) { return 20 + std::sin(t * 0.01) * 5 + (t % 7) * 0.125; }},
+        {"tick", [](int t) { return t == 5000 || t == 9100 ? 1e30 : 20 + (t % 13) * 0.25; }},
+        {"NaN", [](int t) { return t == 700 ? std::nan("") : 20 + (t % 5) * 0.5; }},
+        {"zeros", [](int t) { return t >= 3000 && t < 3100 ? 0.0 : 1 + (t % 3); }},
+        {"below 0", [](int t) { return t >= 6000 && t < 6400 ? -5.0 - (t % 4) : 5.0 + (t % 4); }},
+        {"shrinking", [](int t) { return t < 2000 ? 1e6 : 1 + (t % 2) * 0.5; }},
+    };
+    for (const Case& c : cases) {
+        std::vector<double> v(static_cast<size_t>(kCount));
+        for (int t = 0; t < kCount; ++t) v[size_t(t)] = c.value(t);
+        auto term = [&v](int t) { return v[size_t(t)]; };
+        for (int days : {1, 5, 24}) {
+            SCOPED_TRACE(std::string(c.name) + ", days " + std::to_string(days));
+            for (int to : {days + 100, kCount - 1000}) {
+                CWindowSum walked, stepped;
+                walked.Start(days - 1, days, term);
+                stepped.Start(days - 1, days, term);
+                std::vector<double> sums;
+                walked.Walk(to, term, [&sums, days](int from, int count, const double* s, bool positive) {
+                    EXPECT_EQ(from, days + int(sums.size()));
+                    for (int k = 0; k < count && positive; ++k) EXPECT_TRUE(s[k] > 0 && s[k] <= DBL_MAX) << from + k;
+                    sums.insert(sums.end(), s, s + count);
+                });
+                ASSERT_EQ(int(sums.size()), to - (days - 1));
+                for (int t = days; t <= to; ++t) {
+                    const double want = stepped.Next(term), got = sums[size_t(t - days)];
+                    ASSERT_TRUE(std::memcmp(&want, &got, sizeof want) == 0 || (std::isnan(want) && std::isnan(got)))
+                        << "bar " << t << ": " << got << " != " << want;
+                }
+                ASSERT_EQ(walked.GetBar(), stepped.GetBar());
+                for (int t = to + 1; t < std::min(kCount, to + 600); ++t) {
+                    const double want = stepped.Next(term), got = walked.Next(term);
+                    ASSERT_TRUE(std::memcmp(&want, &got, sizeof want) == 0 || (std::isnan(want) && std::isnan(got)))
+                        << "after the walk, bar " << t;
+                }
+            }
+        }
+    }
 }
 
 TEST(Running, AveragesRecoverOnceTheTickLeft) {
