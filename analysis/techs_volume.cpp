@@ -13,11 +13,6 @@ namespace {
 // serial chain.
 constexpr int kBlock = 256;
 
-// As CTechnique::PrefetchBar, for the kernels here.
-inline void Prefetch(const KDATA* bars, int i) {
-    __builtin_prefetch(
-        reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(bars) + (uintptr_t(i) + 16) * sizeof(KDATA)));
-}
 }  // namespace
 
 // ---- NVI, PVI ----
@@ -230,7 +225,7 @@ bool CVROC::Kernel(int first, int last, double* line, double* average) {
         const int count = std::min(int(B), last - b0 + 1);
         for (int c = 0; c < count; ++c) {
             const int t = b0 + c;
-            Prefetch(bars, t);
+            CTechnique::PrefetchBar(bars, t);
             now[c] = bars[t].volume;
             then[c] = t >= n ? double(bars[t - n].volume) : 0.0;
         }
@@ -324,7 +319,7 @@ double ObvRun(const KDATA* bars, const Price& price, int from, int last, double 
         const int count = std::min(kBlock, last - b0 + 1);
         p[0] = q;
         for (int j = 0; j < count; ++j) {
-            Prefetch(bars, b0 + j);
+            CTechnique::PrefetchBar(bars, b0 + j);
             p[j + 1] = price(b0 + j);
             d[j] = bars[b0 + j].volume;
         }
@@ -640,7 +635,7 @@ bool CMFI::Kernel(int n, int first, int last, double* line) {
         const int b1 = std::min(last, b0 + B - 1), count = b1 - b0 + 1, bars0 = b0 - n;
         for (int j = held; j < n + count; ++j) {
             const KDATA& k = bars[bars0 + j];
-            Prefetch(bars, bars0 + j);
+            CTechnique::PrefetchBar(bars, bars0 + j);
             tp[j] = double(k.high) + k.low + k.close;
             vol[j] = k.volume;
         }
@@ -979,7 +974,7 @@ bool CCI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBa
                 const int count = std::min(kBlock, last - b0 + 1);
                 for (int c = 0; c < count; ++c) {
                     const KDATA& k = b[b0 + c];
-                    Prefetch(b, b0 + c);
+                    CTechnique::PrefetchBar(b, b0 + c);
                     body[c] = double(k.close) - k.open;
                     range[c] = double(k.high) - k.low;
                     volume[c] = k.volume;
