@@ -92,8 +92,9 @@ private:
 // the magnitudes have shrunk below 1/16 of the largest they held since (a large value left, or a
 // NaN is inside). Values of both signs that cancel need no refresh: a fresh sum of them carries
 // the same rounding.
-struct ValueRing {
-    std::vector<double> values;
+// RingSums is that arithmetic over slots its owner keeps (at least m of them): ValueRing owns
+// them; a pass may keep them on its stack, where the fields stay in registers.
+struct RingSums {
     int m = 0;
     int count = 0;  // values held, at most m
     int pos = 0;    // the oldest once full
@@ -103,19 +104,14 @@ struct ValueRing {
     double peak = 0;
     double floor = 0;
 
-    void Reset(int days) {
-        m = days;
-        values.assign(size_t(days), 0.0);
-        count = pos = 0;
-    }
     bool Full() const { return count >= m; }
-    void Push(double x) {
-        if (count < m) {
-            values[size_t(count)] = x;
-            if (++count == m) Resum();
+    __attribute__((always_inline)) void PushInto(double* values, double x) {
+        if (__builtin_expect(count < m, 0)) {
+            values[count] = x;
+            if (++count == m) ResumOf(values);
             return;
         }
-        double* slot = values.data() + pos;
+        double* slot = values + pos;
         const double out = *slot;
         *slot = x;
         if (++pos == m) pos = 0;
@@ -128,12 +124,12 @@ struct ValueRing {
         } else if (mass >= floor && ++steps < CWindowSum::kRefresh) {
             return;
         }
-        Resum();
+        ResumOf(values);
     }
-    void Resum() {
-        // Through a value made out of line: the ring's address never escapes, so a loop can hold
+    void ResumOf(const double* values) {
+        // Through a value made out of line: the fields' address never escapes, so a loop can hold
         // its sums in registers.
-        const Sums taken = Taken(values.data(), count);
+        const Sums taken = Taken(values, count);
         sum = taken.sum;
         mass = peak = taken.mass;
         floor = taken.mass * (1.0 / 16);
@@ -152,6 +148,18 @@ private:
         }
         return Sums{s + c, a};
     }
+};
+
+struct ValueRing : RingSums {
+    std::vector<double> values;
+
+    void Reset(int days) {
+        m = days;
+        values.assign(size_t(days), 0.0);
+        count = pos = 0;
+    }
+    void Push(double x) { PushInto(values.data(), x); }
+    void Resum() { ResumOf(values.data()); }
 };
 
 // A window sum that starts afresh after its owner's Clear (a new epoch).

@@ -437,7 +437,7 @@ int CBIAS::GetSignal(int index, int* reason) {
 
 // ---- MTM, ROC ----
 
-CMTM::CMTM() : CLineMA("DDLL", {10, 10, 10, -10}, {}, {}, "(%d,%d)") {}
+CMTM::CMTM() : CChangeLineMA("DDLL", {10, 10, 10, -10}, {}, {}, "(%d,%d)") {}
 
 bool CMTM::Line(int i, double* v) {
     const int n = m_ints[kDays];
@@ -473,7 +473,7 @@ int CMTM::GetSignal(int index, int* reason) {
     return CrossInZone(*this, index, m_ints[kDays] + m_ints[kMA], 0.3, 0.6, m_ints[kBuy], m_ints[kSell], reason);
 }
 
-CROC::CROC() : CLineMA("DDLL", {10, 10, 10, -10}, {}, {}, "(%d,%d)") {}
+CROC::CROC() : CChangeLineMA("DDLL", {10, 10, 10, -10}, {}, {}, "(%d,%d)") {}
 
 bool CROC::Line(int i, double* v) {
     const int n = m_ints[kDays];
@@ -831,43 +831,13 @@ struct Momentum {
 bool CMTM::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
     EnsureParameters();
-    const int n = m_ints[kDays], m = MaDays();
-    return WithPrices(*m_pKData, [&](const auto& price) {
-        auto block = [&](int b0, int b1, double* xs, unsigned char* got) {
-            for (int i = b0; i <= b1; ++i) got[i - b0] = i >= n && Momentum::Line(price(i), price(i - n), &xs[i - b0]);
-        };
-        // The bars before the first that can have both lines cache what the walk caches of them.
-        const int whole = n + m - 1;
-        if (start < whole) LineMABlocks(start, std::min(end, whole - 1), nullptr, nullptr, nullptr, nullptr, block);
-        bool any;
-        if (FreshPass(2, std::max(start, whole), end, min, max, minBar, maxBar, &any,
-                      [&](int first, int last, double* const* lines) {
-                          return ChangeAverageKernel<Momentum>(price, n, m, first, last, lines);
-                      }))
-            return any;
-        return LineMABlocks(start, end, min, max, minBar, maxBar, block);
-    });
+    return ChangeRange<Momentum>(m_ints[kDays], start, end, min, max, minBar, maxBar);
 }
 
 bool CROC::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
     EnsureParameters();
-    const int n = m_ints[kDays], m = MaDays();
-    return WithPrices(*m_pKData, [&](const auto& price) {
-        auto block = [&](int b0, int b1, double* xs, unsigned char* got) {
-            for (int i = b0; i <= b1; ++i) got[i - b0] = i >= n && PriceChange::Line(price(i), price(i - n), &xs[i - b0]);
-        };
-        // The bars before the first that can have both lines cache what the walk caches of them.
-        const int whole = n + m - 1;
-        if (start < whole) LineMABlocks(start, std::min(end, whole - 1), nullptr, nullptr, nullptr, nullptr, block);
-        bool any;
-        if (FreshPass(2, std::max(start, whole), end, min, max, minBar, maxBar, &any,
-                      [&](int first, int last, double* const* lines) {
-                          return ChangeAverageKernel<PriceChange>(price, n, m, first, last, lines);
-                      }))
-            return any;
-        return LineMABlocks(start, end, min, max, minBar, maxBar, block);
-    });
+    return ChangeRange<PriceChange>(m_ints[kDays], start, end, min, max, minBar, maxBar);
 }
 // CCI a block at a time: the typical prices read once into contiguous doubles; the window sum
 // stepped as the one-bar path's window sums step it (taken afresh at the first bar, after 1024

@@ -79,7 +79,16 @@ private:
     WindowSums<1> m_sums;
 };
 
-class CMTM : public CLineMA {
+// A line of the price against the price n bars before, with its average (MTM, ROC, PCNT): their
+// range request shares one pass. Change gives the line (Momentum, PriceChange).
+class CChangeLineMA : public CLineMA {
+protected:
+    using CLineMA::CLineMA;
+    template <class Change>
+    bool ChangeRange(int n, int start, int end, double* min, double* max, int* minBar, int* maxBar);
+};
+
+class CMTM : public CChangeLineMA {
 public:
     bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
                        int* maxBar = nullptr) override;
@@ -136,7 +145,7 @@ private:
     Run m_run;
 };
 
-class CROC : public CLineMA {
+class CROC : public CChangeLineMA {
 public:
     bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
                        int* maxBar = nullptr) override;
@@ -372,4 +381,24 @@ bool ChangeAverageKernel(const Price& price, int back, int m, int first, int las
     case 10: return change_kernel::Run<10, Line>(price, back, m, first, last, lines);
     default: return change_kernel::Run<0, Line>(price, back, m, first, last, lines);
     }
+}
+
+template <class Change>
+bool CChangeLineMA::ChangeRange(int n, int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    const int m = MaDays();
+    return WithPrices(*m_pKData, [&](const auto& price) {
+        auto block = [&](int b0, int b1, double* xs, unsigned char* got) {
+            for (int i = b0; i <= b1; ++i) got[i - b0] = i >= n && Change::Line(price(i), price(i - n), &xs[i - b0]);
+        };
+        // The bars before the first that can have both lines cache what the walk caches of them.
+        const int whole = n + m - 1;
+        if (start < whole) LineMABlocks(start, std::min(end, whole - 1), nullptr, nullptr, nullptr, nullptr, block);
+        bool any;
+        if (FreshPass(2, std::max(start, whole), end, min, max, minBar, maxBar, &any,
+                      [&](int first, int last, double* const* lines) {
+                          return ChangeAverageKernel<Change>(price, n, m, first, last, lines);
+                      }))
+            return any;
+        return LineMABlocks(start, end, min, max, minBar, maxBar, block);
+    });
 }

@@ -56,56 +56,12 @@ inline void StreamDone() {
 namespace price_pass {
 
 // ValueRing's arithmetic for a pass over a values array of at least m entries the pass owns: the
-// same pushes give the same sums bit for bit. Its own address never escapes, so that a loop holds
-// its fields in registers.
-struct Ring {
+// same pushes give the same sums bit for bit.
+struct Ring : RingSums {
     double* values;
-    int m, count = 0, pos = 0, steps = 0;
-    double sum = 0, mass = 0, peak = 0, floor = 0;
 
-    Ring(double* slots, int days) : values(slots), m(days) {}
-    bool Full() const { return count >= m; }
-    __attribute__((always_inline)) void Push(double x) {
-        if (__builtin_expect(count < m, 0)) {
-            values[count] = x;
-            if (++count == m) Resum();
-            return;
-        }
-        double* slot = values + pos;
-        const double out = *slot;
-        *slot = x;
-        if (++pos == m) pos = 0;
-        sum += x - out;
-        mass += std::fabs(x) - std::fabs(out);
-        if (mass > peak) {
-            peak = mass;
-            floor = mass * (1.0 / 16);
-            if (++steps < CWindowSum::kRefresh) return;
-        } else if (mass >= floor && ++steps < CWindowSum::kRefresh) {
-            return;
-        }
-        Resum();
-    }
-    void Resum() {
-        const Sums taken = Taken(values, count);
-        sum = taken.sum;
-        mass = peak = taken.mass;
-        floor = taken.mass * (1.0 / 16);
-        steps = 0;
-    }
-
-private:
-    struct Sums {
-        double sum, mass;
-    };
-    __attribute__((noinline)) static Sums Taken(const double* v, int n) {
-        double s = 0, c = 0, a = 0;
-        for (int k = 0; k < n; ++k) {
-            CompensatedAdd(s, c, v[k]);
-            a += std::fabs(v[k]);
-        }
-        return Sums{s + c, a};
-    }
+    Ring(double* slots, int days) : values(slots) { m = days; }
+    __attribute__((always_inline)) void Push(double x) { PushInto(values, x); }
 };
 
 // C window sums of the price over days[j] bars, stepped bar after bar as PriceSumBlock steps them

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "analysis/techs_momentum.h"  // the kernel PCNT shares with ROC
+#include "analysis/techs_momentum.h"
 
 // ---- REI ----
 
@@ -67,7 +67,7 @@ int CDMKI::GetSignal(int index, int* reason) {
 
 // ---- PCNT ----
 
-CPCNT::CPCNT() : CLineMA("DLL", {6, 10, -10}, {}, {}, "(%d)") {}
+CPCNT::CPCNT() : CChangeLineMA("DLL", {6, 10, -10}, {}, {}, "(%d)") {}
 
 bool CPCNT::Line(int i, double* v) {
     return i >= 1 && PercentChange(Price(*m_pKData, i), Price(*m_pKData, i - 1), v);
@@ -298,22 +298,7 @@ VELMORA_LINE_RANGE(CASI)
 bool CPCNT::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     if (!m_pKData) return LineMAPass(start, end, min, max, minBar, maxBar, [](int, double*) { return false; });
     EnsureParameters();
-    const int n = 1, m = MaDays();
-    return WithPrices(*m_pKData, [&](const auto& price) {
-        auto block = [&](int b0, int b1, double* xs, unsigned char* got) {
-            for (int i = b0; i <= b1; ++i) got[i - b0] = i >= n && PriceChange::Line(price(i), price(i - n), &xs[i - b0]);
-        };
-        // The bars before the first that can have both lines cache what the walk caches of them.
-        const int whole = n + m - 1;
-        if (start < whole) LineMABlocks(start, std::min(end, whole - 1), nullptr, nullptr, nullptr, nullptr, block);
-        bool any;
-        if (FreshPass(2, std::max(start, whole), end, min, max, minBar, maxBar, &any,
-                      [&](int first, int last, double* const* lines) {
-                          return ChangeAverageKernel<PriceChange>(price, n, m, first, last, lines);
-                      }))
-            return any;
-        return LineMABlocks(start, end, min, max, minBar, maxBar, block);
-    });
+    return ChangeRange<PriceChange>(1, start, end, min, max, minBar, maxBar);
 }
 
 // The weighted prices read once a block into contiguous doubles, each window added afresh in

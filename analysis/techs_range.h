@@ -3,6 +3,7 @@
 #pragma once
 
 #include "analysis/techs_lines.h"
+#include "analysis/techs_momentum.h"  // CChangeLineMA
 
 class CREI : public CLine1 {
 public:
@@ -34,7 +35,7 @@ private:
     WindowSums<2> m_sums;
 };
 
-class CPCNT : public CLineMA {
+class CPCNT : public CChangeLineMA {
 public:
     bool GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar = nullptr,
                        int* maxBar = nullptr) override;
