@@ -126,3 +126,67 @@ TEST(GdiCanvas, BatchesAndPolylinesDrawWhatTheSingleCallsDraw) {
     }
     EXPECT_GT(red, 300);
 }
+
+// Polylines and shape batches on a DIB section are written into its bits: every slope and
+// direction, cut by a clip, in a top-down and a bottom-up picture, must give GDI's own pixels.
+TEST(GdiCanvas, LinesWrittenIntoTheBitsMatchGdiAtEverySlope) {
+    for (const bool bottomUp : {false, true}) {
+        const int w = 64, h = 64;
+        auto make = [&](uint32_t** bits) {
+            BITMAPINFO bi = {};
+            bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+            bi.bmiHeader.biWidth = w;
+            bi.bmiHeader.biHeight = bottomUp ? h : -h;
+            bi.bmiHeader.biPlanes = 1;
+            bi.bmiHeader.biBitCount = 32;
+            HDC dc = ::CreateCompatibleDC(nullptr);
+            HBITMAP bmp = ::CreateDIBSection(dc, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(bits), nullptr, 0);
+            ::SelectObject(dc, bmp);
+            return std::make_pair(dc, bmp);
+        };
+        uint32_t *ours = nullptr, *theirs = nullptr;
+        auto a = make(&ours), b = make(&theirs);
+        HPEN pen = ::CreatePen(PS_SOLID, 1, kRed);
+        HBRUSH back = ::CreateSolidBrush(kBack);
+        const RECT all = {0, 0, w, h};
+        for (int clipped = 0; clipped < 2; ++clipped) {
+            for (int dy = -24; dy <= 24; ++dy) {
+                for (int dx = -24; dx <= 24; ++dx) {
+                    const Point from(32, 30), to(32 + dx, 30 + dy), after(32 + dx + 3, 30 + dy - 7);
+                    const Rect cut = clipped ? Rect(20, 25, 45, 40) : Rect(0, 0, w, h);
+                    ::FillRect(b.first, &all, back);
+                    {
+                        const int saved = ::SaveDC(b.first);
+                        ::IntersectClipRect(b.first, cut.left, cut.top, cut.right, cut.bottom);
+                        HGDIOBJ old = ::SelectObject(b.first, pen);
+                        const POINT pts[3] = {{from.x, from.y}, {to.x, to.y}, {after.x, after.y}};
+                        ::Polyline(b.first, pts, 3);
+                        ::MoveToEx(b.first, to.x, to.y, nullptr);
+                        ::LineTo(b.first, from.x - 9, from.y + 5);
+                        ::SelectObject(b.first, old);
+                        ::RestoreDC(b.first, saved);
+                    }
+                    {
+                        GdiCanvas c(a.first);
+                        c.FillRect(Rect(0, 0, w, h), kBack);
+                        ClipScope clip(c, cut);
+                        c.Polyline({from, to, after}, kRed);
+                        ShapeBatch s;
+                        s.color = kRed;
+                        s.lines = {to, Point(from.x - 9, from.y + 5)};
+                        c.DrawShapes(s);
+                    }
+                    ::GdiFlush();
+                    ASSERT_EQ(0, std::memcmp(ours, theirs, size_t(w) * h * 4))
+                        << "dx " << dx << " dy " << dy << (clipped ? " clipped" : "") << (bottomUp ? " bottom-up" : "");
+                }
+            }
+        }
+        ::DeleteObject(pen);
+        ::DeleteObject(back);
+        for (auto* p : {&a, &b}) {
+            ::DeleteDC(p->first);
+            ::DeleteObject(p->second);
+        }
+    }
+}
