@@ -383,7 +383,45 @@ void GdiCanvas::Ellipse(const Rect& r, Color frame, Color fill, bool filled) {
     if (filled) ::DeleteObject(brush);
 }
 
+bool GdiCanvas::StampText(int x, int y, const std::string& text, Color c, const Font& font) {
+    // Ink may reach a little past the advance width (not past the cell's height); the margin is
+    // part of the copy and must be background too.
+    constexpr int kMargin = 2;
+    Rect clip;
+    if (!m_bits || text.empty() || !DirectClip(c, &clip)) return false;
+    auto key = std::make_pair(std::make_pair(FontKey(font), c), text);
+    auto at = m_stamps.find(key);
+    const int w = at != m_stamps.end() ? at->second.width : TextWidth(text, font) + 2 * kMargin;
+    const int h = at != m_stamps.end() ? at->second.height : TextHeight(font);
+    const Rect box(x - kMargin, y, x - kMargin + w, y + h);
+    if (box.Intersect(clip) != box) return false;
+    auto row = [&](int k) { return m_bits + ptrdiff_t(box.top + k) * m_bitsStride + box.left; };
+    const uint32_t back = row(0)[0];
+    for (int k = 0; k < h; ++k)
+        for (int i = 0; i < w; ++i)
+            if (row(k)[i] != back) return false;
+    if (at != m_stamps.end() && at->second.back == back) {
+        for (int k = 0; k < h; ++k) std::copy(&at->second.pixels[size_t(k) * w], &at->second.pixels[size_t(k + 1) * w], row(k));
+        return true;
+    }
+    UseFont(font);
+    UseTextAlign(TA_LEFT | TA_TOP);
+    UseTextColor(c);
+    ::TextOutA(m_dc, x, y, text.data(), static_cast<int>(text.size()));
+    ::GdiFlush();
+    if (m_stamps.size() >= 256) m_stamps.clear();
+    Stamp& stamp = m_stamps[key];
+    stamp.width = w;
+    stamp.height = h;
+    stamp.back = back;
+    stamp.pixels.resize(size_t(w) * h);
+    for (int k = 0; k < h; ++k) std::copy(row(k), row(k) + w, &stamp.pixels[size_t(k) * w]);
+    return true;
+}
+
 void GdiCanvas::Text(int x, int y, const std::string& text, Color c, const Font& font, int align) {
+    if ((align & (kAlignRight | kAlignCenter | kAlignBottom | kAlignVCenter)) == 0 && StampText(x, y, text, c, font))
+        return;
     UseFont(font);
     UINT ta = (align & kAlignRight) ? TA_RIGHT : (align & kAlignCenter) ? TA_CENTER : TA_LEFT;
     int top = y;

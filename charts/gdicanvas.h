@@ -58,6 +58,16 @@ private:
     bool DirectClip(Color c, Rect* clip);
     void DirectLine(const Rect& clip, uint32_t pixel, int x1, int y1, int x2, int y2);
     void DirectFill(const Rect& clip, uint32_t pixel, const Rect& r);
+    // A left-aligned text drawn again on a plain background of the colour it was first drawn on
+    // is the same pixels: those are copied (the date axis zoomed out repeats a dozen months
+    // dozens of times, and a text costs GDI tens of microseconds). False: draw it with GDI.
+    bool StampText(int x, int y, const std::string& text, Color c, const Font& font);
+    struct Stamp {
+        int width = 0, height = 0;  // the copied box, the margin included
+        uint32_t back = 0;
+        std::vector<uint32_t> pixels;
+    };
+    std::map<std::pair<std::pair<uint64_t, Color>, std::string>, Stamp> m_stamps;
 
     HDC m_dc;
     int m_saved;

@@ -1,6 +1,7 @@
 // The GDI canvas on a 32-bit DIB: what it draws lands where the recording canvas says.
 #include "charts/gdicanvas.h"
 #include "charts/dib.h"
+#include "base/gdicache.h"
 
 #include <gtest/gtest.h>
 
@@ -189,4 +190,50 @@ TEST(GdiCanvas, LinesWrittenIntoTheBitsMatchGdiAtEverySlope) {
             ::DeleteObject(p->second);
         }
     }
+}
+
+// A text drawn again on a plain background is copied from where it was first drawn: the same
+// pixels as GDI's own text, at every position, over a line, cut by a clip, and in another colour.
+TEST(GdiCanvas, RepeatedTextsGiveGdisPixels) {
+    const int w = 240, h = 60;
+    Dib ours(w, h), theirs(w, h);
+    const Rect clip(0, 0, 200, 50);
+    struct Item {
+        int x, y;
+        const char* text;
+        Color c;
+    } items[] = {{3, 2, "07", kGreen},  {40, 2, "07", kGreen},  {77, 3, "07", kGreen},   {120, 20, "12", kRed},
+                 {150, 20, "07", kRed}, {5, 20, "07", kGreen},  {190, 2, "07", kGreen},  {60, 35, "上证", kGreen},
+                 {100, 35, "上证", kGreen}, {30, 26, "07", kGreen}, {-3, 40, "07", kGreen}};
+    {
+        GdiCanvas c(ours.dc());
+        c.FillRect(Rect(0, 0, w, h), kBack);
+        c.Line(0, 30, w, 30, kRed);  // under the text at (30, 26)
+        ClipScope scope(c, clip);
+        for (const Item& i : items) c.Text(i.x, i.y, i.text, i.c, Font(12), kAlignLeft);
+    }
+    {
+        GdiCanvas c(theirs.dc());
+        c.FillRect(Rect(0, 0, w, h), kBack);
+        c.Line(0, 30, w, 30, kRed);
+    }
+    HDC dc = theirs.dc();
+    const int saved = ::SaveDC(dc);
+    ::IntersectClipRect(dc, clip.left, clip.top, clip.right, clip.bottom);
+    ::SetBkMode(dc, TRANSPARENT);
+    CGdiCache* cache = GetGdiCache();
+    ASSERT_TRUE(cache);
+    ::SelectObject(dc, cache->GetFont(12, Font().face, false));
+    for (const Item& i : items) {
+        ::SetTextColor(dc, i.c);
+        ::TextOutA(dc, i.x, i.y, i.text, int(std::strlen(i.text)));
+    }
+    ::RestoreDC(dc, saved);
+    int lit = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            EXPECT_EQ(ours.At(x, y), theirs.At(x, y)) << x << "," << y;
+            lit += ours.At(x, y) != kBack;
+        }
+    EXPECT_GT(lit, 300);
 }
