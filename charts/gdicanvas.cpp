@@ -1,6 +1,7 @@
 #include "charts/gdicanvas.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "base/gdicache.h"
 
@@ -21,7 +22,48 @@ uint64_t FontKey(const Font& font) {
 
 }  // namespace
 
-GdiCanvas::GdiCanvas(HDC dc) : m_dc(dc), m_saved(::SaveDC(dc)) { ::SetBkMode(m_dc, TRANSPARENT); }
+GdiCanvas::GdiCanvas(HDC dc) : m_dc(dc), m_saved(::SaveDC(dc)) {
+    ::SetBkMode(m_dc, TRANSPARENT);
+    DIBSECTION ds = {};
+    HGDIOBJ bmp = ::GetCurrentObject(dc, OBJ_BITMAP);
+    POINT viewport = {1, 1}, window = {1, 1};
+    if (bmp && ::GetObject(bmp, sizeof ds, &ds) == int(sizeof ds) && ds.dsBm.bmBits && ds.dsBm.bmBitsPixel == 32 &&
+        ds.dsBmih.biCompression == BI_RGB && ::GetMapMode(dc) == MM_TEXT && ::GetGraphicsMode(dc) == GM_COMPATIBLE &&
+        ::GetViewportOrgEx(dc, &viewport) && ::GetWindowOrgEx(dc, &window) && viewport.x == 0 && viewport.y == 0 &&
+        window.x == 0 && window.y == 0) {
+        // The header says nothing of the rows' order (its height is positive either way): a mark
+        // in the first pixel of memory shows whether GDI reads it as the picture's top left.
+        const int w = ds.dsBm.bmWidth, h = ds.dsBm.bmHeight, stride = ds.dsBm.bmWidthBytes / 4;
+        uint32_t* bits = static_cast<uint32_t*>(ds.dsBm.bmBits);
+        ::GdiFlush();
+        const uint32_t saved = bits[0];
+        const int state = ::SaveDC(dc);
+        ::SelectClipRgn(dc, nullptr);
+        // Two different marks: the last row's first pixel cannot equal both.
+        int seenMarks = 0;
+        bool readable = true;
+        for (uint32_t flip : {0x00A5C35Au, 0x005A3CA5u}) {
+            const uint32_t mark = (saved ^ flip) & 0x00FFFFFFu;
+            bits[0] = mark;
+            const COLORREF seen = ::GetPixel(dc, 0, 0);
+            readable = readable && seen != CLR_INVALID;
+            seenMarks += seen == MakeColor((mark >> 16) & 0xFF, (mark >> 8) & 0xFF, mark & 0xFF);
+        }
+        bits[0] = saved;
+        ::RestoreDC(dc, state);
+        if (readable && w > 0 && h > 0) {
+            m_bitsWidth = w;
+            m_bitsHeight = h;
+            if (seenMarks == 2) {
+                m_bits = bits;
+                m_bitsStride = stride;
+            } else {
+                m_bits = bits + size_t(stride) * size_t(h - 1);
+                m_bitsStride = -stride;
+            }
+        }
+    }
+}
 
 GdiCanvas::~GdiCanvas() {
     if (m_saved) ::RestoreDC(m_dc, m_saved);
@@ -149,7 +191,14 @@ void GdiCanvas::Polyline(const std::vector<Point>& points, Color c, int width, P
             }
             m_segments.push_back(POINT{p.x, p.y});
         }
-        if (m_segments.size() >= 2) ::Polyline(m_dc, m_segments.data(), static_cast<int>(m_segments.size()));
+        Rect clip;
+        if (m_segments.size() >= 2 && DirectClip(c, &clip)) {
+            const uint32_t pixel = (uint32_t(GetRValue(c)) << 16) | (uint32_t(GetGValue(c)) << 8) | GetBValue(c);
+            for (size_t i = 0; i + 1 < m_segments.size(); ++i)
+                DirectLine(clip, pixel, m_segments[i].x, m_segments[i].y, m_segments[i + 1].x, m_segments[i + 1].y);
+        } else if (m_segments.size() >= 2) {
+            ::Polyline(m_dc, m_segments.data(), static_cast<int>(m_segments.size()));
+        }
         m_segments.clear();
         return;
     }
@@ -173,7 +222,88 @@ void GdiCanvas::AddFilled(const Rect& r) {
     }
 }
 
+bool GdiCanvas::DirectClip(Color c, Rect* clip) {
+    // A palette index or palette-relative colour goes through GDI.
+    if (!m_bits || (c >> 24) != 0 || ::GetROP2(m_dc) != R2_COPYPEN) return false;
+    RECT box;
+    if (::GetClipBox(m_dc, &box) != SIMPLEREGION) return false;
+    *clip = Rect(box.left, box.top, box.right, box.bottom).Intersect(Rect(0, 0, m_bitsWidth, m_bitsHeight));
+    if (clip->IsEmpty()) return false;
+    // What GDI drew before must be in the bits before they are written.
+    ::GdiFlush();
+    return true;
+}
+
+void GdiCanvas::DirectFill(const Rect& clip, uint32_t pixel, const Rect& r) {
+    const Rect in = r.Intersect(clip);
+    if (in.IsEmpty()) return;
+    for (int y = in.top; y < in.bottom; ++y) {
+        uint32_t* row = m_bits + ptrdiff_t(y) * m_bitsStride;
+        std::fill(row + in.left, row + in.right, pixel);
+    }
+}
+
+// GDI's line: Bresenham from the start, the end left out; where the ideal line passes midway
+// between two pixels, octants 3, 5, 6 and 8 (counted anticlockwise from +x with y downwards
+// positive) take the minor step late.
+void GdiCanvas::DirectLine(const Rect& clip, uint32_t pixel, int x1, int y1, int x2, int y2) {
+    if (x1 == x2 && y1 == y2) return;
+    if (y1 == y2) {
+        DirectFill(clip, pixel, Rect(std::min(x1, x2 + 1), y1, std::max(x1 + 1, x2), y1 + 1));
+        return;
+    }
+    if (x1 == x2) {
+        DirectFill(clip, pixel, Rect(x1, std::min(y1, y2 + 1), x1 + 1, std::max(y1 + 1, y2)));
+        return;
+    }
+    // Nothing of it inside the clip.
+    if (std::max(x1, x2) < clip.left || std::min(x1, x2) >= clip.right || std::max(y1, y2) < clip.top ||
+        std::min(y1, y2) >= clip.bottom)
+        return;
+    const int dx = x2 - x1, dy = y2 - y1;
+    const int adx = std::abs(dx), ady = std::abs(dy);
+    int octant;
+    if (dy > 0) octant = dx > 0 ? (dx > dy ? 1 : 2) : (-dx > dy ? 4 : 3);
+    else octant = dx < 0 ? (-dx > -dy ? 5 : 6) : (dx > -dy ? 8 : 7);
+    const int bias = (octant == 3 || octant == 5 || octant == 6 || octant == 8) ? 1 : 0;
+    const bool xMajor = octant == 1 || octant == 4 || octant == 5 || octant == 8;
+    const int xInc = dx > 0 ? 1 : -1, yInc = dy > 0 ? 1 : -1;
+    const int major = xMajor ? adx : ady, minor = xMajor ? ady : adx;
+    int err = 2 * minor - major;
+    const int add1 = 2 * minor - 2 * major, add2 = 2 * minor;
+    int x = x1, y = y1;
+    for (int n = major; n > 0; --n) {
+        if (x >= clip.left && x < clip.right && y >= clip.top && y < clip.bottom)
+            m_bits[ptrdiff_t(y) * m_bitsStride + x] = pixel;
+        if (err + bias > 0) {
+            if (xMajor) y += yInc;
+            else x += xInc;
+            err += add1;
+        } else {
+            err += add2;
+        }
+        if (xMajor) x += xInc;
+        else y += yInc;
+    }
+}
+
 void GdiCanvas::DrawShapes(const ShapeBatch& shapes) {
+    Rect clip;
+    if (DirectClip(shapes.color, &clip)) {
+        const Color c = shapes.color;
+        const uint32_t pixel = (uint32_t(GetRValue(c)) << 16) | (uint32_t(GetGValue(c)) << 8) | GetBValue(c);
+        for (const Rect& r : shapes.fills) DirectFill(clip, pixel, r);
+        for (const Rect& r : shapes.frames) {
+            if (r.IsEmpty()) continue;
+            DirectFill(clip, pixel, Rect(r.left, r.top, r.right, r.top + 1));
+            DirectFill(clip, pixel, Rect(r.left, r.bottom - 1, r.right, r.bottom));
+            DirectFill(clip, pixel, Rect(r.left, r.top, r.left + 1, r.bottom));
+            DirectFill(clip, pixel, Rect(r.right - 1, r.top, r.right, r.bottom));
+        }
+        const std::vector<Point>& p = shapes.lines;
+        for (size_t i = 0; i + 1 < p.size(); i += 2) DirectLine(clip, pixel, p[i].x, p[i].y, p[i + 1].x, p[i + 1].y);
+        return;
+    }
     for (const Rect& r : shapes.fills)
         if (!r.IsEmpty()) AddFilled(r);
     for (const Rect& r : shapes.frames) {
@@ -253,7 +383,45 @@ void GdiCanvas::Ellipse(const Rect& r, Color frame, Color fill, bool filled) {
     if (filled) ::DeleteObject(brush);
 }
 
+bool GdiCanvas::StampText(int x, int y, const std::string& text, Color c, const Font& font) {
+    // Ink may reach a little past the advance width (not past the cell's height); the margin is
+    // part of the copy and must be background too.
+    constexpr int kMargin = 2;
+    Rect clip;
+    if (!m_bits || text.empty() || !DirectClip(c, &clip)) return false;
+    auto key = std::make_pair(std::make_pair(FontKey(font), c), text);
+    auto at = m_stamps.find(key);
+    const int w = at != m_stamps.end() ? at->second.width : TextWidth(text, font) + 2 * kMargin;
+    const int h = at != m_stamps.end() ? at->second.height : TextHeight(font);
+    const Rect box(x - kMargin, y, x - kMargin + w, y + h);
+    if (box.Intersect(clip) != box) return false;
+    auto row = [&](int k) { return m_bits + ptrdiff_t(box.top + k) * m_bitsStride + box.left; };
+    const uint32_t back = row(0)[0];
+    for (int k = 0; k < h; ++k)
+        for (int i = 0; i < w; ++i)
+            if (row(k)[i] != back) return false;
+    if (at != m_stamps.end() && at->second.back == back) {
+        for (int k = 0; k < h; ++k) std::copy(&at->second.pixels[size_t(k) * w], &at->second.pixels[size_t(k + 1) * w], row(k));
+        return true;
+    }
+    UseFont(font);
+    UseTextAlign(TA_LEFT | TA_TOP);
+    UseTextColor(c);
+    ::TextOutA(m_dc, x, y, text.data(), static_cast<int>(text.size()));
+    ::GdiFlush();
+    if (m_stamps.size() >= 256) m_stamps.clear();
+    Stamp& stamp = m_stamps[key];
+    stamp.width = w;
+    stamp.height = h;
+    stamp.back = back;
+    stamp.pixels.resize(size_t(w) * h);
+    for (int k = 0; k < h; ++k) std::copy(row(k), row(k) + w, &stamp.pixels[size_t(k) * w]);
+    return true;
+}
+
 void GdiCanvas::Text(int x, int y, const std::string& text, Color c, const Font& font, int align) {
+    if ((align & (kAlignRight | kAlignCenter | kAlignBottom | kAlignVCenter)) == 0 && StampText(x, y, text, c, font))
+        return;
     UseFont(font);
     UINT ta = (align & kAlignRight) ? TA_RIGHT : (align & kAlignCenter) ? TA_CENTER : TA_LEFT;
     int top = y;

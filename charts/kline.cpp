@@ -254,12 +254,9 @@ bool ZoomToBars(VisibleRange& r, int* step, int count, int a, int b, int W) {
     return true;
 }
 
-std::vector<DateLabel> ChooseDateLabels(const CKData& k, int period, const VisibleRange& r, int step,
-                                        const KLineLayout& layout,
-                                        const std::function<int(const std::string&)>& textWidth) {
+std::vector<DateLabel> DateChanges(const CKData& k, int period, const VisibleRange& r) {
     std::vector<DateLabel> out;
     if (!r.IsSet()) return out;
-    int end = INT_MIN;
     const bool minutes = period >= 1 && period <= 4;
     const bool yearly = period == 6 || period == 7;
     // Each bar's fields are read once and kept for the bar after it: a chart zoomed out walks a
@@ -285,13 +282,31 @@ std::vector<DateLabel> ChooseDateLabels(const CKData& k, int period, const Visib
             if (pm == m1 && py == y1) continue;
             std::snprintf(text, sizeof text, "%02d", m1);
         }
-        BarSlot s;
-        if (!GetSlotRect(r, step, layout, i, &s)) continue;
-        if (s.slot.left <= end) continue;
-        out.push_back({i, s.slot.left, text});
-        end = s.slot.left + textWidth(text);
+        out.push_back({i, 0, text});
     }
     return out;
+}
+
+std::vector<DateLabel> PlaceDateLabels(const std::vector<DateLabel>& changes, const VisibleRange& r, int step,
+                                       const KLineLayout& layout,
+                                       const std::function<int(const std::string&)>& textWidth) {
+    std::vector<DateLabel> out;
+    if (!r.IsSet()) return out;
+    int end = INT_MIN;
+    for (const DateLabel& c : changes) {
+        BarSlot s;
+        if (!GetSlotRect(r, step, layout, c.bar, &s)) continue;
+        if (s.slot.left <= end) continue;
+        out.push_back({c.bar, s.slot.left, c.text});
+        end = s.slot.left + textWidth(c.text);
+    }
+    return out;
+}
+
+std::vector<DateLabel> ChooseDateLabels(const CKData& k, int period, const VisibleRange& r, int step,
+                                        const KLineLayout& layout,
+                                        const std::function<int(const std::string&)>& textWidth) {
+    return PlaceDateLabels(DateChanges(k, period, r), r, step, layout, textWidth);
 }
 
 const int kInfoBoxLabelY[8] = {2, 37, 71, 105, 139, 173, 207, 241};

@@ -102,6 +102,13 @@ struct DateLabel {
 std::vector<DateLabel> ChooseDateLabels(const CKData& series, int period, const VisibleRange& r, int step,
                                         const KLineLayout& layout,
                                         const std::function<int(const std::string&)>& textWidth);
+// The two halves of it: the bars of the range where the labelled field changes, with their texts
+// (x left 0), which depend on the series alone and so may be kept between paints; and those of
+// them placed at their slots.
+std::vector<DateLabel> DateChanges(const CKData& series, int period, const VisibleRange& r);
+std::vector<DateLabel> PlaceDateLabels(const std::vector<DateLabel>& changes, const VisibleRange& r, int step,
+                                       const KLineLayout& layout,
+                                       const std::function<int(const std::string&)>& textWidth);
 
 // The information box's lines for a bar: labels and values with their colour roles.
 struct InfoBoxLine {

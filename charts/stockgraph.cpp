@@ -104,6 +104,7 @@ int CStockGraph::SetStock(const CStockInfo& info) {
     m_stockAdjusted.SetDatabase(database);
     m_bLoaded = false;
     m_nLoadedCount = -1;
+    ++m_nDataGeneration;
     return 1;
 }
 
@@ -134,6 +135,7 @@ int CStockGraph::LoadData(int reload) {
 
     CStDatabase* database = &GetDatabase();
     m_stock.SetDatabase(database);
+    ++m_nDataGeneration;
     PrepareStockData(database, &m_stock, m_nPeriod, m_nExrightMode, m_nPriceMode, false, reload != 0);
     // The adjusted copy is made from the bars just loaded, not read again: the day series (its
     // plain bars and ex-rights records come along) adjusted backwards, and the period built from it.
@@ -251,8 +253,24 @@ void CStockGraph::DrawDateAxis(Canvas& c, const ChartPalette& p) {
         if (at == widths.end()) at = widths.emplace(s, c.TextWidth(s, font)).first;
         return at->second;
     };
-    for (const DateLabel& l : ChooseDateLabels(GetSeries(), m_nPeriod, m_range, m_nBarStep, m_layout, width))
+    for (const DateLabel& l : PlaceDateLabels(DateAxisChanges(), m_range, m_nBarStep, m_layout, width))
         c.Text(l.x, m_rect.bottom - kDateAxisHeight + 2, l.text, p[kColorAxis], font, kAlignLeft);
+}
+
+const std::vector<DateLabel>& CStockGraph::DateAxisChanges() {
+    const CKData& series = GetSeries();
+    DateAxisCache& d = m_dateAxis;
+    if (d.generation != m_nDataGeneration || d.data != series.GetData() || d.size != series.GetSize() ||
+        d.period != m_nPeriod || d.first != m_range.first || d.last != m_range.last) {
+        d.changes = DateChanges(series, m_nPeriod, m_range);
+        d.generation = m_nDataGeneration;
+        d.data = series.GetData();
+        d.size = series.GetSize();
+        d.period = m_nPeriod;
+        d.first = m_range.first;
+        d.last = m_range.last;
+    }
+    return d.changes;
 }
 
 void CStockGraph::DrawTechPanes(Canvas& c, const ChartPalette& p) {

@@ -240,8 +240,20 @@ private:
     void DrawCostOverlay(PaneContext& ctx, double min, double max);
     void DrawFXKPOverlay(PaneContext& ctx);
 
+    // Where the date axis's field changes over the visible bars, kept while the series and the
+    // range stay: a chart zoomed out reads a thousand bars' dates for a dozen labels.
+    struct DateAxisCache {
+        unsigned generation = 0;
+        const KDATA* data = nullptr;
+        int size = -1, period = -1, first = -1, last = -1;
+        std::vector<charts::DateLabel> changes;
+    };
+    const std::vector<charts::DateLabel>& DateAxisChanges();
+
     IChartHost* m_pHost;
     IReportPainter* m_pReport;
+    unsigned m_nDataGeneration = 1;  // moves on whenever the series may have changed
+    DateAxisCache m_dateAxis;
     charts::Rect m_rect;
     charts::KLineLayout m_layout;
     CStock m_stock;          // the displayed stock, in the user's ex-rights mode

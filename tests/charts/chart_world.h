@@ -67,7 +67,7 @@ public:
     CStockInfo WriteDays(const std::string& code, const std::vector<Bar>& bars, const char* name = "测试股票",
                          bool index = false) {
         std::string bytes;
-        int32_t t = CTimeStamp(2020, 1, 2, 15, 0, 0).GetTime();
+        int32_t t = m_firstDay;
         for (const Bar& b : bars) {
             KFILE_RECORD r = {t, b.open, b.high, b.low, b.close, b.volume, b.volume * b.close * 100, 0};
             bytes.append(reinterpret_cast<const char*>(&r), sizeof r);
@@ -85,10 +85,13 @@ public:
         return info;
     }
     const std::string& Folder() const { return m_folder; }
+    // The day of the first bar WriteDays writes (2 January 2020 unless set).
+    void SetFirstDay(int year, int month, int day) { m_firstDay = CTimeStamp(year, month, day, 15, 0, 0).GetTime(); }
 
 private:
     std::filesystem::path m_dir;
     std::string m_folder;
+    int32_t m_firstDay = CTimeStamp(2020, 1, 2, 15, 0, 0).GetTime();
 };
 
 class RecordingHost : public IChartHost {

@@ -1,6 +1,7 @@
 // The GDI canvas on a 32-bit DIB: what it draws lands where the recording canvas says.
 #include "charts/gdicanvas.h"
 #include "charts/dib.h"
+#include "base/gdicache.h"
 
 #include <gtest/gtest.h>
 
@@ -125,4 +126,114 @@ TEST(GdiCanvas, BatchesAndPolylinesDrawWhatTheSingleCallsDraw) {
         }
     }
     EXPECT_GT(red, 300);
+}
+
+// Polylines and shape batches on a DIB section are written into its bits: every slope and
+// direction, cut by a clip, in a top-down and a bottom-up picture, must give GDI's own pixels.
+TEST(GdiCanvas, LinesWrittenIntoTheBitsMatchGdiAtEverySlope) {
+    for (const bool bottomUp : {false, true}) {
+        const int w = 64, h = 64;
+        auto make = [&](uint32_t** bits) {
+            BITMAPINFO bi = {};
+            bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+            bi.bmiHeader.biWidth = w;
+            bi.bmiHeader.biHeight = bottomUp ? h : -h;
+            bi.bmiHeader.biPlanes = 1;
+            bi.bmiHeader.biBitCount = 32;
+            HDC dc = ::CreateCompatibleDC(nullptr);
+            HBITMAP bmp = ::CreateDIBSection(dc, &bi, DIB_RGB_COLORS, reinterpret_cast<void**>(bits), nullptr, 0);
+            ::SelectObject(dc, bmp);
+            return std::make_pair(dc, bmp);
+        };
+        uint32_t *ours = nullptr, *theirs = nullptr;
+        auto a = make(&ours), b = make(&theirs);
+        HPEN pen = ::CreatePen(PS_SOLID, 1, kRed);
+        HBRUSH back = ::CreateSolidBrush(kBack);
+        const RECT all = {0, 0, w, h};
+        for (int clipped = 0; clipped < 2; ++clipped) {
+            for (int dy = -24; dy <= 24; ++dy) {
+                for (int dx = -24; dx <= 24; ++dx) {
+                    const Point from(32, 30), to(32 + dx, 30 + dy), after(32 + dx + 3, 30 + dy - 7);
+                    const Rect cut = clipped ? Rect(20, 25, 45, 40) : Rect(0, 0, w, h);
+                    ::FillRect(b.first, &all, back);
+                    {
+                        const int saved = ::SaveDC(b.first);
+                        ::IntersectClipRect(b.first, cut.left, cut.top, cut.right, cut.bottom);
+                        HGDIOBJ old = ::SelectObject(b.first, pen);
+                        const POINT pts[3] = {{from.x, from.y}, {to.x, to.y}, {after.x, after.y}};
+                        ::Polyline(b.first, pts, 3);
+                        ::MoveToEx(b.first, to.x, to.y, nullptr);
+                        ::LineTo(b.first, from.x - 9, from.y + 5);
+                        ::SelectObject(b.first, old);
+                        ::RestoreDC(b.first, saved);
+                    }
+                    {
+                        GdiCanvas c(a.first);
+                        c.FillRect(Rect(0, 0, w, h), kBack);
+                        ClipScope clip(c, cut);
+                        c.Polyline({from, to, after}, kRed);
+                        ShapeBatch s;
+                        s.color = kRed;
+                        s.lines = {to, Point(from.x - 9, from.y + 5)};
+                        c.DrawShapes(s);
+                    }
+                    ::GdiFlush();
+                    ASSERT_EQ(0, std::memcmp(ours, theirs, size_t(w) * h * 4))
+                        << "dx " << dx << " dy " << dy << (clipped ? " clipped" : "") << (bottomUp ? " bottom-up" : "");
+                }
+            }
+        }
+        ::DeleteObject(pen);
+        ::DeleteObject(back);
+        for (auto* p : {&a, &b}) {
+            ::DeleteDC(p->first);
+            ::DeleteObject(p->second);
+        }
+    }
+}
+
+// A text drawn again on a plain background is copied from where it was first drawn: the same
+// pixels as GDI's own text, at every position, over a line, cut by a clip, and in another colour.
+TEST(GdiCanvas, RepeatedTextsGiveGdisPixels) {
+    const int w = 240, h = 60;
+    Dib ours(w, h), theirs(w, h);
+    const Rect clip(0, 0, 200, 50);
+    struct Item {
+        int x, y;
+        const char* text;
+        Color c;
+    } items[] = {{3, 2, "07", kGreen},  {40, 2, "07", kGreen},  {77, 3, "07", kGreen},   {120, 20, "12", kRed},
+                 {150, 20, "07", kRed}, {5, 20, "07", kGreen},  {190, 2, "07", kGreen},  {60, 35, "上证", kGreen},
+                 {100, 35, "上证", kGreen}, {30, 26, "07", kGreen}, {-3, 40, "07", kGreen}};
+    {
+        GdiCanvas c(ours.dc());
+        c.FillRect(Rect(0, 0, w, h), kBack);
+        c.Line(0, 30, w, 30, kRed);  // under the text at (30, 26)
+        ClipScope scope(c, clip);
+        for (const Item& i : items) c.Text(i.x, i.y, i.text, i.c, Font(12), kAlignLeft);
+    }
+    {
+        GdiCanvas c(theirs.dc());
+        c.FillRect(Rect(0, 0, w, h), kBack);
+        c.Line(0, 30, w, 30, kRed);
+    }
+    HDC dc = theirs.dc();
+    const int saved = ::SaveDC(dc);
+    ::IntersectClipRect(dc, clip.left, clip.top, clip.right, clip.bottom);
+    ::SetBkMode(dc, TRANSPARENT);
+    CGdiCache* cache = GetGdiCache();
+    ASSERT_TRUE(cache);
+    ::SelectObject(dc, cache->GetFont(12, Font().face, false));
+    for (const Item& i : items) {
+        ::SetTextColor(dc, i.c);
+        ::TextOutA(dc, i.x, i.y, i.text, int(std::strlen(i.text)));
+    }
+    ::RestoreDC(dc, saved);
+    int lit = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            EXPECT_EQ(ours.At(x, y), theirs.At(x, y)) << x << "," << y;
+            lit += ours.At(x, y) != kBack;
+        }
+    EXPECT_GT(lit, 300);
 }

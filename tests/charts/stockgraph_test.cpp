@@ -9,6 +9,7 @@
 #include <cmath>
 #include <array>
 #include <fstream>
+#include <functional>
 #include <limits>
 #include <map>
 
@@ -393,6 +394,61 @@ TEST(DateLabels, OnePerMonthAndNeverOverlapping) {
     std::vector<DateLabel> years = ChooseDateLabels(g.GetSeries(), 6, g.GetVisibleRange(), 1, g.GetLayout(), width);
     ASSERT_EQ(years.size(), 1u);
     EXPECT_EQ(years[0].text, "21");
+}
+
+// The axis keeps where the months change between paints of the same chart; a new series of the
+// same length, another range or another period draws what the labels of that state are.
+TEST_F(Chart, TheDateAxisFollowsTheSeriesTheRangeAndThePeriod) {
+    Load(chart_test::Walk(1200));
+    m_graph.SetBarStep(1);
+    using Labels = std::vector<std::pair<int, std::string>>;
+    auto drawn = [&] {
+        RecordingCanvas c;
+        m_graph.Draw(c);
+        Labels out;
+        for (const auto* op : c.OfKind(RecordingCanvas::kText))
+            if (op->points[0].y == 600 - kDateAxisHeight + 2 && op->color == m_palette[kColorAxis])
+                out.emplace_back(op->points[0].x, op->text);
+        return out;
+    };
+    auto expected = [&] {
+        Labels out;
+        auto width = [](const std::string& s) { return int(s.size()) * 6; };  // the recording canvas's rule
+        for (const DateLabel& l : ChooseDateLabels(m_graph.GetSeries(), m_graph.GetKType(), m_graph.GetVisibleRange(),
+                                                   m_graph.GetBarStep(), m_graph.GetLayout(), width))
+            out.emplace_back(l.x, l.text);
+        return out;
+    };
+    const Labels first = drawn();
+    ASSERT_GE(first.size(), 9u);
+    EXPECT_EQ(first, expected());
+    EXPECT_EQ(drawn(), first);  // painted again
+
+    struct Step {
+        const char* name;
+        std::function<void()> change;
+    } steps[] = {
+        {"the same length of bars from another day",
+         [&] {
+             m_world.SetFirstDay(2021, 6, 15);
+             m_world.WriteDays("600001", chart_test::Walk(1200));
+             ASSERT_EQ(m_graph.LoadData(1), 1);
+         }},
+        {"a wider step", [&] { m_graph.StepUp(); }},
+        {"another range", [&] {
+             const VisibleRange r = m_graph.GetVisibleRange();
+             m_graph.SetVisibleRange(r.first - 40, r.last - 40, -1);
+         }},
+        {"week bars", [&] { m_graph.SetPeriod(ktypeWeek); }},
+    };
+    Labels before = first;
+    for (const Step& step : steps) {
+        step.change();
+        const Labels now = drawn();
+        EXPECT_NE(now, before) << step.name;
+        EXPECT_EQ(now, expected()) << step.name;
+        before = now;
+    }
 }
 
 // The box goes to the host's window when the host has one, and into the picture otherwise; the
