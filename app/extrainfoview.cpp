@@ -95,6 +95,15 @@ void CExtraInfoView::OnDestroy() {
 
 void CExtraInfoView::OnSize(UINT, CSize) { Layout(); }
 
+void CExtraInfoView::OnPaint(HDC given) {
+    PaintGivenOrOwn(m_hWnd, given, [this](HDC dc) {
+        // The window clips its children: the fill reaches only the uncovered strips.
+        CRect client;
+        GetClientRect(&client);
+        ::FillRect(dc, &client, static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH)));
+    });
+}
+
 void CExtraInfoView::Layout() {
     CRect client;
     GetClientRect(&client);

@@ -71,6 +71,7 @@ public:
         MSG_WM_DESTROY(OnDestroy)
         MSG_WM_SIZE(OnSize)
         MSG_WM_ERASEBKGND(OnEraseBkgnd)
+        MSG_WM_PAINT(OnPaint)
         MSG_RAW(kFillTreeMessage, OnFillTree)
         MSG_NOTIFY_ID(kExtraListId, OnListNotify)
         MSG_NOTIFY_ID(kExtraTreeId, OnTreeNotify)
@@ -82,6 +83,9 @@ private:
     void OnDestroy();
     void OnSize(UINT, CSize);
     BOOL OnEraseBkgnd(HDC) { return TRUE; }
+    // The children leave strips uncovered (beside the close button, under the tabs); those are
+    // filled in the tab row's black, so no picture of a window that was there before shows through.
+    void OnPaint(HDC given);
     LRESULT OnFillTree(UINT, WPARAM, LPARAM);
     LRESULT OnListNotify(LPNMHDR hdr);
     LRESULT OnTreeNotify(LPNMHDR hdr);
