@@ -64,12 +64,17 @@ std::string Garbage(size_t n, unsigned seed) {
 // view). True once the search box took the code and closed.
 bool OpenShare(HWND frame, const std::string& code) {
     HWND panel = FindWindowExA(frame, nullptr, "VelmoraContentPanel", nullptr);
-    HWND box = panel ? FindWindowExA(panel, nullptr, "VelmoraSearchBox", nullptr) : nullptr;
     HWND view = panel ? FindWindowExA(panel, nullptr, "VelmoraRealTimeView", nullptr) : nullptr;
-    if (!box || !view) return false;
+    if (!view) return false;
     auto press = [&](UINT vk) { PressKey(frame, view, vk); };
+    // The box is made after the first paint, or by the first key that needs it.
     press(UINT(code[0]));
-    if (!WaitUntil([&] { return IsWindowVisible(box) != 0; }, kProgramStepMs, 100)) return false;
+    HWND box = nullptr;
+    if (!WaitUntil([&] {
+            box = FindWindowExA(panel, nullptr, "VelmoraSearchBox", nullptr);
+            return box && IsWindowVisible(box) != 0;
+        }, kProgramStepMs, 100))
+        return false;
     for (size_t i = 1; i < code.size(); ++i) press(UINT(code[i]));
     HWND edit = FindWindowExA(box, nullptr, "Edit", nullptr);
     if (!WaitUntil([&] { return WindowText(edit) == code; }, kProgramStepMs, 100)) return false;

@@ -279,10 +279,12 @@ void Journey::Run() {
     // 2. The share's code typed into the panel opens the search box; Enter opens the share and
     // the K-line command its chart.
     HWND realtime = View("VelmoraRealTimeView");
-    HWND box = View("VelmoraSearchBox");
-    ASSERT_NE(box, nullptr);
     PressKey(frame, realtime, kShare[0]);
-    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(box) != 0; }, kEventMs)) << "a digit opens the search box";
+    HWND box = nullptr;  // made after the first paint, or by the first key that needs it
+    ASSERT_TRUE(WaitFor([&] {
+        box = View("VelmoraSearchBox");
+        return box && IsWindowVisible(box) != 0;
+    }, kEventMs)) << "a digit opens the search box";
     for (const char* c = kShare + 1; *c; ++c) PressKey(frame, realtime, UINT(*c));
     EXPECT_TRUE(WaitFor([&] { return WindowText(Child(box, "Edit")) == kShare; }, kEventMs))
         << "typed: " << WindowText(Child(box, "Edit"));
