@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <cstdlib>
 #include <string>
 
 #include "wait.h"
@@ -46,6 +47,13 @@ bool PumpUntil(Done done, int ms, Filter filter) {
 template <class Done>
 bool PumpUntil(Done done, int ms = kEventMs) {
     return PumpUntil(done, ms, [](MSG*) { return false; });
+}
+
+// Keeps this thread's windows on screen for a person (scripts/screenshot) for VELMORA_SHOW_MS
+// milliseconds (fallbackMs when unset), dispatching their messages; no verdict hangs on it.
+inline void HoldForALook(int fallbackMs = 3000) {
+    const char* ms = std::getenv("VELMORA_SHOW_MS");
+    PumpUntil([] { return false; }, ms ? std::atoi(ms) : fallbackMs);
 }
 
 namespace detail {

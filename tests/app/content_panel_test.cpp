@@ -680,13 +680,8 @@ TEST_F(ContentPanel, DISABLED_Show) {
     Open(g_data->Codes()[0], true);
     Drain();
     m_host.ShowWindow(SW_SHOW);
-    const char* ms = std::getenv("VELMORA_SHOW_MS");
-    const DWORD until = ::GetTickCount() + DWORD(ms ? std::atoi(ms) : 3000);
     ::InvalidateRect(m_panel->m_hWnd, nullptr, TRUE);
-    while (::GetTickCount() < until) {
-        Pump();
-        ::Sleep(20);  // a person looks meanwhile
-    }
+    velmora_test::HoldForALook();
 }
 
 // Not run by the suite: the panel with the open search box, for a person to look at:

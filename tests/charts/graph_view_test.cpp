@@ -19,6 +19,7 @@
 #include "charts/hand_stock.h"
 #include "charts/intraday_data.h"
 #include "winfw/winfw.h"
+#include "win_wait.h"
 
 using namespace charts;
 using chart_test::Dib;
@@ -734,13 +735,8 @@ TEST_F(GraphView, DISABLED_Show) {
     m_parent.ShowWindow(SW_SHOW);
     Key(VK_LEFT);
     for (int i = 0; i < 12; ++i) Key(VK_LEFT);
-    const char* ms = std::getenv("VELMORA_SHOW_MS");
-    const DWORD until = ::GetTickCount() + DWORD(ms ? std::atoi(ms) : 3000);
     ::InvalidateRect(m_view, nullptr, TRUE);
-    while (::GetTickCount() < until) {
-        Pump();
-        ::Sleep(20);  // a person looks meanwhile
-    }
+    velmora_test::HoldForALook();
 }
 
 // The same zoomed out to 1 pixel a bar, the cursor cleared (scripts/screenshot, '*ShowZoomedOut*').
@@ -752,11 +748,6 @@ TEST_F(GraphView, DISABLED_ShowZoomedOut) {
         SingleLock lock(&m_view.ViewLock());
         ASSERT_EQ(m_view.Chart().GetBarStep(), 1);
     }
-    const char* ms = std::getenv("VELMORA_SHOW_MS");
-    const DWORD until = ::GetTickCount() + DWORD(ms ? std::atoi(ms) : 3000);
     ::InvalidateRect(m_view, nullptr, TRUE);
-    while (::GetTickCount() < until) {
-        Pump();
-        ::Sleep(20);  // a person looks meanwhile
-    }
+    velmora_test::HoldForALook();
 }
