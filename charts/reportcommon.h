@@ -30,7 +30,9 @@ inline void HLine(Canvas& c, int x1, int x2, int y, Color colour, int width = 1)
     c.Line(x1, y, x2, y, colour, width, kPenSolid);
 }
 
-// Name in colour 24 at (left + nameX, top - 20) and the code caption in colour 25 at (left + 100).
+// Name in colour 24 at (left + nameX, top - 20), cut to whole characters that end before the code
+// caption, and the code caption in colour 25 at (left + 100).
+std::string FitText(Canvas& c, const std::string& text, const Font& font, int width);
 void DrawColumnCaption(Canvas& c, const CStockInfo& info, int left, int top, int nameX = 30);
 
 // printf into a std::string.

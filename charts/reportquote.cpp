@@ -25,8 +25,27 @@ std::string Fmt(const char* format, ...) {
     return std::string(buf, size_t(std::min(n, int(sizeof buf) - 1)));
 }
 
+// The longest head of a GBK text, whole characters only, that fits in width.
+std::string FitText(Canvas& c, const std::string& text, const Font& font, int width) {
+    std::string fit = text;
+    while (!fit.empty() && c.TextWidth(fit, font) > width) {
+        // Step back one character: a trailing byte after a lead byte belongs to it.
+        size_t last = 0;
+        for (size_t i = 0; i < fit.size();) {
+            last = i;
+            const unsigned char b = static_cast<unsigned char>(fit[i]);
+            i += (b >= 0x81 && b <= 0xFE && i + 1 < fit.size()) ? 2 : 1;
+        }
+        fit.resize(last);
+    }
+    return fit;
+}
+
 void DrawColumnCaption(Canvas& c, const CStockInfo& info, int left, int top, int nameX) {
-    c.Text(left + nameX, top - 20, info.GetStockName(), RoleColor(24), TitleFont(), kAlignLeft);
+    // A long name stops short of the code rather than running into it.
+    const int room = 100 - nameX - 4;
+    c.Text(left + nameX, top - 20, FitText(c, info.GetStockName(), TitleFont(), room), RoleColor(24), TitleFont(),
+           kAlignLeft);
     c.Text(left + 100, top - 20, CodeCaption(info), RoleColor(25), TitleFont(), kAlignLeft);
 }
 

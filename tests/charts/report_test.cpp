@@ -6,6 +6,7 @@
 
 #include "analysis/stprofile.h"
 #include "charts/chartdraw.h"
+#include "charts/reportcommon.h"
 #include "charts/reportkline.h"
 #include "charts/reportpainter.h"
 #include "intraday_data.h"
@@ -459,5 +460,34 @@ TEST(QuoteBlock, FiguresTooLongForTheirCellsAreCut) {
                     << form.what << ": \"" << drawn[i].second << "\" over \"" << drawn[j].second << "\"";
         // The figures are still drawn, ending where they always end.
         EXPECT_FALSE(rc.WithText("7337288").empty()) << form.what;
+    }
+}
+
+// A share name too long for the caption stops before the code, cut at a whole character; a name
+// that fits is drawn whole. Both the usual and the wider name offset.
+TEST(QuoteBlock, LongNamesStopBeforeTheCode) {
+    const char* names[] = {"浦发银行", "*ST长城电子科技股份", "A VERY LONG ENGLISH NAME", "中A国B银C行D工E商F", ""};
+    for (int nameX : {30, 50}) {
+        for (const char* name : names) {
+            SCOPED_TRACE(std::string(name) + " at " + std::to_string(nameX));
+            CStock s;
+            SetIdentity(s, kMarketShangHai, "600000_1", kindShA, name, 10);
+            RecordingCanvas rc;
+            DrawColumnCaption(rc, s.GetStockInfo(), 0, 40, nameX);
+            const RecordingCanvas::Op* nameOp = TextAt(rc, nameX, 20);
+            const RecordingCanvas::Op* codeOp = TextAt(rc, 100, 20);
+            ASSERT_NE(codeOp, nullptr);
+            ASSERT_NE(nameOp, nullptr);
+            const std::string drawn = nameOp->text, full = name;
+            EXPECT_EQ(full.compare(0, drawn.size(), drawn), 0) << "the head of the name";
+            EXPECT_LT(nameX + rc.TextWidth(drawn, nameOp->font), 100) << "ends before the code";
+            // No lead byte left without its second byte.
+            for (size_t i = 0; i < drawn.size(); ++i) {
+                const unsigned char b = static_cast<unsigned char>(drawn[i]);
+                if (b >= 0x81 && b <= 0xFE) ASSERT_LT(++i, drawn.size()) << "half a character";
+            }
+            if (rc.TextWidth(full, nameOp->font) < 100 - nameX - 4) EXPECT_EQ(drawn, full);
+            else EXPECT_LT(drawn.size(), full.size());
+        }
     }
 }
