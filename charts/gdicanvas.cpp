@@ -172,6 +172,14 @@ void GdiCanvas::Polyline(const std::vector<Point>& points, Color c, int width, P
     // a straight level, upright or 45-degree run, changes no pixel (no other slope has its pixels
     // fixed whatever the rounding); a line of a thousand bars has many.
     if (width <= 1 && style == kPenSolid) {
+        Rect clip;
+        if (DirectClip(c, &clip)) {
+            // In the bits each segment costs only its pixels: joining runs would be work for nothing.
+            const uint32_t pixel = (uint32_t(GetRValue(c)) << 16) | (uint32_t(GetGValue(c)) << 8) | GetBValue(c);
+            for (size_t i = 0; i + 1 < points.size(); ++i)
+                DirectLine(clip, pixel, points[i].x, points[i].y, points[i + 1].x, points[i + 1].y);
+            return;
+        }
         m_segments.clear();
         for (const Point& p : points) {
             const size_t n = m_segments.size();
@@ -191,14 +199,7 @@ void GdiCanvas::Polyline(const std::vector<Point>& points, Color c, int width, P
             }
             m_segments.push_back(POINT{p.x, p.y});
         }
-        Rect clip;
-        if (m_segments.size() >= 2 && DirectClip(c, &clip)) {
-            const uint32_t pixel = (uint32_t(GetRValue(c)) << 16) | (uint32_t(GetGValue(c)) << 8) | GetBValue(c);
-            for (size_t i = 0; i + 1 < m_segments.size(); ++i)
-                DirectLine(clip, pixel, m_segments[i].x, m_segments[i].y, m_segments[i + 1].x, m_segments[i + 1].y);
-        } else if (m_segments.size() >= 2) {
-            ::Polyline(m_dc, m_segments.data(), static_cast<int>(m_segments.size()));
-        }
+        if (m_segments.size() >= 2) ::Polyline(m_dc, m_segments.data(), static_cast<int>(m_segments.size()));
         m_segments.clear();
         return;
     }
@@ -225,10 +226,14 @@ void GdiCanvas::AddFilled(const Rect& r) {
 bool GdiCanvas::DirectClip(Color c, Rect* clip) {
     // A palette index or palette-relative colour goes through GDI.
     if (!m_bits || (c >> 24) != 0 || ::GetROP2(m_dc) != R2_COPYPEN) return false;
-    RECT box;
-    if (::GetClipBox(m_dc, &box) != SIMPLEREGION) return false;
-    *clip = Rect(box.left, box.top, box.right, box.bottom).Intersect(Rect(0, 0, m_bitsWidth, m_bitsHeight));
-    if (clip->IsEmpty()) return false;
+    if (!m_clipKnown) {
+        RECT box;
+        m_clipSimple = ::GetClipBox(m_dc, &box) == SIMPLEREGION;
+        m_clipBox = Rect(box.left, box.top, box.right, box.bottom).Intersect(Rect(0, 0, m_bitsWidth, m_bitsHeight));
+        m_clipKnown = true;
+    }
+    if (!m_clipSimple || m_clipBox.IsEmpty()) return false;
+    *clip = m_clipBox;
     // What GDI drew before must be in the bits before they are written.
     ::GdiFlush();
     return true;
@@ -254,6 +259,26 @@ void GdiCanvas::DirectLine(const Rect& clip, uint32_t pixel, int x1, int y1, int
     }
     if (x1 == x2) {
         DirectFill(clip, pixel, Rect(x1, std::min(y1, y2 + 1), x1 + 1, std::max(y1 + 1, y2)));
+        return;
+    }
+    // A step of one column (a line of bars one pixel apart): a pixel, or the rule below worked out
+    // as two upright runs, the column moving once the error first goes above zero.
+    if (x2 - x1 == 1 || x1 - x2 == 1) {
+        const int ady = std::abs(y2 - y1);
+        if (ady <= 1) {
+            if (clip.Contains(x1, y1)) m_bits[ptrdiff_t(y1) * m_bitsStride + x1] = pixel;
+            return;
+        }
+        // Octants 3 and 6 (leftwards) take the step late.
+        const int bias = x2 < x1 ? 1 : 0;
+        const int first = (ady - bias) / 2 + 1;  // pixels in the start column
+        if (y2 > y1) {
+            DirectFill(clip, pixel, Rect(x1, y1, x1 + 1, y1 + first));
+            DirectFill(clip, pixel, Rect(x2, y1 + first, x2 + 1, y2));
+        } else {
+            DirectFill(clip, pixel, Rect(x1, y1 - first + 1, x1 + 1, y1 + 1));
+            DirectFill(clip, pixel, Rect(x2, y2 + 1, x2 + 1, y1 - first + 1));
+        }
         return;
     }
     // Nothing of it inside the clip.
@@ -295,6 +320,11 @@ void GdiCanvas::DrawShapes(const ShapeBatch& shapes) {
         for (const Rect& r : shapes.fills) DirectFill(clip, pixel, r);
         for (const Rect& r : shapes.frames) {
             if (r.IsEmpty()) continue;
+            // Two pixels or fewer across: the outline is the whole rectangle, written once.
+            if (r.Width() <= 2 || r.Height() <= 2) {
+                DirectFill(clip, pixel, r);
+                continue;
+            }
             DirectFill(clip, pixel, Rect(r.left, r.top, r.right, r.top + 1));
             DirectFill(clip, pixel, Rect(r.left, r.bottom - 1, r.right, r.bottom));
             DirectFill(clip, pixel, Rect(r.left, r.top, r.left + 1, r.bottom));
@@ -462,6 +492,7 @@ int GdiCanvas::TextHeight(const Font& font) {
 }
 
 void GdiCanvas::PushClip(const Rect& r) {
+    m_clipKnown = false;
     m_clipSaves.push_back(::SaveDC(m_dc));
     ::IntersectClipRect(m_dc, r.left, r.top, r.right, r.bottom);
 }
@@ -470,6 +501,7 @@ void GdiCanvas::PopClip() {
     if (m_clipSaves.empty()) return;
     ::RestoreDC(m_dc, m_clipSaves.back());
     m_clipSaves.pop_back();
+    m_clipKnown = false;
     ForgetSelection();
 }
 

@@ -17,7 +17,8 @@ namespace charts {
 
 class GdiCanvas : public Canvas {
 public:
-    // The DC stays the caller's; every object selected into it is put back on destruction.
+    // The DC stays the caller's; every object selected into it is put back on destruction. While
+    // the canvas lives its clip changes only through PushClip and PopClip.
     explicit GdiCanvas(HDC dc);
     ~GdiCanvas() override;
     GdiCanvas(const GdiCanvas&) = delete;
@@ -75,6 +76,10 @@ private:
     int m_bitsStride = 0;        // pixels from a row to the next (negative bottom-up)
     int m_bitsWidth = 0, m_bitsHeight = 0;
     std::vector<int> m_clipSaves;
+    // The clip box as DirectClip last asked it of GDI; the clip changes only through PushClip and
+    // PopClip while the canvas lives, and a zoomed-out paint asks for it a hundred times.
+    bool m_clipKnown = false, m_clipSimple = false;
+    Rect m_clipBox;
     // Runs of pixels [from, to) in column or row at, as (at << 32 | from, to) for sorting.
     std::vector<std::pair<uint64_t, int>> m_upright, m_level;
     std::vector<POINT> m_segments;
