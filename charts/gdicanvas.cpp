@@ -240,12 +240,16 @@ bool GdiCanvas::DirectClip(Color c, Rect* clip) {
 }
 
 void GdiCanvas::DirectFill(const Rect& clip, uint32_t pixel, const Rect& r) {
+    if (r.right - r.left == 1) {
+        DirectColumn(clip, pixel, r.left, r.top, r.bottom);
+        return;
+    }
     const Rect in = r.Intersect(clip);
     if (in.IsEmpty()) return;
-    for (int y = in.top; y < in.bottom; ++y) {
-        uint32_t* row = m_bits + ptrdiff_t(y) * m_bitsStride;
-        std::fill(row + in.left, row + in.right, pixel);
-    }
+    const ptrdiff_t stride = m_bitsStride;
+    uint32_t* row = m_bits + ptrdiff_t(in.top) * stride + in.left;
+    const int w = in.Width();
+    for (int y = in.top; y < in.bottom; ++y, row += stride) std::fill(row, row + w, pixel);
 }
 
 // GDI's line: Bresenham from the start, the end left out; where the ideal line passes midway
@@ -258,7 +262,7 @@ void GdiCanvas::DirectLine(const Rect& clip, uint32_t pixel, int x1, int y1, int
         return;
     }
     if (x1 == x2) {
-        DirectFill(clip, pixel, Rect(x1, std::min(y1, y2 + 1), x1 + 1, std::max(y1 + 1, y2)));
+        DirectColumn(clip, pixel, x1, std::min(y1, y2 + 1), std::max(y1 + 1, y2));
         return;
     }
     // A step of one column (a line of bars one pixel apart): a pixel, or the rule below worked out
@@ -273,11 +277,11 @@ void GdiCanvas::DirectLine(const Rect& clip, uint32_t pixel, int x1, int y1, int
         const int bias = x2 < x1 ? 1 : 0;
         const int first = (ady - bias) / 2 + 1;  // pixels in the start column
         if (y2 > y1) {
-            DirectFill(clip, pixel, Rect(x1, y1, x1 + 1, y1 + first));
-            DirectFill(clip, pixel, Rect(x2, y1 + first, x2 + 1, y2));
+            DirectColumn(clip, pixel, x1, y1, y1 + first);
+            DirectColumn(clip, pixel, x2, y1 + first, y2);
         } else {
-            DirectFill(clip, pixel, Rect(x1, y1 - first + 1, x1 + 1, y1 + 1));
-            DirectFill(clip, pixel, Rect(x2, y2 + 1, x2 + 1, y1 - first + 1));
+            DirectColumn(clip, pixel, x1, y1 - first + 1, y1 + 1);
+            DirectColumn(clip, pixel, x2, y2 + 1, y1 - first + 1);
         }
         return;
     }

@@ -6,6 +6,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <utility>
@@ -59,6 +60,16 @@ private:
     bool DirectClip(Color c, Rect* clip);
     void DirectLine(const Rect& clip, uint32_t pixel, int x1, int y1, int x2, int y2);
     void DirectFill(const Rect& clip, uint32_t pixel, const Rect& r);
+    // Rows [top, bottom) of column x. Zoomed out nearly every shape is such a column: inline, a
+    // plain store a row.
+    void DirectColumn(const Rect& clip, uint32_t pixel, int x, int top, int bottom) {
+        if (x < clip.left || x >= clip.right) return;
+        if (top < clip.top) top = clip.top;
+        if (bottom > clip.bottom) bottom = clip.bottom;
+        const ptrdiff_t stride = m_bitsStride;
+        uint32_t* p = m_bits + ptrdiff_t(top) * stride + x;
+        for (int y = top; y < bottom; ++y, p += stride) *p = pixel;
+    }
     // A left-aligned text drawn again on a plain background of the colour it was first drawn on
     // is the same pixels: those are copied (the date axis zoomed out repeats a dozen months
     // dozens of times, and a text costs GDI tens of microseconds). False: draw it with GDI.
