@@ -1,6 +1,7 @@
 #include "charts/gdicanvas.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 
 #include "base/gdicache.h"
@@ -167,19 +168,30 @@ void GdiCanvas::Line(int x1, int y1, int x2, int y2, Color c, int width, PenStyl
 
 void GdiCanvas::Polyline(const std::vector<Point>& points, Color c, int width, PenStyle style) {
     if (points.size() < 2) return;
-    UsePen(c, width, style);
-    // A one-pixel solid line leaves out the end of each segment, so a repeated point, or one inside
-    // a straight level, upright or 45-degree run, changes no pixel (no other slope has its pixels
-    // fixed whatever the rounding); a line of a thousand bars has many.
     if (width <= 1 && style == kPenSolid) {
         Rect clip;
         if (DirectClip(c, &clip)) {
             // In the bits each segment costs only its pixels: joining runs would be work for nothing.
+            // A walk of one column a point (a line zoomed out to a pixel a bar) goes a column at a time.
             const uint32_t pixel = (uint32_t(GetRValue(c)) << 16) | (uint32_t(GetGValue(c)) << 8) | GetBValue(c);
-            for (size_t i = 0; i + 1 < points.size(); ++i)
-                DirectLine(clip, pixel, points[i].x, points[i].y, points[i + 1].x, points[i + 1].y);
+            const size_t n = points.size();
+            for (size_t i = 0; i + 1 < n;) {
+                size_t j = i;
+                while (j + 1 < n && points[j + 1].x == points[j].x + 1) ++j;
+                if (j > i) {
+                    DirectWalk(clip, pixel, &points[i], j - i + 1);
+                    i = j;
+                } else {
+                    DirectLine(clip, pixel, points[i].x, points[i].y, points[i + 1].x, points[i + 1].y);
+                    ++i;
+                }
+            }
             return;
         }
+        // A one-pixel solid line leaves out the end of each segment, so a repeated point, or one
+        // inside a straight level, upright or 45-degree run, changes no pixel (no other slope has
+        // its pixels fixed whatever the rounding); a line of a thousand bars has many.
+        UsePen(c, width, style);
         m_segments.clear();
         for (const Point& p : points) {
             const size_t n = m_segments.size();
@@ -203,6 +215,7 @@ void GdiCanvas::Polyline(const std::vector<Point>& points, Color c, int width, P
         m_segments.clear();
         return;
     }
+    UsePen(c, width, style);
     static_assert(sizeof(Point) == sizeof(POINT), "points pass to GDI as they are");
     ::Polyline(m_dc, reinterpret_cast<const POINT*>(points.data()), static_cast<int>(points.size()));
 }
@@ -250,6 +263,27 @@ void GdiCanvas::DirectFill(const Rect& clip, uint32_t pixel, const Rect& r) {
     uint32_t* row = m_bits + ptrdiff_t(in.top) * stride + in.left;
     const int w = in.Width();
     for (int y = in.top; y < in.bottom; ++y, row += stride) std::fill(row, row + w, pixel);
+}
+
+void GdiCanvas::DirectWalk(const Rect& clip, uint32_t pixel, const Point* p, size_t count) {
+    // Segment k puts its head (from y_k halfway towards y_k+1, as DirectLine's one-column rule
+    // has it) in its own column and its tail (the rest, y_k+1 left out) in the next; the tail
+    // ends next to y_k+1, where the next head starts, so a column is one run [lo, hi).
+    int lo = INT_MAX, hi = INT_MIN;  // the tail waiting for the column: none yet
+    for (size_t k = 0; k + 1 < count; ++k) {
+        const int ya = p[k].y, yb = p[k + 1].y;
+        const bool down = yb >= ya;
+        const int first = (down ? yb - ya : ya - yb) / 2 + 1;
+        const int headLo = down ? ya : ya - first + 1, headHi = down ? ya + first : ya + 1;
+        DirectColumn(clip, pixel, p[k].x, std::min(lo, headLo), std::max(hi, headHi));
+        lo = down ? ya + first : yb + 1;
+        hi = down ? yb : ya - first + 1;
+        if (lo >= hi) {
+            lo = INT_MAX;
+            hi = INT_MIN;
+        }
+    }
+    if (lo < hi) DirectColumn(clip, pixel, p[count - 1].x, lo, hi);
 }
 
 // GDI's line: Bresenham from the start, the end left out; where the ideal line passes midway

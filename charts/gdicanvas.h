@@ -59,6 +59,9 @@ private:
     // millisecond. DirectClip is false, and GDI draws, when the DC is not like that now.
     bool DirectClip(Color c, Rect* clip);
     void DirectLine(const Rect& clip, uint32_t pixel, int x1, int y1, int x2, int y2);
+    // The segments of count points (at least two) each one column right of the one before, as a
+    // line of bars one pixel apart is: the pixels DirectLine gives them, a run a column.
+    void DirectWalk(const Rect& clip, uint32_t pixel, const Point* p, size_t count);
     void DirectFill(const Rect& clip, uint32_t pixel, const Rect& r);
     // Rows [top, bottom) of column x. Zoomed out nearly every shape is such a column: inline, a
     // plain store a row.
