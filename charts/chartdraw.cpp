@@ -20,18 +20,6 @@ ChartPalette ChartPalette::FromProfile() {
     return p;
 }
 
-bool ValueToY(double v, double min, double max, int bottom, int height, int* y) {
-    const double span = max - min;
-    if (!std::isfinite(v) || !std::isfinite(span) || !(span > 0)) return false;
-    const double at = double(bottom) - double(height) * (v - min) / span;
-    if (!std::isfinite(at)) return false;
-    // Truncation towards zero of a value already inside the int range.
-    if (at >= kCoordLimit) *y = kCoordLimit;
-    else if (at <= -kCoordLimit) *y = -kCoordLimit;
-    else *y = int(at);
-    return true;
-}
-
 BarBatch::Group& BarBatch::Gather(const Rect& box, Color c) {
     Group* group = nullptr;
     bool meets = false;

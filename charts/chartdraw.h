@@ -3,6 +3,7 @@
 // They draw through the canvas seam, so the rules are checked natively on a recording canvas.
 #pragma once
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -73,7 +74,18 @@ constexpr int kCoordLimit = 32000;
 // The value-to-pixel rule of every chart: y = trunc(bottom - height * (v - min) / (max - min)),
 // clamped to +-kCoordLimit. False, with y untouched, when v or the range is not a finite number
 // or the range is empty: such a value lies outside every pane.
-bool ValueToY(double v, double min, double max, int bottom, int height, int* y);
+// Inline: a chart zoomed out maps a thousand values per line.
+inline bool ValueToY(double v, double min, double max, int bottom, int height, int* y) {
+    const double span = max - min;
+    if (!std::isfinite(v) || !std::isfinite(span) || !(span > 0)) return false;
+    const double at = double(bottom) - double(height) * (v - min) / span;
+    if (!std::isfinite(at)) return false;
+    // Truncation towards zero of a value already inside the int range.
+    if (at >= kCoordLimit) *y = kCoordLimit;
+    else if (at <= -kCoordLimit) *y = -kCoordLimit;
+    else *y = int(at);
+    return true;
+}
 // The same test for an already mapped y: inside [top, bottom].
 inline bool YInPane(int y, int top, int bottom) { return y >= top && y <= bottom; }
 

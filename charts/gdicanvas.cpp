@@ -1,6 +1,7 @@
 #include "charts/gdicanvas.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 
 #include "base/gdicache.h"
@@ -167,11 +168,30 @@ void GdiCanvas::Line(int x1, int y1, int x2, int y2, Color c, int width, PenStyl
 
 void GdiCanvas::Polyline(const std::vector<Point>& points, Color c, int width, PenStyle style) {
     if (points.size() < 2) return;
-    UsePen(c, width, style);
-    // A one-pixel solid line leaves out the end of each segment, so a repeated point, or one inside
-    // a straight level, upright or 45-degree run, changes no pixel (no other slope has its pixels
-    // fixed whatever the rounding); a line of a thousand bars has many.
     if (width <= 1 && style == kPenSolid) {
+        Rect clip;
+        if (DirectClip(c, &clip)) {
+            // In the bits each segment costs only its pixels: joining runs would be work for nothing.
+            // A walk of one column a point (a line zoomed out to a pixel a bar) goes a column at a time.
+            const uint32_t pixel = (uint32_t(GetRValue(c)) << 16) | (uint32_t(GetGValue(c)) << 8) | GetBValue(c);
+            const size_t n = points.size();
+            for (size_t i = 0; i + 1 < n;) {
+                size_t j = i;
+                while (j + 1 < n && points[j + 1].x == points[j].x + 1) ++j;
+                if (j > i) {
+                    DirectWalk(clip, pixel, &points[i], j - i + 1);
+                    i = j;
+                } else {
+                    DirectLine(clip, pixel, points[i].x, points[i].y, points[i + 1].x, points[i + 1].y);
+                    ++i;
+                }
+            }
+            return;
+        }
+        // A one-pixel solid line leaves out the end of each segment, so a repeated point, or one
+        // inside a straight level, upright or 45-degree run, changes no pixel (no other slope has
+        // its pixels fixed whatever the rounding); a line of a thousand bars has many.
+        UsePen(c, width, style);
         m_segments.clear();
         for (const Point& p : points) {
             const size_t n = m_segments.size();
@@ -191,17 +211,11 @@ void GdiCanvas::Polyline(const std::vector<Point>& points, Color c, int width, P
             }
             m_segments.push_back(POINT{p.x, p.y});
         }
-        Rect clip;
-        if (m_segments.size() >= 2 && DirectClip(c, &clip)) {
-            const uint32_t pixel = (uint32_t(GetRValue(c)) << 16) | (uint32_t(GetGValue(c)) << 8) | GetBValue(c);
-            for (size_t i = 0; i + 1 < m_segments.size(); ++i)
-                DirectLine(clip, pixel, m_segments[i].x, m_segments[i].y, m_segments[i + 1].x, m_segments[i + 1].y);
-        } else if (m_segments.size() >= 2) {
-            ::Polyline(m_dc, m_segments.data(), static_cast<int>(m_segments.size()));
-        }
+        if (m_segments.size() >= 2) ::Polyline(m_dc, m_segments.data(), static_cast<int>(m_segments.size()));
         m_segments.clear();
         return;
     }
+    UsePen(c, width, style);
     static_assert(sizeof(Point) == sizeof(POINT), "points pass to GDI as they are");
     ::Polyline(m_dc, reinterpret_cast<const POINT*>(points.data()), static_cast<int>(points.size()));
 }
@@ -225,22 +239,51 @@ void GdiCanvas::AddFilled(const Rect& r) {
 bool GdiCanvas::DirectClip(Color c, Rect* clip) {
     // A palette index or palette-relative colour goes through GDI.
     if (!m_bits || (c >> 24) != 0 || ::GetROP2(m_dc) != R2_COPYPEN) return false;
-    RECT box;
-    if (::GetClipBox(m_dc, &box) != SIMPLEREGION) return false;
-    *clip = Rect(box.left, box.top, box.right, box.bottom).Intersect(Rect(0, 0, m_bitsWidth, m_bitsHeight));
-    if (clip->IsEmpty()) return false;
+    if (!m_clipKnown) {
+        RECT box;
+        m_clipSimple = ::GetClipBox(m_dc, &box) == SIMPLEREGION;
+        m_clipBox = Rect(box.left, box.top, box.right, box.bottom).Intersect(Rect(0, 0, m_bitsWidth, m_bitsHeight));
+        m_clipKnown = true;
+    }
+    if (!m_clipSimple || m_clipBox.IsEmpty()) return false;
+    *clip = m_clipBox;
     // What GDI drew before must be in the bits before they are written.
     ::GdiFlush();
     return true;
 }
 
 void GdiCanvas::DirectFill(const Rect& clip, uint32_t pixel, const Rect& r) {
+    if (r.right - r.left == 1) {
+        DirectColumn(clip, pixel, r.left, r.top, r.bottom);
+        return;
+    }
     const Rect in = r.Intersect(clip);
     if (in.IsEmpty()) return;
-    for (int y = in.top; y < in.bottom; ++y) {
-        uint32_t* row = m_bits + ptrdiff_t(y) * m_bitsStride;
-        std::fill(row + in.left, row + in.right, pixel);
+    const ptrdiff_t stride = m_bitsStride;
+    uint32_t* row = m_bits + ptrdiff_t(in.top) * stride + in.left;
+    const int w = in.Width();
+    for (int y = in.top; y < in.bottom; ++y, row += stride) std::fill(row, row + w, pixel);
+}
+
+void GdiCanvas::DirectWalk(const Rect& clip, uint32_t pixel, const Point* p, size_t count) {
+    // Segment k puts its head (from y_k halfway towards y_k+1, as DirectLine's one-column rule
+    // has it) in its own column and its tail (the rest, y_k+1 left out) in the next; the tail
+    // ends next to y_k+1, where the next head starts, so a column is one run [lo, hi).
+    int lo = INT_MAX, hi = INT_MIN;  // the tail waiting for the column: none yet
+    for (size_t k = 0; k + 1 < count; ++k) {
+        const int ya = p[k].y, yb = p[k + 1].y;
+        const bool down = yb >= ya;
+        const int first = (down ? yb - ya : ya - yb) / 2 + 1;
+        const int headLo = down ? ya : ya - first + 1, headHi = down ? ya + first : ya + 1;
+        DirectColumn(clip, pixel, p[k].x, std::min(lo, headLo), std::max(hi, headHi));
+        lo = down ? ya + first : yb + 1;
+        hi = down ? yb : ya - first + 1;
+        if (lo >= hi) {
+            lo = INT_MAX;
+            hi = INT_MIN;
+        }
     }
+    if (lo < hi) DirectColumn(clip, pixel, p[count - 1].x, lo, hi);
 }
 
 // GDI's line: Bresenham from the start, the end left out; where the ideal line passes midway
@@ -253,7 +296,27 @@ void GdiCanvas::DirectLine(const Rect& clip, uint32_t pixel, int x1, int y1, int
         return;
     }
     if (x1 == x2) {
-        DirectFill(clip, pixel, Rect(x1, std::min(y1, y2 + 1), x1 + 1, std::max(y1 + 1, y2)));
+        DirectColumn(clip, pixel, x1, std::min(y1, y2 + 1), std::max(y1 + 1, y2));
+        return;
+    }
+    // A step of one column (a line of bars one pixel apart): a pixel, or the rule below worked out
+    // as two upright runs, the column moving once the error first goes above zero.
+    if (x2 - x1 == 1 || x1 - x2 == 1) {
+        const int ady = std::abs(y2 - y1);
+        if (ady <= 1) {
+            if (clip.Contains(x1, y1)) m_bits[ptrdiff_t(y1) * m_bitsStride + x1] = pixel;
+            return;
+        }
+        // Octants 3 and 6 (leftwards) take the step late.
+        const int bias = x2 < x1 ? 1 : 0;
+        const int first = (ady - bias) / 2 + 1;  // pixels in the start column
+        if (y2 > y1) {
+            DirectColumn(clip, pixel, x1, y1, y1 + first);
+            DirectColumn(clip, pixel, x2, y1 + first, y2);
+        } else {
+            DirectColumn(clip, pixel, x1, y1 - first + 1, y1 + 1);
+            DirectColumn(clip, pixel, x2, y2 + 1, y1 - first + 1);
+        }
         return;
     }
     // Nothing of it inside the clip.
@@ -295,6 +358,11 @@ void GdiCanvas::DrawShapes(const ShapeBatch& shapes) {
         for (const Rect& r : shapes.fills) DirectFill(clip, pixel, r);
         for (const Rect& r : shapes.frames) {
             if (r.IsEmpty()) continue;
+            // Two pixels or fewer across: the outline is the whole rectangle, written once.
+            if (r.Width() <= 2 || r.Height() <= 2) {
+                DirectFill(clip, pixel, r);
+                continue;
+            }
             DirectFill(clip, pixel, Rect(r.left, r.top, r.right, r.top + 1));
             DirectFill(clip, pixel, Rect(r.left, r.bottom - 1, r.right, r.bottom));
             DirectFill(clip, pixel, Rect(r.left, r.top, r.left + 1, r.bottom));
@@ -462,6 +530,7 @@ int GdiCanvas::TextHeight(const Font& font) {
 }
 
 void GdiCanvas::PushClip(const Rect& r) {
+    m_clipKnown = false;
     m_clipSaves.push_back(::SaveDC(m_dc));
     ::IntersectClipRect(m_dc, r.left, r.top, r.right, r.bottom);
 }
@@ -470,6 +539,7 @@ void GdiCanvas::PopClip() {
     if (m_clipSaves.empty()) return;
     ::RestoreDC(m_dc, m_clipSaves.back());
     m_clipSaves.pop_back();
+    m_clipKnown = false;
     ForgetSelection();
 }
 

@@ -6,6 +6,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <utility>
@@ -17,7 +18,8 @@ namespace charts {
 
 class GdiCanvas : public Canvas {
 public:
-    // The DC stays the caller's; every object selected into it is put back on destruction.
+    // The DC stays the caller's; every object selected into it is put back on destruction. While
+    // the canvas lives its clip changes only through PushClip and PopClip.
     explicit GdiCanvas(HDC dc);
     ~GdiCanvas() override;
     GdiCanvas(const GdiCanvas&) = delete;
@@ -57,7 +59,20 @@ private:
     // millisecond. DirectClip is false, and GDI draws, when the DC is not like that now.
     bool DirectClip(Color c, Rect* clip);
     void DirectLine(const Rect& clip, uint32_t pixel, int x1, int y1, int x2, int y2);
+    // The segments of count points (at least two) each one column right of the one before, as a
+    // line of bars one pixel apart is: the pixels DirectLine gives them, a run a column.
+    void DirectWalk(const Rect& clip, uint32_t pixel, const Point* p, size_t count);
     void DirectFill(const Rect& clip, uint32_t pixel, const Rect& r);
+    // Rows [top, bottom) of column x. Zoomed out nearly every shape is such a column: inline, a
+    // plain store a row.
+    void DirectColumn(const Rect& clip, uint32_t pixel, int x, int top, int bottom) {
+        if (x < clip.left || x >= clip.right) return;
+        if (top < clip.top) top = clip.top;
+        if (bottom > clip.bottom) bottom = clip.bottom;
+        const ptrdiff_t stride = m_bitsStride;
+        uint32_t* p = m_bits + ptrdiff_t(top) * stride + x;
+        for (int y = top; y < bottom; ++y, p += stride) *p = pixel;
+    }
     // A left-aligned text drawn again on a plain background of the colour it was first drawn on
     // is the same pixels: those are copied (the date axis zoomed out repeats a dozen months
     // dozens of times, and a text costs GDI tens of microseconds). False: draw it with GDI.
@@ -75,6 +90,10 @@ private:
     int m_bitsStride = 0;        // pixels from a row to the next (negative bottom-up)
     int m_bitsWidth = 0, m_bitsHeight = 0;
     std::vector<int> m_clipSaves;
+    // The clip box as DirectClip last asked it of GDI; the clip changes only through PushClip and
+    // PopClip while the canvas lives, and a zoomed-out paint asks for it a hundred times.
+    bool m_clipKnown = false, m_clipSimple = false;
+    Rect m_clipBox;
     // Runs of pixels [from, to) in column or row at, as (at << 32 | from, to) for sorting.
     std::vector<std::pair<uint64_t, int>> m_upright, m_level;
     std::vector<POINT> m_segments;

@@ -45,17 +45,6 @@ int GetNextBarWidth(int step, bool wider) {
     return kDefaultBarStep;
 }
 
-int BodyWidthForStep(int step) {
-    switch (step) {
-    case 1: case 2: return 1;
-    case 4: case 5: return 3;
-    case 6: case 7: return 5;
-    case 9: case 10: return 7;
-    case 13: case 15: return 11;
-    default: return 0;
-    }
-}
-
 bool UpdateVisibleRange(VisibleRange& r, int count, int W, int s) {
     if (s <= 0 || W <= 0) return false;
     const int m = W / s;
@@ -83,20 +72,6 @@ bool UpdateVisibleRange(VisibleRange& r, int count, int W, int s) {
     }
     if (r.last < r.first) return false;
     if (r.cursor < r.first || r.cursor > r.last) r.cursor = -1;
-    return true;
-}
-
-bool GetSlotRect(const VisibleRange& r, int step, const KLineLayout& layout, int bar, BarSlot* out) {
-    if (bar < 0 || bar < r.first || bar > r.last || r.first < 0) return false;
-    const int w = BodyWidthForStep(step);
-    if (w == 0 || layout.chartArea.IsEmpty()) return false;
-    const int x = layout.barArea.left + (bar - r.first) * step;
-    if (out) {
-        out->slot = Rect(x, layout.chartArea.top, x + step, layout.chartArea.bottom);
-        out->bodyLeft = x;
-        out->bodyRight = x + w;
-        out->centre = x + w / 2;
-    }
     return true;
 }
 

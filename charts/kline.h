@@ -47,7 +47,16 @@ inline Rect CandleRect(const Rect& pricePane) {
 // value gives the default step.
 int GetNextBarWidth(int step, bool wider);
 // Body width of a bar step: 1, 3, 5, 7 or 11; 0 for a step not on the ladder.
-int BodyWidthForStep(int step);
+inline int BodyWidthForStep(int step) {
+    switch (step) {
+    case 1: case 2: return 1;
+    case 4: case 5: return 3;
+    case 6: case 7: return 5;
+    case 9: case 10: return 7;
+    case 13: case 15: return 11;
+    default: return 0;
+    }
+}
 
 struct VisibleRange {
     int first = -1, last = -1, cursor = -1;
@@ -63,7 +72,20 @@ struct BarSlot {
     int bodyLeft = 0, bodyRight = 0, centre = 0;
 };
 // The slot of a visible bar: x = bar area left + (bar - first) * step over the chart area's height.
-bool GetSlotRect(const VisibleRange& r, int step, const KLineLayout& layout, int bar, BarSlot* out);
+// Inline: every line of a pane asks it for each visible bar.
+inline bool GetSlotRect(const VisibleRange& r, int step, const KLineLayout& layout, int bar, BarSlot* out) {
+    if (bar < 0 || bar < r.first || bar > r.last || r.first < 0) return false;
+    const int w = BodyWidthForStep(step);
+    if (w == 0 || layout.chartArea.IsEmpty()) return false;
+    const int x = layout.barArea.left + (bar - r.first) * step;
+    if (out) {
+        out->slot = Rect(x, layout.chartArea.top, x + step, layout.chartArea.bottom);
+        out->bodyLeft = x;
+        out->bodyRight = x + w;
+        out->centre = x + w / 2;
+    }
+    return true;
+}
 // The visible bar whose slot holds the point, -1 outside the price pane or between slots.
 int HitTestBar(const VisibleRange& r, int step, const KLineLayout& layout, int x, int y);
 

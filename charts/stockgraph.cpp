@@ -198,10 +198,6 @@ void CStockGraph::SetVisibleRange(int first, int last, int cursor) {
     m_range.cursor = cursor;
 }
 
-bool CStockGraph::GetSlotRect(int bar, BarSlot* slot) const {
-    return charts::GetSlotRect(m_range, m_nBarStep, m_layout, bar, slot);
-}
-
 int CStockGraph::HitTestBar(int x, int y) const { return charts::HitTestBar(m_range, m_nBarStep, m_layout, x, y); }
 
 std::string CStockGraph::PeriodName() const { return GetKTypeName(m_nPeriod); }

@@ -110,7 +110,9 @@ public:
     double GetPriceMax() const { return m_dPriceMax; }
     double GetPriceMin() const { return m_dPriceMin; }
 
-    bool GetSlotRect(int bar, charts::BarSlot* slot) const;
+    bool GetSlotRect(int bar, charts::BarSlot* slot) const {
+        return charts::GetSlotRect(m_range, m_nBarStep, m_layout, bar, slot);
+    }
     // The price range of the bars first..last, widened by the overlays of the profile's list with
     // the user's parameters; the bars of the lowest low and the highest high.
     bool GetPriceRange(int first, int last, double* min, double* max, int* minBar, int* maxBar);

@@ -82,50 +82,85 @@ TEST(GdiCanvas, DottedLinesAlternatePixelsAndXorUsesItsColour) {
 
 // A shape batch and a one-pixel polyline leave the pixels the single calls leave: thin, flat and
 // one-pixel rectangles, lines in all four directions, lines of no length, runs that touch or
-// overlap in a column, level, upright and 45-degree runs of a polyline and turns between them, all
-// under a clip.
+// overlap in a column, level, upright and 45-degree runs of a polyline and turns between them, a
+// walk of one column a point as a chart zoomed out draws (both ways), under each case of clips.
 TEST(GdiCanvas, BatchesAndPolylinesDrawWhatTheSingleCallsDraw) {
     ShapeBatch s;
     s.color = kRed;
     s.fills = {Rect(2, 2, 3, 3), Rect(5, 2, 6, 30), Rect(8, 4, 30, 5), Rect(10, 10, 12, 12), Rect(14, 10, 19, 40),
                Rect(40, 40, 40, 50), Rect(-5, 60, 8, 70), Rect(32, 2, 33, 20)};
     s.frames = {Rect(20, 10, 21, 11), Rect(22, 10, 23, 20), Rect(24, 10, 34, 11), Rect(36, 10, 38, 20),
-                Rect(40, 10, 45, 13), Rect(50, 10, 61, 40), Rect(32, 15, 33, 25), Rect(70, 70, 75, 70)};
+                Rect(40, 10, 45, 13), Rect(50, 10, 61, 40), Rect(32, 15, 33, 25), Rect(70, 70, 75, 70),
+                Rect(62, 10, 64, 11), Rect(62, 12, 64, 30), Rect(65, 12, 76, 14)};
     s.lines = {Point(80, 10), Point(80, 40), Point(82, 40), Point(82, 10), Point(84, 20), Point(100, 20),
                Point(100, 22), Point(84, 22), Point(86, 30), Point(96, 45), Point(90, 50), Point(90, 50),
                Point(32, 24), Point(32, 30), Point(32, 30), Point(32, 36), Point(32, 38), Point(32, 33),
                Point(0, 95), Point(150, 95)};
-    const std::vector<Point> line = {Point(10, 80), Point(11, 80), Point(12, 80), Point(12, 80), Point(13, 82),
-                                     Point(14, 82), Point(15, 82), Point(15, 85), Point(15, 88), Point(16, 70),
-                                     Point(17, 70), Point(16, 70), Point(20, 90), Point(20, 86), Point(20, 84),
-                                     Point(21, 85), Point(23, 87), Point(24, 86), Point(26, 84), Point(27, 85),
-                                     Point(30, 87), Point(31, 88), Point(31, 88), Point(32, 89)};
-    auto draw = [&](bool batched) {
-        auto dib = std::make_unique<Dib>(120, 100);
-        GdiCanvas c(dib->dc());
-        c.FillRect(Rect(0, 0, 120, 100), kBack);
-        ClipScope clip(c, Rect(1, 1, 110, 96));
-        if (batched) {
-            c.DrawShapes(s);
-            c.Polyline(line, kGreen);
-        } else {
-            for (const Rect& r : s.fills) c.FillRect(r, kRed);
-            for (const Rect& r : s.frames) c.FrameRect(r, kRed);
-            for (size_t i = 0; i + 1 < s.lines.size(); i += 2)
-                c.Line(s.lines[i].x, s.lines[i].y, s.lines[i + 1].x, s.lines[i + 1].y, kRed);
-            for (size_t i = 0; i + 1 < line.size(); ++i) c.Line(line[i].x, line[i].y, line[i + 1].x, line[i + 1].y, kGreen);
-        }
-        return dib;
+    std::vector<Point> line = {Point(10, 80), Point(11, 80), Point(12, 80), Point(12, 80), Point(13, 82),
+                               Point(14, 82), Point(15, 82), Point(15, 85), Point(15, 88), Point(16, 70),
+                               Point(17, 70), Point(16, 70), Point(20, 90), Point(20, 86), Point(20, 84),
+                               Point(21, 85), Point(23, 87), Point(24, 86), Point(26, 84), Point(27, 85),
+                               Point(30, 87), Point(31, 88), Point(31, 88), Point(32, 89)};
+    // Steps of -9 to 9 pixels, one column each, rightwards and then back leftwards.
+    const int steps[] = {0, 1, -1, 2, -2, 3, -3, 4, -5, 6, -7, 8, -9, 9, 5, -4, 7, -6, 0, -8, 1, 2, -1};
+    Point at(40, 55);
+    line.push_back(at);
+    for (int dy : steps) line.push_back(at = Point(at.x + 1, at.y + dy));
+    for (int dy : steps) line.push_back(at = Point(at.x - 1, at.y - dy + 1));
+
+    struct Case {
+        const char* name;
+        std::vector<Rect> clips;  // pushed in turn before drawing
+        bool popBeforeLine;       // the innermost clip is popped between the shapes and the line
+        int minRed;               // the shapes' pixels at least left inside the clips
     };
-    auto batched = draw(true), single = draw(false);
-    int red = 0;
-    for (int y = 0; y < 100; ++y) {
-        for (int x = 0; x < 120; ++x) {
-            EXPECT_EQ(batched->At(x, y), single->At(x, y)) << x << "," << y;
-            red += single->At(x, y) == kRed;
+    const Case cases[] = {
+        {"no clip", {}, false, 300},
+        {"one clip", {Rect(1, 1, 110, 96)}, false, 300},
+        {"nested clips", {Rect(1, 1, 110, 96), Rect(12, 6, 62, 90)}, false, 100},
+        {"a clip popped before the line", {Rect(1, 1, 110, 96), Rect(12, 6, 62, 90)}, true, 100},
+        {"a clip cutting the walk", {Rect(45, 50, 58, 62)}, false, 0},
+    };
+    for (const Case& k : cases) {
+        auto draw = [&](bool batched) {
+            auto dib = std::make_unique<Dib>(120, 100);
+            GdiCanvas c(dib->dc());
+            c.FillRect(Rect(0, 0, 120, 100), kBack);
+            for (const Rect& r : k.clips) c.PushClip(r);
+            if (batched) {
+                c.DrawShapes(s);
+            } else {
+                for (const Rect& r : s.fills) c.FillRect(r, kRed);
+                for (const Rect& r : s.frames) c.FrameRect(r, kRed);
+                for (size_t i = 0; i + 1 < s.lines.size(); i += 2)
+                    c.Line(s.lines[i].x, s.lines[i].y, s.lines[i + 1].x, s.lines[i + 1].y, kRed);
+            }
+            size_t pushed = k.clips.size();
+            if (k.popBeforeLine && pushed > 0) {
+                c.PopClip();
+                --pushed;
+            }
+            if (batched) {
+                c.Polyline(line, kGreen);
+            } else {
+                for (size_t i = 0; i + 1 < line.size(); ++i)
+                    c.Line(line[i].x, line[i].y, line[i + 1].x, line[i + 1].y, kGreen);
+            }
+            for (; pushed > 0; --pushed) c.PopClip();
+            return dib;
+        };
+        auto batched = draw(true), single = draw(false);
+        int red = 0, green = 0;
+        for (int y = 0; y < 100; ++y) {
+            for (int x = 0; x < 120; ++x) {
+                EXPECT_EQ(batched->At(x, y), single->At(x, y)) << k.name << " at " << x << "," << y;
+                red += single->At(x, y) == kRed;
+                green += single->At(x, y) == kGreen;
+            }
         }
+        EXPECT_GE(red, k.minRed) << k.name;
+        EXPECT_GT(green, 20) << k.name;
     }
-    EXPECT_GT(red, 300);
 }
 
 // Polylines and shape batches on a DIB section are written into its bits: every slope and
