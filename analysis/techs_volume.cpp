@@ -946,6 +946,7 @@ bool CAD::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBa
     EnsureParameters();
     const int n = m_ints[kDays];
     const KDATA* b = m_pKData ? m_pKData->GetData() : nullptr;
+    if (b && n >= 1 && start >= 0 && FreshSums(n, start, end, min, max, minBar, maxBar)) return true;
     // The accumulation takes both signs. Each bar's is worked out once, into a column of
     // contiguous doubles (kept for the next pass) that the window walk reads.
     if (b && n >= 1 && start >= 0 && start <= end) {
@@ -962,6 +963,78 @@ bool CAD::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBa
     return SumLineRange(n, n - 1, start, end, min, max, minBar, maxBar, [b](int t) { return Accumulation(b[t]); },
                         [](int, double sum) { return sum; }, static_cast<CSignedWindowSum*>(nullptr));
 }
+// SumLineRange's steps over a range none of whose bars is cached yet, in one pass over the bars:
+// each bar's accumulation is worked out once and kept in a ring of the last n, and the signed
+// window sum steps on in locals (taken afresh where RunWindowSums takes it: at the first bar,
+// every kRefresh bars after it, and when the magnitudes shrink). False (nothing done) when the
+// range does not qualify; when done, the request's answer is true (as SumLineRange's over a
+// range that has bars).
+bool CAD::FreshSums(int n, int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    if (start <= m_nLastStored) return false;
+    start = std::max(start, n - 1);
+    end = std::min(end, m_pKData->GetSize() - 1);
+    if (start > end || !OpenLines(1) || m_nCacheStart != 0 || end >= CacheEnd()) return false;
+    const KDATA* const b = m_pKData->GetData();
+    int size = 1;
+    while (size < n) size <<= 1;
+    const int mask = size - 1;
+    m_ring.resize(size_t(size));
+    double* const ring = m_ring.data();
+    for (int t = start - n + 1; t < start; ++t) ring[t & mask] = Accumulation(b[t]);
+    double* const line = m_pCache[0];
+    double sum = 0, mass = 0, peak = 0, floor = 0;
+    double l = std::numeric_limits<double>::infinity(), h = -l;
+    int lb = start, hb = start;
+    bool broken = false;
+    auto taken = [&](int i) {
+        double s = 0, c = 0, a = 0;
+        for (int t = i - n + 1; t <= i; ++t) {
+            const double x = ring[t & mask];
+            CompensatedAdd(s, c, x);
+            a += std::fabs(x);
+        }
+        sum = s + c;
+        mass = peak = a;
+        floor = a * (1.0 / 16);
+    };
+    for (int from = start; from <= end; from += CSignedWindowSum::kRefresh) {
+        const int stop = std::min(end, from + int(CSignedWindowSum::kRefresh) - 1);
+        ring[from & mask] = Accumulation(b[from]);
+        taken(from);
+        line[from] = sum;
+        for (int i = from;;) {
+            const double x = sum;
+            if (__builtin_expect(!std::isfinite(x), 0)) {
+                broken = true;
+            } else {
+                if (x < l) l = x, lb = i;
+                if (x > h) h = x, hb = i;
+            }
+            if (++i > stop) break;
+            PrefetchBar(b, i);
+            const double in = Accumulation(b[i]), out = ring[(i - n) & mask];
+            ring[i & mask] = in;
+            // CSignedWindowSum::Step
+            sum += in - out;
+            mass += std::fabs(in) - std::fabs(out);
+            if (mass > peak) {
+                peak = mass;
+                floor = mass * (1.0 / 16);
+            } else if (__builtin_expect(!(mass >= floor), 0)) {
+                taken(i);
+            }
+            line[i] = sum;
+        }
+    }
+    MarkComputedFinite(0, start, end, broken);
+    WidenRange(&l, &h);
+    if (min) *min = l;
+    if (max) *max = h;
+    if (minBar) *minBar = lb;
+    if (maxBar) *maxBar = hb;
+    return true;
+}
+
 bool CCI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     EnsureParameters();
     bool fresh = false;
