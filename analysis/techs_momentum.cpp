@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <vector>
 
 namespace {
 
@@ -658,6 +660,12 @@ double CDMI::AdxRun(int i) {
 bool CDMI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     EnsureParameters();
     const int n = m_ints[kDays];
+    bool fresh = false;
+    if (start <= 2 * n && FreshPass(4, std::max(start, 2 * n), end, min, max, minBar, maxBar, &fresh,
+                                    [this, n](int first, int last, double* const* lines) {
+                                        return FreshRun(n, first, last, lines);
+                                    }))
+        return fresh;
     std::vector<double> ring(size_t(n + 1), 0.0);
     int at = -1;    // the last bar whose ADX the ring holds
     int slot = 0;   // its place in the ring: at % (N + 1), stepped on without a division
@@ -750,6 +758,84 @@ bool CDMI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
         Track(at);
     }
     return result;
+}
+
+// The pass below from a range that starts by bar 2N (its run then starts at bar 0 as well), over
+// bars none of which is cached: one run from bar N, the three sums stepped on in locals as
+// WindowSums steps them with each bar's terms kept in a ring, the lines of bars first..last
+// written (NaN in all four where a bar has none). The run is kept for the bars after last.
+bool CDMI::FreshRun(int n, int first, int last, double* const* lines) {
+    const KDATA* const b = m_pKData->GetData();
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    int size = 1;
+    while (size < n + 1) size <<= 1;
+    const int mask = size - 1;
+    m_ring.resize(size_t(size) * 3);
+    double* const terms = m_ring.data();
+    auto term = [b, terms, mask](int t) __attribute__((always_inline)) {
+        const double h = b[t].high, l = b[t].low, c = b[t - 1].close;
+        double* x = terms + size_t(t & mask) * 3;
+        x[0] = std::max(h - b[t - 1].high, 0.0);
+        x[1] = std::max(double(b[t - 1].low) - l, 0.0);
+        x[2] = std::max(h - l, std::max(std::fabs(h - c), std::fabs(l - c)));
+    };
+    std::vector<double> ring(size_t(n + 1), 0.0);
+    double* const adxAt = ring.data();
+    double* const l0 = lines[0];
+    double* const l1 = lines[1];
+    double* const l2 = lines[2];
+    double* const l3 = lines[3];
+    double s0 = 0, s1 = 0, s2 = 0, peak = 0, adx = 0;
+    int moves = 0, slot = n - 1;  // bar t's ADX at t % (N + 1)
+    bool broken = false;
+    for (int t = 1; t < n; ++t) term(t);
+    for (int i = n; i <= last; ++i) {
+        PrefetchBar(b, i);
+        term(i);
+        bool afresh = i == n || moves >= 1024;
+        if (!afresh) {
+            const double* out = terms + size_t((i - n) & mask) * 3;
+            const double* in = terms + size_t(i & mask) * 3;
+            s0 += -1.0 * out[0], s1 += -1.0 * out[1], s2 += -1.0 * out[2];
+            s0 += 1.0 * in[0], s1 += 1.0 * in[1], s2 += 1.0 * in[2];
+            ++moves;
+            const double a = std::fabs(s0) + std::fabs(s1) + std::fabs(s2);
+            peak = std::max(peak, a);
+            afresh = !(a * 16 >= peak);
+        }
+        if (__builtin_expect(afresh, 0)) {
+            s0 = s1 = s2 = 0;
+            for (int j = i - n + 1; j <= i; ++j) {
+                const double* x = terms + size_t(j & mask) * 3;
+                s0 += 1.0 * x[0], s1 += 1.0 * x[1], s2 += 1.0 * x[2];
+            }
+            peak = std::fabs(s0) + std::fabs(s1) + std::fabs(s2);
+            moves = 0;
+        }
+        double p = 0, m = 0;
+        bool has = std::fabs(s2) >= 0.0001 && std::fabs(s0 + s1) >= 0.0001 && std::isfinite(s2);
+        if (has) {
+            p = s0 * 100 / s2, m = s1 * 100 / s2;
+            has = std::isfinite(p) && std::isfinite(m);
+            if (has) adx = ((n - 1) * adx + std::fabs(p - m) * 100 / (p + m)) / n;
+        }
+        slot = slot == n ? 0 : slot + 1;
+        adxAt[slot] = adx;
+        if (i < first) continue;
+        const double back = adxAt[slot == n ? 0 : slot + 1];  // bar i - N
+        const double v3 = (adx + back) / 2;
+        if (__builtin_expect(!has || !(std::isfinite(adx) && std::isfinite(v3)), 0)) {
+            l0[i] = l1[i] = l2[i] = l3[i] = none;
+            broken = true;
+            continue;
+        }
+        l0[i] = p, l1[i] = m, l2[i] = adx, l3[i] = v3;
+    }
+    m_run.at = last;
+    m_run.adx = adx;
+    m_run.ring = ring;
+    Track(last);
+    return broken;
 }
 
 // ---- CCI ----

@@ -126,6 +126,7 @@ private:
     bool FromTail(int index, double* v, bool* ok) const;
     void ToTail(int index, const double* v, bool ok);
     bool StepRun(int index, double* v);
+    bool FreshRun(int n, int first, int last, double* const* lines);
     WindowSums<3> m_sums;
     struct Run {
         unsigned epoch = 0;
