@@ -283,7 +283,11 @@ bool CRSI::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
     if (m_pKData && start >= 0) {
         end = std::min(end, m_pKData->GetSize() - 1);
         const bool fresh = start > m_nLastStored;  // no line has any bar of the range cached
-        for (int d = 0; d < m_days.GetSize(); ++d) {
+        const int count = m_days.GetSize();
+        bool done = false;
+        if (fresh)
+            WithSumCount(count, [&](auto c) { done = FreshAll<decltype(c)::value>(start, end, &lo, &hi, &any); });
+        for (int d = 0; d < count && !done; ++d) {
             const int days = int(m_days[d]), line = DayCacheLine(m_days, days);
             if (fresh && line >= 0 && FreshDays(line, days, start, end, &lo, &hi, &any)) continue;
             for (int i = start; i <= end; ++i) {
@@ -371,6 +375,118 @@ bool CRSI::FreshDays(int line, int days, int start, int end, double* lo, double*
         broken = bad;
     });
     MarkComputedFinite(line, from - base, end - base, broken);
+    return true;
+}
+
+// FreshDays over every day count in one pass: each bar's change worked out once and kept in a
+// ring until the longest window lets it go, every line's sums stepped in locals as FreshDays
+// steps them. False (nothing done) unless each day count has a cache line of its own that can
+// take the bars.
+template <int C>
+bool CRSI::FreshAll(int start, int end, double* lo, double* hi, bool* any) {
+    int days[C], line[C], from[C];
+    int most = 1, first = end + 1;
+    if (!OpenLines(0) || start < m_nCacheStart || end >= CacheEnd()) return false;
+    for (int j = 0; j < C; ++j) {
+        days[j] = int(m_days[j]);
+        line[j] = DayCacheLine(m_days, days[j]);
+        if (days[j] < 1 || line[j] < 0 || !UseLine(line[j])) return false;
+        for (int k = 0; k < j; ++k)
+            if (line[k] == line[j]) return false;
+        most = std::max(most, days[j]);
+        from[j] = std::max({start, days[j], 1});
+        first = std::min(first, from[j]);
+    }
+    if (first > end) return true;
+    const int base = m_nCacheStart;
+    const unsigned now = m_epoch;
+    int size = 1;
+    while (size < most + 1) size <<= 1;
+    const int mask = size - 1;
+    m_ring.resize(size_t(size) * 2);
+    double* const ring = m_ring.data();  // rise and fall of bar t at 2 * (t & mask)
+    bool broken[C];
+    WithPrices(*m_pKData, [&](const auto& price) {
+        double s0[C], s1[C], peak[C];
+        int moves[C];
+        bool steps[C];  // stands at the bar before: stepped on
+        double* out[C];
+        for (int j = 0; j < C; ++j) {
+            const WindowSums<2>& w = m_sums[line[j]];
+            s0[j] = w.s[0], s1[j] = w.s[1], peak[j] = w.peak, moves[j] = w.moves;
+            out[j] = m_pCache[line[j]] - base;
+            broken[j] = false;
+        }
+        double l = *lo, h = *hi;
+        bool got = *any;
+        for (int t = std::max(1, first - most); t < first; ++t) {
+            const double c = price(t) - price(t - 1);
+            ring[2 * (t & mask)] = c > 0 ? c : 0;
+            ring[2 * (t & mask) + 1] = c < 0 ? -c : 0;
+        }
+        const KDATA* const bars = m_pKData->GetData();
+        for (int i = first; i <= end; ++i) {
+            PrefetchBar(bars, i);
+            const double c = price(i) - price(i - 1);
+            const double up = c > 0 ? c : 0, down = c < 0 ? -c : 0;
+            ring[2 * (i & mask)] = up;
+            ring[2 * (i & mask) + 1] = down;
+            for (int j = 0; j < C; ++j) {
+                const int n = days[j];
+                bool afresh = true;
+                if (i == from[j]) {
+                    // The state FreshDays finds in the window sums at its first bar.
+                    const WindowSums<2>& w = m_sums[line[j]];
+                    steps[j] = w.at == i - 1 && w.epoch == now && w.len == n && w.at >= 0;
+                    if (w.at == i && w.epoch == now && w.len == n && !(steps[j] && moves[j] < 1024)) afresh = false;
+                } else if (i < from[j]) {
+                    continue;
+                }
+                if (steps[j] && moves[j] < 1024) {
+                    const double* gone = ring + 2 * ((i - n) & mask);
+                    double t0 = s0[j], t1 = s1[j];
+                    t0 += -1.0 * gone[0];
+                    t1 += -1.0 * gone[1];
+                    t0 += up;
+                    t1 += down;
+                    s0[j] = t0, s1[j] = t1;
+                    const double a = std::fabs(t0) + std::fabs(t1);
+                    ++moves[j];
+                    peak[j] = std::max(peak[j], a);
+                    afresh = !(a * 16 >= peak[j]);
+                }
+                steps[j] = true;
+                if (__builtin_expect(afresh, 0)) {
+                    double a0 = 0, a1 = 0;
+                    for (int u = i - n + 1; u <= i; ++u) a0 += ring[2 * (u & mask)], a1 += ring[2 * (u & mask) + 1];
+                    s0[j] = a0, s1[j] = a1;
+                    peak[j] = std::fabs(a0) + std::fabs(a1);
+                    moves[j] = 0;
+                }
+                const double total = s0[j] + s1[j];
+                if (__builtin_expect(!std::isfinite(total), 0)) {
+                    out[j][i] = std::numeric_limits<double>::quiet_NaN();
+                    broken[j] = true;
+                    continue;
+                }
+                const double x = total < 0.0001 ? 100 : s0[j] * 100 / total;
+                out[j][i] = x;
+                broken[j] |= !std::isfinite(x);
+                l = !got || x < l ? x : l;
+                h = !got || x > h ? x : h;
+                got = true;
+            }
+        }
+        for (int j = 0; j < C; ++j) {
+            WindowSums<2>& w = m_sums[line[j]];
+            if (from[j] > end) continue;
+            w.s[0] = s0[j], w.s[1] = s1[j], w.peak = peak[j], w.moves = moves[j];
+            w.epoch = now, w.at = end, w.len = days[j];
+        }
+        *lo = l, *hi = h, *any = got;
+    });
+    for (int j = 0; j < C; ++j)
+        if (from[j] <= end) MarkComputedFinite(line[j], from[j] - base, end - base, broken[j]);
     return true;
 }
 
