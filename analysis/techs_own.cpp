@@ -266,6 +266,22 @@ bool CHSL::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
 
 // ---- DPER ----
 
+namespace {
+// How many of v[0..n-1] lie below x (a NaN on either side counts not), two at a time.
+inline int CountBelow(const double* v, int n, double x) {
+    int k = 0, below = 0;
+#if defined(__SSE2__)
+    const __m128d now = _mm_set1_pd(x);
+    __m128i acc = _mm_setzero_si128();
+    for (; k + 2 <= n; k += 2)
+        acc = _mm_sub_epi64(acc, _mm_castpd_si128(_mm_cmplt_pd(_mm_loadu_pd(v + k), now)));
+    below = _mm_cvtsi128_si32(acc) + _mm_cvtsi128_si32(_mm_unpackhi_epi64(acc, acc));  // small counts
+#endif
+    for (; k < n; ++k) below += v[k] < x ? 1 : 0;
+    return below;
+}
+}  // namespace
+
 CDPER::CDPER() : CLineMA("DDDLL", {30, 6, 12, 10, -10}, {}, {}, "(%d,%d,%d)") {}
 
 // Price of bar j less the average of the 2 x detrend prices before it.
@@ -291,14 +307,49 @@ bool CDPER::Line(int i, double* v) {
     m_detrendedEpoch = m_epoch;
     // The ring holds bars i - count .. i (bar i's own entry is never below itself). Counted
     // without branches: which bars lie below comes in no pattern a branch could learn.
-    int below = 0;
-    const double* ring = m_detrended.data();
-    for (int at = 0; at < len; ++at) below += ring[at] < now ? 1 : 0;
-    *v = below * 100.0 / count;
+    *v = CountBelow(m_detrended.data(), len, now) * 100.0 / count;
     return true;
 }
 
 bool CDPER::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*) {
+    EnsureParameters();
+    // From a start before the first bar with a line (which the average's window reaches back to
+    // at most), over bars none of which is cached: the line a block at a time, each bar's as
+    // Line steps it, under the average's block pass.
+    const int first = m_ints[kCount] + 2 * m_ints[kDetrend];
+    if (start <= first && first >= CDPER::MaDays() - 1 && start > m_nLastStored) {
+        const int count = m_ints[kCount], len = count + 1, d = 2 * m_ints[kDetrend];
+        LineMABlocks(start, end, nullptr, nullptr, nullptr, nullptr, [&](int b0, int b1, double* xs, unsigned char* got) {
+            const KDATA* const bars = m_pKData->GetData();
+            WithPrices(*m_pKData, [&](const auto& price) {
+                auto term = [&price](int t, double sign, double* out) __attribute__((always_inline)) {
+                    out[0] += sign * price(t);
+                };
+                int slot = -1;  // bar i's place in the ring, i % len, stepped on
+                for (int i = b0; i <= b1; ++i) {
+                    PrefetchBar(bars, i);
+                    double* const x = &xs[i - b0];
+                    if (!(m_at == i - 1 && m_at >= 0 && slot >= 0)) {
+                        // Where Line collects its ring afresh (or the block begins): Line itself.
+                        got[i - b0] = CDPER::Line(i, x) && std::isfinite(*x);
+                        slot = m_at == i ? i % len : -1;
+                        continue;
+                    }
+                    // Line's steps, one bar on: Detrended(i) into the ring, the bars below it counted.
+                    slot = slot + 1 == len ? 0 : slot + 1;
+                    const double now = price(i) - Sums(m_sums, i - 1, d, term)[0] / d;
+                    double* const ring = m_detrended.data();
+                    ring[slot] = now;
+                    m_at = i;
+                    *x = CountBelow(ring, len, now) * 100.0 / count;
+                    got[i - b0] = std::isfinite(*x);
+                }
+            });
+        });
+        if (min) *min = 0;
+        if (max) *max = 100;
+        return true;
+    }
     return FixedRange(2, start, end, min, max, 0, 100, [this](int i, double* v) {
         return BothWith(i, v, CDPER::MaDays(),
                         [this](int t, double* x) { return CDPER::Line(t, x) && std::isfinite(*x); });

@@ -413,7 +413,7 @@ bool CCR::FreshLines(int first, int last, double* const* lines) {
     auto single = [&](int i) {
         if (!has[size_t(i - origin)]) return noValue(i);
         const int oldest = i - walk + 1;
-        double sum = 0, part[4];
+        double sum = 0, part[4] = {0, 0, 0, 0};
         int taken = 0;
         for (int t = i; t >= std::max(n, oldest) && taken < most; --t) {
             if (!has[size_t(t - origin)]) continue;
