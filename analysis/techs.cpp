@@ -813,7 +813,8 @@ void CSAR::TakeRunParameters() {
 
 // A new run at bar t: the opposite direction after a pending reversal at t-1, else the initial
 // one; the SAR starts at the extreme of the last days bars.
-CSAR::Run CSAR::Restarted(Run r, int t) const {
+// Inline: a whole-range pass restarts every few bars.
+__attribute__((always_inline)) inline CSAR::Run CSAR::Restarted(Run r, int t) const {
     const KDATA* bars = m_pKData->GetData();
     double lo = bars[t - m_runDays + 1].low, hi = bars[t - m_runDays + 1].high;
     for (int j = t - m_runDays + 2; j <= t; ++j) {
