@@ -206,53 +206,74 @@ bool CMA::GetDaysRange(const CSPDWordArray& days, int first, int last, double* c
     if (m_ints[kType] != typeSimple) return CTechnique::GetDaysRange(days, first, last, out, valid);
     const CKData& k = *m_pKData;
     const int from = std::max(first, 0), to = std::min(last, k.GetSize() - 1);
-    // The prices the walks read, taken from the bars once for all day counts.
-    int longest = 1;
-    for (int d = 0; d < days.GetSize(); ++d) longest = std::max(longest, int(days[d]));
-    const int base = std::max(0, from - longest + 1);
-    if (to >= base) {
-        m_prices.resize(size_t(to - base + 1));
-        double* const p = m_prices.data() - base;
-        WithPrices(k, [&](const auto& price) {
-            for (int t = base; t <= to; ++t) p[t] = price(t);
-        });
-    }
-    const double* const prices = m_prices.data() - base;
-    auto price = [prices](int t) { return prices[t]; };
     bool any = false;
-    for (int d = 0; d < days.GetSize(); ++d) {
-        std::memset(valid[d], 0, size_t(last - first + 1));
-        const int n = int(days[d]);
-        int i = std::max(from, n - 1);
-        if (n <= 0 || i > to) continue;
-        // As Calculate walks it: summed afresh until a bar has a value, then stepped on.
-        Run& r = TakeRun(n, typeSimple);
-        double* const line = out[d] - first;
-        unsigned char* const got = valid[d] - first;
-        bool have = false;
-        {
-            CWindowSum w = r.sum;  // a local: its fields stay in registers
+    WithPrices(k, [&](const auto& price) {
+        // Each day count as Calculate walks it: summed afresh until a bar has a value, then stepped
+        // on. The day counts that begin together on distinct runs step on in one pass.
+        const int count = days.GetSize();
+        std::vector<CWindowSum>& w = m_walks;
+        w.resize(size_t(std::max(count, 1)));
+        auto put = [&](int d, int from, int n, const double* sums, bool positive) {
+            const int m = int(days[d]);
+            double* const line = out[d] - first;
+            unsigned char* const got = valid[d] - first;
+            if (positive) {
+                // Finite sums over a day count of at least 1: every average is finite.
+                DivideAll(sums, line + from, n, m);
+                std::memset(got + from, 1, size_t(n));
+                return;
+            }
+            for (int k = 0; k < n; ++k) {
+                const double ma = sums[k] / m;
+                if (std::isfinite(ma)) line[from + k] = ma, got[from + k] = 1;
+            }
+        };
+        bool walking[5] = {false, false, false, false, false};  // walk d began (past five: walked at once)
+        bool together = count >= 1 && count <= 5, began = false;
+        int at = -1;  // the bar every walk stands at, when they stand alike
+        for (int d = 0; d < count; ++d) {
+            std::memset(valid[d], 0, size_t(last - first + 1));
+            const int n = int(days[d]);
+            int i = std::max(from, n - 1);
+            for (int e = 0; e < d && together; ++e)
+                together = (int(days[e]) & (kRuns - 1)) != (n & (kRuns - 1));
+            if (n <= 0 || i > to) {
+                together = false;
+                continue;
+            }
+            double* const line = out[d] - first;
+            unsigned char* const got = valid[d] - first;
+            bool have = false;
             for (; i <= to && !have; ++i) {
-                const double ma = w.Start(i, n, price) / n;
+                const double ma = w[size_t(d)].Start(i, n, price) / n;
                 if (std::isfinite(ma)) line[i] = ma, got[i] = 1, have = true;
             }
-            if (have)
-                w.Walk(to, price, [line, got, n](int from, int count, const double* sums, bool positive) {
-                    if (positive) {
-                        // Finite sums over a day count of at least 1: every average is finite.
-                        DivideAll(sums, line + from, count, n);
-                        std::memset(got + from, 1, size_t(count));
-                        return;
-                    }
-                    for (int k = 0; k < count; ++k) {
-                        const double ma = sums[k] / n;
-                        if (std::isfinite(ma)) line[from + k] = ma, got[from + k] = 1;
-                    }
+            together = together && have && (!began || w[size_t(d)].GetBar() == at);
+            at = w[size_t(d)].GetBar();
+            began = true;
+            any = any || have;
+            if (d < 5) walking[d] = have;
+            else if (have)
+                w[size_t(d)].Walk(to, price, [&, d](int from, int n, const double* sums, bool positive) {
+                    put(d, from, n, sums, positive);
                 });
-            r.sum = w;
         }
-        any = any || have;
-    }
+        if (together)
+            WithSumCount(count, [&](auto c) { together = CWindowSum::WalkTogether<decltype(c)::value>(w.data(), to, price, put); });
+        if (!together) {
+            for (int d = 0; d < std::min(count, 5); ++d)
+                if (walking[d])
+                    w[size_t(d)].Walk(to, price, [&put, d](int from, int n, const double* sums, bool positive) {
+                        put(d, from, n, sums, positive);
+                    });
+        }
+        // The runs keep where each walk stands, in the order the day counts come.
+        for (int d = 0; d < count; ++d) {
+            const int n = int(days[d]);
+            if (n <= 0 || std::max(from, n - 1) > to) continue;
+            TakeRun(n, typeSimple).sum = w[size_t(d)];
+        }
+    });
     return any;
 }
 
@@ -792,7 +813,8 @@ void CSAR::TakeRunParameters() {
 
 // A new run at bar t: the opposite direction after a pending reversal at t-1, else the initial
 // one; the SAR starts at the extreme of the last days bars.
-CSAR::Run CSAR::Restarted(Run r, int t) const {
+// Inline: a whole-range pass restarts every few bars.
+__attribute__((always_inline)) inline CSAR::Run CSAR::Restarted(Run r, int t) const {
     const KDATA* bars = m_pKData->GetData();
     double lo = bars[t - m_runDays + 1].low, hi = bars[t - m_runDays + 1].high;
     for (int j = t - m_runDays + 2; j <= t; ++j) {

@@ -41,7 +41,7 @@ private:
     enum { kRuns = 16 };  // one slot per day count, by its low bits
     Run& TakeRun(int days, int type);
     Run m_runs[kRuns];
-    std::vector<double> m_prices;  // a pane's prices, kept for the next one
+    std::vector<CWindowSum> m_walks;  // a pane's window walks, one per day count
 };
 
 class CBBI : public CParamTech {

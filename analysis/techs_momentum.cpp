@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <vector>
 
 namespace {
 
@@ -281,7 +283,11 @@ bool CRSI::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
     if (m_pKData && start >= 0) {
         end = std::min(end, m_pKData->GetSize() - 1);
         const bool fresh = start > m_nLastStored;  // no line has any bar of the range cached
-        for (int d = 0; d < m_days.GetSize(); ++d) {
+        const int count = m_days.GetSize();
+        bool done = false;
+        if (fresh)
+            WithSumCount(count, [&](auto c) { done = FreshAll<decltype(c)::value>(start, end, &lo, &hi, &any); });
+        for (int d = 0; d < count && !done; ++d) {
             const int days = int(m_days[d]), line = DayCacheLine(m_days, days);
             if (fresh && line >= 0 && FreshDays(line, days, start, end, &lo, &hi, &any)) continue;
             for (int i = start; i <= end; ++i) {
@@ -369,6 +375,118 @@ bool CRSI::FreshDays(int line, int days, int start, int end, double* lo, double*
         broken = bad;
     });
     MarkComputedFinite(line, from - base, end - base, broken);
+    return true;
+}
+
+// FreshDays over every day count in one pass: each bar's change worked out once and kept in a
+// ring until the longest window lets it go, every line's sums stepped in locals as FreshDays
+// steps them. False (nothing done) unless each day count has a cache line of its own that can
+// take the bars.
+template <int C>
+bool CRSI::FreshAll(int start, int end, double* lo, double* hi, bool* any) {
+    int days[C], line[C], from[C];
+    int most = 1, first = end + 1;
+    if (!OpenLines(0) || start < m_nCacheStart || end >= CacheEnd()) return false;
+    for (int j = 0; j < C; ++j) {
+        days[j] = int(m_days[j]);
+        line[j] = DayCacheLine(m_days, days[j]);
+        if (days[j] < 1 || line[j] < 0 || !UseLine(line[j])) return false;
+        for (int k = 0; k < j; ++k)
+            if (line[k] == line[j]) return false;
+        most = std::max(most, days[j]);
+        from[j] = std::max({start, days[j], 1});
+        first = std::min(first, from[j]);
+    }
+    if (first > end) return true;
+    const int base = m_nCacheStart;
+    const unsigned now = m_epoch;
+    int size = 1;
+    while (size < most + 1) size <<= 1;
+    const int mask = size - 1;
+    m_ring.resize(size_t(size) * 2);
+    double* const ring = m_ring.data();  // rise and fall of bar t at 2 * (t & mask)
+    bool broken[C];
+    WithPrices(*m_pKData, [&](const auto& price) {
+        double s0[C], s1[C], peak[C];
+        int moves[C];
+        bool steps[C];  // stands at the bar before: stepped on
+        double* out[C];
+        for (int j = 0; j < C; ++j) {
+            const WindowSums<2>& w = m_sums[line[j]];
+            s0[j] = w.s[0], s1[j] = w.s[1], peak[j] = w.peak, moves[j] = w.moves;
+            out[j] = m_pCache[line[j]] - base;
+            broken[j] = false;
+        }
+        double l = *lo, h = *hi;
+        bool got = *any;
+        for (int t = std::max(1, first - most); t < first; ++t) {
+            const double c = price(t) - price(t - 1);
+            ring[2 * (t & mask)] = c > 0 ? c : 0;
+            ring[2 * (t & mask) + 1] = c < 0 ? -c : 0;
+        }
+        const KDATA* const bars = m_pKData->GetData();
+        for (int i = first; i <= end; ++i) {
+            PrefetchBar(bars, i);
+            const double c = price(i) - price(i - 1);
+            const double up = c > 0 ? c : 0, down = c < 0 ? -c : 0;
+            ring[2 * (i & mask)] = up;
+            ring[2 * (i & mask) + 1] = down;
+            for (int j = 0; j < C; ++j) {
+                const int n = days[j];
+                bool afresh = true;
+                if (i == from[j]) {
+                    // The state FreshDays finds in the window sums at its first bar.
+                    const WindowSums<2>& w = m_sums[line[j]];
+                    steps[j] = w.at == i - 1 && w.epoch == now && w.len == n && w.at >= 0;
+                    if (w.at == i && w.epoch == now && w.len == n && !(steps[j] && moves[j] < 1024)) afresh = false;
+                } else if (i < from[j]) {
+                    continue;
+                }
+                if (steps[j] && moves[j] < 1024) {
+                    const double* gone = ring + 2 * ((i - n) & mask);
+                    double t0 = s0[j], t1 = s1[j];
+                    t0 += -1.0 * gone[0];
+                    t1 += -1.0 * gone[1];
+                    t0 += up;
+                    t1 += down;
+                    s0[j] = t0, s1[j] = t1;
+                    const double a = std::fabs(t0) + std::fabs(t1);
+                    ++moves[j];
+                    peak[j] = std::max(peak[j], a);
+                    afresh = !(a * 16 >= peak[j]);
+                }
+                steps[j] = true;
+                if (__builtin_expect(afresh, 0)) {
+                    double a0 = 0, a1 = 0;
+                    for (int u = i - n + 1; u <= i; ++u) a0 += ring[2 * (u & mask)], a1 += ring[2 * (u & mask) + 1];
+                    s0[j] = a0, s1[j] = a1;
+                    peak[j] = std::fabs(a0) + std::fabs(a1);
+                    moves[j] = 0;
+                }
+                const double total = s0[j] + s1[j];
+                if (__builtin_expect(!std::isfinite(total), 0)) {
+                    out[j][i] = std::numeric_limits<double>::quiet_NaN();
+                    broken[j] = true;
+                    continue;
+                }
+                const double x = total < 0.0001 ? 100 : s0[j] * 100 / total;
+                out[j][i] = x;
+                broken[j] |= !std::isfinite(x);
+                l = !got || x < l ? x : l;
+                h = !got || x > h ? x : h;
+                got = true;
+            }
+        }
+        for (int j = 0; j < C; ++j) {
+            WindowSums<2>& w = m_sums[line[j]];
+            if (from[j] > end) continue;
+            w.s[0] = s0[j], w.s[1] = s1[j], w.peak = peak[j], w.moves = moves[j];
+            w.epoch = now, w.at = end, w.len = days[j];
+        }
+        *lo = l, *hi = h, *any = got;
+    });
+    for (int j = 0; j < C; ++j)
+        if (from[j] <= end) MarkComputedFinite(line[j], from[j] - base, end - base, broken[j]);
     return true;
 }
 
@@ -658,6 +776,12 @@ double CDMI::AdxRun(int i) {
 bool CDMI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     EnsureParameters();
     const int n = m_ints[kDays];
+    bool fresh = false;
+    if (start <= 2 * n && FreshPass(4, std::max(start, 2 * n), end, min, max, minBar, maxBar, &fresh,
+                                    [this, n](int first, int last, double* const* lines) {
+                                        return FreshRun(n, first, last, lines);
+                                    }))
+        return fresh;
     std::vector<double> ring(size_t(n + 1), 0.0);
     int at = -1;    // the last bar whose ADX the ring holds
     int slot = 0;   // its place in the ring: at % (N + 1), stepped on without a division
@@ -750,6 +874,84 @@ bool CDMI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
         Track(at);
     }
     return result;
+}
+
+// The pass below from a range that starts by bar 2N (its run then starts at bar 0 as well), over
+// bars none of which is cached: one run from bar N, the three sums stepped on in locals as
+// WindowSums steps them with each bar's terms kept in a ring, the lines of bars first..last
+// written (NaN in all four where a bar has none). The run is kept for the bars after last.
+bool CDMI::FreshRun(int n, int first, int last, double* const* lines) {
+    const KDATA* const b = m_pKData->GetData();
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    int size = 1;
+    while (size < n + 1) size <<= 1;
+    const int mask = size - 1;
+    m_ring.resize(size_t(size) * 3);
+    double* const terms = m_ring.data();
+    auto term = [b, terms, mask](int t) __attribute__((always_inline)) {
+        const double h = b[t].high, l = b[t].low, c = b[t - 1].close;
+        double* x = terms + size_t(t & mask) * 3;
+        x[0] = std::max(h - b[t - 1].high, 0.0);
+        x[1] = std::max(double(b[t - 1].low) - l, 0.0);
+        x[2] = std::max(h - l, std::max(std::fabs(h - c), std::fabs(l - c)));
+    };
+    std::vector<double> ring(size_t(n + 1), 0.0);
+    double* const adxAt = ring.data();
+    double* const l0 = lines[0];
+    double* const l1 = lines[1];
+    double* const l2 = lines[2];
+    double* const l3 = lines[3];
+    double s0 = 0, s1 = 0, s2 = 0, peak = 0, adx = 0;
+    int moves = 0, slot = n - 1;  // bar t's ADX at t % (N + 1)
+    bool broken = false;
+    for (int t = 1; t < n; ++t) term(t);
+    for (int i = n; i <= last; ++i) {
+        PrefetchBar(b, i);
+        term(i);
+        bool afresh = i == n || moves >= 1024;
+        if (!afresh) {
+            const double* out = terms + size_t((i - n) & mask) * 3;
+            const double* in = terms + size_t(i & mask) * 3;
+            s0 += -1.0 * out[0], s1 += -1.0 * out[1], s2 += -1.0 * out[2];
+            s0 += 1.0 * in[0], s1 += 1.0 * in[1], s2 += 1.0 * in[2];
+            ++moves;
+            const double a = std::fabs(s0) + std::fabs(s1) + std::fabs(s2);
+            peak = std::max(peak, a);
+            afresh = !(a * 16 >= peak);
+        }
+        if (__builtin_expect(afresh, 0)) {
+            s0 = s1 = s2 = 0;
+            for (int j = i - n + 1; j <= i; ++j) {
+                const double* x = terms + size_t(j & mask) * 3;
+                s0 += 1.0 * x[0], s1 += 1.0 * x[1], s2 += 1.0 * x[2];
+            }
+            peak = std::fabs(s0) + std::fabs(s1) + std::fabs(s2);
+            moves = 0;
+        }
+        double p = 0, m = 0;
+        bool has = std::fabs(s2) >= 0.0001 && std::fabs(s0 + s1) >= 0.0001 && std::isfinite(s2);
+        if (has) {
+            p = s0 * 100 / s2, m = s1 * 100 / s2;
+            has = std::isfinite(p) && std::isfinite(m);
+            if (has) adx = ((n - 1) * adx + std::fabs(p - m) * 100 / (p + m)) / n;
+        }
+        slot = slot == n ? 0 : slot + 1;
+        adxAt[slot] = adx;
+        if (i < first) continue;
+        const double back = adxAt[slot == n ? 0 : slot + 1];  // bar i - N
+        const double v3 = (adx + back) / 2;
+        if (__builtin_expect(!has || !(std::isfinite(adx) && std::isfinite(v3)), 0)) {
+            l0[i] = l1[i] = l2[i] = l3[i] = none;
+            broken = true;
+            continue;
+        }
+        l0[i] = p, l1[i] = m, l2[i] = adx, l3[i] = v3;
+    }
+    m_run.at = last;
+    m_run.adx = adx;
+    m_run.ring = ring;
+    Track(last);
+    return broken;
 }
 
 // ---- CCI ----

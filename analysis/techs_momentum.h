@@ -61,6 +61,8 @@ public:
 private:
     bool Value(int i, int days, WindowSums<2>& sums, double* v);
     bool FreshDays(int line, int days, int start, int end, double* lo, double* hi, bool* any);
+    template <int C>
+    bool FreshAll(int start, int end, double* lo, double* hi, bool* any);
     WindowSums<2> m_sums[kLines + 1];  // one per cached day count, the last for any other
 };
 
@@ -126,6 +128,7 @@ private:
     bool FromTail(int index, double* v, bool* ok) const;
     void ToTail(int index, const double* v, bool ok);
     bool StepRun(int index, double* v);
+    bool FreshRun(int n, int first, int last, double* const* lines);
     WindowSums<3> m_sums;
     struct Run {
         unsigned epoch = 0;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "analysis/techs_price.h"
 #include "base/timestamp.h"
@@ -158,6 +159,31 @@ bool CHSL::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
         const CKData* index = IndexSeries();
         const int days[2] = {m_ints[kDays], m_ints[kMA]};
         const int from = std::max(0, start - std::max(days[0], days[1]) + 1);
+        if (!m_stockinfo.GetStockCode()[0] && from > m_nLastStored && from <= end) {
+            // Without a code of its own every bar's value is 1 and every whole window's average 1
+            // (n ones sum to n exactly, stepped or taken afresh): the lines are filled as the walk
+            // below fills them, with nothing cached to keep.
+            if (OpenLines(1)) {
+                const int cacheEnd = CacheEnd(), base = m_nCacheStart;
+                auto fill = [&](int k, int a, int b) {
+                    a = std::max(a, base), b = std::min(b, cacheEnd - 1);
+                    if (a > b || !UseLine(k)) return;
+                    std::fill(m_pCache[k] + (a - base), m_pCache[k] + (b - base) + 1, 1.0);
+                    MarkComputed(k, a - base, b - base);
+                };
+                fill(0, from, end);
+                for (int d = 0; d < 2; ++d) {
+                    const int n = days[d];
+                    if (n >= 1) fill(d == 0 || days[1] != days[0] ? 1 + d : 1, std::max({start, n - 1, from + n - 1}), end);
+                }
+            }
+            lo = hi = 1;
+            any = start <= end;
+            WidenRange(&lo, &hi);
+            if (min) *min = lo;
+            if (max) *max = hi;
+            return any;
+        }
         // Kept between passes, so a long pane allocates once.
         std::vector<double>& value = m_value;
         std::vector<int>& missing = m_missing;  // bars without a value up to each bar
@@ -240,6 +266,22 @@ bool CHSL::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
 
 // ---- DPER ----
 
+namespace {
+// How many of v[0..n-1] lie below x (a NaN on either side counts not), two at a time.
+inline int CountBelow(const double* v, int n, double x) {
+    int k = 0, below = 0;
+#if defined(__SSE2__)
+    const __m128d now = _mm_set1_pd(x);
+    __m128i acc = _mm_setzero_si128();
+    for (; k + 2 <= n; k += 2)
+        acc = _mm_sub_epi64(acc, _mm_castpd_si128(_mm_cmplt_pd(_mm_loadu_pd(v + k), now)));
+    below = _mm_cvtsi128_si32(acc) + _mm_cvtsi128_si32(_mm_unpackhi_epi64(acc, acc));  // small counts
+#endif
+    for (; k < n; ++k) below += v[k] < x ? 1 : 0;
+    return below;
+}
+}  // namespace
+
 CDPER::CDPER() : CLineMA("DDDLL", {30, 6, 12, 10, -10}, {}, {}, "(%d,%d,%d)") {}
 
 // Price of bar j less the average of the 2 x detrend prices before it.
@@ -265,14 +307,49 @@ bool CDPER::Line(int i, double* v) {
     m_detrendedEpoch = m_epoch;
     // The ring holds bars i - count .. i (bar i's own entry is never below itself). Counted
     // without branches: which bars lie below comes in no pattern a branch could learn.
-    int below = 0;
-    const double* ring = m_detrended.data();
-    for (int at = 0; at < len; ++at) below += ring[at] < now ? 1 : 0;
-    *v = below * 100.0 / count;
+    *v = CountBelow(m_detrended.data(), len, now) * 100.0 / count;
     return true;
 }
 
 bool CDPER::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*) {
+    EnsureParameters();
+    // From a start before the first bar with a line (which the average's window reaches back to
+    // at most), over bars none of which is cached: the line a block at a time, each bar's as
+    // Line steps it, under the average's block pass.
+    const int first = m_ints[kCount] + 2 * m_ints[kDetrend];
+    if (start <= first && first >= CDPER::MaDays() - 1 && start > m_nLastStored) {
+        const int count = m_ints[kCount], len = count + 1, d = 2 * m_ints[kDetrend];
+        LineMABlocks(start, end, nullptr, nullptr, nullptr, nullptr, [&](int b0, int b1, double* xs, unsigned char* got) {
+            const KDATA* const bars = m_pKData->GetData();
+            WithPrices(*m_pKData, [&](const auto& price) {
+                auto term = [&price](int t, double sign, double* out) __attribute__((always_inline)) {
+                    out[0] += sign * price(t);
+                };
+                int slot = -1;  // bar i's place in the ring, i % len, stepped on
+                for (int i = b0; i <= b1; ++i) {
+                    PrefetchBar(bars, i);
+                    double* const x = &xs[i - b0];
+                    if (!(m_at == i - 1 && m_at >= 0 && slot >= 0)) {
+                        // Where Line collects its ring afresh (or the block begins): Line itself.
+                        got[i - b0] = CDPER::Line(i, x) && std::isfinite(*x);
+                        slot = m_at == i ? i % len : -1;
+                        continue;
+                    }
+                    // Line's steps, one bar on: Detrended(i) into the ring, the bars below it counted.
+                    slot = slot + 1 == len ? 0 : slot + 1;
+                    const double now = price(i) - Sums(m_sums, i - 1, d, term)[0] / d;
+                    double* const ring = m_detrended.data();
+                    ring[slot] = now;
+                    m_at = i;
+                    *x = CountBelow(ring, len, now) * 100.0 / count;
+                    got[i - b0] = std::isfinite(*x);
+                }
+            });
+        });
+        if (min) *min = 0;
+        if (max) *max = 100;
+        return true;
+    }
     return FixedRange(2, start, end, min, max, 0, 100, [this](int i, double* v) {
         return BothWith(i, v, CDPER::MaDays(),
                         [this](int t, double* x) { return CDPER::Line(t, x) && std::isfinite(*x); });
@@ -294,7 +371,9 @@ namespace {
 // four lines written two bars at a time; a source value that is not finite is passed over and
 // written into the four lines (no value there). v holds the lines of bar from - 1 and gets those
 // of the last bar that had a value. Returns whether a bar had none.
-template <bool Stream, class Source>
+// With Stop, line 5 (lines[4]) gets each bar's low x 0.95 in the same pass (no value, NaN, where
+// the MACD lines have none).
+template <bool Stream, bool Stop, class Source>
 bool StepMACDPass(const Source& sources, const KDATA* bars, const double* fNew, const double* fOld, int i, int last,
                   double* const* lines, double* v) {
     const Source source = sources;  // a local the stores cannot reach
@@ -304,12 +383,13 @@ bool StepMACDPass(const Source& sources, const KDATA* bars, const double* fNew, 
     double* const l1 = lines[1];
     double* const l2 = lines[2];
     double* const l3 = lines[3];
-    bool bad = false;
+    double* const l4 = Stop ? lines[4] : nullptr;
+    bool bad = false, stopBad = false;
     // The lines of bar t into x.
     auto bar = [&](int t, double* x) __attribute__((always_inline)) {
         const double p = source(t);
         if (__builtin_expect(!std::isfinite(p), 0)) {
-            x[0] = x[1] = x[2] = x[3] = p;
+            x[0] = x[1] = x[2] = x[3] = x[4] = p;
             bad = true;
             return;
         }
@@ -318,13 +398,18 @@ bool StepMACDPass(const Source& sources, const KDATA* bars, const double* fNew, 
         dea = o2 * dea + n2 * (es - el);
         dif = es - el;
         x[0] = es, x[1] = el, x[2] = dif, x[3] = dea;
+        if (Stop) {
+            x[4] = bars[t].low * 0.95;
+            stopBad |= !(x[4] - x[4] == 0);  // not finite
+        }
     };
-    double a[4], b[4];
-    if (Stream && !PairAligned(l0 + i) && i <= last) {
-        bar(i, a);
-        l0[i] = a[0], l1[i] = a[1], l2[i] = a[2], l3[i] = a[3];
-        ++i;
-    }
+    double a[5], b[5];
+    auto one = [&](int t) {
+        bar(t, a);
+        l0[t] = a[0], l1[t] = a[1], l2[t] = a[2], l3[t] = a[3];
+        if (Stop) l4[t] = a[4];
+    };
+    if (Stream && !PairAligned(l0 + i) && i <= last) one(i++);
     for (; i + 1 <= last; i += 2) {
         __builtin_prefetch(bars + i + 16);
         bar(i, a);
@@ -333,14 +418,12 @@ bool StepMACDPass(const Source& sources, const KDATA* bars, const double* fNew, 
         PutPair<Stream>(l1 + i, a[1], b[1]);
         PutPair<Stream>(l2 + i, a[2], b[2]);
         PutPair<Stream>(l3 + i, a[3], b[3]);
+        if (Stop) PutPair<Stream>(l4 + i, a[4], b[4]);
     }
-    if (i <= last) {
-        bar(i, a);
-        l0[i] = a[0], l1[i] = a[1], l2[i] = a[2], l3[i] = a[3];
-    }
+    if (i <= last) one(i);
     if (Stream) StreamDone();
     v[0] = es, v[1] = el, v[2] = dif, v[3] = dea;
-    return bad;
+    return bad || stopBad;
 }
 }  // namespace
 
@@ -348,27 +431,38 @@ bool StepMACDPass(const Source& sources, const KDATA* bars, const double* fNew, 
 // CMACD's pass finds it, then StepMACDPass over the rest (past the caches for a long series).
 // Every other request is CMACD's pass.
 bool CSelfMACD::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
-    if (min || max || minBar || maxBar || !m_pKData || start < 0 || start <= m_nLastStored)
+    if (min || max || minBar || maxBar || !StepPass(start, end, false, nullptr))
         return CMACD::GetMinMaxInfo(start, end, min, max, minBar, maxBar);
+    return true;
+}
+
+bool CSelfMACD::StepPass(int start, int end, bool stop, int* stepped) {
+    if (!m_pKData || start < 0 || start <= m_nLastStored) return false;
     EnsureParameters();
     SetFactors();
     end = std::min(end, m_pKData->GetSize() - 1);
-    if (!OpenLines(4) || m_nCacheStart != 0 || end >= CacheEnd())
-        return CMACD::GetMinMaxInfo(start, end, min, max, minBar, maxBar);
+    if (!OpenLines(4) || m_nCacheStart != 0 || end >= CacheEnd()) return false;
+    stop = stop && UseLine(4);
+    if (stepped) *stepped = end + 1;
     double v[4] = {0, 0, 0, 0};
     int i = start;
     while (i <= end && !CMACD::Calculate(&v[0], &v[1], &v[2], &v[3], i, false)) ++i;
     if (i > end) return true;  // no bar computes
     const int from = i + 1;
     if (from <= end) {
-        double* const lines[4] = {m_pCache[0], m_pCache[1], m_pCache[2], m_pCache[3]};
+        double* const lines[5] = {m_pCache[0], m_pCache[1], m_pCache[2], m_pCache[3], stop ? m_pCache[4] : nullptr};
         const KDATA* const bars = m_pKData->GetData();
         const bool broken = WithSource([&](const auto& source) {
+            if (stop)
+                return StreamLines(lines, 5, from, end - from + 1)
+                           ? StepMACDPass<true, true>(source, bars, m_fNew, m_fOld, from, end, lines, v)
+                           : StepMACDPass<false, true>(source, bars, m_fNew, m_fOld, from, end, lines, v);
             return StreamLines(lines, 4, from, end - from + 1)
-                       ? StepMACDPass<true>(source, bars, m_fNew, m_fOld, from, end, lines, v)
-                       : StepMACDPass<false>(source, bars, m_fNew, m_fOld, from, end, lines, v);
+                       ? StepMACDPass<true, false>(source, bars, m_fNew, m_fOld, from, end, lines, v)
+                       : StepMACDPass<false, false>(source, bars, m_fNew, m_fOld, from, end, lines, v);
         });
-        for (int l = 0; l < 4; ++l) MarkComputedFinite(l, from, end, broken);
+        for (int l = 0; l < (stop ? 5 : 4); ++l) MarkComputedFinite(l, from, end, broken);
+        if (stop && stepped) *stepped = from;
     }
     // The lines of the last bar, for bars appended later.
     if (AllFinite(v, 4)) KeepTail(end, v);
@@ -397,12 +491,18 @@ int CSelfTechnique1::GetSignal(int, int* reason) {
 
 // The four lines filled as MACD fills them; the range is that of the stop line alone.
 bool CSelfTechnique1::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
-    CSelfMACD::GetMinMaxInfo(start, end, nullptr, nullptr, nullptr, nullptr);
+    // A fresh pass writes the stop line of the bars it steps itself: from `stepped` on.
+    int stepped = std::numeric_limits<int>::max();
+    if (!StepPass(start, end, true, &stepped)) {
+        stepped = std::numeric_limits<int>::max();
+        CMACD::GetMinMaxInfo(start, end, nullptr, nullptr, nullptr, nullptr);
+    }
     double lo = 0, hi = 0;
     int loBar = -1, hiBar = -1;
     bool any = false;
     if (m_pKData && start >= 0) {
         end = std::min(end, m_pKData->GetSize() - 1);
+        const int walked = std::min(end, stepped - 1);  // the bars the pass left to this walk
         // The stop line beside every bar whose MACD is cached, written plainly and marked
         // computed run by run.
         double* const stops = UseLine(4) ? m_pCache[4] : nullptr;
@@ -413,7 +513,7 @@ bool CSelfTechnique1::GetMinMaxInfo(int start, int end, double* min, double* max
             run = -1;
         };
         const KDATA* bars = m_pKData->GetData();
-        for (int i = start; i <= end; ++i) {
+        for (int i = start; i <= walked; ++i) {
             if (!GetCached(4, i, nullptr)) {
                 mark(i - 1);
                 continue;
@@ -431,7 +531,20 @@ bool CSelfTechnique1::GetMinMaxInfo(int start, int end, double* min, double* max
             if (!any || stop > hi) hi = stop, hiBar = i;
             any = true;
         }
-        mark(end);
+        mark(walked);
+        // The stepped bars' stops, as the walk would take them (no value: NaN).
+        const bool ranged = min || max || minBar || maxBar;
+        for (int i = std::max(start, walked + 1); i <= end; ++i) {
+            const double stop = stops[i - first];
+            if (!std::isfinite(stop)) continue;
+            if (!ranged) {
+                any = true;
+                break;
+            }
+            if (!any || stop < lo) lo = stop, loBar = i;
+            if (!any || stop > hi) hi = stop, hiBar = i;
+            any = true;
+        }
     }
     WidenMACD(&lo, &hi);
     if (min) *min = lo;

@@ -96,6 +96,11 @@ protected:
     CSelfMACD(const char* layout, std::initializer_list<int> ints, const char* caption);
     // Stores the fifth line of a bar.
     void StoreStop(int index, double x) { StoreLine(4, index, x); }
+    // GetMinMaxInfo's pass filling the cache alone over bars none of which is cached yet; false
+    // (nothing done) when the request is not one. With stop it also writes the fifth line (the
+    // low x 0.95) of the bars it steps, from *stepped on (end + 1 when none; line 5 was then left
+    // as it was).
+    bool StepPass(int start, int end, bool stop, int* stepped);
 };
 
 class CSelfTechnique1 : public CSelfMACD {

@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
+#include <vector>
+#include <cstring>
 #include <cstdint>
 #include <limits>
 #include <type_traits>
@@ -323,7 +326,166 @@ bool CCR::Calculate(double* v1, double* v2, double* v3, double* v4, double* v5, 
 }
 
 bool CCR::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    const int n = m_ints[kDays];
+    const int most = std::max(std::max(m_ints[kM1], m_ints[kM2]), std::max(m_ints[kM3], m_ints[kM4]));
+    bool fresh = false;
+    // From the first bar that can have lines, Lines would collect its averages' values afresh
+    // there: FreshLines does the same.
+    if (n >= 1 && most >= 1 && start <= n + most - 1 &&
+        FreshPass(5, n + most - 1, end, min, max, minBar, maxBar, &fresh,
+                  [this](int first, int last, double* const* lines) { return FreshLines(first, last, lines); }))
+        return fresh;
     return RangePass(5, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return Lines(i, v); });
+}
+
+// Lines' steps over bars first..last, first the first bar that can have lines, none of them
+// cached: CR by the window sums as Value steps them (its values before first each taken afresh,
+// as Lines' walk back takes them), kept with whether the bar has one in a buffer that slides
+// along a block at a time; the averages sum the newest values first as Lines does, four bars at
+// once where the last `most` bars all have finite values. Lines' state is left at last.
+bool CCR::FreshLines(int first, int last, double* const* lines) {
+    const KDATA* const b = m_pKData->GetData();
+    const int n = m_ints[kDays];
+    const int counts[4] = {m_ints[kM1], m_ints[kM2], m_ints[kM3], m_ints[kM4]};
+    const int most = std::max(std::max(counts[0], counts[1]), std::max(counts[2], counts[3]));
+    const int walk = kWalkFactor * most;
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    auto term = [b](int t, double* x) __attribute__((always_inline)) {
+        const KDATA& p = b[t - 1];
+        const double mid = (double(p.high) + p.low + p.open + p.close) / 4;
+        x[0] = std::max(b[t].high - mid, 0.0);
+        x[1] = std::max(mid - b[t].low, 0.0);
+    };
+    auto kernelTerm = [&term](int t, double* x) __attribute__((always_inline)) { term(t, x); };
+    // The sliding buffer: bar t at t - origin, bars origin .. origin + walk + kCRBlock - 1.
+    enum { kCRBlock = 2048 };
+    std::vector<double> raw(size_t(walk + kCRBlock));
+    std::vector<unsigned char> has(raw.size());
+    int origin = first - walk;
+    auto value = [&](int i, const double* s, double* v) __attribute__((always_inline)) {
+        const bool got = !(s[1] < 0.0001);
+        const double x = s[0] * 100 / s[1];
+        raw[size_t(i - origin)] = x;
+        has[size_t(i - origin)] = got;
+        *v = x;
+        return got;
+    };
+    // Bar first by the window sums as they stand, then the walk back, each bar afresh.
+    SumsKernel(m_sums, n, 1, first, first, lines[1], kernelTerm, value);
+    int held = has[size_t(first - origin)] ? 1 : 0, walked = -1;
+    for (int t = first - 1; t >= std::max(n, first - walk + 1) && held < most; --t) {
+        double x[2], sum[2] = {0, 0};
+        for (int j = t - n + 1; j <= t; ++j) {
+            term(j, x);
+            sum[0] += 1.0 * x[0], sum[1] += 1.0 * x[1];
+        }
+        value(t, sum, x);
+        held += has[size_t(t - origin)];
+        walked = t;
+    }
+    if (walked >= 0) m_sums.at = walked;  // as the walk left them: the next bar takes its sums afresh
+    // The count boundaries in increasing order, each count's sum taken at its own.
+    int bound[4], nb = 0, segOf[4];
+    for (int k = 0; k < 4; ++k) bound[nb++] = counts[k];
+    std::sort(bound, bound + nb);
+    nb = int(std::unique(bound, bound + nb) - bound);
+    for (int k = 0; k < 4; ++k) segOf[k] = int(std::lower_bound(bound, bound + nb, counts[k]) - bound);
+    double* const l0 = lines[0];
+    double* const l1 = lines[1];
+    double* const l2 = lines[2];
+    double* const l3 = lines[3];
+    double* const l4 = lines[4];
+    bool broken = false;
+    auto clean = [&](int t) { return has[size_t(t - origin)] && std::isfinite(raw[size_t(t - origin)]); };
+    // The last bar before first without a finite value (one the walk did not reach counts).
+    int dirty = first - most;
+    for (int t = first - 1; t > first - most; --t)
+        if (walked < 0 || t < walked || !clean(t)) {
+            dirty = t;
+            break;
+        }
+    auto noValue = [&](int i) {
+        l0[i] = l1[i] = l2[i] = l3[i] = l4[i] = none;
+        broken = true;
+    };
+    // Bar i by Lines' walk back over the buffer.
+    auto single = [&](int i) {
+        if (!has[size_t(i - origin)]) return noValue(i);
+        const int oldest = i - walk + 1;
+        double sum = 0, part[4] = {0, 0, 0, 0};
+        int taken = 0;
+        for (int t = i; t >= std::max(n, oldest) && taken < most; --t) {
+            if (!has[size_t(t - origin)]) continue;
+            sum += raw[size_t(t - origin)];
+            ++taken;
+            for (int k = 0; k < 4; ++k)
+                if (taken == counts[k]) part[k] = sum;
+        }
+        if (taken < most) return noValue(i);
+        double v[5] = {raw[size_t(i - origin)]};
+        for (int k = 0; k < 4; ++k) v[1 + k] = part[k] / counts[k];
+        if (!AllFinite(v, 5)) return noValue(i);
+        l0[i] = v[0], l1[i] = v[1], l2[i] = v[2], l3[i] = v[3], l4[i] = v[4];
+    };
+    for (int b0 = first; b0 <= last; b0 += kCRBlock) {
+        const int b1 = std::min(last, b0 + kCRBlock - 1);
+        if (b0 > first) {
+            // Slide: the last `walk` bars before b0 to the front.
+            std::memmove(raw.data(), raw.data() + (b0 - walk - origin), sizeof(double) * size_t(walk));
+            std::memmove(has.data(), has.data() + (b0 - walk - origin), size_t(walk));
+            origin = b0 - walk;
+            SumsKernel(m_sums, n, 1, b0, b1, lines[1], kernelTerm, value);
+        } else if (first < b1) {
+            SumsKernel(m_sums, n, 1, first + 1, b1, lines[1], kernelTerm, value);
+        }
+        int i = b0;
+        while (i <= b1) {
+            PrefetchBar(b, i);
+            if (i + 3 <= b1 && clean(i) && clean(i + 1) && clean(i + 2) && clean(i + 3) && dirty < i - most + 1) {
+                // Four bars' sums side by side, each newest first.
+                const double* p = raw.data() + (i - origin);
+                double acc[4] = {0, 0, 0, 0}, part[4][4];
+                int j = 0;
+                for (int g = 0; g < nb; ++g) {
+                    for (; j < bound[g]; ++j)
+                        for (int q = 0; q < 4; ++q) acc[q] += p[q - j];
+                    for (int q = 0; q < 4; ++q) part[g][q] = acc[q];
+                }
+                for (int q = 0; q < 4; ++q) {
+                    double v[5] = {p[q]};
+                    for (int k = 0; k < 4; ++k) v[1 + k] = part[segOf[k]][q] / counts[k];
+                    const int at = i + q;
+                    if (__builtin_expect(!AllFinite(v, 5), 0)) {
+                        noValue(at);
+                        continue;
+                    }
+                    l0[at] = v[0], l1[at] = v[1], l2[at] = v[2], l3[at] = v[3], l4[at] = v[4];
+                }
+                i += 4;
+                continue;
+            }
+            if (!clean(i)) dirty = i;
+            single(i);
+            ++i;
+        }
+    }
+    // Lines' ring at last: the newest `most` values with their bars, oldest first from slot 0.
+    {
+        std::vector<std::pair<int, double>> newest;
+        for (int t = last; t >= std::max(n, last - walk + 1) && int(newest.size()) < most; --t)
+            if (has[size_t(t - origin)]) newest.emplace_back(t, raw[size_t(t - origin)]);
+        m_bar.assign(size_t(most), 0);
+        m_val.assign(size_t(most), 0.0);
+        m_count = int(newest.size());
+        for (int k = 0; k < m_count; ++k) {
+            m_bar[size_t(k)] = newest[size_t(m_count - 1 - k)].first;
+            m_val[size_t(k)] = newest[size_t(m_count - 1 - k)].second;
+        }
+        m_head = m_count == most ? 0 : m_count;
+        m_at = last;
+    }
+    return broken;
 }
 
 int CCR::GetSignal(int index, int* reason) {

@@ -285,6 +285,7 @@ public:
 private:
     bool Value(int i, double* v);
     bool Lines(int i, double* v);
+    bool FreshLines(int first, int last, double* const* lines);
     WindowSums<2> m_sums;
     // CR values of the last bars that have one, up to bar m_at: a ring of their bars and values,
     // the next slot to write at m_head.

@@ -2,10 +2,14 @@
 #include "analysis/techs_volume.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <type_traits>
+
+#include "analysis/techs_price.h"
 
 namespace {
 // The whole-range kernels take their bars a block at a time into columns of doubles: the choices
@@ -946,6 +950,7 @@ bool CAD::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBa
     EnsureParameters();
     const int n = m_ints[kDays];
     const KDATA* b = m_pKData ? m_pKData->GetData() : nullptr;
+    if (b && n >= 1 && start >= 0 && FreshSums(n, start, end, min, max, minBar, maxBar)) return true;
     // The accumulation takes both signs. Each bar's is worked out once, into a column of
     // contiguous doubles (kept for the next pass) that the window walk reads.
     if (b && n >= 1 && start >= 0 && start <= end) {
@@ -962,6 +967,126 @@ bool CAD::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBa
     return SumLineRange(n, n - 1, start, end, min, max, minBar, maxBar, [b](int t) { return Accumulation(b[t]); },
                         [](int, double sum) { return sum; }, static_cast<CSignedWindowSum*>(nullptr));
 }
+// SumLineRange's steps over a range none of whose bars is cached yet, in one pass over the bars:
+// each bar's accumulation is worked out once and kept in a ring of the last n, and the signed
+// window sum steps on in locals (taken afresh where RunWindowSums takes it: at the first bar,
+// every kRefresh bars after it, and when the magnitudes shrink). False (nothing done) when the
+// range does not qualify; when done, the request's answer is true (as SumLineRange's over a
+// range that has bars).
+bool CAD::FreshSums(int n, int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    if (start <= m_nLastStored) return false;
+    start = std::max(start, n - 1);
+    end = std::min(end, m_pKData->GetSize() - 1);
+    if (start > end || !OpenLines(1) || m_nCacheStart != 0 || end >= CacheEnd()) return false;
+    const KDATA* const b = m_pKData->GetData();
+    // The accumulations of the block's bars and of the n bars before it: bar t at t - (b0 - n).
+    m_ring.resize(size_t(n + kBlock));
+    double* const acc = m_ring.data();
+    for (int t = std::max(0, start - n); t < start; ++t) acc[t - (start - n)] = Accumulation(b[t]);
+    double* const line = m_pCache[0];
+    double sum = 0, mass = 0, peak = 0, floor = 0;
+    double l = std::numeric_limits<double>::infinity(), h = -l;
+    int lb = start, hb = start;
+    bool broken = false;
+    auto taken = [&](const double* a, int at) {  // the window ending at a[at]
+        double s = 0, c = 0, m = 0;
+        for (int k = at - n + 1; k <= at; ++k) {
+            CompensatedAdd(s, c, a[k]);
+            m += std::fabs(a[k]);
+        }
+        sum = s + c;
+        mass = peak = m;
+        floor = m * (1.0 / 16);
+    };
+    const bool ranged = min || max || minBar || maxBar;
+    // A block at a time: its accumulations, then its sums stepped without the per-bar check
+    // when the magnitudes never fell below 1/16 of their peak in it (as CWindowSum::Walk holds
+    // a block), else bar by bar with it; written (past the caches for a long series) and looked
+    // over.
+    auto pass = [&](auto stream) {
+        constexpr bool kStream = decltype(stream)::value;
+        double got[kBlock];
+        int refresh = start;  // the next bar where the sum is taken afresh
+        for (int b0 = start; b0 <= end; b0 += kBlock) {
+            const int count = std::min(kBlock, end - b0 + 1);
+            if (b0 > start) std::memmove(acc, acc + kBlock, sizeof(double) * size_t(n));
+            double* const a = acc + n;  // bar b0 + c at a[c]
+            int c = 0;
+            if (b0 == refresh) {
+                a[0] = Accumulation(b[b0]);
+                taken(a, 0);
+                got[0] = sum;
+                c = 1;
+                refresh += CSignedWindowSum::kRefresh;
+            }
+            const double s0 = sum, m0 = mass, p0 = peak, f0 = floor;
+            double s = sum, m = mass, lo = std::numeric_limits<double>::infinity(), hi = peak;
+            for (int k = c; k < count; ++k) {
+                PrefetchBar(b, b0 + k);
+                const double in = Accumulation(b[b0 + k]), out = a[k - n];
+                a[k] = in;
+                s += in - out;
+                m += std::fabs(in) - std::fabs(out);
+                lo = m < lo ? m : lo;
+                hi = m > hi ? m : hi;
+                got[k] = s;
+            }
+            const bool held = !std::isnan(m) && lo >= hi * (1.0 / 16);
+            if (__builtin_expect(held, 1)) {
+                sum = s, mass = m, peak = hi, floor = hi * (1.0 / 16);
+            } else {
+                sum = s0, mass = m0, peak = p0, floor = f0;
+                for (int k = c; k < count; ++k) {
+                    const double in = a[k], out = a[k - n];
+                    // CSignedWindowSum::Step
+                    sum += in - out;
+                    mass += std::fabs(in) - std::fabs(out);
+                    if (mass > peak) {
+                        peak = mass;
+                        floor = mass * (1.0 / 16);
+                    } else if (!(mass >= floor)) {
+                        taken(a, k);
+                    }
+                    got[k] = sum;
+                }
+            }
+            double* const to = line + b0;
+            int k = 0;
+            if (kStream && !PairAligned(to)) to[0] = got[0], k = 1;
+            for (; k + 1 < count; k += 2) PutPair<kStream>(to + k, got[k], got[k + 1]);
+            if (k < count) to[k] = got[k];
+            if (ranged) {
+                for (k = 0; k < count; ++k) {
+                    const double x = got[k];
+                    if (__builtin_expect(!std::isfinite(x), 0)) {
+                        broken = true;
+                        continue;
+                    }
+                    if (x < l) l = x, lb = b0 + k;
+                    if (x > h) h = x, hb = b0 + k;
+                }
+            } else if (!held || !(peak <= DBL_MAX / 4)) {
+                // A held block's sums stay within its peak magnitude: finite unless it is huge.
+                for (k = 0; k < count; ++k) broken |= !(got[k] - got[k] == 0);
+            }
+        }
+        if (kStream) StreamDone();
+    };
+    double* const lines[1] = {line};
+    if (StreamLines(lines, 1, start, end - start + 1))
+        pass(std::true_type());
+    else
+        pass(std::false_type());
+    MarkComputedFinite(0, start, end, broken);
+    if (!ranged) return true;
+    WidenRange(&l, &h);
+    if (min) *min = l;
+    if (max) *max = h;
+    if (minBar) *minBar = lb;
+    if (maxBar) *maxBar = hb;
+    return true;
+}
+
 bool CCI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     EnsureParameters();
     bool fresh = false;

@@ -211,6 +211,7 @@ protected:
     bool Line(int i, double* v) override;
 
 private:
+    bool FreshSums(int n, int start, int end, double* min, double* max, int* minBar, int* maxBar);
     struct {
         CSignedWindowSum sum;
         unsigned epoch = 0;

@@ -122,6 +122,61 @@ public:
         }
     }
 
+    // As Walk for C sums (each with its own days) that stand at the same bar after the same
+    // steps, moved on to bar `to` together: each block's terms are read once for all of them, and
+    // put(j, from, count, sums, positive) gets sum j's blocks as Walk gives them. Once a block
+    // fails the check for some sum (it is then stepped again with Next, as Walk does), each sum
+    // goes on with its own Walk. False (nothing moved) when the sums do not stand alike.
+    template <int C, typename Term, typename Put>
+    static bool WalkTogether(CWindowSum* w, int to, const Term& term, Put&& put) {
+        for (int j = 1; j < C; ++j)
+            if (w[j].m_bar != w[0].m_bar || w[j].m_steps != w[0].m_steps) return false;
+        double got[C][kWalkBlock];
+        bool apart = false;
+        while (!apart && w[0].m_bar < to) {
+            const int from = w[0].m_bar + 1;
+            const int stop = std::min({to, from + kWalkBlock - 1, from + (int(kRefresh) - 2 - w[0].m_steps)});
+            if (stop < from) {
+                apart = true;  // Next's own refresh: each Walk takes it
+                break;
+            }
+            double s[C], lo[C], hi[C];
+            int days[C];
+            for (int j = 0; j < C; ++j)
+                s[j] = w[j].m_sum, lo[j] = std::numeric_limits<double>::infinity(), hi[j] = w[j].m_peak,
+                days[j] = w[j].m_days;
+            for (int t = from; t <= stop; ++t) {
+                const double in = term(t);
+                for (int j = 0; j < C; ++j) {
+                    s[j] += in - term(t - days[j]);
+                    got[j][t - from] = s[j];
+                    lo[j] = s[j] < lo[j] ? s[j] : lo[j];
+                    hi[j] = s[j] > hi[j] ? s[j] : hi[j];
+                }
+            }
+            for (int j = 0; j < C; ++j) {
+                const bool held = !std::isnan(s[j]) && lo[j] > 0 && lo[j] >= hi[j] * (1.0 / 16);
+                if (__builtin_expect(!held, 0)) {
+                    for (int t = from; t <= stop; ++t) got[j][t - from] = w[j].Next(term);
+                    apart = true;
+                } else {
+                    w[j].m_sum = s[j];
+                    w[j].m_peak = hi[j];
+                    w[j].m_floor = hi[j] * (1.0 / 16);
+                    w[j].m_steps += stop - from + 1;
+                    w[j].m_bar = stop;
+                }
+                put(j, from, stop - from + 1, static_cast<const double*>(got[j]), held && hi[j] <= DBL_MAX);
+            }
+        }
+        if (apart)
+            for (int j = 0; j < C; ++j)
+                w[j].Walk(to, term, [&put, j](int from, int count, const double* sums, bool positive) {
+                    put(j, from, count, sums, positive);
+                });
+        return true;
+    }
+
     // The step alone, for loops that move several sums over the same bars and keep the bar
     // themselves (RunWindowSums): in enters, out leaves. False when the sum must be taken afresh
     // at this bar (Start); such a loop also starts afresh at least every kRefresh bars.

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -326,6 +327,29 @@ TEST(Running, WindowSumWalkStepsAsNext) {
                 }
             }
         }
+        // Three sums walked together: each as Next steps it, and left where Next leaves it.
+        const int days[3] = {1, 5, 24}, to = kCount - 1000;
+        CWindowSum together[3], stepped[3];
+        std::vector<double> sums[3];
+        for (int j = 0; j < 3; ++j) together[j].Start(23, days[j], term), stepped[j].Start(23, days[j], term);
+        ASSERT_TRUE(CWindowSum::WalkTogether<3>(together, to, term, [&sums](int j, int from, int count, const double* s, bool) {
+            EXPECT_EQ(from, 24 + int(sums[j].size())) << "days " << j;
+            sums[j].insert(sums[j].end(), s, s + count);
+        }));
+        for (int j = 0; j < 3; ++j) {
+            SCOPED_TRACE(std::string(c.name) + ", together, days " + std::to_string(days[j]));
+            ASSERT_EQ(int(sums[j].size()), to - 23);
+            for (int t = 24; t <= to + 300; ++t) {
+                const double want = stepped[j].Next(term), got = t <= to ? sums[j][size_t(t - 24)] : together[j].Next(term);
+                ASSERT_TRUE(std::memcmp(&want, &got, sizeof want) == 0 || (std::isnan(want) && std::isnan(got)))
+                    << "bar " << t << ": " << got << " != " << want;
+            }
+        }
+        // Sums that do not stand alike are not moved.
+        CWindowSum apart[2];
+        apart[0].Start(30, 5, term), apart[1].Start(31, 5, term);
+        EXPECT_FALSE(CWindowSum::WalkTogether<2>(apart, to, term, [](int, int, int, const double*, bool) {}));
+        EXPECT_EQ(apart[0].GetBar(), 30);
     }
 }
 
@@ -679,3 +703,87 @@ TEST(Running, EveryClassMarksWhatItsWalksStored) {
 }
 
 }  // namespace
+
+// The whole-series kernels (a range none of whose bars is cached yet) against the general range
+// pass the same request takes once a bar is cached (here the last one): every cached line of
+// every bar the same to the bit, and the bars appended afterwards stepped on alike. The series
+// crosses the window sums' refreshes and holds a suspension, single suspended days, a NaN bar and
+// an infinite high.
+TEST(Running, FreshWholeSeriesPassAgreesWithTheGeneralPass) {
+    const int kBars = 9000;
+    CKData k;
+    {
+        CKData walk;
+        MakeWalk(walk, kBars, 31);
+        for (int i = 0; i < kBars; ++i) {
+            const bool off = (i >= 3000 && i < 3060) || i == 4100 || i == 6500;
+            KDATA b = walk[i];
+            if (off) {
+                const float c = k[i - 1].close;
+                b = MakeBar(c, c, c, c, 0, 0);
+            }
+            b.date = 20000101 + i;
+            k.Add(b);
+        }
+        KDATA& nan = k[5000];
+        nan.open = nan.high = nan.low = nan.close = nan.volume = nan.amount = std::nanf("");
+        k[7000].high = std::numeric_limits<float>::infinity();
+    }
+    struct Case {
+        const char* name;
+        std::function<std::unique_ptr<CTechnique>()> make;
+        int lines;
+    };
+    const Case cases[] = {
+        {"FXKP", Maker<CSelfTechnique1>(), 5}, {"JPBD", Maker<CSelfTechnique2>(), 4},
+        {"DKNL", Maker<CSelfTechnique3>(), 4}, {"AD", Maker<CAD>(), 1},
+        {"HSL", Maker<CHSL>(), 3},             {"DMI", Maker<CDMI>(), 4},
+        {"RSI", Maker<CRSI>(), 2},             {"CR", Maker<CCR>(), 5},
+        {"DPER", Maker<CDPER>(), 2},           {"SAR", Maker<CSAR>(), 1},
+    };
+    auto lines = [](CTechnique& t, int n, int i, double* v) {
+        switch (n) {
+        case 1: return t.Calculate(&v[0], i, false);
+        case 2: return t.Calculate(&v[0], &v[1], i, false);
+        case 3: return t.Calculate(&v[0], &v[1], &v[2], i, false);
+        case 4: return t.Calculate(&v[0], &v[1], &v[2], &v[3], i, false);
+        default: return t.Calculate(&v[0], &v[1], &v[2], &v[3], &v[4], i, false);
+        }
+    };
+    auto same = [](double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CKData series = k;
+        std::unique_ptr<CTechnique> fresh = c.make(), general = c.make();
+        fresh->SetKData(&series);
+        general->SetKData(&series);
+        const int last = kBars - 1;
+        double v[5];
+        general->Calculate(&v[0], last, false);  // a cached bar: the general pass follows
+        double lo[2], hi[2];
+        const bool any[2] = {fresh->GetMinMaxInfo(0, last, &lo[0], &hi[0]),
+                             general->GetMinMaxInfo(0, last, &lo[1], &hi[1])};
+        EXPECT_EQ(any[0], any[1]);
+        EXPECT_TRUE(same(lo[0], lo[1]) && same(hi[0], hi[1])) << lo[0] << " " << hi[0] << " / " << lo[1] << " " << hi[1];
+        int compared = 0;
+        for (int i = 0; i < last; ++i)
+            for (int l = 1; l <= c.lines; ++l) {
+                double a = 0, b = 0;
+                const bool ga = fresh->GetCached(l, i, &a), gb = general->GetCached(l, i, &b);
+                ASSERT_EQ(ga, gb) << "bar " << i << ", line " << l;
+                ASSERT_TRUE(!ga || same(a, b)) << "bar " << i << ", line " << l << ": " << a << " != " << b;
+                compared += ga;
+            }
+        EXPECT_GT(compared, (kBars - 200) * c.lines / 2);
+        for (int add = 0; add < 3; ++add) {
+            KDATA b = series[kBars - 400 + add];
+            b.date = series[series.GetSize() - 1].date + 1;
+            series.Add(b);
+            const int i = series.GetSize() - 1;
+            double a[5] = {0, 0, 0, 0, 0}, w[5] = {0, 0, 0, 0, 0};
+            const bool ga = lines(*fresh, c.lines, i, a), gw = lines(*general, c.lines, i, w);
+            ASSERT_EQ(ga, gw) << "appended bar " << i;
+            for (int l = 0; l < c.lines && ga; ++l) EXPECT_TRUE(same(a[l], w[l])) << "appended bar " << i << ", line " << l + 1;
+        }
+    }
+}
