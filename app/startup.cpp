@@ -1,7 +1,10 @@
 #include "app/startup.h"
 
+#include <cstring>
+
 #include "analysis/stprofile.h"
 #include "app/urltable.h"
+#include "base/fsutil.h"
 #include "base/log.h"
 #include "base/savefile.h"
 #include "base/seams.h"
@@ -25,6 +28,15 @@ struct FileShape {
     bool stored;
 };
 
+// True when the stored file already holds exactly these bytes: the code list comes back unchanged
+// on most starts, and a rewrite costs a flush to disk.
+bool SameAsStored(const char* path, const void* data, size_t size) {
+    if (!path || velmora::GetFileSize(path) != int64_t(size)) return false;
+    std::string stored;
+    return velmora::ReadWholeFile(path, stored, int64_t(size)) && stored.size() == size &&
+           std::memcmp(stored.data(), data, size) == 0;
+}
+
 // Called with the unpacked body: a body of the wrong shape (an error page, a body that was not
 // compressed after all, garbage) never replaces a good file.
 void StoreChecked(const char*, const char* path, void* context, const void* data, int size) {
@@ -38,7 +50,8 @@ void StoreChecked(const char*, const char* path, void* context, const void* data
         shape->stored = false;
         return;
     }
-    shape->stored = SaveFileReplacing(path, data, static_cast<size_t>(size));
+    shape->stored = SameAsStored(path, data, static_cast<size_t>(size)) ||
+                    SaveFileReplacing(path, data, static_cast<size_t>(size));
     if (!shape->stored) LogError("StoreChecked", "%s: saving failed", path ? path : "");
 }
 

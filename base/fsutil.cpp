@@ -65,13 +65,72 @@ bool ReplaceFileWith(const char* from, const char* to) { return std::rename(from
 bool RemoveFile(const char* path) { return path && unlink(path) == 0; }
 #endif
 
+namespace {
+
+// One open file for ReadWholeFile. On Windows the handle itself gives the size: under Wine every
+// call naming a path converts it again, and sector member files are read by the hundred.
+class ReadHandle {
+public:
+    explicit ReadHandle(const char* path) {
+#ifdef _WIN32
+        m_h = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+#else
+        m_f = std::fopen(path, "rb");
+#endif
+    }
+    ~ReadHandle() {
+#ifdef _WIN32
+        if (m_h != INVALID_HANDLE_VALUE) CloseHandle(m_h);
+#else
+        if (m_f) std::fclose(m_f);
+#endif
+    }
+    ReadHandle(const ReadHandle&) = delete;
+    ReadHandle& operator=(const ReadHandle&) = delete;
+
+    // -1 when the file did not open or is not a regular file.
+    int64_t Size() const {
+#ifdef _WIN32
+        LARGE_INTEGER size;
+        if (m_h == INVALID_HANDLE_VALUE || GetFileType(m_h) != FILE_TYPE_DISK || !GetFileSizeEx(m_h, &size)) return -1;
+        return size.QuadPart;
+#else
+        struct stat st;
+        if (!m_f || fstat(fileno(m_f), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+        return int64_t(st.st_size);
+#endif
+    }
+    // Bytes read, 0 at the end; false on a failed read.
+    bool Read(char* to, size_t length, size_t* got) {
+#ifdef _WIN32
+        DWORD n = 0;
+        const DWORD ask = length > 0x40000000 ? 0x40000000 : DWORD(length);
+        const bool ok = ReadFile(m_h, to, ask, &n, nullptr) != 0;
+        *got = n;
+        return ok;
+#else
+        *got = std::fread(to, 1, length, m_f);
+        return *got > 0 || !std::ferror(m_f);
+#endif
+    }
+
+private:
+#ifdef _WIN32
+    HANDLE m_h = INVALID_HANDLE_VALUE;
+#else
+    FILE* m_f = nullptr;
+#endif
+};
+
+}  // namespace
+
 bool ReadWholeFile(const char* path, std::string& out, int64_t maxSize) {
     out.clear();
     if (!path || !*path) return false;
-    int64_t size = GetFileSize(path);
+    ReadHandle f(path);
+    int64_t size = f.Size();
     if (size < 0 || size > maxSize) return false;
-    FILE* f = std::fopen(path, "rb");
-    if (!f) return false;
     // Read to the end whatever the size said, so that a file changed meanwhile gives only the
     // bytes really read.
     std::string data;
@@ -84,18 +143,15 @@ bool ReadWholeFile(const char* path, std::string& out, int64_t maxSize) {
                 if (int64_t(data.size()) > maxSize) { ok = false; break; }
                 data.resize(data.size() * 2);
             }
-            size_t n = std::fread(&data[got], 1, data.size() - got, f);
+            size_t n = 0;
+            ok = f.Read(&data[got], data.size() - got, &n);
             got += n;
-            if (n == 0) {
-                ok = !std::ferror(f);
-                break;
-            }
+            if (!ok || n == 0) break;
         }
     } catch (const std::exception&) {
         // Memory a 32-bit process cannot have fails the read, not the program.
         ok = false;
     }
-    std::fclose(f);
     if (!ok || int64_t(got) > maxSize) return false;
     data.resize(got);
     out.swap(data);

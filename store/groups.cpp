@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <deque>
 #include <memory>
-#include <unordered_map>
 
 #include "base/fsutil.h"
 #include "base/log.h"
@@ -50,39 +50,79 @@ bool IsMemberFile(const void* data, int size) {
 // lookup builds the code's text and takes the container's lock: one lookup a code is enough.
 class MemberNames {
 public:
+    MemberNames() : m_slots(kFirstSlots) {}
+
     // The member for a record (its kind byte and six code characters); null when the container
     // does not know the code.
     const CGroupDownloader::Member* Find(unsigned char kind, const char* code6) {
         const bool shanghai = kind >= 16 && kind <= 31;
         uint64_t key = shanghai ? 1 : 0;
         for (int i = 0; i < 6; ++i) key = (key << 8) | static_cast<unsigned char>(code6[i]);
-        auto found = m_members.find(key);
-        if (found != m_members.end()) return found->second.get();
-        std::unique_ptr<CGroupDownloader::Member> member;
+        Slot& slot = SlotOf(key);
+        if (slot.member != kEmpty) return slot.member == kUnknown ? nullptr : &m_members[size_t(slot.member)];
         std::string code = MakeStockCode(std::string(code6, 6), shanghai);
         std::string name;
-        if (GetStockContainer().GetStockName(code.c_str(), &name))
-            member.reset(new CGroupDownloader::Member(std::move(code), std::move(name)));
-        return m_members.emplace(key, std::move(member)).first->second.get();
+        slot.key = key;
+        slot.member = kUnknown;
+        if (GetStockContainer().GetStockName(code.c_str(), &name)) {
+            slot.member = int32_t(m_members.size());
+            m_members.emplace_back(std::move(code), std::move(name));
+        }
+        const CGroupDownloader::Member* found = slot.member == kUnknown ? nullptr : &m_members.back();
+        if (++m_used * 2 > m_slots.size()) Grow();
+        return found;
     }
 
 private:
-    std::unordered_map<uint64_t, std::unique_ptr<CGroupDownloader::Member>> m_members;
+    // An open-addressed table: the lookup runs once for every record of every member file (about
+    // eighteen a stock), where a node-based map's hashing and pointer chasing showed.
+    static const size_t kFirstSlots = 16384;  // a power of two, room for the whole market
+    static const int32_t kEmpty = -2, kUnknown = -1;
+    struct Slot {
+        uint64_t key = 0;
+        int32_t member = kEmpty;  // an index into m_members, or kUnknown
+    };
+
+    Slot& SlotOf(uint64_t key) {
+        const size_t mask = m_slots.size() - 1;
+        size_t at = size_t((key * 0x9E3779B97F4A7C15ull) >> 40) & mask;
+        while (m_slots[at].member != kEmpty && m_slots[at].key != key) at = (at + 1) & mask;
+        return m_slots[at];
+    }
+    void Grow() {
+        std::vector<Slot> old(m_slots.size() * 2);
+        old.swap(m_slots);
+        for (const Slot& s : old)
+            if (s.member != kEmpty) SlotOf(s.key) = s;
+    }
+
+    std::vector<Slot> m_slots;
+    size_t m_used = 0;
+    std::deque<CGroupDownloader::Member> m_members;  // stable: callers hold pointers into it
 };
 
-// Appends the file's members that the container knows; a missing or short file adds nothing.
-void ReadMembers(const char* path, std::vector<CGroupDownloader::Member>& members, MemberNames& names) {
-    std::string data;
-    if (!velmora::ReadWholeFile(path, data, 1 << 20) || data.size() < 2) return;
+// The records a member file's bytes hold: the 16-bit count bounded by the records present.
+int MemberCount(const std::string& data) {
+    if (data.size() < 2) return 0;
     int16_t n;
     std::memcpy(&n, data.data(), 2);
-    // The count is bounded by the records present.
-    int count = std::max(0, std::min(int(n), int((data.size() - 2) / 8)));
+    return std::max(0, std::min(int(n), int((data.size() - 2) / 8)));
+}
+
+// Appends the members of a member file's bytes that the container knows.
+void ParseMembers(const std::string& data, std::vector<CGroupDownloader::Member>& members, MemberNames& names) {
+    const int count = MemberCount(data);
     for (int i = 0; i < count; ++i) {
         const char* rec = data.data() + 2 + size_t(i) * 8;
         if (const CGroupDownloader::Member* m = names.Find(static_cast<unsigned char>(rec[1]), rec + 2))
             members.push_back(*m);
     }
+}
+
+// Appends the file's members that the container knows; a missing or short file adds nothing.
+void ReadMembers(const char* path, std::vector<CGroupDownloader::Member>& members, MemberNames& names) {
+    std::string data;
+    if (velmora::ReadWholeFile(path, data, 1 << 20)) ParseMembers(data, members, names);
 }
 
 }  // namespace
@@ -239,8 +279,14 @@ int CGroupDownloader::DownloadGroups(bool download, CStockGroupDownloadNotif* si
         ListDirectory(root.c_str(), categories, kListFolders);
         std::sort(categories.begin(), categories.end());
         for (const std::string& category : categories) {
-            std::vector<Member> sequence;
-            std::map<int, std::string> starts;
+            // The category's files are read first: its sequence is then sized once, where growing
+            // it record by record moved the members again and again.
+            struct GroupFiles {
+                const std::string* group;
+                std::vector<std::string> contents;
+            };
+            std::vector<GroupFiles> read;
+            size_t records = 0;
             std::string catFolder = root + velmora::kPathSep + category;
             std::vector<std::string> groups;
             ListDirectory(catFolder.c_str(), groups, kListFolders);
@@ -257,9 +303,20 @@ int CGroupDownloader::DownloadGroups(bool download, CStockGroupDownloadNotif* si
                             files.end());
                 if (files.empty()) continue;
                 std::sort(files.begin(), files.end());
-                starts[int(sequence.size())] = group;
-                for (const std::string& file : files)
-                    ReadMembers((groupFolder + velmora::kPathSep + file).c_str(), sequence, names);
+                read.push_back({&group, std::vector<std::string>(files.size())});
+                for (size_t i = 0; i < files.size(); ++i) {
+                    std::string& data = read.back().contents[i];
+                    if (!velmora::ReadWholeFile((groupFolder + velmora::kPathSep + files[i]).c_str(), data, 1 << 20))
+                        data.clear();
+                    records += size_t(MemberCount(data));
+                }
+            }
+            std::vector<Member> sequence;
+            sequence.reserve(records);
+            std::map<int, std::string> starts;
+            for (const GroupFiles& g : read) {
+                starts[int(sequence.size())] = *g.group;
+                for (const std::string& data : g.contents) ParseMembers(data, sequence, names);
             }
             if (!sequence.empty()) {
                 (*list)[category] = std::move(sequence);

@@ -14,7 +14,9 @@
 #include "app/settings.h"
 #include "app/startup.h"
 #include "app/urltable.h"
+#include "base/fsutil.h"
 #include "base/log.h"
+#include "base/savefile.h"
 #include "net/download.h"
 #include "net/httpclient.h"
 #include "net/services.h"
@@ -228,6 +230,29 @@ TEST_F(Startup, GarbageNeverReplacesAStoredFile) {
     EXPECT_EQ(again.finished, 2);
     EXPECT_EQ(again.messages, std::vector<std::string>{"下载股票代码列表失败,程序有可能不能正常使用"});
     EXPECT_EQ(FileSize(Path("hqdata\\codelist.dat")), list);
+}
+
+// A stored code list is kept only when the reply holds exactly its bytes: one that differs
+// anywhere, even at the same length, is replaced by the reply.
+TEST_F(Startup, AStoredCodeListThatDiffersAnywhereIsReplaced) {
+    ASSERT_TRUE(LogIn("good pw"));
+    RecordingView first;
+    ASSERT_TRUE(LoadStartupData(first));
+    const std::string path = Path("hqdata\\codelist.dat");
+    std::string served;
+    ASSERT_TRUE(velmora::ReadWholeFile(path.c_str(), served, 1 << 24));
+    ASSERT_GT(served.size(), 2u);
+    for (size_t at : {size_t(0), served.size() / 2, served.size() - 1}) {
+        SCOPED_TRACE(at);
+        std::string other = served;
+        other[at] = char(other[at] ^ 0x5A);
+        ASSERT_TRUE(SaveFileReplacing(path, other.data(), other.size()));
+        RecordingView view;
+        EXPECT_TRUE(LoadStartupData(view));
+        std::string stored;
+        ASSERT_TRUE(velmora::ReadWholeFile(path.c_str(), stored, 1 << 24));
+        EXPECT_TRUE(stored == served);
+    }
 }
 
 void TakeLine(const char* line, void* lines) { static_cast<std::vector<std::string>*>(lines)->push_back(line); }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -294,4 +295,67 @@ TEST(SectorDownload, GroupFilesAreBoundedByTheirSize) {
     CGroupDownloader::ReadGroupFile(path.c_str(), members);
     EXPECT_TRUE(members.empty());
     GetStockContainer().Clear();
+}
+
+// The sector maps read back from the tree: categories, groups and files in name order, a group
+// without member files (a save's leftover temporary aside) left out, a group whose codes are all
+// unknown marked where it would start, and a category that adds nothing absent.
+TEST(SectorDownload, TheTreeReadsBackInNameOrder) {
+    TempRoot root;
+    SetProgramFolder(root.Folder().c_str());
+    GetStockContainer().Clear();
+    for (const char* code : {"600000_1", "000001_0"}) {
+        CStockInfo s;
+        s.SetStockCode(kMarketUnknown, code);
+        s.SetStockName(code[0] == '6' ? "浦发" : "平安");
+        GetStockContainer().Add(s);
+    }
+    GetStockContainer().RebuildCodeMap();
+    auto members = [](std::initializer_list<const char*> codes) {
+        std::string file;
+        AppendPod(file, int16_t(codes.size()));
+        for (const char* c : codes) file += std::string("\x00", 1) + (c[0] == '6' ? '\x11' : '\x21') + c;
+        return file;
+    };
+    const std::string groupRoot = CGroupDownloader::GetGroupRoot();
+    ASSERT_TRUE(velmora::CreateFolder(groupRoot.c_str())) << groupRoot;
+    struct Entry {
+        const char* folder;  // under the group root; a file name after the last separator
+        std::string bytes;   // empty for a folder
+    };
+    const std::string sep(1, velmora::kPathSep);
+    const std::vector<Entry> tree = {
+        {"B", ""},
+        {"B/g1", ""},
+        {"B/g1/m.dat", members({"000001"})},
+        {"A", ""},
+        {"A/x", ""},
+        {"A/x/m.dat.tmp", members({"600000"})},
+        {"A/y", ""},
+        {"A/y/2.dat", members({"000001"})},
+        {"A/y/1.dat", members({"600000", "999999"})},
+        {"A/z", ""},
+        {"A/z/1.dat", members({"999999"})},
+        {"C", ""},
+        {"C/empty", ""},
+    };
+    for (const Entry& e : tree) {
+        std::string path = groupRoot + sep + e.folder;
+        std::replace(path.begin() + long(groupRoot.size()), path.end(), '/', velmora::kPathSep);
+        if (e.bytes.empty()) ASSERT_TRUE(velmora::CreateFolder(path.c_str())) << path;
+        else WriteBytes(path, e.bytes);
+    }
+    CGroupDownloader* groups = GetGroupDownloader();
+    ASSERT_EQ(groups->DownloadGroups(false, nullptr), 1);
+    std::shared_ptr<const CGroupDownloader::GroupList> list;
+    std::shared_ptr<const CGroupDownloader::GroupIndex> index;
+    groups->GetGroupList(list);
+    groups->GetGroupMembers(index);
+    using Member = CGroupDownloader::Member;
+    const Member pufa("600000_1", "浦发"), pingan("000001_0", "平安");
+    EXPECT_EQ(*list, (CGroupDownloader::GroupList{{"A", {pufa, pingan}}, {"B", {pingan}}}));
+    EXPECT_EQ(*index, (CGroupDownloader::GroupIndex{{"A", {{0, "y"}, {2, "z"}}}, {"B", {{0, "g1"}}}}));
+    FreeGroupDownloader();
+    GetStockContainer().Clear();
+    SetProgramFolder(nullptr);
 }
