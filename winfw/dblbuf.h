@@ -148,9 +148,8 @@ private:
             width = height = 0;
         }
     };
-    // User-interface thread only, like every paint.
-    static Shared& State() {
-        static Shared s;
-        return s;
-    }
+    // User-interface thread only, like every paint. Defined once, in dblbuf.cpp: an inline static
+    // would be laid out by each program unit on its own, and the optimiser may align and size it
+    // differently in each.
+    static Shared& State();
 };

@@ -484,10 +484,15 @@ TEST(QuoteBlock, LongNamesStopBeforeTheCode) {
             // No lead byte left without its second byte.
             for (size_t i = 0; i < drawn.size(); ++i) {
                 const unsigned char b = static_cast<unsigned char>(drawn[i]);
-                if (b >= 0x81 && b <= 0xFE) ASSERT_LT(++i, drawn.size()) << "half a character";
+                if (b >= 0x81 && b <= 0xFE) {
+                    ASSERT_LT(++i, drawn.size()) << "half a character";
+                }
             }
-            if (rc.TextWidth(full, nameOp->font) < 100 - nameX - 4) EXPECT_EQ(drawn, full);
-            else EXPECT_LT(drawn.size(), full.size());
+            if (rc.TextWidth(full, nameOp->font) < 100 - nameX - 4) {
+                EXPECT_EQ(drawn, full);
+            } else {
+                EXPECT_LT(drawn.size(), full.size());
+            }
         }
     }
 }
