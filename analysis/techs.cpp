@@ -1200,6 +1200,22 @@ int CMACD::GetSignal(int index, int* reason) {
 
 CMIKE::CMIKE() : CParamTech("D", {12}, {}, {}, "%d") {}
 
+namespace {
+// The lowest low and highest high of bars from..to (none: +inf and -inf), a bar whose field is NaN
+// passed over. Folded into an extreme x as std::min(x, low) and std::max(x, high), a block gives
+// what stepping x through its bars one at a time gives (the earliest of equal values, a NaN bar
+// passed over, a NaN x kept), so a window's extremes may be taken as independent blocks joined in
+// order: short dependency chains instead of one as long as the window.
+struct HighLow {
+    float low, high;
+};
+inline HighLow BlockHighLow(const KDATA* bars, int from, int to) {
+    float low = std::numeric_limits<float>::infinity(), high = -low;
+    for (int t = from; t <= to; ++t) low = std::min(low, bars[t].low), high = std::max(high, bars[t].high);
+    return HighLow{low, high};
+}
+}  // namespace
+
 bool CMIKE::Calculate(double* wr, double* mr, double* sr, double* ws, double* ms, double* ss, int index) {
     if (!CheckIndex(index)) return false;
     EnsureParameters();
@@ -1208,15 +1224,15 @@ bool CMIKE::Calculate(double* wr, double* mr, double* sr, double* ws, double* ms
     const KDATA* const bars = m_pKData->GetData();
     const KDATA& b = bars[index];
     float typ = (b.high + b.low + b.close) / 3;
-    float ln = b.low, hn = b.high, l2n = b.low, h2n = b.high;
-    // The older half of the window enters the 2n-bar extremes alone; each extreme sees the bars in
-    // the same order as one loop over the window would give them.
-    for (int t = index - 2 * n + 1; t <= index - n; ++t)
-        l2n = std::min(l2n, bars[t].low), h2n = std::max(h2n, bars[t].high);
-    for (int t = index - n + 1; t <= index; ++t) {
-        ln = std::min(ln, bars[t].low), hn = std::max(hn, bars[t].high);
-        l2n = std::min(l2n, bars[t].low), h2n = std::max(h2n, bars[t].high);
-    }
+    // Each extreme starts at the bar's own value and sees the older half of the 2n-bar window (for
+    // the 2n-bar extremes) and then the newer half, as one loop over the window would: here each
+    // half in two blocks, joined in that order.
+    const int older = index - 2 * n + 1, newer = index - n + 1, split = n / 2;
+    const HighLow o0 = BlockHighLow(bars, older, older + split - 1), o1 = BlockHighLow(bars, older + split, newer - 1);
+    const HighLow n0 = BlockHighLow(bars, newer, newer + split - 1), n1 = BlockHighLow(bars, newer + split, index);
+    float ln = std::min(std::min(b.low, n0.low), n1.low), hn = std::max(std::max(b.high, n0.high), n1.high);
+    float l2n = std::min(std::min(std::min(std::min(b.low, o0.low), o1.low), n0.low), n1.low);
+    float h2n = std::max(std::max(std::max(std::max(b.high, o0.high), o1.high), n0.high), n1.high);
     const double levels[6] = {typ + (typ - ln), typ + (hn - ln), typ + (h2n - ln),
                               typ - (hn - typ), typ - (hn - ln), typ - (hn - l2n)};
     // Float levels: their sum is finite exactly when each is.
