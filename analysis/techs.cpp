@@ -1201,19 +1201,15 @@ int CMACD::GetSignal(int index, int* reason) {
 CMIKE::CMIKE() : CParamTech("D", {12}, {}, {}, "%d") {}
 
 namespace {
-// The lowest low and highest high of bars from..to (none: +inf and -inf), a bar whose field is NaN
-// passed over. Folded into an extreme x as std::min(x, low) and std::max(x, high), a block gives
-// what stepping x through its bars one at a time gives (the earliest of equal values, a NaN bar
-// passed over, a NaN x kept), so a window's extremes may be taken as independent blocks joined in
-// order: short dependency chains instead of one as long as the window.
+// A window's extremes in independent blocks joined in order: std::min(x, low) and
+// std::max(x, high) folded block after block give what stepping x through the bars one at a
+// time gives (the earliest of equal values, a bar whose field is NaN passed over, a NaN x kept),
+// when each block starts at +inf and -inf. Short dependency chains instead of one as long as the
+// window.
 struct HighLow {
-    float low, high;
+    float low = std::numeric_limits<float>::infinity(), high = -std::numeric_limits<float>::infinity();
+    void Add(const KDATA& b) { low = std::min(low, b.low), high = std::max(high, b.high); }
 };
-inline HighLow BlockHighLow(const KDATA* bars, int from, int to) {
-    float low = std::numeric_limits<float>::infinity(), high = -low;
-    for (int t = from; t <= to; ++t) low = std::min(low, bars[t].low), high = std::max(high, bars[t].high);
-    return HighLow{low, high};
-}
 }  // namespace
 
 bool CMIKE::Calculate(double* wr, double* mr, double* sr, double* ws, double* ms, double* ss, int index) {
@@ -1222,17 +1218,24 @@ bool CMIKE::Calculate(double* wr, double* mr, double* sr, double* ws, double* ms
     const int n = m_ints[kDays];
     if (index + 1 < 2 * n) return false;
     const KDATA* const bars = m_pKData->GetData();
+    // Bars are mostly asked in order (a pane, a whole-series walk): the record ahead is asked for.
+    PrefetchBar(bars, index);
     const KDATA& b = bars[index];
     float typ = (b.high + b.low + b.close) / 3;
     // Each extreme starts at the bar's own value and sees the older half of the 2n-bar window (for
     // the 2n-bar extremes) and then the newer half, as one loop over the window would: here each
-    // half in two blocks, joined in that order.
-    const int older = index - 2 * n + 1, newer = index - n + 1, split = n / 2;
-    const HighLow o0 = BlockHighLow(bars, older, older + split - 1), o1 = BlockHighLow(bars, older + split, newer - 1);
-    const HighLow n0 = BlockHighLow(bars, newer, newer + split - 1), n1 = BlockHighLow(bars, newer + split, index);
-    float ln = std::min(std::min(b.low, n0.low), n1.low), hn = std::max(std::max(b.high, n0.high), n1.high);
-    float l2n = std::min(std::min(std::min(std::min(b.low, o0.low), o1.low), n0.low), n1.low);
-    float h2n = std::max(std::max(std::max(std::max(b.high, o0.high), o1.high), n0.high), n1.high);
+    // half in two blocks (the second one bar longer for an odd n), stepped side by side.
+    const int split = n / 2;
+    const KDATA* const o0 = bars + (index - 2 * n + 1);
+    const KDATA* const o1 = o0 + split;
+    const KDATA* const n0 = o0 + n;
+    const KDATA* const n1 = n0 + split;
+    HighLow a, c, d, e;
+    for (int k = 0; k < split; ++k) a.Add(o0[k]), c.Add(o1[k]), d.Add(n0[k]), e.Add(n1[k]);
+    if (n - split > split) c.Add(o1[split]), e.Add(n1[split]);
+    float ln = std::min(std::min(b.low, d.low), e.low), hn = std::max(std::max(b.high, d.high), e.high);
+    float l2n = std::min(std::min(std::min(std::min(b.low, a.low), c.low), d.low), e.low);
+    float h2n = std::max(std::max(std::max(std::max(b.high, a.high), c.high), d.high), e.high);
     const double levels[6] = {typ + (typ - ln), typ + (hn - ln), typ + (h2n - ln),
                               typ - (hn - typ), typ - (hn - ln), typ - (hn - l2n)};
     // Float levels: their sum is finite exactly when each is.
