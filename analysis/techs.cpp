@@ -10,6 +10,7 @@
 
 #include <emmintrin.h>
 
+#include "analysis/techs_price.h"  // StreamLines, PutPair
 #include "base/text.h"
 #include "store/database.h"
 #include "store/stock.h"
@@ -1062,6 +1063,45 @@ inline void TakeMACDRange(double dif, double dea, int i, double* lo, double* hi,
 }
 }  // namespace
 
+namespace {
+// The steps of CMACD::Step over bars i.. two at a time, up to `stored` and while both prices of a
+// pair are finite, the four lines of each bar written to lines[k][t] a pair at a time (streamed
+// past the caches when Stream). weights: new and old weights of the short, long and signal
+// averages; run: the four lines of the bar before, left at those of the last bar done. Returns
+// the first bar not done.
+template <bool Stream, class Price>
+int MacdPairs(const Price& price, const KDATA* bars, int i, int stored, const double* weights, double* run,
+              double* const* lines) {
+    const double n0 = weights[0], o0 = weights[1], n1 = weights[2], o1 = weights[3], n2 = weights[4],
+                 o2 = weights[5];
+    double es = run[0], el = run[1], dif = run[2], dea = run[3];
+    double* const l0 = lines[0];
+    double* const l1 = lines[1];
+    double* const l2 = lines[2];
+    double* const l3 = lines[3];
+    for (; i + 1 <= stored; i += 2) {
+        CTechnique::PrefetchBar(bars, i);
+        const double p = price(i), q = price(i + 1);
+        if (__builtin_expect(!(std::isfinite(p) && std::isfinite(q)), 0)) break;
+        es = n0 * p + o0 * es;
+        el = n1 * p + o1 * el;
+        dea = o2 * dea + n2 * (es - el);
+        dif = es - el;
+        const double es0 = es, el0 = el, dif0 = dif, dea0 = dea;
+        es = n0 * q + o0 * es;
+        el = n1 * q + o1 * el;
+        dea = o2 * dea + n2 * (es - el);
+        dif = es - el;
+        PutPair<Stream>(l0 + i, es0, es);
+        PutPair<Stream>(l1 + i, el0, el);
+        PutPair<Stream>(l2 + i, dif0, dif);
+        PutPair<Stream>(l3 + i, dea0, dea);
+    }
+    run[0] = es, run[1] = el, run[2] = dif, run[3] = dea;
+    return i;
+}
+}  // namespace
+
 bool CMACD::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     double lo = 0, hi = 0;
     int loBar = -1, hiBar = -1;
@@ -1101,29 +1141,48 @@ bool CMACD::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                 int lb = loBar, hb = hiBar;
                 const KDATA* bars = m_pKData->GetData();
                 if (i > known && !ranged) {
-                    // Nothing further is cached: the averages alone, each line written plainly.
+                    // Nothing further is cached: the averages alone, each line written plainly, two
+                    // bars at a time (a long pass streams them past the caches).
                     const int stored = std::min(end, cacheEnd - 1);
                     double* const l0 = lines[0];
                     double* const l1 = lines[1];
                     double* const l2 = lines[2];
                     double* const l3 = lines[3];
                     bool bad = false;
-                    for (; i <= end; ++i) {
-                        PrefetchBar(bars, i);
-                        const double p = price(i);
+                    auto one = [&](int t) {
+                        const double p = price(t);
                         if (__builtin_expect(!std::isfinite(p), 0)) {
-                            if (i <= stored)
-                                l0[i] = l1[i] = l2[i] = l3[i] = p;
+                            if (t <= stored)
+                                l0[t] = l1[t] = l2[t] = l3[t] = p;
                             else
-                                TailStore(i, es, el, dif, dea);
+                                TailStore(t, es, el, dif, dea);
                             bad = true;
-                            continue;
+                            return;
                         }
                         step(p);
-                        if (i <= stored)
-                            l0[i] = es, l1[i] = el, l2[i] = dif, l3[i] = dea;
+                        if (t <= stored)
+                            l0[t] = es, l1[t] = el, l2[t] = dif, l3[t] = dea;
                         else
-                            TailStore(i, es, el, dif, dea);
+                            TailStore(t, es, el, dif, dea);
+                    };
+                    // Pairs of bars while both prices are finite, the state in registers there.
+                    const bool stream = StreamLines(lines, 4, i, stored - i + 1);
+                    const double weights[6] = {n0, o0, n1, o1, n2, o2};
+                    while (i <= stored) {
+                        if (stream && !PairAligned(l0 + i)) {
+                            one(i++);
+                            continue;
+                        }
+                        double run[4] = {es, el, dif, dea};
+                        i = stream ? MacdPairs<true>(price, bars, i, stored, weights, run, lines)
+                                   : MacdPairs<false>(price, bars, i, stored, weights, run, lines);
+                        es = run[0], el = run[1], dif = run[2], dea = run[3];
+                        if (i <= stored) one(i++);  // a broken price, or the last bar
+                    }
+                    if (stream) StreamDone();
+                    for (; i <= end; ++i) {
+                        PrefetchBar(bars, i);
+                        one(i);
                     }
                     broken = bad;
                 }
