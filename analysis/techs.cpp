@@ -727,7 +727,63 @@ bool CPV::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*
     bool any = false;
     if (m_pKData && start >= 0) {
         end = std::min(end, m_pKData->GetSize() - 1);
-        if (start <= end) {
+        if (!min && !max && start <= end && start > m_nLastStored && OpenLines(1) && m_nCacheStart == 0 &&
+            end < CacheEnd()) {
+            // Filling the cache alone, nothing of it computed yet: two bars to a division (each
+            // rounded as on its own), a bar whose price needs no scaling taken as is, any other
+            // pair through PriceOfVolume; NaN where a bar has no value. A long pass streams the line.
+            double* const line = m_pCache[0];
+            const KDATA* const bars = m_pKData->GetData();
+            const double none = std::numeric_limits<double>::quiet_NaN();
+            bool broken = false;
+            int got = 0;
+            auto one = [&](int i) {
+                double v;
+                const bool has = PriceOfVolume(bars[i], &v);
+                line[i] = has ? v : none;
+                broken |= !has;
+                got += has;
+            };
+            double* const lines[1] = {line};
+            const bool stream = StreamLines(lines, 1, start, end - start + 1);
+            int i = start;
+            if (stream && !PairAligned(line + i) && i <= end) one(i++);
+            const __m128d epsilon = _mm_set1_pd(kPriceEpsilon);
+            for (; i + 1 <= end; i += 2) {
+                PrefetchBar(bars, i);
+                const KDATA& a = bars[i];
+                const KDATA& b = bars[i + 1];
+                const __m128d volume = _mm_set_pd(b.volume, a.volume), amount = _mm_set_pd(b.amount, a.amount);
+                const __m128d p = _mm_div_pd(amount, volume);
+                // Trades, and a price inside the bar's range that is finite: PriceOfVolume keeps it.
+                const __m128d d = _mm_sub_pd(p, p);
+                const __m128d plain = _mm_and_pd(
+                    _mm_and_pd(_mm_cmpgt_pd(volume, epsilon), _mm_cmpgt_pd(amount, epsilon)),
+                    _mm_and_pd(_mm_and_pd(_mm_cmpge_pd(p, _mm_set_pd(b.low, a.low)), _mm_cmple_pd(p, _mm_set_pd(b.high, a.high))),
+                               _mm_cmpeq_pd(d, _mm_setzero_pd())));
+                if (__builtin_expect(_mm_movemask_pd(plain) != 3, 0)) {
+                    if (stream) {
+                        double v[2];
+                        const bool has0 = PriceOfVolume(a, &v[0]), has1 = PriceOfVolume(b, &v[1]);
+                        _mm_stream_pd(line + i, _mm_set_pd(has1 ? v[1] : none, has0 ? v[0] : none));
+                        broken |= !has0 || !has1;
+                        got += has0 + has1;
+                    } else {
+                        one(i), one(i + 1);
+                    }
+                    continue;
+                }
+                if (stream)
+                    _mm_stream_pd(line + i, p);
+                else
+                    _mm_storeu_pd(line + i, p);
+                got += 2;
+            }
+            if (i <= end) one(i);
+            if (stream) StreamDone();
+            MarkComputedFinite(0, start, end, broken);
+            any = got > 0;
+        } else if (start <= end) {
             const int known = m_nLastStored;
             const int cacheEnd = OpenLines(1) ? CacheEnd() : 0;
             const int last = std::min(end, cacheEnd - 1);  // the last bar stored
