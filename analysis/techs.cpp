@@ -10,7 +10,6 @@
 
 #include <emmintrin.h>
 
-#include "analysis/techs_price.h"  // StreamLines, PutPair
 #include "base/text.h"
 #include "store/database.h"
 #include "store/stock.h"
@@ -731,7 +730,7 @@ bool CPV::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*
             end < CacheEnd()) {
             // Filling the cache alone, nothing of it computed yet: two bars to a division (each
             // rounded as on its own), a bar whose price needs no scaling taken as is, any other
-            // pair through PriceOfVolume; NaN where a bar has no value. A long pass streams the line.
+            // pair through PriceOfVolume; NaN where a bar has no value.
             double* const line = m_pCache[0];
             const KDATA* const bars = m_pKData->GetData();
             const double none = std::numeric_limits<double>::quiet_NaN();
@@ -742,15 +741,12 @@ bool CPV::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*
                 const bool has = PriceOfVolume(bars[i], &v);
                 line[i] = has ? v : none;
                 broken |= !has;
-                got += has;
+                return int(has);
             };
-            double* const lines[1] = {line};
-            const bool stream = StreamLines(lines, 1, start, end - start + 1);
             int i = start;
-            if (stream && !PairAligned(line + i) && i <= end) one(i++);
             const __m128d epsilon = _mm_set1_pd(kPriceEpsilon);
             for (; i + 1 <= end; i += 2) {
-                PrefetchBar(bars, i);
+                PrefetchNearBar(bars, i);
                 const KDATA& a = bars[i];
                 const KDATA& b = bars[i + 1];
                 const __m128d volume = _mm_set_pd(b.volume, a.volume), amount = _mm_set_pd(b.amount, a.amount);
@@ -762,25 +758,13 @@ bool CPV::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*
                     _mm_and_pd(_mm_and_pd(_mm_cmpge_pd(p, _mm_set_pd(b.low, a.low)), _mm_cmple_pd(p, _mm_set_pd(b.high, a.high))),
                                _mm_cmpeq_pd(d, _mm_setzero_pd())));
                 if (__builtin_expect(_mm_movemask_pd(plain) != 3, 0)) {
-                    if (stream) {
-                        double v[2];
-                        const bool has0 = PriceOfVolume(a, &v[0]), has1 = PriceOfVolume(b, &v[1]);
-                        _mm_stream_pd(line + i, _mm_set_pd(has1 ? v[1] : none, has0 ? v[0] : none));
-                        broken |= !has0 || !has1;
-                        got += has0 + has1;
-                    } else {
-                        one(i), one(i + 1);
-                    }
+                    got += one(i) + one(i + 1);
                     continue;
                 }
-                if (stream)
-                    _mm_stream_pd(line + i, p);
-                else
-                    _mm_storeu_pd(line + i, p);
+                _mm_storeu_pd(line + i, p);
                 got += 2;
             }
-            if (i <= end) one(i);
-            if (stream) StreamDone();
+            if (i <= end) got += one(i);
             MarkComputedFinite(0, start, end, broken);
             any = got > 0;
         } else if (start <= end) {
@@ -1121,11 +1105,10 @@ inline void TakeMACDRange(double dif, double dea, int i, double* lo, double* hi,
 
 namespace {
 // The steps of CMACD::Step over bars i.. two at a time, up to `stored` and while both prices of a
-// pair are finite, the four lines of each bar written to lines[k][t] a pair at a time (streamed
-// past the caches when Stream). weights: new and old weights of the short, long and signal
-// averages; run: the four lines of the bar before, left at those of the last bar done. Returns
-// the first bar not done.
-template <bool Stream, class Price>
+// pair are finite, the four lines of each bar written to lines[k][t]. weights: new and old
+// weights of the short, long and signal averages; run: the four lines of the bar before, left at
+// those of the last bar done. Returns the first bar not done.
+template <class Price>
 int MacdPairs(const Price& price, const KDATA* bars, int i, int stored, const double* weights, double* run,
               double* const* lines) {
     const double n0 = weights[0], o0 = weights[1], n1 = weights[2], o1 = weights[3], n2 = weights[4],
@@ -1143,15 +1126,12 @@ int MacdPairs(const Price& price, const KDATA* bars, int i, int stored, const do
         el = n1 * p + o1 * el;
         dea = o2 * dea + n2 * (es - el);
         dif = es - el;
-        const double es0 = es, el0 = el, dif0 = dif, dea0 = dea;
+        l0[i] = es, l1[i] = el, l2[i] = dif, l3[i] = dea;
         es = n0 * q + o0 * es;
         el = n1 * q + o1 * el;
         dea = o2 * dea + n2 * (es - el);
         dif = es - el;
-        PutPair<Stream>(l0 + i, es0, es);
-        PutPair<Stream>(l1 + i, el0, el);
-        PutPair<Stream>(l2 + i, dif0, dif);
-        PutPair<Stream>(l3 + i, dea0, dea);
+        l0[i + 1] = es, l1[i + 1] = el, l2[i + 1] = dif, l3[i + 1] = dea;
     }
     run[0] = es, run[1] = el, run[2] = dif, run[3] = dea;
     return i;
@@ -1198,7 +1178,7 @@ bool CMACD::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                 const KDATA* bars = m_pKData->GetData();
                 if (i > known && !ranged) {
                     // Nothing further is cached: the averages alone, each line written plainly, two
-                    // bars at a time (a long pass streams them past the caches).
+                    // bars at a time.
                     const int stored = std::min(end, cacheEnd - 1);
                     double* const l0 = lines[0];
                     double* const l1 = lines[1];
@@ -1222,20 +1202,13 @@ bool CMACD::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                             TailStore(t, es, el, dif, dea);
                     };
                     // Pairs of bars while both prices are finite, the state in registers there.
-                    const bool stream = StreamLines(lines, 4, i, stored - i + 1);
                     const double weights[6] = {n0, o0, n1, o1, n2, o2};
                     while (i <= stored) {
-                        if (stream && !PairAligned(l0 + i)) {
-                            one(i++);
-                            continue;
-                        }
                         double run[4] = {es, el, dif, dea};
-                        i = stream ? MacdPairs<true>(price, bars, i, stored, weights, run, lines)
-                                   : MacdPairs<false>(price, bars, i, stored, weights, run, lines);
+                        i = MacdPairs(price, bars, i, stored, weights, run, lines);
                         es = run[0], el = run[1], dif = run[2], dea = run[3];
                         if (i <= stored) one(i++);  // a broken price, or the last bar
                     }
-                    if (stream) StreamDone();
                     for (; i <= end; ++i) {
                         PrefetchBar(bars, i);
                         one(i);

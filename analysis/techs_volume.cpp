@@ -7,7 +7,7 @@
 #include <cstring>
 #include <limits>
 
-#include "analysis/techs_price.h"  // StreamLines
+#include <emmintrin.h>
 
 namespace {
 // The whole-range kernels take their bars a block at a time into columns of doubles: the choices
@@ -968,25 +968,16 @@ bool CCI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBa
     EnsureParameters();
     bool fresh = false;
     if (FreshPass(1, start, end, min, max, minBar, maxBar, &fresh, [this](int first, int last, double* const* lines) {
-            // Two bars to an instruction, each rounded as on its own, in one pass over the bars; a
-            // long pass streams its line past the caches.
+            // Two bars to an instruction, each rounded as on its own, in one pass over the bars.
             const KDATA* b = m_pKData->GetData();
             const double none = std::numeric_limits<double>::quiet_NaN();
             double* const line = lines[0];
-            const bool stream = StreamLines(lines, 1, first, last - first + 1);
             int broken = 0;
-            auto one = [&](int i) {
-                const double range = double(b[i].high) - b[i].low;
-                const double x = range < 0.0001 ? none : (double(b[i].close) - b[i].open) / range * b[i].volume;
-                line[i] = x;
-                broken += !(x - x == 0);  // not finite
-            };
             int i = first;
-            if (stream && !PairAligned(line + i) && i <= last) one(i++);
             const __m128d floor = _mm_set1_pd(0.0001), nan = _mm_set1_pd(none);
             __m128d bad = _mm_setzero_pd();
             for (; i + 1 <= last; i += 2) {
-                CTechnique::PrefetchBar(b, i);
+                CTechnique::PrefetchNearBar(b, i);
                 const KDATA& p = b[i];
                 const KDATA& q = b[i + 1];
                 const __m128d range = _mm_set_pd(double(q.high) - q.low, double(p.high) - p.low);
@@ -996,13 +987,14 @@ bool CCI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBa
                 const __m128d v = _mm_or_pd(_mm_and_pd(narrow, nan), _mm_andnot_pd(narrow, x));
                 const __m128d d = _mm_sub_pd(v, v);  // NaN unless finite
                 bad = _mm_or_pd(bad, _mm_cmpunord_pd(d, d));
-                if (stream)
-                    _mm_stream_pd(line + i, v);
-                else
-                    _mm_storeu_pd(line + i, v);
+                _mm_storeu_pd(line + i, v);
             }
-            if (i <= last) one(i);
-            if (stream) StreamDone();
+            if (i <= last) {
+                const double range = double(b[i].high) - b[i].low;
+                const double x = range < 0.0001 ? none : (double(b[i].close) - b[i].open) / range * b[i].volume;
+                line[i] = x;
+                broken += !(x - x == 0);  // not finite
+            }
             broken += _mm_movemask_pd(bad);
             return broken > 0;
         }))
