@@ -469,13 +469,13 @@ bool CBIAS::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                               double* const x = lines[0] + b0;
                               int c = 0;
                               // Two bars to an instruction, each rounded as on its own.
-                              const __m128d days = _mm_set1_pd(n), hundred = _mm_set1_pd(100), floor = _mm_set1_pd(0.0001);
+                              const __m128d days = _mm_set1_pd(n), hundred = _mm_set1_pd(100), least = _mm_set1_pd(0.0001);
                               __m128d bad = _mm_setzero_pd();
                               for (; c + 2 <= count; c += 2) {
                                   const __m128d average = _mm_div_pd(_mm_loadu_pd(sums + c), days);
                                   const __m128d bias = _mm_div_pd(
                                       _mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(prices + c), average), hundred), average);
-                                  const __m128d v = _mm_and_pd(_mm_cmpgt_pd(average, floor), bias);
+                                  const __m128d v = _mm_and_pd(_mm_cmpgt_pd(average, least), bias);
                                   _mm_storeu_pd(x + c, v);
                                   const __m128d d = _mm_sub_pd(v, v);  // NaN unless finite
                                   bad = _mm_or_pd(bad, _mm_cmpunord_pd(d, d));
