@@ -12,7 +12,6 @@
 #include <limits>
 #include <memory>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include "analysis/techs.h"
@@ -681,6 +680,11 @@ TEST(Running, EveryClassMarksWhatItsWalksStored) {
     }
 }
 
+template <class T>
+std::unique_ptr<CTechnique> New() {
+    return std::unique_ptr<CTechnique>(new T);
+}
+
 // A fresh object fills its cache over the whole series through its class's kernel; one that
 // computed a single bar first fills the rest through the general walk. Both give the same lines
 // bit for bit and the same bars without a value, on a series with a NaN bar, an infinite high, a
@@ -702,17 +706,12 @@ TEST(Running, WholeSeriesKernelsMatchTheGeneralWalk) {
     k[2500].close *= 1e6f, k[2500].high *= 1e6f;
     struct KernelCase {
         const char* name;
-        std::function<std::unique_ptr<CTechnique>()> make;
+        std::unique_ptr<CTechnique> (*make)();
         int lines;
     };
-    auto make = [](auto* tag) {
-        using T = std::remove_pointer_t<decltype(tag)>;
-        return std::function<std::unique_ptr<CTechnique>()>([] { return std::unique_ptr<CTechnique>(new T); });
-    };
-    const KernelCase cases[] = {{"ASI", make((CASI*)nullptr), 1},   {"BIAS", make((CBIAS*)nullptr), 1},
-                                {"KDJ", make((CKDJ*)nullptr), 3},   {"58", make((CSelfTechnique5*)nullptr), 3},
-                                {"CI", make((CCI*)nullptr), 1},     {"PV", make((CPV*)nullptr), 1},
-                                {"MACD", make((CMACD*)nullptr), 4}, {"R", make((CR*)nullptr), 1}};
+    const KernelCase cases[] = {{"ASI", New<CASI>, 1},   {"BIAS", New<CBIAS>, 1}, {"KDJ", New<CKDJ>, 3},
+                                {"58", New<CSelfTechnique5>, 3}, {"CI", New<CCI>, 1},     {"PV", New<CPV>, 1},
+                                {"MACD", New<CMACD>, 4},  {"R", New<CR>, 1}};
     for (const KernelCase& c : cases) {
         std::unique_ptr<CTechnique> fresh = c.make(), general = c.make();
         fresh->SetKData(&k);
