@@ -140,6 +140,14 @@ public:
         __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(bars) +
                                                          (uintptr_t(i) + kPrefetchBars) * sizeof(KDATA)));
     }
+    // A loop of a nanosecond or two a bar that does little more than stream the records (one
+    // division a bar) waits less asking kNearPrefetchBars ahead: further on, the requests it
+    // queued are still in the way when its bars arrive.
+    enum { kNearPrefetchBars = 32 };
+    static void PrefetchNearBar(const KDATA* bars, int i) {
+        __builtin_prefetch(reinterpret_cast<const void*>(reinterpret_cast<uintptr_t>(bars) +
+                                                         (uintptr_t(i) + kNearPrefetchBars) * sizeof(KDATA)));
+    }
 
 protected:
     bool GetAveragePair(int index, int daysA, int daysB, double* s0, double* s1, double* l0, double* l1);

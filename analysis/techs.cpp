@@ -747,7 +747,48 @@ bool CPV::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*
     bool any = false;
     if (m_pKData && start >= 0) {
         end = std::min(end, m_pKData->GetSize() - 1);
-        if (start <= end) {
+        if (!min && !max && start <= end && start > m_nLastStored && OpenLines(1) && m_nCacheStart == 0 &&
+            end < CacheEnd()) {
+            // Filling the cache alone, nothing of it computed yet: two bars to a division (each
+            // rounded as on its own), a bar whose price needs no scaling taken as is, any other
+            // pair through PriceOfVolume; NaN where a bar has no value.
+            double* const line = m_pCache[0];
+            const KDATA* const bars = m_pKData->GetData();
+            const double none = std::numeric_limits<double>::quiet_NaN();
+            bool broken = false;
+            int got = 0;
+            auto one = [&](int i) {
+                double v;
+                const bool has = PriceOfVolume(bars[i], &v);
+                line[i] = has ? v : none;
+                broken |= !has;
+                return int(has);
+            };
+            int i = start;
+            const __m128d epsilon = _mm_set1_pd(kPriceEpsilon);
+            for (; i + 1 <= end; i += 2) {
+                PrefetchNearBar(bars, i);
+                const KDATA& a = bars[i];
+                const KDATA& b = bars[i + 1];
+                const __m128d volume = _mm_set_pd(b.volume, a.volume), amount = _mm_set_pd(b.amount, a.amount);
+                const __m128d p = _mm_div_pd(amount, volume);
+                // Trades, and a price inside the bar's range that is finite: PriceOfVolume keeps it.
+                const __m128d d = _mm_sub_pd(p, p);
+                const __m128d plain = _mm_and_pd(
+                    _mm_and_pd(_mm_cmpgt_pd(volume, epsilon), _mm_cmpgt_pd(amount, epsilon)),
+                    _mm_and_pd(_mm_and_pd(_mm_cmpge_pd(p, _mm_set_pd(b.low, a.low)), _mm_cmple_pd(p, _mm_set_pd(b.high, a.high))),
+                               _mm_cmpeq_pd(d, _mm_setzero_pd())));
+                if (__builtin_expect(_mm_movemask_pd(plain) != 3, 0)) {
+                    got += one(i) + one(i + 1);
+                    continue;
+                }
+                _mm_storeu_pd(line + i, p);
+                got += 2;
+            }
+            if (i <= end) got += one(i);
+            MarkComputedFinite(0, start, end, broken);
+            any = got > 0;
+        } else if (start <= end) {
             const int known = m_nLastStored;
             const int cacheEnd = OpenLines(1) ? CacheEnd() : 0;
             const int last = std::min(end, cacheEnd - 1);  // the last bar stored
@@ -1084,6 +1125,41 @@ inline void TakeMACDRange(double dif, double dea, int i, double* lo, double* hi,
 }
 }  // namespace
 
+namespace {
+// The steps of CMACD::Step over bars i.. two at a time, up to `stored` and while both prices of a
+// pair are finite, the four lines of each bar written to lines[k][t]. weights: new and old
+// weights of the short, long and signal averages; run: the four lines of the bar before, left at
+// those of the last bar done. Returns the first bar not done.
+template <class Price>
+int MacdPairs(const Price& price, const KDATA* bars, int i, int stored, const double* weights, double* run,
+              double* const* lines) {
+    const double n0 = weights[0], o0 = weights[1], n1 = weights[2], o1 = weights[3], n2 = weights[4],
+                 o2 = weights[5];
+    double es = run[0], el = run[1], dif = run[2], dea = run[3];
+    double* const l0 = lines[0];
+    double* const l1 = lines[1];
+    double* const l2 = lines[2];
+    double* const l3 = lines[3];
+    for (; i + 1 <= stored; i += 2) {
+        CTechnique::PrefetchBar(bars, i);
+        const double p = price(i), q = price(i + 1);
+        if (__builtin_expect(!(std::isfinite(p) && std::isfinite(q)), 0)) break;
+        es = n0 * p + o0 * es;
+        el = n1 * p + o1 * el;
+        dea = o2 * dea + n2 * (es - el);
+        dif = es - el;
+        l0[i] = es, l1[i] = el, l2[i] = dif, l3[i] = dea;
+        es = n0 * q + o0 * es;
+        el = n1 * q + o1 * el;
+        dea = o2 * dea + n2 * (es - el);
+        dif = es - el;
+        l0[i + 1] = es, l1[i + 1] = el, l2[i + 1] = dif, l3[i + 1] = dea;
+    }
+    run[0] = es, run[1] = el, run[2] = dif, run[3] = dea;
+    return i;
+}
+}  // namespace
+
 bool CMACD::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     double lo = 0, hi = 0;
     int loBar = -1, hiBar = -1;
@@ -1123,29 +1199,41 @@ bool CMACD::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                 int lb = loBar, hb = hiBar;
                 const KDATA* bars = m_pKData->GetData();
                 if (i > known && !ranged) {
-                    // Nothing further is cached: the averages alone, each line written plainly.
+                    // Nothing further is cached: the averages alone, each line written plainly, two
+                    // bars at a time.
                     const int stored = std::min(end, cacheEnd - 1);
                     double* const l0 = lines[0];
                     double* const l1 = lines[1];
                     double* const l2 = lines[2];
                     double* const l3 = lines[3];
                     bool bad = false;
-                    for (; i <= end; ++i) {
-                        PrefetchBar(bars, i);
-                        const double p = price(i);
+                    auto one = [&](int t) {
+                        const double p = price(t);
                         if (__builtin_expect(!std::isfinite(p), 0)) {
-                            if (i <= stored)
-                                l0[i] = l1[i] = l2[i] = l3[i] = p;
+                            if (t <= stored)
+                                l0[t] = l1[t] = l2[t] = l3[t] = p;
                             else
-                                TailStore(i, es, el, dif, dea);
+                                TailStore(t, es, el, dif, dea);
                             bad = true;
-                            continue;
+                            return;
                         }
                         step(p);
-                        if (i <= stored)
-                            l0[i] = es, l1[i] = el, l2[i] = dif, l3[i] = dea;
+                        if (t <= stored)
+                            l0[t] = es, l1[t] = el, l2[t] = dif, l3[t] = dea;
                         else
-                            TailStore(i, es, el, dif, dea);
+                            TailStore(t, es, el, dif, dea);
+                    };
+                    // Pairs of bars while both prices are finite, the state in registers there.
+                    const double weights[6] = {n0, o0, n1, o1, n2, o2};
+                    while (i <= stored) {
+                        double run[4] = {es, el, dif, dea};
+                        i = MacdPairs(price, bars, i, stored, weights, run, lines);
+                        es = run[0], el = run[1], dif = run[2], dea = run[3];
+                        if (i <= stored) one(i++);  // a broken price, or the last bar
+                    }
+                    for (; i <= end; ++i) {
+                        PrefetchBar(bars, i);
+                        one(i);
                     }
                     broken = bad;
                 }
@@ -1222,23 +1310,42 @@ int CMACD::GetSignal(int index, int* reason) {
 
 CMIKE::CMIKE() : CParamTech("D", {12}, {}, {}, "%d") {}
 
+namespace {
+// A window's extremes in independent blocks joined in order: std::min(x, low) and
+// std::max(x, high) folded block after block give what stepping x through the bars one at a
+// time gives (the earliest of equal values, a bar whose field is NaN passed over, a NaN x kept),
+// when each block starts at +inf and -inf. Short dependency chains instead of one as long as the
+// window.
+struct HighLow {
+    float low = std::numeric_limits<float>::infinity(), high = -std::numeric_limits<float>::infinity();
+    void Add(const KDATA& b) { low = std::min(low, b.low), high = std::max(high, b.high); }
+};
+}  // namespace
+
 bool CMIKE::Calculate(double* wr, double* mr, double* sr, double* ws, double* ms, double* ss, int index) {
     if (!CheckIndex(index)) return false;
     EnsureParameters();
     const int n = m_ints[kDays];
     if (index + 1 < 2 * n) return false;
     const KDATA* const bars = m_pKData->GetData();
+    // Bars are mostly asked in order (a pane, a whole-series walk): the record ahead is asked for.
+    PrefetchBar(bars, index);
     const KDATA& b = bars[index];
     float typ = (b.high + b.low + b.close) / 3;
-    float ln = b.low, hn = b.high, l2n = b.low, h2n = b.high;
-    // The older half of the window enters the 2n-bar extremes alone; each extreme sees the bars in
-    // the same order as one loop over the window would give them.
-    for (int t = index - 2 * n + 1; t <= index - n; ++t)
-        l2n = std::min(l2n, bars[t].low), h2n = std::max(h2n, bars[t].high);
-    for (int t = index - n + 1; t <= index; ++t) {
-        ln = std::min(ln, bars[t].low), hn = std::max(hn, bars[t].high);
-        l2n = std::min(l2n, bars[t].low), h2n = std::max(h2n, bars[t].high);
-    }
+    // Each extreme starts at the bar's own value and sees the older half of the 2n-bar window (for
+    // the 2n-bar extremes) and then the newer half, as one loop over the window would: here each
+    // half in two blocks (the second one bar longer for an odd n), stepped side by side.
+    const int split = n / 2;
+    const KDATA* const o0 = bars + (index - 2 * n + 1);
+    const KDATA* const o1 = o0 + split;
+    const KDATA* const n0 = o0 + n;
+    const KDATA* const n1 = n0 + split;
+    HighLow a, c, d, e;
+    for (int k = 0; k < split; ++k) a.Add(o0[k]), c.Add(o1[k]), d.Add(n0[k]), e.Add(n1[k]);
+    if (n - split > split) c.Add(o1[split]), e.Add(n1[split]);
+    float ln = std::min(std::min(b.low, d.low), e.low), hn = std::max(std::max(b.high, d.high), e.high);
+    float l2n = std::min(std::min(std::min(std::min(b.low, a.low), c.low), d.low), e.low);
+    float h2n = std::max(std::max(std::max(std::max(b.high, a.high), c.high), d.high), e.high);
     const double levels[6] = {typ + (typ - ln), typ + (hn - ln), typ + (h2n - ln),
                               typ - (hn - typ), typ - (hn - ln), typ - (hn - l2n)};
     // Float levels: their sum is finite exactly when each is.

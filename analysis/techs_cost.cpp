@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include <emmintrin.h>
+
 namespace {
 
 // Truncated to unsigned 32 bits, clamped: negative prices and index volumes above 4.29e9 must
@@ -85,19 +87,39 @@ bool CCW::GetDistribution(int start, int end, const CStockInfo& info, double ste
     if (count <= 0) return false;
 
     // Each bar adds only to the buckets inside its range, bars in order, so every bucket holds
-    // exactly what GetVolumeAtPrice gives for its price.
+    // exactly what GetVolumeAtPrice gives for its price. BarShare's terms of the bar are taken
+    // once a bar, and two buckets go to an instruction (each rounded as on its own); a bucket
+    // outside the bar's range gets 0 added, as BarShare gives it.
     std::vector<double> bucket(size_t(count), 0.0);
+    double* const into = bucket.data();
     const KDATA* b = m_pKData->GetData();
+    const __m128d base = _mm_set1_pd(from), width = _mm_set1_pd(step), four = _mm_set1_pd(4);
     for (int t = start; t <= end; ++t) {
-        const double h = b[t].high, l = b[t].low;
-        if (!(h - l > 0.0001 && h - l < HUGE_VAL)) continue;
+        PrefetchBar(b, t);
+        const double h = b[t].high, l = b[t].low, r = h - l, volume = b[t].volume;
+        if (!(r > 0.0001 && r < HUGE_VAL) || !std::isfinite(volume)) continue;
         // Clamped while still a double: a low of -inf (or far below) has no int form.
         const double first = std::floor((l - from) / step);
         int k = first > 0 ? int(std::min(first, double(count))) : 0;
+        const double scale = step < r ? step * volume / r : volume;
+        const __m128d hi = _mm_set1_pd(h), lo = _mm_set1_pd(l), range = _mm_set1_pd(r), part = _mm_set1_pd(scale);
+        for (; k + 1 < count; k += 2) {
+            const __m128d p = _mm_add_pd(base, _mm_mul_pd(_mm_set_pd(k + 1, k), width));
+            if (!(_mm_cvtsd_f64(p) < h)) break;
+            // min(h - p, p - l), the triangle's height at p, as std::min takes it.
+            const __m128d d = _mm_min_pd(_mm_sub_pd(p, lo), _mm_sub_pd(hi, p));
+            const __m128d share = _mm_div_pd(_mm_mul_pd(_mm_mul_pd(part, d), four), range);
+            const __m128d inside = _mm_and_pd(_mm_cmplt_pd(lo, p), _mm_cmplt_pd(p, hi));
+            _mm_storeu_pd(into + k, _mm_add_pd(_mm_loadu_pd(into + k), _mm_and_pd(inside, share)));
+            if (!(_mm_cvtsd_f64(_mm_unpackhi_pd(p, p)) < h)) {
+                k = count;
+                break;
+            }
+        }
         for (; k < count; ++k) {
             const double p = from + k * step;
             if (p >= h) break;
-            bucket[size_t(k)] += BarShare(h, l, b[t].volume, p, step);
+            into[k] += BarShare(h, l, volume, p, step);
         }
     }
 

@@ -41,6 +41,7 @@ void WindowExtremes(const KDATA* b, int n, int first, int last, Emit&& emit) {
         float* l = lows[slot];
         bool nan = false;
         for (int t = from; t <= to; ++t) {
+            CTechnique::PrefetchBar(b, t);
             h[t - from] = b[t].high, l[t - from] = b[t].low;
             nan |= (h[t - from] != h[t - from]) | (l[t - from] != l[t - from]);
         }
@@ -150,29 +151,46 @@ bool CKDJBase::GetMinMaxInfo(int start, int end, double* min, double* max, int* 
                       double* const l1 = lines[1];
                       double* const l2 = lines[2];
                       bool broken = false;
-                      // K and D in locals of their own, so that the smoothing keeps them in registers.
-                      double kk = 50, dd = 50;
-                      bool known = first > 0 && GetCached(1, first - 1, &kk) && GetCached(2, first - 1, &dd);
-                      WindowExtremes(b, n, first, last, [&](int i, double h, double l) {
-                          const double rsv = h - l < 0.0001 ? 100 : (b[i].close - l) * 100 / (h - l);
-                          double v[3];
-                          if (!(std::isfinite(rsv) && std::isfinite(h) && std::isfinite(l))) {
-                              l0[i] = l1[i] = l2[i] = none;
-                              broken = true;
-                              return;
-                          }
-                          if (known) {
-                              v[0] = ((mk - 1) * kk + rsv) / mk;
-                              v[1] = ((md - 1) * dd + v[0]) / md;
-                              v[2] = jFromK ? 3 * v[0] - 2 * v[1] : 3 * v[1] - 2 * v[0];
-                          } else if (!Calculate(&v[0], &v[1], &v[2], i, false)) {
-                              l0[i] = l1[i] = l2[i] = none;
-                              broken = true;
-                              return;
-                          }
-                          kk = v[0], dd = v[1], known = true;
-                          l0[i] = v[0], l1[i] = v[1], l2[i] = v[2];
-                      });
+                      // K and D (k0, d0 until a bar has them; then kk, dd, locals whose address
+                      // never escapes, so that the smoothing keeps them in registers); the day
+                      // counts as doubles once.
+                      double k0 = 50, d0 = 50;
+                      bool known = first > 0 && GetCached(1, first - 1, &k0) && GetCached(2, first - 1, &d0);
+                      const double kOld = mk - 1, kDays = mk, dOld = md - 1, dDays = md;
+                      auto rsvOf = [b](int i, double h, double l, double* rsv) {
+                          *rsv = h - l < 0.0001 ? 100 : (b[i].close - l) * 100 / (h - l);
+                          // A broken bar in the window gives no RSV.
+                          return std::isfinite(*rsv) && std::isfinite(h) && std::isfinite(l);
+                      };
+                      // Until a bar has K and D, each bar in full (its own warm-up); then the
+                      // smoothing alone, with no call in the loop that would make K and D
+                      // leave the registers.
+                      int from = first;
+                      for (; from <= last && !known; ++from)
+                          WindowExtremes(b, n, from, from, [&](int i, double h, double l) {
+                              double rsv, v[3];
+                              if (!rsvOf(i, h, l, &rsv) || !Calculate(&v[0], &v[1], &v[2], i, false)) {
+                                  l0[i] = l1[i] = l2[i] = none;
+                                  broken = true;
+                                  return;
+                              }
+                              k0 = v[0], d0 = v[1], known = true;
+                              l0[i] = v[0], l1[i] = v[1], l2[i] = v[2];
+                          });
+                      double kk = k0, dd = d0;
+                      if (from <= last)
+                          WindowExtremes(b, n, from, last, [&](int i, double h, double l) {
+                              double rsv;
+                              if (__builtin_expect(!rsvOf(i, h, l, &rsv), 0)) {
+                                  l0[i] = l1[i] = l2[i] = none;
+                                  broken = true;
+                                  return;
+                              }
+                              // Smooth's steps with the parameters at hand.
+                              kk = (kOld * kk + rsv) / kDays;
+                              dd = (dOld * dd + kk) / dDays;
+                              l0[i] = kk, l1[i] = dd, l2[i] = jFromK ? 3 * kk - 2 * dd : 3 * dd - 2 * kk;
+                          });
                       return broken;
                   }))
         return any;
@@ -538,6 +556,59 @@ bool CBIAS::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
         return SumLineRange(1, 0, start, end, min, max, minBar, maxBar, [](int) { return 0.0; },
                             [](int, double) { return 0.0; });
     const int n = m_ints[kDays];
+    bool fresh = false;
+    // Filling the cache alone, with nothing of the range cached yet: the same sums (RunWindowSums'
+    // steps and refreshes) a block at a time, then the block's lines in vector steps.
+    if (!min && !max && !minBar && !maxBar && n >= 1 &&
+        FreshPass(1, std::max(start, n - 1), end, nullptr, nullptr, nullptr, nullptr, &fresh,
+                  [&](int first, int last, double* const* lines) {
+                      return WithPrices(*m_pKData, [&](const auto& price) {
+                          const KDATA* const bars = m_pKData->GetData();
+                          enum { kBlock = 256 };
+                          double sums[kBlock], prices[kBlock];
+                          CWindowSum w;
+                          int restart = first;
+                          int broken = 0;
+                          for (int b0 = first; b0 <= last; b0 += kBlock) {
+                              const int count = std::min(int(kBlock), last - b0 + 1);
+                              for (int c = 0; c < count; ++c) {
+                                  const int t = b0 + c;
+                                  PrefetchBar(bars, t);
+                                  const double p = price(t);
+                                  prices[c] = p;
+                                  if (t == restart) {
+                                      sums[c] = w.Start(t, n, price);
+                                      restart = t + CWindowSum::kRefresh;
+                                      continue;
+                                  }
+                                  if (__builtin_expect(!w.Step(p, price(t - n)), 0)) w.Start(t, n, price);
+                                  sums[c] = w.GetSum();
+                              }
+                              double* const x = lines[0] + b0;
+                              int c = 0;
+                              // Two bars to an instruction, each rounded as on its own.
+                              const __m128d days = _mm_set1_pd(n), hundred = _mm_set1_pd(100), least = _mm_set1_pd(0.0001);
+                              __m128d bad = _mm_setzero_pd();
+                              for (; c + 2 <= count; c += 2) {
+                                  const __m128d average = _mm_div_pd(_mm_loadu_pd(sums + c), days);
+                                  const __m128d bias = _mm_div_pd(
+                                      _mm_mul_pd(_mm_sub_pd(_mm_loadu_pd(prices + c), average), hundred), average);
+                                  const __m128d v = _mm_and_pd(_mm_cmpgt_pd(average, least), bias);
+                                  _mm_storeu_pd(x + c, v);
+                                  const __m128d d = _mm_sub_pd(v, v);  // NaN unless finite
+                                  bad = _mm_or_pd(bad, _mm_cmpunord_pd(d, d));
+                              }
+                              broken += _mm_movemask_pd(bad);
+                              for (; c < count; ++c) {
+                                  const double average = sums[c] / n;
+                                  x[c] = average > 0.0001 ? (prices[c] - average) * 100 / average : 0.0;
+                                  broken += !(x[c] - x[c] == 0);  // not finite
+                              }
+                          }
+                          return broken > 0;
+                      });
+                  }))
+        return fresh;
     return WithPrices(*m_pKData, [&](const auto& price) {
         return SumLineRange(n, n - 1, start, end, min, max, minBar, maxBar, price, [&price, n](int i, double sum) {
             const double average = sum / n;

@@ -136,12 +136,10 @@ bool CCDP::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
 
 CASI::CASI() : CLine1("DLL", {6, 10, -10}, {}, {}, "(%d)") {}
 
-// The swing index of a bar against the bar before: the close's move, half the bar's body and the
-// previous body, over three times the range term that the largest of the three gaps picks.
-bool CASI::SwingIndex(int i, double* si) const {
-    if (i < 1) return false;
-    const KDATA& b = (*m_pKData)[i];
-    const KDATA& p = (*m_pKData)[i - 1];
+namespace {
+// The swing index of bar b against the bar p before it: the close's move, half the bar's body and
+// the previous body, over three times the range term that the largest of the three gaps picks.
+inline bool Swing(const KDATA& b, const KDATA& p, double* si) {
     const double a = std::fabs(double(b.high) - p.close), l = std::fabs(double(b.low) - p.close);
     const double c = std::fabs(double(b.high) - p.low), d = std::fabs(double(p.close) - p.open);
     const double body = double(b.close) - b.open;
@@ -156,6 +154,12 @@ bool CASI::SwingIndex(int i, double* si) const {
     const double x = (double(b.close) - p.close) + body / 2 + (double(p.close) - p.open);
     *si = 50 * x / (3 * r);
     return true;
+}
+}  // namespace
+
+bool CASI::SwingIndex(int i, double* si) const {
+    if (i < 1) return false;
+    return Swing((*m_pKData)[i], (*m_pKData)[i - 1], si);
 }
 
 // The last N counting bars, looked for within kWalkFactor x N bars: a long stretch of bars that
@@ -175,6 +179,53 @@ bool CASI::Line(int i, double* v) {
     if (got < n) return false;
     *v = sum;
     return true;
+}
+
+// A range with nothing cached yet: each bar's swing index once, the last N counting bars kept in a
+// ring (bar and value) and summed newest first as Line sums them.
+bool CASI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {
+    EnsureParameters();
+    const int n = m_ints[kDays];
+    bool fresh = false;
+    if (m_pKData && n >= 1 && n <= kMaxTechDays &&
+        FreshPass(1, std::max(start, n), end, min, max, minBar, maxBar, &fresh,
+                  [&](int first, int last, double* const* lines) {
+                      const KDATA* const b = m_pKData->GetData();
+                      const double none = std::numeric_limits<double>::quiet_NaN();
+                      const int reach = kWalkFactor * n;  // counting bars lie within this many bars back
+                      int bar[kMaxTechDays];
+                      double value[kMaxTechDays];
+                      int head = 0, count = 0;  // the newest at head - 1, count of them held
+                      auto push = [&](int t) __attribute__((always_inline)) {
+                          double si;
+                          if (!Swing(b[t], b[t - 1], &si)) return;
+                          bar[head] = t, value[head] = si;
+                          if (++head == n) head = 0;
+                          if (count < n) ++count;
+                      };
+                      for (int t = std::max(1, first - reach + 1); t < first; ++t) push(t);
+                      double* const line = lines[0];
+                      bool broken = false;
+                      for (int i = first; i <= last; ++i) {
+                          PrefetchBar(b, i);
+                          push(i);
+                          double sum = none;
+                          // Once n are held, the oldest is the one the next push replaces.
+                          if (count == n && bar[head] >= std::max(1, i - reach + 1)) {
+                              sum = 0;
+                              for (int k = 1, at = head; k <= n; ++k) {
+                                  at = at == 0 ? n - 1 : at - 1;
+                                  sum += value[at];
+                              }
+                          }
+                          const bool got = std::isfinite(sum);
+                          line[i] = got ? sum : none;
+                          broken |= !got;
+                      }
+                      return broken;
+                  }))
+        return fresh;
+    return RangePass(1, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return CASI::Line(i, v); });
 }
 
 int CASI::GetSignal(int index, int* reason) {
@@ -292,7 +343,6 @@ bool CDMKI::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
         return fresh;
     return RangePass(1, start, end, min, max, minBar, maxBar, [this](int i, double* v) { return CDMKI::Line(i, v); });
 }
-VELMORA_LINE_RANGE(CASI)
 
 // The one-bar change through ROC's kernel when nothing of the range is computed yet.
 bool CPCNT::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar, int* maxBar) {

@@ -11,6 +11,8 @@
 
 #include "analysis/techs_price.h"
 
+#include <emmintrin.h>
+
 namespace {
 // The whole-range kernels take their bars a block at a time into columns of doubles: the choices
 // per bar then run over contiguous values without branches, and only the running sums stay a
@@ -1091,24 +1093,34 @@ bool CCI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBa
     EnsureParameters();
     bool fresh = false;
     if (FreshPass(1, start, end, min, max, minBar, maxBar, &fresh, [this](int first, int last, double* const* lines) {
+            // Two bars to an instruction, each rounded as on its own, in one pass over the bars.
             const KDATA* b = m_pKData->GetData();
             const double none = std::numeric_limits<double>::quiet_NaN();
+            double* const line = lines[0];
             int broken = 0;
-            double body[kBlock], range[kBlock], volume[kBlock];
-            for (int b0 = first; b0 <= last; b0 += kBlock) {
-                const int count = std::min(kBlock, last - b0 + 1);
-                for (int c = 0; c < count; ++c) {
-                    const KDATA& k = b[b0 + c];
-                    CTechnique::PrefetchBar(b, b0 + c);
-                    body[c] = double(k.close) - k.open;
-                    range[c] = double(k.high) - k.low;
-                    volume[c] = k.volume;
-                }
-                double* const x = lines[0] + b0;
-                for (int c = 0; c < count; ++c) x[c] = body[c] / range[c] * volume[c];
-                for (int c = 0; c < count; ++c) x[c] = range[c] < 0.0001 ? none : x[c];
-                for (int c = 0; c < count; ++c) broken += !(x[c] - x[c] == 0);  // not finite
+            int i = first;
+            const __m128d floor = _mm_set1_pd(0.0001), nan = _mm_set1_pd(none);
+            __m128d bad = _mm_setzero_pd();
+            for (; i + 1 <= last; i += 2) {
+                CTechnique::PrefetchNearBar(b, i);
+                const KDATA& p = b[i];
+                const KDATA& q = b[i + 1];
+                const __m128d range = _mm_set_pd(double(q.high) - q.low, double(p.high) - p.low);
+                const __m128d body = _mm_set_pd(double(q.close) - q.open, double(p.close) - p.open);
+                const __m128d x = _mm_mul_pd(_mm_div_pd(body, range), _mm_set_pd(q.volume, p.volume));
+                const __m128d narrow = _mm_cmplt_pd(range, floor);
+                const __m128d v = _mm_or_pd(_mm_and_pd(narrow, nan), _mm_andnot_pd(narrow, x));
+                const __m128d d = _mm_sub_pd(v, v);  // NaN unless finite
+                bad = _mm_or_pd(bad, _mm_cmpunord_pd(d, d));
+                _mm_storeu_pd(line + i, v);
             }
+            if (i <= last) {
+                const double range = double(b[i].high) - b[i].low;
+                const double x = range < 0.0001 ? none : (double(b[i].close) - b[i].open) / range * b[i].volume;
+                line[i] = x;
+                broken += !(x - x == 0);  // not finite
+            }
+            broken += _mm_movemask_pd(bad);
             return broken > 0;
         }))
         return fresh;

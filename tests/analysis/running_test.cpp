@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "analysis/techs.h"
+#include "analysis/techs_more.h"
 #include "analysis/techset.h"
 #include "series.h"
 
@@ -698,6 +699,108 @@ TEST(Running, EveryClassMarksWhatItsWalksStored) {
                     ASSERT_FALSE(walked[size_t(i)]) << name << " line " << l << " bar " << i << " not cached";
                 }
             }
+        }
+    }
+}
+
+template <class T>
+std::unique_ptr<CTechnique> New() {
+    return std::unique_ptr<CTechnique>(new T);
+}
+
+// A fresh object fills its cache over the whole series through its class's kernel; one that
+// computed a single bar first fills the rest through the general walk. Both give the same lines
+// bit for bit and the same bars without a value, on a series with a NaN bar, an infinite high, a
+// low of -0, a bar without trades, a suspension and an absurd tick.
+TEST(Running, WholeSeriesKernelsMatchTheGeneralWalk) {
+    const int n = 3000;
+    CKData k;
+    MakeWalk(k, n, 29);
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    KDATA& broken = k[700];
+    broken.open = broken.high = broken.low = broken.close = broken.volume = broken.amount = nan;
+    k[1200].high = inf;
+    k[1500].low = -0.0f, k[1500].close = 0;
+    k[1800].volume = k[1800].amount = 0;
+    for (int i = 2000; i < 2040; ++i) {
+        KDATA& b = k[i];
+        b.open = b.high = b.low = b.close = k[1999].close, b.volume = b.amount = 0;
+    }
+    k[2500].close *= 1e6f, k[2500].high *= 1e6f;
+    struct KernelCase {
+        const char* name;
+        std::unique_ptr<CTechnique> (*make)();
+        int lines;
+    };
+    const KernelCase cases[] = {{"ASI", New<CASI>, 1},   {"BIAS", New<CBIAS>, 1}, {"KDJ", New<CKDJ>, 3},
+                                {"58", New<CSelfTechnique5>, 3}, {"CI", New<CCI>, 1},     {"PV", New<CPV>, 1},
+                                {"MACD", New<CMACD>, 4},  {"R", New<CR>, 1}};
+    for (const KernelCase& c : cases) {
+        std::unique_ptr<CTechnique> fresh = c.make(), general = c.make();
+        fresh->SetKData(&k);
+        general->SetKData(&k);
+        ASSERT_TRUE(fresh->PrepareCache(0, -1, false)) << c.name;
+        // The first bar with a value, alone: the rest of the walk cannot take the kernel.
+        double v[CTechnique::kLines];
+        int first = 0;
+        for (; first < 100; ++first) {
+            const bool ok = c.lines == 1   ? general->Calculate(&v[0], first, false)
+                            : c.lines == 3 ? general->Calculate(&v[0], &v[1], &v[2], first, false)
+                                           : general->Calculate(&v[0], &v[1], &v[2], &v[3], first, false);
+            if (ok) break;
+        }
+        ASSERT_LT(first, 100) << c.name;
+        double lo, hi;
+        general->GetMinMaxInfo(0, n - 1, &lo, &hi);
+        int values = 0;
+        for (int i = 0; i < n; ++i)
+            for (int l = 1; l <= c.lines; ++l) {
+                double a = 0, b = 0;
+                const bool got = fresh->GetCached(l, i, &a), want = general->GetCached(l, i, &b);
+                ASSERT_EQ(got, want) << c.name << " line " << l << " bar " << i;
+                ASSERT_EQ(std::memcmp(&a, &b, sizeof a), 0) << c.name << " line " << l << " bar " << i << ": " << a << " != " << b;
+                values += got;
+            }
+        EXPECT_GT(values, (n - 200) * c.lines) << c.name;
+    }
+}
+
+// MIKE folds each half of its window in blocks: the lines are those of one fold over the window,
+// bit for bit, on windows with NaN fields, lows of -0 and 0 and infinite highs.
+TEST(Running, MIKEBlocksFoldAsOneLoop) {
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    CKData k;
+    MakeWalk(k, 400, 17);
+    const int odd[] = {30, 41, 42, 57, 90, 91, 130, 131, 132, 200, 260, 261, 300};
+    for (size_t j = 0; j < sizeof odd / sizeof odd[0]; ++j) {
+        KDATA& b = k[odd[j]];
+        switch (j % 5) {
+        case 0: b.low = nan; break;
+        case 1: b.high = nan; break;
+        case 2: b.low = -0.0f; break;
+        case 3: b.low = 0.0f; break;
+        case 4: b.high = inf; break;
+        }
+    }
+    for (int days : {12, 7, 1, 5}) {
+        CMIKE t;
+        t.m_ints[CMIKE::kDays] = days;
+        t.SetKData(&k);
+        for (int i = 2 * days - 1; i < k.GetSize(); ++i) {
+            const KDATA& b = k[i];
+            float typ = (b.high + b.low + b.close) / 3;
+            float ln = b.low, hn = b.high, l2n = b.low, h2n = b.high;
+            for (int s = i - 2 * days + 1; s <= i; ++s) {
+                if (s > i - days) ln = std::min(ln, k[s].low), hn = std::max(hn, k[s].high);
+                l2n = std::min(l2n, k[s].low), h2n = std::max(h2n, k[s].high);
+            }
+            const double want[6] = {typ + (typ - ln), typ + (hn - ln), typ + (h2n - ln),
+                                    typ - (hn - typ), typ - (hn - ln), typ - (hn - l2n)};
+            bool finite = true;
+            for (double w : want) finite &= std::isfinite(w);
+            double v[6];
+            ASSERT_EQ(t.Calculate(&v[0], &v[1], &v[2], &v[3], &v[4], &v[5], i), finite) << days << " bar " << i;
+            if (finite) ASSERT_EQ(std::memcmp(v, want, sizeof v), 0) << days << " bar " << i;
         }
     }
 }
