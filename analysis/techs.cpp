@@ -74,10 +74,10 @@ bool SumExtremes(const Price& price, const KDATA* bars, const int* days, int i, 
 
 // The averages of C window sums of the volume over the block i..stop, written to lines[j][t], with
 // the largest finite volume of the block in *top and whether an average was not finite.
-template <int C>
-bool VolumeAverages(const KDATA* bars, const int* days, const double* divisor, double* const* lines, int i, int stop,
-                    double* top, bool* broken) {
-    auto volume = [bars](int t) { return double(bars[t].volume); };
+// volume(t) gives bar t's volume; bars (null: none) are the records it reads, to be asked ahead.
+template <int C, class Volume>
+bool VolumeAverages(const Volume& volume, const KDATA* bars, const int* days, const double* divisor,
+                    double* const* lines, int i, int stop, double* top, bool* broken) {
     double s[C], l[C], h[C];
     double* out[C];
     for (int j = 0; j < C; ++j) {
@@ -90,7 +90,7 @@ bool VolumeAverages(const KDATA* bars, const int* days, const double* divisor, d
     const __m128d pair = _mm_set_pd(divisor[C > 1 ? 1 : 0], divisor[0]);
     double most = *top;
     for (int t = i; t <= stop; ++t) {
-        CTechnique::PrefetchBar(bars, t);
+        if (bars) CTechnique::PrefetchBar(bars, t);
         const double in = volume(t);
         most = in > most && in <= DBL_MAX ? in : most;
         if (t == i) continue;
@@ -622,9 +622,13 @@ bool CBOLL::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
             int lb = start, hb = start;
             double* const lines[3] = {m_pCache[0], m_pCache[1], m_pCache[2]};  // from bar 0
             bool broken = false;  // a value was not finite: that bar has none
-            WithPrices(*m_pKData, [&](const auto& price) {
+            const CKData& k = *m_pKData;
+            // With the close column there are no records to ask ahead for.
+            const bool column = k.GetPriceMode() != priceOpen && k.GetPriceMode() != priceAverage &&
+                                ColumnFor(k, CKData::fieldClose, start, end);
+            const KDATA* bars = column ? nullptr : k.GetData();
+            WithPriceColumn(k, start, end, [&](const auto& price) {
                 Run run = m_run;
-                const KDATA* bars = m_pKData->GetData();
                 // The run at bar i, continued or started afresh.
                 auto advance = [&](int i) {
                     if (run.bar >= 0 && run.days == n && run.bar == i - 1)
@@ -653,7 +657,7 @@ bool CBOLL::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                     take(start, start <= stored);
                     int i = start + 1;
                     for (; i <= stored; ++i) {
-                        PrefetchBar(bars, i);
+                        if (bars) PrefetchBar(bars, i);
                         run.Next(price);
                         take(i, true);
                     }
@@ -1397,9 +1401,18 @@ int CVOLUME::GetSignal(int index, int* reason) {
 bool CVOLUME::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*) {
     if (!m_pKData || start < 0 || end < start || start >= m_pKData->GetSize()) return false;
     end = std::min(end, m_pKData->GetSize() - 1);
+    if (min) *min = 0;
     EnsureParameters();
-    const KDATA* bars = m_pKData->GetData();
-    auto volume = [bars](int t) { return double(bars[t].volume); };
+    const CKData& k = *m_pKData;
+    // The series' volume column when it has one (or the range is most of it), else the records.
+    if (const double* column = ColumnFor(k, CKData::fieldVolume, start, end))
+        return VolumeRange([column](int t) { return column[t]; }, nullptr, start, end, max);
+    const KDATA* bars = k.GetData();
+    return VolumeRange([bars](int t) { return double(bars[t].volume); }, bars, start, end, max);
+}
+
+template <class Volume>
+bool CVOLUME::VolumeRange(const Volume& volume, const KDATA* bars, int start, int end, double* max) {
     // The lines that have a cache line (the first five distinct day counts).
     int days[kLines], line[kLines], count = 0;
     double divisor[kLines];
@@ -1425,7 +1438,7 @@ bool CVOLUME::GetMinMaxInfo(int start, int end, double* min, double* max, int*, 
         }
     };
     auto done = [&](int i) {
-        PrefetchBar(bars, i);
+        if (bars) PrefetchBar(bars, i);
         const double x = volume(i);
         if (x > top && std::isfinite(x)) top = x;
     };
@@ -1437,14 +1450,13 @@ bool CVOLUME::GetMinMaxInfo(int start, int end, double* min, double* max, int*, 
             if (whole > start) RunWindowSums<C>(volume, days, start, std::min(last, whole - 1), emit, done);
             for (int i = whole; i <= last; i += CWindowSum::kRefresh) {
                 const int stop = std::min(last, i + CWindowSum::kRefresh - 1);
-                if (!VolumeAverages<C>(bars, days, divisor, values, i, stop, &top, &broken))
+                if (!VolumeAverages<C>(volume, bars, days, divisor, values, i, stop, &top, &broken))
                     RunWindowSums<C>(volume, days, i, stop, emit, done);
             }
         }))
         for (int i = start; i <= last; ++i) done(i);
     for (int i = std::max(start, last + 1); i <= end; ++i) done(i);
     for (int j = 0; j < count; ++j) MarkComputedFinite(line[j], std::max(start, days[j] - 1), last, broken);
-    if (min) *min = 0;
     if (max) *max = std::max(top + 1, 3.0);
     return true;
 }

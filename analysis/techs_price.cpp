@@ -633,7 +633,7 @@ bool CMAOSC::GetMinMaxInfo(int start, int end, double* min, double* max, int* mi
                 return sums.Sum(0) / d0 - sums.Sum(1) / d1;
 #endif
             };
-        }))
+        }, true))
         return any;
     return WithPrices(*m_pKData, [&](const auto& price) {
         return LineMABlocks(start, end, min, max, minBar, maxBar, [&](int b0, int b1, double* xs, unsigned char* got) {

@@ -181,7 +181,8 @@ CVROC::CVROC() : CLineMA("DDLL", {10, 10, 10, -10}, {}, {}, "(%d,%d)") {}
 
 bool CVROC::Line(int i, double* v) {
     const int n = m_ints[kDays];
-    return i >= n && PercentChange((*m_pKData)[i].volume, (*m_pKData)[i - n].volume, v);
+    const CKData& k = *m_pKData;  // a read: no writable access, which would count as a change
+    return i >= n && PercentChange(k[i].volume, k[i - n].volume, v);
 }
 
 __attribute__((flatten)) bool CVROC::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar,
@@ -206,7 +207,10 @@ bool CVROC::Kernel(int first, int last, double* line, double* average) {
     const double none = std::numeric_limits<double>::quiet_NaN();
     const int n = m_ints[kDays], m = MaDays();
     enum { B = 256 };
-    const KDATA* const bars = m_pKData->GetData();
+    const CKData& k = *m_pKData;
+    const KDATA* const bars = k.GetData();
+    // The series' volume column when it has one (or the range is most of it), else the records.
+    const double* const column = ColumnFor(k, CKData::fieldVolume, first, last);
     // The values up to m - 1 before first, oldest first.
     m_column.resize(size_t(m - 1 + B));
     double* const held = m_column.data();
@@ -223,11 +227,19 @@ bool CVROC::Kernel(int first, int last, double* line, double* average) {
     double now[B], then[B], sums[B];
     for (int b0 = first; b0 <= last; b0 += B) {
         const int count = std::min(int(B), last - b0 + 1);
-        for (int c = 0; c < count; ++c) {
-            const int t = b0 + c;
-            CTechnique::PrefetchBar(bars, t);
-            now[c] = bars[t].volume;
-            then[c] = t >= n ? double(bars[t - n].volume) : 0.0;
+        if (column) {
+            for (int c = 0; c < count; ++c) {
+                const int t = b0 + c;
+                now[c] = column[t];
+                then[c] = t >= n ? column[t - n] : 0.0;
+            }
+        } else {
+            for (int c = 0; c < count; ++c) {
+                const int t = b0 + c;
+                CTechnique::PrefetchBar(bars, t);
+                now[c] = bars[t].volume;
+                then[c] = t >= n ? double(bars[t - n].volume) : 0.0;
+            }
         }
         double* const x = line + b0;
         for (int c = 0; c < count; ++c) x[c] = (now[c] - then[c]) * 100 / then[c];
