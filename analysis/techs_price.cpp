@@ -623,15 +623,11 @@ bool CMAOSC::GetMinMaxInfo(int start, int end, double* min, double* max, int* mi
     if (FreshLineMA(start, end, min, max, minBar, maxBar, whole, &any, [&](const auto& price, int from) {
             price_pass::Sums<2, std::decay_t<decltype(price)>> sums(price, n, whole, from, 0);
             const double d0 = n[0], d1 = n[1];
+            // Two plain divisions: packing the sums for one division made the processor wait on
+            // the sums' stores to reach the packed load.
             return [sums, d0, d1](int t) mutable __attribute__((always_inline)) {
                 sums.At(t);
-#if defined(__SSE2__)
-                // Both divisions in one instruction, each rounded as on its own.
-                const __m128d q = _mm_div_pd(_mm_set_pd(sums.Sum(1), sums.Sum(0)), _mm_set_pd(d1, d0));
-                return _mm_cvtsd_f64(q) - _mm_cvtsd_f64(_mm_unpackhi_pd(q, q));
-#else
                 return sums.Sum(0) / d0 - sums.Sum(1) / d1;
-#endif
             };
         }, true))
         return any;
