@@ -656,11 +656,85 @@ bool CBOLL::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                     advance(start);
                     take(start, start <= stored);
                     int i = start + 1;
-                    for (; i <= stored; ++i) {
-                        if (bars) PrefetchBar(bars, i);
-                        run.Next(price);
-                        take(i, true);
+                    // A block at a time: the run's sums bar after bar, then the lines of the block
+                    // in vector steps (the same operations as Lines and take, so the same values),
+                    // then its extremes.
+                    enum { B = 256 };
+                    double sums[B], centred[B], ups[B], downs[B];
+                    const __m128d count = _mm_set1_pd(run.count), less = _mm_set1_pd(run.count - 1);
+                    const __m128d upWidth = _mm_set1_pd(up), downWidth = _mm_set1_pd(down);
+                    const __m128d zero = _mm_setzero_pd(), sign = _mm_set1_pd(-0.0);
+                    const __m128d largest = _mm_set1_pd(DBL_MAX);
+                    for (; i <= stored; i += B) {
+                        const int len = std::min(int(B), stored - i + 1);
+                        for (int j = 0; j < len; ++j) {
+                            if (bars) PrefetchBar(bars, i + j);
+                            run.Next(price);
+                            sums[j] = run.origin * run.count + run.s1;
+                            centred[j] = run.centred;
+                        }
+                        double* const l0 = lines[0] + i;
+                        double* const l1 = lines[1] + i;
+                        double* const l2 = lines[2] + i;
+                        __m128d finite = _mm_cmpeq_pd(zero, zero);
+                        __m128d lo = _mm_set1_pd(l), hi = _mm_set1_pd(h);
+                        int j = 0;
+                        for (; j + 1 < len; j += 2) {
+                            const __m128d m = _mm_div_pd(_mm_loadu_pd(sums + j), count);
+                            const __m128d c = _mm_loadu_pd(centred + j);
+                            const __m128d dev = _mm_and_pd(_mm_cmpgt_pd(c, zero), _mm_sqrt_pd(_mm_div_pd(c, less)));
+                            const __m128d u = _mm_add_pd(m, _mm_mul_pd(dev, upWidth));
+                            const __m128d d = _mm_sub_pd(m, _mm_mul_pd(dev, downWidth));
+                            _mm_storeu_pd(l0 + j, m);
+                            _mm_storeu_pd(l1 + j, u);
+                            _mm_storeu_pd(l2 + j, d);
+                            _mm_storeu_pd(ups + j, u);
+                            _mm_storeu_pd(downs + j, d);
+                            finite = _mm_and_pd(finite, _mm_cmple_pd(_mm_andnot_pd(sign, _mm_sub_pd(u, d)), largest));
+                            lo = _mm_min_pd(lo, d);
+                            hi = _mm_max_pd(hi, u);
+                        }
+                        for (; j < len; ++j) {
+                            const double m = sums[j] / run.count;
+                            const double dev = centred[j] > 0 ? std::sqrt(centred[j] / (run.count - 1)) : 0;
+                            const double u = m + dev * up, d = m - dev * down;
+                            l0[j] = m, l1[j] = u, l2[j] = d;
+                            ups[j] = u, downs[j] = d;
+                        }
+                        double blockLo = std::min(_mm_cvtsd_f64(lo), _mm_cvtsd_f64(_mm_unpackhi_pd(lo, lo)));
+                        double blockHi = std::max(_mm_cvtsd_f64(hi), _mm_cvtsd_f64(_mm_unpackhi_pd(hi, hi)));
+                        bool scan = _mm_movemask_pd(finite) != 3;
+                        for (int t = len & ~1; t < len && !scan; ++t) {
+                            scan = !std::isfinite(ups[t] - downs[t]);
+                            blockLo = std::min(blockLo, downs[t]), blockHi = std::max(blockHi, ups[t]);
+                        }
+                        if (scan) {
+                            // A bar without values: as take goes, bar by bar.
+                            for (int t = 0; t < len; ++t) {
+                                const double u = ups[t], d = downs[t];
+                                if (!std::isfinite(u - d)) {
+                                    broken = true;
+                                    continue;
+                                }
+                                if (d < l) l = d, lb = i + t;
+                                if (u > h) h = u, hb = i + t;
+                            }
+                            continue;
+                        }
+                        // Every value finite: the first bar below the lowest so far, and the first
+                        // above the highest, as take finds them.
+                        if (blockLo < l) {
+                            int t = 0;
+                            while (downs[t] != blockLo) ++t;
+                            l = downs[t], lb = i + t;
+                        }
+                        if (blockHi > h) {
+                            int t = 0;
+                            while (ups[t] != blockHi) ++t;
+                            h = ups[t], hb = i + t;
+                        }
                     }
+                    i = stored + 1;
                     for (; i <= end; ++i) {
                         run.Next(price);
                         take(i, false);
