@@ -7,6 +7,8 @@
 #include <cstring>
 #include <limits>
 
+#include <emmintrin.h>
+
 namespace {
 // The whole-range kernels take their bars a block at a time into columns of doubles: the choices
 // per bar then run over contiguous values without branches, and only the running sums stay a
@@ -227,7 +229,13 @@ bool CVROC::Kernel(int first, int last, double* line, double* average) {
     double now[B], then[B], sums[B];
     for (int b0 = first; b0 <= last; b0 += B) {
         const int count = std::min(int(B), last - b0 + 1);
-        if (column) {
+        const double* nowAt = now;
+        const double* thenAt = then;
+        if (column && b0 >= n) {
+            // Straight from the column.
+            nowAt = column + b0;
+            thenAt = column + b0 - n;
+        } else if (column) {
             for (int c = 0; c < count; ++c) {
                 const int t = b0 + c;
                 now[c] = column[t];
@@ -242,8 +250,8 @@ bool CVROC::Kernel(int first, int last, double* line, double* average) {
             }
         }
         double* const x = line + b0;
-        for (int c = 0; c < count; ++c) x[c] = (now[c] - then[c]) * 100 / then[c];
-        for (int c = 0; c < count; ++c) x[c] = (now[c] > 0) & (then[c] > 0) & (x[c] - x[c] == 0) ? x[c] : none;
+        for (int c = 0; c < count; ++c) x[c] = (nowAt[c] - thenAt[c]) * 100 / thenAt[c];
+        for (int c = 0; c < count; ++c) x[c] = (nowAt[c] > 0) & (thenAt[c] > 0) & (x[c] - x[c] == 0) ? x[c] : none;
         double largest = 0;
         for (int k = 0; k < h; ++k) largest = std::max(largest, std::fabs(held[k]));
         int missing = 0;
@@ -256,20 +264,41 @@ bool CVROC::Kernel(int first, int last, double* line, double* average) {
         bool done = false;
         if (missing == 0 && h == m - 1) {
             // Every bar has a value, and a whole window stands before the block: the values
-            // follow the held ones, and bar c's window is held[c .. c + m - 1].
-            std::copy(x, x + count, held + h);
-            double s = added(0);
+            // follow the held ones, and bar c's window is the m values from c of the held ones
+            // followed by the block's (read where they lie, not copied after the held ones).
+            auto value = [&](int k) { return k < h ? held[k] : x[k - h]; };
+            auto addedAt = [&](int from) {
+                double a = 0, e = 0;
+                for (int k = from; k < from + m; ++k) CompensatedAdd(a, e, value(k));
+                return a + e;
+            };
+            double s = addedAt(0);
             sums[0] = s;
-            for (int c = 1; c < count; ++c) {
-                const double v = held[h + c];
-                s += v - held[c - 1];
+            const int split = std::min(count, h + 1);
+            for (int c = 1; c < split; ++c) {
+                s += x[c] - held[c - 1];
                 sums[c] = s;
-                largest = std::max(largest, std::fabs(v));
             }
-            largest = std::max(largest, std::fabs(held[h]));
-            h += count;
+            for (int c = split; c < count; ++c) {
+                s += x[c] - x[c - 1 - h];
+                sums[c] = s;
+            }
+            // The largest magnitude of the block's values (all finite here), two at a time.
+            __m128d most = _mm_set1_pd(largest);
+            const __m128d sign = _mm_set1_pd(-0.0);
+            int c = 0;
+            for (; c + 1 < count; c += 2) most = _mm_max_pd(most, _mm_andnot_pd(sign, _mm_loadu_pd(x + c)));
+            largest = std::max(_mm_cvtsd_f64(most), _mm_cvtsd_f64(_mm_unpackhi_pd(most, most)));
+            for (; c < count; ++c) largest = std::max(largest, std::fabs(x[c]));
             if (largest * bound > m)
-                for (int c = 1; c < count; ++c) sums[c] = added(c);
+                for (int c = 1; c < count; ++c) sums[c] = addedAt(c);
+            // The last m - 1 values of the held ones and the block's, for the next block.
+            if (count >= h) {
+                std::copy(x + count - h, x + count, held);
+            } else {
+                std::copy(held + count, held + h, held);
+                std::copy(x, x + count, held + h - count);
+            }
             done = true;
         }
         if (!done) {
