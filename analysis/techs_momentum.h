@@ -285,9 +285,13 @@ bool Averaged(int m, int first, int last, double* const* lines, const Single& si
         const bool all = fill(b0, len, x, has);
         int added = len;
         if (count == m - 1 && all) {
-            Means<M>(x, len, m, means);
             Store(x, l0 + b0, len, stream);
-            Store(means, l1 + b0, len, stream);
+            if (stream) {
+                Means<M>(x, len, m, means);
+                Store(means, l1 + b0, len, stream);
+            } else {
+                Means<M>(x, len, m, l1 + b0);
+            }
         } else {
             // Values moved down over the bars without one; a bar has its average once m values
             // have come since bar 0.
@@ -317,8 +321,10 @@ bool Averaged(int m, int first, int last, double* const* lines, const Single& si
     return broken;
 }
 
+// column: the prices as contiguous doubles (price(t) is column[t]), read in place; null: copied
+// from price a block at a time. The lines are streamed only when there is no column.
 template <int M, class Line, class Price>
-bool Run(const Price& price, int back, int m, int first, int last, double* const* lines, bool mayStream) {
+bool Run(const Price& price, int back, int m, int first, int last, double* const* lines, const double* column) {
     // The prices of the `back` bars before the block, then the block's.
     std::vector<double> prices(size_t(back + kBlock));
     for (int t = first - back; t < first; ++t) prices[size_t(t - first + back)] = price(t);
@@ -329,16 +335,20 @@ bool Run(const Price& price, int back, int m, int first, int last, double* const
         return Line::Has(now, then, *x);
     };
     auto fill = [&](int b0, int len, double* x, unsigned char* has) {
-        double* const p = prices.data() + back;
-        for (int j = 0; j < len; ++j) p[j] = price(b0 + j);
+        const double* p = column + b0;
+        if (!column) {
+            double* const q = prices.data() + back;
+            for (int j = 0; j < len; ++j) q[j] = price(b0 + j);
+            p = q;
+        }
         for (int j = 0; j < len; ++j) x[j] = Line::Value(p[j], p[j - back]);
         const bool all = AllHave<Line>(p, back, x, len);
         if (!all)
             for (int j = 0; j < len; ++j) has[j] = Line::Has(p[j], p[j - back], x[j]);
-        std::copy(prices.begin() + len, prices.begin() + len + back, prices.begin());
+        if (!column) std::copy(prices.begin() + len, prices.begin() + len + back, prices.begin());
         return all;
     };
-    return Averaged<M>(m, first, last, lines, single, fill, mayStream);
+    return Averaged<M>(m, first, last, lines, single, fill, !column);
 }
 
 // The mean of term(t) over the n bars ending at each bar first..last into line[i] (first >= n - 1
@@ -390,13 +400,14 @@ bool WindowMeansKernel(const Term& term, int n, int first, int last, double* lin
     }
 }
 
+// column: as change_kernel::Run takes it.
 template <class Line, class Price>
 bool ChangeAverageKernel(const Price& price, int back, int m, int first, int last, double* const* lines,
-                         bool mayStream = true) {
+                         const double* column = nullptr) {
     switch (m) {
-    case 6: return change_kernel::Run<6, Line>(price, back, m, first, last, lines, mayStream);
-    case 10: return change_kernel::Run<10, Line>(price, back, m, first, last, lines, mayStream);
-    default: return change_kernel::Run<0, Line>(price, back, m, first, last, lines, mayStream);
+    case 6: return change_kernel::Run<6, Line>(price, back, m, first, last, lines, column);
+    case 10: return change_kernel::Run<10, Line>(price, back, m, first, last, lines, column);
+    default: return change_kernel::Run<0, Line>(price, back, m, first, last, lines, column);
     }
 }
 
@@ -406,8 +417,9 @@ bool CChangeLineMA::ChangeRange(int n, int start, int end, double* min, double* 
     const CKData& k = *m_pKData;
     // Prices from the close column: the pass writes its lines through the caches (measured faster
     // than streaming them once the records are not read).
-    const bool column = k.GetPriceMode() != priceOpen && k.GetPriceMode() != priceAverage &&
-                        ColumnFor(k, CKData::fieldClose, start, end);
+    const double* const column = k.GetPriceMode() != priceOpen && k.GetPriceMode() != priceAverage
+                                     ? ColumnFor(k, CKData::fieldClose, start, end)
+                                     : nullptr;
     return WithPriceColumn(k, start, end, [&](const auto& price) {
         auto block = [&](int b0, int b1, double* xs, unsigned char* got) {
             for (int i = b0; i <= b1; ++i) got[i - b0] = i >= n && Change::Line(price(i), price(i - n), &xs[i - b0]);
@@ -418,7 +430,7 @@ bool CChangeLineMA::ChangeRange(int n, int start, int end, double* min, double* 
         bool any;
         if (FreshPass(2, std::max(start, whole), end, min, max, minBar, maxBar, &any,
                       [&](int first, int last, double* const* lines) {
-                          return ChangeAverageKernel<Change>(price, n, m, first, last, lines, !column);
+                          return ChangeAverageKernel<Change>(price, n, m, first, last, lines, column);
                       }))
             return any;
         return LineMABlocks(start, end, min, max, minBar, maxBar, block);
