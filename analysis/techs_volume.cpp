@@ -205,6 +205,18 @@ __attribute__((flatten)) bool CVROC::GetMinMaxInfo(int start, int end, double* m
 // A step rounds by at most a unit in the last place of the largest sum it held; a block whose
 // bound on that (from its largest value) is not far below the tolerance of an average (an absurd
 // change in or near the window) adds every window afresh.
+namespace {
+// Whether any of v[0..count-1] is NaN (0 none, else not 0), two at a time.
+inline int NaNs(const double* v, int count) {
+    __m128d any = _mm_setzero_pd();
+    int c = 0;
+    for (; c + 1 < count; c += 2) any = _mm_or_pd(any, _mm_cmpunord_pd(_mm_loadu_pd(v + c), _mm_loadu_pd(v + c)));
+    int n = _mm_movemask_pd(any);
+    for (; c < count; ++c) n += v[c] != v[c];
+    return n;
+}
+}  // namespace
+
 bool CVROC::Kernel(int first, int last, double* line, double* average) {
     const double none = std::numeric_limits<double>::quiet_NaN();
     const int n = m_ints[kDays], m = MaDays();
@@ -254,8 +266,7 @@ bool CVROC::Kernel(int first, int last, double* line, double* average) {
         for (int c = 0; c < count; ++c) x[c] = (nowAt[c] > 0) & (thenAt[c] > 0) & (x[c] - x[c] == 0) ? x[c] : none;
         double largest = 0;
         for (int k = 0; k < h; ++k) largest = std::max(largest, std::fabs(held[k]));
-        int missing = 0;
-        for (int c = 0; c < count; ++c) missing += x[c] != x[c];
+        const int missing = NaNs(x, count);
         auto added = [&](int from) {
             double a = 0, e = 0;
             for (int k = from; k < from + m; ++k) CompensatedAdd(a, e, held[k]);
@@ -315,9 +326,7 @@ bool CVROC::Kernel(int first, int last, double* line, double* average) {
         const double inverse = 1.0 / m;
         double* const a = average + b0;
         for (int c = 0; c < count; ++c) a[c] = sums[c] * inverse;
-        int gaps = 0;
-        for (int c = 0; c < count; ++c) gaps += sums[c] != sums[c];
-        broken |= gaps > 0;
+        broken |= NaNs(sums, count) > 0;
         // The last m - 1 values stay for the next block's windows.
         const int keep = std::min(h, m - 1);
         std::copy(held + h - keep, held + h, held);
