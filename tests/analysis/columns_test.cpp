@@ -71,7 +71,9 @@ TEST(SeriesColumns, IndicatorsSeeChangedBars) {
                 double got = 0, want = 0;
                 const bool has = t->GetCached(line, i, &got);
                 ASSERT_EQ(has, fresh->GetCached(line, i, &want)) << cs.name << " line " << line << " bar " << i;
-                if (has) ASSERT_EQ(got, want) << cs.name << " line " << line << " bar " << i;
+                if (has) {
+                    ASSERT_EQ(got, want) << cs.name << " line " << line << " bar " << i;
+                }
             }
     }
 }
