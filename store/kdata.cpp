@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -320,15 +321,25 @@ const double* CKData::GetColumn(int field) const {
         c.capacity = capacity;
     }
     double* const out = c.values.get();
-    const KDATA* const b = m_pData;
     const int n = m_nSize;
-    switch (field) {
-    case fieldOpen: for (int i = 0; i < n; ++i) out[i] = b[i].open; break;
-    case fieldHigh: for (int i = 0; i < n; ++i) out[i] = b[i].high; break;
-    case fieldLow: for (int i = 0; i < n; ++i) out[i] = b[i].low; break;
-    case fieldClose: for (int i = 0; i < n; ++i) out[i] = b[i].close; break;
-    case fieldVolume: for (int i = 0; i < n; ++i) out[i] = b[i].volume; break;
-    default: for (int i = 0; i < n; ++i) out[i] = b[i].amount; break;
+    // The field's offset in a record: one loop for every field. The records are asked for well
+    // ahead, as the processor's own look-ahead does not keep a 52-byte stride busy enough.
+    static const size_t offsets[kBarFields] = {offsetof(KDATA, open),  offsetof(KDATA, high),
+                                               offsetof(KDATA, low),   offsetof(KDATA, close),
+                                               offsetof(KDATA, volume), offsetof(KDATA, amount)};
+    const char* const from = reinterpret_cast<const char*>(m_pData) + offsets[field];
+    const int ahead = 96;
+    int i = 0;
+    for (; i + ahead < n; ++i) {
+        __builtin_prefetch(from + size_t(i + ahead) * sizeof(KDATA));
+        float v;
+        std::memcpy(&v, from + size_t(i) * sizeof(KDATA), sizeof v);
+        out[i] = v;
+    }
+    for (; i < n; ++i) {
+        float v;
+        std::memcpy(&v, from + size_t(i) * sizeof(KDATA), sizeof v);
+        out[i] = v;
     }
     c.size = n;
     c.stamp = m_nChanges;
