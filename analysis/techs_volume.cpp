@@ -295,10 +295,14 @@ bool CVROC::Kernel(int first, int last, double* line, double* average) {
                 sums[c] = s;
             }
             // The largest magnitude of the block's values (all finite here), two at a time.
-            __m128d most = _mm_set1_pd(largest);
+            __m128d most = _mm_set1_pd(largest), more = most;
             const __m128d sign = _mm_set1_pd(-0.0);
             int c = 0;
-            for (; c + 1 < count; c += 2) most = _mm_max_pd(most, _mm_andnot_pd(sign, _mm_loadu_pd(x + c)));
+            for (; c + 3 < count; c += 4) {
+                most = _mm_max_pd(most, _mm_andnot_pd(sign, _mm_loadu_pd(x + c)));
+                more = _mm_max_pd(more, _mm_andnot_pd(sign, _mm_loadu_pd(x + c + 2)));
+            }
+            most = _mm_max_pd(most, more);
             largest = std::max(_mm_cvtsd_f64(most), _mm_cvtsd_f64(_mm_unpackhi_pd(most, most)));
             for (; c < count; ++c) largest = std::max(largest, std::fabs(x[c]));
             if (largest * bound > m)
