@@ -261,9 +261,10 @@ bool AllHave(const double* p, int back, const double* x, int len) {
 // its line, else has[j] says which do. Both lines, or NaN in both; true when any bar got NaN.
 // mayStream false: the lines are written through the caches whatever the length (the block's
 // inputs come from a column, and the writes are the pass's main traffic).
+// written: fill has written the lines into lines[0] as well (then mayStream is false).
 template <int M, class Single, class Fill>
 bool Averaged(int m, int first, int last, double* const* lines, const Single& single, Fill& fill,
-              bool mayStream = true) {
+              bool mayStream = true, bool written = false) {
     const double none = std::numeric_limits<double>::quiet_NaN();
     double* const l0 = lines[0];
     double* const l1 = lines[1];
@@ -285,7 +286,7 @@ bool Averaged(int m, int first, int last, double* const* lines, const Single& si
         const bool all = fill(b0, len, x, has);
         int added = len;
         if (count == m - 1 && all) {
-            Store(x, l0 + b0, len, stream);
+            if (!written) Store(x, l0 + b0, len, stream);
             if (stream) {
                 Means<M>(x, len, m, means);
                 Store(means, l1 + b0, len, stream);
@@ -341,14 +342,20 @@ bool Run(const Price& price, int back, int m, int first, int last, double* const
             for (int j = 0; j < len; ++j) q[j] = price(b0 + j);
             p = q;
         }
-        for (int j = 0; j < len; ++j) x[j] = Line::Value(p[j], p[j - back]);
+        if (column) {
+            // The line straight into the cache as well: one pass less over the block.
+            double* const out = lines[0] + b0;
+            for (int j = 0; j < len; ++j) out[j] = x[j] = Line::Value(p[j], p[j - back]);
+        } else {
+            for (int j = 0; j < len; ++j) x[j] = Line::Value(p[j], p[j - back]);
+        }
         const bool all = AllHave<Line>(p, back, x, len);
         if (!all)
             for (int j = 0; j < len; ++j) has[j] = Line::Has(p[j], p[j - back], x[j]);
         if (!column) std::copy(prices.begin() + len, prices.begin() + len + back, prices.begin());
         return all;
     };
-    return Averaged<M>(m, first, last, lines, single, fill, !column);
+    return Averaged<M>(m, first, last, lines, single, fill, !column, column != nullptr);
 }
 
 // The mean of term(t) over the n bars ending at each bar first..last into line[i] (first >= n - 1
