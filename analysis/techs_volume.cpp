@@ -262,11 +262,29 @@ bool CVROC::Kernel(int first, int last, double* line, double* average) {
             }
         }
         double* const x = line + b0;
-        for (int c = 0; c < count; ++c) x[c] = (nowAt[c] - thenAt[c]) * 100 / thenAt[c];
-        for (int c = 0; c < count; ++c) x[c] = (nowAt[c] > 0) & (thenAt[c] > 0) & (x[c] - x[c] == 0) ? x[c] : none;
+        // The changes (NaN for a bar without one) and whether any bar has none, two bars a step.
+        int missing = 0;
+        {
+            const __m128d zero = _mm_setzero_pd(), hundred = _mm_set1_pd(100), nan = _mm_set1_pd(none);
+            __m128d bad = zero;
+            int c = 0;
+            for (; c + 1 < count; c += 2) {
+                const __m128d a = _mm_loadu_pd(nowAt + c), b = _mm_loadu_pd(thenAt + c);
+                const __m128d v = _mm_div_pd(_mm_mul_pd(_mm_sub_pd(a, b), hundred), b);
+                const __m128d ok = _mm_and_pd(_mm_and_pd(_mm_cmpgt_pd(a, zero), _mm_cmpgt_pd(b, zero)),
+                                              _mm_cmpeq_pd(_mm_sub_pd(v, v), zero));
+                _mm_storeu_pd(x + c, _mm_or_pd(_mm_and_pd(ok, v), _mm_andnot_pd(ok, nan)));
+                bad = _mm_or_pd(bad, _mm_cmpeq_pd(ok, zero));
+            }
+            missing = _mm_movemask_pd(bad);
+            for (; c < count; ++c) {
+                const double v = (nowAt[c] - thenAt[c]) * 100 / thenAt[c];
+                x[c] = (nowAt[c] > 0) & (thenAt[c] > 0) & (v - v == 0) ? v : none;
+                missing += x[c] != x[c];
+            }
+        }
         double largest = 0;
         for (int k = 0; k < h; ++k) largest = std::max(largest, std::fabs(held[k]));
-        const int missing = NaNs(x, count);
         auto added = [&](int from) {
             double a = 0, e = 0;
             for (int k = from; k < from + m; ++k) CompensatedAdd(a, e, held[k]);
