@@ -205,18 +205,6 @@ __attribute__((flatten)) bool CVROC::GetMinMaxInfo(int start, int end, double* m
 // A step rounds by at most a unit in the last place of the largest sum it held; a block whose
 // bound on that (from its largest value) is not far below the tolerance of an average (an absurd
 // change in or near the window) adds every window afresh.
-namespace {
-// Whether any of v[0..count-1] is NaN (0 none, else not 0), two at a time.
-inline int NaNs(const double* v, int count) {
-    __m128d any = _mm_setzero_pd();
-    int c = 0;
-    for (; c + 1 < count; c += 2) any = _mm_or_pd(any, _mm_cmpunord_pd(_mm_loadu_pd(v + c), _mm_loadu_pd(v + c)));
-    int n = _mm_movemask_pd(any);
-    for (; c < count; ++c) n += v[c] != v[c];
-    return n;
-}
-}  // namespace
-
 bool CVROC::Kernel(int first, int last, double* line, double* average) {
     const double none = std::numeric_limits<double>::quiet_NaN();
     const int n = m_ints[kDays], m = MaDays();
@@ -262,11 +250,14 @@ bool CVROC::Kernel(int first, int last, double* line, double* average) {
             }
         }
         double* const x = line + b0;
-        // The changes (NaN for a bar without one) and whether any bar has none, two bars a step.
+        // The changes (NaN for a bar without one), whether any bar has none and the largest
+        // magnitude of those it has, two bars a step.
         int missing = 0;
+        double blockLargest = 0;
         {
             const __m128d zero = _mm_setzero_pd(), hundred = _mm_set1_pd(100), nan = _mm_set1_pd(none);
-            __m128d bad = zero;
+            __m128d bad = zero, most = zero;
+            const __m128d sign = _mm_set1_pd(-0.0);
             int c = 0;
             for (; c + 1 < count; c += 2) {
                 const __m128d a = _mm_loadu_pd(nowAt + c), b = _mm_loadu_pd(thenAt + c);
@@ -275,12 +266,15 @@ bool CVROC::Kernel(int first, int last, double* line, double* average) {
                                               _mm_cmpeq_pd(_mm_sub_pd(v, v), zero));
                 _mm_storeu_pd(x + c, _mm_or_pd(_mm_and_pd(ok, v), _mm_andnot_pd(ok, nan)));
                 bad = _mm_or_pd(bad, _mm_cmpeq_pd(ok, zero));
+                most = _mm_max_pd(most, _mm_and_pd(ok, _mm_andnot_pd(sign, v)));
             }
             missing = _mm_movemask_pd(bad);
+            blockLargest = std::max(_mm_cvtsd_f64(most), _mm_cvtsd_f64(_mm_unpackhi_pd(most, most)));
             for (; c < count; ++c) {
                 const double v = (nowAt[c] - thenAt[c]) * 100 / thenAt[c];
                 x[c] = (nowAt[c] > 0) & (thenAt[c] > 0) & (v - v == 0) ? v : none;
                 missing += x[c] != x[c];
+                if (x[c] == x[c]) blockLargest = std::max(blockLargest, std::fabs(x[c]));
             }
         }
         double largest = 0;
@@ -312,17 +306,7 @@ bool CVROC::Kernel(int first, int last, double* line, double* average) {
                 s += x[c] - x[c - 1 - h];
                 sums[c] = s;
             }
-            // The largest magnitude of the block's values (all finite here), two at a time.
-            __m128d most = _mm_set1_pd(largest), more = most;
-            const __m128d sign = _mm_set1_pd(-0.0);
-            int c = 0;
-            for (; c + 3 < count; c += 4) {
-                most = _mm_max_pd(most, _mm_andnot_pd(sign, _mm_loadu_pd(x + c)));
-                more = _mm_max_pd(more, _mm_andnot_pd(sign, _mm_loadu_pd(x + c + 2)));
-            }
-            most = _mm_max_pd(most, more);
-            largest = std::max(_mm_cvtsd_f64(most), _mm_cvtsd_f64(_mm_unpackhi_pd(most, most)));
-            for (; c < count; ++c) largest = std::max(largest, std::fabs(x[c]));
+            largest = std::max(largest, blockLargest);
             if (largest * bound > m)
                 for (int c = 1; c < count; ++c) sums[c] = addedAt(c);
             // The last m - 1 values of the held ones and the block's, for the next block.
@@ -347,8 +331,22 @@ bool CVROC::Kernel(int first, int last, double* line, double* average) {
         // Times the reciprocal: within a unit in the last place of the quotient, and no division.
         const double inverse = 1.0 / m;
         double* const a = average + b0;
-        for (int c = 0; c < count; ++c) a[c] = sums[c] * inverse;
-        broken |= NaNs(sums, count) > 0;
+        {
+            // The averages and whether any is NaN, two at a time.
+            const __m128d times = _mm_set1_pd(inverse);
+            __m128d gaps = _mm_setzero_pd();
+            int c = 0;
+            for (; c + 1 < count; c += 2) {
+                const __m128d v = _mm_loadu_pd(sums + c);
+                _mm_storeu_pd(a + c, _mm_mul_pd(v, times));
+                gaps = _mm_or_pd(gaps, _mm_cmpunord_pd(v, v));
+            }
+            broken |= _mm_movemask_pd(gaps) != 0;
+            for (; c < count; ++c) {
+                a[c] = sums[c] * inverse;
+                broken |= sums[c] != sums[c];
+            }
+        }
         // The last m - 1 values stay for the next block's windows.
         const int keep = std::min(h, m - 1);
         std::copy(held + h - keep, held + h, held);
