@@ -310,6 +310,7 @@ void CKData::FreeColumns() {
 
 const double* CKData::GetColumn(int field) const {
     if (field < 0 || field >= kBarFields || m_nSize <= 0) return nullptr;
+    NoteHandedOut();
     Column& c = m_columns[field];
     if (HasColumn(field)) return c.values.get();
     if (c.capacity < m_nSize) {

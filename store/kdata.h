@@ -72,11 +72,14 @@ public:
     const double* GetColumn(int field) const;
     // Whether GetColumn(field) would answer without reading the bars.
     bool HasColumn(int field) const {
-        return field >= 0 && field < kBarFields && m_columns[field].values && m_columns[field].stamp == m_nChanges &&
-               m_columns[field].size == m_nSize;
+        return field >= 0 && field < kBarFields && !m_bHandedOut && m_columns[field].values &&
+               m_columns[field].stamp == m_nChanges && m_columns[field].size == m_nSize;
     }
     // Changes so far (mutations and non-const accesses); a column is valid for one count only.
-    uint64_t GetChangeCount() const { return m_nChanges; }
+    uint64_t GetChangeCount() const {
+        NoteHandedOut();
+        return m_nChanges;
+    }
 
     // Close, open or average price of bar i by the price mode; 0 out of range.
     double GetPriceAt(int i) const;
@@ -110,10 +113,16 @@ private:
     void Rebuild();
     void FreePlain();
     void FreeColumns();
+    // A non-const accessor only marks that it handed out writable bars (a plain store: the
+    // indicators' loops call them at every bar); the mark counts as one change when the count
+    // is next looked at.
     template <typename T>
     T* Touched(T* p) {
-        ++m_nChanges;
+        m_bHandedOut = true;
         return p;
+    }
+    void NoteHandedOut() const {
+        if (m_bHandedOut) ++m_nChanges, m_bHandedOut = false;
     }
 
     struct Column {
@@ -123,7 +132,8 @@ private:
         uint64_t stamp = 0;  // the change count it was read at
     };
     mutable Column m_columns[kBarFields];
-    uint64_t m_nChanges = 0;
+    mutable uint64_t m_nChanges = 0;
+    mutable bool m_bHandedOut = false;
 
     int m_nKType;
     int m_nExrightMode;
