@@ -176,6 +176,25 @@ protected:
         return f([&k](int t) { return k.GetPriceAt(t); });
     }
 
+    // The series' column of a bar field (CKData::GetColumn) for a whole-range loop over
+    // first..last: the column when it is already read, or when the loop covers most of the series
+    // (reading it then costs about what the loop's own pass over the records would); null
+    // otherwise, and the loop reads the records.
+    static const double* ColumnFor(const CKData& k, int field, int first, int last) {
+        if (k.HasColumn(field)) return k.GetColumn(field);
+        return 4 * (int64_t(last) - first + 1) >= 3 * int64_t(k.GetSize()) ? k.GetColumn(field) : nullptr;
+    }
+    // As WithPrices for a whole-range loop over first..last, the prices read from the close
+    // column (ColumnFor) when the price mode is the close and the column is to be had.
+    template <typename F>
+    static auto WithPriceColumn(const CKData& k, int first, int last, F&& f) {
+        const int mode = k.GetPriceMode();
+        if (mode != priceOpen && mode != priceAverage)
+            if (const double* c = ColumnFor(k, CKData::fieldClose, first, last))
+                return f([c](int t) { return c[t]; });
+        return WithPrices(k, f);
+    }
+
     // ---- cache access for the computing classes ----
     // The value and flag arrays of a line, allocated on first use; false when memory could not be had.
     bool UseLine(int k);

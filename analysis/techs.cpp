@@ -74,10 +74,10 @@ bool SumExtremes(const Price& price, const KDATA* bars, const int* days, int i, 
 
 // The averages of C window sums of the volume over the block i..stop, written to lines[j][t], with
 // the largest finite volume of the block in *top and whether an average was not finite.
-template <int C>
-bool VolumeAverages(const KDATA* bars, const int* days, const double* divisor, double* const* lines, int i, int stop,
-                    double* top, bool* broken) {
-    auto volume = [bars](int t) { return double(bars[t].volume); };
+// volume(t) gives bar t's volume; bars (null: none) are the records it reads, to be asked ahead.
+template <int C, class Volume>
+bool VolumeAverages(const Volume& volume, const KDATA* bars, const int* days, const double* divisor,
+                    double* const* lines, int i, int stop, double* top, bool* broken) {
     double s[C], l[C], h[C];
     double* out[C];
     for (int j = 0; j < C; ++j) {
@@ -90,7 +90,7 @@ bool VolumeAverages(const KDATA* bars, const int* days, const double* divisor, d
     const __m128d pair = _mm_set_pd(divisor[C > 1 ? 1 : 0], divisor[0]);
     double most = *top;
     for (int t = i; t <= stop; ++t) {
-        CTechnique::PrefetchBar(bars, t);
+        if (bars) CTechnique::PrefetchBar(bars, t);
         const double in = volume(t);
         most = in > most && in <= DBL_MAX ? in : most;
         if (t == i) continue;
@@ -643,9 +643,13 @@ bool CBOLL::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
             int lb = start, hb = start;
             double* const lines[3] = {m_pCache[0], m_pCache[1], m_pCache[2]};  // from bar 0
             bool broken = false;  // a value was not finite: that bar has none
-            WithPrices(*m_pKData, [&](const auto& price) {
+            const CKData& k = *m_pKData;
+            // With the close column there are no records to ask ahead for.
+            const bool column = k.GetPriceMode() != priceOpen && k.GetPriceMode() != priceAverage &&
+                                ColumnFor(k, CKData::fieldClose, start, end);
+            const KDATA* bars = column ? nullptr : k.GetData();
+            WithPriceColumn(k, start, end, [&](const auto& price) {
                 Run run = m_run;
-                const KDATA* bars = m_pKData->GetData();
                 // The run at bar i, continued or started afresh.
                 auto advance = [&](int i) {
                     if (run.bar >= 0 && run.days == n && run.bar == i - 1)
@@ -673,11 +677,85 @@ bool CBOLL::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                     advance(start);
                     take(start, start <= stored);
                     int i = start + 1;
-                    for (; i <= stored; ++i) {
-                        PrefetchBar(bars, i);
-                        run.Next(price);
-                        take(i, true);
+                    // A block at a time: the run's sums bar after bar, then the lines of the block
+                    // in vector steps (the same operations as Lines and take, so the same values),
+                    // then its extremes.
+                    enum { B = 256 };
+                    double sums[B], centred[B], ups[B], downs[B];
+                    const __m128d count = _mm_set1_pd(run.count), less = _mm_set1_pd(run.count - 1);
+                    const __m128d upWidth = _mm_set1_pd(up), downWidth = _mm_set1_pd(down);
+                    const __m128d zero = _mm_setzero_pd(), sign = _mm_set1_pd(-0.0);
+                    const __m128d largest = _mm_set1_pd(DBL_MAX);
+                    for (; i <= stored; i += B) {
+                        const int len = std::min(int(B), stored - i + 1);
+                        for (int j = 0; j < len; ++j) {
+                            if (bars) PrefetchBar(bars, i + j);
+                            run.Next(price);
+                            sums[j] = run.origin * run.count + run.s1;
+                            centred[j] = run.centred;
+                        }
+                        double* const l0 = lines[0] + i;
+                        double* const l1 = lines[1] + i;
+                        double* const l2 = lines[2] + i;
+                        __m128d finite = _mm_cmpeq_pd(zero, zero);
+                        __m128d lo = _mm_set1_pd(l), hi = _mm_set1_pd(h);
+                        int j = 0;
+                        for (; j + 1 < len; j += 2) {
+                            const __m128d m = _mm_div_pd(_mm_loadu_pd(sums + j), count);
+                            const __m128d c = _mm_loadu_pd(centred + j);
+                            const __m128d dev = _mm_and_pd(_mm_cmpgt_pd(c, zero), _mm_sqrt_pd(_mm_div_pd(c, less)));
+                            const __m128d u = _mm_add_pd(m, _mm_mul_pd(dev, upWidth));
+                            const __m128d d = _mm_sub_pd(m, _mm_mul_pd(dev, downWidth));
+                            _mm_storeu_pd(l0 + j, m);
+                            _mm_storeu_pd(l1 + j, u);
+                            _mm_storeu_pd(l2 + j, d);
+                            _mm_storeu_pd(ups + j, u);
+                            _mm_storeu_pd(downs + j, d);
+                            finite = _mm_and_pd(finite, _mm_cmple_pd(_mm_andnot_pd(sign, _mm_sub_pd(u, d)), largest));
+                            lo = _mm_min_pd(lo, d);
+                            hi = _mm_max_pd(hi, u);
+                        }
+                        for (; j < len; ++j) {
+                            const double m = sums[j] / run.count;
+                            const double dev = centred[j] > 0 ? std::sqrt(centred[j] / (run.count - 1)) : 0;
+                            const double u = m + dev * up, d = m - dev * down;
+                            l0[j] = m, l1[j] = u, l2[j] = d;
+                            ups[j] = u, downs[j] = d;
+                        }
+                        double blockLo = std::min(_mm_cvtsd_f64(lo), _mm_cvtsd_f64(_mm_unpackhi_pd(lo, lo)));
+                        double blockHi = std::max(_mm_cvtsd_f64(hi), _mm_cvtsd_f64(_mm_unpackhi_pd(hi, hi)));
+                        bool scan = _mm_movemask_pd(finite) != 3;
+                        for (int t = len & ~1; t < len && !scan; ++t) {
+                            scan = !std::isfinite(ups[t] - downs[t]);
+                            blockLo = std::min(blockLo, downs[t]), blockHi = std::max(blockHi, ups[t]);
+                        }
+                        if (scan) {
+                            // A bar without values: as take goes, bar by bar.
+                            for (int t = 0; t < len; ++t) {
+                                const double u = ups[t], d = downs[t];
+                                if (!std::isfinite(u - d)) {
+                                    broken = true;
+                                    continue;
+                                }
+                                if (d < l) l = d, lb = i + t;
+                                if (u > h) h = u, hb = i + t;
+                            }
+                            continue;
+                        }
+                        // Every value finite: the first bar below the lowest so far, and the first
+                        // above the highest, as take finds them.
+                        if (blockLo < l) {
+                            int t = 0;
+                            while (downs[t] != blockLo) ++t;
+                            l = downs[t], lb = i + t;
+                        }
+                        if (blockHi > h) {
+                            int t = 0;
+                            while (ups[t] != blockHi) ++t;
+                            h = ups[t], hb = i + t;
+                        }
                     }
+                    i = stored + 1;
                     for (; i <= end; ++i) {
                         run.Next(price);
                         take(i, false);
@@ -1526,9 +1604,18 @@ int CVOLUME::GetSignal(int index, int* reason) {
 bool CVOLUME::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int*) {
     if (!m_pKData || start < 0 || end < start || start >= m_pKData->GetSize()) return false;
     end = std::min(end, m_pKData->GetSize() - 1);
+    if (min) *min = 0;
     EnsureParameters();
-    const KDATA* bars = m_pKData->GetData();
-    auto volume = [bars](int t) { return double(bars[t].volume); };
+    const CKData& k = *m_pKData;
+    // The series' volume column when it has one (or the range is most of it), else the records.
+    if (const double* column = ColumnFor(k, CKData::fieldVolume, start, end))
+        return VolumeRange([column](int t) { return column[t]; }, nullptr, start, end, max);
+    const KDATA* bars = k.GetData();
+    return VolumeRange([bars](int t) { return double(bars[t].volume); }, bars, start, end, max);
+}
+
+template <class Volume>
+bool CVOLUME::VolumeRange(const Volume& volume, const KDATA* bars, int start, int end, double* max) {
     // The lines that have a cache line (the first five distinct day counts).
     int days[kLines], line[kLines], count = 0;
     double divisor[kLines];
@@ -1554,7 +1641,7 @@ bool CVOLUME::GetMinMaxInfo(int start, int end, double* min, double* max, int*, 
         }
     };
     auto done = [&](int i) {
-        PrefetchBar(bars, i);
+        if (bars) PrefetchBar(bars, i);
         const double x = volume(i);
         if (x > top && std::isfinite(x)) top = x;
     };
@@ -1566,14 +1653,13 @@ bool CVOLUME::GetMinMaxInfo(int start, int end, double* min, double* max, int*, 
             if (whole > start) RunWindowSums<C>(volume, days, start, std::min(last, whole - 1), emit, done);
             for (int i = whole; i <= last; i += CWindowSum::kRefresh) {
                 const int stop = std::min(last, i + CWindowSum::kRefresh - 1);
-                if (!VolumeAverages<C>(bars, days, divisor, values, i, stop, &top, &broken))
+                if (!VolumeAverages<C>(volume, bars, days, divisor, values, i, stop, &top, &broken))
                     RunWindowSums<C>(volume, days, i, stop, emit, done);
             }
         }))
         for (int i = start; i <= last; ++i) done(i);
     for (int i = std::max(start, last + 1); i <= end; ++i) done(i);
     for (int j = 0; j < count; ++j) MarkComputedFinite(line[j], std::max(start, days[j] - 1), last, broken);
-    if (min) *min = 0;
     if (max) *max = std::max(top + 1, 3.0);
     return true;
 }

@@ -355,6 +355,10 @@ public:
                       unsigned char* const* valid) override;
 
 private:
+    // GetMinMaxInfo over start..end (checked) with volume(t) the volume of bar t; bars (null:
+    // none) the records it reads, to be asked ahead.
+    template <class Volume>
+    bool VolumeRange(const Volume& volume, const KDATA* bars, int start, int end, double* max);
     enum { kRuns = 16 };
     // Running volume sums, one slot per day count by its low bits.
     CWindowSum& RunFor(int days) { return m_runs[days & (kRuns - 1)]; }

@@ -1090,6 +1090,7 @@ bool CR::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar
 namespace {
 struct Momentum {
     static double Value(double now, double then) { return now * 100 / then; }
+    static __m128d Value2(__m128d now, __m128d then) { return _mm_div_pd(_mm_mul_pd(now, _mm_set1_pd(100)), then); }
     static bool Has(double, double then, double x) { return (then > 0) & std::isfinite(x); }
     static __m128d Has2(__m128d, __m128d then, __m128d x) {
         return _mm_and_pd(_mm_cmpgt_pd(then, _mm_setzero_pd()), FiniteLanes(x));

@@ -187,6 +187,9 @@ inline __m128d FiniteLanes(__m128d x) {
 // The change from then to now in percent, as PercentChange gives it, for ChangeAverageKernel.
 struct PriceChange {
     static double Value(double now, double then) { return (now - then) * 100 / then; }
+    static __m128d Value2(__m128d now, __m128d then) {
+        return _mm_div_pd(_mm_mul_pd(_mm_sub_pd(now, then), _mm_set1_pd(100)), then);
+    }
     static bool Has(double now, double then, double x) { return (now > 0) & (then > 0) & std::isfinite(x); }
     static __m128d Has2(__m128d now, __m128d then, __m128d x) {
         const __m128d zero = _mm_setzero_pd();
@@ -226,7 +229,20 @@ inline void Store(const double* from, double* to, int len, bool stream) {
 template <int M>
 inline void Means(const double* c, int count, int m, double* out) {
     const int w = M > 0 ? M : m;
-    for (int j = 0; j < count; ++j) {
+    // Four bars a step in two vectors, each lane adding its window in the same order as the
+    // single-bar loop below, so that every mean comes out the same.
+    const __m128d divisor = _mm_set1_pd(double(w));
+    int j = 0;
+    for (; j + 3 < count; j += 4) {
+        __m128d a = _mm_setzero_pd(), b = _mm_setzero_pd();
+        for (int q = 1 - w; q <= 0; ++q) {
+            a = _mm_add_pd(a, _mm_loadu_pd(c + j + q));
+            b = _mm_add_pd(b, _mm_loadu_pd(c + j + 2 + q));
+        }
+        _mm_storeu_pd(out + j, _mm_div_pd(a, divisor));
+        _mm_storeu_pd(out + j + 2, _mm_div_pd(b, divisor));
+    }
+    for (; j < count; ++j) {
         double s = 0;
         for (int q = 1 - w; q <= 0; ++q) s += c[j + q];
         out[j] = s / w;
@@ -249,8 +265,12 @@ bool AllHave(const double* p, int back, const double* x, int len) {
 // bars first..last: single(t, &x) gives the line of a bar before first (false: none);
 // fill(b0, len, x, has) the lines of the bars b0 .. b0 + len - 1 into x, true when every one has
 // its line, else has[j] says which do. Both lines, or NaN in both; true when any bar got NaN.
+// mayStream false: the lines are written through the caches whatever the length (the block's
+// inputs come from a column, and the writes are the pass's main traffic).
+// written: fill has written the lines into lines[0] as well (then mayStream is false).
 template <int M, class Single, class Fill>
-bool Averaged(int m, int first, int last, double* const* lines, const Single& single, Fill& fill) {
+bool Averaged(int m, int first, int last, double* const* lines, const Single& single, Fill& fill,
+              bool mayStream = true, bool written = false) {
     const double none = std::numeric_limits<double>::quiet_NaN();
     double* const l0 = lines[0];
     double* const l1 = lines[1];
@@ -263,7 +283,7 @@ bool Averaged(int m, int first, int last, double* const* lines, const Single& si
         if (single(t, &x)) values[size_t(m - 2 - count++)] = x;
     }
     bool broken = false;
-    const bool stream = last - first >= kStreamBars;
+    const bool stream = mayStream && last - first >= kStreamBars;
     double means[kBlock];
     unsigned char has[kBlock];
     for (int b0 = first; b0 <= last; b0 += kBlock) {
@@ -272,9 +292,13 @@ bool Averaged(int m, int first, int last, double* const* lines, const Single& si
         const bool all = fill(b0, len, x, has);
         int added = len;
         if (count == m - 1 && all) {
-            Means<M>(x, len, m, means);
-            Store(x, l0 + b0, len, stream);
-            Store(means, l1 + b0, len, stream);
+            if (!written) Store(x, l0 + b0, len, stream);
+            if (stream) {
+                Means<M>(x, len, m, means);
+                Store(means, l1 + b0, len, stream);
+            } else {
+                Means<M>(x, len, m, l1 + b0);
+            }
         } else {
             // Values moved down over the bars without one; a bar has its average once m values
             // have come since bar 0.
@@ -304,8 +328,10 @@ bool Averaged(int m, int first, int last, double* const* lines, const Single& si
     return broken;
 }
 
+// column: the prices as contiguous doubles (price(t) is column[t]), read in place; null: copied
+// from price a block at a time. The lines are streamed only when there is no column.
 template <int M, class Line, class Price>
-bool Run(const Price& price, int back, int m, int first, int last, double* const* lines) {
+bool Run(const Price& price, int back, int m, int first, int last, double* const* lines, const double* column) {
     // The prices of the `back` bars before the block, then the block's.
     std::vector<double> prices(size_t(back + kBlock));
     for (int t = first - back; t < first; ++t) prices[size_t(t - first + back)] = price(t);
@@ -316,16 +342,41 @@ bool Run(const Price& price, int back, int m, int first, int last, double* const
         return Line::Has(now, then, *x);
     };
     auto fill = [&](int b0, int len, double* x, unsigned char* has) {
-        double* const p = prices.data() + back;
-        for (int j = 0; j < len; ++j) p[j] = price(b0 + j);
-        for (int j = 0; j < len; ++j) x[j] = Line::Value(p[j], p[j - back]);
-        const bool all = AllHave<Line>(p, back, x, len);
+        const double* p = column + b0;
+        if (!column) {
+            double* const q = prices.data() + back;
+            for (int j = 0; j < len; ++j) q[j] = price(b0 + j);
+            p = q;
+        }
+        bool all;
+        if (column) {
+            // The line straight into the cache as well, and whether every bar has it, in one
+            // pass over the block (Value2 does Value's steps two bars at a time).
+            double* const out = lines[0] + b0;
+            __m128d ok = _mm_cmpeq_pd(_mm_setzero_pd(), _mm_setzero_pd());
+            int j = 0;
+            for (; j + 1 < len; j += 2) {
+                const __m128d now = _mm_loadu_pd(p + j), then = _mm_loadu_pd(p + j - back);
+                const __m128d v = Line::Value2(now, then);
+                _mm_storeu_pd(x + j, v);
+                _mm_storeu_pd(out + j, v);
+                ok = _mm_and_pd(ok, Line::Has2(now, then, v));
+            }
+            all = _mm_movemask_pd(ok) == 3;
+            for (; j < len; ++j) {
+                out[j] = x[j] = Line::Value(p[j], p[j - back]);
+                all = all && Line::Has(p[j], p[j - back], x[j]);
+            }
+        } else {
+            for (int j = 0; j < len; ++j) x[j] = Line::Value(p[j], p[j - back]);
+            all = AllHave<Line>(p, back, x, len);
+        }
         if (!all)
             for (int j = 0; j < len; ++j) has[j] = Line::Has(p[j], p[j - back], x[j]);
-        std::copy(prices.begin() + len, prices.begin() + len + back, prices.begin());
+        if (!column) std::copy(prices.begin() + len, prices.begin() + len + back, prices.begin());
         return all;
     };
-    return Averaged<M>(m, first, last, lines, single, fill);
+    return Averaged<M>(m, first, last, lines, single, fill, !column, column != nullptr);
 }
 
 // The mean of term(t) over the n bars ending at each bar first..last into line[i] (first >= n - 1
@@ -377,19 +428,27 @@ bool WindowMeansKernel(const Term& term, int n, int first, int last, double* lin
     }
 }
 
+// column: as change_kernel::Run takes it.
 template <class Line, class Price>
-bool ChangeAverageKernel(const Price& price, int back, int m, int first, int last, double* const* lines) {
+bool ChangeAverageKernel(const Price& price, int back, int m, int first, int last, double* const* lines,
+                         const double* column = nullptr) {
     switch (m) {
-    case 6: return change_kernel::Run<6, Line>(price, back, m, first, last, lines);
-    case 10: return change_kernel::Run<10, Line>(price, back, m, first, last, lines);
-    default: return change_kernel::Run<0, Line>(price, back, m, first, last, lines);
+    case 6: return change_kernel::Run<6, Line>(price, back, m, first, last, lines, column);
+    case 10: return change_kernel::Run<10, Line>(price, back, m, first, last, lines, column);
+    default: return change_kernel::Run<0, Line>(price, back, m, first, last, lines, column);
     }
 }
 
 template <class Change>
 bool CChangeLineMA::ChangeRange(int n, int start, int end, double* min, double* max, int* minBar, int* maxBar) {
     const int m = MaDays();
-    return WithPrices(*m_pKData, [&](const auto& price) {
+    const CKData& k = *m_pKData;
+    // Prices from the close column: the pass writes its lines through the caches (measured faster
+    // than streaming them once the records are not read).
+    const double* const column = k.GetPriceMode() != priceOpen && k.GetPriceMode() != priceAverage
+                                     ? ColumnFor(k, CKData::fieldClose, start, end)
+                                     : nullptr;
+    return WithPriceColumn(k, start, end, [&](const auto& price) {
         auto block = [&](int b0, int b1, double* xs, unsigned char* got) {
             for (int i = b0; i <= b1; ++i) got[i - b0] = i >= n && Change::Line(price(i), price(i - n), &xs[i - b0]);
         };
@@ -399,7 +458,7 @@ bool CChangeLineMA::ChangeRange(int n, int start, int end, double* min, double* 
         bool any;
         if (FreshPass(2, std::max(start, whole), end, min, max, minBar, maxBar, &any,
                       [&](int first, int last, double* const* lines) {
-                          return ChangeAverageKernel<Change>(price, n, m, first, last, lines);
+                          return ChangeAverageKernel<Change>(price, n, m, first, last, lines, column);
                       }))
             return any;
         return LineMABlocks(start, end, min, max, minBar, maxBar, block);

@@ -787,15 +787,18 @@ bool CMAOSC::GetMinMaxInfo(int start, int end, double* min, double* max, int* mi
             const double d0 = n[0], d1 = n[1];
             return [sums, d0, d1](int t) mutable __attribute__((always_inline)) {
                 sums.At(t);
+                double a = sums.Sum(0), b = sums.Sum(1);
 #if defined(__SSE2__)
-                // Both divisions in one instruction, each rounded as on its own.
-                const __m128d q = _mm_div_pd(_mm_set_pd(sums.Sum(1), sums.Sum(0)), _mm_set_pd(d1, d0));
+                // Both divisions in one instruction, each rounded as on its own. The sums are held
+                // in registers first: one load of both would wait on their two stores.
+                __asm__("" : "+x"(a), "+x"(b));
+                const __m128d q = _mm_div_pd(_mm_unpacklo_pd(_mm_set_sd(a), _mm_set_sd(b)), _mm_set_pd(d1, d0));
                 return _mm_cvtsd_f64(q) - _mm_cvtsd_f64(_mm_unpackhi_pd(q, q));
 #else
-                return sums.Sum(0) / d0 - sums.Sum(1) / d1;
+                return a / d0 - b / d1;
 #endif
             };
-        }))
+        }, true))
         return any;
     return WithPrices(*m_pKData, [&](const auto& price) {
         return LineMABlocks(start, end, min, max, minBar, maxBar, [&](int b0, int b1, double* xs, unsigned char* got) {

@@ -172,7 +172,7 @@ void Fill(const Line& lineOf, const KDATA* bars, int m, int first, int last, dou
     const __m128d ms = _mm_set1_pd(m);
 #endif
     for (; i + 1 <= last; i += 2) {
-        __builtin_prefetch(bars + i + 16);
+        if (bars) __builtin_prefetch(bars + i + 16);
         both(i, &x0, &a0);
         both(i + 1, &x1, &a1);
         PutPair<Stream>(l0 + i, x0, x1);
@@ -208,7 +208,7 @@ protected:
     // block start). *any as the range pass returns it. False (nothing done) for any other request.
     template <class MakeLine>
     bool FreshLineMA(int start, int end, double* min, double* max, int* minBar, int* maxBar, int whole, bool* any,
-                     MakeLine makeLine) {
+                     MakeLine makeLine, bool columns = false) {
         const int m = MaDays();
         if (min || max || minBar || maxBar || !m_pKData || start < 0 || start <= m_nLastStored || start > whole ||
             m < 1 || m > kMaxTechDays || m - 1 > whole)
@@ -217,18 +217,29 @@ protected:
         if (whole > end || !OpenLines(2) || m_nCacheStart != 0 || end >= CacheEnd()) return false;
         const int from = std::max(start, m - 1);
         double* const lines[2] = {m_pCache[0], m_pCache[1]};
-        const KDATA* const bars = m_pKData->GetData();
+        const CKData& k = *m_pKData;
         price_pass::Start r;
-        WithPrices(*m_pKData, [&](const auto& price) {
+        // columns: the prices from the series' close column when it is to be had (no records to
+        // ask ahead for then).
+        const bool column = columns && k.GetPriceMode() != priceOpen && k.GetPriceMode() != priceAverage &&
+                            ColumnFor(k, CKData::fieldClose, whole, end);
+        const KDATA* const bars = column ? nullptr : k.GetData();
+        auto pass = [&](const auto& price) {
             auto line = makeLine(price, from);
-            const bool stream = StreamLines(lines, 2, whole, end - whole + 1);
+            // From a column the lines go through the caches (measured faster than streaming them
+            // once the records are not read).
+            const bool stream = !column && StreamLines(lines, 2, whole, end - whole + 1);
             if (m == 6)
                 stream ? price_pass::Fill<true, 6>(line, bars, m, whole, end, lines[0], lines[1], r)
                        : price_pass::Fill<false, 6>(line, bars, m, whole, end, lines[0], lines[1], r);
             else
                 stream ? price_pass::Fill<true, 0>(line, bars, m, whole, end, lines[0], lines[1], r)
                        : price_pass::Fill<false, 0>(line, bars, m, whole, end, lines[0], lines[1], r);
-        });
+        };
+        if (column)
+            WithPriceColumn(k, whole, end, pass);
+        else
+            WithPrices(k, pass);
         // As LineMABlocks keeps it: the first value of a window taken afresh is stored on its own.
         if (r.single >= 0) StoreComputed(r.single, &r.value, 1);
         if (r.full >= 0)

@@ -13,6 +13,8 @@
 
 #include <emmintrin.h>
 
+#include <emmintrin.h>
+
 namespace {
 // The whole-range kernels take their bars a block at a time into columns of doubles: the choices
 // per bar then run over contiguous values without branches, and only the running sums stay a
@@ -187,7 +189,8 @@ CVROC::CVROC() : CLineMA("DDLL", {10, 10, 10, -10}, {}, {}, "(%d,%d)") {}
 
 bool CVROC::Line(int i, double* v) {
     const int n = m_ints[kDays];
-    return i >= n && PercentChange((*m_pKData)[i].volume, (*m_pKData)[i - n].volume, v);
+    const CKData& k = *m_pKData;  // a read: no writable access, which would count as a change
+    return i >= n && PercentChange(k[i].volume, k[i - n].volume, v);
 }
 
 __attribute__((flatten)) bool CVROC::GetMinMaxInfo(int start, int end, double* min, double* max, int* minBar,
@@ -212,7 +215,10 @@ bool CVROC::Kernel(int first, int last, double* line, double* average) {
     const double none = std::numeric_limits<double>::quiet_NaN();
     const int n = m_ints[kDays], m = MaDays();
     enum { B = 256 };
-    const KDATA* const bars = m_pKData->GetData();
+    const CKData& k = *m_pKData;
+    const KDATA* const bars = k.GetData();
+    // The series' volume column when it has one (or the range is most of it), else the records.
+    const double* const column = ColumnFor(k, CKData::fieldVolume, first, last);
     // The values up to m - 1 before first, oldest first.
     m_column.resize(size_t(m - 1 + B));
     double* const held = m_column.data();
@@ -229,19 +235,56 @@ bool CVROC::Kernel(int first, int last, double* line, double* average) {
     double now[B], then[B], sums[B];
     for (int b0 = first; b0 <= last; b0 += B) {
         const int count = std::min(int(B), last - b0 + 1);
-        for (int c = 0; c < count; ++c) {
-            const int t = b0 + c;
-            CTechnique::PrefetchBar(bars, t);
-            now[c] = bars[t].volume;
-            then[c] = t >= n ? double(bars[t - n].volume) : 0.0;
+        const double* nowAt = now;
+        const double* thenAt = then;
+        if (column && b0 >= n) {
+            // Straight from the column.
+            nowAt = column + b0;
+            thenAt = column + b0 - n;
+        } else if (column) {
+            for (int c = 0; c < count; ++c) {
+                const int t = b0 + c;
+                now[c] = column[t];
+                then[c] = t >= n ? column[t - n] : 0.0;
+            }
+        } else {
+            for (int c = 0; c < count; ++c) {
+                const int t = b0 + c;
+                CTechnique::PrefetchBar(bars, t);
+                now[c] = bars[t].volume;
+                then[c] = t >= n ? double(bars[t - n].volume) : 0.0;
+            }
         }
         double* const x = line + b0;
-        for (int c = 0; c < count; ++c) x[c] = (now[c] - then[c]) * 100 / then[c];
-        for (int c = 0; c < count; ++c) x[c] = (now[c] > 0) & (then[c] > 0) & (x[c] - x[c] == 0) ? x[c] : none;
+        // The changes (NaN for a bar without one), whether any bar has none and the largest
+        // magnitude of those it has, two bars a step.
+        int missing = 0;
+        double blockLargest = 0;
+        {
+            const __m128d zero = _mm_setzero_pd(), hundred = _mm_set1_pd(100), nan = _mm_set1_pd(none);
+            __m128d bad = zero, most = zero;
+            const __m128d sign = _mm_set1_pd(-0.0);
+            int c = 0;
+            for (; c + 1 < count; c += 2) {
+                const __m128d a = _mm_loadu_pd(nowAt + c), b = _mm_loadu_pd(thenAt + c);
+                const __m128d v = _mm_div_pd(_mm_mul_pd(_mm_sub_pd(a, b), hundred), b);
+                const __m128d ok = _mm_and_pd(_mm_and_pd(_mm_cmpgt_pd(a, zero), _mm_cmpgt_pd(b, zero)),
+                                              _mm_cmpeq_pd(_mm_sub_pd(v, v), zero));
+                _mm_storeu_pd(x + c, _mm_or_pd(_mm_and_pd(ok, v), _mm_andnot_pd(ok, nan)));
+                bad = _mm_or_pd(bad, _mm_cmpeq_pd(ok, zero));
+                most = _mm_max_pd(most, _mm_and_pd(ok, _mm_andnot_pd(sign, v)));
+            }
+            missing = _mm_movemask_pd(bad);
+            blockLargest = std::max(_mm_cvtsd_f64(most), _mm_cvtsd_f64(_mm_unpackhi_pd(most, most)));
+            for (; c < count; ++c) {
+                const double v = (nowAt[c] - thenAt[c]) * 100 / thenAt[c];
+                x[c] = (nowAt[c] > 0) & (thenAt[c] > 0) & (v - v == 0) ? v : none;
+                missing += x[c] != x[c];
+                if (x[c] == x[c]) blockLargest = std::max(blockLargest, std::fabs(x[c]));
+            }
+        }
         double largest = 0;
         for (int k = 0; k < h; ++k) largest = std::max(largest, std::fabs(held[k]));
-        int missing = 0;
-        for (int c = 0; c < count; ++c) missing += x[c] != x[c];
         auto added = [&](int from) {
             double a = 0, e = 0;
             for (int k = from; k < from + m; ++k) CompensatedAdd(a, e, held[k]);
@@ -250,20 +293,35 @@ bool CVROC::Kernel(int first, int last, double* line, double* average) {
         bool done = false;
         if (missing == 0 && h == m - 1) {
             // Every bar has a value, and a whole window stands before the block: the values
-            // follow the held ones, and bar c's window is held[c .. c + m - 1].
-            std::copy(x, x + count, held + h);
-            double s = added(0);
+            // follow the held ones, and bar c's window is the m values from c of the held ones
+            // followed by the block's (read where they lie, not copied after the held ones).
+            auto value = [&](int k) { return k < h ? held[k] : x[k - h]; };
+            auto addedAt = [&](int from) {
+                double a = 0, e = 0;
+                for (int k = from; k < from + m; ++k) CompensatedAdd(a, e, value(k));
+                return a + e;
+            };
+            double s = addedAt(0);
             sums[0] = s;
-            for (int c = 1; c < count; ++c) {
-                const double v = held[h + c];
-                s += v - held[c - 1];
+            const int split = std::min(count, h + 1);
+            for (int c = 1; c < split; ++c) {
+                s += x[c] - held[c - 1];
                 sums[c] = s;
-                largest = std::max(largest, std::fabs(v));
             }
-            largest = std::max(largest, std::fabs(held[h]));
-            h += count;
+            for (int c = split; c < count; ++c) {
+                s += x[c] - x[c - 1 - h];
+                sums[c] = s;
+            }
+            largest = std::max(largest, blockLargest);
             if (largest * bound > m)
-                for (int c = 1; c < count; ++c) sums[c] = added(c);
+                for (int c = 1; c < count; ++c) sums[c] = addedAt(c);
+            // The last m - 1 values of the held ones and the block's, for the next block.
+            if (count >= h) {
+                std::copy(x + count - h, x + count, held);
+            } else {
+                std::copy(held + count, held + h, held);
+                std::copy(x, x + count, held + h - count);
+            }
             done = true;
         }
         if (!done) {
@@ -279,10 +337,22 @@ bool CVROC::Kernel(int first, int last, double* line, double* average) {
         // Times the reciprocal: within a unit in the last place of the quotient, and no division.
         const double inverse = 1.0 / m;
         double* const a = average + b0;
-        for (int c = 0; c < count; ++c) a[c] = sums[c] * inverse;
-        int gaps = 0;
-        for (int c = 0; c < count; ++c) gaps += sums[c] != sums[c];
-        broken |= gaps > 0;
+        {
+            // The averages and whether any is NaN, two at a time.
+            const __m128d times = _mm_set1_pd(inverse);
+            __m128d gaps = _mm_setzero_pd();
+            int c = 0;
+            for (; c + 1 < count; c += 2) {
+                const __m128d v = _mm_loadu_pd(sums + c);
+                _mm_storeu_pd(a + c, _mm_mul_pd(v, times));
+                gaps = _mm_or_pd(gaps, _mm_cmpunord_pd(v, v));
+            }
+            broken |= _mm_movemask_pd(gaps) != 0;
+            for (; c < count; ++c) {
+                a[c] = sums[c] * inverse;
+                broken |= sums[c] != sums[c];
+            }
+        }
         // The last m - 1 values stay for the next block's windows.
         const int keep = std::min(h, m - 1);
         std::copy(held + h - keep, held + h, held);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "base/timestamp.h"
@@ -543,3 +544,109 @@ TEST(KDataDates, FieldsOfDayAndMinuteBars) {
 }
 
 }  // namespace
+
+namespace {
+
+// Every column equals the fields of the bars as they stand now.
+void ExpectColumnsMatchBars(const CKData& k, const char* name) {
+    const KDATA* b = k.GetData();
+    for (int field = 0; field < CKData::kBarFields; ++field) {
+        const double* c = k.GetColumn(field);
+        if (k.GetSize() == 0) {
+            EXPECT_EQ(c, nullptr) << name;
+            continue;
+        }
+        ASSERT_NE(c, nullptr) << name;
+        EXPECT_TRUE(k.HasColumn(field)) << name;
+        for (int i = 0; i < k.GetSize(); ++i) {
+            const float f[] = {b[i].open, b[i].high, b[i].low, b[i].close, b[i].volume, b[i].amount};
+            ASSERT_EQ(c[i], double(f[field])) << name << ": field " << field << ", bar " << i;
+        }
+    }
+}
+
+}  // namespace
+
+// A column read before a change never answers after it: each way a bar can be written or the
+// series resized, then the next read gives the bars' new fields.
+TEST(KDataColumns, EveryChangeIsSeenByTheNextRead) {
+    const std::vector<DWORD> days = TradingDays(2010, 1, 4, 12);
+    std::vector<KDATA> bars;
+    for (int i = 0; i < 10; ++i) bars.push_back(Bar(days[size_t(i)], 10.f + i, 11.f + i, 9.f + i, 10.5f + i, 100.f + i));
+    CKData other;
+    Fill(other, {Bar(days[10], 30, 31, 29, 30.5f, 700), Bar(days[3], 40, 41, 39, 40.5f, 800)});
+    struct Case {
+        const char* name;
+        std::function<void(CKData&)> change;
+    };
+    const Case cases[] = {
+        {"ElementAt", [](CKData& k) { k.ElementAt(3).close = 99; }},
+        {"operator[]", [](CKData& k) { k[4].volume = 99; }},
+        {"GetData", [](CKData& k) { k.GetData()[5].open = 99; }},
+        {"ReplaceAt", [&](CKData& k) { k.ReplaceAt(2, Bar(days[2], 1, 2, 0.5f, 1.5f, 5, 6)); }},
+        {"SetAt", [&](CKData& k) { k.SetAt(1, Bar(days[1], 2, 3, 1, 2.5f, 7, 8)); }},
+        {"SetAt past the end", [&](CKData& k) { k.SetAt(11, Bar(days[11], 2, 3, 1, 2.5f, 7, 8)); }},
+        {"Add", [&](CKData& k) { k.Add(Bar(days[10], 50, 51, 49, 50.5f)); }},
+        {"InsertAt", [&](CKData& k) { k.InsertAt(0, Bar(days[0] - 1, 60, 61, 59, 60.5f), 2); }},
+        {"RemoveAt", [](CKData& k) { k.RemoveAt(0, 3); }},
+        {"SetSize smaller", [](CKData& k) { k.SetSize(4); }},
+        {"SetSize larger", [](CKData& k) { k.SetSize(14); }},
+        {"InsertOrReplace", [&](CKData& k) { k.InsertOrReplace(Bar(days[6], 70, 71, 69, 70.5f)); }},
+        {"Merge", [&](CKData& k) { k.Merge(&other); }},
+        {"assignment", [&](CKData& k) { k = other; }},
+        {"Clear", [](CKData& k) { k.Clear(); }},
+        {"exright forward",
+         [&](CKData& k) {
+             CArray42 records;
+             records.Add(Dividend(days[5], 2));
+             k.SetDRData(records);
+             k.SetExrightMode(exrightForward);
+         }},
+        {"FillSuspendedDays",
+         [&](CKData& k) {
+             CKData index;
+             std::vector<KDATA> ib;
+             for (DWORD d : days) ib.push_back(Flat(d, 3000));
+             Fill(index, ib);
+             k.RemoveAt(2, 3);
+             ExpectColumnsMatchBars(k, "before the fill");
+             k.FillSuspendedDays(index, true);
+         }},
+        {"ConvertDayToWeek", [&](CKData& k) { ConvertDayToWeek(other, k); }},
+        {"ConvertDayToMonth", [&](CKData& k) { ConvertDayToMonth(other, k); }},
+    };
+    for (const Case& c : cases) {
+        CKData k;
+        Fill(k, bars);
+        EXPECT_FALSE(k.HasColumn(CKData::fieldClose)) << c.name << ": read only when asked";
+        ExpectColumnsMatchBars(k, c.name);
+        const CKData before(k);
+        c.change(k);
+        ExpectColumnsMatchBars(k, c.name);
+        // The case changed something a column shows, so a stale column would have failed above.
+        bool changed = before.GetSize() != k.GetSize();
+        for (int i = 0; !changed && i < k.GetSize(); ++i)
+            changed = std::memcmp(&before.GetData()[i].open, &k.GetData()[i].open, 6 * sizeof(float)) != 0;
+        EXPECT_TRUE(changed) << c.name;
+    }
+}
+
+TEST(KDataColumns, ReadOnceUntilAChangeAndFreedByClear) {
+    CKData k;
+    EXPECT_EQ(k.GetColumn(CKData::fieldClose), nullptr) << "an empty series has no column";
+    EXPECT_EQ(k.GetColumn(-1), nullptr);
+    EXPECT_EQ(k.GetColumn(CKData::kBarFields), nullptr);
+    Fill(k, {Flat(20100104, 1), Flat(20100105, 2)});
+    const double* c = k.GetColumn(CKData::fieldClose);
+    ASSERT_NE(c, nullptr);
+    const CKData& view = k;
+    const uint64_t changes = k.GetChangeCount();
+    EXPECT_EQ(view[1].close + view.ElementAt(0).close + view.GetData()[0].close, 4.f);
+    EXPECT_EQ(k.GetChangeCount(), changes) << "reading through the const accessors changes nothing";
+    EXPECT_TRUE(k.HasColumn(CKData::fieldClose));
+    EXPECT_FALSE(k.HasColumn(CKData::fieldVolume)) << "only the fields asked for are read";
+    EXPECT_EQ(k.GetColumn(CKData::fieldClose), c) << "a second read answers from the column";
+    k.Clear();
+    EXPECT_FALSE(k.HasColumn(CKData::fieldClose));
+    EXPECT_EQ(k.GetColumn(CKData::fieldClose), nullptr);
+}
