@@ -259,6 +259,17 @@ void CCR::Clear() {
     m_at = -1;
 }
 
+void CCR::HoldNewest(const std::vector<std::pair<int, double>>& newest, int most) {
+    m_bar.assign(size_t(most), 0);
+    m_val.assign(size_t(most), 0.0);
+    m_count = int(newest.size());
+    for (int k = 0; k < m_count; ++k) {
+        m_bar[size_t(k)] = newest[size_t(m_count - 1 - k)].first;
+        m_val[size_t(k)] = newest[size_t(m_count - 1 - k)].second;
+    }
+    m_head = m_count == most ? 0 : m_count;
+}
+
 bool CCR::Value(int i, double* v) {
     const KDATA* b = m_pKData->GetData();
     const double* s = DaySums(m_sums, i, kDays, 1, [b](int t, double sign, double* out) __attribute__((always_inline)) {
@@ -295,14 +306,7 @@ bool CCR::Lines(int i, double* v) {
             double x;
             if (t == i ? has : Value(t, &x)) newest.emplace_back(t, t == i ? now : x);
         }
-        m_bar.assign(size_t(most), 0);
-        m_val.assign(size_t(most), 0.0);
-        m_count = int(newest.size());
-        for (int k = 0; k < m_count; ++k) {
-            m_bar[size_t(k)] = newest[size_t(m_count - 1 - k)].first;
-            m_val[size_t(k)] = newest[size_t(m_count - 1 - k)].second;
-        }
-        m_head = m_count == most ? 0 : m_count;
+        HoldNewest(newest, most);
     }
     m_at = i;
     // The oldest held value sits at the head once the ring is full.
@@ -475,14 +479,7 @@ bool CCR::FreshLines(int first, int last, double* const* lines) {
         std::vector<std::pair<int, double>> newest;
         for (int t = last; t >= std::max(n, last - walk + 1) && int(newest.size()) < most; --t)
             if (has[size_t(t - origin)]) newest.emplace_back(t, raw[size_t(t - origin)]);
-        m_bar.assign(size_t(most), 0);
-        m_val.assign(size_t(most), 0.0);
-        m_count = int(newest.size());
-        for (int k = 0; k < m_count; ++k) {
-            m_bar[size_t(k)] = newest[size_t(m_count - 1 - k)].first;
-            m_val[size_t(k)] = newest[size_t(m_count - 1 - k)].second;
-        }
-        m_head = m_count == most ? 0 : m_count;
+        HoldNewest(newest, most);
         m_at = last;
     }
     return broken;

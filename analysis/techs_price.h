@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <utility>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -297,6 +298,8 @@ private:
     bool Value(int i, double* v);
     bool Lines(int i, double* v);
     bool FreshLines(int first, int last, double* const* lines);
+    // Holds the values collected newest first (at most `most` of them) in the ring, oldest first.
+    void HoldNewest(const std::vector<std::pair<int, double>>& newest, int most);
     WindowSums<2> m_sums;
     // CR values of the last bars that have one, up to bar m_at: a ring of their bars and values,
     // the next slot to write at m_head.

@@ -658,9 +658,10 @@ TEST_F(ProfileTest, StatesAtTheBoundsLoadBackOrAreRefusedBeforeWriting) {
         CStProfile p;  // a new user's profile, with one thing pushed to its bound
         c.make(p);
         EXPECT_EQ(SaveAndLoadBack(p, folder, path, c.what), c.refusal == nullptr) << c.what;
-        if (c.refusal)
+        if (c.refusal) {
             EXPECT_NE(p.GetSaveMessage().find(c.refusal), std::string::npos)
                 << c.what << ": " << AnsiToUtf8(p.GetSaveMessage().c_str());
+        }
     }
 }
 

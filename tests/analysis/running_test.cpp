@@ -800,7 +800,9 @@ TEST(Running, MIKEBlocksFoldAsOneLoop) {
             for (double w : want) finite &= std::isfinite(w);
             double v[6];
             ASSERT_EQ(t.Calculate(&v[0], &v[1], &v[2], &v[3], &v[4], &v[5], i), finite) << days << " bar " << i;
-            if (finite) ASSERT_EQ(std::memcmp(v, want, sizeof v), 0) << days << " bar " << i;
+            if (finite) {
+                ASSERT_EQ(std::memcmp(v, want, sizeof v), 0) << days << " bar " << i;
+            }
         }
     }
 }

@@ -261,8 +261,8 @@ TEST(SectorDownload, ACancelHoldsUntilResetAndEndsTheTransferInFlight) {
     SetProgramFolder(nullptr);
 }
 
-TEST(SectorDownload, GroupFilesAreBoundedByTheirSize) {
-    TempRoot root;
+// The container holds just 600000 (浦发) and 000001 (平安).
+static void HoldTwoStocks() {
     GetStockContainer().Clear();
     for (const char* code : {"600000_1", "000001_0"}) {
         CStockInfo s;
@@ -271,6 +271,11 @@ TEST(SectorDownload, GroupFilesAreBoundedByTheirSize) {
         GetStockContainer().Add(s);
     }
     GetStockContainer().RebuildCodeMap();
+}
+
+TEST(SectorDownload, GroupFilesAreBoundedByTheirSize) {
+    TempRoot root;
+    HoldTwoStocks();
     std::string file;
     AppendPod(file, int16_t(2));
     file += std::string("\x00\x11", 2) + "600000" + std::string("\x00\x21", 2) + "000001";
@@ -303,14 +308,7 @@ TEST(SectorDownload, GroupFilesAreBoundedByTheirSize) {
 TEST(SectorDownload, TheTreeReadsBackInNameOrder) {
     TempRoot root;
     SetProgramFolder(root.Folder().c_str());
-    GetStockContainer().Clear();
-    for (const char* code : {"600000_1", "000001_0"}) {
-        CStockInfo s;
-        s.SetStockCode(kMarketUnknown, code);
-        s.SetStockName(code[0] == '6' ? "浦发" : "平安");
-        GetStockContainer().Add(s);
-    }
-    GetStockContainer().RebuildCodeMap();
+    HoldTwoStocks();
     auto members = [](std::initializer_list<const char*> codes) {
         std::string file;
         AppendPod(file, int16_t(codes.size()));
