@@ -21,6 +21,7 @@
 #include "app/startup.h"
 #include "app/urltable.h"
 #include "base/timestamp.h"
+#include "bench_folder.h"
 #include "kline_plain.h"
 #include "loopback_server.h"
 #include "net/download.h"
@@ -84,11 +85,8 @@ int main() {
     std::string why;
     if (!fixture.Start({"--scale", "full", "--now", "2026-12-10 14:00", "--market-flag", "0"}, &why))
         return Fail(why.c_str());
-    char tmp[MAX_PATH];
-    ::GetTempPathA(sizeof(tmp), tmp);
-    std::string folder = std::string(tmp) + "velmora-frame-bench-" + std::to_string(::GetTickCount()) + "\\";
-    ::CreateDirectoryA(folder.c_str(), nullptr);
-    ::CreateDirectoryA((folder + "hqdata").c_str(), nullptr);
+    const velmora_bench::BenchFolder bench("frame-bench");
+    const std::string folder = bench.ProgramFolder();
     SetProgramFolder(folder.c_str());
     SetUrl(kUrlSiteRoot, fixture.Url("/"));
     velmora_test::QuietLoginView view;

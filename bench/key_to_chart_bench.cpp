@@ -22,6 +22,7 @@
 #include "base/timestamp.h"
 #include "charts/graphview.h"
 #include "charts/realtimeview.h"
+#include "bench_folder.h"
 #include "kline_plain.h"
 #include "net/download.h"
 #include "net/services.h"
@@ -170,11 +171,8 @@ int main() {
     std::string why;
     if (!fixture.Start({"--scale", "full", "--now", "2026-12-10 14:00", "--market-flag", "0"}, &why))
         return Fail(why.c_str());
-    char tmp[MAX_PATH];
-    ::GetTempPathA(sizeof(tmp), tmp);
-    const std::string folder = std::string(tmp) + "velmora-key-bench-" + std::to_string(::GetTickCount()) + "\\";
-    ::CreateDirectoryA(folder.c_str(), nullptr);
-    ::CreateDirectoryA((folder + "hqdata").c_str(), nullptr);
+    const velmora_bench::BenchFolder bench("key-bench");
+    const std::string folder = bench.ProgramFolder();
     SetProgramFolder(folder.c_str());
     SetUrl(kUrlSiteRoot, fixture.Url("/"));
     velmora_test::QuietLoginView login;

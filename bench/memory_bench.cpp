@@ -20,6 +20,7 @@
 #include "app/login.h"
 #include "app/startup.h"
 #include "app/urltable.h"
+#include "bench_folder.h"
 #include "charts/graphview.h"
 #include "charts/realtimeview.h"
 #include "net/download.h"
@@ -181,12 +182,9 @@ int main() {
     std::string why;
     if (!fixture.Start({"--scale", "full", "--now", "2026-12-10 16:00", "--market-flag", "0"}, &why)) return Fail(why);
 
-    char tmp[MAX_PATH];
-    ::GetTempPathA(sizeof tmp, tmp);
-    const std::string folder =
-        std::string(tmp) + "velmora-memory-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(::GetTickCount());
-    ::CreateDirectoryA(folder.c_str(), nullptr);
-    SetProgramFolder((folder + "\\").c_str());
+    const velmora_bench::BenchFolder bench("memory");
+    const std::string& folder = bench.Path();
+    SetProgramFolder(bench.ProgramFolder().c_str());
     SetUrl(kUrlSiteRoot, fixture.Url("/"));
     const double before = PrivateBytes();
 
@@ -280,14 +278,5 @@ int main() {
     FreeGroupDownloader();
     FreeDownloadManager();
     SetProgramFolder("");
-    std::string rm = "cmd /c rmdir /s /q \"" + folder + "\"";
-    STARTUPINFOA si = {};
-    si.cb = sizeof si;
-    PROCESS_INFORMATION pi = {};
-    if (::CreateProcessA(nullptr, &rm[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si, &pi)) {
-        ::WaitForSingleObject(pi.hProcess, 30000);
-        ::CloseHandle(pi.hProcess);
-        ::CloseHandle(pi.hThread);
-    }
     return ratio >= kGoal ? 0 : 1;
 }
