@@ -372,8 +372,9 @@ namespace {
 // written into the four lines (no value there). v holds the lines of bar from - 1 and gets those
 // of the last bar that had a value. Returns whether a bar had none.
 // With Stop, line 5 (lines[4]) gets each bar's low x 0.95 in the same pass (no value, NaN, where
-// the MACD lines have none).
-template <bool Stream, bool Stop, class Source>
+// the MACD lines have none). Records: the source reads the bar records, asked for ahead here
+// (not when it reads a column).
+template <bool Stream, bool Stop, bool Records, class Source>
 bool StepMACDPass(const Source& sources, const KDATA* bars, const double* fNew, const double* fOld, int i, int last,
                   double* const* lines, double* v) {
     const Source source = sources;  // a local the stores cannot reach
@@ -411,7 +412,7 @@ bool StepMACDPass(const Source& sources, const KDATA* bars, const double* fNew, 
     };
     if (Stream && !PairAligned(l0 + i) && i <= last) one(i++);
     for (; i + 1 <= last; i += 2) {
-        __builtin_prefetch(bars + i + 16);
+        if (Records) __builtin_prefetch(bars + i + 16);
         bar(i, a);
         bar(i + 1, b);
         PutPair<Stream>(l0 + i, a[0], b[0]);
@@ -451,16 +452,26 @@ bool CSelfMACD::StepPass(int start, int end, bool stop, int* stepped) {
     const int from = i + 1;
     if (from <= end) {
         double* const lines[5] = {m_pCache[0], m_pCache[1], m_pCache[2], m_pCache[3], stop ? m_pCache[4] : nullptr};
-        const KDATA* const bars = m_pKData->GetData();
-        const bool broken = WithSource([&](const auto& source) {
+        const CKData& k = *m_pKData;
+        // The prices from the series' close column when it is to be had (the stop line still
+        // reads the records).
+        const bool column = !stop && m_nSource == sourcePrice && k.GetPriceMode() != priceOpen &&
+                            k.GetPriceMode() != priceAverage && ColumnFor(k, CKData::fieldClose, from, end);
+        const KDATA* const bars = column ? nullptr : k.GetData();
+        auto pass = [&](const auto& source) {
+            if (column)
+                return StreamLines(lines, 4, from, end - from + 1)
+                           ? StepMACDPass<true, false, false>(source, bars, m_fNew, m_fOld, from, end, lines, v)
+                           : StepMACDPass<false, false, false>(source, bars, m_fNew, m_fOld, from, end, lines, v);
             if (stop)
                 return StreamLines(lines, 5, from, end - from + 1)
-                           ? StepMACDPass<true, true>(source, bars, m_fNew, m_fOld, from, end, lines, v)
-                           : StepMACDPass<false, true>(source, bars, m_fNew, m_fOld, from, end, lines, v);
+                           ? StepMACDPass<true, true, true>(source, bars, m_fNew, m_fOld, from, end, lines, v)
+                           : StepMACDPass<false, true, true>(source, bars, m_fNew, m_fOld, from, end, lines, v);
             return StreamLines(lines, 4, from, end - from + 1)
-                       ? StepMACDPass<true, false>(source, bars, m_fNew, m_fOld, from, end, lines, v)
-                       : StepMACDPass<false, false>(source, bars, m_fNew, m_fOld, from, end, lines, v);
-        });
+                       ? StepMACDPass<true, false, true>(source, bars, m_fNew, m_fOld, from, end, lines, v)
+                       : StepMACDPass<false, false, true>(source, bars, m_fNew, m_fOld, from, end, lines, v);
+        };
+        const bool broken = column ? WithPriceColumn(k, from, end, pass) : WithSource(pass);
         for (int l = 0; l < (stop ? 5 : 4); ++l) MarkComputedFinite(l, from, end, broken);
         if (stop && stepped) *stepped = from;
     }

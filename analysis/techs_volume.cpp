@@ -256,6 +256,26 @@ bool CVROC::Kernel(int first, int last, double* line, double* average) {
             }
         }
         double* const x = line + b0;
+        // A whole window stands before the block: the running sums are taken in the same loop as
+        // the changes (their chain of additions then overlaps the divisions), and thrown away
+        // when a bar turns out to have no change. Bar c's window is the m values from c of the
+        // held ones followed by the block's (read where they lie, not copied after the held ones).
+        const bool running = h == m - 1;
+        auto value = [&](int k) { return k < h ? held[k] : x[k - h]; };
+        auto addedAt = [&](int from) {
+            double a = 0, e = 0;
+            for (int k = from; k < from + m; ++k) CompensatedAdd(a, e, value(k));
+            return a + e;
+        };
+        double s = 0;
+        // The running sum of bar c, whose change is in x[c].
+        auto step = [&](int c) __attribute__((always_inline)) {
+            if (c == 0)
+                s = addedAt(0);
+            else
+                s += x[c] - (c - 1 < h ? held[c - 1] : x[c - 1 - h]);
+            sums[c] = s;
+        };
         // The changes (NaN for a bar without one), whether any bar has none and the largest
         // magnitude of those it has, two bars a step.
         int missing = 0;
@@ -273,6 +293,7 @@ bool CVROC::Kernel(int first, int last, double* line, double* average) {
                 _mm_storeu_pd(x + c, _mm_or_pd(_mm_and_pd(ok, v), _mm_andnot_pd(ok, nan)));
                 bad = _mm_or_pd(bad, _mm_cmpeq_pd(ok, zero));
                 most = _mm_max_pd(most, _mm_and_pd(ok, _mm_andnot_pd(sign, v)));
+                if (running) step(c), step(c + 1);
             }
             missing = _mm_movemask_pd(bad);
             blockLargest = std::max(_mm_cvtsd_f64(most), _mm_cvtsd_f64(_mm_unpackhi_pd(most, most)));
@@ -281,6 +302,7 @@ bool CVROC::Kernel(int first, int last, double* line, double* average) {
                 x[c] = (nowAt[c] > 0) & (thenAt[c] > 0) & (v - v == 0) ? v : none;
                 missing += x[c] != x[c];
                 if (x[c] == x[c]) blockLargest = std::max(blockLargest, std::fabs(x[c]));
+                if (running) step(c);
             }
         }
         double largest = 0;
@@ -291,27 +313,8 @@ bool CVROC::Kernel(int first, int last, double* line, double* average) {
             return a + e;
         };
         bool done = false;
-        if (missing == 0 && h == m - 1) {
-            // Every bar has a value, and a whole window stands before the block: the values
-            // follow the held ones, and bar c's window is the m values from c of the held ones
-            // followed by the block's (read where they lie, not copied after the held ones).
-            auto value = [&](int k) { return k < h ? held[k] : x[k - h]; };
-            auto addedAt = [&](int from) {
-                double a = 0, e = 0;
-                for (int k = from; k < from + m; ++k) CompensatedAdd(a, e, value(k));
-                return a + e;
-            };
-            double s = addedAt(0);
-            sums[0] = s;
-            const int split = std::min(count, h + 1);
-            for (int c = 1; c < split; ++c) {
-                s += x[c] - held[c - 1];
-                sums[c] = s;
-            }
-            for (int c = split; c < count; ++c) {
-                s += x[c] - x[c - 1 - h];
-                sums[c] = s;
-            }
+        if (missing == 0 && running) {
+            // Every bar has a value: the running sums stand.
             largest = std::max(largest, blockLargest);
             if (largest * bound > m)
                 for (int c = 1; c < count; ++c) sums[c] = addedAt(c);

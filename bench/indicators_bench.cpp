@@ -791,7 +791,7 @@ std::vector<Row>& Table() {
 
 // The rows whose class reads the series' columns on a whole-series pass.
 bool ReadsColumns(const Row& row) {
-    for (const char* name : {"BOLL", "VOLUME", "VROC", "MTM", "ROC", "MAOSC", "PCNT"})
+    for (const char* name : {"BOLL", "VOLUME", "VROC", "MTM", "ROC", "MAOSC", "PCNT", "JPBD", "DKNL", "JPTD"})
         if (std::strcmp(row.name, name) == 0) return true;
     return false;
 }

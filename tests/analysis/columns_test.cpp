@@ -30,6 +30,8 @@ TEST(SeriesColumns, IndicatorsSeeChangedBars) {
         {"PCNT", Make<CPCNT>(), 2, CKData::fieldClose},     {"BOLL", Make<CBOLL>(), 3, CKData::fieldClose},
         {"MAOSC", Make<CMAOSC>(), 2, CKData::fieldClose},   {"VROC", Make<CVROC>(), 2, CKData::fieldVolume},
         {"VOLUME", Make<CVOLUME>(), 2, CKData::fieldVolume},
+        {"JPBD", Make<CSelfTechnique2>(), 4, CKData::fieldClose}, {"DKNL", Make<CSelfTechnique3>(), 4, CKData::fieldClose},
+        {"JPTD", Make<CSelfTechnique4>(), 4, CKData::fieldClose},
     };
     const int bars = 3000, changed = 1500, probe = changed;
     // How the bar is changed, one way for each case in turn.
