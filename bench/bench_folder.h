@@ -6,6 +6,10 @@
 
 #include <string>
 
+#include "app/urltable.h"
+#include "store/storeenv.h"
+#include "tests/net/test_servers.h"
+
 namespace velmora_bench {
 
 class BenchFolder {
@@ -39,6 +43,26 @@ public:
 
 private:
     std::string m_path;
+};
+
+// The fixture service at the whole market's size with its clock at a given time, and a program
+// folder of the benchmark's own whose site is that service.
+class MarketBench {
+public:
+    explicit MarketBench(const char* tag) : m_folder(tag) {}
+    // False, with the reason, when the service does not come up.
+    bool Start(const char* now, std::string* why) {
+        if (!m_fixture.Start({"--scale", "full", "--now", now, "--market-flag", "0"}, why)) return false;
+        SetProgramFolder(m_folder.ProgramFolder().c_str());
+        SetUrl(kUrlSiteRoot, m_fixture.Url("/"));
+        return true;
+    }
+    velmora_test::FixtureProcess& Fixture() { return m_fixture; }
+    const BenchFolder& Folder() const { return m_folder; }
+
+private:
+    velmora_test::FixtureProcess m_fixture;
+    BenchFolder m_folder;  // removed before the service ends
 };
 
 }  // namespace velmora_bench

@@ -167,14 +167,11 @@ int Fail(const char* why) {
 
 int main() {
     GetAppModule().Init(::GetModuleHandleA(nullptr));
-    velmora_test::FixtureProcess fixture;
+    velmora_bench::MarketBench market("key-bench");
     std::string why;
-    if (!fixture.Start({"--scale", "full", "--now", "2026-12-10 14:00", "--market-flag", "0"}, &why))
-        return Fail(why.c_str());
-    const velmora_bench::BenchFolder bench("key-bench");
-    const std::string folder = bench.ProgramFolder();
-    SetProgramFolder(folder.c_str());
-    SetUrl(kUrlSiteRoot, fixture.Url("/"));
+    if (!market.Start("2026-12-10 14:00", &why)) return Fail(why.c_str());
+    velmora_test::FixtureProcess& fixture = market.Fixture();
+    const std::string folder = market.Folder().ProgramFolder();
     velmora_test::QuietLoginView login;
     if (!velmora_test::LogInToService()) return Fail("no login");
     if (!LoadStartupData(login)) return Fail("no start-up data");

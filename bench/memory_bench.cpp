@@ -178,14 +178,10 @@ int Fail(const std::string& why) {
 
 int main() {
     GetAppModule().Init(::GetModuleHandleA(nullptr));
-    velmora_test::FixtureProcess fixture;
+    velmora_bench::MarketBench market("memory");
     std::string why;
-    if (!fixture.Start({"--scale", "full", "--now", "2026-12-10 16:00", "--market-flag", "0"}, &why)) return Fail(why);
-
-    const velmora_bench::BenchFolder bench("memory");
-    const std::string& folder = bench.Path();
-    SetProgramFolder(bench.ProgramFolder().c_str());
-    SetUrl(kUrlSiteRoot, fixture.Url("/"));
+    if (!market.Start("2026-12-10 16:00", &why)) return Fail(why);
+    const std::string& folder = market.Folder().Path();
     const double before = PrivateBytes();
 
     // The login and the client's start-up loading, then the sector download of the side panel.
