@@ -159,31 +159,6 @@ bool CHSL::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
         const CKData* index = IndexSeries();
         const int days[2] = {m_ints[kDays], m_ints[kMA]};
         const int from = std::max(0, start - std::max(days[0], days[1]) + 1);
-        if (!m_stockinfo.GetStockCode()[0] && from > m_nLastStored && from <= end) {
-            // Without a code of its own every bar's value is 1 and every whole window's average 1
-            // (n ones sum to n exactly, stepped or taken afresh): the lines are filled as the walk
-            // below fills them, with nothing cached to keep.
-            if (OpenLines(1)) {
-                const int cacheEnd = CacheEnd(), base = m_nCacheStart;
-                auto fill = [&](int k, int a, int b) {
-                    a = std::max(a, base), b = std::min(b, cacheEnd - 1);
-                    if (a > b || !UseLine(k)) return;
-                    std::fill(m_pCache[k] + (a - base), m_pCache[k] + (b - base) + 1, 1.0);
-                    MarkComputed(k, a - base, b - base);
-                };
-                fill(0, from, end);
-                for (int d = 0; d < 2; ++d) {
-                    const int n = days[d];
-                    if (n >= 1) fill(d == 0 || days[1] != days[0] ? 1 + d : 1, std::max({start, n - 1, from + n - 1}), end);
-                }
-            }
-            lo = hi = 1;
-            any = start <= end;
-            WidenRange(&lo, &hi);
-            if (min) *min = lo;
-            if (max) *max = hi;
-            return any;
-        }
         // Kept between passes, so a long pane allocates once.
         std::vector<double>& value = m_value;
         std::vector<int>& missing = m_missing;  // bars without a value up to each bar
