@@ -187,6 +187,108 @@ bool CARBR::Calculate(double* v1, double* v2, int index, bool) {
     return CalcBar(index, 2, out, [this](int i, double* v) { return Lines(i, v); });
 }
 
+namespace {
+// The four ARBR sums of the n bars ending at bar i, added afresh from 0 (kept out of the pass's
+// loop, so that its sums stay in registers).
+// std::max(x, 0.0) (x itself when NaN or -0) as one maxsd: left to itself the compiler turns the
+// sums' max into branches on a sign that goes either way bar by bar.
+inline double AtLeastZero(double x) {
+#if defined(__SSE2__)
+    return _mm_cvtsd_f64(_mm_max_sd(_mm_setzero_pd(), _mm_set_sd(x)));
+#else
+    return 0.0 > x ? 0.0 : x;
+#endif
+}
+struct ARBRSums {
+    double s0, s1, s2, s3;
+};
+__attribute__((noinline)) ARBRSums ARBRAfresh(const KDATA* b, int i, int n) {
+    ARBRSums s{0, 0, 0, 0};
+    for (int j = i - n + 1; j <= i; ++j) {
+        const double h = b[j].high, l = b[j].low, o = b[j].open, c = b[j - 1].close;
+        s.s0 += 1.0 * (h - o);
+        s.s1 += 1.0 * (o - l);
+        s.s2 += 1.0 * (std::max(h - c, 0.0));
+        s.s3 += 1.0 * (std::max(c - l, 0.0));
+    }
+    return s;
+}
+
+// AR and BR of bars first..last (first >= n, none of them cached yet) with the four sums stepped
+// as GetMinMaxInfo's general pass steps them, the two lines written two bars at a time (the two
+// bars' quotients in one division). Returns whether a bar got no value.
+template <bool Stream>
+bool ARBRPass(const KDATA* b, int n, int first, int last, double* ar, double* br) {
+    double s0 = 0, s1 = 0, s2 = 0, s3 = 0, peak = 0;
+    int moves = 1024;  // the first bar takes its sums afresh
+    auto step = [&](int i) __attribute__((always_inline)) {
+        bool fresh = moves >= 1024;
+        if (!fresh) {
+            const KDATA &in = b[i], &out = b[i - n];
+            const double pin = b[i - 1].close, pout = b[i - n - 1].close;
+            s0 = (s0 - (double(out.high) - out.open)) + (double(in.high) - in.open);
+            s1 = (s1 - (double(out.open) - out.low)) + (double(in.open) - in.low);
+            s2 = (s2 - AtLeastZero(out.high - pout)) + AtLeastZero(in.high - pin);
+            s3 = (s3 - AtLeastZero(pout - out.low)) + AtLeastZero(pin - in.low);
+            ++moves;
+            const double a = std::fabs(s0) + std::fabs(s1) + std::fabs(s2) + std::fabs(s3);
+            peak = std::max(peak, a);
+            fresh = !(a * 16 >= peak);  // true also for a NaN
+        }
+        if (__builtin_expect(fresh, 0)) {
+            const ARBRSums s = ARBRAfresh(b, i, n);
+            s0 = s.s0, s1 = s.s1, s2 = s.s2, s3 = s.s3;
+            peak = std::fabs(s0) + std::fabs(s1) + std::fabs(s2) + std::fabs(s3);
+            moves = 0;
+        }
+    };
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    bool broken = false;
+    auto single = [&](int i) {
+        step(i);
+        if (s1 < 0.0001 || s3 < 0.0001) {
+            ar[i] = br[i] = none;
+            broken = true;
+            return;
+        }
+        ar[i] = s0 * 100 / s1;
+        br[i] = s2 * 100 / s3;
+        broken |= !std::isfinite(ar[i]) || !std::isfinite(br[i]);
+    };
+    int i = first;
+    if (Stream && !PairAligned(ar + i) && i <= last) single(i++);
+#if defined(__SSE2__)
+    const __m128d hundred = _mm_set1_pd(100), floor = _mm_set1_pd(0.0001), nan = _mm_set1_pd(none);
+    __m128d bad = _mm_setzero_pd();  // lanes that got no value or a value not finite
+    for (; i + 1 <= last; i += 2) {
+        __builtin_prefetch(b + i + 16);
+        step(i);
+        const double n0 = s0, d1 = s1, n2 = s2, d3 = s3;
+        step(i + 1);
+        const __m128d den1 = _mm_set_pd(s1, d1), den3 = _mm_set_pd(s3, d3);
+        const __m128d none2 = _mm_or_pd(_mm_cmplt_pd(den1, floor), _mm_cmplt_pd(den3, floor));
+        __m128d a = _mm_div_pd(_mm_mul_pd(_mm_set_pd(s0, n0), hundred), den1);
+        __m128d r = _mm_div_pd(_mm_mul_pd(_mm_set_pd(s2, n2), hundred), den3);
+        a = _mm_or_pd(_mm_and_pd(none2, nan), _mm_andnot_pd(none2, a));
+        r = _mm_or_pd(_mm_and_pd(none2, nan), _mm_andnot_pd(none2, r));
+        // x - x is NaN exactly when x is not finite.
+        bad = _mm_or_pd(bad, _mm_cmpunord_pd(_mm_sub_pd(a, a), _mm_sub_pd(r, r)));
+        if (Stream) {
+            _mm_stream_pd(ar + i, a);
+            _mm_stream_pd(br + i, r);
+        } else {
+            _mm_storeu_pd(ar + i, a);
+            _mm_storeu_pd(br + i, r);
+        }
+    }
+    broken |= _mm_movemask_pd(bad) != 0;
+#endif
+    for (; i <= last; ++i) single(i);
+    if (Stream) StreamDone();
+    return broken;
+}
+}  // namespace
+
 // The four sums stepped in locals as the base's window sums step them: added afresh when the
 // window begins, every 1024 moves, and when their magnitudes shrank below 1/16 of their peak or
 // are not finite.
@@ -194,6 +296,15 @@ bool CARBR::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
     EnsureParameters();
     const int n = m_ints[kDays];
     const KDATA* const b = m_pKData ? m_pKData->GetData() : nullptr;
+    bool any = false;
+    if (b && n >= 1 &&
+        FreshPass(2, std::max(start, n), end, min, max, minBar, maxBar, &any,
+                  [&](int first, int last, double* const* lines) {
+                      return StreamLines(lines, 2, first, last - first + 1)
+                                 ? ARBRPass<true>(b, n, first, last, lines[0], lines[1])
+                                 : ARBRPass<false>(b, n, first, last, lines[0], lines[1]);
+                  }))
+        return any;
     int at = -1, moves = 0;
     double s0 = 0, s1 = 0, s2 = 0, s3 = 0, peak = 0;
     auto add = [b](int t, double sign, double& a0, double& a1, double& a2, double& a3) {
