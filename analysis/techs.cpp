@@ -527,8 +527,8 @@ __attribute__((noinline)) CBOLL::Run CBOLL::Run::Started(int index, int n, const
     }
     r.s1 = a + ca;
     r.s2 = b + cb;
-    r.count = n;
-    r.centred = r.s2 - r.s1 * (r.s1 / r.count);
+    r.inv = 1.0 / n;
+    r.centred = r.s2 - r.s1 * (r.s1 * r.inv);
     r.peak = r.s2;
     r.bar = index;
     r.days = n;
@@ -544,7 +544,7 @@ inline void CBOLL::Run::Next(const PriceOf& price) {
     s2 += in * in - out * out;
     bar = t;
     peak = peak > s2 ? peak : s2;
-    centred = s2 - s1 * (s1 / count);
+    centred = s2 - s1 * (s1 * inv);
     // Taken afresh when the squares shrank far below their peak (a huge price left the window),
     // when the origin drifted so far from the prices that the centred sum would lose more than
     // 12 bits (s2 = n (mean - origin)^2 + centred; right after a start s2 is at most n + 1 times
@@ -556,8 +556,8 @@ inline void CBOLL::Run::Next(const PriceOf& price) {
 void CBOLL::Run::Lines(double* mid, double* deviation) const {
     // origin * n + s1 is the window's plain sum whatever the origin, so MID does not depend on
     // where the run started.
-    *mid = (origin * count + s1) / count;
-    *deviation = centred > 0 ? std::sqrt(centred / (count - 1)) : 0;
+    *mid = (origin * days + s1) * inv;
+    *deviation = centred > 0 ? std::sqrt(centred * (1.0 / (days - 1))) : 0;
 }
 
 template <typename PriceOf>
@@ -682,7 +682,8 @@ bool CBOLL::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                     // then its extremes.
                     enum { B = 256 };
                     double sums[B], centred[B], ups[B], downs[B];
-                    const __m128d count = _mm_set1_pd(run.count), less = _mm_set1_pd(run.count - 1);
+                    const double invLessOne = 1.0 / (n - 1), days = n;
+                    const __m128d inv = _mm_set1_pd(run.inv), invLess = _mm_set1_pd(invLessOne);
                     const __m128d upWidth = _mm_set1_pd(up), downWidth = _mm_set1_pd(down);
                     const __m128d zero = _mm_setzero_pd(), sign = _mm_set1_pd(-0.0);
                     const __m128d largest = _mm_set1_pd(DBL_MAX);
@@ -691,7 +692,7 @@ bool CBOLL::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                         for (int j = 0; j < len; ++j) {
                             if (bars) PrefetchBar(bars, i + j);
                             run.Next(price);
-                            sums[j] = run.origin * run.count + run.s1;
+                            sums[j] = run.origin * days + run.s1;
                             centred[j] = run.centred;
                         }
                         double* const l0 = lines[0] + i;
@@ -701,9 +702,9 @@ bool CBOLL::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                         __m128d lo = _mm_set1_pd(l), hi = _mm_set1_pd(h);
                         int j = 0;
                         for (; j + 1 < len; j += 2) {
-                            const __m128d m = _mm_div_pd(_mm_loadu_pd(sums + j), count);
+                            const __m128d m = _mm_mul_pd(_mm_loadu_pd(sums + j), inv);
                             const __m128d c = _mm_loadu_pd(centred + j);
-                            const __m128d dev = _mm_and_pd(_mm_cmpgt_pd(c, zero), _mm_sqrt_pd(_mm_div_pd(c, less)));
+                            const __m128d dev = _mm_and_pd(_mm_cmpgt_pd(c, zero), _mm_sqrt_pd(_mm_mul_pd(c, invLess)));
                             const __m128d u = _mm_add_pd(m, _mm_mul_pd(dev, upWidth));
                             const __m128d d = _mm_sub_pd(m, _mm_mul_pd(dev, downWidth));
                             _mm_storeu_pd(l0 + j, m);
@@ -716,8 +717,8 @@ bool CBOLL::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                             hi = _mm_max_pd(hi, u);
                         }
                         for (; j < len; ++j) {
-                            const double m = sums[j] / run.count;
-                            const double dev = centred[j] > 0 ? std::sqrt(centred[j] / (run.count - 1)) : 0;
+                            const double m = sums[j] * run.inv;
+                            const double dev = centred[j] > 0 ? std::sqrt(centred[j] * invLessOne) : 0;
                             const double u = m + dev * up, d = m - dev * down;
                             l0[j] = m, l1[j] = u, l2[j] = d;
                             ups[j] = u, downs[j] = d;

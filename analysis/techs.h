@@ -89,7 +89,10 @@ public:
         double s2 = 0;  // sum of d squared
         double peak = 0;
         double centred = 0;  // s2 - s1^2 / n: n times the variance
-        double count = 0;    // days, as a double
+        // 1 / days: the run multiplies by it, as a division per bar would keep the divider
+        // busy longer than the rest of a bar's work. (No more fields: a larger run is no longer
+        // held in registers.)
+        double inv = 0;
         // The sums over the n bars ending at index, taken afresh. Returned by value (and kept out
         // of line), so that a loop can hold its run in registers.
         template <typename PriceOf>
