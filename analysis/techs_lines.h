@@ -9,6 +9,10 @@
 #include <limits>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "analysis/runmark.h"
 #include "analysis/techparams.h"
 
@@ -23,6 +27,15 @@ inline bool PercentChange(double now, double then, double* v) {
     if (!(now > 0) || !(then > 0)) return false;
     *v = (now - then) * 100 / then;
     return true;
+}
+// std::max(x, 0.0), x itself when NaN or -0, as one maxsd: left to itself the compiler turns
+// it into a branch on a sign that goes either way bar by bar.
+inline double AtLeastZero(double x) {
+#if defined(__SSE2__)
+    return _mm_cvtsd_f64(_mm_max_sd(_mm_setzero_pd(), _mm_set_sd(x)));
+#else
+    return 0.0 > x ? 0.0 : x;
+#endif
 }
 // Range widening of the MACD family: 2 % each way, with -0.01 and 0.01 near 0 and a span of at
 // least 0.03.

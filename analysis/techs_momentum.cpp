@@ -682,8 +682,8 @@ bool CDMI::Directions(int i, double* plus, double* minus, double* dx) {
     const KDATA* b = m_pKData->GetData();
     const double* s = DaySums(m_sums, i, kDays, 1, [b](int t, double sign, double* out) __attribute__((always_inline)) {
         const double h = b[t].high, l = b[t].low, c = b[t - 1].close;
-        out[0] += sign * (std::max(h - b[t - 1].high, 0.0));
-        out[1] += sign * (std::max(double(b[t - 1].low) - l, 0.0));
+        out[0] += sign * (AtLeastZero(h - b[t - 1].high));
+        out[1] += sign * (AtLeastZero(double(b[t - 1].low) - l));
         out[2] += sign * (std::max(h - l, std::max(std::fabs(h - c), std::fabs(l - c))));
     });
     if (!s) return false;
@@ -863,8 +863,8 @@ bool CDMI::GetMinMaxInfo(int start, int end, double* min, double* max, int* minB
     double s0 = 0, s1 = 0, s2 = 0, peak = 0;
     auto add = [b](int t, double sign, double& a0, double& a1, double& a2) __attribute__((always_inline)) {
         const double h = b[t].high, l = b[t].low, c = b[t - 1].close;
-        a0 += sign * (std::max(h - b[t - 1].high, 0.0));
-        a1 += sign * (std::max(double(b[t - 1].low) - l, 0.0));
+        a0 += sign * (AtLeastZero(h - b[t - 1].high));
+        a1 += sign * (AtLeastZero(double(b[t - 1].low) - l));
         a2 += sign * (std::max(h - l, std::max(std::fabs(h - c), std::fabs(l - c))));
     };
     auto directions = [&](int i, double* plus, double* minus, double* dx) __attribute__((always_inline)) {
@@ -962,8 +962,8 @@ bool CDMI::FreshRun(int n, int first, int last, double* const* lines) {
     auto term = [b, terms, mask](int t) __attribute__((always_inline)) {
         const double h = b[t].high, l = b[t].low, c = b[t - 1].close;
         double* x = terms + size_t(t & mask) * 3;
-        x[0] = std::max(h - b[t - 1].high, 0.0);
-        x[1] = std::max(double(b[t - 1].low) - l, 0.0);
+        x[0] = AtLeastZero(h - b[t - 1].high);
+        x[1] = AtLeastZero(double(b[t - 1].low) - l);
         x[2] = std::max(h - l, std::max(std::fabs(h - c), std::fabs(l - c)));
     };
     std::vector<double> ring(size_t(n + 1), 0.0);

@@ -173,8 +173,8 @@ bool CARBR::Lines(int i, double* v) {
         const double h = b[t].high, l = b[t].low, o = b[t].open, c = b[t - 1].close;
         out[0] += sign * (h - o);
         out[1] += sign * (o - l);
-        out[2] += sign * (std::max(h - c, 0.0));
-        out[3] += sign * (std::max(c - l, 0.0));
+        out[2] += sign * (AtLeastZero(h - c));
+        out[3] += sign * (AtLeastZero(c - l));
     });
     if (!s || s[1] < 0.0001 || s[3] < 0.0001) return false;
     v[0] = s[0] * 100 / s[1];
@@ -190,15 +190,6 @@ bool CARBR::Calculate(double* v1, double* v2, int index, bool) {
 namespace {
 // The four ARBR sums of the n bars ending at bar i, added afresh from 0 (kept out of the pass's
 // loop, so that its sums stay in registers).
-// std::max(x, 0.0) (x itself when NaN or -0) as one maxsd: left to itself the compiler turns the
-// sums' max into branches on a sign that goes either way bar by bar.
-inline double AtLeastZero(double x) {
-#if defined(__SSE2__)
-    return _mm_cvtsd_f64(_mm_max_sd(_mm_setzero_pd(), _mm_set_sd(x)));
-#else
-    return 0.0 > x ? 0.0 : x;
-#endif
-}
 struct ARBRSums {
     double s0, s1, s2, s3;
 };
@@ -208,8 +199,8 @@ __attribute__((noinline)) ARBRSums ARBRAfresh(const KDATA* b, int i, int n) {
         const double h = b[j].high, l = b[j].low, o = b[j].open, c = b[j - 1].close;
         s.s0 += 1.0 * (h - o);
         s.s1 += 1.0 * (o - l);
-        s.s2 += 1.0 * (std::max(h - c, 0.0));
-        s.s3 += 1.0 * (std::max(c - l, 0.0));
+        s.s2 += 1.0 * (AtLeastZero(h - c));
+        s.s3 += 1.0 * (AtLeastZero(c - l));
     }
     return s;
 }
@@ -311,8 +302,8 @@ bool CARBR::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
         const double h = b[t].high, l = b[t].low, o = b[t].open, c = b[t - 1].close;
         a0 += sign * (h - o);
         a1 += sign * (o - l);
-        a2 += sign * (std::max(h - c, 0.0));
-        a3 += sign * (std::max(c - l, 0.0));
+        a2 += sign * (AtLeastZero(h - c));
+        a3 += sign * (AtLeastZero(c - l));
     };
     auto magnitude = [&] { return std::fabs(s0) + std::fabs(s1) + std::fabs(s2) + std::fabs(s3); };
     return RangePass(2, start, end, min, max, minBar, maxBar, [&](int i, double* v) {
@@ -386,8 +377,8 @@ bool CCR::Value(int i, double* v) {
     const double* s = DaySums(m_sums, i, kDays, 1, [b](int t, double sign, double* out) __attribute__((always_inline)) {
         const KDATA& p = b[t - 1];
         const double mid = (double(p.high) + p.low + p.open + p.close) / 4;
-        out[0] += sign * (std::max(b[t].high - mid, 0.0));
-        out[1] += sign * (std::max(mid - b[t].low, 0.0));
+        out[0] += sign * (AtLeastZero(b[t].high - mid));
+        out[1] += sign * (AtLeastZero(mid - b[t].low));
     });
     if (!s || s[1] < 0.0001) return false;
     *v = s[0] * 100 / s[1];
@@ -469,8 +460,8 @@ bool CCR::FreshLines(int first, int last, double* const* lines) {
     auto term = [b](int t, double* x) __attribute__((always_inline)) {
         const KDATA& p = b[t - 1];
         const double mid = (double(p.high) + p.low + p.open + p.close) / 4;
-        x[0] = std::max(b[t].high - mid, 0.0);
-        x[1] = std::max(mid - b[t].low, 0.0);
+        x[0] = AtLeastZero(b[t].high - mid);
+        x[1] = AtLeastZero(mid - b[t].low);
     };
     auto kernelTerm = [&term](int t, double* x) __attribute__((always_inline)) { term(t, x); };
     // The sliding buffer: bar t at t - origin, bars origin .. origin + walk + kCRBlock - 1.

@@ -48,8 +48,8 @@ CDMKI::CDMKI() : CLine1("DLL", {13, 10, -10}, {}, {}, "(%d)") {}
 bool CDMKI::Line(int i, double* v) {
     const KDATA* b = m_pKData->GetData();
     const double* s = DaySums(m_sums, i, kDays, 1, [b](int t, double sign, double* out) __attribute__((always_inline)) {
-        out[0] += sign * (std::max(double(b[t].high) - b[t - 1].high, 0.0));
-        out[1] += sign * (std::max(double(b[t - 1].low) - b[t].low, 0.0));
+        out[0] += sign * (AtLeastZero(double(b[t].high) - b[t - 1].high));
+        out[1] += sign * (AtLeastZero(double(b[t - 1].low) - b[t].low));
     });
     if (!s) return false;
     const double sum = s[0] + s[1];
@@ -330,8 +330,8 @@ bool CDMKI::GetMinMaxInfo(int start, int end, double* min, double* max, int* min
                       return SumsKernel(
                           m_sums, n, 1, first, last, lines[0],
                           [b](int t, double* x) {
-                              x[0] = std::max(double(b[t].high) - b[t - 1].high, 0.0);
-                              x[1] = std::max(double(b[t - 1].low) - b[t].low, 0.0);
+                              x[0] = AtLeastZero(double(b[t].high) - b[t - 1].high);
+                              x[1] = AtLeastZero(double(b[t - 1].low) - b[t].low);
                           },
                           [](int, const double* s, double* v) {
                               const double sum = s[0] + s[1];
