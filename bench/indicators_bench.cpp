@@ -469,7 +469,7 @@ std::vector<Row> Rows() {
                      std::vector<double> past(size_t(n + 1), 0.0);
                      auto term = [b](int t, double* x) {
                          const double h = b[t].high, l = b[t].low, c = b[t - 1].close;
-                         x[0] = std::max(h - b[t - 1].high, 0.0), x[1] = std::max(double(b[t - 1].low) - l, 0.0);
+                         x[0] = AtLeastZero(h - b[t - 1].high), x[1] = AtLeastZero(double(b[t - 1].low) - l);
                          x[2] = std::max(h - l, std::max(std::fabs(h - c), std::fabs(l - c)));
                      };
                      for (int i = 1; i < kBars; ++i) {
@@ -529,7 +529,7 @@ std::vector<Row> Rows() {
                      double s[4] = {0, 0, 0, 0};
                      auto term = [b](int t, double* x) {
                          const double h = b[t].high, l = b[t].low, op = b[t].open, c = b[t - 1].close;
-                         x[0] = h - op, x[1] = op - l, x[2] = std::max(h - c, 0.0), x[3] = std::max(c - l, 0.0);
+                         x[0] = h - op, x[1] = op - l, x[2] = AtLeastZero(h - c), x[3] = AtLeastZero(c - l);
                      };
                      for (int i = 1; i < kBars; ++i) {
                          double x[4];
@@ -548,7 +548,7 @@ std::vector<Row> Rows() {
                      std::vector<double>& cr = o.v[0];
                      auto term = [b](int t, double* x) {
                          const double mid = (double(b[t - 1].high) + b[t - 1].low + b[t - 1].open + b[t - 1].close) / 4;
-                         x[0] = std::max(b[t].high - mid, 0.0), x[1] = std::max(mid - b[t].low, 0.0);
+                         x[0] = AtLeastZero(b[t].high - mid), x[1] = AtLeastZero(mid - b[t].low);
                      };
                      for (int i = 1; i < kBars; ++i) {
                          double x[2];
@@ -654,10 +654,10 @@ std::vector<Row> Rows() {
     r.push_back({45, "DMKI", "running up and down sums over 13", Cached<CDMKI>(), [](const KDATA* b, Out& o) {
                      double u = 0, d = 0;
                      for (int i = 1; i < kBars; ++i) {
-                         u += std::max(double(b[i].high) - b[i - 1].high, 0.0), d += std::max(double(b[i - 1].low) - b[i].low, 0.0);
+                         u += AtLeastZero(double(b[i].high) - b[i - 1].high), d += AtLeastZero(double(b[i - 1].low) - b[i].low);
                          if (i > 13)
-                             u -= std::max(double(b[i - 13].high) - b[i - 14].high, 0.0),
-                                 d -= std::max(double(b[i - 14].low) - b[i - 13].low, 0.0);
+                             u -= AtLeastZero(double(b[i - 13].high) - b[i - 14].high),
+                                 d -= AtLeastZero(double(b[i - 14].low) - b[i - 13].low);
                          if (i >= 13 && std::fabs(u + d) >= 0.0001) o.Set(i, u / (u + d));
                      }
                  }});
