@@ -443,6 +443,15 @@ protected:
             Flush();
             m_first = m_last = i;
         }
+        // Bars first..last at once.
+        void AddRun(int first, int last) {
+            if (m_first >= 0 && first >= m_first && first <= m_last + 1) {
+                m_last = std::max(m_last, last);
+                return;
+            }
+            Flush();
+            m_first = first, m_last = last;
+        }
         void Flush() {
             if (m_first >= 0)
                 m_owner.MarkComputed(m_k, m_first - m_owner.m_nCacheStart, m_last - m_owner.m_nCacheStart);

@@ -96,10 +96,15 @@ bool CHSL::Value(int i, const CKData* index, double* v) {
     if (at < 0) return false;
     m_nIndexHint = at;
     const KDATA& x = (*index)[at];
+    // The base day's time is the same for every bar: taken once.
+    static const int64_t base = [] {
+        CTimeStamp t;
+        return t.FromDate(20040519) ? int64_t(t.GetTime()) : int64_t(-1);
+    }();
     double s = 585000000.0;
-    CTimeStamp day, base;
-    if (day.FromDate(BarDateToDay(bar.date, m_pKData->GetKType())) && base.FromDate(20040519))
-        s = CirculatingShares(double(int64_t(day.GetTime()) - base.GetTime()) / 86400);
+    CTimeStamp day;
+    if (day.FromDate(BarDateToDay(bar.date, m_pKData->GetKType())) && base >= 0)
+        s = CirculatingShares(double(int64_t(day.GetTime()) - base) / 86400);
     const double value = s * (double(x.open) + x.high + x.low + x.close) / 4;
     const double indexTurnover = double(x.amount) * 100 / value;
     if (!(indexTurnover > 0.000001)) return false;
@@ -200,6 +205,10 @@ bool CHSL::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
             if (!any || x > hi) hi = x;
             any = true;
         };
+        for (int i = start; i <= end; ++i) {
+            const int at = i - from;
+            if (missing[size_t(at + 1)] == missing[size_t(at)]) take(value[size_t(at)]);
+        }
         int line[2];
         for (int d = 0; d < 2; ++d) {
             line[d] = d == 0 || days[1] != days[0] ? 1 + d : 1;
@@ -211,19 +220,35 @@ bool CHSL::GetMinMaxInfo(int start, int end, double* min, double* max, int*, int
         CWindowSum runs[2];
         const double* values = value.data();
         auto term = [values](int t) { return values[t]; };
-        for (int i = start; i <= end; ++i) {
-            const int at = i - from;
-            if (missing[size_t(at + 1)] == missing[size_t(at)]) take(value[size_t(at)]);
-            for (int d = 0; d < 2; ++d) {
-                const int n = days[d], k = line[d];
+        for (int d = 0; d < 2; ++d) {
+            const int n = days[d], k = line[d];
+            if (n < 1) continue;
+            // The first bar whose window lies within the values.
+            const int first = std::max(start, from + n - 1);
+            if (first > end) continue;
+            if (start > known && first >= base && end < cacheEnd && m_pCache[k] &&
+                missing[size_t(end - from + 1)] == missing[size_t(first - n + 1 - from)]) {
+                // Nothing of the range cached and every window whole: the sums walked a block at
+                // a time, the same as stepping them bar by bar.
+                double* const out = m_pCache[k] + (first - base);  // from bar first
+                out[0] = runs[d].Start(first - from, n, term) / n;
+                runs[d].Walk(end - from, term, [&](int at, int count, const double* sums, bool) {
+                    double* const to = out + (at + from - first);
+                    for (int c = 0; c < count; ++c) to[c] = sums[c] / n;
+                });
+                for (int i = 0; i <= end - first; ++i) take(out[i]);
+                marks[d].AddRun(first, end);
+                continue;
+            }
+            for (int i = start; i <= end; ++i) {
+                const int at = i - from;
                 const bool in = held(k, i);
                 if (in && i <= known && IsComputed(k, i - base)) {
                     take(m_pCache[k][i - base]);
                     continue;
                 }
                 // Every one of the n bars needs a value.
-                if (n < 1 || i + 1 < n || at - n + 1 < 0 || missing[size_t(at + 1)] != missing[size_t(at + 1 - n)])
-                    continue;
+                if (i + 1 < n || at - n + 1 < 0 || missing[size_t(at + 1)] != missing[size_t(at + 1 - n)]) continue;
                 const double sum = runs[d].At(at, n, term);
                 if (in) {
                     m_pCache[k][i - base] = sum / n;
