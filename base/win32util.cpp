@@ -7,6 +7,8 @@
 #include <mutex>
 #include <vector>
 
+#include "base/pngdecode.h"
+
 int ClampToMonitorX(int x, int y) {
     POINT pt = {x, y};
     if (::MonitorFromPoint(pt, MONITOR_DEFAULTTONULL)) return x;
@@ -54,17 +56,72 @@ void ShutdownGdiplus() {
     g_gdiplusToken = 0;
 }
 
-HBITMAP LoadPngResource(const char* name, const char* type) {
-    if (!name || !StartGdiplus()) return nullptr;
+HBITMAP LoadImageFileWithGdiplus(const char* path) {
+    if (!path || !StartGdiplus()) return nullptr;
+    int n = ::MultiByteToWideChar(CP_ACP, 0, path, -1, nullptr, 0);
+    if (n <= 0) return nullptr;
+    std::vector<WCHAR> wide(n);
+    ::MultiByteToWideChar(CP_ACP, 0, path, -1, wide.data(), n);
     Gdiplus::GpBitmap* image = nullptr;
-    if (!IS_INTRESOURCE(name)) {
-        int n = ::MultiByteToWideChar(CP_ACP, 0, name, -1, nullptr, 0);
-        if (n <= 0) return nullptr;
-        std::vector<WCHAR> wide(n);
-        ::MultiByteToWideChar(CP_ACP, 0, name, -1, wide.data(), n);
-        if (gp::GdipCreateBitmapFromFile(wide.data(), &image) != Gdiplus::Ok) return nullptr;
-        return ToHbitmap(image);
+    if (gp::GdipCreateBitmapFromFile(wide.data(), &image) != Gdiplus::Ok) return nullptr;
+    return ToHbitmap(image);
+}
+
+namespace {
+
+// The whole file, or false.
+bool ReadFileBytes(const char* path, std::vector<unsigned char>* bytes) {
+    HANDLE f = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    LARGE_INTEGER size;
+    bool ok = ::GetFileSizeEx(f, &size) && size.QuadPart > 0 && size.QuadPart < (64 << 20);
+    if (ok) {
+        bytes->resize(size_t(size.QuadPart));
+        DWORD got = 0;
+        ok = ::ReadFile(f, bytes->data(), DWORD(bytes->size()), &got, nullptr) && got == bytes->size();
     }
+    ::CloseHandle(f);
+    return ok;
+}
+
+// The pixels as GDI+ hands them over: a 32-bit bottom-up DIB section, premultiplied.
+HBITMAP ToPremultipliedDib(const PngPixels& px) {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = px.width;
+    info.bmiHeader.biHeight = px.height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bmp = ::CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!bmp || !bits) return bmp;
+    const size_t row = size_t(px.width) * 4;
+    for (int y = 0; y < px.height; ++y) {
+        const uint8_t* src = px.bgra.data() + size_t(y) * row;
+        uint8_t* dst = static_cast<uint8_t*>(bits) + size_t(px.height - 1 - y) * row;
+        for (int x = 0; x < px.width; ++x, src += 4, dst += 4) {
+            const unsigned a = src[3];
+            for (int c = 0; c < 3; ++c) dst[c] = uint8_t(a == 255 ? src[c] : (src[c] * a + 127) / 255);
+            dst[3] = uint8_t(a);
+        }
+    }
+    ::GdiFlush();
+    return bmp;
+}
+
+}  // namespace
+
+HBITMAP LoadPngResource(const char* name, const char* type) {
+    if (!name) return nullptr;
+    if (!IS_INTRESOURCE(name)) {
+        std::vector<unsigned char> bytes;
+        PngPixels px;
+        if (ReadFileBytes(name, &bytes) && DecodePng(bytes.data(), bytes.size(), &px)) return ToPremultipliedDib(px);
+        return LoadImageFileWithGdiplus(name);
+    }
+    if (!StartGdiplus()) return nullptr;
+    Gdiplus::GpBitmap* image = nullptr;
     HINSTANCE inst = ::GetModuleHandleA(nullptr);
     if (type && type != RT_BITMAP) {
         HRSRC res = ::FindResourceA(inst, name, type);
