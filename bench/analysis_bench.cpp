@@ -91,23 +91,23 @@ void BM_VOLUME_Loop(benchmark::State& state) {
         benchmark::ClobberMemory();
     }
 }
-void BM_VOLUME_Class(benchmark::State& state) {
-    CVOLUME vol;
+// The indicator's whole cache filled on every timed run. Cold: the series' columns are read
+// inside each run too, as the non-const accessor counts as a change of the bars.
+void FillCache(benchmark::State& state, CTechnique& t, bool cold) {
     for (auto _ : state) {
-        vol.SetKData(&MutableSeries());
-        benchmark::DoNotOptimize(vol.PrepareCache(0, -1, true));
+        if (cold) benchmark::DoNotOptimize(MutableSeries().GetData());
+        t.SetKData(&MutableSeries());
+        benchmark::DoNotOptimize(t.PrepareCache(0, -1, true));
     }
 }
 
-// As BM_VOLUME_Class with the series' columns read inside each timed run: the non-const accessor
-// counts as a change of the bars.
+void BM_VOLUME_Class(benchmark::State& state) {
+    CVOLUME vol;
+    FillCache(state, vol, false);
+}
 void BM_VOLUME_Cold(benchmark::State& state) {
     CVOLUME vol;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(MutableSeries().GetData());
-        vol.SetKData(&MutableSeries());
-        benchmark::DoNotOptimize(vol.PrepareCache(0, -1, true));
-    }
+    FillCache(state, vol, true);
 }
 
 void BM_BOLL_Loop(benchmark::State& state) {
@@ -121,19 +121,11 @@ void BM_BOLL_Loop(benchmark::State& state) {
 }
 void BM_BOLL_Class(benchmark::State& state) {
     CBOLL boll;
-    for (auto _ : state) {
-        boll.SetKData(&MutableSeries());
-        benchmark::DoNotOptimize(boll.PrepareCache(0, -1, true));
-    }
+    FillCache(state, boll, false);
 }
-
 void BM_BOLL_Cold(benchmark::State& state) {
     CBOLL boll;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(MutableSeries().GetData());
-        boll.SetKData(&MutableSeries());
-        benchmark::DoNotOptimize(boll.PrepareCache(0, -1, true));
-    }
+    FillCache(state, boll, true);
 }
 
 void BM_MACD_Loop(benchmark::State& state) {
