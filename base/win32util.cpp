@@ -5,8 +5,10 @@
 #include <gdiplus.h>
 
 #include <mutex>
+#include <string>
 #include <vector>
 
+#include "base/fsutil.h"
 #include "base/pngdecode.h"
 
 int ClampToMonitorX(int x, int y) {
@@ -69,21 +71,6 @@ HBITMAP LoadImageFileWithGdiplus(const char* path) {
 
 namespace {
 
-// The whole file, or false.
-bool ReadFileBytes(const char* path, std::vector<unsigned char>* bytes) {
-    HANDLE f = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return false;
-    LARGE_INTEGER size;
-    bool ok = ::GetFileSizeEx(f, &size) && size.QuadPart > 0 && size.QuadPart < (64 << 20);
-    if (ok) {
-        bytes->resize(size_t(size.QuadPart));
-        DWORD got = 0;
-        ok = ::ReadFile(f, bytes->data(), DWORD(bytes->size()), &got, nullptr) && got == bytes->size();
-    }
-    ::CloseHandle(f);
-    return ok;
-}
-
 // The pixels as GDI+ hands them over: a 32-bit bottom-up DIB section, premultiplied.
 HBITMAP ToPremultipliedDib(const PngPixels& px) {
     BITMAPINFO info = {};
@@ -115,9 +102,10 @@ HBITMAP ToPremultipliedDib(const PngPixels& px) {
 HBITMAP LoadPngResource(const char* name, const char* type) {
     if (!name) return nullptr;
     if (!IS_INTRESOURCE(name)) {
-        std::vector<unsigned char> bytes;
+        std::string bytes;
         PngPixels px;
-        if (ReadFileBytes(name, &bytes) && DecodePng(bytes.data(), bytes.size(), &px)) return ToPremultipliedDib(px);
+        if (velmora::ReadWholeFile(name, bytes, 64 << 20) && DecodePng(bytes.data(), bytes.size(), &px))
+            return ToPremultipliedDib(px);
         return LoadImageFileWithGdiplus(name);
     }
     if (!StartGdiplus()) return nullptr;
